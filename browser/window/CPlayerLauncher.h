@@ -1,0 +1,24 @@
+#pragma once
+// Finds and starts the player. The player is looked for next to the browser's
+// own executable, then in the directory the browser was started from, then on
+// PATH; it gets exactly one argument, the sound file's path.
+#include <QString>
+
+class CPlayerLauncher {
+public:
+    static constexpr const char* kPlayerName = "sonavel";
+
+    // strOwnDir: the browser's executable directory; strStartupDir: its start-up
+    // directory (either may be empty).
+    CPlayerLauncher(QString strOwnDir, QString strStartupDir);
+
+    // The player's full path, or empty when it is nowhere to be found.
+    QString Locate() const;
+
+    // Starts the player detached on strSoundPath. True when the process started.
+    bool Start(const QString& strSoundPath) const;
+
+private:
+    QString m_strOwnDir;
+    QString m_strStartupDir;
+};
