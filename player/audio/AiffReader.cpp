@@ -1,0 +1,179 @@
+// CSonavelProDoc::ReadAiff: AIFF and uncompressed ("NONE") AIFC, one channel of
+// 8 or 16 bits, big-endian.
+//
+// The chunks are found by a bounded scan rather than a walk: each pass looks at
+// the current position for FORM, COMM, SSND, FVER and then a skippable chunk, in
+// that order, and a budget of 15 limits the passes (a taken FORM, COMM, SSND or
+// FVER costs one more). COMM is taken as a fixed 26 (AIFF) or 46 (AIFC) bytes
+// whatever its declared length, and must come before SSND.
+#include "CSonavelProDoc.h"
+
+#include "AudioResource.h"
+#include "CFileReader.h"
+#include "SampleConversions.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+using namespace sonavel::audio;
+
+namespace {
+
+bool IsId(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+
+bool IsSkippedChunk(const uint8_t* p)
+{
+    static const char* const s_skipped[] = {"MARK", "INST", "MIDI", "AESD", "APPL",
+                                            "COMT", "NAME", "AUTH", "(c) ", "ANNO"};
+    for (const char* id : s_skipped)
+        if (IsId(p, id))
+            return true;
+    return false;
+}
+
+// Truncation toward zero, saturated: an absurd rate field (up to infinity) must
+// not turn into undefined behaviour, only into a rate the player cannot play.
+int32_t RateToInt(double dRate)
+{
+    if (std::isnan(dRate))
+        return 0;
+    if (dRate >= double(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (dRate <= double(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return int32_t(dRate);
+}
+
+} // namespace
+
+int CSonavelProDoc::ReadAiff(CFileReader& file)
+{
+    int64_t nPos = 0; // 64 bits: skipping huge chunks only ever moves it forward
+    int nBudget = kAiffScanBudget;
+    bool bSawForm = false, bSawComm = false, bIsAiff = false, bIsAifcNone = false;
+    bool bSawSsnd = false, bSawFver = false;
+    uint8_t form[kAiffFormHeaderBytes] = {};
+    uint8_t commAiff[kAiffCommBytes] = {};
+    uint8_t commAifc[kAifcCommBytes] = {};
+    uint8_t header[8];
+
+    // Reads the 8-byte chunk header at the position. Past the end of the file it
+    // reads as zeros, so an old identifier can never match twice.
+    auto look = [&]() {
+        std::memset(header, 0, sizeof header);
+        file.Seek(nPos);
+        file.Read(header, sizeof header);
+    };
+    auto readAt = [&](uint8_t* pDst, std::size_t nBytes) {
+        std::memset(pDst, 0, nBytes);
+        file.Seek(nPos);
+        file.Read(pDst, nBytes);
+    };
+
+    file.Seek(0);
+    do {
+        look();
+        if (IsId(header, "FORM")) {
+            nPos = 0;
+            readAt(form, sizeof form);
+            nPos = kAiffFormHeaderBytes;
+            bSawForm = true;
+            --nBudget;
+        }
+        look();
+        if (IsId(header, "COMM") && bSawForm) {
+            if (IsId(form + 8, "AIFF")) {
+                readAt(commAiff, sizeof commAiff);
+                nPos += kAiffCommBytes;
+                const int16_t nChannels = int16_t(LoadBE16(commAiff + 8));
+                if (nChannels == 0 || nChannels > 1)
+                    return 0;
+                bIsAiff = true;
+            } else if (IsId(form + 8, "AIFC")) {
+                readAt(commAifc, sizeof commAifc);
+                if (!IsId(commAifc + 26, "NONE"))
+                    return 0;
+                const int16_t nChannels = int16_t(LoadBE16(commAifc + 8));
+                if (nChannels == 0 || nChannels > 1)
+                    return 0;
+                nPos += kAifcCommBytes;
+                bIsAifcNone = true;
+            } else {
+                return 0;
+            }
+            bSawComm = true;
+            --nBudget;
+        }
+        look();
+        if (IsId(header, "SSND")) {
+            uint8_t ssnd[kAiffSsndHeaderBytes];
+            readAt(ssnd, sizeof ssnd);
+            nPos += kAiffSsndHeaderBytes; // the first sample byte; the offset field is not used
+            bSawSsnd = true;
+            --nBudget;
+        }
+        look();
+        if (IsId(header, "FVER")) {
+            uint8_t fver[kAiffFverBytes];
+            readAt(fver, sizeof fver);
+            nPos += kAiffFverBytes;
+            bSawFver = true;
+            --nBudget;
+        }
+        look();
+        if (IsSkippedChunk(header))
+            nPos += int64_t(LoadBE32(header + 4)) + 8; // no pad byte after odd lengths
+        --nBudget;
+    } while (nBudget > 0);
+
+    if (!bSawComm)
+        return 0;
+    const uint8_t* pComm = bIsAiff ? commAiff : commAifc;
+    const uint32_t nFrames = LoadBE32(pComm + 10);
+    const uint16_t nBits = LoadBE16(pComm + 14);
+    m_store.sampleRate = RateToInt(ExtendedToDouble(pComm + 16));
+    if (!bSawForm || !(bIsAiff || (bIsAifcNone && bSawFver)) || !bSawSsnd || nBits == 0)
+        return 0;
+    if (nBits != 8 && nBits != 16)
+        return 0;
+
+    // Sample data the file cannot hold would end in a short read: refuse it before
+    // allocating anything for it.
+    const int64_t nDataBytes = int64_t(nFrames) * (nBits / 8);
+    if (nPos + nDataBytes > file.GetLength())
+        return 0;
+    if (!SetStoreSize(nFrames))
+        return 0;
+
+    if (nBits == 8) {
+        uint8_t* pBuf = static_cast<uint8_t*>(AllocTemp(nFrames));
+        if (!pBuf) {
+            ShowOutOfMemory();
+            return 0;
+        }
+        file.Seek(nPos);
+        if (file.Read(pBuf, nFrames) < nFrames || !AllocSamples()) {
+            std::free(pBuf);
+            return 0;
+        }
+        CSampleLock lock(m_store.hSamples);
+        int16_t* pOut = lock.Samples();
+        for (uint32_t i = 0; i < nFrames; ++i)
+            pOut[i] = int16_t(int8_t(pBuf[i]) * 256);
+        std::free(pBuf);
+        return 1;
+    }
+
+    if (!AllocSamples())
+        return 0;
+    CSampleLock lock(m_store.hSamples);
+    file.Seek(nPos);
+    if (file.Read(lock.Data(), std::size_t(m_store.byteLength)) < std::size_t(m_store.byteLength))
+        return 0;
+    // Big-endian in the file, native in the store.
+    if (IsHostLittleEndian())
+        SwapBytes16InPlace(lock.Samples(), m_store.sampleCount);
+    return 1;
+}

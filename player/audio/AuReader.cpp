@@ -1,0 +1,115 @@
+// CSonavelProDoc::ReadAu: one-channel AU in either byte order, 8-bit mu-law,
+// 8-bit linear or 16-bit linear.
+#include "CSonavelProDoc.h"
+
+#include "AudioResource.h"
+#include "CFileReader.h"
+#include "Messages.h"
+#include "SampleConversions.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+using namespace sonavel::audio;
+
+namespace {
+
+enum : uint32_t { AU_ENCODING_MULAW_8 = 1, AU_ENCODING_LINEAR_8 = 2, AU_ENCODING_LINEAR_16 = 3 };
+
+void ShowAuMessage(const char* szText)
+{
+    sonavel::SonavelMessageBeep(0);
+    sonavel::SonavelMessageBox(szText, sonavel::MB_OK);
+}
+
+} // namespace
+
+int CSonavelProDoc::ReadAu(CFileReader& file)
+{
+    uint8_t header[24] = {};
+    file.Seek(0);
+    file.Read(header, sizeof header);
+
+    bool bBigEndian;
+    if (std::memcmp(header, ".snd", 4) == 0 || std::memcmp(header, ".sd\0", 4) == 0)
+        bBigEndian = true;
+    else if (std::memcmp(header, "dns.", 4) == 0 || std::memcmp(header, "\0ds.", 4) == 0)
+        bBigEndian = false;
+    else
+        return 0;
+    auto field = [&](int nIndex) {
+        const uint8_t* p = header + 4 * nIndex;
+        return bBigEndian ? LoadBE32(p) : LoadLE32(p);
+    };
+    const uint32_t nDataOffset = field(1);
+    if (nDataOffset < kAuMinDataOffset)
+        return 0;
+    const uint32_t nDataSize = field(2);
+    const uint32_t nEncoding = field(3);
+    const uint32_t nRate = field(4);
+    const uint32_t nChannels = field(5); // 0 is read as one channel
+
+    // A declared size beyond the end of the file (the all-ones "unknown size"
+    // among them) means: as much as the file holds.
+    const int64_t nAvailable = std::max<int64_t>(0, file.GetLength() - int64_t(nDataOffset));
+    const uint32_t nSize = uint32_t(std::min<int64_t>(nDataSize, nAvailable));
+    if (nChannels > 1 || nSize == 0) {
+        ShowAuMessage(kszAuNoDataOrChannels);
+        return 0;
+    }
+    file.Seek(nDataOffset);
+
+    switch (nEncoding) {
+    case AU_ENCODING_MULAW_8:
+    case AU_ENCODING_LINEAR_8: {
+        if (!SetStoreSize(nSize))
+            return 0;
+        const std::size_t nChunk = std::min<std::size_t>(nSize, kConvertChunkBytes);
+        uint8_t* pBuf = static_cast<uint8_t*>(AllocTemp(nChunk));
+        if (!pBuf) {
+            ShowOutOfMemory();
+            return 0;
+        }
+        if (!AllocSamples()) {
+            std::free(pBuf);
+            return 0;
+        }
+        CSampleLock lock(m_store.hSamples);
+        int16_t* pOut = lock.Samples();
+        std::size_t nLeft = nSize;
+        while (nLeft > 0) {
+            const std::size_t nNow = std::min(nLeft, nChunk);
+            // Should the file shrink under us, the missing samples stay silent.
+            const std::size_t nGot = file.Read(pBuf, nNow);
+            if (nEncoding == AU_ENCODING_MULAW_8)
+                for (std::size_t i = 0; i < nGot; ++i)
+                    pOut[i] = MuLawToLinear(pBuf[i]);
+            else
+                for (std::size_t i = 0; i < nGot; ++i)
+                    pOut[i] = int16_t(int8_t(pBuf[i]) * 256);
+            if (nGot < nNow)
+                break;
+            pOut += nNow;
+            nLeft -= nNow;
+        }
+        std::free(pBuf);
+        break;
+    }
+    case AU_ENCODING_LINEAR_16: {
+        if (!SetStoreSize(nSize / 2) || !AllocSamples())
+            return 0;
+        CSampleLock lock(m_store.hSamples);
+        // A short read leaves the rest of the zero-filled block silent.
+        const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
+        if (bBigEndian == IsHostLittleEndian())
+            SwapBytes16InPlace(lock.Samples(), int64_t(nGot / 2));
+        break;
+    }
+    default:
+        ShowAuMessage(kszAuUnsupportedCoding);
+        return 0;
+    }
+    m_store.sampleRate = int32_t(nRate);
+    return 1;
+}

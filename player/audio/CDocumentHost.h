@@ -1,0 +1,14 @@
+#pragma once
+// What the document hands a loaded sound to: the player's application object, or
+// the command-line tool.
+#include "SampleStore.h"
+
+class CDocumentHost {
+public:
+    virtual ~CDocumentHost() = default;
+    // Called by OnOpenDocument after a reader succeeded and the file is closed: the
+    // host copies the four fields into its own store (it owns the block from now
+    // on), sets its loaded flag and starts playback. szReader names the reader that
+    // took the file: "wave", "aiff", "au", "fixed-le" or "fixed-be".
+    virtual void OnDocumentLoaded(const SampleStore& store, const char* szReader) = 0;
+};

@@ -1,0 +1,43 @@
+#pragma once
+// The readers' file: open for reading, seek anywhere, read what is there.
+// A failed seek or read throws CFileException; a short read at the end of the
+// file is reported by the count returned.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CFileReader {
+public:
+    CFileReader() = default;
+    ~CFileReader();
+    CFileReader(const CFileReader&) = delete;
+    CFileReader& operator=(const CFileReader&) = delete;
+
+    // Opens an existing file for reading. Fails (returns false, no throw) for a
+    // missing or unreadable path, an empty path and a directory.
+    bool Open(const std::string& path);
+
+    // Absolute position in bytes. Seeking past the end is allowed (later reads
+    // return 0); a negative position throws.
+    void Seek(int64_t nPos);
+    int64_t GetPosition() const { return m_nPos; }
+
+    // Reads up to nBytes into pBuf; returns the count, fewer only at the end of
+    // the file. Retries interrupted and partial reads.
+    std::size_t Read(void* pBuf, std::size_t nBytes);
+
+    // Length of the file in bytes when it was opened (0 for a stream).
+    int64_t GetLength() const { return m_nLength; }
+
+    // Close reports failures by throwing; Abort closes whatever happened.
+    void Close();
+    void Abort();
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& GetFilePath() const { return m_strPath; }
+
+private:
+    int m_fd = -1;
+    int64_t m_nPos = 0;
+    int64_t m_nLength = 0;
+    std::string m_strPath;
+};

@@ -1,0 +1,78 @@
+// The fixed-header PCM format: one channel of 16-bit samples behind a header of
+// 6480 bytes, little-endian (format code 10) or big-endian (format code 20).
+#include "CSonavelProDoc.h"
+
+#include "AudioResource.h"
+#include "CFileReader.h"
+#include "SampleConversions.h"
+
+#include <cstring>
+#include <utility>
+
+using namespace sonavel::audio;
+
+namespace {
+// The header buffer is process-wide, shared by both byte orders.
+uint8_t g_fixedHeader[kFixedHeaderBytes];
+} // namespace
+
+int CSonavelProDoc::CheckFixedHeader(CFileReader& file, int bLittleEndian)
+{
+    // Cleared first: a short file must not see the fields of the file read before.
+    std::memset(g_fixedHeader, 0, sizeof g_fixedHeader);
+    file.Seek(0);
+    const int64_t n = int64_t(file.Read(g_fixedHeader, sizeof g_fixedHeader));
+
+    uint32_t nHeaderLength, nFormat, nRate, nDataLength;
+    if (bLittleEndian) {
+        nHeaderLength = LoadLE32(g_fixedHeader + 0);
+        nFormat = LoadLE32(g_fixedHeader + 4);
+        // The little-endian variant names the header length as read: the whole
+        // count, or the count less the length field itself.
+        if ((int64_t(nHeaderLength) != n && int64_t(nHeaderLength) != n - 4) || nFormat != kFixedFormatLE)
+            return 0;
+        nRate = LoadLE32(g_fixedHeader + 16);
+        nDataLength = LoadLE32(g_fixedHeader + 24);
+    } else {
+        // Every byte pair swapped, then the halves of each field exchanged: the
+        // same as reading the fields big-endian.
+        for (unsigned i = 0; i + 1 < sizeof g_fixedHeader; i += 2)
+            std::swap(g_fixedHeader[i], g_fixedHeader[i + 1]);
+        nHeaderLength = SwapHalves32(LoadLE32(g_fixedHeader + 0));
+        nFormat = SwapHalves32(LoadLE32(g_fixedHeader + 4));
+        if ((nHeaderLength != kFixedHeaderBytes && nHeaderLength != kFixedHeaderBytes - 4) || nFormat != kFixedFormatBE)
+            return 0;
+        nRate = SwapHalves32(LoadLE32(g_fixedHeader + 16));
+        nDataLength = SwapHalves32(LoadLE32(g_fixedHeader + 24));
+    }
+    m_store.sampleRate = int32_t(nRate);
+    m_store.byteLength = int32_t(nDataLength);
+    m_store.sampleCount = m_store.byteLength / 2;
+    return 1;
+}
+
+int CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file)
+{
+    // A negative data length cannot be a sound; AllocSamples refuses it.
+    if (!CheckFixedHeader(file, 1) || !AllocSamples())
+        return 0;
+    // Read from just past the header; a short read is no error, the rest of the
+    // block stays silent.
+    CSampleLock lock(m_store.hSamples);
+    const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
+    if (!IsHostLittleEndian())
+        SwapBytes16InPlace(lock.Samples(), int64_t(nGot / 2));
+    return 1;
+}
+
+int CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file)
+{
+    if (!CheckFixedHeader(file, 0) || !AllocSamples())
+        return 0;
+    CSampleLock lock(m_store.hSamples);
+    const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
+    // Only the words that arrived need turning round; the rest are zeros.
+    if (IsHostLittleEndian())
+        SwapBytes16InPlace(lock.Samples(), int64_t(nGot / 2));
+    return 1;
+}

@@ -1,0 +1,106 @@
+#include "WaveChunkWalk.h"
+
+#include "AudioResource.h"
+#include "CFileReader.h"
+#include "SampleConversions.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace sonavel {
+namespace audio {
+
+namespace {
+
+uint32_t ReadLE32(CFileReader& file)
+{
+    uint8_t b[4] = {0, 0, 0, 0};
+    file.Read(b, 4);
+    return LoadLE32(b);
+}
+
+void ParseFormat(const uint8_t* raw, WaveFormatRecord& fmt)
+{
+    fmt.wFormatTag = LoadLE16(raw + 0);
+    fmt.nChannels = LoadLE16(raw + 2);
+    fmt.nSamplesPerSec = LoadLE32(raw + 4);
+    fmt.nAvgBytesPerSec = LoadLE32(raw + 8);
+    fmt.nBlockAlign = LoadLE16(raw + 12);
+    fmt.wBitsPerSample = LoadLE16(raw + 14);
+    fmt.cbSize = LoadLE16(raw + 16);
+}
+
+} // namespace
+
+int LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffset, uint32_t& nDataLength)
+{
+    uint8_t header[12] = {};
+    file.Seek(0);
+    if (file.Read(header, sizeof header) != sizeof header)
+        return -1;
+    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
+        return -1;
+
+    // The record keeps what earlier "fmt " chunks put there; a later, shorter one
+    // overwrites only its own bytes.
+    uint8_t raw[kWaveFormatRecordBytes] = {};
+    bool bFormatUsable = false;
+
+    // 64-bit position: adding a 32-bit length can never wrap, a huge one simply
+    // ends the walk.
+    int64_t nPos = kRiffChunksStart;
+    while (nPos < kWaveWalkLimit) {
+        uint8_t id[4] = {};
+        file.Seek(nPos);
+        file.Read(id, 4);
+        if (std::memcmp(id, "fmt ", 4) == 0) {
+            const uint32_t nLength = ReadLE32(file);
+            const std::size_t nWant = std::min<uint32_t>(nLength, kWaveFormatRecordBytes);
+            const std::size_t nGot = file.Read(raw, nWant);
+            ParseFormat(raw, fmt);
+            nPos += int64_t(nLength) + 8;
+            if (fmt.wFormatTag != WAVE_FORMAT_PCM && fmt.wFormatTag != WAVE_FORMAT_MULAW)
+                return -1;
+            bFormatUsable = nGot >= kWaveFormatMinBytes && fmt.nChannels != 0;
+        } else if (std::memcmp(id, "data", 4) == 0) {
+            const uint32_t nLength = ReadLE32(file);
+            if (!bFormatUsable)
+                return -1;
+            const int64_t nOffset = nPos + 8;
+            // A data chunk the file cannot hold in full is refused before anything
+            // is allocated for it.
+            if (nOffset + int64_t(nLength) > file.GetLength())
+                return -1;
+            nDataOffset = nOffset;
+            nDataLength = nLength;
+            return 0;
+        } else {
+            const uint32_t nLength = ReadLE32(file);
+            nPos += int64_t(nLength) + 8;
+        }
+    }
+    return -1;
+}
+
+int FindWaveData(CFileReader& file, WaveFormatRecord& fmt, int32_t& nDataLength, CSampleBlockHandle& hSamples)
+{
+    int64_t nOffset = 0;
+    uint32_t nLength = 0;
+    if (LocateWaveData(file, fmt, nOffset, nLength) != 0)
+        return -1;
+    if (nLength > uint32_t(std::numeric_limits<int32_t>::max()))
+        return -1;
+    nDataLength = int32_t(nLength);
+    hSamples = CSampleBlock::Alloc(nLength);
+    if (!hSamples)
+        return -1;
+    CSampleLock lock(hSamples);
+    file.Seek(nOffset);
+    if (file.Read(lock.Data(), nLength) < nLength)
+        return -1;
+    return 0;
+}
+
+} // namespace audio
+} // namespace sonavel

@@ -1,0 +1,130 @@
+// CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, first channel of each frame.
+#include "CSonavelProDoc.h"
+
+#include "AudioResource.h"
+#include "CFileReader.h"
+#include "SampleConversions.h"
+#include "WaveChunkWalk.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+using namespace sonavel::audio;
+
+namespace {
+
+// Where the kept sample lies in a frame and how to turn it into 16 bits.
+enum class EWaveLayout { Byte8, Word16, WideTop16 };
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+void ConvertFrames(EWaveLayout layout, uint16_t wFormatTag, const uint8_t* pIn, std::size_t nFrameBytes,
+                   std::size_t nSkipBytes, int16_t* pOut, std::size_t nFrames)
+{
+    switch (layout) {
+    case EWaveLayout::Byte8:
+        if (wFormatTag == WAVE_FORMAT_MULAW) {
+            for (std::size_t i = 0; i < nFrames; ++i)
+                pOut[i] = MuLawToLinear(pIn[i * nFrameBytes]);
+        } else {
+            // Unsigned 8-bit PCM recentred on zero.
+            for (std::size_t i = 0; i < nFrames; ++i)
+                pOut[i] = int16_t((int(pIn[i * nFrameBytes]) - 128) * 256);
+        }
+        break;
+    case EWaveLayout::Word16:
+    case EWaveLayout::WideTop16:
+        // Little-endian in the file; for wide samples the top two bytes of the
+        // first channel's container (nSkipBytes in) are the most significant 16 bits.
+        if (nFrameBytes == 2) {
+            for (std::size_t i = 0; i < nFrames; ++i)
+                pOut[i] = int16_t(LoadLE16(pIn + 2 * i));
+        } else if (nFrameBytes == 4 && nSkipBytes == 0) {
+            for (std::size_t i = 0; i < nFrames; ++i)
+                pOut[i] = int16_t(LoadLE16(pIn + 4 * i));
+        } else {
+            for (std::size_t i = 0; i < nFrames; ++i)
+                pOut[i] = int16_t(LoadLE16(pIn + i * nFrameBytes + nSkipBytes));
+        }
+        break;
+    }
+}
+
+} // namespace
+
+int CSonavelProDoc::ReadWave(CFileReader& file)
+{
+    WaveFormatRecord fmt;
+    int64_t nDataOffset = 0;
+    uint32_t nDataLength = 0;
+    if (LocateWaveData(file, fmt, nDataOffset, nDataLength) != 0)
+        return 0;
+
+    // 8 bits: one byte per channel. Up to 16 bits: one 16-bit word per channel.
+    // Wider integer samples (24, 32 bits) sit in containers of whole bytes; of the
+    // first channel's container we keep its most significant 16 bits, which turns
+    // them into 16-bit sound rather than noise.
+    EWaveLayout layout;
+    std::size_t nSampleBytes;
+    if (fmt.wBitsPerSample == 8) {
+        layout = EWaveLayout::Byte8;
+        nSampleBytes = 1;
+    } else if (fmt.wBitsPerSample <= 16) {
+        layout = EWaveLayout::Word16;
+        nSampleBytes = 2;
+    } else {
+        layout = EWaveLayout::WideTop16;
+        nSampleBytes = (fmt.wBitsPerSample + 7u) / 8u;
+    }
+    const std::size_t nFrameBytes = nSampleBytes * fmt.nChannels;
+    const std::size_t nSkipBytes = layout == EWaveLayout::WideTop16 ? nSampleBytes - 2 : 0;
+    const int64_t nFrames = int64_t(nDataLength / nFrameBytes);
+    if (!SetStoreSize(nFrames))
+        return 0;
+
+    // Frames go through a cache-sized buffer straight into the final block: one
+    // pass over the data and no second copy of the whole sound. Mono 16-bit needs
+    // no conversion at all and is read straight into the block.
+    const bool bDirect = layout != EWaveLayout::Byte8 && nFrameBytes == 2;
+    std::size_t nChunkFrames = std::max<std::size_t>(1, kConvertChunkBytes / nFrameBytes);
+    nChunkFrames = std::min<std::size_t>(nChunkFrames, std::size_t(nFrames));
+    std::unique_ptr<uint8_t, FreeDeleter> pChunk;
+    if (!bDirect) {
+        pChunk.reset(static_cast<uint8_t*>(AllocTemp(nChunkFrames * nFrameBytes)));
+        if (!pChunk) {
+            ShowOutOfMemory();
+            return 0;
+        }
+    }
+    if (!AllocSamples())
+        return 0;
+
+    CSampleLock lock(m_store.hSamples);
+    int16_t* pOut = lock.Samples();
+    file.Seek(nDataOffset);
+    if (bDirect) {
+        const std::size_t nBytes = std::size_t(m_store.byteLength);
+        if (file.Read(pOut, nBytes) != nBytes)
+            return 0;
+        // The file is little-endian; on a big-endian host each word is turned round.
+        if (!IsHostLittleEndian())
+            SwapBytes16InPlace(pOut, m_store.sampleCount);
+    } else {
+        std::size_t nLeft = std::size_t(nFrames);
+        while (nLeft > 0) {
+            const std::size_t nNow = std::min(nLeft, nChunkFrames);
+            const std::size_t nBytes = nNow * nFrameBytes;
+            if (file.Read(pChunk.get(), nBytes) != nBytes)
+                return 0; // the data chunk is shorter than it claims
+            ConvertFrames(layout, fmt.wFormatTag, pChunk.get(), nFrameBytes, nSkipBytes, pOut, nNow);
+            pOut += nNow;
+            nLeft -= nNow;
+        }
+    }
+    m_store.sampleRate = int32_t(fmt.nSamplesPerSec);
+    return 1;
+}
