@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Test web server on 127.0.0.1 for the sound-link tests.
+
+Serves the files of one folder and prints its port on the first line of
+stdout. Paths with a leading command change how a file is delivered:
+  /status/<code>/<name>  answers with that HTTP status and a small HTML body
+  /broken/<name>         promises the whole file but sends half, then hangs up
+  /slow/<name>           sends the file in 512-byte pieces, one every 50 ms
+"""
+import http.server
+import os
+import socketserver
+import sys
+import time
+
+ROOT = os.path.abspath(sys.argv[1])
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def _file(self, name):
+        path = os.path.join(ROOT, os.path.basename(name.split("?")[0]))
+        with open(path, "rb") as f:
+            return f.read()
+
+    def _headers(self, code, length, ctype="application/octet-stream"):
+        self.send_response(code)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(length))
+        self.send_header("Connection", "close")
+        self.end_headers()
+
+    def do_GET(self):
+        parts = self.path.lstrip("/").split("/")
+        try:
+            if parts[0] == "status":
+                body = b"<html><body>error page</body></html>"
+                self._headers(int(parts[1]), len(body), "text/html")
+                self.wfile.write(body)
+            elif parts[0] == "broken":
+                data = self._file(parts[1])
+                self._headers(200, len(data))
+                self.wfile.write(data[: len(data) // 2])
+                self.wfile.flush()
+            elif parts[0] == "slow":
+                data = self._file(parts[1])
+                self._headers(200, len(data))
+                for i in range(0, len(data), 512):
+                    self.wfile.write(data[i:i + 512])
+                    self.wfile.flush()
+                    time.sleep(0.05)
+            else:
+                data = self._file(self.path.lstrip("/"))
+                ctype = "text/html" if self.path.endswith((".htm", ".html")) else "application/octet-stream"
+                self._headers(200, len(data), ctype)
+                self.wfile.write(data)
+        except FileNotFoundError:
+            body = b"not found"
+            self._headers(404, len(body), "text/plain")
+            self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        self.close_connection = True
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+with Server(("127.0.0.1", 0), Handler) as server:
+    print(server.server_address[1], flush=True)
+    server.serve_forever()

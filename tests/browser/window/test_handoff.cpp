@@ -1,0 +1,343 @@
+// The sound-link hand-off without a browser engine: which links are sound
+// links, and what each route does with the file, the player and the messages.
+#include "CAudioHandoff.h"
+#include "CHandoffHost.h"
+#include "CPlayerLauncher.h"
+#include "CSoundDownload.h"
+#include "TestSoundServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <utility>
+#include <vector>
+
+using namespace velmora;
+
+namespace {
+
+// Records what the hand-off asks for and answers as the test says.
+class CRecordingHost : public CHandoffHost {
+public:
+    explicit CRecordingHost(QString strTemp) : m_strTemp(std::move(strTemp)) {}
+
+    int HandoffMessageBox(const QString& strText, int nButtons) override
+    {
+        m_messages.push_back({strText, nButtons});
+        if (m_answers.empty())
+            return nButtons == kHandoffMbYesNo ? kHandoffIdYes : kHandoffIdOk;
+        const int n = m_answers.front();
+        m_answers.pop_front();
+        return n;
+    }
+    bool StartPlayer(const QString& strTempPath) override
+    {
+        m_starts.push_back(strTempPath);
+        m_startedContents.push_back(ReadTestFile(strTempPath));
+        return m_bPlayerStarts;
+    }
+    void ShowAddress(const QString& strUrl) override { m_addresses.push_back(strUrl); }
+    QString TempFilePath() override { return m_strTemp; }
+    void OnDownloadSlow(const QString&) override { ++m_nSlowShown; }
+    void OnDownloadProgress(qint64 nReceived, qint64 nTotal) override
+    {
+        m_nLastReceived = nReceived;
+        m_nLastTotal = nTotal;
+    }
+    bool IsDownloadCancelled() override { return m_bCancelWhenSlow; }
+    void OnDownloadEnded() override { ++m_nEnded; }
+
+    QString m_strTemp;
+    bool m_bPlayerStarts = true;
+    bool m_bCancelWhenSlow = false;
+    std::deque<int> m_answers;
+    std::vector<std::pair<QString, int>> m_messages;
+    std::vector<QString> m_starts;
+    std::vector<QByteArray> m_startedContents;
+    std::vector<QString> m_addresses;
+    int m_nSlowShown = 0;
+    int m_nEnded = 0;
+    qint64 m_nLastReceived = 0;
+    qint64 m_nLastTotal = 0;
+};
+
+struct SNavigation {
+    bool bCancel = false;
+};
+
+SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl)
+{
+    SNavigation nav;
+    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel);
+    return nav;
+}
+
+}  // namespace
+
+TEST(LinkClassification, MarkersAnywhereAfterTheFirstCharacterOnTheLowerCasedUrl)
+{
+    const struct {
+        const char* szUrl;
+        ELinkRoute route;
+    } rows[] = {
+        {"http://host/clip.wav", ELinkRoute::Download},
+        {"HTTP://HOST/DIR/CLIP.WAV", ELinkRoute::Download},
+        {"http://host/clip.wav?id=3", ELinkRoute::Download},
+        {"http://host/my.wave/page.htm", ELinkRoute::Download},
+        {"http://www.aifdata.aif.example/index.htm", ELinkRoute::Download},
+        {"http://host/a.aiff", ELinkRoute::Download},
+        {"http://host/a.AIF", ELinkRoute::Download},
+        {"https://host/clip.wav", ELinkRoute::Download},
+        {"HTTPS://Host/Clip.Wav", ELinkRoute::Download},
+        {"file:///home/u/clip.wav", ELinkRoute::Local},
+        {"/home/u/Clip.AIFF", ELinkRoute::Local},
+        {"ftp://host/clip.wav", ELinkRoute::Local},
+        {"file:///x.wav?from=http://host/", ELinkRoute::Download},
+        {"http://host/clip.au", ELinkRoute::None},
+        {"http://host/page.htm", ELinkRoute::None},
+        {"http://host/clip.wa", ELinkRoute::None},
+        {".wav", ELinkRoute::None},
+        {".aiff", ELinkRoute::None},
+        {"x.wav", ELinkRoute::Local},
+        {"", ELinkRoute::None},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ClassifyLink(QString::fromLatin1(row.szUrl)), row.route) << row.szUrl;
+}
+
+TEST(LinkClassification, FileUrlsBecomeLocalPaths)
+{
+    EXPECT_EQ(LocalPathForCopy("file:///tmp/a%20b/clip.wav"), "/tmp/a b/clip.wav");
+    EXPECT_EQ(LocalPathForCopy("FILE:///tmp/x.aif"), "/tmp/x.aif");
+    EXPECT_EQ(LocalPathForCopy("/tmp/plain.wav"), "/tmp/plain.wav");
+}
+
+TEST(PlayerMessages, TextsNameOurHostAndKeepTheirBlanks)
+{
+    EXPECT_EQ(PlayerNotFoundLocalText(),
+              "Sonavel.exe was not found.\nPlease make sure that this application exists in the same directory\n"
+              "as Velmora.exe.\nIf not please contact www.velmora.example to download it");
+    EXPECT_EQ(PlayerNotFoundDownloadText(),
+              "Sonavel.exe was not found or failed to play the file.\nPlease make sure that this application "
+              "exists in the same directory as Velmora.exe.\nIf not please contact www.velmora.example to "
+              "download it\n\n Do you wish to continue using Sonavel as the player or use the default ?");
+}
+
+TEST(CopyFileReplacing, ReplacesAReadOnlyOldFileAndRefusesMissingSources)
+{
+    QTemporaryDir dir;
+    const QString strSrc = dir.filePath("src.wav"), strDst = dir.filePath("tempFile");
+    WriteTestFile(strSrc, PatternBytes(3000, 1));
+    WriteTestFile(strDst, PatternBytes(9000, 2));
+    QFile::setPermissions(strDst, QFile::ReadOwner);
+    EXPECT_TRUE(CopyFileReplacing(strSrc, strDst));
+    EXPECT_EQ(ReadTestFile(strDst), PatternBytes(3000, 1));
+
+    EXPECT_FALSE(CopyFileReplacing(dir.filePath("missing.wav"), strDst));
+    EXPECT_FALSE(CopyFileReplacing(dir.path(), dir.filePath("other")));  // a folder is no sound
+}
+
+class HandoffRoutes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strWeb = m_dir.filePath("web");
+        QDir().mkpath(m_strWeb);
+        m_wav = PatternBytes(70000, 7);  // not a multiple of the 512-byte piece
+        WriteTestFile(m_strWeb + "/clip.wav", m_wav);
+        WriteTestFile(m_strWeb + "/CLIP2.WAV", PatternBytes(1234, 8));
+        WriteTestFile(m_strWeb + "/voice.aiff", PatternBytes(5000, 9));
+        WriteTestFile(m_strWeb + "/long.wav", PatternBytes(512 * 40, 10));  // 2 s when sent slowly
+        m_pServer = std::make_unique<CTestSoundServer>(m_strWeb);
+        ASSERT_GT(m_pServer->Port(), 0) << "the test web server did not start";
+    }
+    QString Temp() const { return m_host.m_strTemp; }
+
+    QTemporaryDir m_dir;
+    QString m_strWeb;
+    QByteArray m_wav;
+    std::unique_ptr<CTestSoundServer> m_pServer;
+    CRecordingHost m_host{m_dir.filePath("tempFile")};
+    CAudioHandoff m_handoff{m_host};
+};
+
+TEST_F(HandoffRoutes, OrdinaryLinksPassUntouchedAndAreShown)
+{
+    const QString strUrl = m_pServer->Url("clip.au");
+    EXPECT_FALSE(Navigate(m_handoff, strUrl).bCancel);
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_TRUE(m_host.m_messages.empty());
+    EXPECT_EQ(m_host.m_addresses, std::vector<QString>{strUrl});
+    EXPECT_FALSE(QFile::exists(Temp()));
+}
+
+TEST_F(HandoffRoutes, DownloadStartsThePlayerOnAByteIdenticalClosedFile)
+{
+    const QString strUrl = m_pServer->Url("clip.wav");
+    EXPECT_TRUE(Navigate(m_handoff, strUrl).bCancel);
+    ASSERT_EQ(m_host.m_starts.size(), 1u);
+    EXPECT_EQ(m_host.m_starts[0], Temp());
+    EXPECT_EQ(m_host.m_startedContents[0], m_wav);  // complete when the player starts
+    EXPECT_TRUE(m_host.m_messages.empty());
+    EXPECT_FALSE(m_handoff.m_bUseDefaultPlayer);
+    EXPECT_EQ(m_host.m_addresses, std::vector<QString>{strUrl});
+
+    // Capitals in the path are kept for the request; the next sound replaces the first.
+    const QString strCaps = QStringLiteral("HTTP://127.0.0.1:%1/CLIP2.WAV").arg(m_pServer->Port());
+    EXPECT_TRUE(Navigate(m_handoff, strCaps).bCancel);
+    EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(1234, 8));
+    EXPECT_EQ(m_host.m_addresses.back(), strCaps);
+}
+
+TEST_F(HandoffRoutes, PlayerMissingAnswerYesCancelsAndKeepsHandingOff)
+{
+    m_host.m_bPlayerStarts = false;
+    m_host.m_answers = {kHandoffIdYes};
+    EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("voice.aiff")).bCancel);
+    ASSERT_EQ(m_host.m_messages.size(), 1u);
+    EXPECT_EQ(m_host.m_messages[0].first, PlayerNotFoundDownloadText());
+    EXPECT_EQ(m_host.m_messages[0].second, kHandoffMbYesNo);
+    EXPECT_FALSE(m_handoff.m_bUseDefaultPlayer);
+
+    m_host.m_answers = {kHandoffIdYes};
+    Navigate(m_handoff, m_pServer->Url("clip.wav"));
+    EXPECT_EQ(m_host.m_starts.size(), 2u);  // still tried for the next sound
+}
+
+TEST_F(HandoffRoutes, PlayerMissingAnswerNoHandsEveryLaterLinkToTheEngine)
+{
+    m_host.m_bPlayerStarts = false;
+    m_host.m_answers = {kHandoffIdNo};
+    EXPECT_FALSE(Navigate(m_handoff, m_pServer->Url("clip.wav")).bCancel);
+    EXPECT_TRUE(m_handoff.m_bUseDefaultPlayer);
+
+    const QString strNext = m_pServer->Url("voice.aiff");
+    EXPECT_FALSE(Navigate(m_handoff, strNext).bCancel);
+    EXPECT_EQ(m_host.m_starts.size(), 1u);
+    EXPECT_EQ(m_host.m_messages.size(), 1u);
+    EXPECT_EQ(m_host.m_addresses.back(), strNext);  // still shown
+}
+
+TEST_F(HandoffRoutes, FailedDownloadsLeaveNoPartialFileAndGoToTheEngine)
+{
+    for (const QString& strPath : {QStringLiteral("status/404/clip.wav"), QStringLiteral("status/500/x.wav"),
+                                   QStringLiteral("broken/clip.wav"), QStringLiteral("missing.wav")}) {
+        QFile::remove(Temp());
+        EXPECT_FALSE(Navigate(m_handoff, m_pServer->Url(strPath)).bCancel) << qPrintable(strPath);
+        EXPECT_FALSE(QFile::exists(Temp())) << qPrintable(strPath);
+    }
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_TRUE(m_host.m_messages.empty());
+    EXPECT_FALSE(m_handoff.m_bUseDefaultPlayer);
+    EXPECT_EQ(m_host.m_addresses.size(), 4u);
+}
+
+TEST_F(HandoffRoutes, UnreachableServerKeepsThePreviousSound)
+{
+    WriteTestFile(Temp(), "old sound");
+    EXPECT_FALSE(Navigate(m_handoff, "http://127.0.0.1:1/clip.wav").bCancel);
+    EXPECT_EQ(ReadTestFile(Temp()), QByteArray("old sound"));
+    EXPECT_TRUE(m_host.m_starts.empty());
+}
+
+TEST_F(HandoffRoutes, SlowDownloadShowsProgressAndCompletes)
+{
+    EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("slow/long.wav")).bCancel);
+    EXPECT_EQ(m_host.m_nSlowShown, 1);
+    EXPECT_EQ(m_host.m_nEnded, 1);
+    EXPECT_EQ(m_host.m_nLastTotal, 512 * 40);
+    ASSERT_EQ(m_host.m_starts.size(), 1u);
+    EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(512 * 40, 10));
+}
+
+TEST_F(HandoffRoutes, CancelledDownloadStartsNothingAndStaysOnThePage)
+{
+    m_host.m_bCancelWhenSlow = true;
+    EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("slow/long.wav")).bCancel);
+    EXPECT_EQ(m_host.m_nSlowShown, 1);
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_TRUE(m_host.m_messages.empty());
+    EXPECT_FALSE(QFile::exists(Temp()));
+}
+
+TEST_F(HandoffRoutes, LocalFilesAreCopiedFromPathsAndFileUrls)
+{
+    const QString strSrc = m_strWeb + "/clip.wav";
+    EXPECT_TRUE(Navigate(m_handoff, strSrc).bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), m_wav);
+
+    const QString strVoice = m_strWeb + "/voice.aiff";
+    EXPECT_TRUE(Navigate(m_handoff, QUrl::fromLocalFile(strVoice).toString()).bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), PatternBytes(5000, 9));
+    EXPECT_TRUE(m_host.m_messages.empty());
+}
+
+TEST_F(HandoffRoutes, LocalRoutePlayerMissingShowsOkAndLetsTheEngineOpenIt)
+{
+    m_host.m_bPlayerStarts = false;
+    EXPECT_FALSE(Navigate(m_handoff, m_strWeb + "/clip.wav").bCancel);
+    ASSERT_EQ(m_host.m_messages.size(), 1u);
+    EXPECT_EQ(m_host.m_messages[0].first, PlayerNotFoundLocalText());
+    EXPECT_EQ(m_host.m_messages[0].second, kHandoffMbOk);
+    EXPECT_FALSE(m_handoff.m_bUseDefaultPlayer);  // the local route never switches
+}
+
+TEST_F(HandoffRoutes, FailedLocalCopyStartsNoPlayerOnAStaleFile)
+{
+    WriteTestFile(Temp(), "stale");
+    const QString strUrl = m_strWeb + "/nothere.wav";
+    EXPECT_FALSE(Navigate(m_handoff, strUrl).bCancel);
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_TRUE(m_host.m_messages.empty());
+    EXPECT_EQ(m_host.m_addresses.back(), strUrl);
+}
+
+TEST(PlayerLauncher, LooksBesideTheBrowserThenTheStartupDirThenPath)
+{
+    QTemporaryDir own, startup, onPath;
+    const QString strScript = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n";
+    auto makePlayer = [&](const QTemporaryDir& dir) {
+        const QString strPath = dir.filePath("sonavel");
+        WriteTestFile(strPath, strScript.toUtf8());
+        QFile::setPermissions(strPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return strPath;
+    };
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(onPath.path()) + ":" + oldPath);
+
+    EXPECT_EQ(CPlayerLauncher(own.path(), startup.path()).Locate(), QString());
+    const QString strOnPath = makePlayer(onPath);
+    EXPECT_EQ(CPlayerLauncher(own.path(), startup.path()).Locate(), strOnPath);
+    const QString strStartup = makePlayer(startup);
+    EXPECT_EQ(CPlayerLauncher(own.path(), startup.path()).Locate(), strStartup);
+    WriteTestFile(own.filePath("sonavel"), "not executable");
+    EXPECT_EQ(CPlayerLauncher(own.path(), startup.path()).Locate(), strStartup);
+    const QString strOwn = makePlayer(own);
+    CPlayerLauncher launcher(own.path(), startup.path());
+    EXPECT_EQ(launcher.Locate(), strOwn);
+
+    // Exactly one argument, spaces and all.
+    const QString strSound = own.filePath("a sound file");
+    ASSERT_TRUE(launcher.Start(strSound));
+    QByteArray args;
+    for (int i = 0; i < 100 && args.isEmpty(); ++i) {
+        QThread::msleep(20);
+        args = ReadTestFile(strOwn + ".args");
+    }
+    EXPECT_EQ(args, QFile::encodeName(strSound) + "\n");
+    qputenv("PATH", oldPath);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);  // the download waits in a local event loop
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

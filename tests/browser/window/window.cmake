@@ -1,0 +1,9 @@
+# Tests of the browser window: the hand-off without an engine (every build),
+# the frame and the real engine end to end (GUI builds).
+set(VELMORA_WINDOW_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+add_executable(test_handoff ${VELMORA_WINDOW_TEST_DIR}/test_handoff.cpp ${VELMORA_WINDOW_TEST_DIR}/TestSoundServer.h)
+target_compile_definitions(test_handoff PRIVATE VELMORA_TEST_DIR="${VELMORA_WINDOW_TEST_DIR}")
+target_link_libraries(test_handoff PRIVATE velmora_handoff GTest::gtest)
+add_test(NAME velmora_handoff COMMAND test_handoff)
+set_tests_properties(velmora_handoff PROPERTIES LABELS "nogui" TIMEOUT 120)
