@@ -1,0 +1,45 @@
+#pragma once
+// Reader of the small bracketed settings file "Velmora.ini".
+//
+// The format is strict: nothing is trimmed, there are no comments, names are
+// compared exactly. A header line is one that starts with "[" and ends with "]";
+// every leading "[" and trailing "]" is stripped to give the key name. Every
+// other non-empty line is a value: the name is what precedes the first "=", the
+// data what follows it; a line with no "=" gets the empty name and loses its
+// first character. Keys and values come into being with their first value line,
+// so a header alone creates nothing. A line keeps at most its first 2047
+// characters; the rest of a longer line is skipped, never read as a line of its own.
+#include "CIniKey.h"
+
+#include <string>
+#include <vector>
+
+class CIniFile {
+public:
+    // Longest line the reader keeps in one piece (its buffer holds 2048 with the terminator).
+    static constexpr std::size_t kMaxLineLength = 2047;
+
+    CIniFile() = default;
+    virtual ~CIniFile() = default;
+
+    void SetPath(std::string strPath);
+
+    // Parses the file at m_strPath, adding to what is loaded. False when the file
+    // does not exist (m_strError untouched) or cannot be opened.
+    bool ReadFile();
+
+    // The value data, or "" with m_strError set when the key or value is unknown.
+    std::string GetValue(const std::string& strKey, const std::string& strValue);
+
+    // Stores the data; with bCreate false a missing key or value is not created.
+    bool SetValue(const std::string& strKey, const std::string& strValue,
+                  const std::string& strData, bool bCreate);
+
+    int FindKey(const std::string& strKey) const;
+    int FindValue(int nKey, const std::string& strValue) const;
+
+    std::string m_strPath;
+    std::vector<CIniKey> m_keys;
+    std::vector<std::string> m_keyNames;  // index-parallel to m_keys
+    std::string m_strError;
+};

@@ -1,0 +1,197 @@
+#include "CVelmoraApp.h"
+
+#include "CHomeAddressResolver.h"
+#include "CRecentFileList.h"
+#include "CSplashDlg.h"
+#include "StartupResource.h"
+#include "VelmoraMessages.h"
+#include "VelmoraPaths.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QSettings>
+#include <QTimer>
+
+#include <filesystem>
+#include <system_error>
+
+std::string g_szStartupDir;
+
+namespace {
+
+CVelmoraApp* s_pInstance = nullptr;
+
+std::string CaptureWorkingDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path dir = std::filesystem::current_path(error);
+    return error ? std::string() : dir.string();
+}
+
+QSettings* NewProfile()
+{
+    return new QSettings(QLatin1String(velmora::kProfileOrganization),
+                         QLatin1String(velmora::kProfileApplication));
+}
+
+} // namespace
+
+CVelmoraApp::CVelmoraApp()
+{
+    // Captured before any window exists; the lower pane later changes the
+    // working directory and returns here.
+    g_szStartupDir = CaptureWorkingDirectory();
+    s_pInstance = this;
+}
+
+CVelmoraApp::~CVelmoraApp()
+{
+    delete m_pSplash;
+    if (s_pInstance == this)
+        s_pInstance = nullptr;
+}
+
+CVelmoraApp* CVelmoraApp::Instance()
+{
+    return s_pInstance;
+}
+
+void CVelmoraApp::SetMainFrameFactory(std::function<QMainWindow*()> factory)
+{
+    m_mainFrameFactory = std::move(factory);
+}
+
+QMainWindow* CVelmoraApp::MainWindow() const
+{
+    return m_pMainWnd;
+}
+
+int CVelmoraApp::Run(int argc, char** argv)
+{
+    // QApplication keeps a reference to argc: it must outlive the application.
+    static int s_nArgc;
+    s_nArgc = argc;
+    if (!QCoreApplication::instance())
+        m_pOwnApp = std::make_unique<QApplication>(s_nArgc, argv);
+    QCoreApplication::setOrganizationName(QLatin1String(velmora::kProfileOrganization));
+    QCoreApplication::setApplicationName(QLatin1String(velmora::kProfileApplication));
+
+    int nResult = 1;
+    if (InitInstance())
+        nResult = QApplication::exec();
+    // The frame's destruction stops the connection thread: do it while the
+    // application still exists.
+    delete m_pMainWnd;
+    delete m_pSplash;
+    m_pOwnApp.reset();
+    return nResult;
+}
+
+bool CVelmoraApp::InitInstance()
+{
+    if (!QCoreApplication::organizationName().size())
+        QCoreApplication::setOrganizationName(QLatin1String(velmora::kProfileOrganization));
+    if (QCoreApplication::applicationName().isEmpty()
+        || QCoreApplication::applicationName() == QCoreApplication::applicationFilePath())
+        QCoreApplication::setApplicationName(QLatin1String(velmora::kProfileApplication));
+    QApplication::setApplicationDisplayName(QLatin1String(velmora::kProfileApplication));
+
+    m_pSplash = new CSplashDlg();
+    m_pSplash->ShowNow();
+
+    // Any error here is swallowed: start-up goes on with the address as far as
+    // it got (an empty one leaves the upper pane blank).
+    try {
+        if (!g_szStartupDir.empty()) {
+            std::error_code error;
+            std::filesystem::current_path(g_szStartupDir, error);
+        }
+        std::unique_ptr<QSettings> pProfile(NewProfile());
+        CHomeAddressResolver resolver(*pProfile, QLatin1String(velmora::kDefaultHomeAddress));
+        m_strHomeAddress = resolver.Resolve(g_szStartupDir);
+    } catch (...) {
+    }
+    try {
+        velmora::EnsurePrivateFolder(TempFolder());  // an existing folder is fine
+    } catch (...) {
+    }
+
+    if (!m_mainFrameFactory)
+        return false;
+    try {
+        m_pMainWnd = m_mainFrameFactory();
+    } catch (...) {
+        m_pMainWnd = nullptr;
+    }
+    if (!m_pMainWnd)
+        return false;  // the splash ends with the program
+
+    m_pMainWnd->showMaximized();
+    m_pMainWnd->repaint();
+    // The splash stays on top of the new main window for a second, then goes.
+    if (m_pSplash)
+        m_pSplash->raise();
+    QTimer::singleShot(velmora::kSplashCloseDelayMs, m_pSplash, [this] { CloseSplash(); });
+    return true;
+}
+
+void CVelmoraApp::CloseSplash()
+{
+    if (m_pSplash) {
+        m_pSplash->close();
+        m_pSplash->deleteLater();
+        m_pSplash = nullptr;
+    }
+}
+
+bool CVelmoraApp::SaveHomeAddress(const QString& strAddress)
+{
+    m_strHomeAddress = strAddress;
+    return SaveHomeAddress();
+}
+
+bool CVelmoraApp::SaveHomeAddress()
+{
+    bool bStored = false;
+    try {
+        std::unique_ptr<QSettings> pProfile(NewProfile());
+        pProfile->setValue(QStringLiteral("%1/%2").arg(QLatin1String(velmora::kHomePageSection),
+                                                       QLatin1String(velmora::kHomePageEntry)),
+                           m_strHomeAddress);
+        pProfile->sync();
+        // A profile that cannot be written would lose the user's new address
+        // without a word: that is reported like any other error.
+        bStored = pProfile->status() == QSettings::NoError;
+    } catch (...) {
+        bStored = false;
+    }
+    if (!bStored)
+        VelmoraMessageBox(QLatin1String(velmora::kErrorSettingRegistry), velmora::MB_OK);
+    return bStored;
+}
+
+QString CVelmoraApp::TempFolder()
+{
+    return velmora::TempFolderPath();
+}
+
+QString CVelmoraApp::TempFilePath()
+{
+    return velmora::TempFilePath();
+}
+
+void CVelmoraApp::AddToRecentFileList(const QString& strPath)
+{
+    std::unique_ptr<QSettings> pProfile(NewProfile());
+    CRecentFileList list(*pProfile, velmora::kRecentFileCount);
+    list.ReadList();
+    list.Add(strPath);
+}
+
+QStringList CVelmoraApp::RecentFiles() const
+{
+    std::unique_ptr<QSettings> pProfile(NewProfile());
+    CRecentFileList list(*pProfile, velmora::kRecentFileCount);
+    list.ReadList();
+    return list.Entries();
+}

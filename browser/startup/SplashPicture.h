@@ -1,0 +1,10 @@
+#pragma once
+// The browser's picture (413 x 235 pixels) shown by the splash and the About
+// box, drawn by code in a 16-colour palette.
+#include <QImage>
+
+namespace velmora {
+
+QImage MakeSplashPicture();
+
+} // namespace velmora
