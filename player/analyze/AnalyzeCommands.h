@@ -1,0 +1,32 @@
+#pragma once
+// The subcommands of sonavel-analyze. Each lives in its own source file and is
+// listed once in the table in main.cpp.
+#include <string>
+
+#include "SampleStore.h"
+
+namespace sonavel {
+namespace analyze {
+
+// argv[0] is the subcommand's name; returns the exit status.
+using CommandFn = int (*)(int argc, char** argv);
+
+struct AnalyzeCommand {
+    const char* szName;
+    const char* szUsage; // arguments after the name, for the usage text
+    CommandFn pfnRun;
+};
+
+int RunInfo(int argc, char** argv);
+int RunSamples(int argc, char** argv);
+
+// Loads a sound with the player's own document and readers. On failure writes
+// one line to stderr and returns false. Reader messages go to stderr, never to a
+// window. szReader receives the name of the reader that took the file.
+bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader);
+
+// One line "sonavel-analyze: <text>" on stderr.
+void PrintError(const std::string& text);
+
+} // namespace analyze
+} // namespace sonavel
