@@ -1,0 +1,49 @@
+#pragma once
+// The player's numerical core: an in-place radix-2 FFT, a cubic spline, the
+// spectrum of one short frame on the analysis window's frequency grid, and the
+// AMDF pitch tracker. Stateless; construct one on the stack per computation.
+// The FFT working arrays are process-wide, so none of this is reentrant.
+#include <cstdint>
+
+#include "CSampleBlock.h"
+#include "SampleStore.h"
+
+class CSignalMath {
+public:
+    CSignalMath() = default;
+    virtual ~CSignalMath();
+
+    // Forward transform, no scaling, of the 2^log2n points in re/im, in place.
+    void Fft(double* re, double* im, int log2n);
+
+    // Second derivatives d2[1..n] of the cubic spline through x[1..n], y[1..n]
+    // (index 0 unused, x strictly increasing). An end slope above 9.9e29 gives a
+    // natural end, otherwise that first derivative is imposed there. When its
+    // scratch array cannot be had it beeps, shows the math error and leaves d2
+    // unwritten.
+    void SplineSetup(const double* x, const double* y, int n, double slope1, double slopeN,
+                     double* d2);
+
+    // The spline at abscissa at (outside the knots the end interval's cubic is
+    // extrapolated). Returns 0 and writes *out, or 1 when the bracketing knots
+    // coincide (then *out is untouched).
+    int SplineEvaluate(const double* x, const double* y, const double* d2, int n, double at,
+                       double* out);
+
+    // Decibel spectrum of frame[0..length] (length + 1 samples: pre-emphasis
+    // pairs each sample with its predecessor), resampled onto points values for
+    // 0 .. topFrequency Hz and written over frame (room for max(length + 1,
+    // points) doubles). Returns 0; returns 1 and leaves frame alone when the
+    // arguments are outside what the working arrays and the grid can take.
+    int FrameSpectrum(double* frame, int length, double preemphasis, int points,
+                      int topFrequency, int sampleRate);
+
+    // Pitch track of samples start .. end-1 of the store: end-start / 100 + 1
+    // values in whole Hz (0 = no pitch) written into hOut, which must hold that
+    // many 16-bit values. Returns 0, or -1 when a working buffer cannot be had or
+    // the arguments do not fit the store or hOut (hOut is then not written).
+    int TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start, int end);
+
+    // The same on plain arrays: pOut receives nCount / 100 + 1 values.
+    int TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
+};
