@@ -1,0 +1,47 @@
+#include "FuzzSupport.h"
+
+#include "FuzzTarget.h"
+
+#include "CSampleBlock.h"
+#include "Messages.h"
+#include "SampleStore.h"
+
+namespace fuzz {
+namespace {
+
+int g_nMessages = 0;
+
+} // namespace
+
+void InitEnvironment()
+{
+    static bool s_bDone = false;
+    if (s_bDone)
+        return;
+    s_bDone = true;
+    sonavel::SetMessageBoxHandler([](const std::string&, unsigned) {
+        ++g_nMessages;
+        return 1;
+    });
+    sonavel::SetMessageBeepHandler([](unsigned) {});
+    CSampleBlock::SetAllocationLimit(kAllocationLimit);
+}
+
+int MessageCount() { return g_nMessages; }
+
+void CheckLoadedStore(const SampleStore& store)
+{
+    FUZZ_CHECK(store.hSamples != nullptr);
+    FUZZ_CHECK(store.byteLength >= 0);
+    FUZZ_CHECK(store.sampleCount >= 0);
+    FUZZ_CHECK(store.hSamples->Size() == static_cast<std::size_t>(store.byteLength));
+    FUZZ_CHECK(2 * static_cast<int64_t>(store.sampleCount) <= store.byteLength);
+    FUZZ_CHECK(store.hSamples->LockCount() == 0);
+    CSampleLock lock(store.hSamples);
+    const int16_t* pSamples = lock.Samples();
+    volatile int64_t nSum = 0;
+    for (int32_t i = 0; i < store.sampleCount; ++i)
+        nSum = nSum + pSamples[i];
+}
+
+} // namespace fuzz
