@@ -36,15 +36,18 @@ bool CHomeAddressResolver::IsRootDirectory(const std::string& strDir)
     return dir.has_root_path() && !dir.has_relative_path();
 }
 
-QString CHomeAddressResolver::ReadSettingsFile(const std::string& strStartupDir) const
+std::string CHomeAddressResolver::SettingsFilePath(const std::string& strStartupDir)
 {
-    CIniFile ini;
-    // Without a captured start-up directory the file is looked for in the
-    // current one, where the program was started.
     std::filesystem::path path(velmora::kSettingsFileName);
     if (!strStartupDir.empty())
         path = std::filesystem::path(strStartupDir) / path;
-    ini.SetPath(path.string());
+    return path.string();
+}
+
+QString CHomeAddressResolver::ReadSettingsFile(const std::string& strSettingsFile)
+{
+    CIniFile ini;
+    ini.SetPath(strSettingsFile);
     if (!ini.ReadFile())
         return QString();
     return QString::fromLocal8Bit(
@@ -53,12 +56,18 @@ QString CHomeAddressResolver::ReadSettingsFile(const std::string& strStartupDir)
 
 QString CHomeAddressResolver::Resolve(const std::string& strStartupDir)
 {
+    return Resolve(strStartupDir, SettingsFilePath(strStartupDir));
+}
+
+QString CHomeAddressResolver::Resolve(const std::string& strStartupDir,
+                                      const std::string& strSettingsFile)
+{
     m_bProfileWritten = false;
     const bool bRootBranch = strStartupDir.empty() || IsRootDirectory(strStartupDir);
 
     if (bRootBranch) {
         // The root already ends in a separator, so none is added.
-        const QString strValue = ReadSettingsFile(strStartupDir);
+        const QString strValue = ReadSettingsFile(strSettingsFile);
         if (strValue.isEmpty())
             return m_strDefaultAddress;
         return QString::fromLocal8Bit(strStartupDir) + strValue;
@@ -70,7 +79,7 @@ QString CHomeAddressResolver::Resolve(const std::string& strStartupDir)
     if (!strStored.isEmpty())
         return strStored;
 
-    const QString strValue = ReadSettingsFile(strStartupDir);
+    const QString strValue = ReadSettingsFile(strSettingsFile);
     QString strAddress;
     if (strValue.isEmpty())
         strAddress = m_strDefaultAddress;

@@ -14,8 +14,14 @@ public:
     CHomeAddressResolver(QSettings& profile, QString strDefaultAddress);
 
     // Returns the home address for a start from strStartupDir and, outside the
-    // root branch, stores it in the profile.
+    // root branch, stores it in the profile. The settings file is "Velmora.ini"
+    // in that directory (in the current one when the directory is empty).
     QString Resolve(const std::string& strStartupDir);
+    // The same with the settings file at strSettingsFile.
+    QString Resolve(const std::string& strStartupDir, const std::string& strSettingsFile);
+
+    // Where Resolve(strStartupDir) looks for the settings file.
+    static std::string SettingsFilePath(const std::string& strStartupDir);
 
     // Whether the last Resolve wrote the profile.
     bool ProfileWritten() const { return m_bProfileWritten; }
@@ -24,7 +30,7 @@ public:
     static bool IsRootDirectory(const std::string& strDir);
 
 private:
-    QString ReadSettingsFile(const std::string& strStartupDir) const;
+    static QString ReadSettingsFile(const std::string& strSettingsFile);
 
     QSettings& m_profile;
     QString m_strDefaultAddress;

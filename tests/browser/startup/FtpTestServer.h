@@ -1,0 +1,133 @@
+#pragma once
+// A real FTP server for the connection tests: pyftpdlib on 127.0.0.1 at a free
+// port, anonymous unless a user is given. Its log goes to a file the test reads.
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace velmora_test {
+
+// A port nothing listens on right now (bound once by us, then released).
+inline int FreeTcpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t nLen = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return 0;
+    }
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+inline bool CanConnect(int nPort)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(nPort));
+    const bool bOk = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bOk;
+}
+
+// A socket that accepts connections (the kernel completes them) but never
+// says a word: a server that hangs before its greeting.
+class CSilentServer {
+public:
+    CSilentServer()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nLen = sizeof addr;
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
+            && ::listen(m_fd, 4) == 0
+            && ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLen) == 0)
+            m_nPort = ntohs(addr.sin_port);
+    }
+    ~CSilentServer()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int Port() const { return m_nPort; }
+
+private:
+    int m_fd = -1;
+    int m_nPort = 0;
+};
+
+class CFtpTestServer {
+public:
+    ~CFtpTestServer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    bool Start(const QString& strUser = QString(), const QString& strPassword = QString())
+    {
+        if (!m_dir.isValid())
+            return false;
+        m_nPort = FreeTcpPort();
+        QStringList args{QStringLiteral("-m"), QStringLiteral("pyftpdlib"),
+                         QStringLiteral("-i"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("-p"), QString::number(m_nPort),
+                         QStringLiteral("-d"), m_dir.path()};
+        if (!strUser.isEmpty())
+            args << QStringLiteral("-u") << strUser << QStringLiteral("-P") << strPassword;
+        m_process.setStandardOutputFile(LogPath());
+        m_process.setStandardErrorFile(LogPath(), QIODevice::Append);
+        m_process.start(QStringLiteral(VELMORA_TEST_PYTHON), args);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 200; ++i) {
+            if (CanConnect(m_nPort))
+                return true;
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return false;
+    }
+
+    int Port() const { return m_nPort; }
+    QString HostText() const { return QStringLiteral("127.0.0.1:%1").arg(m_nPort); }
+
+    QString Log() const
+    {
+        QFile log(LogPath());
+        return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll()) : QString();
+    }
+
+private:
+    QString LogPath() const { return m_dir.filePath(QStringLiteral("server.log")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_nPort = 0;
+};
+
+} // namespace velmora_test
