@@ -1,0 +1,20 @@
+#pragma once
+// The About box: the picture, the version, the program's purpose, a pointer to
+// the web site, the notice and OK.
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* pParent = nullptr);
+
+    QLabel* Picture() const { return m_pPicture; }
+    QPushButton* OkButton() const { return m_pOk; }
+
+private:
+    QLabel* m_pPicture;
+    QPushButton* m_pOk;
+};

@@ -1,0 +1,135 @@
+#include "CArtwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace sonavel {
+namespace shell {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A voiced stretch: a few harmonics under a swelling and fading envelope.
+double VoiceWave(double t)
+{
+    double envelope = std::sin(kPi * t) * (0.75 + 0.25 * std::sin(6 * kPi * t));
+    double wave = std::sin(2 * kPi * 9 * t) + 0.5 * std::sin(2 * kPi * 18 * t + 0.6) + 0.25 * std::sin(2 * kPi * 27 * t + 1.1);
+    return envelope * wave / 1.75;
+}
+
+void DrawWave(QPainter& p, const QRectF& r, const QColor& color, double penWidth)
+{
+    QPainterPath path;
+    int n = std::max(32, static_cast<int>(r.width() * 2));
+    for (int i = 0; i <= n; ++i) {
+        double t = static_cast<double>(i) / n;
+        QPointF pt(r.left() + t * r.width(), r.center().y() - VoiceWave(t) * r.height() / 2);
+        if (i == 0)
+            path.moveTo(pt);
+        else
+            path.lineTo(pt);
+    }
+    p.setPen(QPen(color, penWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+}
+
+QPixmap IconPixmap(int nSize, bool bDocument)
+{
+    QPixmap pixmap(nSize, nSize);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    double s = nSize;
+    QRectF body;
+    if (bDocument) {
+        // A sheet with a folded corner.
+        body = QRectF(s * 0.16, s * 0.06, s * 0.68, s * 0.88);
+        QPainterPath sheet;
+        double fold = s * 0.2;
+        sheet.moveTo(body.topLeft());
+        sheet.lineTo(body.right() - fold, body.top());
+        sheet.lineTo(body.right(), body.top() + fold);
+        sheet.lineTo(body.bottomRight());
+        sheet.lineTo(body.bottomLeft());
+        sheet.closeSubpath();
+        p.setPen(QPen(QColor(60, 70, 90), std::max(1.0, s / 32)));
+        p.setBrush(QColor(250, 250, 245));
+        p.drawPath(sheet);
+        DrawWave(p, body.adjusted(s * 0.06, s * 0.25, -s * 0.06, -s * 0.25), QColor(20, 110, 160), std::max(1.0, s / 24));
+    } else {
+        body = QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
+        QLinearGradient gradient(body.topLeft(), body.bottomLeft());
+        gradient.setColorAt(0, QColor(28, 92, 140));
+        gradient.setColorAt(1, QColor(12, 44, 78));
+        p.setPen(Qt::NoPen);
+        p.setBrush(gradient);
+        p.drawRoundedRect(body, s * 0.18, s * 0.18);
+        DrawWave(p, body.adjusted(s * 0.1, s * 0.2, -s * 0.1, -s * 0.2), QColor(255, 214, 90), std::max(1.5, s / 14));
+    }
+    return pixmap;
+}
+
+QIcon MakeIcon(bool bDocument)
+{
+    QIcon icon;
+    for (int n : {16, 24, 32, 48, 64, 128})
+        icon.addPixmap(IconPixmap(n, bDocument));
+    return icon;
+}
+
+} // namespace
+
+QPixmap AboutPicture(const QSize& size)
+{
+    QPixmap pixmap(size);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRectF r(0, 0, size.width(), size.height());
+
+    QLinearGradient sky(r.topLeft(), r.bottomLeft());
+    sky.setColorAt(0, QColor(22, 60, 98));
+    sky.setColorAt(1, QColor(8, 26, 46));
+    p.fillRect(r, sky);
+
+    // Lower half: a grey-scale spectrogram of a rising voice.
+    QRectF spec(r.left() + r.width() * 0.08, r.top() + r.height() * 0.52, r.width() * 0.84, r.height() * 0.38);
+    int nCols = 48, nRows = 20;
+    double cw = spec.width() / nCols, rh = spec.height() / nRows;
+    for (int c = 0; c < nCols; ++c) {
+        double t = static_cast<double>(c) / (nCols - 1);
+        double f0 = 2.0 + 1.5 * t;  // harmonic spacing in rows, rising
+        for (int row = 0; row < nRows; ++row) {
+            double harmonic = std::fmod(row / f0, 1.0);
+            double energy = std::exp(-std::pow((harmonic - 0.0) * 4, 2)) + std::exp(-std::pow((harmonic - 1.0) * 4, 2));
+            energy *= std::sin(kPi * t) * std::exp(-row / 14.0);
+            int grey = 255 - static_cast<int>(std::clamp(energy, 0.0, 1.0) * 200);
+            p.fillRect(QRectF(spec.left() + c * cw, spec.bottom() - (row + 1) * rh, cw + 0.5, rh + 0.5), QColor(grey, grey, grey));
+        }
+    }
+    p.setPen(QPen(QColor(200, 215, 230), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(spec);
+
+    // Upper half: the waveform, and pitch dots above it.
+    QRectF wave(spec.left(), r.top() + r.height() * 0.2, spec.width(), r.height() * 0.28);
+    DrawWave(p, wave, QColor(255, 214, 90), std::max(1.5, r.width() / 90));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(120, 220, 160));
+    for (int i = 2; i < 22; ++i) {
+        double t = i / 24.0;
+        QPointF pt(wave.left() + t * wave.width(), r.top() + r.height() * (0.15 - 0.07 * t));
+        p.drawEllipse(pt, r.width() / 80, r.width() / 80);
+    }
+    return pixmap;
+}
+
+QIcon MainIcon() { return MakeIcon(false); }
+
+QIcon DocumentIcon() { return MakeIcon(true); }
+
+} // namespace shell
+} // namespace sonavel

@@ -1,0 +1,351 @@
+#include "CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
+
+#include "CArtwork.h"
+#include "CSonavelProApp.h"
+#include "CSonavelProView.h"
+#include "resource.h"
+
+using namespace sonavel::shell;
+
+CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(kszAppTitle);
+    setWindowIcon(sonavel::shell::MainIcon());
+    setAcceptDrops(true);
+
+    m_pMdiArea = new QMdiArea(this);
+    m_pMdiArea->setAcceptDrops(false);
+    setCentralWidget(m_pMdiArea);
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
+
+    CreateCommands();
+    CreateMenus();
+    ShowMenu(IDR_MAINFRAME);
+    UpdateCommandUI();
+    UpdateRecentFileMenu();
+
+    connect(m_pApp, &CSonavelProApp::LoadedChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pApp, &CSonavelProApp::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
+
+    QScreen* pScreen = QGuiApplication::primaryScreen();
+    QRect geometry = InitialGeometry(pScreen ? pScreen->geometry() : QRect(0, 0, 1024, 768));
+    resize(geometry.size());
+    move(geometry.topLeft());
+
+    qApp->installEventFilter(this);
+}
+
+CMainFrame::~CMainFrame()
+{
+    qApp->removeEventFilter(this);
+    delete m_pPrinter;
+}
+
+QRect CMainFrame::InitialGeometry(const QRect& desktop)
+{
+    // The desktop's right edge is exclusive (x + width); integer division
+    // truncates toward zero, also for a desktop narrower than 200.
+    int nRight = desktop.x() + desktop.width();
+    return QRect((nRight - kMainFrameCentring) / 2, kMainFrameTop, kMainFrameWidth, kMainFrameHeight);
+}
+
+QAction* CMainFrame::AddCommand(int nId, const QString& strText, const QList<QKeySequence>& keys)
+{
+    auto* pAction = new QAction(strText, this);
+    pAction->setData(nId);
+    pAction->setShortcuts(keys);
+    pAction->setShortcutContext(Qt::WindowShortcut);
+    // Added to the frame so the accelerators work whichever menu is shown.
+    addAction(pAction);
+    m_commands.insert(nId, pAction);
+    return pAction;
+}
+
+void CMainFrame::CreateCommands()
+{
+    using QKS = QKeySequence;
+    connect(AddCommand(ID_PLAY, kszItemPlay, {QKS(Qt::CTRL | Qt::Key_P)}), &QAction::triggered,
+            m_pApp, &CSonavelProApp::OnPlay);
+    connect(AddCommand(ID_ANALYSIS, kszItemAnalysis, {QKS(Qt::CTRL | Qt::Key_A)}), &QAction::triggered,
+            m_pApp, &CSonavelProApp::OnAnalysis);
+    connect(AddCommand(ID_APP_ABOUT, kszItemAbout), &QAction::triggered, m_pApp, &CSonavelProApp::OnAppAbout);
+    connect(AddCommand(ID_FILE_NEW, "&New\tCtrl+N", {QKS(Qt::CTRL | Qt::Key_N)}), &QAction::triggered,
+            m_pApp, &CSonavelProApp::OnFileNew);
+    connect(AddCommand(ID_FILE_OPEN, "&Open...\tCtrl+O", {QKS(Qt::CTRL | Qt::Key_O)}), &QAction::triggered,
+            m_pApp, &CSonavelProApp::OnFileOpen);
+    connect(AddCommand(ID_FILE_CLOSE, "&Close"), &QAction::triggered, m_pMdiArea, &QMdiArea::closeActiveSubWindow);
+    // The player never writes files: an empty document has nothing to save.
+    AddCommand(ID_FILE_SAVE, "&Save")->setEnabled(false);
+    AddCommand(ID_FILE_SAVE_AS, "Save &As...")->setEnabled(false);
+    connect(AddCommand(ID_FILE_PRINT, "&Print..."), &QAction::triggered, this, &CMainFrame::OnFilePrint);
+    connect(AddCommand(ID_FILE_PRINT_PREVIEW, "Print Pre&view"), &QAction::triggered, this,
+            &CMainFrame::OnFilePrintPreview);
+    connect(AddCommand(ID_FILE_PRINT_SETUP, "P&rint Setup..."), &QAction::triggered, this,
+            &CMainFrame::OnFilePrintSetup);
+    connect(AddCommand(ID_APP_EXIT, "E&xit"), &QAction::triggered, this, &QWidget::close);
+
+    // Editing has no handler anywhere in the player: the commands stay grey.
+    AddCommand(ID_EDIT_UNDO, "&Undo\tCtrl+Z", {QKS(Qt::CTRL | Qt::Key_Z), QKS(Qt::ALT | Qt::Key_Backspace)})->setEnabled(false);
+    AddCommand(ID_EDIT_CUT, "Cu&t\tCtrl+X", {QKS(Qt::CTRL | Qt::Key_X), QKS(Qt::SHIFT | Qt::Key_Delete)})->setEnabled(false);
+    AddCommand(ID_EDIT_COPY, "&Copy\tCtrl+C", {QKS(Qt::CTRL | Qt::Key_C), QKS(Qt::CTRL | Qt::Key_Insert)})->setEnabled(false);
+    AddCommand(ID_EDIT_PASTE, "&Paste\tCtrl+V", {QKS(Qt::CTRL | Qt::Key_V), QKS(Qt::SHIFT | Qt::Key_Insert)})->setEnabled(false);
+
+    connect(AddCommand(ID_NEXT_PANE, "Next Pane", {QKS(Qt::Key_F6)}), &QAction::triggered, m_pMdiArea,
+            &QMdiArea::activateNextSubWindow);
+    connect(AddCommand(ID_PREV_PANE, "Previous Pane", {QKS(Qt::SHIFT | Qt::Key_F6)}), &QAction::triggered,
+            m_pMdiArea, &QMdiArea::activatePreviousSubWindow);
+
+    connect(AddCommand(ID_WINDOW_NEW, "&New Window"), &QAction::triggered, this, &CMainFrame::OnNewWindow);
+    connect(AddCommand(ID_WINDOW_CASCADE, "&Cascade"), &QAction::triggered, m_pMdiArea,
+            &QMdiArea::cascadeSubWindows);
+    connect(AddCommand(ID_WINDOW_TILE_HORZ, "&Tile"), &QAction::triggered, m_pMdiArea, &QMdiArea::tileSubWindows);
+    connect(AddCommand(ID_WINDOW_ARRANGE, "&Arrange Icons"), &QAction::triggered, this,
+            &CMainFrame::OnArrangeIcons);
+}
+
+void CMainFrame::CreateMenus()
+{
+    auto menu = [this](const char* szTitle, std::initializer_list<int> ids, QList<QMenu*>& group) {
+        auto* pMenu = new QMenu(QString::fromUtf8(szTitle), this);
+        for (int nId : ids) {
+            if (nId == 0)
+                pMenu->addSeparator();
+            else
+                pMenu->addAction(m_commands.value(nId));
+        }
+        // Greying is decided again each time a menu opens, as the user sees it.
+        connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        group.append(pMenu);
+        return pMenu;
+    };
+    menu(kszMenuPlay, {ID_PLAY}, m_mainMenus);
+    menu(kszMenuAnalysis, {ID_ANALYSIS}, m_mainMenus);
+    menu(kszMenuAbout, {ID_APP_ABOUT}, m_mainMenus);
+
+    m_pFileMenu = menu(kszMenuFile,
+                       {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_FILE_PRINT,
+                        ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, 0},
+                       m_documentMenus);
+    m_pRecentAnchor = m_pFileMenu->addSeparator();
+    m_pFileMenu->addAction(m_commands.value(ID_APP_EXIT));
+    menu(kszMenuEdit, {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}, m_documentMenus);
+    menu(kszMenuWindow, {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}, m_documentMenus);
+    QMenu* pHelp = menu(kszMenuHelp, {}, m_documentMenus);
+    QAction* pAbout = pHelp->addAction(kszItemHelpAbout);
+    connect(pAbout, &QAction::triggered, m_pApp, &CSonavelProApp::OnAppAbout);
+}
+
+void CMainFrame::ShowMenu(int nMenuId)
+{
+    if (nMenuId == m_nMenuId)
+        return;
+    m_nMenuId = nMenuId;
+    menuBar()->clear();
+    for (QMenu* pMenu : nMenuId == IDR_MAINFRAME ? m_mainMenus : m_documentMenus)
+        menuBar()->addMenu(pMenu);
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    for (int nId : {ID_PLAY, ID_ANALYSIS})
+        if (QAction* pAction = m_commands.value(nId))
+            pAction->setEnabled(m_pApp->IsCommandEnabled(nId));
+    bool bDocument = m_pMdiArea->activeSubWindow() != nullptr;
+    for (int nId : {ID_FILE_CLOSE, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_WINDOW_NEW})
+        m_commands.value(nId)->setEnabled(bDocument);
+}
+
+void CMainFrame::UpdateRecentFileMenu()
+{
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+    QStringList files = m_pApp->RecentFiles().Files();
+    if (files.isEmpty()) {
+        auto* pEmpty = new QAction(kszRecentFileEmpty, m_pFileMenu);
+        pEmpty->setEnabled(false);
+        m_pFileMenu->insertAction(m_pRecentAnchor, pEmpty);
+        m_recentActions.append(pEmpty);
+        return;
+    }
+    for (int i = 0; i < files.size(); ++i) {
+        QString strLabel = QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName());
+        auto* pAction = new QAction(strLabel, m_pFileMenu);
+        pAction->setData(ID_FILE_MRU_FILE1 + i);
+        pAction->setToolTip(files[i]);
+        connect(pAction, &QAction::triggered, m_pApp, [this, i] { m_pApp->OnOpenRecentFile(i); });
+        m_pFileMenu->insertAction(m_pRecentAnchor, pAction);
+        m_recentActions.append(pAction);
+    }
+}
+
+QMdiSubWindow* CMainFrame::NewDocumentWindow()
+{
+    QString strTitle = QStringLiteral("%1%2").arg(kszDocTitleBase).arg(++m_nDocuments);
+    auto* pView = new CSonavelProView(strTitle);
+    QMdiSubWindow* pWindow = m_pMdiArea->addSubWindow(pView);
+    pWindow->setAttribute(Qt::WA_DeleteOnClose);
+    pWindow->setWindowTitle(strTitle);
+    pWindow->setWindowIcon(sonavel::shell::DocumentIcon());
+    pWindow->show();
+    m_pMdiArea->setActiveSubWindow(pWindow);
+    return pWindow;
+}
+
+void CMainFrame::OnNewWindow()
+{
+    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
+    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+    if (!pView)
+        return;
+    int nViews = 0;
+    for (QMdiSubWindow* p : m_pMdiArea->subWindowList())
+        if (auto* v = qobject_cast<CSonavelProView*>(p->widget()); v && v->DocTitle() == pView->DocTitle())
+            ++nViews;
+    auto* pNewView = new CSonavelProView(pView->DocTitle());
+    QMdiSubWindow* pWindow = m_pMdiArea->addSubWindow(pNewView);
+    pWindow->setAttribute(Qt::WA_DeleteOnClose);
+    pWindow->setWindowTitle(QStringLiteral("%1:%2").arg(pView->DocTitle()).arg(nViews + 1));
+    pWindow->setWindowIcon(sonavel::shell::DocumentIcon());
+    pWindow->show();
+}
+
+void CMainFrame::OnArrangeIcons()
+{
+    // Minimised document windows line up along the bottom edge.
+    int nX = 0;
+    for (QMdiSubWindow* p : m_pMdiArea->subWindowList()) {
+        if (!p->isMinimized())
+            continue;
+        p->move(nX, m_pMdiArea->viewport()->height() - p->height());
+        nX += p->width();
+    }
+}
+
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow* pWindow)
+{
+    ShowMenu(pWindow ? IDR_SONAVTYPE : IDR_MAINFRAME);
+    UpdateTitle();
+    UpdateCommandUI();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
+    setWindowTitle(pActive ? QStringLiteral("%1 - %2").arg(kszAppTitle, pActive->windowTitle())
+                           : QString(kszAppTitle));
+}
+
+void CMainFrame::OnFilePrint()
+{
+    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
+    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+    if (!pView)
+        return;
+    if (!m_pPrinter)
+        m_pPrinter = new QPrinter;
+    QPrintDialog dlg(m_pPrinter, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    QPainter painter(m_pPrinter);
+    pView->OnDraw(painter);
+}
+
+void CMainFrame::OnFilePrintPreview()
+{
+    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
+    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+    if (!pView)
+        return;
+    if (!m_pPrinter)
+        m_pPrinter = new QPrinter;
+    QPrintPreviewDialog dlg(m_pPrinter, this);
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [pView](QPrinter* pPrinter) {
+        QPainter painter(pPrinter);
+        pView->OnDraw(painter);
+    });
+    dlg.exec();
+}
+
+void CMainFrame::OnFilePrintSetup()
+{
+    if (!m_pPrinter)
+        m_pPrinter = new QPrinter;
+    QPageSetupDialog dlg(m_pPrinter, this);
+    dlg.exec();
+}
+
+void CMainFrame::OnActivateApp(bool bActive)
+{
+    // Another application came to the front: the player ends, also in the
+    // middle of a playback (the playbacks stop as the application object goes).
+    if (!bActive)
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == qApp && pEvent->type() == QEvent::ApplicationStateChange) {
+        // Only a change away from the front counts: the program starts inactive.
+        bool bActive = static_cast<QApplicationStateChangeEvent*>(pEvent)->applicationState() == Qt::ApplicationActive;
+        if (bActive != m_bAppActive) {
+            m_bAppActive = bActive;
+            OnActivateApp(bActive);
+        }
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* pData)
+{
+    QStringList files;
+    if (pData && pData->hasUrls())
+        for (const QUrl& url : pData->urls())
+            if (url.isLocalFile())
+                files.append(url.toLocalFile());
+    return files;
+}
+
+} // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    if (!LocalFiles(pEvent->mimeData()).isEmpty())
+        pEvent->acceptProposedAction();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* pEvent)
+{
+    if (!LocalFiles(pEvent->mimeData()).isEmpty())
+        pEvent->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* pEvent)
+{
+    QStringList files = LocalFiles(pEvent->mimeData());
+    if (files.isEmpty())
+        return;
+    pEvent->acceptProposedAction();
+    activateWindow();
+    for (const QString& strPath : files)
+        m_pApp->OpenDocumentFile(strPath);
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The player's main bar: a small window at the top of the screen with the
+// menus Play, Analysis and About. It takes dropped files, carries the
+// accelerators, hosts the (rare) document windows of File New, and ends the
+// program as soon as another application is activated.
+#include <QMainWindow>
+#include <QMap>
+#include <QRect>
+
+class CSonavelProApp;
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QPrinter;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CSonavelProApp* pApp);
+    ~CMainFrame() override;
+
+    // Where the bar goes on a desktop: 220 x 60 at top 30, left edge
+    // (desktop right - 200) / 2.
+    static QRect InitialGeometry(const QRect& desktop);
+
+    // The action of a command id (null for ids the bar does not carry).
+    QAction* Command(int nId) const { return m_commands.value(nId); }
+    // Enables or greys every command as the application says.
+    void UpdateCommandUI();
+    // The id of the menu on the bar: 128 normally, 129 while a document
+    // window is active.
+    int CurrentMenuId() const { return m_nMenuId; }
+
+    QMdiSubWindow* NewDocumentWindow();
+    void OnActivateApp(bool bActive);
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dragMoveEvent(QDragMoveEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+
+private:
+    QAction* AddCommand(int nId, const QString& strText, const QList<QKeySequence>& keys = {});
+    void CreateCommands();
+    void CreateMenus();
+    void ShowMenu(int nMenuId);
+    void UpdateRecentFileMenu();
+    void UpdateTitle();
+    void OnSubWindowActivated(QMdiSubWindow* pWindow);
+    void OnNewWindow();
+    void OnArrangeIcons();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnFilePrintSetup();
+
+    CSonavelProApp* m_pApp;
+    QMdiArea* m_pMdiArea;
+    QMap<int, QAction*> m_commands;
+    QList<QMenu*> m_mainMenus;       // menu 128
+    QList<QMenu*> m_documentMenus;   // menu 129
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentAnchor = nullptr;
+    QList<QAction*> m_recentActions;
+    int m_nMenuId = 0;
+    int m_nDocuments = 0;
+    bool m_bAppActive = false;
+    QPrinter* m_pPrinter = nullptr;
+};

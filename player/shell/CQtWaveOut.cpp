@@ -1,0 +1,160 @@
+#include "CQtWaveOut.h"
+
+#include <QAudioDevice>
+#include <QAudioSink>
+#include <QMediaDevices>
+
+#include <algorithm>
+#include <cstring>
+
+void CWaveBufferSource::Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes)
+{
+    m_pData = pData;
+    m_nBytes = pData ? nBytes : 0;
+    m_nSilenceBytes = nSilenceBytes;
+    m_nPos = 0;
+    if (!isOpen())
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+void CWaveBufferSource::Stop()
+{
+    m_pData = nullptr;
+    m_nBytes = m_nSilenceBytes = m_nPos = 0;
+    if (isOpen())
+        close();
+}
+
+qint64 CWaveBufferSource::bytesAvailable() const
+{
+    return m_nBytes + m_nSilenceBytes - m_nPos + QIODevice::bytesAvailable();
+}
+
+qint64 CWaveBufferSource::readData(char* pData, qint64 nMaxBytes)
+{
+    qint64 nDone = 0;
+    if (m_nPos < m_nBytes) {
+        qint64 n = std::min(nMaxBytes, m_nBytes - m_nPos);
+        std::memcpy(pData, m_pData + m_nPos, static_cast<size_t>(n));
+        m_nPos += n;
+        nDone = n;
+    }
+    qint64 nEnd = m_nBytes + m_nSilenceBytes;
+    if (nDone < nMaxBytes && m_nPos < nEnd) {
+        qint64 n = std::min(nMaxBytes - nDone, nEnd - m_nPos);
+        std::memset(pData + nDone, 0, static_cast<size_t>(n));
+        m_nPos += n;
+        nDone += n;
+    }
+    return nDone;
+}
+
+CQtWaveOutDevice::CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device)
+    : m_format(format)
+{
+    m_pSink = std::make_unique<QAudioSink>(device, format);
+    QObject::connect(m_pSink.get(), &QAudioSink::stateChanged, this, [this] { OnStateChanged(); });
+    m_watchdog.setSingleShot(true);
+    QObject::connect(&m_watchdog, &QTimer::timeout, this, [this] { Finish(); });
+}
+
+CQtWaveOutDevice::~CQtWaveOutDevice()
+{
+    m_pHeader = nullptr;
+    m_watchdog.stop();
+    m_pSink->stop();
+    m_source.Stop();
+}
+
+unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
+{
+    int nBytesPerFrame = std::max(1, m_format.bytesPerFrame());
+    qint64 nLength = pHeader->dwBufferLength - pHeader->dwBufferLength % nBytesPerFrame;
+    qint64 nSilence = static_cast<qint64>(m_format.bytesForDuration(kDrainMs * 1000));
+    nSilence -= nSilence % nBytesPerFrame;
+    m_source.Start(pHeader->lpData, nLength, nSilence);
+    m_pHeader = pHeader;
+    m_pSink->start(&m_source);
+    // A sink that cannot reach the device stops at once without reporting a
+    // state change: only error() tells.
+    if (m_pSink->error() != QAudio::NoError || m_pSink->state() == QAudio::StoppedState) {
+        m_pHeader = nullptr;
+        m_pSink->stop();
+        m_source.Stop();
+        return MMSYSERR_ERROR;
+    }
+    // Should the device never report the end (a server that went away), the
+    // notice still comes, so the owner releases the samples.
+    qint64 nMs = m_format.durationForBytes(static_cast<qint32>(std::min<qint64>(nLength + nSilence, INT32_MAX))) / 1000;
+    m_watchdog.start(static_cast<int>(std::min<qint64>(nMs + 5000, INT32_MAX)));
+    return MMSYSERR_NOERROR;
+}
+
+void CQtWaveOutDevice::OnStateChanged()
+{
+    if (!m_pHeader)
+        return;
+    QAudio::State state = m_pSink->state();
+    // Idle: the source ran dry (the silence after the buffer is in the device).
+    // Stopped: the device failed under us.
+    if (state == QAudio::IdleState || state == QAudio::StoppedState)
+        Finish();
+}
+
+void CQtWaveOutDevice::Finish()
+{
+    if (!m_pHeader)
+        return;
+    WaveHeader* pHeader = m_pHeader;
+    m_pHeader = nullptr;
+    m_watchdog.stop();
+    NotifyDone(pHeader);
+}
+
+unsigned CQtWaveOutDevice::Reset()
+{
+    WaveHeader* pHeader = m_pHeader;
+    m_pHeader = nullptr;
+    m_watchdog.stop();
+    m_pSink->stop();
+    m_source.Stop();
+    if (pHeader)
+        NotifyDone(pHeader);
+    return MMSYSERR_NOERROR;
+}
+
+QAudioFormat CQtWaveOutFactory::ToAudioFormat(const WaveFormat& format)
+{
+    QAudioFormat f;
+    if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels < 1 || format.nChannels > 2
+        || format.nSamplesPerSec <= 0 || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
+        || format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8)
+        return f; // invalid
+    f.setSampleRate(format.nSamplesPerSec);
+    f.setChannelCount(format.nChannels);
+    f.setSampleFormat(format.wBitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
+    return f;
+}
+
+unsigned CQtWaveOutFactory::QueryFormat(const WaveFormat& format)
+{
+    QAudioFormat f = ToAudioFormat(format);
+    if (!f.isValid())
+        return WAVERR_BADFORMAT;
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return MMSYSERR_NODRIVER;
+    return device.isFormatSupported(f) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
+}
+
+std::unique_ptr<CWaveOutDevice> CQtWaveOutFactory::Open(const WaveFormat& format, unsigned* pError)
+{
+    QAudioFormat f = ToAudioFormat(format);
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (!f.isValid() || device.isNull()) {
+        *pError = f.isValid() ? MMSYSERR_NODRIVER : WAVERR_BADFORMAT;
+        return nullptr;
+    }
+    *pError = MMSYSERR_NOERROR;
+    return std::make_unique<CQtWaveOutDevice>(f, device);
+}

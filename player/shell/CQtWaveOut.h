@@ -1,0 +1,68 @@
+#pragma once
+// The audio-device backend of the wave-out layer: QAudioSink on the default
+// output (PulseAudio or PipeWire on Linux), pulling from the written buffer.
+#include <QAudioFormat>
+#include <QIODevice>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+#include "WaveOut.h"
+
+class QAudioDevice;
+class QAudioSink;
+
+// Serves one buffer to the sink, followed by a stretch of silence. The sink
+// reports Idle while the last ~100 ms it took are still in the device; the
+// silence is what is in the device then, so no sound is cut off when the
+// owner closes the output on the end-of-buffer notice.
+class CWaveBufferSource : public QIODevice {
+public:
+    void Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes);
+    void Stop();
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+
+protected:
+    qint64 readData(char* pData, qint64 nMaxBytes) override;
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const char* m_pData = nullptr;
+    qint64 m_nBytes = 0;
+    qint64 m_nSilenceBytes = 0;
+    qint64 m_nPos = 0;
+};
+
+class CQtWaveOutDevice : public QObject, public CWaveOutDevice {
+public:
+    CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device);
+    ~CQtWaveOutDevice() override;
+
+    unsigned Write(WaveHeader* pHeader) override;
+    unsigned Reset() override;
+    bool Busy() const override { return m_pHeader != nullptr; }
+
+    // Silence served after each buffer (see CWaveBufferSource).
+    static constexpr int kDrainMs = 300;
+
+private:
+    void OnStateChanged();
+    void Finish();
+
+    QAudioFormat m_format;
+    std::unique_ptr<QAudioSink> m_pSink;
+    CWaveBufferSource m_source;
+    WaveHeader* m_pHeader = nullptr;
+    QTimer m_watchdog;
+};
+
+class CQtWaveOutFactory : public CWaveOutFactory {
+public:
+    unsigned QueryFormat(const WaveFormat& format) override;
+    std::unique_ptr<CWaveOutDevice> Open(const WaveFormat& format, unsigned* pError) override;
+
+    // The Qt form of a format, invalid when the fields do not describe PCM.
+    static QAudioFormat ToAudioFormat(const WaveFormat& format);
+};
