@@ -35,10 +35,10 @@ QFont PictureFont(int nPixelSize, bool bBold)
 // with a slow rise and fall of loudness across the picture.
 double WaveAt(double dT)
 {
-    const double dPeriod = 26.0;
+    const double dPeriod = 31.0;
     const double dPhase = std::fmod(dT, dPeriod);
-    const double dRing = std::exp(-dPhase / 9.0)
-                         * (std::sin(dPhase * 0.62) + 0.55 * std::sin(dPhase * 1.9));
+    const double dRing = std::exp(-dPhase / 11.0)
+                         * (std::sin(dPhase * 0.42) + 0.35 * std::sin(dPhase * 1.15));
     const double dEnvelope = std::sin(M_PI * dT / 373.0);
     return dRing * dEnvelope;
 }

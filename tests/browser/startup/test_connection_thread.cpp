@@ -1,0 +1,191 @@
+// The connection thread against a real FTP server on 127.0.0.1, a closed port
+// and a server that never answers: status texts, the flag, the thread's end.
+#include "CConnectStatusDlg.h"
+#include "CConnectionThread.h"
+#include "FtpTestServer.h"
+#include "GuiTestSupport.h"
+#include "StartupResource.h"
+#include "VelmoraMessages.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+using velmora_test::WaitUntil;
+
+namespace {
+
+const QString kConnecting = QString::fromLatin1(velmora::kStatusConnecting);
+const QString kEstablished = QString::fromLatin1(velmora::kStatusEstablished);
+const QString kFailed = QString::fromLatin1(velmora::kStatusFailed);
+
+class ConnectionThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_bConnected = false;
+        m_oldBeep = velmora::SetVelmoraBeepHandler([this] { ++m_nBeeps; });
+    }
+    void TearDown() override
+    {
+        if (m_pThread)
+            StopConnectionThread(m_pThread);
+        velmora::SetVelmoraBeepHandler(m_oldBeep);
+        SetProfileHost(QString());
+    }
+
+    static void SetProfileHost(const QString& strHost)
+    {
+        QSettings profile(QStringLiteral("Velmora"), QStringLiteral("Velmora"));
+        if (strHost.isEmpty())
+            profile.remove(QStringLiteral("Connection/FtpHost"));
+        else
+            profile.setValue(QStringLiteral("Connection/FtpHost"), strHost);
+        profile.sync();
+    }
+
+    // Starts a thread aimed at strHost and records what its status window shows.
+    void Start(const QString& strHost)
+    {
+        SetProfileHost(strHost);
+        m_pThread = StartConnectionThread();
+        m_clock.start();
+        QObject::connect(m_pThread.data(), &CConnectionThread::StatusTextShown,
+                         [this](const QString& strText) {
+                             m_texts << strText;
+                             m_times << m_clock.elapsed();
+                             if (CConnectStatusDlg* pDlg = m_pThread->StatusDialog())
+                                 m_shots << pDlg->grab().toImage();
+                         });
+        QObject::connect(m_pThread.data(), &CConnectionThread::StatusWindowClosed, [this] {
+            m_nClosedAt = m_clock.elapsed();
+        });
+    }
+
+    bool WaitForClosedWindow() { return WaitUntil([this] { return m_nClosedAt >= 0; }, 40000); }
+
+    // Stops the thread as the frame does; returns how long that took.
+    qint64 Stop()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        StopConnectionThread(m_pThread);
+        return timer.elapsed();
+    }
+
+    QPointer<CConnectionThread> m_pThread;
+    QElapsedTimer m_clock;
+    QStringList m_texts;
+    QList<qint64> m_times;
+    QList<QImage> m_shots;
+    qint64 m_nClosedAt = -1;
+    int m_nBeeps = 0;
+    velmora::VelmoraBeepHandler m_oldBeep;
+};
+
+TEST_F(ConnectionThreadTest, ReachableServerConnectsSetsTheFlagAndEnds)
+{
+    velmora_test::CFtpTestServer server;
+    ASSERT_TRUE(server.Start());
+    Start(server.HostText());
+    EXPECT_EQ(m_pThread->FtpHost(), server.HostText());
+    ASSERT_TRUE(m_pThread->PostThreadMessage(WM_CHECK_CONNECTION));
+
+    ASSERT_TRUE(WaitForClosedWindow());
+    EXPECT_EQ(m_texts, (QStringList{kConnecting, kEstablished}));
+    EXPECT_EQ(m_nBeeps, 1);
+    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(m_pThread->wait(1000));
+    EXPECT_TRUE(server.Log().contains("USER 'anonymous' logged in")) << server.Log().toStdString();
+    // The outcome stays up for its two seconds.
+    ASSERT_EQ(m_times.size(), 2);
+    EXPECT_GE(m_nClosedAt - m_times[1], 1800);
+    EXPECT_EQ(m_pThread->StatusDialog(), nullptr);
+
+    ASSERT_EQ(m_shots.size(), 2);
+    velmora_test::SaveScreenshot(m_shots[0], "connect-status-connecting.png");
+    velmora_test::SaveScreenshot(m_shots[1], "connect-status-established.png");
+    EXPECT_EQ(m_shots[0].size(), QSize(velmora::DluToPxX(204), velmora::DluToPxY(65)));
+
+    // A stop after the finished check finds no thread and does not block.
+    EXPECT_FALSE(m_pThread->PostThreadMessage(WM_STOP_CONNECTION));
+    EXPECT_LT(Stop(), 1000);
+    EXPECT_TRUE(m_pThread.isNull());
+}
+
+TEST_F(ConnectionThreadTest, ClosedPortFailsAndLeavesTheFlag)
+{
+    Start(QStringLiteral("127.0.0.1:%1").arg(velmora_test::FreeTcpPort()));
+    ASSERT_TRUE(m_pThread->PostThreadMessage(WM_CHECK_CONNECTION));
+    ASSERT_TRUE(WaitForClosedWindow());
+    EXPECT_EQ(m_texts, (QStringList{kConnecting, kFailed}));
+    EXPECT_EQ(m_nBeeps, 1);
+    EXPECT_FALSE(g_bConnected);
+    EXPECT_TRUE(m_pThread->wait(1000));
+    ASSERT_EQ(m_shots.size(), 2);
+    velmora_test::SaveScreenshot(m_shots[1], "connect-status-failed.png");
+    EXPECT_GE(m_nClosedAt - m_times[1], 1800);
+}
+
+TEST_F(ConnectionThreadTest, MalformedHostFailsLikeAnyOtherError)
+{
+    Start(QStringLiteral("127.0.0.1:notaport"));
+    ASSERT_TRUE(m_pThread->PostThreadMessage(WM_CHECK_CONNECTION));
+    ASSERT_TRUE(WaitForClosedWindow());
+    EXPECT_EQ(m_texts, (QStringList{kConnecting, kFailed}));
+    EXPECT_FALSE(g_bConnected);
+}
+
+TEST_F(ConnectionThreadTest, StopWithoutACheckEndsAtOnce)
+{
+    Start(QString());
+    EXPECT_EQ(m_pThread->FtpHost(), QString::fromLatin1(velmora::kDefaultFtpHost));
+    EXPECT_TRUE(m_pThread->isRunning());
+    EXPECT_LT(Stop(), 1000);
+    EXPECT_TRUE(m_pThread.isNull());  // ended within the wait, so released at once
+    EXPECT_TRUE(m_texts.isEmpty());
+    EXPECT_FALSE(g_bConnected);
+}
+
+TEST_F(ConnectionThreadTest, NoopChangesNothing)
+{
+    Start(QStringLiteral("127.0.0.1:%1").arg(velmora_test::FreeTcpPort()));
+    EXPECT_TRUE(m_pThread->PostThreadMessage(WM_CONNECTION_NOOP));
+    EXPECT_TRUE(m_pThread->PostThreadMessage(WM_CONNECTION_NOOP));
+    velmora_test::ProcessEventsFor(300);
+    EXPECT_TRUE(m_pThread->isRunning());
+    EXPECT_FALSE(m_pThread->isFinished());
+    EXPECT_TRUE(m_texts.isEmpty());
+    EXPECT_EQ(m_nBeeps, 0);
+    EXPECT_FALSE(g_bConnected);
+    // Still waiting: a check after the no-ops runs normally.
+    ASSERT_TRUE(m_pThread->PostThreadMessage(WM_CHECK_CONNECTION));
+    ASSERT_TRUE(WaitForClosedWindow());
+    EXPECT_EQ(m_texts, (QStringList{kConnecting, kFailed}));
+}
+
+TEST_F(ConnectionThreadTest, StopDuringAHangingCheckDoesNotHoldShutdown)
+{
+    velmora_test::CSilentServer silent;
+    ASSERT_NE(silent.Port(), 0);
+    Start(QStringLiteral("127.0.0.1:%1").arg(silent.Port()));
+    ASSERT_TRUE(m_pThread->PostThreadMessage(WM_CHECK_CONNECTION));
+    ASSERT_TRUE(WaitUntil([this] { return !m_texts.isEmpty(); }, 5000));
+    velmora_test::ProcessEventsFor(200);
+
+    EXPECT_LT(Stop(), 4000);
+    EXPECT_TRUE(m_pThread.isNull());
+    velmora_test::ProcessEventsFor(100);
+    // A check cut short by closing the browser is not reported as a failure,
+    // and its status window went with the thread.
+    EXPECT_EQ(m_texts, QStringList{kConnecting});
+    EXPECT_EQ(m_nBeeps, 0);
+    EXPECT_FALSE(g_bConnected);
+    for (QWidget* pWidget : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<CConnectStatusDlg*>(pWidget), nullptr);
+}
+
+} // namespace
