@@ -1,0 +1,203 @@
+#pragma once
+// Small builders for sound files byte by byte, and a fixture that loads them
+// through the document with every message and beep recorded.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "CDocumentHost.h"
+#include "CFileReader.h"
+#include "CSampleBlock.h"
+#include "CSonavelProDoc.h"
+#include "Messages.h"
+
+class Bytes {
+public:
+    Bytes& Str(const std::string& s) { m_v.insert(m_v.end(), s.begin(), s.end()); return *this; }
+    Bytes& Raw(std::initializer_list<uint8_t> b) { m_v.insert(m_v.end(), b); return *this; }
+    Bytes& Fill(std::size_t n, uint8_t b = 0) { m_v.insert(m_v.end(), n, b); return *this; }
+    Bytes& U8(uint8_t b) { m_v.push_back(b); return *this; }
+    Bytes& LE16(uint16_t x) { return U8(uint8_t(x)).U8(uint8_t(x >> 8)); }
+    Bytes& LE32(uint32_t x) { return LE16(uint16_t(x)).LE16(uint16_t(x >> 16)); }
+    Bytes& BE16(uint16_t x) { return U8(uint8_t(x >> 8)).U8(uint8_t(x)); }
+    Bytes& BE32(uint32_t x) { return BE16(uint16_t(x >> 16)).BE16(uint16_t(x)); }
+    Bytes& Append(const Bytes& o) { m_v.insert(m_v.end(), o.m_v.begin(), o.m_v.end()); return *this; }
+    void PutLE32(std::size_t at, uint32_t x)
+    {
+        for (int i = 0; i < 4; ++i)
+            m_v[at + i] = uint8_t(x >> (8 * i));
+    }
+    std::size_t Size() const { return m_v.size(); }
+    const std::vector<uint8_t>& Data() const { return m_v; }
+
+private:
+    std::vector<uint8_t> m_v;
+};
+
+// RIFF/WAVE: "RIFF", length, "WAVE", then the chunks as given.
+inline Bytes Riff(const Bytes& chunks)
+{
+    return Bytes().Str("RIFF").LE32(uint32_t(chunks.Size() + 4)).Str("WAVE").Append(chunks);
+}
+inline Bytes WavChunk(const std::string& id, const Bytes& body)
+{
+    return Bytes().Str(id).LE32(uint32_t(body.Size())).Append(body);
+}
+inline Bytes WavFmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits)
+{
+    const uint16_t align = uint16_t(channels * ((bits + 7) / 8));
+    return Bytes().LE16(tag).LE16(channels).LE32(rate).LE32(rate * align).LE16(align).LE16(bits);
+}
+inline Bytes SimpleWav(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& data)
+{
+    return Riff(Bytes().Append(WavChunk("fmt ", WavFmt(tag, channels, rate, bits))).Append(WavChunk("data", data)));
+}
+
+// AIFF/AIFC chunks, big-endian.
+inline Bytes AiffChunk(const std::string& id, const Bytes& body)
+{
+    return Bytes().Str(id).BE32(uint32_t(body.Size())).Append(body);
+}
+// The rate as 80-bit extended bytes, for the few rates the tests use.
+inline Bytes Extended(uint32_t rate)
+{
+    // Exponent and a normalised 64-bit mantissa for a whole number.
+    int e = 31;
+    while (!(rate & 0x80000000u)) {
+        rate <<= 1;
+        --e;
+    }
+    return Bytes().BE16(uint16_t(16383 + e)).BE32(rate).BE32(0);
+}
+inline Bytes AiffComm(int16_t channels, uint32_t frames, uint16_t bits, const Bytes& rate10)
+{
+    return AiffChunk("COMM", Bytes().BE16(uint16_t(channels)).BE32(frames).BE16(bits).Append(rate10));
+}
+inline Bytes AifcComm(int16_t channels, uint32_t frames, uint16_t bits, const Bytes& rate10,
+                      const std::string& compression = "NONE")
+{
+    return AiffChunk("COMM", Bytes().BE16(uint16_t(channels)).BE32(frames).BE16(bits).Append(rate10)
+                                 .Str(compression).U8(14).Str("not compressed").U8(0));
+}
+inline Bytes Ssnd(const Bytes& samples, uint32_t offset = 0)
+{
+    return AiffChunk("SSND", Bytes().BE32(offset).BE32(0).Append(samples));
+}
+inline Bytes Fver() { return AiffChunk("FVER", Bytes().BE32(0xA2805140)); }
+inline Bytes Form(const std::string& type, const Bytes& chunks)
+{
+    return Bytes().Str("FORM").BE32(uint32_t(chunks.Size() + 4)).Str(type).Append(chunks);
+}
+
+// AU header: magic bytes, then five fields in the chosen order.
+inline Bytes AuHeader(const std::string& magic, bool bigEndian, uint32_t offset, uint32_t size, uint32_t encoding,
+                      uint32_t rate, uint32_t channels)
+{
+    Bytes b;
+    b.Str(magic);
+    for (uint32_t f : {offset, size, encoding, rate, channels})
+        bigEndian ? b.BE32(f) : b.LE32(f);
+    return b;
+}
+
+// Fixed-header PCM: a 6480-byte header, then the data.
+inline Bytes FixedHeader(bool bigEndian, uint32_t headerLength, uint32_t format, uint32_t rate, uint32_t dataLength)
+{
+    Bytes b;
+    for (uint32_t f : {headerLength, format, 0u, 0u, rate, 0u, dataLength})
+        bigEndian ? b.BE32(f) : b.LE32(f);
+    return b.Fill(6480 - b.Size(), 0xEE);
+}
+
+// Writes each file into a private temporary folder that goes with the fixture.
+class CTempDir {
+public:
+    CTempDir()
+    {
+        char tmpl[] = "/tmp/sonavel-audio-test.XXXXXX";
+        m_strDir = ::mkdtemp(tmpl) ? tmpl : "/tmp";
+    }
+    ~CTempDir()
+    {
+        for (const std::string& p : m_files)
+            std::remove(p.c_str());
+        ::rmdir(m_strDir.c_str());
+    }
+    std::string Write(const Bytes& b)
+    {
+        std::string path = m_strDir + "/f" + std::to_string(m_files.size());
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (f) {
+            if (b.Size())
+                std::fwrite(b.Data().data(), 1, b.Size(), f);
+            std::fclose(f);
+        }
+        m_files.push_back(path);
+        return path;
+    }
+
+private:
+    std::string m_strDir;
+    std::vector<std::string> m_files;
+};
+
+struct LoadResult {
+    bool bLoaded = false;
+    std::string strReader;
+    SampleStore store;
+    std::vector<int16_t> samples;
+};
+
+class CRecordingHost : public CDocumentHost {
+public:
+    void OnDocumentLoaded(const SampleStore& store, const char* szReader) override
+    {
+        m_result.bLoaded = true;
+        m_result.strReader = szReader;
+        m_result.store = store;
+        if (store.hSamples && store.sampleCount > 0) {
+            CSampleLock lock(store.hSamples);
+            m_result.samples.assign(lock.Samples(), lock.Samples() + store.sampleCount);
+        }
+    }
+    LoadResult m_result;
+};
+
+class ReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sonavel::SetMessageBoxHandler([this](const std::string& text, unsigned) {
+            m_messages.push_back(text);
+            m_events.push_back("box");
+            return 1;
+        });
+        sonavel::SetMessageBeepHandler([this](unsigned type) {
+            m_events.push_back("beep" + std::to_string(type));
+        });
+    }
+    void TearDown() override
+    {
+        sonavel::SetMessageBoxHandler(nullptr);
+        sonavel::SetMessageBeepHandler(nullptr);
+        CSampleBlock::SetAllocationLimit(SIZE_MAX);
+    }
+
+    LoadResult Load(const Bytes& b) { return LoadPath(m_dir.Write(b)); }
+    LoadResult LoadPath(const std::string& path)
+    {
+        CRecordingHost host;
+        CSonavelProDoc doc(&host);
+        EXPECT_EQ(doc.OnOpenDocument(path), 0);
+        return host.m_result;
+    }
+
+    CTempDir m_dir;
+    std::vector<std::string> m_messages;
+    std::vector<std::string> m_events;
+};
