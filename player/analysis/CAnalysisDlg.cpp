@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -271,6 +272,12 @@ void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent)
         auto* pDlg = new CAnalysisDlg(pParent);
         pDlg->OnInitDialog();
         g_pAnalysisDlg = pDlg;
+        // Centred on the screen, not over the small main bar it belongs to.
+        if (QScreen* pScreen = pParent ? pParent->screen() : QGuiApplication::primaryScreen()) {
+            QRect rc = pDlg->frameGeometry();
+            rc.moveCenter(pScreen->availableGeometry().center());
+            pDlg->move(rc.topLeft());
+        }
         pDlg->show();
     }
     CAnalysisDlg* pDlg = g_pAnalysisDlg;

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "CAboutDlg.h"
+#include "CAnalysisDlg.h"
 #include "CMainFrame.h"
 #include "CSonavelProDoc.h"
 #include "CWaveWnd.h"
@@ -130,7 +131,7 @@ void CSonavelProApp::OnAnalysis()
 {
     if (!m_bLoaded)
         return;
-    // The analysis window opens here.
+    sonavel::OpenAnalysisWindow(m_store, MainFrame());
 }
 
 void CSonavelProApp::OnAppAbout()
