@@ -21,10 +21,11 @@
 class CConnectStatusDlg;
 class CFtpSession;
 
-inline constexpr int WM_USER = 1024;
-inline constexpr QEvent::Type WM_CHECK_CONNECTION = QEvent::Type(WM_USER + 500);  // 1524
-inline constexpr QEvent::Type WM_CONNECTION_NOOP = QEvent::Type(WM_USER + 501);   // 1525
-inline constexpr QEvent::Type WM_STOP_CONNECTION = QEvent::Type(WM_USER + 502);   // 1526
+// The thread messages keep their historic numbers (the user range 1024 + 500…),
+// which also lie in Qt's range of user event types.
+inline constexpr QEvent::Type WM_CHECK_CONNECTION = QEvent::Type(1524);
+inline constexpr QEvent::Type WM_CONNECTION_NOOP = QEvent::Type(1525);
+inline constexpr QEvent::Type WM_STOP_CONNECTION = QEvent::Type(1526);
 
 class CConnectionThread;
 

@@ -89,14 +89,8 @@ int CVelmoraApp::Run(int argc, char** argv)
 
 bool CVelmoraApp::InitInstance()
 {
-    if (!QCoreApplication::organizationName().size())
-        QCoreApplication::setOrganizationName(QLatin1String(velmora::kProfileOrganization));
-    if (QCoreApplication::applicationName().isEmpty()
-        || QCoreApplication::applicationName() == QCoreApplication::applicationFilePath())
-        QCoreApplication::setApplicationName(QLatin1String(velmora::kProfileApplication));
-    QApplication::setApplicationDisplayName(QLatin1String(velmora::kProfileApplication));
-
-    m_pSplash = new CSplashDlg();
+    if (!m_pSplash)
+        m_pSplash = new CSplashDlg();
     m_pSplash->ShowNow();
 
     // Any error here is swallowed: start-up goes on with the address as far as

@@ -23,11 +23,6 @@ inline constexpr const char kSettingsHomeValue[] = "HomeAddressTop";
 // never lead a user to a stranger's server.
 inline constexpr const char kDefaultHomeAddress[] = "www.velmora.example";
 
-// Document template: window title and type names.
-inline constexpr int IDR_MAINFRAME = 128;
-inline constexpr const char kDocTemplateString[] =
-    "Velmora\n\nKorvath\n\n\nVelmora.Document\nKorvath Document";
-
 // Splash (dialog 150) showing picture 104 of 413 x 235 pixels.
 inline constexpr int IDD_SPLASH = 150;
 inline constexpr int IDB_SPLASH = 104;

@@ -17,7 +17,7 @@ int DefaultMessageBox(const QString& text, int buttons)
     case MB_YESNO: set = QMessageBox::Yes | QMessageBox::No; break;
     default: break;
     }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, set,
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Velmora"), text, set,
                     QApplication::activeWindow());
     switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;
