@@ -7,3 +7,12 @@ target_compile_definitions(test_handoff PRIVATE VELMORA_TEST_DIR="${VELMORA_WIND
 target_link_libraries(test_handoff PRIVATE velmora_handoff GTest::gtest)
 add_test(NAME velmora_handoff COMMAND test_handoff)
 set_tests_properties(velmora_handoff PROPERTIES LABELS "nogui" TIMEOUT 120)
+
+if(BUILD_GUI)
+  add_executable(test_mainframe ${VELMORA_WINDOW_TEST_DIR}/test_mainframe.cpp)
+  target_link_libraries(test_mainframe PRIVATE velmora_window Qt6::Test)
+  add_test(NAME velmora_mainframe COMMAND test_mainframe)
+  set_tests_properties(velmora_mainframe PROPERTIES
+    LABELS "gui" TIMEOUT 180
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
+endif()

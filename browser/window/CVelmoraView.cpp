@@ -1,0 +1,251 @@
+#include "CVelmoraView.h"
+
+#include "CMainFrame.h"
+#include "CPlayerLauncher.h"
+#include "CVelmoraPage.h"
+#include "WindowResource.h"
+
+#include "CVelmoraApp.h"
+#include "VelmoraMessages.h"
+#include "VelmoraPaths.h"
+
+#ifdef VELMORA_HAVE_FAVS
+#include "CPreferencesDlg.h"
+#endif
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPageSetupDialog>
+#include <QProgressDialog>
+#include <QWebEngineProfile>
+
+using namespace velmora;
+
+CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
+{
+    m_pPage = new CVelmoraPage(QWebEngineProfile::defaultProfile(), this);
+    setPage(m_pPage);
+    m_fnStartPlayer = [](const QString& strPath) {
+        return CPlayerLauncher(QCoreApplication::applicationDirPath(), QString::fromStdString(g_szStartupDir))
+            .Start(strPath);
+    };
+    // Link targets under the mouse go to the status bar's prompt pane.
+    connect(m_pPage, &QWebEnginePage::linkHovered, this, [this](const QString& strUrl) {
+        if (CMainFrame* pFrame = Frame())
+            pFrame->ShowPrompt(strUrl);
+    });
+    connect(this, &QWebEngineView::printFinished, this, [this](bool) { m_bPrinting = false; });
+}
+
+CVelmoraView::~CVelmoraView()
+{
+    // The page must go before the view it calls back into.
+    setPage(nullptr);
+    delete m_pPage;
+}
+
+CMainFrame* CVelmoraView::Frame() const
+{
+    return qobject_cast<CMainFrame*>(window());
+}
+
+QString CVelmoraView::HomeAddress() const
+{
+    const CVelmoraApp* pApp = CVelmoraApp::Instance();
+    return pApp ? pApp->m_strHomeAddress : QString();
+}
+
+void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel)
+{
+    m_handoff.OnBeforeNavigate2(strUrl, pbCancel);
+}
+
+void CVelmoraView::OnInitialUpdate()
+{
+    const QString strHome = HomeAddress();
+    if (!strHome.isEmpty())
+        Navigate(strHome);
+}
+
+void CVelmoraView::Navigate(const QString& strTarget)
+{
+    const QString strTrimmed = strTarget.trimmed();
+    if (strTrimmed.isEmpty())
+        return;
+    NavigateUrl(QUrl::fromUserInput(strTrimmed));
+}
+
+void CVelmoraView::NavigateUrl(const QUrl& url)
+{
+    if (url.isValid())
+        load(url);
+}
+
+void CVelmoraView::SetZoomLevel(int nLevel)
+{
+    if (nLevel < 0 || nLevel > 4)
+        return;
+    m_nZoomLevel = nLevel;
+    setZoomFactor(kZoomFactors[nLevel]);
+}
+
+void CVelmoraView::OnGoBack()
+{
+    back();  // nothing to go back to: the engine ignores it
+}
+
+void CVelmoraView::OnGoForward()
+{
+    forward();
+}
+
+void CVelmoraView::OnGoStop()
+{
+    stop();
+}
+
+void CVelmoraView::OnGoRefresh()
+{
+    reload();
+}
+
+void CVelmoraView::OnGoHome()
+{
+    const QString strHome = HomeAddress();
+    Navigate(strHome);
+    ShowAddress(strHome);
+}
+
+void CVelmoraView::OnGoSearch()
+{
+    Navigate(QLatin1String(kSearchPage));
+}
+
+void CVelmoraView::OnFilePrint()
+{
+    if (m_bPrinting)
+        return;  // the engine prints one page at a time; the printer stays busy until then
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_bPrinting = true;
+    print(&m_printer);
+}
+
+void CVelmoraView::OnFilePageSetup()
+{
+    QPageSetupDialog dialog(&m_printer, this);
+    dialog.exec();
+}
+
+QStringList CVelmoraView::OpenFilterList(const QString& strFilter)
+{
+    // "HTML Files|*.htm;*.html|...||" → "HTML Files (*.htm *.html)", ...
+    QStringList filters;
+    const QStringList parts = strFilter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            break;
+        QString strPatterns = parts[i + 1];
+        strPatterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], strPatterns);
+    }
+    return filters;
+}
+
+void CVelmoraView::OnFileOpen()
+{
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(OpenFilterList(QLatin1String(IDS_OPEN_FILTER)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString strPath = dialog.selectedFiles().constFirst();
+    ShowAddress(strPath);
+    Navigate(strPath);
+}
+
+void CVelmoraView::OnOptionsPreferences()
+{
+#ifdef VELMORA_HAVE_FAVS
+    CPreferencesDlg::OnPreferences(this);
+#endif
+}
+
+int CVelmoraView::HandoffMessageBox(const QString& strText, int nButtons)
+{
+    const int nAnswer = VelmoraMessageBox(strText, nButtons == kHandoffMbYesNo ? MB_YESNO : MB_OK);
+    switch (nAnswer) {
+    case IDYES:
+        return kHandoffIdYes;
+    case IDNO:
+        return kHandoffIdNo;
+    default:
+        return kHandoffIdOk;
+    }
+}
+
+bool CVelmoraView::StartPlayer(const QString& strTempPath)
+{
+    return m_fnStartPlayer && m_fnStartPlayer(strTempPath);
+}
+
+void CVelmoraView::ShowAddress(const QString& strUrl)
+{
+    if (CMainFrame* pFrame = Frame())
+        pFrame->ShowAddress(strUrl);
+}
+
+QString CVelmoraView::TempFilePath()
+{
+    // Made again if it vanished since start-up; a folder that is not ours
+    // makes the download fail, and the engine gets the link.
+    EnsurePrivateFolder(velmora::TempFolderPath());
+    return velmora::TempFilePath();
+}
+
+void CVelmoraView::OnDownloadSlow(const QString& strUrl)
+{
+    auto* pDialog = new QProgressDialog(this);
+    m_bDownloadCancelled = false;
+    // Cancel, Escape and closing the dialog all count as Cancel.
+    connect(pDialog, &QProgressDialog::canceled, this, [this] { m_bDownloadCancelled = true; });
+    pDialog->setWindowTitle(QLatin1String(kFrameTitle));
+    pDialog->setLabelText(tr("Downloading %1").arg(strUrl));
+    pDialog->setCancelButtonText(tr("Cancel"));
+    // Application-modal: while the hook waits, the user can press Cancel but
+    // can neither click in the page nor start another navigation.
+    pDialog->setWindowModality(Qt::ApplicationModal);
+    pDialog->setAutoClose(false);
+    pDialog->setAutoReset(false);
+    pDialog->setMinimumDuration(0);
+    pDialog->setRange(0, 0);
+    pDialog->show();
+    m_pProgress = pDialog;
+}
+
+void CVelmoraView::OnDownloadProgress(qint64 nReceived, qint64 nTotal)
+{
+    if (!m_pProgress)
+        return;
+    if (nTotal > 0) {
+        // Kilobytes keep the range inside an int for any real sound.
+        m_pProgress->setRange(0, int(nTotal / 1024) + 1);
+        m_pProgress->setValue(int(nReceived / 1024));
+    }
+}
+
+bool CVelmoraView::IsDownloadCancelled()
+{
+    return m_bDownloadCancelled;
+}
+
+void CVelmoraView::OnDownloadEnded()
+{
+    if (m_pProgress) {
+        m_pProgress->hide();
+        m_pProgress->deleteLater();
+    }
+}
