@@ -33,6 +33,10 @@ CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
 
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setAcceptDrops(false);
+    // The bar is only 60 px tall: the document area must not ask for more.
+    m_pMdiArea->setMinimumSize(1, 1);
+    m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setCentralWidget(m_pMdiArea);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 
