@@ -133,13 +133,15 @@ int CSignalMath::SplineEvaluate(const double* x, const double* y, const double* 
 {
     if (n < 1)
         return 1;
+    // Bisection written so that it compiles to conditional moves: the window
+    // evaluates a few hundred points per column and mispredicted branches were
+    // most of their cost.
     int lo = 1, hi = n;
     while (hi - lo > 1) {
         const int k = (hi + lo) / 2;
-        if (x[k] > at)
-            hi = k;
-        else
-            lo = k;
+        const bool bAbove = x[k] > at;
+        hi = bAbove ? k : hi;
+        lo = bAbove ? lo : k;
     }
     const double h = x[hi] - x[lo];
     if (h == 0.0)
