@@ -4,3 +4,11 @@ target_link_libraries(test_favorites_scan PRIVATE velmora_favscan GTest::gtest_m
 set_target_properties(test_favorites_scan PROPERTIES AUTOMOC OFF AUTORCC OFF)
 gtest_discover_tests(test_favorites_scan PROPERTIES LABELS "nogui" TIMEOUT 60
   DISCOVERY_TIMEOUT 60)
+
+if(BUILD_GUI)
+  add_executable(test_dialogs ${CMAKE_CURRENT_LIST_DIR}/test_dialogs.cpp)
+  target_link_libraries(test_dialogs PRIVATE velmora_favs Qt6::Test)
+  add_test(NAME test_dialogs COMMAND test_dialogs)
+  set_tests_properties(test_dialogs PROPERTIES LABELS "gui" TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

@@ -1,0 +1,144 @@
+#include "CLinkLabel.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QUrl>
+#include <atomic>
+
+namespace {
+
+std::atomic<int> s_nLiveFonts{0};
+
+} // namespace
+
+CLinkLabel::CLinkLabel(QWidget* pParent)
+    : QLabel(pParent),
+      m_crText(QApplication::palette().color(QPalette::WindowText)),
+      m_hBackBrush(QApplication::palette().color(QPalette::Button)),
+      m_logFont(QApplication::font())
+{
+    RebuildFont();
+    EnableLink(false);
+}
+
+CLinkLabel::~CLinkLabel()
+{
+    if (m_pFont)
+        --s_nLiveFonts;
+}
+
+int CLinkLabel::LiveFontObjects()
+{
+    return s_nLiveFonts.load();
+}
+
+void CLinkLabel::RebuildFont()
+{
+    // The old font goes before the new one is made, so one object is alive at a time.
+    if (m_pFont) {
+        m_pFont.reset();
+        --s_nLiveFonts;
+    }
+    m_pFont = std::make_unique<QFont>(m_logFont);
+    ++s_nLiveFonts;
+    ApplyLook();
+}
+
+void CLinkLabel::ApplyLook()
+{
+    setFont(*m_pFont);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, m_crText);
+    palette.setBrush(QPalette::Window, m_hBackBrush);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    if (isVisible())
+        repaint();
+}
+
+CLinkLabel& CLinkLabel::SetCaption(const QString& strText)
+{
+    setTextFormat(Qt::PlainText);
+    setText(strText);
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetTextColor(const QColor& crText)
+{
+    m_crText = crText;
+    ApplyLook();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetFontHeight(int nHeight)
+{
+    if (nHeight > 0)
+        m_logFont.setPixelSize(nHeight);
+    RebuildFont();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetUnderline(bool bUnderline)
+{
+    m_logFont.setUnderline(bUnderline);
+    RebuildFont();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::EnableLink(bool bEnable)
+{
+    m_bLink = bEnable;
+    setAttribute(Qt::WA_TransparentForMouseEvents, !bEnable);
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetHoverCursor(const QCursor& cursor)
+{
+    m_hHoverCursor = cursor;
+    setCursor(cursor);
+    return *this;
+}
+
+void CLinkLabel::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (m_bLink && pEvent->button() == Qt::LeftButton) {
+        // A bare host name is a web address; what the desktop does with it (or
+        // fails to do) is its own affair.
+        QDesktopServices::openUrl(QUrl::fromUserInput(text()));
+    }
+    QLabel::mousePressEvent(pEvent);
+}
+
+QCursor LoadHandCursor()
+{
+    // Outline points of a right hand pointing up, index finger tip at (6, 0).
+    static const QPoint kHand[] = {
+        {5, 1}, {6, 0}, {8, 1}, {8, 10}, {10, 9}, {12, 10}, {13, 11}, {15, 10}, {17, 11},
+        {18, 12}, {20, 12}, {21, 14}, {21, 21}, {19, 26}, {18, 29}, {8, 29}, {7, 26},
+        {1, 19}, {0, 16}, {1, 15}, {3, 15}, {5, 17}, {5, 1}};
+    QBitmap shape(32, 32);
+    QBitmap mask(32, 32);
+    shape.fill(Qt::color0);
+    mask.fill(Qt::color0);
+    {
+        // Mask: the filled hand plus a one-pixel rim, so it shows on any background.
+        QPainter painter(&mask);
+        painter.setPen(QPen(Qt::color1, 2));
+        painter.setBrush(Qt::color1);
+        painter.drawPolygon(kHand, int(std::size(kHand)));
+    }
+    {
+        // Shape (black where set): the outline and the knuckle creases.
+        QPainter painter(&shape);
+        painter.setPen(QPen(Qt::color1, 1));
+        painter.drawPolyline(kHand, int(std::size(kHand)));
+        painter.drawLine(8, 10, 8, 15);
+        painter.drawLine(12, 10, 12, 15);
+        painter.drawLine(16, 11, 16, 15);
+    }
+    return QCursor(shape, mask, 6, 0);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The Preferences dialog (dialog 130): edits the upper pane's home address,
+// with Browse to pick a local file for it.
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+class QPushButton;
+
+namespace velmora {
+inline constexpr int IDD_PREFERENCES = 130;
+inline constexpr int IDC_HOME_EDIT = 1000;
+inline constexpr int IDC_BROWSE = 1001;
+} // namespace velmora
+
+class CPreferencesDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CPreferencesDlg(QWidget* pParent = nullptr);
+
+    // Shows m_strHome in the field, runs the dialog; on OK m_strHome holds the
+    // field's text, on Cancel it is unchanged.
+    int exec() override;
+
+    // The Preferences command: edits the application's home address and, on OK,
+    // stores it in the profile. The new address is used by the next Home and the
+    // next start; it is not opened at once.
+    static void OnPreferences(QWidget* pParent);
+
+    // "name|patterns|...||" filter text as a file dialog's name filters.
+    static QStringList FilterList(const QString& strFilter);
+
+    QString m_strHome;
+
+    QLineEdit* HomeEdit() const { return m_pHomeEdit; }
+    QPushButton* BrowseButton() const { return m_pBrowse; }
+
+public slots:
+    void OnBrowse();
+
+private:
+    void UpdateData(bool bSaveAndValidate);
+
+    QLineEdit* m_pHomeEdit = nullptr;
+    QPushButton* m_pBrowse = nullptr;
+};

@@ -1,0 +1,72 @@
+#pragma once
+// The lower pane's browser: shows the program's own home page, from the local
+// copy of the site ("Korvath" under the start-up directory) or, once the
+// connection check succeeded, from the maker's web site. It navigates freely but
+// never hands sound links to the player and never touches the address box.
+#include <QString>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace velmora {
+inline constexpr const char* kLocalSiteFolder = "Korvath";
+inline constexpr const char* kLocalHomeText = "index.htm";
+inline constexpr const char* kOnlineHomePath = "/velmora/velmora_home.htm";
+} // namespace velmora
+
+class CVelmoraViewLower : public QWebEngineView {
+    Q_OBJECT
+public:
+    // Finds the local home page once: the first entry of the site folder whose
+    // name contains "index.htm"; leaves the current directory at the start-up
+    // directory.
+    explicit CVelmoraViewLower(QWidget* pParent = nullptr);
+
+    // Navigates to the home page (errors of the navigation are the engine's).
+    void OnInitialUpdate();
+    // Online page while g_bConnected is set, the local one otherwise; the flag
+    // is read at each call.
+    void NavigateHome();
+
+    // Lower toolbar commands.
+    void OnGoBack();
+    void OnGoForward();
+    void OnGoRefresh();
+    void OnGoStop();
+    void OnGoHome() { NavigateHome(); }
+
+    // Every navigation goes on unchanged; returns the cancel flag (always false).
+    bool OnBeforeNavigate2(const QUrl& url, QWebEnginePage::NavigationType type, bool bMainFrame);
+
+    // Starts loading a full URL, a bare host name or an absolute local path;
+    // the empty text shows a blank page.
+    void Navigate2(const QString& strTarget);
+
+    // Full path of the first entry of strFolder (in listing order, folders too)
+    // whose name contains strText; empty when none does or the folder cannot be
+    // listed.
+    static QString FindEntryContaining(const QString& strFolder, const QString& strText);
+
+    // The URL a navigation target stands for.
+    static QUrl TargetToUrl(const QString& strTarget);
+
+    QString m_strLocalHome;
+    QString m_strOnlineHome;
+
+protected:
+    // Links that ask for a new window open in this pane.
+    QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
+};
+
+// The lower pane's page: its navigation hook asks the view, which lets all pass.
+class CVelmoraLowerPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    CVelmoraLowerPage(CVelmoraViewLower* pView);
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool bMainFrame) override;
+
+private:
+    CVelmoraViewLower* m_pView;
+};

@@ -1,0 +1,201 @@
+// The Preferences and About dialogs and the link label, driven as a user would.
+#include "CAboutDlg.h"
+#include "CLinkLabel.h"
+#include "CPreferencesDlg.h"
+#include "CVelmoraApp.h"
+#include "VelmoraMessages.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+#include <functional>
+
+// Receives what the desktop would have been asked to open.
+class CUrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> m_urls;
+public slots:
+    void Open(const QUrl& url) { m_urls << url; }
+};
+
+// A parent that counts the clicks falling through to it.
+class CClickCounter : public QWidget {
+public:
+    int m_nPresses = 0;
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++m_nPresses; }
+};
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+private:
+    // Runs fnAct on the next modal widget of type T once it is shown.
+    template <typename T>
+    void WhenModal(std::function<void(T*)> fnAct)
+    {
+        auto* pTimer = new QTimer(this);
+        pTimer->setInterval(20);
+        connect(pTimer, &QTimer::timeout, this, [pTimer, fnAct] {
+            if (T* pWidget = qobject_cast<T*>(QApplication::activeModalWidget())) {
+                pTimer->stop();
+                pTimer->deleteLater();
+                fnAct(pWidget);
+            }
+        });
+        pTimer->start();
+    }
+
+    QTemporaryDir m_profileDir;
+    QString m_strProfileFile;
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_profileDir.path());
+        m_strProfileFile = QSettings("Velmora", "Velmora").fileName();
+        QVERIFY(m_strProfileFile.startsWith(m_profileDir.path()));
+    }
+
+    void labelIgnoresClicksUntilMadeALink()
+    {
+        CUrlRecorder recorder;
+        QDesktopServices::setUrlHandler("http", &recorder, "Open");
+        CClickCounter parent;
+        parent.resize(300, 80);
+        CLinkLabel label(&parent);
+        label.SetCaption("www.velmora.example").setGeometry(10, 10, 200, 30);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+
+        QTest::mouseClick(&parent, Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(parent.childAt(20, 20), nullptr);   // the click is the parent's
+        QVERIFY(recorder.m_urls.isEmpty());
+
+        label.EnableLink(true);
+        QCOMPARE(parent.childAt(20, 20), &label);
+        QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(recorder.m_urls, QList<QUrl>{QUrl("http://www.velmora.example")});
+
+        label.EnableLink(false);
+        QCOMPARE(parent.childAt(20, 20), nullptr);
+        QDesktopServices::unsetUrlHandler("http");
+    }
+
+    void fontChangesKeepOneFontObject()
+    {
+        const int nBefore = CLinkLabel::LiveFontObjects();
+        {
+            CLinkLabel label;
+            QCOMPARE(CLinkLabel::LiveFontObjects(), nBefore + 1);
+            label.SetFontHeight(24).SetFontHeight(30);
+            QCOMPARE(CLinkLabel::LiveFontObjects(), nBefore + 1);
+            label.SetUnderline(true).SetUnderline(true);
+            QCOMPARE(CLinkLabel::LiveFontObjects(), nBefore + 1);
+            QCOMPARE(label.CurrentFont().pixelSize(), 30);
+            QVERIFY(label.CurrentFont().underline());
+            QCOMPARE(label.font(), label.CurrentFont());
+        }
+        QCOMPARE(CLinkLabel::LiveFontObjects(), nBefore);
+    }
+
+    void aboutBoxShowsTheLink()
+    {
+        CAboutDlg dialog;
+        QCOMPARE(dialog.size(), QSize(440, 341));
+        QCOMPARE(dialog.m_link.text(), QString("www.velmora.example"));
+        QVERIFY(dialog.m_link.IsLink());
+        QCOMPARE(dialog.m_link.palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(dialog.m_link.CurrentFont().pixelSize(), 24);
+        QVERIFY(dialog.m_link.CurrentFont().underline());
+        QCOMPARE(dialog.m_link.cursor().hotSpot(), QPoint(6, 0));
+        QStringList texts;
+        for (QLabel* pLabel : dialog.findChildren<QLabel*>())
+            texts << pLabel->text();
+        QVERIFY(texts.contains("Version #3.1"));
+        QVERIFY(texts.contains("Release : 8-12-2004"));
+        QVERIFY(texts.contains(QString::fromUtf8("\u00A9 2026 Velmora Speech Tools")));
+        // Every text fits its place: nothing a user would see cut off.
+        for (QLabel* pLabel : dialog.findChildren<QLabel*>())
+            if (pLabel->pixmap().isNull())
+                QVERIFY2(pLabel->sizeHint().width() <= pLabel->width(),
+                         qPrintable(QString("%1: %2 > %3").arg(pLabel->text()).arg(pLabel->sizeHint().width()).arg(pLabel->width())));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.grab().save(QDir::tempPath() + "/velmora-about.png");
+    }
+
+    void browseThenCancelKeepsTheTypedAddress()
+    {
+        QTemporaryDir dir;
+        const QString strPage = dir.path() + "/page.htm";
+        QFile page(strPage);
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.close();
+
+        CPreferencesDlg dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::keyClicks(dialog.HomeEdit(), "typed.example");
+
+        bool bCancelled = false;
+        WhenModal<QFileDialog>([&](QFileDialog* pFile) { bCancelled = true; pFile->reject(); });
+        dialog.OnBrowse();
+        QVERIFY(bCancelled);
+        QCOMPARE(dialog.HomeEdit()->text(), QString("typed.example"));
+
+        bool bAccepted = false;
+        QStringList filters;
+        WhenModal<QFileDialog>([&](QFileDialog* pFile) {
+            filters = pFile->nameFilters();
+            // As a user would: the path typed into the name field, then Open.
+            pFile->setDirectory(dir.path());
+            pFile->findChild<QLineEdit*>("fileNameEdit")->setText(strPage);
+            bAccepted = true;
+            static_cast<QDialog*>(pFile)->accept();
+        });
+        dialog.OnBrowse();
+        QVERIFY(bAccepted);
+        QVERIFY2(filters.contains("AIFF Files (*.aif *.aiff)"), qPrintable(filters.join(";;")));
+        QCOMPARE(dialog.HomeEdit()->text(), strPage);
+        QCOMPARE(dialog.m_strHome, strPage);
+        dialog.grab().save(QDir::tempPath() + "/velmora-preferences.png");
+    }
+
+    void preferencesCancelWritesNothingAndOkStores()
+    {
+        CVelmoraApp app;
+        app.m_strHomeAddress = "old.example";
+        QFile::remove(m_strProfileFile);
+
+        WhenModal<CPreferencesDlg>([](CPreferencesDlg* pDialog) {
+            QCOMPARE(pDialog->HomeEdit()->text(), QString("old.example"));
+            pDialog->HomeEdit()->setText("changed.example");
+            pDialog->findChild<QPushButton*>("cancel")->click();
+        });
+        CPreferencesDlg::OnPreferences(nullptr);
+        QCOMPARE(app.m_strHomeAddress, QString("old.example"));
+        QVERIFY(!QFile::exists(m_strProfileFile));
+
+        WhenModal<CPreferencesDlg>([](CPreferencesDlg* pDialog) {
+            pDialog->HomeEdit()->setText("/data/site/index.htm");
+            QTest::keyClick(pDialog->HomeEdit(), Qt::Key_Return);   // the default button
+        });
+        CPreferencesDlg::OnPreferences(nullptr);
+        QCOMPARE(app.m_strHomeAddress, QString("/data/site/index.htm"));
+        QCOMPARE(QSettings("Velmora", "Velmora").value("Home Page/Local").toString(),
+                 QString("/data/site/index.htm"));
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "test_dialogs.moc"
