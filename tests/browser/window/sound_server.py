@@ -8,6 +8,7 @@ stdout. Paths with a leading command change how a file is delivered:
   /slow/<name>           sends the file in 512-byte pieces, one every 50 ms
 """
 import http.server
+import mimetypes
 import os
 import socketserver
 import sys
@@ -55,7 +56,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     time.sleep(0.05)
             else:
                 data = self._file(self.path.lstrip("/"))
-                ctype = "text/html" if self.path.endswith((".htm", ".html")) else "application/octet-stream"
+                ctype = mimetypes.guess_type(self.path.split("?")[0])[0] or "application/octet-stream"
                 self._headers(200, len(data), ctype)
                 self.wfile.write(data)
         except FileNotFoundError:

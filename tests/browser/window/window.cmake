@@ -16,3 +16,13 @@ if(BUILD_GUI)
     LABELS "gui" TIMEOUT 180
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
 endif()
+
+if(BUILD_GUI)
+  add_executable(test_browser_e2e ${VELMORA_WINDOW_TEST_DIR}/test_browser_e2e.cpp ${VELMORA_WINDOW_TEST_DIR}/TestSoundServer.h)
+  target_compile_definitions(test_browser_e2e PRIVATE VELMORA_TEST_DIR="${VELMORA_WINDOW_TEST_DIR}")
+  target_link_libraries(test_browser_e2e PRIVATE velmora_window Qt6::Test)
+  add_test(NAME velmora_browser_e2e COMMAND test_browser_e2e)
+  set_tests_properties(velmora_browser_e2e PROPERTIES
+    LABELS "gui" TIMEOUT 240
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
+endif()

@@ -1,0 +1,239 @@
+// The whole browser with the real engine: sound links clicked in a page served
+// from 127.0.0.1 reach the (recorded) player, other links reach the engine.
+#include "CMainFrame.h"
+#include "CVelmoraView.h"
+#include "TestSoundServer.h"
+#include "WindowResource.h"
+
+#include "VelmoraMessages.h"
+#include "VelmoraPaths.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace velmora;
+
+namespace {
+
+const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
+<p><a id="wav" href="clip.wav">a vowel</a></p>
+<p><a id="aiff" href="voice.aiff">a voice</a></p>
+<p><a id="page" href="page2.htm">another page</a></p>
+<p><a id="au" href="clip.au">an AU sound</a></p>
+<p><a id="blank" href="blank.wav" target="_blank">in a new window</a></p>
+<p><a id="open" href="#" onclick="window.open('opened.wav'); return false;">by script</a></p>
+<p><a id="slow" href="slow/long.wav">a long download</a></p>
+</body></html>)";
+
+// A tiny but genuine WAV header in front of the pattern, as a web server would serve it.
+QByteArray WavBytes(int nDataBytes, int nSeed)
+{
+    QByteArray data = PatternBytes(nDataBytes, nSeed);
+    QByteArray head("RIFF");
+    auto le32 = [&head](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            head.append(char(v >> (8 * i)));
+    };
+    auto le16 = [&head](quint16 v) { head.append(char(v & 0xff)).append(char(v >> 8)); };
+    le32(36 + nDataBytes);
+    head.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(1);
+    le32(22050);
+    le32(44100);
+    le16(2);
+    le16(16);
+    head.append("data");
+    le32(nDataBytes);
+    return head + data;
+}
+
+}  // namespace
+
+class TestBrowserEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_web.isValid());
+        Write("index.htm", kIndexPage);
+        Write("page2.htm", "<html><head><title>Page Two</title></head><body>two</body></html>");
+        m_wav = WavBytes(44100, 1);
+        Write("clip.wav", m_wav);
+        Write("blank.wav", WavBytes(3000, 2));
+        Write("opened.wav", WavBytes(5000, 3));
+        Write("voice.aiff", PatternBytes(8000, 4));
+        Write("clip.au", PatternBytes(4000, 5));
+        Write("long.wav", WavBytes(512 * 60, 6));  // three seconds when sent slowly
+        m_pServer = std::make_unique<CTestSoundServer>(m_web.path());
+        QVERIFY2(m_pServer->Port() > 0, "the test web server did not start");
+
+        SetVelmoraMessageBoxHandler([this](const QString& strText, int nButtons) {
+            m_messages << strText;
+            Q_UNUSED(nButtons);
+            return m_nAnswer;
+        });
+    }
+
+    void init()
+    {
+        m_pFrame = std::make_unique<CMainFrame>();
+        m_pFrame->resize(900, 600);
+        m_pFrame->show();
+        m_starts.clear();
+        m_messages.clear();
+        m_bPlayerStarts = true;
+        View()->SetPlayerStarter([this](const QString& strPath) {
+            m_starts << strPath;
+            m_startedBytes << ReadTestFile(strPath);
+            return m_bPlayerStarts;
+        });
+        LoadIndex();
+    }
+
+    void cleanup() { m_pFrame.reset(); }
+
+    void soundLinkGoesToThePlayerAndThePageStays()
+    {
+        Click("wav");
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, 15000);
+        QCOMPARE(m_starts.first(), TempFilePath());
+        QCOMPARE(m_startedBytes.first(), m_wav);
+        QCOMPARE(ReadTestFile(TempFilePath()), m_wav);
+        QCOMPARE(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.wav"));
+        QCOMPARE(m_pFrame->AddressBox()->itemText(0), m_pServer->Url("clip.wav"));
+        QTest::qWait(300);
+        QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
+        QVERIFY(m_messages.isEmpty());
+
+        // Links meant for new windows take the same way.
+        Click("blank");
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 2, 15000);
+        QCOMPARE(m_startedBytes.last(), ReadTestFile(m_web.filePath("blank.wav")));
+        Click("open");
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 3, 15000);
+        QCOMPARE(m_startedBytes.last(), ReadTestFile(m_web.filePath("opened.wav")));
+        QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
+    }
+
+    void otherLinksReachTheEngine()
+    {
+        Click("page");
+        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), QString("Page Two"), 15000);
+        QCOMPARE(m_pFrame->AddressBox()->currentText(), m_pServer->Url("page2.htm"));
+
+        // Back would skip a page reached by a scripted click (the engine's own
+        // rule for entries made without a user gesture): load it again instead.
+        LoadIndex();
+        Click("au");  // ".au" is no sound-link marker
+        QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.au"), 15000);
+        QVERIFY(m_starts.isEmpty());
+    }
+
+    void answerNoHandsLaterSoundLinksToTheEngine()
+    {
+        m_bPlayerStarts = false;
+        m_nAnswer = IDNO;
+        Click("wav");
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 1, 15000);
+        QVERIFY(m_messages.first().contains("Do you wish to continue using Sonavel"));
+        QVERIFY(View()->UseDefaultPlayer());
+        // This link, and the next, are the engine's: it opens the WAV itself.
+        QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl(m_pServer->Url("clip.wav")), 15000);
+
+        LoadIndex();
+        Click("aiff");
+        QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("voice.aiff"), 15000);
+        QCOMPARE(m_starts.size(), 1);
+        QCOMPARE(m_messages.size(), 1);
+    }
+
+    void longDownloadCanBeCancelledAndHoldsThePage()
+    {
+        QFile::remove(TempFilePath());
+        bool bSawDialog = false;
+        bool bTriedToLeave = false;
+        QUrl urlDuringDownload;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            for (QWidget* pTop : QApplication::topLevelWidgets()) {
+                auto* pDialog = qobject_cast<QProgressDialog*>(pTop);
+                if (!pDialog || !pDialog->isVisible())
+                    continue;
+                bSawDialog = true;
+                if (!bTriedToLeave) {
+                    // The page tries to move while the hook waits: refused.
+                    bTriedToLeave = true;
+                    View()->page()->runJavaScript(QStringLiteral("location.href = 'page2.htm';"));
+                    return;
+                }
+                urlDuringDownload = View()->url();
+                if (QPushButton* pCancel = pDialog->findChild<QPushButton*>())
+                    pCancel->click();
+            }
+        });
+        watcher.start(300);
+        Click("slow");
+        QTRY_VERIFY_WITH_TIMEOUT(bSawDialog, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!View()->IsHandoffBusy(), 15000);
+        watcher.stop();
+        QVERIFY(m_starts.isEmpty());
+        QVERIFY(!QFile::exists(TempFilePath()));
+        // The page held still while the hook ran; the script's own navigation
+        // may go on once the hook is over, as any navigation would.
+        QCOMPARE(urlDuringDownload, QUrl(m_pServer->Url("index.htm")));
+        QCOMPARE(m_pFrame->AddressBox()->findText(m_pServer->Url("slow/long.wav")) >= 0, true);
+    }
+
+private:
+    void LoadIndex()
+    {
+        QSignalSpy loaded(View(), &QWebEngineView::loadFinished);
+        View()->load(QUrl(m_pServer->Url("index.htm")));
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(loaded.first().first().toBool(), true);
+    }
+    CVelmoraView* View() const { return m_pFrame->ActiveView(); }
+    void Click(const char* szId)
+    {
+        View()->page()->runJavaScript(QStringLiteral("document.getElementById('%1').click();").arg(szId));
+    }
+    void Write(const char* szName, const QByteArray& data) { WriteTestFile(m_web.filePath(szName), data); }
+
+    QTemporaryDir m_web;
+    QByteArray m_wav;
+    std::unique_ptr<CTestSoundServer> m_pServer;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    QStringList m_starts;
+    QList<QByteArray> m_startedBytes;
+    QStringList m_messages;
+    bool m_bPlayerStarts = true;
+    int m_nAnswer = IDYES;
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    QDir().mkpath(home.filePath("runtime"));
+    QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath("runtime")));
+    QApplication app(argc, argv);
+    TestBrowserEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_browser_e2e.moc"
