@@ -190,6 +190,34 @@ TEST(TrackPitch, RatesBelowOneKilohertzGiveAllZerosQuickly)
     }
 }
 
+TEST(TrackPitch, StaysInsideTheSoundAtEveryRateAndLengthNearTheMargins)
+{
+    // Loud noise makes every frame voiced and drives the searches to every lag;
+    // the sanitizer build reports any read beyond the copies.
+    unsigned seed = 11;
+    std::vector<int16_t> noise(60000);
+    for (auto& v : noise) {
+        seed = seed * 1103515245u + 12345u;
+        v = int16_t(seed >> 16);
+    }
+    for (int rate : {1000, 1001, 3999, 8000, 11025, 44100, 48000, 96000, 192000, 1000000}) {
+        PitchGeometry g;
+        ASSERT_TRUE(ComputeGeometry(int(noise.size()), rate, PitchParams(), g));
+        for (int n : {g.nMargin - 1, g.nMargin, g.nMargin + 1, g.nMargin + 100, g.nMargin + 201,
+                      g.nFirstFrame * 100 + g.nMargin, g.nFirstFrame * 100 + g.nMargin + 99,
+                      20000}) {
+            if (n < 0 || n > int(noise.size()))
+                continue;
+            std::vector<int16_t> sound(noise.begin(), noise.begin() + n);
+            std::vector<int16_t> out(n / 100 + 1, -7);
+            ASSERT_EQ(CSignalMath().TrackPitch(sound.data(), n, rate, out.data()), 0);
+            for (int v : out)
+                ASSERT_TRUE(v == 0 || (v >= 70 && v <= 260)) << rate << " Hz, " << n << ": " << v;
+            EXPECT_EQ(out.back(), 0);
+        }
+    }
+}
+
 TEST(TrackPitch, RefusedWorkingBufferReturnsMinusOneAndLeavesOutputAlone)
 {
     VoiceSynthParams p;
