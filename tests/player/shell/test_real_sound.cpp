@@ -1,0 +1,220 @@
+// The sound as heard: the real `sonavel` program plays a generated WAV
+// through the audio device (QAudioSink on a private PulseAudio server with a
+// null sink), and the sink's monitor recording must match it, the end
+// included. Run under with-pulse.sh; the NoServer cases run without a server.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "CQtWaveOut.h"
+#include "CSonavelProApp.h"
+#include "CWaveWnd.h"
+#include "ShellTestSupport.h"
+
+using namespace shelltest;
+
+namespace {
+
+constexpr int kRate = 22050;
+
+QStringList SinkInputs()
+{
+    QProcess pactl;
+    pactl.start("pactl", {"list", "sink-inputs", "short"});
+    pactl.waitForFinished(5000);
+    return QString::fromLocal8Bit(pactl.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > nMs)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+struct Alignment {
+    int nLag = 0;       // recording[i + nLag] lines up with sound[i]
+    double dNcc = 0;    // normalised by the whole sound's energy
+};
+
+Alignment BestAlignment(const std::vector<int16_t>& x, const std::vector<int16_t>& y, int nMinLag, int nMaxLag)
+{
+    double ex = 0;
+    for (int16_t v : x)
+        ex += double(v) * v;
+    Alignment best;
+    for (int lag = nMinLag; lag <= nMaxLag; ++lag) {
+        int i0 = std::max(0, -lag);
+        int i1 = std::min<int>(static_cast<int>(x.size()), static_cast<int>(y.size()) - lag);
+        if (i1 <= i0)
+            continue;
+        double sxy = 0, ey = 0;
+        for (int i = i0; i < i1; ++i) {
+            double b = y[static_cast<size_t>(i + lag)];
+            sxy += x[static_cast<size_t>(i)] * b;
+            ey += b * b;
+        }
+        double ncc = ey > 0 ? sxy / std::sqrt(ex * ey) : 0;
+        if (ncc > best.dNcc)
+            best = {lag, ncc};
+    }
+    return best;
+}
+
+// Windows of the sound that the recording holds at about the right level and shape.
+int WindowsPresent(const std::vector<int16_t>& x, const std::vector<int16_t>& y, int nLag, int nWindow, int* pLastMissing)
+{
+    int nPresent = 0;
+    *pLastMissing = -1;
+    for (int w = 0; (w + 1) * nWindow <= static_cast<int>(x.size()); ++w) {
+        double sxy = 0, ex = 0, ey = 0;
+        for (int i = w * nWindow; i < (w + 1) * nWindow; ++i) {
+            int j = i + nLag;
+            double b = (j >= 0 && j < static_cast<int>(y.size())) ? y[static_cast<size_t>(j)] : 0;
+            sxy += x[static_cast<size_t>(i)] * b;
+            ex += double(x[static_cast<size_t>(i)]) * x[static_cast<size_t>(i)];
+            ey += b * b;
+        }
+        double ncc = ex > 0 && ey > 0 ? sxy / std::sqrt(ex * ey) : 0;
+        double level = ex > 0 ? std::sqrt(ey / ex) : 0;
+        if (ncc > 0.9 && level > 0.7 && level < 1.4)
+            ++nPresent;
+        else
+            *pLastMissing = w;
+    }
+    return nPresent;
+}
+
+TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
+{
+    ASSERT_FALSE(qgetenv("XDG_RUNTIME_DIR").isEmpty()) << "run under with-pulse.sh";
+    QTemporaryDir dir;
+    std::vector<int16_t> sound = Glide(kRate * 3 / 2, kRate);
+    QString strWav = dir.filePath("glide.wav");
+    ASSERT_TRUE(WriteFile(strWav, MakeWav(sound, kRate)));
+    QString strRaw = dir.filePath("heard.raw");
+
+    QProcess parec;
+    parec.start("parec", {"--latency-msec=20", "-d", "vsink.monitor", "--format=s16le",
+                          QString("--rate=%1").arg(kRate), "--channels=1", strRaw});
+    ASSERT_TRUE(parec.waitForStarted(5000));
+    QThread::msleep(300);
+
+    QProcess player;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    player.setProcessEnvironment(env);
+    player.setProcessChannelMode(QProcess::ForwardedChannels);
+    player.start(SONAVEL_PATH, {strWav});
+    ASSERT_TRUE(player.waitForStarted(5000));
+
+    // The player's stream appears, and goes once the device has played the
+    // buffer and the player closed it.
+    EXPECT_TRUE(WaitUntil([] { return !SinkInputs().isEmpty(); }, 10000)) << "no stream ever reached the server";
+    EXPECT_TRUE(WaitUntil([] { return SinkInputs().isEmpty(); }, 20000)) << "the stream never ended";
+    QThread::msleep(300);
+    parec.terminate();
+    parec.waitForFinished(5000);
+    EXPECT_EQ(player.state(), QProcess::Running) << "the player ended on its own";
+    player.terminate();
+    if (!player.waitForFinished(5000)) {
+        player.kill();
+        player.waitForFinished(2000);
+    }
+
+    QFile f(strRaw);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray raw = f.readAll();
+    std::vector<int16_t> heard(static_cast<size_t>(raw.size() / 2));
+    std::memcpy(heard.data(), raw.constData(), heard.size() * 2);
+    ASSERT_GT(heard.size(), sound.size() / 2) << "hardly anything was recorded";
+
+    // The recording may start before the sound (silence first) or miss its
+    // first ~20 ms.
+    Alignment a = BestAlignment(sound, heard, -kRate / 10, static_cast<int>(heard.size()) - kRate / 2);
+    EXPECT_GT(a.dNcc, 0.9) << "best lag " << a.nLag;
+
+    const int nWindow = kRate / 20; // 50 ms
+    int nWindows = static_cast<int>(sound.size()) / nWindow;
+    int nLastMissing = -1;
+    int nPresent = WindowsPresent(sound, heard, a.nLag, nWindow, &nLastMissing);
+    // All but the first window (partly lost by the recorder), and above all the end.
+    std::printf("best lag %d samples, ncc %.3f, %d of %d windows present, last missing %d\n", a.nLag, a.dNcc,
+                nPresent, nWindows, nLastMissing);
+    EXPECT_GE(nPresent, nWindows - 1) << "of " << nWindows << " windows";
+    EXPECT_LT(nLastMissing, 1) << "window " << nLastMissing << " of " << nWindows << " is missing or garbled";
+}
+
+TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
+{
+    SampleStore store;
+    std::vector<int16_t> sound = Glide(kRate / 2, kRate);
+    store.sampleCount = static_cast<int32_t>(sound.size());
+    store.byteLength = store.sampleCount * 2;
+    store.sampleRate = kRate;
+    store.hSamples = CSampleBlock::Alloc(static_cast<size_t>(store.byteLength));
+    std::copy(sound.begin(), sound.end(), CSampleLock(store.hSamples).Samples());
+
+    CQtWaveOutFactory factory;
+    WaveFormat bad;
+    bad.nSamplesPerSec = 0;
+    EXPECT_NE(factory.QueryFormat(bad), 0u);
+
+    QElapsedTimer timer;
+    timer.start();
+    CWaveWnd wave;
+    ASSERT_EQ(wave.Play(store, 0, store.sampleCount), 0);
+    EXPECT_EQ(store.hSamples->LockCount(), 1);
+    ASSERT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }, 15000));
+    EXPECT_GE(timer.elapsed(), 500) << "closed before half a second of sound could play";
+    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(OpenWaveOutCount(), 0);
+}
+
+TEST(NoServer, PlaybackFailsWithACodeInsteadOfHanging)
+{
+    SampleStore store;
+    store.sampleCount = 100;
+    store.byteLength = 200;
+    store.sampleRate = kRate;
+    store.hSamples = CSampleBlock::Alloc(200);
+    CWaveWnd wave;
+    EXPECT_NE(wave.Play(store, 0, store.sampleCount), 0);
+    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(OpenWaveOutCount(), 0);
+
+    // The application tells the user and greys Play.
+    CMessageRecorder messages;
+    CSonavelProApp app;
+    QTemporaryDir dir;
+    QString strWav = dir.filePath("a.wav");
+    WriteFile(strWav, MakeWav(Glide(2205, kRate), kRate));
+    app.OpenDocumentFile(strWav);
+    EXPECT_EQ(messages.m_messages, (std::vector<std::string>{" error in play "}));
+    EXPECT_EQ(app.m_bLoaded, 0);
+    EXPECT_EQ(app.m_store.sampleCount, 2205);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
