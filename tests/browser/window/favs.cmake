@@ -12,3 +12,15 @@ if(BUILD_GUI)
   set_tests_properties(test_dialogs PROPERTIES LABELS "gui" TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()
+
+# The bundled site's recordings: current, decodable by sox, loaded by the player
+# with the same samples, and with the pitch their pages state.
+if(TARGET sitegen AND TARGET sonavel-analyze)
+  find_package(Python3 COMPONENTS Interpreter)
+  if(Python3_FOUND)
+    add_test(NAME test_lowerpane_recordings
+      COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/test_lowerpane_recordings.py
+        $<TARGET_FILE:sitegen> $<TARGET_FILE:sonavel-analyze> ${CMAKE_SOURCE_DIR}/site/Korvath/sounds)
+    set_tests_properties(test_lowerpane_recordings PROPERTIES LABELS "nogui" TIMEOUT 120)
+  endif()
+endif()
