@@ -76,8 +76,9 @@ bool CIniFile::ReadFile()
         return false;  // no such file: the caller falls back, nothing to report
 
     std::ifstream in;
-    // A directory opens on some systems but never reads: it cannot be a settings file.
-    if (!S_ISDIR(st.st_mode))
+    // Only a regular file can be a settings file: a directory opens on some
+    // systems but never reads, a pipe would block start-up, a device may never end.
+    if (S_ISREG(st.st_mode))
         in.open(m_strPath, std::ios::in | std::ios::binary);
     if (!in.is_open() || !in.good()) {
         m_strError = kErrorOpen;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -175,6 +176,13 @@ TEST_F(IniFileTest, MissingFileFailsWithoutATextAndUnopenableFileSaysSo)
     // A directory where the file should be exists but cannot be read.
     fs::create_directory(m_dir / "dir.ini");
     ini.SetPath((m_dir / "dir.ini").string());
+    EXPECT_FALSE(ini.ReadFile());
+    EXPECT_EQ(ini.m_strError, "Unable to open ini file.");
+
+    // A pipe with no writer would block start-up for ever.
+    ASSERT_EQ(::mkfifo((m_dir / "fifo.ini").c_str(), 0600), 0);
+    ini.m_strError.clear();
+    ini.SetPath((m_dir / "fifo.ini").string());
     EXPECT_FALSE(ini.ReadFile());
     EXPECT_EQ(ini.m_strError, "Unable to open ini file.");
 }
