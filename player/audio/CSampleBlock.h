@@ -35,10 +35,12 @@ public:
     CSampleBlock& operator=(const CSampleBlock&) = delete;
 
 private:
-    CSampleBlock(void* pData, std::size_t nBytes) : m_pData(pData), m_nBytes(nBytes) {}
+    CSampleBlock(void* pData, std::size_t nBytes, std::size_t nMapped = 0)
+        : m_pData(pData), m_nBytes(nBytes), m_nMapped(nMapped) {}
 
     void* m_pData;
     std::size_t m_nBytes;
+    std::size_t m_nMapped; // nonzero: a block mapped by itself, of this many bytes
     std::atomic<int> m_nLocks{0};
 };
 

@@ -40,15 +40,20 @@ void ConvertFrames(EWaveLayout layout, uint16_t wFormatTag, const uint8_t* pIn, 
     case EWaveLayout::WideTop16:
         // Little-endian in the file; for wide samples the top two bytes of the
         // first channel's container (nSkipBytes in) are the most significant 16 bits.
-        if (nFrameBytes == 2) {
-            for (std::size_t i = 0; i < nFrames; ++i)
-                pOut[i] = int16_t(LoadLE16(pIn + 2 * i));
-        } else if (nFrameBytes == 4 && nSkipBytes == 0) {
-            for (std::size_t i = 0; i < nFrames; ++i)
-                pOut[i] = int16_t(LoadLE16(pIn + 4 * i));
-        } else {
+        if (!IsHostLittleEndian()) {
             for (std::size_t i = 0; i < nFrames; ++i)
                 pOut[i] = int16_t(LoadLE16(pIn + i * nFrameBytes + nSkipBytes));
+        } else if (nFrameBytes == 4 && nSkipBytes == 0) {
+            // Stereo 16-bit, the common case: the low half of each 32-bit frame.
+            // Written as whole-frame loads so the compiler packs them in vectors.
+            for (std::size_t i = 0; i < nFrames; ++i) {
+                uint32_t frame;
+                std::memcpy(&frame, pIn + 4 * i, 4);
+                pOut[i] = int16_t(frame & 0xFFFF);
+            }
+        } else {
+            for (std::size_t i = 0; i < nFrames; ++i)
+                std::memcpy(&pOut[i], pIn + i * nFrameBytes + nSkipBytes, 2);
         }
         break;
     }
