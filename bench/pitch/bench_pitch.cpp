@@ -21,6 +21,7 @@
 #include "CAnalysisDlg.h"
 #include "CSignalMath.h"
 #include "CVoiceSynth.h"
+#include "WavFile.h"
 
 namespace fs = std::filesystem;
 
@@ -77,34 +78,6 @@ Recording MakeSpeechLike(double dMinutes)
     }
     rec.truth = std::move(f0);
     return rec;
-}
-
-bool WriteWav(const fs::path& path, const std::vector<int16_t>& s)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto put = [f](unsigned v, int n) {
-        for (int i = 0; i < n; ++i)
-            std::fputc((v >> (8 * i)) & 0xFF, f);
-    };
-    const unsigned nData = static_cast<unsigned>(s.size() * 2);
-    std::fwrite("RIFF", 1, 4, f);
-    put(36 + nData, 4);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(kRate, 4);
-    put(kRate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    std::fwrite("data", 1, 4, f);
-    put(nData, 4);
-    for (int16_t v : s)
-        put(static_cast<uint16_t>(v), 2);
-    const bool bOk = !std::ferror(f);
-    return std::fclose(f) == 0 && bOk;
 }
 
 template <class F>
@@ -197,7 +170,7 @@ int main(int argc, char** argv)
 
     std::printf("pitch benchmark: %.1f minutes of speech-like sound at %d Hz\n", dMinutes, kRate);
     const Recording rec = MakeSpeechLike(dMinutes);
-    if (!WriteWav(wav, rec.samples)) {
+    if (!WriteWavFile(wav.string(), rec.samples, kRate)) {
         std::fprintf(stderr, "bench_pitch: cannot write %s\n", wav.c_str());
         return 1;
     }

@@ -8,14 +8,9 @@
 #include <string>
 
 #include "CVoiceSynth.h"
+#include "WavFile.h"
 
 namespace {
-
-void PutLe(std::FILE* f, unsigned v, int nBytes)
-{
-    for (int i = 0; i < nBytes; ++i)
-        std::fputc((v >> (8 * i)) & 0xFF, f);
-}
 
 bool ParseContour(const char* sz, VoiceSynthParams& p)
 {
@@ -75,28 +70,7 @@ int main(int argc, char** argv)
     if (p.nSampleRate <= 0 || !(p.dSeconds > 0))
         return Usage();
     const auto samples = SynthesizeVoice(p);
-    std::FILE* f = std::fopen(szOut, "wb");
-    if (!f) {
-        std::perror(szOut);
-        return 1;
-    }
-    const unsigned nData = static_cast<unsigned>(samples.size() * 2);
-    std::fwrite("RIFF", 1, 4, f);
-    PutLe(f, 36 + nData, 4);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    PutLe(f, 16, 4);
-    PutLe(f, 1, 2); // PCM
-    PutLe(f, 1, 2); // mono
-    PutLe(f, static_cast<unsigned>(p.nSampleRate), 4);
-    PutLe(f, static_cast<unsigned>(p.nSampleRate) * 2, 4);
-    PutLe(f, 2, 2);
-    PutLe(f, 16, 2);
-    std::fwrite("data", 1, 4, f);
-    PutLe(f, nData, 4);
-    for (int16_t s : samples)
-        PutLe(f, static_cast<uint16_t>(s), 2);
-    const bool bOk = std::fflush(f) == 0 && !std::ferror(f);
-    if (std::fclose(f) != 0 || !bOk) {
+    if (!WriteWavFile(szOut, samples, p.nSampleRate)) {
         std::fprintf(stderr, "voicesynth: cannot write %s\n", szOut);
         return 1;
     }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "CVoiceSynth.h"
+#include "WavFile.h"
 
 namespace {
 
@@ -23,25 +24,7 @@ std::string TempPath(const std::string& name)
 
 void WriteWav(const std::string& path, const std::vector<int16_t>& s, int rate)
 {
-    std::ofstream f(path, std::ios::binary);
-    auto put = [&f](unsigned v, int n) {
-        for (int i = 0; i < n; ++i)
-            f.put(char((v >> (8 * i)) & 0xFF));
-    };
-    f.write("RIFF", 4);
-    put(36 + unsigned(s.size() * 2), 4);
-    f.write("WAVEfmt ", 8);
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(unsigned(rate), 4);
-    put(unsigned(rate) * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    f.write("data", 4);
-    put(unsigned(s.size() * 2), 4);
-    for (int16_t v : s)
-        put(uint16_t(v), 2);
+    ASSERT_TRUE(WriteWavFile(path, s, rate)) << path;
 }
 
 // Runs the tool; returns its exit status and its standard output.
