@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <new>
 
 using namespace sonavel::audio;
 
@@ -44,6 +45,10 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path)
         // one that no reader accepts.
         file.Abort();
         FreeSamples();
+        return 0;
+    } catch (const std::bad_alloc&) {
+        file.Abort();
+        ShowOutOfMemory();
         return 0;
     }
 

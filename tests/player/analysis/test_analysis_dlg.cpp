@@ -103,6 +103,7 @@ private slots:
     void scaleLinesAndLabels();
     void shortSoundAndMissingRateDoNotBreakTheWindow();
     void memoryFailures();
+    void longSoundIsAnalysedWhole();
     void oneWindowReusedAndFreshAfterClose();
 };
 
@@ -337,6 +338,29 @@ void TestAnalysisDlg::memoryFailures()
     const QImage img = Paint(dlg);
     QVERIFY(!IsWhite(img.pixel(300, 150))); // spectrogram panel not drawn
     QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestAnalysisDlg::longSoundIsAnalysedWhole()
+{
+    // Past 3,276,699 samples the pitch count no longer fits 16 bits; the sound
+    // is still tracked to its end: a voice in its last seconds shows as dots at
+    // the right of the panel.
+    VoiceSynthParams p;
+    p.dSeconds = 3.0;
+    p.dJitter = 0.01;
+    p.contour = {{0.0, 150.0}};
+    std::vector<int16_t> sound(3400000, 0);
+    const auto voice = SynthesizeVoice(p);
+    std::copy(voice.begin(), voice.end(), sound.end() - long(voice.size()));
+    CAnalysisDlg dlg;
+    dlg.OnInitDialog();
+    const SampleStore store = MakeStore(sound, 22050);
+    QCOMPARE(dlg.ComputePitch(store), 0);
+    QCOMPARE(dlg.PitchCount(), 34001);
+    const QImage img = Paint(dlg);
+    // 150 Hz is row 100 - 50 = 50, a grid line: look just below it.
+    QVERIFY(DarkPixelsIn(img, QRect(470, 51, 16, 3)) > 10);
+    QCOMPARE(DarkPixelsIn(img, QRect(40, 51, 400, 3)), 0);
 }
 
 void TestAnalysisDlg::oneWindowReusedAndFreshAfterClose()

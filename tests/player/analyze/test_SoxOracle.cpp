@@ -74,6 +74,7 @@ struct SoxCase {
     const char* szReader;  // expected reader
     const char* szMagic;   // replaces the first four bytes when not null
     bool bWide;            // wider than 16 bits: sox must round to 16
+    const char* szSeconds = "0.3";
 };
 
 void PrintTo(const SoxCase& c, std::ostream* os) { *os << c.szName; }
@@ -85,7 +86,7 @@ TEST_P(SoxOracle, FirstChannelMatchesSoxSampleForSample)
     const SoxCase& c = GetParam();
     CWorkDir dir;
     const std::string file = dir / c.szFile;
-    ASSERT_EQ(Shell("sox -n " + std::string(c.szOptions) + " " + Quote(file) + " synth 0.3 " + c.szSignal +
+    ASSERT_EQ(Shell("sox -n " + std::string(c.szOptions) + " " + Quote(file) + " synth " + c.szSeconds + " " + c.szSignal +
                   " vol 0.8 2>/dev/null"),
               0);
     if (c.szMagic) {
@@ -156,7 +157,11 @@ INSTANTIATE_TEST_SUITE_P(
         SoxCase{"Au16Little", "a.au", "-r 22050 -c 1 -e signed -b 16 -L", kMono, "au", nullptr, false},
         // The other two magic forms, same field order as sox's own.
         SoxCase{"Au16BigShortMagic", "a.au", "-r 16000 -c 1 -e signed -b 16", kMono, "au", ".sd\0", false},
-        SoxCase{"Au16LittleReversedMagic", "a.au", "-r 16000 -c 1 -e signed -b 16 -L", kMono, "au", "dns.", false}),
+        SoxCase{"Au16LittleReversedMagic", "a.au", "-r 16000 -c 1 -e signed -b 16 -L", kMono, "au", "dns.", false},
+        // Long enough to go through the readers' conversion buffers many times.
+        SoxCase{"Wav16StereoLong", "a.wav", "-r 44100 -c 2 -b 16", kStereo, "wave", nullptr, false, "4"},
+        SoxCase{"Wav24StereoLong", "a.wav", "-r 48000 -c 2 -b 24 -t wavpcm", kStereo, "wave", nullptr, true, "3"},
+        SoxCase{"AuMuLawLong", "a.au", "-r 48000 -c 1 -e mu-law", kMono, "au", nullptr, false, "12"}),
     [](const ::testing::TestParamInfo<SoxCase>& info) { return std::string(info.param.szName); });
 
 // Every byte value through sox's and our mu-law and 8-bit decoders.

@@ -98,6 +98,29 @@ TEST_F(Document, AllocSamplesReplacesAndFrees)
     EXPECT_FALSE(doc.m_store.hSamples);
 }
 
+TEST(SampleBlock, LargeBlocksAreZeroedWritableAndLimited)
+{
+    const std::size_t n = (std::size_t(9) << 20) + 3; // above the size that is mapped on its own
+    CSampleBlockHandle h = CSampleBlock::Alloc(n);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->Size(), n);
+    {
+        CSampleLock lock(h);
+        auto* p = static_cast<uint8_t*>(lock.Data());
+        EXPECT_EQ(p[0], 0);
+        EXPECT_EQ(p[n / 2], 0);
+        EXPECT_EQ(p[n - 1], 0);
+        p[n - 1] = 0x5A;
+        EXPECT_EQ(p[n - 1], 0x5A);
+    }
+    h.reset();
+    EXPECT_FALSE(CSampleBlock::Alloc(SIZE_MAX));
+    EXPECT_FALSE(CSampleBlock::Alloc(SIZE_MAX - 100));
+    CSampleBlock::SetAllocationLimit(n - 1);
+    EXPECT_FALSE(CSampleBlock::Alloc(n));
+    CSampleBlock::SetAllocationLimit(SIZE_MAX);
+}
+
 TEST(FileReader, ReadsPastTheEndShortAndSeeksAnywhere)
 {
     CTempDir dir;

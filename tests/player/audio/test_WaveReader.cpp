@@ -1,6 +1,7 @@
 // The WAV reader: the chunk walk's bounds and the conversion to one channel.
 #include "ByteBuilder.h"
 
+#include "SampleConversions.h"
 #include "WaveChunkWalk.h"
 
 using sonavel::audio::FindWaveData;
@@ -164,6 +165,34 @@ TEST_F(WaveReader, EmptyDataChunkLoadsAnEmptySound)
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.store.sampleCount, 0);
     EXPECT_EQ(r.store.byteLength, 0);
+}
+
+TEST_F(WaveReader, LongFilesConvertAcrossBufferBoundaries)
+{
+    // Long enough to pass through the conversion buffer many times, with frame
+    // sizes that do not divide it evenly.
+    const int nFrames = 300007;
+    Bytes stereo16, wide24x3, mu8x2;
+    for (int i = 0; i < nFrames; ++i) {
+        const uint16_t v = uint16_t(i * 7);
+        stereo16.LE16(v).LE16(0xAAAA);
+        wide24x3.U8(0x55).LE16(v).Fill(6, 0x99);
+        mu8x2.U8(uint8_t(i)).U8(0x00);
+    }
+    const LoadResult a = Load(SimpleWav(1, 2, 44100, 16, stereo16));
+    const LoadResult b = Load(SimpleWav(1, 3, 44100, 24, wide24x3));
+    const LoadResult c = Load(SimpleWav(7, 2, 8000, 8, mu8x2));
+    ASSERT_TRUE(a.bLoaded && b.bLoaded && c.bLoaded);
+    ASSERT_EQ(a.samples.size(), std::size_t(nFrames));
+    ASSERT_EQ(b.samples.size(), std::size_t(nFrames));
+    ASSERT_EQ(c.samples.size(), std::size_t(nFrames));
+    int nBad = 0;
+    for (int i = 0; i < nFrames; ++i) {
+        nBad += a.samples[i] != int16_t(uint16_t(i * 7));
+        nBad += b.samples[i] != int16_t(uint16_t(i * 7));
+        nBad += c.samples[i] != sonavel::audio::MuLawToLinear(uint8_t(i));
+    }
+    EXPECT_EQ(nBad, 0);
 }
 
 TEST_F(WaveReader, FindWaveDataLoadsExactlyTheDataBytes)

@@ -229,6 +229,9 @@ private slots:
         pArea->closeAllSubWindows();
         QVERIFY(WaitFor([&] { return pFrame->CurrentMenuId() == IDR_MAINFRAME; }));
         QCOMPARE(MenuTitles(), (QStringList{"Play", "Analysis", "About"}));
+        // Quitting with a document window open (cleanup destroys the frame).
+        pFrame->Command(ID_FILE_NEW)->trigger();
+        QCOMPARE(pArea->subWindowList().size(), 1);
     }
 
     void aboutBoxShowsItsTextsAtTheTemplateSize()
