@@ -13,20 +13,22 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // A voiced stretch: a few harmonics under a swelling and fading envelope.
-double VoiceWave(double t)
+// nCycles: few for an icon, where more would blur into a blob.
+double VoiceWave(double t, int nCycles)
 {
     double envelope = std::sin(kPi * t) * (0.75 + 0.25 * std::sin(6 * kPi * t));
-    double wave = std::sin(2 * kPi * 9 * t) + 0.5 * std::sin(2 * kPi * 18 * t + 0.6) + 0.25 * std::sin(2 * kPi * 27 * t + 1.1);
+    double wave = std::sin(2 * kPi * nCycles * t) + 0.5 * std::sin(2 * kPi * 2 * nCycles * t + 0.6)
+        + 0.25 * std::sin(2 * kPi * 3 * nCycles * t + 1.1);
     return envelope * wave / 1.75;
 }
 
-void DrawWave(QPainter& p, const QRectF& r, const QColor& color, double penWidth)
+void DrawWave(QPainter& p, const QRectF& r, const QColor& color, double penWidth, int nCycles = 9)
 {
     QPainterPath path;
     int n = std::max(32, static_cast<int>(r.width() * 2));
     for (int i = 0; i <= n; ++i) {
         double t = static_cast<double>(i) / n;
-        QPointF pt(r.left() + t * r.width(), r.center().y() - VoiceWave(t) * r.height() / 2);
+        QPointF pt(r.left() + t * r.width(), r.center().y() - VoiceWave(t, nCycles) * r.height() / 2);
         if (i == 0)
             path.moveTo(pt);
         else
@@ -59,7 +61,7 @@ QPixmap IconPixmap(int nSize, bool bDocument)
         p.setPen(QPen(QColor(60, 70, 90), std::max(1.0, s / 32)));
         p.setBrush(QColor(250, 250, 245));
         p.drawPath(sheet);
-        DrawWave(p, body.adjusted(s * 0.06, s * 0.25, -s * 0.06, -s * 0.25), QColor(20, 110, 160), std::max(1.0, s / 24));
+        DrawWave(p, body.adjusted(s * 0.06, s * 0.25, -s * 0.06, -s * 0.25), QColor(20, 110, 160), std::max(1.0, s / 24), 3);
     } else {
         body = QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
         QLinearGradient gradient(body.topLeft(), body.bottomLeft());
@@ -68,7 +70,7 @@ QPixmap IconPixmap(int nSize, bool bDocument)
         p.setPen(Qt::NoPen);
         p.setBrush(gradient);
         p.drawRoundedRect(body, s * 0.18, s * 0.18);
-        DrawWave(p, body.adjusted(s * 0.1, s * 0.2, -s * 0.1, -s * 0.2), QColor(255, 214, 90), std::max(1.5, s / 14));
+        DrawWave(p, body.adjusted(s * 0.1, s * 0.2, -s * 0.1, -s * 0.2), QColor(255, 214, 90), std::max(1.5, s / 16), 3);
     }
     return pixmap;
 }

@@ -59,6 +59,9 @@ CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
 
 CMainFrame::~CMainFrame()
 {
+    // Document windows still open close while QWidget tears the frame down;
+    // their activation changes must not reach this half-destroyed frame.
+    disconnect(m_pMdiArea, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     delete m_pPrinter;
 }
