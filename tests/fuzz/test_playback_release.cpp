@@ -1,0 +1,124 @@
+// A long session of the player program: a hundred opens, each starting its own
+// playback, with the device holding every buffer until the test lets it finish.
+// While the device reads a block the block must live; once every opening is
+// closed, every playback object and every block but the current sound's is gone.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QString>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "CRecordingWaveOut.h"
+#include "CSonavelProApp.h"
+#include "CWaveWnd.h"
+#include "Messages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <class F>
+bool WaitFor(F condition, int nMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > nMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+std::vector<fs::path> SeedFiles()
+{
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(FUZZ_CORPUS_DIR) / "audio"))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class PlaybackReleaseTest : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        m_pOldFactory = g_waveOutFactory;
+        g_waveOutFactory = &m_recorder;
+        m_oldBox = sonavel::SetMessageBoxHandler([](const std::string&, unsigned) { return 1; });
+        m_nOldLimit = CSampleBlock::AllocationLimit();
+        CSampleBlock::SetAllocationLimit(64u << 20);
+    }
+    void TearDown() override
+    {
+        g_waveOutFactory = m_pOldFactory;
+        sonavel::SetMessageBoxHandler(m_oldBox);
+        CSampleBlock::SetAllocationLimit(m_nOldLimit);
+    }
+
+    CRecordingWaveOutFactory m_recorder;
+    CWaveOutFactory* m_pOldFactory = nullptr;
+    sonavel::MessageBoxHandler m_oldBox;
+    std::size_t m_nOldLimit = 0;
+};
+
+// Parameter: how many openings the device allows at once (-1 = any number); with
+// one, each new playback has to take the device over from the one before.
+TEST_P(PlaybackReleaseTest, HundredOpensReleaseEveryPlaybackAndBlock)
+{
+    m_recorder.m_bAutoComplete = false;
+    m_recorder.m_nMaxOpen = GetParam();
+    const std::vector<fs::path> files = SeedFiles();
+    ASSERT_FALSE(files.empty());
+
+    std::vector<std::weak_ptr<CSampleBlock>> blocks;
+    std::vector<std::weak_ptr<CSampleBlock>> playing; // blocks whose playback started
+    {
+        CSonavelProApp app;
+        for (int i = 0; i < 100; ++i) {
+            app.OpenDocumentFile(QString::fromStdString(files[static_cast<size_t>(i) % files.size()].string()));
+            if (app.m_store.hSamples) {
+                blocks.push_back(app.m_store.hSamples);
+                if (app.m_bLoaded)
+                    playing.push_back(app.m_store.hSamples);
+            }
+            QCoreApplication::processEvents();
+        }
+        ASSERT_GT(playing.size(), 50u) << "most seed files load and play";
+        // With room for every opening, every block is still in a device.
+        if (GetParam() == -1) {
+            for (size_t i = 0; i < playing.size(); ++i)
+                EXPECT_FALSE(playing[i].expired()) << "playing block " << i << " was freed while the device read it";
+        }
+
+        m_recorder.CompletePending();
+        ASSERT_TRUE(WaitFor([&] { return OpenWaveOutCount() == 0 && app.findChildren<CWaveWnd*>().isEmpty(); }))
+            << OpenWaveOutCount() << " openings and " << app.findChildren<CWaveWnd*>().size()
+            << " playback objects left";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        for (size_t i = 0; i + 1 < blocks.size(); ++i)
+            EXPECT_TRUE(blocks[i].expired()) << "block of load " << i << " outlived its playback";
+        if (app.m_store.hSamples) {
+            EXPECT_FALSE(blocks.back().expired());
+            EXPECT_EQ(app.m_store.hSamples->LockCount(), 0);
+        }
+    }
+    EXPECT_TRUE(blocks.back().expired()) << "the application kept its block after it ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(DeviceLimits, PlaybackReleaseTest, testing::Values(-1, 1));
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
