@@ -15,8 +15,9 @@ public:
     // The player's full path, or empty when it is nowhere to be found.
     QString Locate() const;
 
-    // Starts the player detached on strSoundPath. True when the process started.
-    bool Start(const QString& strSoundPath) const;
+    // Starts the player detached on strSoundPath. True when the process
+    // started; *pPid then holds its process id.
+    bool Start(const QString& strSoundPath, qint64* pPid = nullptr) const;
 
 private:
     QString m_strOwnDir;

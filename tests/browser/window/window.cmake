@@ -26,3 +26,18 @@ if(BUILD_GUI)
     LABELS "gui" TIMEOUT 240
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
 endif()
+
+if(BUILD_GUI)
+  # The real player, started by the browser, heard through a PulseAudio null sink.
+  add_executable(test_browser_sonavel ${VELMORA_WINDOW_TEST_DIR}/test_browser_sonavel.cpp ${VELMORA_WINDOW_TEST_DIR}/TestSoundServer.h)
+  target_compile_definitions(test_browser_sonavel PRIVATE VELMORA_TEST_DIR="${VELMORA_WINDOW_TEST_DIR}")
+  target_link_libraries(test_browser_sonavel PRIVATE velmora_window Qt6::Test)
+  if(TARGET sonavel)
+    add_dependencies(test_browser_sonavel sonavel)
+  endif()
+  add_test(NAME velmora_plays_in_sonavel
+    COMMAND ${TEST_SUPPORT_DIR}/with-pulse.sh $<TARGET_FILE:test_browser_sonavel>)
+  set_tests_properties(velmora_plays_in_sonavel PROPERTIES
+    LABELS "gui;pulse" TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
+endif()

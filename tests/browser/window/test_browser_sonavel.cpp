@@ -1,0 +1,152 @@
+// The whole way: a WAV link clicked in the browser is downloaded, the real
+// player is started on it and plays it into a PulseAudio null sink, and what
+// the sink heard is the sound that was served. Runs under with-pulse.sh.
+#include "CMainFrame.h"
+#include "CPlayerLauncher.h"
+#include "CVelmoraView.h"
+#include "TestSoundServer.h"
+
+#include "VelmoraMessages.h"
+#include "VelmoraPaths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <csignal>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace {
+
+constexpr int kRate = 22050;
+
+std::vector<double> Samples16(const QByteArray& raw, int nOffset)
+{
+    std::vector<double> samples;
+    for (int i = nOffset; i + 1 < raw.size(); i += 2)
+        samples.push_back(double(qint16(quint8(raw[i]) | (quint8(raw[i + 1]) << 8))));
+    return samples;
+}
+
+int Onset(const std::vector<double>& x, double dThreshold)
+{
+    for (size_t i = 0; i < x.size(); ++i)
+        if (std::fabs(x[i]) > dThreshold)
+            return int(i);
+    return -1;
+}
+
+// Normalised cross-correlation of the recording against the original, best
+// over lags near the one the two onsets suggest. The recording can miss the
+// first tens of milliseconds (the sink wakes up with the stream), so earlier
+// lags are searched much further than later ones.
+double BestCorrelation(const std::vector<double>& rec, const std::vector<double>& orig, int nLagGuess)
+{
+    double dBest = 0.0;
+    for (int nLag = nLagGuess - kRate / 5; nLag <= nLagGuess + 400; ++nLag) {
+        double dXy = 0, dXx = 0, dYy = 0;
+        for (size_t i = 0; i < orig.size(); ++i) {
+            const long j = long(i) + nLag;
+            if (j < 0 || j >= long(rec.size()))
+                continue;
+            dXy += rec[size_t(j)] * orig[i];
+            dXx += rec[size_t(j)] * rec[size_t(j)];
+            dYy += orig[i] * orig[i];
+        }
+        if (dXx > 0 && dYy > 0)
+            dBest = std::max(dBest, dXy / std::sqrt(dXx * dYy));
+    }
+    return dBest;
+}
+
+}  // namespace
+
+class TestBrowserPlaysInSonavel : public QObject {
+    Q_OBJECT
+private slots:
+    void wavLinkIsHeardFromTheSink()
+    {
+        const CPlayerLauncher launcher(QCoreApplication::applicationDirPath(), QString());
+        if (launcher.Locate().isEmpty())
+            QSKIP("the sonavel program is not built beside this test (target sonavel in player/shell)");
+        if (QProcess::execute("pactl", {"info"}) != 0)
+            QSKIP("no PulseAudio server answers: run this test through tests/support/with-pulse.sh");
+
+        QTemporaryDir web;
+        const QString strWav = web.filePath("chirp.wav");
+        // A rising tone: its correlation peaks only where the timing is right.
+        QCOMPARE(QProcess::execute("sox", {"-n", "-r", QString::number(kRate), "-b", "16", "-c", "1", strWav,
+                                           "synth", "1.5", "sine", "200-1200", "vol", "0.5"}),
+                 0);
+        WriteTestFile(web.filePath("index.htm"),
+                      "<html><head><title>Sounds</title></head><body>"
+                      "<a id='wav' href='chirp.wav'>a rising tone</a></body></html>");
+        CTestSoundServer server(web.path());
+        QVERIFY(server.Port() > 0);
+
+        QStringList messages;
+        velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
+            messages << strText;
+            return velmora::IDYES;
+        });
+
+        CMainFrame frame;
+        frame.show();
+        qint64 nPlayerPid = 0;
+        QString strStartedOn;
+        frame.ActiveView()->SetPlayerStarter([&](const QString& strPath) {
+            strStartedOn = strPath;
+            return launcher.Start(strPath, &nPlayerPid);
+        });
+        QSignalSpy loaded(frame.ActiveView(), &QWebEngineView::loadFinished);
+        frame.ActiveView()->load(QUrl(server.Url("index.htm")));
+        QVERIFY(loaded.wait(20000));
+
+        const QString strRaw = web.filePath("heard.raw");
+        QProcess recorder;
+        recorder.start("parec", {"-d", "vsink.monitor", "--format=s16le", QStringLiteral("--rate=%1").arg(kRate),
+                                 "--channels=1", strRaw});
+        QVERIFY(recorder.waitForStarted(5000));
+        QTest::qWait(300);
+
+        frame.ActiveView()->page()->runJavaScript("document.getElementById('wav').click();");
+        QTRY_VERIFY_WITH_TIMEOUT(nPlayerPid > 0, 15000);
+        QCOMPARE(strStartedOn, velmora::TempFilePath());
+        QVERIFY(messages.isEmpty());
+        QTest::qWait(4000);  // start-up of the player and 1.5 s of sound, with room to spare
+        recorder.terminate();
+        recorder.waitForFinished(5000);
+        ::kill(pid_t(nPlayerPid), SIGTERM);
+
+        const std::vector<double> orig = Samples16(ReadTestFile(strWav), 44);
+        const std::vector<double> heard = Samples16(ReadTestFile(strRaw), 0);
+        const int nHeardOnset = Onset(heard, 500);
+        QVERIFY2(nHeardOnset >= 0, "nothing was heard from the sink");
+        const double dCorrelation = BestCorrelation(heard, orig, nHeardOnset - Onset(orig, 500));
+        qInfo("normalised cross-correlation %.3f (heard %zu samples, onset %d; sent %zu)", dCorrelation,
+              heard.size(), nHeardOnset, orig.size());
+        if (!qEnvironmentVariableIsEmpty("VELMORA_KEEP_RECORDING"))
+            QFile::copy(strRaw, qEnvironmentVariable("VELMORA_KEEP_RECORDING"));
+        QVERIFY(dCorrelation > 0.9);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    QApplication app(argc, argv);
+    TestBrowserPlaysInSonavel test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_browser_sonavel.moc"
