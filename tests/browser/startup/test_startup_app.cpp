@@ -12,8 +12,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +113,24 @@ TEST_F(StartupAppTest, StartsWithSplashHomeAddressAndMaximisedWindow)
     EXPECT_EQ(CVelmoraApp::TempFilePath(), CVelmoraApp::TempFolder() + "/tempFile");
     EXPECT_TRUE(CVelmoraApp::TempFolder().startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));
     delete app.MainWindow();
+}
+
+TEST_F(StartupAppTest, RunEndsWithTheMainWindowDestroyed)
+{
+    // The frame's destruction is what stops the connection thread, so Run
+    // must destroy the main window before it returns.
+    CVelmoraApp app;
+    QPointer<QMainWindow> pWindow;
+    app.SetMainFrameFactory([&] {
+        pWindow = new QMainWindow;
+        QTimer::singleShot(1500, pWindow, [&] { pWindow->close(); });
+        return pWindow.data();
+    });
+    char szName[] = "velmora";
+    char* argv[] = {szName, nullptr};
+    EXPECT_EQ(app.Run(1, argv), 0);
+    EXPECT_TRUE(pWindow.isNull());
+    EXPECT_EQ(app.MainWindow(), nullptr);
 }
 
 TEST_F(StartupAppTest, NoMainWindowEndsStartUp)
