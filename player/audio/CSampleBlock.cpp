@@ -12,7 +12,12 @@ std::atomic<std::size_t> g_nAllocationLimit{std::numeric_limits<std::size_t>::ma
 // for huge pages, such a block costs a few dozen page faults instead of one per
 // 4 KB page, which is most of the time a load takes. The sanitizer build keeps
 // every block on the heap, where it checks the bounds.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SONAVEL_BLOCKS_ON_HEAP 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(SONAVEL_BLOCKS_ON_HEAP)
 constexpr bool kMapLargeBlocks = false;
 #else
 constexpr bool kMapLargeBlocks = true;
