@@ -8,6 +8,8 @@
 
 #ifdef VELMORA_HAVE_FAVS
 #include "CAboutDlg.h"
+#include "CFavoritesMenu.h"
+#include "CFrameLower.h"
 #endif
 
 #include <QActionGroup>
@@ -24,6 +26,10 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QDir>
+#include <QStandardPaths>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
 
 using namespace velmora;
 
@@ -50,6 +56,8 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
     OnCreate();
     OnUpdateFrameTitle();
     qApp->installEventFilter(this);
+    connect(QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
+            &CMainFrame::OnDownloadRequested);
     m_pView->OnInitialUpdate();
 }
 
@@ -69,8 +77,13 @@ void CMainFrame::OnCreateClient()
     m_pSplitter = new QSplitter(Qt::Vertical, this);
     m_pSplitter->setObjectName(QStringLiteral("m_splitter"));
     m_pView = new CVelmoraView(m_pSplitter);
+#ifdef VELMORA_HAVE_FAVS
+    // The lower row: its own frame with a toolbar and the home-page view.
+    m_pLowerPane = new CFrameLower(m_pSplitter);
+#else
     m_pLowerPane = new QWidget(m_pSplitter);
     m_pLowerPane->setObjectName(QStringLiteral("LowerPanePlaceholder"));
+#endif
     m_pSplitter->addWidget(m_pView);
     m_pSplitter->addWidget(m_pLowerPane);
     m_pSplitter->setChildrenCollapsible(true);
@@ -102,6 +115,12 @@ void CMainFrame::OnCreate()
     CreateToolBar();
     CreateAddressBar();
     CreateStatusBar();
+#ifdef VELMORA_HAVE_FAVS
+    // The favourites fill the View popup, which the toolbar's drop-down shows too.
+    auto* pFavorites = new CFavoritesMenu([this](const QString& strUrl) { m_pView->Navigate(strUrl); }, this);
+    pFavorites->FillFromProfile(m_pFavoritesMenu);
+    m_favoriteUrls = pFavorites->FavoriteUrls();
+#endif
 }
 
 QAction* CMainFrame::AddCommand(int nId, const QString& strText)
@@ -409,6 +428,31 @@ void CMainFrame::OnNextPane(bool bForward)
             nCurrent = i;
     const int nNext = nCurrent < 0 ? 0 : (nCurrent + (bForward ? 1 : panes.size() - 1)) % panes.size();
     panes[nNext]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::OnDownloadRequested(QWebEngineDownloadRequest* pDownload)
+{
+    // What the engine cannot show (an AIFF once the user chose the default
+    // player, an AU, an archive) is saved in the user's download folder, as a
+    // browser does, and the status bar says where it went.
+    if (pDownload->state() != QWebEngineDownloadRequest::DownloadRequested)
+        return;
+    QString strDir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (strDir.isEmpty())
+        strDir = QDir::homePath();
+    QDir().mkpath(strDir);
+    pDownload->setDownloadDirectory(strDir);
+    connect(pDownload, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, pDownload] {
+        if (!pDownload->isFinished())
+            return;
+        const QString strPath = QDir(pDownload->downloadDirectory()).filePath(pDownload->downloadFileName());
+        if (pDownload->state() == QWebEngineDownloadRequest::DownloadCompleted)
+            ShowPrompt(tr("Saved %1").arg(QDir::toNativeSeparators(strPath)));
+        else
+            ShowPrompt(tr("Could not save %1: %2").arg(pDownload->downloadFileName(), pDownload->interruptReasonString()));
+    });
+    pDownload->accept();
+    ShowPrompt(tr("Saving %1...").arg(pDownload->downloadFileName()));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)

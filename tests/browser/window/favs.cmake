@@ -24,3 +24,11 @@ if(TARGET sitegen AND TARGET sonavel-analyze)
     set_tests_properties(test_lowerpane_recordings PROPERTIES LABELS "nogui" TIMEOUT 120)
   endif()
 endif()
+
+if(BUILD_GUI AND TARGET velmora_window)
+  add_executable(test_lowerpane ${CMAKE_CURRENT_LIST_DIR}/test_lowerpane.cpp)
+  target_link_libraries(test_lowerpane PRIVATE velmora_window velmora_favs Qt6::Test)
+  add_test(NAME test_lowerpane COMMAND test_lowerpane)
+  set_tests_properties(test_lowerpane PROPERTIES LABELS "gui" TIMEOUT 180
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
+endif()
