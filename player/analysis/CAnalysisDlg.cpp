@@ -188,6 +188,19 @@ int CAnalysisDlg::AllocColumns()
     return 0;
 }
 
+int CAnalysisDlg::HeldGridPoints(int nPoints, int nSampleRate) const
+{
+    if (nSampleRate <= 0 || nPoints <= 0)
+        return std::max(nPoints, 0);
+    // The same grid step the frame routine uses, in bins per point.
+    const double step = (m_nTopFrequency / (nSampleRate * 0.5)) * (m_nFrameLength * 0.5) / nPoints;
+    const double lastBin = m_nFrameLength / 2 - 1;
+    int n = 0;
+    while (n < nPoints && n * step <= lastBin)
+        ++n;
+    return n;
+}
+
 int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
 {
     CWaitCursor wait;
@@ -206,6 +219,11 @@ int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
     const int16_t* s = samples.Samples();
     const double step = static_cast<double>(nSamples) / m_nColumns;
     const int nPoints = std::min(m_nRows, m_nColumnLength);
+    // Below a 10 kHz rate the top of the scale lies past the frame's last bin;
+    // the spline's extrapolation there is no measurement, and its swings could
+    // outshout the whole sound and leave the picture blank (every 8 kHz
+    // recording did). Those rows take no part in the scaling and stay white.
+    const int nHeld = HeldGridPoints(nPoints, store.sampleRate);
     double dMax = -1000.0;
     for (int c = 0; c < m_nColumns; ++c) {
         CSampleLock column(m_hColumns[c]);
@@ -220,7 +238,7 @@ int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
             // No frequency grid without a sample rate: the column reads as silence.
             std::fill(v, v + nPoints, 0.0);
         }
-        for (int j = 0; j < nPoints; ++j) {
+        for (int j = 0; j < nHeld; ++j) {
             if (!std::isfinite(v[j]))
                 v[j] = 0.0;
             dMax = std::max(dMax, v[j]);
@@ -231,8 +249,9 @@ int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
     for (int c = 0; c < m_nColumns; ++c) {
         CSampleLock column(m_hColumns[c]);
         double* v = static_cast<double*>(column.Data());
-        for (int j = 0; j < nPoints; ++j)
+        for (int j = 0; j < nHeld; ++j)
             v[j] = std::max(0.0, v[j] - dMax + m_nDynamicRange);
+        std::fill(v + nHeld, v + nPoints, 0.0);
     }
     m_bSpectrogramReady = 1;
     return 0;

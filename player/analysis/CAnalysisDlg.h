@@ -79,6 +79,8 @@ protected:
 
 private:
     void ReleaseResults();
+    // Grid points of a column that lie within the frame's bins at this rate.
+    int HeldGridPoints(int nPoints, int nSampleRate) const;
 
     QLabel* m_pText[3] = {nullptr, nullptr, nullptr};
 };

@@ -99,6 +99,7 @@ private slots:
     void silentSoundGivesBlackSpectrogramAndNoDots();
     void emptySoundGivesOnePitchValueAndBlackPanel();
     void toneDarkensItsFrequencyRow();
+    void eightKilohertzVoiceIsDrawnUpToItsLastBin();
     void pitchDotsOnlyStrictlyInsideTheScale();
     void scaleLinesAndLabels();
     void shortSoundAndMissingRateDoNotBreakTheWindow();
@@ -199,6 +200,27 @@ void TestAnalysisDlg::toneDarkensItsFrequencyRow()
         // Far from the tone the column is white (more than 35 dB down).
         QVERIFY(IsWhite(img.pixel(x, 110)));
     }
+}
+
+void TestAnalysisDlg::eightKilohertzVoiceIsDrawnUpToItsLastBin()
+{
+    // At 8000 Hz the scale's top 1125 Hz lie past the last bin (3875 Hz): the
+    // extrapolated rows must not set the picture's scale, or the voice vanishes.
+    VoiceSynthParams p;
+    p.nSampleRate = 8000;
+    p.dSeconds = 2.0;
+    p.dJitter = 0.01;
+    CAnalysisDlg dlg;
+    dlg.OnInitDialog();
+    dlg.ComputeSpectrogram(MakeStore(SynthesizeVoice(p), 8000));
+    const QImage img = Paint(dlg);
+    // The first formant (700 Hz, 17 rows up) is dark across the panel.
+    const int yF1 = 223 - int(700.0 / 5000 * 119);
+    QVERIFY(DarkPixelsIn(img, QRect(40, yF1 - 3, 447, 7)) > 447);
+    // Above 3875 Hz (row 131 and up) nothing is drawn but the grid line at 4000.
+    for (int y = 105; y < 130; ++y)
+        for (int x = 40; x < 487; x += 5)
+            QVERIFY2(IsWhite(img.pixel(x, y)) || y == 129, qPrintable(QString::number(y)));
 }
 
 void TestAnalysisDlg::pitchDotsOnlyStrictlyInsideTheScale()
