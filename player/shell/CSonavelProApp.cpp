@@ -51,10 +51,13 @@ void CSonavelProApp::InstallMessageHandlers()
 bool CSonavelProApp::InitInstance(const QStringList& arguments)
 {
     m_pMainFrame = std::make_unique<CMainFrame>(this);
+    // The bar comes up first, so a message of the open has it as parent and
+    // focus returns to it afterwards: were no window of ours focused when the
+    // message closes, the player would count as deactivated and quit.
+    m_pMainFrame->show();
     // The command line is always an open: no argument opens the empty path,
     // which fails with a message showing that (empty) path.
     OpenDocumentFile(arguments.isEmpty() ? QString() : arguments.first());
-    m_pMainFrame->show();
     return true;
 }
 
