@@ -18,6 +18,7 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class QWebEngineDownloadRequest;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -79,6 +80,7 @@ private:
     void OnAddressSelEndOk(int nIndex);
     void OnAddressEnter();
     void OnNextPane(bool bForward);
+    void OnDownloadRequested(QWebEngineDownloadRequest* pDownload);
     void UpdateLockIndicators(quint32 nNativeModifiers);
     void SetIndicator(QLabel* pLabel, bool bOn);
 

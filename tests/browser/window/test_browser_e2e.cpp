@@ -14,6 +14,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -135,9 +136,19 @@ private slots:
         // Back would skip a page reached by a scripted click (the engine's own
         // rule for entries made without a user gesture): load it again instead.
         LoadIndex();
-        Click("au");  // ".au" is no sound-link marker
+        Click("au");  // ".au" is no sound-link marker: the engine saves it
         QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.au"), 15000);
+        const QString strSaved =
+            QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)).filePath("clip.au");
+        QTRY_COMPARE_WITH_TIMEOUT(ReadTestFile(strSaved), ReadTestFile(m_web.filePath("clip.au")), 15000);
         QVERIFY(m_starts.isEmpty());
+
+        // A local sound file (as File Open gives it) is copied, not downloaded.
+        const QString strLocal = m_web.filePath("voice.aiff");
+        View()->Navigate(strLocal);
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, 15000);
+        QCOMPARE(m_startedBytes.last(), ReadTestFile(strLocal));
+        QCOMPARE(View()->title(), QString("Sounds"));
     }
 
     void answerNoHandsLaterSoundLinksToTheEngine()
