@@ -316,12 +316,31 @@ def url_files():
     return f
 
 
+# ---------------------------------------------------------------- analysis
+
+def pitch_seeds():
+    """First byte: rate selector (see the harness), then 16-bit samples."""
+    f = {}
+    rates = {5: 8000, 6: 11025, 9: 44100}
+    for sel, rate in rates.items():
+        n = min(rate // 4, 4000)
+        # A buzzy 120 Hz voice: a sawtooth-like sum of harmonics.
+        s = [int(6000 * sum(math.sin(2 * math.pi * 120 * k * i / rate) / k for k in range(1, 8))) for i in range(n)]
+        f["pitch_voice_%d" % rate] = bytes([sel]) + pcm16(s)
+    f["pitch_silence_8000"] = bytes([5]) + bytes(2 * 1000)
+    f["pitch_full_scale_11025"] = bytes([6]) + pcm16([32767, -32768] * 600)
+    f["pitch_raw_rate_7"] = bytes([0xF0]) + struct.pack("<i", 7) + pcm16(tone(600))
+    f["pitch_540_at_1000"] = bytes([4]) + pcm16(tone(540))
+    return f
+
+
 def main():
     groups = {
         "audio": {**wav_files(), **aiff_files(), **au_files(), **fixed_files()},
         "extended": extended_seeds(),
         "ini": ini_files(),
         "url": url_files(),
+        "pitch": pitch_seeds(),
     }
     for group, files in groups.items():
         d = os.path.join(OUT, group)
