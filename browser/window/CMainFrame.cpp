@@ -259,7 +259,8 @@ void CMainFrame::CreateToolBar()
 {
     m_pToolBar = new QToolBar(tr("Toolbar"), this);
     m_pToolBar->setObjectName(QStringLiteral("m_toolBar"));
-    m_pToolBar->setMovable(false);
+    // Both bands keep a gripper: they can be rearranged along the top, never hidden or floated.
+    m_pToolBar->setMovable(true);
     m_pToolBar->setFloatable(false);
     m_pToolBar->setAllowedAreas(Qt::TopToolBarArea);
     m_pToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -311,7 +312,7 @@ void CMainFrame::CreateAddressBar()
     addToolBarBreak(Qt::TopToolBarArea);
     m_pAddressBar = new QToolBar(QLatin1String(IDS_ADDRESS), this);
     m_pAddressBar->setObjectName(QStringLiteral("AddressBand"));
-    m_pAddressBar->setMovable(false);
+    m_pAddressBar->setMovable(true);
     m_pAddressBar->setFloatable(false);
     m_pAddressBar->setAllowedAreas(Qt::TopToolBarArea);
     m_pAddressBar->toggleViewAction()->setEnabled(false);
