@@ -32,3 +32,18 @@ if(BUILD_GUI AND TARGET velmora_window)
   set_tests_properties(test_lowerpane PROPERTIES LABELS "gui" TIMEOUT 180
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
 endif()
+
+if(BUILD_GUI AND TARGET velmora_window)
+  # The bundled site end to end: start-up from site/, both panes, and every WAV
+  # and AIFF link heard through a PulseAudio null sink.
+  add_executable(test_lowerpane_site ${CMAKE_CURRENT_LIST_DIR}/test_lowerpane_site.cpp)
+  target_compile_definitions(test_lowerpane_site PRIVATE VELMORA_SITE_DIR="${CMAKE_SOURCE_DIR}/site")
+  target_link_libraries(test_lowerpane_site PRIVATE velmora_window velmora_favs Qt6::Test)
+  if(TARGET sonavel)
+    add_dependencies(test_lowerpane_site sonavel)
+  endif()
+  add_test(NAME test_lowerpane_site
+    COMMAND ${TEST_SUPPORT_DIR}/with-pulse.sh $<TARGET_FILE:test_lowerpane_site>)
+  set_tests_properties(test_lowerpane_site PROPERTIES LABELS "gui;pulse" TIMEOUT 180
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
+endif()

@@ -1,0 +1,148 @@
+// The bundled site as a new user meets it: started from the site's start-up
+// folder with an empty profile, the upper pane opens the site's index page, the
+// lower pane the same page when dragged open, and each WAV or AIFF recording
+// linked there is heard from the sound server once clicked.
+// Runs under with-pulse.sh.
+#include "CFrameLower.h"
+#include "CMainFrame.h"
+#include "CPlayerLauncher.h"
+#include "CVelmoraApp.h"
+#include "CVelmoraView.h"
+#include "CVelmoraViewLower.h"
+#include "VelmoraMessages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+constexpr int kRate = 16000;
+
+// Milliseconds of the recording whose 10 ms blocks carry sound.
+int HeardMilliseconds(const QByteArray& raw)
+{
+    const int nBlock = kRate / 100;
+    int nLoud = 0;
+    for (int nStart = 0; (nStart + nBlock) * 2 <= raw.size(); nStart += nBlock) {
+        double dSum = 0;
+        for (int i = nStart; i < nStart + nBlock; ++i) {
+            const double d = qint16(quint8(raw[2 * i]) | (quint8(raw[2 * i + 1]) << 8));
+            dSum += d * d;
+        }
+        if (std::sqrt(dSum / nBlock) > 300.0)
+            ++nLoud;
+    }
+    return nLoud * 10;
+}
+
+} // namespace
+
+class TestBundledSite : public QObject {
+    Q_OBJECT
+private slots:
+    void siteOpensAndEveryRecordingPlays()
+    {
+        const QString strSite = QStringLiteral(VELMORA_SITE_DIR);
+        const CPlayerLauncher launcher(QCoreApplication::applicationDirPath(), QString());
+        if (launcher.Locate().isEmpty())
+            QSKIP("the sonavel program is not built beside this test (target sonavel in player/shell)");
+        if (QProcess::execute("pactl", {"info"}) != 0)
+            QSKIP("no PulseAudio server answers: run this test through tests/support/with-pulse.sh");
+
+        QStringList messages;
+        velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
+            messages << strText;
+            return velmora::IDYES;
+        });
+
+        QVERIFY(QDir::setCurrent(strSite));
+        CVelmoraApp app;
+        app.SetMainFrameFactory([] { return new CMainFrame; });
+        QVERIFY(app.InitInstance());
+        auto* pFrame = qobject_cast<CMainFrame*>(app.MainWindow());
+        QVERIFY(pFrame);
+        const QString strIndex = strSite + "/Korvath/index.htm";
+        QCOMPARE(QFileInfo(app.m_strHomeAddress).canonicalFilePath(), QFileInfo(strIndex).canonicalFilePath());
+
+        CVelmoraView* pView = pFrame->ActiveView();
+        QTRY_VERIFY_WITH_TIMEOUT(pView->url().path().endsWith("/Korvath/index.htm"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(pView->title() == QString::fromUtf8("Home \u2013 Korvath"), 20000);
+
+        // The lower pane, dragged open, shows the same local home page.
+        auto* pLower = qobject_cast<CFrameLower*>(pFrame->LowerPane());
+        QVERIFY(pLower);
+        pFrame->Splitter()->setSizes({pFrame->height() / 2, pFrame->height() / 2});
+        QTRY_VERIFY_WITH_TIMEOUT(pLower->GetActiveView()->url().path().endsWith("/Korvath/index.htm"), 20000);
+        QTest::qWait(500);
+        pFrame->grab().save(QDir::tempPath() + "/velmora-site.png");
+
+        // Every recording the index page links, as the page itself lists them.
+        QStringList links;
+        bool bListed = false;
+        pView->page()->runJavaScript(
+            "Array.from(document.querySelectorAll('a.sound')).map(a => a.getAttribute('href'))",
+            [&](const QVariant& result) { links = result.toStringList(); bListed = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(bListed, 10000);
+        QVERIFY(links.size() >= 9);
+
+        int nPlayed = 0;
+        for (const QString& strLink : links) {
+            const QString strLower = strLink.toLower();
+            if (!strLower.contains(".wav") && !strLower.contains(".aif"))
+                continue;   // AU and fixed-header files are opened from the player itself
+            qint64 nPlayerPid = 0;
+            pView->SetPlayerStarter([&](const QString& strPath) { return launcher.Start(strPath, &nPlayerPid); });
+
+            QTemporaryDir scratch;
+            const QString strRaw = scratch.filePath("heard.raw");
+            QProcess recorder;
+            recorder.start("parec", {"-d", "vsink.monitor", "--format=s16le", QStringLiteral("--rate=%1").arg(kRate),
+                                     "--channels=1", strRaw});
+            QVERIFY(recorder.waitForStarted(5000));
+            QTest::qWait(300);
+
+            pView->page()->runJavaScript(
+                QStringLiteral("Array.from(document.querySelectorAll('a.sound')).find(a => a.getAttribute('href') == '%1').click()")
+                    .arg(strLink));
+            QTRY_VERIFY2_WITH_TIMEOUT(nPlayerPid > 0, qPrintable("the player did not start for " + strLink), 15000);
+            QTest::qWait(3500);   // the player's start and up to 1.5 s of sound
+            recorder.terminate();
+            recorder.waitForFinished(5000);
+            ::kill(pid_t(nPlayerPid), SIGTERM);
+
+            QFile heard(strRaw);
+            QVERIFY(heard.open(QIODevice::ReadOnly));
+            const int nMs = HeardMilliseconds(heard.readAll());
+            // Each recording is 1.2 to 1.5 s of voice with short fades.
+            QVERIFY2(nMs >= 900 && nMs <= 1700, qPrintable(QStringLiteral("%1: %2 ms heard").arg(strLink).arg(nMs)));
+            ++nPlayed;
+            // The page stays where it was: the link went to the player, not the engine.
+            QVERIFY(pView->url().path().endsWith("/Korvath/index.htm"));
+        }
+        QCOMPARE(nPlayed, 9);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(" | ")));
+        delete pFrame;
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    QApplication app(argc, argv);
+    TestBundledSite test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_lowerpane_site.moc"
