@@ -127,10 +127,18 @@ void CVelmoraView::OnFilePrint()
     if (m_bPrinting)
         return;  // the engine prints one page at a time; the printer stays busy until then
     QPrintDialog dialog(&m_printer, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
+    if (dialog.exec() == QDialog::Accepted)
+        PrintPage();
+}
+
+bool CVelmoraView::PrintPage()
+{
+    if (m_bPrinting)
+        return false;
+    // The engine prints asynchronously into m_printer, which lives as long as the view.
     m_bPrinting = true;
     print(&m_printer);
+    return true;
 }
 
 void CVelmoraView::OnFilePageSetup()

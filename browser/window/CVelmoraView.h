@@ -47,6 +47,9 @@ public:
     static QStringList OpenFilterList(const QString& strFilter);
 
     QPrinter& Printer() { return m_printer; }
+    // Prints the page shown on the view's printer (set up by Print or Print
+    // Setup); false while an earlier print is still running.
+    bool PrintPage();
 
 public slots:
     void OnGoBack();

@@ -212,6 +212,28 @@ private slots:
             QVERIFY(factors.at(i) > factors.at(i - 1));
     }
 
+    void printsThePageShown()
+    {
+        CMainFrame frame;
+        frame.show();
+        CVelmoraView* pView = frame.ActiveView();
+        pView->Navigate(m_dir.filePath("one.htm"));
+        QVERIFY(WaitForLoad(pView));
+        const QString strPdf = m_dir.filePath("printed.pdf");
+        pView->Printer().setOutputFormat(QPrinter::PdfFormat);
+        pView->Printer().setOutputFileName(strPdf);
+        QSignalSpy finished(pView, &QWebEngineView::printFinished);
+        QVERIFY(pView->PrintPage());
+        QVERIFY(!pView->PrintPage());  // one at a time
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(finished.first().first().toBool(), true);
+        QFile pdf(strPdf);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-" && pdf.size() > 1000);
+        QVERIFY(pView->PrintPage());  // free again
+        QVERIFY(finished.wait(20000));
+    }
+
     void emptyHomeStartsBlank()
     {
         CVelmoraApp app;  // m_strHomeAddress empty
