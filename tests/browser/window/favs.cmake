@@ -6,6 +6,12 @@ gtest_discover_tests(test_favorites_scan PROPERTIES LABELS "nogui" TIMEOUT 60
   DISCOVERY_TIMEOUT 60)
 
 if(BUILD_GUI)
+  add_executable(test_favorites_menu ${CMAKE_CURRENT_LIST_DIR}/test_favorites_menu.cpp)
+  target_link_libraries(test_favorites_menu PRIVATE velmora_favs Qt6::Test)
+  add_test(NAME test_favorites_menu COMMAND test_favorites_menu)
+  set_tests_properties(test_favorites_menu PROPERTIES LABELS "gui" TIMEOUT 60
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+
   add_executable(test_dialogs ${CMAKE_CURRENT_LIST_DIR}/test_dialogs.cpp)
   target_link_libraries(test_dialogs PRIVATE velmora_favs Qt6::Test)
   add_test(NAME test_dialogs COMMAND test_dialogs)
