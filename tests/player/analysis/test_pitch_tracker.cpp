@@ -91,9 +91,9 @@ TEST(PitchStages, GapsTooLongOrTooDifferentAreNotBridged)
         EXPECT_EQ(fin[j], kNoPitch) << j;
     EXPECT_EQ(fin[9], 1000);
 
-    // Two removed frames (d = 3, weight 17) between 1000 and 1500: tolerance
-    // 17 * 2500 * 27 / 2000 = 573 < 500? no: 573 >= 500, bridged; 1000 and 1700
-    // differ by 700 > 17 * 2700 * 27 / 2000 = 619, not bridged.
+    // Two removed frames (d = 3, weight 17): 1000 and 1500 differ by 500, within
+    // 17 * 2500 * 27 / 2000 = 573, so the gap is bridged; 1000 and 1700 differ
+    // by 700, beyond 17 * 2700 * 27 / 2000 = 619, so it is not.
     std::vector<int16_t> near{-1, 1000, -2, -2, 1500, -1};
     std::vector<int16_t> far{-1, 1000, -2, -2, 1700, -1};
     std::vector<int16_t> f1(6, kNoPitch), f2(6, kNoPitch);
