@@ -127,7 +127,7 @@ QAudioFormat CQtWaveOutFactory::ToAudioFormat(const WaveFormat& format)
 {
     QAudioFormat f;
     if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels < 1 || format.nChannels > 2
-        || format.nSamplesPerSec <= 0 || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
+        || format.nSamplesPerSec < kMinDeviceRate || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
         || format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8)
         return f; // invalid
     f.setSampleRate(format.nSamplesPerSec);

@@ -63,6 +63,12 @@ public:
     unsigned QueryFormat(const WaveFormat& format) override;
     std::unique_ptr<CWaveOutDevice> Open(const WaveFormat& format, unsigned* pError) override;
 
+    // Lowest rate the device is asked to play. Qt's PulseAudio output divides
+    // by zero below about 50 Hz (a 20 ms period shorter than one frame) and
+    // stops after a second or so at a few hundred Hz; no sound worth hearing is
+    // sampled that slowly, so such rates are refused like any bad format.
+    static constexpr int kMinDeviceRate = 1000;
+
     // The Qt form of a format, invalid when the fields do not describe PCM.
     static QAudioFormat ToAudioFormat(const WaveFormat& format);
 };

@@ -185,6 +185,28 @@ TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
     EXPECT_EQ(OpenWaveOutCount(), 0);
 }
 
+TEST(RealDevice, OddRatesEitherFailWithACodeOrPlayToTheEnd)
+{
+    for (int32_t nRate : {1, 30, 500, 4000, 96000, 1000000, INT32_MAX}) {
+        SampleStore store;
+        store.sampleCount = 2000;
+        store.byteLength = 4000;
+        store.sampleRate = nRate;
+        store.hSamples = CSampleBlock::Alloc(4000);
+        CWaveWnd wave;
+        int nResult = wave.Play(store, 0, store.sampleCount);
+        // Far too slow for the device: refused up front.
+        if (nRate < 1000) {
+            EXPECT_EQ(nResult, CWaveWnd::PLAY_BAD_FORMAT) << nRate;
+        }
+        if (nResult == 0) {
+            EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }, nRate < 1000 ? 20000 : 8000)) << nRate;
+        }
+        EXPECT_EQ(store.hSamples->LockCount(), 0) << nRate;
+        EXPECT_EQ(OpenWaveOutCount(), 0) << nRate;
+    }
+}
+
 TEST(NoServer, PlaybackFailsWithACodeInsteadOfHanging)
 {
     SampleStore store;
