@@ -221,7 +221,12 @@ void CVelmoraView::OnDownloadSlow(const QString& strUrl)
     // Cancel, Escape and closing the dialog all count as Cancel.
     connect(pDialog, &QProgressDialog::canceled, this, [this] { m_bDownloadCancelled = true; });
     pDialog->setWindowTitle(QLatin1String(kFrameTitle));
-    pDialog->setLabelText(tr("Downloading %1").arg(strUrl));
+    // The whole address can be far wider than the screen: name the file and host.
+    const QUrl url(strUrl, QUrl::TolerantMode);
+    const QString strName = url.fileName().isEmpty() ? strUrl : url.fileName();
+    const QString strLabel = url.host().isEmpty() ? tr("Downloading %1").arg(strName)
+                                                  : tr("Downloading %1 from %2").arg(strName, url.host());
+    pDialog->setLabelText(pDialog->fontMetrics().elidedText(strLabel, Qt::ElideMiddle, 420));
     pDialog->setCancelButtonText(tr("Cancel"));
     // Application-modal: while the hook waits, the user can press Cancel but
     // can neither click in the page nor start another navigation.
@@ -229,6 +234,7 @@ void CVelmoraView::OnDownloadSlow(const QString& strUrl)
     pDialog->setAutoClose(false);
     pDialog->setAutoReset(false);
     pDialog->setMinimumDuration(0);
+    pDialog->setMinimumWidth(360);
     pDialog->setRange(0, 0);
     pDialog->show();
     m_pProgress = pDialog;

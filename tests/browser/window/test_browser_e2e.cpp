@@ -189,6 +189,8 @@ private slots:
                     return;
                 }
                 urlDuringDownload = View()->url();
+                if (qEnvironmentVariableIsSet("VELMORA_SCREENSHOT_DIR"))
+                    pDialog->grab().save(QDir(qEnvironmentVariable("VELMORA_SCREENSHOT_DIR")).filePath("progress.png"));
                 if (QPushButton* pCancel = pDialog->findChild<QPushButton*>())
                     pCancel->click();
             }
