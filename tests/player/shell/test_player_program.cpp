@@ -172,7 +172,10 @@ private slots:
     {
         QString strPath = SoundFile("again.wav", 1600, 16000);
         m_pApp->InitInstance({strPath});
-        m_pApp->MainFrame()->Command(ID_PLAY)->trigger();
+        CMainFrame* pFrame = m_pApp->MainFrame();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        QTest::keyClick(pFrame, Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(m_pRecorder->m_openings.size(), size_t(2));
         QCOMPARE(m_pRecorder->m_openings[1].written.at(0), m_pRecorder->m_openings[0].written.at(0));
         QVERIFY(m_pMessages->m_messages.empty());

@@ -5,8 +5,11 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTemporaryDir>
 
+#include "CFileReader.h"
 #include "CRecordingWaveOut.h"
+#include "CSonavelProDoc.h"
 #include "CSonavelProApp.h"
 #include "CWaveWnd.h"
 #include "ShellTestSupport.h"
@@ -233,6 +236,30 @@ TEST_F(PlaybackTest, QuittingMidPlaybackStopsTheDeviceAndFreesEverything)
     EXPECT_EQ(OpenWaveOutCount(), 0);
     EXPECT_TRUE(block.expired());
     EXPECT_EQ(m_recorder.m_openings[0].nResets, 1);
+}
+
+TEST(WaveWndChunkWalk, LoadsTheDataChunkIntoTheLinkedDocumentsStore)
+{
+    QTemporaryDir dir;
+    QString strPath = dir.filePath("walk.wav");
+    std::vector<int16_t> samples = Glide(300, 8000);
+    ASSERT_TRUE(WriteFile(strPath, MakeWav(samples, 8000)));
+    CFileReader file;
+    ASSERT_TRUE(file.Open(strPath.toStdString()));
+    CSonavelProDoc doc(nullptr);
+    CWaveWnd walker(&doc);
+    sonavel::audio::WaveFormatRecord format;
+    int32_t nDataLength = 0;
+    ASSERT_EQ(walker.FindWaveData(file, format, nDataLength), 0);
+    EXPECT_EQ(nDataLength, 600);
+    EXPECT_EQ(format.nSamplesPerSec, 8000u);
+    ASSERT_NE(doc.m_store.hSamples, nullptr);
+    CSampleLock lock(doc.m_store.hSamples);
+    EXPECT_EQ(QByteArray(static_cast<const char*>(lock.Data()), 600), SampleBytes(samples));
+
+    // Without a document there is nowhere to load to.
+    CWaveWnd unlinked;
+    EXPECT_EQ(unlinked.FindWaveData(file, format, nDataLength), -1);
 }
 
 } // namespace
