@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -171,7 +173,7 @@ private slots:
         QVERIFY(!QFile::exists(strTemp));   // no hand-off copied the sound
     }
 
-    void paneFavouritesAndDialogsInTheMainWindow()
+    void paneAndFavouritesInTheMainWindow()
     {
         // Favourites of the user, the start-up folder and the home page.
         const QString strFavorites = m_home.path() + "/data/Velmora/Favorites";
@@ -198,6 +200,17 @@ private slots:
             entries << pAction->text();
         QCOMPARE(entries, (QStringList{"Corpora", "Korvath home", "Speech lab"}));
         QCOMPARE(frame.m_favoriteUrls.size(), 3);
+
+        // The lower toolbar's prompts reach the main window's status bar.
+        QToolButton* pForward = nullptr;
+        for (QAction* pAction : pLower->ToolBar()->actions())
+            if (pAction->data().toInt() == velmora::ID_LOWER_FORWARD)
+                pForward = qobject_cast<QToolButton*>(pLower->ToolBar()->widgetForAction(pAction));
+        QVERIFY(pForward);
+        QCOMPARE(pForward->toolTip(), QString("Forward"));
+        QStatusTipEvent tip(pForward->statusTip());
+        QCoreApplication::sendEvent(pForward, &tip);
+        QCOMPARE(frame.statusBar()->currentMessage(), QString("Go forward"));
 
         const QList<int> sizes{frame.height() / 2, frame.height() / 2};
         frame.Splitter()->setSizes(sizes);
