@@ -94,37 +94,37 @@ void CMainFrame::CreateCommands()
     connect(AddCommand(ID_ANALYSIS, kszItemAnalysis, {QKS(Qt::CTRL | Qt::Key_A)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnAnalysis);
     connect(AddCommand(ID_APP_ABOUT, kszItemAbout), &QAction::triggered, m_pApp, &CSonavelProApp::OnAppAbout);
-    connect(AddCommand(ID_FILE_NEW, "&New\tCtrl+N", {QKS(Qt::CTRL | Qt::Key_N)}), &QAction::triggered,
+    connect(AddCommand(ID_FILE_NEW, kszItemFileNew, {QKS(Qt::CTRL | Qt::Key_N)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnFileNew);
-    connect(AddCommand(ID_FILE_OPEN, "&Open...\tCtrl+O", {QKS(Qt::CTRL | Qt::Key_O)}), &QAction::triggered,
+    connect(AddCommand(ID_FILE_OPEN, kszItemFileOpen, {QKS(Qt::CTRL | Qt::Key_O)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnFileOpen);
-    connect(AddCommand(ID_FILE_CLOSE, "&Close"), &QAction::triggered, m_pMdiArea, &QMdiArea::closeActiveSubWindow);
+    connect(AddCommand(ID_FILE_CLOSE, kszItemFileClose), &QAction::triggered, m_pMdiArea, &QMdiArea::closeActiveSubWindow);
     // The player never writes files: an empty document has nothing to save.
-    AddCommand(ID_FILE_SAVE, "&Save")->setEnabled(false);
-    AddCommand(ID_FILE_SAVE_AS, "Save &As...")->setEnabled(false);
-    connect(AddCommand(ID_FILE_PRINT, "&Print..."), &QAction::triggered, this, &CMainFrame::OnFilePrint);
-    connect(AddCommand(ID_FILE_PRINT_PREVIEW, "Print Pre&view"), &QAction::triggered, this,
+    AddCommand(ID_FILE_SAVE, kszItemFileSave)->setEnabled(false);
+    AddCommand(ID_FILE_SAVE_AS, kszItemFileSaveAs)->setEnabled(false);
+    connect(AddCommand(ID_FILE_PRINT, kszItemFilePrint), &QAction::triggered, this, &CMainFrame::OnFilePrint);
+    connect(AddCommand(ID_FILE_PRINT_PREVIEW, kszItemFilePrintPreview), &QAction::triggered, this,
             &CMainFrame::OnFilePrintPreview);
-    connect(AddCommand(ID_FILE_PRINT_SETUP, "P&rint Setup..."), &QAction::triggered, this,
+    connect(AddCommand(ID_FILE_PRINT_SETUP, kszItemFilePrintSetup), &QAction::triggered, this,
             &CMainFrame::OnFilePrintSetup);
-    connect(AddCommand(ID_APP_EXIT, "E&xit"), &QAction::triggered, this, &QWidget::close);
+    connect(AddCommand(ID_APP_EXIT, kszItemAppExit), &QAction::triggered, this, &QWidget::close);
 
     // Editing has no handler anywhere in the player: the commands stay grey.
-    AddCommand(ID_EDIT_UNDO, "&Undo\tCtrl+Z", {QKS(Qt::CTRL | Qt::Key_Z), QKS(Qt::ALT | Qt::Key_Backspace)})->setEnabled(false);
-    AddCommand(ID_EDIT_CUT, "Cu&t\tCtrl+X", {QKS(Qt::CTRL | Qt::Key_X), QKS(Qt::SHIFT | Qt::Key_Delete)})->setEnabled(false);
-    AddCommand(ID_EDIT_COPY, "&Copy\tCtrl+C", {QKS(Qt::CTRL | Qt::Key_C), QKS(Qt::CTRL | Qt::Key_Insert)})->setEnabled(false);
-    AddCommand(ID_EDIT_PASTE, "&Paste\tCtrl+V", {QKS(Qt::CTRL | Qt::Key_V), QKS(Qt::SHIFT | Qt::Key_Insert)})->setEnabled(false);
+    AddCommand(ID_EDIT_UNDO, kszItemEditUndo, {QKS(Qt::CTRL | Qt::Key_Z), QKS(Qt::ALT | Qt::Key_Backspace)})->setEnabled(false);
+    AddCommand(ID_EDIT_CUT, kszItemEditCut, {QKS(Qt::CTRL | Qt::Key_X), QKS(Qt::SHIFT | Qt::Key_Delete)})->setEnabled(false);
+    AddCommand(ID_EDIT_COPY, kszItemEditCopy, {QKS(Qt::CTRL | Qt::Key_C), QKS(Qt::CTRL | Qt::Key_Insert)})->setEnabled(false);
+    AddCommand(ID_EDIT_PASTE, kszItemEditPaste, {QKS(Qt::CTRL | Qt::Key_V), QKS(Qt::SHIFT | Qt::Key_Insert)})->setEnabled(false);
 
-    connect(AddCommand(ID_NEXT_PANE, "Next Pane", {QKS(Qt::Key_F6)}), &QAction::triggered, m_pMdiArea,
+    connect(AddCommand(ID_NEXT_PANE, kszItemNextPane, {QKS(Qt::Key_F6)}), &QAction::triggered, m_pMdiArea,
             &QMdiArea::activateNextSubWindow);
-    connect(AddCommand(ID_PREV_PANE, "Previous Pane", {QKS(Qt::SHIFT | Qt::Key_F6)}), &QAction::triggered,
+    connect(AddCommand(ID_PREV_PANE, kszItemPrevPane, {QKS(Qt::SHIFT | Qt::Key_F6)}), &QAction::triggered,
             m_pMdiArea, &QMdiArea::activatePreviousSubWindow);
 
-    connect(AddCommand(ID_WINDOW_NEW, "&New Window"), &QAction::triggered, this, &CMainFrame::OnNewWindow);
-    connect(AddCommand(ID_WINDOW_CASCADE, "&Cascade"), &QAction::triggered, m_pMdiArea,
+    connect(AddCommand(ID_WINDOW_NEW, kszItemWindowNew), &QAction::triggered, this, &CMainFrame::OnNewWindow);
+    connect(AddCommand(ID_WINDOW_CASCADE, kszItemWindowCascade), &QAction::triggered, m_pMdiArea,
             &QMdiArea::cascadeSubWindows);
-    connect(AddCommand(ID_WINDOW_TILE_HORZ, "&Tile"), &QAction::triggered, m_pMdiArea, &QMdiArea::tileSubWindows);
-    connect(AddCommand(ID_WINDOW_ARRANGE, "&Arrange Icons"), &QAction::triggered, this,
+    connect(AddCommand(ID_WINDOW_TILE_HORZ, kszItemWindowTile), &QAction::triggered, m_pMdiArea, &QMdiArea::tileSubWindows);
+    connect(AddCommand(ID_WINDOW_ARRANGE, kszItemWindowArrange), &QAction::triggered, this,
             &CMainFrame::OnArrangeIcons);
 }
 

@@ -60,6 +60,25 @@ constexpr const char* kszMenuEdit = "&Edit";
 constexpr const char* kszMenuWindow = "&Window";
 constexpr const char* kszMenuHelp = "&Help";
 constexpr const char* kszItemHelpAbout = "&About SonavelPro...";
+constexpr const char* kszItemFileNew = "&New\tCtrl+N";
+constexpr const char* kszItemFileOpen = "&Open...\tCtrl+O";
+constexpr const char* kszItemFileClose = "&Close";
+constexpr const char* kszItemFileSave = "&Save";
+constexpr const char* kszItemFileSaveAs = "Save &As...";
+constexpr const char* kszItemFilePrint = "&Print...";
+constexpr const char* kszItemFilePrintPreview = "Print Pre&view";
+constexpr const char* kszItemFilePrintSetup = "P&rint Setup...";
+constexpr const char* kszItemAppExit = "E&xit";
+constexpr const char* kszItemEditUndo = "&Undo\tCtrl+Z";
+constexpr const char* kszItemEditCut = "Cu&t\tCtrl+X";
+constexpr const char* kszItemEditCopy = "&Copy\tCtrl+C";
+constexpr const char* kszItemEditPaste = "&Paste\tCtrl+V";
+constexpr const char* kszItemNextPane = "Next Pane";
+constexpr const char* kszItemPrevPane = "Previous Pane";
+constexpr const char* kszItemWindowNew = "&New Window";
+constexpr const char* kszItemWindowCascade = "&Cascade";
+constexpr const char* kszItemWindowTile = "&Tile";
+constexpr const char* kszItemWindowArrange = "&Arrange Icons";
 constexpr const char* kszRecentFileEmpty = "Recent File";
 
 // The About box (template 100).
