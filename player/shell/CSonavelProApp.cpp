@@ -1,6 +1,7 @@
 #include "CSonavelProApp.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -42,7 +43,11 @@ void CSonavelProApp::InstallMessageHandlers()
         QWidget* pParent = QApplication::activeWindow();
         if (!pParent && g_pTheApp && g_pTheApp->MainFrame() && g_pTheApp->MainFrame()->isVisible())
             pParent = g_pTheApp->MainFrame();
-        QMessageBox box(QMessageBox::Warning, kszAppTitle, QString::fromStdString(text), QMessageBox::Ok, pParent);
+        // Texts may be file names (a failed open shows the path).
+        QMessageBox box(QMessageBox::Warning, kszAppTitle, QFile::decodeName(QByteArray::fromStdString(text)),
+                        QMessageBox::Ok, pParent);
+        // A file name is never markup.
+        box.setTextFormat(Qt::PlainText);
         return box.exec() == QMessageBox::Ok ? 1 : 2;
     });
     sonavel::SetMessageBeepHandler([](unsigned) { QApplication::beep(); });
@@ -74,7 +79,8 @@ bool CSonavelProApp::OpenDocumentFile(const QString& strPath)
         // The document lives for this open only; it always reports failure,
         // the sound stays here.
         CSonavelProDoc doc(this);
-        doc.OnOpenDocument(strPath.toStdString());
+        // File names are bytes: hand the readers the name as the system spells it.
+        doc.OnOpenDocument(QFile::encodeName(strPath).toStdString());
     }
     m_strOpening.clear();
     return m_bFileTaken;
