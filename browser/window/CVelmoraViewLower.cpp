@@ -16,16 +16,17 @@ CVelmoraViewLower::CVelmoraViewLower(QWidget* pParent) : QWebEngineView(pParent)
 
     // The search runs from inside the site folder; when that folder is missing
     // the start-up directory itself is searched.
-    const QString strStartup = QString::fromStdString(g_szStartupDir);
-    if (!strStartup.isEmpty())
-        QDir::setCurrent(strStartup);
+    // Without a recorded start-up directory the search starts from, and returns
+    // to, the current one, rather than leaving the program inside the site folder.
+    const QString strStartup =
+        g_szStartupDir.empty() ? QDir::currentPath() : QString::fromStdString(g_szStartupDir);
+    QDir::setCurrent(strStartup);
     QDir::setCurrent(QString::fromLatin1(kLocalSiteFolder));
     const QString strFound = FindEntryContaining(QStringLiteral("."), QString::fromLatin1(kLocalHomeText));
     if (!strFound.isEmpty())
         m_strLocalHome = strFound;
     m_strOnlineHome = QString::fromLatin1(kWebHost) + QString::fromLatin1(kOnlineHomePath);
-    if (!strStartup.isEmpty())
-        QDir::setCurrent(strStartup);
+    QDir::setCurrent(strStartup);
 }
 
 QString CVelmoraViewLower::FindEntryContaining(const QString& strFolder, const QString& strText)

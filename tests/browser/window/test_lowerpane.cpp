@@ -127,9 +127,19 @@ private slots:
         QVERIFY(WriteText(bare.path() + "/myindex.html", "x"));
         g_szStartupDir = bare.path().toStdString();
         QDir::setCurrent(m_home.path());
+        {
+            CVelmoraViewLower view;
+            QCOMPARE(view.m_strLocalHome, bare.path() + "/myindex.html");
+            QCOMPARE(QDir::currentPath(), bare.path());
+        }
+
+        // A start-up directory that could not be recorded: the search starts from
+        // the current directory and the program is not left in the site folder.
+        g_szStartupDir.clear();
+        QDir::setCurrent(m_strSite);
         CVelmoraViewLower view;
-        QCOMPARE(view.m_strLocalHome, bare.path() + "/myindex.html");
-        QCOMPARE(QDir::currentPath(), bare.path());
+        QCOMPARE(view.m_strLocalHome, m_strSite + "/Korvath/index.htm");
+        QCOMPARE(QDir::currentPath(), m_strSite);
     }
 
     void homeGoesOnlineOnceConnected()
