@@ -238,6 +238,33 @@ TEST_F(PlaybackTest, QuittingMidPlaybackStopsTheDeviceAndFreesEverything)
     EXPECT_EQ(m_recorder.m_openings[0].nResets, 1);
 }
 
+TEST_F(PlaybackTest, AHundredOpensLeaveOnlyTheCurrentSound)
+{
+    QTemporaryDir dir;
+    QString strPath = dir.filePath("many.wav");
+    ASSERT_TRUE(WriteFile(strPath, MakeWav(Glide(4000, 8000), 8000)));
+    CMessageRecorder messages;
+    CSonavelProApp app;
+    std::vector<std::weak_ptr<CSampleBlock>> blocks;
+    m_recorder.m_bAutoComplete = false;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(app.OpenDocumentFile(strPath));
+        blocks.push_back(app.m_store.hSamples);
+        // Every third playback is still in the device when the next open comes.
+        if (i % 3)
+            m_recorder.CompletePending();
+        QCoreApplication::processEvents();
+    }
+    m_recorder.CompletePending();
+    ASSERT_TRUE(WaitFor([&] { return app.findChildren<CWaveWnd*>().isEmpty(); }));
+    EXPECT_TRUE(messages.m_messages.empty());
+    for (size_t i = 0; i + 1 < blocks.size(); ++i)
+        EXPECT_TRUE(blocks[i].expired()) << "block of open " << i << " outlived its playback";
+    EXPECT_EQ(blocks.back().lock(), app.m_store.hSamples);
+    EXPECT_EQ(app.m_store.hSamples->LockCount(), 0);
+    EXPECT_EQ(OpenWaveOutCount(), 0);
+}
+
 TEST(WaveWndChunkWalk, LoadsTheDataChunkIntoTheLinkedDocumentsStore)
 {
     QTemporaryDir dir;
