@@ -49,50 +49,50 @@ qint64 CWaveBufferSource::readData(char* pData, qint64 nMaxBytes)
     return nDone;
 }
 
-CQtWaveOutDevice::CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device)
-    : m_format(format)
+CQtWaveOutWorker::CQtWaveOutWorker(const QAudioFormat& format, const QAudioDevice& device, std::function<void()> fnDone)
+    : m_format(format), m_pSink(std::make_unique<QAudioSink>(device, format)), m_pWatchdog(new QTimer(this)),
+      m_fnDone(std::move(fnDone))
 {
-    m_pSink = std::make_unique<QAudioSink>(device, format);
     QObject::connect(m_pSink.get(), &QAudioSink::stateChanged, this, [this] { OnStateChanged(); });
-    m_watchdog.setSingleShot(true);
-    QObject::connect(&m_watchdog, &QTimer::timeout, this, [this] { Finish(); });
+    m_pWatchdog->setSingleShot(true);
+    QObject::connect(m_pWatchdog, &QTimer::timeout, this, [this] { Finish(); });
 }
 
-CQtWaveOutDevice::~CQtWaveOutDevice()
-{
-    m_pHeader = nullptr;
-    m_watchdog.stop();
-    m_pSink->stop();
-    m_source.Stop();
-}
+CQtWaveOutWorker::~CQtWaveOutWorker() { Stop(); }
 
-unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
+bool CQtWaveOutWorker::Start(const char* pData, qint64 nBytes)
 {
     int nBytesPerFrame = std::max(1, m_format.bytesPerFrame());
-    qint64 nLength = pHeader->dwBufferLength - pHeader->dwBufferLength % nBytesPerFrame;
-    qint64 nSilence = static_cast<qint64>(m_format.bytesForDuration(kDrainMs * 1000));
+    qint64 nLength = nBytes - nBytes % nBytesPerFrame;
+    qint64 nSilence = static_cast<qint64>(m_format.bytesForDuration(CQtWaveOutDevice::kDrainMs * 1000));
     nSilence -= nSilence % nBytesPerFrame;
-    m_source.Start(pHeader->lpData, nLength, nSilence);
-    m_pHeader = pHeader;
+    m_source.Start(pData, nLength, nSilence);
+    m_bPlaying = true;
     m_pSink->start(&m_source);
     // A sink that cannot reach the device stops at once without reporting a
     // state change: only error() tells.
     if (m_pSink->error() != QAudio::NoError || m_pSink->state() == QAudio::StoppedState) {
-        m_pHeader = nullptr;
-        m_pSink->stop();
-        m_source.Stop();
-        return MMSYSERR_ERROR;
+        Stop();
+        return false;
     }
     // Should the device never report the end (a server that went away), the
     // notice still comes, so the owner releases the samples.
     qint64 nMs = m_format.durationForBytes(static_cast<qint32>(std::min<qint64>(nLength + nSilence, INT32_MAX))) / 1000;
-    m_watchdog.start(static_cast<int>(std::min<qint64>(nMs + 5000, INT32_MAX)));
-    return MMSYSERR_NOERROR;
+    m_pWatchdog->start(static_cast<int>(std::min<qint64>(nMs + 5000, INT32_MAX)));
+    return true;
 }
 
-void CQtWaveOutDevice::OnStateChanged()
+void CQtWaveOutWorker::Stop()
 {
-    if (!m_pHeader)
+    m_bPlaying = false;
+    m_pWatchdog->stop();
+    m_pSink->stop();
+    m_source.Stop();
+}
+
+void CQtWaveOutWorker::OnStateChanged()
+{
+    if (!m_bPlaying)
         return;
     QAudio::State state = m_pSink->state();
     // Idle: the source ran dry (the silence after the buffer is in the device).
@@ -101,25 +101,63 @@ void CQtWaveOutDevice::OnStateChanged()
         Finish();
 }
 
-void CQtWaveOutDevice::Finish()
+void CQtWaveOutWorker::Finish()
 {
-    if (!m_pHeader)
+    if (!m_bPlaying)
         return;
-    WaveHeader* pHeader = m_pHeader;
+    m_bPlaying = false;
+    m_pWatchdog->stop();
+    m_fnDone();
+}
+
+CQtWaveOutDevice::CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device)
+{
+    m_thread.setObjectName(QStringLiteral("Wave Out"));
+    m_pContext = new QObject;
+    m_pContext->moveToThread(&m_thread);
+    m_thread.start();
+    // The sink is made on the audio thread, so its timers run there.
+    RunOnAudioThread([&] { m_pWorker = new CQtWaveOutWorker(format, device, [this] { OnBufferDone(); }); });
+}
+
+CQtWaveOutDevice::~CQtWaveOutDevice()
+{
     m_pHeader = nullptr;
-    m_watchdog.stop();
-    NotifyDone(pHeader);
+    RunOnAudioThread([this] { delete m_pWorker; });
+    m_pContext->deleteLater(); // deleted as the thread finishes
+    m_thread.quit();
+    m_thread.wait();
+}
+
+template <class F>
+void CQtWaveOutDevice::RunOnAudioThread(F f)
+{
+    QMetaObject::invokeMethod(m_pContext, f, Qt::BlockingQueuedConnection);
+}
+
+void CQtWaveOutDevice::OnBufferDone()
+{
+    if (WaveHeader* pHeader = m_pHeader.exchange(nullptr))
+        NotifyDone(pHeader);
+}
+
+unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
+{
+    m_pHeader = pHeader;
+    bool bStarted = false;
+    RunOnAudioThread([&] { bStarted = m_pWorker->Start(pHeader->lpData, pHeader->dwBufferLength); });
+    if (!bStarted) {
+        m_pHeader = nullptr;
+        return MMSYSERR_ERROR;
+    }
+    return MMSYSERR_NOERROR;
 }
 
 unsigned CQtWaveOutDevice::Reset()
 {
-    WaveHeader* pHeader = m_pHeader;
-    m_pHeader = nullptr;
-    m_watchdog.stop();
-    m_pSink->stop();
-    m_source.Stop();
-    if (pHeader)
-        NotifyDone(pHeader);
+    RunOnAudioThread([this] { m_pWorker->Stop(); });
+    // The device no longer reads the buffer: hand it back.
+    OnBufferDone();
     return MMSYSERR_NOERROR;
 }
 

@@ -4,7 +4,11 @@
 #include <QAudioFormat>
 #include <QIODevice>
 #include <QObject>
+#include <QThread>
 #include <QTimer>
+
+#include <atomic>
+#include <functional>
 
 #include <memory>
 
@@ -35,17 +39,15 @@ private:
     qint64 m_nPos = 0;
 };
 
-class CQtWaveOutDevice : public QObject, public CWaveOutDevice {
+// The sink and its source live on a thread of their own: the UI thread may be
+// busy for a second (an analysis of a long sound) while the device must be fed
+// every few tens of milliseconds, or the sound stutters.
+class CQtWaveOutWorker : public QObject {
 public:
-    CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device);
-    ~CQtWaveOutDevice() override;
-
-    unsigned Write(WaveHeader* pHeader) override;
-    unsigned Reset() override;
-    bool Busy() const override { return m_pHeader != nullptr; }
-
-    // Silence served after each buffer (see CWaveBufferSource).
-    static constexpr int kDrainMs = 300;
+    CQtWaveOutWorker(const QAudioFormat& format, const QAudioDevice& device, std::function<void()> fnDone);
+    ~CQtWaveOutWorker() override;
+    bool Start(const char* pData, qint64 nBytes); // false: the device cannot be reached
+    void Stop();
 
 private:
     void OnStateChanged();
@@ -54,8 +56,35 @@ private:
     QAudioFormat m_format;
     std::unique_ptr<QAudioSink> m_pSink;
     CWaveBufferSource m_source;
-    WaveHeader* m_pHeader = nullptr;
-    QTimer m_watchdog;
+    QTimer* m_pWatchdog;
+    std::function<void()> m_fnDone;
+    bool m_bPlaying = false;
+};
+
+class CQtWaveOutDevice : public CWaveOutDevice {
+public:
+    CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device);
+    ~CQtWaveOutDevice() override;
+
+    unsigned Write(WaveHeader* pHeader) override;
+    unsigned Reset() override;
+    bool Busy() const override { return m_pHeader.load() != nullptr; }
+
+    // Silence served after each buffer (see CWaveBufferSource).
+    static constexpr int kDrainMs = 300;
+
+private:
+    // Runs f on the audio thread and waits for it.
+    template <class F> void RunOnAudioThread(F f);
+    // From the audio thread when the buffer has been played.
+    void OnBufferDone();
+
+    QThread m_thread;
+    QObject* m_pContext = nullptr;           // lives on the audio thread
+    CQtWaveOutWorker* m_pWorker = nullptr;   // made and deleted there
+    // Set while a buffer is in the device; whoever takes it out (the end of
+    // the buffer or a reset) posts its notice, exactly once.
+    std::atomic<WaveHeader*> m_pHeader{nullptr};
 };
 
 class CQtWaveOutFactory : public CWaveOutFactory {

@@ -99,6 +99,50 @@ int WindowsPresent(const std::vector<int16_t>& x, const std::vector<int16_t>& y,
     return nPresent;
 }
 
+// The recording must hold the whole sound at the right level: every 50 ms
+// window but the first (partly lost by the recorder), and above all the end.
+void ExpectHeardInFull(const std::vector<int16_t>& sound, const QString& strRaw)
+{
+    QFile f(strRaw);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray raw = f.readAll();
+    std::vector<int16_t> heard(static_cast<size_t>(raw.size() / 2));
+    std::memcpy(heard.data(), raw.constData(), heard.size() * 2);
+    ASSERT_GT(heard.size(), sound.size() / 2) << "hardly anything was recorded";
+
+    // The recording may start before the sound (silence first) or miss its
+    // first ~20 ms.
+    Alignment a = BestAlignment(sound, heard, -kRate / 10, static_cast<int>(heard.size()) - kRate / 2);
+    EXPECT_GT(a.dNcc, 0.9) << "best lag " << a.nLag;
+
+    const int nWindow = kRate / 20;
+    int nWindows = static_cast<int>(sound.size()) / nWindow;
+    int nLastMissing = -1;
+    int nPresent = WindowsPresent(sound, heard, a.nLag, nWindow, &nLastMissing);
+    std::printf("best lag %d samples, ncc %.3f, %d of %d windows present, last missing %d\n", a.nLag, a.dNcc,
+                nPresent, nWindows, nLastMissing);
+    EXPECT_GE(nPresent, nWindows - 1) << "of " << nWindows << " windows";
+    EXPECT_LT(nLastMissing, 1) << "window " << nLastMissing << " of " << nWindows << " is missing or garbled";
+}
+
+QProcess* StartRecorder(const QString& strRaw)
+{
+    auto* pParec = new QProcess;
+    pParec->start("parec", {"--latency-msec=20", "-d", "vsink.monitor", "--format=s16le",
+                            QString("--rate=%1").arg(kRate), "--channels=1", strRaw});
+    pParec->waitForStarted(5000);
+    QThread::msleep(300);
+    return pParec;
+}
+
+void StopRecorder(QProcess* pParec)
+{
+    QThread::msleep(300);
+    pParec->terminate();
+    pParec->waitForFinished(5000);
+    delete pParec;
+}
+
 TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
 {
     ASSERT_FALSE(qgetenv("XDG_RUNTIME_DIR").isEmpty()) << "run under with-pulse.sh";
@@ -108,11 +152,7 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
     ASSERT_TRUE(WriteFile(strWav, MakeWav(sound, kRate)));
     QString strRaw = dir.filePath("heard.raw");
 
-    QProcess parec;
-    parec.start("parec", {"--latency-msec=20", "-d", "vsink.monitor", "--format=s16le",
-                          QString("--rate=%1").arg(kRate), "--channels=1", strRaw});
-    ASSERT_TRUE(parec.waitForStarted(5000));
-    QThread::msleep(300);
+    QProcess* pParec = StartRecorder(strRaw);
 
     QProcess player;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -126,9 +166,7 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
     // buffer and the player closed it.
     EXPECT_TRUE(WaitUntil([] { return !SinkInputs().isEmpty(); }, 10000)) << "no stream ever reached the server";
     EXPECT_TRUE(WaitUntil([] { return SinkInputs().isEmpty(); }, 20000)) << "the stream never ended";
-    QThread::msleep(300);
-    parec.terminate();
-    parec.waitForFinished(5000);
+    StopRecorder(pParec);
     EXPECT_EQ(player.state(), QProcess::Running) << "the player ended on its own";
     player.terminate();
     if (!player.waitForFinished(5000)) {
@@ -136,27 +174,32 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
         player.waitForFinished(2000);
     }
 
-    QFile f(strRaw);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QByteArray raw = f.readAll();
-    std::vector<int16_t> heard(static_cast<size_t>(raw.size() / 2));
-    std::memcpy(heard.data(), raw.constData(), heard.size() * 2);
-    ASSERT_GT(heard.size(), sound.size() / 2) << "hardly anything was recorded";
+    ExpectHeardInFull(sound, strRaw);
+}
 
-    // The recording may start before the sound (silence first) or miss its
-    // first ~20 ms.
-    Alignment a = BestAlignment(sound, heard, -kRate / 10, static_cast<int>(heard.size()) - kRate / 2);
-    EXPECT_GT(a.dNcc, 0.9) << "best lag " << a.nLag;
+TEST(RealDevice, ABusyUserInterfaceThreadDoesNotMakeTheSoundStutter)
+{
+    // The analysis of a long sound keeps the UI thread busy for a while;
+    // the device must go on being fed meanwhile.
+    QTemporaryDir dir;
+    std::vector<int16_t> sound = Glide(kRate * 3, kRate);
+    SampleStore store;
+    store.sampleCount = static_cast<int32_t>(sound.size());
+    store.byteLength = store.sampleCount * 2;
+    store.sampleRate = kRate;
+    store.hSamples = CSampleBlock::Alloc(static_cast<size_t>(store.byteLength));
+    std::copy(sound.begin(), sound.end(), CSampleLock(store.hSamples).Samples());
 
-    const int nWindow = kRate / 20; // 50 ms
-    int nWindows = static_cast<int>(sound.size()) / nWindow;
-    int nLastMissing = -1;
-    int nPresent = WindowsPresent(sound, heard, a.nLag, nWindow, &nLastMissing);
-    // All but the first window (partly lost by the recorder), and above all the end.
-    std::printf("best lag %d samples, ncc %.3f, %d of %d windows present, last missing %d\n", a.nLag, a.dNcc,
-                nPresent, nWindows, nLastMissing);
-    EXPECT_GE(nPresent, nWindows - 1) << "of " << nWindows << " windows";
-    EXPECT_LT(nLastMissing, 1) << "window " << nLastMissing << " of " << nWindows << " is missing or garbled";
+    QString strRaw = dir.filePath("busy.raw");
+    QProcess* pParec = StartRecorder(strRaw);
+    CWaveWnd wave;
+    ASSERT_EQ(wave.Play(store, 0, store.sampleCount), 0);
+    // Once the sound is under way, a second with no event processing at all.
+    WaitFor([] { return false; }, 1200);
+    QThread::msleep(1000);
+    EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }, 20000));
+    StopRecorder(pParec);
+    ExpectHeardInFull(sound, strRaw);
 }
 
 TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
