@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
-void CWaveBufferSource::Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes)
+void CWaveBufferSource::Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes, char cSilence)
 {
     m_pData = pData;
+    m_cSilence = cSilence;
     m_nBytes = pData ? nBytes : 0;
     m_nSilenceBytes = nSilenceBytes;
     m_nPos = 0;
@@ -42,7 +43,7 @@ qint64 CWaveBufferSource::readData(char* pData, qint64 nMaxBytes)
     qint64 nEnd = m_nBytes + m_nSilenceBytes;
     if (nDone < nMaxBytes && m_nPos < nEnd) {
         qint64 n = std::min(nMaxBytes - nDone, nEnd - m_nPos);
-        std::memset(pData + nDone, 0, static_cast<size_t>(n));
+        std::memset(pData + nDone, m_cSilence, static_cast<size_t>(n));
         m_nPos += n;
         nDone += n;
     }
@@ -66,7 +67,8 @@ bool CQtWaveOutWorker::Start(const char* pData, qint64 nBytes)
     qint64 nLength = nBytes - nBytes % nBytesPerFrame;
     qint64 nSilence = static_cast<qint64>(m_format.bytesForDuration(CQtWaveOutDevice::kDrainMs * 1000));
     nSilence -= nSilence % nBytesPerFrame;
-    m_source.Start(pData, nLength, nSilence);
+    // Unsigned 8-bit samples are silent at their midpoint.
+    m_source.Start(pData, nLength, nSilence, m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
     m_bPlaying = true;
     m_pSink->start(&m_source);
     // A sink that cannot reach the device stops at once without reporting a

@@ -23,7 +23,7 @@ class QAudioSink;
 // owner closes the output on the end-of-buffer notice.
 class CWaveBufferSource : public QIODevice {
 public:
-    void Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes);
+    void Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes, char cSilence);
     void Stop();
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -37,6 +37,7 @@ private:
     qint64 m_nBytes = 0;
     qint64 m_nSilenceBytes = 0;
     qint64 m_nPos = 0;
+    char m_cSilence = 0;
 };
 
 // The sink and its source live on a thread of their own: the UI thread may be
@@ -54,8 +55,8 @@ private:
     void Finish();
 
     QAudioFormat m_format;
+    CWaveBufferSource m_source;          // outlives the sink that reads it
     std::unique_ptr<QAudioSink> m_pSink;
-    CWaveBufferSource m_source;
     QTimer* m_pWatchdog;
     std::function<void()> m_fnDone;
     bool m_bPlaying = false;
