@@ -181,6 +181,13 @@ private slots:
         QVERIFY(m_pMessages->m_messages.empty());
         // The playbacks go away once the device is done with them.
         QVERIFY(WaitFor([&] { return m_pApp->findChildren<CWaveWnd*>().isEmpty(); }));
+
+        // A replay the device refuses is reported; the sound stays playable.
+        m_pRecorder->m_nFailWrites = 1;
+        QTest::keyClick(pFrame, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(m_pMessages->m_messages, (std::vector<std::string>{" error in play "}));
+        QVERIFY(Enabled(ID_PLAY));
+        QVERIFY(m_pApp->findChildren<CWaveWnd*>().isEmpty());
     }
 
     void aDroppedFileOpensAndPlays()
