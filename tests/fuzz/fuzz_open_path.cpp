@@ -5,6 +5,8 @@
 #include "FuzzTarget.h"
 
 #include <cstring>
+#include <functional>
+#include <string_view>
 
 #include "CDocumentHost.h"
 #include "CSonavelProDoc.h"
@@ -22,7 +24,7 @@ struct LoadedSound {
     int nLoads = 0;
     std::string reader;
     int32_t byteLength = 0, sampleCount = 0, sampleRate = 0;
-    uint64_t nHash = 0;
+    size_t nHash = 0;
 
     bool operator==(const LoadedSound& o) const
     {
@@ -42,11 +44,8 @@ public:
         m_sound.sampleCount = store.sampleCount;
         m_sound.sampleRate = store.sampleRate;
         CSampleLock lock(store.hSamples);
-        const auto* p = static_cast<const uint8_t*>(lock.Data());
-        uint64_t h = 1469598103934665603ull;
-        for (int32_t i = 0; i < store.byteLength; ++i)
-            h = (h ^ p[i]) * 1099511628211ull;
-        m_sound.nHash = h;
+        m_sound.nHash = std::hash<std::string_view>()(
+            std::string_view(static_cast<const char*>(lock.Data()), static_cast<size_t>(store.byteLength)));
     }
     LoadedSound m_sound;
 };
