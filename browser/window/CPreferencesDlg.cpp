@@ -1,4 +1,5 @@
 #include "CPreferencesDlg.h"
+#include "OpenFileFilter.h"
 
 #include "CDialogUnits.h"
 #include "CVelmoraApp.h"
@@ -66,26 +67,12 @@ int CPreferencesDlg::exec()
     return nResult;
 }
 
-QStringList CPreferencesDlg::FilterList(const QString& strFilter)
-{
-    QStringList filters;
-    const QStringList parts = strFilter.split(QLatin1Char('|'));
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            break;
-        QString strPatterns = parts[i + 1];
-        strPatterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], strPatterns);
-    }
-    return filters;
-}
-
 void CPreferencesDlg::OnBrowse()
 {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(FilterList(QString::fromLatin1(IDS_OPEN_FILTER)));
+    dialog.setNameFilters(velmora::OpenFilterList(QString::fromLatin1(IDS_OPEN_FILTER)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     // The chosen path replaces whatever was typed in the field.

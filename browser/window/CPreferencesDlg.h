@@ -28,7 +28,6 @@ public:
     static void OnPreferences(QWidget* pParent);
 
     // "name|patterns|...||" filter text as a file dialog's name filters.
-    static QStringList FilterList(const QString& strFilter);
 
     QString m_strHome;
 

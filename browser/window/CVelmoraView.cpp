@@ -1,4 +1,5 @@
 #include "CVelmoraView.h"
+#include "OpenFileFilter.h"
 
 #include "CMainFrame.h"
 #include "CPlayerLauncher.h"
@@ -147,27 +148,12 @@ void CVelmoraView::OnFilePageSetup()
     dialog.exec();
 }
 
-QStringList CVelmoraView::OpenFilterList(const QString& strFilter)
-{
-    // "HTML Files|*.htm;*.html|...||" → "HTML Files (*.htm *.html)", ...
-    QStringList filters;
-    const QStringList parts = strFilter.split(QLatin1Char('|'));
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            break;
-        QString strPatterns = parts[i + 1];
-        strPatterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], strPatterns);
-    }
-    return filters;
-}
-
 void CVelmoraView::OnFileOpen()
 {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(OpenFilterList(QLatin1String(IDS_OPEN_FILTER)));
+    dialog.setNameFilters(velmora::OpenFilterList(QLatin1String(IDS_OPEN_FILTER)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString strPath = dialog.selectedFiles().constFirst();

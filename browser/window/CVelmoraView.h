@@ -43,9 +43,6 @@ public:
     // Tests replace how the player is started (default: CPlayerLauncher).
     void SetPlayerStarter(std::function<bool(const QString&)> fnStart) { m_fnStartPlayer = std::move(fnStart); }
 
-    // The open dialog's filter text, "name|patterns|...||", as Qt name filters.
-    static QStringList OpenFilterList(const QString& strFilter);
-
     QPrinter& Printer() { return m_printer; }
     // Prints the page shown on the view's printer (set up by Print or Print
     // Setup); false while an earlier print is still running.

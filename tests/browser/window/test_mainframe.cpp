@@ -2,6 +2,7 @@
 // Screenshots of the window and its menus go to $VELMORA_SCREENSHOT_DIR when set.
 #include "CMainFrame.h"
 #include "CVelmoraView.h"
+#include "OpenFileFilter.h"
 #include "WindowResource.h"
 
 #include "CVelmoraApp.h"
@@ -248,7 +249,7 @@ private slots:
 
     void openFilterBecomesNameFilters()
     {
-        const QStringList filters = CVelmoraView::OpenFilterList(QLatin1String(IDS_OPEN_FILTER));
+        const QStringList filters = velmora::OpenFilterList(QLatin1String(IDS_OPEN_FILTER));
         QCOMPARE(filters.size(), 8);
         QCOMPARE(filters.first(), QString("HTML Files (*.htm *.html)"));
         QCOMPARE(filters.at(5), QString("AIFF Files (*.aif *.aiff)"));

@@ -1,0 +1,23 @@
+#pragma once
+// The open dialogs' filter string "name|patterns|...||" turned into Qt's name
+// filters: "HTML Files|*.htm;*.html|" -> "HTML Files (*.htm *.html)".
+#include <QString>
+#include <QStringList>
+
+namespace velmora {
+
+inline QStringList OpenFilterList(const QString& strFilter)
+{
+    QStringList filters;
+    const QStringList parts = strFilter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            break;
+        QString strPatterns = parts[i + 1];
+        strPatterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], strPatterns);
+    }
+    return filters;
+}
+
+} // namespace velmora
