@@ -98,9 +98,9 @@ QPixmap AboutPicture(const QSize& size)
     p.fillRect(r, sky);
 
     // Lower half: a grey-scale spectrogram of a rising voice.
-    QRectF spec(r.left() + r.width() * 0.08, r.top() + r.height() * 0.52, r.width() * 0.84, r.height() * 0.38);
+    QRectF panel(r.left() + r.width() * 0.08, r.top() + r.height() * 0.52, r.width() * 0.84, r.height() * 0.38);
     int nCols = 48, nRows = 20;
-    double cw = spec.width() / nCols, rh = spec.height() / nRows;
+    double cw = panel.width() / nCols, rh = panel.height() / nRows;
     for (int c = 0; c < nCols; ++c) {
         double t = static_cast<double>(c) / (nCols - 1);
         double f0 = 2.0 + 1.5 * t;  // harmonic spacing in rows, rising
@@ -109,15 +109,15 @@ QPixmap AboutPicture(const QSize& size)
             double energy = std::exp(-std::pow((harmonic - 0.0) * 4, 2)) + std::exp(-std::pow((harmonic - 1.0) * 4, 2));
             energy *= std::sin(kPi * t) * std::exp(-row / 14.0);
             int grey = 255 - static_cast<int>(std::clamp(energy, 0.0, 1.0) * 200);
-            p.fillRect(QRectF(spec.left() + c * cw, spec.bottom() - (row + 1) * rh, cw + 0.5, rh + 0.5), QColor(grey, grey, grey));
+            p.fillRect(QRectF(panel.left() + c * cw, panel.bottom() - (row + 1) * rh, cw + 0.5, rh + 0.5), QColor(grey, grey, grey));
         }
     }
     p.setPen(QPen(QColor(200, 215, 230), 1));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(spec);
+    p.drawRect(panel);
 
     // Upper half: the waveform, and pitch dots above it.
-    QRectF wave(spec.left(), r.top() + r.height() * 0.2, spec.width(), r.height() * 0.28);
+    QRectF wave(panel.left(), r.top() + r.height() * 0.2, panel.width(), r.height() * 0.28);
     DrawWave(p, wave, QColor(255, 214, 90), std::max(1.5, r.width() / 90));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(120, 220, 160));
