@@ -31,6 +31,23 @@ void ParseFormat(const uint8_t* raw, WaveFormatRecord& fmt)
     fmt.cbSize = LoadLE16(raw + 16);
 }
 
+// An extensible "fmt " record (tag 0xFFFE) names its real encoding in a
+// sub-format GUID at byte 24: the PCM or mu-law tag in its first two bytes, then
+// a fixed tail. 24-bit and multi-channel files are nearly always written this
+// way, so the tag is replaced by the sub-format's when the GUID is a plain one.
+uint16_t ExtensibleSubFormat(CFileReader& file, int64_t nChunkPos, uint32_t nLength)
+{
+    static const uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                          0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (nLength < 40)
+        return WAVE_FORMAT_EXTENSIBLE;
+    uint8_t guid[16] = {};
+    file.Seek(nChunkPos + 8 + 24);
+    if (file.Read(guid, sizeof guid) != sizeof guid || std::memcmp(guid + 2, kGuidTail, sizeof kGuidTail) != 0)
+        return WAVE_FORMAT_EXTENSIBLE;
+    return LoadLE16(guid);
+}
+
 } // namespace
 
 int LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffset, uint32_t& nDataLength)
@@ -59,6 +76,8 @@ int LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffse
             const std::size_t nWant = std::min<uint32_t>(nLength, kWaveFormatRecordBytes);
             const std::size_t nGot = file.Read(raw, nWant);
             ParseFormat(raw, fmt);
+            if (fmt.wFormatTag == WAVE_FORMAT_EXTENSIBLE && nGot >= kWaveFormatMinBytes)
+                fmt.wFormatTag = ExtensibleSubFormat(file, nPos, nLength);
             nPos += int64_t(nLength) + 8;
             if (fmt.wFormatTag != WAVE_FORMAT_PCM && fmt.wFormatTag != WAVE_FORMAT_MULAW)
                 return -1;

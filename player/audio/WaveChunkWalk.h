@@ -24,7 +24,7 @@ struct WaveFormatRecord {
     uint16_t cbSize = 0;
 };
 
-enum : uint16_t { WAVE_FORMAT_PCM = 1, WAVE_FORMAT_MULAW = 7 };
+enum : uint16_t { WAVE_FORMAT_PCM = 1, WAVE_FORMAT_MULAW = 7, WAVE_FORMAT_EXTENSIBLE = 0xFFFE };
 
 // Walks the chunks without loading the samples. On success (0) fmt holds the
 // format, nDataOffset the file offset of the first data byte and nDataLength the

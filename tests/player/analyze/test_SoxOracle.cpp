@@ -144,6 +144,9 @@ INSTANTIATE_TEST_SUITE_P(
         SoxCase{"WavMuLawMono", "a.wav", "-r 8000 -c 1 -e mu-law", kMono, "wave", nullptr, false},
         SoxCase{"WavMuLawStereo", "a.wav", "-r 8000 -c 2 -e mu-law", kStereo, "wave", nullptr, false},
         SoxCase{"Wav24Stereo48k", "a.wav", "-r 48000 -c 2 -b 24 -t wavpcm", kStereo, "wave", nullptr, true},
+        // sox writes 24-bit and multi-channel files as extensible records unless told otherwise.
+        SoxCase{"Wav24StereoExtensible", "a.wav", "-r 44100 -c 2 -b 24", kStereo, "wave", nullptr, true},
+        SoxCase{"Wav16ThreeChannelsExtensible", "a.wav", "-r 16000 -c 3 -b 16", "whitenoise sine 300 sine 500", "wave", nullptr, false},
         SoxCase{"Wav32Mono96k", "a.wav", "-r 96000 -c 1 -b 32 -e signed -t wavpcm", kMono, "wave", nullptr, true},
         SoxCase{"Aiff16Mono22k", "a.aiff", "-r 22050 -c 1 -b 16", kMono, "aiff", nullptr, false},
         SoxCase{"Aiff8Mono8k", "a.aiff", "-r 8000 -c 1 -b 8", kMono, "aiff", nullptr, false},
