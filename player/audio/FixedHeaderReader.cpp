@@ -22,6 +22,10 @@ int CSonavelProDoc::CheckFixedHeader(CFileReader& file, int bLittleEndian)
     std::memset(g_fixedHeader, 0, sizeof g_fixedHeader);
     file.Seek(0);
     const int64_t n = int64_t(file.Read(g_fixedHeader, sizeof g_fixedHeader));
+    // The two fields the check rests on must come from the file: a file of 5 to 7
+    // bytes would otherwise pass with a format code made up of the cleared buffer.
+    if (n < 8)
+        return 0;
 
     uint32_t nHeaderLength, nFormat, nRate, nDataLength;
     if (bLittleEndian) {
