@@ -1,5 +1,6 @@
 // The whole browser with the real engine: sound links clicked in a page served
 // from 127.0.0.1 reach the (recorded) player, other links reach the engine.
+#include "BrowserTestHome.h"
 #include "CMainFrame.h"
 #include "CVelmoraView.h"
 #include "TestSoundServer.h"
@@ -236,14 +237,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
-    QDir().mkpath(home.filePath("runtime"));
-    QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath("runtime")));
+    CBrowserTestHome home;
     QApplication app(argc, argv);
     TestBrowserEndToEnd test;
     return QTest::qExec(&test, argc, argv);

@@ -1,6 +1,7 @@
 // The whole way: a WAV link clicked in the browser is downloaded, the real
 // player is started on it and plays it into a PulseAudio null sink, and what
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
+#include "BrowserTestHome.h"
 #include "CMainFrame.h"
 #include "CPlayerLauncher.h"
 #include "CVelmoraView.h"
@@ -139,11 +140,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    CBrowserTestHome home(CBrowserTestHome::KeepRuntime);
     QApplication app(argc, argv);
     TestBrowserPlaysInSonavel test;
     return QTest::qExec(&test, argc, argv);

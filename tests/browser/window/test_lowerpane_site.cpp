@@ -3,6 +3,7 @@
 // lower pane the same page when dragged open, and each WAV or AIFF recording
 // linked there is heard from the sound server once clicked.
 // Runs under with-pulse.sh.
+#include "BrowserTestHome.h"
 #include "CFrameLower.h"
 #include "CMainFrame.h"
 #include "CPlayerLauncher.h"
@@ -135,11 +136,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    CBrowserTestHome home(CBrowserTestHome::KeepRuntime);
     QApplication app(argc, argv);
     TestBundledSite test;
     return QTest::qExec(&test, argc, argv);

@@ -1,5 +1,6 @@
 // The browser window with the real engine: bars, menus, address box, commands.
 // Screenshots of the window and its menus go to $VELMORA_SCREENSHOT_DIR when set.
+#include "BrowserTestHome.h"
 #include "CMainFrame.h"
 #include "CVelmoraView.h"
 #include "OpenFileFilter.h"
@@ -269,15 +270,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    // A private profile, cache and runtime folder for the engine and the settings.
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
-    QDir().mkpath(home.filePath("runtime"));
-    QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath("runtime")));
+    CBrowserTestHome home;
     QApplication app(argc, argv);
     TestMainFrame test;
     return QTest::qExec(&test, argc, argv);
