@@ -3,8 +3,8 @@
 // of the file, all page-cached and measured in the same run (best of several).
 //
 // usage: bench_load [RUNS] [WORK_DIR]
-#include "CDocumentHost.h"
-#include "CSonavelProDoc.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/audio/CSonavelProDoc.h"
 
 #include <algorithm>
 #include <chrono>

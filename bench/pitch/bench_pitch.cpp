@@ -20,10 +20,10 @@
 #include <ctime>
 #include <unistd.h>
 
-#include "CAnalysisDlg.h"
-#include "CSignalMath.h"
-#include "CVoiceSynth.h"
-#include "WavFile.h"
+#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/CSignalMath.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "tools/voicesynth/WavFile.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
-#include "CConnectStatusDlg.h"
+#include "browser/startup/CConnectStatusDlg.h"
 
-#include "StartupResource.h"
+#include "browser/startup/StartupResource.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "CConnectionThread.h"
+#include "browser/startup/CConnectionThread.h"
 
-#include "CConnectStatusDlg.h"
-#include "CFtpSession.h"
-#include "StartupResource.h"
-#include "VelmoraMessages.h"
+#include "browser/startup/CConnectStatusDlg.h"
+#include "browser/startup/CFtpSession.h"
+#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraMessages.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "CFtpSession.h"
+#include "browser/startup/CFtpSession.h"
 
 #include <curl/curl.h>
 

@@ -1,7 +1,7 @@
-#include "CHomeAddressResolver.h"
+#include "browser/startup/CHomeAddressResolver.h"
 
-#include "CIniFile.h"
-#include "StartupResource.h"
+#include "browser/startup/CIniFile.h"
+#include "browser/startup/StartupResource.h"
 
 #include <QSettings>
 

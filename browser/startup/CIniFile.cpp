@@ -1,4 +1,4 @@
-#include "CIniFile.h"
+#include "browser/startup/CIniFile.h"
 
 #include <fstream>
 #include <sys/stat.h>

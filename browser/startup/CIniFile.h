@@ -9,7 +9,7 @@
 // first character. Keys and values come into being with their first value line,
 // so a header alone creates nothing. A line keeps at most its first 2047
 // characters; the rest of a longer line is skipped, never read as a line of its own.
-#include "CIniKey.h"
+#include "browser/startup/CIniKey.h"
 
 #include <string>
 #include <vector>

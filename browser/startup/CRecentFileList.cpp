@@ -1,6 +1,6 @@
-#include "CRecentFileList.h"
+#include "browser/startup/CRecentFileList.h"
 
-#include "StartupResource.h"
+#include "browser/startup/StartupResource.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
-#include "CSplashDlg.h"
+#include "browser/startup/CSplashDlg.h"
 
-#include "SplashPicture.h"
-#include "StartupResource.h"
+#include "browser/startup/SplashPicture.h"
+#include "browser/startup/StartupResource.h"
 
 #include <QApplication>
 #include <QGuiApplication>

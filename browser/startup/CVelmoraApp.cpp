@@ -1,11 +1,11 @@
-#include "CVelmoraApp.h"
+#include "browser/startup/CVelmoraApp.h"
 
-#include "CHomeAddressResolver.h"
-#include "CRecentFileList.h"
-#include "CSplashDlg.h"
-#include "StartupResource.h"
-#include "VelmoraMessages.h"
-#include "VelmoraPaths.h"
+#include "browser/startup/CHomeAddressResolver.h"
+#include "browser/startup/CRecentFileList.h"
+#include "browser/startup/CSplashDlg.h"
+#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraMessages.h"
+#include "browser/startup/VelmoraPaths.h"
 
 #include <QApplication>
 #include <QMainWindow>

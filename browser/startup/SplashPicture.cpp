@@ -1,6 +1,6 @@
-#include "SplashPicture.h"
+#include "browser/startup/SplashPicture.h"
 
-#include "StartupResource.h"
+#include "browser/startup/StartupResource.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "VelmoraMessages.h"
+#include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "VelmoraPaths.h"
+#include "browser/startup/VelmoraPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "CAboutDlg.h"
+#include "browser/window/CAboutDlg.h"
 
-#include "CDialogUnits.h"
+#include "browser/window/CDialogUnits.h"
 
-#include "SplashPicture.h"
+#include "browser/startup/SplashPicture.h"
 
 #include <QFrame>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #pragma once
 // The About box (dialog 100): the program's picture, version, release, notice
 // and the maker's web address as a clickable link.
-#include "CLinkLabel.h"
+#include "browser/window/CLinkLabel.h"
 
 #include <QDialog>
 #include <QPixmap>

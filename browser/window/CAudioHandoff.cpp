@@ -1,8 +1,8 @@
-#include "CAudioHandoff.h"
+#include "browser/window/CAudioHandoff.h"
 
-#include "CHandoffHost.h"
-#include "CSoundDownload.h"
-#include "WindowResource.h"
+#include "browser/window/CHandoffHost.h"
+#include "browser/window/CSoundDownload.h"
+#include "browser/window/WindowResource.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "CFavoritesFolder.h"
+#include "browser/window/CFavoritesFolder.h"
 
 #include <QDir>
 #include <QSettings>

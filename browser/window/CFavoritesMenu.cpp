@@ -1,6 +1,6 @@
-#include "CFavoritesMenu.h"
+#include "browser/window/CFavoritesMenu.h"
 
-#include "CFavoritesFolder.h"
+#include "browser/window/CFavoritesFolder.h"
 
 #include <QAction>
 #include <QMenu>

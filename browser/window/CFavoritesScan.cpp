@@ -1,4 +1,4 @@
-#include "CFavoritesScan.h"
+#include "browser/window/CFavoritesScan.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "CFrameLower.h"
+#include "browser/window/CFrameLower.h"
 
-#include "CVelmoraViewLower.h"
+#include "browser/window/CVelmoraViewLower.h"
 
 #include <QAction>
 #include <QPainter>

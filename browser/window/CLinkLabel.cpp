@@ -1,4 +1,4 @@
-#include "CLinkLabel.h"
+#include "browser/window/CLinkLabel.h"
 
 #include <QApplication>
 #include <QBitmap>

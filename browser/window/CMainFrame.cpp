@@ -1,15 +1,15 @@
-#include "CMainFrame.h"
+#include "browser/window/CMainFrame.h"
 
-#include "CVelmoraView.h"
-#include "ToolbarImages.h"
-#include "WindowResource.h"
+#include "browser/window/CVelmoraView.h"
+#include "browser/window/ToolbarImages.h"
+#include "browser/window/WindowResource.h"
 
-#include "CConnectionThread.h"
+#include "browser/startup/CConnectionThread.h"
 
 #ifdef VELMORA_HAVE_FAVS
-#include "CAboutDlg.h"
-#include "CFavoritesMenu.h"
-#include "CFrameLower.h"
+#include "browser/window/CAboutDlg.h"
+#include "browser/window/CFavoritesMenu.h"
+#include "browser/window/CFrameLower.h"
 #endif
 
 #include <QActionGroup>

@@ -3,7 +3,7 @@
 // the top, the status bar, and a two-row splitter with the upper web view
 // (CVelmoraView) over the lower pane. The frame owns the connection-check
 // thread for as long as it exists.
-#include "CVelmoraDoc.h"
+#include "browser/window/CVelmoraDoc.h"
 
 #include <QMainWindow>
 #include <QStringList>

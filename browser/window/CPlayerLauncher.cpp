@@ -1,4 +1,4 @@
-#include "CPlayerLauncher.h"
+#include "browser/window/CPlayerLauncher.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "CPreferencesDlg.h"
-#include "OpenFileFilter.h"
+#include "browser/window/CPreferencesDlg.h"
+#include "browser/window/OpenFileFilter.h"
 
-#include "CDialogUnits.h"
-#include "CVelmoraApp.h"
-#include "WindowResource.h"
+#include "browser/window/CDialogUnits.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "browser/window/WindowResource.h"
 
 #include <QFileDialog>
 #include <QLabel>

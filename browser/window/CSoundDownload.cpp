@@ -1,6 +1,6 @@
-#include "CSoundDownload.h"
+#include "browser/window/CSoundDownload.h"
 
-#include "CHandoffHost.h"
+#include "browser/window/CHandoffHost.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "CVelmoraPage.h"
+#include "browser/window/CVelmoraPage.h"
 
-#include "CVelmoraView.h"
+#include "browser/window/CVelmoraView.h"
 
 #include <QTimer>
 

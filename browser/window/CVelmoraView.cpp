@@ -1,17 +1,17 @@
-#include "CVelmoraView.h"
-#include "OpenFileFilter.h"
+#include "browser/window/CVelmoraView.h"
+#include "browser/window/OpenFileFilter.h"
 
-#include "CMainFrame.h"
-#include "CPlayerLauncher.h"
-#include "CVelmoraPage.h"
-#include "WindowResource.h"
+#include "browser/window/CMainFrame.h"
+#include "browser/window/CPlayerLauncher.h"
+#include "browser/window/CVelmoraPage.h"
+#include "browser/window/WindowResource.h"
 
-#include "CVelmoraApp.h"
-#include "VelmoraMessages.h"
-#include "VelmoraPaths.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "browser/startup/VelmoraMessages.h"
+#include "browser/startup/VelmoraPaths.h"
 
 #ifdef VELMORA_HAVE_FAVS
-#include "CPreferencesDlg.h"
+#include "browser/window/CPreferencesDlg.h"
 #endif
 
 #include <QCoreApplication>

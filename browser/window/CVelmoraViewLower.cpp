@@ -1,8 +1,8 @@
-#include "CVelmoraViewLower.h"
+#include "browser/window/CVelmoraViewLower.h"
 
-#include "CConnectionThread.h"
-#include "CVelmoraApp.h"
-#include "WindowResource.h"
+#include "browser/startup/CConnectionThread.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "browser/window/WindowResource.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
-#include "ToolbarImages.h"
+#include "browser/window/ToolbarImages.h"
 
-#include "WindowResource.h"
+#include "browser/window/WindowResource.h"
 
 #include <QPainter>
 #include <QPainterPath>

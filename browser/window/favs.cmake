@@ -4,7 +4,6 @@
 add_library(velmora_favscan STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CFavoritesScan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CFavoritesFolder.cpp)
-target_include_directories(velmora_favscan PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(velmora_favscan PUBLIC Qt6::Core)
 set_target_properties(velmora_favscan PROPERTIES AUTOMOC OFF AUTORCC OFF)
 
@@ -18,7 +17,6 @@ if(BUILD_GUI)
     ${FAVS_DIR}/CDialogUnits.h
     ${FAVS_DIR}/CFrameLower.cpp ${FAVS_DIR}/CFrameLower.h
     ${FAVS_DIR}/CVelmoraViewLower.cpp ${FAVS_DIR}/CVelmoraViewLower.h)
-  target_include_directories(velmora_favs PUBLIC ${FAVS_DIR} ${CMAKE_SOURCE_DIR}/browser/startup)
   target_link_libraries(velmora_favs PUBLIC velmora_favscan Qt6::Widgets Qt6::WebEngineWidgets)
   # The application object, the start-up folder and the connection flag.
   if(TARGET velmora_startup)

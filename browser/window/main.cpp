@@ -3,9 +3,9 @@
 // Run as root (containers, CI), the web engine refuses to start unless its
 // sandbox is switched off: the scripts export QTWEBENGINE_DISABLE_SANDBOX=1 in
 // that case only. The program itself never turns the sandbox off.
-#include "CMainFrame.h"
+#include "browser/window/CMainFrame.h"
 
-#include "CVelmoraApp.h"
+#include "browser/startup/CVelmoraApp.h"
 
 int main(int argc, char** argv)
 {

@@ -11,7 +11,6 @@ add_library(velmora_handoff STATIC
   ${VELMORA_WINDOW_DIR}/CSoundDownload.cpp
   ${VELMORA_WINDOW_DIR}/CSoundDownload.h
   ${VELMORA_WINDOW_DIR}/WindowResource.h)
-target_include_directories(velmora_handoff PUBLIC ${VELMORA_WINDOW_DIR})
 target_link_libraries(velmora_handoff PUBLIC Qt6::Core CURL::libcurl)
 
 if(BUILD_GUI)
@@ -25,7 +24,6 @@ if(BUILD_GUI)
     ${VELMORA_WINDOW_DIR}/CVelmoraView.h
     ${VELMORA_WINDOW_DIR}/ToolbarImages.cpp
     ${VELMORA_WINDOW_DIR}/ToolbarImages.h)
-  target_include_directories(velmora_window PUBLIC ${VELMORA_WINDOW_DIR})
   target_link_libraries(velmora_window PUBLIC
     velmora_handoff velmora_startup
     Qt6::Widgets Qt6::WebEngineWidgets Qt6::PrintSupport)

@@ -1,4 +1,4 @@
-#include "CAnalysisDlg.h"
+#include "player/analysis/CAnalysisDlg.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AnalysisResource.h"
-#include "CSignalMath.h"
-#include "Messages.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/CSignalMath.h"
+#include "player/audio/Messages.h"
 
 CAnalysisDlg* g_pAnalysisDlg = nullptr;
 

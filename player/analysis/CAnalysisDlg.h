@@ -8,8 +8,8 @@
 
 #include <array>
 
-#include "CSampleBlock.h"
-#include "SampleStore.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/audio/SampleStore.h"
 
 class QLabel;
 class QPainter;

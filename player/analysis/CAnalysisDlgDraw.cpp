@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "CAnalysisDlg.h"
+#include "player/analysis/CAnalysisDlg.h"
 
 void CAnalysisDlg::DrawPitch(QPainter& dc)
 {

@@ -1,10 +1,10 @@
-#include "CSignalMath.h"
+#include "player/analysis/CSignalMath.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "AnalysisResource.h"
-#include "Messages.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/audio/Messages.h"
 
 namespace {
 

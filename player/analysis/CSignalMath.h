@@ -5,8 +5,8 @@
 // The FFT working arrays are process-wide, so none of this is reentrant.
 #include <cstdint>
 
-#include "CSampleBlock.h"
-#include "SampleStore.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/audio/SampleStore.h"
 
 class CSignalMath {
 public:

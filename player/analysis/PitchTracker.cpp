@@ -1,4 +1,4 @@
-#include "PitchTracker.h"
+#include "player/analysis/PitchTracker.h"
 
 #include <cstdlib>
 

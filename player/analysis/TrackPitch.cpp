@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "CSignalMath.h"
-#include "PitchTracker.h"
+#include "player/analysis/CSignalMath.h"
+#include "player/analysis/PitchTracker.h"
 
 using namespace sonavel::pitch;
 

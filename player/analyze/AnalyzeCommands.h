@@ -3,7 +3,7 @@
 // listed once in the table in main.cpp.
 #include <string>
 
-#include "SampleStore.h"
+#include "player/audio/SampleStore.h"
 
 namespace sonavel {
 namespace analyze {

@@ -1,5 +1,5 @@
 // sonavel-analyze info FILE: which reader took the file and what it holds.
-#include "AnalyzeCommands.h"
+#include "player/analyze/AnalyzeCommands.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
-#include "AnalyzeCommands.h"
+#include "player/analyze/AnalyzeCommands.h"
 
-#include "CDocumentHost.h"
-#include "CSonavelProDoc.h"
-#include "Messages.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/Messages.h"
 
 #include <cerrno>
 #include <cstdio>

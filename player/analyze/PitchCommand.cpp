@@ -1,10 +1,10 @@
 // sonavel-analyze pitch FILE: the player's pitch track as CSV, one line per 100
 // samples: time in seconds (6 decimals) and pitch in whole Hz (0 = no pitch).
-#include "AnalyzeCommands.h"
+#include "player/analyze/AnalyzeCommands.h"
 
 #include <cstdio>
 
-#include "CSignalMath.h"
+#include "player/analysis/CSignalMath.h"
 
 namespace sonavel {
 namespace analyze {

@@ -1,7 +1,7 @@
 // sonavel-analyze render FILE -o OUT.png: the analysis window's client area,
 // computed and drawn by the window's own code at its own size, as a PNG. Runs
 // without a display.
-#include "AnalyzeCommands.h"
+#include "player/analyze/AnalyzeCommands.h"
 
 #include <QApplication>
 #include <QImage>
@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "CAnalysisDlg.h"
+#include "player/analysis/CAnalysisDlg.h"
 
 namespace sonavel {
 namespace analyze {

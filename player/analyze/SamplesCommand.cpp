@@ -1,8 +1,8 @@
 // sonavel-analyze samples FILE -o OUT: the loaded samples as raw signed 16-bit
 // little-endian, exactly sampleCount of them.
-#include "AnalyzeCommands.h"
+#include "player/analyze/AnalyzeCommands.h"
 
-#include "SampleConversions.h"
+#include "player/audio/SampleConversions.h"
 
 #include <cerrno>
 #include <cstdio>

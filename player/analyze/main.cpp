@@ -1,6 +1,6 @@
 // sonavel-analyze: the player's loading (and later analysis) code without a
 // window or sound, for scripts and tests. Messages go to stderr.
-#include "AnalyzeCommands.h"
+#include "player/analyze/AnalyzeCommands.h"
 
 #include <cstdio>
 #include <cstring>

@@ -6,11 +6,11 @@
 // that order, and a budget of 15 limits the passes (a taken FORM, COMM, SSND or
 // FVER costs one more). COMM is taken as a fixed 26 (AIFF) or 46 (AIFC) bytes
 // whatever its declared length, and must come before SSND.
-#include "CSonavelProDoc.h"
+#include "player/audio/CSonavelProDoc.h"
 
-#include "AudioResource.h"
-#include "CFileReader.h"
-#include "SampleConversions.h"
+#include "player/audio/AudioResource.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/SampleConversions.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,11 +1,11 @@
 // CSonavelProDoc::ReadAu: one-channel AU in either byte order, 8-bit mu-law,
 // 8-bit linear or 16-bit linear.
-#include "CSonavelProDoc.h"
+#include "player/audio/CSonavelProDoc.h"
 
-#include "AudioResource.h"
-#include "CFileReader.h"
-#include "Messages.h"
-#include "SampleConversions.h"
+#include "player/audio/AudioResource.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/Messages.h"
+#include "player/audio/SampleConversions.h"
 
 #include <algorithm>
 #include <cstdlib>

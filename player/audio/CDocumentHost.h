@@ -1,7 +1,7 @@
 #pragma once
 // What the document hands a loaded sound to: the player's application object, or
 // the command-line tool.
-#include "SampleStore.h"
+#include "player/audio/SampleStore.h"
 
 class CDocumentHost {
 public:

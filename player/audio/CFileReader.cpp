@@ -1,6 +1,6 @@
-#include "CFileReader.h"
+#include "player/audio/CFileReader.h"
 
-#include "CFileException.h"
+#include "player/audio/CFileException.h"
 
 #include <cerrno>
 #include <cstring>

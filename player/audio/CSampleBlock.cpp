@@ -1,4 +1,4 @@
-#include "CSampleBlock.h"
+#include "player/audio/CSampleBlock.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
-#include "CSonavelProDoc.h"
+#include "player/audio/CSonavelProDoc.h"
 
-#include "AudioResource.h"
-#include "CDocumentHost.h"
-#include "CFileException.h"
-#include "CFileReader.h"
-#include "Messages.h"
+#include "player/audio/AudioResource.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/audio/CFileException.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/Messages.h"
 
 #include <cstdlib>
 #include <limits>

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "SampleStore.h"
+#include "player/audio/SampleStore.h"
 
 class CDocumentHost;
 class CFileReader;

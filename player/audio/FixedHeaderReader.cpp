@@ -1,10 +1,10 @@
 // The fixed-header PCM format: one channel of 16-bit samples behind a header of
 // 6480 bytes, little-endian (format code 10) or big-endian (format code 20).
-#include "CSonavelProDoc.h"
+#include "player/audio/CSonavelProDoc.h"
 
-#include "AudioResource.h"
-#include "CFileReader.h"
-#include "SampleConversions.h"
+#include "player/audio/AudioResource.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/SampleConversions.h"
 
 #include <cstring>
 #include <utility>

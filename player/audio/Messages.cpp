@@ -1,4 +1,4 @@
-#include "Messages.h"
+#include "player/audio/Messages.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "SampleConversions.h"
+#include "player/audio/SampleConversions.h"
 
 #include <cmath>
 #include <cstring>

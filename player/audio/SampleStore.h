@@ -2,7 +2,7 @@
 // The loaded sound: one channel of signed 16-bit native-order samples.
 #include <cstdint>
 
-#include "CSampleBlock.h"
+#include "player/audio/CSampleBlock.h"
 
 struct SampleStore {
     int32_t byteLength = 0;   // bytes in the block (2 x sampleCount, except the fixed-header reader)

@@ -1,8 +1,8 @@
-#include "WaveChunkWalk.h"
+#include "player/audio/WaveChunkWalk.h"
 
-#include "AudioResource.h"
-#include "CFileReader.h"
-#include "SampleConversions.h"
+#include "player/audio/AudioResource.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/SampleConversions.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,7 +7,7 @@
 // only the first min(length, 18) bytes are taken.
 #include <cstdint>
 
-#include "CSampleBlock.h"
+#include "player/audio/CSampleBlock.h"
 
 class CFileReader;
 

@@ -1,10 +1,10 @@
 // CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, first channel of each frame.
-#include "CSonavelProDoc.h"
+#include "player/audio/CSonavelProDoc.h"
 
-#include "AudioResource.h"
-#include "CFileReader.h"
-#include "SampleConversions.h"
-#include "WaveChunkWalk.h"
+#include "player/audio/AudioResource.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/SampleConversions.h"
+#include "player/audio/WaveChunkWalk.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,11 +1,11 @@
-#include "CAboutDlg.h"
+#include "player/shell/CAboutDlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "CArtwork.h"
-#include "DialogUnits.h"
-#include "resource.h"
+#include "player/shell/CArtwork.h"
+#include "player/shell/DialogUnits.h"
+#include "player/shell/resource.h"
 
 using namespace sonavel::shell;
 

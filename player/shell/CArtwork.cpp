@@ -1,4 +1,4 @@
-#include "CArtwork.h"
+#include "player/shell/CArtwork.h"
 
 #include <QLinearGradient>
 #include <QPainter>

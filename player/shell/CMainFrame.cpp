@@ -1,4 +1,4 @@
-#include "CMainFrame.h"
+#include "player/shell/CMainFrame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,10 +17,10 @@
 #include <QPrinter>
 #include <QScreen>
 
-#include "CArtwork.h"
-#include "CSonavelProApp.h"
-#include "CSonavelProView.h"
-#include "resource.h"
+#include "player/shell/CArtwork.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/CSonavelProView.h"
+#include "player/shell/resource.h"
 
 using namespace sonavel::shell;
 

@@ -1,4 +1,4 @@
-#include "CQtWaveOut.h"
+#include "player/shell/CQtWaveOut.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>

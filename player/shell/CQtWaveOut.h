@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "WaveOut.h"
+#include "player/shell/WaveOut.h"
 
 class QAudioDevice;
 class QAudioSink;

@@ -1,9 +1,9 @@
-#include "CRecentFileList.h"
+#include "player/shell/CRecentFileList.h"
 
 #include <QFileInfo>
 #include <QSettings>
 
-#include "resource.h"
+#include "player/shell/resource.h"
 
 using namespace sonavel::shell;
 

@@ -1,4 +1,4 @@
-#include "CRecordingWaveOut.h"
+#include "player/shell/CRecordingWaveOut.h"
 
 #include <algorithm>
 

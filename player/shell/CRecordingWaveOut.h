@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "WaveOut.h"
+#include "player/shell/WaveOut.h"
 
 class CRecordingWaveOutFactory;
 

@@ -1,17 +1,17 @@
-#include "CSonavelProApp.h"
+#include "player/shell/CSonavelProApp.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "CAboutDlg.h"
-#include "CAnalysisDlg.h"
-#include "CMainFrame.h"
-#include "CSonavelProDoc.h"
-#include "CWaveWnd.h"
-#include "Messages.h"
-#include "resource.h"
+#include "player/shell/CAboutDlg.h"
+#include "player/analysis/CAnalysisDlg.h"
+#include "player/shell/CMainFrame.h"
+#include "player/audio/CSonavelProDoc.h"
+#include "player/shell/CWaveWnd.h"
+#include "player/audio/Messages.h"
+#include "player/shell/resource.h"
 
 using namespace sonavel::shell;
 

@@ -7,9 +7,9 @@
 
 #include <memory>
 
-#include "CDocumentHost.h"
-#include "CRecentFileList.h"
-#include "SampleStore.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/shell/CRecentFileList.h"
+#include "player/audio/SampleStore.h"
 
 class CMainFrame;
 

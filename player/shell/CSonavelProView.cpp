@@ -1,4 +1,4 @@
-#include "CSonavelProView.h"
+#include "player/shell/CSonavelProView.h"
 
 #include <QPainter>
 

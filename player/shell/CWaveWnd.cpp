@@ -1,12 +1,12 @@
-#include "CWaveWnd.h"
+#include "player/shell/CWaveWnd.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
 
-#include "CSonavelProApp.h"
-#include "CSonavelProDoc.h"
-#include "SampleStore.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/SampleStore.h"
 
 HWAVEOUT g_hCurrentWaveOut = 0;
 

@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "CSampleBlock.h"
-#include "WaveChunkWalk.h"
-#include "WaveOut.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/audio/WaveChunkWalk.h"
+#include "player/shell/WaveOut.h"
 
 class CFileReader;
 class CSonavelProDoc;

@@ -1,10 +1,10 @@
-#include "WaveOut.h"
+#include "player/shell/WaveOut.h"
 
 #include <QCoreApplication>
 
 #include <map>
 
-#include "CQtWaveOut.h"
+#include "player/shell/CQtWaveOut.h"
 
 const QEvent::Type CWaveOutDoneEvent::MM_WOM_DONE = static_cast<QEvent::Type>(QEvent::User + 0x3BD);
 

@@ -2,9 +2,9 @@
 // Play, the pitch/spectrogram analysis and About on a small bar.
 #include <QApplication>
 
-#include "CArtwork.h"
-#include "CSonavelProApp.h"
-#include "resource.h"
+#include "player/shell/CArtwork.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/resource.h"
 
 int main(int argc, char** argv)
 {

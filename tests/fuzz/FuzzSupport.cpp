@@ -1,10 +1,10 @@
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzTarget.h"
 
-#include "CSampleBlock.h"
-#include "Messages.h"
-#include "SampleStore.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/audio/Messages.h"
+#include "player/audio/SampleStore.h"
 
 namespace fuzz {
 namespace {

@@ -2,13 +2,13 @@
 // One reader on its own: the bytes as a file, a fresh document, the reader
 // called directly. A file exception may leave the reader (the document's open
 // catches it); anything else that leaves it is a finding.
-#include "FuzzSupport.h"
-#include "ScratchFile.h"
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/ScratchFile.h"
+#include "tests/fuzz/FuzzTarget.h"
 
-#include "CFileException.h"
-#include "CFileReader.h"
-#include "CSonavelProDoc.h"
+#include "player/audio/CFileException.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/CSonavelProDoc.h"
 
 namespace fuzz {
 

@@ -1,6 +1,6 @@
-#include "ScratchFile.h"
+#include "tests/fuzz/ScratchFile.h"
 
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,13 +1,13 @@
 // The 80-bit extended rate field of AIFF. On x86 the compiler's long double is
 // that very format (little-endian in memory), which gives an independent oracle
 // for every normal number: the conversion must round exactly as the hardware does.
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "SampleConversions.h"
+#include "player/audio/SampleConversions.h"
 
 FUZZ_TARGET(extended, "extended")
 {

@@ -1,13 +1,13 @@
 // The settings-file reader against a small model of its format: every key and
 // value the model finds must be found, in the same order, with the same data.
-#include "ScratchFile.h"
-#include "FuzzTarget.h"
+#include "tests/fuzz/ScratchFile.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "CIniFile.h"
+#include "browser/startup/CIniFile.h"
 
 namespace {
 

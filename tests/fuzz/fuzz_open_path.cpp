@@ -1,15 +1,15 @@
 // The whole open path: the bytes as a file on disk, opened the way the player
 // opens every document (readers tried in order, the winner hands the sound over).
-#include "FuzzSupport.h"
-#include "ScratchFile.h"
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/ScratchFile.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <cstring>
 #include <functional>
 #include <string_view>
 
-#include "CDocumentHost.h"
-#include "CSonavelProDoc.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/audio/CSonavelProDoc.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The pitch tracker and the frame spectrum on arbitrary sound: the first byte
 // picks the sample rate (from rates a file can carry, or the next four bytes as
 // a raw rate), the rest are 16-bit little-endian samples.
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "CSignalMath.h"
+#include "player/analysis/CSignalMath.h"
 
 FUZZ_TARGET(pitch, "pitch")
 {

@@ -1,8 +1,8 @@
 // Both fixed-header readers, each on a fresh document: the little-endian variant
 // first, as the open path tries them.
-#include "ReaderHarness.h"
+#include "tests/fuzz/ReaderHarness.h"
 
-#include "SampleConversions.h"
+#include "player/audio/SampleConversions.h"
 
 FUZZ_TARGET(read_fixed, "audio")
 {

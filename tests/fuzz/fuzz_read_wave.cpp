@@ -1,4 +1,4 @@
-#include "ReaderHarness.h"
+#include "tests/fuzz/ReaderHarness.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
 // The Internet shortcut reading of the favourites scan.
-#include "ScratchFile.h"
-#include "FuzzTarget.h"
+#include "tests/fuzz/ScratchFile.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <QString>
 
-#include "CFavoritesScan.h"
+#include "browser/window/CFavoritesScan.h"
 
 FUZZ_TARGET(url_shortcut, "url")
 {

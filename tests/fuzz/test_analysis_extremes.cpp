@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "CSignalMath.h"
+#include "player/analysis/CSignalMath.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Replays the committed seed corpus and every regression input through the same
 // entry points the fuzzers use, so an ordinary (or sanitizer) test run catches a
 // reader that crashes, hangs or breaks an invariant on any of them.
-#include "FuzzTarget.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <vector>
 
-#include "CDocumentHost.h"
-#include "CSampleBlock.h"
-#include "CSonavelProDoc.h"
-#include "Messages.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/Messages.h"
 
 namespace fs = std::filesystem;
 

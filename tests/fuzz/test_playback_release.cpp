@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "CRecordingWaveOut.h"
-#include "CSonavelProApp.h"
-#include "CWaveWnd.h"
-#include "Messages.h"
+#include "player/shell/CRecordingWaveOut.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/CWaveWnd.h"
+#include "player/audio/Messages.h"
 
 namespace fs = std::filesystem;
 

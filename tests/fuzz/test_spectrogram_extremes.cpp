@@ -11,8 +11,8 @@
 #include <cmath>
 #include <string>
 
-#include "CAnalysisDlg.h"
-#include "Messages.h"
+#include "player/analysis/CAnalysisDlg.h"
+#include "player/audio/Messages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SoundWriters.h"
+#include "tools/sitegen/SoundWriters.h"
 
 #include <cmath>
 #include <cstdio>

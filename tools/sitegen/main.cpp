@@ -1,8 +1,8 @@
 // Writes the bundled site's recordings: synthetic voices with known pitch
 // contours, in every format the player opens.
 //   sitegen OUTPUT_FOLDER
-#include "CVoiceSynth.h"
-#include "SoundWriters.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "tools/sitegen/SoundWriters.h"
 
 #include <cstdio>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "CVoiceSynth.h"
+#include "tools/voicesynth/CVoiceSynth.h"
 
 #include <algorithm>
 #include <cmath>

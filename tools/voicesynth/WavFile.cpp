@@ -1,4 +1,4 @@
-#include "WavFile.h"
+#include "tools/voicesynth/WavFile.h"
 
 #include <cstdio>
 

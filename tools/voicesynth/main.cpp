@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "CVoiceSynth.h"
-#include "WavFile.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "tools/voicesynth/WavFile.h"
 
 namespace {
 

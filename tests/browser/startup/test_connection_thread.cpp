@@ -1,11 +1,11 @@
 // The connection thread against a real FTP server on 127.0.0.1, a closed port
 // and a server that never answers: status texts, the flag, the thread's end.
-#include "CConnectStatusDlg.h"
-#include "CConnectionThread.h"
-#include "FtpTestServer.h"
-#include "GuiTestSupport.h"
-#include "StartupResource.h"
-#include "VelmoraMessages.h"
+#include "browser/startup/CConnectStatusDlg.h"
+#include "browser/startup/CConnectionThread.h"
+#include "tests/browser/startup/FtpTestServer.h"
+#include "tests/browser/startup/GuiTestSupport.h"
+#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // The settings-file reader against files written by the test: the strict
 // format (nothing trimmed, exact names, no comments), line ends, odd lines.
-#include "CIniFile.h"
+#include "browser/startup/CIniFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The application object's start-up with a stand-in main window: the splash,
 // the home address from a start-up folder, the temporary folder, the main
 // window maximised, and storing a new home address.
-#include "CSplashDlg.h"
-#include "CVelmoraApp.h"
-#include "GuiTestSupport.h"
-#include "SplashPicture.h"
-#include "StartupResource.h"
-#include "VelmoraMessages.h"
+#include "browser/startup/CSplashDlg.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "tests/browser/startup/GuiTestSupport.h"
+#include "browser/startup/SplashPicture.h"
+#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
 #include <QDir>

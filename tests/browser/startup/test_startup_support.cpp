@@ -1,9 +1,9 @@
 // The pieces start-up and the connection check rely on: the recent-file list,
 // the private temporary folder, and the FTP session against a real server.
-#include "CFtpSession.h"
-#include "CRecentFileList.h"
-#include "FtpTestServer.h"
-#include "VelmoraPaths.h"
+#include "browser/startup/CFtpSession.h"
+#include "browser/startup/CRecentFileList.h"
+#include "tests/browser/startup/FtpTestServer.h"
+#include "browser/startup/VelmoraPaths.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

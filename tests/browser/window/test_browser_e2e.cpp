@@ -1,13 +1,13 @@
 // The whole browser with the real engine: sound links clicked in a page served
 // from 127.0.0.1 reach the (recorded) player, other links reach the engine.
-#include "BrowserTestHome.h"
-#include "CMainFrame.h"
-#include "CVelmoraView.h"
-#include "TestSoundServer.h"
-#include "WindowResource.h"
+#include "tests/browser/window/BrowserTestHome.h"
+#include "browser/window/CMainFrame.h"
+#include "browser/window/CVelmoraView.h"
+#include "tests/browser/window/TestSoundServer.h"
+#include "browser/window/WindowResource.h"
 
-#include "VelmoraMessages.h"
-#include "VelmoraPaths.h"
+#include "browser/startup/VelmoraMessages.h"
+#include "browser/startup/VelmoraPaths.h"
 
 #include <QApplication>
 #include <QComboBox>

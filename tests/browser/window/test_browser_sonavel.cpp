@@ -1,14 +1,14 @@
 // The whole way: a WAV link clicked in the browser is downloaded, the real
 // player is started on it and plays it into a PulseAudio null sink, and what
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
-#include "BrowserTestHome.h"
-#include "CMainFrame.h"
-#include "CPlayerLauncher.h"
-#include "CVelmoraView.h"
-#include "TestSoundServer.h"
+#include "tests/browser/window/BrowserTestHome.h"
+#include "browser/window/CMainFrame.h"
+#include "browser/window/CPlayerLauncher.h"
+#include "browser/window/CVelmoraView.h"
+#include "tests/browser/window/TestSoundServer.h"
 
-#include "VelmoraMessages.h"
-#include "VelmoraPaths.h"
+#include "browser/startup/VelmoraMessages.h"
+#include "browser/startup/VelmoraPaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The Preferences and About dialogs and the link label, driven as a user would.
-#include "CAboutDlg.h"
-#include "CLinkLabel.h"
-#include "CPreferencesDlg.h"
-#include "CVelmoraApp.h"
-#include "VelmoraMessages.h"
+#include "browser/window/CAboutDlg.h"
+#include "browser/window/CLinkLabel.h"
+#include "browser/window/CPreferencesDlg.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
 #include <QDesktopServices>

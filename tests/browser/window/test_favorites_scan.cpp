@@ -1,6 +1,6 @@
 // The favourites scan on real temporary folders.
-#include "CFavoritesFolder.h"
-#include "CFavoritesScan.h"
+#include "browser/window/CFavoritesFolder.h"
+#include "browser/window/CFavoritesScan.h"
 
 #include <QDir>
 #include <QFile>

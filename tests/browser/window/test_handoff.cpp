@@ -1,10 +1,10 @@
 // The sound-link hand-off without a browser engine: which links are sound
 // links, and what each route does with the file, the player and the messages.
-#include "CAudioHandoff.h"
-#include "CHandoffHost.h"
-#include "CPlayerLauncher.h"
-#include "CSoundDownload.h"
-#include "TestSoundServer.h"
+#include "browser/window/CAudioHandoff.h"
+#include "browser/window/CHandoffHost.h"
+#include "browser/window/CPlayerLauncher.h"
+#include "browser/window/CSoundDownload.h"
+#include "tests/browser/window/TestSoundServer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,14 +1,14 @@
 // The lower pane: where its home page comes from, the working directory around
 // its construction, Home online and offline, sound links left to the engine;
 // and the pane, the favourites and the dialogs inside the main window.
-#include "CConnectionThread.h"
-#include "CFavoritesMenu.h"
-#include "CFrameLower.h"
-#include "CMainFrame.h"
-#include "CVelmoraApp.h"
-#include "CVelmoraView.h"
-#include "CVelmoraViewLower.h"
-#include "WindowResource.h"
+#include "browser/startup/CConnectionThread.h"
+#include "browser/window/CFavoritesMenu.h"
+#include "browser/window/CFrameLower.h"
+#include "browser/window/CMainFrame.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "browser/window/CVelmoraView.h"
+#include "browser/window/CVelmoraViewLower.h"
+#include "browser/window/WindowResource.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,14 +3,14 @@
 // lower pane the same page when dragged open, and each WAV or AIFF recording
 // linked there is heard from the sound server once clicked.
 // Runs under with-pulse.sh.
-#include "BrowserTestHome.h"
-#include "CFrameLower.h"
-#include "CMainFrame.h"
-#include "CPlayerLauncher.h"
-#include "CVelmoraApp.h"
-#include "CVelmoraView.h"
-#include "CVelmoraViewLower.h"
-#include "VelmoraMessages.h"
+#include "tests/browser/window/BrowserTestHome.h"
+#include "browser/window/CFrameLower.h"
+#include "browser/window/CMainFrame.h"
+#include "browser/window/CPlayerLauncher.h"
+#include "browser/startup/CVelmoraApp.h"
+#include "browser/window/CVelmoraView.h"
+#include "browser/window/CVelmoraViewLower.h"
+#include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The browser window with the real engine: bars, menus, address box, commands.
 // Screenshots of the window and its menus go to $VELMORA_SCREENSHOT_DIR when set.
-#include "BrowserTestHome.h"
-#include "CMainFrame.h"
-#include "CVelmoraView.h"
-#include "OpenFileFilter.h"
-#include "WindowResource.h"
+#include "tests/browser/window/BrowserTestHome.h"
+#include "browser/window/CMainFrame.h"
+#include "browser/window/CVelmoraView.h"
+#include "browser/window/OpenFileFilter.h"
+#include "browser/window/WindowResource.h"
 
-#include "CVelmoraApp.h"
+#include "browser/startup/CVelmoraApp.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "AnalysisResource.h"
-#include "CAnalysisDlg.h"
-#include "CSampleBlock.h"
-#include "CVoiceSynth.h"
-#include "Messages.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/CAnalysisDlg.h"
+#include "player/audio/CSampleBlock.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "player/audio/Messages.h"
 
 namespace {
 

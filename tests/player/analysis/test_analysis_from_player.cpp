@@ -10,14 +10,14 @@
 
 #include <memory>
 
-#include "CAnalysisDlg.h"
-#include "CMainFrame.h"
-#include "CRecordingWaveOut.h"
-#include "CSonavelProApp.h"
-#include "CVoiceSynth.h"
-#include "Messages.h"
-#include "WavFile.h"
-#include "resource.h"
+#include "player/analysis/CAnalysisDlg.h"
+#include "player/shell/CMainFrame.h"
+#include "player/shell/CRecordingWaveOut.h"
+#include "player/shell/CSonavelProApp.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "player/audio/Messages.h"
+#include "tools/voicesynth/WavFile.h"
+#include "player/shell/resource.h"
 
 using namespace sonavel::shell;
 

@@ -11,8 +11,8 @@
 
 #include <unistd.h>
 
-#include "CVoiceSynth.h"
-#include "WavFile.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "tools/voicesynth/WavFile.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "CSampleBlock.h"
-#include "CSignalMath.h"
-#include "CVoiceSynth.h"
-#include "PitchTracker.h"
-#include "SampleStore.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/analysis/CSignalMath.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "player/analysis/PitchTracker.h"
+#include "player/audio/SampleStore.h"
 
 using namespace sonavel::pitch;
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "AnalysisResource.h"
-#include "CSampleBlock.h"
-#include "CSignalMath.h"
-#include "Messages.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/analysis/CSignalMath.h"
+#include "player/audio/Messages.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "CDocumentHost.h"
-#include "CFileReader.h"
-#include "CSampleBlock.h"
-#include "CSonavelProDoc.h"
-#include "Messages.h"
+#include "player/audio/CDocumentHost.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/CSampleBlock.h"
+#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/Messages.h"
 
 class Bytes {
 public:

@@ -1,5 +1,5 @@
 // The AIFF/AIFC reader: the bounded chunk scan and the sample conversion.
-#include "ByteBuilder.h"
+#include "tests/player/audio/ByteBuilder.h"
 
 namespace {
 

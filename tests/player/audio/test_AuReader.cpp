@@ -1,5 +1,5 @@
 // The AU reader: both byte orders, the three encodings, its two messages.
-#include "ByteBuilder.h"
+#include "tests/player/audio/ByteBuilder.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Opening a document: the reader chain, what the user sees on failure, the file
 // class underneath.
-#include "ByteBuilder.h"
+#include "tests/player/audio/ByteBuilder.h"
 
-#include "CFileException.h"
+#include "player/audio/CFileException.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

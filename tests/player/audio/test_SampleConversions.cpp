@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "SampleConversions.h"
+#include "player/audio/SampleConversions.h"
 
 using namespace sonavel::audio;
 

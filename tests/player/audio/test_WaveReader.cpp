@@ -1,8 +1,8 @@
 // The WAV reader: the chunk walk's bounds and the conversion to one channel.
-#include "ByteBuilder.h"
+#include "tests/player/audio/ByteBuilder.h"
 
-#include "SampleConversions.h"
-#include "WaveChunkWalk.h"
+#include "player/audio/SampleConversions.h"
+#include "player/audio/WaveChunkWalk.h"
 
 using sonavel::audio::FindWaveData;
 using sonavel::audio::WaveFormatRecord;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "Messages.h"
+#include "player/audio/Messages.h"
 
 namespace shelltest {
 

@@ -21,13 +21,13 @@
 
 #include <memory>
 
-#include "CAboutDlg.h"
-#include "CMainFrame.h"
-#include "CRecordingWaveOut.h"
-#include "CSonavelProApp.h"
-#include "CWaveWnd.h"
-#include "ShellTestSupport.h"
-#include "resource.h"
+#include "player/shell/CAboutDlg.h"
+#include "player/shell/CMainFrame.h"
+#include "player/shell/CRecordingWaveOut.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/CWaveWnd.h"
+#include "tests/player/shell/ShellTestSupport.h"
+#include "player/shell/resource.h"
 
 using namespace shelltest;
 using namespace sonavel::shell;

@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "CQtWaveOut.h"
-#include "CSonavelProApp.h"
-#include "CWaveWnd.h"
-#include "ShellTestSupport.h"
+#include "player/shell/CQtWaveOut.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/CWaveWnd.h"
+#include "tests/player/shell/ShellTestSupport.h"
 
 using namespace shelltest;
 

@@ -7,12 +7,12 @@
 #include <QPointer>
 #include <QTemporaryDir>
 
-#include "CFileReader.h"
-#include "CRecordingWaveOut.h"
-#include "CSonavelProDoc.h"
-#include "CSonavelProApp.h"
-#include "CWaveWnd.h"
-#include "ShellTestSupport.h"
+#include "player/audio/CFileReader.h"
+#include "player/shell/CRecordingWaveOut.h"
+#include "player/audio/CSonavelProDoc.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/CWaveWnd.h"
+#include "tests/player/shell/ShellTestSupport.h"
 
 using namespace shelltest;
 
