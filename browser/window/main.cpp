@@ -4,12 +4,59 @@
 // sandbox is switched off: the scripts export QTWEBENGINE_DISABLE_SANDBOX=1 in
 // that case only. The program itself never turns the sandbox off.
 #include "browser/window/CMainFrame.h"
+#include "browser/window/ProgramIcon.h"
 
 #include "browser/startup/CVelmoraApp.h"
 
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kszUsage[] =
+    "Usage: velmora\n"
+    "       velmora --help | --version\n"
+    "\n"
+    "A web browser for the speech-analysis site: the upper pane browses, the lower\n"
+    "pane shows the local copy of the site, and WAV and AIFF links play in Sonavel.\n"
+    "The home page is the one Velmora.ini names in the folder it starts from; the\n"
+    "menu entry starts it in the installed site.\n"
+    "\n"
+    "  --help     print this text and exit\n"
+    "  --version  print the version and exit\n";
+
+// Answers a sole --help or --version without a display or a profile; -1 when
+// the command line is something else.
+int AnswerOption(int argc, char** argv)
+{
+    if (argc != 2)
+        return -1;
+    if (std::strcmp(argv[1], "--help") == 0)
+        std::fputs(kszUsage, stdout);
+    else if (std::strcmp(argv[1], "--version") == 0)
+        std::fputs("velmora " PROGRAM_VERSION "\n", stdout);
+    else
+        return -1;
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    CVelmoraApp app;  // captures the start-up directory before anything else
+    const int nAnswered = AnswerOption(argc, argv);
+    if (nAnswered >= 0)
+        return nAnswered;
+
+    // Wayland compositors take the window's icon and name from the menu entry
+    // this names; X11 window managers take the icon set here.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.velmora.Velmora"));
+    QApplication qtApp(argc, argv);
+    QApplication::setWindowIcon(velmora::ProgramIcon());
+
+    CVelmoraApp app;  // captures the start-up directory before any window exists
     app.SetMainFrameFactory([] { return new CMainFrame; });
     return app.Run(argc, argv);
 }

@@ -1,0 +1,212 @@
+"""Helpers shared by the install, package and Wayland tests: private homes,
+programs run in their own process group and always stopped, the web engine's
+page list, a recording of the PulseAudio null sink, a test sound."""
+import json
+import math
+import os
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+import wave
+
+SKIP = 77
+
+
+def fail(message):
+    print("FAIL: " + message, flush=True)
+    sys.exit(1)
+
+
+def skip(message):
+    print("SKIP: " + message, flush=True)
+    sys.exit(SKIP)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def run(cmd, **kwargs):
+    """Runs cmd and returns (exit status, stdout, stderr)."""
+    done = subprocess.run(cmd, capture_output=True, text=True, timeout=kwargs.pop("timeout", 600), **kwargs)
+    return done.returncode, done.stdout, done.stderr
+
+
+def wait_for(predicate, seconds, step=0.25):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+def private_env(root, **extra):
+    """An environment whose home, profile, cache and data folders are fresh
+    folders under root; XDG_RUNTIME_DIR stays (the sound server lives there)."""
+    env = dict(os.environ)
+    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
+                      ("XDG_DATA_HOME", "data")):
+        env[name] = os.path.join(root, sub)
+        os.makedirs(env[name], exist_ok=True)
+    if not env.get("XDG_RUNTIME_DIR"):
+        env["XDG_RUNTIME_DIR"] = os.path.join(root, "runtime")
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    if os.getuid() == 0:
+        env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+    env.update(extra)
+    return env
+
+
+class Program:
+    """A program in its own session, logged to a file, ended with its whole
+    process group; programs it starts detached are ended through stop_exe."""
+
+    def __init__(self, cmd, env, cwd=None, log=None):
+        self.log_path = log or tempfile.mktemp(suffix=".log")
+        self.log = open(self.log_path, "w")
+        self.proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdout=self.log, stderr=subprocess.STDOUT,
+                                     stdin=subprocess.DEVNULL, start_new_session=True)
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def output(self):
+        if not self.log.closed:
+            self.log.flush()
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
+
+    def stop(self):
+        if self.alive():
+            try:
+                os.killpg(self.proc.pid, signal.SIGTERM)
+                self.proc.wait(5)
+            except (ProcessLookupError, subprocess.TimeoutExpired):
+                try:
+                    os.killpg(self.proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                self.proc.wait(5)
+        self.log.close()
+
+
+def pids_of(exe):
+    """Process ids whose executable is exe (a path inside a test's own tree)."""
+    exe = os.path.realpath(exe)
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.readlink("/proc/%s/exe" % entry) == exe:
+                    found.append(int(entry))
+            except OSError:
+                pass
+    return found
+
+
+def stop_exe(exe):
+    for pid in pids_of(exe):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+def engine_pages(port):
+    """The pages the web engine reports on its debugging port: [(url, title)]."""
+    try:
+        with urllib.request.urlopen("http://127.0.0.1:%d/json/list" % port, timeout=2) as reply:
+            return [(p.get("url", ""), p.get("title", "")) for p in json.load(reply) if p.get("type") == "page"]
+    except (OSError, ValueError):
+        return []
+
+
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def write_tone(path, seconds=2.0, rate=22050, hz=180.0):
+    """A loud, steady vowel-like tone: easy to tell from the silence of an idle sink."""
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        frames = bytearray()
+        for i in range(int(seconds * rate)):
+            t = i / rate
+            v = 0.6 * math.sin(2 * math.pi * hz * t) + 0.25 * math.sin(2 * math.pi * 2 * hz * t)
+            frames += struct.pack("<h", int(v * 20000))
+        w.writeframes(bytes(frames))
+
+
+class SinkRecording:
+    """Records the null sink "vsink" that tests/support/with-pulse.sh sets up."""
+    RATE = 22050
+
+    def __init__(self, path):
+        if subprocess.run(["pactl", "info"], capture_output=True).returncode != 0:
+            skip("no PulseAudio server answers: run through tests/support/with-pulse.sh")
+        self.path = path
+        self.out = open(path, "wb")
+        self.proc = subprocess.Popen(["parec", "-d", "vsink.monitor", "--format=s16le", "--rate=%d" % self.RATE,
+                                      "--channels=1"], stdout=self.out, start_new_session=True)
+
+    def loudest(self):
+        """Largest RMS over 50 ms windows heard so far (0 to 32767)."""
+        self.out.flush()
+        with open(self.path, "rb") as f:
+            data = f.read()
+        n = len(data) // 2
+        samples = struct.unpack("<%dh" % n, data[: 2 * n])
+        window = self.RATE // 20
+        best = 0.0
+        for start in range(0, max(0, n - window), window):
+            chunk = samples[start:start + window]
+            best = max(best, math.sqrt(sum(s * s for s in chunk) / window))
+        return best
+
+    def wait_for_sound(self, seconds, threshold=3000):
+        return wait_for(lambda: self.loudest() > threshold, seconds, step=0.5)
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(5)
+        self.out.close()
+
+
+def desktop_entry(path):
+    """The keys of the [Desktop Entry] group of a desktop file."""
+    keys, group = {}, None
+    with open(path) as f:
+        for line in f:
+            line = line.strip()
+            if line.startswith("["):
+                group = line
+            elif group == "[Desktop Entry]" and "=" in line and not line.startswith("#"):
+                key, value = line.split("=", 1)
+                keys[key.strip()] = value.strip()
+    return keys
+
+
+def start_velmora_from_entry(tree, prefix, home, extra_env=None):
+    """Starts velmora as its installed menu entry says (Exec= in Path=), with
+    tree/bin first on PATH and the engine's debugging port open; returns
+    (program, port, start-up folder)."""
+    entry = desktop_entry(os.path.join(tree, "share/applications/example.velmora.Velmora.desktop"))
+    folder = entry["Path"]
+    if prefix != tree:
+        folder = os.path.join(tree, os.path.relpath(folder, prefix))
+    port = free_port()
+    env = private_env(home, QTWEBENGINE_REMOTE_DEBUGGING=str(port), **(extra_env or {}))
+    env["PATH"] = os.path.join(tree, "bin") + os.pathsep + env.get("PATH", "")
+    return Program(entry["Exec"].split(), env, cwd=folder), port, folder

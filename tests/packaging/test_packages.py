@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""The two Debian packages: names, contents, Depends, lintian, and the
+programs run from a tree extracted with dpkg -x: sonavel-analyze --version,
+Velmora started as its menu entry says opens the installed site, and
+xdg-open of a WAV plays it in Sonavel into the null sink. Runs on X11, as
+on a desktop, under tests/support/with-pulse.sh and with-display.sh.
+    test_packages.py BUILD_DIR VERSION [DEB_DIR]
+Without DEB_DIR the packages are made from BUILD_DIR with cpack first."""
+import glob
+import os
+import shutil
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from installtest import (Program, SinkRecording, check, engine_pages, fail, private_env, run, skip,
+                         start_velmora_from_entry, stop_exe, wait_for, write_tone)
+
+
+def field(deb, name):
+    status, out, err = run(["dpkg-deb", "-f", deb, name])
+    check(status == 0, "dpkg-deb -f %s: %s" % (deb, err))
+    return out.strip()
+
+
+def contents(deb):
+    status, out, err = run(["dpkg-deb", "-c", deb])
+    check(status == 0, "dpkg-deb -c %s: %s" % (deb, err))
+    return {line.split()[-1].lstrip(".") for line in out.splitlines()}
+
+
+def dependency_names(depends):
+    return [alternative.split("|")[0].split("(")[0].strip() for alternative in depends.split(",")]
+
+
+def check_package(deb, name, version, must_hold, must_not_hold):
+    check(field(deb, "Package") == name and field(deb, "Version") == version,
+          "%s is %s %s" % (deb, field(deb, "Package"), field(deb, "Version")))
+    files = contents(deb)
+    missing = [f for f in must_hold if f not in files]
+    check(not missing, "%s lacks %s" % (name, missing))
+    extra = [f for f in must_not_hold if f in files]
+    check(not extra, "%s holds %s, which belongs to the other package" % (name, extra))
+    depends = field(deb, "Depends")
+    # Library packages found by dpkg-shlibdeps: every one must be a package
+    # Debian knows, or apt cannot install the .deb.
+    for dep in dependency_names(depends):
+        status, out, _ = run(["apt-cache", "show", "--no-all-versions", dep])
+        check(status == 0 and out.strip(), "%s depends on %s, which no archive offers" % (name, dep))
+    return depends
+
+
+def check_lintian(debs):
+    status, out, err = run(["lintian", "--fail-on", "error", "--no-tag-display-limit"] + debs, timeout=900)
+    print("lintian:\n" + (out + err).strip())
+    check(status == 0, "lintian reports errors")
+
+
+def check_xdg_open_plays(tree, home):
+    env = private_env(home)
+    env["PATH"] = os.path.join(tree, "bin") + os.pathsep + env["PATH"]
+    env["XDG_DATA_DIRS"] = os.path.join(tree, "share") + os.pathsep + env.get("XDG_DATA_DIRS", "/usr/share")
+    # What the package's trigger does on a real install: the MIME cache of
+    # the folder that holds the menu entries.
+    status, out, err = run(["update-desktop-database", os.path.join(tree, "share/applications")])
+    check(status == 0, "update-desktop-database: " + out + err)
+    status, out, err = run(["xdg-mime", "query", "default", "audio/x-wav"], env=env)
+    check(out.strip() == "example.velmora.Sonavel.desktop", "audio/x-wav opens with %r %s" % (out, err))
+
+    take = os.path.join(home, "take.wav")
+    write_tone(take)
+    recording = SinkRecording(os.path.join(home, "sink.raw"))
+    opener = Program(["xdg-open", take], env, cwd=home)
+    try:
+        if not recording.wait_for_sound(30):
+            fail("xdg-open %s: nothing reached the sink (loudest %.0f)\n%s" %
+                 (take, recording.loudest(), opener.output()))
+    finally:
+        recording.stop()
+        opener.stop()
+        stop_exe(os.path.join(tree, "bin/sonavel"))
+
+
+def check_extracted(debs, version):
+    with tempfile.TemporaryDirectory() as root:
+        for deb in debs:
+            status, _, err = run(["dpkg", "-x", deb, root])
+            check(status == 0, "dpkg -x %s: %s" % (deb, err))
+        tree = os.path.join(root, "usr")
+        status, out, err = run([os.path.join(tree, "bin/sonavel-analyze"), "--version"])
+        check(status == 0 and version in out, "sonavel-analyze --version from the package: %r %r" % (out, err))
+
+        home = os.path.join(root, "home")
+        program, port, folder = start_velmora_from_entry(tree, "/usr", home)
+        try:
+            site = "file://" + os.path.join(folder, "Korvath") + "/"
+            if not wait_for(lambda: len(engine_pages(port)) >= 2 and
+                            all(url.startswith(site) for url, _ in engine_pages(port)), 60):
+                fail("the packaged velmora shows %s, not %s\n%s" % (engine_pages(port), site, program.output()))
+        finally:
+            program.stop()
+        check_xdg_open_plays(tree, os.path.join(root, "home2"))
+
+
+def main():
+    build, version = sys.argv[1], sys.argv[2]
+    arch = run(["dpkg", "--print-architecture"])[1].strip()
+    with tempfile.TemporaryDirectory() as made:
+        if len(sys.argv) > 3:
+            deb_dir = sys.argv[3]
+        else:
+            if not shutil.which("dpkg-shlibdeps"):
+                skip("dpkg-shlibdeps (dpkg-dev) is not installed")
+            deb_dir = made
+            status, out, err = run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", made],
+                                   timeout=1200)
+            check(status == 0, "cpack failed:\n" + out + err)
+        sonavel = os.path.join(deb_dir, "sonavel_%s_%s.deb" % (version, arch))
+        velmora = os.path.join(deb_dir, "velmora_%s_%s.deb" % (version, arch))
+        check(os.path.isfile(sonavel) and os.path.isfile(velmora),
+              "expected %s and %s; found %s" % (sonavel, velmora, glob.glob(os.path.join(deb_dir, "*.deb"))))
+
+        sonavel_only = ["/usr/bin/sonavel", "/usr/bin/sonavel-analyze", "/usr/share/man/man1/sonavel.1.gz",
+                        "/usr/share/man/man1/sonavel-analyze.1.gz",
+                        "/usr/share/applications/example.velmora.Sonavel.desktop",
+                        "/usr/share/icons/hicolor/scalable/apps/example.velmora.Sonavel.svg",
+                        "/usr/share/metainfo/example.velmora.Sonavel.metainfo.xml"]
+        velmora_only = ["/usr/bin/velmora", "/usr/share/velmora/site/Velmora.ini",
+                        "/usr/share/velmora/site/Korvath/index.htm", "/usr/share/man/man1/velmora.1.gz",
+                        "/usr/share/applications/example.velmora.Velmora.desktop",
+                        "/usr/share/icons/hicolor/scalable/apps/example.velmora.Velmora.svg",
+                        "/usr/share/metainfo/example.velmora.Velmora.metainfo.xml"]
+        depends = check_package(sonavel, "sonavel", version, sonavel_only, velmora_only)
+        check("libqt6multimedia6" in dependency_names(depends), "sonavel's Depends lacks Qt Multimedia: " + depends)
+        depends = check_package(velmora, "velmora", version, velmora_only, sonavel_only)
+        check("sonavel (= %s)" % version in depends, "velmora does not depend on this sonavel: " + depends)
+        check("libqt6webenginecore6" in dependency_names(depends), "velmora's Depends lacks the engine: " + depends)
+
+        if os.getuid() == 0:
+            status, out, err = run(["apt-get", "install", "--simulate", "-q", sonavel, velmora])
+            check(status == 0, "apt cannot install the packages:\n" + out + err)
+        check_lintian([sonavel, velmora])
+        check_extracted([sonavel, velmora], version)
+    print("packages: names, contents, Depends, lintian, and the extracted programs all good")
+
+
+if __name__ == "__main__":
+    main()
