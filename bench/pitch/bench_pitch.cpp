@@ -5,7 +5,7 @@
 // ratios against the targets (track at least 5 x faster than Praat's,
 // spectrogram under 10 ms).
 //   bench_pitch [--minutes M] [--keep DIR]
-#include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -20,7 +20,8 @@
 #include <ctime>
 #include <unistd.h>
 
-#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/CSignalMath.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -163,7 +164,7 @@ int main(int argc, char** argv)
     int nArgc = 1;
     char szName[] = "bench_pitch";
     char* argvQt[] = {szName, nullptr};
-    QApplication app(nArgc, argvQt);
+    QGuiApplication app(nArgc, argvQt);
 
     const fs::path dir = strKeep.empty() ? fs::temp_directory_path() / ("bench_pitch." + std::to_string(getpid()))
                                          : fs::path(strKeep);
@@ -211,26 +212,28 @@ int main(int argc, char** argv)
     }
 
     // The window's spectrogram of the same sound (one 64-point frame per column).
-    CAnalysisDlg dlg;
-    dlg.OnInitDialog();
+    CAnalysisModel model;
+    const QSize size = CAnalysisPainter::WindowSize();
+    model.Layout(size.width(), size.height());
     std::vector<double> specTimes, specCpu;
     for (int r = 0; r < 30; ++r) {
         double dCpu = 0;
-        specTimes.push_back(Seconds([&] { dCpu = CpuSeconds([&] { dlg.ComputeSpectrogram(store); }); }));
+        specTimes.push_back(Seconds([&] { dCpu = CpuSeconds([&] { model.ComputeSpectrogram(store); }); }));
         specCpu.push_back(dCpu);
     }
     const double dSpec = Median(specTimes);
 
     // A repaint of both panels from the stored results (no target; for the record).
-    dlg.ComputePitch(store);
-    QImage image(dlg.size(), QImage::Format_RGB32);
+    model.ComputePitch(store);
+    QImage image(size, QImage::Format_RGB32);
     std::vector<double> paintTimes;
     for (int r = 0; r < 10; ++r) {
         image.fill(Qt::lightGray);
         paintTimes.push_back(Seconds([&] {
             QPainter painter(&image);
-            dlg.DrawPitch(painter);
-            dlg.DrawSpectrogram(painter);
+            const CAnalysisPainter draw(model);
+            draw.DrawPitch(painter);
+            draw.DrawSpectrogram(painter);
         }));
     }
 
@@ -246,7 +249,7 @@ int main(int argc, char** argv)
     const double dSpecBest = *std::min_element(specTimes.begin(), specTimes.end());
     std::printf("ours   ComputeSpectrogram, %d cols : %8.3f ms best of 30 (median %.3f ms, CPU %.3f ms)"
                 "  target < 10 ms: %s\n",
-                dlg.Columns(), dSpecBest * 1000, dSpec * 1000, Median(specCpu) * 1000,
+                model.Columns(), dSpecBest * 1000, dSpec * 1000, Median(specCpu) * 1000,
                 dSpecBest < 0.010 ? "met" : "MISSED");
     std::printf("ours   repaint of both panels       : %8.3f ms (median of 10)\n",
                 Median(paintTimes) * 1000);

@@ -2,8 +2,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
-#include "player/analysis/AnalysisResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/Messages.h"
 
 namespace {
@@ -20,11 +21,8 @@ const double kDecibel = 10.0;
 const double kNaturalEndAbove = 9.9e29;
 const double kNaturalEndSlope = 1e30;
 
-// Working arrays shared by every CSignalMath: transforms of up to 4096 points.
+// Working arrays of one CSignalMath: transforms of up to 4096 points.
 const int kFftCapacity = 4106;
-double g_fftReal[kFftCapacity];
-double g_fftImag[kFftCapacity];
-double g_fftWindow[kFftCapacity];
 
 // The frame routine's knot arrays are indexed from 1, so 549 spectrum bins fit.
 const int kKnotCapacity = 550;
@@ -162,6 +160,15 @@ int CSignalMath::FrameSpectrum(double* frame, int length, double preemphasis, in
         || sampleRate <= 0)
         return 1;
 
+    if (!m_pFftWork) {
+        m_pFftWork.reset(new (std::nothrow) double[3 * kFftCapacity]);
+        if (!m_pFftWork)
+            return 1;
+    }
+    double* pReal = m_pFftWork.get();
+    double* pImag = pReal + kFftCapacity;
+    double* pWindow = pImag + kFftCapacity;
+
     int order = 1, size = 2;
     while (size < length) {
         size *= 2;
@@ -170,21 +177,21 @@ int CSignalMath::FrameSpectrum(double* frame, int length, double preemphasis, in
 
     const double step = kTwoPi / length;
     for (int i = 0; i < length; ++i)
-        g_fftWindow[i] = kHamming0 - kHamming1 * std::cos(i * step);
+        pWindow[i] = kHamming0 - kHamming1 * std::cos(i * step);
     for (int i = 0; i < length; ++i) {
-        g_fftReal[i] = (frame[i + 1] - preemphasis * frame[i]) * g_fftWindow[i];
-        g_fftImag[i] = 0.0;
+        pReal[i] = (frame[i + 1] - preemphasis * frame[i]) * pWindow[i];
+        pImag[i] = 0.0;
     }
     // A length that is not a power of two is padded with zeros, not with
     // whatever the previous frame left behind.
     for (int i = length; i < size; ++i)
-        g_fftReal[i] = g_fftImag[i] = 0.0;
+        pReal[i] = pImag[i] = 0.0;
 
-    Fft(g_fftReal, g_fftImag, order);
+    Fft(pReal, pImag, order);
 
     const int bins = length / 2;
     for (int i = 0; i < bins; ++i) {
-        const double power = g_fftReal[i] * g_fftReal[i] + g_fftImag[i] * g_fftImag[i];
+        const double power = pReal[i] * pReal[i] + pImag[i] * pImag[i];
         frame[i] = power != 0.0 ? kDecibel * std::log10(power) : 0.0;
     }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The player's numerical core: an in-place radix-2 FFT, a cubic spline, the
 // spectrum of one short frame on the analysis window's frequency grid, and the
-// AMDF pitch tracker. Stateless; construct one on the stack per computation.
-// The FFT working arrays are process-wide, so none of this is reentrant.
+// AMDF pitch tracker. Each object has its own FFT working arrays: one object
+// per thread, any number of objects at once.
 #include <cstdint>
+#include <memory>
 
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/SampleStore.h"
@@ -11,7 +12,7 @@
 class CSignalMath {
 public:
     CSignalMath() = default;
-    virtual ~CSignalMath();
+    ~CSignalMath();
 
     // Forward transform, no scaling, of the 2^log2n points in re/im, in place.
     void Fft(double* re, double* im, int log2n);
@@ -46,4 +47,13 @@ public:
 
     // The same on plain arrays: pOut receives nCount / 100 + 1 values.
     int TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
+
+    // Threads the pitch tracker's frame search may use; 0 (the default) means
+    // one per core. The track is the same whatever the count.
+    void SetThreads(int nThreads) { m_nThreads = nThreads; }
+
+private:
+    int m_nThreads = 0;
+    // The transform's real, imaginary and window arrays, made on first use.
+    std::unique_ptr<double[]> m_pFftWork;
 };

@@ -20,7 +20,7 @@ struct AnalyzeCommand {
 int RunInfo(int argc, char** argv);
 int RunSamples(int argc, char** argv);
 int RunPitch(int argc, char** argv);
-int RunRender(int argc, char** argv); // only when built with the GUI
+int RunRender(int argc, char** argv);
 
 // Loads a sound with the player's own document and readers. On failure writes
 // one line to stderr and returns false. Reader messages go to stderr, never to a

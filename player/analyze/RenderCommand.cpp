@@ -1,15 +1,16 @@
 // sonavel-analyze render FILE -o OUT.png: the analysis window's client area,
-// computed and drawn by the window's own code at its own size, as a PNG. Runs
-// without a display.
+// computed by the window's model and drawn by the window's painter at its own
+// size, as a PNG. Runs without a display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
-#include <QPixmap>
+#include <QPalette>
 
 #include <cstdlib>
 
-#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/paint/CAnalysisPainter.h"
 
 namespace sonavel {
 namespace analyze {
@@ -42,15 +43,18 @@ int RunRender(int argc, char** argv)
     int nArgc = 1;
     char szName[] = "sonavel-analyze";
     char* argvQt[] = {szName, nullptr};
-    QApplication app(nArgc, argvQt);
+    QGuiApplication app(nArgc, argvQt);
 
-    CAnalysisDlg dlg;
-    dlg.OnInitDialog();
-    if (dlg.ComputePitch(store) != 0)
+    CAnalysisModel model;
+    const QSize size = CAnalysisPainter::WindowSize();
+    model.Layout(size.width(), size.height());
+    if (model.ComputePitch(store) != 0)
         PrintError(strIn + ": not enough memory for the pitch track; drawn without it");
-    if (dlg.ComputeSpectrogram(store) != 0)
+    if (model.ComputeSpectrogram(store) != 0)
         PrintError(strIn + ": not enough memory for the spectrogram; drawn without it");
-    const QImage image = dlg.grab().toImage();
+    const QPalette palette = QGuiApplication::palette();
+    const QImage image = CAnalysisPainter(model).Render(palette.color(QPalette::Window),
+                                                         palette.color(QPalette::WindowText));
     if (image.isNull() || !image.save(QString::fromStdString(strOut), "PNG")) {
         PrintError("cannot write " + strOut);
         return 1;

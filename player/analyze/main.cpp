@@ -15,9 +15,7 @@ const AnalyzeCommand s_commands[] = {
     {"info", "FILE", RunInfo},
     {"samples", "FILE -o OUT", RunSamples},
     {"pitch", "FILE", RunPitch},
-#ifdef SONAVEL_ANALYZE_RENDER
     {"render", "FILE -o OUT.png", RunRender},
-#endif
 };
 
 void PrintUsage(std::FILE* pOut)

@@ -8,7 +8,7 @@
 // whatever its declared length, and must come before SSND.
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/audio/AudioResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 

@@ -2,7 +2,7 @@
 // 8-bit linear or 16-bit linear.
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/audio/AudioResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/Messages.h"
 #include "player/audio/SampleConversions.h"

@@ -1,6 +1,6 @@
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/audio/AudioResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/CDocumentHost.h"
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
@@ -81,7 +81,7 @@ void CSonavelProDoc::ShowOutOfMemory()
 {
     FreeSamples();
     sonavel::SonavelMessageBeep(0);
-    sonavel::SonavelMessageBox(kszOutOfMemory, sonavel::MB_OK);
+    sonavel::SonavelMessageBox(sonavel::STR_NOT_ENOUGH_MEMORY, sonavel::MB_OK);
 }
 
 int CSonavelProDoc::SetStoreSize(int64_t nSamples)

@@ -2,7 +2,7 @@
 // 6480 bytes, little-endian (format code 10) or big-endian (format code 20).
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/audio/AudioResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 

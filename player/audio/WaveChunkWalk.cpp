@@ -1,6 +1,6 @@
 #include "player/audio/WaveChunkWalk.h"
 
-#include "player/audio/AudioResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 

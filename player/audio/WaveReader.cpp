@@ -1,7 +1,7 @@
 // CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, first channel of each frame.
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/audio/AudioResource.h"
+#include "player/shell/resource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"

@@ -4,7 +4,6 @@
 #include <QPushButton>
 
 #include "player/shell/CArtwork.h"
-#include "player/shell/DialogUnits.h"
 #include "player/shell/resource.h"
 
 using namespace sonavel::shell;
@@ -14,7 +13,7 @@ namespace {
 // A control's rectangle in dialog units, as the template places it.
 QRect DluRect(int x, int y, int cx, int cy)
 {
-    return QRect(DluToPixelsX(x), DluToPixelsY(y), DluToPixelsX(cx), DluToPixelsY(cy));
+    return QRect(sonavel::DluToPixelsX(x), sonavel::DluToPixelsY(y), sonavel::DluToPixelsX(cx), sonavel::DluToPixelsY(cy));
 }
 
 QLabel* StaticText(QWidget* pParent, const char* szText, const QRect& rect)
@@ -33,7 +32,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     setObjectName(QStringLiteral("AboutDlg"));
     setWindowTitle(kszAboutCaption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(DluToPixelsX(kAboutWidthDlu), DluToPixelsY(kAboutHeightDlu));
+    setFixedSize(sonavel::DluToPixelsX(kAboutWidthDlu), sonavel::DluToPixelsY(kAboutHeightDlu));
 
     QRect picture = DluRect(11, 11, 110, 150);
     m_pPicture = new QLabel(this);

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 
 #include "player/shell/CAboutDlg.h"
-#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/window/CAnalysisDlg.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/shell/CWaveWnd.h"

@@ -1,9 +1,9 @@
-// The analysis window's two computations and its drawing on the sounds of the
+// The analysis model's two computations and their painting on the sounds of the
 // extremes test: any length, any rate a file can carry, full-scale content. The
 // spectrogram must come out ready with every value on the 0..35 dB grey scale.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -11,20 +11,11 @@
 #include <cmath>
 #include <string>
 
-#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/audio/Messages.h"
 
 namespace {
-
-// Reads the column blocks the window keeps for repainting.
-class CInspectableDlg : public CAnalysisDlg {
-public:
-    double Value(int nColumn, int nRow) const
-    {
-        CSampleLock lock(m_hColumns[nColumn]);
-        return static_cast<const double*>(lock.Data())[nRow];
-    }
-};
 
 SampleStore MakeStore(int nCount, int nRate, int nContent)
 {
@@ -45,11 +36,12 @@ TEST(SpectrogramExtremes, EveryLengthRateAndContentGivesADrawableSpectrogram)
 {
     int nMessages = 0;
     auto previous = sonavel::SetMessageBoxHandler([&](const std::string&, unsigned) { return ++nMessages, 1; });
-    CInspectableDlg dlg;
-    ASSERT_TRUE(dlg.OnInitDialog());
-    ASSERT_GT(dlg.Columns(), 0);
-    ASSERT_GT(dlg.Rows(), 0);
-    QImage image(dlg.width(), dlg.height(), QImage::Format_RGB32);
+    CAnalysisModel model;
+    const QSize size = CAnalysisPainter::WindowSize();
+    model.Layout(size.width(), size.height());
+    ASSERT_GT(model.Columns(), 0);
+    ASSERT_GT(model.Rows(), 0);
+    QImage image(size, QImage::Format_RGB32);
 
     for (int nCount : {0, 1, 73, 74, 539, 540})
         for (int nRate : {0, 1, 259, 999, 1000, 8000, 192000, -1, INT_MIN})
@@ -57,20 +49,21 @@ TEST(SpectrogramExtremes, EveryLengthRateAndContentGivesADrawableSpectrogram)
                 SCOPED_TRACE(std::to_string(nCount) + " samples at " + std::to_string(nRate) +
                              " Hz, content " + std::to_string(nContent));
                 const SampleStore store = MakeStore(nCount, nRate, nContent);
-                ASSERT_EQ(dlg.ComputePitch(store), 0);
-                ASSERT_EQ(dlg.ComputeSpectrogram(store), 0);
-                ASSERT_TRUE(dlg.IsPitchReady());
-                ASSERT_TRUE(dlg.IsSpectrogramReady());
-                EXPECT_EQ(dlg.PitchCount(), nCount / 100 + 1);
-                for (int c = 0; c < dlg.Columns(); ++c)
-                    for (int r = 0; r < dlg.Rows(); ++r) {
-                        const double v = dlg.Value(c, r);
+                ASSERT_EQ(model.ComputePitch(store), 0);
+                ASSERT_EQ(model.ComputeSpectrogram(store), 0);
+                ASSERT_TRUE(model.IsPitchReady());
+                ASSERT_TRUE(model.IsSpectrogramReady());
+                EXPECT_EQ(model.PitchCount(), nCount / 100 + 1);
+                for (int c = 0; c < model.Columns(); ++c)
+                    for (int r = 0; r < model.Rows(); ++r) {
+                        const double v = model.Column(c)[r];
                         ASSERT_TRUE(std::isfinite(v) && v >= 0.0 && v <= 35.0)
                             << "column " << c << " row " << r << " is " << v;
                     }
                 QPainter dc(&image);
-                dlg.DrawPitch(dc);
-                dlg.DrawSpectrogram(dc);
+                const CAnalysisPainter painter(model);
+                painter.DrawPitch(dc);
+                painter.DrawSpectrogram(dc);
             }
     EXPECT_EQ(nMessages, 0);
     sonavel::SetMessageBoxHandler(previous);
@@ -78,7 +71,7 @@ TEST(SpectrogramExtremes, EveryLengthRateAndContentGivesADrawableSpectrogram)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/AnalysisResource.h"
+#include "player/shell/resource.h"
+#include "tests/support/CMessageRecorder.h"
 #include "player/audio/CSampleBlock.h"
 #include "player/analysis/CSignalMath.h"
 #include "player/audio/Messages.h"
@@ -156,40 +157,18 @@ TEST(Spline, CoincidingKnotsAreRefusedAndLeaveOutputAlone)
     EXPECT_EQ(out, 42);
 }
 
-class MessageRecorder {
-public:
-    MessageRecorder()
-    {
-        m_oldBox = sonavel::SetMessageBoxHandler([this](const std::string& t, unsigned) {
-            texts.push_back(t);
-            return 1;
-        });
-        m_oldBeep = sonavel::SetMessageBeepHandler([this](unsigned) { ++beeps; });
-    }
-    ~MessageRecorder()
-    {
-        sonavel::SetMessageBoxHandler(m_oldBox);
-        sonavel::SetMessageBeepHandler(m_oldBeep);
-    }
-    std::vector<std::string> texts;
-    int beeps = 0;
-
-private:
-    sonavel::MessageBoxHandler m_oldBox;
-    sonavel::MessageBeepHandler m_oldBeep;
-};
 
 TEST(Spline, RefusedScratchArrayShowsTheMathErrorAndLeavesD2)
 {
-    MessageRecorder rec;
+    testsupport::CMessageRecorder rec;
     const size_t oldLimit = CSampleBlock::AllocationLimit();
     CSampleBlock::SetAllocationLimit(8);
     Knots k = MakeKnots({0.0, 1.0, 2.0, 3.0}, [](double x) { return x * x; });
     CSignalMath().SplineSetup(k.x.data(), k.y.data(), 4, 1e30, 1e30, k.d2.data());
     CSampleBlock::SetAllocationLimit(oldLimit);
-    ASSERT_EQ(rec.texts.size(), 1u);
-    EXPECT_EQ(rec.texts[0], "Error in Math routine (1000)");
-    EXPECT_EQ(rec.beeps, 1);
+    ASSERT_EQ(rec.m_messages.size(), 1u);
+    EXPECT_EQ(rec.m_messages[0], "Error in Math routine (1000)");
+    EXPECT_EQ(rec.m_nBeeps, 1);
     for (int i = 1; i <= 4; ++i)
         EXPECT_EQ(k.d2[i], -999.0);
 }

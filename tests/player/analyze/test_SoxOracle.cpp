@@ -15,23 +15,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/CScratchDir.h"
+
+using testsupport::Quote;
+using testsupport::Shell;
+using testsupport::Slurp;
+
 namespace {
 
-const std::string kAnalyze = SONAVEL_ANALYZE_PATH;
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-int Shell(const std::string& cmd)
-{
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+const std::string kAnalyze = SONAVEL_ANALYZE;
 
 std::vector<int16_t> ReadS16(const std::string& path)
 {
@@ -52,19 +44,7 @@ std::vector<int16_t> ReadS32Top(const std::string& path)
     return v;
 }
 
-class CWorkDir {
-public:
-    CWorkDir()
-    {
-        char tmpl[] = "/tmp/sonavel-sox-test.XXXXXX";
-        m_strDir = ::mkdtemp(tmpl) ? tmpl : "/tmp";
-    }
-    ~CWorkDir() { Shell("rm -rf " + Quote(m_strDir)); }
-    std::string operator/(const std::string& name) const { return m_strDir + "/" + name; }
-
-private:
-    std::string m_strDir;
-};
+using CWorkDir = testsupport::CScratchDir;
 
 struct SoxCase {
     const char* szName;

@@ -10,14 +10,14 @@
 
 #include <memory>
 
-#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/window/CAnalysisDlg.h"
 #include "player/shell/CMainFrame.h"
 #include "player/shell/CRecordingWaveOut.h"
 #include "player/shell/CSonavelProApp.h"
 #include "tools/voicesynth/CVoiceSynth.h"
-#include "player/audio/Messages.h"
 #include "tools/voicesynth/WavFile.h"
 #include "player/shell/resource.h"
+#include "tests/support/CMessageRecorder.h"
 
 using namespace sonavel::shell;
 
@@ -40,11 +40,7 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
     const QString second = dir.filePath("second.wav");
     QVERIFY(WriteWavFile(second.toStdString(), SynthesizeVoice(p), 11025));
 
-    std::vector<std::string> messages;
-    auto oldBox = sonavel::SetMessageBoxHandler([&](const std::string& t, unsigned) {
-        messages.push_back(t);
-        return 1;
-    });
+    testsupport::CMessageRecorder messages;
     CRecordingWaveOutFactory recorder;
     g_waveOutFactory = &recorder;
     {
@@ -58,8 +54,8 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
         pCommand->trigger();
         QPointer<CAnalysisDlg> pDlg = g_pAnalysisDlg;
         QVERIFY(pDlg && pDlg->isVisible());
-        QCOMPARE(pDlg->PitchCount(), 33075 / 100 + 1);
-        QVERIFY(pDlg->IsPitchReady() && pDlg->IsSpectrogramReady());
+        QCOMPARE(pDlg->Model().PitchCount(), 33075 / 100 + 1);
+        QVERIFY(pDlg->Model().IsPitchReady() && pDlg->Model().IsSpectrogramReady());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // Centred on the screen, not over the small bar.
         const QPoint centre = pDlg->screen()->availableGeometry().center();
@@ -69,7 +65,7 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
         QVERIFY(app.OpenDocumentFile(second));
         pCommand->trigger();
         QCOMPARE(g_pAnalysisDlg, pDlg.data());
-        QCOMPARE(pDlg->PitchCount(), 5513 / 100 + 1);
+        QCOMPARE(pDlg->Model().PitchCount(), 5513 / 100 + 1);
 
         // Closed, it is gone; the command opens a new one.
         pDlg->close();
@@ -78,12 +74,11 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
         pCommand->trigger();
         pDlg = g_pAnalysisDlg;
         QVERIFY(pDlg && pDlg->isVisible());
-        QVERIFY(messages.empty());
+        QVERIFY(messages.m_messages.empty());
     }
     // The window belonged to the player and went with it.
     QVERIFY(g_pAnalysisDlg == nullptr);
     g_waveOutFactory = nullptr;
-    sonavel::SetMessageBoxHandler(oldBox);
 }
 
 QTEST_MAIN(TestAnalysisFromPlayer)

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/AnalysisResource.h"
-#include "player/analysis/CAnalysisDlg.h"
+#include "player/analysis/paint/CAnalysisPainter.h"
+#include "player/analysis/window/CAnalysisDlg.h"
+#include "player/shell/resource.h"
+#include "tests/support/CMessageRecorder.h"
 #include "player/audio/CSampleBlock.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "player/audio/Messages.h"
@@ -40,8 +42,9 @@ QImage Paint(CAnalysisDlg& dlg)
     img.fill(QColor(200, 200, 200));
     QPainter p(&img);
     p.setFont(dlg.font());
-    dlg.DrawPitch(p);
-    dlg.DrawSpectrogram(p);
+    const CAnalysisPainter painter(dlg.Model());
+    painter.DrawPitch(p);
+    painter.DrawSpectrogram(p);
     return img;
 }
 
@@ -56,39 +59,6 @@ int DarkPixelsIn(const QImage& img, const QRect& rc)
             n += qGray(img.pixel(x, y)) < 128;
     return n;
 }
-
-// Lets a test hand the window a pitch track of its choice.
-class CTestDlg : public CAnalysisDlg {
-public:
-    void SetPitch(const std::vector<int16_t>& values)
-    {
-        m_nPitchCount = int(values.size());
-        m_hPitch = CSampleBlock::Alloc(values.size() * 2);
-        CSampleLock lock(m_hPitch);
-        std::copy(values.begin(), values.end(), lock.Samples());
-        m_bPitchReady = 1;
-    }
-};
-
-struct MessageRecorder {
-    MessageRecorder()
-    {
-        oldBox = sonavel::SetMessageBoxHandler([this](const std::string& t, unsigned) {
-            texts.push_back(t);
-            return 1;
-        });
-        oldBeep = sonavel::SetMessageBeepHandler([this](unsigned) { ++beeps; });
-    }
-    ~MessageRecorder()
-    {
-        sonavel::SetMessageBoxHandler(oldBox);
-        sonavel::SetMessageBeepHandler(oldBeep);
-    }
-    std::vector<std::string> texts;
-    int beeps = 0;
-    sonavel::MessageBoxHandler oldBox;
-    sonavel::MessageBeepHandler oldBeep;
-};
 
 } // namespace
 
@@ -114,10 +84,10 @@ void TestAnalysisDlg::layoutAndTexts()
     QVERIFY(dlg.OnInitDialog());
     QCOMPARE(dlg.size(), QSize(487, 284));
     QCOMPARE(dlg.windowTitle(), QString("Pitch / Spectrogram"));
-    QCOMPARE(dlg.Columns(), 487);
-    QCOMPARE(dlg.Rows(), 224);
-    const auto& p = dlg.PitchRect();
-    const auto& s = dlg.SpectrogramRect();
+    QCOMPARE(dlg.Model().Columns(), 487);
+    QCOMPARE(dlg.Model().Rows(), 224);
+    const auto& p = dlg.Model().PitchRect();
+    const auto& s = dlg.Model().SpectrogramRect();
     QCOMPARE((QList<int>{p.left, p.top, p.right, p.bottom}), (QList<int>{40, 0, 487, 100}));
     QCOMPARE((QList<int>{s.left, s.top, s.right, s.bottom}), (QList<int>{40, 105, 487, 224}));
 
@@ -164,7 +134,7 @@ void TestAnalysisDlg::emptySoundGivesOnePitchValueAndBlackPanel()
     dlg.OnInitDialog();
     const SampleStore store = MakeStore({}, 11025);
     QCOMPARE(dlg.ComputePitch(store), 0);
-    QCOMPARE(dlg.PitchCount(), 1);
+    QCOMPARE(dlg.Model().PitchCount(), 1);
     QCOMPARE(dlg.ComputeSpectrogram(store), 0);
     const QImage img = Paint(dlg);
     QVERIFY(IsBlack(img.pixel(100, 150)));
@@ -225,11 +195,11 @@ void TestAnalysisDlg::eightKilohertzVoiceIsDrawnUpToItsLastBin()
 
 void TestAnalysisDlg::pitchDotsOnlyStrictlyInsideTheScale()
 {
-    CTestDlg dlg;
+    CAnalysisDlg dlg;
     dlg.OnInitDialog();
     // 10 values over 447 pixels: value i at x = 40 + trunc(i * 44.7).
     const std::vector<int16_t> values{0, 50, 51, 100, 150, 249, 250, 300, -5, 200};
-    dlg.SetPitch(values);
+    dlg.Model().SetPitchTrack(values);
     const QImage img = Paint(dlg);
     for (size_t i = 0; i < values.size(); ++i) {
         const int x = 40 + int(i * 44.7);
@@ -259,9 +229,9 @@ void TestAnalysisDlg::pitchDotsOnlyStrictlyInsideTheScale()
 
 void TestAnalysisDlg::scaleLinesAndLabels()
 {
-    CTestDlg dlg;
+    CAnalysisDlg dlg;
     dlg.OnInitDialog();
-    dlg.SetPitch({0});
+    dlg.Model().SetPitchTrack({0});
     dlg.ComputeSpectrogram(MakeStore(std::vector<int16_t>(5000, 0), 8000));
     QImage img = Paint(dlg);
     // Pitch panel: lines at 100, 150, 200 Hz, from 2 px inside the left edge to
@@ -309,7 +279,7 @@ void TestAnalysisDlg::shortSoundAndMissingRateDoNotBreakTheWindow()
     const SampleStore store = MakeStore(shortSound, 8000);
     QCOMPARE(dlg.ComputePitch(store), 0);
     QCOMPARE(dlg.ComputeSpectrogram(store), 0);
-    QVERIFY(dlg.IsSpectrogramReady());
+    QVERIFY(dlg.Model().IsSpectrogramReady());
     Paint(dlg);
 
     SampleStore noRate = MakeStore(std::vector<int16_t>(3000, 1000), 0);
@@ -328,7 +298,7 @@ void TestAnalysisDlg::shortSoundAndMissingRateDoNotBreakTheWindow()
 
 void TestAnalysisDlg::memoryFailures()
 {
-    MessageRecorder rec;
+    testsupport::CMessageRecorder rec;
     CAnalysisDlg dlg;
     dlg.OnInitDialog();
     const SampleStore store = MakeStore(std::vector<int16_t>(1000000, 0), 22050);
@@ -337,24 +307,24 @@ void TestAnalysisDlg::memoryFailures()
     // The pitch block (10001 values) is refused: beep, message, no panel.
     CSampleBlock::SetAllocationLimit(20000);
     QCOMPARE(dlg.ComputePitch(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
-    QVERIFY(!dlg.IsPitchReady());
+    QVERIFY(!dlg.Model().IsPitchReady());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(rec.texts.size(), size_t(1));
-    QCOMPARE(QString::fromStdString(rec.texts[0]),
+    QCOMPARE(rec.m_messages.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(rec.m_messages[0]),
              QString("Not enough memory to perform the requested task."));
-    QCOMPARE(rec.beeps, 1);
+    QCOMPARE(rec.m_nBeeps, 1);
 
-    // A column block (274 doubles) is refused: no message, not drawn.
+    // The columns' block (487 x 274 doubles) is refused: no message, not drawn.
     CSampleBlock::SetAllocationLimit(2000);
     QCOMPARE(dlg.ComputeSpectrogram(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
-    QVERIFY(!dlg.IsSpectrogramReady());
+    QVERIFY(!dlg.Model().IsSpectrogramReady());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(rec.texts.size(), size_t(1));
+    QCOMPARE(rec.m_messages.size(), size_t(1));
 
     // The tracker's own buffers are refused: the track stays zero, no dots.
     CSampleBlock::SetAllocationLimit(100000);
     QCOMPARE(dlg.ComputePitch(store), 0);
-    QVERIFY(dlg.IsPitchReady());
+    QVERIFY(dlg.Model().IsPitchReady());
     CSampleBlock::SetAllocationLimit(oldLimit);
 
     const QImage img = Paint(dlg);
@@ -378,7 +348,7 @@ void TestAnalysisDlg::longSoundIsAnalysedWhole()
     dlg.OnInitDialog();
     const SampleStore store = MakeStore(sound, 22050);
     QCOMPARE(dlg.ComputePitch(store), 0);
-    QCOMPARE(dlg.PitchCount(), 34001);
+    QCOMPARE(dlg.Model().PitchCount(), 34001);
     const QImage img = Paint(dlg);
     // 150 Hz is row 100 - 50 = 50, a grid line: look just below it.
     QVERIFY(DarkPixelsIn(img, QRect(470, 51, 16, 3)) > 10);
@@ -397,14 +367,14 @@ void TestAnalysisDlg::oneWindowReusedAndFreshAfterClose()
     QPointer<CAnalysisDlg> first = g_pAnalysisDlg;
     QVERIFY(first);
     QVERIFY(first->isVisible());
-    QVERIFY(first->IsPitchReady() && first->IsSpectrogramReady());
+    QVERIFY(first->Model().IsPitchReady() && first->Model().IsSpectrogramReady());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 
     // A second command refreshes the same window for the store's new sound.
     const SampleStore other = MakeStore(std::vector<int16_t>(30000, 0), 11025);
     sonavel::OpenAnalysisWindow(other, nullptr);
     QCOMPARE(g_pAnalysisDlg, first.data());
-    QCOMPARE(first->PitchCount(), 301);
+    QCOMPARE(first->Model().PitchCount(), 301);
 
     // Closing it frees it; the next command opens a fresh window.
     first->close();
@@ -412,7 +382,7 @@ void TestAnalysisDlg::oneWindowReusedAndFreshAfterClose()
     QTRY_VERIFY(first.isNull());
     sonavel::OpenAnalysisWindow(store, nullptr);
     QPointer<CAnalysisDlg> second = g_pAnalysisDlg;
-    QVERIFY(second && second->isVisible() && second->IsSpectrogramReady());
+    QVERIFY(second && second->isVisible() && second->Model().IsSpectrogramReady());
 
     // Escape closes it the same way, never just hides it.
     QTest::keyClick(second.data(), Qt::Key_Escape);

@@ -86,7 +86,6 @@ TEST(AnalyzePitch, UnreadableFileFailsWithoutOutput)
     EXPECT_EQ(RunTool("pitch", out), 2);
 }
 
-#ifdef SONAVEL_ANALYZE_RENDER
 TEST(AnalyzeRender, WritesThePictureAtTheWindowsSize)
 {
     VoiceSynthParams p;
@@ -109,6 +108,5 @@ TEST(AnalyzeRender, WritesThePictureAtTheWindowsSize)
     std::remove(wav.c_str());
     std::remove(png.c_str());
 }
-#endif
 
 } // namespace

@@ -1,0 +1,131 @@
+#include "player/analysis/window/CAnalysisDlg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+
+#include "player/analysis/paint/CAnalysisPainter.h"
+#include "player/audio/Messages.h"
+#include "player/shell/resource.h"
+
+CAnalysisDlg* g_pAnalysisDlg = nullptr;
+
+namespace {
+
+// The busy cursor for the span of one computation, restored on every way out.
+class CWaitCursor {
+public:
+    CWaitCursor()
+        : m_bActive(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_bActive)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~CWaitCursor() { End(); }
+    void End()
+    {
+        if (m_bActive)
+            QApplication::restoreOverrideCursor();
+        m_bActive = false;
+    }
+
+private:
+    bool m_bActive;
+};
+
+} // namespace
+
+CAnalysisDlg::CAnalysisDlg(QWidget* pParent)
+    : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("analysisDlg%1").arg(sonavel::IDD_ANALYSIS));
+    setWindowTitle(QString::fromUtf8(sonavel::STR_ANALYSIS_CAPTION));
+    setModal(false);
+    setFixedSize(CAnalysisPainter::WindowSize());
+    setFont(CAnalysisPainter::WindowFont());
+
+    const auto texts = CAnalysisPainter::Texts(font(), width());
+    for (int i = 0; i < 3; ++i) {
+        m_pText[i] = new QLabel(texts[i].strText, this);
+        m_pText[i]->setFont(texts[i].font);
+        m_pText[i]->setGeometry(texts[i].rect);
+    }
+}
+
+CAnalysisDlg::~CAnalysisDlg()
+{
+    if (g_pAnalysisDlg == this)
+        g_pAnalysisDlg = nullptr;
+}
+
+bool CAnalysisDlg::OnInitDialog()
+{
+    m_model.Layout(width(), height());
+    return true;
+}
+
+int CAnalysisDlg::ComputePitch(const SampleStore& store)
+{
+    CWaitCursor wait;
+    const int nResult = m_model.ComputePitch(store);
+    wait.End();
+    if (nResult != 0) {
+        sonavel::SonavelMessageBeep(0);
+        sonavel::SonavelMessageBox(sonavel::STR_NOT_ENOUGH_MEMORY);
+    }
+    return nResult;
+}
+
+int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
+{
+    CWaitCursor wait;
+    return m_model.ComputeSpectrogram(store);
+}
+
+void CAnalysisDlg::paintEvent(QPaintEvent*)
+{
+    QPainter dc(this);
+    const CAnalysisPainter painter(m_model);
+    painter.DrawPitch(dc);
+    painter.DrawSpectrogram(dc);
+}
+
+void CAnalysisDlg::done(int nResult)
+{
+    // Both the close button (through reject) and Escape end here: the window goes
+    // for good, with its results, so the next command opens a fresh one.
+    m_model.Release();
+    if (g_pAnalysisDlg == this)
+        g_pAnalysisDlg = nullptr;
+    QDialog::done(nResult);
+    deleteLater();
+}
+
+namespace sonavel {
+
+void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent)
+{
+    if (!g_pAnalysisDlg) {
+        auto* pDlg = new CAnalysisDlg(pParent);
+        pDlg->OnInitDialog();
+        g_pAnalysisDlg = pDlg;
+        // Centred on the screen, not over the small main bar it belongs to.
+        if (QScreen* pScreen = pParent ? pParent->screen() : QGuiApplication::primaryScreen()) {
+            QRect rc = pDlg->frameGeometry();
+            rc.moveCenter(pScreen->availableGeometry().center());
+            pDlg->move(rc.topLeft());
+        }
+        pDlg->show();
+    }
+    CAnalysisDlg* pDlg = g_pAnalysisDlg;
+    // The pitch panel is painted before the spectrogram is computed, so the
+    // user sees the first result at once.
+    pDlg->ComputePitch(store);
+    pDlg->repaint();
+    pDlg->ComputeSpectrogram(store);
+    pDlg->repaint();
+}
+
+} // namespace sonavel

@@ -1,0 +1,50 @@
+#pragma once
+// The "Pitch / Spectrogram" window for the sound the player holds. One window
+// at a time (g_pAnalysisDlg); each Spectrogram-Pitch command recomputes both
+// analyses in the window's model, painting only redraws the model's results
+// through CAnalysisPainter, as the command-line renderer does. Lives on the
+// user-interface thread.
+#include <QDialog>
+
+#include "player/analysis/CAnalysisModel.h"
+#include "player/audio/SampleStore.h"
+
+class QLabel;
+
+class CAnalysisDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAnalysisDlg(QWidget* pParent = nullptr);
+    ~CAnalysisDlg() override;
+
+    // Lays the model out on the client rectangle; returns true.
+    bool OnInitDialog();
+
+    // Both return 0, or the not-enough-memory string id (61446), with the busy
+    // cursor while they run. ComputePitch tells the user; a spectrogram that
+    // cannot be held is simply not drawn.
+    int ComputePitch(const SampleStore& store);
+    int ComputeSpectrogram(const SampleStore& store);
+
+    CAnalysisModel& Model() { return m_model; }
+    const CAnalysisModel& Model() const { return m_model; }
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+    void done(int nResult) override;
+
+private:
+    CAnalysisModel m_model;
+    QLabel* m_pText[3] = {nullptr, nullptr, nullptr};
+};
+
+// The open analysis window, null when there is none.
+extern CAnalysisDlg* g_pAnalysisDlg;
+
+namespace sonavel {
+
+// The player's Spectrogram-Pitch command: opens the window if there is none,
+// then computes and draws pitch and spectrogram of store in it.
+void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent);
+
+} // namespace sonavel

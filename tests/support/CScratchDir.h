@@ -1,0 +1,51 @@
+#pragma once
+// Running a program as a user runs it, from a test: a private scratch folder,
+// shell quoting, the exit status and a whole file as a string.
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace testsupport {
+
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// The exit status of a shell command, or -1 when it did not exit normally.
+inline int Shell(const std::string& cmd)
+{
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A folder of its own under /tmp, removed with everything in it at the end.
+class CScratchDir {
+public:
+    CScratchDir()
+    {
+        char tmpl[] = "/tmp/sonavel-test.XXXXXX";
+        m_strDir = ::mkdtemp(tmpl) ? tmpl : "/tmp";
+    }
+    ~CScratchDir()
+    {
+        if (m_strDir != "/tmp")
+            Shell("rm -rf " + Quote(m_strDir));
+    }
+    CScratchDir(const CScratchDir&) = delete;
+    CScratchDir& operator=(const CScratchDir&) = delete;
+    const std::string& Path() const { return m_strDir; }
+    std::string operator/(const std::string& name) const { return m_strDir + "/" + name; }
+
+private:
+    std::string m_strDir;
+};
+
+} // namespace testsupport
