@@ -1,9 +1,23 @@
-// CSignalMath::TrackPitch: AMDF period search on an 8-bit, low-passed copy of the
-// sound, one frame per 100 samples, then voicing, run clean-up, gap bridging and
-// smoothing (the stages live in PitchTracker.cpp).
+// CSignalMath::TrackPitch: AMDF period search on an 8-bit, low-passed version of
+// the sound, one frame per 100 samples, then voicing, run clean-up, gap bridging
+// and smoothing (the stages live in PitchTracker.cpp).
+//
+// The frame search is nearly all of the cost. It runs on blocks of frames, each
+// block rebuilding the low-passed bytes of its own stretch of the sound, so no
+// copy of the whole sound is ever made; the blocks are shared out between
+// threads. Every difference sum is a whole number, so neither the threads nor
+// the vector width can change a value.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "player/analysis/CSignalMath.h"
 #include "player/analysis/PitchTracker.h"
@@ -19,6 +33,16 @@ const int kCoarseStride = 30, kCoarseTerms = 11;
 const int kFineStride = 12, kFineTerms = 25;
 const int kLevelStride = 10, kLevelTerms = 32;
 
+// Frames per block: the block's bytes (about 200 kB, twice) stay in the cache.
+const int kBlockFrames = 2048;
+// Below this many frames a second thread costs more than it saves.
+const int kFramesPerThread = 4096;
+// Vector loads may run up to 15 bytes past the lags a frame needs.
+const int kPad = 64;
+// The widest reach of a frame's reads past its window start c, beyond half a lag.
+const int kReach = std::max({(kCoarseTerms - 1) * kCoarseStride, (kFineTerms - 1) * kFineStride,
+                             (kLevelTerms - 1) * kLevelStride}) + 2;
+
 // Average magnitude difference at lag: the two samples of each pair straddle the
 // window start c symmetrically.
 inline int Amdf(const uint8_t* y, int c, int lag, int stride, int terms)
@@ -31,117 +55,155 @@ inline int Amdf(const uint8_t* y, int c, int lag, int stride, int terms)
     return sum;
 }
 
-// Per-call working record; CSampleBlock so that allocation failure is a result.
-struct CPitchWork {
-    CSampleBlockHandle hSignal8, hLowpass, hLevel, hRaw, hTrack, hFinal, hVoiced;
-    bool Alloc(size_t nSamples, size_t nFrames)
-    {
-        const size_t nFrameBytes = sizeof(int16_t) * nFrames;
-        hSignal8 = CSampleBlock::Alloc(nSamples ? nSamples : 1);
-        hLowpass = CSampleBlock::Alloc(nSamples ? nSamples : 1);
-        hLevel = CSampleBlock::Alloc(nFrameBytes);
-        hRaw = CSampleBlock::Alloc(nFrameBytes);
-        hTrack = CSampleBlock::Alloc(nFrameBytes);
-        hFinal = CSampleBlock::Alloc(nFrameBytes);
-        hVoiced = CSampleBlock::Alloc(nFrames);
-        return hSignal8 && hLowpass && hLevel && hRaw && hTrack && hFinal && hVoiced;
-    }
+// What every frame of one sound shares.
+struct CTrackShape {
+    int nCount = 0, nRate = 0;
+    int nAverage = 0;                  // W
+    int nFirst = 0, nLast = -1;        // frames F .. L
+    int nMinLag = 0, nMaxLag = 0;
+    std::vector<int> grid;             // G[0 .. m+1]
+    uint64_t nAverageMagic = 0;        // sum * magic >> kMagicShift == sum / W
 };
 
-// Steps after the 8-bit conversion; x holds the converted samples, out gets the
-// M+1 values in whole Hz.
-void RunTracker(const uint8_t* x, uint8_t* y, int nCount, int nRate, int16_t* level,
-                int16_t* raw, int16_t* track, int16_t* finalPitch, uint8_t* voiced, int16_t* out)
+// The moving average divides sums of at most 255 * 1000 (< 2^18) by W <= 1000
+// (< 2^10): with 28 bits the multiply's error stays below 1 / W, so the
+// quotient is exact.
+const int kMagicShift = 28;
+
+inline int ToByte(int16_t s) { return s / 256 + 128; }
+
+// The low-passed bytes y[t] for t in [lo, lo + len): the mean of the W bytes
+// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere; r
+// receives them in reverse order, so that the pairs of several lags at once
+// are two forward loads.
+void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, uint8_t* y, uint8_t* r)
 {
-    const PitchParams params;
-    const int nFrames = nCount / kHop;
-    for (int i = 0; i <= nFrames; ++i)
-        level[i] = raw[i] = track[i] = finalPitch[i] = kNoPitch;
-    std::memset(voiced, 0, static_cast<size_t>(nFrames) + 1);
-    for (int i = 0; i <= nFrames; ++i)
-        out[i] = 0;
-
-    PitchGeometry g;
-    if (nCount == 0 || !ComputeGeometry(nCount, nRate, params, g))
-        return;
-    const int F = g.nFirstFrame, L = g.nLastFrame;
-    if (L < F)
-        return;
-    const int W = g.nAverage;
-
-    // Moving average over W bytes, centred.
-    int sum = 0;
-    for (int k = 0; k < W && k < nCount; ++k)
-        sum += x[k];
-    for (int j = 0; j + W <= nCount - 1; ++j) {
-        y[j + W / 2] = static_cast<uint8_t>(sum / W);
-        sum += x[j + W] - x[j];
-    }
-
-    const std::vector<int> G = BuildLagGrid(g.nMinLag, g.nMaxLag);
-    const int m = static_cast<int>(G.size()) - 2;
-    const int nMinLag = g.nMinLag, nMaxLag = g.nMaxLag;
-
-    for (int i = F; i <= L; ++i) {
-        const int c = kHop * i - 150;
-
-        int nLevel = 0;
-        for (int k = 0; k < kLevelTerms; ++k)
-            nLevel += std::abs(int(y[c + kLevelStride * k]) - 128);
-        level[i] = static_cast<int16_t>(10 * nLevel / (kLevelTerms - 1));
-
-        int b = 1, dBest = std::numeric_limits<int>::max();
-        for (int idx = 1; idx <= m; ++idx) {
-            const int d = Amdf(y, c, G[idx], kCoarseStride, kCoarseTerms);
-            if (d < dBest) {
-                dBest = d;
-                b = idx;
-            }
+    const int W = k.nAverage, N = k.nCount;
+    const int a = std::max(lo, W / 2), b = std::min(lo + len - 1, N - 1 - W + W / 2);
+    std::memset(y, 0, static_cast<size_t>(len));
+    if (a <= b) {
+        const int j0 = a - W / 2;
+        uint32_t sum = 0;
+        for (int n = j0; n < j0 + W; ++n)
+            sum += ToByte(s[n]);
+        for (int t = a;; ++t) {
+            y[t - lo] = static_cast<uint8_t>((sum * k.nAverageMagic) >> kMagicShift);
+            if (t == b)
+                break;
+            const int j = t - W / 2;
+            sum += ToByte(s[j + W]) - ToByte(s[j]);
         }
-
-        int P = G[b], dMin = std::numeric_limits<int>::max();
-        for (int lag = G[b - 1] + 1; lag <= G[b + 1] - 1; ++lag) {
-            const int d = Amdf(y, c, lag, kFineStride, kFineTerms);
-            if (d < dMin) {
-                dMin = d;
-                P = lag;
-            }
-        }
-
-        // Octave check: a half or a third of the period wins when its difference
-        // is below one and a half times the best one. A stretch that repeats
-        // exactly gives 0 at every multiple of its period, where "below 1.5 x 0"
-        // can never hold, so there an equally perfect half or third wins too;
-        // otherwise a steady synthetic voice lands on twice or three times its
-        // period, often Lmax, and shows no pitch at all.
-        auto Better = [dMin](int d) { return 2 * d < 3 * dMin || (dMin == 0 && d == 0); };
-        if (P >= 2 * nMinLag && Better(Amdf(y, c, P / 2, kFineStride, kFineTerms)))
-            P /= 2;
-        else if (P >= 3 * nMinLag && Better(Amdf(y, c, P / 3, kFineStride, kFineTerms)))
-            P /= 3;
-
-        if (P == nMinLag || P == nMaxLag || P <= 0)
-            raw[i] = kNoPitch;
-        else
-            raw[i] = static_cast<int16_t>(static_cast<long long>(nRate) * 10 / P);
     }
-
-    SmoothThreePoint(level, nFrames);
-    SmoothThreePoint(level, nFrames);
-    for (int i = F; i <= L; ++i)
-        voiced[i] = level[i] >= params.voicingThreshold;
-    for (int i = F; i <= L; ++i)
-        track[i] = voiced[i] ? raw[i] : kNoPitch;
-
-    MarkRuns(track, F, L, params);
-    ResolveRunMarks(track, F, L);
-    BridgeGaps(track, finalPitch, F, L, params);
-    for (int pass = 0; pass < 4; ++pass)
-        SmoothThreePoint(finalPitch, nFrames);
-
-    for (int j = 0; j < nFrames; ++j)
-        out[j] = static_cast<int16_t>(finalPitch[j] / 10);
+    for (int m = 0; m < len; ++m)
+        r[m] = y[len - 1 - m];
 }
+
+// Fine-search sums for every lag a .. z at window start c (stretch-relative):
+// d[lag - a]. Lags of one parity move both samples of a pair by one byte per
+// step, one of them backwards: in the reversed copy both run forwards.
+void FineSums(const uint8_t* y, const uint8_t* r, int len, int c, int a, int z, uint16_t* d)
+{
+    for (int l0 = a; l0 <= a + 1 && l0 <= z; ++l0) {
+        const int nLanes = (z - l0) / 2 + 1;
+        for (int t0 = 0; t0 < nLanes; t0 += 16) {
+            const int l = l0 + 2 * t0;
+            const int nR = len - 1 - c + l / 2; // lane 0's first sample, in r
+            const int nQ = c + (l - l / 2);     // lane 0's second sample, in y
+            uint16_t sums[16];
+#if defined(__SSE2__)
+            const __m128i zero = _mm_setzero_si128();
+            __m128i lo = zero, hi = zero;
+            for (int k = 0; k < kFineTerms; ++k) {
+                const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + nR - kFineStride * k));
+                const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + nQ + kFineStride * k));
+                const __m128i diff = _mm_or_si128(_mm_subs_epu8(p, q), _mm_subs_epu8(q, p));
+                lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(diff, zero));
+                hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(diff, zero));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums), lo);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 8), hi);
+#else
+            for (int t = 0; t < 16; ++t)
+                sums[t] = 0;
+            for (int k = 0; k < kFineTerms; ++k)
+                for (int t = 0; t < 16; ++t)
+                    sums[t] += std::abs(int(r[nR - kFineStride * k + t]) - int(y[nQ + kFineStride * k + t]));
+#endif
+            const int nUse = std::min(16, nLanes - t0);
+            for (int t = 0; t < nUse; ++t)
+                d[l - a + 2 * t] = sums[t];
+        }
+    }
+}
+
+// Level and raw pitch of frames iFrom .. iTo. y, r and d are this caller's
+// scratch: a stretch of the block's length and the fine sums.
+void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, uint8_t* y,
+                  uint8_t* r, uint16_t* d, int16_t* level, int16_t* raw)
+{
+    const std::vector<int>& G = k.grid;
+    const int m = static_cast<int>(G.size()) - 2;
+    const int nMinLag = k.nMinLag, nMaxLag = k.nMaxLag;
+    for (int i0 = iFrom; i0 <= iTo; i0 += kBlockFrames) {
+        const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
+        const int lo = kHop * i0 - 150 - nMaxLag - kPad;
+        const int len = kHop * (i1 - i0) + 2 * nMaxLag + kReach + 2 * kPad;
+        BuildStretch(s, k, lo, len, y, r);
+        for (int i = i0; i <= i1; ++i) {
+            const int c = kHop * i - 150 - lo;
+
+            int nLevel = 0;
+            for (int j = 0; j < kLevelTerms; ++j)
+                nLevel += std::abs(int(y[c + kLevelStride * j]) - 128);
+            level[i] = static_cast<int16_t>(10 * nLevel / (kLevelTerms - 1));
+
+            int b = 1, dBest = std::numeric_limits<int>::max();
+            for (int idx = 1; idx <= m; ++idx) {
+                const int dd = Amdf(y, c, G[idx], kCoarseStride, kCoarseTerms);
+                if (dd < dBest) {
+                    dBest = dd;
+                    b = idx;
+                }
+            }
+
+            // The first lag with the smallest sum wins.
+            const int a = G[b - 1] + 1, z = G[b + 1] - 1;
+            int P = G[b], dMin = std::numeric_limits<int>::max();
+            if (a <= z) {
+                FineSums(y, r, len, c, a, z, d);
+                for (int lag = a; lag <= z; ++lag) {
+                    if (d[lag - a] < dMin) {
+                        dMin = d[lag - a];
+                        P = lag;
+                    }
+                }
+            }
+
+            // Octave check: a half or a third of the period wins when its difference
+            // is below one and a half times the best one. A stretch that repeats
+            // exactly gives 0 at every multiple of its period, where "below 1.5 x 0"
+            // can never hold, so there an equally perfect half or third wins too;
+            // otherwise a steady synthetic voice lands on twice or three times its
+            // period, often Lmax, and shows no pitch at all.
+            auto Better = [dMin](int dd) { return 2 * dd < 3 * dMin || (dMin == 0 && dd == 0); };
+            if (P >= 2 * nMinLag && Better(Amdf(y, c, P / 2, kFineStride, kFineTerms)))
+                P /= 2;
+            else if (P >= 3 * nMinLag && Better(Amdf(y, c, P / 3, kFineStride, kFineTerms)))
+                P /= 3;
+
+            if (P == nMinLag || P == nMaxLag || P <= 0)
+                raw[i] = kNoPitch;
+            else
+                raw[i] = static_cast<int16_t>(static_cast<long long>(k.nRate) * 10 / P);
+        }
+    }
+}
+
+// One thread's share of the frame search and its scratch.
+struct CSearchShare {
+    int iFrom = 0, iTo = -1;
+    CSampleBlockHandle hScratch;
+};
 
 } // namespace
 
@@ -150,17 +212,97 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
     if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
         return -1;
     const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
-    CPitchWork work;
-    if (!work.Alloc(static_cast<size_t>(nCount), nFrames))
+    const size_t nFrameBytes = sizeof(int16_t) * nFrames;
+    CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hRaw = CSampleBlock::Alloc(nFrameBytes),
+                       hTrack = CSampleBlock::Alloc(nFrameBytes), hFinal = CSampleBlock::Alloc(nFrameBytes),
+                       hVoiced = CSampleBlock::Alloc(nFrames);
+    if (!hLevel || !hRaw || !hTrack || !hFinal || !hVoiced)
         return -1;
-    CSampleLock x(work.hSignal8), y(work.hLowpass), level(work.hLevel), raw(work.hRaw),
-        track(work.hTrack), finalPitch(work.hFinal), voiced(work.hVoiced);
-    uint8_t* px = static_cast<uint8_t*>(x.Data());
-    for (int n = 0; n < nCount; ++n)
-        px[n] = static_cast<uint8_t>(pSamples[n] / 256 + 128);
-    RunTracker(px, static_cast<uint8_t*>(y.Data()), nCount, nSampleRate, level.Samples(),
-               raw.Samples(), track.Samples(), finalPitch.Samples(),
-               static_cast<uint8_t*>(voiced.Data()), pOut);
+
+    const PitchParams params;
+    PitchGeometry g;
+    CTrackShape shape;
+    const bool bFrames = nCount > 0 && ComputeGeometry(nCount, nSampleRate, params, g)
+        && g.nLastFrame >= g.nFirstFrame;
+    std::vector<CSearchShare> shares;
+    if (bFrames) {
+        shape.nCount = nCount;
+        shape.nRate = nSampleRate;
+        shape.nAverage = g.nAverage;
+        shape.nFirst = g.nFirstFrame;
+        shape.nLast = g.nLastFrame;
+        shape.nMinLag = g.nMinLag;
+        shape.nMaxLag = g.nMaxLag;
+        shape.grid = BuildLagGrid(g.nMinLag, g.nMaxLag);
+        shape.nAverageMagic = ((uint64_t(1) << kMagicShift) + uint64_t(g.nAverage) - 1) / uint64_t(g.nAverage);
+
+        const int nSearch = shape.nLast - shape.nFirst + 1;
+        int nThreads = m_nThreads > 0 ? m_nThreads : static_cast<int>(std::thread::hardware_concurrency());
+        nThreads = std::clamp(std::min(nThreads, nSearch / kFramesPerThread), 1, 64);
+        const int nBlock = std::min(kBlockFrames, (nSearch + nThreads - 1) / nThreads);
+        const size_t nStretch = static_cast<size_t>(kHop) * (nBlock - 1) + 2 * g.nMaxLag + kReach + 2 * kPad;
+        const size_t nScratch = 2 * nStretch + sizeof(uint16_t) * (static_cast<size_t>(g.nMaxLag) + 64);
+        for (int t = 0; t < nThreads; ++t) {
+            CSearchShare share;
+            share.iFrom = shape.nFirst + static_cast<int>(static_cast<long long>(nSearch) * t / nThreads);
+            share.iTo = shape.nFirst + static_cast<int>(static_cast<long long>(nSearch) * (t + 1) / nThreads) - 1;
+            share.hScratch = CSampleBlock::Alloc(nScratch);
+            if (!share.hScratch)
+                return -1;
+            shares.push_back(std::move(share));
+        }
+    }
+
+    CSampleLock level(hLevel), raw(hRaw), track(hTrack), finalPitch(hFinal), voicedLock(hVoiced);
+    int16_t* pLevel = level.Samples();
+    int16_t* pRaw = raw.Samples();
+    int16_t* pTrack = track.Samples();
+    int16_t* pFinal = finalPitch.Samples();
+    uint8_t* voiced = static_cast<uint8_t*>(voicedLock.Data());
+    const int nLastIndex = nCount / kHop;
+    for (int i = 0; i <= nLastIndex; ++i) {
+        pLevel[i] = pRaw[i] = pTrack[i] = pFinal[i] = kNoPitch;
+        pOut[i] = 0;
+    }
+    if (!bFrames)
+        return 0;
+
+    auto Search = [&](const CSearchShare& share) {
+        CSampleLock scratch(share.hScratch);
+        uint8_t* p = static_cast<uint8_t*>(scratch.Data());
+        const size_t nStretch = (share.hScratch->Size() - sizeof(uint16_t) * (static_cast<size_t>(shape.nMaxLag) + 64)) / 2;
+        SearchFrames(pSamples, shape, share.iFrom, share.iTo, p, p + nStretch,
+                     reinterpret_cast<uint16_t*>(p + 2 * nStretch), pLevel, pRaw);
+    };
+    std::vector<std::thread> threads;
+    for (size_t t = 1; t < shares.size(); ++t) {
+        try {
+            threads.emplace_back(Search, std::cref(shares[t]));
+        } catch (const std::system_error&) {
+            Search(shares[t]); // no thread to be had: this one does the share
+        }
+    }
+    Search(shares[0]);
+    for (std::thread& th : threads)
+        th.join();
+
+    const int F = shape.nFirst, L = shape.nLast;
+    const int nFrameCount = nCount / kHop;
+    SmoothThreePoint(pLevel, nFrameCount);
+    SmoothThreePoint(pLevel, nFrameCount);
+    for (int i = F; i <= L; ++i)
+        voiced[i] = pLevel[i] >= params.voicingThreshold;
+    for (int i = F; i <= L; ++i)
+        pTrack[i] = voiced[i] ? pRaw[i] : kNoPitch;
+
+    MarkRuns(pTrack, F, L, params);
+    ResolveRunMarks(pTrack, F, L);
+    BridgeGaps(pTrack, pFinal, F, L, params);
+    for (int pass = 0; pass < 4; ++pass)
+        SmoothThreePoint(pFinal, nFrameCount);
+
+    for (int j = 0; j < nFrameCount; ++j)
+        pOut[j] = static_cast<int16_t>(pFinal[j] / 10);
     return 0;
 }
 
