@@ -4,8 +4,9 @@ programs run from a tree extracted with dpkg -x: sonavel-analyze --version,
 Velmora started as its menu entry says opens the installed site, and
 xdg-open of a WAV plays it in Sonavel into the null sink. Runs on X11, as
 on a desktop, under tests/support/with-pulse.sh and with-display.sh.
-    test_packages.py BUILD_DIR VERSION [DEB_DIR]
-Without DEB_DIR the packages are made from BUILD_DIR with cpack first."""
+    test_packages.py BUILD_DIR VERSION
+Checks the packages in $VELMORA_DEB_DIR when set (scripts/test-packages points
+it at dist/); otherwise makes them from BUILD_DIR with cpack first."""
 import glob
 import os
 import shutil
@@ -41,13 +42,15 @@ def check_package(deb, name, version, must_hold, must_not_hold):
     check(not missing, "%s lacks %s" % (name, missing))
     extra = [f for f in must_not_hold if f in files]
     check(not extra, "%s holds %s, which belongs to the other package" % (name, extra))
-    depends = field(deb, "Depends")
-    # Library packages found by dpkg-shlibdeps: every one must be a package
-    # Debian knows, or apt cannot install the .deb.
-    for dep in dependency_names(depends):
-        status, out, _ = run(["apt-cache", "show", "--no-all-versions", dep])
-        check(status == 0 and out.strip(), "%s depends on %s, which no archive offers" % (name, dep))
-    return depends
+    return field(deb, "Depends")
+
+
+def check_archive_offers(depends):
+    """Every package named (the library packages dpkg-shlibdeps found, and the
+    rest) must be one the archive offers, or apt cannot install the .deb."""
+    names = sorted({dep for d in depends for dep in dependency_names(d)} - {"sonavel", "velmora"})
+    status, out, err = run(["apt-cache", "show", "--no-all-versions"] + names)
+    check(status == 0, "no archive offers some of %s: %s" % (names, err))
 
 
 def check_lintian(debs):
@@ -106,9 +109,8 @@ def main():
     build, version = sys.argv[1], sys.argv[2]
     arch = run(["dpkg", "--print-architecture"])[1].strip()
     with tempfile.TemporaryDirectory() as made:
-        if len(sys.argv) > 3:
-            deb_dir = sys.argv[3]
-        else:
+        deb_dir = os.environ.get("VELMORA_DEB_DIR")
+        if not deb_dir:
             if not shutil.which("dpkg-shlibdeps"):
                 skip("dpkg-shlibdeps (dpkg-dev) is not installed")
             deb_dir = made
@@ -130,11 +132,12 @@ def main():
                         "/usr/share/applications/example.velmora.Velmora.desktop",
                         "/usr/share/icons/hicolor/scalable/apps/example.velmora.Velmora.svg",
                         "/usr/share/metainfo/example.velmora.Velmora.metainfo.xml"]
-        depends = check_package(sonavel, "sonavel", version, sonavel_only, velmora_only)
-        check("libqt6multimedia6" in dependency_names(depends), "sonavel's Depends lacks Qt Multimedia: " + depends)
-        depends = check_package(velmora, "velmora", version, velmora_only, sonavel_only)
-        check("sonavel (= %s)" % version in depends, "velmora does not depend on this sonavel: " + depends)
-        check("libqt6webenginecore6" in dependency_names(depends), "velmora's Depends lacks the engine: " + depends)
+        sonavel_depends = check_package(sonavel, "sonavel", version, sonavel_only, velmora_only)
+        check("libqt6multimedia6" in dependency_names(sonavel_depends), "sonavel's Depends: " + sonavel_depends)
+        velmora_depends = check_package(velmora, "velmora", version, velmora_only, sonavel_only)
+        check("sonavel (= %s)" % version in velmora_depends, "velmora's Depends: " + velmora_depends)
+        check("libqt6webenginecore6" in dependency_names(velmora_depends), "velmora's Depends: " + velmora_depends)
+        check_archive_offers([sonavel_depends, velmora_depends])
 
         if os.getuid() == 0:
             status, out, err = run(["apt-get", "install", "--simulate", "-q", sonavel, velmora])
