@@ -17,23 +17,13 @@
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "player/audio/Messages.h"
+#include "tests/support/WaitFor.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-template <class F>
-bool WaitFor(F condition, int nMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testsupport::WaitFor;
 
 std::vector<fs::path> SeedFiles()
 {
@@ -97,7 +87,7 @@ TEST_P(PlaybackReleaseTest, HundredOpensReleaseEveryPlaybackAndBlock)
         }
 
         m_recorder.CompletePending();
-        ASSERT_TRUE(WaitFor([&] { return OpenWaveOutCount() == 0 && app.findChildren<CWaveWnd*>().isEmpty(); }))
+        ASSERT_TRUE(WaitFor([&] { return OpenWaveOutCount() == 0 && app.findChildren<CWaveWnd*>().isEmpty(); }, 5000))
             << OpenWaveOutCount() << " openings and " << app.findChildren<CWaveWnd*>().size()
             << " playback objects left";
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -115,10 +105,3 @@ TEST_P(PlaybackReleaseTest, HundredOpensReleaseEveryPlaybackAndBlock)
 INSTANTIATE_TEST_SUITE_P(DeviceLimits, PlaybackReleaseTest, testing::Values(-1, 1));
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,5 +1,7 @@
 #include "tools/sitegen/SoundWriters.h"
 
+#include "tools/voicesynth/WavFile.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,53 +16,10 @@ void PutBE16(Bytes& b, uint32_t v) { b.push_back(uint8_t(v >> 8)); b.push_back(u
 void PutBE32(Bytes& b, uint32_t v) { PutBE16(b, v >> 16); PutBE16(b, v & 0xFFFF); }
 void PutId(Bytes& b, const char* sz) { b.insert(b.end(), sz, sz + 4); }
 
-void PatchLE32(Bytes& b, size_t nAt, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[nAt + i] = uint8_t(v >> (8 * i));
-}
-
 void PatchBE32(Bytes& b, size_t nAt, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         b[nAt + i] = uint8_t(v >> (8 * (3 - i)));
-}
-
-// RIFF header, "fmt " (with cbSize, 18 bytes) and, for non-PCM data, a "fact"
-// chunk; the caller appends the "data" chunk.
-Bytes WaveHeader(int nTag, int nChannels, int nRate, int nBits, uint32_t nFrames)
-{
-    Bytes b;
-    PutId(b, "RIFF");
-    PutLE32(b, 0);   // patched once the size is known
-    PutId(b, "WAVE");
-    PutId(b, "fmt ");
-    PutLE32(b, 18);
-    PutLE16(b, nTag);
-    PutLE16(b, nChannels);
-    PutLE32(b, nRate);
-    const int nBlockAlign = nChannels * nBits / 8;
-    PutLE32(b, nRate * nBlockAlign);
-    PutLE16(b, nBlockAlign);
-    PutLE16(b, nBits);
-    PutLE16(b, 0);
-    if (nTag != 1) {
-        PutId(b, "fact");
-        PutLE32(b, 4);
-        PutLE32(b, nFrames);
-    }
-    return b;
-}
-
-Bytes FinishWave(Bytes b, const Bytes& data)
-{
-    PutId(b, "data");
-    PutLE32(b, uint32_t(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    if (data.size() % 2)
-        b.push_back(0);   // RIFF pad byte
-    PatchLE32(b, 4, uint32_t(b.size() - 8));
-    return b;
 }
 
 Bytes AiffCommon(bool bAifc, const std::vector<int16_t>& samples, int nRate)
@@ -152,13 +111,10 @@ void RateToExtended(double dRate, uint8_t out[10])
         out[2 + i] = uint8_t(nBits >> (8 * (7 - i)));
 }
 
+// The site's WAV files carry the 18-byte "fmt " record.
 Bytes WriteWave16(const std::vector<int16_t>& samples, int nRate, int nChannels)
 {
-    Bytes data;
-    for (int16_t s : samples)
-        PutLE16(data, uint16_t(s));
-    const uint32_t nFrames = uint32_t(samples.size() / size_t(nChannels));
-    return FinishWave(WaveHeader(1, nChannels, nRate, 16, nFrames), data);
+    return WavBytes16(samples, nRate, nChannels, true);
 }
 
 Bytes WriteWave8(const std::vector<int16_t>& samples, int nRate)
@@ -166,7 +122,11 @@ Bytes WriteWave8(const std::vector<int16_t>& samples, int nRate)
     Bytes data;
     for (int16_t s : samples)
         data.push_back(uint8_t((s >> 8) + 128));
-    return FinishWave(WaveHeader(1, 1, nRate, 8, uint32_t(samples.size())), data);
+    WavFormat f;
+    f.nRate = nRate;
+    f.nBits = 8;
+    f.bWithSize = true;
+    return WavBytes(f, data);
 }
 
 Bytes WriteWaveMuLaw(const std::vector<int16_t>& samples, int nRate)
@@ -174,7 +134,12 @@ Bytes WriteWaveMuLaw(const std::vector<int16_t>& samples, int nRate)
     Bytes data;
     for (int16_t s : samples)
         data.push_back(LinearToMuLaw(s));
-    return FinishWave(WaveHeader(7, 1, nRate, 8, uint32_t(samples.size())), data);
+    WavFormat f;
+    f.nTag = 7;
+    f.nRate = nRate;
+    f.nBits = 8;
+    f.bWithSize = true;
+    return WavBytes(f, data);
 }
 
 Bytes WriteAiff(const std::vector<int16_t>& samples, int nRate) { return AiffCommon(false, samples, nRate); }
@@ -212,15 +177,6 @@ Bytes WriteFixedHeader(const std::vector<int16_t>& samples, int nRate, bool bLit
     for (int16_t s : samples)
         bLittleEndian ? PutLE16(b, uint16_t(s)) : PutBE16(b, uint16_t(s));
     return b;
-}
-
-bool WriteFile(const std::string& strPath, const Bytes& bytes)
-{
-    std::FILE* pFile = std::fopen(strPath.c_str(), "wb");
-    if (!pFile)
-        return false;
-    const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), pFile) == bytes.size();
-    return std::fclose(pFile) == 0 && bWritten;
 }
 
 } // namespace sitegen

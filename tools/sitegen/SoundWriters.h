@@ -33,6 +33,4 @@ uint8_t LinearToMuLaw(int16_t nSample);
 // 80-bit IEEE extended, big-endian, of a whole positive rate.
 void RateToExtended(double dRate, uint8_t out[10]);
 
-bool WriteFile(const std::string& strPath, const Bytes& bytes);
-
 } // namespace sitegen

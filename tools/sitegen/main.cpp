@@ -3,6 +3,7 @@
 //   sitegen OUTPUT_FOLDER
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/sitegen/SoundWriters.h"
+#include "tools/voicesynth/WavFile.h"
 
 #include <cstdio>
 #include <functional>
@@ -109,7 +110,7 @@ int main(int argc, char** argv)
     int nFailed = 0;
     for (const Recording& recording : recordings) {
         const std::string strPath = strFolder + "/" + recording.szName;
-        if (!WriteFile(strPath, recording.fnMake())) {
+        if (!WriteBytesFile(strPath, recording.fnMake())) {
             std::fprintf(stderr, "sitegen: cannot write %s\n", strPath.c_str());
             ++nFailed;
         }

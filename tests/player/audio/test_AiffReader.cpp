@@ -1,5 +1,5 @@
 // The AIFF/AIFC reader: the bounded chunk scan and the sample conversion.
-#include "tests/player/audio/ByteBuilder.h"
+#include "tests/support/ByteBuilder.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The AU reader: both byte orders, the three encodings, its two messages.
-#include "tests/player/audio/ByteBuilder.h"
+#include "tests/support/ByteBuilder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Opening a document: the reader chain, what the user sees on failure, the file
 // class underneath.
-#include "tests/player/audio/ByteBuilder.h"
+#include "tests/support/ByteBuilder.h"
 
 #include "player/audio/CFileException.h"
 

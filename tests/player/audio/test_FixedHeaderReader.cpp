@@ -1,5 +1,5 @@
 // The fixed-header PCM readers: header-length rules of both byte orders.
-#include "tests/player/audio/ByteBuilder.h"
+#include "tests/support/ByteBuilder.h"
 
 namespace {
 

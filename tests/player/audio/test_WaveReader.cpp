@@ -1,5 +1,5 @@
 // The WAV reader: the chunk walk's bounds and the conversion to one channel.
-#include "tests/player/audio/ByteBuilder.h"
+#include "tests/support/ByteBuilder.h"
 
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"

@@ -1,9 +1,8 @@
 #pragma once
-// Helpers of the player-shell tests: mono 16-bit WAV files written by our own
-// code, and a recorder of the player's messages.
+// Helpers of the player-shell tests: WAV files from the tools' writer, a tone
+// to play, and the shared recorder and waits.
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 
@@ -12,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "player/audio/Messages.h"
+#include "tests/support/CMessageRecorder.h"
+#include "tests/support/WaitFor.h"
+#include "tools/voicesynth/WavFile.h"
 
 namespace shelltest {
 
@@ -22,25 +23,11 @@ inline void PutLE(QByteArray& b, uint32_t v, int nBytes)
         b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
+// A mono 16-bit PCM WAV file.
 inline QByteArray MakeWav(const std::vector<int16_t>& samples, int32_t nRate)
 {
-    QByteArray b;
-    uint32_t nData = static_cast<uint32_t>(samples.size() * 2);
-    b.append("RIFF");
-    PutLE(b, 36 + nData, 4);
-    b.append("WAVEfmt ");
-    PutLE(b, 16, 4);
-    PutLE(b, 1, 2);                                // PCM
-    PutLE(b, 1, 2);                                // mono
-    PutLE(b, static_cast<uint32_t>(nRate), 4);
-    PutLE(b, static_cast<uint32_t>(nRate) * 2, 4);
-    PutLE(b, 2, 2);
-    PutLE(b, 16, 2);
-    b.append("data");
-    PutLE(b, nData, 4);
-    for (int16_t s : samples)
-        PutLE(b, static_cast<uint16_t>(s), 2);
-    return b;
+    const std::vector<uint8_t> bytes = WavBytes16(samples, nRate);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 // A tone that changes pitch, so a shifted copy does not correlate with itself.
@@ -72,45 +59,7 @@ inline QByteArray SampleBytes(const std::vector<int16_t>& samples)
     return b;
 }
 
-// Runs the event loop until the condition holds or the time is up.
-template <class F>
-bool WaitFor(F condition, int nMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// Records every message box and beep while alive.
-class CMessageRecorder {
-public:
-    CMessageRecorder()
-    {
-        m_oldBox = sonavel::SetMessageBoxHandler([this](const std::string& text, unsigned) {
-            m_messages.push_back(text);
-            if (m_onMessage)
-                m_onMessage(text);
-            return 1;
-        });
-        m_oldBeep = sonavel::SetMessageBeepHandler([this](unsigned) { ++m_nBeeps; });
-    }
-    ~CMessageRecorder()
-    {
-        sonavel::SetMessageBoxHandler(m_oldBox);
-        sonavel::SetMessageBeepHandler(m_oldBeep);
-    }
-    std::vector<std::string> m_messages;
-    int m_nBeeps = 0;
-    std::function<void(const std::string&)> m_onMessage;
-
-private:
-    sonavel::MessageBoxHandler m_oldBox;
-    sonavel::MessageBeepHandler m_oldBeep;
-};
+using testsupport::CMessageRecorder;
+using testsupport::WaitFor;
 
 } // namespace shelltest

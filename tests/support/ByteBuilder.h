@@ -15,6 +15,7 @@
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/audio/Messages.h"
+#include "tests/support/CMessageRecorder.h"
 
 class Bytes {
 public:
@@ -170,23 +171,7 @@ public:
 
 class ReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        sonavel::SetMessageBoxHandler([this](const std::string& text, unsigned) {
-            m_messages.push_back(text);
-            m_events.push_back("box");
-            return 1;
-        });
-        sonavel::SetMessageBeepHandler([this](unsigned type) {
-            m_events.push_back("beep" + std::to_string(type));
-        });
-    }
-    void TearDown() override
-    {
-        sonavel::SetMessageBoxHandler(nullptr);
-        sonavel::SetMessageBeepHandler(nullptr);
-        CSampleBlock::SetAllocationLimit(SIZE_MAX);
-    }
+    void TearDown() override { CSampleBlock::SetAllocationLimit(SIZE_MAX); }
 
     LoadResult Load(const Bytes& b) { return LoadPath(m_dir.Write(b)); }
     LoadResult LoadPath(const std::string& path)
@@ -198,6 +183,7 @@ protected:
     }
 
     CTempDir m_dir;
-    std::vector<std::string> m_messages;
-    std::vector<std::string> m_events;
+    testsupport::CMessageRecorder m_recorder;
+    std::vector<std::string>& m_messages = m_recorder.m_messages;
+    std::vector<std::string>& m_events = m_recorder.m_events;
 };
