@@ -2,7 +2,7 @@
 
 #include "browser/startup/CConnectStatusDlg.h"
 #include "browser/startup/CFtpSession.h"
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 #include "browser/startup/VelmoraMessages.h"
 
 #include <QCoreApplication>

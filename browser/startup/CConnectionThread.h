@@ -5,6 +5,16 @@
 // ends the thread. The status window lives on the user-interface thread: the
 // worker only queues text changes to it.
 //
+// Threads:
+// - user-interface thread: construction, StartThread, SetFtpHost (before the
+//   check is posted: the post hands the value over), StatusDialog, the status
+//   window itself, the two signals, StopConnectionThread and destruction;
+// - connection thread: run(), the three handlers and the FTP session, which
+//   never leaves it; it reaches the status window only by queuing ShowStatus
+//   and DestroyStatus work to the user-interface thread;
+// - either thread: PostThreadMessage (guarded by m_mutex) and g_bConnected
+//   (atomic: written by the connection thread, read by the lower pane).
+//
 // The frame owns the thread:
 //     g_pConnectionThread = StartConnectionThread();          // construction
 //     StopConnectionThread(g_pConnectionThread);               // destruction

@@ -1,7 +1,7 @@
 #include "browser/startup/CHomeAddressResolver.h"
 
 #include "browser/startup/CIniFile.h"
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
 #include "browser/startup/CRecentFileList.h"
 
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
 #include "browser/startup/CSplashDlg.h"
 
 #include "browser/startup/SplashPicture.h"
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 #include "browser/startup/CHomeAddressResolver.h"
 #include "browser/startup/CRecentFileList.h"
 #include "browser/startup/CSplashDlg.h"
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
 

@@ -1,6 +1,6 @@
 #include "browser/startup/SplashPicture.h"
 
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QFont>
 #include <QPainter>

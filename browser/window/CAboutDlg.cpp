@@ -1,6 +1,7 @@
 #include "browser/window/CAboutDlg.h"
 
 #include "browser/window/CDialogUnits.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/SplashPicture.h"
 
@@ -49,7 +50,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent), m_link(this)
 void CAboutDlg::OnInitDialog()
 {
     m_link.EnableLink(true)
-        .SetCaption(QString::fromUtf8(kAboutLinkHost))
+        .SetCaption(QString::fromUtf8(kWebHost))
         .SetFontHeight(kAboutLinkFontHeight)
         .SetTextColor(QColor(0, 0, 255))
         .SetUnderline(true)

@@ -1,6 +1,8 @@
 #pragma once
-// Dialog sizes are laid out in dialog units of an 8-point sans-serif font at
-// 96 DPI: 4 horizontal units are 6 pixels, 8 vertical units are 13 pixels.
+// Dialog sizes and places in dialog units (converted by DluToPxX/DluToPxY), and
+// the font those units were made for.
+#include "browser/startup/VelmoraResource.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QRect>
@@ -8,18 +10,15 @@
 
 namespace velmora {
 
-constexpr int DialogUnitsToPixelsX(int nUnits) { return (nUnits * 6 + 2) / 4; }
-constexpr int DialogUnitsToPixelsY(int nUnits) { return (nUnits * 13 + 4) / 8; }
-
 inline QSize DluSize(int nWidth, int nHeight)
 {
-    return QSize(DialogUnitsToPixelsX(nWidth), DialogUnitsToPixelsY(nHeight));
+    return QSize(DluToPxX(nWidth), DluToPxY(nHeight));
 }
 
 inline QRect DluRect(int x, int y, int nWidth, int nHeight)
 {
-    return QRect(DialogUnitsToPixelsX(x), DialogUnitsToPixelsY(y), DialogUnitsToPixelsX(nWidth),
-                 DialogUnitsToPixelsY(nHeight));
+    return QRect(DluToPxX(x), DluToPxY(y), DluToPxX(nWidth),
+                 DluToPxY(nHeight));
 }
 
 // The font the unit sizes were made for: 8 points at 96 DPI, about 11 pixels.

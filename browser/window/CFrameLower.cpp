@@ -1,6 +1,7 @@
 #include "browser/window/CFrameLower.h"
 
 #include "browser/window/CVelmoraViewLower.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QAction>
 #include <QPainter>

@@ -7,18 +7,6 @@
 class QToolBar;
 class CVelmoraViewLower;
 
-namespace velmora {
-// Toolbar 129: five buttons of 17 x 15 pixels from one 85 x 15 strip.
-inline constexpr int IDR_LOWER_TOOLBAR = 129;
-inline constexpr int kLowerImageWidth = 17;
-inline constexpr int kLowerImageHeight = 15;
-inline constexpr int ID_LOWER_BACK = 32771;
-inline constexpr int ID_LOWER_FORWARD = 32772;
-inline constexpr int ID_LOWER_REFRESH = 32773;
-inline constexpr int ID_LOWER_STOP = 32774;
-inline constexpr int ID_LOWER_HOME = 32775;
-} // namespace velmora
-
 class CFrameLower : public QMainWindow {
     Q_OBJECT
 public:

@@ -2,15 +2,13 @@
 
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/ToolbarImages.h"
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/CConnectionThread.h"
 
-#ifdef VELMORA_HAVE_FAVS
+#include "browser/favorites/CFavoritesMenu.h"
 #include "browser/window/CAboutDlg.h"
-#include "browser/window/CFavoritesMenu.h"
 #include "browser/window/CFrameLower.h"
-#endif
 
 #include <QActionGroup>
 #include <QApplication>
@@ -77,13 +75,8 @@ void CMainFrame::OnCreateClient()
     m_pSplitter = new QSplitter(Qt::Vertical, this);
     m_pSplitter->setObjectName(QStringLiteral("m_splitter"));
     m_pView = new CVelmoraView(m_pSplitter);
-#ifdef VELMORA_HAVE_FAVS
     // The lower row: its own frame with a toolbar and the home-page view.
     m_pLowerPane = new CFrameLower(m_pSplitter);
-#else
-    m_pLowerPane = new QWidget(m_pSplitter);
-    m_pLowerPane->setObjectName(QStringLiteral("LowerPanePlaceholder"));
-#endif
     m_pSplitter->addWidget(m_pView);
     m_pSplitter->addWidget(m_pLowerPane);
     m_pSplitter->setChildrenCollapsible(true);
@@ -115,12 +108,10 @@ void CMainFrame::OnCreate()
     CreateToolBar();
     CreateAddressBar();
     CreateStatusBar();
-#ifdef VELMORA_HAVE_FAVS
     // The favourites fill the View popup, which the toolbar's drop-down shows too.
     auto* pFavorites = new CFavoritesMenu([this](const QString& strUrl) { m_pView->Navigate(strUrl); }, this);
     pFavorites->FillFromProfile(m_pFavoritesMenu);
     m_favoriteUrls = pFavorites->FavoriteUrls();
-#endif
 }
 
 QAction* CMainFrame::AddCommand(int nId, const QString& strText)
@@ -200,9 +191,6 @@ void CMainFrame::CreateMenus()
     QMenu* pOptions = pBar->addMenu(tr("Options"));
     QAction* pPreferences =
         AddCommand(ID_OPTIONS_PREFERENCES, tr("Preferences..."), m_pView, &CVelmoraView::OnOptionsPreferences);
-#ifndef VELMORA_HAVE_FAVS
-    pPreferences->setEnabled(false);
-#endif
     pOptions->addAction(pPreferences);
 
     // Position 3: its Toolbar and Status Bar items are gone; the favourites fill it.
@@ -213,11 +201,7 @@ void CMainFrame::CreateMenus()
     pHelp->addAction(disabled(ID_HELP_FINDER, tr("&Help Topics")));
     pHelp->addSeparator();
     QAction* pAbout = AddCommand(ID_APP_ABOUT, tr("&About Velmora..."));
-#ifdef VELMORA_HAVE_FAVS
     connect(pAbout, &QAction::triggered, this, [this] { CAboutDlg::OnAppAbout(this); });
-#else
-    pAbout->setEnabled(false);
-#endif
     pHelp->addAction(pAbout);
 
     // Accelerators that have no menu item.
@@ -394,13 +378,6 @@ void CMainFrame::ShowPrompt(const QString& strText)
 void CMainFrame::OnUpdateFrameTitle()
 {
     setWindowTitle(QLatin1String(kFrameTitle));
-}
-
-void CMainFrame::OnFavoriteCommand(int nId)
-{
-    const int nIndex = nId - ID_FAVORITE_FIRST;
-    if (nIndex >= 0 && nIndex < m_favoriteUrls.size())
-        m_pView->Navigate(m_favoriteUrls.at(nIndex));
 }
 
 void CMainFrame::OnAddressSelEndOk(int nIndex)

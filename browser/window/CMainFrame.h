@@ -36,9 +36,6 @@ public:
     // The title never shows a document name.
     void OnUpdateFrameTitle();
 
-    // Navigates the upper view to m_favoriteUrls[nId - ID_FAVORITE_FIRST].
-    void OnFavoriteCommand(int nId);
-
     CVelmoraView* ActiveView() const { return m_pView; }
     QComboBox* AddressBox() const { return m_pAddressBox; }
     QToolBar* ToolBar() const { return m_pToolBar; }
@@ -61,7 +58,7 @@ public:
     // The action of a command id (menus, toolbar, accelerators), or null.
     QAction* CommandAction(int nId) const;
 
-    // URL of each favourites command; index = command id - ID_FAVORITE_FIRST.
+    // URL of each favourites command; index = command id - kFavoriteFirstId.
     QStringList m_favoriteUrls;
 
 protected:

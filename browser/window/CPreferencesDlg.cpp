@@ -3,7 +3,7 @@
 
 #include "browser/window/CDialogUnits.h"
 #include "browser/startup/CVelmoraApp.h"
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -7,12 +7,6 @@
 class QLineEdit;
 class QPushButton;
 
-namespace velmora {
-inline constexpr int IDD_PREFERENCES = 130;
-inline constexpr int IDC_HOME_EDIT = 1000;
-inline constexpr int IDC_BROWSE = 1001;
-} // namespace velmora
-
 class CPreferencesDlg : public QDialog {
     Q_OBJECT
 public:
@@ -26,8 +20,6 @@ public:
     // stores it in the profile. The new address is used by the next Home and the
     // next start; it is not opened at once.
     static void OnPreferences(QWidget* pParent);
-
-    // "name|patterns|...||" filter text as a file dialog's name filters.
 
     QString m_strHome;
 

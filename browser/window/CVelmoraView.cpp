@@ -2,17 +2,15 @@
 #include "browser/window/OpenFileFilter.h"
 
 #include "browser/window/CMainFrame.h"
-#include "browser/window/CPlayerLauncher.h"
+#include "browser/handoff/CPlayerLauncher.h"
 #include "browser/window/CVelmoraPage.h"
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
 
-#ifdef VELMORA_HAVE_FAVS
 #include "browser/window/CPreferencesDlg.h"
-#endif
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -163,9 +161,7 @@ void CVelmoraView::OnFileOpen()
 
 void CVelmoraView::OnOptionsPreferences()
 {
-#ifdef VELMORA_HAVE_FAVS
     CPreferencesDlg::OnPreferences(this);
-#endif
 }
 
 int CVelmoraView::HandoffMessageBox(const QString& strText, int nButtons)

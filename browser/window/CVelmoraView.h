@@ -1,8 +1,8 @@
 #pragma once
 // The upper browser pane: the web view whose page hands sound links to the
 // player (CAudioHandoff), and the commands of the main toolbar and menus.
-#include "browser/window/CAudioHandoff.h"
-#include "browser/window/CHandoffHost.h"
+#include "browser/handoff/CAudioHandoff.h"
+#include "browser/handoff/CHandoffHost.h"
 
 #include <QPointer>
 #include <QPrinter>

@@ -2,7 +2,7 @@
 
 #include "browser/startup/CConnectionThread.h"
 #include "browser/startup/CVelmoraApp.h"
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -14,19 +14,17 @@ CVelmoraViewLower::CVelmoraViewLower(QWidget* pParent) : QWebEngineView(pParent)
 {
     setPage(new CVelmoraLowerPage(this));
 
-    // The search runs from inside the site folder; when that folder is missing
-    // the start-up directory itself is searched.
-    // Without a recorded start-up directory the search starts from, and returns
-    // to, the current one, rather than leaving the program inside the site folder.
+    // The site folder under the start-up directory is searched; when that
+    // folder is missing the start-up directory itself is. Paths are joined
+    // rather than entered: the working directory is the whole process's, and
+    // the connection thread is already running when the pane is built.
     const QString strStartup =
         g_szStartupDir.empty() ? QDir::currentPath() : QString::fromStdString(g_szStartupDir);
-    QDir::setCurrent(strStartup);
-    QDir::setCurrent(QString::fromLatin1(kLocalSiteFolder));
-    const QString strFound = FindEntryContaining(QStringLiteral("."), QString::fromLatin1(kLocalHomeText));
-    if (!strFound.isEmpty())
-        m_strLocalHome = strFound;
+    QString strSite = QDir(strStartup).filePath(QString::fromLatin1(kLocalSiteFolder));
+    if (!QFileInfo(strSite).isDir())
+        strSite = strStartup;
+    m_strLocalHome = FindEntryContaining(strSite, QString::fromLatin1(kLocalHomeText));
     m_strOnlineHome = QString::fromLatin1(kWebHost) + QString::fromLatin1(kOnlineHomePath);
-    QDir::setCurrent(strStartup);
 }
 
 QString CVelmoraViewLower::FindEntryContaining(const QString& strFolder, const QString& strText)

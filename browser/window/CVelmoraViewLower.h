@@ -8,18 +8,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-namespace velmora {
-inline constexpr const char* kLocalSiteFolder = "Korvath";
-inline constexpr const char* kLocalHomeText = "index.htm";
-inline constexpr const char* kOnlineHomePath = "/velmora/velmora_home.htm";
-} // namespace velmora
-
 class CVelmoraViewLower : public QWebEngineView {
     Q_OBJECT
 public:
     // Finds the local home page once: the first entry of the site folder whose
-    // name contains "index.htm"; leaves the current directory at the start-up
-    // directory.
+    // name contains "index.htm". The working directory is left alone.
     explicit CVelmoraViewLower(QWidget* pParent = nullptr);
 
     // Navigates to the home page (errors of the navigation are the engine's).

@@ -1,6 +1,6 @@
 #include "browser/window/ToolbarImages.h"
 
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QPainter>
 #include <QPainterPath>

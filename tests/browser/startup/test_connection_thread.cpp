@@ -4,7 +4,8 @@
 #include "browser/startup/CConnectionThread.h"
 #include "tests/browser/startup/FtpTestServer.h"
 #include "tests/browser/startup/GuiTestSupport.h"
-#include "browser/startup/StartupResource.h"
+#include "tests/support/WaitFor.h"
+#include "browser/startup/VelmoraResource.h"
 #include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-using velmora_test::WaitUntil;
+using testsupport::WaitFor;
 
 namespace {
 
@@ -65,7 +66,7 @@ protected:
         });
     }
 
-    bool WaitForClosedWindow() { return WaitUntil([this] { return m_nClosedAt >= 0; }, 40000); }
+    bool WaitForClosedWindow() { return WaitFor([this] { return m_nClosedAt >= 0; }, 40000); }
 
     // Stops the thread as the frame does; returns how long that took.
     qint64 Stop()
@@ -155,7 +156,7 @@ TEST_F(ConnectionThreadTest, NoopChangesNothing)
     Start(QStringLiteral("127.0.0.1:%1").arg(velmora_test::FreeTcpPort()));
     EXPECT_TRUE(m_pThread->PostThreadMessage(WM_CONNECTION_NOOP));
     EXPECT_TRUE(m_pThread->PostThreadMessage(WM_CONNECTION_NOOP));
-    velmora_test::ProcessEventsFor(300);
+    testsupport::ProcessEventsFor(300);
     EXPECT_TRUE(m_pThread->isRunning());
     EXPECT_FALSE(m_pThread->isFinished());
     EXPECT_TRUE(m_texts.isEmpty());
@@ -173,12 +174,12 @@ TEST_F(ConnectionThreadTest, StopDuringAHangingCheckDoesNotHoldShutdown)
     ASSERT_NE(silent.Port(), 0);
     Start(QStringLiteral("127.0.0.1:%1").arg(silent.Port()));
     ASSERT_TRUE(m_pThread->PostThreadMessage(WM_CHECK_CONNECTION));
-    ASSERT_TRUE(WaitUntil([this] { return !m_texts.isEmpty(); }, 5000));
-    velmora_test::ProcessEventsFor(200);
+    ASSERT_TRUE(WaitFor([this] { return !m_texts.isEmpty(); }, 5000));
+    testsupport::ProcessEventsFor(200);
 
     EXPECT_LT(Stop(), 4000);
     EXPECT_TRUE(m_pThread.isNull());
-    velmora_test::ProcessEventsFor(100);
+    testsupport::ProcessEventsFor(100);
     // A check cut short by closing the browser is not reported as a failure,
     // and its status window went with the thread.
     EXPECT_EQ(m_texts, QStringList{kConnecting});

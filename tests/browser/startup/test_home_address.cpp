@@ -1,7 +1,7 @@
 // The home address at start-up against a temporary profile and temporary
 // start-up folders: every outcome, the second start, the root-directory branch.
 #include "browser/startup/CHomeAddressResolver.h"
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -4,8 +4,9 @@
 #include "browser/startup/CSplashDlg.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "tests/browser/startup/GuiTestSupport.h"
+#include "tests/support/WaitFor.h"
 #include "browser/startup/SplashPicture.h"
-#include "browser/startup/StartupResource.h"
+#include "browser/startup/VelmoraResource.h"
 #include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
@@ -24,7 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using velmora_test::WaitUntil;
+using testsupport::WaitFor;
 
 namespace {
 
@@ -95,7 +96,7 @@ TEST_F(StartupAppTest, StartsWithSplashHomeAddressAndMaximisedWindow)
     velmora_test::SaveScreenshot(pSplash->grab().toImage(), "splash.png");
 
     // The splash goes about a second after the main window exists.
-    ASSERT_TRUE(WaitUntil([] { return VisibleSplash() == nullptr; }, 5000));
+    ASSERT_TRUE(WaitFor([] { return VisibleSplash() == nullptr; }, 5000));
     EXPECT_GE(clock.elapsed(), 900);
 
     const QString strExpected = QDir(m_start.path()).canonicalPath() + "/Korvath/index.htm";

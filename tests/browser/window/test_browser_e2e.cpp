@@ -1,10 +1,10 @@
 // The whole browser with the real engine: sound links clicked in a page served
 // from 127.0.0.1 reach the (recorded) player, other links reach the engine.
-#include "tests/browser/window/BrowserTestHome.h"
+#include "tests/support/QTestHomeMain.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
-#include "tests/browser/window/TestSoundServer.h"
-#include "browser/window/WindowResource.h"
+#include "tests/browser/handoff/TestSoundServer.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
@@ -235,12 +235,6 @@ private:
     int m_nAnswer = IDYES;
 };
 
-int main(int argc, char** argv)
-{
-    CBrowserTestHome home;
-    QApplication app(argc, argv);
-    TestBrowserEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN_WITH_HOME(TestBrowserEndToEnd, PrivateRuntime)
 
 #include "test_browser_e2e.moc"

@@ -1,11 +1,11 @@
 // The whole way: a WAV link clicked in the browser is downloaded, the real
 // player is started on it and plays it into a PulseAudio null sink, and what
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
-#include "tests/browser/window/BrowserTestHome.h"
+#include "tests/support/QTestHomeMain.h"
 #include "browser/window/CMainFrame.h"
-#include "browser/window/CPlayerLauncher.h"
+#include "browser/handoff/CPlayerLauncher.h"
 #include "browser/window/CVelmoraView.h"
-#include "tests/browser/window/TestSoundServer.h"
+#include "tests/browser/handoff/TestSoundServer.h"
 
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
@@ -138,12 +138,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    CBrowserTestHome home(CBrowserTestHome::KeepRuntime);
-    QApplication app(argc, argv);
-    TestBrowserPlaysInSonavel test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN_WITH_HOME(TestBrowserPlaysInSonavel, KeepRuntime)
 
 #include "test_browser_sonavel.moc"

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
+#include "tests/support/QTestHomeMain.h"
+#include "tests/support/WhenModal.h"
 #include <functional>
 
 // Receives what the desktop would have been asked to open.
@@ -39,31 +41,19 @@ protected:
 class TestDialogs : public QObject {
     Q_OBJECT
 private:
-    // Runs fnAct on the next modal widget of type T once it is shown.
     template <typename T>
     void WhenModal(std::function<void(T*)> fnAct)
     {
-        auto* pTimer = new QTimer(this);
-        pTimer->setInterval(20);
-        connect(pTimer, &QTimer::timeout, this, [pTimer, fnAct] {
-            if (T* pWidget = qobject_cast<T*>(QApplication::activeModalWidget())) {
-                pTimer->stop();
-                pTimer->deleteLater();
-                fnAct(pWidget);
-            }
-        });
-        pTimer->start();
+        testsupport::WhenModal<T>(this, std::move(fnAct));
     }
 
-    QTemporaryDir m_profileDir;
     QString m_strProfileFile;
 
 private slots:
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_profileDir.path());
         m_strProfileFile = QSettings("Velmora", "Velmora").fileName();
-        QVERIFY(m_strProfileFile.startsWith(m_profileDir.path()));
+        QVERIFY(m_strProfileFile.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
     }
 
     void labelIgnoresClicksUntilMadeALink()
@@ -194,5 +184,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogs)
+QTEST_MAIN_WITH_HOME(TestDialogs, PrivateRuntime)
 #include "test_dialogs.moc"

@@ -2,13 +2,14 @@
 // its construction, Home online and offline, sound links left to the engine;
 // and the pane, the favourites and the dialogs inside the main window.
 #include "browser/startup/CConnectionThread.h"
-#include "browser/window/CFavoritesMenu.h"
+#include "browser/favorites/CFavoritesFolder.h"
+#include "browser/favorites/CFavoritesMenu.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/CVelmoraViewLower.h"
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QAction>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 #include <QtTest>
+#include "tests/support/QTestHomeMain.h"
 #include <filesystem>
 
 namespace {
@@ -48,7 +50,7 @@ QStringList ListingOrder(const QString& strFolder)
 class TestLowerPane : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir m_home;          // profile, data and cache folders
+    QTemporaryDir m_home;          // the start-up folders of the tests
     QString m_strSite;             // a start-up folder with Korvath/ inside
     QString m_strInitialDir;
 
@@ -61,9 +63,6 @@ private slots:
     void initTestCase()
     {
         m_strInitialDir = QDir::currentPath();
-        qputenv("XDG_CACHE_HOME", (m_home.path() + "/cache").toUtf8());
-        qputenv("XDG_DATA_HOME", (m_home.path() + "/data").toUtf8());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_home.path() + "/config");
         m_strSite = m_home.path() + "/site";
         QVERIFY(WriteText(m_strSite + "/Korvath/index.htm",
                           "<html><body><h1>Local home</h1>"
@@ -111,7 +110,7 @@ private slots:
         QCOMPARE(CVelmoraViewLower::FindEntryContaining(".", "index.htm"), dir.path() + "/index.htm");
     }
 
-    void constructionFindsTheSiteAndRestoresTheDirectory()
+    void constructionFindsTheSiteAndLeavesTheDirectory()
     {
         g_szStartupDir = m_strSite.toStdString();
         QDir::setCurrent(m_home.path());   // wherever the program happens to be
@@ -119,7 +118,7 @@ private slots:
             CVelmoraViewLower view;
             QCOMPARE(view.m_strLocalHome, m_strSite + "/Korvath/index.htm");
             QCOMPARE(view.m_strOnlineHome, QString("www.velmora.example/velmora/velmora_home.htm"));
-            QCOMPARE(QDir::currentPath(), m_strSite);
+            QCOMPARE(QDir::currentPath(), m_home.path());   // left where it was
         }
 
         // Without a site folder the start-up directory itself is searched.
@@ -130,7 +129,7 @@ private slots:
         {
             CVelmoraViewLower view;
             QCOMPARE(view.m_strLocalHome, bare.path() + "/myindex.html");
-            QCOMPARE(QDir::currentPath(), bare.path());
+            QCOMPARE(QDir::currentPath(), m_home.path());
         }
 
         // A start-up directory that could not be recorded: the search starts from
@@ -186,7 +185,7 @@ private slots:
     void paneAndFavouritesInTheMainWindow()
     {
         // Favourites of the user, the start-up folder and the home page.
-        const QString strFavorites = m_home.path() + "/data/Velmora/Favorites";
+        const QString strFavorites = velmora::CFavoritesFolder::DefaultFolder();
         QVERIFY(WriteText(strFavorites + "/Speech lab.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/lab\n"));
         QVERIFY(WriteText(strFavorites + "/Korvath home.url",
                           "[InternetShortcut]\nURL=" + QUrl::fromLocalFile(m_strSite + "/Korvath/index.htm").toEncoded() + "\n"));
@@ -244,5 +243,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLowerPane)
+QTEST_MAIN_WITH_HOME(TestLowerPane, PrivateRuntime)
 #include "test_lowerpane.moc"

@@ -3,10 +3,10 @@
 // lower pane the same page when dragged open, and each WAV or AIFF recording
 // linked there is heard from the sound server once clicked.
 // Runs under with-pulse.sh.
-#include "tests/browser/window/BrowserTestHome.h"
+#include "tests/support/QTestHomeMain.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
-#include "browser/window/CPlayerLauncher.h"
+#include "browser/handoff/CPlayerLauncher.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/CVelmoraViewLower.h"
@@ -134,12 +134,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    CBrowserTestHome home(CBrowserTestHome::KeepRuntime);
-    QApplication app(argc, argv);
-    TestBundledSite test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN_WITH_HOME(TestBundledSite, KeepRuntime)
 
 #include "test_lowerpane_site.moc"

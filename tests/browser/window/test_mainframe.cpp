@@ -1,10 +1,10 @@
 // The browser window with the real engine: bars, menus, address box, commands.
 // Screenshots of the window and its menus go to $VELMORA_SCREENSHOT_DIR when set.
-#include "tests/browser/window/BrowserTestHome.h"
+#include "tests/support/QTestHomeMain.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/OpenFileFilter.h"
-#include "browser/window/WindowResource.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/CVelmoraApp.h"
 
@@ -268,12 +268,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-int main(int argc, char** argv)
-{
-    CBrowserTestHome home;
-    QApplication app(argc, argv);
-    TestMainFrame test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN_WITH_HOME(TestMainFrame, PrivateRuntime)
 
 #include "test_mainframe.moc"

@@ -1,4 +1,4 @@
-#include "browser/window/CFavoritesFolder.h"
+#include "browser/favorites/CFavoritesFolder.h"
 
 #include <QDir>
 #include <QSettings>

@@ -1,16 +1,16 @@
 // The sound-link hand-off without a browser engine: which links are sound
 // links, and what each route does with the file, the player and the messages.
-#include "browser/window/CAudioHandoff.h"
-#include "browser/window/CHandoffHost.h"
-#include "browser/window/CPlayerLauncher.h"
-#include "browser/window/CSoundDownload.h"
-#include "tests/browser/window/TestSoundServer.h"
+#include "browser/handoff/CAudioHandoff.h"
+#include "browser/handoff/CHandoffHost.h"
+#include "browser/handoff/CPlayerLauncher.h"
+#include "browser/handoff/CSoundDownload.h"
+#include "tests/browser/handoff/TestSoundServer.h"
+#include "tests/support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -310,7 +310,7 @@ TEST(PlayerLauncher, LooksBesideTheBrowserThenTheStartupDirThenPath)
         return strPath;
     };
     const QByteArray oldPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(onPath.path()) + ":" + oldPath);
+    qputenv("PATH", QFile::encodeName(onPath.path()));  // an installed player must not answer
 
     EXPECT_EQ(CPlayerLauncher(own.path(), startup.path()).Locate(), QString());
     const QString strOnPath = makePlayer(onPath);
@@ -327,17 +327,7 @@ TEST(PlayerLauncher, LooksBesideTheBrowserThenTheStartupDirThenPath)
     const QString strSound = own.filePath("a sound file");
     ASSERT_TRUE(launcher.Start(strSound));
     QByteArray args;
-    for (int i = 0; i < 100 && args.isEmpty(); ++i) {
-        QThread::msleep(20);
-        args = ReadTestFile(strOwn + ".args");
-    }
+    testsupport::WaitFor([&] { return !(args = ReadTestFile(strOwn + ".args")).isEmpty(); }, 2000);
     EXPECT_EQ(args, QFile::encodeName(strSound) + "\n");
     qputenv("PATH", oldPath);
-}
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);  // the download waits in a local event loop
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

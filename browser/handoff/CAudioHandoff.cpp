@@ -1,8 +1,8 @@
-#include "browser/window/CAudioHandoff.h"
+#include "browser/handoff/CAudioHandoff.h"
 
-#include "browser/window/CHandoffHost.h"
-#include "browser/window/CSoundDownload.h"
-#include "browser/window/WindowResource.h"
+#include "browser/handoff/CHandoffHost.h"
+#include "browser/handoff/CSoundDownload.h"
+#include "browser/startup/VelmoraResource.h"
 
 #include <QFile>
 #include <QFileInfo>

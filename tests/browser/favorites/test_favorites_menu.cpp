@@ -1,7 +1,7 @@
 // The favourites menu as the user sees it: folders as sub-menus before the
 // shortcuts, titles shown as written, commands that navigate, and greyed
 // entries beyond the command range.
-#include "browser/window/CFavoritesMenu.h"
+#include "browser/favorites/CFavoritesMenu.h"
 
 #include <QAction>
 #include <QDir>

@@ -4,6 +4,11 @@
 // waits in a local event loop that lets the web engine and timers run but holds
 // back keyboard and mouse input; after about a second the host shows a progress
 // display whose Cancel ends the transfer.
+//
+// Threads: Run() and every call into the host happen on the calling thread.
+// The worker thread runs curl_easy_perform and its two callbacks, which write
+// the file and update atomic counters and flags; the calling thread touches the
+// file again only after joining the worker.
 #include <QString>
 
 class CHandoffHost;

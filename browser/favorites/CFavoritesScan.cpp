@@ -1,4 +1,4 @@
-#include "browser/window/CFavoritesScan.h"
+#include "browser/favorites/CFavoritesScan.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "browser/window/CSoundDownload.h"
+#include "browser/handoff/CSoundDownload.h"
 
-#include "browser/window/CHandoffHost.h"
+#include "browser/handoff/CHandoffHost.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "browser/window/CFavoritesMenu.h"
+#include "browser/favorites/CFavoritesMenu.h"
 
-#include "browser/window/CFavoritesFolder.h"
+#include "browser/favorites/CFavoritesFolder.h"
 
 #include <QAction>
 #include <QMenu>

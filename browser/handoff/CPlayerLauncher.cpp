@@ -1,4 +1,4 @@
-#include "browser/window/CPlayerLauncher.h"
+#include "browser/handoff/CPlayerLauncher.h"
 
 #include <QDir>
 #include <QFileInfo>

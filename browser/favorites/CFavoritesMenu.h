@@ -1,7 +1,7 @@
 #pragma once
 // The favourites menu of the main frame: fills a QMenu from the favourites scan
 // and turns its commands into navigations of the upper pane.
-#include "browser/window/CFavoritesScan.h"
+#include "browser/favorites/CFavoritesScan.h"
 
 #include <QObject>
 #include <functional>

@@ -1,6 +1,6 @@
 // The favourites scan on real temporary folders.
-#include "browser/window/CFavoritesFolder.h"
-#include "browser/window/CFavoritesScan.h"
+#include "browser/favorites/CFavoritesFolder.h"
+#include "browser/favorites/CFavoritesScan.h"
 
 #include <QDir>
 #include <QFile>

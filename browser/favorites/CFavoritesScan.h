@@ -2,17 +2,14 @@
 // The favourites scan: walks the user's Favorites folder and its sub-folders,
 // reads every Internet shortcut (".url" file) and builds the menu tree as plain
 // data, so that the menu widgets only have to mirror it. Needs QtCore only.
+#include "browser/startup/VelmoraResource.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <vector>
 
 namespace velmora {
-
-// Command ids of the favourites: position p gets kFavoriteFirstId + p. Only ids up
-// to kFavoriteLastId have a handler; later entries are shown greyed.
-constexpr int kFavoriteFirstId = 3584;
-constexpr int kFavoriteLastId = 4095;
 
 // One menu level: its sub-folders (sorted, each holding shortcuts at some depth)
 // come first in the menu, then its own shortcuts (sorted).
