@@ -15,6 +15,16 @@ import wave
 
 SKIP = 77
 
+# What each package installs, relative to the prefix.
+SONAVEL_FILES = ["bin/sonavel", "bin/sonavel-analyze", "share/man/man1/sonavel.1.gz",
+                 "share/man/man1/sonavel-analyze.1.gz", "share/applications/example.velmora.Sonavel.desktop",
+                 "share/icons/hicolor/scalable/apps/example.velmora.Sonavel.svg",
+                 "share/metainfo/example.velmora.Sonavel.metainfo.xml", "share/doc/sonavel/copyright"]
+VELMORA_FILES = ["bin/velmora", "share/velmora/site/Velmora.ini", "share/velmora/site/Korvath/index.htm",
+                 "share/man/man1/velmora.1.gz", "share/applications/example.velmora.Velmora.desktop",
+                 "share/icons/hicolor/scalable/apps/example.velmora.Velmora.svg",
+                 "share/metainfo/example.velmora.Velmora.metainfo.xml", "share/doc/velmora/copyright"]
+
 
 def fail(message):
     print("FAIL: " + message, flush=True)
@@ -97,25 +107,15 @@ class Program:
         self.log.close()
 
 
-def pids_of(exe):
-    """Process ids whose executable is exe (a path inside a test's own tree)."""
-    exe = os.path.realpath(exe)
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if os.readlink("/proc/%s/exe" % entry) == exe:
-                    found.append(int(entry))
-            except OSError:
-                pass
-    return found
-
-
 def stop_exe(exe):
-    for pid in pids_of(exe):
+    """Ends the processes whose executable is exe, a path inside the test's own
+    tree (the player that Velmora or xdg-open started detached)."""
+    exe = os.path.realpath(exe)
+    for entry in filter(str.isdigit, os.listdir("/proc")):
         try:
-            os.kill(pid, signal.SIGKILL)
-        except ProcessLookupError:
+            if os.readlink("/proc/%s/exe" % entry) == exe:
+                os.kill(int(entry), signal.SIGKILL)
+        except OSError:
             pass
 
 
