@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "browser/window/CFavoritesScan.h"
+#include "browser/favorites/CFavoritesScan.h"
 
 FUZZ_TARGET(url_shortcut, "url")
 {
