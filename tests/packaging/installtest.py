@@ -198,15 +198,22 @@ def desktop_entry(path):
     return keys
 
 
-def start_velmora_from_entry(tree, prefix, home, extra_env=None):
-    """Starts velmora as its installed menu entry says (Exec= in Path=), with
-    tree/bin first on PATH and the engine's debugging port open; returns
-    (program, port, start-up folder)."""
+def check_velmora_opens_site(tree, prefix, home, extra_env=None):
+    """Starts velmora as its installed menu entry says (Exec= in Path=, with
+    tree/bin first on PATH) and waits until both panes show the installed
+    site's pages (the engine's debugging port lists them)."""
     entry = desktop_entry(os.path.join(tree, "share/applications/example.velmora.Velmora.desktop"))
-    folder = entry["Path"]
-    if prefix != tree:
-        folder = os.path.join(tree, os.path.relpath(folder, prefix))
+    check(entry.get("Path") == os.path.join(prefix, "share/velmora/site"), "the entry starts velmora in %s" % entry)
+    folder = os.path.join(tree, "share/velmora/site")
     port = free_port()
     env = private_env(home, QTWEBENGINE_REMOTE_DEBUGGING=str(port), **(extra_env or {}))
     env["PATH"] = os.path.join(tree, "bin") + os.pathsep + env.get("PATH", "")
-    return Program(entry["Exec"].split(), env, cwd=folder), port, folder
+    program = Program(entry["Exec"].split(), env, cwd=folder)
+    try:
+        site = "file://" + os.path.join(folder, "Korvath") + "/"
+        if not wait_for(lambda: len(engine_pages(port)) >= 2 and
+                        all(url.startswith(site) and title for url, title in engine_pages(port)), 60):
+            fail("velmora's panes show %s, not the installed site %s\n%s" %
+                 (engine_pages(port), site, program.output()))
+    finally:
+        program.stop()

@@ -9,8 +9,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from installtest import (SONAVEL_FILES, VELMORA_FILES, check, engine_pages, fail, run, start_velmora_from_entry,
-                         wait_for)
+from installtest import SONAVEL_FILES, VELMORA_FILES, check, check_velmora_opens_site, run
 
 SONAVEL, VELMORA = "example.velmora.Sonavel", "example.velmora.Velmora"
 
@@ -47,23 +46,6 @@ def check_options(prefix, version):
         check(status == 0 and "usage" in out.lower(), "%s --help: status %d, %r %r" % (program, status, out, err))
 
 
-def check_velmora_opens_installed_site(prefix):
-    with tempfile.TemporaryDirectory() as home:
-        program, port, folder = start_velmora_from_entry(prefix, prefix, home, {"QT_QPA_PLATFORM": "offscreen"})
-        try:
-            check(folder == os.path.join(prefix, "share/velmora/site"), "the menu entry starts velmora in %s" % folder)
-            site = "file://" + os.path.join(folder, "Korvath") + "/"
-
-            def both_panes_on_site():
-                pages = engine_pages(port)
-                return len(pages) >= 2 and all(url.startswith(site) and title for url, title in pages)
-            if not wait_for(both_panes_on_site, 60):
-                fail("velmora's panes show %s, not the installed site %s\n%s" %
-                     (engine_pages(port), site, program.output()))
-        finally:
-            program.stop()
-
-
 def main():
     build, version = sys.argv[1], sys.argv[2]
     with tempfile.TemporaryDirectory() as prefix:
@@ -72,7 +54,8 @@ def main():
         check_layout(prefix)
         check_metadata(prefix)
         check_options(prefix, version)
-        check_velmora_opens_installed_site(prefix)
+        with tempfile.TemporaryDirectory() as home:
+            check_velmora_opens_site(prefix, prefix, home, {"QT_QPA_PLATFORM": "offscreen"})
     print("staged install: layout, entries, metainfo, manual pages, options and the installed site all good")
 
 

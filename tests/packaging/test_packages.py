@@ -14,8 +14,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from installtest import (SONAVEL_FILES, VELMORA_FILES, Program, SinkRecording, check, engine_pages, fail,
-                         private_env, run, skip, start_velmora_from_entry, stop_exe, wait_for, write_tone)
+from installtest import (SONAVEL_FILES, VELMORA_FILES, Program, SinkRecording, check, check_velmora_opens_site,
+                         fail, private_env, run, skip, stop_exe, write_tone)
 
 
 def field(deb, name):
@@ -93,15 +93,7 @@ def check_extracted(debs, version):
         status, out, err = run([os.path.join(tree, "bin/sonavel-analyze"), "--version"])
         check(status == 0 and version in out, "sonavel-analyze --version from the package: %r %r" % (out, err))
 
-        home = os.path.join(root, "home")
-        program, port, folder = start_velmora_from_entry(tree, "/usr", home)
-        try:
-            site = "file://" + os.path.join(folder, "Korvath") + "/"
-            if not wait_for(lambda: len(engine_pages(port)) >= 2 and
-                            all(url.startswith(site) for url, _ in engine_pages(port)), 60):
-                fail("the packaged velmora shows %s, not %s\n%s" % (engine_pages(port), site, program.output()))
-        finally:
-            program.stop()
+        check_velmora_opens_site(tree, "/usr", os.path.join(root, "home"))
         check_xdg_open_plays(tree, os.path.join(root, "home2"))
 
 
