@@ -20,7 +20,6 @@ public:
     // Absolute position in bytes. Seeking past the end is allowed (later reads
     // return 0); a negative position throws.
     void Seek(int64_t nPos);
-    int64_t GetPosition() const { return m_nPos; }
 
     // Reads up to nBytes into pBuf; returns the count, fewer only at the end of
     // the file. Retries interrupted and partial reads.
@@ -33,7 +32,6 @@ public:
     void Close();
     void Abort();
     bool IsOpen() const { return m_fd >= 0; }
-    const std::string& GetFilePath() const { return m_strPath; }
 
 private:
     int m_fd = -1;

@@ -5,7 +5,8 @@
 //
 // The handle is shared: the application's store, a running playback and an
 // analysis may each hold it, so the block outlives whoever frees "its" handle
-// while the audio device still reads it.
+// while the audio device still reads it. Lock and Unlock may come from any
+// thread (the count is atomic); the bytes are the holders' to share wisely.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>

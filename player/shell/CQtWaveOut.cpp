@@ -119,7 +119,7 @@ CQtWaveOutDevice::CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevic
     m_pContext->moveToThread(&m_thread);
     m_thread.start();
     // The sink is made on the audio thread, so its timers run there.
-    RunOnAudioThread([&] { m_pWorker = new CQtWaveOutWorker(format, device, [this] { OnBufferDone(); }); });
+    RunOnAudioThread([&] { m_pWorker = new CQtWaveOutWorker(format, device, [this] { OnPlayed(); }); });
 }
 
 CQtWaveOutDevice::~CQtWaveOutDevice()
@@ -137,9 +137,20 @@ void CQtWaveOutDevice::RunOnAudioThread(F f)
     QMetaObject::invokeMethod(m_pContext, f, Qt::BlockingQueuedConnection);
 }
 
-void CQtWaveOutDevice::OnBufferDone()
+void CQtWaveOutDevice::OnPlayed()
 {
-    if (WaveHeader* pHeader = m_pHeader.exchange(nullptr))
+    // Only the buffer that was playing is reported, should the owner have
+    // reset it and written another before this call arrives. m_owner goes
+    // with the device, taking a call still pending with it.
+    WaveHeader* pPlayed = m_pHeader.load();
+    if (pPlayed)
+        QMetaObject::invokeMethod(&m_owner, [this, pPlayed] { OnBufferDone(pPlayed); }, Qt::QueuedConnection);
+}
+
+void CQtWaveOutDevice::OnBufferDone(WaveHeader* pExpected)
+{
+    WaveHeader* pHeader = pExpected;
+    if (pExpected ? m_pHeader.compare_exchange_strong(pHeader, nullptr) : (pHeader = m_pHeader.exchange(nullptr)) != nullptr)
         NotifyDone(pHeader);
 }
 
@@ -159,7 +170,7 @@ unsigned CQtWaveOutDevice::Reset()
 {
     RunOnAudioThread([this] { m_pWorker->Stop(); });
     // The device no longer reads the buffer: hand it back.
-    OnBufferDone();
+    OnBufferDone(nullptr);
     return MMSYSERR_NOERROR;
 }
 

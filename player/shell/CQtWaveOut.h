@@ -17,7 +17,8 @@
 class QAudioDevice;
 class QAudioSink;
 
-// Serves one buffer to the sink, followed by a stretch of silence. The sink
+// Serves one buffer to the sink, followed by a stretch of silence (on the
+// audio thread, where the sink reads it). The sink
 // reports Idle while the last ~100 ms it took are still in the device; the
 // silence is what is in the device then, so no sound is cut off when the
 // owner closes the output on the end-of-buffer notice.
@@ -42,7 +43,8 @@ private:
 
 // The sink and its source live on a thread of their own: the UI thread may be
 // busy for a second (an analysis of a long sound) while the device must be fed
-// every few tens of milliseconds, or the sound stutters.
+// every few tens of milliseconds, or the sound stutters. Made, used and deleted
+// on that audio thread only; fnDone is called there.
 class CQtWaveOutWorker : public QObject {
 public:
     CQtWaveOutWorker(const QAudioFormat& format, const QAudioDevice& device, std::function<void()> fnDone);
@@ -62,6 +64,11 @@ private:
     bool m_bPlaying = false;
 };
 
+// Threads: the thread that opened the device (the UI thread) makes it, calls
+// Write, Reset and Busy and deletes it; the worker runs on the device's audio
+// thread and tells OnPlayed there; the end-of-buffer notice is then handed
+// back to the opening thread, so NotifyDone, the header's flags and the
+// callback are only ever touched on that thread.
 class CQtWaveOutDevice : public CWaveOutDevice {
 public:
     CQtWaveOutDevice(const QAudioFormat& format, const QAudioDevice& device);
@@ -78,13 +85,18 @@ private:
     // Runs f on the audio thread and waits for it.
     template <class F> void RunOnAudioThread(F f);
     // From the audio thread when the buffer has been played.
-    void OnBufferDone();
+    void OnPlayed();
+    // On the opening thread: reports the buffer in the device as done, if it is
+    // still pExpected (any buffer when null).
+    void OnBufferDone(WaveHeader* pExpected);
 
+    QObject m_owner;                         // lives on the opening thread
     QThread m_thread;
     QObject* m_pContext = nullptr;           // lives on the audio thread
     CQtWaveOutWorker* m_pWorker = nullptr;   // made and deleted there
     // Set while a buffer is in the device; whoever takes it out (the end of
-    // the buffer or a reset) posts its notice, exactly once.
+    // the buffer or a reset, both on the opening thread) posts its notice,
+    // exactly once. Atomic: the audio thread reads it.
     std::atomic<WaveHeader*> m_pHeader{nullptr};
 };
 

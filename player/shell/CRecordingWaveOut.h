@@ -12,6 +12,8 @@
 
 class CRecordingWaveOutFactory;
 
+// Everything here runs on the UI thread: the written buffer is recorded at once
+// and its notice posted when the test (or a reset) completes it.
 class CRecordingWaveOutDevice : public CWaveOutDevice {
 public:
     CRecordingWaveOutDevice(CRecordingWaveOutFactory* pFactory, int nIndex);

@@ -59,9 +59,6 @@ public:
 
     HWAVEOUT m_hWaveOut = 0;
 
-    int32_t BufferLength() const { return m_nBufferLength; }
-    int32_t StartSample() const { return m_nStart; }
-
 protected:
     bool event(QEvent* pEvent) override;
 

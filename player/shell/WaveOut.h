@@ -71,8 +71,10 @@ public:
     WaveHeader* m_pHeader;
 };
 
-// One opening of the output. A device reports the end of a written buffer by
-// calling NotifyDone (from the thread it was opened on).
+// One opening of the output, used on the thread that opened it (the UI
+// thread). A device reports the end of a written buffer by calling NotifyDone
+// on that thread, whatever thread its sound runs on: the header's flags and
+// the callback pointer are that thread's alone.
 class CWaveOutDevice {
 public:
     virtual ~CWaveOutDevice() = default;

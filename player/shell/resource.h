@@ -17,7 +17,6 @@ inline constexpr int IDD_ANALYSIS = 130;
 inline constexpr int ANALYSIS_DLG_WIDTH_DLU = 325;
 inline constexpr int ANALYSIS_DLG_HEIGHT_DLU = 175;
 inline constexpr const char* STR_ANALYSIS_CAPTION = "Pitch / Spectrogram";
-inline constexpr const char* STR_ANALYSIS_MAKER = "Velmora Speech Tools";
 inline constexpr const char* STR_ANALYSIS_TEXT1 =
     "Fixed scale pitch and spectrogram analysis provided by Sonavel from Velmora Speech Tools.";
 inline constexpr const char* STR_ANALYSIS_TEXT2 =
