@@ -87,16 +87,15 @@ int CSonavelProDoc::ReadAiff(CFileReader& file)
             if (IsId(form + 8, "AIFF")) {
                 readAt(commAiff, sizeof commAiff);
                 nPos += kAiffCommBytes;
-                const int16_t nChannels = int16_t(LoadBE16(commAiff + 8));
-                if (nChannels == 0 || nChannels > 1)
+                // One channel only: a count of 0x8000 and up is negative, not mono.
+                if (int16_t(LoadBE16(commAiff + 8)) != 1)
                     return 0;
                 bIsAiff = true;
             } else if (IsId(form + 8, "AIFC")) {
                 readAt(commAifc, sizeof commAifc);
                 if (!IsId(commAifc + 26, "NONE"))
                     return 0;
-                const int16_t nChannels = int16_t(LoadBE16(commAifc + 8));
-                if (nChannels == 0 || nChannels > 1)
+                if (int16_t(LoadBE16(commAifc + 8)) != 1)
                     return 0;
                 nPos += kAifcCommBytes;
                 bIsAifcNone = true;
@@ -148,21 +147,18 @@ int CSonavelProDoc::ReadAiff(CFileReader& file)
         return 0;
 
     if (nBits == 8) {
-        uint8_t* pBuf = static_cast<uint8_t*>(AllocTemp(nFrames));
+        const CTempBytes pBuf = AllocTemp(nFrames);
         if (!pBuf) {
             ShowOutOfMemory();
             return 0;
         }
         file.Seek(nPos);
-        if (file.Read(pBuf, nFrames) < nFrames || !AllocSamples()) {
-            std::free(pBuf);
+        if (file.Read(pBuf.get(), nFrames) < nFrames || !AllocSamples())
             return 0;
-        }
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
         for (uint32_t i = 0; i < nFrames; ++i)
-            pOut[i] = int16_t(int8_t(pBuf[i]) * 256);
-        std::free(pBuf);
+            pOut[i] = int16_t(int8_t(pBuf.get()[i]) * 256);
         return 1;
     }
 

@@ -66,15 +66,14 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
         if (!SetStoreSize(nSize))
             return 0;
         const std::size_t nChunk = std::min<std::size_t>(nSize, kConvertChunkBytes);
-        uint8_t* pBuf = static_cast<uint8_t*>(AllocTemp(nChunk));
-        if (!pBuf) {
+        const CTempBytes pChunk = AllocTemp(nChunk);
+        if (!pChunk) {
             ShowOutOfMemory();
             return 0;
         }
-        if (!AllocSamples()) {
-            std::free(pBuf);
+        if (!AllocSamples())
             return 0;
-        }
+        uint8_t* pBuf = pChunk.get();
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
         std::size_t nLeft = nSize;
@@ -93,7 +92,6 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
             pOut += nNow;
             nLeft -= nNow;
         }
-        std::free(pBuf);
         break;
     }
     case AU_ENCODING_LINEAR_16: {
@@ -103,7 +101,7 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
         // A short read leaves the rest of the zero-filled block silent.
         const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
         if (bBigEndian == IsHostLittleEndian())
-            SwapBytes16InPlace(lock.Samples(), int64_t(nGot / 2));
+            SwapBytes16InPlace(lock.Samples(), int64_t((nGot + 1) / 2));
         break;
     }
     default:

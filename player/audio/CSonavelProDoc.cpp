@@ -70,11 +70,11 @@ int CSonavelProDoc::AllocSamples()
 
 void CSonavelProDoc::FreeSamples() { m_store.hSamples.reset(); }
 
-void* CSonavelProDoc::AllocTemp(std::size_t nBytes)
+CSonavelProDoc::CTempBytes CSonavelProDoc::AllocTemp(std::size_t nBytes)
 {
     if (nBytes > CSampleBlock::AllocationLimit())
         return nullptr;
-    return std::malloc(nBytes ? nBytes : 1);
+    return CTempBytes(static_cast<uint8_t*>(std::malloc(nBytes ? nBytes : 1)));
 }
 
 void CSonavelProDoc::ShowOutOfMemory()

@@ -7,6 +7,9 @@
 // from the start itself. A reader that fails may leave numbers and a block in
 // m_store; the next one overwrites what it uses.
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "player/audio/SampleStore.h"
@@ -39,9 +42,14 @@ public:
     SampleStore m_store;
 
 private:
-    // Short-lived conversion buffers. They obey the sample blocks' allocation
-    // limit too, so tests can provoke their failure.
-    static void* AllocTemp(std::size_t nBytes);
+    // Short-lived conversion buffers, owned, so a read that throws frees them
+    // too. They obey the sample blocks' allocation limit, so tests can provoke
+    // their failure; null when refused.
+    struct CFreeBytes {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    using CTempBytes = std::unique_ptr<uint8_t, CFreeBytes>;
+    static CTempBytes AllocTemp(std::size_t nBytes);
     // Frees the store, beeps and shows the out-of-memory message.
     void ShowOutOfMemory();
     // Converts a claimed byte count of the store to int32, or fails (0) with the

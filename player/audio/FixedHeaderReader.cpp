@@ -11,17 +11,12 @@
 
 using namespace sonavel::audio;
 
-namespace {
-// The header buffer is process-wide, shared by both byte orders.
-uint8_t g_fixedHeader[kFixedHeaderBytes];
-} // namespace
-
 int CSonavelProDoc::CheckFixedHeader(CFileReader& file, int bLittleEndian)
 {
-    // Cleared first: a short file must not see the fields of the file read before.
-    std::memset(g_fixedHeader, 0, sizeof g_fixedHeader);
+    // Zero-filled: a short file must not see fields it does not have.
+    uint8_t header[kFixedHeaderBytes] = {};
     file.Seek(0);
-    const int64_t n = int64_t(file.Read(g_fixedHeader, sizeof g_fixedHeader));
+    const int64_t n = int64_t(file.Read(header, sizeof header));
     // The two fields the check rests on must come from the file: a file of 5 to 7
     // bytes would otherwise pass with a format code made up of the cleared buffer.
     if (n < 8)
@@ -29,25 +24,25 @@ int CSonavelProDoc::CheckFixedHeader(CFileReader& file, int bLittleEndian)
 
     uint32_t nHeaderLength, nFormat, nRate, nDataLength;
     if (bLittleEndian) {
-        nHeaderLength = LoadLE32(g_fixedHeader + 0);
-        nFormat = LoadLE32(g_fixedHeader + 4);
+        nHeaderLength = LoadLE32(header + 0);
+        nFormat = LoadLE32(header + 4);
         // The little-endian variant names the header length as read: the whole
         // count, or the count less the length field itself.
         if ((int64_t(nHeaderLength) != n && int64_t(nHeaderLength) != n - 4) || nFormat != kFixedFormatLE)
             return 0;
-        nRate = LoadLE32(g_fixedHeader + 16);
-        nDataLength = LoadLE32(g_fixedHeader + 24);
+        nRate = LoadLE32(header + 16);
+        nDataLength = LoadLE32(header + 24);
     } else {
         // Every byte pair swapped, then the halves of each field exchanged: the
         // same as reading the fields big-endian.
-        for (unsigned i = 0; i + 1 < sizeof g_fixedHeader; i += 2)
-            std::swap(g_fixedHeader[i], g_fixedHeader[i + 1]);
-        nHeaderLength = SwapHalves32(LoadLE32(g_fixedHeader + 0));
-        nFormat = SwapHalves32(LoadLE32(g_fixedHeader + 4));
+        for (unsigned i = 0; i + 1 < sizeof header; i += 2)
+            std::swap(header[i], header[i + 1]);
+        nHeaderLength = SwapHalves32(LoadLE32(header + 0));
+        nFormat = SwapHalves32(LoadLE32(header + 4));
         if ((nHeaderLength != kFixedHeaderBytes && nHeaderLength != kFixedHeaderBytes - 4) || nFormat != kFixedFormatBE)
             return 0;
-        nRate = SwapHalves32(LoadLE32(g_fixedHeader + 16));
-        nDataLength = SwapHalves32(LoadLE32(g_fixedHeader + 24));
+        nRate = SwapHalves32(LoadLE32(header + 16));
+        nDataLength = SwapHalves32(LoadLE32(header + 24));
     }
     m_store.sampleRate = int32_t(nRate);
     m_store.byteLength = int32_t(nDataLength);
@@ -65,7 +60,7 @@ int CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file)
     CSampleLock lock(m_store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
     if (!IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), int64_t(nGot / 2));
+        SwapBytes16InPlace(lock.Samples(), int64_t((nGot + 1) / 2));
     return 1;
 }
 
@@ -75,8 +70,9 @@ int CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file)
         return 0;
     CSampleLock lock(m_store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
-    // Only the words that arrived need turning round; the rest are zeros.
+    // Every word that arrived is turned round, the last one too when the file
+    // ends in its middle (its missing low byte reads as 0); the rest are zeros.
     if (IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), int64_t(nGot / 2));
+        SwapBytes16InPlace(lock.Samples(), int64_t((nGot + 1) / 2));
     return 1;
 }

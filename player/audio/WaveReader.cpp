@@ -18,10 +18,6 @@ namespace {
 // Where the kept sample lies in a frame and how to turn it into 16 bits.
 enum class EWaveLayout { Byte8, Word16, WideTop16 };
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
 void ConvertFrames(EWaveLayout layout, uint16_t wFormatTag, const uint8_t* pIn, std::size_t nFrameBytes,
                    std::size_t nSkipBytes, int16_t* pOut, std::size_t nFrames)
 {
@@ -97,9 +93,9 @@ int CSonavelProDoc::ReadWave(CFileReader& file)
     const bool bDirect = layout != EWaveLayout::Byte8 && nFrameBytes == 2;
     std::size_t nChunkFrames = std::max<std::size_t>(1, kConvertChunkBytes / nFrameBytes);
     nChunkFrames = std::min<std::size_t>(nChunkFrames, std::size_t(nFrames));
-    std::unique_ptr<uint8_t, FreeDeleter> pChunk;
+    CTempBytes pChunk;
     if (!bDirect) {
-        pChunk.reset(static_cast<uint8_t*>(AllocTemp(nChunkFrames * nFrameBytes)));
+        pChunk = AllocTemp(nChunkFrames * nFrameBytes);
         if (!pChunk) {
             ShowOutOfMemory();
             return 0;

@@ -99,6 +99,11 @@ TEST_F(AiffReader, RejectsWhatItCannotPlay)
 {
     EXPECT_FALSE(Load(PlainAiff(BigWords({1, 2}), 1, 16, 2)).bLoaded);  // stereo
     EXPECT_FALSE(Load(PlainAiff(BigWords({1, 2}), 2, 16, 0)).bLoaded);  // no channels
+    for (int16_t nNegative : {int16_t(-1), int16_t(-32768)}) {         // 0xFFFF, 0x8000: not mono
+        EXPECT_FALSE(Load(PlainAiff(BigWords({1, 2}), 2, 16, nNegative)).bLoaded);
+        EXPECT_FALSE(Load(Form("AIFC", Bytes().Append(Fver()).Append(AifcComm(nNegative, 2, 16, Extended(8000)))
+                                          .Append(Ssnd(BigWords({1, 2}))))).bLoaded);
+    }
     EXPECT_FALSE(Load(PlainAiff(BigWords({1, 2}), 1, 24)).bLoaded);     // 24 bits
     EXPECT_FALSE(Load(PlainAiff(BigWords({1, 2}), 2, 0)).bLoaded);      // no bit depth
     EXPECT_FALSE(Load(PlainAiff(BigWords({1, 2}), 3)).bLoaded);         // data short of the frame count

@@ -30,6 +30,14 @@ TEST_F(FixedHeaderReader, BigEndianWantsFormatTwenty)
     EXPECT_FALSE(Load(FixedHeader(true, 6480, 10, 12000, 2).BE16(1)).bLoaded);
 }
 
+TEST_F(FixedHeaderReader, BigEndianFileCutInAWordKeepsItsHighByte)
+{
+    // Three samples declared, two and a half in the file.
+    const LoadResult r = Load(FixedHeader(true, 6480, 20, 8000, 6).BE16(0x0102).BE16(0x0304).U8(0x05));
+    ASSERT_TRUE(r.bLoaded);
+    EXPECT_EQ(r.samples, (std::vector<int16_t>{0x0102, 0x0304, 0x0500}));
+}
+
 TEST_F(FixedHeaderReader, ShortFileThatNamesItsOwnLengthIsSilence)
 {
     // 40 bytes in all; the first field is the file length, or the length less 4.
