@@ -33,6 +33,12 @@ const int kCoarseStride = 30, kCoarseTerms = 11;
 const int kFineStride = 12, kFineTerms = 25;
 const int kLevelStride = 10, kLevelTerms = 32;
 
+// The first kCoarseTerms bytes of a vector.
+alignas(16) const uint8_t kCoarseMask[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0};
+
+// Running totals are taken this many means at a time (16 kB of them).
+const int kTotalChunk = 4096;
+
 // Frames per block: the block's bytes (about 200 kB, twice) stay in the cache.
 const int kBlockFrames = 2048;
 // Below this many frames a second thread costs more than it saves.
@@ -72,30 +78,107 @@ const int kMagicShift = 28;
 
 inline int ToByte(int16_t s) { return s / 256 + 128; }
 
+// A block's working bytes, carved from one block of memory per thread.
+struct CScratch {
+    size_t nStretch = 0;       // room for a stretch's bytes
+    int nPhase = 0;            // length of each of the 30 rows of d30
+    uint32_t* total = nullptr; // running totals of x, kTotalChunk + W + 1 of them
+    uint16_t* d = nullptr;     // fine-search sums, one per lag
+    uint8_t* y = nullptr;      // the low-passed bytes
+    uint8_t* r = nullptr;      // the same, in reverse order
+    uint8_t* x = nullptr;      // the 8-bit samples they are averaged from
+    uint8_t* d30 = nullptr;
+
+    static size_t TotalCount() { return kTotalChunk + 1024 + 2; }
+    static size_t Bytes(size_t nStretch, int nMaxLag)
+    {
+        return sizeof(uint32_t) * TotalCount() + sizeof(uint16_t) * (size_t(nMaxLag) + 64) + 3 * nStretch
+            + 1024 + 30 * (nStretch / 30 + 32);
+    }
+    // p: a block of Bytes(nStretch, nMaxLag) bytes, aligned as malloc aligns.
+    void Carve(uint8_t* p, size_t nStretchBytes, int nMaxLag)
+    {
+        nStretch = nStretchBytes;
+        nPhase = static_cast<int>(nStretch / 30 + 32);
+        total = reinterpret_cast<uint32_t*>(p);
+        d = reinterpret_cast<uint16_t*>(total + TotalCount());
+        y = reinterpret_cast<uint8_t*>(d + nMaxLag + 64);
+        r = y + nStretch;
+        x = r + nStretch;
+        d30 = x + nStretch + 1024;
+    }
+};
+
 // The low-passed bytes y[t] for t in [lo, lo + len): the mean of the W bytes
-// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere; r
-// receives them in reverse order, so that the pairs of several lags at once
-// are two forward loads.
-void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, uint8_t* y, uint8_t* r)
+// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere.
+// Then two rearrangements of them: r, the bytes in reverse order, so that the
+// pairs of several lags at once are two forward loads; and d30, whose row j
+// holds y[j], y[j + 30], y[j + 60], ..., so the coarse search's 11 terms of a
+// lag are 11 neighbouring bytes.
+void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScratch& w)
 {
+    uint8_t* y = w.y;
     const int W = k.nAverage, N = k.nCount;
     const int a = std::max(lo, W / 2), b = std::min(lo + len - 1, N - 1 - W + W / 2);
     std::memset(y, 0, static_cast<size_t>(len));
     if (a <= b) {
+        // The 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
         const int j0 = a - W / 2;
-        uint32_t sum = 0;
-        for (int n = j0; n < j0 + W; ++n)
-            sum += ToByte(s[n]);
-        for (int t = a;; ++t) {
-            y[t - lo] = static_cast<uint8_t>((sum * k.nAverageMagic) >> kMagicShift);
-            if (t == b)
-                break;
-            const int j = t - W / 2;
-            sum += ToByte(s[j + W]) - ToByte(s[j]);
+        const int nX = b - a + W;
+        const int16_t* ps = s + j0;
+        uint8_t* x = w.x;
+        for (int n = 0; n < nX; ++n)
+            x[n] = static_cast<uint8_t>(ToByte(ps[n]));
+        // Each window's sum is the difference of two running totals; the totals
+        // are the only serial step, the means then go many at a time.
+        uint8_t* py = y + (a - lo);
+        const uint64_t nMagic = k.nAverageMagic;
+        const int nMeans = b - a + 1;
+        uint32_t* total = w.total;
+        for (int t0 = 0; t0 < nMeans; t0 += kTotalChunk) {
+            const int n = std::min(kTotalChunk, nMeans - t0);
+            const uint8_t* px = x + t0;
+            uint32_t acc = 0;
+            total[0] = 0;
+            for (int i = 0; i < n - 1 + W; ++i)
+                total[i + 1] = acc += px[i];
+            for (int t = 0; t < n; ++t)
+                py[t0 + t] = static_cast<uint8_t>((uint64_t(total[t + W] - total[t]) * nMagic) >> kMagicShift);
         }
     }
     for (int m = 0; m < len; ++m)
-        r[m] = y[len - 1 - m];
+        w.r[m] = y[len - 1 - m];
+    const int nRows = (len + 29) / 30;
+    for (int j = 0; j < 30; ++j) {
+        uint8_t* row = w.d30 + size_t(j) * w.nPhase;
+        int n = 0;
+        for (; n < nRows && 30 * n + j < len; ++n)
+            row[n] = y[30 * n + j];
+        for (; n < w.nPhase; ++n)
+            row[n] = 0;
+    }
+}
+
+// The coarse sum at lag, from d30: the bytes at p, p + 30, ... against those at
+// p + lag, p + lag + 30, ...
+inline int CoarseSum(const CScratch& w, int c, int lag)
+{
+    const int p = c - lag / 2, q = p + lag;
+    const uint8_t* pp = w.d30 + size_t(p % 30) * w.nPhase + p / 30;
+    const uint8_t* pq = w.d30 + size_t(q % 30) * w.nPhase + q / 30;
+#if defined(__SSE2__)
+    static_assert(kCoarseTerms <= 16, "one vector per side");
+    const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kCoarseMask));
+    const __m128i vp = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pp)), mask);
+    const __m128i vq = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pq)), mask);
+    const __m128i sad = _mm_sad_epu8(vp, vq);
+    return _mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4);
+#else
+    int sum = 0;
+    for (int j = 0; j < kCoarseTerms; ++j)
+        sum += std::abs(int(pp[j]) - int(pq[j]));
+    return sum;
+#endif
 }
 
 // Fine-search sums for every lag a .. z at window start c (stretch-relative):
@@ -138,9 +221,12 @@ void FineSums(const uint8_t* y, const uint8_t* r, int len, int c, int a, int z, 
 
 // Level and raw pitch of frames iFrom .. iTo. y, r and d are this caller's
 // scratch: a stretch of the block's length and the fine sums.
-void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, uint8_t* y,
-                  uint8_t* r, uint16_t* d, int16_t* level, int16_t* raw)
+void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CScratch& w,
+                  int16_t* level, int16_t* raw)
 {
+    const uint8_t* y = w.y;
+    const uint8_t* r = w.r;
+    uint16_t* d = w.d;
     const std::vector<int>& G = k.grid;
     const int m = static_cast<int>(G.size()) - 2;
     const int nMinLag = k.nMinLag, nMaxLag = k.nMaxLag;
@@ -148,7 +234,7 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, ui
         const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
         const int lo = kHop * i0 - 150 - nMaxLag - kPad;
         const int len = kHop * (i1 - i0) + 2 * nMaxLag + kReach + 2 * kPad;
-        BuildStretch(s, k, lo, len, y, r);
+        BuildStretch(s, k, lo, len, w);
         for (int i = i0; i <= i1; ++i) {
             const int c = kHop * i - 150 - lo;
 
@@ -159,7 +245,7 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, ui
 
             int b = 1, dBest = std::numeric_limits<int>::max();
             for (int idx = 1; idx <= m; ++idx) {
-                const int dd = Amdf(y, c, G[idx], kCoarseStride, kCoarseTerms);
+                const int dd = CoarseSum(w, c, G[idx]);
                 if (dd < dBest) {
                     dBest = dd;
                     b = idx;
@@ -202,6 +288,7 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, ui
 // One thread's share of the frame search and its scratch.
 struct CSearchShare {
     int iFrom = 0, iTo = -1;
+    size_t nStretch = 0;
     CSampleBlockHandle hScratch;
 };
 
@@ -241,11 +328,12 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         nThreads = std::clamp(std::min(nThreads, nSearch / kFramesPerThread), 1, 64);
         const int nBlock = std::min(kBlockFrames, (nSearch + nThreads - 1) / nThreads);
         const size_t nStretch = static_cast<size_t>(kHop) * (nBlock - 1) + 2 * g.nMaxLag + kReach + 2 * kPad;
-        const size_t nScratch = 2 * nStretch + sizeof(uint16_t) * (static_cast<size_t>(g.nMaxLag) + 64);
+        const size_t nScratch = CScratch::Bytes(nStretch, g.nMaxLag);
         for (int t = 0; t < nThreads; ++t) {
             CSearchShare share;
             share.iFrom = shape.nFirst + static_cast<int>(static_cast<long long>(nSearch) * t / nThreads);
             share.iTo = shape.nFirst + static_cast<int>(static_cast<long long>(nSearch) * (t + 1) / nThreads) - 1;
+            share.nStretch = nStretch;
             share.hScratch = CSampleBlock::Alloc(nScratch);
             if (!share.hScratch)
                 return -1;
@@ -269,10 +357,9 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
 
     auto Search = [&](const CSearchShare& share) {
         CSampleLock scratch(share.hScratch);
-        uint8_t* p = static_cast<uint8_t*>(scratch.Data());
-        const size_t nStretch = (share.hScratch->Size() - sizeof(uint16_t) * (static_cast<size_t>(shape.nMaxLag) + 64)) / 2;
-        SearchFrames(pSamples, shape, share.iFrom, share.iTo, p, p + nStretch,
-                     reinterpret_cast<uint16_t*>(p + 2 * nStretch), pLevel, pRaw);
+        CScratch w;
+        w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag);
+        SearchFrames(pSamples, shape, share.iFrom, share.iTo, w, pLevel, pRaw);
     };
     std::vector<std::thread> threads;
     for (size_t t = 1; t < shares.size(); ++t) {
