@@ -1,4 +1,6 @@
-// sonavel-analyze info FILE: which reader took the file and what it holds.
+// sonavel-analyze info FILE...: which reader took each file and what it holds,
+// one line each (prefixed with the file's name when there are several). A file
+// that cannot be read gets one line on stderr; the status is then 1.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <cstdio>
@@ -8,17 +10,24 @@ namespace analyze {
 
 int RunInfo(int argc, char** argv)
 {
-    if (argc != 2) {
-        PrintError("usage: sonavel-analyze info FILE");
+    if (argc < 2) {
+        PrintError("usage: sonavel-analyze info FILE...");
         return 2;
     }
-    SampleStore store;
-    std::string strReader;
-    if (!LoadSound(argv[1], store, strReader))
-        return 1;
-    std::printf("reader=%s rate=%d samples=%d bytes=%d\n", strReader.c_str(), int(store.sampleRate),
-                int(store.sampleCount), int(store.byteLength));
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    int nStatus = 0;
+    for (int i = 1; i < argc; ++i) {
+        SampleStore store;
+        std::string strReader;
+        if (!LoadSound(argv[i], store, strReader)) {
+            nStatus = 1;
+            continue;
+        }
+        if (argc > 2)
+            std::printf("%s: ", argv[i]);
+        std::printf("reader=%s rate=%d samples=%d bytes=%d\n", strReader.c_str(), int(store.sampleRate),
+                    int(store.sampleCount), int(store.byteLength));
+    }
+    return std::fflush(stdout) == 0 ? nStatus : 1;
 }
 
 } // namespace analyze

@@ -1,40 +1,282 @@
-// sonavel-analyze pitch FILE: the player's pitch track as CSV, one line per 100
-// samples: time in seconds (6 decimals) and pitch in whole Hz (0 = no pitch).
+// sonavel-analyze pitch [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...
+//
+// One file and no -o: the track on standard output. Several files, or -o DIR:
+// one output per input in DIR (the current folder when not given), named
+// after it (take7.wav -> DIR/take7.csv), each written to a new file and renamed
+// into place, so an interrupted run leaves no half file. -j N analyses N files
+// at once in as many processes (default: one per core); a file's output is the
+// same whatever N is. A file that cannot be read gets one line on standard
+// error and the others are still written; the status is 1 if any failed.
 #include "player/analyze/AnalyzeCommands.h"
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "player/analysis/CSignalMath.h"
+#include "player/analyze/PitchFormats.h"
+
+namespace fs = std::filesystem;
 
 namespace sonavel {
 namespace analyze {
 
-int RunPitch(int argc, char** argv)
+namespace {
+
+const char kszUsage[] = "usage: sonavel-analyze pitch [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...";
+
+struct PitchOptions {
+    int nJobs = 0;            // 0: one per core
+    bool bToDir = false;
+    std::string strDir = ".";
+    EPitchFormat format = EPitchFormat::Csv;
+    std::vector<std::string> files;
+};
+
+// The output being written, removed should a signal end the process first.
+char g_szPartial[4096];
+
+void OnFatalSignal(int nSignal)
 {
-    if (argc != 2) {
-        PrintError("usage: sonavel-analyze pitch FILE");
-        return 2;
+    if (g_szPartial[0])
+        ::unlink(g_szPartial);
+    std::signal(nSignal, SIG_DFL);
+    std::raise(nSignal);
+}
+
+bool WriteToStream(void* pContext, const char* p, size_t n)
+{
+    return std::fwrite(p, 1, n, static_cast<std::FILE*>(pContext)) == n;
+}
+
+bool ParseOptions(int argc, char** argv, PitchOptions& opt)
+{
+    bool bFilesOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (bFilesOnly || a.empty() || a[0] != '-' || a == "-") {
+            opt.files.push_back(a);
+        } else if (a == "--") {
+            bFilesOnly = true;
+        } else if (a == "-j" && i + 1 < argc) {
+            char* pEnd = nullptr;
+            const long n = std::strtol(argv[++i], &pEnd, 10);
+            if (!*argv[i] || *pEnd || n < 1 || n > 1024)
+                return false;
+            opt.nJobs = int(n);
+        } else if (a == "-o" && i + 1 < argc && *argv[i + 1]) {
+            opt.strDir = argv[++i];
+            opt.bToDir = true;
+        } else if ((a == "--format" && i + 1 < argc) || a.rfind("--format=", 0) == 0) {
+            const std::string f = a == "--format" ? argv[++i] : a.substr(9);
+            if (f == "csv")
+                opt.format = EPitchFormat::Csv;
+            else if (f == "json")
+                opt.format = EPitchFormat::Json;
+            else if (f == "pitchtier")
+                opt.format = EPitchFormat::PitchTier;
+            else
+                return false;
+        } else {
+            return false;
+        }
     }
+    return !opt.files.empty();
+}
+
+// Loads, tracks and writes one file: to standard output when strOut is empty,
+// otherwise through a new file in the same folder renamed to strOut. One line
+// on stderr for a failure.
+bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchFormat format, int nThreads)
+{
     SampleStore store;
     std::string strReader;
-    if (!LoadSound(argv[1], store, strReader))
-        return 1;
+    if (!LoadSound(strIn, store, strReader))
+        return false;
     if (store.sampleRate <= 0) {
-        PrintError(std::string(argv[1]) + ": the sound has no sample rate, so no time axis");
-        return 1;
+        PrintError(strIn + ": the sound has no sample rate, so no time axis");
+        return false;
     }
-    const size_t nCount = static_cast<size_t>(store.sampleCount) / 100 + 1;
-    CSampleBlockHandle hPitch = CSampleBlock::Alloc(nCount * sizeof(int16_t));
-    if (!hPitch || CSignalMath().TrackPitch(store, hPitch, 0, store.sampleCount) != 0) {
-        PrintError(std::string(argv[1]) + ": not enough memory to track the pitch");
-        return 1;
+    PitchTrack track;
+    track.strFile = strIn;
+    track.nSampleRate = store.sampleRate;
+    track.nSampleCount = store.sampleCount;
+    track.nValues = static_cast<size_t>(store.sampleCount) / 100 + 1;
+    CSampleBlockHandle hPitch = CSampleBlock::Alloc(track.nValues * sizeof(int16_t));
+    CSignalMath math;
+    math.SetThreads(nThreads);
+    if (!hPitch || math.TrackPitch(store, hPitch, 0, store.sampleCount) != 0) {
+        PrintError(strIn + ": not enough memory to track the pitch");
+        return false;
     }
+    store.Clear(); // the samples are done with: not held while the text is written
     CSampleLock lock(hPitch);
-    const int16_t* pitch = lock.Samples();
-    std::printf("time_s,pitch_hz\n");
-    for (size_t i = 0; i < nCount; ++i)
-        std::printf("%.6f,%d\n", static_cast<double>(i) * 100.0 / store.sampleRate, int(pitch[i]));
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    track.pPitch = lock.Samples();
+
+    if (strOut.empty()) {
+        if (!WritePitchTrack(track, format, WriteToStream, stdout) || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            PrintError("cannot write the standard output");
+            return false;
+        }
+        return true;
+    }
+
+    const fs::path out(strOut);
+    const std::string strTemp = (out.parent_path() / ("." + out.filename().string() + ".XXXXXX")).string();
+    if (strTemp.size() >= sizeof g_szPartial) {
+        PrintError("cannot write " + strOut + ": the name is too long");
+        return false;
+    }
+    std::strcpy(g_szPartial, strTemp.c_str());
+    const int fd = ::mkstemp(g_szPartial);
+    if (fd < 0) {
+        const int err = errno;
+        g_szPartial[0] = 0;
+        PrintError("cannot write " + strOut + ": " + std::strerror(err));
+        return false;
+    }
+    // mkstemp makes the file private; the output gets the usual mode.
+    const mode_t nMask = ::umask(0);
+    ::umask(nMask);
+    ::fchmod(fd, 0666 & ~nMask);
+    std::FILE* pFile = ::fdopen(fd, "wb");
+    bool bOk = pFile && WritePitchTrack(track, format, WriteToStream, pFile) && std::fflush(pFile) == 0;
+    int err = errno;
+    if (pFile ? std::fclose(pFile) != 0 : ::close(fd) != 0) {
+        err = bOk ? errno : err;
+        bOk = false;
+    }
+    if (bOk && ::rename(g_szPartial, strOut.c_str()) != 0) {
+        err = errno;
+        bOk = false;
+    }
+    if (!bOk) {
+        ::unlink(g_szPartial);
+        PrintError("cannot write " + strOut + ": " + std::strerror(err));
+    }
+    g_szPartial[0] = 0;
+    return bOk;
+}
+
+// Files done of all, and the time so far, on one line of a terminal.
+class CProgress {
+public:
+    explicit CProgress(size_t nTotal) : m_nTotal(nTotal), m_bShow(::isatty(STDERR_FILENO) == 1) {}
+    void Done(size_t nDone)
+    {
+        if (!m_bShow)
+            return;
+        const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        std::fprintf(stderr, "\rsonavel-analyze: %zu of %zu files, %.1f s%s", nDone, m_nTotal, dSeconds,
+                     nDone == m_nTotal ? "\n" : "");
+        std::fflush(stderr);
+    }
+
+private:
+    size_t m_nTotal;
+    bool m_bShow;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+int RunBatch(const PitchOptions& opt)
+{
+    std::error_code ec;
+    fs::create_directories(opt.strDir, ec);
+    if (ec || !fs::is_directory(opt.strDir)) {
+        PrintError("cannot make the output folder " + opt.strDir + (ec ? ": " + ec.message() : ""));
+        return 1;
+    }
+    // Each output named after its input; a name taken twice would overwrite
+    // the first file's output, so the later input fails instead.
+    std::vector<std::string> outputs;
+    std::set<std::string> taken;
+    size_t nFailed = 0;
+    for (const std::string& f : opt.files) {
+        const std::string name = fs::path(f).stem().string() + FormatExtension(opt.format);
+        if (!taken.insert(name).second) {
+            PrintError(f + ": another input already writes " + name);
+            outputs.emplace_back();
+            ++nFailed;
+        } else {
+            outputs.push_back((fs::path(opt.strDir) / name).string());
+        }
+    }
+
+    const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const int nJobs = std::max(1, std::min<int>(opt.nJobs > 0 ? opt.nJobs : nCores, int(opt.files.size())));
+    const int nThreads = std::max(1, nCores / nJobs);
+    CProgress progress(opt.files.size());
+    size_t nDone = nFailed;
+    std::map<pid_t, size_t> running;
+    size_t nNext = 0;
+    std::fflush(nullptr);
+    while (nNext < opt.files.size() || !running.empty()) {
+        while (nNext < opt.files.size() && int(running.size()) < nJobs) {
+            const size_t i = nNext++;
+            if (outputs[i].empty())
+                continue;
+            if (nJobs == 1) {
+                nFailed += !AnalyseOne(opt.files[i], outputs[i], opt.format, nThreads);
+                progress.Done(++nDone);
+                continue;
+            }
+            const pid_t pid = ::fork();
+            if (pid == 0)
+                ::_exit(AnalyseOne(opt.files[i], outputs[i], opt.format, nThreads) && std::fflush(nullptr) == 0 ? 0 : 1);
+            if (pid < 0) {
+                nFailed += !AnalyseOne(opt.files[i], outputs[i], opt.format, nThreads);
+                progress.Done(++nDone);
+                continue;
+            }
+            running[pid] = i;
+        }
+        if (running.empty())
+            continue;
+        int status = 0;
+        const pid_t pid = ::waitpid(-1, &status, 0);
+        if (pid < 0)
+            break;
+        const auto it = running.find(pid);
+        if (it == running.end())
+            continue;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            ++nFailed;
+            if (!WIFEXITED(status))
+                PrintError(opt.files[it->second] + ": the analysis ended abnormally");
+        }
+        running.erase(it);
+        progress.Done(++nDone);
+    }
+    return nFailed ? 1 : 0;
+}
+
+} // namespace
+
+int RunPitch(int argc, char** argv)
+{
+    PitchOptions opt;
+    if (!ParseOptions(argc, argv, opt)) {
+        PrintError(kszUsage);
+        return 2;
+    }
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(nSignal, OnFatalSignal);
+    if (opt.files.size() == 1 && !opt.bToDir)
+        return AnalyseOne(opt.files[0], std::string(), opt.format, 0) ? 0 : 1;
+    return RunBatch(opt);
 }
 
 } // namespace analyze

@@ -1,5 +1,5 @@
-// sonavel-analyze: the player's loading (and later analysis) code without a
-// window or sound, for scripts and tests. Messages go to stderr.
+// sonavel-analyze: the player's loading and analysis without a window or
+// sound, for scripts, corpora and tests. Messages go to stderr.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <cstdio>
@@ -12,9 +12,9 @@ namespace {
 
 // One line per subcommand.
 const AnalyzeCommand s_commands[] = {
-    {"info", "FILE", RunInfo},
+    {"info", "FILE...", RunInfo},
     {"samples", "FILE -o OUT", RunSamples},
-    {"pitch", "FILE", RunPitch},
+    {"pitch", "[-j N] [-o DIR] [--format csv|json|pitchtier] FILE...", RunPitch},
     {"render", "FILE -o OUT.png", RunRender},
 };
 
@@ -23,6 +23,7 @@ void PrintUsage(std::FILE* pOut)
     std::fprintf(pOut, "usage:\n");
     for (const AnalyzeCommand& c : s_commands)
         std::fprintf(pOut, "  sonavel-analyze %s %s\n", c.szName, c.szUsage);
+    std::fprintf(pOut, "  sonavel-analyze --help | --version\n");
 }
 
 } // namespace
@@ -35,7 +36,11 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
         PrintUsage(stdout);
-        return 0;
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("sonavel-analyze %s\n", PROGRAM_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     for (const AnalyzeCommand& c : s_commands)
         if (std::strcmp(argv[1], c.szName) == 0)

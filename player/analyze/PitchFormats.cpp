@@ -1,0 +1,155 @@
+#include "player/analyze/PitchFormats.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace sonavel {
+namespace analyze {
+
+namespace {
+
+// Collects text and hands it on in pieces.
+class CTextSink {
+public:
+    CTextSink(bool (*pfnWrite)(void*, const char*, size_t), void* pContext)
+        : m_pfnWrite(pfnWrite), m_pContext(pContext)
+    {
+        m_text.reserve(kPiece + 256);
+    }
+    CTextSink& operator<<(const char* sz)
+    {
+        m_text += sz;
+        return Check();
+    }
+    CTextSink& operator<<(const std::string& s)
+    {
+        m_text += s;
+        return Check();
+    }
+    CTextSink& Int(long long n)
+    {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, n);
+        m_text.append(buf, r.ptr);
+        return Check();
+    }
+    // Fixed with 6 decimals, as printf's "%.6f" writes it.
+    CTextSink& Fixed6(double d)
+    {
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 6);
+        m_text.append(buf, r.ptr);
+        return Check();
+    }
+    // Shortest text that reads back as the same double.
+    CTextSink& Exact(double d)
+    {
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, d);
+        m_text.append(buf, r.ptr);
+        return Check();
+    }
+    bool Finish()
+    {
+        Flush();
+        return m_bOk;
+    }
+
+private:
+    static constexpr size_t kPiece = 64 * 1024;
+    CTextSink& Check()
+    {
+        if (m_text.size() >= kPiece)
+            Flush();
+        return *this;
+    }
+    void Flush()
+    {
+        if (m_bOk && !m_text.empty())
+            m_bOk = m_pfnWrite(m_pContext, m_text.data(), m_text.size());
+        m_text.clear();
+    }
+
+    bool (*m_pfnWrite)(void*, const char*, size_t);
+    void* m_pContext;
+    std::string m_text;
+    bool m_bOk = true;
+};
+
+std::string JsonString(const std::string& s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Frame i starts at sample 100 i.
+double FrameTime(size_t i, int nRate) { return static_cast<double>(i) * 100.0 / nRate; }
+
+} // namespace
+
+const char* FormatExtension(EPitchFormat format)
+{
+    switch (format) {
+    case EPitchFormat::Json:
+        return ".json";
+    case EPitchFormat::PitchTier:
+        return ".PitchTier";
+    case EPitchFormat::Csv:
+        break;
+    }
+    return ".csv";
+}
+
+bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
+                     bool (*pfnWrite)(void* pContext, const char* p, size_t n), void* pContext)
+{
+    CTextSink out(pfnWrite, pContext);
+    if (format == EPitchFormat::Csv) {
+        out << "time_s,pitch_hz\n";
+        for (size_t i = 0; i < t.nValues; ++i) {
+            out.Fixed6(FrameTime(i, t.nSampleRate)) << ",";
+            out.Int(t.pPitch[i]) << "\n";
+        }
+    } else if (format == EPitchFormat::Json) {
+        out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
+        out.Int(t.nSampleRate) << ", \"time_s\": [";
+        for (size_t i = 0; i < t.nValues; ++i)
+            out.Fixed6(FrameTime(i, t.nSampleRate)) << (i + 1 < t.nValues ? ", " : "");
+        out << "], \"pitch_hz\": [";
+        for (size_t i = 0; i < t.nValues; ++i)
+            out.Int(t.pPitch[i]) << (i + 1 < t.nValues ? ", " : "");
+        out << "]}\n";
+    } else {
+        size_t nVoiced = 0;
+        for (size_t i = 0; i < t.nValues; ++i)
+            nVoiced += t.pPitch[i] > 0;
+        out << "File type = \"ooTextFile\"\nObject class = \"PitchTier\"\n\nxmin = 0\nxmax = ";
+        out.Exact(static_cast<double>(t.nSampleCount) / t.nSampleRate) << "\npoints: size = ";
+        out.Int(static_cast<long long>(nVoiced)) << "\n";
+        size_t nPoint = 0;
+        for (size_t i = 0; i < t.nValues; ++i) {
+            if (t.pPitch[i] <= 0)
+                continue;
+            out << "points [";
+            out.Int(static_cast<long long>(++nPoint)) << "]:\n    number = ";
+            out.Fixed6(FrameTime(i, t.nSampleRate)) << "\n    value = ";
+            out.Int(t.pPitch[i]) << "\n";
+        }
+    }
+    return out.Finish();
+}
+
+} // namespace analyze
+} // namespace sonavel
