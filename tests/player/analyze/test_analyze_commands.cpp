@@ -1,7 +1,10 @@
-// sonavel-analyze pitch and render, run as a user runs them.
+// sonavel-analyze pitch (one file and batches), info, render and its options,
+// run as a user runs them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
 
@@ -107,6 +111,158 @@ TEST(AnalyzeRender, WritesThePictureAtTheWindowsSize)
     EXPECT_NE(RunTool("render " + wav, out), 0); // no output named
     std::remove(wav.c_str());
     std::remove(png.c_str());
+}
+
+// A batch folder: three voices, a file that is no sound, and the tool's
+// command line prefix.
+class AnalyzeBatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 3; ++i) {
+            VoiceSynthParams p;
+            p.nSampleRate = 11025 * (i + 1);
+            p.dSeconds = 0.6 + 0.2 * i;
+            p.contour = {{0.0, 110.0 + 40 * i}};
+            p.dJitter = 0.01;
+            m_voices.push_back(m_dir / ("voice" + std::to_string(i) + ".wav"));
+            ASSERT_TRUE(WriteWavFile(m_voices.back(), SynthesizeVoice(p), p.nSampleRate));
+        }
+        std::ofstream(m_dir / "notes.txt") << "not a sound\n";
+    }
+    std::string Tool(const std::string& args) const
+    {
+        return std::string(SONAVEL_ANALYZE) + " " + args + " 2> " + testsupport::Quote(m_dir / "err");
+    }
+    std::string Voices() const
+    {
+        std::string s;
+        for (const std::string& v : m_voices)
+            s += " " + testsupport::Quote(v);
+        return s;
+    }
+    std::string Single(const std::string& path, const std::string& format = "csv") const
+    {
+        std::string out;
+        EXPECT_EQ(RunTool("pitch --format " + format + " " + path, out), 0);
+        return out;
+    }
+
+    testsupport::CScratchDir m_dir;
+    std::vector<std::string> m_voices;
+};
+
+TEST_F(AnalyzeBatch, OneOutputPerInputInANewFolderAndOneLinePerFailure)
+{
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    const std::string out = m_dir / "out/nested";
+    EXPECT_EQ(Shell(Tool("pitch -j 2 -o " + out + Voices() + " " + (m_dir / "notes.txt"))), 1);
+    const std::string err = Slurp(m_dir / "err");
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("notes.txt"), std::string::npos) << err;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Slurp(out + "/voice" + std::to_string(i) + ".csv"), Single(m_voices[i])) << i;
+    // Nothing else is left in the folder: no half-written or temporary files.
+    int nFiles = 0;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        nFiles += e.is_regular_file();
+    EXPECT_EQ(nFiles, 3);
+}
+
+TEST_F(AnalyzeBatch, OutputIsTheSameWhateverTheNumberOfJobs)
+{
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    ASSERT_EQ(Shell(Tool("pitch -j 1 --format json -o " + (m_dir / "one") + Voices())), 0);
+    ASSERT_EQ(Shell(Tool("pitch -j 3 --format=json -o " + (m_dir / "three") + Voices())), 0);
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "/voice" + std::to_string(i) + ".json";
+        EXPECT_FALSE(Slurp(m_dir / "one" + name).empty());
+        EXPECT_EQ(Slurp(m_dir / "one" + name), Slurp(m_dir / "three" + name));
+    }
+    // Two inputs that would write the same output: the second one fails.
+    EXPECT_EQ(Shell(Tool("pitch -o " + (m_dir / "dup") + " " + m_voices[0] + " " + m_voices[0])), 1);
+    EXPECT_NE(Slurp(m_dir / "err").find("voice0.csv"), std::string::npos);
+}
+
+TEST_F(AnalyzeBatch, JsonHoldsTheCsvRows)
+{
+    const std::string csv = Single(m_voices[1]);
+    const std::string json = Single(m_voices[1], "json");
+    // Rebuild the CSV from the two arrays.
+    const auto Array = [&json](const std::string& key) {
+        const size_t at = json.find("\"" + key + "\": [");
+        EXPECT_NE(at, std::string::npos) << key;
+        const size_t from = json.find('[', at) + 1;
+        std::vector<std::string> items;
+        std::istringstream in(json.substr(from, json.find(']', from) - from));
+        std::string item;
+        while (std::getline(in, item, ','))
+            items.push_back(item.substr(item.find_first_not_of(' ')));
+        return items;
+    };
+    const auto times = Array("time_s"), pitches = Array("pitch_hz");
+    ASSERT_EQ(times.size(), pitches.size());
+    std::string rebuilt = "time_s,pitch_hz\n";
+    for (size_t i = 0; i < times.size(); ++i)
+        rebuilt += times[i] + "," + pitches[i] + "\n";
+    EXPECT_EQ(rebuilt, csv);
+    EXPECT_EQ(json.rfind("{\"file\": \"" + m_voices[1] + "\", \"sample_rate\": 22050, ", 0), 0u) << json.substr(0, 80);
+}
+
+TEST_F(AnalyzeBatch, PraatReadsThePitchTier)
+{
+    using testsupport::Quote;
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    if (Shell("command -v praat > /dev/null") != 0)
+        GTEST_SKIP() << "praat is not installed (apt-get install praat): the PitchTier is not checked";
+    const std::string tier = m_dir / "voice2.PitchTier";
+    ASSERT_EQ(Shell(Tool("pitch --format pitchtier " + m_voices[2] + " > " + Quote(tier))), 0);
+    std::ofstream(m_dir / "check.praat") << "form Check\n  sentence file x\nendform\n"
+                                            "Read from file: file$\n"
+                                            "n = Get number of points\n"
+                                            "mean = Get mean (points): 0, 0\n"
+                                            "writeInfoLine: n, \" \", fixed$ (mean, 6)\n";
+    ASSERT_EQ(Shell("praat --run " + Quote(m_dir / "check.praat") + " " + Quote(tier) + " > " +
+                    Quote(m_dir / "praat.txt") + " 2>&1"), 0) << Slurp(m_dir / "praat.txt");
+    // The CSV's voiced frames: their number and their mean.
+    std::istringstream csv(Single(m_voices[2]));
+    std::string line;
+    std::getline(csv, line);
+    int n = 0;
+    double dSum = 0;
+    while (std::getline(csv, line)) {
+        const int hz = std::stoi(line.substr(line.find(',') + 1));
+        if (hz > 0) {
+            ++n;
+            dSum += hz;
+        }
+    }
+    ASSERT_GT(n, 50);
+    char want[64];
+    std::snprintf(want, sizeof want, "%d %.6f\n", n, dSum / n);
+    EXPECT_EQ(Slurp(m_dir / "praat.txt"), want);
+}
+
+TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)
+{
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    EXPECT_EQ(Shell(Tool("info" + Voices() + " " + (m_dir / "notes.txt") + " > " + (m_dir / "info"))), 1);
+    const std::string info = Slurp(m_dir / "info");
+    EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 3) << info;
+    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230\n", 0), 0u) << info;
+    EXPECT_NE(Slurp(m_dir / "err").find("notes.txt"), std::string::npos);
+
+    std::string out;
+    EXPECT_EQ(RunTool("--version", out), 0);
+    EXPECT_EQ(out, "sonavel-analyze 3.1.0\n");
+    EXPECT_EQ(RunTool("--help", out), 0);
+    EXPECT_NE(out.find("pitch [-j N] [-o DIR] [--format csv|json|pitchtier] FILE..."), std::string::npos);
+    EXPECT_EQ(RunTool("pitch -j 0 " + m_voices[0], out), 2);
+    EXPECT_EQ(RunTool("pitch --format xml " + m_voices[0], out), 2);
 }
 
 } // namespace
