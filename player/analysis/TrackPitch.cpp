@@ -146,16 +146,25 @@ void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScra
                 py[t0 + t] = static_cast<uint8_t>((uint64_t(total[t + W] - total[t]) * nMagic) >> kMagicShift);
         }
     }
-    for (int m = 0; m < len; ++m)
-        w.r[m] = y[len - 1 - m];
-    const int nRows = (len + 29) / 30;
+    // Reversed eight bytes at a time (the byte swap of a 64-bit word).
+    uint8_t* __restrict r = w.r;
+    int m = 0;
+    for (; m + 8 <= len; m += 8) {
+        uint64_t v;
+        std::memcpy(&v, y + len - 8 - m, 8);
+        v = __builtin_bswap64(v);
+        std::memcpy(r + m, &v, 8);
+    }
+    for (; m < len; ++m)
+        r[m] = y[len - 1 - m];
+    const uint8_t* __restrict py = y;
     for (int j = 0; j < 30; ++j) {
-        uint8_t* row = w.d30 + size_t(j) * w.nPhase;
-        int n = 0;
-        for (; n < nRows && 30 * n + j < len; ++n)
-            row[n] = y[30 * n + j];
-        for (; n < w.nPhase; ++n)
-            row[n] = 0;
+        uint8_t* __restrict row = w.d30 + size_t(j) * w.nPhase;
+        const int nFilled = j < len ? (len - 1 - j) / 30 + 1 : 0; // rows reach y[len - 1]
+        const uint8_t* pFrom = py + j;
+        for (int n = 0; n < nFilled; ++n, pFrom += 30)
+            row[n] = *pFrom;
+        std::memset(row + nFilled, 0, size_t(w.nPhase - nFilled));
     }
 }
 

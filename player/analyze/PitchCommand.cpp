@@ -4,8 +4,9 @@
 // one output per input in DIR (the current folder when not given), named
 // after it (take7.wav -> DIR/take7.csv), each written to a new file and renamed
 // into place, so an interrupted run leaves no half file. -j N analyses N files
-// at once in as many processes (default: one per core); a file's output is the
-// same whatever N is. A file that cannot be read gets one line on standard
+// at once in as many single-threaded processes (default: one per core); a
+// file's output is the same whatever N is. A single file to standard output is
+// tracked on every core. A file that cannot be read gets one line on standard
 // error and the others are still written; the status is 1 if any failed.
 #include "player/analyze/AnalyzeCommands.h"
 
@@ -215,9 +216,10 @@ int RunBatch(const PitchOptions& opt)
         }
     }
 
+    // N jobs use N cores: each file is tracked on one thread.
     const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int nJobs = std::max(1, std::min<int>(opt.nJobs > 0 ? opt.nJobs : nCores, int(opt.files.size())));
-    const int nThreads = std::max(1, nCores / nJobs);
+    const int nThreads = 1;
     CProgress progress(opt.files.size());
     size_t nDone = nFailed;
     std::map<pid_t, size_t> running;

@@ -16,6 +16,7 @@
 #include "player/audio/CSonavelProDoc.h"
 #include "player/audio/Messages.h"
 #include "tests/support/CMessageRecorder.h"
+#include "tests/support/CScratchDir.h"
 
 class Bytes {
 public:
@@ -39,6 +40,22 @@ public:
 private:
     std::vector<uint8_t> m_v;
 };
+
+// 16-bit samples, little- or big-endian.
+inline Bytes LittleWords(std::initializer_list<int16_t> w)
+{
+    Bytes b;
+    for (int16_t x : w)
+        b.LE16(uint16_t(x));
+    return b;
+}
+inline Bytes BigWords(std::initializer_list<int16_t> w)
+{
+    Bytes b;
+    for (int16_t x : w)
+        b.BE16(uint16_t(x));
+    return b;
+}
 
 // RIFF/WAVE: "RIFF", length, "WAVE", then the chunks as given.
 inline Bytes Riff(const Bytes& chunks)
@@ -118,33 +135,21 @@ inline Bytes FixedHeader(bool bigEndian, uint32_t headerLength, uint32_t format,
 // Writes each file into a private temporary folder that goes with the fixture.
 class CTempDir {
 public:
-    CTempDir()
-    {
-        char tmpl[] = "/tmp/sonavel-audio-test.XXXXXX";
-        m_strDir = ::mkdtemp(tmpl) ? tmpl : "/tmp";
-    }
-    ~CTempDir()
-    {
-        for (const std::string& p : m_files)
-            std::remove(p.c_str());
-        ::rmdir(m_strDir.c_str());
-    }
     std::string Write(const Bytes& b)
     {
-        std::string path = m_strDir + "/f" + std::to_string(m_files.size());
+        const std::string path = m_dir / ("f" + std::to_string(m_nFiles++));
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (f) {
             if (b.Size())
                 std::fwrite(b.Data().data(), 1, b.Size(), f);
             std::fclose(f);
         }
-        m_files.push_back(path);
         return path;
     }
 
 private:
-    std::string m_strDir;
-    std::vector<std::string> m_files;
+    testsupport::CScratchDir m_dir;
+    int m_nFiles = 0;
 };
 
 struct LoadResult {

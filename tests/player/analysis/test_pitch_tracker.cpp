@@ -224,7 +224,7 @@ TEST(TrackPitch, RefusedWorkingBufferReturnsMinusOneAndLeavesOutputAlone)
     p.dSeconds = 2.0;
     const auto voice = SynthesizeVoice(p);
     const size_t oldLimit = CSampleBlock::AllocationLimit();
-    // Enough for the sound and the output block, not for the two byte copies.
+    // Enough for the sound and the output block, not for the working buffers.
     SampleStore store;
     store.sampleCount = int(voice.size());
     store.byteLength = 2 * store.sampleCount;

@@ -3,14 +3,6 @@
 
 namespace {
 
-Bytes BigWords(std::initializer_list<int16_t> w)
-{
-    Bytes b;
-    for (int16_t x : w)
-        b.BE16(uint16_t(x));
-    return b;
-}
-
 Bytes PlainAiff(const Bytes& samples, uint32_t frames, uint16_t bits = 16, int16_t channels = 1)
 {
     return Form("AIFF", Bytes().Append(AiffComm(channels, frames, bits, Extended(22050))).Append(Ssnd(samples)));

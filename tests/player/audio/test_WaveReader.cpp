@@ -9,13 +9,6 @@ using sonavel::audio::WaveFormatRecord;
 
 namespace {
 
-Bytes Words(std::initializer_list<int16_t> w)
-{
-    Bytes b;
-    for (int16_t x : w)
-        b.LE16(uint16_t(x));
-    return b;
-}
 
 // fmt at 12..35, then a filler chunk so that the data header begins at nDataAt.
 Bytes WavWithDataAt(std::size_t nDataAt)
@@ -23,7 +16,7 @@ Bytes WavWithDataAt(std::size_t nDataAt)
     Bytes chunks;
     chunks.Append(WavChunk("fmt ", WavFmt(1, 1, 8000, 16)));
     chunks.Append(WavChunk("JUNK", Bytes().Fill(nDataAt - 12 - chunks.Size() - 8)));
-    chunks.Append(WavChunk("data", Words({1, 2, 3})));
+    chunks.Append(WavChunk("data", LittleWords({1, 2, 3})));
     return Riff(chunks);
 }
 
@@ -31,7 +24,7 @@ using WaveReader = ReaderTest;
 
 TEST_F(WaveReader, Stereo16KeepsTheFirstChannelAndTheRate)
 {
-    const LoadResult r = Load(SimpleWav(1, 2, 11025, 16, Words({100, -1, -200, -2, 300, -3})));
+    const LoadResult r = Load(SimpleWav(1, 2, 11025, 16, LittleWords({100, -1, -200, -2, 300, -3})));
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.strReader, "wave");
     EXPECT_EQ(r.store.sampleRate, 11025);
@@ -44,11 +37,11 @@ TEST_F(WaveReader, Stereo16KeepsTheFirstChannelAndTheRate)
 TEST_F(WaveReader, MonoAndPartialFramesAndManyChannels)
 {
     // A trailing partial frame is not a sample.
-    LoadResult r = Load(SimpleWav(1, 1, 8000, 16, Words({-32768, 32767, 5}).U8(0x7F)));
+    LoadResult r = Load(SimpleWav(1, 1, 8000, 16, LittleWords({-32768, 32767, 5}).U8(0x7F)));
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.samples, (std::vector<int16_t>{-32768, 32767, 5}));
 
-    r = Load(SimpleWav(1, 3, 8000, 16, Words({7, 8, 9, 10, 11, 12, 13, 14})));
+    r = Load(SimpleWav(1, 3, 8000, 16, LittleWords({7, 8, 9, 10, 11, 12, 13, 14})));
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.samples, (std::vector<int16_t>{7, 10}));
 }
@@ -90,7 +83,7 @@ TEST_F(WaveReader, ChunkWalkSkipsOtherChunksAndTakesEighteenBytesOfFmt)
     const Bytes chunks = Bytes()
                              .Append(WavChunk("LIST", Bytes().Str("INFOISFT").LE32(4).Str("abcd")))
                              .Append(WavChunk("fmt ", fmt))
-                             .Append(WavChunk("data", Words({42})));
+                             .Append(WavChunk("data", LittleWords({42})));
     const LoadResult r = Load(Riff(chunks));
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.store.sampleRate, 16000);
@@ -101,11 +94,11 @@ TEST_F(WaveReader, OddChunkIsFollowedWithoutPadByte)
 {
     const Bytes fmt = WavChunk("fmt ", WavFmt(1, 1, 8000, 16));
     // Chunk of 3 bytes, next chunk right after it: found.
-    Bytes unpadded = Bytes().Append(fmt).Append(WavChunk("odd ", Bytes().Raw({1, 2, 3}))).Append(WavChunk("data", Words({9})));
+    Bytes unpadded = Bytes().Append(fmt).Append(WavChunk("odd ", Bytes().Raw({1, 2, 3}))).Append(WavChunk("data", LittleWords({9})));
     EXPECT_TRUE(Load(Riff(unpadded)).bLoaded);
     // With the pad byte a standard writer adds, the walk reads "\0dat" and a length
     // made of "a" and three length bytes, and runs past byte 1000.
-    Bytes padded = Bytes().Append(fmt).Append(WavChunk("odd ", Bytes().Raw({1, 2, 3}))).U8(0).Append(WavChunk("data", Words({9})));
+    Bytes padded = Bytes().Append(fmt).Append(WavChunk("odd ", Bytes().Raw({1, 2, 3}))).U8(0).Append(WavChunk("data", LittleWords({9})));
     EXPECT_FALSE(Load(Riff(padded)).bLoaded);
 }
 
@@ -120,17 +113,17 @@ TEST_F(WaveReader, DataHeaderMustBeginBelowByte1000)
 
 TEST_F(WaveReader, RejectsWhatCannotDescribeTheSamples)
 {
-    const Bytes data = WavChunk("data", Words({1, 2}));
+    const Bytes data = WavChunk("data", LittleWords({1, 2}));
     // Format tags other than PCM and mu-law (IEEE float, extensible).
     EXPECT_FALSE(Load(SimpleWav(3, 1, 8000, 32, Bytes().LE32(0).LE32(0))).bLoaded);
-    EXPECT_FALSE(Load(SimpleWav(0xFFFE, 1, 8000, 16, Words({1}))).bLoaded);
+    EXPECT_FALSE(Load(SimpleWav(0xFFFE, 1, 8000, 16, LittleWords({1}))).bLoaded);
     // "data" before any "fmt ".
     EXPECT_FALSE(Load(Riff(Bytes().Append(data).Append(WavChunk("fmt ", WavFmt(1, 1, 8000, 16))))).bLoaded);
     // "fmt " shorter than 16 bytes (no bit depth).
     const Bytes shortFmt = WavChunk("fmt ", Bytes().LE16(1).LE16(1).LE32(8000).LE32(16000));
     EXPECT_FALSE(Load(Riff(Bytes().Append(shortFmt).Append(data))).bLoaded);
     // No channels.
-    EXPECT_FALSE(Load(SimpleWav(1, 0, 8000, 16, Words({1, 2}))).bLoaded);
+    EXPECT_FALSE(Load(SimpleWav(1, 0, 8000, 16, LittleWords({1, 2}))).bLoaded);
     // Not RIFF/WAVE, or cut inside the header.
     const Bytes body = Bytes().Append(WavChunk("fmt ", WavFmt(1, 1, 8000, 16))).Append(data);
     EXPECT_FALSE(Load(Bytes().Str("RIFX").LE32(uint32_t(body.Size() + 4)).Str("WAVE").Append(body)).bLoaded);
@@ -141,7 +134,7 @@ TEST_F(WaveReader, RejectsWhatCannotDescribeTheSamples)
 
 TEST_F(WaveReader, DataChunkLongerThanTheFileIsRejected)
 {
-    Bytes wav = SimpleWav(1, 1, 8000, 16, Words({1, 2, 3, 4}));
+    Bytes wav = SimpleWav(1, 1, 8000, 16, LittleWords({1, 2, 3, 4}));
     EXPECT_TRUE(Load(wav).bLoaded);
     wav.PutLE32(40, 10); // declares one byte more than the file holds
     EXPECT_FALSE(Load(wav).bLoaded);
@@ -155,7 +148,7 @@ TEST_F(WaveReader, HugeChunkLengthEndsTheWalk)
     const Bytes chunks = Bytes()
                              .Append(WavChunk("fmt ", WavFmt(1, 1, 8000, 16)))
                              .Str("JUNK").LE32(0xFFFFFFF8u)
-                             .Append(WavChunk("data", Words({1})));
+                             .Append(WavChunk("data", LittleWords({1})));
     EXPECT_FALSE(Load(Riff(chunks)).bLoaded);
 }
 
@@ -218,10 +211,10 @@ TEST_F(WaveReader, AllocationFailures)
 {
     // The sample block cannot be had: the reader fails without a message.
     CSampleBlock::SetAllocationLimit(7);
-    EXPECT_FALSE(Load(SimpleWav(1, 1, 8000, 16, Words({1, 2, 3, 4}))).bLoaded);
+    EXPECT_FALSE(Load(SimpleWav(1, 1, 8000, 16, LittleWords({1, 2, 3, 4}))).bLoaded);
     EXPECT_TRUE(m_messages.empty());
     // The conversion buffer cannot be had: the out-of-memory message after a beep.
-    EXPECT_FALSE(Load(SimpleWav(1, 2, 8000, 16, Words({1, 2, 3, 4}))).bLoaded);
+    EXPECT_FALSE(Load(SimpleWav(1, 2, 8000, 16, LittleWords({1, 2, 3, 4}))).bLoaded);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0], "Not enough memory to perform the requested task.");
     EXPECT_EQ(m_events, (std::vector<std::string>{"beep0", "box"}));
