@@ -18,6 +18,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
 
 #include "player/analysis/CSignalMath.h"
 #include "player/analysis/PitchTracker.h"
@@ -35,9 +38,6 @@ const int kLevelStride = 10, kLevelTerms = 32;
 
 // The first kCoarseTerms bytes of a vector.
 alignas(16) const uint8_t kCoarseMask[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0};
-
-// Running totals are taken this many means at a time (16 kB of them).
-const int kTotalChunk = 4096;
 
 // Frames per block: the block's bytes (about 200 kB, twice) stay in the cache.
 const int kBlockFrames = 2048;
@@ -82,17 +82,15 @@ inline int ToByte(int16_t s) { return s / 256 + 128; }
 struct CScratch {
     size_t nStretch = 0;       // room for a stretch's bytes
     int nPhase = 0;            // length of each of the 30 rows of d30
-    uint32_t* total = nullptr; // running totals of x, kTotalChunk + W + 1 of them
     uint16_t* d = nullptr;     // fine-search sums, one per lag
     uint8_t* y = nullptr;      // the low-passed bytes
     uint8_t* r = nullptr;      // the same, in reverse order
     uint8_t* x = nullptr;      // the 8-bit samples they are averaged from
     uint8_t* d30 = nullptr;
 
-    static size_t TotalCount() { return kTotalChunk + 1024 + 2; }
     static size_t Bytes(size_t nStretch, int nMaxLag)
     {
-        return sizeof(uint32_t) * TotalCount() + sizeof(uint16_t) * (size_t(nMaxLag) + 64) + 3 * nStretch
+        return sizeof(uint16_t) * (size_t(nMaxLag) + 64) + 3 * nStretch
             + 1024 + 30 * (nStretch / 30 + 32);
     }
     // p: a block of Bytes(nStretch, nMaxLag) bytes, aligned as malloc aligns.
@@ -100,8 +98,7 @@ struct CScratch {
     {
         nStretch = nStretchBytes;
         nPhase = static_cast<int>(nStretch / 30 + 32);
-        total = reinterpret_cast<uint32_t*>(p);
-        d = reinterpret_cast<uint16_t*>(total + TotalCount());
+        d = reinterpret_cast<uint16_t*>(p);
         y = reinterpret_cast<uint8_t*>(d + nMaxLag + 64);
         r = y + nStretch;
         x = r + nStretch;
@@ -129,21 +126,17 @@ void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScra
         uint8_t* x = w.x;
         for (int n = 0; n < nX; ++n)
             x[n] = static_cast<uint8_t>(ToByte(ps[n]));
-        // Each window's sum is the difference of two running totals; the totals
-        // are the only serial step, the means then go many at a time.
+        uint32_t sum = 0;
+        for (int n = 0; n < W; ++n)
+            sum += x[n];
         uint8_t* py = y + (a - lo);
         const uint64_t nMagic = k.nAverageMagic;
-        const int nMeans = b - a + 1;
-        uint32_t* total = w.total;
-        for (int t0 = 0; t0 < nMeans; t0 += kTotalChunk) {
-            const int n = std::min(kTotalChunk, nMeans - t0);
-            const uint8_t* px = x + t0;
-            uint32_t acc = 0;
-            total[0] = 0;
-            for (int i = 0; i < n - 1 + W; ++i)
-                total[i + 1] = acc += px[i];
-            for (int t = 0; t < n; ++t)
-                py[t0 + t] = static_cast<uint8_t>((uint64_t(total[t + W] - total[t]) * nMagic) >> kMagicShift);
+        const int nLast = b - a;
+        for (int t = 0;; ++t) {
+            py[t] = static_cast<uint8_t>((sum * nMagic) >> kMagicShift);
+            if (t == nLast)
+                break;
+            sum += x[t + W] - x[t];
         }
     }
     // Reversed eight bytes at a time (the byte swap of a 64-bit word).
@@ -228,6 +221,75 @@ void FineSums(const uint8_t* y, const uint8_t* r, int len, int c, int a, int z, 
     }
 }
 
+// Index of the first smallest of v[0 .. n-1], n >= 1.
+int FirstMinimum(const uint16_t* v, int n)
+{
+    int nBest = 0;
+    for (int i = 1; i < n; ++i)
+        nBest = v[i] < v[nBest] ? i : nBest;
+    return nBest;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The same sums 32 lags at a time, for processors with AVX2.
+__attribute__((target("avx2"))) void FineSumsAvx2(const uint8_t* y, const uint8_t* r, int len, int c, int a,
+                                                 int z, uint16_t* d)
+{
+    for (int l0 = a; l0 <= a + 1 && l0 <= z; ++l0) {
+        const int nLanes = (z - l0) / 2 + 1;
+        for (int t0 = 0; t0 < nLanes; t0 += 32) {
+            const int l = l0 + 2 * t0;
+            const int nR = len - 1 - c + l / 2;
+            const int nQ = c + (l - l / 2);
+            __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
+            for (int k = 0; k < kFineTerms; ++k) {
+                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + nR - kFineStride * k));
+                const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + nQ + kFineStride * k));
+                const __m256i diff = _mm256_or_si256(_mm256_subs_epu8(p, q), _mm256_subs_epu8(q, p));
+                lo = _mm256_add_epi16(lo, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(diff)));
+                hi = _mm256_add_epi16(hi, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(diff, 1)));
+            }
+            uint16_t sums[32];
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), lo);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16), hi);
+            const int nUse = std::min(32, nLanes - t0);
+            for (int t = 0; t < nUse; ++t)
+                d[l - a + 2 * t] = sums[t];
+        }
+    }
+}
+
+// The same, sixteen values at a time: the smallest value first, then where it
+// first occurs.
+__attribute__((target("avx2"))) int FirstMinimumAvx2(const uint16_t* v, int n)
+{
+    if (n < 16)
+        return FirstMinimum(v, n);
+    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + n - 16));
+    for (int i = 0; i + 16 <= n; i += 16)
+        low = _mm256_min_epu16(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)));
+    const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1));
+    const __m256i want = _mm256_set1_epi16(static_cast<short>(_mm_cvtsi128_si32(_mm_minpos_epu16(half)) & 0xFFFF));
+    for (int i = 0;; i += 16) {
+        const int at = std::min(i, n - 16);
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + at)), want)));
+        if (mask)
+            return at + __builtin_ctz(mask) / 2;
+    }
+}
+
+using FineSumsFn = void (*)(const uint8_t*, const uint8_t*, int, int, int, int, uint16_t*);
+using FirstMinimumFn = int (*)(const uint16_t*, int);
+// Chosen once, by what the processor running the program can do.
+const bool g_bAvx2 = __builtin_cpu_supports("avx2");
+const FineSumsFn g_pfnFineSums = g_bAvx2 ? FineSumsAvx2 : FineSums;
+const FirstMinimumFn g_pfnFirstMinimum = g_bAvx2 ? FirstMinimumAvx2 : FirstMinimum;
+#else
+const auto g_pfnFineSums = FineSums;
+const auto g_pfnFirstMinimum = FirstMinimum;
+#endif
+
 // Level and raw pitch of frames iFrom .. iTo. y, r and d are this caller's
 // scratch: a stretch of the block's length and the fine sums.
 void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CScratch& w,
@@ -239,6 +301,7 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
     const std::vector<int>& G = k.grid;
     const int m = static_cast<int>(G.size()) - 2;
     const int nMinLag = k.nMinLag, nMaxLag = k.nMaxLag;
+    std::vector<uint16_t> coarse(static_cast<size_t>(m)); // a coarse sum is at most 11 x 255
     for (int i0 = iFrom; i0 <= iTo; i0 += kBlockFrames) {
         const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
         const int lo = kHop * i0 - 150 - nMaxLag - kPad;
@@ -252,26 +315,18 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
                 nLevel += std::abs(int(y[c + kLevelStride * j]) - 128);
             level[i] = static_cast<int16_t>(10 * nLevel / (kLevelTerms - 1));
 
-            int b = 1, dBest = std::numeric_limits<int>::max();
-            for (int idx = 1; idx <= m; ++idx) {
-                const int dd = CoarseSum(w, c, G[idx]);
-                if (dd < dBest) {
-                    dBest = dd;
-                    b = idx;
-                }
-            }
+            // In both searches the first lag with the smallest sum wins.
+            for (int idx = 1; idx <= m; ++idx)
+                coarse[idx - 1] = static_cast<uint16_t>(CoarseSum(w, c, G[idx]));
+            const int b = 1 + g_pfnFirstMinimum(coarse.data(), m);
 
-            // The first lag with the smallest sum wins.
             const int a = G[b - 1] + 1, z = G[b + 1] - 1;
             int P = G[b], dMin = std::numeric_limits<int>::max();
             if (a <= z) {
-                FineSums(y, r, len, c, a, z, d);
-                for (int lag = a; lag <= z; ++lag) {
-                    if (d[lag - a] < dMin) {
-                        dMin = d[lag - a];
-                        P = lag;
-                    }
-                }
+                g_pfnFineSums(y, r, len, c, a, z, d);
+                const int nAt = g_pfnFirstMinimum(d, z - a + 1);
+                P = a + nAt;
+                dMin = d[nAt];
             }
 
             // Octave check: a half or a third of the period wins when its difference
