@@ -1,15 +1,14 @@
 #include "browser/handoff/CAudioHandoff.h"
 
 #include "browser/handoff/CHandoffHost.h"
+#include "browser/handoff/CPrivateTempFile.h"
 #include "browser/handoff/CSoundDownload.h"
 #include "browser/startup/VelmoraResource.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
-
-#include <filesystem>
-#include <system_error>
 
 namespace velmora {
 
@@ -21,15 +20,32 @@ bool ContainsAfterFirst(const QString& strLower, const char* szMarker)
     return strLower.indexOf(QLatin1String(szMarker), 1) > 0;
 }
 
+bool IsSoundName(const QString& strText)
+{
+    const QString strLower = strText.toLower();
+    // ".aiff" contains ".aif", so two markers cover the three endings.
+    return ContainsAfterFirst(strLower, ".aif") || ContainsAfterFirst(strLower, ".wav");
+}
+
 }  // namespace
+
+bool IsFileUrl(const QString& strUrl)
+{
+    return strUrl.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
+}
 
 ELinkRoute ClassifyLink(const QString& strUrl)
 {
-    const QString strLower = strUrl.toLower();
-    // ".aiff" contains ".aif", so two markers cover the three endings.
-    const bool bSound = ContainsAfterFirst(strLower, ".aif") || ContainsAfterFirst(strLower, ".wav");
-    if (!bSound)
+    if (IsFileUrl(strUrl)) {
+        // "file:///home/u/notes.txt#x.wav" names notes.txt: only the path counts.
+        const QUrl url(strUrl);
+        if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
+            return ELinkRoute::None;
+        return IsSoundName(url.path()) ? ELinkRoute::Local : ELinkRoute::None;
+    }
+    if (!IsSoundName(strUrl))
         return ELinkRoute::None;
+    const QString strLower = strUrl.toLower();
     if (strLower.contains(QLatin1String("http://")) || strLower.contains(QLatin1String("https://")))
         return ELinkRoute::Download;
     return ELinkRoute::Local;
@@ -37,7 +53,7 @@ ELinkRoute ClassifyLink(const QString& strUrl)
 
 QString LocalPathForCopy(const QString& strUrl)
 {
-    if (strUrl.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+    if (IsFileUrl(strUrl)) {
         const QUrl url(strUrl);
         if (url.isLocalFile())
             return url.toLocalFile();
@@ -45,22 +61,28 @@ QString LocalPathForCopy(const QString& strUrl)
     return strUrl;
 }
 
-bool CopyFileReplacing(const QString& strSource, const QString& strDestination)
+bool CopyFileReplacing(const QString& strSource, const QString& strDestination, QString* pstrWriteError)
 {
-    namespace fs = std::filesystem;
-    const fs::path dest = QFile::encodeName(strDestination).toStdString();
-    std::error_code ec;
-    // Making it writable succeeds only when the file exists; then it must go.
-    fs::permissions(dest, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
-    if (!ec && !fs::remove(dest, ec))
+    // Only regular files: a directory, a pipe or a device is no sound to copy.
+    QFile source(strSource);
+    if (!QFileInfo(strSource).isFile() || !source.open(QIODevice::ReadOnly))
         return false;
-    if (ec)
-        ec.clear();
-    const fs::path src = QFile::encodeName(strSource).toStdString();
-    // Only regular files: a directory or a device is no sound to copy.
-    if (!fs::is_regular_file(src, ec))
-        return false;
-    return fs::copy_file(src, dest, fs::copy_options::none, ec) && !ec;
+    CPrivateTempFile target(strDestination);
+    bool bWritten = target.Create();
+    char buffer[64 * 1024];
+    while (bWritten) {
+        const qint64 nRead = source.read(buffer, sizeof buffer);
+        if (nRead < 0)
+            return false;  // a source that fails mid-way is no whole sound
+        if (nRead == 0)
+            break;
+        bWritten = target.Write(buffer, nRead);
+    }
+    if (bWritten && target.Commit())
+        return true;
+    if (pstrWriteError)
+        *pstrWriteError = target.ErrorText();
+    return false;
 }
 
 QString PlayerNotFoundLocalText()
@@ -80,13 +102,19 @@ QString PlayerNotFoundDownloadText()
            QStringLiteral(" to download it\n\n Do you wish to continue using Sonavel as the player or use the default ?");
 }
 
+QString WriteFailedText(const QString& strFolder, const QString& strReason)
+{
+    return QStringLiteral("The sound could not be saved in the folder\n%1\n(%2).\n\nThe page will open the link itself.")
+        .arg(QDir::toNativeSeparators(strFolder), strReason);
+}
+
 }  // namespace velmora
 
 using namespace velmora;
 
 CAudioHandoff::CAudioHandoff(CHandoffHost& host) : m_host(host) {}
 
-void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel)
+void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage)
 {
     // A navigation that arrives while a hand-off is still waiting for its
     // download or message box is refused: the page must not move under it,
@@ -95,7 +123,16 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel)
         *pbCancel = true;
         return;
     }
-    const ELinkRoute route = ClassifyLink(strUrl);
+    // A web page asked for a local file: refused, as the engine refuses it,
+    // before anything is read. Other addresses it asks for may be downloaded,
+    // never copied.
+    if (bFromWebPage && IsFileUrl(strUrl)) {
+        *pbCancel = true;
+        return;
+    }
+    ELinkRoute route = ClassifyLink(strUrl);
+    if (bFromWebPage && route == ELinkRoute::Local)
+        route = ELinkRoute::None;
     if (route != ELinkRoute::None && !m_bUseDefaultPlayer) {
         m_bBusy = true;
         try {
@@ -119,6 +156,9 @@ void CAudioHandoff::RunDownloadRoute(const QString& strUrl, bool* pbCancel)
     switch (download.Run()) {
     case EDownloadResult::Failed:
         return;  // the engine gets the link
+    case EDownloadResult::WriteFailed:
+        m_host.HandoffMessageBox(WriteFailedText(download.WriteFolder(), download.WriteError()), kHandoffMbOk);
+        return;  // the engine gets the link
     case EDownloadResult::Cancelled:
         *pbCancel = true;  // the user chose to have nothing
         return;
@@ -141,9 +181,14 @@ void CAudioHandoff::RunLocalRoute(const QString& strUrl, bool* pbCancel)
 {
     const QString strTemp = m_host.TempFilePath();
     // A copy that fails starts nothing: the player would otherwise play
-    // whatever an earlier hand-off left in the file.
-    if (!CopyFileReplacing(LocalPathForCopy(strUrl), strTemp))
+    // whatever an earlier hand-off left in the file. A missing source goes to
+    // the engine silently; a folder that cannot take the copy is said.
+    QString strWriteError;
+    if (!CopyFileReplacing(LocalPathForCopy(strUrl), strTemp, &strWriteError)) {
+        if (!strWriteError.isEmpty())
+            m_host.HandoffMessageBox(WriteFailedText(QFileInfo(strTemp).absolutePath(), strWriteError), kHandoffMbOk);
         return;
+    }
     if (m_host.StartPlayer(strTemp)) {
         *pbCancel = true;
         return;

@@ -18,21 +18,31 @@ enum class ELinkRoute {
 
 // Classifies a URL on its lower-cased copy: a sound link holds ".aif", ".aiff" or
 // ".wav" somewhere after its first character; it is downloaded when it holds
-// "http://" or "https://", copied otherwise.
+// "http://" or "https://", copied otherwise. A file: URL is judged on the path
+// it names alone (its query and fragment name no file) and is always copied;
+// one naming another host is no local file at all.
 ELinkRoute ClassifyLink(const QString& strUrl);
+
+// True for a file: URL (any case).
+bool IsFileUrl(const QString& strUrl);
 
 // The path to copy from: a file:// URL becomes its local path, anything else is
 // taken as a path as it stands.
 QString LocalPathForCopy(const QString& strUrl);
 
-// Deletes an existing destination (made owner-writable first) and copies the
-// source there without overwriting. False when the old file cannot be removed or
-// the copy fails; shows nothing.
-bool CopyFileReplacing(const QString& strSource, const QString& strDestination);
+// Copies the source (a regular file) over the destination through a new
+// private file (CPrivateTempFile), so a read-only old destination is replaced
+// and a link in its place is replaced, never followed. False when the source
+// is missing or no regular file, or the destination cannot be written; in the
+// last case *pstrWriteError (when given) says why, naming no folder. Shows
+// nothing.
+bool CopyFileReplacing(const QString& strSource, const QString& strDestination, QString* pstrWriteError = nullptr);
 
 // The two "player not started" messages.
 QString PlayerNotFoundLocalText();
 QString PlayerNotFoundDownloadText();
+// The sound could not be written into strFolder, for strReason.
+QString WriteFailedText(const QString& strFolder, const QString& strReason);
 
 }  // namespace velmora
 
@@ -41,8 +51,12 @@ public:
     explicit CAudioHandoff(CHandoffHost& host);
 
     // The navigation hook. pbCancel arrives false; true on return stops the
-    // navigation. The URL is always shown in the address box afterwards.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel);
+    // navigation. bFromWebPage: a page that is not itself a local file asked
+    // for it (a link, a script, a frame, a redirect, a pop-up). Such a request
+    // never reaches a local file: a file: address is refused outright and
+    // nothing else takes the local route. The URL is shown in the address box
+    // afterwards, except for such a refused request.
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false);
 
     // True while a hand-off runs (its download or message box is on screen).
     bool IsBusy() const { return m_bBusy; }

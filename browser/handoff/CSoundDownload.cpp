@@ -1,11 +1,11 @@
 #include "browser/handoff/CSoundDownload.h"
 
 #include "browser/handoff/CHandoffHost.h"
+#include "browser/handoff/CPrivateTempFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -19,11 +19,12 @@
 
 namespace {
 
-// What the worker thread shares with the waiting thread. The file is touched
-// only by the worker; the counters and flags are atomics.
+// What the worker thread shares with the waiting thread. The file and
+// bWriteFailed are touched only by the worker while it runs; the counters and
+// flags the waiting thread polls are atomics.
 struct STransfer {
-    QFile file;
-    bool bOpened = false;
+    explicit STransfer(CPrivateTempFile& f) : file(f) {}
+    CPrivateTempFile& file;
     bool bWriteFailed = false;
     std::atomic<qint64> nReceived{0};
     std::atomic<qint64> nTotal{-1};
@@ -31,33 +32,15 @@ struct STransfer {
     std::atomic<bool> bDone{false};
 };
 
-// Replaces the old temporary file when the first bytes arrive, so a server
-// that cannot be reached leaves the previous sound in place.
-bool OpenTarget(STransfer& t)
-{
-    if (t.bOpened)
-        return true;
-    t.file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);  // a read-only old copy can go
-    QFile::remove(t.file.fileName());
-    if (!t.file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
-    t.bOpened = true;
-    return true;
-}
-
 size_t OnCurlWrite(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
     auto& t = *static_cast<STransfer*>(pUser);
     const size_t nBytes = nSize * nCount;
-    if (!OpenTarget(t)) {
-        t.bWriteFailed = true;
-        return 0;
-    }
     // Written in pieces of at most 512 bytes as they arrive: the file always
     // holds everything received so far.
     for (size_t nDone = 0; nDone < nBytes;) {
         const size_t nPiece = std::min<size_t>(CSoundDownload::kPieceSize, nBytes - nDone);
-        if (t.file.write(pData + nDone, qint64(nPiece)) != qint64(nPiece)) {
+        if (!t.file.Write(pData + nDone, qint64(nPiece))) {
             t.bWriteFailed = true;
             return 0;
         }
@@ -104,8 +87,15 @@ EDownloadResult CSoundDownload::Run()
         m_nCurlCode = CURLE_FAILED_INIT;
         return EDownloadResult::Failed;
     }
-    STransfer t;
-    t.file.setFileName(m_strPath);
+    // The file is made before the network is asked, so a folder that cannot
+    // take the sound costs no transfer.
+    CPrivateTempFile file(m_strPath);
+    m_strWriteFolder = file.Folder();
+    if (!file.Create()) {
+        m_strWriteError = file.ErrorText();
+        return EDownloadResult::WriteFailed;
+    }
+    STransfer t(file);
 
     const QByteArray url = QUrl(m_strUrl, QUrl::TolerantMode).toEncoded();
     // Always fetched from the server: no connection reuse, and any cache on the
@@ -177,17 +167,15 @@ EDownloadResult CSoundDownload::Run()
     m_nCurlCode = int(nCode);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &m_nHttpStatus);
 
-    EDownloadResult result = EDownloadResult::Complete;
+    // Whatever is not committed is removed with the file object: a partial
+    // sound never reaches the player, and the old one stays in place.
     if (t.bCancel)  // pressed Cancel: nothing is played, even if the last byte just came
-        result = EDownloadResult::Cancelled;
-    else if (nCode != CURLE_OK || t.bWriteFailed)
-        result = EDownloadResult::Failed;
-    else if (!OpenTarget(t))  // an empty sound still replaces the old file
-        result = EDownloadResult::Failed;
-
-    if (t.bOpened)
-        t.file.close();  // the whole sound is on disk before the player opens it
-    if (result != EDownloadResult::Complete && t.bOpened)
-        QFile::remove(m_strPath);  // a partial sound must never reach the player
-    return result;
+        return EDownloadResult::Cancelled;
+    if (t.bWriteFailed || (nCode == CURLE_OK && !file.Commit())) {
+        m_strWriteError = file.ErrorText();
+        return EDownloadResult::WriteFailed;
+    }
+    if (nCode != CURLE_OK)
+        return EDownloadResult::Failed;
+    return EDownloadResult::Complete;
 }

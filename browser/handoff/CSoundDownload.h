@@ -7,16 +7,18 @@
 //
 // Threads: Run() and every call into the host happen on the calling thread.
 // The worker thread runs curl_easy_perform and its two callbacks, which write
-// the file and update atomic counters and flags; the calling thread touches the
-// file again only after joining the worker.
+// the private temporary file and update atomic counters and flags; the calling
+// thread creates the file before the worker starts and commits it only after
+// joining the worker, so the file is never used by both at once.
 #include <QString>
 
 class CHandoffHost;
 
 enum class EDownloadResult {
-    Complete,   // every byte is on disk and the file is closed
-    Failed,     // no connection, HTTP error status, broken transfer, disk error
-    Cancelled   // the user pressed Cancel
+    Complete,     // every byte is on disk, the file closed and in its place
+    Failed,       // no connection, HTTP error status, broken transfer
+    WriteFailed,  // the sound could not be written (see WriteError)
+    Cancelled     // the user pressed Cancel
 };
 
 class CSoundDownload {
@@ -28,19 +30,24 @@ public:
 
     CSoundDownload(CHandoffHost& host, const QString& strUrl, const QString& strPath);
 
-    // Runs the transfer to its end. On Failed and Cancelled any partly written
-    // file is deleted; a file that was never touched (the server could not be
-    // reached) keeps its old content.
+    // Runs the transfer to its end. The sound goes to a new private file that
+    // replaces the one at strPath only when complete: on any other result
+    // strPath keeps what it had and no partial file is left.
     EDownloadResult Run();
 
     // After Run: libcurl's result code and the last HTTP status, for diagnosis.
     int CurlCode() const { return m_nCurlCode; }
     long HttpStatus() const { return m_nHttpStatus; }
+    // After WriteFailed: the folder and why it could not be written.
+    QString WriteFolder() const { return m_strWriteFolder; }
+    QString WriteError() const { return m_strWriteError; }
 
 private:
     CHandoffHost& m_host;
     QString m_strUrl;
     QString m_strPath;
+    QString m_strWriteFolder;
+    QString m_strWriteError;
     int m_nCurlCode = 0;
     long m_nHttpStatus = 0;
 };

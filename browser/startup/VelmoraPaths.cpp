@@ -46,9 +46,14 @@ bool EnsurePrivateFolder(const QString& strPath)
         if (::mkdir(parent.constData(), 0700) != 0 && errno != EEXIST)
             return false;
     }
+    struct stat st {};
+    // A link in the folder's place was planted there: it goes (the place is in
+    // a folder of ours, so the link is ours to remove) and a private folder
+    // takes its place. What the link pointed to is not touched.
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(path.constData()) != 0)
+        return false;
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return false;
-    struct stat st {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
         return false;
     if ((st.st_mode & 077) != 0 && ::chmod(path.constData(), 0700) != 0)

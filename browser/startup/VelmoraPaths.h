@@ -11,9 +11,10 @@ QString TempFolderPath();
 // The one file in it that every hand-off overwrites.
 QString TempFilePath();
 
-// Creates strPath (and missing parents) with mode 0700. An existing folder of
-// ours is narrowed to 0700; false when the path is not a directory owned by
-// this user (a link, a file, someone else's) or cannot be made.
+// Creates strPath (and missing parents) with mode 0700. A link in its place is
+// removed first; an existing folder of ours that others may enter is narrowed
+// to 0700. False when the path is not a directory owned by this user (a file,
+// someone else's folder) or cannot be made.
 bool EnsurePrivateFolder(const QString& strPath);
 
 } // namespace velmora

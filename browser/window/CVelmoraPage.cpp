@@ -10,41 +10,71 @@ namespace {
 constexpr int kRelayLifetimeMs = 30000;
 }  // namespace
 
-CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, bool bRelay)
-    : QWebEnginePage(pProfile, pView), m_pView(pView), m_bRelay(bRelay)
+CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView)
+    : CVelmoraPage(pProfile, pView, false, false)
+{
+}
+
+CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, bool bRelay, bool bOpenerLocal)
+    : QWebEnginePage(pProfile, pView), m_pView(pView), m_bRelay(bRelay), m_bOpenerLocal(bOpenerLocal)
 {
     if (m_bRelay)
         QTimer::singleShot(kRelayLifetimeMs, this, &QObject::deleteLater);
+}
+
+bool CVelmoraPage::IsFromWebPage(NavigationType type) const
+{
+    switch (type) {
+    case NavigationTypeTyped:  // the browser's own loads: address box, Home, favourites, File Open
+    case NavigationTypeBackForward:
+    case NavigationTypeReload:
+        return false;
+    case NavigationTypeRedirect:
+        return true;
+    default:  // links, scripts, forms and frames act for the page that holds them
+        return !url().isLocalFile();
+    }
 }
 
 bool CVelmoraPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool bIsMainFrame)
 {
     if (!m_pView)
         return false;
-    if (m_bRelay) {
-        // The upper pane loads it; its own page then runs the hook exactly once.
-        if (!url.isEmpty() && url != QUrl(QStringLiteral("about:blank"))) {
-            QPointer<CVelmoraView> pView = m_pView;
-            const QUrl target = url;
-            // Queued: the engine is still inside this page's request.
-            QTimer::singleShot(0, pView, [pView, target] {
-                if (pView)
-                    pView->NavigateUrl(target);
-            });
-            deleteLater();
-        }
-        return false;
-    }
-    Q_UNUSED(type);
+    if (m_bRelay)
+        return RelayNavigation(url);
     Q_UNUSED(bIsMainFrame);
     bool bCancel = false;
-    m_pView->OnBeforeNavigate2(url.toString(), &bCancel);
+    m_pView->OnBeforeNavigate2(url.toString(), &bCancel, IsFromWebPage(type));
     return !bCancel;
+}
+
+bool CVelmoraPage::RelayNavigation(const QUrl& url)
+{
+    if (url.isEmpty() || url == QUrl(QStringLiteral("about:blank")))
+        return false;  // window.open() with no address yet: wait for one
+    // What a page may not open at the top level (data:, view-source:, a local
+    // file from a web page, ...) is dropped here, since the upper pane's load
+    // below is the browser's own and the engine would not check it.
+    const QString strScheme = url.scheme().toLower();
+    const bool bAllowed = strScheme == QLatin1String("http") || strScheme == QLatin1String("https") ||
+                          (strScheme == QLatin1String("file") && m_bOpenerLocal);
+    if (bAllowed) {
+        // The upper pane loads it; its own page then runs the hook exactly once.
+        QPointer<CVelmoraView> pView = m_pView;
+        const QUrl target = url;
+        // Queued: the engine is still inside this page's request.
+        QTimer::singleShot(0, pView, [pView, target] {
+            if (pView)
+                pView->NavigateUrl(target);
+        });
+    }
+    deleteLater();
+    return false;
 }
 
 QWebEnginePage* CVelmoraPage::createWindow(WebWindowType)
 {
     if (!m_pView)
         return nullptr;
-    return new CVelmoraPage(profile(), m_pView, true);
+    return new CVelmoraPage(profile(), m_pView, true, url().isLocalFile());
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The upper pane's page: every navigation, of the page itself or of a frame
-// inside it, passes the view's hook before any request is sent.
+// inside it, passes the view's hook before any request is sent, told whether a
+// web page asked for it. A page counts as a web page unless it is itself a
+// local file; a redirect always comes from a web server.
 #include <QPointer>
 #include <QWebEnginePage>
 
@@ -9,7 +11,7 @@ class CVelmoraView;
 class CVelmoraPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, bool bRelay = false);
+    CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView);
 
     // True for the stand-in page made for target=_blank and window.open.
     bool IsRelay() const { return m_bRelay; }
@@ -18,9 +20,16 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool bIsMainFrame) override;
     // The browser has one window: a link meant for a new one is loaded in the
     // upper pane, through the same hook, by a stand-in page that hands it over.
+    // The stand-in keeps the engine's rules for pages: only web addresses are
+    // handed over, and local files only when the opening page is local too.
     QWebEnginePage* createWindow(WebWindowType type) override;
 
 private:
+    CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, bool bRelay, bool bOpenerLocal);
+    bool RelayNavigation(const QUrl& url);
+    bool IsFromWebPage(NavigationType type) const;
+
     QPointer<CVelmoraView> m_pView;
-    bool m_bRelay;
+    bool m_bRelay = false;
+    bool m_bOpenerLocal = false;
 };

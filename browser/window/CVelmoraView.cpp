@@ -55,9 +55,9 @@ QString CVelmoraView::HomeAddress() const
     return pApp ? pApp->m_strHomeAddress : QString();
 }
 
-void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel)
+void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage)
 {
-    m_handoff.OnBeforeNavigate2(strUrl, pbCancel);
+    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage);
 }
 
 void CVelmoraView::OnInitialUpdate()
@@ -190,9 +190,8 @@ void CVelmoraView::ShowAddress(const QString& strUrl)
 
 QString CVelmoraView::TempFilePath()
 {
-    // Made again if it vanished since start-up; a folder that is not ours
-    // makes the download fail, and the engine gets the link.
-    EnsurePrivateFolder(velmora::TempFolderPath());
+    // The hand-off makes the folder private again (or says why it cannot)
+    // each time it writes.
     return velmora::TempFilePath();
 }
 

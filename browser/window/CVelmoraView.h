@@ -23,7 +23,8 @@ public:
 
     // The navigation hook of the page: hands sound links to the player, then
     // shows the URL in the frame's address box. *pbCancel arrives false.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel);
+    // bFromWebPage: see CAudioHandoff::OnBeforeNavigate2.
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false);
 
     // Called once the frame is built: opens the home address, if there is one.
     void OnInitialUpdate();

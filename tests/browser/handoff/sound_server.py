@@ -6,6 +6,7 @@ stdout. Paths with a leading command change how a file is delivered:
   /status/<code>/<name>  answers with that HTTP status and a small HTML body
   /broken/<name>         promises the whole file but sends half, then hangs up
   /slow/<name>           sends the file in 512-byte pieces, one every 50 ms
+  /redirect/<url>        answers 302 to the percent-encoded address <url>
 """
 import http.server
 import mimetypes
@@ -13,6 +14,7 @@ import os
 import socketserver
 import sys
 import time
+import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
 
@@ -42,6 +44,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 body = b"<html><body>error page</body></html>"
                 self._headers(int(parts[1]), len(body), "text/html")
                 self.wfile.write(body)
+            elif parts[0] == "redirect":
+                self.send_response(302)
+                self.send_header("Location", urllib.parse.unquote(self.path.split("/", 2)[2]))
+                self.send_header("Content-Length", "0")
+                self.send_header("Connection", "close")
+                self.end_headers()
             elif parts[0] == "broken":
                 data = self._file(parts[1])
                 self._headers(200, len(data))

@@ -15,7 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <deque>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -72,12 +78,43 @@ struct SNavigation {
     bool bCancel = false;
 };
 
-SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl)
+SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl, bool bFromWebPage = false)
 {
     SNavigation nav;
-    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel);
+    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel, bFromWebPage);
     return nav;
 }
+
+// A tmpfs mounted over a folder for the life of the object.
+class CTmpfsMount {
+public:
+    CTmpfsMount(const QString& strFolder, const char* szOptions) : m_path(QFile::encodeName(strFolder))
+    {
+        QDir().mkpath(strFolder);
+        unsigned long nFlags = 0;
+        QByteArray options(szOptions);
+        if (options.startsWith("ro,")) {
+            nFlags = MS_RDONLY;
+            options = options.mid(3);
+        }
+        if (::mount("tmpfs", m_path.constData(), "tmpfs", nFlags, options.constData()) == 0)
+            m_bMounted = true;
+        else
+            m_strError = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~CTmpfsMount()
+    {
+        if (m_bMounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool IsMounted() const { return m_bMounted; }
+    QString Error() const { return m_strError; }
+
+private:
+    QByteArray m_path;
+    QString m_strError;
+    bool m_bMounted = false;
+};
 
 }  // namespace
 
@@ -99,7 +136,12 @@ TEST(LinkClassification, MarkersAnywhereAfterTheFirstCharacterOnTheLowerCasedUrl
         {"file:///home/u/clip.wav", ELinkRoute::Local},
         {"/home/u/Clip.AIFF", ELinkRoute::Local},
         {"ftp://host/clip.wav", ELinkRoute::Local},
-        {"file:///x.wav?from=http://host/", ELinkRoute::Download},
+        // A file: address is judged on the file it names, and copied.
+        {"file:///x.wav?from=http://host/", ELinkRoute::Local},
+        {"file:///home/u/notes.txt#x.wav", ELinkRoute::None},
+        {"file:///home/u/notes.txt?a.wav", ELinkRoute::None},
+        {"FILE:///home/u/A%20B.WAV", ELinkRoute::Local},
+        {"file://otherhost/share/x.wav", ELinkRoute::None},
         {"http://host/clip.au", ELinkRoute::None},
         {"http://host/page.htm", ELinkRoute::None},
         {"http://host/clip.wa", ELinkRoute::None},
@@ -159,6 +201,7 @@ protected:
         ASSERT_GT(m_pServer->Port(), 0) << "the test web server did not start";
     }
     QString Temp() const { return m_host.m_strTemp; }
+    SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, true); }
 
     QTemporaryDir m_dir;
     QString m_strWeb;
@@ -297,6 +340,141 @@ TEST_F(HandoffRoutes, FailedLocalCopyStartsNoPlayerOnAStaleFile)
     EXPECT_TRUE(m_host.m_starts.empty());
     EXPECT_TRUE(m_host.m_messages.empty());
     EXPECT_EQ(m_host.m_addresses.back(), strUrl);
+}
+
+TEST_F(HandoffRoutes, FileUrlsCopyExactlyTheFileTheyName)
+{
+    WriteTestFile(m_strWeb + "/notes.txt", "private notes");
+    const QString strNotes = QUrl::fromLocalFile(m_strWeb + "/notes.txt").toString();
+    EXPECT_FALSE(Navigate(m_handoff, strNotes + "#x.wav").bCancel);
+    EXPECT_FALSE(Navigate(m_handoff, strNotes + "?a.wav").bCancel);
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_FALSE(QFile::exists(Temp()));
+
+    EXPECT_TRUE(Navigate(m_handoff, QUrl::fromLocalFile(m_strWeb + "/clip.wav").toString() + "?t=1#top").bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), m_wav);
+}
+
+TEST_F(HandoffRoutes, WebPagesNeverReachLocalFiles)
+{
+    // Asked for by a web page: a local sound is refused before anything is
+    // read, a local route of another kind goes to the engine, and a web sound
+    // still plays.
+    const QString strLocal = QUrl::fromLocalFile(m_strWeb + "/clip.wav").toString();
+    EXPECT_TRUE(NavigateFromWeb(strLocal).bCancel);
+    EXPECT_TRUE(NavigateFromWeb(QUrl::fromLocalFile(m_strWeb).toString() + "/").bCancel);
+    EXPECT_FALSE(NavigateFromWeb(m_strWeb + "/clip.wav").bCancel);
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_FALSE(QFile::exists(Temp()));
+    EXPECT_EQ(m_host.m_addresses, std::vector<QString>{m_strWeb + "/clip.wav"});
+
+    EXPECT_TRUE(NavigateFromWeb(m_pServer->Url("voice.aiff")).bCancel);
+    ASSERT_EQ(m_host.m_startedContents.size(), 1u);
+    EXPECT_EQ(m_host.m_startedContents[0], PatternBytes(5000, 9));
+}
+
+// The temporary file in a folder of its own ("cache/velmora"), as the browser has it.
+class HandoffFolder : public HandoffRoutes {
+protected:
+    void SetUp() override
+    {
+        HandoffRoutes::SetUp();
+        m_strFolder = m_dir.filePath("cache/velmora");
+        QDir().mkpath(m_dir.filePath("cache"));
+        m_host.m_strTemp = m_strFolder + "/tempFile";
+        WriteTestFile(m_strWeb + "/big.wav", PatternBytes(200000, 11));
+    }
+    void TearDown() override { m_pMount.reset(); }
+
+    // A fresh tmpfs on the folder (root only; false with a note otherwise).
+    bool MountTmpfs(const char* szOptions)
+    {
+        m_pMount = std::make_unique<CTmpfsMount>(m_strFolder, szOptions);
+        return m_pMount->IsMounted();
+    }
+    // The write failed: a message naming the folder and the reason, no
+    // player, the engine gets the link, no partial file, the old sound kept.
+    void ExpectWriteRefused(const SNavigation& nav, const char* szReason)
+    {
+        EXPECT_FALSE(nav.bCancel);
+        EXPECT_TRUE(m_host.m_starts.empty());
+        ASSERT_EQ(m_host.m_messages.size(), 1u);
+        EXPECT_TRUE(m_host.m_messages[0].first.contains(m_strFolder)) << qPrintable(m_host.m_messages[0].first);
+        EXPECT_TRUE(m_host.m_messages[0].first.contains(szReason)) << qPrintable(m_host.m_messages[0].first);
+        EXPECT_EQ(m_host.m_messages[0].second, kHandoffMbOk);
+    }
+    QStringList FolderEntries() const { return QDir(m_strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+
+    QString m_strFolder;
+    std::unique_ptr<CTmpfsMount> m_pMount;
+};
+
+TEST_F(HandoffFolder, PlantedLinksAreReplacedAndWhatTheyNameIsUntouched)
+{
+    // A link in the folder's place: removed, a private folder takes its place.
+    const QString strElsewhere = m_dir.filePath("elsewhere");
+    QDir().mkpath(strElsewhere);
+    QFile::setPermissions(strElsewhere, QFile::Permissions(0x7777));
+    ASSERT_TRUE(QFile::link(strElsewhere, m_strFolder));
+    EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("clip.wav")).bCancel);
+    const QFileInfo folder(m_strFolder);
+    EXPECT_TRUE(folder.isDir() && !folder.isSymLink());
+    EXPECT_EQ(folder.permissions() & 0x0077, QFile::Permissions());
+    EXPECT_TRUE(QDir(strElsewhere).isEmpty());
+    EXPECT_EQ(ReadTestFile(Temp()), m_wav);
+
+    // A link in the file's place, on both routes: the foreign file keeps its
+    // content and mode, the sound lands in a file of its own.
+    const QString strForeign = m_dir.filePath("foreign.txt");
+    WriteTestFile(strForeign, "someone else's file");
+    QFile::setPermissions(strForeign, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    for (const QString& strUrl : {m_pServer->Url("voice.aiff"), m_strWeb + "/voice.aiff"}) {
+        QFile::remove(Temp());
+        ASSERT_TRUE(QFile::link(strForeign, Temp()));
+        EXPECT_TRUE(Navigate(m_handoff, strUrl).bCancel) << qPrintable(strUrl);
+        EXPECT_EQ(ReadTestFile(strForeign), QByteArray("someone else's file"));
+        EXPECT_EQ(QFileInfo(strForeign).permissions() & QFile::Permissions(0x7077),
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        EXPECT_FALSE(QFileInfo(Temp()).isSymLink());
+        EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(5000, 9));
+    }
+    EXPECT_TRUE(m_host.m_messages.empty());
+    EXPECT_EQ(FolderEntries(), QStringList{"tempFile"});
+}
+
+TEST_F(HandoffFolder, FolderOfAnotherUserIsRefusedWithAMessage)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving the folder to another user needs root";
+    QDir().mkpath(m_strFolder);
+    ASSERT_EQ(::chown(QFile::encodeName(m_strFolder).constData(), 65534, 65534), 0);
+    ExpectWriteRefused(Navigate(m_handoff, m_pServer->Url("clip.wav")), "not private");
+    EXPECT_TRUE(FolderEntries().isEmpty());
+}
+
+TEST_F(HandoffFolder, FullDiskLeavesNoPartialFileAndKeepsTheOldSound)
+{
+    if (!MountTmpfs("size=64k,mode=0700"))
+        GTEST_SKIP() << "a small tmpfs for the folder needs root: " << qPrintable(m_pMount->Error());
+    WriteTestFile(Temp(), "old sound");
+    ExpectWriteRefused(Navigate(m_handoff, m_pServer->Url("big.wav")), "No space left on device");
+    EXPECT_EQ(FolderEntries(), QStringList{"tempFile"});
+    EXPECT_EQ(ReadTestFile(Temp()), QByteArray("old sound"));
+}
+
+TEST_F(HandoffFolder, ReadOnlyFolderRefusesTheCopyWithAMessage)
+{
+    QDir().mkpath(m_strFolder);
+    if (::geteuid() == 0) {
+        // Root writes through any mode bits: a read-only file system it is.
+        if (!MountTmpfs("ro,mode=0700"))
+            GTEST_SKIP() << "a read-only tmpfs needs root: " << qPrintable(m_pMount->Error());
+    } else {
+        QFile::setPermissions(m_strFolder, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ExpectWriteRefused(Navigate(m_handoff, m_strWeb + "/clip.wav"), ::geteuid() == 0 ? "Read-only" : "Permission denied");
+    EXPECT_TRUE(FolderEntries().isEmpty());
+    QFile::setPermissions(m_strFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST(PlayerLauncher, LooksBesideTheBrowserThenTheStartupDirThenPath)

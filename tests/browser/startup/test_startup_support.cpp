@@ -68,7 +68,7 @@ TEST(TempFolder, IsPrivateAndUnderTheCacheHome)
     qputenv("XDG_CACHE_HOME", oldCache);
 }
 
-TEST(TempFolder, RefusesALinkOrAFileInItsPlace)
+TEST(TempFolder, ReplacesAPlantedLinkAndRefusesAFileInItsPlace)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -76,8 +76,11 @@ TEST(TempFolder, RefusesALinkOrAFileInItsPlace)
     ASSERT_EQ(::mkdir(strTarget.toLocal8Bit().constData(), 0755), 0);
     const QString strLink = dir.filePath(QStringLiteral("velmora"));
     ASSERT_EQ(::symlink(strTarget.toLocal8Bit().constData(), strLink.toLocal8Bit().constData()), 0);
-    EXPECT_FALSE(velmora::EnsurePrivateFolder(strLink));
+    EXPECT_TRUE(velmora::EnsurePrivateFolder(strLink));
     struct stat st {};
+    ASSERT_EQ(::lstat(strLink.toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));  // a private folder of its own now
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
     ASSERT_EQ(::stat(strTarget.toLocal8Bit().constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u);  // the link's target was left alone
 
