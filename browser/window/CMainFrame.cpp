@@ -25,6 +25,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -410,16 +413,36 @@ void CMainFrame::OnNextPane(bool bForward)
 
 void CMainFrame::OnDownloadRequested(QWebEngineDownloadRequest* pDownload)
 {
-    // What the engine cannot show (an AIFF once the user chose the default
-    // player, an AU, an archive) is saved in the user's download folder, as a
-    // browser does, and the status bar says where it went.
+    // What the engine itself downloads (a page's <a download>, an attachment,
+    // a type it cannot show) is saved only where the user says, once the user
+    // agrees: nothing is written before the answer and Cancel writes nothing.
+    // The engine drops a request that is not accepted while this signal runs,
+    // so the question is asked here, modally. The status bar says what became
+    // of it.
     if (pDownload->state() != QWebEngineDownloadRequest::DownloadRequested)
         return;
     QString strDir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (strDir.isEmpty())
+    if (strDir.isEmpty() || !QDir().mkpath(strDir))
         strDir = QDir::homePath();
-    QDir().mkpath(strDir);
-    pDownload->setDownloadDirectory(strDir);
+    const QPointer<QWebEngineDownloadRequest> pGuard(pDownload);
+    QFileDialog dialog(this, tr("Save As"));
+    dialog.setObjectName(QStringLiteral("SaveDownloadDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDirectory(strDir);
+    dialog.selectFile(pDownload->downloadFileName());
+    ShowPrompt(tr("Save %1?").arg(pDownload->downloadFileName()));
+    const bool bAccepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    if (!pGuard)
+        return;  // the page went away while the question was open
+    if (!bAccepted) {
+        ShowPrompt(tr("Not saved: %1").arg(pDownload->downloadFileName()));
+        pDownload->cancel();
+        return;
+    }
+    const QFileInfo target(dialog.selectedFiles().constFirst());
+    pDownload->setDownloadDirectory(target.absolutePath());
+    pDownload->setDownloadFileName(target.fileName());
     connect(pDownload, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, pDownload] {
         if (!pDownload->isFinished())
             return;

@@ -1,6 +1,8 @@
 // The whole browser with the real engine: sound links clicked in a page served
 // from 127.0.0.1 reach the (recorded) player, other links reach the engine.
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/SaveShot.h"
+#include "tests/support/WhenModal.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
@@ -12,10 +14,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -34,6 +39,7 @@ const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
 <p><a id="blank" href="blank.wav" target="_blank">in a new window</a></p>
 <p><a id="open" href="#" onclick="window.open('opened.wav'); return false;">by script</a></p>
 <p><a id="slow" href="slow/long.wav">a long download</a></p>
+<p><a id="saveas" href="clip.au" download="saved.au">save it</a></p>
 </body></html>)";
 
 // A tiny but genuine WAV header in front of the pattern, as a web server would serve it.
@@ -77,6 +83,9 @@ private slots:
         Write("voice.aiff", PatternBytes(8000, 4));
         Write("clip.au", PatternBytes(4000, 5));
         Write("long.wav", WavBytes(512 * 60, 6));  // three seconds when sent slowly
+        QVERIFY(m_local.isValid());
+        WriteTestFile(m_local.filePath("secret.wav"), WavBytes(2000, 7));
+        WriteTestFile(m_local.filePath("notes.txt"), "private notes");
         m_pServer = std::make_unique<CTestSoundServer>(m_web.path());
         QVERIFY2(m_pServer->Port() > 0, "the test web server did not start");
 
@@ -137,7 +146,9 @@ private slots:
         // Back would skip a page reached by a scripted click (the engine's own
         // rule for entries made without a user gesture): load it again instead.
         LoadIndex();
-        Click("au");  // ".au" is no sound-link marker: the engine saves it
+        // ".au" is no sound-link marker: the engine saves it where the user agrees.
+        testsupport::WhenModal<QFileDialog>(this, [](QFileDialog* pDialog) { static_cast<QDialog*>(pDialog)->accept(); });
+        Click("au");
         QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.au"), 15000);
         const QString strSaved =
             QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)).filePath("clip.au");
@@ -164,10 +175,85 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl(m_pServer->Url("clip.wav")), 15000);
 
         LoadIndex();
+        // The engine downloads an AIFF: it asks first, and is told no.
+        testsupport::WhenModal<QFileDialog>(this, [](QFileDialog* pDialog) { pDialog->reject(); });
         Click("aiff");
         QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("voice.aiff"), 15000);
         QCOMPARE(m_starts.size(), 1);
         QCOMPARE(m_messages.size(), 1);
+    }
+
+    void downloadsAskBeforeWritingAnything()
+    {
+        const QString strDownloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        const QStringList before = Entries(strDownloads);
+        QStringList whileAsked;
+        QString strSuggested;
+        bool bAsked = false;
+        testsupport::WhenModal<QFileDialog>(this, [&](QFileDialog* pDialog) {
+            QTest::qWait(1500);  // time enough for an engine that writes ahead
+            whileAsked = Entries(strDownloads);
+            strSuggested = pDialog->selectedFiles().value(0);
+            testsupport::SaveShot(pDialog->grab(), "save-download.png");
+            pDialog->reject();
+            bAsked = true;
+        });
+        Click("saveas");
+        QTRY_VERIFY_WITH_TIMEOUT(bAsked, 15000);
+        QCOMPARE(strSuggested, QDir(strDownloads).filePath("saved.au"));
+        QTest::qWait(1000);
+        QCOMPARE(whileAsked, before);
+        QCOMPARE(Entries(strDownloads), before);  // Cancel wrote nothing
+
+        // The engine lets a page start one download without a gesture per visit.
+        LoadIndex();
+        QTemporaryDir chosen;
+        testsupport::WhenModal<QFileDialog>(this, [&](QFileDialog* pDialog) {
+            // As a user would: the path typed into the name field, then Save.
+            pDialog->findChild<QLineEdit*>("fileNameEdit")->setText(chosen.filePath("mine.au"));
+            static_cast<QDialog*>(pDialog)->accept();
+        });
+        Click("saveas");
+        QTRY_VERIFY2_WITH_TIMEOUT(ReadTestFile(chosen.filePath("mine.au")) == ReadTestFile(m_web.filePath("clip.au")),
+                                  qPrintable(m_pFrame->statusBar()->currentMessage() + " | " + Entries(chosen.path()).join(",")),
+                                  15000);
+        QCOMPARE(Entries(strDownloads), before);
+        QVERIFY(m_starts.isEmpty());
+    }
+
+    void hostilePagesNeverReachLocalFiles()
+    {
+        // Every way a page served over http can ask for a local sound file.
+        const QString strSecret = QUrl::fromLocalFile(m_local.filePath("secret.wav")).toString();
+        const QString strNotes = QUrl::fromLocalFile(m_local.filePath("notes.txt")).toString() + "#x.wav";
+        const QString strRedirect = m_pServer->Url("redirect/" + QString::fromLatin1(QUrl::toPercentEncoding(strSecret)));
+        const QString strLink = "var a = document.createElement('a'); a.href = '%1'; %2 document.body.appendChild(a); a.click();";
+        const QStringList attempts{
+            strLink.arg(strSecret, ""),
+            strLink.arg(strNotes, ""),
+            strLink.arg(strSecret, "a.target = '_blank';"),
+            QStringLiteral("location.href = '%1';").arg(strSecret),
+            QStringLiteral("window.open('%1');").arg(strSecret),
+            QStringLiteral("var f = document.createElement('iframe'); f.src = '%1'; document.body.appendChild(f);").arg(strSecret),
+            QStringLiteral("location.href = '%1';").arg(strRedirect),
+            // A top-level data: page is the engine's to refuse, also through a pop-up.
+            QStringLiteral("window.open('data:text/html,<title>From data</title>voice.wav');"),
+        };
+        for (const QString& strScript : attempts) {
+            View()->page()->runJavaScript(strScript);
+            QTest::qWait(1500);
+            QVERIFY2(m_starts.isEmpty(), qPrintable(strScript));
+            // Refused: the page stays, or shows the engine's error for the web address.
+            QVERIFY2(View()->url().scheme() == "http", qPrintable(strScript + " went to " + View()->url().toString()));
+            LoadIndex();
+        }
+        QVERIFY(ReadTestFile(TempFilePath()) != ReadTestFile(m_local.filePath("secret.wav")));
+        QVERIFY(m_messages.isEmpty());
+
+        // A web sound link afterwards still plays.
+        Click("wav");
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, 15000);
+        QCOMPARE(m_startedBytes.first(), m_wav);
     }
 
     void longDownloadCanBeCancelledAndHoldsThePage()
@@ -190,8 +276,7 @@ private slots:
                     return;
                 }
                 urlDuringDownload = View()->url();
-                if (qEnvironmentVariableIsSet("VELMORA_SCREENSHOT_DIR"))
-                    pDialog->grab().save(QDir(qEnvironmentVariable("VELMORA_SCREENSHOT_DIR")).filePath("progress.png"));
+                testsupport::SaveShot(pDialog->grab(), "progress.png");
                 if (QPushButton* pCancel = pDialog->findChild<QPushButton*>())
                     pCancel->click();
             }
@@ -223,8 +308,13 @@ private:
         View()->page()->runJavaScript(QStringLiteral("document.getElementById('%1').click();").arg(szId));
     }
     void Write(const char* szName, const QByteArray& data) { WriteTestFile(m_web.filePath(szName), data); }
+    static QStringList Entries(const QString& strFolder)
+    {
+        return QDir(strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    }
 
     QTemporaryDir m_web;
+    QTemporaryDir m_local;  // local files a hostile page must never reach
     QByteArray m_wav;
     std::unique_ptr<CTestSoundServer> m_pServer;
     std::unique_ptr<CMainFrame> m_pFrame;
