@@ -15,6 +15,11 @@ inline QStringList OpenFilterList(const QString& strFilter)
             break;
         QString strPatterns = parts[i + 1];
         strPatterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+#ifndef Q_OS_WIN
+        // "*.*" would hide every file without a dot, which is most files here.
+        if (strPatterns == QLatin1String("*.*"))
+            strPatterns = QStringLiteral("*");
+#endif
         filters << QStringLiteral("%1 (%2)").arg(parts[i], strPatterns);
     }
     return filters;

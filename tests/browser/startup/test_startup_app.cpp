@@ -5,6 +5,7 @@
 #include "browser/startup/CVelmoraApp.h"
 #include "tests/browser/startup/GuiTestSupport.h"
 #include "tests/support/WaitFor.h"
+#include "tests/support/WhenModal.h"
 #include "browser/startup/SplashPicture.h"
 #include "browser/startup/VelmoraResource.h"
 #include "browser/startup/VelmoraMessages.h"
@@ -12,7 +13,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -180,3 +184,25 @@ TEST(SplashPicture, IsTheAgreedSize)
 }
 
 } // namespace
+
+TEST(VelmoraMessageBox, YesNoIsAnsweredOnlyByItsTwoButtons)
+{
+    const velmora::VelmoraMessageBoxHandler previous = velmora::SetVelmoraMessageBoxHandler({});  // the real box
+    QObject context;
+    int nButtons = 0;
+    bool bUpAfterEscapeAndClose = false;
+    testsupport::WhenModal<QMessageBox>(&context, [&](QMessageBox* pBox) {
+        nButtons = int(pBox->buttons().size());
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(pBox, &escape);
+        pBox->close();
+        testsupport::ProcessEventsFor(100);
+        bUpAfterEscapeAndClose = pBox->isVisible();
+        velmora_test::SaveScreenshot(pBox->grab().toImage(), "yes-no-box.png");
+        pBox->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(VelmoraMessageBox(QStringLiteral("Do you wish to continue?"), velmora::MB_YESNO), velmora::IDNO);
+    EXPECT_EQ(nButtons, 2);
+    EXPECT_TRUE(bUpAfterEscapeAndClose);
+    velmora::SetVelmoraMessageBoxHandler(previous);
+}
