@@ -1,5 +1,6 @@
 #include "player/analysis/PitchTracker.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace sonavel::pitch {
@@ -51,38 +52,52 @@ std::vector<int> BuildLagGrid(int nMinLag, int nMaxLag)
     return grid;
 }
 
+namespace {
+
+// One entry smoothed with its two neighbours on one side (n1 the nearer one);
+// an entry without a value stays as it is, a neighbour without one ends the
+// neighbourhood.
+inline int16_t Smoothed(int a, int n1, int n2)
+{
+    const bool b1 = n1 >= 0, b2 = b1 && n2 >= 0;
+    const int s = 3 * a + (b1 ? 2 * n1 : 0) + (b2 ? n2 : 0);
+    const int q = b2 ? (s + 3) / 6 : (b1 ? (s + 2) / 5 : (s + 1) / 3);
+    return static_cast<int16_t>(a < 0 ? a : q);
+}
+
+const int kSmoothChunk = 4096;
+
+} // namespace
+
 void SmoothThreePoint(int16_t* v, int nCount)
 {
-    // Backward sweep: each entry with the two before it, which this sweep has
-    // not reached yet.
-    for (int i = nCount - 1; i >= 0; --i) {
-        if (v[i] < 0)
-            continue;
-        int s = 3 * v[i], w = 3;
-        if (i >= 1 && v[i - 1] >= 0) {
-            s += 2 * v[i - 1];
-            w = 5;
-            if (i >= 2 && v[i - 2] >= 0) {
-                s += v[i - 2];
-                w = 6;
-            }
-        }
-        v[i] = static_cast<int16_t>((s + w / 2) / w);
+    // Each sweep reads only entries it has not written yet, so every new value
+    // comes from old ones alone: with the old values of a chunk kept aside the
+    // sweep can go in either direction, and many entries at a time.
+    int16_t old[kSmoothChunk + 2];
+
+    // Backward sweep: each entry with the two before it.
+    old[0] = old[1] = kNoPitch;
+    for (int i0 = 0; i0 < nCount; i0 += kSmoothChunk) {
+        const int n = std::min(kSmoothChunk, nCount - i0);
+        std::copy(v + i0, v + i0 + n, old + 2);
+        for (int j = 0; j < n; ++j)
+            v[i0 + j] = Smoothed(old[j + 2], old[j + 1], old[j]);
+        old[0] = old[n];
+        old[1] = old[n + 1];
     }
-    // Forward sweep over the backward sweep's results.
-    for (int k = 0; k < nCount; ++k) {
-        if (v[k] < 0)
-            continue;
-        int s = 3 * v[k], w = 3;
-        if (k + 1 < nCount && v[k + 1] >= 0) {
-            s += 2 * v[k + 1];
-            w = 5;
-            if (k + 2 < nCount && v[k + 2] >= 0) {
-                s += v[k + 2];
-                w = 6;
-            }
-        }
-        v[k] = static_cast<int16_t>((s + w / 2) / w);
+    // Forward sweep over its results: each entry with the two after it.
+    int16_t nAfter1 = kNoPitch, nAfter2 = kNoPitch;
+    for (int nEnd = nCount; nEnd > 0; nEnd -= kSmoothChunk) {
+        const int k0 = std::max(0, nEnd - kSmoothChunk);
+        const int n = nEnd - k0;
+        std::copy(v + k0, v + nEnd, old);
+        old[n] = nAfter1;
+        old[n + 1] = nAfter2;
+        for (int j = 0; j < n; ++j)
+            v[k0 + j] = Smoothed(old[j], old[j + 1], old[j + 2]);
+        nAfter1 = old[0];
+        nAfter2 = old[1];
     }
 }
 

@@ -118,19 +118,23 @@ void CAnalysisPainter::DrawPitchDots(QPainter& dc, int nDotSize, int nLeft, int 
     const double xscale = static_cast<double>(nWidth) / nCount;
     const int nBox = 4 * nDotSize;
 
-    // A long sound puts hundreds of values on one pixel column; a dot that
-    // would land exactly on the previous one is not drawn twice.
-    int xLast = -1, yLast = -1;
+    // A long sound puts thousands of values on one pixel column; a dot lands
+    // on each place once (the same opaque dot again would change no pixel).
+    const int nSpanX = std::max(nWidth, 0) + 1, nSpanY = std::max(nHeight, 0) + 2;
+    std::vector<uint8_t> drawn(static_cast<size_t>(nSpanX) * nSpanY, 0);
     for (int i = 0; i < nCount; ++i) {
         const int v = pitch[i];
         if (v <= nMin || v >= nMax)
             continue;
         const int x = nLeft + static_cast<int>(i * xscale);
         const int y = nBottom - static_cast<int>((v - nMin) * yscale);
-        if (x == xLast && y == yLast)
-            continue;
-        xLast = x;
-        yLast = y;
+        const int dx = x - nLeft, dy = nBottom - y;
+        if (dx >= 0 && dx < nSpanX && dy >= 0 && dy < nSpanY) {
+            uint8_t& bDrawn = drawn[static_cast<size_t>(dy) * nSpanX + dx];
+            if (bDrawn)
+                continue;
+            bDrawn = 1;
+        }
         // The dot fills the box from (x, y) to (x + 4a, y + 4a), right and
         // bottom edges excluded: a QPainter ellipse with a pen covers its
         // rectangle's far edges, so the rectangle is one pixel smaller.
