@@ -83,10 +83,8 @@ EDownloadResult CSoundDownload::Run()
 {
     InitCurlOnce();
     std::unique_ptr<CURL, SCurlDeleter> pCurl(curl_easy_init());
-    if (!pCurl) {
-        m_nCurlCode = CURLE_FAILED_INIT;
+    if (!pCurl)
         return EDownloadResult::Failed;
-    }
     // The file is made before the network is asked, so a folder that cannot
     // take the sound costs no transfer.
     CPrivateTempFile file(m_strPath);
@@ -163,9 +161,6 @@ EDownloadResult CSoundDownload::Run()
     } else {
         worker.join();
     }
-
-    m_nCurlCode = int(nCode);
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &m_nHttpStatus);
 
     // Whatever is not committed is removed with the file object: a partial
     // sound never reaches the player, and the old one stays in place.

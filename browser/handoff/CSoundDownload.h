@@ -35,9 +35,6 @@ public:
     // strPath keeps what it had and no partial file is left.
     EDownloadResult Run();
 
-    // After Run: libcurl's result code and the last HTTP status, for diagnosis.
-    int CurlCode() const { return m_nCurlCode; }
-    long HttpStatus() const { return m_nHttpStatus; }
     // After WriteFailed: the folder and why it could not be written.
     QString WriteFolder() const { return m_strWriteFolder; }
     QString WriteError() const { return m_strWriteError; }
@@ -48,6 +45,4 @@ private:
     QString m_strPath;
     QString m_strWriteFolder;
     QString m_strWriteError;
-    int m_nCurlCode = 0;
-    long m_nHttpStatus = 0;
 };

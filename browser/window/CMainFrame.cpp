@@ -94,17 +94,6 @@ void CMainFrame::OnCreateClient()
         resize(pScreen->availableGeometry().size());
 }
 
-void CMainFrame::SetLowerPane(QWidget* pPane)
-{
-    if (!pPane || pPane == m_pLowerPane)
-        return;
-    const QList<int> sizes = m_pSplitter->sizes();
-    QWidget* pOld = m_pSplitter->replaceWidget(1, pPane);
-    m_pLowerPane = pPane;
-    m_pSplitter->setSizes(sizes);
-    delete pOld;
-}
-
 void CMainFrame::OnCreate()
 {
     CreateMenus();

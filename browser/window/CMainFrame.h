@@ -50,10 +50,8 @@ public:
     QMenu* FontMenu() const { return m_pFontMenu; }
     QToolButton* ToolButton(int nCommandId) const;
 
-    // The splitter's lower row: a placeholder until SetLowerPane puts the real
-    // pane there (the frame then owns it).
+    // The splitter's lower row: the lower pane's frame (CFrameLower).
     QWidget* LowerPane() const { return m_pLowerPane; }
-    void SetLowerPane(QWidget* pPane);
 
     // The action of a command id (menus, toolbar, accelerators), or null.
     QAction* CommandAction(int nId) const;

@@ -13,9 +13,6 @@ class CVelmoraPage : public QWebEnginePage {
 public:
     CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView);
 
-    // True for the stand-in page made for target=_blank and window.open.
-    bool IsRelay() const { return m_bRelay; }
-
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool bIsMainFrame) override;
     // The browser has one window: a link meant for a new one is loaded in the
