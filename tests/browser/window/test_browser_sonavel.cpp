@@ -3,7 +3,7 @@
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
 #include "browser/window/CMainFrame.h"
-#include "browser/handoff/CPlayerLauncher.h"
+#include "tests/browser/window/PlayerSink.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
 
@@ -74,10 +74,8 @@ private slots:
     void wavLinkIsHeardFromTheSink()
     {
         const CPlayerLauncher launcher(QCoreApplication::applicationDirPath(), QString());
-        if (launcher.Locate().isEmpty())
-            QSKIP("the sonavel program is not built beside this test (target sonavel in player/shell)");
-        if (QProcess::execute("pactl", {"info"}) != 0)
-            QSKIP("no PulseAudio server answers: run this test through tests/support/with-pulse.sh");
+        if (const QString strWhy = PlayerUnheardReason(launcher); !strWhy.isEmpty())
+            QSKIP(qPrintable(strWhy));
 
         QTemporaryDir web;
         const QString strWav = web.filePath("chirp.wav");
@@ -110,19 +108,15 @@ private slots:
         QVERIFY(loaded.wait(20000));
 
         const QString strRaw = web.filePath("heard.raw");
-        QProcess recorder;
-        recorder.start("parec", {"-d", "vsink.monitor", "--format=s16le", QStringLiteral("--rate=%1").arg(kRate),
-                                 "--channels=1", strRaw});
-        QVERIFY(recorder.waitForStarted(5000));
-        QTest::qWait(300);
+        CSinkRecording recording;
+        QVERIFY(recording.Start(strRaw, kRate));
 
         frame.ActiveView()->page()->runJavaScript("document.getElementById('wav').click();");
         QTRY_VERIFY_WITH_TIMEOUT(nPlayerPid > 0, 15000);
         QCOMPARE(strStartedOn, velmora::TempFilePath());
         QVERIFY(messages.isEmpty());
         QTest::qWait(4000);  // start-up of the player and 1.5 s of sound, with room to spare
-        recorder.terminate();
-        recorder.waitForFinished(5000);
+        recording.Stop();
         ::kill(pid_t(nPlayerPid), SIGTERM);
 
         const std::vector<double> orig = Samples16(ReadTestFile(strWav), 44);

@@ -6,7 +6,7 @@
 #include "tests/support/QTestHomeMain.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
-#include "browser/handoff/CPlayerLauncher.h"
+#include "tests/browser/window/PlayerSink.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/CVelmoraViewLower.h"
@@ -53,10 +53,8 @@ private slots:
     {
         const QString strSite = QStringLiteral(VELMORA_SITE_DIR);
         const CPlayerLauncher launcher(QCoreApplication::applicationDirPath(), QString());
-        if (launcher.Locate().isEmpty())
-            QSKIP("the sonavel program is not built beside this test (target sonavel in player/shell)");
-        if (QProcess::execute("pactl", {"info"}) != 0)
-            QSKIP("no PulseAudio server answers: run this test through tests/support/with-pulse.sh");
+        if (const QString strWhy = PlayerUnheardReason(launcher); !strWhy.isEmpty())
+            QSKIP(qPrintable(strWhy));
 
         QStringList messages;
         velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
@@ -104,19 +102,15 @@ private slots:
 
             QTemporaryDir scratch;
             const QString strRaw = scratch.filePath("heard.raw");
-            QProcess recorder;
-            recorder.start("parec", {"-d", "vsink.monitor", "--format=s16le", QStringLiteral("--rate=%1").arg(kRate),
-                                     "--channels=1", strRaw});
-            QVERIFY(recorder.waitForStarted(5000));
-            QTest::qWait(300);
+            CSinkRecording recording;
+            QVERIFY(recording.Start(strRaw, kRate));
 
             pView->page()->runJavaScript(
                 QStringLiteral("Array.from(document.querySelectorAll('a.sound')).find(a => a.getAttribute('href') == '%1').click()")
                     .arg(strLink));
             QTRY_VERIFY2_WITH_TIMEOUT(nPlayerPid > 0, qPrintable("the player did not start for " + strLink), 15000);
             QTest::qWait(3500);   // the player's start and up to 1.5 s of sound
-            recorder.terminate();
-            recorder.waitForFinished(5000);
+            recording.Stop();
             ::kill(pid_t(nPlayerPid), SIGTERM);
 
             QFile heard(strRaw);
