@@ -10,15 +10,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TestFiles.h"
+
 class TestFavoritesMenu : public QObject {
     Q_OBJECT
 private:
     static void WriteShortcut(const QString& strPath, const QByteArray& url)
     {
-        QDir().mkpath(QFileInfo(strPath).absolutePath());
-        QFile file(strPath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[InternetShortcut]\nURL=" + url + "\n");
+        QVERIFY(testsupport::WriteTestFile(strPath, "[InternetShortcut]\nURL=" + url + "\n"));
     }
 
 private slots:

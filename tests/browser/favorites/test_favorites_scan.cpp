@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "tests/support/TestFiles.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -33,9 +35,7 @@ protected:
 
     void WriteFile(const QString& strRelative, const QByteArray& content) const
     {
-        QFile file(Path(strRelative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        ASSERT_TRUE(testsupport::WriteTestFile(Path(strRelative), content));
     }
 
     // The directory's own listing order, read independently of the scan.

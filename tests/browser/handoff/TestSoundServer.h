@@ -1,5 +1,7 @@
 #pragma once
 // Starts sound_server.py on a free port of 127.0.0.1 for the duration of a test.
+#include "tests/support/TestFiles.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -35,18 +37,8 @@ private:
     int m_nPort = 0;
 };
 
-inline void WriteTestFile(const QString& strPath, const QByteArray& data)
-{
-    QFile f(strPath);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(data);
-}
-
-inline QByteArray ReadTestFile(const QString& strPath)
-{
-    QFile f(strPath);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::ReadTestFile;
+using testsupport::WriteTestFile;
 
 // Bytes that no two test files share by accident.
 inline QByteArray PatternBytes(int nSize, int nSeed)

@@ -25,16 +25,12 @@
 #include <QWebEnginePage>
 #include <QtTest>
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/TestFiles.h"
 #include <filesystem>
 
 namespace {
 
-bool WriteText(const QString& strPath, const QByteArray& text)
-{
-    QDir().mkpath(QFileInfo(strPath).absolutePath());
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
+using testsupport::WriteTestFile;
 
 // The directory's own listing order, read independently of the code under test.
 QStringList ListingOrder(const QString& strFolder)
@@ -64,7 +60,7 @@ private slots:
     {
         m_strInitialDir = QDir::currentPath();
         m_strSite = m_home.path() + "/site";
-        QVERIFY(WriteText(m_strSite + "/Korvath/index.htm",
+        QVERIFY(WriteTestFile(m_strSite + "/Korvath/index.htm",
                           "<html><body><h1>Local home</h1>"
                           "<a id='s' href='sounds/tone.wav'>tone</a></body></html>"));
         // A short WAV for the link: 100 ms of a 440 Hz tone made by sox.
@@ -85,8 +81,8 @@ private slots:
         QTemporaryDir dir;
         // A folder of that name counts too; so does a page whose name merely contains it.
         QDir(dir.path()).mkdir("index.htm");
-        QVERIFY(WriteText(dir.path() + "/old-index.htm.bak", "x"));
-        QVERIFY(WriteText(dir.path() + "/other.htm", "x"));
+        QVERIFY(WriteTestFile(dir.path() + "/old-index.htm.bak", "x"));
+        QVERIFY(WriteTestFile(dir.path() + "/other.htm", "x"));
         QString strExpected;
         for (const QString& strName : ListingOrder(dir.path()))
             if (strName.contains("index.htm") && strExpected.isEmpty())
@@ -101,11 +97,11 @@ private slots:
         // Only names are matched: a folder whose own path holds the text does not
         // turn its first entry into the home page.
         QDir(dir.path()).mkpath("index.htm-copies");
-        QVERIFY(WriteText(dir.path() + "/index.htm-copies/notes.txt", "x"));
+        QVERIFY(WriteTestFile(dir.path() + "/index.htm-copies/notes.txt", "x"));
         QCOMPARE(CVelmoraViewLower::FindEntryContaining(dir.path() + "/index.htm-copies", "index.htm"), QString());
 
         // A relative folder gives an absolute path.
-        QVERIFY(WriteText(dir.path() + "/index.htm", "x"));
+        QVERIFY(WriteTestFile(dir.path() + "/index.htm", "x"));
         QDir::setCurrent(dir.path());
         QCOMPARE(CVelmoraViewLower::FindEntryContaining(".", "index.htm"), dir.path() + "/index.htm");
     }
@@ -123,7 +119,7 @@ private slots:
 
         // Without a site folder the start-up directory itself is searched.
         QTemporaryDir bare;
-        QVERIFY(WriteText(bare.path() + "/myindex.html", "x"));
+        QVERIFY(WriteTestFile(bare.path() + "/myindex.html", "x"));
         g_szStartupDir = bare.path().toStdString();
         QDir::setCurrent(m_home.path());
         {
@@ -186,10 +182,10 @@ private slots:
     {
         // Favourites of the user, the start-up folder and the home page.
         const QString strFavorites = velmora::CFavoritesFolder::DefaultFolder();
-        QVERIFY(WriteText(strFavorites + "/Speech lab.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/lab\n"));
-        QVERIFY(WriteText(strFavorites + "/Korvath home.url",
+        QVERIFY(WriteTestFile(strFavorites + "/Speech lab.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/lab\n"));
+        QVERIFY(WriteTestFile(strFavorites + "/Korvath home.url",
                           "[InternetShortcut]\nURL=" + QUrl::fromLocalFile(m_strSite + "/Korvath/index.htm").toEncoded() + "\n"));
-        QVERIFY(WriteText(strFavorites + "/Corpora/TIMIT notes.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/timit\n"));
+        QVERIFY(WriteTestFile(strFavorites + "/Corpora/TIMIT notes.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/timit\n"));
         QDir::setCurrent(m_strSite);
         CVelmoraApp app;
         app.m_strHomeAddress = m_strSite + "/Korvath/index.htm";

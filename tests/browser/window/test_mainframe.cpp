@@ -2,6 +2,7 @@
 // Screenshots of the window and its menus go to $VELMORA_SCREENSHOT_DIR when set.
 #include "tests/support/QTestHomeMain.h"
 #include "tests/support/SaveShot.h"
+#include "tests/support/TestFiles.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/OpenFileFilter.h"
@@ -255,9 +256,7 @@ private slots:
 private:
     void WriteFile(const char* szName, const char* szText)
     {
-        QFile f(m_dir.filePath(QLatin1String(szName)));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(szText);
+        QVERIFY(testsupport::WriteTestFile(m_dir.filePath(QLatin1String(szName)), szText));
     }
 
     QTemporaryDir m_dir;
