@@ -1,6 +1,10 @@
 #pragma once
 // The connection check's internet session: one FTP connection with an
 // anonymous login, made through libcurl and closed again at once. Qt-free.
+//
+// Threads: made on the user-interface thread with the connection thread, then
+// used only on the connection thread; the abort flag it is given may be set
+// from any thread.
 #include <atomic>
 #include <stdexcept>
 #include <string>
