@@ -2,8 +2,13 @@
 
 #include "player/audio/CFileException.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,6 +85,68 @@ std::size_t CFileReader::Read(void* pBuf, std::size_t nBytes)
         nDone += std::size_t(n);
     }
     m_nPos += int64_t(nDone);
+    return nDone;
+}
+
+std::size_t CFileReader::ReadSpread(void* pBuf, std::size_t nBytes, int64_t nPos)
+{
+    if (m_fd < 0)
+        throw CFileException("read from a closed file", EBADF);
+    if (nPos < 0)
+        throw CFileException(Describe("seek before the start of", m_strPath, EINVAL), EINVAL);
+    // Below this a second thread costs more than it saves.
+    const std::size_t kSpreadFrom = std::size_t(32) << 20;
+    const unsigned nCores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t nParts = nBytes < kSpreadFrom ? 1 : std::min<std::size_t>(nCores, 8);
+    const std::size_t nPart = (nBytes / nParts + 4095) & ~std::size_t(4095);
+
+    // Part k covers [k * nPart, ...); pread leaves the shared position alone.
+    std::vector<std::size_t> got(nParts, 0);
+    std::vector<std::exception_ptr> failed(nParts);
+    auto ReadPart = [&](std::size_t k) {
+        auto* p = static_cast<unsigned char*>(pBuf) + k * nPart;
+        const std::size_t nWant = std::min(nPart, nBytes - std::min(nBytes, k * nPart));
+        const int64_t nAt = nPos + int64_t(k * nPart);
+        try {
+            while (got[k] < nWant) {
+                std::size_t nAsk = std::min(nWant - got[k], std::size_t(1) << 30);
+                ssize_t n = ::pread(m_fd, p + got[k], nAsk, off_t(nAt + int64_t(got[k])));
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    const int err = errno;
+                    throw CFileException(Describe("cannot read", m_strPath, err), err);
+                }
+                if (n == 0)
+                    break;
+                got[k] += std::size_t(n);
+            }
+        } catch (...) {
+            failed[k] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t k = 1; k < nParts; ++k) {
+        try {
+            threads.emplace_back(ReadPart, k);
+        } catch (const std::system_error&) {
+            ReadPart(k); // no thread to be had: this one reads the part
+        }
+    }
+    ReadPart(0);
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::exception_ptr& e : failed)
+        if (e)
+            std::rethrow_exception(e);
+    // What was read without a gap from the start.
+    std::size_t nDone = 0;
+    for (std::size_t k = 0; k < nParts; ++k) {
+        nDone += got[k];
+        if (got[k] < std::min(nPart, nBytes - std::min(nBytes, k * nPart)))
+            break;
+    }
+    Seek(nPos + int64_t(nDone));
     return nDone;
 }
 

@@ -25,6 +25,12 @@ public:
     // the file. Retries interrupted and partial reads.
     std::size_t Read(void* pBuf, std::size_t nBytes);
 
+    // Reads up to nBytes from position nPos into pBuf, a large read split
+    // between threads (each faults in and fills its own part of pBuf, which is
+    // most of the cost of a big read); then the position is just past what was
+    // read. Returns the count, fewer only at the end of the file.
+    std::size_t ReadSpread(void* pBuf, std::size_t nBytes, int64_t nPos);
+
     // Length of the file in bytes when it was opened (0 for a stream).
     int64_t GetLength() const { return m_nLength; }
 

@@ -109,7 +109,7 @@ int CSonavelProDoc::ReadWave(CFileReader& file)
     file.Seek(nDataOffset);
     if (bDirect) {
         const std::size_t nBytes = std::size_t(m_store.byteLength);
-        if (file.Read(pOut, nBytes) != nBytes)
+        if (file.ReadSpread(pOut, nBytes, nDataOffset) != nBytes)
             return 0;
         // The file is little-endian; on a big-endian host each word is turned round.
         if (!IsHostLittleEndian())

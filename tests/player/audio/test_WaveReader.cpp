@@ -188,6 +188,22 @@ TEST_F(WaveReader, LongFilesConvertAcrossBufferBoundaries)
     EXPECT_EQ(nBad, 0);
 }
 
+TEST_F(WaveReader, LargeMonoFileIsReadInPartsWithoutAGapOrAnExtraByte)
+{
+    // 40 MB of mono 16-bit: read straight into the store, in several parts.
+    const int nFrames = 20000003;
+    Bytes data;
+    for (int i = 0; i < nFrames; ++i)
+        data.LE16(uint16_t(i * 13 + (i >> 16)));
+    const LoadResult r = Load(SimpleWav(1, 1, 44100, 16, data));
+    ASSERT_TRUE(r.bLoaded);
+    ASSERT_EQ(r.samples.size(), std::size_t(nFrames));
+    int nBad = 0;
+    for (int i = 0; i < nFrames; ++i)
+        nBad += r.samples[i] != int16_t(uint16_t(i * 13 + (i >> 16)));
+    EXPECT_EQ(nBad, 0);
+}
+
 TEST_F(WaveReader, FindWaveDataLoadsExactlyTheDataBytes)
 {
     const Bytes data = Bytes().Raw({1, 2, 3, 4, 5});
