@@ -22,7 +22,7 @@ CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, boo
         QTimer::singleShot(kRelayLifetimeMs, this, &QObject::deleteLater);
 }
 
-bool CVelmoraPage::IsFromWebPage(NavigationType type) const
+bool CVelmoraPage::IsFromWebPage(NavigationType type, bool bIsMainFrame) const
 {
     switch (type) {
     case NavigationTypeTyped:  // the browser's own loads: address box, Home, favourites, File Open
@@ -30,7 +30,9 @@ bool CVelmoraPage::IsFromWebPage(NavigationType type) const
     case NavigationTypeReload:
         return false;
     case NavigationTypeRedirect:
-        return true;
+        // A server's answer, or a local page's own refresh; a frame's source
+        // is not known here, so it counts as the web.
+        return !(bIsMainFrame && m_pendingUrl.isLocalFile());
     default:  // links, scripts, forms and frames act for the page that holds them
         return !url().isLocalFile();
     }
@@ -42,9 +44,10 @@ bool CVelmoraPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
         return false;
     if (m_bRelay)
         return RelayNavigation(url);
-    Q_UNUSED(bIsMainFrame);
     bool bCancel = false;
-    m_pView->OnBeforeNavigate2(url.toString(), &bCancel, IsFromWebPage(type));
+    m_pView->OnBeforeNavigate2(url.toString(), &bCancel, IsFromWebPage(type, bIsMainFrame));
+    if (bIsMainFrame && !bCancel)
+        m_pendingUrl = url;
     return !bCancel;
 }
 

@@ -2,7 +2,7 @@
 // The upper pane's page: every navigation, of the page itself or of a frame
 // inside it, passes the view's hook before any request is sent, told whether a
 // web page asked for it. A page counts as a web page unless it is itself a
-// local file; a redirect always comes from a web server.
+// local file; a redirect comes from where the navigation it redirects went.
 #include <QPointer>
 #include <QWebEnginePage>
 
@@ -24,9 +24,10 @@ protected:
 private:
     CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, bool bRelay, bool bOpenerLocal);
     bool RelayNavigation(const QUrl& url);
-    bool IsFromWebPage(NavigationType type) const;
+    bool IsFromWebPage(NavigationType type, bool bIsMainFrame) const;
 
     QPointer<CVelmoraView> m_pView;
     bool m_bRelay = false;
     bool m_bOpenerLocal = false;
+    QUrl m_pendingUrl;  // the last main-frame navigation let through
 };
