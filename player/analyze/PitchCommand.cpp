@@ -17,12 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <atomic>
+#include <new>
 #include <set>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -172,14 +174,22 @@ bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchForma
     return bOk;
 }
 
+// The work of a batch, shared by its worker processes.
+struct CBatchState {
+    std::atomic<int> nNext{0}; // the next file to take
+    std::atomic<int> nDone{0}; // files finished, well or not
+};
+enum : uint8_t { kPending, kDone, kFailed };
+
 // Files done of all, and the time so far, on one line of a terminal.
 class CProgress {
 public:
     explicit CProgress(size_t nTotal) : m_nTotal(nTotal), m_bShow(::isatty(STDERR_FILENO) == 1) {}
     void Done(size_t nDone)
     {
-        if (!m_bShow)
+        if (!m_bShow || nDone == m_nShown)
             return;
+        m_nShown = nDone;
         const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
         std::fprintf(stderr, "\rsonavel-analyze: %zu of %zu files, %.1f s%s", nDone, m_nTotal, dSeconds,
                      nDone == m_nTotal ? "\n" : "");
@@ -188,6 +198,7 @@ public:
 
 private:
     size_t m_nTotal;
+    size_t m_nShown = size_t(-1);
     bool m_bShow;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
@@ -219,49 +230,69 @@ int RunBatch(const PitchOptions& opt)
     // N jobs use N cores: each file is tracked on one thread.
     const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int nJobs = std::max(1, std::min<int>(opt.nJobs > 0 ? opt.nJobs : nCores, int(opt.files.size())));
-    const int nThreads = 1;
-    CProgress progress(opt.files.size());
-    size_t nDone = nFailed;
-    std::map<pid_t, size_t> running;
-    size_t nNext = 0;
-    std::fflush(nullptr);
-    while (nNext < opt.files.size() || !running.empty()) {
-        while (nNext < opt.files.size() && int(running.size()) < nJobs) {
-            const size_t i = nNext++;
+    // N workers, forked once each, take the next file from a counter they
+    // share; each file's outcome is left in the shared page for the parent.
+    const size_t nFiles = opt.files.size();
+    void* pShared = ::mmap(nullptr, sizeof(CBatchState) + nFiles, PROT_READ | PROT_WRITE,
+                           MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (pShared == MAP_FAILED) {
+        PrintError(std::string("cannot share the work between processes: ") + std::strerror(errno));
+        return 1;
+    }
+    auto* pState = new (pShared) CBatchState;
+    auto* pOutcome = static_cast<std::atomic<uint8_t>*>(static_cast<void*>(static_cast<char*>(pShared) + sizeof(CBatchState)));
+    for (size_t i = 0; i < nFiles; ++i)
+        new (&pOutcome[i]) std::atomic<uint8_t>(outputs[i].empty() ? kFailed : kPending);
+    pState->nDone = int(nFailed);
+
+    CProgress progress(nFiles);
+    auto Work = [&](bool bShowProgress) {
+        for (;;) {
+            const size_t i = size_t(pState->nNext.fetch_add(1));
+            if (i >= nFiles)
+                return;
             if (outputs[i].empty())
                 continue;
-            if (nJobs == 1) {
-                nFailed += !AnalyseOne(opt.files[i], outputs[i], opt.format, nThreads);
-                progress.Done(++nDone);
-                continue;
-            }
-            const pid_t pid = ::fork();
-            if (pid == 0)
-                ::_exit(AnalyseOne(opt.files[i], outputs[i], opt.format, nThreads) && std::fflush(nullptr) == 0 ? 0 : 1);
-            if (pid < 0) {
-                nFailed += !AnalyseOne(opt.files[i], outputs[i], opt.format, nThreads);
-                progress.Done(++nDone);
-                continue;
-            }
-            running[pid] = i;
+            pOutcome[i] = AnalyseOne(opt.files[i], outputs[i], opt.format, 1) ? kDone : kFailed;
+            const int nDone = ++pState->nDone;
+            if (bShowProgress)
+                progress.Done(size_t(nDone));
         }
-        if (running.empty())
-            continue;
-        int status = 0;
-        const pid_t pid = ::waitpid(-1, &status, 0);
-        if (pid < 0)
-            break;
-        const auto it = running.find(pid);
-        if (it == running.end())
-            continue;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            ++nFailed;
-            if (!WIFEXITED(status))
-                PrintError(opt.files[it->second] + ": the analysis ended abnormally");
+    };
+    std::fflush(nullptr);
+    std::vector<pid_t> workers;
+    for (int k = 0; k < nJobs && nJobs > 1; ++k) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            Work(false);
+            ::_exit(std::fflush(nullptr) == 0 ? 0 : 1);
         }
-        running.erase(it);
-        progress.Done(++nDone);
+        if (pid > 0)
+            workers.push_back(pid);
     }
+    if (workers.empty()) {
+        Work(true); // one job, or no process to be had: this one does it all
+    } else {
+        while (!workers.empty()) {
+            int status = 0;
+            const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+            if (pid > 0)
+                workers.erase(std::remove(workers.begin(), workers.end(), pid), workers.end());
+            else if (pid < 0 && errno != EINTR)
+                break;
+            else
+                ::usleep(20000);
+            progress.Done(size_t(pState->nDone.load()));
+        }
+    }
+    // A file still pending was with a worker that ended abnormally.
+    nFailed = 0;
+    for (size_t i = 0; i < nFiles; ++i) {
+        if (pOutcome[i] == kPending)
+            PrintError(opt.files[i] + ": the analysis ended abnormally");
+        nFailed += pOutcome[i] != kDone;
+    }
+    ::munmap(pShared, sizeof(CBatchState) + nFiles);
     return nFailed ? 1 : 0;
 }
 
