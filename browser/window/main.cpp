@@ -10,8 +10,7 @@
 
 #include <QApplication>
 
-#include <cstdio>
-#include <cstring>
+#include "common/ProgramOptions.h"
 
 namespace {
 
@@ -27,26 +26,11 @@ const char kszUsage[] =
     "  --help     print this text and exit\n"
     "  --version  print the version and exit\n";
 
-// Answers a sole --help or --version without a display or a profile; -1 when
-// the command line is something else.
-int AnswerOption(int argc, char** argv)
-{
-    if (argc != 2)
-        return -1;
-    if (std::strcmp(argv[1], "--help") == 0)
-        std::fputs(kszUsage, stdout);
-    else if (std::strcmp(argv[1], "--version") == 0)
-        std::fputs("velmora " PROGRAM_VERSION "\n", stdout);
-    else
-        return -1;
-    return std::fflush(stdout) == 0 ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const int nAnswered = AnswerOption(argc, argv);
+    const int nAnswered = programoptions::AnswerHelpOrVersion(argc, argv, kszUsage, "velmora " PROGRAM_VERSION "\n");
     if (nAnswered >= 0)
         return nAnswered;
 

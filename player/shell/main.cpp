@@ -2,8 +2,7 @@
 // Play, the pitch/spectrogram analysis and About on a small bar.
 #include <QApplication>
 
-#include <cstdio>
-#include <cstring>
+#include "common/ProgramOptions.h"
 
 #include "player/shell/CArtwork.h"
 #include "player/shell/CSonavelProApp.h"
@@ -23,26 +22,11 @@ const char kszUsage[] =
     "  --help     print this text and exit\n"
     "  --version  print the version and exit\n";
 
-// Answers a sole --help or --version without a display; -1 when the command
-// line is a file to open.
-int AnswerOption(int argc, char** argv)
-{
-    if (argc != 2)
-        return -1;
-    if (std::strcmp(argv[1], "--help") == 0)
-        std::fputs(kszUsage, stdout);
-    else if (std::strcmp(argv[1], "--version") == 0)
-        std::fputs("sonavel " PROGRAM_VERSION "\n", stdout);
-    else
-        return -1;
-    return std::fflush(stdout) == 0 ? 0 : 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int nAnswered = AnswerOption(argc, argv);
+    const int nAnswered = programoptions::AnswerHelpOrVersion(argc, argv, kszUsage, "sonavel " PROGRAM_VERSION "\n");
     if (nAnswered >= 0)
         return nAnswered;
 
