@@ -101,7 +101,7 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
         // A short read leaves the rest of the zero-filled block silent.
         const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
         if (bBigEndian == IsHostLittleEndian())
-            SwapBytes16InPlace(lock.Samples(), int64_t((nGot + 1) / 2));
+            SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
         break;
     }
     default:

@@ -60,7 +60,7 @@ int CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file)
     CSampleLock lock(m_store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
     if (!IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), int64_t((nGot + 1) / 2));
+        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
     return 1;
 }
 
@@ -73,6 +73,6 @@ int CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file)
     // Every word that arrived is turned round, the last one too when the file
     // ends in its middle (its missing low byte reads as 0); the rest are zeros.
     if (IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), int64_t((nGot + 1) / 2));
+        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
     return 1;
 }

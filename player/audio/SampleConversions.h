@@ -1,5 +1,6 @@
 #pragma once
 // Sample conversions shared by the readers (and free for the analysis to use).
+#include <cstddef>
 #include <cstdint>
 
 namespace sonavel {
@@ -41,6 +42,15 @@ inline bool IsHostLittleEndian()
 
 // Swaps the bytes of nWords 16-bit words in place.
 void SwapBytes16InPlace(int16_t* pWords, int64_t nWords);
+
+// The 16-bit words a read of nGot bytes into a block of nBlockBytes touched: a
+// last half-read word counts, but never one that would reach past the block (a
+// block of an odd length ends in a byte that belongs to no word).
+inline int64_t WordsTouched(std::size_t nGot, int64_t nBlockBytes)
+{
+    const int64_t nWords = (int64_t(nGot) + 1) / 2;
+    return nWords < nBlockBytes / 2 ? nWords : nBlockBytes / 2;
+}
 
 } // namespace audio
 } // namespace sonavel
