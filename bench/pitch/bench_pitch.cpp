@@ -211,6 +211,19 @@ bool WritePraatScript(const fs::path& script)
 
 const char* Verdict(bool bMet) { return bMet ? "met" : "MISSED"; }
 
+// The player's store holding these samples, as a load would leave it.
+SampleStore StoreOf(const std::vector<int16_t>& samples, int nRate)
+{
+    SampleStore store;
+    store.sampleCount = static_cast<int32_t>(samples.size());
+    store.byteLength = 2 * store.sampleCount;
+    store.sampleRate = nRate;
+    store.hSamples = CSampleBlock::Alloc(samples.size() * 2);
+    CSampleLock lock(store.hSamples);
+    std::copy(samples.begin(), samples.end(), lock.Samples());
+    return store;
+}
+
 // Parts 2 and 3; returns false when something could not be run.
 bool BenchWholeProcesses(const fs::path& dir, double dHourMinutes)
 {
@@ -227,12 +240,7 @@ bool BenchWholeProcesses(const fs::path& dir, double dHourMinutes)
         Recording rec = MakeSpeechLike(dHourMinutes, kHourRate, 7);
         if (!WriteWavFile(hour.string(), rec.samples, kHourRate))
             return false;
-        store.sampleCount = static_cast<int32_t>(rec.samples.size());
-        store.byteLength = 2 * store.sampleCount;
-        store.sampleRate = kHourRate;
-        store.hSamples = CSampleBlock::Alloc(rec.samples.size() * 2);
-        CSampleLock lock(store.hSamples);
-        std::copy(rec.samples.begin(), rec.samples.end(), lock.Samples());
+        store = StoreOf(rec.samples, kHourRate);
     }
     const double dStoreKb = store.byteLength / 1024.0;
     // The file just written is flushed first: its write-back would otherwise
@@ -294,14 +302,23 @@ bool BenchWholeProcesses(const fs::path& dir, double dHourMinutes)
     auto Batch = [&](const char* szJobs) {
         std::vector<std::string> args{analyze, "pitch", "-j", szJobs, "-o", (dir / "out").string()};
         args.insert(args.end(), files.begin(), files.end());
-        return BestOf(5, args);
+        return args;
     };
-    const ProcessRun one = Batch("1"), two = Batch("2");
-    if (one.dSeconds < 0 || two.dSeconds < 0)
-        return false;
+    // A run takes a tenth of a second: the two settings take turns, so a burst
+    // of load from elsewhere hits both alike, and each keeps its best of nine.
+    ProcessRun one, two;
+    for (int r = 0; r < 9; ++r) {
+        for (auto [szJobs, pBest] : {std::pair{"1", &one}, std::pair{"2", &two}}) {
+            const ProcessRun run = RunProcess(Batch(szJobs));
+            if (run.dSeconds < 0)
+                return false;
+            if (pBest->dSeconds < 0 || run.dSeconds < pBest->dSeconds)
+                *pBest = run;
+        }
+    }
     const double dCorpus = two.dSeconds / one.dSeconds;
-    std::printf("ours   -j 1                         : %8.3f s (best of 5)\n", one.dSeconds);
-    std::printf("ours   -j 2                         : %8.3f s (best of 5)\n", two.dSeconds);
+    std::printf("ours   -j 1                         : %8.3f s (best of 9, in turns with -j 2)\n", one.dSeconds);
+    std::printf("ours   -j 2                         : %8.3f s (best of 9)\n", two.dSeconds);
     std::printf("ratio  -j 2 / -j 1                  : %8.3f        target <= 0.6: %s\n", dCorpus,
                 Verdict(dCorpus <= 0.6));
     return bOk;
@@ -340,15 +357,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    SampleStore store;
-    store.sampleCount = static_cast<int32_t>(rec.samples.size());
-    store.byteLength = 2 * store.sampleCount;
-    store.sampleRate = kRate;
-    store.hSamples = CSampleBlock::Alloc(rec.samples.size() * 2);
-    {
-        CSampleLock lock(store.hSamples);
-        std::copy(rec.samples.begin(), rec.samples.end(), lock.Samples());
-    }
+    SampleStore store = StoreOf(rec.samples, kRate);
 
     // Our pitch track over the whole sound, as the window runs it.
     const size_t nValues = rec.samples.size() / 100 + 1;

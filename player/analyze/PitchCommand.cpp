@@ -185,6 +185,7 @@ enum : uint8_t { kPending, kDone, kFailed };
 class CProgress {
 public:
     explicit CProgress(size_t nTotal) : m_nTotal(nTotal), m_bShow(::isatty(STDERR_FILENO) == 1) {}
+    bool IsShown() const { return m_bShow; }
     void Done(size_t nDone)
     {
         if (!m_bShow || nDone == m_nShown)
@@ -273,9 +274,12 @@ int RunBatch(const PitchOptions& opt)
     if (workers.empty()) {
         Work(true); // one job, or no process to be had: this one does it all
     } else {
+        // Progress on a terminal is redrawn every 20 ms while waiting; without it
+        // the wait blocks, so the run ends the moment its last worker does.
+        const int nWaitFlags = progress.IsShown() ? WNOHANG : 0;
         while (!workers.empty()) {
             int status = 0;
-            const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+            const pid_t pid = ::waitpid(-1, &status, nWaitFlags);
             if (pid > 0)
                 workers.erase(std::remove(workers.begin(), workers.end(), pid), workers.end());
             else if (pid < 0 && errno != EINTR)
