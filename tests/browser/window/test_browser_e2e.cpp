@@ -10,6 +10,7 @@
 
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
+#include "tools/voicesynth/WavFile.h"
 
 #include <algorithm>
 
@@ -44,28 +45,14 @@ const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
 <p><a id="saveas" href="clip.au" download="saved.au">save it</a></p>
 </body></html>)";
 
-// A tiny but genuine WAV header in front of the pattern, as a web server would serve it.
-QByteArray WavBytes(int nDataBytes, int nSeed)
+// The pattern as the data of a genuine mono 16-bit WAV file, as a web server
+// would serve it.
+QByteArray ServedWav(int nDataBytes, int nSeed)
 {
-    QByteArray data = PatternBytes(nDataBytes, nSeed);
-    QByteArray head("RIFF");
-    auto le32 = [&head](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            head.append(char(v >> (8 * i)));
-    };
-    auto le16 = [&head](quint16 v) { head.append(char(v & 0xff)).append(char(v >> 8)); };
-    le32(36 + nDataBytes);
-    head.append("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(1);
-    le32(22050);
-    le32(44100);
-    le16(2);
-    le16(16);
-    head.append("data");
-    le32(nDataBytes);
-    return head + data;
+    const QByteArray pattern = PatternBytes(nDataBytes, nSeed);
+    const std::vector<uint8_t> bytes =
+        WavBytes(WavFormat{}, std::vector<uint8_t>(pattern.cbegin(), pattern.cend()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 }  // namespace
@@ -78,15 +65,15 @@ private slots:
         QVERIFY(m_web.isValid());
         Write("index.htm", kIndexPage);
         Write("page2.htm", "<html><head><title>Page Two</title></head><body>two</body></html>");
-        m_wav = WavBytes(44100, 1);
+        m_wav = ServedWav(44100, 1);
         Write("clip.wav", m_wav);
-        Write("blank.wav", WavBytes(3000, 2));
-        Write("opened.wav", WavBytes(5000, 3));
+        Write("blank.wav", ServedWav(3000, 2));
+        Write("opened.wav", ServedWav(5000, 3));
         Write("voice.aiff", PatternBytes(8000, 4));
         Write("clip.au", PatternBytes(4000, 5));
-        Write("long.wav", WavBytes(512 * 60, 6));  // three seconds when sent slowly
+        Write("long.wav", ServedWav(512 * 60, 6));  // three seconds when sent slowly
         QVERIFY(m_local.isValid());
-        WriteTestFile(m_local.filePath("secret.wav"), WavBytes(2000, 7));
+        WriteTestFile(m_local.filePath("secret.wav"), ServedWav(2000, 7));
         WriteTestFile(m_local.filePath("notes.txt"), "private notes");
         m_pServer = std::make_unique<CTestSoundServer>(m_web.path());
         QVERIFY2(m_pServer->Port() > 0, "the test web server did not start");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/CMessageRecorder.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/WaitFor.h"
 #include "tools/voicesynth/WavFile.h"
 
@@ -45,11 +46,8 @@ inline std::vector<int16_t> Glide(int nCount, int32_t nRate, double dAmplitude =
     return v;
 }
 
-inline bool WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile f(strPath);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
+// Test files are written as every test writes them.
+using testsupport::WriteTestFile;
 
 inline QByteArray SampleBytes(const std::vector<int16_t>& samples)
 {

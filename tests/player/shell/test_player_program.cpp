@@ -44,7 +44,7 @@ private:
     QString SoundFile(const QString& strName, int nSamples, int32_t nRate)
     {
         QString strPath = m_dir.filePath(strName);
-        WriteFile(strPath, MakeWav(Glide(nSamples, nRate), nRate));
+        WriteTestFile(strPath, MakeWav(Glide(nSamples, nRate), nRate));
         return strPath;
     }
     bool Enabled(int nId) { return m_pApp->MainFrame()->Command(nId)->isEnabled(); }
@@ -133,7 +133,7 @@ private slots:
     {
         QString strGood = SoundFile("good.wav", 800, 8000);
         QString strText = m_dir.filePath("notes.txt");
-        WriteFile(strText, "just some words, not a sound\n");
+        WriteTestFile(strText, "just some words, not a sound\n");
         m_pApp->InitInstance({strGood});
         QVERIFY(Enabled(ID_PLAY));
 

@@ -149,7 +149,7 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
     QTemporaryDir dir;
     std::vector<int16_t> sound = Glide(kRate * 3 / 2, kRate);
     QString strWav = dir.filePath("glide.wav");
-    ASSERT_TRUE(WriteFile(strWav, MakeWav(sound, kRate)));
+    ASSERT_TRUE(WriteTestFile(strWav, MakeWav(sound, kRate)));
     QString strRaw = dir.filePath("heard.raw");
 
     QProcess* pParec = StartRecorder(strRaw);
@@ -267,7 +267,7 @@ TEST(NoServer, PlaybackFailsWithACodeInsteadOfHanging)
     CSonavelProApp app;
     QTemporaryDir dir;
     QString strWav = dir.filePath("a.wav");
-    WriteFile(strWav, MakeWav(Glide(2205, kRate), kRate));
+    WriteTestFile(strWav, MakeWav(Glide(2205, kRate), kRate));
     app.OpenDocumentFile(strWav);
     EXPECT_EQ(messages.m_messages, (std::vector<std::string>{" error in play "}));
     EXPECT_EQ(app.m_bLoaded, 0);

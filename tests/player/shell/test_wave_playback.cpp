@@ -242,7 +242,7 @@ TEST_F(PlaybackTest, AHundredOpensLeaveOnlyTheCurrentSound)
 {
     QTemporaryDir dir;
     QString strPath = dir.filePath("many.wav");
-    ASSERT_TRUE(WriteFile(strPath, MakeWav(Glide(4000, 8000), 8000)));
+    ASSERT_TRUE(WriteTestFile(strPath, MakeWav(Glide(4000, 8000), 8000)));
     CMessageRecorder messages;
     CSonavelProApp app;
     std::vector<std::weak_ptr<CSampleBlock>> blocks;
@@ -270,7 +270,7 @@ TEST(WaveWndChunkWalk, LoadsTheDataChunkIntoTheLinkedDocumentsStore)
     QTemporaryDir dir;
     QString strPath = dir.filePath("walk.wav");
     std::vector<int16_t> samples = Glide(300, 8000);
-    ASSERT_TRUE(WriteFile(strPath, MakeWav(samples, 8000)));
+    ASSERT_TRUE(WriteTestFile(strPath, MakeWav(samples, 8000)));
     CFileReader file;
     ASSERT_TRUE(file.Open(strPath.toStdString()));
     CSonavelProDoc doc(nullptr);
