@@ -18,6 +18,30 @@ std::string Describe(const char* what, const std::string& path, int err)
 {
     return std::string(what) + " " + path + ": " + std::strerror(err);
 }
+
+// Reads up to nBytes, retrying interrupted and partial reads; at file offset
+// nAt (pread, the descriptor's position untouched), or at the descriptor's
+// position when nAt is negative (read, which streams need). Fewer bytes only
+// at the end of the file.
+std::size_t ReadFully(int fd, unsigned char* p, std::size_t nBytes, int64_t nAt, const std::string& path)
+{
+    std::size_t nDone = 0;
+    while (nDone < nBytes) {
+        // Linux hands out at most about 2 GB per call.
+        const std::size_t nAsk = std::min(nBytes - nDone, std::size_t(1) << 30);
+        const ssize_t n = nAt < 0 ? ::read(fd, p + nDone, nAsk) : ::pread(fd, p + nDone, nAsk, off_t(nAt + int64_t(nDone)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            throw CFileException(Describe("cannot read", path, err), err);
+        }
+        if (n == 0)
+            break;
+        nDone += std::size_t(n);
+    }
+    return nDone;
+}
 } // namespace
 
 CFileReader::~CFileReader() { Abort(); }
@@ -66,24 +90,7 @@ std::size_t CFileReader::Read(void* pBuf, std::size_t nBytes)
 {
     if (m_fd < 0)
         throw CFileException("read from a closed file", EBADF);
-    auto* p = static_cast<unsigned char*>(pBuf);
-    std::size_t nDone = 0;
-    while (nDone < nBytes) {
-        // Linux hands out at most about 2 GB per call.
-        std::size_t nAsk = nBytes - nDone;
-        if (nAsk > (std::size_t(1) << 30))
-            nAsk = std::size_t(1) << 30;
-        ssize_t n = ::read(m_fd, p + nDone, nAsk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int err = errno;
-            throw CFileException(Describe("cannot read", m_strPath, err), err);
-        }
-        if (n == 0)
-            break;
-        nDone += std::size_t(n);
-    }
+    const std::size_t nDone = ReadFully(m_fd, static_cast<unsigned char*>(pBuf), nBytes, -1, m_strPath);
     m_nPos += int64_t(nDone);
     return nDone;
 }
@@ -103,24 +110,11 @@ std::size_t CFileReader::ReadSpread(void* pBuf, std::size_t nBytes, int64_t nPos
     // Part k covers [k * nPart, ...); pread leaves the shared position alone.
     std::vector<std::size_t> got(nParts, 0);
     std::vector<std::exception_ptr> failed(nParts);
+    auto PartBytes = [&](std::size_t k) { return std::min(nPart, nBytes - std::min(nBytes, k * nPart)); };
     auto ReadPart = [&](std::size_t k) {
         auto* p = static_cast<unsigned char*>(pBuf) + k * nPart;
-        const std::size_t nWant = std::min(nPart, nBytes - std::min(nBytes, k * nPart));
-        const int64_t nAt = nPos + int64_t(k * nPart);
         try {
-            while (got[k] < nWant) {
-                std::size_t nAsk = std::min(nWant - got[k], std::size_t(1) << 30);
-                ssize_t n = ::pread(m_fd, p + got[k], nAsk, off_t(nAt + int64_t(got[k])));
-                if (n < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    const int err = errno;
-                    throw CFileException(Describe("cannot read", m_strPath, err), err);
-                }
-                if (n == 0)
-                    break;
-                got[k] += std::size_t(n);
-            }
+            got[k] = ReadFully(m_fd, p, PartBytes(k), nPos + int64_t(k * nPart), m_strPath);
         } catch (...) {
             failed[k] = std::current_exception();
         }
@@ -143,7 +137,7 @@ std::size_t CFileReader::ReadSpread(void* pBuf, std::size_t nBytes, int64_t nPos
     std::size_t nDone = 0;
     for (std::size_t k = 0; k < nParts; ++k) {
         nDone += got[k];
-        if (got[k] < std::min(nPart, nBytes - std::min(nBytes, k * nPart)))
+        if (got[k] < PartBytes(k))
             break;
     }
     Seek(nPos + int64_t(nDone));
