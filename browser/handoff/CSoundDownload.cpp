@@ -11,7 +11,6 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -36,15 +35,11 @@ size_t OnCurlWrite(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
     auto& t = *static_cast<STransfer*>(pUser);
     const size_t nBytes = nSize * nCount;
-    // Written in pieces of at most 512 bytes as they arrive: the file always
-    // holds everything received so far.
-    for (size_t nDone = 0; nDone < nBytes;) {
-        const size_t nPiece = std::min<size_t>(CSoundDownload::kPieceSize, nBytes - nDone);
-        if (!t.file.Write(pData + nDone, qint64(nPiece))) {
-            t.bWriteFailed = true;
-            return 0;
-        }
-        nDone += nPiece;
+    // Written as it arrives, in one call per piece libcurl hands over (the
+    // file is unbuffered): the file always holds everything received so far.
+    if (!t.file.Write(pData, qint64(nBytes))) {
+        t.bWriteFailed = true;
+        return 0;
     }
     t.nReceived += qint64(nBytes);
     return nBytes;

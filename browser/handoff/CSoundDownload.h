@@ -23,8 +23,6 @@ enum class EDownloadResult {
 
 class CSoundDownload {
 public:
-    // Bytes asked of the network per write to the file.
-    static constexpr int kPieceSize = 512;
     // A download running longer than this shows its progress.
     static constexpr int kSlowDownloadMs = 1000;
 
