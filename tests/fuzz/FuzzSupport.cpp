@@ -7,11 +7,6 @@
 #include "player/audio/SampleStore.h"
 
 namespace fuzz {
-namespace {
-
-int g_nMessages = 0;
-
-} // namespace
 
 void InitEnvironment()
 {
@@ -19,15 +14,10 @@ void InitEnvironment()
     if (s_bDone)
         return;
     s_bDone = true;
-    sonavel::SetMessageBoxHandler([](const std::string&, unsigned) {
-        ++g_nMessages;
-        return 1;
-    });
+    sonavel::SetMessageBoxHandler([](const std::string&, unsigned) { return 1; });
     sonavel::SetMessageBeepHandler([](unsigned) {});
     CSampleBlock::SetAllocationLimit(kAllocationLimit);
 }
-
-int MessageCount() { return g_nMessages; }
 
 void CheckLoadedStore(const SampleStore& store)
 {

@@ -14,10 +14,9 @@ namespace fuzz {
 // only lets headers that claim tens of megabytes of silence slow the search.
 constexpr std::size_t kAllocationLimit = 4u << 20;
 
-// Swallows message boxes and beeps (counting them) and caps the sample block;
-// idempotent, so every harness calls it first.
+// Swallows message boxes and beeps and caps the sample block; idempotent, so
+// every harness calls it first.
 void InitEnvironment();
-int MessageCount();
 
 // A loaded store is self-consistent: non-negative counts, a block of exactly
 // byteLength bytes holding at least sampleCount samples, no lock left behind.
