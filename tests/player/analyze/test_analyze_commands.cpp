@@ -113,20 +113,15 @@ public:
     }
     ~CFullPipe()
     {
-        CloseWriter();
         close(m_fds[0]);
+        close(m_fds[1]);
     }
     int Writer() const { return m_fds[1]; }
-    void CloseWriter()
-    {
-        if (m_fds[1] >= 0)
-            close(m_fds[1]);
-        m_fds[1] = -1;
-    }
     // Everything written after the filling, up to the moment every writer is gone.
     std::string Drain()
     {
-        CloseWriter();
+        close(m_fds[1]);
+        m_fds[1] = -1;
         std::string text;
         char buf[4096];
         for (ssize_t n; (n = read(m_fds[0], buf, sizeof buf)) > 0;)
@@ -366,13 +361,9 @@ protected:
         int status = 0;
         return waitpid(pid, &status, 0) == pid ? status : -1;
     }
-    int FilesIn(const std::string& dir) const
+    long FilesIn(const std::string& dir) const
     {
-        int n = 0;
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(dir, ec))
-            n += !e.is_directory();
-        return n;
+        return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
     }
     CFullPipe m_err;
     std::vector<std::string> m_held;
