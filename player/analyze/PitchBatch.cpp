@@ -36,15 +36,13 @@ namespace analyze {
 
 namespace {
 
-constexpr int kMaxJobs = 1024; // as -j accepts
-
 // File states in the shared page; kHeld + k: held by the worker in slot k.
 enum : int32_t { kPending, kDone, kFailed, kHeld };
 
 // The parent's pid and its live workers, for the signal handler.
 pid_t g_nParentPid = 0;
 std::atomic<pid_t> g_workerPids[kMaxJobs];
-char* g_pSlotNames = nullptr; // kMaxJobs names of kPartialNameSize, in the shared page
+char* g_pSlotNames = nullptr; // one name per worker slot, in the shared page
 int g_nSlots = 0;
 
 void OnFatalSignal(int nSignal)

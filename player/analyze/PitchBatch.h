@@ -18,6 +18,9 @@ struct PitchOptions {
     std::vector<std::string> files;
 };
 
+// The most -j accepts: each worker has a slot in the batch's shared page.
+constexpr int kMaxJobs = 1024;
+
 // Room for the name of an output's temporary file, with its terminator.
 constexpr std::size_t kPartialNameSize = 4096;
 

@@ -53,7 +53,7 @@ bool ParseOptions(int argc, char** argv, PitchOptions& opt)
         } else if (a == "-j" && i + 1 < argc) {
             char* pEnd = nullptr;
             const long n = std::strtol(argv[++i], &pEnd, 10);
-            if (!*argv[i] || *pEnd || n < 1 || n > 1024)
+            if (!*argv[i] || *pEnd || n < 1 || n > kMaxJobs)
                 return false;
             opt.nJobs = int(n);
         } else if (a == "-o" && i + 1 < argc && *argv[i + 1]) {
