@@ -142,21 +142,25 @@ bool CIniFile::SetValue(const std::string& strKey, const std::string& strValue,
     return true;
 }
 
+int CIniFile::CNameIndex::Find(const std::vector<std::string>& names, const std::string& strName)
+{
+    // emplace keeps an existing entry, so a name listed twice maps to its first place.
+    for (; m_nIndexed < names.size(); ++m_nIndexed)
+        m_map.emplace(names[m_nIndexed], static_cast<int>(m_nIndexed));
+    const auto it = m_map.find(strName);
+    return it == m_map.end() ? -1 : it->second;
+}
+
 int CIniFile::FindKey(const std::string& strKey) const
 {
-    for (std::size_t i = 0; i < m_keyNames.size(); ++i)
-        if (m_keyNames[i] == strKey)
-            return static_cast<int>(i);
-    return -1;
+    return m_keyIndex.Find(m_keyNames, strKey);
 }
 
 int CIniFile::FindValue(int nKey, const std::string& strValue) const
 {
     if (nKey < 0 || static_cast<std::size_t>(nKey) >= m_keys.size())
         return -1;
-    const std::vector<std::string>& names = m_keys[nKey].m_valueNames;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (names[i] == strValue)
-            return static_cast<int>(i);
-    return -1;
+    if (m_valueIndexes.size() < m_keys.size())
+        m_valueIndexes.resize(m_keys.size());
+    return m_valueIndexes[nKey].Find(m_keys[nKey].m_valueNames, strValue);
 }

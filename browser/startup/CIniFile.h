@@ -9,9 +9,12 @@
 // first character. Keys and values come into being with their first value line,
 // so a header alone creates nothing. A line keeps at most its first 2047
 // characters; the rest of a longer line is skipped, never read as a line of its own.
+// Lookups go through hash indexes of the names, so a file of tens of thousands
+// of keys loads in one pass; there is no limit on keys or values.
 #include "browser/startup/CIniKey.h"
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CIniFile {
@@ -42,4 +45,15 @@ public:
     std::vector<CIniKey> m_keys;
     std::vector<std::string> m_keyNames;  // index-parallel to m_keys
     std::string m_strError;
+
+private:
+    // Name -> first index with that name. The lists only grow, so an index
+    // covers their first m_nIndexed entries and takes in the rest when next asked.
+    struct CNameIndex {
+        std::size_t m_nIndexed = 0;
+        std::unordered_map<std::string, int> m_map;
+        int Find(const std::vector<std::string>& names, const std::string& strName);
+    };
+    mutable CNameIndex m_keyIndex;
+    mutable std::vector<CNameIndex> m_valueIndexes;  // one per key
 };

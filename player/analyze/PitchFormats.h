@@ -2,7 +2,8 @@
 // The pitch command's three output formats, one frame per 100 samples: CSV
 // (time in seconds with 6 decimals, pitch in whole Hz, 0 = no pitch), JSON with
 // the CSV's rows as two arrays, and a text PitchTier with one point per voiced
-// frame. Each appends to out.
+// frame. Each appends to out. JSON gives the file name's bytes that are not
+// valid UTF-8 as lone surrogates, \udc80 to \udcff.
 #include <cstdint>
 #include <string>
 

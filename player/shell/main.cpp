@@ -1,6 +1,8 @@
 // sonavel: plays the sound file named on the command line at once and offers
 // Play, the pitch/spectrogram analysis and About on a small bar.
 #include <QApplication>
+#include <QFile>
+#include <QStringList>
 
 #include "common/ProgramOptions.h"
 
@@ -30,17 +32,24 @@ int main(int argc, char** argv)
     if (nAnswered >= 0)
         return nAnswered;
 
+    // Every argument is a file: Qt sees none of them, or it would take a file
+    // named -reverse or -style for one of its own options and drop it. File
+    // names are bytes, decoded as QFile encodes them back.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    int nQtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+
     // Wayland compositors take the window's icon and name from this menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.velmora.Sonavel"));
-    QApplication app(argc, argv);
+    QApplication app(nQtArgc, qtArgv);
     QApplication::setApplicationName(sonavel::shell::kszAppTitle);
     QApplication::setApplicationVersion(sonavel::shell::kszVersion);
     QApplication::setWindowIcon(sonavel::shell::MainIcon());
 
     CSonavelProApp::InstallMessageHandlers();
     CSonavelProApp theApp;
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
     if (!theApp.InitInstance(arguments))
         return 1;
     return app.exec();

@@ -122,6 +122,21 @@ TEST_F(IniFileTest, RepeatedValuesAndKeysMerge)
     EXPECT_EQ(m_ini.m_keyNames, (std::vector<std::string>{"K", "L"}));
 }
 
+TEST_F(IniFileTest, FortyThousandKeysEachKeepTheirPlace)
+{
+    std::string strFile;
+    for (int i = 0; i < 40000; ++i)
+        strFile += "[K" + std::to_string(i) + "]\nv=" + std::to_string(i) + "\n";
+    strFile += "[K7]\nv=again\nw=new\n";
+    ASSERT_TRUE(Load(strFile));
+    ASSERT_EQ(m_ini.m_keys.size(), 40000u);
+    EXPECT_EQ(m_ini.FindKey("K39999"), 39999);
+    EXPECT_EQ(m_ini.GetValue("K39998", "v"), "39998");
+    EXPECT_EQ(m_ini.GetValue("K7", "v"), "again");
+    EXPECT_EQ(m_ini.FindValue(7, "w"), 1);
+    EXPECT_EQ(m_ini.FindKey("K40000"), -1);
+}
+
 TEST_F(IniFileTest, LinesWithoutEqualsLoseTheirFirstCharacter)
 {
     ASSERT_TRUE(Load("[K]\n; a comment\n"));

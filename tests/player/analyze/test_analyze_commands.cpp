@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/CScratchDir.h"
@@ -46,6 +49,93 @@ int RunTool(const std::string& args, std::string& out)
     const int status = pclose(p);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// The tool started in the background with errFd as its standard error.
+pid_t StartTool(const std::vector<std::string>& args, int errFd)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(errFd, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(SONAVEL_ANALYZE)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Checks bDone until it holds; a minute bounds a failure.
+template <class F>
+bool Await(F bDone)
+{
+    for (int i = 0; i < 12000 && !bDone(); ++i)
+        usleep(5000);
+    return bDone();
+}
+
+std::string ProcFile(pid_t pid, const std::string& name)
+{
+    return testsupport::Slurp("/proc/" + std::to_string(pid) + "/" + name);
+}
+
+// A process that exists and has not ended (a zombie has ended).
+bool Alive(pid_t pid)
+{
+    const std::string stat = ProcFile(pid, "stat");
+    const size_t at = stat.rfind(')');
+    return at != std::string::npos && at + 2 < stat.size() && stat[at + 2] != 'Z';
+}
+
+std::vector<pid_t> Children(pid_t pid)
+{
+    std::istringstream in(ProcFile(pid, "task/" + std::to_string(pid) + "/children"));
+    std::vector<pid_t> children;
+    for (pid_t child; in >> child;)
+        children.push_back(child);
+    return children;
+}
+
+// A pipe filled to the brim before the tool gets its writing end as standard
+// error: a process that writes a message blocks there, in the middle of its
+// file, until the test drains the pipe.
+class CFullPipe {
+public:
+    CFullPipe()
+    {
+        EXPECT_EQ(pipe(m_fds), 0);
+        fcntl(m_fds[1], F_SETFL, O_NONBLOCK);
+        const std::string fill(4096, '.');
+        for (ssize_t n; (n = write(m_fds[1], fill.data(), fill.size())) > 0;)
+            m_nFilled += size_t(n);
+        fcntl(m_fds[1], F_SETFL, 0);
+    }
+    ~CFullPipe()
+    {
+        close(m_fds[0]);
+        close(m_fds[1]);
+    }
+    int Writer() const { return m_fds[1]; }
+    // Everything written after the filling, up to the moment every writer is gone.
+    std::string Drain()
+    {
+        close(m_fds[1]);
+        m_fds[1] = -1;
+        std::string text;
+        char buf[4096];
+        for (ssize_t n; (n = read(m_fds[0], buf, sizeof buf)) > 0;)
+            text.append(buf, size_t(n));
+        return text.substr(std::min(m_nFilled, text.size()));
+    }
+
+private:
+    int m_fds[2] = {-1, -1};
+    size_t m_nFilled = 0;
+};
+
+// Blocked in write(2, ...).
+bool WritingToStderr(pid_t pid) { return ProcFile(pid, "syscall").rfind("1 0x2 ", 0) == 0; }
 
 TEST(AnalyzePitch, PrintsOneLinePerHundredSamplesWithTimeAndWholeHertz)
 {
@@ -244,6 +334,116 @@ TEST_F(AnalyzeBatch, PraatReadsThePitchTier)
     char want[64];
     std::snprintf(want, sizeof want, "%d %.6f\n", n, dSum / n);
     EXPECT_EQ(Slurp(m_dir / "praat.txt"), want);
+}
+
+// -j 2 on two files that are no sounds, then the voices, with standard error a
+// full pipe: each worker is stopped in the middle of one of the two files.
+class AnalyzeBatchProcesses : public AnalyzeBatch {
+protected:
+    pid_t StartHeld()
+    {
+        std::vector<std::string> args{"pitch", "-j", "2", "-o", m_dir / "out"};
+        for (int i = 0; i < 2; ++i) {
+            m_held.push_back(m_dir / ("held" + std::to_string(i) + ".wav"));
+            std::ofstream(m_held.back()) << "not a sound\n";
+        }
+        args.insert(args.end(), m_held.begin(), m_held.end());
+        args.insert(args.end(), m_voices.begin(), m_voices.end());
+        const pid_t pid = StartTool(args, m_err.Writer());
+        EXPECT_TRUE(Await([&] {
+            m_workers = Children(pid);
+            return m_workers.size() == 2 && WritingToStderr(m_workers[0]) && WritingToStderr(m_workers[1]);
+        }));
+        return pid;
+    }
+    static int Wait(pid_t pid)
+    {
+        int status = 0;
+        return waitpid(pid, &status, 0) == pid ? status : -1;
+    }
+    long FilesIn(const std::string& dir) const
+    {
+        return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
+    }
+    CFullPipe m_err;
+    std::vector<std::string> m_held;
+    std::vector<pid_t> m_workers;
+};
+
+TEST_F(AnalyzeBatchProcesses, KilledWorkersAreReplacedAndOnlyTheFilesTheyHeldFail)
+{
+    using testsupport::Slurp;
+    const pid_t tool = StartHeld();
+    for (pid_t worker : m_workers) {
+        kill(worker, SIGKILL);
+        // Dead before the pipe drains, so its message stays unwritten.
+        EXPECT_TRUE(Await([&] { return !Alive(worker); }));
+    }
+    const std::string err = m_err.Drain();
+    const int status = Wait(tool);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+    for (const std::string& path : m_held)
+        EXPECT_NE(err.find(path + ": the analysis ended abnormally (signal 9)\n"), std::string::npos) << err;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Slurp(m_dir / "out/voice" + std::to_string(i) + ".csv"), Single(m_voices[i])) << i;
+    EXPECT_EQ(FilesIn(m_dir / "out"), 3);
+}
+
+TEST_F(AnalyzeBatchProcesses, TheWorkersEndWithTheParentAndWriteNothingMore)
+{
+    for (int nSignal : {SIGTERM, SIGKILL}) {
+        m_held.clear();
+        const pid_t tool = StartHeld();
+        kill(tool, nSignal);
+        const int status = Wait(tool);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == nSignal) << status;
+        for (pid_t worker : m_workers) {
+            // A signal the parent can catch is passed on and waited for.
+            if (nSignal == SIGTERM) {
+                EXPECT_FALSE(Alive(worker)) << worker;
+            }
+            EXPECT_TRUE(Await([&] { return !Alive(worker); })) << worker;
+        }
+        EXPECT_EQ(FilesIn(m_dir / "out"), 0) << nSignal;
+    }
+}
+
+TEST_F(AnalyzeBatch, AnOutputThatIsAnInputIsRefused)
+{
+    using testsupport::Quote;
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    // A sound named take.json, and a hard link of voice0.wav where its output goes.
+    std::filesystem::copy_file(m_voices[1], m_dir / "take.json");
+    std::filesystem::create_directory(m_dir / "out");
+    std::filesystem::create_hard_link(m_voices[0], m_dir / "out/voice0.json");
+    const std::string take = Slurp(m_dir / "take.json"), voice0 = Slurp(m_voices[0]);
+    EXPECT_EQ(Shell("cd " + Quote(m_dir.Path()) + " && " + Tool("pitch --format json -o . take.json voice2.wav")), 1);
+    EXPECT_EQ(Slurp(m_dir / "take.json"), take);
+    EXPECT_EQ(Slurp(m_dir / "voice2.json"), Single(m_voices[2], "json").replace(10, m_voices[2].size(), "voice2.wav"));
+    EXPECT_NE(Slurp(m_dir / "err").find("take.json: its output ./take.json is an input file"), std::string::npos)
+        << Slurp(m_dir / "err");
+    EXPECT_EQ(Shell(Tool("pitch --format json -o " + Quote(m_dir / "out") + Voices())), 1);
+    EXPECT_EQ(Slurp(m_voices[0]), voice0);
+    EXPECT_FALSE(Slurp(m_dir / "out/voice1.json").empty());
+}
+
+TEST_F(AnalyzeBatch, PythonGetsBackTheBytesOfANameThatIsNotUtf8)
+{
+    using testsupport::Quote;
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    // A stray byte, a cut sequence, a valid e acute, an encoded surrogate, a quote and a tab.
+    const std::string name = m_dir / "voix-\xff-\xc3(-\xc3\xa9-\xed\xa0\x80-\"-\t.wav";
+    std::filesystem::copy_file(m_voices[0], name);
+    ASSERT_EQ(Shell(Tool("pitch --format json " + Quote(name) + " > " + Quote(m_dir / "take.json"))), 0);
+    EXPECT_NE(Slurp(m_dir / "take.json").find("-\xc3\xa9-\\udced\\udca0\\udc80-"), std::string::npos);
+    ASSERT_EQ(Shell("python3 -c 'import json, sys; "
+                    "d = json.load(open(sys.argv[1], encoding=\"utf-8\")); "
+                    "sys.stdout.buffer.write(d[\"file\"].encode(\"utf-8\", \"surrogateescape\"))' " +
+                    Quote(m_dir / "take.json") + " > " + Quote(m_dir / "name")), 0);
+    EXPECT_EQ(Slurp(m_dir / "name"), name);
 }
 
 TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)

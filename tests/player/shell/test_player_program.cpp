@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -27,6 +28,7 @@
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "tests/player/shell/ShellTestSupport.h"
+#include "tests/support/WaitFor.h"
 #include "player/shell/resource.h"
 
 using namespace shelltest;
@@ -278,6 +280,27 @@ private slots:
         QCOMPARE(pFrame->size(), QSize(220, 60));
         if (desktop.width() == 1024)
             QCOMPARE(pFrame->pos(), QPoint(412, 30));
+    }
+
+    // The real program: Qt's own option parsing never sees its arguments.
+    void aFileNamedLikeAQtOptionOpensAsAFile()
+    {
+        WriteTestFile(m_dir.filePath("-reverse"), MakeWav(Glide(800, 8000), 8000));
+        QProcess player;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        player.setProcessEnvironment(env);
+        player.setWorkingDirectory(m_dir.path());
+        player.start(SONAVEL_PATH, {"-reverse"});
+        // A file that opens goes to the top of the recent-file list at once.
+        const QString strConf = m_dir.filePath(QString("config/%1/%2.conf").arg(kszRegistryKey, kszProfileApp));
+        const QString strKey = QString("%1/%2").arg(kszRecentFileSection, QString(kszRecentFileEntry).arg(1));
+        const bool bOpened = testsupport::WaitFor(
+            [&] { return QSettings(strConf, QSettings::IniFormat).value(strKey) == m_dir.filePath("-reverse"); }, 60000);
+        player.kill();
+        player.waitForFinished();
+        QVERIFY(bOpened);
     }
 
     // Last: ending the event loop marks the thread as quitting for good.

@@ -1,0 +1,47 @@
+#pragma once
+// The pitch command's parts shared between its one-file path (PitchCommand.cpp)
+// and its batch of worker processes (PitchBatch.cpp).
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "player/analyze/PitchFormats.h"
+
+namespace sonavel {
+namespace analyze {
+
+struct PitchOptions {
+    int nJobs = 0;            // 0: one per core
+    bool bToDir = false;
+    std::string strDir = ".";
+    EPitchFormat format = EPitchFormat::Csv;
+    std::vector<std::string> files;
+};
+
+// The most -j accepts: each worker has a slot in the batch's shared page.
+constexpr int kMaxJobs = 1024;
+
+// Room for the name of an output's temporary file, with its terminator.
+constexpr std::size_t kPartialNameSize = 4096;
+
+// Loads, tracks and writes one file: to standard output when strOut is empty,
+// otherwise through a new file in the same folder renamed to strOut. While
+// that file exists its name is kept in the buffer PartialName() returns, so a
+// signal (or, for a worker, the parent) can remove it. One line on stderr for
+// a failure.
+bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchFormat format, int nThreads);
+
+// The buffer AnalyseOne keeps the temporary file's name in: a static one in
+// the parent, the worker's own slot of the shared page in a worker.
+char* PartialName();
+void SetPartialName(char* szBuffer);
+
+// SIGINT, SIGTERM and SIGHUP remove the temporary file; in the parent of a
+// batch they first pass the signal to the workers and wait for them.
+void InstallSignalHandlers();
+
+// Several files, or -o DIR: one output per input, in worker processes.
+int RunBatch(const PitchOptions& opt);
+
+} // namespace analyze
+} // namespace sonavel
