@@ -45,9 +45,15 @@ const int kMaxColumns = 3000;  // the model keeps at most this many columns
 
 PyObject* g_pSoundError = nullptr; // sonavel.SoundError, alive as long as the process
 
+// Messages carry paths, which are bytes: decoded as the file system's names are,
+// so a name that is not UTF-8 still reads back as the same bytes (os.fsencode).
 [[noreturn]] void Raise(PyObject* pType, const std::string& strMessage)
 {
-    PyErr_SetString(pType, strMessage.c_str());
+    PyObject* pText = PyUnicode_DecodeFSDefaultAndSize(strMessage.data(), static_cast<Py_ssize_t>(strMessage.size()));
+    if (pText) {
+        PyErr_SetObject(pType, pText);
+        Py_DECREF(pText);
+    }
     throw py::error_already_set();
 }
 

@@ -79,6 +79,9 @@ def test_unreadable_paths_and_bad_arguments(tmp_path):
     assert analyze("info", missing)[2] == "sonavel-analyze: cannot open %s: No such file or directory\n" % missing
     with pytest.raises(OSError, match="is a directory"):
         sonavel.pitch(tmp_path)
+    with pytest.raises(sonavel.SoundError) as raised:  # a name that is not UTF-8 keeps its bytes
+        sonavel.load(os.fsencode(missing) + b"\xff")
+    assert os.fsencode(str(raised.value)).endswith(b"\xff: No such file or directory")
     with pytest.raises(ValueError, match="null byte"):
         sonavel.load(str(tmp_path) + "/\0.wav")
     sound = sonavel.load(site_sounds()[0])
