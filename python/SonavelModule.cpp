@@ -13,9 +13,9 @@
 
 #include "player/analysis/CAnalysisModel.h"
 #include "player/analysis/CSignalMath.h"
+#include "player/analysis/AnalysisResource.h"
 #include "player/analysis/PitchFrames.h"
-#include "player/shell/resource.h"
-#include "python/ModuleLoad.h"
+#include "player/audio/SoundReaders.h"
 
 namespace py = pybind11;
 using namespace py::literals;
@@ -84,15 +84,15 @@ py::str PathText(const std::string& bytes)
 CPySound Load(const std::string& path)
 {
     CPySound sound;
-    sonavel::python::CModuleLoad load;
+    sonavel::audio::CLoadResult result;
     {
         py::gil_scoped_release nogil;
-        load = sonavel::python::LoadForModule(path, sound.m_store);
+        result = sonavel::audio::LoadSoundFile(path, sound.m_store);
     }
-    if (!load.bLoaded)
-        Raise(g_pSoundError, load.strFailure);
+    if (!result.Loaded())
+        Raise(g_pSoundError, sonavel::audio::DescribeLoadFailure(result, path));
     sound.m_strPath = path;
-    sound.m_strReader = load.strReader;
+    sound.m_strReader = result.strReader;
     return sound;
 }
 
