@@ -144,15 +144,15 @@ def test_other_threads_run_while_a_long_sound_is_tracked(tmp_path):
     middle = [tick for tick in ticks if start + 0.25 * (end - start) < tick < start + 0.75 * (end - start)]
     assert end - start > 0.05 and len(middle) >= 3
 
-    # Two tracks at once give what one alone gives.
-    sound = sonavel.load(site_sounds()[-1])
+    # Two loads and tracks at once give what one alone gives.
+    path = site_sounds()[-1]
     results = [None, None]
-    pair = [threading.Thread(target=lambda i=i: results.__setitem__(i, sonavel.pitch(sound)[1])) for i in (0, 1)]
+    pair = [threading.Thread(target=lambda i=i: results.__setitem__(i, sonavel.pitch(path)[1])) for i in (0, 1)]
     for thread in pair:
         thread.start()
     for thread in pair:
         thread.join(timeout=300)
-    assert np.array_equal(results[0], sonavel.pitch(sound)[1]) and np.array_equal(results[1], results[0])
+    assert np.array_equal(results[0], sonavel.pitch(path)[1]) and np.array_equal(results[1], results[0])
 
 
 def test_sounds_tracks_and_errors_pickle():
