@@ -11,9 +11,9 @@
 #include <limits>
 #include <string>
 
+#include "player/analysis/AnalysisResource.h"
 #include "player/analysis/CAnalysisModel.h"
 #include "player/analysis/CSignalMath.h"
-#include "player/analysis/AnalysisResource.h"
 #include "player/analysis/PitchFrames.h"
 #include "player/audio/SoundReaders.h"
 
@@ -40,8 +40,6 @@ struct CPySound {
 
 const int kDefaultWidth = sonavel::DluToPixelsX(sonavel::ANALYSIS_DLG_WIDTH_DLU);
 const int kDefaultHeight = sonavel::DluToPixelsY(sonavel::ANALYSIS_DLG_HEIGHT_DLU);
-const int kTextStrip = 60;     // the window's fixed text below the panels
-const int kMaxColumns = 3000;  // the model keeps at most this many columns
 
 PyObject* g_pSoundError = nullptr; // sonavel.SoundError, alive as long as the process
 
@@ -158,14 +156,18 @@ py::tuple Pitch(const py::handle& arg, int nThreads)
 
 py::array_t<double> Spectrogram(const py::handle& arg, int nWidth, int nHeight)
 {
-    if (nWidth < 1 || nWidth > kMaxColumns)
-        throw py::value_error("width must be 1 to " + std::to_string(kMaxColumns) + " pixels");
-    if (nHeight <= kTextStrip || nHeight > std::numeric_limits<int>::max() - 64)
-        throw py::value_error("height must be more than " + std::to_string(kTextStrip)
-                              + " pixels (the text strip below the panels)");
-    const CPySound sound = SoundOf(arg);
+    const int nMaxColumns = CAnalysisModel::kMaxColumns;
+    if (nWidth < 1 || nWidth > nMaxColumns)
+        throw py::value_error("width must be 1 to " + std::to_string(nMaxColumns) + " pixels");
+    // The model counts a column's values in int: far beyond any window, not past that.
+    if (nHeight > std::numeric_limits<int>::max() / 2)
+        throw py::value_error("height must be at most " + std::to_string(std::numeric_limits<int>::max() / 2));
     CAnalysisModel model;
     model.Layout(nWidth, nHeight);
+    if (model.Rows() < 1)
+        throw py::value_error("height must be more than " + std::to_string(nHeight - model.Rows())
+                              + " pixels (the text strip below the panels)");
+    const CPySound sound = SoundOf(arg);
     int nResult;
     {
         py::gil_scoped_release nogil;
