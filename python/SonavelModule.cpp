@@ -236,6 +236,9 @@ PYBIND11_MODULE(sonavel, m)
               "The interpreter's lock is released while a file loads and while a track or a\n"
               "spectrogram is computed, so other threads run meanwhile.";
     m.attr("__version__") = SONAVEL_VERSION;
+    // Each docstring opens with its own signature, in Python's words rather than C++'s.
+    py::options options;
+    options.disable_function_signatures();
 
     g_pSoundError = PyErr_NewExceptionWithDoc(
         "sonavel.SoundError",
