@@ -44,6 +44,9 @@ public:
     // Threads the pitch tracker may use (0: one per core).
     void SetThreads(int nThreads) { m_math.SetThreads(nThreads); }
 
+    // Columns the model keeps at most, whatever the width.
+    static constexpr int kMaxColumns = 3000;
+
     int Columns() const { return m_nColumns; }
     int Rows() const { return m_nRows; }
     int ColumnLength() const { return m_nColumnLength; }
@@ -69,8 +72,6 @@ private:
     void ReleaseColumns();
     // Grid points of a column that lie within the frame's bins at this rate.
     int HeldGridPoints(int nPoints, int nSampleRate) const;
-
-    static constexpr int kMaxColumns = 3000;
 
     CSignalMath m_math;
     int m_nColumns = 0;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "player/analysis/PitchFrames.h"
+
 namespace sonavel {
 namespace analyze {
 
@@ -139,9 +141,6 @@ std::string JsonString(const std::string& s)
     return out + "\"";
 }
 
-// Frame i starts at sample 100 i.
-double FrameTime(size_t i, int nRate) { return static_cast<double>(i) * 100.0 / nRate; }
-
 } // namespace
 
 const char* FormatExtension(EPitchFormat format)
@@ -164,14 +163,14 @@ bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
     if (format == EPitchFormat::Csv) {
         out << "time_s,pitch_hz\n";
         for (size_t i = 0; i < t.nValues; ++i) {
-            out.Fixed6(FrameTime(i, t.nSampleRate)) << ",";
+            out.Fixed6(sonavel::pitch::FrameTime(i, t.nSampleRate)) << ",";
             out.Int(t.pPitch[i]) << "\n";
         }
     } else if (format == EPitchFormat::Json) {
         out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
         out.Int(t.nSampleRate) << ", \"time_s\": [";
         for (size_t i = 0; i < t.nValues; ++i)
-            out.Fixed6(FrameTime(i, t.nSampleRate)) << (i + 1 < t.nValues ? ", " : "");
+            out.Fixed6(sonavel::pitch::FrameTime(i, t.nSampleRate)) << (i + 1 < t.nValues ? ", " : "");
         out << "], \"pitch_hz\": [";
         for (size_t i = 0; i < t.nValues; ++i)
             out.Int(t.pPitch[i]) << (i + 1 < t.nValues ? ", " : "");
@@ -189,7 +188,7 @@ bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
                 continue;
             out << "points [";
             out.Int(static_cast<long long>(++nPoint)) << "]:\n    number = ";
-            out.Fixed6(FrameTime(i, t.nSampleRate)) << "\n    value = ";
+            out.Fixed6(sonavel::pitch::FrameTime(i, t.nSampleRate)) << "\n    value = ";
             out.Int(t.pPitch[i]) << "\n";
         }
     }

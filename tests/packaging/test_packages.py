@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""The two Debian packages: names, contents, Depends, lintian, and the
+"""The three Debian packages: names, contents, Depends, lintian, and the
 programs run from a tree extracted with dpkg -x: sonavel-analyze --version,
-Velmora started as its menu entry says opens the installed site, and
-xdg-open of a WAV plays it in Sonavel into the null sink. Runs on X11, as
+Debian's python3 importing the module from any folder, Velmora started as
+its menu entry says opens the installed site, and xdg-open of a WAV plays it in Sonavel into the null sink. Runs on X11, as
 on a desktop, under tests/support/with-pulse.sh and with-display.sh.
     test_packages.py BUILD_DIR VERSION
 Checks the packages in $VELMORA_DEB_DIR when set (scripts/test-packages points
@@ -84,6 +84,31 @@ def check_xdg_open_plays(tree, home):
         stop_exe(os.path.join(tree, "bin/sonavel"))
 
 
+def check_python_package(deb, version):
+    """The module in Debian's folder for every python3, its stubs, the example;
+    Depends on the interpreter, numpy and the C++ runtime dpkg-shlibdeps finds."""
+    files = contents(deb)
+    module = [f for f in files if f.startswith("/usr/lib/python3/dist-packages/sonavel.") and f.endswith(".so")]
+    expected = ["/usr/lib/python3/dist-packages/sonavel.pyi", "/usr/share/doc/python3-sonavel/copyright",
+                "/usr/share/doc/python3-sonavel/examples/dask_pitch.py"]
+    check(len(module) == 1 and all(f in files for f in expected), "python3-sonavel holds %s" % sorted(files))
+    check(field(deb, "Package") == "python3-sonavel" and field(deb, "Version") == version,
+          "%s is %s %s" % (deb, field(deb, "Package"), field(deb, "Version")))
+    depends = field(deb, "Depends")
+    check({"python3", "python3-numpy", "libstdc++6"} <= set(dependency_names(depends)),
+          "python3-sonavel's Depends: " + depends)
+    return depends
+
+
+def check_python_imports(root, version):
+    """Debian's python3 imports the extracted module from any folder and tracks a sound."""
+    sound = os.path.join(root, "usr/share/velmora/site/Korvath/sounds/vowel-a.wav")
+    code = "import sonavel; t, f = sonavel.pitch(%r); print(sonavel.__version__, (f > 0).sum() > 0)" % sound
+    env = dict(os.environ, PYTHONPATH=os.path.join(root, "usr/lib/python3/dist-packages"))
+    status, out, err = run(["/usr/bin/python3", "-c", code], env=env, cwd="/")
+    check(status == 0 and out.split() == [version, "True"], "import sonavel from the package: %r %r" % (out, err))
+
+
 def check_extracted(debs, version):
     with tempfile.TemporaryDirectory() as root:
         for deb in debs:
@@ -93,6 +118,7 @@ def check_extracted(debs, version):
         status, out, err = run([os.path.join(tree, "bin/sonavel-analyze"), "--version"])
         check(status == 0 and version in out, "sonavel-analyze --version from the package: %r %r" % (out, err))
 
+        check_python_imports(root, version)
         check_velmora_opens_site(tree, "/usr", os.path.join(root, "home"))
         check_xdg_open_plays(tree, os.path.join(root, "home2"))
 
@@ -121,13 +147,15 @@ def main():
         velmora_depends = check_package(velmora, "velmora", version, velmora_only, sonavel_only)
         check("sonavel (= %s)" % version in velmora_depends, "velmora's Depends: " + velmora_depends)
         check("libqt6webenginecore6" in dependency_names(velmora_depends), "velmora's Depends: " + velmora_depends)
-        check_archive_offers([sonavel_depends, velmora_depends])
+        python = os.path.join(deb_dir, "python3-sonavel_%s_%s.deb" % (version, arch))
+        python_depends = check_python_package(python, version)
+        check_archive_offers([sonavel_depends, velmora_depends, python_depends])
 
         if os.getuid() == 0:
-            status, out, err = run(["apt-get", "install", "--simulate", "-q", sonavel, velmora])
+            status, out, err = run(["apt-get", "install", "--simulate", "-q", sonavel, velmora, python])
             check(status == 0, "apt cannot install the packages:\n" + out + err)
-        check_lintian([sonavel, velmora])
-        check_extracted([sonavel, velmora], version)
+        check_lintian([sonavel, velmora, python])
+        check_extracted([sonavel, velmora, python], version)
     print("packages: names, contents, Depends, lintian, and the extracted programs all good")
 
 

@@ -1,0 +1,78 @@
+#!/usr/bin/python3
+"""The Python module on an hour of speech-like sound at 44.1 kHz (not a test):
+  1. sonavel.pitch(path), timed inside the interpreter, against sonavel-analyze
+     pitch as a whole process (target: at most 1.1 x);
+  2. the peak memory of sonavel.load on the hour against the 16-bit store plus
+     the interpreter with numpy and the module imported (target: at most 1.3 x).
+    bench_python.py BUILD_DIR [--minutes M] [--keep DIR]
+Run with BUILD_DIR/python on PYTHONPATH (scripts/bench does)."""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import sonavel
+
+RATE = 44100
+
+
+def best_of(runs, action):
+    best = float("inf")
+    for _ in range(runs):
+        start = time.perf_counter()
+        action()
+        best = min(best, time.perf_counter() - start)
+    return best
+
+
+def peak_kib(code):
+    """Peak resident memory (KiB) of a fresh interpreter running code: the
+    address space's own high-water mark (getrusage's would carry the forking
+    parent's over the exec)."""
+    probe = code + "\nprint([l.split()[1] for l in open('/proc/self/status') if l.startswith('VmHWM:')][0])"
+    return int(subprocess.run([sys.executable, "-c", probe], capture_output=True, text=True, check=True).stdout)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("--minutes", type=float, default=60.0)
+    parser.add_argument("--keep", help="a folder for the hour's file (made once, reused)")
+    args = parser.parse_args()
+    analyze = os.path.join(args.build, "bin", "sonavel-analyze")
+    voicesynth = os.path.join(args.build, "bin", "voicesynth")
+
+    with tempfile.TemporaryDirectory() as scratch:
+        folder = args.keep or scratch
+        os.makedirs(folder, exist_ok=True)
+        hour = os.path.join(folder, "hour-%g.wav" % args.minutes)
+        if not os.path.exists(hour):
+            seconds = args.minutes * 60
+            contour = ",".join("%d:%d" % (t, 90 + (t * 37) % 160) for t in range(0, int(seconds) + 1, 3))
+            subprocess.run([voicesynth, hour, "--rate", str(RATE), "--seconds", str(seconds), "--contour", contour,
+                            "--jitter", "0.01", "--peak", "0.7", "--seed", "11"], check=True)
+        print("python benchmark: %g minutes at %d Hz" % (args.minutes, RATE))
+
+        with open(os.devnull, "wb") as null:
+            cli = best_of(3, lambda: subprocess.run([analyze, "pitch", hour], stdout=null, check=True))
+        ours = best_of(3, lambda: sonavel.pitch(hour))
+        print("sonavel-analyze pitch, whole process  : %8.3f s (best of 3)" % cli)
+        print("sonavel.pitch(path) in the interpreter: %8.3f s (best of 3)" % ours)
+        print("ratio python / command line           : %8.3f   target <= 1.1: %s" %
+              (ours / cli, "met" if ours <= 1.1 * cli else "MISSED"))
+
+        base = peak_kib("import numpy, sonavel")
+        loaded = peak_kib("import numpy, sonavel\nsound = sonavel.load(%r)\nassert len(sound.samples)" % hour)
+        store_kib = sonavel.load(hour).samples.nbytes / 1024
+        ratio = loaded / (store_kib + base)
+        print("interpreter with numpy and the module : %8.1f MiB" % (base / 1024))
+        print("16-bit store of the sound             : %8.1f MiB" % (store_kib / 1024))
+        print("peak while loading                    : %8.1f MiB" % (loaded / 1024))
+        print("ratio peak / (store + interpreter)    : %8.3f   target <= 1.3: %s" %
+              (ratio, "met" if ratio <= 1.3 else "MISSED"))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,174 @@
+"""The sonavel module against the command line it shares its code with, on the
+site's recordings, the synthetic voices and the hostile corpus; its arrays,
+errors, interpreter lock, pickling and stubs."""
+import ast
+import math
+import os
+import pickle
+import threading
+import time
+import wave
+
+import numpy as np
+import pytest
+
+import sonavel
+from conftest import SOURCE, analyze, csv_of, error_lines, hostile_files, site_sounds
+
+
+def write_wav(path, samples, rate):
+    """A mono 16-bit WAV through Python's own writer, not ours."""
+    with wave.open(str(path), "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(np.asarray(samples, dtype="<i2").tobytes())
+    return str(path)
+
+
+def test_samples_rate_and_track_equal_the_command_line(voices, tmp_path):
+    raw = str(tmp_path / "out.raw")
+    for path in site_sounds() + voices:
+        sound = sonavel.load(path)
+        status, info, _ = analyze("info", path)
+        assert status == 0
+        assert info.startswith("reader=%s rate=%d samples=%d " % (sound.reader, sound.sample_rate,
+                                                                  len(sound.samples))), path
+        assert analyze("samples", path, "-o", raw)[0] == 0
+        assert np.array_equal(sound.samples, np.fromfile(raw, dtype="<i2")), path
+        assert sound.duration == pytest.approx(len(sound.samples) / sound.sample_rate)
+
+        status, want, _ = analyze("pitch", path)
+        assert status == 0
+        time_s, pitch_hz = sonavel.pitch(path)
+        assert time_s.dtype == np.float64 and pitch_hz.dtype == np.int16
+        assert csv_of(time_s, pitch_hz) == want, path
+        _, again = sonavel.pitch(sound, threads=1)
+        assert np.array_equal(again, pitch_hz), path
+
+
+def test_hostile_files_load_or_raise_the_command_lines_error():
+    files = hostile_files()
+    assert len(files) > 50
+    _, out, err = analyze("info", *files)
+    loaded = dict(line.split(": reader=", 1) for line in out.splitlines())
+    errors = set(error_lines(err))
+    for path in files:
+        try:
+            sound = sonavel.load(path)
+        except sonavel.SoundError as error:
+            assert isinstance(error, OSError)
+            assert str(error) in errors, path
+            assert path not in loaded
+        else:
+            assert loaded[path].startswith("%s rate=%d samples=%d " % (sound.reader, sound.sample_rate,
+                                                                      len(sound.samples))), path
+            if len(sound.samples) > 10 ** 7:
+                continue  # a fixed header's claimed 2 GB: seconds of tracking zeros, nothing new
+            try:
+                sonavel.pitch(sound)
+                sonavel.spectrogram(sound, 100, 100)
+            except sonavel.SoundError as error:  # no sample rate: no time axis
+                assert "no sample rate" in str(error) and sound.sample_rate <= 0
+
+
+def test_unreadable_paths_and_bad_arguments(tmp_path):
+    missing = str(tmp_path / "missing.wav")
+    with pytest.raises(sonavel.SoundError, match="^cannot open %s: No such file or directory$" % missing):
+        sonavel.load(missing)
+    assert analyze("info", missing)[2] == "sonavel-analyze: cannot open %s: No such file or directory\n" % missing
+    with pytest.raises(OSError, match="is a directory"):
+        sonavel.pitch(tmp_path)
+    with pytest.raises(sonavel.SoundError) as raised:  # a name that is not UTF-8 keeps its bytes
+        sonavel.load(os.fsencode(missing) + b"\xff")
+    assert os.fsencode(str(raised.value)).endswith(b"\xff: No such file or directory")
+    with pytest.raises(ValueError, match="null byte"):
+        sonavel.load(str(tmp_path) + "/\0.wav")
+    sound = sonavel.load(site_sounds()[0])
+    for call in (lambda: sonavel.load(3), lambda: sonavel.pitch(None), lambda: sonavel.spectrogram([1, 2])):
+        with pytest.raises(TypeError):
+            call()
+    for call in (lambda: sonavel.pitch(sound, threads=-1), lambda: sonavel.spectrogram(sound, 0),
+                 lambda: sonavel.spectrogram(sound, 3001), lambda: sonavel.spectrogram(sound, 487, 60)):
+        with pytest.raises(ValueError):
+            call()
+
+
+def test_samples_are_a_read_only_view_that_outlives_the_sound():
+    sound = sonavel.load(os.path.join(SOURCE, "site", "Korvath", "sounds", "vowel-a.wav"))
+    first, second = sound.samples, sound.samples
+    assert first.ndim == 1 and first.dtype == np.int16 and not first.flags.writeable
+    assert np.shares_memory(first, second)
+    with pytest.raises(ValueError):
+        first[0] = 1
+    copy = first.copy()
+    del sound, second
+    assert np.array_equal(first, copy)
+
+
+def test_spectrogram_rows_rise_from_0_hz(tmp_path):
+    rate = 11025
+    t = np.arange(rate) / rate
+    tone = write_wav(tmp_path / "tone.wav", 12000 * np.sin(2 * math.pi * 4000 * t), rate)
+    grid = sonavel.spectrogram(tone)
+    assert grid.shape == (284 - 60, 487) and grid.dtype == np.float64
+    assert grid.min() >= 0 and grid.max() == 35
+    # 4000 Hz on a 0..5000 Hz scale: four fifths of the way up.
+    assert abs(int(np.argmax(grid[:, 200])) - 0.8 * grid.shape[0]) <= 8
+    silent = sonavel.spectrogram(write_wav(tmp_path / "silence.wav", np.zeros(rate), rate), 100, 160)
+    assert silent.shape == (100, 100) and np.all(silent == 35)
+
+
+def test_other_threads_run_while_a_long_sound_is_tracked(tmp_path):
+    rate = 44100
+    t = np.arange(rate * 600) / rate
+    long_path = write_wav(tmp_path / "long.wav", 8000 * np.sin(2 * math.pi * 140 * t) * (1 + np.sin(t)), rate)
+    ticks, span, done = [], [], threading.Event()
+
+    def count():
+        while not done.wait(0.001):
+            ticks.append(time.monotonic())
+
+    def track():
+        span.append(time.monotonic())
+        sonavel.pitch(long_path, threads=1)
+        span.append(time.monotonic())
+        done.set()
+
+    threads = [threading.Thread(target=count), threading.Thread(target=track)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join(timeout=300)
+    start, end = span
+    middle = [tick for tick in ticks if start + 0.25 * (end - start) < tick < start + 0.75 * (end - start)]
+    assert end - start > 0.05 and len(middle) >= 3
+
+    # Two loads and tracks at once give what one alone gives.
+    path = site_sounds()[-1]
+    results = [None, None]
+    pair = [threading.Thread(target=lambda i=i: results.__setitem__(i, sonavel.pitch(path)[1])) for i in (0, 1)]
+    for thread in pair:
+        thread.start()
+    for thread in pair:
+        thread.join(timeout=300)
+    assert np.array_equal(results[0], sonavel.pitch(path)[1]) and np.array_equal(results[1], results[0])
+
+
+def test_sounds_tracks_and_errors_pickle():
+    sound = sonavel.load(site_sounds()[0])
+    back = pickle.loads(pickle.dumps(sound))
+    assert (back.path, back.reader, back.sample_rate) == (sound.path, sound.reader, sound.sample_rate)
+    assert np.array_equal(back.samples, sound.samples) and not np.shares_memory(back.samples, sound.samples)
+    assert np.array_equal(pickle.loads(pickle.dumps(sonavel.pitch(sound)))[1], sonavel.pitch(back)[1])
+    error = pickle.loads(pickle.dumps(sonavel.SoundError("x.wav: broken")))
+    assert type(error) is sonavel.SoundError and str(error) == "x.wav: broken"
+
+
+def test_version_and_stubs_name_what_the_module_has():
+    assert analyze("--version")[1].split()[-1] == sonavel.__version__
+    stubs = ast.parse(open(os.path.join(SOURCE, "python", "sonavel.pyi")).read())
+    stubbed = {node.name for node in stubs.body if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
+    public = {name for name in dir(sonavel) if not name.startswith("_")}
+    assert stubbed == public
+    assert all(getattr(sonavel, name).__doc__ for name in public)
