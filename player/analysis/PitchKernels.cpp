@@ -1,35 +1,27 @@
-// The lag search's sums and minimum search in their plain, SSE2 and AVX2 forms.
+// The tracker's inner loops in their plain and SSE2 forms, and the choice of set.
 #include "player/analysis/PitchKernels.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define SONAVEL_PITCH_AVX2 1
-#include <immintrin.h>
 #endif
 
 namespace sonavel::pitch {
 
 namespace {
 
-// Where the coarse terms of one side of a pair start: byte p of the stretch
-// is entry p / 30 of row p % 30.
-inline const uint8_t* CoarseRow(const CStretchBytes& s, int p)
-{
-    return s.d30 + size_t(p % kCoarseStride) * s.nPhase + p / kCoarseStride;
-}
-
-void CoarseSumsPlain(const CStretchBytes& s, int c, const int* lags, int n, uint16_t* out)
+void CoarseSumsPlain(const uint8_t* base, const int32_t* offsets, int n, uint16_t* out)
 {
     for (int i = 0; i < n; ++i) {
-        const int p = c - lags[i] / 2;
-        const uint8_t* pp = CoarseRow(s, p);
-        const uint8_t* pq = CoarseRow(s, p + lags[i]);
+        const uint8_t* pp = base + offsets[2 * i];
+        const uint8_t* pq = base + offsets[2 * i + 1];
         int sum = 0;
         for (int j = 0; j < kCoarseTerms; ++j)
             sum += std::abs(int(pp[j]) - int(pq[j]));
@@ -51,6 +43,42 @@ void FineSumsPlain(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
     }
 }
 
+void SpreadRowsWhole(const uint8_t* y, int len, uint8_t* d30, int nPhase)
+{
+    SpreadRowsPlain(y, len, 0, d30, nPhase);
+}
+
+} // namespace
+
+void LowPassPlain(const int16_t* s, int nLast, int W, uint64_t nMagic, uint8_t* x, uint8_t* y)
+{
+    const int nX = nLast + W;
+    for (int n = 0; n < nX; ++n)
+        x[n] = static_cast<uint8_t>(s[n] / 256 + 128);
+    uint32_t sum = 0;
+    for (int n = 0; n < W; ++n)
+        sum += x[n];
+    for (int t = 0;; ++t) {
+        y[t] = static_cast<uint8_t>((sum * nMagic) >> kAverageShift);
+        if (t == nLast)
+            break;
+        sum += x[t + W] - x[t];
+    }
+}
+
+void SpreadRowsPlain(const uint8_t* y, int len, int nFromColumn, uint8_t* d30, int nPhase)
+{
+    for (int j = 0; j < kCoarseStride; ++j) {
+        uint8_t* row = d30 + size_t(j) * nPhase;
+        const int nFilled = j < len ? (len - 1 - j) / kCoarseStride + 1 : 0; // rows reach y[len - 1]
+        const uint8_t* pFrom = y + j + kCoarseStride * nFromColumn;
+        for (int n = nFromColumn; n < nFilled; ++n, pFrom += kCoarseStride)
+            row[n] = *pFrom;
+        const int nZeroFrom = std::max(nFilled, nFromColumn);
+        std::memset(row + nZeroFrom, 0, size_t(nPhase - nZeroFrom));
+    }
+}
+
 int FirstMinimumPlain(const uint16_t* v, int n)
 {
     int nBest = 0;
@@ -59,21 +87,20 @@ int FirstMinimumPlain(const uint16_t* v, int n)
     return nBest;
 }
 
+namespace {
+
 #if defined(__SSE2__)
 // The first kCoarseTerms bytes of a vector.
 alignas(16) const uint8_t kCoarseMask[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0};
 
-void CoarseSumsSse2(const CStretchBytes& s, int c, const int* lags, int n, uint16_t* out)
+void CoarseSumsSse2(const uint8_t* base, const int32_t* offsets, int n, uint16_t* out)
 {
     static_assert(kCoarseTerms <= 16, "one vector per side");
     const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(kCoarseMask));
     for (int i = 0; i < n; ++i) {
-        const int p = c - lags[i] / 2;
-        const uint8_t* pp = CoarseRow(s, p);
-        const uint8_t* pq = CoarseRow(s, p + lags[i]);
-        const __m128i vp = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pp)), mask);
-        const __m128i vq = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pq)), mask);
-        const __m128i sad = _mm_sad_epu8(vp, vq);
+        const __m128i vp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + offsets[2 * i]));
+        const __m128i vq = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + offsets[2 * i + 1]));
+        const __m128i sad = _mm_sad_epu8(_mm_and_si128(vp, mask), _mm_and_si128(vq, mask));
         out[i] = static_cast<uint16_t>(_mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4));
     }
 }
@@ -109,60 +136,9 @@ void FineSumsSse2(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
 }
 #endif
 
-#if defined(SONAVEL_PITCH_AVX2)
-// The fine sums 32 lags at a time.
-__attribute__((target("avx2"))) void FineSumsAvx2(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
-{
-    for (int l0 = a; l0 <= a + 1 && l0 <= z; ++l0) {
-        const int nLanes = (z - l0) / 2 + 1;
-        for (int t0 = 0; t0 < nLanes; t0 += 32) {
-            const int l = l0 + 2 * t0;
-            const uint8_t* pr = s.r + (s.nLength - 1 - c + l / 2);
-            const uint8_t* py = s.y + (c + (l - l / 2));
-            __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
-            for (int k = 0; k < kFineTerms; ++k) {
-                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pr - kFineStride * k));
-                const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(py + kFineStride * k));
-                const __m256i diff = _mm256_or_si256(_mm256_subs_epu8(p, q), _mm256_subs_epu8(q, p));
-                lo = _mm256_add_epi16(lo, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(diff)));
-                hi = _mm256_add_epi16(hi, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(diff, 1)));
-            }
-            uint16_t sums[32];
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), lo);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16), hi);
-            const int nUse = std::min(32, nLanes - t0);
-            for (int t = 0; t < nUse; ++t)
-                out[l - a + 2 * t] = sums[t];
-        }
-    }
-}
-
-// Sixteen values at a time: the smallest value first, then where it first occurs.
-__attribute__((target("avx2"))) int FirstMinimumAvx2(const uint16_t* v, int n)
-{
-    if (n < 16)
-        return FirstMinimumPlain(v, n);
-    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + n - 16));
-    for (int i = 0; i + 16 <= n; i += 16)
-        low = _mm256_min_epu16(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)));
-    const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1));
-    const __m256i want = _mm256_set1_epi16(static_cast<short>(_mm_cvtsi128_si32(_mm_minpos_epu16(half)) & 0xFFFF));
-    for (int i = 0;; i += 16) {
-        const int at = std::min(i, n - 16);
-        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + at)), want)));
-        if (mask)
-            return at + __builtin_ctz(mask) / 2;
-    }
-}
-#endif
-
-const CPitchKernels kPlain = {CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain};
+const CPitchKernels kPlain = {LowPassPlain, SpreadRowsWhole, CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain};
 #if defined(__SSE2__)
-const CPitchKernels kSse2 = {CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain};
-#endif
-#if defined(SONAVEL_PITCH_AVX2) && defined(__SSE2__)
-const CPitchKernels kAvx2 = {CoarseSumsSse2, FineSumsAvx2, FirstMinimumAvx2};
+const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole, CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain};
 #endif
 
 const CPitchKernels& KernelsOf(EPitchKernels kind)
@@ -170,7 +146,7 @@ const CPitchKernels& KernelsOf(EPitchKernels kind)
     switch (kind) {
 #if defined(SONAVEL_PITCH_AVX2) && defined(__SSE2__)
     case EPitchKernels::Avx2:
-        return kAvx2;
+        return g_avx2PitchKernels;
 #endif
 #if defined(__SSE2__)
     case EPitchKernels::Sse2:

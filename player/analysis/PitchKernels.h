@@ -15,6 +15,11 @@ inline constexpr int kCoarseStride = 30, kCoarseTerms = 11;
 inline constexpr int kFineStride = 12, kFineTerms = 25;
 inline constexpr int kLevelStride = 10, kLevelTerms = 32;
 
+// The moving average divides sums of at most 255 * 1000 (< 2^18) by W <= 1000
+// (< 2^10) as sum * magic >> kAverageShift, magic = ceil(2^28 / W): with 28 bits
+// the multiply's error stays below 1 / W, so the quotient is exact.
+inline constexpr int kAverageShift = 28;
+
 // The low-passed bytes of one stretch of the sound, in the three layouts the
 // searches read: y itself; r, the same bytes in reverse order, so that the
 // pairs of several lags at once are two forward loads; and d30, whose row j
@@ -30,13 +35,27 @@ struct CStretchBytes {
 };
 
 struct CPitchKernels {
-    // Coarse sums at window start c for lags[0 .. n-1], each at most 11 x 255.
-    void (*pfnCoarseSums)(const CStretchBytes& s, int c, const int* lags, int n, uint16_t* out);
+    // x[n] = s[n] / 256 + 128 for n < nLast + W, then y[t] = the mean of
+    // x[t .. t + W - 1] for t <= nLast, rounded down.
+    void (*pfnLowPass)(const int16_t* s, int nLast, int W, uint64_t nMagic, uint8_t* x, uint8_t* y);
+    // Row j < 30 of d30, nPhase bytes apart: y[j], y[j + 30], ... up to
+    // y[len - 1], then zeros to the row's end.
+    void (*pfnSpreadRows)(const uint8_t* y, int len, uint8_t* d30, int nPhase);
+    // Coarse sums of n lags, each at most 11 x 255: lag i pairs the 11 bytes at
+    // base + offsets[2i] with those at base + offsets[2i + 1].
+    void (*pfnCoarseSums)(const uint8_t* base, const int32_t* offsets, int n, uint16_t* out);
     // Fine sums at window start c for every lag a .. z: out[lag - a].
     void (*pfnFineSums)(const CStretchBytes& s, int c, int a, int z, uint16_t* out);
     // Index of the first smallest of v[0 .. n-1], n >= 1.
     int (*pfnFirstMinimum)(const uint16_t* v, int n);
 };
+
+// The AVX2 set, from its own file; only for processors that have AVX2.
+extern const CPitchKernels g_avx2PitchKernels;
+// The plain ones it falls back on for short or ragged ends.
+void LowPassPlain(const int16_t* s, int nLast, int W, uint64_t nMagic, uint8_t* x, uint8_t* y);
+void SpreadRowsPlain(const uint8_t* y, int len, int nFromColumn, uint8_t* d30, int nPhase);
+int FirstMinimumPlain(const uint16_t* v, int n);
 
 enum class EPitchKernels { Plain, Sse2, Avx2 };
 

@@ -52,15 +52,8 @@ struct CTrackShape {
     int nFirst = 0, nLast = -1;        // frames F .. L
     int nMinLag = 0, nMaxLag = 0;
     std::vector<int> grid;             // G[0 .. m+1]
-    uint64_t nAverageMagic = 0;        // sum * magic >> kMagicShift == sum / W
+    uint64_t nAverageMagic = 0;        // sum * magic >> kAverageShift == sum / W
 };
-
-// The moving average divides sums of at most 255 * 1000 (< 2^18) by W <= 1000
-// (< 2^10): with 28 bits the multiply's error stays below 1 / W, so the
-// quotient is exact.
-const int kMagicShift = 28;
-
-inline int ToByte(int16_t s) { return s / 256 + 128; }
 
 // A block's working bytes, carved from one block of memory per thread.
 struct CScratch {
@@ -91,37 +84,21 @@ struct CScratch {
 };
 
 // The low-passed bytes y[t] for t in [lo, lo + len): the mean of the W bytes
-// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere.
-// Then two rearrangements of them: r, the bytes in reverse order, so that the
-// pairs of several lags at once are two forward loads; and d30, whose row j
-// holds y[j], y[j + 30], y[j + 60], ..., so the coarse search's 11 terms of a
-// lag are 11 neighbouring bytes.
-void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScratch& w)
+// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere; then
+// the reversed copy r and the rows of d30.
+void BuildStretch(const CPitchKernels& kernels, const int16_t* s, const CTrackShape& k, int lo, int len,
+                  CScratch& w)
 {
     uint8_t* y = w.y;
     const int W = k.nAverage, N = k.nCount;
     const int a = std::max(lo, W / 2), b = std::min(lo + len - 1, N - 1 - W + W / 2);
-    std::memset(y, 0, static_cast<size_t>(len));
     if (a <= b) {
-        // The 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
-        const int j0 = a - W / 2;
-        const int nX = b - a + W;
-        const int16_t* ps = s + j0;
-        uint8_t* x = w.x;
-        for (int n = 0; n < nX; ++n)
-            x[n] = static_cast<uint8_t>(ToByte(ps[n]));
-        uint32_t sum = 0;
-        for (int n = 0; n < W; ++n)
-            sum += x[n];
-        uint8_t* py = y + (a - lo);
-        const uint64_t nMagic = k.nAverageMagic;
-        const int nLast = b - a;
-        for (int t = 0;; ++t) {
-            py[t] = static_cast<uint8_t>((sum * nMagic) >> kMagicShift);
-            if (t == nLast)
-                break;
-            sum += x[t + W] - x[t];
-        }
+        // From the 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
+        std::memset(y, 0, static_cast<size_t>(a - lo));
+        kernels.pfnLowPass(s + (a - W / 2), b - a, W, k.nAverageMagic, w.x, y + (a - lo));
+        std::memset(y + (b - lo + 1), 0, static_cast<size_t>(lo + len - 1 - b));
+    } else {
+        std::memset(y, 0, static_cast<size_t>(len));
     }
     // Reversed eight bytes at a time (the byte swap of a 64-bit word).
     uint8_t* __restrict r = w.r;
@@ -134,15 +111,30 @@ void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScra
     }
     for (; m < len; ++m)
         r[m] = y[len - 1 - m];
-    const uint8_t* __restrict py = y;
-    for (int j = 0; j < 30; ++j) {
-        uint8_t* __restrict row = w.d30 + size_t(j) * w.nPhase;
-        const int nFilled = j < len ? (len - 1 - j) / 30 + 1 : 0; // rows reach y[len - 1]
-        const uint8_t* pFrom = py + j;
-        for (int n = 0; n < nFilled; ++n, pFrom += 30)
-            row[n] = *pFrom;
-        std::memset(row + nFilled, 0, size_t(w.nPhase - nFilled));
+    kernels.pfnSpreadRows(y, len, w.d30, w.nPhase);
+}
+
+// Where the coarse sums' bytes lie in d30, for each of the 30 phases of the
+// window start c: lag i pairs the bytes at d30 + c / 30 + offsets[2i] with
+// those at d30 + c / 30 + offsets[2i + 1], where offsets is row c % 30 of the
+// table. A byte p of the stretch is entry p / 30 of row p % 30.
+std::vector<int32_t> CoarseOffsets(const std::vector<int>& G, int nPhase)
+{
+    const int m = static_cast<int>(G.size()) - 2;
+    std::vector<int32_t> table(size_t(kCoarseStride) * 2 * m);
+    auto Offset = [nPhase](int p) { // p may be negative: rows and entries round down
+        const int nRow = ((p % kCoarseStride) + kCoarseStride) % kCoarseStride;
+        return nRow * nPhase + (p - nRow) / kCoarseStride;
+    };
+    for (int cr = 0; cr < kCoarseStride; ++cr) {
+        int32_t* row = table.data() + size_t(cr) * 2 * m;
+        for (int i = 0; i < m; ++i) {
+            const int lag = G[i + 1];
+            row[2 * i] = Offset(cr - lag / 2);
+            row[2 * i + 1] = Offset(cr - lag / 2 + lag);
+        }
     }
+    return table;
 }
 
 // Level and raw pitch of frames iFrom .. iTo, with this caller's scratch.
@@ -156,11 +148,12 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
     const int m = static_cast<int>(G.size()) - 2;
     const int nMinLag = k.nMinLag, nMaxLag = k.nMaxLag;
     std::vector<uint16_t> coarse(static_cast<size_t>(m));
+    const std::vector<int32_t> offsets = CoarseOffsets(G, w.nPhase);
     for (int i0 = iFrom; i0 <= iTo; i0 += kBlockFrames) {
         const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
         const int lo = kHop * i0 - 150 - nMaxLag - kPad;
         const int len = kHop * (i1 - i0) + 2 * nMaxLag + kReach + 2 * kPad;
-        BuildStretch(s, k, lo, len, w);
+        BuildStretch(kernels, s, k, lo, len, w);
         CStretchBytes bytes;
         bytes.y = w.y;
         bytes.r = w.r;
@@ -176,7 +169,8 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
             level[i] = static_cast<int16_t>(10 * nLevel / (kLevelTerms - 1));
 
             // In both searches the first lag with the smallest sum wins.
-            kernels.pfnCoarseSums(bytes, c, G.data() + 1, m, coarse.data());
+            kernels.pfnCoarseSums(w.d30 + c / kCoarseStride, offsets.data() + size_t(c % kCoarseStride) * 2 * m, m,
+                                  coarse.data());
             const int b = 1 + kernels.pfnFirstMinimum(coarse.data(), m);
 
             const int a = G[b - 1] + 1, z = G[b + 1] - 1;
@@ -244,7 +238,7 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         shape.nMinLag = g.nMinLag;
         shape.nMaxLag = g.nMaxLag;
         shape.grid = BuildLagGrid(g.nMinLag, g.nMaxLag);
-        shape.nAverageMagic = ((uint64_t(1) << kMagicShift) + uint64_t(g.nAverage) - 1) / uint64_t(g.nAverage);
+        shape.nAverageMagic = ((uint64_t(1) << kAverageShift) + uint64_t(g.nAverage) - 1) / uint64_t(g.nAverage);
 
         const int nSearch = shape.nLast - shape.nFirst + 1;
         int nThreads = m_nThreads > 0 ? m_nThreads : static_cast<int>(std::thread::hardware_concurrency());
