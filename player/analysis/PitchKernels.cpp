@@ -87,6 +87,16 @@ int FirstMinimumPlain(const uint16_t* v, int n)
     return nBest;
 }
 
+void SmoothRowPlain(const int16_t* a, const int16_t* n1, const int16_t* n2, int16_t* out, int n)
+{
+    for (int j = 0; j < n; ++j) {
+        const bool b1 = n1[j] >= 0, b2 = b1 && n2[j] >= 0;
+        const int s = 3 * a[j] + (b1 ? 2 * n1[j] : 0) + (b2 ? n2[j] : 0);
+        const int q = b2 ? (s + 3) / 6 : (b1 ? (s + 2) / 5 : (s + 1) / 3);
+        out[j] = static_cast<int16_t>(a[j] < 0 ? a[j] : q);
+    }
+}
+
 namespace {
 
 #if defined(__SSE2__)
@@ -136,9 +146,11 @@ void FineSumsSse2(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
 }
 #endif
 
-const CPitchKernels kPlain = {LowPassPlain, SpreadRowsWhole, CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain};
+const CPitchKernels kPlain = {LowPassPlain, SpreadRowsWhole, CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain,
+                              SmoothRowPlain};
 #if defined(__SSE2__)
-const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole, CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain};
+const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole, CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain,
+                             SmoothRowPlain};
 #endif
 
 const CPitchKernels& KernelsOf(EPitchKernels kind)

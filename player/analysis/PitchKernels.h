@@ -48,6 +48,10 @@ struct CPitchKernels {
     void (*pfnFineSums)(const CStretchBytes& s, int c, int a, int z, uint16_t* out);
     // Index of the first smallest of v[0 .. n-1], n >= 1.
     int (*pfnFirstMinimum)(const uint16_t* v, int n);
+    // out[j] = a[j] smoothed with its neighbours n1[j] (the nearer) and n2[j]:
+    // (3a + 2 n1 + n2) / 6 rounded, or (3a + 2 n1) / 5 when n2 has no value, or
+    // a when n1 has none; a negative a (no value) stays. j < n.
+    void (*pfnSmoothRow)(const int16_t* a, const int16_t* n1, const int16_t* n2, int16_t* out, int n);
 };
 
 // The AVX2 set, from its own file; only for processors that have AVX2.
@@ -56,6 +60,7 @@ extern const CPitchKernels g_avx2PitchKernels;
 void LowPassPlain(const int16_t* s, int nLast, int W, uint64_t nMagic, uint8_t* x, uint8_t* y);
 void SpreadRowsPlain(const uint8_t* y, int len, int nFromColumn, uint8_t* d30, int nPhase);
 int FirstMinimumPlain(const uint16_t* v, int n);
+void SmoothRowPlain(const int16_t* a, const int16_t* n1, const int16_t* n2, int16_t* out, int n);
 
 enum class EPitchKernels { Plain, Sse2, Avx2 };
 

@@ -185,10 +185,40 @@ SONAVEL_AVX2 int FirstMinimumAvx2(const uint16_t* v, int n)
     }
 }
 
+// Eight entries at a time in 32-bit lanes, each with its own divisor (3, 5 or
+// 6) and half of it added. The sums stay below 2^18, so the single-precision
+// quotient, rounded correctly, truncates to the whole-number quotient.
+SONAVEL_AVX2 void SmoothRowAvx2(const int16_t* a, const int16_t* n1, const int16_t* n2, int16_t* out, int n)
+{
+    const __m256i none = _mm256_set1_epi32(-1), one = _mm256_set1_epi32(1), two = _mm256_set1_epi32(2);
+    const __m256i three = _mm256_set1_epi32(3);
+    int j = 0;
+    for (; j + 8 <= n; j += 8) {
+        auto Load = [j](const int16_t* p) SONAVEL_AVX2 {
+            return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j)));
+        };
+        const __m256i va = Load(a), v1 = Load(n1), v2 = Load(n2);
+        const __m256i b1 = _mm256_cmpgt_epi32(v1, none);
+        const __m256i b2 = _mm256_and_si256(b1, _mm256_cmpgt_epi32(v2, none));
+        const __m256i s = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(va, three),
+                                                            _mm256_and_si256(_mm256_add_epi32(v1, v1), b1)),
+                                           _mm256_and_si256(v2, b2));
+        const __m256i divisor = _mm256_add_epi32(three, _mm256_add_epi32(_mm256_and_si256(b1, two),
+                                                                        _mm256_and_si256(b2, one)));
+        const __m256i half = _mm256_add_epi32(one, _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_add_epi32(b1, b2)));
+        const __m256i q = _mm256_cvttps_epi32(
+            _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(s, half)), _mm256_cvtepi32_ps(divisor)));
+        const __m256i v = _mm256_blendv_epi8(q, va, _mm256_cmpgt_epi32(_mm256_setzero_si256(), va));
+        const __m128i packed = _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), packed);
+    }
+    SmoothRowPlain(a + j, n1 + j, n2 + j, out + j, n - j);
+}
+
 } // namespace
 
 const CPitchKernels g_avx2PitchKernels = {LowPassAvx2, SpreadRowsAvx2, CoarseSumsAvx2, FineSumsAvx2,
-                                          FirstMinimumAvx2};
+                                          FirstMinimumAvx2, SmoothRowAvx2};
 
 } // namespace sonavel::pitch
 #endif

@@ -244,7 +244,20 @@ TEST(TrackPitch, EveryKernelSetAndThreadCountGivesTheSameTrack)
         EXPECT_EQ(math.TrackPitch(sound.data(), n, 44100, out.data()), 0);
         return out;
     };
+    // The smoother alone, on values up to the largest and runs without values.
+    std::vector<int16_t> values(5000);
+    for (auto& v : values) {
+        seed = seed * 1103515245u + 12345u;
+        v = (seed >> 29) == 0 ? int16_t(-1 - int(seed >> 28 & 1)) : int16_t(seed >> 17);
+    }
+    auto SmoothWith = [&](EPitchKernels kind) {
+        UsePitchKernels(kind);
+        std::vector<int16_t> v = values;
+        SmoothThreePoint(v.data(), int(v.size()));
+        return v;
+    };
     const EPitchKernels widest = WidestPitchKernels();
+    EXPECT_EQ(SmoothWith(widest), SmoothWith(EPitchKernels::Plain));
     const std::vector<int16_t> expected = TrackWith(widest, 2);
     EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](int16_t v) { return v > 0; }), 500);
     for (EPitchKernels kind : {EPitchKernels::Plain, EPitchKernels::Sse2, EPitchKernels::Avx2}) {
