@@ -138,27 +138,59 @@ SONAVEL_AVX2 void CoarseSumsAvx2(const uint8_t* base, const int32_t* offsets, in
     }
 }
 
-// The fine sums 32 lags of one parity at a time: in the reversed copy both
-// samples of every pair run forwards.
+// |p - q| byte by byte.
+SONAVEL_AVX2 inline __m256i Diff(__m256i p, __m256i q)
+{
+    return _mm256_or_si256(_mm256_subs_epu8(p, q), _mm256_subs_epu8(q, p));
+}
+
+// The fine sums. Lags of one parity move both samples of a pair by one byte
+// per step, one of them backwards: in the reversed copy both run forwards, so
+// a run of lags of one parity is two loads per term. A range of at most 32
+// lags goes in one vector, the even-offset lags in its low half and the odd
+// ones in its high half; a longer one 32 lags of one parity at a time. Bytes
+// are widened by interleaving with zeros within each half.
 SONAVEL_AVX2 void FineSumsAvx2(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
 {
+    const __m256i zero = _mm256_setzero_si256();
+    if (z - a < 32) {
+        const uint8_t* pr0 = s.r + (s.nLength - 1 - c + a / 2);
+        const uint8_t* py0 = s.y + (c + (a - a / 2));
+        const uint8_t* pr1 = s.r + (s.nLength - 1 - c + (a + 1) / 2);
+        const uint8_t* py1 = s.y + (c + (a + 1 - (a + 1) / 2));
+        __m256i lo = zero, hi = zero;
+        for (int k = 0; k < kFineTerms; ++k) {
+            const __m256i diff = Diff(Load2(pr0 - kFineStride * k, pr1 - kFineStride * k),
+                                      Load2(py0 + kFineStride * k, py1 + kFineStride * k));
+            lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(diff, zero));
+            hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(diff, zero));
+        }
+        // lo holds lanes 0-7 of both parities, hi lanes 8-15: interleaved, they
+        // are the lags in order. d has room for 32 values past any range.
+        const __m128i e0 = _mm256_castsi256_si128(lo), o0 = _mm256_extracti128_si256(lo, 1);
+        const __m128i e1 = _mm256_castsi256_si128(hi), o1 = _mm256_extracti128_si256(hi, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(e0, o0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi16(e0, o0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpacklo_epi16(e1, o1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm_unpackhi_epi16(e1, o1));
+        return;
+    }
     for (int l0 = a; l0 <= a + 1 && l0 <= z; ++l0) {
         const int nLanes = (z - l0) / 2 + 1;
         for (int t0 = 0; t0 < nLanes; t0 += 32) {
             const int l = l0 + 2 * t0;
             const uint8_t* pr = s.r + (s.nLength - 1 - c + l / 2);
             const uint8_t* py = s.y + (c + (l - l / 2));
-            __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
+            __m256i lo = zero, hi = zero;
             for (int k = 0; k < kFineTerms; ++k) {
-                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pr - kFineStride * k));
-                const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(py + kFineStride * k));
-                const __m256i diff = _mm256_or_si256(_mm256_subs_epu8(p, q), _mm256_subs_epu8(q, p));
-                lo = _mm256_add_epi16(lo, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(diff)));
-                hi = _mm256_add_epi16(hi, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(diff, 1)));
+                const __m256i diff = Diff(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pr - kFineStride * k)),
+                                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(py + kFineStride * k)));
+                lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(diff, zero));
+                hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(diff, zero));
             }
             uint16_t sums[32];
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), lo);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16), hi);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), _mm256_permute2x128_si256(lo, hi, 0x20));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16), _mm256_permute2x128_si256(lo, hi, 0x31));
             const int nUse = std::min(32, nLanes - t0);
             for (int t = 0; t < nUse; ++t)
                 out[l - a + 2 * t] = sums[t];
@@ -185,6 +217,11 @@ SONAVEL_AVX2 int FirstMinimumAvx2(const uint16_t* v, int n)
     }
 }
 
+SONAVEL_AVX2 inline __m256i Widen(const int16_t* p)
+{
+    return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
 // Eight entries at a time in 32-bit lanes, each with its own divisor (3, 5 or
 // 6) and half of it added. The sums stay below 2^18, so the single-precision
 // quotient, rounded correctly, truncates to the whole-number quotient.
@@ -194,10 +231,7 @@ SONAVEL_AVX2 void SmoothRowAvx2(const int16_t* a, const int16_t* n1, const int16
     const __m256i three = _mm256_set1_epi32(3);
     int j = 0;
     for (; j + 8 <= n; j += 8) {
-        auto Load = [j](const int16_t* p) SONAVEL_AVX2 {
-            return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j)));
-        };
-        const __m256i va = Load(a), v1 = Load(n1), v2 = Load(n2);
+        const __m256i va = Widen(a + j), v1 = Widen(n1 + j), v2 = Widen(n2 + j);
         const __m256i b1 = _mm256_cmpgt_epi32(v1, none);
         const __m256i b2 = _mm256_and_si256(b1, _mm256_cmpgt_epi32(v2, none));
         const __m256i s = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(va, three),
