@@ -29,6 +29,14 @@ void CoarseSumsPlain(const uint8_t* base, const int32_t* offsets, int n, uint16_
     }
 }
 
+int LevelPlain(const CStretchBytes& s, int c)
+{
+    int nLevel = 0;
+    for (int j = 0; j < kLevelTerms; ++j)
+        nLevel += std::abs(int(s.y[c + kLevelStride * j]) - 128);
+    return nLevel;
+}
+
 // Every lag on its own, straight from y: the two samples of each pair straddle
 // the window start c symmetrically.
 void FineSumsPlain(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
@@ -103,6 +111,31 @@ namespace {
 // The first kCoarseTerms bytes of a vector.
 alignas(16) const uint8_t kCoarseMask[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0};
 
+} // namespace
+
+// The level's terms j = 3m, 3m + 1 and 3m + 2 lie in the rows of d30 of the
+// bytes c, c + 10 and c + 20: 11, 11 and 10 neighbouring bytes, each summed
+// against 128 in one go.
+int LevelSse2(const CStretchBytes& s, int c)
+{
+    static_assert(kCoarseStride == 3 * kLevelStride && kLevelTerms == 32, "three rows of d30");
+    const __m128i mask11 = _mm_load_si128(reinterpret_cast<const __m128i*>(kCoarseMask));
+    const __m128i mask10 = _mm_srli_si128(mask11, 1);
+    const __m128i middle = _mm_set1_epi8(static_cast<char>(128));
+    int nLevel = 0;
+    for (int m = 0; m < 3; ++m) {
+        const int p = c + kLevelStride * m;
+        const uint8_t* row = s.d30 + size_t(p % kCoarseStride) * s.nPhase + p / kCoarseStride;
+        const __m128i mask = m < 2 ? mask11 : mask10;
+        const __m128i sad = _mm_sad_epu8(_mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)), mask),
+                                         _mm_and_si128(middle, mask));
+        nLevel += _mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4);
+    }
+    return nLevel;
+}
+
+namespace {
+
 void CoarseSumsSse2(const uint8_t* base, const int32_t* offsets, int n, uint16_t* out)
 {
     static_assert(kCoarseTerms <= 16, "one vector per side");
@@ -146,10 +179,10 @@ void FineSumsSse2(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
 }
 #endif
 
-const CPitchKernels kPlain = {LowPassPlain, SpreadRowsWhole, CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain,
+const CPitchKernels kPlain = {LowPassPlain, SpreadRowsWhole, LevelPlain, CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain,
                               SmoothRowPlain};
 #if defined(__SSE2__)
-const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole, CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain,
+const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole, LevelSse2, CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain,
                              SmoothRowPlain};
 #endif
 

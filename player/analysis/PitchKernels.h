@@ -41,6 +41,8 @@ struct CPitchKernels {
     // Row j < 30 of d30, nPhase bytes apart: y[j], y[j + 30], ... up to
     // y[len - 1], then zeros to the row's end.
     void (*pfnSpreadRows)(const uint8_t* y, int len, uint8_t* d30, int nPhase);
+    // The level sum at window start c: |y[c + 10 j] - 128| over j < 32.
+    int (*pfnLevel)(const CStretchBytes& s, int c);
     // Coarse sums of n lags, each at most 11 x 255: lag i pairs the 11 bytes at
     // base + offsets[2i] with those at base + offsets[2i + 1].
     void (*pfnCoarseSums)(const uint8_t* base, const int32_t* offsets, int n, uint16_t* out);
@@ -60,6 +62,7 @@ extern const CPitchKernels g_avx2PitchKernels;
 void LowPassPlain(const int16_t* s, int nLast, int W, uint64_t nMagic, uint8_t* x, uint8_t* y);
 void SpreadRowsPlain(const uint8_t* y, int len, int nFromColumn, uint8_t* d30, int nPhase);
 int FirstMinimumPlain(const uint16_t* v, int n);
+int LevelSse2(const CStretchBytes& s, int c);
 void SmoothRowPlain(const int16_t* a, const int16_t* n1, const int16_t* n2, int16_t* out, int n);
 
 enum class EPitchKernels { Plain, Sse2, Avx2 };

@@ -251,7 +251,7 @@ SONAVEL_AVX2 void SmoothRowAvx2(const int16_t* a, const int16_t* n1, const int16
 
 } // namespace
 
-const CPitchKernels g_avx2PitchKernels = {LowPassAvx2, SpreadRowsAvx2, CoarseSumsAvx2, FineSumsAvx2,
+const CPitchKernels g_avx2PitchKernels = {LowPassAvx2, SpreadRowsAvx2, LevelSse2, CoarseSumsAvx2, FineSumsAvx2,
                                           FirstMinimumAvx2, SmoothRowAvx2};
 
 } // namespace sonavel::pitch

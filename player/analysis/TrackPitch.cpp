@@ -163,9 +163,7 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
         for (int i = i0; i <= i1; ++i) {
             const int c = kHop * i - 150 - lo;
 
-            int nLevel = 0;
-            for (int j = 0; j < kLevelTerms; ++j)
-                nLevel += std::abs(int(y[c + kLevelStride * j]) - 128);
+            const int nLevel = kernels.pfnLevel(bytes, c);
             level[i] = static_cast<int16_t>(10 * nLevel / (kLevelTerms - 1));
 
             // In both searches the first lag with the smallest sum wins.
