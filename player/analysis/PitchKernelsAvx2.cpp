@@ -95,7 +95,8 @@ SONAVEL_AVX2 void SpreadRowsAvx2(const uint8_t* y, int len, uint8_t* d30, int nP
                 b[2 * i] = _mm256_unpacklo_epi8(a[i], a[i + 8]);
                 b[2 * i + 1] = _mm256_unpackhi_epi8(a[i], a[i + 8]);
             }
-            std::copy(b, b + 16, a);
+            for (int k = 0; k < 16; ++k)
+                a[k] = b[k];
         }
         for (int j = 0; j < 16; ++j) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d30 + size_t(j) * nPhase + n0), _mm256_castsi256_si128(a[j]));
