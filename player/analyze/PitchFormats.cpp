@@ -48,18 +48,35 @@ public:
     // boundary (a half) is at least 1 / (2 nRate) away unless 2 rest == nRate:
     // below 2^51 millionths the double rounds as the exact value does, so whole
     // numbers write it. An exact half, or a longer time, goes through Fixed6.
+    // From one frame to the next, q and rest grow by steps found once.
     CTextSink& FrameTime(size_t i, int nRate)
     {
-        const uint64_t nMicro = uint64_t(i) * 100000000u;
-        const uint64_t nRest = nMicro % uint64_t(nRate);
-        if (nMicro >= (uint64_t(1) << 51) || 2 * nRest == uint64_t(nRate))
+        const uint64_t nDen = uint64_t(nRate);
+        if (!m_bClock || nRate != m_nClockRate || i != m_nClockFrame + 1) {
+            m_bClock = true;
+            m_nClockRate = nRate;
+            m_nStepQuotient = kMicroPerFrame / nDen;
+            m_nStepRest = kMicroPerFrame % nDen;
+            m_nQuotient = uint64_t(i) * kMicroPerFrame / nDen;
+            m_nRest = uint64_t(i) * kMicroPerFrame % nDen;
+        } else {
+            m_nQuotient += m_nStepQuotient;
+            m_nRest += m_nStepRest;
+            if (m_nRest >= nDen) {
+                m_nRest -= nDen;
+                ++m_nQuotient;
+            }
+        }
+        m_nClockFrame = i;
+        if (uint64_t(i) * kMicroPerFrame >= (uint64_t(1) << 51) || 2 * m_nRest == nDen)
             return Fixed6(static_cast<double>(i) * 100.0 / nRate);
-        const uint64_t q = nMicro / uint64_t(nRate) + (2 * nRest > uint64_t(nRate));
+        const uint64_t q = m_nQuotient + (2 * m_nRest > nDen);
         char* p = std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, q / 1000000).ptr;
         *p++ = '.';
-        uint32_t nFraction = static_cast<uint32_t>(q % 1000000);
-        for (int k = 5; k >= 0; --k, nFraction /= 10)
-            p[k] = static_cast<char>('0' + nFraction % 10);
+        const uint32_t nFraction = static_cast<uint32_t>(q % 1000000);
+        std::memcpy(p, kDigitPairs + 2 * (nFraction / 10000), 2);
+        std::memcpy(p + 2, kDigitPairs + 2 * (nFraction / 100 % 100), 2);
+        std::memcpy(p + 4, kDigitPairs + 2 * (nFraction % 100), 2);
         m_nUsed = static_cast<size_t>(p + 6 - m_text);
         return Check();
     }
@@ -99,8 +116,18 @@ private:
         m_nUsed = 0;
     }
 
+    // A frame is 100 samples: 10^8 / rate millionths of a second.
+    static constexpr uint64_t kMicroPerFrame = 100000000;
+    static constexpr char kDigitPairs[] = "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+                                          "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
     bool (*m_pfnWrite)(void*, const char*, size_t);
     void* m_pContext;
+    // Where FrameTime left off.
+    bool m_bClock = false;
+    int m_nClockRate = 0;
+    size_t m_nClockFrame = 0;
+    uint64_t m_nQuotient = 0, m_nRest = 0, m_nStepQuotient = 0, m_nStepRest = 0;
     char m_text[kPiece + 512];
     size_t m_nUsed = 0;
     bool m_bOk = true;
