@@ -1,9 +1,11 @@
 #pragma once
-// The pitch tracker's inner loops: the difference sums of the lag search and
-// the search for the smallest of them. Each comes in a plain form, an SSE2 form
-// and, for processors that have it, an AVX2 form; the set is picked once, by
-// what the processor running the program can do. All sums are whole numbers,
-// so every set gives the same values.
+// The pitch tracker's inner loops: the running mean and the byte layouts it
+// feeds, the level and difference sums of the lag search, the search for the
+// smallest sum and the three-point smoother. Each comes in a plain form, an
+// SSE2 form where that helps and, for processors that have it, an AVX2 form;
+// the set is picked once, by what the processor running the program can do.
+// The sums are whole numbers and every quotient is exact, so every set gives
+// the same values.
 #include <cstdint>
 
 namespace sonavel::pitch {
