@@ -215,10 +215,9 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         return -1;
     const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
-    CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hRaw = CSampleBlock::Alloc(nFrameBytes),
-                       hTrack = CSampleBlock::Alloc(nFrameBytes), hFinal = CSampleBlock::Alloc(nFrameBytes),
-                       hVoiced = CSampleBlock::Alloc(nFrames);
-    if (!hLevel || !hRaw || !hTrack || !hFinal || !hVoiced)
+    // The levels, and the pitch from raw to final: each stage works in place.
+    CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hPitch = CSampleBlock::Alloc(nFrameBytes);
+    if (!hLevel || !hPitch)
         return -1;
 
     const PitchParams params;
@@ -256,15 +255,12 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         }
     }
 
-    CSampleLock level(hLevel), raw(hRaw), track(hTrack), finalPitch(hFinal), voicedLock(hVoiced);
+    CSampleLock level(hLevel), pitch(hPitch);
     int16_t* pLevel = level.Samples();
-    int16_t* pRaw = raw.Samples();
-    int16_t* pTrack = track.Samples();
-    int16_t* pFinal = finalPitch.Samples();
-    uint8_t* voiced = static_cast<uint8_t*>(voicedLock.Data());
+    int16_t* pPitch = pitch.Samples();
     const int nLastIndex = nCount / kHop;
     for (int i = 0; i <= nLastIndex; ++i) {
-        pLevel[i] = pRaw[i] = pTrack[i] = pFinal[i] = kNoPitch;
+        pLevel[i] = pPitch[i] = kNoPitch;
         pOut[i] = 0;
     }
     if (!bFrames)
@@ -274,7 +270,7 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         CSampleLock scratch(share.hScratch);
         CScratch w;
         w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag);
-        SearchFrames(pSamples, shape, share.iFrom, share.iTo, w, pLevel, pRaw);
+        SearchFrames(pSamples, shape, share.iFrom, share.iTo, w, pLevel, pPitch);
     };
     std::vector<std::thread> threads;
     for (size_t t = 1; t < shares.size(); ++t) {
@@ -292,19 +288,17 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
     const int nFrameCount = nCount / kHop;
     SmoothThreePoint(pLevel, nFrameCount);
     SmoothThreePoint(pLevel, nFrameCount);
-    for (int i = F; i <= L; ++i)
-        voiced[i] = pLevel[i] >= params.voicingThreshold;
-    for (int i = F; i <= L; ++i)
-        pTrack[i] = voiced[i] ? pRaw[i] : kNoPitch;
+    for (int i = F; i <= L; ++i) // unvoiced frames lose their raw pitch
+        pPitch[i] = pLevel[i] >= params.voicingThreshold ? pPitch[i] : kNoPitch;
 
-    MarkRuns(pTrack, F, L, params);
-    ResolveRunMarks(pTrack, F, L);
-    BridgeGaps(pTrack, pFinal, F, L, params);
+    MarkRuns(pPitch, F, L, params);
+    ResolveRunMarks(pPitch, F, L);
+    BridgeGaps(pPitch, pPitch, F, L, params);
     for (int pass = 0; pass < 4; ++pass)
-        SmoothThreePoint(pFinal, nFrameCount);
+        SmoothThreePoint(pPitch, nFrameCount);
 
     for (int j = 0; j < nFrameCount; ++j)
-        pOut[j] = static_cast<int16_t>(pFinal[j] / 10);
+        pOut[j] = static_cast<int16_t>(pPitch[j] / 10);
     return 0;
 }
 
