@@ -179,11 +179,11 @@ void FineSumsSse2(const CStretchBytes& s, int c, int a, int z, uint16_t* out)
 }
 #endif
 
-const CPitchKernels kPlain = {LowPassPlain, SpreadRowsWhole, LevelPlain, CoarseSumsPlain, FineSumsPlain, FirstMinimumPlain,
-                              SmoothRowPlain};
+const CPitchKernels kPlain = {LowPassPlain,  SpreadRowsWhole,   LevelPlain,    CoarseSumsPlain,
+                              FineSumsPlain, FirstMinimumPlain, SmoothRowPlain};
 #if defined(__SSE2__)
-const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole, LevelSse2, CoarseSumsSse2, FineSumsSse2, FirstMinimumPlain,
-                             SmoothRowPlain};
+const CPitchKernels kSse2 = {LowPassPlain, SpreadRowsWhole,   LevelSse2,     CoarseSumsSse2,
+                             FineSumsSse2, FirstMinimumPlain, SmoothRowPlain};
 #endif
 
 const CPitchKernels& KernelsOf(EPitchKernels kind)

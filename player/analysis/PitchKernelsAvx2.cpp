@@ -23,8 +23,10 @@ SONAVEL_AVX2 void ToBytes(const int16_t* s, int n, uint8_t* x)
     for (; i + 32 <= n; i += 32) {
         __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
         __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 16));
-        a = _mm256_add_epi16(_mm256_srai_epi16(_mm256_add_epi16(a, _mm256_and_si256(_mm256_srai_epi16(a, 15), nRound)), 8), nBias);
-        b = _mm256_add_epi16(_mm256_srai_epi16(_mm256_add_epi16(b, _mm256_and_si256(_mm256_srai_epi16(b, 15), nRound)), 8), nBias);
+        a = _mm256_add_epi16(a, _mm256_and_si256(_mm256_srai_epi16(a, 15), nRound));
+        b = _mm256_add_epi16(b, _mm256_and_si256(_mm256_srai_epi16(b, 15), nRound));
+        a = _mm256_add_epi16(_mm256_srai_epi16(a, 8), nBias);
+        b = _mm256_add_epi16(_mm256_srai_epi16(b, 8), nBias);
         // The pack works within halves: the quarters come back in order 0 2 1 3.
         const __m256i v = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(x + i), v);
