@@ -117,6 +117,11 @@ SONAVEL_AVX2 inline __m256i Load2(const uint8_t* pLow, const uint8_t* pHigh)
     return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
+SONAVEL_AVX2 inline __m256i Broadcast(const uint8_t* p)
+{
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
 // Two lags at a time, one in each half of a vector.
 SONAVEL_AVX2 void CoarseSumsAvx2(const uint8_t* base, const int32_t* offsets, int n, uint16_t* out)
 {
@@ -157,16 +162,22 @@ SONAVEL_AVX2 void FineSumsAvx2(const CStretchBytes& s, int c, int a, int z, uint
 {
     const __m256i zero = _mm256_setzero_si256();
     if (z - a < 32) {
-        const uint8_t* pr0 = s.r + (s.nLength - 1 - c + a / 2);
-        const uint8_t* py0 = s.y + (c + (a - a / 2));
-        const uint8_t* pr1 = s.r + (s.nLength - 1 - c + (a + 1) / 2);
-        const uint8_t* py1 = s.y + (c + (a + 1 - (a + 1) / 2));
+        // From lag a to a + 1 one side of the pair stays where it is and the
+        // other moves one byte: that side is loaded twice, the other once for
+        // both halves.
+        const uint8_t* pr = s.r + (s.nLength - 1 - c + a / 2);
+        const uint8_t* py = s.y + (c + (a - a / 2));
         __m256i lo = zero, hi = zero;
-        for (int k = 0; k < kFineTerms; ++k) {
-            const __m256i diff = Diff(Load2(pr0 - kFineStride * k, pr1 - kFineStride * k),
-                                      Load2(py0 + kFineStride * k, py1 + kFineStride * k));
+        auto Add = [&lo, &hi, zero](__m256i diff) SONAVEL_AVX2 {
             lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(diff, zero));
             hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(diff, zero));
+        };
+        if (a % 2 == 0) {
+            for (int k = 0; k < kFineTerms; ++k, pr -= kFineStride, py += kFineStride)
+                Add(Diff(Broadcast(pr), Load2(py, py + 1)));
+        } else {
+            for (int k = 0; k < kFineTerms; ++k, pr -= kFineStride, py += kFineStride)
+                Add(Diff(Load2(pr, pr + 1), Broadcast(py)));
         }
         // lo holds lanes 0-7 of both parities, hi lanes 8-15: interleaved, they
         // are the lags in order. d has room for 32 values past any range.
