@@ -35,6 +35,59 @@ SONAVEL_AVX2 void ToBytes(const int16_t* s, int n, uint8_t* x)
         x[i] = static_cast<uint8_t>(s[i] / 256 + 128);
 }
 
+// A multiplier for sums of up to 255 W in 16 bits: floor(sum / W) ==
+// (sum * m >> 16) >> nShift for every such sum, with m = ceil(2^(16 + nShift) / W).
+// That holds when 255 W times m W's excess over 2^(16 + nShift) stays below
+// 2^(16 + nShift). False when no shift gives such an m below 2^16.
+bool ShortDivisor(int W, uint16_t& m, int& nShift)
+{
+    if (255 * W > 32767)
+        return false;
+    for (nShift = 0; nShift < 16; ++nShift) {
+        const uint64_t nUnit = uint64_t(1) << (16 + nShift);
+        const uint64_t nM = (nUnit + uint64_t(W) - 1) / uint64_t(W);
+        if (nM > 65535)
+            return false;
+        if (uint64_t(255) * uint64_t(W) * (nM * uint64_t(W) - nUnit) < nUnit) {
+            m = static_cast<uint16_t>(nM);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sixteen steps at a time in 16-bit lanes, for W up to 128 (rates below
+// 129 kHz). Returns the first t not done; sum is then the sum at t.
+SONAVEL_AVX2 int LowPassShort(const uint8_t* x, int nLast, int W, uint32_t& sum, uint8_t* y)
+{
+    uint16_t m = 0;
+    int nShift = 0;
+    if (!ShortDivisor(W, m, nShift))
+        return 0;
+    const __m256i magic = _mm256_set1_epi16(static_cast<short>(m));
+    const __m128i shift = _mm_cvtsi32_si128(nShift);
+    const __m256i lastWord = _mm256_set1_epi16(0x0F0E); // bytes 14 and 15 of each half
+    __m256i carry = _mm256_set1_epi16(static_cast<short>(sum));
+    int t = 0;
+    for (; t + 16 <= nLast; t += 16) {
+        const __m256i d = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + t + W))),
+                                           _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + t))));
+        __m256i p = _mm256_add_epi16(d, _mm256_slli_si256(d, 2));
+        p = _mm256_add_epi16(p, _mm256_slli_si256(p, 4));
+        p = _mm256_add_epi16(p, _mm256_slli_si256(p, 8));
+        const __m256i halfTotals = _mm256_shuffle_epi8(p, lastWord);
+        p = _mm256_add_epi16(p, _mm256_permute2x128_si256(halfTotals, halfTotals, 0x08)); // inclusive prefix
+        const __m256i sums = _mm256_add_epi16(carry, _mm256_sub_epi16(p, d)); // the sums at t .. t + 15
+        const __m256i totals = _mm256_shuffle_epi8(p, lastWord);
+        carry = _mm256_add_epi16(carry, _mm256_permute2x128_si256(totals, totals, 0x11));
+        const __m256i means = _mm256_srl_epi16(_mm256_mulhi_epu16(sums, magic), shift);
+        const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(means), _mm256_extracti128_si256(means, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y + t), bytes);
+    }
+    sum = static_cast<uint16_t>(_mm256_extract_epi16(carry, 0));
+    return t;
+}
+
 // The running sum eight steps at a time: the eight differences x[t + W] - x[t]
 // summed as a prefix within the vector, on top of the sum so far; each sum
 // times the magic number in 64 bits, shifted down, is the mean.
@@ -45,6 +98,10 @@ SONAVEL_AVX2 void LowPassAvx2(const int16_t* s, int nLast, int W, uint64_t nMagi
     uint32_t sum = 0;
     for (int n = 0; n < W; ++n)
         sum += x[n];
+    const int nDone = LowPassShort(x, nLast, W, sum, y);
+    x += nDone;
+    y += nDone;
+    nLast -= nDone;
     const __m256i magic = _mm256_set1_epi64x(static_cast<long long>(nMagic));
     const __m256i last = _mm256_set1_epi32(7);
     const __m256i firstBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,

@@ -235,13 +235,12 @@ TEST(TrackPitch, EveryKernelSetAndThreadCountGivesTheSameTrack)
         seed = seed * 1103515245u + 12345u;
         sound.push_back(int16_t(seed >> 16));
     }
-    const int n = int(sound.size());
-    auto TrackWith = [&](EPitchKernels kind, int nThreads) {
+    auto TrackWith = [&](EPitchKernels kind, int nThreads, int nRate = 44100, int n = 20 * 44100) {
         EXPECT_EQ(UsePitchKernels(kind), kind);
         CSignalMath math;
         math.SetThreads(nThreads);
         std::vector<int16_t> out(n / 100 + 1, -7);
-        EXPECT_EQ(math.TrackPitch(sound.data(), n, 44100, out.data()), 0);
+        EXPECT_EQ(math.TrackPitch(sound.data(), n, nRate, out.data()), 0);
         return out;
     };
     // The smoother alone, on values up to the largest and runs without values.
@@ -266,6 +265,10 @@ TEST(TrackPitch, EveryKernelSetAndThreadCountGivesTheSameTrack)
         EXPECT_EQ(TrackWith(kind, 1), expected) << "kernel set " << int(kind);
         EXPECT_EQ(TrackWith(kind, 2), expected) << "kernel set " << int(kind);
     }
+    // The same samples read at other rates: the running mean's length W runs
+    // from 8 to 192, across the widths its vector forms handle.
+    for (int rate : {8000, 96000, 129000, 192000})
+        EXPECT_EQ(TrackWith(EPitchKernels::Plain, 1, rate, 4 * 44100), TrackWith(widest, 1, rate, 4 * 44100)) << rate;
     UsePitchKernels(widest);
 }
 
