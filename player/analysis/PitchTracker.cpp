@@ -1,5 +1,7 @@
 #include "player/analysis/PitchTracker.h"
 
+#include "player/analysis/PitchKernels.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -54,17 +56,6 @@ std::vector<int> BuildLagGrid(int nMinLag, int nMaxLag)
 
 namespace {
 
-// One entry smoothed with its two neighbours on one side (n1 the nearer one);
-// an entry without a value stays as it is, a neighbour without one ends the
-// neighbourhood.
-inline int16_t Smoothed(int a, int n1, int n2)
-{
-    const bool b1 = n1 >= 0, b2 = b1 && n2 >= 0;
-    const int s = 3 * a + (b1 ? 2 * n1 : 0) + (b2 ? n2 : 0);
-    const int q = b2 ? (s + 3) / 6 : (b1 ? (s + 2) / 5 : (s + 1) / 3);
-    return static_cast<int16_t>(a < 0 ? a : q);
-}
-
 const int kSmoothChunk = 4096;
 
 } // namespace
@@ -75,14 +66,14 @@ void SmoothThreePoint(int16_t* v, int nCount)
     // comes from old ones alone: with the old values of a chunk kept aside the
     // sweep can go in either direction, and many entries at a time.
     int16_t old[kSmoothChunk + 2];
+    const CPitchKernels& kernels = PitchKernels();
 
     // Backward sweep: each entry with the two before it.
     old[0] = old[1] = kNoPitch;
     for (int i0 = 0; i0 < nCount; i0 += kSmoothChunk) {
         const int n = std::min(kSmoothChunk, nCount - i0);
         std::copy(v + i0, v + i0 + n, old + 2);
-        for (int j = 0; j < n; ++j)
-            v[i0 + j] = Smoothed(old[j + 2], old[j + 1], old[j]);
+        kernels.pfnSmoothRow(old + 2, old + 1, old, v + i0, n);
         old[0] = old[n];
         old[1] = old[n + 1];
     }
@@ -94,8 +85,7 @@ void SmoothThreePoint(int16_t* v, int nCount)
         std::copy(v + k0, v + nEnd, old);
         old[n] = nAfter1;
         old[n + 1] = nAfter2;
-        for (int j = 0; j < n; ++j)
-            v[k0 + j] = Smoothed(old[j], old[j + 1], old[j + 2]);
+        kernels.pfnSmoothRow(old, old + 1, old + 2, v + k0, n);
         nAfter1 = old[0];
         nAfter2 = old[1];
     }

@@ -56,8 +56,9 @@ void MarkRuns(int16_t* track, int nFirst, int nLast, const PitchParams& params);
 // its last frame.
 void ResolveRunMarks(int16_t* track, int nFirst, int nLast);
 
-// Copies track[first .. last] into finalPitch and bridges short removed stretches
-// linearly when both sides agree well enough; the rest of them become no pitch.
+// Copies track[first .. last] into finalPitch (which may be track itself) and
+// bridges short removed stretches linearly when both sides agree well enough;
+// the rest of them become no pitch.
 void BridgeGaps(const int16_t* track, int16_t* finalPitch, int nFirst, int nLast,
                 const PitchParams& params);
 

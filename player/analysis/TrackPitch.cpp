@@ -15,35 +15,19 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#endif
-
 #include "player/analysis/CSignalMath.h"
+#include "player/analysis/PitchKernels.h"
 #include "player/analysis/PitchTracker.h"
 
 using namespace sonavel::pitch;
 
 namespace {
 
-// Sparse sampling of the difference function keeps a frame cheap: the coarse
-// search looks at 11 terms 30 samples apart, the fine search and the octave
-// check at 25 terms 12 apart.
-const int kCoarseStride = 30, kCoarseTerms = 11;
-const int kFineStride = 12, kFineTerms = 25;
-const int kLevelStride = 10, kLevelTerms = 32;
-
-// The first kCoarseTerms bytes of a vector.
-alignas(16) const uint8_t kCoarseMask[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0};
-
 // Frames per block: the block's bytes (about 200 kB, twice) stay in the cache.
 const int kBlockFrames = 2048;
 // Below this many frames a second thread costs more than it saves.
 const int kFramesPerThread = 4096;
-// Vector loads may run up to 15 bytes past the lags a frame needs.
+// Vector loads may run up to 31 bytes past the lags a frame needs.
 const int kPad = 64;
 // The widest reach of a frame's reads past its window start c, beyond half a lag.
 const int kReach = std::max({(kCoarseTerms - 1) * kCoarseStride, (kFineTerms - 1) * kFineStride,
@@ -68,15 +52,8 @@ struct CTrackShape {
     int nFirst = 0, nLast = -1;        // frames F .. L
     int nMinLag = 0, nMaxLag = 0;
     std::vector<int> grid;             // G[0 .. m+1]
-    uint64_t nAverageMagic = 0;        // sum * magic >> kMagicShift == sum / W
+    uint64_t nAverageMagic = 0;        // sum * magic >> kAverageShift == sum / W
 };
-
-// The moving average divides sums of at most 255 * 1000 (< 2^18) by W <= 1000
-// (< 2^10): with 28 bits the multiply's error stays below 1 / W, so the
-// quotient is exact.
-const int kMagicShift = 28;
-
-inline int ToByte(int16_t s) { return s / 256 + 128; }
 
 // A block's working bytes, carved from one block of memory per thread.
 struct CScratch {
@@ -107,37 +84,21 @@ struct CScratch {
 };
 
 // The low-passed bytes y[t] for t in [lo, lo + len): the mean of the W bytes
-// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere.
-// Then two rearrangements of them: r, the bytes in reverse order, so that the
-// pairs of several lags at once are two forward loads; and d30, whose row j
-// holds y[j], y[j + 30], y[j + 60], ..., so the coarse search's 11 terms of a
-// lag are 11 neighbouring bytes.
-void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScratch& w)
+// starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere; then
+// the reversed copy r and the rows of d30.
+void BuildStretch(const CPitchKernels& kernels, const int16_t* s, const CTrackShape& k, int lo, int len,
+                  CScratch& w)
 {
     uint8_t* y = w.y;
     const int W = k.nAverage, N = k.nCount;
     const int a = std::max(lo, W / 2), b = std::min(lo + len - 1, N - 1 - W + W / 2);
-    std::memset(y, 0, static_cast<size_t>(len));
     if (a <= b) {
-        // The 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
-        const int j0 = a - W / 2;
-        const int nX = b - a + W;
-        const int16_t* ps = s + j0;
-        uint8_t* x = w.x;
-        for (int n = 0; n < nX; ++n)
-            x[n] = static_cast<uint8_t>(ToByte(ps[n]));
-        uint32_t sum = 0;
-        for (int n = 0; n < W; ++n)
-            sum += x[n];
-        uint8_t* py = y + (a - lo);
-        const uint64_t nMagic = k.nAverageMagic;
-        const int nLast = b - a;
-        for (int t = 0;; ++t) {
-            py[t] = static_cast<uint8_t>((sum * nMagic) >> kMagicShift);
-            if (t == nLast)
-                break;
-            sum += x[t + W] - x[t];
-        }
+        // From the 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
+        std::memset(y, 0, static_cast<size_t>(a - lo));
+        kernels.pfnLowPass(s + (a - W / 2), b - a, W, k.nAverageMagic, w.x, y + (a - lo));
+        std::memset(y + (b - lo + 1), 0, static_cast<size_t>(lo + len - 1 - b));
+    } else {
+        std::memset(y, 0, static_cast<size_t>(len));
     }
     // Reversed eight bytes at a time (the byte swap of a 64-bit word).
     uint8_t* __restrict r = w.r;
@@ -150,181 +111,71 @@ void BuildStretch(const int16_t* s, const CTrackShape& k, int lo, int len, CScra
     }
     for (; m < len; ++m)
         r[m] = y[len - 1 - m];
-    const uint8_t* __restrict py = y;
-    for (int j = 0; j < 30; ++j) {
-        uint8_t* __restrict row = w.d30 + size_t(j) * w.nPhase;
-        const int nFilled = j < len ? (len - 1 - j) / 30 + 1 : 0; // rows reach y[len - 1]
-        const uint8_t* pFrom = py + j;
-        for (int n = 0; n < nFilled; ++n, pFrom += 30)
-            row[n] = *pFrom;
-        std::memset(row + nFilled, 0, size_t(w.nPhase - nFilled));
-    }
+    kernels.pfnSpreadRows(y, len, w.d30, w.nPhase);
 }
 
-// The coarse sum at lag, from d30: the bytes at p, p + 30, ... against those at
-// p + lag, p + lag + 30, ...
-inline int CoarseSum(const CScratch& w, int c, int lag)
+// Where the coarse sums' bytes lie in d30, for each of the 30 phases of the
+// window start c: lag i pairs the bytes at d30 + c / 30 + offsets[2i] with
+// those at d30 + c / 30 + offsets[2i + 1], where offsets is row c % 30 of the
+// table. A byte p of the stretch is entry p / 30 of row p % 30.
+std::vector<int32_t> CoarseOffsets(const std::vector<int>& G, int nPhase)
 {
-    const int p = c - lag / 2, q = p + lag;
-    const uint8_t* pp = w.d30 + size_t(p % 30) * w.nPhase + p / 30;
-    const uint8_t* pq = w.d30 + size_t(q % 30) * w.nPhase + q / 30;
-#if defined(__SSE2__)
-    static_assert(kCoarseTerms <= 16, "one vector per side");
-    const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kCoarseMask));
-    const __m128i vp = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pp)), mask);
-    const __m128i vq = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pq)), mask);
-    const __m128i sad = _mm_sad_epu8(vp, vq);
-    return _mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4);
-#else
-    int sum = 0;
-    for (int j = 0; j < kCoarseTerms; ++j)
-        sum += std::abs(int(pp[j]) - int(pq[j]));
-    return sum;
-#endif
-}
-
-// Fine-search sums for every lag a .. z at window start c (stretch-relative):
-// d[lag - a]. Lags of one parity move both samples of a pair by one byte per
-// step, one of them backwards: in the reversed copy both run forwards.
-void FineSums(const uint8_t* y, const uint8_t* r, int len, int c, int a, int z, uint16_t* d)
-{
-    for (int l0 = a; l0 <= a + 1 && l0 <= z; ++l0) {
-        const int nLanes = (z - l0) / 2 + 1;
-        for (int t0 = 0; t0 < nLanes; t0 += 16) {
-            const int l = l0 + 2 * t0;
-            const int nR = len - 1 - c + l / 2; // lane 0's first sample, in r
-            const int nQ = c + (l - l / 2);     // lane 0's second sample, in y
-            uint16_t sums[16];
-#if defined(__SSE2__)
-            const __m128i zero = _mm_setzero_si128();
-            __m128i lo = zero, hi = zero;
-            for (int k = 0; k < kFineTerms; ++k) {
-                const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + nR - kFineStride * k));
-                const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + nQ + kFineStride * k));
-                const __m128i diff = _mm_or_si128(_mm_subs_epu8(p, q), _mm_subs_epu8(q, p));
-                lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(diff, zero));
-                hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(diff, zero));
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums), lo);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 8), hi);
-#else
-            for (int t = 0; t < 16; ++t)
-                sums[t] = 0;
-            for (int k = 0; k < kFineTerms; ++k)
-                for (int t = 0; t < 16; ++t)
-                    sums[t] += std::abs(int(r[nR - kFineStride * k + t]) - int(y[nQ + kFineStride * k + t]));
-#endif
-            const int nUse = std::min(16, nLanes - t0);
-            for (int t = 0; t < nUse; ++t)
-                d[l - a + 2 * t] = sums[t];
+    const int m = static_cast<int>(G.size()) - 2;
+    std::vector<int32_t> table(size_t(kCoarseStride) * 2 * m);
+    auto Offset = [nPhase](int p) { // p may be negative: rows and entries round down
+        const int nRow = ((p % kCoarseStride) + kCoarseStride) % kCoarseStride;
+        return nRow * nPhase + (p - nRow) / kCoarseStride;
+    };
+    for (int cr = 0; cr < kCoarseStride; ++cr) {
+        int32_t* row = table.data() + size_t(cr) * 2 * m;
+        for (int i = 0; i < m; ++i) {
+            const int lag = G[i + 1];
+            row[2 * i] = Offset(cr - lag / 2);
+            row[2 * i + 1] = Offset(cr - lag / 2 + lag);
         }
     }
+    return table;
 }
 
-// Index of the first smallest of v[0 .. n-1], n >= 1.
-int FirstMinimum(const uint16_t* v, int n)
-{
-    int nBest = 0;
-    for (int i = 1; i < n; ++i)
-        nBest = v[i] < v[nBest] ? i : nBest;
-    return nBest;
-}
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-// The same sums 32 lags at a time, for processors with AVX2.
-__attribute__((target("avx2"))) void FineSumsAvx2(const uint8_t* y, const uint8_t* r, int len, int c, int a,
-                                                 int z, uint16_t* d)
-{
-    for (int l0 = a; l0 <= a + 1 && l0 <= z; ++l0) {
-        const int nLanes = (z - l0) / 2 + 1;
-        for (int t0 = 0; t0 < nLanes; t0 += 32) {
-            const int l = l0 + 2 * t0;
-            const int nR = len - 1 - c + l / 2;
-            const int nQ = c + (l - l / 2);
-            __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
-            for (int k = 0; k < kFineTerms; ++k) {
-                const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + nR - kFineStride * k));
-                const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + nQ + kFineStride * k));
-                const __m256i diff = _mm256_or_si256(_mm256_subs_epu8(p, q), _mm256_subs_epu8(q, p));
-                lo = _mm256_add_epi16(lo, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(diff)));
-                hi = _mm256_add_epi16(hi, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(diff, 1)));
-            }
-            uint16_t sums[32];
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), lo);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16), hi);
-            const int nUse = std::min(32, nLanes - t0);
-            for (int t = 0; t < nUse; ++t)
-                d[l - a + 2 * t] = sums[t];
-        }
-    }
-}
-
-// The same, sixteen values at a time: the smallest value first, then where it
-// first occurs.
-__attribute__((target("avx2"))) int FirstMinimumAvx2(const uint16_t* v, int n)
-{
-    if (n < 16)
-        return FirstMinimum(v, n);
-    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + n - 16));
-    for (int i = 0; i + 16 <= n; i += 16)
-        low = _mm256_min_epu16(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)));
-    const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1));
-    const __m256i want = _mm256_set1_epi16(static_cast<short>(_mm_cvtsi128_si32(_mm_minpos_epu16(half)) & 0xFFFF));
-    for (int i = 0;; i += 16) {
-        const int at = std::min(i, n - 16);
-        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + at)), want)));
-        if (mask)
-            return at + __builtin_ctz(mask) / 2;
-    }
-}
-
-using FineSumsFn = void (*)(const uint8_t*, const uint8_t*, int, int, int, int, uint16_t*);
-using FirstMinimumFn = int (*)(const uint16_t*, int);
-// Chosen once, by what the processor running the program can do.
-const bool g_bAvx2 = __builtin_cpu_supports("avx2");
-const FineSumsFn g_pfnFineSums = g_bAvx2 ? FineSumsAvx2 : FineSums;
-const FirstMinimumFn g_pfnFirstMinimum = g_bAvx2 ? FirstMinimumAvx2 : FirstMinimum;
-#else
-const auto g_pfnFineSums = FineSums;
-const auto g_pfnFirstMinimum = FirstMinimum;
-#endif
-
-// Level and raw pitch of frames iFrom .. iTo. y, r and d are this caller's
-// scratch: a stretch of the block's length and the fine sums.
+// Level and raw pitch of frames iFrom .. iTo, with this caller's scratch.
 void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CScratch& w,
                   int16_t* level, int16_t* raw)
 {
+    const CPitchKernels& kernels = PitchKernels();
     const uint8_t* y = w.y;
-    const uint8_t* r = w.r;
     uint16_t* d = w.d;
     const std::vector<int>& G = k.grid;
     const int m = static_cast<int>(G.size()) - 2;
     const int nMinLag = k.nMinLag, nMaxLag = k.nMaxLag;
-    std::vector<uint16_t> coarse(static_cast<size_t>(m)); // a coarse sum is at most 11 x 255
+    std::vector<uint16_t> coarse(static_cast<size_t>(m));
+    const std::vector<int32_t> offsets = CoarseOffsets(G, w.nPhase);
     for (int i0 = iFrom; i0 <= iTo; i0 += kBlockFrames) {
         const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
         const int lo = kHop * i0 - 150 - nMaxLag - kPad;
         const int len = kHop * (i1 - i0) + 2 * nMaxLag + kReach + 2 * kPad;
-        BuildStretch(s, k, lo, len, w);
+        BuildStretch(kernels, s, k, lo, len, w);
+        CStretchBytes bytes;
+        bytes.y = w.y;
+        bytes.r = w.r;
+        bytes.d30 = w.d30;
+        bytes.nLength = len;
+        bytes.nPhase = w.nPhase;
         for (int i = i0; i <= i1; ++i) {
             const int c = kHop * i - 150 - lo;
 
-            int nLevel = 0;
-            for (int j = 0; j < kLevelTerms; ++j)
-                nLevel += std::abs(int(y[c + kLevelStride * j]) - 128);
+            const int nLevel = kernels.pfnLevel(bytes, c);
             level[i] = static_cast<int16_t>(10 * nLevel / (kLevelTerms - 1));
 
             // In both searches the first lag with the smallest sum wins.
-            for (int idx = 1; idx <= m; ++idx)
-                coarse[idx - 1] = static_cast<uint16_t>(CoarseSum(w, c, G[idx]));
-            const int b = 1 + g_pfnFirstMinimum(coarse.data(), m);
+            kernels.pfnCoarseSums(w.d30 + c / kCoarseStride, offsets.data() + size_t(c % kCoarseStride) * 2 * m, m,
+                                  coarse.data());
+            const int b = 1 + kernels.pfnFirstMinimum(coarse.data(), m);
 
             const int a = G[b - 1] + 1, z = G[b + 1] - 1;
             int P = G[b], dMin = std::numeric_limits<int>::max();
             if (a <= z) {
-                g_pfnFineSums(y, r, len, c, a, z, d);
-                const int nAt = g_pfnFirstMinimum(d, z - a + 1);
+                kernels.pfnFineSums(bytes, c, a, z, d);
+                const int nAt = kernels.pfnFirstMinimum(d, z - a + 1);
                 P = a + nAt;
                 dMin = d[nAt];
             }
@@ -364,10 +215,9 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         return -1;
     const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
-    CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hRaw = CSampleBlock::Alloc(nFrameBytes),
-                       hTrack = CSampleBlock::Alloc(nFrameBytes), hFinal = CSampleBlock::Alloc(nFrameBytes),
-                       hVoiced = CSampleBlock::Alloc(nFrames);
-    if (!hLevel || !hRaw || !hTrack || !hFinal || !hVoiced)
+    // The levels, and the pitch from raw to final: each stage works in place.
+    CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hPitch = CSampleBlock::Alloc(nFrameBytes);
+    if (!hLevel || !hPitch)
         return -1;
 
     const PitchParams params;
@@ -385,7 +235,7 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         shape.nMinLag = g.nMinLag;
         shape.nMaxLag = g.nMaxLag;
         shape.grid = BuildLagGrid(g.nMinLag, g.nMaxLag);
-        shape.nAverageMagic = ((uint64_t(1) << kMagicShift) + uint64_t(g.nAverage) - 1) / uint64_t(g.nAverage);
+        shape.nAverageMagic = ((uint64_t(1) << kAverageShift) + uint64_t(g.nAverage) - 1) / uint64_t(g.nAverage);
 
         const int nSearch = shape.nLast - shape.nFirst + 1;
         int nThreads = m_nThreads > 0 ? m_nThreads : static_cast<int>(std::thread::hardware_concurrency());
@@ -405,15 +255,12 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         }
     }
 
-    CSampleLock level(hLevel), raw(hRaw), track(hTrack), finalPitch(hFinal), voicedLock(hVoiced);
+    CSampleLock level(hLevel), pitch(hPitch);
     int16_t* pLevel = level.Samples();
-    int16_t* pRaw = raw.Samples();
-    int16_t* pTrack = track.Samples();
-    int16_t* pFinal = finalPitch.Samples();
-    uint8_t* voiced = static_cast<uint8_t*>(voicedLock.Data());
+    int16_t* pPitch = pitch.Samples();
     const int nLastIndex = nCount / kHop;
     for (int i = 0; i <= nLastIndex; ++i) {
-        pLevel[i] = pRaw[i] = pTrack[i] = pFinal[i] = kNoPitch;
+        pLevel[i] = pPitch[i] = kNoPitch;
         pOut[i] = 0;
     }
     if (!bFrames)
@@ -423,7 +270,7 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         CSampleLock scratch(share.hScratch);
         CScratch w;
         w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag);
-        SearchFrames(pSamples, shape, share.iFrom, share.iTo, w, pLevel, pRaw);
+        SearchFrames(pSamples, shape, share.iFrom, share.iTo, w, pLevel, pPitch);
     };
     std::vector<std::thread> threads;
     for (size_t t = 1; t < shares.size(); ++t) {
@@ -441,19 +288,17 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
     const int nFrameCount = nCount / kHop;
     SmoothThreePoint(pLevel, nFrameCount);
     SmoothThreePoint(pLevel, nFrameCount);
-    for (int i = F; i <= L; ++i)
-        voiced[i] = pLevel[i] >= params.voicingThreshold;
-    for (int i = F; i <= L; ++i)
-        pTrack[i] = voiced[i] ? pRaw[i] : kNoPitch;
+    for (int i = F; i <= L; ++i) // unvoiced frames lose their raw pitch
+        pPitch[i] = pLevel[i] >= params.voicingThreshold ? pPitch[i] : kNoPitch;
 
-    MarkRuns(pTrack, F, L, params);
-    ResolveRunMarks(pTrack, F, L);
-    BridgeGaps(pTrack, pFinal, F, L, params);
+    MarkRuns(pPitch, F, L, params);
+    ResolveRunMarks(pPitch, F, L);
+    BridgeGaps(pPitch, pPitch, F, L, params);
     for (int pass = 0; pass < 4; ++pass)
-        SmoothThreePoint(pFinal, nFrameCount);
+        SmoothThreePoint(pPitch, nFrameCount);
 
     for (int j = 0; j < nFrameCount; ++j)
-        pOut[j] = static_cast<int16_t>(pFinal[j] / 10);
+        pOut[j] = static_cast<int16_t>(pPitch[j] / 10);
     return 0;
 }
 

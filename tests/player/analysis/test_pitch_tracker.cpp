@@ -2,6 +2,7 @@
 // whole runs on synthetic voices whose pitch is known.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "player/audio/CSampleBlock.h"
 #include "player/analysis/CSignalMath.h"
 #include "tools/voicesynth/CVoiceSynth.h"
+#include "player/analysis/PitchKernels.h"
 #include "player/analysis/PitchTracker.h"
 #include "player/audio/SampleStore.h"
 
@@ -216,6 +218,58 @@ TEST(TrackPitch, StaysInsideTheSoundAtEveryRateAndLengthNearTheMargins)
             EXPECT_EQ(out.back(), 0);
         }
     }
+}
+
+TEST(TrackPitch, EveryKernelSetAndThreadCountGivesTheSameTrack)
+{
+    // 20 s at 44.1 kHz, long enough for two threads: a gliding voice, then loud
+    // noise that sends the searches to every lag.
+    VoiceSynthParams p;
+    p.nSampleRate = 44100;
+    p.dSeconds = 12.0;
+    p.contour = {{0.0, 75.0}, {6.0, 255.0}, {12.0, 90.0}};
+    p.dJitter = 0.02;
+    std::vector<int16_t> sound = SynthesizeVoice(p);
+    unsigned seed = 5;
+    while (sound.size() < 20 * 44100u) {
+        seed = seed * 1103515245u + 12345u;
+        sound.push_back(int16_t(seed >> 16));
+    }
+    auto TrackWith = [&](EPitchKernels kind, int nThreads, int nRate = 44100, int n = 20 * 44100) {
+        EXPECT_EQ(UsePitchKernels(kind), kind);
+        CSignalMath math;
+        math.SetThreads(nThreads);
+        std::vector<int16_t> out(n / 100 + 1, -7);
+        EXPECT_EQ(math.TrackPitch(sound.data(), n, nRate, out.data()), 0);
+        return out;
+    };
+    // The smoother alone, on values up to the largest and runs without values.
+    std::vector<int16_t> values(5000);
+    for (auto& v : values) {
+        seed = seed * 1103515245u + 12345u;
+        v = (seed >> 29) == 0 ? int16_t(-1 - int(seed >> 28 & 1)) : int16_t(seed >> 17);
+    }
+    auto SmoothWith = [&](EPitchKernels kind) {
+        UsePitchKernels(kind);
+        std::vector<int16_t> v = values;
+        SmoothThreePoint(v.data(), int(v.size()));
+        return v;
+    };
+    const EPitchKernels widest = WidestPitchKernels();
+    EXPECT_EQ(SmoothWith(widest), SmoothWith(EPitchKernels::Plain));
+    const std::vector<int16_t> expected = TrackWith(widest, 2);
+    EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](int16_t v) { return v > 0; }), 500);
+    for (EPitchKernels kind : {EPitchKernels::Plain, EPitchKernels::Sse2, EPitchKernels::Avx2}) {
+        if (int(kind) > int(widest))
+            continue;
+        EXPECT_EQ(TrackWith(kind, 1), expected) << "kernel set " << int(kind);
+        EXPECT_EQ(TrackWith(kind, 2), expected) << "kernel set " << int(kind);
+    }
+    // The same samples read at other rates: the running mean's length W runs
+    // from 8 to 192, across the widths its vector forms handle.
+    for (int rate : {8000, 96000, 129000, 192000})
+        EXPECT_EQ(TrackWith(EPitchKernels::Plain, 1, rate, 4 * 44100), TrackWith(widest, 1, rate, 4 * 44100)) << rate;
+    UsePitchKernels(widest);
 }
 
 TEST(TrackPitch, RefusedWorkingBufferReturnsMinusOneAndLeavesOutputAlone)

@@ -172,6 +172,26 @@ TEST(AnalyzePitch, PrintsOneLinePerHundredSamplesWithTimeAndWholeHertz)
     std::remove(wav.c_str());
 }
 
+TEST(AnalyzePitch, FrameTimesAreWhatPrintfWritesAtAnyRate)
+{
+    // At 1024 and 2048 Hz some frames start exactly half a microsecond past a
+    // whole one; 7919 Hz is prime.
+    for (int rate : {1024, 2048, 7919, 44100, 96000}) {
+        const std::string wav = TempPath("times.wav");
+        WriteWav(wav, std::vector<int16_t>(size_t(rate) * 20), rate);
+        std::string out;
+        ASSERT_EQ(RunTool("pitch " + wav, out), 0);
+        std::string want = "time_s,pitch_hz\n";
+        for (int i = 0; i <= rate * 20 / 100; ++i) {
+            char line[40];
+            std::snprintf(line, sizeof line, "%.6f,0\n", i * 100.0 / rate);
+            want += line;
+        }
+        EXPECT_TRUE(out == want) << rate << " Hz";
+        std::remove(wav.c_str());
+    }
+}
+
 TEST(AnalyzePitch, UnreadableFileFailsWithoutOutput)
 {
     std::string out;
