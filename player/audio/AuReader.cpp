@@ -56,6 +56,7 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
     const uint32_t nSize = uint32_t(std::min<int64_t>(nDataSize, nAvailable));
     if (nChannels > 1 || nSize == 0) {
         ShowAuMessage(kszAuNoDataOrChannels);
+        m_bReaderSpoke = true;
         return 0;
     }
     file.Seek(nDataOffset);
@@ -106,6 +107,7 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
     }
     default:
         ShowAuMessage(kszAuUnsupportedCoding);
+        m_bReaderSpoke = true;
         return 0;
     }
     m_store.sampleRate = int32_t(nRate);

@@ -5,6 +5,7 @@
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/Messages.h"
+#include "player/audio/SndfileReader.h"
 
 #include <cstdlib>
 #include <limits>
@@ -34,6 +35,22 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path)
             szReader = "fixed-le";
         else if (ReadFixedHeaderBE(file))
             szReader = "fixed-be";
+        else if (!m_bReaderSpoke) {
+            std::string strWhy;
+            switch (ReadWithSndfile(file, m_store, strWhy)) {
+            case ESndfileOutcome::Loaded:
+                szReader = "sndfile";
+                break;
+            case ESndfileOutcome::Refused:
+                sonavel::SonavelMessageBox(strWhy, sonavel::MB_OK);
+                break;
+            case ESndfileOutcome::OutOfMemory:
+                ShowOutOfMemory();
+                break;
+            case ESndfileOutcome::NotMine:
+                break;
+            }
+        }
         if (!szReader) {
             FreeSamples();
             file.Abort();
@@ -79,6 +96,7 @@ CSonavelProDoc::CTempBytes CSonavelProDoc::AllocTemp(std::size_t nBytes)
 
 void CSonavelProDoc::ShowOutOfMemory()
 {
+    m_bReaderSpoke = true;
     FreeSamples();
     sonavel::SonavelMessageBeep(0);
     sonavel::SonavelMessageBox(sonavel::STR_NOT_ENOUGH_MEMORY, sonavel::MB_OK);

@@ -57,4 +57,7 @@ private:
     int SetStoreSize(int64_t nSamples);
 
     CDocumentHost* m_pHost;
+    // A reader showed its own message: the file was its, refused, and no later
+    // reader may take it.
+    bool m_bReaderSpoke = false;
 };
