@@ -77,7 +77,7 @@ bool LoadSound(const std::string& path, SampleStore& store, std::string& strRead
         else if (!messages.empty())
             PrintError(path + ": " + Trim(messages.back()));
         else
-            PrintError(path + ": not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM)");
+            PrintError(path + ": not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE)");
         return false;
     }
     for (const std::string& m : messages)
