@@ -1,0 +1,97 @@
+#pragma once
+// libsndfile's decoders on an open descriptor, and the first channel of what
+// they decode as 16-bit samples: the working parts of the last reader.
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace sonavel {
+namespace audio {
+
+// libsndfile reads the file through these callbacks: pread at a position of
+// its own, so several decoders share one descriptor without disturbing each
+// other or the file reader's position.
+struct CVirtualFile {
+    int fd;
+    sf_count_t nLength;
+    sf_count_t nPos;
+};
+
+// One decoder on the file; several may be open on the same descriptor.
+class CSndfile {
+public:
+    CSndfile(int fd, sf_count_t nLength) : m_file{fd, nLength, 0} {}
+    ~CSndfile()
+    {
+        if (m_pSnd)
+            sf_close(m_pSnd);
+    }
+    CSndfile(const CSndfile&) = delete;
+    CSndfile& operator=(const CSndfile&) = delete;
+
+    // 0 when open, else libsndfile's error number.
+    int Open();
+    SNDFILE* Get() const { return m_pSnd; }
+    const SF_INFO& Info() const { return m_info; }
+
+private:
+    CVirtualFile m_file;
+    SF_INFO m_info{};
+    SNDFILE* m_pSnd = nullptr;
+};
+
+// Floating-point and lossy codecs hand out real numbers; everything else
+// (PCM of any width, FLAC, ALAC, the ADPCMs, the G.7xx codecs) whole ones.
+bool HasRealSamples(int nFormat);
+
+// Decodes up to nFrames frames from the decoder's position, keeping the first
+// channel; returns the frames decoded (fewer when the stream ends early).
+int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pOut, int64_t nFrames);
+
+// A sound whose length is not known up front (a FLAC written to a pipe
+// declares none; an MP3's count is an estimate from its first frame) is
+// decoded into pieces first, since the store's size must be known before it is
+// allocated. The pieces are large enough to be mapped by themselves, so each
+// goes back to the system as soon as it is copied: the peak stays near one
+// copy of the sound.
+class CPieces {
+public:
+    static constexpr int64_t kPiece = int64_t(1) << 20;
+
+    // Decodes to the end of the stream or past nLimit frames; returns the count.
+    int64_t Decode(SNDFILE* pSnd, int nChannels, bool bReal, int64_t nLimit)
+    {
+        for (;;) {
+            m_pieces.emplace_back(new int16_t[std::size_t(kPiece)]);
+            const int64_t nGot = DecodeFirstChannel(pSnd, nChannels, bReal, m_pieces.back().get(), kPiece);
+            m_nFrames += nGot;
+            if (nGot < kPiece || m_nFrames > nLimit)
+                return m_nFrames;
+        }
+    }
+
+    void MoveTo(int16_t* pOut)
+    {
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            const int64_t nNow = std::min(kPiece, m_nFrames - int64_t(i) * kPiece);
+            std::copy(m_pieces[i].get(), m_pieces[i].get() + nNow, pOut + int64_t(i) * kPiece);
+            m_pieces[i].reset();
+        }
+        m_pieces.clear();
+    }
+
+private:
+    std::vector<std::unique_ptr<int16_t[]>> m_pieces;
+    int64_t m_nFrames = 0;
+};
+
+// A long FLAC decoded in parts on several threads, each part at least
+// nPartFrames long. Returns the frames decoded without a gap from the start.
+int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int16_t* pOut, int64_t nFrames,
+                          int64_t nPartFrames);
+
+} // namespace audio
+} // namespace sonavel
