@@ -1,6 +1,7 @@
 #pragma once
-// What the document hands a loaded sound to: the player's application object, or
+// What the document hands a loaded sound or a failed open to: the player's application object, or
 // the command-line tool.
+#include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
 
 class CDocumentHost {
@@ -9,6 +10,9 @@ public:
     // Called by OnOpenDocument after a reader succeeded and the file is closed: the
     // host copies the four fields into its own store (it owns the block from now
     // on), sets its loaded flag and starts playback. szReader names the reader that
-    // took the file: "wave", "aiff", "au", "fixed-le" or "fixed-be".
+    // took the file: "wave", "aiff", "au", "fixed-le", "fixed-be" or "sndfile".
     virtual void OnDocumentLoaded(const SampleStore& store, const char* szReader) = 0;
+    // Called instead when the open failed: the result says why and what the
+    // player shows for it (HasBox, bBeep). A host that shows nothing may ignore it.
+    virtual void OnDocumentFailed(const sonavel::audio::CLoadResult& result) { (void)result; }
 };

@@ -2,6 +2,7 @@
 #include "player/audio/SndfileReader.h"
 
 #include "player/audio/CFileReader.h"
+#include "player/audio/CSonavelProDoc.h"
 #include "player/audio/SndfileDecode.h"
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <limits>
 #include <new>
 #include <unistd.h>
+
+using namespace sonavel::audio;
 
 namespace sonavel {
 namespace audio {
@@ -152,3 +155,22 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
 
 } // namespace audio
 } // namespace sonavel
+
+EReaderAnswer CSonavelProDoc::ReadSndfile(CFileReader& file, const CSoundProbe&, CLoadResult& result)
+{
+    std::string strWhy;
+    switch (ReadWithSndfile(file, m_store, strWhy)) {
+    case ESndfileOutcome::Loaded:
+        return EReaderAnswer::Loaded;
+    case ESndfileOutcome::Refused:
+        result.nFailure = ELoadFailure::Refused;
+        result.strMessage = strWhy;
+        result.bBeep = true;
+        return EReaderAnswer::Refused;
+    case ESndfileOutcome::OutOfMemory:
+        return OutOfMemory(result);
+    case ESndfileOutcome::NotMine:
+        break;
+    }
+    return EReaderAnswer::NotMine;
+}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/SoundFormat.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -51,9 +52,12 @@ std::vector<int16_t> Ours(const CScratchDir& dir, const std::string& file)
     return ReadS16(out);
 }
 
+using sonavel::format::ESoundFormat;
+
 struct FormatCase {
     const char* szName;
     const char* szFile;
+    ESoundFormat nFormat; // what its first bytes say
     const char* szMake; // shell command; $S is a 1.5 s stereo 16-bit WAV, $H a mono float WAV peaking at 1.5, $O the output
     int nChannels;
     int nTolerance; // 0: lossless
@@ -76,6 +80,10 @@ TEST_P(FfmpegOracle, FirstChannelMatchesFfmpeg)
         for (std::size_t at; (at = make.find(key)) != std::string::npos;)
             make.replace(at, 2, value);
     ASSERT_EQ(Shell("cd " + Quote(dir.Path()) + " && " + make + " 2>/dev/null"), 0) << make;
+    const std::string bytes = Slurp(dir / c.szFile);
+    EXPECT_EQ(sonavel::format::RecogniseSoundHeader(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                    std::min<std::size_t>(bytes.size(), 6480), int64_t(bytes.size())),
+              c.nFormat);
 
     const std::vector<int16_t> ours = Ours(dir, dir / c.szFile);
     const std::vector<int16_t> theirs = PeerFirstChannel(dir, dir / c.szFile, c.nChannels, c.bSox);
@@ -94,21 +102,21 @@ TEST_P(FfmpegOracle, FirstChannelMatchesFfmpeg)
 INSTANTIATE_TEST_SUITE_P(
     Files, FfmpegOracle,
     ::testing::Values(
-        FormatCase{"Flac16Stereo", "a.flac", "flac -s -o $O $S", 2, 0},
-        FormatCase{"Flac24Stereo", "a.flac", "sox $S -b 24 b.wav && ffmpeg -v error -i b.wav -c:a flac $O", 2, 0},
-        FormatCase{"FlacFromPipeWithoutLength", "a.flac", "flac -s -c - < $S > $O", 2, 0},
-        FormatCase{"Rf64", "a.wav", "ffmpeg -v error -i $S -rf64 always $O", 2, 0},
-        FormatCase{"W64", "a.w64", "ffmpeg -v error -i $S $O", 2, 0},
-        FormatCase{"Caf", "a.caf", "ffmpeg -v error -i $S $O", 2, 0},
-        FormatCase{"NistSphere", "a.sph", "sox $S $O", 2, 0},
-        FormatCase{"WavDataPastByte1000", "a.wav", "ffmpeg -v error -i $S -metadata comment=$(head -c 1500 /dev/zero | tr '\\0' x) $O", 2, 0},
-        FormatCase{"WavFloatOverFullScale", "a.wav", "cp $H $O", 1, 0},
-        FormatCase{"WavImaAdpcm", "a.wav", "sox $S -e ima-adpcm $O", 2, 0, true},
-        FormatCase{"VorbisOverFullScale", "a.ogg", "ffmpeg -v error -i $H -c:a libvorbis $O", 1, 3},
-        FormatCase{"VorbisStereo", "a.ogg", "ffmpeg -v error -i $S -c:a libvorbis $O", 2, 3},
-        FormatCase{"Opus48k", "a.opus", "ffmpeg -v error -i $S -ar 48000 -c:a libopus $O", 2, 3},
-        FormatCase{"Mp3WithId3", "a.mp3", "ffmpeg -v error -i $S -c:a libmp3lame -metadata title=t $O", 2, 3},
-        FormatCase{"Mp3OverFullScale", "a.mp3", "ffmpeg -v error -i $H -c:a libmp3lame $O", 1, 3}),
+        FormatCase{"Flac16Stereo", "a.flac", ESoundFormat::Flac, "flac -s -o $O $S", 2, 0},
+        FormatCase{"Flac24Stereo", "a.flac", ESoundFormat::Flac, "sox $S -b 24 b.wav && ffmpeg -v error -i b.wav -c:a flac $O", 2, 0},
+        FormatCase{"FlacFromPipeWithoutLength", "a.flac", ESoundFormat::Flac, "flac -s -c - < $S > $O", 2, 0},
+        FormatCase{"Rf64", "a.wav", ESoundFormat::Rf64, "ffmpeg -v error -i $S -rf64 always $O", 2, 0},
+        FormatCase{"W64", "a.w64", ESoundFormat::W64, "ffmpeg -v error -i $S $O", 2, 0},
+        FormatCase{"Caf", "a.caf", ESoundFormat::Caf, "ffmpeg -v error -i $S $O", 2, 0},
+        FormatCase{"NistSphere", "a.sph", ESoundFormat::Sphere, "sox $S $O", 2, 0},
+        FormatCase{"WavDataPastByte1000", "a.wav", ESoundFormat::Wave, "ffmpeg -v error -i $S -metadata comment=$(head -c 1500 /dev/zero | tr '\\0' x) $O", 2, 0},
+        FormatCase{"WavFloatOverFullScale", "a.wav", ESoundFormat::Wave, "cp $H $O", 1, 0},
+        FormatCase{"WavImaAdpcm", "a.wav", ESoundFormat::Wave, "sox $S -e ima-adpcm $O", 2, 0, true},
+        FormatCase{"VorbisOverFullScale", "a.ogg", ESoundFormat::Ogg, "ffmpeg -v error -i $H -c:a libvorbis $O", 1, 3},
+        FormatCase{"VorbisStereo", "a.ogg", ESoundFormat::Ogg, "ffmpeg -v error -i $S -c:a libvorbis $O", 2, 3},
+        FormatCase{"Opus48k", "a.opus", ESoundFormat::Ogg, "ffmpeg -v error -i $S -ar 48000 -c:a libopus $O", 2, 3},
+        FormatCase{"Mp3WithId3", "a.mp3", ESoundFormat::Mp3, "ffmpeg -v error -i $S -c:a libmp3lame -metadata title=t $O", 2, 3},
+        FormatCase{"Mp3OverFullScale", "a.mp3", ESoundFormat::Mp3, "ffmpeg -v error -i $H -c:a libmp3lame -id3v2_version 0 $O", 1, 3}),
     [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.szName); });
 
 // A NIST SPHERE header with the given fields, and its length on disk (sparse).
