@@ -55,20 +55,6 @@ sf_count_t VirtualWrite(const void*, sf_count_t, void*) { return 0; }
 
 sf_count_t VirtualTell(void* pUser) { return static_cast<CVirtualFile*>(pUser)->nPos; }
 
-// Full scale is 1.0: scaled by 32768, rounded to the nearest (even on a tie),
-// and clipped, so a peak above full scale stays at the edge instead of
-// wrapping round to the other sign.
-inline int16_t RealToSample16(double x)
-{
-    const double v = x * 32768.0;
-    if (v >= 32767.0)
-        return 32767;
-    if (v <= -32768.0)
-        return -32768;
-    if (std::isnan(v))
-        return 0;
-    return int16_t(std::lrint(v));
-}
 
 } // namespace
 

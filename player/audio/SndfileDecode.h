@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -42,6 +43,21 @@ private:
     SF_INFO m_info{};
     SNDFILE* m_pSnd = nullptr;
 };
+
+// Full scale is 1.0: scaled by 32768, rounded to the nearest (even on a tie),
+// and clipped, so a peak above full scale stays at the edge instead of
+// wrapping round to the other sign.
+inline int16_t RealToSample16(double x)
+{
+    const double v = x * 32768.0;
+    if (v >= 32767.0)
+        return 32767;
+    if (v <= -32768.0)
+        return -32768;
+    if (std::isnan(v))
+        return 0;
+    return int16_t(std::lrint(v));
+}
 
 // Floating-point and lossy codecs hand out real numbers; everything else
 // (PCM of any width, FLAC, ALAC, the ADPCMs, the G.7xx codecs) whole ones.

@@ -3,12 +3,14 @@
 
 #include "player/audio/CFileReader.h"
 #include "player/audio/CSonavelProDoc.h"
+#include "player/audio/MpegDecode.h"
 #include "player/audio/SndfileDecode.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <unistd.h>
 
@@ -85,21 +87,32 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
         strMessage = "no channel or no sample rate in this sound";
         return ESndfileOutcome::Refused;
     }
-    // An honest count must fit the store; a count libsndfile could not learn from
-    // the header (0 or the largest number), or only estimated, is found by decoding.
+    // MPEG audio: mpg123 counts exactly what libsndfile only estimates.
+    std::unique_ptr<CMpegDecoder> pMpeg;
+    int64_t nDeclared = info.frames;
+    int nRate = info.samplerate;
     const int nSub = info.format & SF_FORMAT_SUBMASK;
-    const bool bEstimated = nSub == SF_FORMAT_MPEG_LAYER_I || nSub == SF_FORMAT_MPEG_LAYER_II
-                         || nSub == SF_FORMAT_MPEG_LAYER_III;
-    const bool bKnownLength = info.frames > 0 && info.frames != SF_COUNT_MAX && !bEstimated;
-    if (bKnownLength && info.frames > kMaxSamples) {
-        strMessage = "too long for the player: " + std::to_string(info.frames)
+    if (nSub == SF_FORMAT_MPEG_LAYER_I || nSub == SF_FORMAT_MPEG_LAYER_II || nSub == SF_FORMAT_MPEG_LAYER_III) {
+        pMpeg = std::make_unique<CMpegDecoder>(fd, nLength);
+        if (!pMpeg->Open()) {
+            strMessage = "cannot decode this MPEG audio stream";
+            return ESndfileOutcome::Refused;
+        }
+        nDeclared = pMpeg->Frames();
+        nRate = pMpeg->Rate();
+    }
+    // An honest count must fit the store; a count libsndfile could not learn from
+    // the header (0 or the largest number) is found by decoding.
+    const bool bKnownLength = nDeclared > 0 && nDeclared != SF_COUNT_MAX;
+    if (bKnownLength && nDeclared > kMaxSamples) {
+        strMessage = "too long for the player: " + std::to_string(nDeclared)
                    + " samples in the first channel, at most " + std::to_string(kMaxSamples) + " can be held";
         return ESndfileOutcome::Refused;
     }
 
     try {
         CPieces pieces;
-        int64_t nFrames = bKnownLength ? info.frames : 0;
+        int64_t nFrames = bKnownLength ? nDeclared : 0;
         if (!bKnownLength) {
             // Decoding stops soon after the most the store could take.
             const int64_t nLimit = std::min<int64_t>(kMaxSamples, int64_t(CSampleBlock::AllocationLimit() / 2));
@@ -120,6 +133,8 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
             if (!bKnownLength) {
                 pieces.MoveTo(pOut);
                 nDone = nFrames;
+            } else if (pMpeg) {
+                nDone = pMpeg->DecodeFirstChannel(pOut, nFrames);
             } else if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC) {
                 nDone = DecodeFlacInParts(snd, fd, nLength, pOut, nFrames, g_nPartFrames.load());
             } else {
@@ -144,7 +159,7 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
         }
         store.sampleCount = int32_t(nDone);
         store.byteLength = int32_t(2 * nDone);
-        store.sampleRate = info.samplerate;
+        store.sampleRate = nRate;
         store.hSamples = std::move(hBlock);
     } catch (const std::bad_alloc&) {
         store.Clear();

@@ -116,6 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"VorbisStereo", "a.ogg", ESoundFormat::Ogg, "ffmpeg -v error -i $S -c:a libvorbis $O", 2, 3},
         FormatCase{"Opus48k", "a.opus", ESoundFormat::Ogg, "ffmpeg -v error -i $S -ar 48000 -c:a libopus $O", 2, 3},
         FormatCase{"Mp3WithId3", "a.mp3", ESoundFormat::Mp3, "ffmpeg -v error -i $S -c:a libmp3lame -metadata title=t $O", 2, 3},
+        // Variable bit rate without a length header: the whole stream, not the
+        // length its first frame suggests.
+        FormatCase{"Mp3VariableRateWithoutLength", "a.mp3", ESoundFormat::Mp3, "ffmpeg -v error -i $S -c:a libmp3lame -q:a 4 -write_xing 0 $O", 2, 3},
         FormatCase{"Mp3OverFullScale", "a.mp3", ESoundFormat::Mp3, "ffmpeg -v error -i $H -c:a libmp3lame -id3v2_version 0 $O", 1, 3}),
     [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.szName); });
 
