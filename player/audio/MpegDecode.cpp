@@ -82,15 +82,11 @@ bool CMpegDecoder::Open()
     long nRate = 0;
     int nChannels = 0, nEncoding = 0;
     if (mpg123_replace_reader_handle(h, MpegRead, MpegSeek, nullptr) != MPG123_OK
-        || mpg123_open_handle(h, &m_p->file) != MPG123_OK || mpg123_scan(h) != MPG123_OK
+        || mpg123_open_handle(h, &m_p->file) != MPG123_OK
         || mpg123_getformat(h, &nRate, &nChannels, &nEncoding) != MPG123_OK || nEncoding != MPG123_ENC_FLOAT_32
-        || nChannels < 1)
-        return false;
-    const off_t nFrames = mpg123_length(h);
-    if (nFrames <= 0)
+        || nChannels < 1 || nRate < 1)
         return false;
     m_nRate = int(nRate);
-    m_nFrames = int64_t(nFrames);
     m_p->nChannels = nChannels;
     m_p->buffer.resize(std::size_t(8192) * 2);
     return true;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -68,7 +69,7 @@ bool HasRealSamples(int nFormat);
 int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pOut, int64_t nFrames);
 
 // A sound whose length is not known up front (a FLAC written to a pipe
-// declares none; an MP3's count is an estimate from its first frame) is
+// declares none; an MP3's count is at best an estimate) is
 // decoded into pieces first, since the store's size must be known before it is
 // allocated. The pieces are large enough to be mapped by themselves, so each
 // goes back to the system as soon as it is copied: the peak stays near one
@@ -77,12 +78,13 @@ class CPieces {
 public:
     static constexpr int64_t kPiece = int64_t(1) << 20;
 
-    // Decodes to the end of the stream or past nLimit frames; returns the count.
-    int64_t Decode(SNDFILE* pSnd, int nChannels, bool bReal, int64_t nLimit)
+    // Decodes with fnDecode (up to n frames into p, returning the count) to the
+    // end of the stream or past nLimit frames; returns the count.
+    int64_t Decode(const std::function<int64_t(int16_t* p, int64_t n)>& fnDecode, int64_t nLimit)
     {
         for (;;) {
             m_pieces.emplace_back(new int16_t[std::size_t(kPiece)]);
-            const int64_t nGot = DecodeFirstChannel(pSnd, nChannels, bReal, m_pieces.back().get(), kPiece);
+            const int64_t nGot = fnDecode(m_pieces.back().get(), kPiece);
             m_nFrames += nGot;
             if (nGot < kPiece || m_nFrames > nLimit)
                 return m_nFrames;

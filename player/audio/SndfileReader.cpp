@@ -1,6 +1,7 @@
 // ReadWithSndfile: the formats the design's readers do not know, through libsndfile.
 #include "player/audio/SndfileReader.h"
 
+#include "common/SoundFormat.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/audio/MpegDecode.h"
@@ -48,6 +49,15 @@ bool IsCompressedSphere(int fd, std::string& strCoding)
         || strCoding.find("wavpack") != std::string::npos;
 }
 
+// An MP3 by its first bytes goes to mpg123 without libsndfile's look at it,
+// which would let mpg123 print its notes on a damaged stream to stderr.
+bool LooksLikeMp3(int fd, int64_t nLength)
+{
+    uint8_t head[kProbeBytes];
+    const ssize_t n = ::pread(fd, head, sizeof head, 0);
+    return n > 0 && format::RecogniseSoundHeader(head, std::size_t(n), nLength) == format::ESoundFormat::Mp3;
+}
+
 std::string OpenFailure(int nError)
 {
     std::string text = sf_error_number(nError);
@@ -74,36 +84,51 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
         return ESndfileOutcome::Refused;
     }
 
-    CSndfile snd(fd, nLength);
-    if (const int nError = snd.Open()) {
-        if (nError == SF_ERR_UNRECOGNISED_FORMAT)
-            return ESndfileOutcome::NotMine;
-        strMessage = OpenFailure(nError);
-        return ESndfileOutcome::Refused;
-    }
-    const SF_INFO& info = snd.Info();
-    const bool bReal = HasRealSamples(info.format);
-    if (info.channels < 1 || info.samplerate < 1) {
-        strMessage = "no channel or no sample rate in this sound";
-        return ESndfileOutcome::Refused;
-    }
     // MPEG audio: mpg123 counts exactly what libsndfile only estimates.
+    CSndfile snd(fd, nLength);
     std::unique_ptr<CMpegDecoder> pMpeg;
-    int64_t nDeclared = info.frames;
-    int nRate = info.samplerate;
-    const int nSub = info.format & SF_FORMAT_SUBMASK;
-    if (nSub == SF_FORMAT_MPEG_LAYER_I || nSub == SF_FORMAT_MPEG_LAYER_II || nSub == SF_FORMAT_MPEG_LAYER_III) {
+    if (LooksLikeMp3(fd, nLength)) {
         pMpeg = std::make_unique<CMpegDecoder>(fd, nLength);
         if (!pMpeg->Open()) {
-            strMessage = "cannot decode this MPEG audio stream";
+            strMessage = "cannot decode this MP3 stream: it is damaged or cut short";
             return ESndfileOutcome::Refused;
         }
-        nDeclared = pMpeg->Frames();
+    }
+    int64_t nDeclared = 0;
+    int nRate = 0;
+    int nChannels = 1;
+    bool bReal = true;
+    if (pMpeg) {
         nRate = pMpeg->Rate();
+    } else {
+        if (const int nError = snd.Open()) {
+            if (nError == SF_ERR_UNRECOGNISED_FORMAT)
+                return ESndfileOutcome::NotMine;
+            strMessage = OpenFailure(nError);
+            return ESndfileOutcome::Refused;
+        }
+        const SF_INFO& info = snd.Info();
+        if (info.channels < 1 || info.samplerate < 1) {
+            strMessage = "no channel or no sample rate in this sound";
+            return ESndfileOutcome::Refused;
+        }
+        nDeclared = info.frames;
+        nRate = info.samplerate;
+        nChannels = info.channels;
+        bReal = HasRealSamples(info.format);
+        const int nSub = info.format & SF_FORMAT_SUBMASK;
+        if (nSub == SF_FORMAT_MPEG_LAYER_I || nSub == SF_FORMAT_MPEG_LAYER_II || nSub == SF_FORMAT_MPEG_LAYER_III) {
+            pMpeg = std::make_unique<CMpegDecoder>(fd, nLength);
+            if (!pMpeg->Open()) {
+                strMessage = "cannot decode this MPEG audio stream";
+                return ESndfileOutcome::Refused;
+            }
+            nRate = pMpeg->Rate();
+        }
     }
     // An honest count must fit the store; a count libsndfile could not learn from
-    // the header (0 or the largest number) is found by decoding.
-    const bool bKnownLength = nDeclared > 0 && nDeclared != SF_COUNT_MAX;
+    // the header (0 or the largest number), and an MPEG stream's, are found by decoding.
+    const bool bKnownLength = !pMpeg && nDeclared > 0 && nDeclared != SF_COUNT_MAX;
     if (bKnownLength && nDeclared > kMaxSamples) {
         strMessage = "too long for the player: " + std::to_string(nDeclared)
                    + " samples in the first channel, at most " + std::to_string(kMaxSamples) + " can be held";
@@ -116,7 +141,11 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
         if (!bKnownLength) {
             // Decoding stops soon after the most the store could take.
             const int64_t nLimit = std::min<int64_t>(kMaxSamples, int64_t(CSampleBlock::AllocationLimit() / 2));
-            nFrames = pieces.Decode(snd.Get(), info.channels, bReal, nLimit);
+            nFrames = pieces.Decode(
+                [&](int16_t* p, int64_t n) {
+                    return pMpeg ? pMpeg->DecodeFirstChannel(p, n) : DecodeFirstChannel(snd.Get(), nChannels, bReal, p, n);
+                },
+                nLimit);
             if (nFrames > kMaxSamples) {
                 strMessage = "too long for the player: more than " + std::to_string(kMaxSamples)
                            + " samples in the first channel";
@@ -133,12 +162,10 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
             if (!bKnownLength) {
                 pieces.MoveTo(pOut);
                 nDone = nFrames;
-            } else if (pMpeg) {
-                nDone = pMpeg->DecodeFirstChannel(pOut, nFrames);
-            } else if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC) {
+            } else if ((snd.Info().format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC) {
                 nDone = DecodeFlacInParts(snd, fd, nLength, pOut, nFrames, g_nPartFrames.load());
             } else {
-                nDone = DecodeFirstChannel(snd.Get(), info.channels, bReal, pOut, nFrames);
+                nDone = DecodeFirstChannel(snd.Get(), nChannels, bReal, pOut, nFrames);
             }
         }
         if (nDone == 0) {
