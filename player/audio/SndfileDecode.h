@@ -3,10 +3,13 @@
 // they decode as 16-bit samples: the working parts of the last reader.
 #include <sndfile.h>
 
+#include "player/audio/CSampleBlock.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <memory>
 #include <vector>
 
@@ -69,22 +72,26 @@ bool HasRealSamples(int nFormat);
 int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pOut, int64_t nFrames);
 
 // A sound whose length is not known up front (a FLAC written to a pipe
-// declares none; an MP3's count is at best an estimate) is
-// decoded into pieces first, since the store's size must be known before it is
-// allocated. The pieces are large enough to be mapped by themselves, so each
+// declares none; an MP3's count is at best an estimate) is decoded into pieces
+// first, since the store's size must be known before it is allocated. The
+// pieces are sample blocks large enough to be mapped by themselves, so each
 // goes back to the system as soon as it is copied: the peak stays near one
 // copy of the sound.
 class CPieces {
 public:
-    static constexpr int64_t kPiece = int64_t(1) << 20;
+    static constexpr int64_t kPiece = int64_t(1) << 21;
 
     // Decodes with fnDecode (up to n frames into p, returning the count) to the
-    // end of the stream or past nLimit frames; returns the count.
+    // end of the stream or past nLimit frames; returns the count. Throws
+    // std::bad_alloc when a piece cannot be had.
     int64_t Decode(const std::function<int64_t(int16_t* p, int64_t n)>& fnDecode, int64_t nLimit)
     {
         for (;;) {
-            m_pieces.emplace_back(new int16_t[std::size_t(kPiece)]);
-            const int64_t nGot = fnDecode(m_pieces.back().get(), kPiece);
+            m_pieces.push_back(CSampleBlock::Alloc(std::size_t(kPiece) * 2));
+            if (!m_pieces.back())
+                throw std::bad_alloc();
+            CSampleLock lock(m_pieces.back());
+            const int64_t nGot = fnDecode(lock.Samples(), kPiece);
             m_nFrames += nGot;
             if (nGot < kPiece || m_nFrames > nLimit)
                 return m_nFrames;
@@ -95,14 +102,17 @@ public:
     {
         for (std::size_t i = 0; i < m_pieces.size(); ++i) {
             const int64_t nNow = std::min(kPiece, m_nFrames - int64_t(i) * kPiece);
-            std::copy(m_pieces[i].get(), m_pieces[i].get() + nNow, pOut + int64_t(i) * kPiece);
+            {
+                CSampleLock lock(m_pieces[i]);
+                std::copy(lock.Samples(), lock.Samples() + nNow, pOut + int64_t(i) * kPiece);
+            }
             m_pieces[i].reset();
         }
         m_pieces.clear();
     }
 
 private:
-    std::vector<std::unique_ptr<int16_t[]>> m_pieces;
+    std::vector<CSampleBlockHandle> m_pieces;
     int64_t m_nFrames = 0;
 };
 
