@@ -84,7 +84,7 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
         return ESndfileOutcome::Refused;
     }
 
-    // MPEG audio: mpg123 counts exactly what libsndfile only estimates.
+    // MPEG audio goes to mpg123 itself (MpegDecode.h), the rest to libsndfile.
     CSndfile snd(fd, nLength);
     std::unique_ptr<CMpegDecoder> pMpeg;
     if (LooksLikeMp3(fd, nLength)) {
