@@ -8,7 +8,11 @@
 namespace sonavel {
 namespace format {
 
-enum class ESoundFormat { Unknown, Wave, Aiff, Aifc, Au, FixedLE, FixedBE };
+enum class ESoundFormat {
+    Unknown, Wave, Aiff, Aifc, Au, FixedLE, FixedBE,
+    // Read through libsndfile.
+    Flac, Ogg, Mp3, Rf64, W64, Caf, Sphere,
+};
 
 // pHead holds the file's first nHead bytes (the fixed-header format needs the
 // first min(6480, length) of them), nFileLength the whole file's length. Says

@@ -27,6 +27,17 @@ bool IsSoundName(const QString& strText)
     return ContainsAfterFirst(strLower, ".aif") || ContainsAfterFirst(strLower, ".wav");
 }
 
+// The newer formats count only where the address's path ends (query and
+// fragment left out), so a host such as www.mp3.example or a page named
+// mp3.htm stays a web page.
+bool HasNewSoundEnding(const QString& strPath)
+{
+    for (const char* szEnding : {".flac", ".ogg", ".oga", ".opus", ".mp3"})
+        if (strPath.endsWith(QLatin1String(szEnding), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 }  // namespace
 
 bool IsFileUrl(const QString& strUrl)
@@ -41,9 +52,9 @@ ELinkRoute ClassifyLink(const QString& strUrl)
         const QUrl url(strUrl);
         if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
             return ELinkRoute::None;
-        return IsSoundName(url.path()) ? ELinkRoute::Local : ELinkRoute::None;
+        return IsSoundName(url.path()) || HasNewSoundEnding(url.path()) ? ELinkRoute::Local : ELinkRoute::None;
     }
-    if (!IsSoundName(strUrl))
+    if (!IsSoundName(strUrl) && !HasNewSoundEnding(QUrl(strUrl).path()))
         return ELinkRoute::None;
     const QString strLower = strUrl.toLower();
     if (strLower.contains(QLatin1String("http://")) || strLower.contains(QLatin1String("https://")))

@@ -10,7 +10,7 @@ public:
     // Called by OnOpenDocument after a reader succeeded and the file is closed: the
     // host copies the four fields into its own store (it owns the block from now
     // on), sets its loaded flag and starts playback. szReader names the reader that
-    // took the file: "wave", "aiff", "au", "fixed-le" or "fixed-be".
+    // took the file: "wave", "aiff", "au", "fixed-le", "fixed-be" or "sndfile".
     virtual void OnDocumentLoaded(const SampleStore& store, const char* szReader) = 0;
     // Called instead when the open failed: the result says why and what the
     // player shows for it (HasBox, bBeep). A host that shows nothing may ignore it.

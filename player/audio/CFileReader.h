@@ -38,6 +38,9 @@ public:
     void Close();
     void Abort();
     bool IsOpen() const { return m_fd >= 0; }
+    // The open descriptor (-1 when closed), for decoders that read it themselves
+    // with pread and leave the position alone.
+    int GetDescriptor() const { return m_fd; }
 
 private:
     int m_fd = -1;

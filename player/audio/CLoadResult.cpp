@@ -42,7 +42,8 @@ std::string DescribeLoadFailure(const CLoadResult& result, const std::string& pa
         return "cannot open " + path + ": " + WhyUnopenable(path);
     if (!result.strMessage.empty())
         return path + ": " + Trim(result.strMessage);
-    return path + ": not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM)";
+    return path + ": not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM, "
+                  "FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE)";
 }
 
 } // namespace audio

@@ -21,7 +21,7 @@ struct CLoadResult {
     ELoadFailure nFailure = ELoadFailure::None;
     std::string strMessage; // the text of the box the player shows, empty when none
     bool bBeep = false;     // a beep comes before the box
-    std::string strReader;  // the reader that took the file: "wave", "aiff", "au", "fixed-le", "fixed-be"
+    std::string strReader;  // the reader that took the file: "wave", "aiff", "au", "fixed-le", "fixed-be", "sndfile"
 
     bool Loaded() const { return nFailure == ELoadFailure::None && !strReader.empty(); }
     // Whether the player shows a box: an unopenable empty path shows an empty one.

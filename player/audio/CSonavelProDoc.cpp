@@ -13,7 +13,9 @@ using namespace sonavel::audio;
 
 CSonavelProDoc::CSonavelProDoc(CDocumentHost* pHost) : m_pHost(pHost) {}
 
-int CSonavelProDoc::OnOpenDocument(const std::string& path)
+int CSonavelProDoc::OnOpenDocument(const std::string& path) { return OnOpenDocument(path, SoundReaderTable()); }
+
+int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTable& readers)
 {
     CLoadResult result;
     CFileReader file;
@@ -29,7 +31,7 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path)
         uint8_t head[kProbeBytes];
         file.Seek(0);
         const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
-        for (const CSoundReaderEntry& entry : SoundReaderTable()) {
+        for (const CSoundReaderEntry& entry : readers) {
             const EReaderAnswer answer = entry.pfnRead(*this, file, probe, result);
             if (answer == EReaderAnswer::Loaded)
                 result.strReader = entry.szName;

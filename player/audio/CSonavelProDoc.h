@@ -3,7 +3,7 @@
 // (SoundReaders.h), fills m_store and hands the sound or the failure to its host.
 //
 // Readers are tried in the order WAV, AIFF/AIFC, AU, fixed-header little-endian,
-// fixed-header big-endian; the first that loads wins, one that refuses ends the
+// fixed-header big-endian, then libsndfile for the rest; the first that loads wins, one that refuses ends the
 // walk. Each reader seeks itself. A reader that fails may leave numbers and a
 // block in m_store; the next one overwrites what it uses.
 #include <cstddef>
@@ -28,6 +28,8 @@ public:
     // (OnDocumentFailed): a path that cannot be opened has the path as its box
     // text; a file no reader accepts and a failed seek or read have none.
     int OnOpenDocument(const std::string& path);
+    // The same walk over the given readers (tests pass a part of the table).
+    int OnOpenDocument(const std::string& path, const sonavel::audio::CSoundReaderTable& readers);
 
     // The readers, as the table calls them. A refusal puts its message in result.
     sonavel::audio::EReaderAnswer ReadWave(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
@@ -40,6 +42,9 @@ public:
                                                     sonavel::audio::CLoadResult& result);
     sonavel::audio::EReaderAnswer ReadFixedHeaderBE(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
                                                     sonavel::audio::CLoadResult& result);
+    // The last entry: what libsndfile decodes (SndfileReader.h).
+    sonavel::audio::EReaderAnswer ReadSndfile(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
+                                              sonavel::audio::CLoadResult& result);
     // 1 when the probed header is the fixed-header format in the byte order
     // asked for; then the store's numbers are set and the file is positioned
     // just past the header bytes read.

@@ -27,9 +27,15 @@ EReaderAnswer FixedBE(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe&
 {
     return doc.ReadFixedHeaderBE(file, probe, result);
 }
+EReaderAnswer Sndfile(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
+{
+    return doc.ReadSndfile(file, probe, result);
+}
 
+// The last entry sees only what every reader before it left alone, so the files
+// those take keep their samples and their refusals keep their messages.
 constexpr CSoundReaderEntry s_readers[] = {
-    {"wave", Wave}, {"aiff", Aiff}, {"au", Au}, {"fixed-le", FixedLE}, {"fixed-be", FixedBE},
+    {"wave", Wave}, {"aiff", Aiff}, {"au", Au}, {"fixed-le", FixedLE}, {"fixed-be", FixedBE}, {"sndfile", Sndfile},
 };
 
 // Keeps what the document hands over; lives on the caller's stack.
@@ -54,10 +60,15 @@ CSoundReaderTable SoundReaderTable() { return {s_readers, sizeof s_readers / siz
 
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store)
 {
+    return LoadSoundFile(path, store, SoundReaderTable());
+}
+
+CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers)
+{
     store.Clear();
     CResultHost host(store);
     CSonavelProDoc doc(&host);
-    doc.OnOpenDocument(path);
+    doc.OnOpenDocument(path, readers);
     return host.m_result;
 }
 

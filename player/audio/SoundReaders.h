@@ -43,7 +43,7 @@ struct CSoundReaderTable {
     const CSoundReaderEntry* end() const { return pEntries + nCount; }
 };
 
-// wave, aiff, au, fixed-le, fixed-be.
+// wave, aiff, au, fixed-le, fixed-be, sndfile.
 CSoundReaderTable SoundReaderTable();
 
 // Opens the path and walks the table. On success store holds the sound (the
@@ -51,6 +51,7 @@ CSoundReaderTable SoundReaderTable();
 // cleared and the result says why. Keeps no state between calls, so two
 // threads may load at once.
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store);
+CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers);
 
 } // namespace audio
 } // namespace sonavel

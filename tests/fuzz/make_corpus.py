@@ -11,8 +11,10 @@ nothing unless this script changed.
 import math
 import os
 import shutil
+import subprocess
 import struct
 import sys
+import tempfile
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
 
@@ -334,8 +336,53 @@ def pitch_seeds():
     return f
 
 
+def encoded(command, wav):
+    """The bytes another program (ffmpeg, flac, sox) makes of a WAV file."""
+    with tempfile.TemporaryDirectory() as work:
+        src = os.path.join(work, "in.wav")
+        with open(src, "wb") as fh:
+            fh.write(wav)
+        out = os.path.join(work, "out." + command[0])
+        subprocess.run(command[1].format(src=src, out=out), shell=True, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(out, "rb") as fh:
+            return fh.read()
+
+
+def sndfile_files():
+    """Today's corpus formats, small, made by other programs; each also cut in
+    half and with garbage after its first 200 bytes (a valid header, then noise)."""
+    mono = riff(chunk(b"fmt ", fmt_body(1, 1, 8000, 16)), chunk(b"data", pcm16(tone(2000))))
+    stereo = riff(chunk(b"fmt ", fmt_body(1, 2, 8000, 16)), chunk(b"data", interleave16([tone(1500), tone(1500, amp=-8000)])))
+    kinds = {
+        "flac": ("flac", "flac -s -o {out} {src}", mono),
+        "flac_stereo": ("flac", "flac -s -o {out} {src}", stereo),
+        "ogg": ("ogg", "ffmpeg -v error -i {src} -c:a libvorbis -fflags +bitexact {out}", mono),
+        "opus": ("opus", "ffmpeg -v error -i {src} -c:a libopus -fflags +bitexact {out}", mono),
+        "mp3": ("mp3", "ffmpeg -v error -i {src} -c:a libmp3lame -fflags +bitexact {out}", mono),
+        "mp3_id3": ("mp3", "ffmpeg -v error -i {src} -c:a libmp3lame -metadata title=seed {out}", mono),
+        "caf": ("caf", "ffmpeg -v error -i {src} -fflags +bitexact {out}", stereo),
+        "w64": ("w64", "ffmpeg -v error -i {src} -fflags +bitexact {out}", stereo),
+        "rf64": ("wav", "ffmpeg -v error -i {src} -rf64 always -fflags +bitexact {out}", stereo),
+        "sphere": ("sph", "sox -D {src} {out}", stereo),
+        "wav_float": ("wav", "sox -D {src} -e floating-point -b 32 {out}", mono),
+        "wav_ima_adpcm": ("wav", "sox -D {src} -e ima-adpcm {out}", mono),
+    }
+    f = {}
+    noise = bytes((i * 151 + 7) & 0xFF for i in range(4000))
+    for name, (ext, command, wav) in kinds.items():
+        data = encoded((ext, command), wav)
+        f[name] = data
+        f[name + "_cut_half"] = data[:len(data) // 2]
+        f[name + "_garbage_after_header"] = data[:200] + noise
+    f["sphere_shorten"] = (b"NIST_1A\n   1024\nsample_count -i 2000\nsample_n_bytes -i 2\nchannel_count -i 1\n"
+                           b"sample_rate -i 8000\nsample_coding -s26 pcm,embedded-shorten-v2.00\nend_head\n").ljust(1024, b" ") + noise
+    return f
+
+
 def main():
     groups = {
+        "sndfile": sndfile_files(),
         "audio": {**wav_files(), **aiff_files(), **au_files(), **fixed_files()},
         "extended": extended_seeds(),
         "ini": ini_files(),

@@ -67,8 +67,9 @@ def check_xdg_open_plays(tree, home):
     # the folder that holds the menu entries.
     status, out, err = run(["update-desktop-database", os.path.join(tree, "share/applications")])
     check(status == 0, "update-desktop-database: " + out + err)
-    status, out, err = run(["xdg-mime", "query", "default", "audio/x-wav"], env=env)
-    check(out.strip() == "example.velmora.Sonavel.desktop", "audio/x-wav opens with %r %s" % (out, err))
+    for mime in ("audio/x-wav", "audio/flac", "audio/x-opus+ogg", "audio/mpeg"):
+        status, out, err = run(["xdg-mime", "query", "default", mime], env=env)
+        check(out.strip() == "example.velmora.Sonavel.desktop", "%s opens with %r %s" % (mime, out, err))
 
     take = os.path.join(home, "take.wav")
     write_tone(take)

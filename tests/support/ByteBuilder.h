@@ -180,18 +180,24 @@ public:
     LoadResult m_result;
 };
 
-// Loads through the reader table; what the player would show for a failure
-// (beep, then box) is recorded in m_events and m_messages.
+// Loads through the design's readers (the table without libsndfile, its last
+// entry, which takes much of what they refuse), or with LoadWhole through the
+// whole table; what the player would show for a failure (beep, then box) is
+// recorded in m_events and m_messages.
 class ReaderTest : public ::testing::Test {
 protected:
     void TearDown() override { CSampleBlock::SetAllocationLimit(SIZE_MAX); }
 
     LoadResult Load(const Bytes& b) { return LoadPath(m_dir.Write(b)); }
-    LoadResult LoadPath(const std::string& path)
+    LoadResult LoadWhole(const Bytes& b) { return LoadPath(m_dir.Write(b), false); }
+    LoadResult LoadPath(const std::string& path, bool bDesignReaders = true)
     {
+        sonavel::audio::CSoundReaderTable readers = sonavel::audio::SoundReaderTable();
+        if (bDesignReaders)
+            --readers.nCount;
         SampleStore store;
         LoadResult r;
-        r.result = sonavel::audio::LoadSoundFile(path, store);
+        r.result = sonavel::audio::LoadSoundFile(path, store, readers);
         r.bLoaded = r.result.Loaded();
         r.strReader = r.result.strReader;
         KeepSamples(r, store);

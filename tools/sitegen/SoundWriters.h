@@ -27,6 +27,11 @@ Bytes WriteAuMuLaw(const std::vector<int16_t>& samples, int nRate);
 // or big-endian (format code 20).
 Bytes WriteFixedHeader(const std::vector<int16_t>& samples, int nRate, bool bLittleEndian);
 
+// Compressed through libsndfile: lossless FLAC (16-bit) or lossy MP3 (its
+// default variable bit rate). Empty when the encoder fails.
+enum class EEncoded { Flac, Mp3 };
+Bytes WriteEncoded(const std::vector<int16_t>& samples, int nRate, EEncoded encoding);
+
 // G.711 mu-law encoding of one linear sample.
 uint8_t LinearToMuLaw(int16_t nSample);
 

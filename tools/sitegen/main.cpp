@@ -105,12 +105,17 @@ int main(int argc, char** argv)
         // The fixed-header format in both byte orders: a 150 Hz reference tone.
         {"reference-150hz-le.pcm", [&] { return WriteFixedHeader(Voice(kMaleA, kRate, 1.0, {{0, 150}}), kRate, true); }},
         {"reference-150hz-be.pcm", [&] { return WriteFixedHeader(Voice(kMaleA, kRate, 1.0, {{0, 150}}), kRate, false); }},
+        // Today's corpus formats: the same rising question, kept exactly (FLAC)
+        // and with the inaudible detail left out (MP3).
+        {"question.flac", [&] { return WriteEncoded(Voice(kFemaleA, kRate, 1.5, {{0.1, 170}, {1.4, 260}}), kRate, EEncoded::Flac); }},
+        {"question.mp3", [&] { return WriteEncoded(Voice(kFemaleA, kRate, 1.5, {{0.1, 170}, {1.4, 260}}), kRate, EEncoded::Mp3); }},
     };
 
     int nFailed = 0;
     for (const Recording& recording : recordings) {
         const std::string strPath = strFolder + "/" + recording.szName;
-        if (!WriteBytesFile(strPath, recording.fnMake())) {
+        const Bytes bytes = recording.fnMake();
+        if (bytes.empty() || !WriteBytesFile(strPath, bytes)) {
             std::fprintf(stderr, "sitegen: cannot write %s\n", strPath.c_str());
             ++nFailed;
         }

@@ -149,6 +149,19 @@ TEST(LinkClassification, MarkersAnywhereAfterTheFirstCharacterOnTheLowerCasedUrl
         {".aiff", ELinkRoute::None},
         {"x.wav", ELinkRoute::Local},
         {"", ELinkRoute::None},
+        // The newer formats only where the path ends.
+        {"https://host/corpus/a.FLAC?dl=1#t=3", ELinkRoute::Download},
+        {"http://host/a.ogg", ELinkRoute::Download},
+        {"http://host/a.oga", ELinkRoute::Download},
+        {"http://host/a.opus", ELinkRoute::Download},
+        {"http://host/a.mp3", ELinkRoute::Download},
+        {"file:///home/u/a.flac", ELinkRoute::Local},
+        {"/home/u/a.opus", ELinkRoute::Local},
+        {"http://www.mp3.example/page", ELinkRoute::None},
+        {"http://host/a.mp3/page.htm", ELinkRoute::None},
+        {"http://host/page?f=a.flac", ELinkRoute::None},
+        {"http://host/page#a.ogg", ELinkRoute::None},
+        {"file:///home/u/notes.txt#x.mp3", ELinkRoute::None},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ClassifyLink(QString::fromLatin1(row.szUrl)), row.route) << row.szUrl;

@@ -1,4 +1,4 @@
-// The whole way: a WAV link clicked in the browser is downloaded, the real
+// The whole way: a WAV or FLAC link clicked in the browser is downloaded, the real
 // player is started on it and plays it into a PulseAudio null sink, and what
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
@@ -71,8 +71,16 @@ double BestCorrelation(const std::vector<double>& rec, const std::vector<double>
 class TestBrowserPlaysInSonavel : public QObject {
     Q_OBJECT
 private slots:
-    void wavLinkIsHeardFromTheSink()
+    void linkIsHeardFromTheSink_data()
     {
+        QTest::addColumn<QString>("strFile");
+        QTest::newRow("wav") << "chirp.wav";
+        QTest::newRow("flac") << "chirp.flac";
+    }
+
+    void linkIsHeardFromTheSink()
+    {
+        QFETCH(QString, strFile);
         const CPlayerLauncher launcher(QCoreApplication::applicationDirPath(), QString());
         if (const QString strWhy = PlayerUnheardReason(launcher); !strWhy.isEmpty())
             QSKIP(qPrintable(strWhy));
@@ -83,9 +91,11 @@ private slots:
         QCOMPARE(QProcess::execute("sox", {"-n", "-r", QString::number(kRate), "-b", "16", "-c", "1", strWav,
                                            "synth", "1.5", "sine", "200-1200", "vol", "0.5"}),
                  0);
+        if (strFile.endsWith(".flac"))
+            QCOMPARE(QProcess::execute("flac", {"-s", "-o", web.filePath(strFile), strWav}), 0);
         WriteTestFile(web.filePath("index.htm"),
                       "<html><head><title>Sounds</title></head><body>"
-                      "<a id='wav' href='chirp.wav'>a rising tone</a></body></html>");
+                      "<a id='wav' href='" + strFile.toUtf8() + "'>a rising tone</a></body></html>");
         CTestSoundServer server(web.path());
         QVERIFY(server.Port() > 0);
 

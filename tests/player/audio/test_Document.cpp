@@ -33,7 +33,7 @@ TEST_F(Document, EachFormatIsTakenByItsReaderAndRecognisedFromItsHeader)
         {Bytes().Str("just some text\nin a file\n"), "", ESoundFormat::Unknown},
     };
     for (const auto& c : cases) {
-        const LoadResult r = Load(c.file);
+        const LoadResult r = LoadWhole(c.file);
         EXPECT_EQ(r.strReader, c.szReader);
         EXPECT_EQ(r.result.nFailure, *c.szReader ? ELoadFailure::None : ELoadFailure::NotASound);
         const auto& v = c.file.Data();
@@ -48,7 +48,8 @@ TEST_F(Document, FailuresDescribeThemselvesForTheCommandLine)
     const std::string au = m_dir.Write(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0));
     const std::string text = m_dir.Write(Bytes().Str("text"));
     EXPECT_EQ(DescribeLoadFailure(Load(Bytes()).result, "/x/y"),
-              "/x/y: not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM)");
+              "/x/y: not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, "
+              "RF64, W64, CAF, NIST SPHERE)");
     EXPECT_EQ(DescribeLoadFailure(LoadPath(au).result, au), au + ": No data read or more than one channel in this file");
     EXPECT_EQ(DescribeLoadFailure(LoadPath("/nonexistent/x.wav").result, "/nonexistent/x.wav"),
               "cannot open /nonexistent/x.wav: No such file or directory");
@@ -82,9 +83,38 @@ TEST_F(Document, TwoThreadsLoadAtOnce)
 TEST_F(Document, RefusedAuFileIsNotTakenByALaterReader)
 {
     // The AU reader refuses a stereo file with its message; the fixed-header
-    // readers after it must not turn it into noise.
-    EXPECT_FALSE(Load(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0)).bLoaded);
+    // readers after it must not turn it into noise, nor libsndfile open it.
+    EXPECT_FALSE(LoadWhole(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0)).bLoaded);
     EXPECT_EQ(m_messages, (std::vector<std::string>{" No data read or more than one channel in this file "}));
+}
+
+TEST_F(Document, SilentRefusalsOfTheDesignsReadersOpenThroughLibsndfile)
+{
+    const Bytes fmt = WavChunk("fmt ", WavFmt(1, 1, 8000, 16));
+    const Bytes data = WavChunk("data", LittleWords({100, -200, 300}));
+    const Bytes floats = Bytes().LE32(0x3F000000).LE32(0x3FC00000).LE32(0xC0000000); // 0.5, 1.5, -2
+    const Bytes stereo = BigWords({1000, -1, 2000, -2});
+    const struct {
+        const char* szName;
+        Bytes file;
+        std::vector<int16_t> samples;
+    } cases[] = {
+        {"pad byte after an odd chunk", Riff(Bytes().Append(WavChunk("junk", Bytes().U8(1))).U8(0).Append(fmt).Append(data)),
+         {100, -200, 300}},
+        {"data chunk past byte 1000", Riff(Bytes().Append(WavChunk("junk", Bytes().Fill(1000))).Append(fmt).Append(data)),
+         {100, -200, 300}},
+        {"floating-point samples, clipped", SimpleWav(3, 1, 8000, 32, floats), {16384, 32767, -32768}},
+        {"stereo AIFF", Form("AIFF", Bytes().Append(AiffComm(2, 2, 16, Extended(8000))).Append(Ssnd(stereo))), {1000, 2000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szName);
+        EXPECT_FALSE(Load(c.file).bLoaded);
+        const LoadResult r = LoadWhole(c.file);
+        EXPECT_EQ(r.strReader, "sndfile");
+        EXPECT_EQ(r.samples, c.samples);
+        EXPECT_EQ(r.store.sampleRate, 8000);
+    }
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(Document, UnopenablePathShowsThePathItself)
@@ -99,8 +129,8 @@ TEST_F(Document, UnopenablePathShowsThePathItself)
 
 TEST_F(Document, UnrecognisedFileShowsNothing)
 {
-    EXPECT_FALSE(Load(Bytes().Str("just some text\nin a file\n")).bLoaded);
-    EXPECT_FALSE(Load(Bytes()).bLoaded);
+    EXPECT_FALSE(LoadWhole(Bytes().Str("just some text\nin a file\n")).bLoaded);
+    EXPECT_FALSE(LoadWhole(Bytes()).bLoaded);
     EXPECT_TRUE(m_messages.empty());
     EXPECT_TRUE(m_events.empty());
 }

@@ -1,0 +1,36 @@
+#pragma once
+// MPEG audio (MP3, MP2) decoded with mpg123 directly. libsndfile takes an
+// MP3's length from its first frame, an estimate that cuts a variable-rate
+// file without a length header short, and stops its decoding there; this
+// decodes to the stream's end, whatever its headers claim. Quiet: mpg123's
+// notes on damaged streams would otherwise reach stderr.
+#include <cstdint>
+#include <memory>
+
+namespace sonavel {
+namespace audio {
+
+class CMpegDecoder {
+public:
+    CMpegDecoder(int fd, int64_t nLength);
+    ~CMpegDecoder();
+    CMpegDecoder(const CMpegDecoder&) = delete;
+    CMpegDecoder& operator=(const CMpegDecoder&) = delete;
+
+    // Opens the stream and learns its format; false when mpg123 cannot.
+    bool Open();
+    int Rate() const { return m_nRate; }
+
+    // Decodes up to nFrames frames, keeping the first channel as 16 bits (the
+    // float samples scaled, rounded and clipped; the encoder's delay and padding
+    // dropped where the stream says how much they are); returns the frames decoded.
+    int64_t DecodeFirstChannel(int16_t* pOut, int64_t nFrames);
+
+private:
+    struct CState;
+    std::unique_ptr<CState> m_p;
+    int m_nRate = 0;
+};
+
+} // namespace audio
+} // namespace sonavel
