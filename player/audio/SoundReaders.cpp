@@ -7,35 +7,22 @@ namespace sonavel {
 namespace audio {
 namespace {
 
-EReaderAnswer Wave(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
+// A table entry that calls one of the document's readers.
+template <EReaderAnswer (CSonavelProDoc::*pfnRead)(CFileReader&, const CSoundProbe&, CLoadResult&)>
+EReaderAnswer Call(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
 {
-    return doc.ReadWave(file, probe, result);
-}
-EReaderAnswer Aiff(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
-{
-    return doc.ReadAiff(file, probe, result);
-}
-EReaderAnswer Au(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
-{
-    return doc.ReadAu(file, probe, result);
-}
-EReaderAnswer FixedLE(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
-{
-    return doc.ReadFixedHeaderLE(file, probe, result);
-}
-EReaderAnswer FixedBE(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
-{
-    return doc.ReadFixedHeaderBE(file, probe, result);
-}
-EReaderAnswer Sndfile(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
-{
-    return doc.ReadSndfile(file, probe, result);
+    return (doc.*pfnRead)(file, probe, result);
 }
 
 // The last entry sees only what every reader before it left alone, so the files
 // those take keep their samples and their refusals keep their messages.
 constexpr CSoundReaderEntry s_readers[] = {
-    {"wave", Wave}, {"aiff", Aiff}, {"au", Au}, {"fixed-le", FixedLE}, {"fixed-be", FixedBE}, {"sndfile", Sndfile},
+    {"wave", Call<&CSonavelProDoc::ReadWave>},
+    {"aiff", Call<&CSonavelProDoc::ReadAiff>},
+    {"au", Call<&CSonavelProDoc::ReadAu>},
+    {"fixed-le", Call<&CSonavelProDoc::ReadFixedHeaderLE>},
+    {"fixed-be", Call<&CSonavelProDoc::ReadFixedHeaderBE>},
+    {"sndfile", Call<&CSonavelProDoc::ReadSndfile>},
 };
 
 // Keeps what the document hands over; lives on the caller's stack.
