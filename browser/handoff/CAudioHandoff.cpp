@@ -114,7 +114,7 @@ using namespace velmora;
 
 CAudioHandoff::CAudioHandoff(CHandoffHost& host) : m_host(host) {}
 
-void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage)
+void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
 {
     // A navigation that arrives while a hand-off is still waiting for its
     // download or message box is refused: the page must not move under it,
@@ -133,6 +133,11 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, boo
     ELinkRoute route = ClassifyLink(strUrl);
     if (bFromWebPage && route == ELinkRoute::Local)
         route = ELinkRoute::None;
+    if (route != ELinkRoute::None && !m_bUseDefaultPlayer && !bUserAsked) {
+        *pbCancel = true;
+        m_host.OnSoundNotAsked(strUrl);
+        return;
+    }
     if (route != ELinkRoute::None && !m_bUseDefaultPlayer) {
         m_bBusy = true;
         try {

@@ -55,8 +55,11 @@ public:
     // for it (a link, a script, a frame, a redirect, a pop-up). Such a request
     // never reaches a local file: a file: address is refused outright and
     // nothing else takes the local route. The URL is shown in the address box
-    // afterwards, except for such a refused request.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false);
+    // afterwards, except for such a refused request. bUserAsked: the user asked
+    // for it (a click or key press, a typed address, Home, a favourite, File
+    // Open); a sound link the page opened by itself is cancelled quietly and
+    // reported to the host (OnSoundNotAsked).
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false, bool bUserAsked = true);
 
     // True while a hand-off runs (its download or message box is on screen).
     bool IsBusy() const { return m_bBusy; }

@@ -101,7 +101,7 @@ void CMainFrame::OnCreate()
     CreateAddressBar();
     CreateStatusBar();
     // The favourites fill the View popup, which the toolbar's drop-down shows too.
-    auto* pFavorites = new CFavoritesMenu([this](const QString& strUrl) { m_pView->Navigate(strUrl); }, this);
+    auto* pFavorites = new CFavoritesMenu([this](const QString& strUrl) { m_pView->NavigateStored(strUrl); }, this);
     pFavorites->FillFromProfile(m_pFavoritesMenu);
     m_favoriteUrls = pFavorites->FavoriteUrls();
 }

@@ -9,10 +9,12 @@
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
+#include "browser/startup/StoredAddress.h"
 
 #include "browser/window/CPreferencesDlg.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPageSetupDialog>
@@ -35,6 +37,9 @@ CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
             pFrame->ShowPrompt(strUrl);
     });
     connect(this, &QWebEngineView::printFinished, this, [this](bool) { m_bPrinting = false; });
+    // The engine's render widget takes the view's input and may be replaced
+    // with each page: the user's presses are seen on their way to any of them.
+    qApp->installEventFilter(this);
 }
 
 CVelmoraView::~CVelmoraView()
@@ -55,16 +60,68 @@ QString CVelmoraView::HomeAddress() const
     return pApp ? pApp->m_strHomeAddress : QString();
 }
 
-void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage)
+void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
 {
-    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage);
+    // One press opens at most one sound: a frame that reloads itself right
+    // after the user's click gets nothing out of it.
+    if (bUserAsked && ClassifyLink(strUrl) != ELinkRoute::None)
+        m_lastInput.invalidate();
+    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage, bUserAsked);
+}
+
+bool CVelmoraView::HasUserActivation() const
+{
+    return m_lastInput.isValid() && !m_lastInput.hasExpired(kActivationMs);
+}
+
+bool CVelmoraView::IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame)
+{
+    switch (type) {
+    case QWebEnginePage::NavigationTypeTyped: {
+        const bool bUsers = m_bNextLoadUsers;
+        m_bNextLoadUsers = true;
+        return bUsers;
+    }
+    case QWebEnginePage::NavigationTypeBackForward:
+    case QWebEnginePage::NavigationTypeReload:
+        if (bIsMainFrame)
+            return true;
+        break;
+    default:
+        break;
+    }
+    return HasUserActivation();
+}
+
+bool CVelmoraView::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    const QEvent::Type type = pEvent->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && pWatched->isWidgetType()) {
+        auto* pWidget = static_cast<QWidget*>(pWatched);
+        const bool bRepeat = type == QEvent::KeyPress && static_cast<QKeyEvent*>(pEvent)->isAutoRepeat();
+        if (!bRepeat && (pWidget == this || isAncestorOf(pWidget)))
+            m_lastInput.start();
+    }
+    return QWebEngineView::eventFilter(pWatched, pEvent);
 }
 
 void CVelmoraView::OnInitialUpdate()
 {
     const QString strHome = HomeAddress();
     if (!strHome.isEmpty())
-        Navigate(strHome);
+        NavigateStored(strHome);
+}
+
+bool CVelmoraView::NavigateStored(const QString& strAddress)
+{
+    const QUrl url = StoredAddressUrl(strAddress);
+    if (url.isEmpty()) {
+        if (!strAddress.trimmed().isEmpty())
+            ShowPrompt(tr("Not opened: %1 (only web and file addresses open from here)").arg(strAddress.trimmed()));
+        return false;
+    }
+    NavigateUrl(url);
+    return true;
 }
 
 void CVelmoraView::Navigate(const QString& strTarget)
@@ -77,8 +134,18 @@ void CVelmoraView::Navigate(const QString& strTarget)
 
 void CVelmoraView::NavigateUrl(const QUrl& url)
 {
-    if (url.isValid())
+    if (url.isValid()) {
+        m_bNextLoadUsers = true;
         load(url);
+    }
+}
+
+void CVelmoraView::NavigateForPage(const QUrl& url, bool bUserAsked)
+{
+    if (url.isValid()) {
+        m_bNextLoadUsers = bUserAsked;
+        load(url);
+    }
 }
 
 void CVelmoraView::SetZoomLevel(int nLevel)
@@ -112,8 +179,9 @@ void CVelmoraView::OnGoRefresh()
 void CVelmoraView::OnGoHome()
 {
     const QString strHome = HomeAddress();
-    Navigate(strHome);
-    ShowAddress(strHome);
+    // An empty home opens nothing and still shows in the address box.
+    if (strHome.trimmed().isEmpty() || NavigateStored(strHome))
+        ShowAddress(strHome);
 }
 
 void CVelmoraView::OnGoSearch()
@@ -180,6 +248,17 @@ int CVelmoraView::HandoffMessageBox(const QString& strText, int nButtons)
 bool CVelmoraView::StartPlayer(const QString& strTempPath)
 {
     return m_fnStartPlayer && m_fnStartPlayer(strTempPath);
+}
+
+void CVelmoraView::ShowPrompt(const QString& strText)
+{
+    if (CMainFrame* pFrame = Frame())
+        pFrame->ShowPrompt(strText);
+}
+
+void CVelmoraView::OnSoundNotAsked(const QString& strUrl)
+{
+    ShowPrompt(tr("Not played: %1 (the page opened this sound by itself)").arg(strUrl));
 }
 
 void CVelmoraView::ShowAddress(const QString& strUrl)

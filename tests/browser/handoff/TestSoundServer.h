@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #ifndef VELMORA_TEST_DIR
 #error "VELMORA_TEST_DIR must name the folder of sound_server.py"
@@ -27,6 +28,14 @@ public:
         m_process.waitForFinished(3000);
     }
     int Port() const { return m_nPort; }
+    // The paths asked for so far, in the order they came.
+    QStringList Requests()
+    {
+        m_process.waitForReadyRead(0);
+        while (m_process.canReadLine())
+            m_requests << QString::fromUtf8(m_process.readLine().trimmed());
+        return m_requests;
+    }
     QString Url(const QString& strPath) const
     {
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_nPort).arg(strPath);
@@ -35,6 +44,7 @@ public:
 private:
     QProcess m_process;
     int m_nPort = 0;
+    QStringList m_requests;
 };
 
 using testsupport::ReadTestFile;

@@ -6,6 +6,7 @@
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
+#include "tests/browser/window/PageInput.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/VelmoraMessages.h"
@@ -296,10 +297,7 @@ private:
         QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
     }
     CVelmoraView* View() const { return m_pFrame->ActiveView(); }
-    void Click(const char* szId)
-    {
-        View()->page()->runJavaScript(QStringLiteral("document.getElementById('%1').click();").arg(szId));
-    }
+    void Click(const char* szId) { ClickElement(View(), QString::fromLatin1(szId)); }
     void Write(const char* szName, const QByteArray& data) { WriteTestFile(m_web.filePath(szName), data); }
     static QStringList Entries(const QString& strFolder)
     {
