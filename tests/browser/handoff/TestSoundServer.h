@@ -32,8 +32,11 @@ public:
     QStringList Requests()
     {
         m_process.waitForReadyRead(0);
-        while (m_process.canReadLine())
-            m_requests << QString::fromUtf8(m_process.readLine().trimmed());
+        while (m_process.canReadLine()) {
+            const QByteArray line = m_process.readLine().trimmed();
+            if (!line.isEmpty())  // the end of the port's line may come late
+                m_requests << QString::fromUtf8(line);
+        }
         return m_requests;
     }
     QString Url(const QString& strPath) const

@@ -119,7 +119,7 @@ window.onload = async () => {
         QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains("clip.wav?leak="), 60000);
         // Its own picture shows; it read nothing, and nothing reached the server.
         QCOMPARE(View()->title(), QString("picture 40 read %7C%7C"));
-        QVERIFY2(m_pServer->Requests().isEmpty(), qPrintable(m_pServer->Requests().join(' ')));
+        QVERIFY2(m_pServer->Requests().isEmpty(), qPrintable(m_pServer->Requests().join("|")));
         QCOMPARE(m_nStarts, 0);
     }
 
