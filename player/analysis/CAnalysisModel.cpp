@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 
 namespace {
 

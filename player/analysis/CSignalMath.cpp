@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "player/shell/resource.h"
+#include "player/analysis/AnalysisResource.h"
 #include "player/audio/Messages.h"
 
 namespace {

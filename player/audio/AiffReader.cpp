@@ -8,7 +8,7 @@
 // whatever its declared length, and must come before SSND.
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 
@@ -48,7 +48,7 @@ int32_t RateToInt(double dRate)
 
 } // namespace
 
-int CSonavelProDoc::ReadAiff(CFileReader& file)
+EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CLoadResult& result)
 {
     int64_t nPos = 0; // 64 bits: skipping huge chunks only ever moves it forward
     int nBudget = kAiffScanBudget;
@@ -89,18 +89,18 @@ int CSonavelProDoc::ReadAiff(CFileReader& file)
                 nPos += kAiffCommBytes;
                 // One channel only: a count of 0x8000 and up is negative, not mono.
                 if (int16_t(LoadBE16(commAiff + 8)) != 1)
-                    return 0;
+                    return EReaderAnswer::NotMine;
                 bIsAiff = true;
             } else if (IsId(form + 8, "AIFC")) {
                 readAt(commAifc, sizeof commAifc);
                 if (!IsId(commAifc + 26, "NONE"))
-                    return 0;
+                    return EReaderAnswer::NotMine;
                 if (int16_t(LoadBE16(commAifc + 8)) != 1)
-                    return 0;
+                    return EReaderAnswer::NotMine;
                 nPos += kAifcCommBytes;
                 bIsAifcNone = true;
             } else {
-                return 0;
+                return EReaderAnswer::NotMine;
             }
             bSawComm = true;
             --nBudget;
@@ -128,48 +128,47 @@ int CSonavelProDoc::ReadAiff(CFileReader& file)
     } while (nBudget > 0);
 
     if (!bSawComm)
-        return 0;
+        return EReaderAnswer::NotMine;
     const uint8_t* pComm = bIsAiff ? commAiff : commAifc;
     const uint32_t nFrames = LoadBE32(pComm + 10);
     const uint16_t nBits = LoadBE16(pComm + 14);
     m_store.sampleRate = RateToInt(ExtendedToDouble(pComm + 16));
     if (!bSawForm || !(bIsAiff || (bIsAifcNone && bSawFver)) || !bSawSsnd || nBits == 0)
-        return 0;
+        return EReaderAnswer::NotMine;
     if (nBits != 8 && nBits != 16)
-        return 0;
+        return EReaderAnswer::NotMine;
 
     // Sample data the file cannot hold would end in a short read: refuse it before
     // allocating anything for it.
     const int64_t nDataBytes = int64_t(nFrames) * (nBits / 8);
     if (nPos + nDataBytes > file.GetLength())
-        return 0;
-    if (!SetStoreSize(nFrames))
-        return 0;
+        return EReaderAnswer::NotMine;
+    if (!SetStoreSize(nFrames, result))
+        return EReaderAnswer::Refused;
 
     if (nBits == 8) {
         const CTempBytes pBuf = AllocTemp(nFrames);
         if (!pBuf) {
-            ShowOutOfMemory();
-            return 0;
+            return OutOfMemory(result);
         }
         file.Seek(nPos);
         if (file.Read(pBuf.get(), nFrames) < nFrames || !AllocSamples())
-            return 0;
+            return EReaderAnswer::NotMine;
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
         for (uint32_t i = 0; i < nFrames; ++i)
             pOut[i] = int16_t(int8_t(pBuf.get()[i]) * 256);
-        return 1;
+        return EReaderAnswer::Loaded;
     }
 
     if (!AllocSamples())
-        return 0;
+        return EReaderAnswer::NotMine;
     CSampleLock lock(m_store.hSamples);
     file.Seek(nPos);
     if (file.Read(lock.Data(), std::size_t(m_store.byteLength)) < std::size_t(m_store.byteLength))
-        return 0;
+        return EReaderAnswer::NotMine;
     // Big-endian in the file, native in the store.
     if (IsHostLittleEndian())
         SwapBytes16InPlace(lock.Samples(), m_store.sampleCount);
-    return 1;
+    return EReaderAnswer::Loaded;
 }

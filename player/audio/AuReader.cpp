@@ -2,9 +2,8 @@
 // 8-bit linear or 16-bit linear.
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
-#include "player/audio/Messages.h"
 #include "player/audio/SampleConversions.h"
 
 #include <algorithm>
@@ -17,19 +16,22 @@ namespace {
 
 enum : uint32_t { AU_ENCODING_MULAW_8 = 1, AU_ENCODING_LINEAR_8 = 2, AU_ENCODING_LINEAR_16 = 3 };
 
-void ShowAuMessage(const char* szText)
+EReaderAnswer RefuseAu(CLoadResult& result, const char* szText)
 {
-    sonavel::SonavelMessageBeep(0);
-    sonavel::SonavelMessageBox(szText, sonavel::MB_OK);
+    result.nFailure = ELoadFailure::Refused;
+    result.strMessage = szText;
+    result.bBeep = true;
+    return EReaderAnswer::Refused;
 }
 
 } // namespace
 
-int CSonavelProDoc::ReadAu(CFileReader& file)
+EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
 {
+    // Zero-filled: a short file must not see fields it does not have.
     uint8_t header[24] = {};
-    file.Seek(0);
-    file.Read(header, sizeof header);
+    if (probe.nHead)
+        std::memcpy(header, probe.pHead, std::min(sizeof header, probe.nHead));
 
     bool bBigEndian;
     if (std::memcmp(header, ".snd", 4) == 0 || std::memcmp(header, ".sd\0", 4) == 0)
@@ -37,14 +39,14 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
     else if (std::memcmp(header, "dns.", 4) == 0 || std::memcmp(header, "\0ds.", 4) == 0)
         bBigEndian = false;
     else
-        return 0;
+        return EReaderAnswer::NotMine;
     auto field = [&](int nIndex) {
         const uint8_t* p = header + 4 * nIndex;
         return bBigEndian ? LoadBE32(p) : LoadLE32(p);
     };
     const uint32_t nDataOffset = field(1);
     if (nDataOffset < kAuMinDataOffset)
-        return 0;
+        return EReaderAnswer::NotMine;
     const uint32_t nDataSize = field(2);
     const uint32_t nEncoding = field(3);
     const uint32_t nRate = field(4);
@@ -55,24 +57,22 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
     const int64_t nAvailable = std::max<int64_t>(0, file.GetLength() - int64_t(nDataOffset));
     const uint32_t nSize = uint32_t(std::min<int64_t>(nDataSize, nAvailable));
     if (nChannels > 1 || nSize == 0) {
-        ShowAuMessage(kszAuNoDataOrChannels);
-        return 0;
+        return RefuseAu(result, kszAuNoDataOrChannels);
     }
     file.Seek(nDataOffset);
 
     switch (nEncoding) {
     case AU_ENCODING_MULAW_8:
     case AU_ENCODING_LINEAR_8: {
-        if (!SetStoreSize(nSize))
-            return 0;
+        if (!SetStoreSize(nSize, result))
+            return EReaderAnswer::Refused;
         const std::size_t nChunk = std::min<std::size_t>(nSize, kConvertChunkBytes);
         const CTempBytes pChunk = AllocTemp(nChunk);
         if (!pChunk) {
-            ShowOutOfMemory();
-            return 0;
+            return OutOfMemory(result);
         }
         if (!AllocSamples())
-            return 0;
+            return EReaderAnswer::NotMine;
         uint8_t* pBuf = pChunk.get();
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
@@ -95,8 +95,10 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
         break;
     }
     case AU_ENCODING_LINEAR_16: {
-        if (!SetStoreSize(nSize / 2) || !AllocSamples())
-            return 0;
+        if (!SetStoreSize(nSize / 2, result))
+            return EReaderAnswer::Refused;
+        if (!AllocSamples())
+            return EReaderAnswer::NotMine;
         CSampleLock lock(m_store.hSamples);
         // A short read leaves the rest of the zero-filled block silent.
         const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
@@ -105,9 +107,8 @@ int CSonavelProDoc::ReadAu(CFileReader& file)
         break;
     }
     default:
-        ShowAuMessage(kszAuUnsupportedCoding);
-        return 0;
+        return RefuseAu(result, kszAuUnsupportedCoding);
     }
     m_store.sampleRate = int32_t(nRate);
-    return 1;
+    return EReaderAnswer::Loaded;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What the document hands a loaded sound to: the player's application object, or
+// What the document hands a loaded sound or a failed open to: the player's application object, or
 // the command-line tool.
+#include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
 
 class CDocumentHost {
@@ -11,4 +12,7 @@ public:
     // on), sets its loaded flag and starts playback. szReader names the reader that
     // took the file: "wave", "aiff", "au", "fixed-le" or "fixed-be".
     virtual void OnDocumentLoaded(const SampleStore& store, const char* szReader) = 0;
+    // Called instead when the open failed: the result says why and what the
+    // player shows for it (HasBox, bBeep). A host that shows nothing may ignore it.
+    virtual void OnDocumentFailed(const sonavel::audio::CLoadResult& result) { (void)result; }
 };

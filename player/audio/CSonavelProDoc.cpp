@@ -1,10 +1,9 @@
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 #include "player/audio/CDocumentHost.h"
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
-#include "player/audio/Messages.h"
 
 #include <cstdlib>
 #include <limits>
@@ -16,27 +15,33 @@ CSonavelProDoc::CSonavelProDoc(CDocumentHost* pHost) : m_pHost(pHost) {}
 
 int CSonavelProDoc::OnOpenDocument(const std::string& path)
 {
+    CLoadResult result;
     CFileReader file;
     if (!file.Open(path)) {
-        sonavel::SonavelMessageBox(path, sonavel::MB_OK);
+        result.nFailure = ELoadFailure::CannotOpen;
+        result.strMessage = path;
+        Fail(result);
         return 0;
     }
 
-    const char* szReader = nullptr;
     try {
-        if (ReadWave(file))
-            szReader = "wave";
-        else if (ReadAiff(file))
-            szReader = "aiff";
-        else if (ReadAu(file))
-            szReader = "au";
-        else if (ReadFixedHeaderLE(file))
-            szReader = "fixed-le";
-        else if (ReadFixedHeaderBE(file))
-            szReader = "fixed-be";
-        if (!szReader) {
+        // The first bytes are read once, for every reader.
+        uint8_t head[kProbeBytes];
+        file.Seek(0);
+        const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
+        for (const CSoundReaderEntry& entry : SoundReaderTable()) {
+            const EReaderAnswer answer = entry.pfnRead(*this, file, probe, result);
+            if (answer == EReaderAnswer::Loaded)
+                result.strReader = entry.szName;
+            if (answer != EReaderAnswer::NotMine)
+                break;
+        }
+        if (result.strReader.empty()) {
             FreeSamples();
             file.Abort();
+            if (result.nFailure == ELoadFailure::None)
+                result.nFailure = ELoadFailure::NotASound;
+            Fail(result);
             return 0;
         }
         file.Close();
@@ -45,18 +50,29 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path)
         // one that no reader accepts.
         file.Abort();
         FreeSamples();
+        result = CLoadResult();
+        result.nFailure = ELoadFailure::ReadFailed;
+        Fail(result);
         return 0;
     } catch (const std::bad_alloc&) {
         file.Abort();
-        ShowOutOfMemory();
+        result = CLoadResult();
+        OutOfMemory(result);
+        Fail(result);
         return 0;
     }
 
     if (m_pHost)
-        m_pHost->OnDocumentLoaded(m_store, szReader);
+        m_pHost->OnDocumentLoaded(m_store, result.strReader.c_str());
     // The host owns the block now.
     m_store.hSamples.reset();
     return 0;
+}
+
+void CSonavelProDoc::Fail(const CLoadResult& result)
+{
+    if (m_pHost)
+        m_pHost->OnDocumentFailed(result);
 }
 
 int CSonavelProDoc::AllocSamples()
@@ -77,18 +93,20 @@ CSonavelProDoc::CTempBytes CSonavelProDoc::AllocTemp(std::size_t nBytes)
     return CTempBytes(static_cast<uint8_t*>(std::malloc(nBytes ? nBytes : 1)));
 }
 
-void CSonavelProDoc::ShowOutOfMemory()
+EReaderAnswer CSonavelProDoc::OutOfMemory(CLoadResult& result)
 {
     FreeSamples();
-    sonavel::SonavelMessageBeep(0);
-    sonavel::SonavelMessageBox(sonavel::STR_NOT_ENOUGH_MEMORY, sonavel::MB_OK);
+    result.nFailure = ELoadFailure::OutOfMemory;
+    result.strMessage = sonavel::STR_NOT_ENOUGH_MEMORY;
+    result.bBeep = true;
+    return EReaderAnswer::Refused;
 }
 
-int CSonavelProDoc::SetStoreSize(int64_t nSamples)
+int CSonavelProDoc::SetStoreSize(int64_t nSamples, CLoadResult& result)
 {
     // The store counts bytes in 32 bits: a longer sound cannot be held at all.
     if (nSamples < 0 || nSamples > std::numeric_limits<int32_t>::max() / 2) {
-        ShowOutOfMemory();
+        OutOfMemory(result);
         return 0;
     }
     m_store.sampleCount = int32_t(nSamples);

@@ -1,18 +1,20 @@
 #pragma once
-// The player's document: lives for one open, finds the reader that accepts the
-// file, fills m_store and hands the sound to its host.
+// The player's document: lives for one open, walks the table of readers
+// (SoundReaders.h), fills m_store and hands the sound or the failure to its host.
 //
 // Readers are tried in the order WAV, AIFF/AIFC, AU, fixed-header little-endian,
-// fixed-header big-endian; the first that returns nonzero wins. Each reader seeks
-// from the start itself. A reader that fails may leave numbers and a block in
-// m_store; the next one overwrites what it uses.
+// fixed-header big-endian; the first that loads wins, one that refuses ends the
+// walk. Each reader seeks itself. A reader that fails may leave numbers and a
+// block in m_store; the next one overwrites what it uses.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
+#include "player/audio/SoundReaders.h"
 
 class CDocumentHost;
 class CFileReader;
@@ -22,17 +24,26 @@ public:
     explicit CSonavelProDoc(CDocumentHost* pHost);
 
     // Always 0: the document never stays open. On success the sound has been
-    // handed to the host. A path that cannot be opened shows a message box whose
-    // text is the path; a file no reader accepts shows nothing beyond what the
-    // readers showed; a failed seek or read ends the open silently.
+    // handed to the host (OnDocumentLoaded), otherwise the failure
+    // (OnDocumentFailed): a path that cannot be opened has the path as its box
+    // text; a file no reader accepts and a failed seek or read have none.
     int OnOpenDocument(const std::string& path);
 
-    int ReadWave(CFileReader& file);
-    int ReadAiff(CFileReader& file);
-    int ReadAu(CFileReader& file);
-    int CheckFixedHeader(CFileReader& file, int bLittleEndian);
-    int ReadFixedHeaderLE(CFileReader& file);
-    int ReadFixedHeaderBE(CFileReader& file);
+    // The readers, as the table calls them. A refusal puts its message in result.
+    sonavel::audio::EReaderAnswer ReadWave(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
+                                           sonavel::audio::CLoadResult& result);
+    sonavel::audio::EReaderAnswer ReadAiff(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
+                                           sonavel::audio::CLoadResult& result);
+    sonavel::audio::EReaderAnswer ReadAu(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
+                                         sonavel::audio::CLoadResult& result);
+    sonavel::audio::EReaderAnswer ReadFixedHeaderLE(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
+                                                    sonavel::audio::CLoadResult& result);
+    sonavel::audio::EReaderAnswer ReadFixedHeaderBE(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
+                                                    sonavel::audio::CLoadResult& result);
+    // 1 when the probed header is the fixed-header format in the byte order
+    // asked for; then the store's numbers are set and the file is positioned
+    // just past the header bytes read.
+    int CheckFixedHeader(CFileReader& file, const sonavel::audio::CSoundProbe& probe, int bLittleEndian);
 
     // A new zero-filled block of m_store.byteLength bytes (any old one freed
     // first). 1 on success; 0 with hSamples null on failure.
@@ -50,11 +61,13 @@ private:
     };
     using CTempBytes = std::unique_ptr<uint8_t, CFreeBytes>;
     static CTempBytes AllocTemp(std::size_t nBytes);
-    // Frees the store, beeps and shows the out-of-memory message.
-    void ShowOutOfMemory();
+    // Frees the store and puts the out-of-memory failure (beep and message) in
+    // result; returns Refused.
+    sonavel::audio::EReaderAnswer OutOfMemory(sonavel::audio::CLoadResult& result);
     // Converts a claimed byte count of the store to int32, or fails (0) with the
-    // out-of-memory message when the sound is too large to hold.
-    int SetStoreSize(int64_t nSamples);
+    // out-of-memory failure when the sound is too large to hold.
+    int SetStoreSize(int64_t nSamples, sonavel::audio::CLoadResult& result);
+    void Fail(const sonavel::audio::CLoadResult& result);
 
     CDocumentHost* m_pHost;
 };

@@ -2,21 +2,24 @@
 // 6480 bytes, little-endian (format code 10) or big-endian (format code 20).
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 using namespace sonavel::audio;
 
-int CSonavelProDoc::CheckFixedHeader(CFileReader& file, int bLittleEndian)
+int CSonavelProDoc::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe, int bLittleEndian)
 {
     // Zero-filled: a short file must not see fields it does not have.
     uint8_t header[kFixedHeaderBytes] = {};
-    file.Seek(0);
-    const int64_t n = int64_t(file.Read(header, sizeof header));
+    const std::size_t nRead = std::min<std::size_t>(probe.nHead, sizeof header);
+    if (nRead)
+        std::memcpy(header, probe.pHead, nRead);
+    const int64_t n = int64_t(nRead);
     // The two fields the check rests on must come from the file: a file of 5 to 7
     // bytes would otherwise pass with a format code made up of the cleared buffer.
     if (n < 8)
@@ -47,32 +50,33 @@ int CSonavelProDoc::CheckFixedHeader(CFileReader& file, int bLittleEndian)
     m_store.sampleRate = int32_t(nRate);
     m_store.byteLength = int32_t(nDataLength);
     m_store.sampleCount = m_store.byteLength / 2;
+    file.Seek(n);
     return 1;
 }
 
-int CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file)
+EReaderAnswer CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file, const CSoundProbe& probe, CLoadResult&)
 {
     // A negative data length cannot be a sound; AllocSamples refuses it.
-    if (!CheckFixedHeader(file, 1) || !AllocSamples())
-        return 0;
+    if (!CheckFixedHeader(file, probe, 1) || !AllocSamples())
+        return EReaderAnswer::NotMine;
     // Read from just past the header; a short read is no error, the rest of the
     // block stays silent.
     CSampleLock lock(m_store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
     if (!IsHostLittleEndian())
         SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
-    return 1;
+    return EReaderAnswer::Loaded;
 }
 
-int CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file)
+EReaderAnswer CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file, const CSoundProbe& probe, CLoadResult&)
 {
-    if (!CheckFixedHeader(file, 0) || !AllocSamples())
-        return 0;
+    if (!CheckFixedHeader(file, probe, 0) || !AllocSamples())
+        return EReaderAnswer::NotMine;
     CSampleLock lock(m_store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
     // Every word that arrived is turned round, the last one too when the file
     // ends in its middle (its missing low byte reads as 0); the rest are zeros.
     if (IsHostLittleEndian())
         SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
-    return 1;
+    return EReaderAnswer::Loaded;
 }

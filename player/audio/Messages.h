@@ -1,7 +1,8 @@
 #pragma once
-// The player's message boxes and beeps go through these two functions, so that
-// the program shows QMessageBox, the command-line tool writes to stderr and
-// tests record every message instead of blocking.
+// The player's message boxes and beeps go through these two functions (loading
+// reports its failures in a CLoadResult instead, which the shell shows through
+// them), so that the program shows QMessageBox, a tool without a window writes
+// to stderr and tests record every message instead of blocking.
 #include <functional>
 #include <string>
 

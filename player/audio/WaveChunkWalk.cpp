@@ -1,6 +1,6 @@
 #include "player/audio/WaveChunkWalk.h"
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 
@@ -50,14 +50,14 @@ uint16_t ExtensibleSubFormat(CFileReader& file, int64_t nChunkPos, uint32_t nLen
 
 } // namespace
 
-int LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffset, uint32_t& nDataLength)
+bool LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffset, uint32_t& nDataLength)
 {
     uint8_t header[12] = {};
     file.Seek(0);
     if (file.Read(header, sizeof header) != sizeof header)
-        return -1;
+        return false;
     if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
-        return -1;
+        return false;
 
     // The record keeps what earlier "fmt " chunks put there; a later, shorter one
     // overwrites only its own bytes.
@@ -80,45 +80,45 @@ int LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffse
                 fmt.wFormatTag = ExtensibleSubFormat(file, nPos, nLength);
             nPos += int64_t(nLength) + 8;
             if (fmt.wFormatTag != WAVE_FORMAT_PCM && fmt.wFormatTag != WAVE_FORMAT_MULAW)
-                return -1;
+                return false;
             bFormatUsable = nGot >= kWaveFormatMinBytes && fmt.nChannels != 0;
         } else if (std::memcmp(id, "data", 4) == 0) {
             const uint32_t nLength = ReadLE32(file);
             if (!bFormatUsable)
-                return -1;
+                return false;
             const int64_t nOffset = nPos + 8;
             // A data chunk the file cannot hold in full is refused before anything
             // is allocated for it.
             if (nOffset + int64_t(nLength) > file.GetLength())
-                return -1;
+                return false;
             nDataOffset = nOffset;
             nDataLength = nLength;
-            return 0;
+            return true;
         } else {
             const uint32_t nLength = ReadLE32(file);
             nPos += int64_t(nLength) + 8;
         }
     }
-    return -1;
+    return false;
 }
 
-int FindWaveData(CFileReader& file, WaveFormatRecord& fmt, int32_t& nDataLength, CSampleBlockHandle& hSamples)
+bool FindWaveData(CFileReader& file, WaveFormatRecord& fmt, int32_t& nDataLength, CSampleBlockHandle& hSamples)
 {
     int64_t nOffset = 0;
     uint32_t nLength = 0;
-    if (LocateWaveData(file, fmt, nOffset, nLength) != 0)
-        return -1;
+    if (!LocateWaveData(file, fmt, nOffset, nLength))
+        return false;
     if (nLength > uint32_t(std::numeric_limits<int32_t>::max()))
-        return -1;
+        return false;
     nDataLength = int32_t(nLength);
     hSamples = CSampleBlock::Alloc(nLength);
     if (!hSamples)
-        return -1;
+        return false;
     CSampleLock lock(hSamples);
     file.Seek(nOffset);
     if (file.Read(lock.Data(), nLength) < nLength)
-        return -1;
-    return 0;
+        return false;
+    return true;
 }
 
 } // namespace audio

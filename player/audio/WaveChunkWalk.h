@@ -26,20 +26,20 @@ struct WaveFormatRecord {
 
 enum : uint16_t { WAVE_FORMAT_PCM = 1, WAVE_FORMAT_MULAW = 7, WAVE_FORMAT_EXTENSIBLE = 0xFFFE };
 
-// Walks the chunks without loading the samples. On success (0) fmt holds the
+// Walks the chunks without loading the samples. On success (true) fmt holds the
 // format, nDataOffset the file offset of the first data byte and nDataLength the
 // data chunk's declared length, which the file is known to hold in full.
-// Fails (-1) for: no RIFF/WAVE header; a format tag other than 1 or 7; no "data"
+// Fails (false) for: no RIFF/WAVE header; a format tag other than 1 or 7; no "data"
 // header below byte 1000; a data chunk longer than the rest of the file; a
 // "data" chunk met before a usable "fmt " (none yet, one shorter than 16 bytes,
 // or one with no channels) - such a record cannot describe the samples.
 // A failed seek or read throws CFileException.
-int LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffset, uint32_t& nDataLength);
+bool LocateWaveData(CFileReader& file, WaveFormatRecord& fmt, int64_t& nDataOffset, uint32_t& nDataLength);
 
 // The walk plus loading: on success hSamples holds a new block with exactly the
-// data chunk's bytes and nDataLength their count. Fails (-1) as LocateWaveData
+// data chunk's bytes and nDataLength their count. Fails (false) as LocateWaveData
 // does, when the block cannot be allocated, and for data beyond 2 GB.
-int FindWaveData(CFileReader& file, WaveFormatRecord& fmt, int32_t& nDataLength, CSampleBlockHandle& hSamples);
+bool FindWaveData(CFileReader& file, WaveFormatRecord& fmt, int32_t& nDataLength, CSampleBlockHandle& hSamples);
 
 } // namespace audio
 } // namespace sonavel

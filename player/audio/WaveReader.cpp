@@ -1,7 +1,7 @@
 // CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, first channel of each frame.
 #include "player/audio/CSonavelProDoc.h"
 
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"
@@ -57,13 +57,13 @@ void ConvertFrames(EWaveLayout layout, uint16_t wFormatTag, const uint8_t* pIn, 
 
 } // namespace
 
-int CSonavelProDoc::ReadWave(CFileReader& file)
+EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CLoadResult& result)
 {
     WaveFormatRecord fmt;
     int64_t nDataOffset = 0;
     uint32_t nDataLength = 0;
-    if (LocateWaveData(file, fmt, nDataOffset, nDataLength) != 0)
-        return 0;
+    if (!LocateWaveData(file, fmt, nDataOffset, nDataLength))
+        return EReaderAnswer::NotMine;
 
     // 8 bits: one byte per channel. Up to 16 bits: one 16-bit word per channel.
     // Wider integer samples (24, 32 bits) sit in containers of whole bytes; of the
@@ -84,8 +84,8 @@ int CSonavelProDoc::ReadWave(CFileReader& file)
     const std::size_t nFrameBytes = nSampleBytes * fmt.nChannels;
     const std::size_t nSkipBytes = layout == EWaveLayout::WideTop16 ? nSampleBytes - 2 : 0;
     const int64_t nFrames = int64_t(nDataLength / nFrameBytes);
-    if (!SetStoreSize(nFrames))
-        return 0;
+    if (!SetStoreSize(nFrames, result))
+        return EReaderAnswer::Refused;
 
     // Frames go through a cache-sized buffer straight into the final block: one
     // pass over the data and no second copy of the whole sound. Mono 16-bit needs
@@ -97,12 +97,11 @@ int CSonavelProDoc::ReadWave(CFileReader& file)
     if (!bDirect) {
         pChunk = AllocTemp(nChunkFrames * nFrameBytes);
         if (!pChunk) {
-            ShowOutOfMemory();
-            return 0;
+            return OutOfMemory(result);
         }
     }
     if (!AllocSamples())
-        return 0;
+        return EReaderAnswer::NotMine;
 
     CSampleLock lock(m_store.hSamples);
     int16_t* pOut = lock.Samples();
@@ -110,7 +109,7 @@ int CSonavelProDoc::ReadWave(CFileReader& file)
     if (bDirect) {
         const std::size_t nBytes = std::size_t(m_store.byteLength);
         if (file.ReadSpread(pOut, nBytes, nDataOffset) != nBytes)
-            return 0;
+            return EReaderAnswer::NotMine;
         // The file is little-endian; on a big-endian host each word is turned round.
         if (!IsHostLittleEndian())
             SwapBytes16InPlace(pOut, m_store.sampleCount);
@@ -120,12 +119,12 @@ int CSonavelProDoc::ReadWave(CFileReader& file)
             const std::size_t nNow = std::min(nLeft, nChunkFrames);
             const std::size_t nBytes = nNow * nFrameBytes;
             if (file.Read(pChunk.get(), nBytes) != nBytes)
-                return 0; // the data chunk is shorter than it claims
+                return EReaderAnswer::NotMine; // the data chunk is shorter than it claims
             ConvertFrames(layout, fmt.wFormatTag, pChunk.get(), nFrameBytes, nSkipBytes, pOut, nNow);
             pOut += nNow;
             nLeft -= nNow;
         }
     }
     m_store.sampleRate = int32_t(fmt.nSamplesPerSec);
-    return 1;
+    return EReaderAnswer::Loaded;
 }

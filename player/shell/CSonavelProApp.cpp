@@ -104,6 +104,14 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const char*)
     }
 }
 
+void CSonavelProApp::OnDocumentFailed(const sonavel::audio::CLoadResult& result)
+{
+    if (result.bBeep)
+        sonavel::SonavelMessageBeep(0);
+    if (result.HasBox())
+        sonavel::SonavelMessageBox(result.strMessage, sonavel::MB_OK);
+}
+
 int CSonavelProApp::StartPlayback()
 {
     auto* pWave = new CWaveWnd;

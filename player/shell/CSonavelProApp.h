@@ -35,6 +35,8 @@ public:
     bool OpenDocumentFile(const QString& strPath);
 
     void OnDocumentLoaded(const SampleStore& store, const char* szReader) override;
+    // A failed open: the beep, then the box, as the result asks.
+    void OnDocumentFailed(const sonavel::audio::CLoadResult& result) override;
 
     // Commands.
     void OnAppAbout();

@@ -142,5 +142,5 @@ int CWaveWnd::FindWaveData(CFileReader& file, sonavel::audio::WaveFormatRecord& 
 {
     if (!m_pDocument)
         return -1;
-    return sonavel::audio::FindWaveData(file, format, nDataLength, m_pDocument->m_store.hSamples);
+    return sonavel::audio::FindWaveData(file, format, nDataLength, m_pDocument->m_store.hSamples) ? 0 : -1;
 }

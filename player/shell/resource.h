@@ -1,32 +1,13 @@
 #pragma once
-// The player's resources: command identifiers, menu, dialog and string ids,
-// the texts the program shows, and the readers' limits and messages.
+// The shell's resources: command identifiers, menu, dialog and string ids and
+// the texts the shell shows. The readers' and the analysis' own texts live in
+// their layers; they are included here for the shell's convenience.
 #include <cstdint>
 
+#include "player/analysis/AnalysisResource.h"
+#include "player/audio/AudioResource.h"
+
 namespace sonavel {
-
-// Strings every part of the player shows; the analysis computations return
-// the identifier as their error code.
-inline constexpr int IDS_NOT_ENOUGH_MEMORY = 61446;
-inline constexpr const char* STR_NOT_ENOUGH_MEMORY = "Not enough memory to perform the requested task.";
-inline constexpr int IDS_MATH_ERROR = 61447;
-inline constexpr const char* STR_MATH_ERROR = "Error in Math routine (1000)";
-
-// The analysis window (dialog 130), in dialog units.
-inline constexpr int IDD_ANALYSIS = 130;
-inline constexpr int ANALYSIS_DLG_WIDTH_DLU = 325;
-inline constexpr int ANALYSIS_DLG_HEIGHT_DLU = 175;
-inline constexpr const char* STR_ANALYSIS_CAPTION = "Pitch / Spectrogram";
-inline constexpr const char* STR_ANALYSIS_TEXT1 =
-    "Fixed scale pitch and spectrogram analysis provided by Sonavel from Velmora Speech Tools.";
-inline constexpr const char* STR_ANALYSIS_TEXT2 =
-    "For complete sound editing and analysis systems providing scales and many options, please go to:";
-inline constexpr const char* STR_ANALYSIS_TEXT3 = "WWW.VELMORA.EXAMPLE";
-
-// Dialog units to pixels, with the base units of the 8-point dialog font at
-// 96 DPI: 4 horizontal units are 6 px, 8 vertical units are 13 px.
-constexpr int DluToPixelsX(int nDlu) { return nDlu * 6 / 4; }
-constexpr int DluToPixelsY(int nDlu) { return nDlu * 13 / 8; }
 
 namespace shell {
 
@@ -133,41 +114,5 @@ constexpr const char* kszVersion = "1.0.0.1";
 constexpr const char* kszProductName = "Sonavel Application";
 
 } // namespace shell
-
-// The readers' sizes, limits and messages.
-namespace audio {
-
-// The AU reader's two messages; both texts begin and end with a space.
-constexpr const char* kszAuNoDataOrChannels = " No data read or more than one channel in this file ";
-constexpr const char* kszAuUnsupportedCoding = " Unsupported *.au coding ";
-
-// WAV: the chunk list starts after "RIFF", its length and "WAVE"; the walk gives up
-// once its position reaches byte 1000.
-constexpr int64_t kRiffChunksStart = 12;
-constexpr int64_t kWaveWalkLimit = 1000;
-constexpr unsigned kWaveFormatRecordBytes = 18;
-constexpr unsigned kWaveFormatMinBytes = 16; // up to and including wBitsPerSample
-
-// AIFF/AIFC: passes of the bounded chunk scan, fixed read sizes.
-constexpr int kAiffScanBudget = 15;
-constexpr unsigned kAiffFormHeaderBytes = 12;
-constexpr unsigned kAiffCommBytes = 26;
-constexpr unsigned kAifcCommBytes = 46;
-constexpr unsigned kAiffSsndHeaderBytes = 16;
-constexpr unsigned kAiffFverBytes = 12;
-
-// AU: the six 32-bit header fields.
-constexpr uint32_t kAuMinDataOffset = 24;
-
-// Fixed-header PCM: the header buffer shared by both byte orders.
-constexpr unsigned kFixedHeaderBytes = 6480;
-constexpr uint32_t kFixedFormatLE = 10;
-constexpr uint32_t kFixedFormatBE = 20;
-
-// Samples are converted through a buffer of this size, small enough to stay in
-// the cache, large enough that system calls do not count.
-constexpr unsigned kConvertChunkBytes = 256 * 1024;
-
-} // namespace audio
 
 } // namespace sonavel

@@ -1,6 +1,6 @@
 #pragma once
 // One reader on its own: the bytes as a file, a fresh document, the reader
-// called directly. A file exception may leave the reader (the document's open
+// called through its table entry. A file exception may leave the reader (the document's open
 // catches it); anything else that leaves it is a finding.
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/fuzz/ScratchFile.h"
@@ -9,28 +9,40 @@
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/CSonavelProDoc.h"
+#include "player/audio/SoundReaders.h"
+
+#include <string>
 
 namespace fuzz {
 
-// Runs pfnRead over the bytes; returns its result (0 when a file exception left it).
-// A reader that succeeds must leave a consistent store.
-inline int RunReader(const uint8_t* data, size_t size, int (CSonavelProDoc::*pfnRead)(CFileReader&))
+// Runs the table's reader szName over the bytes, given the first bytes as the
+// walk gives them; returns 1 when it loaded (0 when a file exception left it).
+// A reader that succeeds must leave a consistent store; a refusal says why.
+inline int RunReader(const uint8_t* data, size_t size, const char* szName)
 {
+    using namespace sonavel::audio;
     InitEnvironment();
     const std::string path = WriteScratchFile(data, size);
     CFileReader file;
     FUZZ_CHECK(file.Open(path));
     CSonavelProDoc doc(nullptr);
-    int nResult = 0;
+    CLoadResult result;
+    EReaderAnswer answer = EReaderAnswer::NotMine;
     try {
-        nResult = (doc.*pfnRead)(file);
+        uint8_t head[kProbeBytes];
+        const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
+        for (const CSoundReaderEntry& entry : SoundReaderTable())
+            if (std::string(entry.szName) == szName)
+                answer = entry.pfnRead(doc, file, probe, result);
     } catch (const CFileException&) {
-        nResult = 0;
+        answer = EReaderAnswer::NotMine;
     }
-    if (nResult)
+    if (answer == EReaderAnswer::Loaded)
         CheckLoadedStore(doc.m_store);
+    if (answer == EReaderAnswer::Refused)
+        FUZZ_CHECK(result.nFailure != ELoadFailure::None && !result.strMessage.empty());
     file.Abort();
-    return nResult;
+    return answer == EReaderAnswer::Loaded;
 }
 
 } // namespace fuzz

@@ -7,7 +7,7 @@
 // AIFF or AIFC even when the file does not begin with "FORM".
 FUZZ_TARGET(read_aiff, "audio")
 {
-    if (fuzz::RunReader(data, size, &CSonavelProDoc::ReadAiff))
+    if (fuzz::RunReader(data, size, "aiff"))
         FUZZ_CHECK(size >= 12 && memmem(data, size, "FORM", 4) != nullptr &&
                    (std::memcmp(data + 8, "AIFF", 4) == 0 || std::memcmp(data + 8, "AIFC", 4) == 0));
     return 0;

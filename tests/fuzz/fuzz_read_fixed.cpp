@@ -7,7 +7,7 @@
 FUZZ_TARGET(read_fixed, "audio")
 {
     using namespace sonavel::audio;
-    if (fuzz::RunReader(data, size, &CSonavelProDoc::ReadFixedHeaderLE)) {
+    if (fuzz::RunReader(data, size, "fixed-le")) {
         // The header-length field names the bytes of header actually present.
         FUZZ_CHECK(size >= 8);
         const uint32_t nHeader = size < 6480 ? uint32_t(size) : 6480u;
@@ -15,7 +15,7 @@ FUZZ_TARGET(read_fixed, "audio")
         FUZZ_CHECK(nField == nHeader || nField + 4 == nHeader);
         FUZZ_CHECK(LoadLE32(data + 4) == 10);
     }
-    if (fuzz::RunReader(data, size, &CSonavelProDoc::ReadFixedHeaderBE)) {
+    if (fuzz::RunReader(data, size, "fixed-be")) {
         FUZZ_CHECK(size >= 8);
         FUZZ_CHECK(LoadBE32(data) == 6480 || LoadBE32(data) == 6476);
         FUZZ_CHECK(LoadBE32(data + 4) == 20);

@@ -12,7 +12,6 @@
 #include "player/audio/CDocumentHost.h"
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/CSonavelProDoc.h"
-#include "player/audio/Messages.h"
 
 namespace fs = std::filesystem;
 
@@ -39,7 +38,6 @@ TEST(OpenMany, HundredOpensInOneProcessLeaveOnlyTheCurrentSound)
     std::sort(files.begin(), files.end());
     ASSERT_FALSE(files.empty());
 
-    auto previous = sonavel::SetMessageBoxHandler([](const std::string&, unsigned) { return 1; });
     // Some seeds claim gigabytes of silence; a session of ordinary sounds is the point here.
     const std::size_t nOldLimit = CSampleBlock::AllocationLimit();
     CSampleBlock::SetAllocationLimit(64u << 20);
@@ -50,7 +48,6 @@ TEST(OpenMany, HundredOpensInOneProcessLeaveOnlyTheCurrentSound)
         CSonavelProDoc doc(&host);
         doc.OnOpenDocument(files[static_cast<size_t>(i) % files.size()].string());
     }
-    sonavel::SetMessageBoxHandler(previous);
     CSampleBlock::SetAllocationLimit(nOldLimit);
 
     ASSERT_GT(host.m_blocks.size(), 50u) << "most seed files load";

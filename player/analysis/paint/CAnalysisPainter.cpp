@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/shell/resource.h"
+#include "player/analysis/AnalysisResource.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/audio/Messages.h"
-#include "player/shell/resource.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/audio/AudioResource.h"
 
 CAnalysisDlg* g_pAnalysisDlg = nullptr;
 

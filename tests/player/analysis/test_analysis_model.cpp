@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "player/analysis/CAnalysisModel.h"
-#include "player/shell/resource.h"
+#include "player/audio/AudioResource.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "player/shell/resource.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/audio/AudioResource.h"
 #include "tests/support/CMessageRecorder.h"
 #include "player/audio/CSampleBlock.h"
 #include "player/analysis/CSignalMath.h"

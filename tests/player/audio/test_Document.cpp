@@ -2,22 +2,81 @@
 // class underneath.
 #include "tests/support/ByteBuilder.h"
 
+#include "common/SoundFormat.h"
 #include "player/audio/CFileException.h"
+
+#include <atomic>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
 
+using namespace sonavel::audio;
 using Document = ReaderTest;
 
-TEST_F(Document, EachFormatIsTakenByItsReader)
+TEST_F(Document, EachFormatIsTakenByItsReaderAndRecognisedFromItsHeader)
 {
-    EXPECT_EQ(Load(SimpleWav(1, 1, 8000, 16, Bytes().LE16(1))).strReader, "wave");
-    EXPECT_EQ(Load(Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, Extended(8000))).Append(Ssnd(Bytes().BE16(1))))).strReader, "aiff");
-    EXPECT_EQ(Load(AuHeader(".snd", true, 24, 2, 3, 8000, 1).BE16(1)).strReader, "au");
-    EXPECT_EQ(Load(FixedHeader(false, 6480, 10, 8000, 2).LE16(1)).strReader, "fixed-le");
-    EXPECT_EQ(Load(FixedHeader(true, 6480, 20, 8000, 2).BE16(1)).strReader, "fixed-be");
+    using sonavel::format::ESoundFormat;
+    const struct {
+        Bytes file;
+        const char* szReader;
+        ESoundFormat nFormat;
+    } cases[] = {
+        {SimpleWav(1, 1, 8000, 16, Bytes().LE16(1)), "wave", ESoundFormat::Wave},
+        {Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, Extended(8000))).Append(Ssnd(Bytes().BE16(1)))), "aiff",
+         ESoundFormat::Aiff},
+        {AuHeader(".snd", true, 24, 2, 3, 8000, 1).BE16(1), "au", ESoundFormat::Au},
+        {FixedHeader(false, 6480, 10, 8000, 2).LE16(1), "fixed-le", ESoundFormat::FixedLE},
+        {FixedHeader(true, 6480, 20, 8000, 2).BE16(1), "fixed-be", ESoundFormat::FixedBE},
+        {Bytes().Str("just some text\nin a file\n"), "", ESoundFormat::Unknown},
+    };
+    for (const auto& c : cases) {
+        const LoadResult r = Load(c.file);
+        EXPECT_EQ(r.strReader, c.szReader);
+        EXPECT_EQ(r.result.nFailure, *c.szReader ? ELoadFailure::None : ELoadFailure::NotASound);
+        const auto& v = c.file.Data();
+        EXPECT_EQ(sonavel::format::RecogniseSoundHeader(v.data(), std::min<std::size_t>(v.size(), 6480), int64_t(v.size())),
+                  c.nFormat)
+            << c.szReader;
+    }
+}
+
+TEST_F(Document, FailuresDescribeThemselvesForTheCommandLine)
+{
+    const std::string au = m_dir.Write(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0));
+    const std::string text = m_dir.Write(Bytes().Str("text"));
+    EXPECT_EQ(DescribeLoadFailure(Load(Bytes()).result, "/x/y"),
+              "/x/y: not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM)");
+    EXPECT_EQ(DescribeLoadFailure(LoadPath(au).result, au), au + ": No data read or more than one channel in this file");
+    EXPECT_EQ(DescribeLoadFailure(LoadPath("/nonexistent/x.wav").result, "/nonexistent/x.wav"),
+              "cannot open /nonexistent/x.wav: No such file or directory");
+    EXPECT_EQ(DescribeLoadFailure(LoadPath("").result, ""), "cannot open : no file given");
+    EXPECT_EQ(DescribeLoadFailure(LoadPath("/tmp").result, "/tmp"), "cannot open /tmp: is a directory");
+    EXPECT_EQ(LoadPath("/proc/self/mem").result.nFailure, ELoadFailure::ReadFailed);
+}
+
+TEST_F(Document, TwoThreadsLoadAtOnce)
+{
+    // One thread loads a sound while the other meets a refusal: neither sees
+    // the other's sound or failure.
+    const std::string wav = m_dir.Write(SimpleWav(1, 1, 8000, 16, Bytes().LE16(3).LE16(4)));
+    const std::string au = m_dir.Write(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0));
+    std::atomic<int> nWrong{0};
+    auto loadMany = [&](const std::string& path, bool bSound) {
+        for (int i = 0; i < 200; ++i) {
+            SampleStore store;
+            const CLoadResult r = LoadSoundFile(path, store);
+            const bool bRight = bSound ? r.Loaded() && store.sampleCount == 2 && r.strMessage.empty()
+                                       : !r.Loaded() && r.nFailure == ELoadFailure::Refused && !store.hSamples;
+            nWrong += bRight ? 0 : 1;
+        }
+    };
+    std::thread other(loadMany, au, false);
+    loadMany(wav, true);
+    other.join();
+    EXPECT_EQ(nWrong, 0);
 }
 
 TEST_F(Document, RefusedAuFileIsNotTakenByALaterReader)

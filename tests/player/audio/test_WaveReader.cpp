@@ -213,7 +213,7 @@ TEST_F(WaveReader, FindWaveDataLoadsExactlyTheDataBytes)
     WaveFormatRecord fmt;
     int32_t nLength = -1;
     CSampleBlockHandle h;
-    ASSERT_EQ(FindWaveData(file, fmt, nLength, h), 0);
+    ASSERT_TRUE(FindWaveData(file, fmt, nLength, h));
     EXPECT_EQ(fmt.wFormatTag, 7);
     EXPECT_EQ(fmt.nSamplesPerSec, 8000u);
     EXPECT_EQ(nLength, 5);

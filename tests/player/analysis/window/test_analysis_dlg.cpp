@@ -14,7 +14,8 @@
 
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/window/CAnalysisDlg.h"
-#include "player/shell/resource.h"
+#include "player/analysis/AnalysisResource.h"
+#include "player/audio/AudioResource.h"
 #include "tests/support/CMessageRecorder.h"
 #include "player/audio/CSampleBlock.h"
 #include "tools/voicesynth/CVoiceSynth.h"

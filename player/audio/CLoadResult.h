@@ -1,0 +1,37 @@
+#pragma once
+// What opening a sound file came to: loaded, or the one failure and what the
+// player shows for it. Readers fill it instead of showing anything themselves;
+// the player's shell turns it into its message box, the command-line tool into
+// its stderr line.
+#include <string>
+
+namespace sonavel {
+namespace audio {
+
+enum class ELoadFailure {
+    None,
+    CannotOpen,  // the path could not be opened; the box shows the path itself
+    NotASound,   // no reader took the file; nothing is shown
+    Refused,     // a reader took the file and refused it with its own message
+    OutOfMemory, // the sound cannot be held; beep and the out-of-memory message
+    ReadFailed,  // a seek or read failed under the readers; nothing is shown
+};
+
+struct CLoadResult {
+    ELoadFailure nFailure = ELoadFailure::None;
+    std::string strMessage; // the text of the box the player shows, empty when none
+    bool bBeep = false;     // a beep comes before the box
+    std::string strReader;  // the reader that took the file: "wave", "aiff", "au", "fixed-le", "fixed-be"
+
+    bool Loaded() const { return nFailure == ELoadFailure::None && !strReader.empty(); }
+    // Whether the player shows a box: an unopenable empty path shows an empty one.
+    bool HasBox() const { return nFailure == ELoadFailure::CannotOpen || !strMessage.empty(); }
+};
+
+// The failure as one line for the command line, without the program's name:
+// "cannot open PATH: REASON", "PATH: MESSAGE" (the box's text without its
+// surrounding spaces) or "PATH: not a sound file this player reads (...)".
+std::string DescribeLoadFailure(const CLoadResult& result, const std::string& path);
+
+} // namespace audio
+} // namespace sonavel
