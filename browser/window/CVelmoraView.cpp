@@ -3,6 +3,7 @@
 
 #include "browser/window/CMainFrame.h"
 #include "browser/handoff/CPlayerLauncher.h"
+#include "browser/handoff/CPrivateTempFile.h"
 #include "browser/window/CVelmoraPage.h"
 #include "browser/startup/VelmoraResource.h"
 
@@ -14,6 +15,8 @@
 #include "browser/window/CPreferencesDlg.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
 #include <QKeyEvent>
 #include <QFileDialog>
 #include <QPrintDialog>
@@ -37,6 +40,8 @@ CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
             pFrame->ShowPrompt(strUrl);
     });
     connect(this, &QWebEngineView::printFinished, this, [this](bool) { m_bPrinting = false; });
+    // A download cut short by a killed run leaves its partial file behind.
+    CPrivateTempFile::RemoveLeftovers(velmora::TempFilePath());
     // The engine's render widget takes the view's input and may be replaced
     // with each page: the user's presses are seen on their way to any of them.
     qApp->installEventFilter(this);
@@ -305,9 +310,9 @@ void CVelmoraView::OnDownloadProgress(qint64 nReceived, qint64 nTotal)
     if (!m_pProgress)
         return;
     if (nTotal > 0) {
-        // Kilobytes keep the range inside an int for any real sound.
-        m_pProgress->setRange(0, int(nTotal / 1024) + 1);
-        m_pProgress->setValue(int(nReceived / 1024));
+        // Tenths of a per cent: an int range whatever the length.
+        m_pProgress->setRange(0, 1000);
+        m_pProgress->setValue(int(std::min(1000.0, 1000.0 * double(nReceived) / double(nTotal))));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Starts sound_server.py on a free port of 127.0.0.1 for the duration of a test.
 #include "tests/support/TestFiles.h"
+#include "tools/voicesynth/WavFile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -63,4 +64,14 @@ inline QByteArray PatternBytes(int nSize, int nSeed)
         data[i] = char(v >> 16);
     }
     return data;
+}
+
+// The pattern as the data of a genuine mono 16-bit WAV file, as a web server
+// would serve it: the download takes only what starts as a sound.
+inline QByteArray ServedWav(int nDataBytes, int nSeed)
+{
+    const QByteArray pattern = PatternBytes(nDataBytes, nSeed);
+    const std::vector<uint8_t> bytes =
+        WavBytes(WavFormat{}, std::vector<uint8_t>(pattern.cbegin(), pattern.cend()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }

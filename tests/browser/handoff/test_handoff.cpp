@@ -192,11 +192,11 @@ protected:
     {
         m_strWeb = m_dir.filePath("web");
         QDir().mkpath(m_strWeb);
-        m_wav = PatternBytes(70000, 7);  // not a multiple of the 512-byte piece
+        m_wav = ServedWav(70000, 7);  // not a multiple of the 512-byte piece
         WriteTestFile(m_strWeb + "/clip.wav", m_wav);
-        WriteTestFile(m_strWeb + "/CLIP2.WAV", PatternBytes(1234, 8));
-        WriteTestFile(m_strWeb + "/voice.aiff", PatternBytes(5000, 9));
-        WriteTestFile(m_strWeb + "/long.wav", PatternBytes(512 * 40, 10));  // 2 s when sent slowly
+        WriteTestFile(m_strWeb + "/CLIP2.WAV", ServedWav(1234, 8));
+        WriteTestFile(m_strWeb + "/voice.aiff", ServedWav(5000, 9));
+        WriteTestFile(m_strWeb + "/long.wav", ServedWav(512 * 40, 10));  // 2 s when sent slowly
         m_pServer = std::make_unique<CTestSoundServer>(m_strWeb);
         ASSERT_GT(m_pServer->Port(), 0) << "the test web server did not start";
     }
@@ -235,7 +235,7 @@ TEST_F(HandoffRoutes, DownloadStartsThePlayerOnAByteIdenticalClosedFile)
     // Capitals in the path are kept for the request; the next sound replaces the first.
     const QString strCaps = QStringLiteral("HTTP://127.0.0.1:%1/CLIP2.WAV").arg(m_pServer->Port());
     EXPECT_TRUE(Navigate(m_handoff, strCaps).bCancel);
-    EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(1234, 8));
+    EXPECT_EQ(ReadTestFile(Temp()), ServedWav(1234, 8));
     EXPECT_EQ(m_host.m_addresses.back(), strCaps);
 }
 
@@ -295,9 +295,9 @@ TEST_F(HandoffRoutes, SlowDownloadShowsProgressAndCompletes)
     EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("slow/long.wav")).bCancel);
     EXPECT_EQ(m_host.m_nSlowShown, 1);
     EXPECT_EQ(m_host.m_nEnded, 1);
-    EXPECT_EQ(m_host.m_nLastTotal, 512 * 40);
+    EXPECT_EQ(m_host.m_nLastTotal, ServedWav(512 * 40, 10).size());
     ASSERT_EQ(m_host.m_starts.size(), 1u);
-    EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(512 * 40, 10));
+    EXPECT_EQ(ReadTestFile(Temp()), ServedWav(512 * 40, 10));
 }
 
 TEST_F(HandoffRoutes, CancelledDownloadStartsNothingAndStaysOnThePage)
@@ -318,7 +318,7 @@ TEST_F(HandoffRoutes, LocalFilesAreCopiedFromPathsAndFileUrls)
 
     const QString strVoice = m_strWeb + "/voice.aiff";
     EXPECT_TRUE(Navigate(m_handoff, QUrl::fromLocalFile(strVoice).toString()).bCancel);
-    EXPECT_EQ(m_host.m_startedContents.back(), PatternBytes(5000, 9));
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(5000, 9));
     EXPECT_TRUE(m_host.m_messages.empty());
 }
 
@@ -370,7 +370,7 @@ TEST_F(HandoffRoutes, WebPagesNeverReachLocalFiles)
 
     EXPECT_TRUE(NavigateFromWeb(m_pServer->Url("voice.aiff")).bCancel);
     ASSERT_EQ(m_host.m_startedContents.size(), 1u);
-    EXPECT_EQ(m_host.m_startedContents[0], PatternBytes(5000, 9));
+    EXPECT_EQ(m_host.m_startedContents[0], ServedWav(5000, 9));
 }
 
 // The temporary file in a folder of its own ("cache/velmora"), as the browser has it.
@@ -382,7 +382,10 @@ protected:
         m_strFolder = m_dir.filePath("cache/velmora");
         QDir().mkpath(m_dir.filePath("cache"));
         m_host.m_strTemp = m_strFolder + "/tempFile";
-        WriteTestFile(m_strWeb + "/big.wav", PatternBytes(200000, 11));
+        WriteTestFile(m_strWeb + "/big.wav", ServedWav(200000, 11));
+        // The folder's free space would cap the download first: a disk that
+        // fills while the sound is written is what these tests are about.
+        m_handoff.SetDownloadLimits(CSoundDownload::kMaxSoundBytes, 1024, 30);
     }
     void TearDown() override { m_pMount.reset(); }
 
@@ -436,7 +439,7 @@ TEST_F(HandoffFolder, PlantedLinksAreReplacedAndWhatTheyNameIsUntouched)
         EXPECT_EQ(QFileInfo(strForeign).permissions() & QFile::Permissions(0x7077),
                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
         EXPECT_FALSE(QFileInfo(Temp()).isSymLink());
-        EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(5000, 9));
+        EXPECT_EQ(ReadTestFile(Temp()), ServedWav(5000, 9));
     }
     EXPECT_TRUE(m_host.m_messages.empty());
     EXPECT_EQ(FolderEntries(), QStringList{"tempFile"});

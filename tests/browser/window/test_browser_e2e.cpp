@@ -11,7 +11,6 @@
 
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
-#include "tools/voicesynth/WavFile.h"
 
 #include <algorithm>
 
@@ -45,16 +44,6 @@ const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
 <p><a id="slow" href="slow/long.wav">a long download</a></p>
 <p><a id="saveas" href="clip.au" download="saved.au">save it</a></p>
 </body></html>)";
-
-// The pattern as the data of a genuine mono 16-bit WAV file, as a web server
-// would serve it.
-QByteArray ServedWav(int nDataBytes, int nSeed)
-{
-    const QByteArray pattern = PatternBytes(nDataBytes, nSeed);
-    const std::vector<uint8_t> bytes =
-        WavBytes(WavFormat{}, std::vector<uint8_t>(pattern.cbegin(), pattern.cend()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
 
 }  // namespace
 

@@ -11,7 +11,6 @@
 #include "tests/browser/window/PageInput.h"
 
 #include "browser/startup/VelmoraPaths.h"
-#include "tools/voicesynth/WavFile.h"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -26,15 +25,6 @@ using namespace velmora;
 namespace {
 
 const char* const kSecret = "SECRET-7391-of-the-user";
-
-// A mono 16-bit WAV whose data are the pattern of nSeed.
-QByteArray ServedWav(int nDataBytes, int nSeed)
-{
-    const QByteArray pattern = PatternBytes(nDataBytes, nSeed);
-    const std::vector<uint8_t> bytes =
-        WavBytes(WavFormat{}, std::vector<uint8_t>(pattern.cbegin(), pattern.cend()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
 
 }  // namespace
 
