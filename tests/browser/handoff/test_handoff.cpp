@@ -4,6 +4,7 @@
 #include "browser/handoff/CHandoffHost.h"
 #include "browser/handoff/CPlayerLauncher.h"
 #include "browser/handoff/CSoundDownload.h"
+#include "tests/browser/handoff/CRecordingHost.h"
 #include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/support/WaitFor.h"
 
@@ -28,51 +29,6 @@
 using namespace velmora;
 
 namespace {
-
-// Records what the hand-off asks for and answers as the test says.
-class CRecordingHost : public CHandoffHost {
-public:
-    explicit CRecordingHost(QString strTemp) : m_strTemp(std::move(strTemp)) {}
-
-    int HandoffMessageBox(const QString& strText, int nButtons) override
-    {
-        m_messages.push_back({strText, nButtons});
-        if (m_answers.empty())
-            return nButtons == kHandoffMbYesNo ? kHandoffIdYes : kHandoffIdOk;
-        const int n = m_answers.front();
-        m_answers.pop_front();
-        return n;
-    }
-    bool StartPlayer(const QString& strTempPath) override
-    {
-        m_starts.push_back(strTempPath);
-        m_startedContents.push_back(ReadTestFile(strTempPath));
-        return m_bPlayerStarts;
-    }
-    void ShowAddress(const QString& strUrl) override { m_addresses.push_back(strUrl); }
-    QString TempFilePath() override { return m_strTemp; }
-    void OnDownloadSlow(const QString&) override { ++m_nSlowShown; }
-    void OnDownloadProgress(qint64 nReceived, qint64 nTotal) override
-    {
-        m_nLastReceived = nReceived;
-        m_nLastTotal = nTotal;
-    }
-    bool IsDownloadCancelled() override { return m_bCancelWhenSlow; }
-    void OnDownloadEnded() override { ++m_nEnded; }
-
-    QString m_strTemp;
-    bool m_bPlayerStarts = true;
-    bool m_bCancelWhenSlow = false;
-    std::deque<int> m_answers;
-    std::vector<std::pair<QString, int>> m_messages;
-    std::vector<QString> m_starts;
-    std::vector<QByteArray> m_startedContents;
-    std::vector<QString> m_addresses;
-    int m_nSlowShown = 0;
-    int m_nEnded = 0;
-    qint64 m_nLastReceived = 0;
-    qint64 m_nLastTotal = 0;
-};
 
 struct SNavigation {
     bool bCancel = false;

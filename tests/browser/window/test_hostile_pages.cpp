@@ -40,6 +40,7 @@ private slots:
             WriteTestFile(m_web.filePath(szName), ServedWav(2000, 2));
         WriteTestFile(m_web.filePath("busy.htm"), R"(<html><body>
 <p><a id="wav" href="clip.wav">a vowel</a></p>
+<p><a id="html" href="html/page.wav">a page posing as a sound</a></p>
 <iframe style="display:none" src="hidden.wav"></iframe>
 <iframe id="loop" width="1" height="1"></iframe>
 <script>
@@ -126,6 +127,25 @@ window.onload = async () => {
         QTRY_COMPARE_WITH_TIMEOUT(Starts().size(), 1, 60000);
         QCOMPARE(m_nStarts, 1);
         QCOMPARE(ReadTestFile(Starts().first()), m_wav);
+    }
+
+    void pagePosingAsASoundGoesToTheEngine()
+    {
+        WriteTestFile(TempFilePath(), "last sound");
+        LoadPage("busy.htm");
+        ClickElement(View(), "html");
+        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), QString("Not a sound"), 60000);
+        QCOMPARE(m_nStarts, 0);
+        QCOMPARE(ReadTestFile(TempFilePath()), QByteArray("last sound"));
+    }
+
+    void killedRunsPartialFileGoesAtTheNextStart()
+    {
+        const QString strPartial = TempFilePath() + ".part-5eed";
+        WriteTestFile(strPartial, "half a sound");
+        m_pFrame.reset();
+        m_pFrame = std::make_unique<CMainFrame>();
+        QVERIFY(!QFile::exists(strPartial));
     }
 
     void storedAddressesRunNoScript()
