@@ -21,18 +21,25 @@ inline QVariant PageScriptResult(QWebEngineView* pView, const QString& strScript
     return result.value_or(QVariant());
 }
 
-// Clicks the middle of the element with id strId, as the user would.
-inline void ClickElement(QWebEngineView* pView, const QString& strId)
+// Clicks the middle of the element strElement (a script expression) names,
+// scrolled into view first, as the user would.
+inline void ClickSelected(QWebEngineView* pView, const QString& strElement)
 {
     const QVariantList centre =
-        PageScriptResult(pView, QStringLiteral("(function () { const r = document.getElementById('%1')"
-                                               ".getBoundingClientRect(); return [r.left + r.width / 2, "
-                                               "r.top + r.height / 2]; })()")
-                                    .arg(strId))
+        PageScriptResult(pView, QStringLiteral("(function () { const e = %1; e.scrollIntoView({block: 'center'}); "
+                                               "const r = e.getBoundingClientRect(); "
+                                               "return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+                                    .arg(strElement))
             .toList();
-    QVERIFY2(centre.size() == 2, qPrintable(strId));
+    QVERIFY2(centre.size() == 2, qPrintable(strElement));
     const double dZoom = pView->zoomFactor();
     const QPoint point(int(centre[0].toDouble() * dZoom), int(centre[1].toDouble() * dZoom));
     QWidget* pTarget = pView->focusProxy() ? pView->focusProxy() : pView;
     QTest::mouseClick(pTarget, Qt::LeftButton, Qt::NoModifier, point);
+}
+
+// Clicks the element with id strId.
+inline void ClickElement(QWebEngineView* pView, const QString& strId)
+{
+    ClickSelected(pView, QStringLiteral("document.getElementById('%1')").arg(strId));
 }

@@ -4,6 +4,7 @@
 // before the player gets it. The player is a stand-in started through the
 // launcher, which notes each start in a file.
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/SaveShot.h"
 #include "browser/handoff/CPlayerLauncher.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
@@ -110,6 +111,7 @@ window.onload = async () => {
         QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains("clip.wav?leak="), 60000);
         // Its own picture shows; it read nothing, and nothing reached the server.
         QCOMPARE(View()->title(), QString("picture 40 read %7C%7C"));
+        testsupport::SaveShot(m_pFrame->grab(), "local-page.png");
         QVERIFY2(m_pServer->Requests().isEmpty(), qPrintable(m_pServer->Requests().join("|")));
         QCOMPARE(m_nStarts, 0);
     }
@@ -122,6 +124,7 @@ window.onload = async () => {
         QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains("loop.wav?10"), 60000);
         QVERIFY(StatusText().contains("Not played"));
         QCOMPARE(m_nStarts, 0);
+        testsupport::SaveShot(m_pFrame->grab(), "page-sound-not-played.png");
 
         ClickElement(View(), "wav");
         QTRY_COMPARE_WITH_TIMEOUT(Starts().size(), 1, 60000);
