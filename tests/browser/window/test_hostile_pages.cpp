@@ -11,8 +11,10 @@
 #include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/browser/window/PageInput.h"
 
+#include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraPaths.h"
 
+#include <QComboBox>
 #include <QImage>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -162,6 +164,16 @@ window.onload = async () => {
         // A bare host name with a port opens over http; a sound plays.
         QVERIFY(View()->NavigateStored(QStringLiteral("127.0.0.1:%1/clip.wav").arg(m_pServer->Port())));
         QTRY_COMPARE_WITH_TIMEOUT(Starts().size(), 1, 60000);
+        QCOMPARE(PageScriptResult(View(), "document.title").toString(), QString("Plain"));
+
+        // The same for the home address, at start-up and on Home.
+        CVelmoraApp app;
+        app.m_strHomeAddress = QStringLiteral("javascript:document.title='ran'");
+        const int nItems = m_pFrame->AddressBox()->count();
+        View()->OnInitialUpdate();
+        QVERIFY(StatusText().contains("Not opened"));
+        View()->OnGoHome();
+        QCOMPARE(m_pFrame->AddressBox()->count(), nItems);
         QCOMPARE(PageScriptResult(View(), "document.title").toString(), QString("Plain"));
     }
 
