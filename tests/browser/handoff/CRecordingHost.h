@@ -1,13 +1,18 @@
 #pragma once
 // A hand-off host that records what the hand-off asks for (messages, player
 // starts, addresses, progress) and answers as the test says.
+#include "browser/handoff/CAudioHandoff.h"
 #include "browser/handoff/CHandoffHost.h"
+#include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/support/TestFiles.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <deque>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -54,4 +59,27 @@ public:
     int m_nEnded = 0;
     qint64 m_nLastReceived = 0;
     qint64 m_nLastTotal = 0;
+};
+
+// A hand-off whose host records, writing "tempFile" in a temporary folder, and
+// a test web server over the folder's "web" sub-folder, started by Serve()
+// once the files are there.
+class CServedHandoff {
+protected:
+    CServedHandoff()
+    {
+        m_strWeb = m_dir.filePath("web");
+        QDir().mkpath(m_strWeb);
+    }
+    bool Serve()
+    {
+        m_pServer = std::make_unique<CTestSoundServer>(m_strWeb);
+        return m_pServer->Port() > 0;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_strWeb;
+    std::unique_ptr<CTestSoundServer> m_pServer;
+    CRecordingHost m_host{m_dir.filePath("tempFile")};
+    CAudioHandoff m_handoff{m_host};
 };

@@ -42,6 +42,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Connection", "close")
         self.end_headers()
 
+    def _paced(self, name, piece, pause):
+        data = self._file(name)
+        self._headers(200, len(data))
+        for i in range(0, len(data), piece):
+            self.wfile.write(data[i:i + piece])
+            self.wfile.flush()
+            time.sleep(pause)
+
     def _endless(self, data, length=None):
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
@@ -67,12 +75,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self._headers(200, len(body), "text/html")
                 self.wfile.write(body)
             elif parts[0] == "drip":
-                data = self._file(parts[1])
-                self._headers(200, len(data))
-                for i in range(0, len(data), 2):
-                    self.wfile.write(data[i:i + 2])
-                    self.wfile.flush()
-                    time.sleep(1)
+                self._paced(parts[1], 2, 1)
             elif parts[0] == "status":
                 body = b"<html><body>error page</body></html>"
                 self._headers(int(parts[1]), len(body), "text/html")
@@ -89,12 +92,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(data[: len(data) // 2])
                 self.wfile.flush()
             elif parts[0] == "slow":
-                data = self._file(parts[1])
-                self._headers(200, len(data))
-                for i in range(0, len(data), 512):
-                    self.wfile.write(data[i:i + 512])
-                    self.wfile.flush()
-                    time.sleep(0.05)
+                self._paced(parts[1], 512, 0.05)
             else:
                 data = self._file(self.path.lstrip("/"))
                 ctype = mimetypes.guess_type(self.path.split("?")[0])[0] or "application/octet-stream"

@@ -42,20 +42,19 @@ TEST(DeclaredSoundLength, ReadsEachContainerAndIgnoresUnknownSizes)
         EXPECT_EQ(Declared(head), -1) << head.toHex().constData();
 }
 
-class BoundedDownload : public ::testing::Test {
+class BoundedDownload : public ::testing::Test, protected CServedHandoff {
 protected:
     void SetUp() override
     {
         m_long = ServedWav(1 << 20, 3);
-        WriteTestFile(m_web.filePath("long.wav"), m_long);
-        WriteTestFile(m_web.filePath("clip.wav"), ServedWav(5000, 4));
+        WriteTestFile(m_strWeb + "/long.wav", m_long);
+        WriteTestFile(m_strWeb + "/clip.wav", ServedWav(5000, 4));
         // A stream's header: RIFF and data sizes "not known".
         QByteArray stream = ServedWav(1000, 5);
         stream.replace(4, 4, Le32(0xFFFFFFFF));
         stream.replace(40, 4, Le32(0xFFFFFFFF));
-        WriteTestFile(m_web.filePath("stream.wav"), stream);
-        m_pServer = std::make_unique<CTestSoundServer>(m_web.path());
-        ASSERT_GT(m_pServer->Port(), 0) << "the test web server did not start";
+        WriteTestFile(m_strWeb + "/stream.wav", stream);
+        ASSERT_TRUE(Serve()) << "the test web server did not start";
         WriteTestFile(m_host.m_strTemp, "old sound");
     }
     bool Navigate(const QString& strPath)
@@ -69,7 +68,7 @@ protected:
     {
         EXPECT_TRUE(m_host.m_starts.empty());
         EXPECT_EQ(ReadTestFile(m_host.m_strTemp), QByteArray("old sound"));
-        EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{"tempFile"});
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"tempFile"});
     }
     void ExpectMessage(const char* szText)
     {
@@ -77,12 +76,7 @@ protected:
         EXPECT_TRUE(m_host.m_messages[0].first.contains(szText)) << qPrintable(m_host.m_messages[0].first);
     }
 
-    QTemporaryDir m_web;
-    QTemporaryDir m_folder;
     QByteArray m_long;
-    std::unique_ptr<CTestSoundServer> m_pServer;
-    CRecordingHost m_host{m_folder.filePath("tempFile")};
-    CAudioHandoff m_handoff{m_host};
 };
 
 TEST_F(BoundedDownload, EndlessBodyEndsWhereTheSoundSays)

@@ -142,29 +142,21 @@ TEST(CopyFileReplacing, ReplacesAReadOnlyOldFileAndRefusesMissingSources)
     EXPECT_FALSE(CopyFileReplacing(dir.path(), dir.filePath("other")));  // a folder is no sound
 }
 
-class HandoffRoutes : public ::testing::Test {
+class HandoffRoutes : public ::testing::Test, protected CServedHandoff {
 protected:
     void SetUp() override
     {
-        m_strWeb = m_dir.filePath("web");
-        QDir().mkpath(m_strWeb);
         m_wav = ServedWav(70000, 7);  // not a multiple of the 512-byte piece
         WriteTestFile(m_strWeb + "/clip.wav", m_wav);
         WriteTestFile(m_strWeb + "/CLIP2.WAV", ServedWav(1234, 8));
         WriteTestFile(m_strWeb + "/voice.aiff", ServedWav(5000, 9));
         WriteTestFile(m_strWeb + "/long.wav", ServedWav(512 * 40, 10));  // 2 s when sent slowly
-        m_pServer = std::make_unique<CTestSoundServer>(m_strWeb);
-        ASSERT_GT(m_pServer->Port(), 0) << "the test web server did not start";
+        ASSERT_TRUE(Serve()) << "the test web server did not start";
     }
     QString Temp() const { return m_host.m_strTemp; }
     SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, true); }
 
-    QTemporaryDir m_dir;
-    QString m_strWeb;
     QByteArray m_wav;
-    std::unique_ptr<CTestSoundServer> m_pServer;
-    CRecordingHost m_host{m_dir.filePath("tempFile")};
-    CAudioHandoff m_handoff{m_host};
 };
 
 TEST_F(HandoffRoutes, OrdinaryLinksPassUntouchedAndAreShown)
