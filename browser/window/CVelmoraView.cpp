@@ -40,6 +40,9 @@ CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
             pFrame->ShowPrompt(strUrl);
     });
     connect(this, &QWebEngineView::printFinished, this, [this](bool) { m_bPrinting = false; });
+    // The user's press belongs to the page it was made in: a page that opens
+    // after it starts without one.
+    connect(m_pPage, &QWebEnginePage::urlChanged, this, [this] { m_lastInput.invalidate(); });
     // A download cut short by a killed run leaves its partial file behind.
     CPrivateTempFile::RemoveLeftovers(velmora::TempFilePath());
     // The engine's render widget takes the view's input and may be replaced

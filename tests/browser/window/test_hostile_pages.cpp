@@ -44,6 +44,7 @@ private slots:
         WriteTestFile(m_web.filePath("busy.htm"), R"(<html><body>
 <p><a id="wav" href="clip.wav">a vowel</a></p>
 <p><a id="html" href="html/page.wav">a page posing as a sound</a></p>
+<p><a id="next" href="next.htm">the next page</a></p>
 <iframe style="display:none" src="hidden.wav"></iframe>
 <iframe id="loop" width="1" height="1"></iframe>
 <script>
@@ -54,6 +55,7 @@ const timer = setInterval(() => {
   if (n == 10) clearInterval(timer);
 }, 300);
 </script></body></html>)");
+        WriteTestFile(m_web.filePath("next.htm"), "<html><body onload=\"location.href = 'clip.wav?next'\">next</body></html>");
         WriteTestFile(m_web.filePath("plain.htm"), "<html><head><title>Plain</title></head><body>plain</body></html>");
         WriteTestFile(m_local.filePath("secret.txt"), kSecret);
         QImage picture(40, 30, QImage::Format_RGB32);
@@ -128,6 +130,13 @@ window.onload = async () => {
         QCOMPARE(m_nStarts, 0);
         testsupport::SaveShot(m_pFrame->grab(), "page-sound-not-played.png");
 
+        // The click that opened the next page does not carry over to it.
+        ClickElement(View(), "next");
+        QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains("clip.wav?next"), 60000);
+        QCOMPARE(m_nStarts, 0);
+
+        LoadPage("busy.htm");
+        QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains("loop.wav?10"), 60000);  // the page is quiet
         ClickElement(View(), "wav");
         QTRY_COMPARE_WITH_TIMEOUT(Starts().size(), 1, 60000);
         QCOMPARE(m_nStarts, 1);
