@@ -140,8 +140,10 @@ CSoundDownload::CSoundDownload(CHandoffHost& host, const QString& strUrl, const 
 
 qint64 CSoundDownload::CapFor(const QString& strFolder)
 {
-    const qint64 nFree = QStorageInfo(strFolder).bytesAvailable();
-    return std::max<qint64>(0, std::min(kMaxSoundBytes, nFree - kSpareBytes));
+    const QStorageInfo storage(strFolder);
+    if (!storage.isValid() || storage.bytesAvailable() < 0)
+        return kMaxSoundBytes;  // a file system that does not say: the disk tells when it is full
+    return std::max<qint64>(0, std::min(kMaxSoundBytes, storage.bytesAvailable() - kSpareBytes));
 }
 
 EDownloadResult CSoundDownload::Run()
