@@ -119,13 +119,29 @@ QString WriteFailedText(const QString& strFolder, const QString& strReason)
         .arg(QDir::toNativeSeparators(strFolder), strReason);
 }
 
+QString TooLargeText(const QString& strUrl, qint64 nCap)
+{
+    return QStringLiteral("The sound at\n%1\nis larger than %2 MB, all that may be downloaded now (at most 4 GB, and "
+                          "64 MB of the disk stay free).\nIt was not played.")
+        .arg(strUrl)
+        .arg(nCap >> 20);
+}
+
+QString TooSlowText(const QString& strUrl, int nBytesPerSecond, int nSeconds)
+{
+    return QStringLiteral("The download of\n%1\nwas stopped: it stayed under %2 bytes a second for %3 seconds.")
+        .arg(strUrl)
+        .arg(nBytesPerSecond)
+        .arg(nSeconds);
+}
+
 }  // namespace velmora
 
 using namespace velmora;
 
 CAudioHandoff::CAudioHandoff(CHandoffHost& host) : m_host(host) {}
 
-void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage)
+void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
 {
     // A navigation that arrives while a hand-off is still waiting for its
     // download or message box is refused: the page must not move under it,
@@ -144,6 +160,11 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, boo
     ELinkRoute route = ClassifyLink(strUrl);
     if (bFromWebPage && route == ELinkRoute::Local)
         route = ELinkRoute::None;
+    if (route != ELinkRoute::None && !m_bUseDefaultPlayer && !bUserAsked) {
+        *pbCancel = true;
+        m_host.OnSoundNotAsked(strUrl);
+        return;
+    }
     if (route != ELinkRoute::None && !m_bUseDefaultPlayer) {
         m_bBusy = true;
         try {
@@ -164,9 +185,19 @@ void CAudioHandoff::RunDownloadRoute(const QString& strUrl, bool* pbCancel)
 {
     const QString strTemp = m_host.TempFilePath();
     CSoundDownload download(m_host, strUrl, strTemp);
+    download.SetLimits(m_nCap, m_nLowSpeedBytes, m_nLowSpeedSeconds);
     switch (download.Run()) {
     case EDownloadResult::Failed:
-        return;  // the engine gets the link
+    case EDownloadResult::NotASound:
+        return;  // the engine gets the link; the last sound stays
+    case EDownloadResult::TooLarge:
+        m_host.HandoffMessageBox(TooLargeText(strUrl, download.Cap()), kHandoffMbOk);
+        *pbCancel = true;
+        return;
+    case EDownloadResult::TooSlow:
+        m_host.HandoffMessageBox(TooSlowText(strUrl, download.LowSpeedBytes(), download.LowSpeedSeconds()), kHandoffMbOk);
+        *pbCancel = true;
+        return;
     case EDownloadResult::WriteFailed:
         m_host.HandoffMessageBox(WriteFailedText(download.WriteFolder(), download.WriteError()), kHandoffMbOk);
         return;  // the engine gets the link

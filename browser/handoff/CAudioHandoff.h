@@ -43,6 +43,10 @@ QString PlayerNotFoundLocalText();
 QString PlayerNotFoundDownloadText();
 // The sound could not be written into strFolder, for strReason.
 QString WriteFailedText(const QString& strFolder, const QString& strReason);
+// The download passed the cap of nCap bytes, or announced more.
+QString TooLargeText(const QString& strUrl, qint64 nCap);
+// The download stayed under the lowest speed for too long.
+QString TooSlowText(const QString& strUrl, int nBytesPerSecond, int nSeconds);
 
 }  // namespace velmora
 
@@ -55,11 +59,22 @@ public:
     // for it (a link, a script, a frame, a redirect, a pop-up). Such a request
     // never reaches a local file: a file: address is refused outright and
     // nothing else takes the local route. The URL is shown in the address box
-    // afterwards, except for such a refused request.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false);
+    // afterwards, except for such a refused request. bUserAsked: the user asked
+    // for it (a click or key press, a typed address, Home, a favourite, File
+    // Open); a sound link the page opened by itself is cancelled quietly and
+    // reported to the host (OnSoundNotAsked).
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false, bool bUserAsked = true);
 
     // True while a hand-off runs (its download or message box is on screen).
     bool IsBusy() const { return m_bBusy; }
+
+    // Tests make the download's limits small (see CSoundDownload::SetLimits).
+    void SetDownloadLimits(qint64 nCap, int nLowSpeedBytes, int nLowSpeedSeconds)
+    {
+        m_nCap = nCap;
+        m_nLowSpeedBytes = nLowSpeedBytes;
+        m_nLowSpeedSeconds = nLowSpeedSeconds;
+    }
 
     // Set by a No answer after the player could not be started: from then on
     // the engine handles every link itself, for the rest of the run.
@@ -71,4 +86,7 @@ private:
 
     CHandoffHost& m_host;
     bool m_bBusy = false;
+    qint64 m_nCap = -1;
+    int m_nLowSpeedBytes = 1024;
+    int m_nLowSpeedSeconds = 30;
 };

@@ -35,4 +35,8 @@ public:
     virtual bool IsDownloadCancelled() { return false; }
     // The download is over (only after OnDownloadSlow): hide the progress.
     virtual void OnDownloadEnded() {}
+
+    // A page opened a sound link by itself, without the user: it was not
+    // handed off, and the navigation was cancelled.
+    virtual void OnSoundNotAsked(const QString& /*strUrl*/) {}
 };

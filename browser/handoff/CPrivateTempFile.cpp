@@ -10,7 +10,9 @@
 #include <cstring>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,12 +70,15 @@ bool CPrivateTempFile::Create()
             m_nDirFd = -1;
             return Fail(QStringLiteral("it is not private to you (another user owns it or may enter it)"));
         }
+        RemoveLeftovers(m_nDirFd, m_finalName);
     }
     // A fresh name each time: O_EXCL fails on anything already there, a link included.
     for (int nTry = 0; nTry < 16; ++nTry) {
         const QByteArray name = m_finalName + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
         m_nFd = ::openat(m_nDirFd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (m_nFd >= 0) {
+            // Held while it is written: another run's clean-up leaves it alone.
+            ::flock(m_nFd, LOCK_EX | LOCK_NB);
             m_tempName = name;
             return true;
         }
@@ -124,6 +129,45 @@ bool CPrivateTempFile::Commit()
     }
     m_tempName.clear();
     return true;
+}
+
+void CPrivateTempFile::RemoveLeftovers(const QString& strFinalPath)
+{
+    const QFileInfo info(strFinalPath);
+    const int nDirFd = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (nDirFd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(nDirFd, &st) == 0 && st.st_uid == ::geteuid())
+        RemoveLeftovers(nDirFd, QFile::encodeName(info.fileName()));
+    ::close(nDirFd);
+}
+
+void CPrivateTempFile::RemoveLeftovers(int nDirFd, const QByteArray& finalName)
+{
+    // Partial files of a run that was killed: "<name>.part-<hex>", regular,
+    // and locked by nobody (a running download holds its own).
+    const int nListFd = ::openat(nDirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* pDir = nListFd >= 0 ? ::fdopendir(nListFd) : nullptr;
+    if (!pDir) {
+        if (nListFd >= 0)
+            ::close(nListFd);
+        return;
+    }
+    const QByteArray prefix = finalName + ".part-";
+    while (const dirent* pEntry = ::readdir(pDir)) {
+        if (!QByteArray(pEntry->d_name).startsWith(prefix))
+            continue;
+        const int nFd = ::openat(nDirFd, pEntry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (nFd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(nFd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(nFd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(nDirFd, pEntry->d_name, 0);
+        ::close(nFd);
+    }
+    ::closedir(pDir);
 }
 
 void CPrivateTempFile::Discard()

@@ -31,12 +31,18 @@ public:
     // Closes and removes the new file; the final name keeps what it had.
     void Discard();
 
+    // Removes the partial files a killed run left beside strFinalPath (Create
+    // does it too, each time it opens the folder). A file another run is
+    // still writing stays.
+    static void RemoveLeftovers(const QString& strFinalPath);
+
     // The folder the sound goes into, and why the last step failed (empty when
     // nothing failed), for a message that names both.
     QString Folder() const { return m_strFolder; }
     QString ErrorText() const { return m_strError; }
 
 private:
+    static void RemoveLeftovers(int nDirFd, const QByteArray& finalName);
     bool Fail(const QString& strWhy);
     bool FailErrno(int nErrno);
 

@@ -13,12 +13,10 @@
 class CConnectionThread;
 class CVelmoraView;
 class QComboBox;
-class QLabel;
 class QMenu;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-class QWebEngineDownloadRequest;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -75,9 +73,6 @@ private:
     void OnAddressSelEndOk(int nIndex);
     void OnAddressEnter();
     void OnNextPane(bool bForward);
-    void OnDownloadRequested(QWebEngineDownloadRequest* pDownload);
-    void UpdateLockIndicators(quint32 nNativeModifiers);
-    void SetIndicator(QLabel* pLabel, bool bOn);
 
     CVelmoraDoc m_doc;
     CVelmoraView* m_pView = nullptr;
@@ -88,10 +83,6 @@ private:
     QComboBox* m_pAddressBox = nullptr;
     QMenu* m_pFavoritesMenu = nullptr;
     QMenu* m_pFontMenu = nullptr;
-    QLabel* m_pCapIndicator = nullptr;
-    QLabel* m_pNumIndicator = nullptr;
-    QLabel* m_pScrlIndicator = nullptr;
-    bool m_bScrollLock = false;
     std::map<int, QAction*> m_commands;
     std::map<int, QToolButton*> m_toolButtons;
     CConnectionThread* m_pConnectionThread = nullptr;

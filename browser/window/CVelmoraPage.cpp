@@ -1,14 +1,26 @@
 #include "browser/window/CVelmoraPage.h"
 
+#include "browser/window/CLocalReadGuard.h"
 #include "browser/window/CVelmoraView.h"
 
 #include <QTimer>
+#include <QWebEngineSettings>
 
 namespace {
 // A stand-in page that never receives a navigation (window.open() with no
 // address) is dropped after this long.
 constexpr int kRelayLifetimeMs = 30000;
 }  // namespace
+
+void ApplyPageSafety(QWebEnginePage* pPage)
+{
+    // A local page reads no file but what shows it (CLocalReadGuard), and no
+    // web resource: whatever it read could not leave but by a navigation.
+    pPage->setUrlRequestInterceptor(new CLocalReadGuard(pPage));
+    pPage->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // New windows only on the user's click or key press.
+    pPage->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+}
 
 CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView)
     : CVelmoraPage(pProfile, pView, false, false)
@@ -18,6 +30,7 @@ CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView)
 CVelmoraPage::CVelmoraPage(QWebEngineProfile* pProfile, CVelmoraView* pView, bool bRelay, bool bOpenerLocal)
     : QWebEnginePage(pProfile, pView), m_pView(pView), m_bRelay(bRelay), m_bOpenerLocal(bOpenerLocal)
 {
+    ApplyPageSafety(this);
     if (m_bRelay)
         QTimer::singleShot(kRelayLifetimeMs, this, &QObject::deleteLater);
 }
@@ -45,7 +58,8 @@ bool CVelmoraPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
     if (m_bRelay)
         return RelayNavigation(url);
     bool bCancel = false;
-    m_pView->OnBeforeNavigate2(url.toString(), &bCancel, IsFromWebPage(type, bIsMainFrame));
+    const bool bUserAsked = m_pView->IsUsersNavigation(type, bIsMainFrame);
+    m_pView->OnBeforeNavigate2(url.toString(), &bCancel, IsFromWebPage(type, bIsMainFrame), bUserAsked);
     if (bIsMainFrame && !bCancel)
         m_pendingUrl = url;
     return !bCancel;
@@ -65,10 +79,12 @@ bool CVelmoraPage::RelayNavigation(const QUrl& url)
         // The upper pane loads it; its own page then runs the hook exactly once.
         QPointer<CVelmoraView> pView = m_pView;
         const QUrl target = url;
+        // Whether the user asked is known now, not once the load starts.
+        const bool bUserAsked = pView->HasUserActivation();
         // Queued: the engine is still inside this page's request.
-        QTimer::singleShot(0, pView, [pView, target] {
+        QTimer::singleShot(0, pView, [pView, target, bUserAsked] {
             if (pView)
-                pView->NavigateUrl(target);
+                pView->NavigateForPage(target, bUserAsked);
         });
     }
     deleteLater();

@@ -1,12 +1,17 @@
 #pragma once
 // The upper pane's page: every navigation, of the page itself or of a frame
 // inside it, passes the view's hook before any request is sent, told whether a
-// web page asked for it. A page counts as a web page unless it is itself a
-// local file; a redirect comes from where the navigation it redirects went.
+// web page asked for it and whether the user did. A page counts as a web page
+// unless it is itself a local file; a redirect comes from where the navigation
+// it redirects went.
 #include <QPointer>
 #include <QWebEnginePage>
 
 class CVelmoraView;
+
+// What both panes' pages may do: a local page reads no other file and no web
+// address, and a page opens a new window only on the user's click.
+void ApplyPageSafety(QWebEnginePage* pPage);
 
 class CVelmoraPage : public QWebEnginePage {
     Q_OBJECT

@@ -3,16 +3,21 @@
 
 #include "browser/window/CMainFrame.h"
 #include "browser/handoff/CPlayerLauncher.h"
+#include "browser/handoff/CPrivateTempFile.h"
 #include "browser/window/CVelmoraPage.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
+#include "browser/startup/StoredAddress.h"
 
 #include "browser/window/CPreferencesDlg.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPageSetupDialog>
@@ -35,6 +40,14 @@ CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
             pFrame->ShowPrompt(strUrl);
     });
     connect(this, &QWebEngineView::printFinished, this, [this](bool) { m_bPrinting = false; });
+    // The user's press belongs to the page it was made in: a page that opens
+    // after it starts without one.
+    connect(m_pPage, &QWebEnginePage::urlChanged, this, [this] { m_lastInput.invalidate(); });
+    // A download cut short by a killed run leaves its partial file behind.
+    CPrivateTempFile::RemoveLeftovers(velmora::TempFilePath());
+    // The engine's render widget takes the view's input and may be replaced
+    // with each page: the user's presses are seen on their way to any of them.
+    qApp->installEventFilter(this);
 }
 
 CVelmoraView::~CVelmoraView()
@@ -55,16 +68,68 @@ QString CVelmoraView::HomeAddress() const
     return pApp ? pApp->m_strHomeAddress : QString();
 }
 
-void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage)
+void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
 {
-    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage);
+    // One press opens at most one sound: a frame that reloads itself right
+    // after the user's click gets nothing out of it.
+    if (bUserAsked && ClassifyLink(strUrl) != ELinkRoute::None)
+        m_lastInput.invalidate();
+    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage, bUserAsked);
+}
+
+bool CVelmoraView::HasUserActivation() const
+{
+    return m_lastInput.isValid() && !m_lastInput.hasExpired(kActivationMs);
+}
+
+bool CVelmoraView::IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame)
+{
+    switch (type) {
+    case QWebEnginePage::NavigationTypeTyped: {
+        const bool bUsers = m_bNextLoadUsers;
+        m_bNextLoadUsers = true;
+        return bUsers;
+    }
+    case QWebEnginePage::NavigationTypeBackForward:
+    case QWebEnginePage::NavigationTypeReload:
+        if (bIsMainFrame)
+            return true;
+        break;
+    default:
+        break;
+    }
+    return HasUserActivation();
+}
+
+bool CVelmoraView::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    const QEvent::Type type = pEvent->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && pWatched->isWidgetType()) {
+        auto* pWidget = static_cast<QWidget*>(pWatched);
+        const bool bRepeat = type == QEvent::KeyPress && static_cast<QKeyEvent*>(pEvent)->isAutoRepeat();
+        if (!bRepeat && (pWidget == this || isAncestorOf(pWidget)))
+            m_lastInput.start();
+    }
+    return QWebEngineView::eventFilter(pWatched, pEvent);
 }
 
 void CVelmoraView::OnInitialUpdate()
 {
     const QString strHome = HomeAddress();
     if (!strHome.isEmpty())
-        Navigate(strHome);
+        NavigateStored(strHome);
+}
+
+bool CVelmoraView::NavigateStored(const QString& strAddress)
+{
+    const QUrl url = StoredAddressUrl(strAddress);
+    if (url.isEmpty()) {
+        if (!strAddress.trimmed().isEmpty())
+            ShowPrompt(tr("Not opened: %1 (only web and file addresses open from here)").arg(strAddress.trimmed()));
+        return false;
+    }
+    NavigateUrl(url);
+    return true;
 }
 
 void CVelmoraView::Navigate(const QString& strTarget)
@@ -77,8 +142,18 @@ void CVelmoraView::Navigate(const QString& strTarget)
 
 void CVelmoraView::NavigateUrl(const QUrl& url)
 {
-    if (url.isValid())
+    if (url.isValid()) {
+        m_bNextLoadUsers = true;
         load(url);
+    }
+}
+
+void CVelmoraView::NavigateForPage(const QUrl& url, bool bUserAsked)
+{
+    if (url.isValid()) {
+        m_bNextLoadUsers = bUserAsked;
+        load(url);
+    }
 }
 
 void CVelmoraView::SetZoomLevel(int nLevel)
@@ -112,8 +187,9 @@ void CVelmoraView::OnGoRefresh()
 void CVelmoraView::OnGoHome()
 {
     const QString strHome = HomeAddress();
-    Navigate(strHome);
-    ShowAddress(strHome);
+    // An empty home opens nothing and still shows in the address box.
+    if (strHome.trimmed().isEmpty() || NavigateStored(strHome))
+        ShowAddress(strHome);
 }
 
 void CVelmoraView::OnGoSearch()
@@ -182,6 +258,17 @@ bool CVelmoraView::StartPlayer(const QString& strTempPath)
     return m_fnStartPlayer && m_fnStartPlayer(strTempPath);
 }
 
+void CVelmoraView::ShowPrompt(const QString& strText)
+{
+    if (CMainFrame* pFrame = Frame())
+        pFrame->ShowPrompt(strText);
+}
+
+void CVelmoraView::OnSoundNotAsked(const QString& strUrl)
+{
+    ShowPrompt(tr("Not played: %1 (the page opened this sound by itself)").arg(strUrl));
+}
+
 void CVelmoraView::ShowAddress(const QString& strUrl)
 {
     if (CMainFrame* pFrame = Frame())
@@ -226,9 +313,9 @@ void CVelmoraView::OnDownloadProgress(qint64 nReceived, qint64 nTotal)
     if (!m_pProgress)
         return;
     if (nTotal > 0) {
-        // Kilobytes keep the range inside an int for any real sound.
-        m_pProgress->setRange(0, int(nTotal / 1024) + 1);
-        m_pProgress->setValue(int(nReceived / 1024));
+        // Tenths of a per cent: an int range whatever the length.
+        m_pProgress->setRange(0, 1000);
+        m_pProgress->setValue(int(std::min(1000.0, 1000.0 * double(nReceived) / double(nTotal))));
     }
 }
 

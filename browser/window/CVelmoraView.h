@@ -5,7 +5,9 @@
 #include "browser/handoff/CHandoffHost.h"
 
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QPrinter>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <functional>
@@ -23,8 +25,19 @@ public:
 
     // The navigation hook of the page: hands sound links to the player, then
     // shows the URL in the frame's address box. *pbCancel arrives false.
-    // bFromWebPage: see CAudioHandoff::OnBeforeNavigate2.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false);
+    // bFromWebPage, bUserAsked: see CAudioHandoff::OnBeforeNavigate2.
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false, bool bUserAsked = true);
+
+    // Whether the user asked for a navigation of this type: the browser's own
+    // loads (address box, Home, favourites, File Open; not a pop-up handed over
+    // without the user), the main frame's Back, Forward and Refresh, and
+    // anything else within kActivationMs of a mouse press or key press in the
+    // view. Called once per navigation, in order.
+    bool IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame);
+    // A mouse press or key press in the view (a frame's included) lies less
+    // than kActivationMs back and has not yet been spent on a sound.
+    bool HasUserActivation() const;
+    static constexpr qint64 kActivationMs = 5000;
 
     // Called once the frame is built: opens the home address, if there is one.
     void OnInitialUpdate();
@@ -33,6 +46,12 @@ public:
     // absolute local path. Empty text opens nothing.
     void Navigate(const QString& strTarget);
     void NavigateUrl(const QUrl& url);
+    // Loads what a page opened in a new window; bUserAsked: the page had the
+    // user's activation when it asked.
+    void NavigateForPage(const QUrl& url, bool bUserAsked);
+    // Opens a favourite or the home address (see StoredAddressUrl); anything
+    // else is not opened and the status bar says so. False when not opened.
+    bool NavigateStored(const QString& strAddress);
 
     // Zoom level 0 (smallest text) to 4 (largest).
     void SetZoomLevel(int nLevel);
@@ -62,6 +81,8 @@ public slots:
     void OnOptionsPreferences();
 
 protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
     // CHandoffHost
     int HandoffMessageBox(const QString& strText, int nButtons) override;
     bool StartPlayer(const QString& strTempPath) override;
@@ -71,10 +92,12 @@ protected:
     void OnDownloadProgress(qint64 nReceived, qint64 nTotal) override;
     bool IsDownloadCancelled() override;
     void OnDownloadEnded() override;
+    void OnSoundNotAsked(const QString& strUrl) override;
 
 private:
     CMainFrame* Frame() const;
     QString HomeAddress() const;
+    void ShowPrompt(const QString& strText);
 
     CVelmoraPage* m_pPage = nullptr;
     CAudioHandoff m_handoff{*this};
@@ -84,4 +107,6 @@ private:
     bool m_bPrinting = false;
     bool m_bDownloadCancelled = false;
     int m_nZoomLevel = 2;
+    QElapsedTimer m_lastInput;     // invalid: no input yet, or spent on a sound
+    bool m_bNextLoadUsers = true;  // whether the next load() is the user's
 };

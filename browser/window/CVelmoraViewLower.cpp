@@ -1,5 +1,7 @@
 #include "browser/window/CVelmoraViewLower.h"
 
+#include "browser/window/CVelmoraPage.h"
+
 #include "browser/startup/CConnectionThread.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraResource.h"
@@ -85,6 +87,7 @@ QWebEngineView* CVelmoraViewLower::createWindow(QWebEnginePage::WebWindowType)
 
 CVelmoraLowerPage::CVelmoraLowerPage(CVelmoraViewLower* pView) : QWebEnginePage(pView), m_pView(pView)
 {
+    ApplyPageSafety(this);
 }
 
 bool CVelmoraLowerPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool bMainFrame)

@@ -47,6 +47,11 @@ int CSonavelProDoc::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe
         nRate = SwapHalves32(LoadLE32(header + 16));
         nDataLength = SwapHalves32(LoadLE32(header + 24));
     }
+    // A length beyond the end of the file means: as much as the file holds
+    // (a negative one stays, and no block is made for it).
+    const int64_t nAvailable = std::max<int64_t>(0, file.GetLength() - n);
+    if (int32_t(nDataLength) >= 0 && int64_t(nDataLength) > nAvailable)
+        nDataLength = uint32_t(nAvailable);
     m_store.sampleRate = int32_t(nRate);
     m_store.byteLength = int32_t(nDataLength);
     m_store.sampleCount = m_store.byteLength / 2;

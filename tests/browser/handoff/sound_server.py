@@ -7,6 +7,11 @@ stdout. Paths with a leading command change how a file is delivered:
   /broken/<name>         promises the whole file but sends half, then hangs up
   /slow/<name>           sends the file in 512-byte pieces, one every 50 ms
   /redirect/<url>        answers 302 to the percent-encoded address <url>
+  /endless/<name>        sends the file, then zeros until the client hangs up
+  /huge/<name>           the same, announcing 10^15 bytes
+  /html/<name>           an HTML page, whatever the name says
+  /drip/<name>           two bytes of the file a second
+Every request's path goes to stdout, one a line, before it is answered.
 """
 import http.server
 import mimetypes
@@ -37,10 +42,41 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Connection", "close")
         self.end_headers()
 
+    def _paced(self, name, piece, pause):
+        data = self._file(name)
+        self._headers(200, len(data))
+        for i in range(0, len(data), piece):
+            self.wfile.write(data[i:i + piece])
+            self.wfile.flush()
+            time.sleep(pause)
+
+    def _endless(self, data, length=None):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(data)
+        zeros = bytes(65536)
+        while True:
+            self.wfile.write(zeros)
+
     def do_GET(self):
+        print(self.path, flush=True)
         parts = self.path.lstrip("/").split("/")
         try:
-            if parts[0] == "status":
+            if parts[0] == "endless":
+                self._endless(self._file(parts[1]))
+            elif parts[0] == "huge":
+                self._endless(self._file(parts[1]), 10**15)
+            elif parts[0] == "html":
+                body = b"<html><head><title>Not a sound</title></head><body>a page</body></html>"
+                self._headers(200, len(body), "text/html")
+                self.wfile.write(body)
+            elif parts[0] == "drip":
+                self._paced(parts[1], 2, 1)
+            elif parts[0] == "status":
                 body = b"<html><body>error page</body></html>"
                 self._headers(int(parts[1]), len(body), "text/html")
                 self.wfile.write(body)
@@ -56,12 +92,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(data[: len(data) // 2])
                 self.wfile.flush()
             elif parts[0] == "slow":
-                data = self._file(parts[1])
-                self._headers(200, len(data))
-                for i in range(0, len(data), 512):
-                    self.wfile.write(data[i:i + 512])
-                    self.wfile.flush()
-                    time.sleep(0.05)
+                self._paced(parts[1], 512, 0.05)
             else:
                 data = self._file(self.path.lstrip("/"))
                 ctype = mimetypes.guess_type(self.path.split("?")[0])[0] or "application/octet-stream"

@@ -4,6 +4,7 @@
 #include "browser/handoff/CHandoffHost.h"
 #include "browser/handoff/CPlayerLauncher.h"
 #include "browser/handoff/CSoundDownload.h"
+#include "tests/browser/handoff/CRecordingHost.h"
 #include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/support/WaitFor.h"
 
@@ -28,51 +29,6 @@
 using namespace velmora;
 
 namespace {
-
-// Records what the hand-off asks for and answers as the test says.
-class CRecordingHost : public CHandoffHost {
-public:
-    explicit CRecordingHost(QString strTemp) : m_strTemp(std::move(strTemp)) {}
-
-    int HandoffMessageBox(const QString& strText, int nButtons) override
-    {
-        m_messages.push_back({strText, nButtons});
-        if (m_answers.empty())
-            return nButtons == kHandoffMbYesNo ? kHandoffIdYes : kHandoffIdOk;
-        const int n = m_answers.front();
-        m_answers.pop_front();
-        return n;
-    }
-    bool StartPlayer(const QString& strTempPath) override
-    {
-        m_starts.push_back(strTempPath);
-        m_startedContents.push_back(ReadTestFile(strTempPath));
-        return m_bPlayerStarts;
-    }
-    void ShowAddress(const QString& strUrl) override { m_addresses.push_back(strUrl); }
-    QString TempFilePath() override { return m_strTemp; }
-    void OnDownloadSlow(const QString&) override { ++m_nSlowShown; }
-    void OnDownloadProgress(qint64 nReceived, qint64 nTotal) override
-    {
-        m_nLastReceived = nReceived;
-        m_nLastTotal = nTotal;
-    }
-    bool IsDownloadCancelled() override { return m_bCancelWhenSlow; }
-    void OnDownloadEnded() override { ++m_nEnded; }
-
-    QString m_strTemp;
-    bool m_bPlayerStarts = true;
-    bool m_bCancelWhenSlow = false;
-    std::deque<int> m_answers;
-    std::vector<std::pair<QString, int>> m_messages;
-    std::vector<QString> m_starts;
-    std::vector<QByteArray> m_startedContents;
-    std::vector<QString> m_addresses;
-    int m_nSlowShown = 0;
-    int m_nEnded = 0;
-    qint64 m_nLastReceived = 0;
-    qint64 m_nLastTotal = 0;
-};
 
 struct SNavigation {
     bool bCancel = false;
@@ -199,29 +155,21 @@ TEST(CopyFileReplacing, ReplacesAReadOnlyOldFileAndRefusesMissingSources)
     EXPECT_FALSE(CopyFileReplacing(dir.path(), dir.filePath("other")));  // a folder is no sound
 }
 
-class HandoffRoutes : public ::testing::Test {
+class HandoffRoutes : public ::testing::Test, protected CServedHandoff {
 protected:
     void SetUp() override
     {
-        m_strWeb = m_dir.filePath("web");
-        QDir().mkpath(m_strWeb);
-        m_wav = PatternBytes(70000, 7);  // not a multiple of the 512-byte piece
+        m_wav = ServedWav(70000, 7);  // not a multiple of the 512-byte piece
         WriteTestFile(m_strWeb + "/clip.wav", m_wav);
-        WriteTestFile(m_strWeb + "/CLIP2.WAV", PatternBytes(1234, 8));
-        WriteTestFile(m_strWeb + "/voice.aiff", PatternBytes(5000, 9));
-        WriteTestFile(m_strWeb + "/long.wav", PatternBytes(512 * 40, 10));  // 2 s when sent slowly
-        m_pServer = std::make_unique<CTestSoundServer>(m_strWeb);
-        ASSERT_GT(m_pServer->Port(), 0) << "the test web server did not start";
+        WriteTestFile(m_strWeb + "/CLIP2.WAV", ServedWav(1234, 8));
+        WriteTestFile(m_strWeb + "/voice.aiff", ServedWav(5000, 9));
+        WriteTestFile(m_strWeb + "/long.wav", ServedWav(512 * 40, 10));  // 2 s when sent slowly
+        ASSERT_TRUE(Serve()) << "the test web server did not start";
     }
     QString Temp() const { return m_host.m_strTemp; }
     SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, true); }
 
-    QTemporaryDir m_dir;
-    QString m_strWeb;
     QByteArray m_wav;
-    std::unique_ptr<CTestSoundServer> m_pServer;
-    CRecordingHost m_host{m_dir.filePath("tempFile")};
-    CAudioHandoff m_handoff{m_host};
 };
 
 TEST_F(HandoffRoutes, OrdinaryLinksPassUntouchedAndAreShown)
@@ -248,7 +196,7 @@ TEST_F(HandoffRoutes, DownloadStartsThePlayerOnAByteIdenticalClosedFile)
     // Capitals in the path are kept for the request; the next sound replaces the first.
     const QString strCaps = QStringLiteral("HTTP://127.0.0.1:%1/CLIP2.WAV").arg(m_pServer->Port());
     EXPECT_TRUE(Navigate(m_handoff, strCaps).bCancel);
-    EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(1234, 8));
+    EXPECT_EQ(ReadTestFile(Temp()), ServedWav(1234, 8));
     EXPECT_EQ(m_host.m_addresses.back(), strCaps);
 }
 
@@ -308,9 +256,9 @@ TEST_F(HandoffRoutes, SlowDownloadShowsProgressAndCompletes)
     EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("slow/long.wav")).bCancel);
     EXPECT_EQ(m_host.m_nSlowShown, 1);
     EXPECT_EQ(m_host.m_nEnded, 1);
-    EXPECT_EQ(m_host.m_nLastTotal, 512 * 40);
+    EXPECT_EQ(m_host.m_nLastTotal, ServedWav(512 * 40, 10).size());
     ASSERT_EQ(m_host.m_starts.size(), 1u);
-    EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(512 * 40, 10));
+    EXPECT_EQ(ReadTestFile(Temp()), ServedWav(512 * 40, 10));
 }
 
 TEST_F(HandoffRoutes, CancelledDownloadStartsNothingAndStaysOnThePage)
@@ -331,7 +279,7 @@ TEST_F(HandoffRoutes, LocalFilesAreCopiedFromPathsAndFileUrls)
 
     const QString strVoice = m_strWeb + "/voice.aiff";
     EXPECT_TRUE(Navigate(m_handoff, QUrl::fromLocalFile(strVoice).toString()).bCancel);
-    EXPECT_EQ(m_host.m_startedContents.back(), PatternBytes(5000, 9));
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(5000, 9));
     EXPECT_TRUE(m_host.m_messages.empty());
 }
 
@@ -383,7 +331,7 @@ TEST_F(HandoffRoutes, WebPagesNeverReachLocalFiles)
 
     EXPECT_TRUE(NavigateFromWeb(m_pServer->Url("voice.aiff")).bCancel);
     ASSERT_EQ(m_host.m_startedContents.size(), 1u);
-    EXPECT_EQ(m_host.m_startedContents[0], PatternBytes(5000, 9));
+    EXPECT_EQ(m_host.m_startedContents[0], ServedWav(5000, 9));
 }
 
 // The temporary file in a folder of its own ("cache/velmora"), as the browser has it.
@@ -395,7 +343,10 @@ protected:
         m_strFolder = m_dir.filePath("cache/velmora");
         QDir().mkpath(m_dir.filePath("cache"));
         m_host.m_strTemp = m_strFolder + "/tempFile";
-        WriteTestFile(m_strWeb + "/big.wav", PatternBytes(200000, 11));
+        WriteTestFile(m_strWeb + "/big.wav", ServedWav(200000, 11));
+        // The folder's free space would cap the download first: a disk that
+        // fills while the sound is written is what these tests are about.
+        m_handoff.SetDownloadLimits(CSoundDownload::kMaxSoundBytes, 1024, 30);
     }
     void TearDown() override { m_pMount.reset(); }
 
@@ -449,7 +400,7 @@ TEST_F(HandoffFolder, PlantedLinksAreReplacedAndWhatTheyNameIsUntouched)
         EXPECT_EQ(QFileInfo(strForeign).permissions() & QFile::Permissions(0x7077),
                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
         EXPECT_FALSE(QFileInfo(Temp()).isSymLink());
-        EXPECT_EQ(ReadTestFile(Temp()), PatternBytes(5000, 9));
+        EXPECT_EQ(ReadTestFile(Temp()), ServedWav(5000, 9));
     }
     EXPECT_TRUE(m_host.m_messages.empty());
     EXPECT_EQ(FolderEntries(), QStringList{"tempFile"});

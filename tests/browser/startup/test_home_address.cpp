@@ -1,6 +1,7 @@
 // The home address at start-up against a temporary profile and temporary
 // start-up folders: every outcome, the second start, the root-directory branch.
 #include "browser/startup/CHomeAddressResolver.h"
+#include "browser/startup/StoredAddress.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include <QSettings>
@@ -186,3 +187,19 @@ TEST_F(HomeAddressTest, NativeProfileLivesUnderTheConfigHome)
 }
 
 } // namespace
+
+// What a stored address (home, favourite) may open: pages, never script.
+TEST(StoredAddress, OpensPagesAndRefusesEverythingElse)
+{
+    using velmora::StoredAddressUrl;
+    EXPECT_EQ(StoredAddressUrl("/srv/site/index.htm"), QUrl::fromLocalFile("/srv/site/index.htm"));
+    EXPECT_EQ(StoredAddressUrl("/dir/javascript:alert(1)"), QUrl::fromLocalFile("/dir/javascript:alert(1)"));
+    EXPECT_EQ(StoredAddressUrl(" HTTPS://example.org/a "), QUrl("https://example.org/a"));
+    EXPECT_EQ(StoredAddressUrl("file:///tmp/a.htm"), QUrl("file:///tmp/a.htm"));
+    EXPECT_EQ(StoredAddressUrl("www.example.org"), QUrl("http://www.example.org"));
+    EXPECT_EQ(StoredAddressUrl("localhost:8080/x.wav"), QUrl("http://localhost:8080/x.wav"));
+    for (const char* szRefused : {"", "  ", "javascript:alert(1)", "JavaScript:alert(1)", " javascript:x",
+                                  "data:text/html,<b>x</b>", "view-source:http://a/", "about:blank",
+                                  "ftp://example.org/"})
+        EXPECT_TRUE(StoredAddressUrl(QString::fromLatin1(szRefused)).isEmpty()) << szRefused;
+}

@@ -6,11 +6,11 @@
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
+#include "tests/browser/window/PageInput.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/VelmoraMessages.h"
 #include "browser/startup/VelmoraPaths.h"
-#include "tools/voicesynth/WavFile.h"
 
 #include <algorithm>
 
@@ -44,16 +44,6 @@ const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
 <p><a id="slow" href="slow/long.wav">a long download</a></p>
 <p><a id="saveas" href="clip.au" download="saved.au">save it</a></p>
 </body></html>)";
-
-// The pattern as the data of a genuine mono 16-bit WAV file, as a web server
-// would serve it.
-QByteArray ServedWav(int nDataBytes, int nSeed)
-{
-    const QByteArray pattern = PatternBytes(nDataBytes, nSeed);
-    const std::vector<uint8_t> bytes =
-        WavBytes(WavFormat{}, std::vector<uint8_t>(pattern.cbegin(), pattern.cend()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
 
 }  // namespace
 
@@ -296,10 +286,7 @@ private:
         QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
     }
     CVelmoraView* View() const { return m_pFrame->ActiveView(); }
-    void Click(const char* szId)
-    {
-        View()->page()->runJavaScript(QStringLiteral("document.getElementById('%1').click();").arg(szId));
-    }
+    void Click(const char* szId) { ClickElement(View(), QString::fromLatin1(szId)); }
     void Write(const char* szName, const QByteArray& data) { WriteTestFile(m_web.filePath(szName), data); }
     static QStringList Entries(const QString& strFolder)
     {

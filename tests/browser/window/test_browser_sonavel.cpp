@@ -3,6 +3,7 @@
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/PageInput.h"
 #include "tests/browser/window/PlayerSink.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
@@ -121,7 +122,7 @@ private slots:
         CSinkRecording recording;
         QVERIFY(recording.Start(strRaw, kRate));
 
-        frame.ActiveView()->page()->runJavaScript("document.getElementById('wav').click();");
+        ClickElement(frame.ActiveView(), "wav");
         QTRY_VERIFY_WITH_TIMEOUT(nPlayerPid > 0, 15000);
         QCOMPARE(strStartedOn, velmora::TempFilePath());
         QVERIFY(messages.isEmpty());

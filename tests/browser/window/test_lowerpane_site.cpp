@@ -6,6 +6,7 @@
 #include "tests/support/QTestHomeMain.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/PageInput.h"
 #include "tests/browser/window/PlayerSink.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/window/CVelmoraView.h"
@@ -105,9 +106,9 @@ private slots:
             CSinkRecording recording;
             QVERIFY(recording.Start(strRaw, kRate));
 
-            pView->page()->runJavaScript(
-                QStringLiteral("Array.from(document.querySelectorAll('a.sound')).find(a => a.getAttribute('href') == '%1').click()")
-                    .arg(strLink));
+            ClickSelected(pView, QStringLiteral("Array.from(document.querySelectorAll('a.sound'))"
+                                                ".find(a => a.getAttribute('href') == '%1')")
+                                     .arg(strLink));
             QTRY_VERIFY2_WITH_TIMEOUT(nPlayerPid > 0, qPrintable("the player did not start for " + strLink), 15000);
             QTest::qWait(3500);   // the player's start and up to 1.5 s of sound
             recording.Stop();

@@ -107,6 +107,16 @@ private slots:
             indicators << pLabel->text();
         for (const char* sz : {"CAP", "NUM", "SCRL"})
             QVERIFY2(indicators.contains(sz), sz);
+        // Scroll Lock lights SCRL once per press, wherever the key lands first.
+        QLabel* pScrl = nullptr;
+        for (QLabel* pLabel : frame.statusBar()->findChildren<QLabel*>())
+            if (pLabel->text() == "SCRL")
+                pScrl = pLabel;
+        QVERIFY(!pScrl->isEnabled());
+        QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_ScrollLock);
+        QVERIFY(pScrl->isEnabled());
+        QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_ScrollLock);
+        QVERIFY(!pScrl->isEnabled());
         QCOMPARE(frame.Splitter()->count(), 2);
         QCOMPARE(frame.Splitter()->sizes().value(1), 0);
         QVERIFY(frame.Splitter()->sizes().value(0) > 0);

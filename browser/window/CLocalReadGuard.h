@@ -1,0 +1,21 @@
+#pragma once
+// Keeps a local page (a saved file, a favourite, a home page from a start-up
+// folder) from reading the user's files. The page still loads what shows it,
+// its stylesheets, scripts, pictures, fonts and sounds, from its own folder and
+// below; any other local file it asks for, and every local file it asks for in
+// a way its script could read (fetch, XMLHttpRequest, a frame, an object, a
+// worker), is refused before it is opened. Web pages get no local file at all
+// from the engine itself, and a local page no web resource.
+#include <QWebEngineUrlRequestInterceptor>
+
+class CLocalReadGuard : public QWebEngineUrlRequestInterceptor {
+    Q_OBJECT
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    // Whether a request of this type for strUrl, made for the page at
+    // firstParty, is let through.
+    static bool IsAllowed(const QUrl& url, QWebEngineUrlRequestInfo::ResourceType type, const QUrl& firstParty);
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+};
