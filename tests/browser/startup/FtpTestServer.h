@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -71,6 +72,12 @@ public:
             ::close(m_fd);
     }
     int Port() const { return m_nPort; }
+    // A client has connected (it waits in the backlog, never accepted).
+    bool HasCaller() const
+    {
+        pollfd fd{m_fd, POLLIN, 0};
+        return m_fd >= 0 && ::poll(&fd, 1, 0) == 1;
+    }
 
 private:
     int m_fd = -1;
@@ -103,7 +110,8 @@ public:
         m_process.start(QStringLiteral(VELMORA_TEST_PYTHON), args);
         if (!m_process.waitForStarted(5000))
             return false;
-        for (int i = 0; i < 200; ++i) {
+        // Up as soon as it takes a connection; the bound only limits a failure.
+        for (int i = 0; i < 2400; ++i) {
             if (CanConnect(m_nPort))
                 return true;
             if (m_process.state() == QProcess::NotRunning)
