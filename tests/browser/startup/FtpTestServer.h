@@ -1,6 +1,8 @@
 #pragma once
 // A real FTP server for the connection tests: pyftpdlib on 127.0.0.1 at a free
 // port, anonymous unless a user is given. Its log goes to a file the test reads.
+#include "tests/support/WaitFor.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -90,7 +92,7 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
-            m_process.waitForFinished(5000);
+            m_process.waitForFinished(testsupport::kEventBoundMs);
         }
     }
 
@@ -108,7 +110,7 @@ public:
         m_process.setStandardOutputFile(LogPath());
         m_process.setStandardErrorFile(LogPath(), QIODevice::Append);
         m_process.start(QStringLiteral(VELMORA_TEST_PYTHON), args);
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(testsupport::kEventBoundMs))
             return false;
         // Up as soon as it takes a connection; the bound only limits a failure.
         for (int i = 0; i < 2400; ++i) {

@@ -122,7 +122,7 @@ void StopRecorder(QProcess* pParec, const QString& strRaw)
     // written, the sound's end is in the file.
     EXPECT_TRUE(testsupport::WaitForRecordingToGrow(strRaw, kRate * 2 * 3 / 10));
     pParec->terminate();
-    pParec->waitForFinished(5000);
+    pParec->waitForFinished(testsupport::kEventBoundMs);
     delete pParec;
 }
 
@@ -143,7 +143,7 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
     player.setProcessEnvironment(env);
     player.setProcessChannelMode(QProcess::ForwardedChannels);
     player.start(SONAVEL_PATH, {strWav});
-    ASSERT_TRUE(player.waitForStarted(5000));
+    ASSERT_TRUE(player.waitForStarted(testsupport::kEventBoundMs));
 
     // The player's stream appears, and goes once the device has played the
     // buffer and the player closed it.
@@ -152,9 +152,9 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
     StopRecorder(pParec, strRaw);
     EXPECT_EQ(player.state(), QProcess::Running) << "the player ended on its own";
     player.terminate();
-    if (!player.waitForFinished(5000)) {
+    if (!player.waitForFinished(testsupport::kEventBoundMs)) {
         player.kill();
-        player.waitForFinished(2000);
+        player.waitForFinished(testsupport::kEventBoundMs);
     }
 
     ExpectHeardInFull(sound, strRaw);
