@@ -12,7 +12,6 @@ public:
     explicit CConnectStatusDlg(QWidget* pParent = nullptr);
 
     void SetStatusText(const QString& strText);
-    QString StatusText() const { return m_strStatus; }
 
     // Puts the window in the middle of the screen it is on.
     void CenterOnScreen();

@@ -38,8 +38,8 @@ QSettings* NewProfile()
 
 CVelmoraApp::CVelmoraApp()
 {
-    // Captured before any window exists; the lower pane later changes the
-    // working directory and returns here.
+    // Captured before any window exists: InitInstance returns here, the lower
+    // pane looks for the site below it and the player is looked for in it.
     g_szStartupDir = CaptureWorkingDirectory();
     s_pInstance = this;
 }

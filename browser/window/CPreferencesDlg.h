@@ -24,7 +24,6 @@ public:
     QString m_strHome;
 
     QLineEdit* HomeEdit() const { return m_pHomeEdit; }
-    QPushButton* BrowseButton() const { return m_pBrowse; }
 
 public slots:
     void OnBrowse();

@@ -6,6 +6,13 @@
 
 #include <cmath>
 
+// The main icon is the menu entry's SVG (packaging/icons/sonavel.qrc), which
+// this library carries: its resources are registered on first use.
+static void InitIconResource()
+{
+    Q_INIT_RESOURCE(sonavel);
+}
+
 namespace sonavel {
 namespace shell {
 namespace {
@@ -39,48 +46,28 @@ void DrawWave(QPainter& p, const QRectF& r, const QColor& color, double penWidth
     p.drawPath(path);
 }
 
-QPixmap IconPixmap(int nSize, bool bDocument)
+// A sheet with a folded corner and a wave on it, for document windows.
+QPixmap DocumentPixmap(int nSize)
 {
     QPixmap pixmap(nSize, nSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     double s = nSize;
-    QRectF body;
-    if (bDocument) {
-        // A sheet with a folded corner.
-        body = QRectF(s * 0.16, s * 0.06, s * 0.68, s * 0.88);
-        QPainterPath sheet;
-        double fold = s * 0.2;
-        sheet.moveTo(body.topLeft());
-        sheet.lineTo(body.right() - fold, body.top());
-        sheet.lineTo(body.right(), body.top() + fold);
-        sheet.lineTo(body.bottomRight());
-        sheet.lineTo(body.bottomLeft());
-        sheet.closeSubpath();
-        p.setPen(QPen(QColor(60, 70, 90), std::max(1.0, s / 32)));
-        p.setBrush(QColor(250, 250, 245));
-        p.drawPath(sheet);
-        DrawWave(p, body.adjusted(s * 0.06, s * 0.25, -s * 0.06, -s * 0.25), QColor(20, 110, 160), std::max(1.0, s / 24), 3);
-    } else {
-        body = QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
-        QLinearGradient gradient(body.topLeft(), body.bottomLeft());
-        gradient.setColorAt(0, QColor(28, 92, 140));
-        gradient.setColorAt(1, QColor(12, 44, 78));
-        p.setPen(Qt::NoPen);
-        p.setBrush(gradient);
-        p.drawRoundedRect(body, s * 0.18, s * 0.18);
-        DrawWave(p, body.adjusted(s * 0.1, s * 0.2, -s * 0.1, -s * 0.2), QColor(255, 214, 90), std::max(1.5, s / 16), 3);
-    }
+    QRectF body(s * 0.16, s * 0.06, s * 0.68, s * 0.88);
+    QPainterPath sheet;
+    double fold = s * 0.2;
+    sheet.moveTo(body.topLeft());
+    sheet.lineTo(body.right() - fold, body.top());
+    sheet.lineTo(body.right(), body.top() + fold);
+    sheet.lineTo(body.bottomRight());
+    sheet.lineTo(body.bottomLeft());
+    sheet.closeSubpath();
+    p.setPen(QPen(QColor(60, 70, 90), std::max(1.0, s / 32)));
+    p.setBrush(QColor(250, 250, 245));
+    p.drawPath(sheet);
+    DrawWave(p, body.adjusted(s * 0.06, s * 0.25, -s * 0.06, -s * 0.25), QColor(20, 110, 160), std::max(1.0, s / 24), 3);
     return pixmap;
-}
-
-QIcon MakeIcon(bool bDocument)
-{
-    QIcon icon;
-    for (int n : {16, 24, 32, 48, 64, 128})
-        icon.addPixmap(IconPixmap(n, bDocument));
-    return icon;
 }
 
 } // namespace
@@ -129,9 +116,19 @@ QPixmap AboutPicture(const QSize& size)
     return pixmap;
 }
 
-QIcon MainIcon() { return MakeIcon(false); }
+QIcon MainIcon()
+{
+    InitIconResource();
+    return QIcon(QStringLiteral(":/icons/sonavel.svg"));
+}
 
-QIcon DocumentIcon() { return MakeIcon(true); }
+QIcon DocumentIcon()
+{
+    QIcon icon;
+    for (int n : {16, 24, 32, 48, 64, 128})
+        icon.addPixmap(DocumentPixmap(n));
+    return icon;
+}
 
 } // namespace shell
 } // namespace sonavel

@@ -1,6 +1,6 @@
 #pragma once
-// The player's artwork, drawn by code: the About picture and the icons of the
-// main bar and of a document window.
+// The player's artwork: the About picture and the document windows' icon,
+// drawn by code, and the main icon, the menu entry's SVG drawn by Qt SVG.
 #include <QIcon>
 #include <QPixmap>
 

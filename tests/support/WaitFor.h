@@ -5,11 +5,17 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <memory>
+
 namespace testsupport {
+
+// How long a wait for an event may take before the test calls it a failure.
+// It only bounds a failure: a passing test never waits this long.
+constexpr int kEventBoundMs = 60000;
 
 // Runs the event loop until bDone() holds or nTimeoutMs passed; returns bDone().
 template <class F>
-bool WaitFor(F bDone, int nTimeoutMs = 3000)
+bool WaitFor(F bDone, int nTimeoutMs = kEventBoundMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -22,6 +28,19 @@ bool WaitFor(F bDone, int nTimeoutMs = 3000)
     return true;
 }
 
+// Returns once every event posted before the call (a thread's queued signals,
+// deferred deletions) has been delivered.
+inline bool DeliverPostedEvents()
+{
+    auto pReached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [pReached] { *pReached = true; }, Qt::QueuedConnection);
+    const bool bDone = WaitFor([pReached] { return *pReached; });
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return bDone;
+}
+
+// Runs the event loop for nMs: only for a deliberate stimulus (a pause the
+// test imposes), never to wait for something to happen.
 inline void ProcessEventsFor(int nMs)
 {
     WaitFor([] { return false; }, nMs);

@@ -9,14 +9,18 @@ export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
 export HOME_SAVE="${HOME:-}"
 cleanup() {
   pulseaudio -k >/dev/null 2>&1 || true
-  sleep 0.2
+  # Gone once it no longer answers (bounded at 60 s).
+  for _ in $(seq 1 600); do
+    pactl info >/dev/null 2>&1 || break
+    sleep 0.1
+  done
   rm -rf "$XDG_RUNTIME_DIR"
 }
 trap cleanup EXIT
 pulseaudio -D -n --exit-idle-time=-1 --system=false --disallow-exit \
   --load=module-native-protocol-unix \
   --load="module-null-sink sink_name=vsink" >/dev/null 2>&1
-for _ in $(seq 1 50); do
+for _ in $(seq 1 600); do
   pactl info >/dev/null 2>&1 && break
   sleep 0.1
 done

@@ -2,6 +2,7 @@
 // Starts sound_server.py on a free port of 127.0.0.1 for the duration of a test.
 #include "tests/support/TestFiles.h"
 #include "tools/voicesynth/WavFile.h"
+#include "tests/support/WaitFor.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -20,13 +21,13 @@ public:
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("python3"),
                         {QStringLiteral(VELMORA_TEST_DIR "/sound_server.py"), strRoot});
-        if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(10000))
+        if (m_process.waitForStarted(testsupport::kEventBoundMs) && m_process.waitForReadyRead(testsupport::kEventBoundMs))
             m_nPort = m_process.readLine().trimmed().toInt();
     }
     ~CTestSoundServer()
     {
         m_process.kill();
-        m_process.waitForFinished(3000);
+        m_process.waitForFinished(testsupport::kEventBoundMs);
     }
     int Port() const { return m_nPort; }
     // The paths asked for so far, in the order they came.

@@ -469,7 +469,7 @@ TEST(PlayerLauncher, LooksBesideTheBrowserThenTheStartupDirThenPath)
     const QString strSound = own.filePath("a sound file");
     ASSERT_TRUE(launcher.Start(strSound));
     QByteArray args;
-    testsupport::WaitFor([&] { return !(args = ReadTestFile(strOwn + ".args")).isEmpty(); }, 2000);
+    testsupport::WaitFor([&] { return !(args = ReadTestFile(strOwn + ".args")).isEmpty(); });
     EXPECT_EQ(args, QFile::encodeName(strSound) + "\n");
     qputenv("PATH", oldPath);
 }

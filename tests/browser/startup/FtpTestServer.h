@@ -1,6 +1,8 @@
 #pragma once
 // A real FTP server for the connection tests: pyftpdlib on 127.0.0.1 at a free
 // port, anonymous unless a user is given. Its log goes to a file the test reads.
+#include "tests/support/WaitFor.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -71,6 +74,12 @@ public:
             ::close(m_fd);
     }
     int Port() const { return m_nPort; }
+    // A client has connected (it waits in the backlog, never accepted).
+    bool HasCaller() const
+    {
+        pollfd fd{m_fd, POLLIN, 0};
+        return m_fd >= 0 && ::poll(&fd, 1, 0) == 1;
+    }
 
 private:
     int m_fd = -1;
@@ -83,7 +92,7 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
-            m_process.waitForFinished(5000);
+            m_process.waitForFinished(testsupport::kEventBoundMs);
         }
     }
 
@@ -101,9 +110,10 @@ public:
         m_process.setStandardOutputFile(LogPath());
         m_process.setStandardErrorFile(LogPath(), QIODevice::Append);
         m_process.start(QStringLiteral(VELMORA_TEST_PYTHON), args);
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(testsupport::kEventBoundMs))
             return false;
-        for (int i = 0; i < 200; ++i) {
+        // Up as soon as it takes a connection; the bound only limits a failure.
+        for (int i = 0; i < 2400; ++i) {
             if (CanConnect(m_nPort))
                 return true;
             if (m_process.state() == QProcess::NotRunning)

@@ -100,7 +100,7 @@ TEST_F(StartupAppTest, StartsWithSplashHomeAddressAndMaximisedWindow)
     velmora_test::SaveScreenshot(pSplash->grab().toImage(), "splash.png");
 
     // The splash goes about a second after the main window exists.
-    ASSERT_TRUE(WaitFor([] { return VisibleSplash() == nullptr; }, 5000));
+    ASSERT_TRUE(WaitFor([] { return VisibleSplash() == nullptr; }));
     EXPECT_GE(clock.elapsed(), 900);
 
     const QString strExpected = QDir(m_start.path()).canonicalPath() + "/Korvath/index.htm";
@@ -196,7 +196,7 @@ TEST(VelmoraMessageBox, YesNoIsAnsweredOnlyByItsTwoButtons)
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(pBox, &escape);
         pBox->close();
-        testsupport::ProcessEventsFor(100);
+        testsupport::DeliverPostedEvents();
         bUpAfterEscapeAndClose = pBox->isVisible();
         velmora_test::SaveScreenshot(pBox->grab().toImage(), "yes-no-box.png");
         pBox->button(QMessageBox::No)->click();

@@ -115,7 +115,7 @@ TEST(FtpSession, LogsInAnonymouslyOnARealServer)
     EXPECT_NO_THROW(session.GetFtpConnection(server.HostText().toStdString(), "", "", 0, false));
     session.Close();
     // The server saw a completed login, not just a connection.
-    for (int i = 0; i < 40 && !server.Log().contains("logged in"); ++i)
+    for (int i = 0; i < 1200 && !server.Log().contains("logged in"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(server.Log().contains("USER 'anonymous' logged in")) << server.Log().toStdString();
 }
@@ -144,8 +144,10 @@ TEST(FtpSession, AServerThatNeverGreetsIsCutShortByTheAbortFlag)
     ASSERT_NE(silent.Port(), 0);
     CFtpSession session;
     std::atomic<bool> bAbort{false};
+    // The flag goes up once the session has connected and waits for the greeting.
     std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (int i = 0; i < 6000 && !silent.HasCaller(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         bAbort = true;
     });
     const auto start = std::chrono::steady_clock::now();

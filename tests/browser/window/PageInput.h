@@ -1,15 +1,15 @@
 #pragma once
-// The user's input to a page shown by the real engine: mouse clicks and keys
-// go to the view's render widget as real input events, so the page sees them
-// as the user's, not as its own script's.
+// Real user input on a page: a mouse press and release where an element is
+// shown, as a user's click (the engine treats it as a user gesture, which a
+// script's click() is not).
 #include "tests/support/WaitFor.h"
 
-#include <QPoint>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QVariant>
-#include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <memory>
 #include <optional>
 
 // The value of a script run in the page, once the engine has answered.
@@ -17,29 +17,44 @@ inline QVariant PageScriptResult(QWebEngineView* pView, const QString& strScript
 {
     std::optional<QVariant> result;
     pView->page()->runJavaScript(strScript, [&result](const QVariant& value) { result = value; });
-    testsupport::WaitFor([&result] { return result.has_value(); }, 60000);
+    testsupport::WaitFor([&result] { return result.has_value(); });
     return result.value_or(QVariant());
 }
 
-// Clicks the middle of the element strElement (a script expression) names,
-// scrolled into view first, as the user would.
-inline void ClickSelected(QWebEngineView* pView, const QString& strElement)
+// Clicks the centre of the element strElement (a script expression) once the
+// page has shown its first picture (the engine ignores input to a page that has
+// not painted yet), after scrolling it into view. False when the page has no such
+// element or never answered.
+inline bool ClickElement(QWebEngineView* pView, const QString& strElement)
 {
-    const QVariantList centre =
-        PageScriptResult(pView, QStringLiteral("(function () { const e = %1; e.scrollIntoView({block: 'center'}); "
-                                               "const r = e.getBoundingClientRect(); "
-                                               "return [r.left + r.width / 2, r.top + r.height / 2]; })()")
-                                    .arg(strElement))
-            .toList();
-    QVERIFY2(centre.size() == 2, qPrintable(strElement));
+    const QString strScript = QStringLiteral(
+        "(function() { if (performance.getEntriesByType('paint').length == 0) return 'unpainted';"
+        " const e = %1; if (!e) return 'none';"
+        " e.scrollIntoView({block: 'center'}); const r = e.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()").arg(strElement);
+    QVariant centre = QStringLiteral("unpainted");
+    QElapsedTimer timer;
+    timer.start();
+    while (centre == QStringLiteral("unpainted") && timer.elapsed() < testsupport::kEventBoundMs) {
+        auto pAnswer = std::make_shared<QVariant>();
+        pView->page()->runJavaScript(strScript, [pAnswer](const QVariant& result) {
+            *pAnswer = result.isValid() ? result : QVariant(QStringLiteral("none"));
+        });
+        if (!testsupport::WaitFor([&] { return pAnswer->isValid(); }))
+            return false;
+        centre = *pAnswer;
+    }
+    const QVariantList xy = centre.toList();
+    if (xy.size() != 2)
+        return false;
     const double dZoom = pView->zoomFactor();
-    const QPoint point(int(centre[0].toDouble() * dZoom), int(centre[1].toDouble() * dZoom));
+    const QPoint pt(qRound(xy[0].toDouble() * dZoom), qRound(xy[1].toDouble() * dZoom));
     QWidget* pTarget = pView->focusProxy() ? pView->focusProxy() : pView;
-    QTest::mouseClick(pTarget, Qt::LeftButton, Qt::NoModifier, point);
+    QTest::mouseClick(pTarget, Qt::LeftButton, Qt::NoModifier, pt);
+    return true;
 }
 
-// Clicks the element with id strId.
-inline void ClickElement(QWebEngineView* pView, const QString& strId)
+inline bool ClickElementById(QWebEngineView* pView, const char* szId)
 {
-    ClickSelected(pView, QStringLiteral("document.getElementById('%1')").arg(strId));
+    return ClickElement(pView, QStringLiteral("document.getElementById('%1')").arg(QLatin1String(szId)));
 }

@@ -2,6 +2,7 @@
 // The real player heard through the PulseAudio null sink "vsink" that
 // tests/support/with-pulse.sh starts.
 #include "browser/handoff/CPlayerLauncher.h"
+#include "tests/support/PulseStreams.h"
 
 #include <QProcess>
 #include <QString>
@@ -26,17 +27,25 @@ public:
                                                    QStringLiteral("--format=s16le"),
                                                    QStringLiteral("--rate=%1").arg(nRate),
                                                    QStringLiteral("--channels=1"), strRawPath});
-        if (!m_recorder.waitForStarted(5000))
-            return false;
-        QTest::qWait(300);  // the monitor misses the first moments of a new stream
-        return true;
+        m_strRawPath = strRawPath;
+        m_nRate = nRate;
+        // Attached to the monitor before any sound starts, or its start is lost.
+        return m_recorder.waitForStarted(testsupport::kEventBoundMs) && testsupport::WaitForRecorder();
+    }
+    // Waits for the player's stream to come and go, then for the tail after it.
+    bool WaitForPlayedSound()
+    {
+        return testsupport::WaitForPlaybackStart() && testsupport::WaitForPlaybackEnd()
+               && testsupport::WaitForRecordingToGrow(m_strRawPath, m_nRate * 2 * 3 / 10);
     }
     void Stop()
     {
         m_recorder.terminate();
-        m_recorder.waitForFinished(5000);
+        m_recorder.waitForFinished(testsupport::kEventBoundMs);
     }
 
 private:
     QProcess m_recorder;
+    QString m_strRawPath;
+    int m_nRate = 0;
 };

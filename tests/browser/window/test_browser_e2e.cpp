@@ -2,11 +2,12 @@
 // from 127.0.0.1 reach the (recorded) player, other links reach the engine.
 #include "tests/support/QTestHomeMain.h"
 #include "tests/support/SaveShot.h"
+#include "tests/support/WaitFor.h"
 #include "tests/support/WhenModal.h"
+#include "tests/browser/window/PageInput.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
-#include "tests/browser/window/PageInput.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/VelmoraMessages.h"
@@ -27,10 +28,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineProfile>
 
 #include <memory>
 
 using namespace velmora;
+using testsupport::kEventBoundMs;
 
 namespace {
 
@@ -44,6 +49,19 @@ const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
 <p><a id="slow" href="slow/long.wav">a long download</a></p>
 <p><a id="saveas" href="clip.au" download="saved.au">save it</a></p>
 </body></html>)";
+
+// The engine reports what it refuses a page as the page's console messages,
+// logged in the "js" category; they are counted before going on to the test log.
+QtMessageHandler g_previousHandler = nullptr;
+int* g_pConsoleRefusals = nullptr;
+
+void CountRefusals(QtMsgType type, const QMessageLogContext& context, const QString& strMessage)
+{
+    if (g_pConsoleRefusals && qstrcmp(context.category, "js") == 0 && strMessage.startsWith("Not allowed"))
+        ++*g_pConsoleRefusals;
+    if (g_previousHandler)
+        g_previousHandler(type, context, strMessage);
+}
 
 }  // namespace
 
@@ -73,6 +91,14 @@ private slots:
             Q_UNUSED(nButtons);
             return m_nAnswer;
         });
+        g_pConsoleRefusals = &m_nConsoleRefusals;
+        g_previousHandler = qInstallMessageHandler(CountRefusals);
+    }
+
+    void cleanupTestCase()
+    {
+        qInstallMessageHandler(g_previousHandler);
+        g_pConsoleRefusals = nullptr;
     }
 
     void init()
@@ -80,6 +106,7 @@ private slots:
         m_pFrame = std::make_unique<CMainFrame>();
         m_pFrame->resize(900, 600);
         m_pFrame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
         m_starts.clear();
         m_messages.clear();
         m_bPlayerStarts = true;
@@ -91,53 +118,65 @@ private slots:
         LoadIndex();
     }
 
-    void cleanup() { m_pFrame.reset(); }
+    void cleanup()
+    {
+        m_pFrame.reset();
+        // A dialog answer a failed test left armed must not answer the next test's dialog.
+        qDeleteAll(findChildren<QTimer*>(Qt::FindDirectChildrenOnly));
+    }
 
     void soundLinkGoesToThePlayerAndThePageStays()
     {
         Click("wav");
-        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, kEventBoundMs);
         QCOMPARE(m_starts.first(), TempFilePath());
         QCOMPARE(m_startedBytes.first(), m_wav);
         QCOMPARE(ReadTestFile(TempFilePath()), m_wav);
         QCOMPARE(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.wav"));
         QCOMPARE(m_pFrame->AddressBox()->itemText(0), m_pServer->Url("clip.wav"));
-        QTest::qWait(300);
         QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
         QVERIFY(m_messages.isEmpty());
 
         // Links meant for new windows take the same way.
         Click("blank");
-        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 2, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 2, kEventBoundMs);
         QCOMPARE(m_startedBytes.last(), ReadTestFile(m_web.filePath("blank.wav")));
         Click("open");
-        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 3, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 3, kEventBoundMs);
         QCOMPARE(m_startedBytes.last(), ReadTestFile(m_web.filePath("opened.wav")));
         QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
+
+        // Once the next page has loaded, the history shows that none of the
+        // sound links ever became a page.
+        Click("page");
+        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), QString("Page Two"), kEventBoundMs);
+        QStringList visited;
+        for (const QWebEngineHistoryItem& item : View()->history()->items())
+            visited << item.url().toString();
+        QCOMPARE(visited, (QStringList{m_pServer->Url("index.htm"), m_pServer->Url("page2.htm")}));
+        QCOMPARE(m_starts.size(), 3);
     }
 
     void otherLinksReachTheEngine()
     {
         Click("page");
-        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), QString("Page Two"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), QString("Page Two"), kEventBoundMs);
         QCOMPARE(m_pFrame->AddressBox()->currentText(), m_pServer->Url("page2.htm"));
 
-        // Back would skip a page reached by a scripted click (the engine's own
-        // rule for entries made without a user gesture): load it again instead.
         LoadIndex();
         // ".au" is no sound-link marker: the engine saves it where the user agrees.
         testsupport::WhenModal<QFileDialog>(this, [](QFileDialog* pDialog) { static_cast<QDialog*>(pDialog)->accept(); });
         Click("au");
-        QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.au"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("clip.au"), kEventBoundMs);
         const QString strSaved =
             QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)).filePath("clip.au");
-        QTRY_COMPARE_WITH_TIMEOUT(ReadTestFile(strSaved), ReadTestFile(m_web.filePath("clip.au")), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(ReadTestFile(strSaved), ReadTestFile(m_web.filePath("clip.au")), kEventBoundMs);
         QVERIFY(m_starts.isEmpty());
 
         // A local sound file (as File Open gives it) is copied, not downloaded.
         const QString strLocal = m_web.filePath("voice.aiff");
         View()->Navigate(strLocal);
-        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, kEventBoundMs);
         QCOMPARE(m_startedBytes.last(), ReadTestFile(strLocal));
         QCOMPARE(View()->title(), QString("Sounds"));
     }
@@ -146,18 +185,26 @@ private slots:
     {
         m_bPlayerStarts = false;
         m_nAnswer = IDNO;
+        QSignalSpy loaded(View(), &QWebEngineView::loadFinished);
         Click("wav");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 1, kEventBoundMs);
         QVERIFY(m_messages.first().contains("Do you wish to continue using Sonavel"));
         QVERIFY(View()->UseDefaultPlayer());
-        // This link, and the next, are the engine's: it opens the WAV itself.
-        QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl(m_pServer->Url("clip.wav")), 15000);
+        // This link, and the next, are the engine's: it opens the WAV itself,
+        // and has done so before the next page is asked for.
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), kEventBoundMs);
+        QCOMPARE(View()->url(), QUrl(m_pServer->Url("clip.wav")));
 
         LoadIndex();
         // The engine downloads an AIFF: it asks first, and is told no.
-        testsupport::WhenModal<QFileDialog>(this, [](QFileDialog* pDialog) { pDialog->reject(); });
+        bool bAsked = false;
+        testsupport::WhenModal<QFileDialog>(this, [&bAsked](QFileDialog* pDialog) {
+            bAsked = true;
+            pDialog->reject();
+        });
         Click("aiff");
-        QTRY_COMPARE_WITH_TIMEOUT(m_pFrame->AddressBox()->currentText(), m_pServer->Url("voice.aiff"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(bAsked, kEventBoundMs);
+        QCOMPARE(m_pFrame->AddressBox()->currentText(), m_pServer->Url("voice.aiff"));
         QCOMPARE(m_starts.size(), 1);
         QCOMPARE(m_messages.size(), 1);
     }
@@ -169,8 +216,15 @@ private slots:
         QStringList whileAsked;
         QString strSuggested;
         bool bAsked = false;
+        QPointer<QWebEngineDownloadRequest> pRequest;
+        // Connected after the frame's handler, so this runs once the question is answered.
+        const QMetaObject::Connection requested = connect(
+            QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
+            [&](QWebEngineDownloadRequest* pDownload) { pRequest = pDownload; });
         testsupport::WhenModal<QFileDialog>(this, [&](QFileDialog* pDialog) {
-            QTest::qWait(1500);  // time enough for an engine that writes ahead
+            // The engine stands still while the question is open (a fetch the page
+            // starts now ends only after the answer): whatever it wrote ahead of
+            // the answer is in the folder already.
             whileAsked = Entries(strDownloads);
             strSuggested = pDialog->selectedFiles().value(0);
             testsupport::SaveShot(pDialog->grab(), "save-download.png");
@@ -178,13 +232,16 @@ private slots:
             bAsked = true;
         });
         Click("saveas");
-        QTRY_VERIFY_WITH_TIMEOUT(bAsked, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(bAsked, kEventBoundMs);
         QCOMPARE(strSuggested, QDir(strDownloads).filePath("saved.au"));
-        QTest::qWait(1000);
+        QTRY_VERIFY_WITH_TIMEOUT(pRequest && pRequest->isFinished(), kEventBoundMs);
+        disconnect(requested);
+        QCOMPARE(pRequest->state(), QWebEngineDownloadRequest::DownloadCancelled);
+        // The engine has moved on past the cancelled request.
+        FetchThroughPage("clip.au");
         QCOMPARE(whileAsked, before);
         QCOMPARE(Entries(strDownloads), before);  // Cancel wrote nothing
 
-        // The engine lets a page start one download without a gesture per visit.
         LoadIndex();
         QTemporaryDir chosen;
         testsupport::WhenModal<QFileDialog>(this, [&](QFileDialog* pDialog) {
@@ -195,7 +252,7 @@ private slots:
         Click("saveas");
         QTRY_VERIFY2_WITH_TIMEOUT(ReadTestFile(chosen.filePath("mine.au")) == ReadTestFile(m_web.filePath("clip.au")),
                                   qPrintable(m_pFrame->statusBar()->currentMessage() + " | " + Entries(chosen.path()).join(",")),
-                                  15000);
+                                  kEventBoundMs);
         QCOMPARE(Entries(strDownloads), before);
         QVERIFY(m_starts.isEmpty());
     }
@@ -219,8 +276,13 @@ private slots:
             QStringLiteral("window.open('data:text/html,<title>From data</title>voice.wav');"),
         };
         for (const QString& strScript : attempts) {
+            // The page's own script acts (no user gesture); the engine either
+            // refuses with a console message or ends a load (an error page).
+            QSignalSpy loaded(View(), &QWebEngineView::loadFinished);
+            const int nRefusedBefore = m_nConsoleRefusals;
             View()->page()->runJavaScript(strScript);
-            QTest::qWait(1500);
+            QTRY_VERIFY2_WITH_TIMEOUT(m_nConsoleRefusals > nRefusedBefore || !loaded.isEmpty() || !m_starts.isEmpty(),
+                                      qPrintable(strScript), kEventBoundMs);
             QVERIFY2(m_starts.isEmpty(), qPrintable(strScript));
             // Refused: the page stays, or shows the engine's error for the web address.
             QVERIFY2(View()->url().scheme() == "http", qPrintable(strScript + " went to " + View()->url().toString()));
@@ -231,7 +293,7 @@ private slots:
 
         // A web sound link afterwards still plays.
         Click("wav");
-        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, kEventBoundMs);
         QCOMPARE(m_startedBytes.first(), m_wav);
     }
 
@@ -262,8 +324,8 @@ private slots:
         });
         watcher.start(300);
         Click("slow");
-        QTRY_VERIFY_WITH_TIMEOUT(bSawDialog, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(!View()->IsHandoffBusy(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(bSawDialog, kEventBoundMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!View()->IsHandoffBusy(), kEventBoundMs);
         watcher.stop();
         QVERIFY(m_starts.isEmpty());
         QVERIFY(!QFile::exists(TempFilePath()));
@@ -282,11 +344,21 @@ private:
         View()->load(QUrl(m_pServer->Url("index.htm")));
         QTRY_VERIFY_WITH_TIMEOUT(std::any_of(loaded.cbegin(), loaded.cend(),
                                              [](const QList<QVariant>& args) { return args.first().toBool(); }),
-                                 20000);
+                                 kEventBoundMs);
         QCOMPARE(View()->url(), QUrl(m_pServer->Url("index.htm")));
     }
     CVelmoraView* View() const { return m_pFrame->ActiveView(); }
-    void Click(const char* szId) { ClickElement(View(), QString::fromLatin1(szId)); }
+    void Click(const char* szId) { QVERIFY2(ClickElementById(View(), szId), szId); }
+    // The page fetches strName from the server in full: a round trip through the
+    // engine's network that ends with the page's title "fetched <bytes>".
+    void FetchThroughPage(const char* szName)
+    {
+        const QString strTitle = QStringLiteral("fetched %1").arg(ReadTestFile(m_web.filePath(szName)).size());
+        View()->page()->runJavaScript(QStringLiteral("fetch('%1').then(r => r.arrayBuffer())"
+                                                     ".then(b => { document.title = 'fetched ' + b.byteLength; });")
+                                          .arg(szName));
+        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), strTitle, kEventBoundMs);
+    }
     void Write(const char* szName, const QByteArray& data) { WriteTestFile(m_web.filePath(szName), data); }
     static QStringList Entries(const QString& strFolder)
     {
@@ -303,6 +375,7 @@ private:
     QStringList m_messages;
     bool m_bPlayerStarts = true;
     int m_nAnswer = IDYES;
+    int m_nConsoleRefusals = 0;
 };
 
 QTEST_MAIN_WITH_HOME(TestBrowserEndToEnd, PrivateRuntime)

@@ -116,17 +116,17 @@ private slots:
         });
         QSignalSpy loaded(frame.ActiveView(), &QWebEngineView::loadFinished);
         frame.ActiveView()->load(QUrl(server.Url("index.htm")));
-        QVERIFY(loaded.wait(20000));
+        QVERIFY(loaded.wait(testsupport::kEventBoundMs));
 
         const QString strRaw = web.filePath("heard.raw");
         CSinkRecording recording;
         QVERIFY(recording.Start(strRaw, kRate));
 
-        ClickElement(frame.ActiveView(), "wav");
-        QTRY_VERIFY_WITH_TIMEOUT(nPlayerPid > 0, 15000);
+        QVERIFY(ClickElementById(frame.ActiveView(), "wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(nPlayerPid > 0, testsupport::kEventBoundMs);
         QCOMPARE(strStartedOn, velmora::TempFilePath());
         QVERIFY(messages.isEmpty());
-        QTest::qWait(4000);  // start-up of the player and 1.5 s of sound, with room to spare
+        QVERIFY(recording.WaitForPlayedSound());
         recording.Stop();
         ::kill(pid_t(nPlayerPid), SIGTERM);
 

@@ -26,6 +26,7 @@
 #include <QtTest>
 #include "tests/support/QTestHomeMain.h"
 #include "tests/support/TestFiles.h"
+#include "tests/browser/window/PageInput.h"
 #include <filesystem>
 
 namespace {
@@ -50,7 +51,7 @@ private:
     QString m_strSite;             // a start-up folder with Korvath/ inside
     QString m_strInitialDir;
 
-    static bool WaitForUrl(QWebEngineView& view, const std::function<bool(const QUrl&)>& fnMatch, int nMs = 15000)
+    static bool WaitForUrl(QWebEngineView& view, const std::function<bool(const QUrl&)>& fnMatch, int nMs = testsupport::kEventBoundMs)
     {
         return QTest::qWaitFor([&] { return fnMatch(view.page()->requestedUrl()) || fnMatch(view.url()); }, nMs);
     }
@@ -171,10 +172,12 @@ private slots:
         CFrameLower frame;
         CVelmoraViewLower* pView = frame.GetActiveView();
         QSignalSpy loaded(pView, &QWebEngineView::loadFinished);
-        QVERIFY(loaded.wait(15000));
-        pView->page()->runJavaScript("document.getElementById('s').click()");
-        QVERIFY(WaitForUrl(*pView, [](const QUrl& url) { return url.path().endsWith("/sounds/tone.wav"); }));
-        QTest::qWait(300);
+        frame.show();  // shown, so that it can be clicked
+        QVERIFY(loaded.wait(testsupport::kEventBoundMs));
+        QVERIFY(ClickElementById(pView, "s"));
+        // The engine has shown the sound itself: a hand-off would have come before.
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.size() >= 2 && pView->url().path().endsWith("/sounds/tone.wav"),
+                                 testsupport::kEventBoundMs);
         QVERIFY(!QFile::exists(strTemp));   // no hand-off copied the sound
     }
 
@@ -220,9 +223,7 @@ private slots:
         const QList<int> sizes{frame.height() / 2, frame.height() / 2};
         frame.Splitter()->setSizes(sizes);
         QVERIFY(WaitForUrl(*pLower->GetActiveView(), [](const QUrl& url) { return url.path().endsWith("index.htm"); }));
-        QSignalSpy upperLoaded(frame.ActiveView(), &QWebEngineView::loadFinished);
-        upperLoaded.wait(10000);
-        QTest::qWait(500);
+        QVERIFY(WaitForUrl(*frame.ActiveView(), [](const QUrl& url) { return url.path().endsWith("index.htm"); }));
         frame.grab().save(QDir::tempPath() + "/velmora-window.png");
 
         // Choosing a favourite moves the upper pane, not the lower one.

@@ -73,15 +73,14 @@ private slots:
         QCOMPARE(QFileInfo(app.m_strHomeAddress).canonicalFilePath(), QFileInfo(strIndex).canonicalFilePath());
 
         CVelmoraView* pView = pFrame->ActiveView();
-        QTRY_VERIFY_WITH_TIMEOUT(pView->url().path().endsWith("/Korvath/index.htm"), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(pView->title() == QString::fromUtf8("Home \u2013 Korvath"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(pView->url().path().endsWith("/Korvath/index.htm"), testsupport::kEventBoundMs);
+        QTRY_VERIFY_WITH_TIMEOUT(pView->title() == QString::fromUtf8("Home \u2013 Korvath"), testsupport::kEventBoundMs);
 
         // The lower pane, dragged open, shows the same local home page.
         auto* pLower = qobject_cast<CFrameLower*>(pFrame->LowerPane());
         QVERIFY(pLower);
         pFrame->Splitter()->setSizes({pFrame->height() / 2, pFrame->height() / 2});
-        QTRY_VERIFY_WITH_TIMEOUT(pLower->GetActiveView()->url().path().endsWith("/Korvath/index.htm"), 20000);
-        QTest::qWait(500);
+        QTRY_VERIFY_WITH_TIMEOUT(pLower->GetActiveView()->url().path().endsWith("/Korvath/index.htm"), testsupport::kEventBoundMs);
         pFrame->grab().save(QDir::tempPath() + "/velmora-site.png");
 
         // Every recording the index page links, as the page itself lists them.
@@ -90,7 +89,7 @@ private slots:
         pView->page()->runJavaScript(
             "Array.from(document.querySelectorAll('a.sound')).map(a => a.getAttribute('href'))",
             [&](const QVariant& result) { links = result.toStringList(); bListed = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(bListed, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(bListed, testsupport::kEventBoundMs);
         QVERIFY(links.size() >= 9);
 
         int nPlayed = 0;
@@ -106,11 +105,11 @@ private slots:
             CSinkRecording recording;
             QVERIFY(recording.Start(strRaw, kRate));
 
-            ClickSelected(pView, QStringLiteral("Array.from(document.querySelectorAll('a.sound'))"
-                                                ".find(a => a.getAttribute('href') == '%1')")
-                                     .arg(strLink));
-            QTRY_VERIFY2_WITH_TIMEOUT(nPlayerPid > 0, qPrintable("the player did not start for " + strLink), 15000);
-            QTest::qWait(3500);   // the player's start and up to 1.5 s of sound
+            QVERIFY(ClickElement(pView, QStringLiteral("Array.from(document.querySelectorAll('a.sound'))"
+                                                        ".find(a => a.getAttribute('href') == '%1')").arg(strLink)));
+            QTRY_VERIFY2_WITH_TIMEOUT(nPlayerPid > 0, qPrintable("the player did not start for " + strLink),
+                                      testsupport::kEventBoundMs);
+            QVERIFY2(recording.WaitForPlayedSound(), qPrintable(strLink));
             recording.Stop();
             ::kill(pid_t(nPlayerPid), SIGTERM);
 

@@ -3,6 +3,7 @@
 #include "tests/support/QTestHomeMain.h"
 #include "tests/support/SaveShot.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WaitFor.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/OpenFileFilter.h"
@@ -30,7 +31,7 @@ using testsupport::SaveShot;
 
 namespace {
 
-bool WaitForLoad(CVelmoraView* pView, int nTimeoutMs = 15000)
+bool WaitForLoad(CVelmoraView* pView, int nTimeoutMs = testsupport::kEventBoundMs)
 {
     QSignalSpy spy(pView, &QWebEngineView::loadFinished);
     return spy.wait(nTimeoutMs);
@@ -130,12 +131,10 @@ private slots:
         for (int i = 0; i < frame.menuBar()->actions().size(); ++i) {
             QMenu* pMenu = frame.menuBar()->actions().at(i)->menu();
             pMenu->popup(frame.mapToGlobal(QPoint(0, 0)));
-            QTest::qWait(50);
             SaveShot(pMenu->grab(), qPrintable(QStringLiteral("menu%1.png").arg(i)));
             pMenu->hide();
         }
         frame.FontMenu()->popup(frame.mapToGlobal(QPoint(0, 0)));
-        QTest::qWait(50);
         SaveShot(frame.FontMenu()->grab(), "font-menu.png");
         frame.FontMenu()->hide();
     }
@@ -187,13 +186,13 @@ private slots:
         QVERIFY(WaitForLoad(pView));
         QCOMPARE(pView->url(), QUrl::fromLocalFile(app.m_strHomeAddress));
 
-        // Back with nothing behind changes nothing.
+        // Back with nothing behind changes nothing: once the next page has
+        // loaded, the history holds just the two pages.
         frame.CommandAction(ID_GO_BACK)->trigger();
-        QTest::qWait(300);
-        QCOMPARE(pView->url(), QUrl::fromLocalFile(app.m_strHomeAddress));
-
         pView->Navigate(m_dir.filePath("two.htm"));
         QVERIFY(WaitForLoad(pView));
+        QCOMPARE(pView->history()->count(), 2);
+        QCOMPARE(pView->history()->backItem().url(), QUrl::fromLocalFile(app.m_strHomeAddress));
         frame.CommandAction(ID_GO_BACK)->trigger();
         QVERIFY(WaitForLoad(pView));
         QCOMPARE(pView->title(), QString("Page One"));
@@ -233,13 +232,13 @@ private slots:
         QSignalSpy finished(pView, &QWebEngineView::printFinished);
         QVERIFY(pView->PrintPage());
         QVERIFY(!pView->PrintPage());  // one at a time
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(testsupport::kEventBoundMs));
         QCOMPARE(finished.first().first().toBool(), true);
         QFile pdf(strPdf);
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(5) == "%PDF-" && pdf.size() > 1000);
         QVERIFY(pView->PrintPage());  // free again
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(testsupport::kEventBoundMs));
     }
 
     void emptyHomeStartsBlank()
@@ -247,7 +246,8 @@ private slots:
         CVelmoraApp app;  // m_strHomeAddress empty
         CMainFrame frame;
         frame.show();
-        QTest::qWait(300);
+        // A home page would have been asked for inside the constructor.
+        QVERIFY(frame.ActiveView()->page()->requestedUrl().isEmpty());
         QVERIFY(frame.ActiveView()->url().isEmpty() || frame.ActiveView()->url() == QUrl("about:blank"));
         QCOMPARE(frame.AddressBox()->count(), 0);
         frame.CommandAction(ID_GO_HOME)->trigger();

@@ -19,32 +19,13 @@
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "tests/player/shell/ShellTestSupport.h"
+#include "tests/support/PulseStreams.h"
 
 using namespace shelltest;
 
 namespace {
 
 constexpr int kRate = 22050;
-
-QStringList SinkInputs()
-{
-    QProcess pactl;
-    pactl.start("pactl", {"list", "sink-inputs", "short"});
-    pactl.waitForFinished(5000);
-    return QString::fromLocal8Bit(pactl.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-}
-
-bool WaitUntil(const std::function<bool()>& condition, int nMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nMs)
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
 
 struct Alignment {
     int nLag = 0;       // recording[i + nLag] lines up with sound[i]
@@ -130,16 +111,18 @@ QProcess* StartRecorder(const QString& strRaw)
     auto* pParec = new QProcess;
     pParec->start("parec", {"--latency-msec=20", "-d", "vsink.monitor", "--format=s16le",
                             QString("--rate=%1").arg(kRate), "--channels=1", strRaw});
-    pParec->waitForStarted(5000);
-    QThread::msleep(300);
+    pParec->waitForStarted(testsupport::kEventBoundMs);
+    EXPECT_TRUE(testsupport::WaitForRecorder()) << "the recorder never attached";
     return pParec;
 }
 
-void StopRecorder(QProcess* pParec)
+void StopRecorder(QProcess* pParec, const QString& strRaw)
 {
-    QThread::msleep(300);
+    // The monitor goes on with silence after the sound: once 0.3 s more has been
+    // written, the sound's end is in the file.
+    EXPECT_TRUE(testsupport::WaitForRecordingToGrow(strRaw, kRate * 2 * 3 / 10));
     pParec->terminate();
-    pParec->waitForFinished(5000);
+    pParec->waitForFinished(testsupport::kEventBoundMs);
     delete pParec;
 }
 
@@ -160,18 +143,18 @@ TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)
     player.setProcessEnvironment(env);
     player.setProcessChannelMode(QProcess::ForwardedChannels);
     player.start(SONAVEL_PATH, {strWav});
-    ASSERT_TRUE(player.waitForStarted(5000));
+    ASSERT_TRUE(player.waitForStarted(testsupport::kEventBoundMs));
 
     // The player's stream appears, and goes once the device has played the
     // buffer and the player closed it.
-    EXPECT_TRUE(WaitUntil([] { return !SinkInputs().isEmpty(); }, 10000)) << "no stream ever reached the server";
-    EXPECT_TRUE(WaitUntil([] { return SinkInputs().isEmpty(); }, 20000)) << "the stream never ended";
-    StopRecorder(pParec);
+    EXPECT_TRUE(testsupport::WaitForPlaybackStart()) << "no stream ever reached the server";
+    EXPECT_TRUE(testsupport::WaitForPlaybackEnd()) << "the stream never ended";
+    StopRecorder(pParec, strRaw);
     EXPECT_EQ(player.state(), QProcess::Running) << "the player ended on its own";
     player.terminate();
-    if (!player.waitForFinished(5000)) {
+    if (!player.waitForFinished(testsupport::kEventBoundMs)) {
         player.kill();
-        player.waitForFinished(2000);
+        player.waitForFinished(testsupport::kEventBoundMs);
     }
 
     ExpectHeardInFull(sound, strRaw);
@@ -194,11 +177,11 @@ TEST(RealDevice, ABusyUserInterfaceThreadDoesNotMakeTheSoundStutter)
     QProcess* pParec = StartRecorder(strRaw);
     CWaveWnd wave;
     ASSERT_EQ(wave.Play(store, 0, store.sampleCount), 0);
-    // Once the sound is under way, a second with no event processing at all.
-    WaitFor([] { return false; }, 1200);
+    // The stimulus: 1.2 s into the sound, a second with no event processing at all.
+    testsupport::ProcessEventsFor(1200);
     QThread::msleep(1000);
-    EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }, 20000));
-    StopRecorder(pParec);
+    EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }));
+    StopRecorder(pParec, strRaw);
     ExpectHeardInFull(sound, strRaw);
 }
 
@@ -222,7 +205,7 @@ TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
     CWaveWnd wave;
     ASSERT_EQ(wave.Play(store, 0, store.sampleCount), 0);
     EXPECT_EQ(store.hSamples->LockCount(), 1);
-    ASSERT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }));
     EXPECT_GE(timer.elapsed(), 500) << "closed before half a second of sound could play";
     EXPECT_EQ(store.hSamples->LockCount(), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
@@ -243,7 +226,7 @@ TEST(RealDevice, OddRatesEitherFailWithACodeOrPlayToTheEnd)
             EXPECT_EQ(nResult, CWaveWnd::PLAY_BAD_FORMAT) << nRate;
         }
         if (nResult == 0) {
-            EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }, nRate < 1000 ? 20000 : 8000)) << nRate;
+            EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; })) << nRate;
         }
         EXPECT_EQ(store.hSamples->LockCount(), 0) << nRate;
         EXPECT_EQ(OpenWaveOutCount(), 0) << nRate;

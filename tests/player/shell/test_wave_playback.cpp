@@ -40,7 +40,7 @@ protected:
     void TearDown() override
     {
         m_recorder.CompletePending();
-        WaitFor([] { return OpenWaveOutCount() == 0; }, 2000);
+        WaitFor([] { return OpenWaveOutCount() == 0; });
         QCoreApplication::processEvents();
         EXPECT_EQ(OpenWaveOutCount(), 0) << "an opening was never closed";
         g_waveOutFactory = m_pOldFactory;

@@ -17,6 +17,7 @@
 #include "player/analysis/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 #include "tests/support/CMessageRecorder.h"
+#include "tests/support/WaitFor.h"
 #include "player/audio/CSampleBlock.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "player/audio/Messages.h"
@@ -380,7 +381,7 @@ void TestAnalysisDlg::oneWindowReusedAndFreshAfterClose()
     // Closing it frees it; the next command opens a fresh window.
     first->close();
     QVERIFY(g_pAnalysisDlg == nullptr);
-    QTRY_VERIFY(first.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), testsupport::kEventBoundMs);
     sonavel::OpenAnalysisWindow(store, nullptr);
     QPointer<CAnalysisDlg> second = g_pAnalysisDlg;
     QVERIFY(second && second->isVisible() && second->Model().IsSpectrogramReady());
@@ -388,7 +389,7 @@ void TestAnalysisDlg::oneWindowReusedAndFreshAfterClose()
     // Escape closes it the same way, never just hides it.
     QTest::keyClick(second.data(), Qt::Key_Escape);
     QVERIFY(g_pAnalysisDlg == nullptr);
-    QTRY_VERIFY(second.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), testsupport::kEventBoundMs);
 
     // The painted window is what the picture shows.
     sonavel::OpenAnalysisWindow(store, nullptr);

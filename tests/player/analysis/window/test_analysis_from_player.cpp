@@ -18,6 +18,7 @@
 #include "tools/voicesynth/WavFile.h"
 #include "player/shell/resource.h"
 #include "tests/support/CMessageRecorder.h"
+#include "tests/support/WaitFor.h"
 
 using namespace sonavel::shell;
 
@@ -70,7 +71,7 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
         // Closed, it is gone; the command opens a new one.
         pDlg->close();
         QVERIFY(g_pAnalysisDlg == nullptr);
-        QTRY_VERIFY(pDlg.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(pDlg.isNull(), testsupport::kEventBoundMs);
         pCommand->trigger();
         pDlg = g_pAnalysisDlg;
         QVERIFY(pDlg && pDlg->isVisible());
