@@ -269,19 +269,22 @@ private slots:
             strLink.arg(strNotes, ""),
             strLink.arg(strSecret, "a.target = '_blank';"),
             QStringLiteral("location.href = '%1';").arg(strSecret),
-            QStringLiteral("window.open('%1');").arg(strSecret),
+            QStringLiteral("document.title = window.open('%1') ? 'popup opened' : 'popup blocked';").arg(strSecret),
             QStringLiteral("var f = document.createElement('iframe'); f.src = '%1'; document.body.appendChild(f);").arg(strSecret),
             QStringLiteral("location.href = '%1';").arg(strRedirect),
             // A top-level data: page is the engine's to refuse, also through a pop-up.
-            QStringLiteral("window.open('data:text/html,<title>From data</title>voice.wav');"),
+            QStringLiteral("document.title = window.open('data:text/html,<title>From data</title>voice.wav')"
+                           " ? 'popup opened' : 'popup blocked';"),
         };
         for (const QString& strScript : attempts) {
             // The page's own script acts (no user gesture); the engine either
-            // refuses with a console message or ends a load (an error page).
+            // refuses with a console message, ends a load (an error page), or
+            // blocks a pop-up there and then (window.open answers null).
             QSignalSpy loaded(View(), &QWebEngineView::loadFinished);
             const int nRefusedBefore = m_nConsoleRefusals;
             View()->page()->runJavaScript(strScript);
-            QTRY_VERIFY2_WITH_TIMEOUT(m_nConsoleRefusals > nRefusedBefore || !loaded.isEmpty() || !m_starts.isEmpty(),
+            QTRY_VERIFY2_WITH_TIMEOUT(m_nConsoleRefusals > nRefusedBefore || !loaded.isEmpty() || !m_starts.isEmpty() ||
+                                          View()->title() == "popup blocked",
                                       qPrintable(strScript), kEventBoundMs);
             QVERIFY2(m_starts.isEmpty(), qPrintable(strScript));
             // Refused: the page stays, or shows the engine's error for the web address.
