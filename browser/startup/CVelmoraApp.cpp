@@ -105,13 +105,18 @@ bool CVelmoraApp::InitInstance()
         m_strHomeAddress = resolver.Resolve(g_szStartupDir);
     } catch (...) {
     }
+    // The cache folder is made here only for the first download's sake: an
+    // existing one is fine, and a failure is met again, with its message, when
+    // a download needs the folder.
     try {
-        velmora::EnsurePrivateFolder(TempFolder());  // an existing folder is fine
+        velmora::EnsurePrivateFolder(TempFolder());
     } catch (...) {
     }
 
     if (!m_mainFrameFactory)
         return false;
+    // A frame that cannot be built ends start-up as a missing one does: the
+    // program closes with its splash.
     try {
         m_pMainWnd = m_mainFrameFactory();
     } catch (...) {
