@@ -9,6 +9,8 @@
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/SampleStore.h"
 
+class CSampleSource;
+
 class CSignalMath {
 public:
     CSignalMath() = default;
@@ -47,6 +49,10 @@ public:
 
     // The same on plain arrays: pOut receives nCount / 100 + 1 values.
     int TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
+
+    // The same with the samples 0 .. nCount-1 fetched block by block from source.
+    // Returns -2, with pOut all zeros, when the source fails to give a block.
+    int TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
 
     // Threads the pitch tracker's frame search may use; 0 (the default) means
     // one per core. The track is the same whatever the count.

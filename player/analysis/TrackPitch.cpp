@@ -8,6 +8,7 @@
 // threads. Every difference sum is a whole number, so neither the threads nor
 // the vector width can change a value.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -18,6 +19,7 @@
 #include "player/analysis/CSignalMath.h"
 #include "player/analysis/PitchKernels.h"
 #include "player/analysis/PitchTracker.h"
+#include "player/analysis/CSampleSource.h"
 
 using namespace sonavel::pitch;
 
@@ -64,14 +66,20 @@ struct CScratch {
     uint8_t* r = nullptr;      // the same, in reverse order
     uint8_t* x = nullptr;      // the 8-bit samples they are averaged from
     uint8_t* d30 = nullptr;
+    int16_t* s = nullptr;      // a copy of the stretch's samples, for a source that copies
 
-    static size_t Bytes(size_t nStretch, int nMaxLag)
+    static size_t SampleOffset(size_t nStretch, int nMaxLag)
     {
-        return sizeof(uint16_t) * (size_t(nMaxLag) + 64) + 3 * nStretch
-            + 1024 + 30 * (nStretch / 30 + 32);
+        const size_t n = sizeof(uint16_t) * (size_t(nMaxLag) + 64) + 3 * nStretch + 1024 + 30 * (nStretch / 30 + 32);
+        return (n + 15) & ~size_t(15);
     }
-    // p: a block of Bytes(nStretch, nMaxLag) bytes, aligned as malloc aligns.
-    void Carve(uint8_t* p, size_t nStretchBytes, int nMaxLag)
+    // nSamples: room for the copied samples, 0 when the source hands out views.
+    static size_t Bytes(size_t nStretch, int nMaxLag, size_t nSamples)
+    {
+        return SampleOffset(nStretch, nMaxLag) + sizeof(int16_t) * nSamples;
+    }
+    // p: a block of Bytes(nStretch, nMaxLag, nSamples) bytes, aligned as malloc aligns.
+    void Carve(uint8_t* p, size_t nStretchBytes, int nMaxLag, size_t nSamples)
     {
         nStretch = nStretchBytes;
         nPhase = static_cast<int>(nStretch / 30 + 32);
@@ -80,13 +88,15 @@ struct CScratch {
         r = y + nStretch;
         x = r + nStretch;
         d30 = x + nStretch + 1024;
+        s = nSamples > 0 ? reinterpret_cast<int16_t*>(p + SampleOffset(nStretch, nMaxLag)) : nullptr;
     }
 };
 
 // The low-passed bytes y[t] for t in [lo, lo + len): the mean of the W bytes
 // starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere; then
-// the reversed copy r and the rows of d30.
-void BuildStretch(const CPitchKernels& kernels, const int16_t* s, const CTrackShape& k, int lo, int len,
+// the reversed copy r and the rows of d30. False when the source cannot give
+// the samples.
+bool BuildStretch(const CPitchKernels& kernels, const CSampleSource& source, const CTrackShape& k, int lo, int len,
                   CScratch& w)
 {
     uint8_t* y = w.y;
@@ -94,8 +104,11 @@ void BuildStretch(const CPitchKernels& kernels, const int16_t* s, const CTrackSh
     const int a = std::max(lo, W / 2), b = std::min(lo + len - 1, N - 1 - W + W / 2);
     if (a <= b) {
         // From the 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
+        const int16_t* s = source.Fetch(a - W / 2, b - a + W, w.s);
+        if (!s)
+            return false;
         std::memset(y, 0, static_cast<size_t>(a - lo));
-        kernels.pfnLowPass(s + (a - W / 2), b - a, W, k.nAverageMagic, w.x, y + (a - lo));
+        kernels.pfnLowPass(s, b - a, W, k.nAverageMagic, w.x, y + (a - lo));
         std::memset(y + (b - lo + 1), 0, static_cast<size_t>(lo + len - 1 - b));
     } else {
         std::memset(y, 0, static_cast<size_t>(len));
@@ -112,6 +125,7 @@ void BuildStretch(const CPitchKernels& kernels, const int16_t* s, const CTrackSh
     for (; m < len; ++m)
         r[m] = y[len - 1 - m];
     kernels.pfnSpreadRows(y, len, w.d30, w.nPhase);
+    return true;
 }
 
 // Where the coarse sums' bytes lie in d30, for each of the 30 phases of the
@@ -138,8 +152,10 @@ std::vector<int32_t> CoarseOffsets(const std::vector<int>& G, int nPhase)
 }
 
 // Level and raw pitch of frames iFrom .. iTo, with this caller's scratch.
-void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CScratch& w,
-                  int16_t* level, int16_t* raw)
+// False, early, when the source cannot give a block's samples or another
+// thread's search has already failed (bFailed).
+bool SearchFrames(const CSampleSource& source, const CTrackShape& k, int iFrom, int iTo, CScratch& w,
+                  int16_t* level, int16_t* raw, std::atomic<bool>& bFailed)
 {
     const CPitchKernels& kernels = PitchKernels();
     const uint8_t* y = w.y;
@@ -153,7 +169,10 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
         const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
         const int lo = kHop * i0 - 150 - nMaxLag - kPad;
         const int len = kHop * (i1 - i0) + 2 * nMaxLag + kReach + 2 * kPad;
-        BuildStretch(kernels, s, k, lo, len, w);
+        if (bFailed.load(std::memory_order_relaxed) || !BuildStretch(kernels, source, k, lo, len, w)) {
+            bFailed.store(true, std::memory_order_relaxed);
+            return false;
+        }
         CStretchBytes bytes;
         bytes.y = w.y;
         bytes.r = w.r;
@@ -198,12 +217,14 @@ void SearchFrames(const int16_t* s, const CTrackShape& k, int iFrom, int iTo, CS
                 raw[i] = static_cast<int16_t>(static_cast<long long>(k.nRate) * 10 / P);
         }
     }
+    return true;
 }
 
 // One thread's share of the frame search and its scratch.
 struct CSearchShare {
     int iFrom = 0, iTo = -1;
     size_t nStretch = 0;
+    size_t nSamples = 0;
     CSampleBlockHandle hScratch;
 };
 
@@ -212,6 +233,13 @@ struct CSearchShare {
 int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
 {
     if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
+        return -1;
+    return TrackPitch(CMemorySamples(pSamples, nCount), nCount, nSampleRate, pOut);
+}
+
+int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
+{
+    if (nCount < 0 || !pOut)
         return -1;
     const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
@@ -242,12 +270,15 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
         nThreads = std::clamp(std::min(nThreads, nSearch / kFramesPerThread), 1, 64);
         const int nBlock = std::min(kBlockFrames, (nSearch + nThreads - 1) / nThreads);
         const size_t nStretch = static_cast<size_t>(kHop) * (nBlock - 1) + 2 * g.nMaxLag + kReach + 2 * kPad;
-        const size_t nScratch = CScratch::Bytes(nStretch, g.nMaxLag);
+        // A block's samples: from a - W/2 to b - W/2 + W - 1 of its stretch.
+        const size_t nSamples = source.NeedsBuffer() ? nStretch + static_cast<size_t>(g.nAverage) : 0;
+        const size_t nScratch = CScratch::Bytes(nStretch, g.nMaxLag, nSamples);
         for (int t = 0; t < nThreads; ++t) {
             CSearchShare share;
             share.iFrom = shape.nFirst + static_cast<int>(static_cast<long long>(nSearch) * t / nThreads);
             share.iTo = shape.nFirst + static_cast<int>(static_cast<long long>(nSearch) * (t + 1) / nThreads) - 1;
             share.nStretch = nStretch;
+            share.nSamples = nSamples;
             share.hScratch = CSampleBlock::Alloc(nScratch);
             if (!share.hScratch)
                 return -1;
@@ -266,11 +297,12 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
     if (!bFrames)
         return 0;
 
+    std::atomic<bool> bFailed{false};
     auto Search = [&](const CSearchShare& share) {
         CSampleLock scratch(share.hScratch);
         CScratch w;
-        w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag);
-        SearchFrames(pSamples, shape, share.iFrom, share.iTo, w, pLevel, pPitch);
+        w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag, share.nSamples);
+        SearchFrames(source, shape, share.iFrom, share.iTo, w, pLevel, pPitch, bFailed);
     };
     std::vector<std::thread> threads;
     for (size_t t = 1; t < shares.size(); ++t) {
@@ -283,6 +315,8 @@ int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate
     Search(shares[0]);
     for (std::thread& th : threads)
         th.join();
+    if (bFailed.load())
+        return -2; // pOut is still all zeros
 
     const int F = shape.nFirst, L = shape.nLast;
     const int nFrameCount = nCount / kHop;

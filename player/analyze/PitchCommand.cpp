@@ -23,6 +23,7 @@
 
 #include "player/analysis/CSignalMath.h"
 #include "player/analyze/PitchBatch.h"
+#include "player/analyze/WaveFileSamples.h"
 
 namespace fs = std::filesystem;
 
@@ -76,12 +77,34 @@ bool ParseOptions(int argc, char** argv, PitchOptions& opt)
     return !opt.files.empty();
 }
 
-} // namespace
+// A mono 16-bit WAV is tracked straight from its file, a block at a time: the
+// whole sound is never loaded. False, with nothing printed, for any other file
+// and when a read fails (a file cut short meanwhile): the caller then loads it,
+// so such a file meets the loader's own outcome.
+bool TrackFromFile(const std::string& strIn, int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
+{
+    CWaveFileSamples source;
+    if (!source.Open(strIn))
+        return false;
+    const size_t nValues = static_cast<size_t>(source.Count()) / 100 + 1;
+    hPitch = CSampleBlock::Alloc(nValues * sizeof(int16_t));
+    if (!hPitch)
+        return false;
+    CSignalMath math;
+    math.SetThreads(nThreads);
+    CSampleLock lock(hPitch);
+    if (math.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0) {
+        hPitch.reset();
+        return false;
+    }
+    track.nSampleRate = source.Rate();
+    track.nSampleCount = source.Count();
+    track.nValues = nValues;
+    return true;
+}
 
-char* PartialName() { return g_pszPartial; }
-void SetPartialName(char* szBuffer) { g_pszPartial = szBuffer; }
-
-bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchFormat format, int nThreads)
+// Loads the sound and tracks it. False after one line on stderr.
+bool LoadAndTrack(const std::string& strIn, int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
 {
     SampleStore store;
     std::string strReader;
@@ -91,19 +114,31 @@ bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchForma
         PrintError(strIn + ": the sound has no sample rate, so no time axis");
         return false;
     }
-    PitchTrack track;
-    track.strFile = strIn;
     track.nSampleRate = store.sampleRate;
     track.nSampleCount = store.sampleCount;
     track.nValues = static_cast<size_t>(store.sampleCount) / 100 + 1;
-    CSampleBlockHandle hPitch = CSampleBlock::Alloc(track.nValues * sizeof(int16_t));
+    hPitch = CSampleBlock::Alloc(track.nValues * sizeof(int16_t));
     CSignalMath math;
     math.SetThreads(nThreads);
     if (!hPitch || math.TrackPitch(store, hPitch, 0, store.sampleCount) != 0) {
         PrintError(strIn + ": not enough memory to track the pitch");
         return false;
     }
-    store.Clear(); // the samples are done with: not held while the text is written
+    return true; // the samples go with the store: not held while the text is written
+}
+
+} // namespace
+
+char* PartialName() { return g_pszPartial; }
+void SetPartialName(char* szBuffer) { g_pszPartial = szBuffer; }
+
+bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchFormat format, int nThreads)
+{
+    PitchTrack track;
+    track.strFile = strIn;
+    CSampleBlockHandle hPitch;
+    if (!TrackFromFile(strIn, nThreads, track, hPitch) && !LoadAndTrack(strIn, nThreads, track, hPitch))
+        return false;
     CSampleLock lock(hPitch);
     track.pPitch = lock.Samples();
 
