@@ -325,9 +325,13 @@ bool ComparePeers(const fs::path& dir, const fs::path& wav, int nRuns, bool bSys
     }
     bool bOk = dFastest > 0;
     if (bOk) {
-        const double dRatio = std::max(ours.Seconds(), programs[1].series.Seconds()) / dFastest;
+        // Every peer writes its track to /dev/null, and so does the run the
+        // target is held to; -o DIR also writes the file, shown for comparison.
+        const double dRatio = ours.Seconds() / dFastest;
         std::printf("ratio  ours / fastest peer (%.5s)  : %8.3f        target <= 0.05: %s\n", szFastest, dRatio,
                     Verdict(dRatio <= 0.05));
+        std::printf("ratio  ours -o DIR / fastest peer   : %8.3f        (writing the file too)\n",
+                    programs[1].series.Seconds() / dFastest);
         // On a shared machine the processor time shows what waiting did to the wall-clock figures.
         double dFastestCpu = -1;
         for (size_t i = 2; i < programs.size(); ++i) {

@@ -146,7 +146,7 @@ private:
 // Takes files until none is left. The counter only says where to look: a file
 // is this worker's once its state went from pending to held by nSlot.
 void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::string>& outputs, int nSlot,
-          CProgress* pProgress)
+          int nThreads, CProgress* pProgress)
 {
     const int nFiles = int(opt.files.size());
     for (;;) {
@@ -156,7 +156,7 @@ void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::stri
         int32_t nState = kPending;
         if (!page.State(size_t(i)).compare_exchange_strong(nState, kHeld + nSlot))
             continue;
-        const bool bOk = AnalyseOne(opt.files[size_t(i)], outputs[size_t(i)], opt.format, 1);
+        const bool bOk = AnalyseOne(opt.files[size_t(i)], outputs[size_t(i)], opt.format, nThreads);
         page.State(size_t(i)) = bOk ? kDone : kFailed;
         const int nDone = ++page.Done();
         if (pProgress)
@@ -215,6 +215,9 @@ int RunBatch(const PitchOptions& opt)
     // N jobs use N cores: each file is tracked on one thread.
     const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int nJobs = std::max(1, std::min<int>(opt.nJobs > 0 ? opt.nJobs : nCores, int(nFiles)));
+    // -j N asks for one core per file; by default the cores a smaller batch
+    // leaves idle share each file's track (one file gets them all).
+    const int nThreads = opt.nJobs > 0 ? 1 : std::max(1, nCores / nJobs);
     CBatchPage page(nFiles, nJobs);
     if (!page.IsValid()) {
         PrintError(std::string("cannot share the work between processes: ") + std::strerror(errno));
@@ -241,7 +244,7 @@ int RunBatch(const PitchOptions& opt)
             if (::getppid() != g_nParentPid)
                 ::_exit(1);
             SetPartialName(page.SlotName(k));
-            Work(page, opt, outputs, k, nullptr);
+            Work(page, opt, outputs, k, nThreads, nullptr);
             ::_exit(std::fflush(nullptr) == 0 ? 0 : 1);
         }
         if (pid > 0)
@@ -300,7 +303,7 @@ int RunBatch(const PitchOptions& opt)
     }
     // One job, no process to be had, or workers that kept dying: this one does the rest.
     page.Next() = int(page.FirstPending());
-    Work(page, opt, outputs, nJobs, &progress);
+    Work(page, opt, outputs, nJobs, nThreads, &progress);
     g_nSlots = 0;
 
     size_t nFailed = 0;
