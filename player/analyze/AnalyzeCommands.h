@@ -20,7 +20,10 @@ struct AnalyzeCommand {
 int RunInfo(int argc, char** argv);
 int RunSamples(int argc, char** argv);
 int RunPitch(int argc, char** argv);
+// The picture itself is drawn by a program of its own (sonavel-render), which
+// StartRender runs in place of this one.
 int RunRender(int argc, char** argv);
+int StartRender(int argc, char** argv);
 
 // Loads a sound with the player's own document and readers. On failure writes
 // one line to stderr and returns false. Reader messages go to stderr, never to a

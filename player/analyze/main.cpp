@@ -15,7 +15,7 @@ const AnalyzeCommand s_commands[] = {
     {"info", "FILE...", RunInfo},
     {"samples", "FILE -o OUT", RunSamples},
     {"pitch", "[-j N] [-o DIR] [--format csv|json|pitchtier] FILE...", RunPitch},
-    {"render", "FILE -o OUT.png", RunRender},
+    {"render", "FILE -o OUT.png", StartRender},
 };
 
 void PrintUsage(std::FILE* pOut)
