@@ -13,6 +13,7 @@
 
 #include "player/analysis/AnalysisResource.h"
 #include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/CWaveFileSamples.h"
 #include "player/analysis/CSignalMath.h"
 #include "player/analysis/PitchFrames.h"
 #include "player/audio/SoundReaders.h"
@@ -129,6 +130,29 @@ py::tuple Pitch(const py::handle& arg, int nThreads)
 {
     if (nThreads < 0)
         throw py::value_error("threads must be 0 (one per core) or more");
+    // A path to a mono 16-bit WAV is tracked from the file, as the command line
+    // tracks it: the same values, without faulting in a store for the whole sound.
+    if (!py::isinstance<CPySound>(arg) && (py::isinstance<py::str>(arg) || py::isinstance<py::bytes>(arg)
+                                           || py::hasattr(arg, "__fspath__"))) {
+        const std::string strPath = PathBytes(arg, "path");
+        sonavel::analysis::CWaveFileSamples source;
+        py::gil_scoped_release nogil;
+        if (source.Open(strPath)) {
+            const size_t nFrames = sonavel::pitch::FrameCount(source.Count());
+            CSampleBlockHandle hPitch = CSampleBlock::Alloc(nFrames * sizeof(int16_t));
+            CSignalMath math;
+            math.SetThreads(nThreads);
+            if (hPitch && math.TrackPitch(source, source.Count(), source.Rate(), CSampleLock(hPitch).Samples()) == 0) {
+                py::gil_scoped_acquire gil;
+                py::array_t<double> times(nFrames);
+                double* pTimes = times.mutable_data();
+                for (size_t i = 0; i < nFrames; ++i)
+                    pTimes[i] = sonavel::pitch::FrameTime(i, source.Rate());
+                return py::make_tuple(times, ArrayOverBlock<int16_t>(hPitch, nFrames, true));
+            }
+        }
+        // Any other file, or one cut short meanwhile: loaded, with the loader's outcome.
+    }
     const CPySound sound = SoundOf(arg);
     const SampleStore& store = sound.m_store;
     if (store.sampleRate <= 0)

@@ -23,7 +23,7 @@
 
 #include "player/analysis/CSignalMath.h"
 #include "player/analyze/PitchBatch.h"
-#include "player/analyze/WaveFileSamples.h"
+#include "player/analysis/CWaveFileSamples.h"
 
 namespace fs = std::filesystem;
 
@@ -83,7 +83,7 @@ bool ParseOptions(int argc, char** argv, PitchOptions& opt)
 // so such a file meets the loader's own outcome.
 bool TrackFromFile(const std::string& strIn, int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
 {
-    CWaveFileSamples source;
+    sonavel::analysis::CWaveFileSamples source;
     if (!source.Open(strIn))
         return false;
     const size_t nValues = static_cast<size_t>(source.Count()) / 100 + 1;

@@ -142,7 +142,9 @@ def test_other_threads_run_while_a_long_sound_is_tracked(tmp_path):
         thread.join(timeout=300)
     start, end = span
     middle = [tick for tick in ticks if start + 0.25 * (end - start) < tick < start + 0.75 * (end - start)]
-    assert end - start > 0.05 and len(middle) >= 3
+    # Ten minutes take a few tens of milliseconds on one thread: enough for a
+    # counter that ticks every millisecond whenever it holds the interpreter.
+    assert end - start > 0.02 and len(middle) >= 3
 
     # Two loads and tracks at once give what one alone gives.
     path = site_sounds()[-1]

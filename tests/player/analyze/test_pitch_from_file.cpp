@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "player/analysis/CSignalMath.h"
-#include "player/analyze/WaveFileSamples.h"
+#include "player/analysis/CWaveFileSamples.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -67,13 +67,13 @@ TEST(PitchFromFile, AFileCutShortIsNeverTrackedFromTheFile)
     ASSERT_TRUE(WriteBytesFile(dir / "whole.wav", bytes));
     bytes.resize(bytes.size() - 20000);
     ASSERT_TRUE(WriteBytesFile(dir / "cut.wav", bytes));
-    sonavel::analyze::CWaveFileSamples cut;
+    sonavel::analysis::CWaveFileSamples cut;
     EXPECT_FALSE(cut.Open(dir / "cut.wav"));
     const std::vector<int16_t> kept(voice.begin(), voice.end() - 10000);
     ASSERT_TRUE(WriteWavFile(dir / "kept.wav", kept, 16000));
     EXPECT_TRUE(PitchCsv(dir, "cut.wav") == PitchCsv(dir, "kept.wav"));
 
-    sonavel::analyze::CWaveFileSamples source;
+    sonavel::analysis::CWaveFileSamples source;
     ASSERT_TRUE(source.Open(dir / "whole.wav"));
     ASSERT_EQ(::truncate((dir / "whole.wav").c_str(), 30000), 0);
     std::vector<int16_t> pitch(voice.size() / 100 + 1, 7);

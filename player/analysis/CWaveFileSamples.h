@@ -9,7 +9,7 @@
 #include "player/audio/CFileReader.h"
 
 namespace sonavel {
-namespace analyze {
+namespace analysis {
 
 class CWaveFileSamples : public CSampleSource {
 public:
@@ -31,5 +31,5 @@ private:
     int m_nRate = 0;
 };
 
-} // namespace analyze
+} // namespace analysis
 } // namespace sonavel

@@ -1,4 +1,4 @@
-#include "player/analyze/WaveFileSamples.h"
+#include "player/analysis/CWaveFileSamples.h"
 
 #include <cerrno>
 #include <limits>
@@ -11,7 +11,7 @@
 #include "player/audio/WaveChunkWalk.h"
 
 namespace sonavel {
-namespace analyze {
+namespace analysis {
 
 bool CWaveFileSamples::Open(const std::string& path)
 {
@@ -63,5 +63,5 @@ const int16_t* CWaveFileSamples::Fetch(int nFirst, int nCount, int16_t* pBuffer)
     return pBuffer;
 }
 
-} // namespace analyze
+} // namespace analysis
 } // namespace sonavel
