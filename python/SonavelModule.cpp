@@ -135,21 +135,20 @@ py::tuple Pitch(const py::handle& arg, int nThreads)
     if (!py::isinstance<CPySound>(arg) && (py::isinstance<py::str>(arg) || py::isinstance<py::bytes>(arg)
                                            || py::hasattr(arg, "__fspath__"))) {
         const std::string strPath = PathBytes(arg, "path");
-        sonavel::analysis::CWaveFileSamples source;
-        py::gil_scoped_release nogil;
-        if (source.Open(strPath)) {
-            const size_t nFrames = sonavel::pitch::FrameCount(source.Count());
-            CSampleBlockHandle hPitch = CSampleBlock::Alloc(nFrames * sizeof(int16_t));
-            CSignalMath math;
-            math.SetThreads(nThreads);
-            if (hPitch && math.TrackPitch(source, source.Count(), source.Rate(), CSampleLock(hPitch).Samples()) == 0) {
-                py::gil_scoped_acquire gil;
-                py::array_t<double> times(nFrames);
-                double* pTimes = times.mutable_data();
-                for (size_t i = 0; i < nFrames; ++i)
-                    pTimes[i] = sonavel::pitch::FrameTime(i, source.Rate());
-                return py::make_tuple(times, ArrayOverBlock<int16_t>(hPitch, nFrames, true));
-            }
+        CSampleBlockHandle hPitch;
+        int nCount = 0, nRate = 0;
+        bool bTracked;
+        {
+            py::gil_scoped_release nogil;
+            bTracked = sonavel::analysis::TrackWaveFile(strPath, nThreads, hPitch, nCount, nRate);
+        }
+        if (bTracked) {
+            const size_t nFrames = sonavel::pitch::FrameCount(nCount);
+            py::array_t<double> times(nFrames);
+            double* pTimes = times.mutable_data();
+            for (size_t i = 0; i < nFrames; ++i)
+                pTimes[i] = sonavel::pitch::FrameTime(i, nRate);
+            return py::make_tuple(times, ArrayOverBlock<int16_t>(hPitch, nFrames, true));
         }
         // Any other file, or one cut short meanwhile: loaded, with the loader's outcome.
     }

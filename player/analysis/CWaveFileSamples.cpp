@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <limits>
+#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "player/analysis/CSignalMath.h"
+#include "player/analysis/PitchFrames.h"
 #include "player/audio/CFileException.h"
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"
@@ -61,6 +64,27 @@ const int16_t* CWaveFileSamples::Fetch(int nFirst, int nCount, int16_t* pBuffer)
     if (!audio::IsHostLittleEndian())
         audio::SwapBytes16InPlace(pBuffer, nCount);
     return pBuffer;
+}
+
+bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate)
+{
+    CWaveFileSamples source;
+    if (!source.Open(path))
+        return false;
+    CSampleBlockHandle hOut = CSampleBlock::Alloc(sonavel::pitch::FrameCount(source.Count()) * sizeof(int16_t));
+    if (!hOut)
+        return false;
+    CSignalMath math;
+    math.SetThreads(nThreads);
+    {
+        CSampleLock lock(hOut);
+        if (math.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0)
+            return false;
+    }
+    hPitch = std::move(hOut);
+    nCount = source.Count();
+    nRate = source.Rate();
+    return true;
 }
 
 } // namespace analysis

@@ -7,6 +7,7 @@
 
 #include "player/analysis/CSampleSource.h"
 #include "player/audio/CFileReader.h"
+#include "player/audio/CSampleBlock.h"
 
 namespace sonavel {
 namespace analysis {
@@ -30,6 +31,11 @@ private:
     int m_nCount = 0;
     int m_nRate = 0;
 };
+
+// Tracks the file at path straight from the file when it is such a WAV: true
+// with hPitch holding one value per frame and nCount, nRate the sound's. False
+// for any other file, a failed read or no memory: the caller loads it instead.
+bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate);
 
 } // namespace analysis
 } // namespace sonavel

@@ -24,6 +24,7 @@
 #include "player/analysis/CSignalMath.h"
 #include "player/analyze/PitchBatch.h"
 #include "player/analysis/CWaveFileSamples.h"
+#include "player/analysis/PitchFrames.h"
 
 namespace fs = std::filesystem;
 
@@ -83,23 +84,12 @@ bool ParseOptions(int argc, char** argv, PitchOptions& opt)
 // so such a file meets the loader's own outcome.
 bool TrackFromFile(const std::string& strIn, int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
 {
-    sonavel::analysis::CWaveFileSamples source;
-    if (!source.Open(strIn))
+    int nCount = 0, nRate = 0;
+    if (!sonavel::analysis::TrackWaveFile(strIn, nThreads, hPitch, nCount, nRate))
         return false;
-    const size_t nValues = static_cast<size_t>(source.Count()) / 100 + 1;
-    hPitch = CSampleBlock::Alloc(nValues * sizeof(int16_t));
-    if (!hPitch)
-        return false;
-    CSignalMath math;
-    math.SetThreads(nThreads);
-    CSampleLock lock(hPitch);
-    if (math.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0) {
-        hPitch.reset();
-        return false;
-    }
-    track.nSampleRate = source.Rate();
-    track.nSampleCount = source.Count();
-    track.nValues = nValues;
+    track.nSampleRate = nRate;
+    track.nSampleCount = nCount;
+    track.nValues = sonavel::pitch::FrameCount(nCount);
     return true;
 }
 
