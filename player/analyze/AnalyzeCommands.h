@@ -25,8 +25,9 @@ int RunPitch(int argc, char** argv);
 int RunRender(int argc, char** argv);
 int StartRender(int argc, char** argv);
 
-// Loads a sound with the player's own document and readers. On failure writes
-// one line to stderr and returns false. Reader messages go to stderr, never to a
+// Loads a sound with the player's own document and readers. On failure, and
+// for a sound without a positive sample rate (nothing here can give it a time
+// axis), writes one line to stderr and returns false. Reader messages go to stderr, never to a
 // window. szReader receives the name of the reader that took the file.
 bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader);
 

@@ -11,7 +11,7 @@ void PrintError(const std::string& text) { std::fprintf(stderr, "sonavel-analyze
 
 bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader)
 {
-    const audio::CLoadResult result = audio::LoadSoundFile(path, store);
+    const audio::CLoadResult result = audio::LoadSoundForAnalysis(path, store);
     if (!result.Loaded()) {
         PrintError(audio::DescribeLoadFailure(result, path));
         return false;

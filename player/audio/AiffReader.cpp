@@ -33,11 +33,13 @@ bool IsSkippedChunk(const uint8_t* p)
     return false;
 }
 
-// Truncation toward zero, saturated: an absurd rate field (up to infinity) must
-// not turn into undefined behaviour, only into a rate the player cannot play.
+// Truncation toward zero, saturated: an absurd finite rate must not turn into
+// undefined behaviour, only into a rate the player cannot play. An infinite or
+// NaN field is no rate at all and reads as a broken header's 0 (the player then
+// says it cannot play it; nothing gets a time axis out of it).
 int32_t RateToInt(double dRate)
 {
-    if (std::isnan(dRate))
+    if (!std::isfinite(dRate))
         return 0;
     if (dRate >= double(std::numeric_limits<int32_t>::max()))
         return std::numeric_limits<int32_t>::max();

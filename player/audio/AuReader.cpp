@@ -50,13 +50,14 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
     const uint32_t nDataSize = field(2);
     const uint32_t nEncoding = field(3);
     const uint32_t nRate = field(4);
-    const uint32_t nChannels = field(5); // 0 is read as one channel
+    const uint32_t nChannels = field(5);
 
     // A declared size beyond the end of the file (the all-ones "unknown size"
     // among them) means: as much as the file holds.
     const int64_t nAvailable = std::max<int64_t>(0, file.GetLength() - int64_t(nDataOffset));
     const uint32_t nSize = uint32_t(std::min<int64_t>(nDataSize, nAvailable));
-    if (nChannels > 1 || nSize == 0) {
+    // A header with no channel holds no sound: the same refusal as more than one.
+    if (nChannels != 1 || nSize == 0) {
         return RefuseAu(result, kszAuNoDataOrChannels);
     }
     file.Seek(nDataOffset);

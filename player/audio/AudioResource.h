@@ -15,6 +15,11 @@ namespace audio {
 constexpr const char* kszAuNoDataOrChannels = " No data read or more than one channel in this file ";
 constexpr const char* kszAuUnsupportedCoding = " Unsupported *.au coding ";
 
+// The WAV reader's refusal of a sample size it cannot read; the bit count follows
+// it in brackets, then the closing space.
+constexpr const char* kszWaveUnsupportedBits = " Unsupported *.wav sample size ";
+constexpr unsigned kWaveMaxBitsPerSample = 32;
+
 // WAV: the chunk list starts after "RIFF", its length and "WAVE"; the walk gives up
 // once its position reaches byte 1000.
 constexpr int64_t kRiffChunksStart = 12;

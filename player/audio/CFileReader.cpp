@@ -49,16 +49,21 @@ CFileReader::~CFileReader() { Abort(); }
 bool CFileReader::Open(const std::string& path)
 {
     Abort();
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return false;
+    }
     // O_NONBLOCK only for the open itself, so a FIFO without a writer cannot hang
     // the player here.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const bool bStat = ::fstat(fd, &st) == 0;
+    if (!bStat || S_ISDIR(st.st_mode)) {
+        const int err = bStat ? EISDIR : errno;
         ::close(fd);
+        errno = err;
         return false;
     }
     int flags = ::fcntl(fd, F_GETFL);

@@ -14,7 +14,8 @@ public:
     CFileReader& operator=(const CFileReader&) = delete;
 
     // Opens an existing file for reading. Fails (returns false, no throw) for a
-    // missing or unreadable path, an empty path and a directory.
+    // missing or unreadable path, an empty path and a directory; errno then
+    // says why (ENOENT for the empty path, EISDIR for a directory).
     bool Open(const std::string& path);
 
     // Absolute position in bytes. Seeking past the end is allowed (later reads

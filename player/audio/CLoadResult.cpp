@@ -10,11 +10,16 @@ namespace sonavel {
 namespace audio {
 namespace {
 
-// Why the path could not be opened, asked again of the system.
-std::string WhyUnopenable(const std::string& path)
+// Why the path could not be opened: the open's own reason, else asked again of
+// the system.
+std::string WhyUnopenable(const std::string& path, int nErrno)
 {
     if (path.empty())
         return "no file given";
+    if (nErrno == EISDIR)
+        return "is a directory";
+    if (nErrno != 0)
+        return std::strerror(nErrno);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         return std::strerror(errno);
@@ -39,7 +44,11 @@ std::string Trim(const std::string& s)
 std::string DescribeLoadFailure(const CLoadResult& result, const std::string& path)
 {
     if (result.nFailure == ELoadFailure::CannotOpen)
-        return "cannot open " + path + ": " + WhyUnopenable(path);
+        return "cannot open " + path + ": " + WhyUnopenable(path, result.nErrno);
+    if (result.nFailure == ELoadFailure::ReadFailed && result.nErrno != 0)
+        return "cannot read " + path + ": " + std::strerror(result.nErrno);
+    if (result.nFailure == ELoadFailure::NoSampleRate)
+        return path + ": no sample rate";
     if (!result.strMessage.empty())
         return path + ": " + Trim(result.strMessage);
     return path + ": not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM, "

@@ -15,6 +15,8 @@ enum class ELoadFailure {
     Refused,     // a reader took the file and refused it with its own message
     OutOfMemory, // the sound cannot be held; beep and the out-of-memory message
     ReadFailed,  // a seek or read failed under the readers; nothing is shown
+    NoSampleRate, // loaded, but the header gives no usable rate: refused where a
+                  // time axis is needed (the command line, the Python module)
 };
 
 struct CLoadResult {
@@ -22,6 +24,7 @@ struct CLoadResult {
     std::string strMessage; // the text of the box the player shows, empty when none
     bool bBeep = false;     // a beep comes before the box
     std::string strReader;  // the reader that took the file: "wave", "aiff", "au", "fixed-le", "fixed-be", "sndfile"
+    int nErrno = 0;         // CannotOpen and ReadFailed: the system's reason, when it gave one
 
     bool Loaded() const { return nFailure == ELoadFailure::None && !strReader.empty(); }
     // Whether the player shows a box: an unopenable empty path shows an empty one.
@@ -29,8 +32,9 @@ struct CLoadResult {
 };
 
 // The failure as one line for the command line, without the program's name:
-// "cannot open PATH: REASON", "PATH: MESSAGE" (the box's text without its
-// surrounding spaces) or "PATH: not a sound file this player reads (...)".
+// "cannot open PATH: REASON", "cannot read PATH: REASON", "PATH: MESSAGE" (the
+// box's text without its surrounding spaces), "PATH: no sample rate" or
+// "PATH: not a sound file this player reads (...)".
 std::string DescribeLoadFailure(const CLoadResult& result, const std::string& path);
 
 } // namespace audio

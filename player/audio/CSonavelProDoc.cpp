@@ -5,6 +5,7 @@
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -20,6 +21,7 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTa
     CLoadResult result;
     CFileReader file;
     if (!file.Open(path)) {
+        result.nErrno = errno;
         result.nFailure = ELoadFailure::CannotOpen;
         result.strMessage = path;
         Fail(result);
@@ -47,13 +49,14 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTa
             return 0;
         }
         file.Close();
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         // A file that fails under the readers is dropped without a message, like
         // one that no reader accepts.
         file.Abort();
         FreeSamples();
         result = CLoadResult();
         result.nFailure = ELoadFailure::ReadFailed;
+        result.nErrno = e.m_nErrno;
         Fail(result);
         return 0;
     } catch (const std::bad_alloc&) {

@@ -59,5 +59,16 @@ CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSo
     return host.m_result;
 }
 
+CLoadResult LoadSoundForAnalysis(const std::string& path, SampleStore& store)
+{
+    CLoadResult result = LoadSoundFile(path, store);
+    if (result.Loaded() && store.sampleRate <= 0) {
+        store.Clear();
+        result = CLoadResult();
+        result.nFailure = ELoadFailure::NoSampleRate;
+    }
+    return result;
+}
+
 } // namespace audio
 } // namespace sonavel

@@ -53,5 +53,11 @@ CSoundReaderTable SoundReaderTable();
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store);
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers);
 
+// LoadSoundFile for whatever needs a time axis (the command line, the Python
+// module): a sound whose header gives no positive rate is refused as well
+// (NoSampleRate, store cleared). The player itself loads such a sound and then
+// says it cannot play it.
+CLoadResult LoadSoundForAnalysis(const std::string& path, SampleStore& store);
+
 } // namespace audio
 } // namespace sonavel

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 using namespace sonavel::audio;
 
@@ -55,6 +56,14 @@ void ConvertFrames(EWaveLayout layout, uint16_t wFormatTag, const uint8_t* pIn, 
     }
 }
 
+EReaderAnswer RefuseSampleSize(CLoadResult& result, unsigned nBits)
+{
+    result.nFailure = ELoadFailure::Refused;
+    result.strMessage = std::string(kszWaveUnsupportedBits) + "(" + std::to_string(nBits) + " bits) ";
+    result.bBeep = true;
+    return EReaderAnswer::Refused;
+}
+
 } // namespace
 
 EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CLoadResult& result)
@@ -65,13 +74,20 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
     if (!LocateWaveData(file, fmt, nDataOffset, nDataLength))
         return EReaderAnswer::NotMine;
 
-    // 8 bits: one byte per channel. Up to 16 bits: one 16-bit word per channel.
+    // No sample fits in 0 bits, and no integer sample is wider than 32: such a
+    // header describes nothing this reader can turn into sound.
+    if (fmt.wBitsPerSample == 0 || fmt.wBitsPerSample > kWaveMaxBitsPerSample)
+        return RefuseSampleSize(result, fmt.wBitsPerSample);
+
+    // 8 bits: one byte per channel, and so are 1 to 7 bits when the block holds
+    // one byte per channel (the bits sit at the top of the byte). Otherwise, up
+    // to 16 bits: one 16-bit word per channel.
     // Wider integer samples (24, 32 bits) sit in containers of whole bytes; of the
     // first channel's container we keep its most significant 16 bits, which turns
     // them into 16-bit sound rather than noise.
     EWaveLayout layout;
     std::size_t nSampleBytes;
-    if (fmt.wBitsPerSample == 8) {
+    if (fmt.wBitsPerSample == 8 || (fmt.wBitsPerSample < 8 && fmt.nBlockAlign == fmt.nChannels)) {
         layout = EWaveLayout::Byte8;
         nSampleBytes = 1;
     } else if (fmt.wBitsPerSample <= 16) {

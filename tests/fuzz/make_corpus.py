@@ -117,6 +117,11 @@ def wav_files():
     f["wav_one_byte_16bit"] = riff(chunk(b"fmt ", fmt_body(1, 1, 8000, 16)), chunk(b"data", b"\x01"))
     f["wav_rate_zero"] = riff(chunk(b"fmt ", fmt_body(1, 1, 0, 16)), chunk(b"data", pcm16(s[:64])))
     f["wav_rate_max"] = riff(chunk(b"fmt ", struct.pack("<HHIIHH", 1, 1, 0xFFFFFFFF, 0, 2, 16)), chunk(b"data", pcm16(s[:64])))
+    for bits in (0, 7, 64, 255):
+        f["wav_bits_%d" % bits] = riff(chunk(b"fmt ", fmt_body(1, 1, 8000, bits)), chunk(b"data", pcm16(s[:64])))
+    # Five channels of 5 bits in one byte each (block align 5), 9 frames.
+    f["wav_5ch_5bit_align5"] = riff(chunk(b"fmt ", fmt_body(1, 5, 8000, 5)),
+                                    chunk(b"data", bytes(((i * 7) % 32) << 3 for i in range(45))))
     f["wav_channels_65535"] = riff(chunk(b"fmt ", fmt_body(1, 65535, 8000, 16)), chunk(b"data", pcm16(s[:64])))
     f["wav_header_only"] = b"RIFF\x04\0\0\0WAVE"
     f["wav_truncated_chunk_header"] = riff(chunk(b"fmt ", fmt_body(1, 1, 8000, 16)))[:-8] + b"da"
@@ -178,6 +183,10 @@ def aiff_files():
                                 ssnd(pcm16(s[:100], big=True)))
     f["aiff_rate_infinite"] = form(b"AIFF", comm_aiff(1, 100, 16, bytes.fromhex("7FFF8000000000000000")),
                                    ssnd(pcm16(s[:100], big=True)))
+    f["aiff_rate_minus_infinite"] = form(b"AIFF", comm_aiff(1, 100, 16, bytes.fromhex("FFFF8000000000000000")),
+                                         ssnd(pcm16(s[:100], big=True)))
+    f["aiff_rate_nan"] = form(b"AIFF", comm_aiff(1, 100, 16, bytes.fromhex("7FFFC000000000000001")),
+                              ssnd(pcm16(s[:100], big=True)))
     f["aiff_rate_1e30"] = form(b"AIFF", comm_aiff(1, 100, 16, extended(1e30)), ssnd(pcm16(s[:100], big=True)))
     f["aiff_rate_negative"] = form(b"AIFF", comm_aiff(1, 100, 16, extended(-8000.0)), ssnd(pcm16(s[:100], big=True)))
     f["aiff_rate_denormal"] = form(b"AIFF", comm_aiff(1, 100, 16, bytes.fromhex("00000000000000000001")),

@@ -86,13 +86,18 @@ def check_xdg_open_plays(tree, home):
 
 
 def check_python_package(deb, version):
-    """The module in Debian's folder for every python3, its stubs, the example;
-    Depends on the interpreter, numpy and the C++ runtime dpkg-shlibdeps finds."""
+    """The package sonavel in Debian's folder for every python3 (its Python part,
+    stubs and compiled part), the example; compiled and cleaned by python3's own
+    tools; Depends on the interpreter, numpy and the C++ runtime dpkg-shlibdeps finds."""
     files = contents(deb)
-    module = [f for f in files if f.startswith("/usr/lib/python3/dist-packages/sonavel.") and f.endswith(".so")]
-    expected = ["/usr/lib/python3/dist-packages/sonavel.pyi", "/usr/share/doc/python3-sonavel/copyright",
-                "/usr/share/doc/python3-sonavel/examples/dask_pitch.py"]
+    package = "/usr/lib/python3/dist-packages/sonavel/"
+    module = [f for f in files if f.startswith(package + "_sonavel.") and f.endswith(".so")]
+    expected = [package + name for name in ("__init__.py", "__init__.pyi", "py.typed")] + [
+        "/usr/share/doc/python3-sonavel/copyright", "/usr/share/doc/python3-sonavel/examples/dask_pitch.py"]
     check(len(module) == 1 and all(f in files for f in expected), "python3-sonavel holds %s" % sorted(files))
+    status, out, err = run(["sh", "-c", 'dpkg-deb --ctrl-tarfile "$1" | tar -xO ./postinst ./prerm', "sh", deb])
+    check(status == 0 and "py3compile -p python3-sonavel" in out and "py3clean -p python3-sonavel" in out,
+          "python3-sonavel's maintainer scripts: %r %r" % (out, err))
     check(field(deb, "Package") == "python3-sonavel" and field(deb, "Version") == version,
           "%s is %s %s" % (deb, field(deb, "Package"), field(deb, "Version")))
     depends = field(deb, "Depends")
@@ -104,7 +109,8 @@ def check_python_package(deb, version):
 def check_python_imports(root, version):
     """Debian's python3 imports the extracted module from any folder and tracks a sound."""
     sound = os.path.join(root, "usr/share/velmora/site/Korvath/sounds/vowel-a.wav")
-    code = "import sonavel; t, f = sonavel.pitch(%r); print(sonavel.__version__, (f > 0).sum() > 0)" % sound
+    code = ("import pickle, sonavel; t, f = pickle.loads(pickle.dumps(sonavel.pitch))(%r);"
+            " print(sonavel.__version__, (f > 0).sum() > 0)" % sound)
     env = dict(os.environ, PYTHONPATH=os.path.join(root, "usr/lib/python3/dist-packages"))
     status, out, err = run(["/usr/bin/python3", "-c", code], env=env, cwd="/")
     check(status == 0 and out.split() == [version, "True"], "import sonavel from the package: %r %r" % (out, err))

@@ -1,10 +1,13 @@
-"""The Dask example on a LocalCluster of two worker processes, over a dozen
-voices and one file that is no sound, against `sonavel-analyze pitch -o`."""
+"""Dask against `sonavel-analyze pitch`: the module's functions mapped by name
+on a LocalCluster of two worker processes, and the Dask example over a dozen
+voices and one file that is no sound."""
 import os
 import subprocess
 import sys
 
-from conftest import SOURCE, analyze, error_lines, make_voice
+import sonavel
+from conftest import SOURCE, analyze, csv_of, error_lines, make_voice, site_sounds
+from dask.distributed import Client, LocalCluster
 
 EXAMPLE = os.path.join(SOURCE, "python", "examples", "dask_pitch.py")
 
@@ -33,3 +36,12 @@ def test_a_local_cluster_writes_what_the_command_line_writes(tmp_path):
     failures = [line.split(": ", 1)[1] for line in ours.stderr.splitlines() if "notes.txt" in line]
     assert failures == error_lines(cli_err)
     assert "dask_pitch: 13 of 13 files" in ours.stderr
+
+
+def test_client_map_sends_the_function_by_name():
+    files = site_sounds()
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster, \
+            Client(cluster) as client:
+        tracks = client.gather(client.map(sonavel.pitch, files))
+    for path, (time_s, pitch_hz) in zip(files, tracks):
+        assert csv_of(time_s, pitch_hz) == analyze("pitch", path)[1], path

@@ -2,9 +2,13 @@
 site's recordings, the synthetic voices and the hostile corpus; its arrays,
 errors, interpreter lock, pickling and stubs."""
 import ast
+import errno
 import math
+import multiprocessing
 import os
 import pickle
+import subprocess
+import sys
 import threading
 import time
 import wave
@@ -63,22 +67,28 @@ def test_hostile_files_load_or_raise_the_command_lines_error():
         else:
             assert loaded[path].startswith("%s rate=%d samples=%d " % (sound.reader, sound.sample_rate,
                                                                       len(sound.samples))), path
+            assert sound.sample_rate > 0
             if len(sound.samples) > 10 ** 7:
                 continue  # a fixed header's claimed 2 GB: seconds of tracking zeros, nothing new
-            try:
-                sonavel.pitch(sound)
-                sonavel.spectrogram(sound, 100, 100)
-            except sonavel.SoundError as error:  # no sample rate: no time axis
-                assert "no sample rate" in str(error) and sound.sample_rate <= 0
+            sonavel.pitch(sound)
+            sonavel.spectrogram(sound, 100, 100)
 
 
 def test_unreadable_paths_and_bad_arguments(tmp_path):
     missing = str(tmp_path / "missing.wav")
-    with pytest.raises(sonavel.SoundError, match="^cannot open %s: No such file or directory$" % missing):
+    with pytest.raises(sonavel.SoundError, match="^cannot open %s: No such file or directory$" % missing) as raised:
         sonavel.load(missing)
     assert analyze("info", missing)[2] == "sonavel-analyze: cannot open %s: No such file or directory\n" % missing
-    with pytest.raises(OSError, match="is a directory"):
+    # An OSError's fields, and the class a missing file has everywhere else.
+    assert isinstance(raised.value, FileNotFoundError)
+    assert (raised.value.errno, raised.value.strerror, raised.value.filename) == (errno.ENOENT, os.strerror(errno.ENOENT),
+                                                                                  missing)
+    with pytest.raises(sonavel.SoundError, match="is a directory") as raised:
         sonavel.pitch(tmp_path)
+    assert (raised.value.errno, raised.value.filename) == (errno.EISDIR, str(tmp_path))
+    with pytest.raises(sonavel.SoundError, match="^cannot read /proc/self/mem: ") as raised:  # EIO at address 0
+        sonavel.load("/proc/self/mem")
+    assert raised.value.errno == errno.EIO and not isinstance(raised.value, FileNotFoundError)
     with pytest.raises(sonavel.SoundError) as raised:  # a name that is not UTF-8 keeps its bytes
         sonavel.load(os.fsencode(missing) + b"\xff")
     assert os.fsencode(str(raised.value)).endswith(b"\xff: No such file or directory")
@@ -92,6 +102,9 @@ def test_unreadable_paths_and_bad_arguments(tmp_path):
                  lambda: sonavel.spectrogram(sound, 3001), lambda: sonavel.spectrogram(sound, 487, 60)):
         with pytest.raises(ValueError):
             call()
+    # A grid past 1 GiB is refused before anything, the sound's loading included.
+    with pytest.raises(ValueError, match="more than the 1024 MiB"):
+        sonavel.spectrogram(missing, 3000, 100000)
 
 
 def test_samples_are_a_read_only_view_that_outlives_the_sound():
@@ -165,12 +178,75 @@ def test_sounds_tracks_and_errors_pickle():
     assert np.array_equal(pickle.loads(pickle.dumps(sonavel.pitch(sound)))[1], sonavel.pitch(back)[1])
     error = pickle.loads(pickle.dumps(sonavel.SoundError("x.wav: broken")))
     assert type(error) is sonavel.SoundError and str(error) == "x.wav: broken"
+    error = pickle.loads(pickle.dumps(sonavel.SoundFileNotFoundError("cannot open x.wav: gone", errno.ENOENT, "x.wav")))
+    assert (type(error), str(error), error.errno, error.filename) == (sonavel.SoundFileNotFoundError,
+                                                                      "cannot open x.wav: gone", errno.ENOENT, "x.wav")
+    # The functions pickle by name, so a worker process finds them.
+    assert pickle.loads(pickle.dumps(sonavel.pitch)) is sonavel.pitch
 
 
-def test_version_and_stubs_name_what_the_module_has():
+def test_a_sound_without_contents_raises_on_every_use():
+    # Protocol 2: GLOBAL sonavel.Sound, an empty tuple, NEWOBJ, and no BUILD.
+    for empty in (pickle.loads(b"\x80\x02csonavel\nSound\nq\x00)\x81q\x01."), sonavel.Sound.__new__(sonavel.Sound)):
+        for use in (repr, pickle.dumps, sonavel.pitch, sonavel.spectrogram, lambda s: s.samples,
+                    lambda s: s.sample_rate, lambda s: s.duration, lambda s: s.path, lambda s: s.reader):
+            with pytest.raises(ValueError, match="holds no sound"):
+                use(empty)
+    with pytest.raises(TypeError):
+        sonavel.Sound()
+    # A state without a rate would make a Sound without a time axis.
+    state = sonavel.load(site_sounds()[0]).__getstate__()
+    with pytest.raises(ValueError, match="positive sample rate"):
+        sonavel.Sound.__new__(sonavel.Sound).__setstate__(state[:2] + (0,) + state[3:])
+
+
+def test_daemon_threads_inside_the_module_let_the_program_end_with_its_status(tmp_path):
+    rate = 44100
+    long_path = write_wav(tmp_path / "long.wav", 8000 * np.sin(2 * math.pi * 140 * np.arange(rate * 300) / rate), rate)
+    # No call before the threads start: their first calls meet at once, too.
+    script = """if True:
+        import sys, threading, sonavel
+        path = sys.argv[1]
+        calls = [lambda: sonavel.load(path), lambda: sonavel.pitch(path, threads=1), lambda: sonavel.spectrogram(path)]
+        started = [threading.Event() for _ in calls * 2]
+
+        def loop(call, event):
+            event.set()
+            while True:
+                call()
+
+        for call, event in zip(calls * 2, started):
+            threading.Thread(target=loop, args=(call, event), daemon=True).start()
+        for event in started:
+            event.wait()
+        sys.exit(3)
+        """
+    for _ in range(5):
+        done = subprocess.run([sys.executable, "-c", script, long_path], capture_output=True, text=True, timeout=120)
+        assert (done.returncode, done.stderr) == (3, "")
+
+
+def test_a_pool_of_processes_maps_the_functions_by_name(voices):
+    files = site_sounds()[:3] + voices[:3]
+    with multiprocessing.Pool(2) as pool:
+        tracks = pool.map(sonavel.pitch, files)
+    for path, (time_s, pitch_hz) in zip(files, tracks):
+        assert csv_of(time_s, pitch_hz) == analyze("pitch", path)[1], path
+
+
+def test_version_stubs_and_documents_name_what_the_package_has(tmp_path):
     assert analyze("--version")[1].split()[-1] == sonavel.__version__
-    stubs = ast.parse(open(os.path.join(SOURCE, "python", "sonavel.pyi")).read())
+    with open(os.path.join(SOURCE, "python", "sonavel", "__init__.pyi")) as stub_file:
+        stub_text = stub_file.read()
+    stubs = ast.parse(stub_text)
     stubbed = {node.name for node in stubs.body if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
-    public = {name for name in dir(sonavel) if not name.startswith("_")}
-    assert stubbed == public
-    assert all(getattr(sonavel, name).__doc__ for name in public)
+    assert stubbed == set(sonavel.__all__) == {name for name in dir(sonavel) if not name[0] == "_"}
+    assert all(getattr(sonavel, name).__doc__ for name in sonavel.__all__)
+    # Every format the readers open, as the command line lists them, and every reader's name.
+    (tmp_path / "x.txt").write_text("text")
+    formats = analyze("info", str(tmp_path / "x.txt"))[2].split("(", 1)[1].rstrip(")\n").split(", ")
+    assert len(formats) > 10
+    for text in (sonavel.__doc__, sonavel.load.__doc__, stub_text):
+        assert [f for f in formats if f not in text] == []
+    for text in (sonavel.Sound.reader.__doc__, stub_text):
+        assert all(name in text for name in ("wave", "aiff", "au", "fixed-le", "fixed-be", "sndfile"))

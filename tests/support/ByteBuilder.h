@@ -65,9 +65,11 @@ inline Bytes WavChunk(const std::string& id, const Bytes& body)
 {
     return Bytes().Str(id).LE32(uint32_t(body.Size())).Append(body);
 }
-inline Bytes WavFmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits)
+// Block align: whole bytes per channel unless given.
+inline Bytes WavFmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t align = 0)
 {
-    const uint16_t align = uint16_t(channels * ((bits + 7) / 8));
+    if (align == 0)
+        align = uint16_t(channels * ((bits + 7) / 8));
     return Bytes().LE16(tag).LE16(channels).LE32(rate).LE32(rate * align).LE16(align).LE16(bits);
 }
 inline Bytes SimpleWav(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& data)

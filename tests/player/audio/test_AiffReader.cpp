@@ -121,11 +121,26 @@ TEST_F(AiffReader, OddRateTruncatesTowardZero)
     const LoadResult r = Load(Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, rate)).Append(Ssnd(BigWords({1})))));
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.store.sampleRate, 22254);
-    // An infinite rate is held at the largest rate rather than wrapping.
-    const Bytes inf = Bytes().Raw({0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0});
-    const LoadResult r2 = Load(Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, inf)).Append(Ssnd(BigWords({1})))));
+    // A finite rate beyond int32 is held at the largest rather than wrapping.
+    const Bytes huge = Bytes().BE16(16383 + 40).BE32(0x80000000u).BE32(0); // 2^40 Hz
+    const LoadResult r2 = Load(Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, huge)).Append(Ssnd(BigWords({1})))));
     ASSERT_TRUE(r2.bLoaded);
     EXPECT_EQ(r2.store.sampleRate, 2147483647);
+}
+
+TEST_F(AiffReader, InfiniteOrNanRateIsABrokenHeadersZero)
+{
+    // Exponent 0x7FFF: infinity (empty mantissa, either sign) or NaN; the sound
+    // still loads, with the rate a broken header gives.
+    for (const Bytes& rate : {Bytes().Raw({0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}),
+                              Bytes().Raw({0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}),
+                              Bytes().Raw({0x7F, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0, 1})}) {
+        const LoadResult r = Load(Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, rate)).Append(Ssnd(BigWords({5})))));
+        ASSERT_TRUE(r.bLoaded);
+        EXPECT_EQ(r.store.sampleRate, 0);
+        EXPECT_EQ(r.samples, (std::vector<int16_t>{5}));
+    }
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(AiffReader, EightBitBufferFailureShowsTheMemoryMessage)

@@ -51,9 +51,9 @@ TEST_F(AuReader, EightBitEncodings)
     EXPECT_EQ(r.samples, (std::vector<int16_t>{0, 0, -32124, 32124}));
 }
 
-TEST_F(AuReader, ZeroChannelsIsOneAndTheDataOffsetIsHonoured)
+TEST_F(AuReader, TheDataOffsetIsHonoured)
 {
-    Bytes b = AuHeader(".snd", true, 32, 2, 3, 8000, 0).Str("annotati").BE16(1234);
+    Bytes b = AuHeader(".snd", true, 32, 2, 3, 8000, 1).Str("annotati").BE16(1234);
     const LoadResult r = Load(b);
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.samples, (std::vector<int16_t>{1234}));
@@ -63,10 +63,11 @@ TEST_F(AuReader, ZeroChannelsIsOneAndTheDataOffsetIsHonoured)
 TEST_F(AuReader, UnusableFilesShowTheirMessageAfterABeep)
 {
     EXPECT_FALSE(Load(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0)).bLoaded);
+    EXPECT_FALSE(Load(AuHeader(".snd", true, 24, 4, 3, 8000, 0).BE32(0)).bLoaded); // no channel
     EXPECT_FALSE(Load(AuHeader(".snd", true, 24, 0, 3, 8000, 1).BE32(0)).bLoaded);
     EXPECT_FALSE(Load(AuHeader(".snd", true, 24, 4, 6, 8000, 1).BE32(0)).bLoaded); // 32-bit float
-    EXPECT_EQ(m_messages, (std::vector<std::string>{kNoData, kNoData, kUnsupported}));
-    EXPECT_EQ(m_events, (std::vector<std::string>{"beep0", "box", "beep0", "box", "beep0", "box"}));
+    EXPECT_EQ(m_messages, (std::vector<std::string>{kNoData, kNoData, kNoData, kUnsupported}));
+    EXPECT_EQ(m_events, (std::vector<std::string>{"beep0", "box", "beep0", "box", "beep0", "box", "beep0", "box"}));
 }
 
 TEST_F(AuReader, NotAuIsRejectedSilently)

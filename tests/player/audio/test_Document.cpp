@@ -6,6 +6,7 @@
 #include "player/audio/CFileException.h"
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 #include <fcntl.h>
@@ -55,7 +56,33 @@ TEST_F(Document, FailuresDescribeThemselvesForTheCommandLine)
               "cannot open /nonexistent/x.wav: No such file or directory");
     EXPECT_EQ(DescribeLoadFailure(LoadPath("").result, ""), "cannot open : no file given");
     EXPECT_EQ(DescribeLoadFailure(LoadPath("/tmp").result, "/tmp"), "cannot open /tmp: is a directory");
-    EXPECT_EQ(LoadPath("/proc/self/mem").result.nFailure, ELoadFailure::ReadFailed);
+    const CLoadResult unreadable = LoadPath("/proc/self/mem").result; // address 0: EIO
+    EXPECT_EQ(unreadable.nFailure, ELoadFailure::ReadFailed);
+    EXPECT_EQ(DescribeLoadFailure(unreadable, "/proc/self/mem"), "cannot read /proc/self/mem: Input/output error");
+    // The system's reason travels with the failure, for callers that hand it on.
+    EXPECT_EQ(LoadPath("/nonexistent/x.wav").result.nErrno, ENOENT);
+    EXPECT_EQ(LoadPath("").result.nErrno, ENOENT);
+    EXPECT_EQ(LoadPath("/tmp").result.nErrno, EISDIR);
+    EXPECT_EQ(unreadable.nErrno, EIO);
+}
+
+TEST_F(Document, AnalysisRefusesASoundWithoutAPositiveRate)
+{
+    for (uint32_t nRate : {0u, 0xFFFFFFFFu}) {
+        const std::string path = m_dir.Write(SimpleWav(1, 1, nRate, 16, LittleWords({1, 2})));
+        // The player takes it as it is (and then says it cannot play it) ...
+        SampleStore store;
+        ASSERT_TRUE(LoadSoundFile(path, store).Loaded());
+        EXPECT_EQ(store.sampleRate, int32_t(nRate));
+        // ... what needs a time axis does not.
+        const CLoadResult result = LoadSoundForAnalysis(path, store);
+        EXPECT_EQ(result.nFailure, ELoadFailure::NoSampleRate);
+        EXPECT_EQ(DescribeLoadFailure(result, path), path + ": no sample rate");
+        EXPECT_FALSE(store.hSamples);
+    }
+    SampleStore store;
+    EXPECT_TRUE(LoadSoundForAnalysis(m_dir.Write(SimpleWav(1, 1, 8000, 16, LittleWords({1}))), store).Loaded());
+    EXPECT_EQ(store.sampleRate, 8000);
 }
 
 TEST_F(Document, TwoThreadsLoadAtOnce)

@@ -4,8 +4,12 @@
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"
 
+#include <sstream>
+
+using sonavel::audio::ELoadFailure;
 using sonavel::audio::FindWaveData;
 using sonavel::audio::WaveFormatRecord;
+using testsupport::Quote;
 
 namespace {
 
@@ -73,6 +77,58 @@ TEST_F(WaveReader, WideSamplesKeepTheirTopSixteenBitsOfTheFirstChannel)
     r = Load(SimpleWav(1, 2, 48000, 32, d32));
     ASSERT_TRUE(r.bLoaded);
     EXPECT_EQ(r.samples, (std::vector<int16_t>{0x7FFF, -32768}));
+}
+
+TEST_F(WaveReader, SampleSizesOfNoneOrAboveThirtyTwoBitsAreRefused)
+{
+    for (uint16_t nBits : {0, 33, 64, 255}) {
+        // Refused, not passed on: no later reader makes sound of it either.
+        const LoadResult r = LoadWhole(SimpleWav(1, 1, 8000, nBits, Bytes().Fill(64, 1)));
+        EXPECT_EQ(r.result.nFailure, ELoadFailure::Refused) << nBits;
+        EXPECT_EQ(r.result.strMessage, " Unsupported *.wav sample size (" + std::to_string(nBits) + " bits) ");
+    }
+    EXPECT_EQ(m_events.size(), 8u); // a beep and a box each
+}
+
+TEST_F(WaveReader, NarrowSamplesOfOneByteEachReadAsSciPyReadsThem)
+{
+    // Five channels of 5 bits, one byte per sample (block align 5), 9 frames.
+    Bytes data;
+    for (int i = 0; i < 9; ++i)
+        for (int c = 0; c < 5; ++c)
+            data.U8(uint8_t(((i * 5 + c) * 7 % 32) << 3));
+    const std::string path =
+        m_dir.Write(Riff(Bytes().Append(WavChunk("fmt ", WavFmt(1, 5, 8000, 5, 5))).Append(WavChunk("data", data))));
+    const LoadResult r = LoadPath(path);
+    ASSERT_TRUE(r.bLoaded);
+    EXPECT_EQ(r.store.sampleRate, 8000);
+
+    testsupport::CScratchDir dir;
+    ASSERT_EQ(testsupport::Shell("/usr/bin/python3 -c 'import sys, scipy.io.wavfile as w; r, d = w.read(sys.argv[1]);"
+                                 " print(r, d.dtype, *d.shape, *d[:, 0])' " + Quote(path) + " > " + Quote(dir / "scipy")),
+              0);
+    std::istringstream scipy(testsupport::Slurp(dir / "scipy"));
+    int nRate = 0;
+    std::size_t nFrames = 0, nChannels = 0;
+    std::string strType;
+    scipy >> nRate >> strType >> nFrames >> nChannels;
+    EXPECT_EQ(nRate, 8000);
+    EXPECT_EQ(strType, "uint8");
+    EXPECT_EQ(nChannels, 5u);
+    ASSERT_EQ(nFrames, 9u);
+    ASSERT_EQ(r.samples.size(), nFrames);
+    for (std::size_t i = 0; i < nFrames; ++i) {
+        int nByte = -1;
+        scipy >> nByte;
+        EXPECT_EQ(r.samples[i], (nByte - 128) * 256) << i;
+    }
+
+    // With a 16-bit word per channel in the block, 7 bits are read as words.
+    const LoadResult words = Load(Riff(Bytes()
+                                           .Append(WavChunk("fmt ", WavFmt(1, 1, 8000, 7, 2)))
+                                           .Append(WavChunk("data", LittleWords({300, -5})))));
+    ASSERT_TRUE(words.bLoaded);
+    EXPECT_EQ(words.samples, (std::vector<int16_t>{300, -5}));
 }
 
 TEST_F(WaveReader, ChunkWalkSkipsOtherChunksAndTakesEighteenBytesOfFmt)

@@ -1,0 +1,70 @@
+#include "python/CPySound.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "python/BlockArray.h"
+
+namespace py = pybind11;
+
+namespace sonavel {
+namespace python {
+
+const CPySound& SoundContents(const py::handle& obj)
+{
+    if (!py::isinstance<CPySound>(obj))
+        throw py::type_error("expected a sonavel.Sound, not " + std::string(py::str(obj.get_type().attr("__name__"))));
+    // pybind11 would hand out (and even allocate) the value of a Sound whose
+    // contents were never made; the holder says whether they were.
+    auto* pInstance = reinterpret_cast<py::detail::instance*>(obj.ptr());
+    const py::detail::value_and_holder vh =
+        pInstance->get_value_and_holder(py::detail::get_type_info(typeid(CPySound)));
+    if (!vh || !vh.holder_constructed())
+        throw py::value_error("this sonavel.Sound holds no sound (made without sonavel.load() or a pickled state)");
+    return *vh.value_ptr<CPySound>();
+}
+
+py::tuple SoundState(const CPySound& sound)
+{
+    CSampleLock lock(sound.m_store.hSamples);
+    const char* p = static_cast<const char*>(lock.Data());
+    return py::make_tuple(py::bytes(sound.m_strPath), sound.m_strReader, sound.m_store.sampleRate,
+                          py::bytes(p ? p : "", sound.Samples() * sizeof(int16_t)));
+}
+
+CPySound SoundFromState(const py::tuple& state)
+{
+    if (state.size() != 4)
+        throw py::value_error("a sonavel.Sound state has 4 items");
+    const std::string samples = state[3].cast<std::string>();
+    const int nRate = state[2].cast<int>();
+    if (nRate <= 0)
+        throw py::value_error("a sonavel.Sound state needs a positive sample rate");
+    if (samples.size() % sizeof(int16_t) != 0
+        || samples.size() / sizeof(int16_t) > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2))
+        throw py::value_error("a sonavel.Sound state holds whole 16-bit samples, fewer than 2^30");
+    CPySound sound;
+    sound.m_strPath = state[0].cast<std::string>();
+    sound.m_strReader = state[1].cast<std::string>();
+    const int nCount = static_cast<int>(samples.size() / sizeof(int16_t));
+    if (nCount > 0) {
+        sound.m_store.hSamples = CSampleBlock::Alloc(samples.size());
+        if (!sound.m_store.hSamples)
+            throw std::bad_alloc();
+        CSampleLock lock(sound.m_store.hSamples);
+        std::memcpy(lock.Data(), samples.data(), samples.size());
+    }
+    sound.m_store.sampleCount = nCount;
+    sound.m_store.byteLength = static_cast<int32_t>(samples.size());
+    sound.m_store.sampleRate = nRate;
+    return sound;
+}
+
+py::array_t<int16_t> SamplesOf(const CPySound& sound)
+{
+    return ArrayOverBlock<int16_t>(sound.m_store.hSamples, sound.Samples(), false);
+}
+
+} // namespace python
+} // namespace sonavel

@@ -1,0 +1,44 @@
+#pragma once
+// A loaded sound as the module's Sound object holds it, and the ways in and
+// out of it: the checked look inside a Sound, its pickled state, its samples.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <string>
+
+#include "player/audio/SampleStore.h"
+
+struct CPySound {
+    SampleStore m_store;
+    std::string m_strPath; // the file system's bytes, as given
+    std::string m_strReader;
+
+    // Samples the block really holds, whatever the count claims.
+    size_t Samples() const
+    {
+        if (!m_store.hSamples || m_store.sampleCount <= 0)
+            return 0;
+        return std::min(m_store.hSamples->Size() / sizeof(int16_t), static_cast<size_t>(m_store.sampleCount));
+    }
+};
+
+namespace sonavel {
+namespace python {
+
+// The sound inside a Sound object. Python can make a Sound that holds none
+// (Sound.__new__, or a pickle that never hands over its state): every use of
+// one raises ValueError. Anything that is no Sound raises TypeError.
+const CPySound& SoundContents(const pybind11::handle& obj);
+
+// Pickled as (path, reader, sample rate, samples as bytes), so a worker
+// process can send a Sound back whole; a state without a positive rate or
+// whole 16-bit samples raises ValueError.
+pybind11::tuple SoundState(const CPySound& sound);
+CPySound SoundFromState(const pybind11::tuple& state);
+
+// The samples: a read-only numpy array over the sound's own block, no copy.
+pybind11::array_t<int16_t> SamplesOf(const CPySound& sound);
+
+} // namespace python
+} // namespace sonavel

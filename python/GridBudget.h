@@ -1,0 +1,29 @@
+#pragma once
+// The memory one grid of results may take. Every grid the module computes (a
+// spectrogram today) asks here with its size before anything is allocated, so
+// an absurd size is a ValueError at once rather than minutes of swapping or a
+// MemoryError from deep inside.
+#include <pybind11/pybind11.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sonavel {
+namespace python {
+
+constexpr std::uint64_t kGridBudgetBytes = std::uint64_t(1) << 30;
+
+// nCells values of nCellBytes each, counting every copy the computation holds
+// at once; strWhat names the grid for the message ("a spectrogram of 3000 x
+// 100000 pixels").
+inline void RequireGridBudget(std::uint64_t nCells, std::size_t nCellBytes, const std::string& strWhat)
+{
+    if (nCells > kGridBudgetBytes / nCellBytes)
+        throw pybind11::value_error(strWhat + " would take " + std::to_string(nCells / (std::uint64_t(1) << 20) * nCellBytes)
+                                    + " MiB, more than the " + std::to_string(kGridBudgetBytes >> 20)
+                                    + " MiB one grid may take");
+}
+
+} // namespace python
+} // namespace sonavel
