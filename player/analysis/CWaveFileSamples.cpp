@@ -66,7 +66,8 @@ const int16_t* CWaveFileSamples::Fetch(int nFirst, int nCount, int16_t* pBuffer)
     return pBuffer;
 }
 
-bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate)
+bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& params, int nThreads,
+                   CSampleBlockHandle& hPitch, int& nCount, int& nRate)
 {
     CWaveFileSamples source;
     if (!source.Open(path))
@@ -76,6 +77,7 @@ bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hP
         return false;
     CSignalMath math;
     math.SetThreads(nThreads);
+    math.SetPitchParams(params);
     {
         CSampleLock lock(hOut);
         if (math.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0)

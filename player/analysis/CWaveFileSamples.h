@@ -6,6 +6,7 @@
 #include <string>
 
 #include "player/analysis/CSampleSource.h"
+#include "player/analysis/PitchTracker.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/CSampleBlock.h"
 
@@ -32,10 +33,17 @@ private:
     int m_nRate = 0;
 };
 
-// Tracks the file at path straight from the file when it is such a WAV: true
-// with hPitch holding one value per frame and nCount, nRate the sound's. False
-// for any other file, a failed read or no memory: the caller loads it instead.
-bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate);
+// Tracks the file at path with the AMDF straight from the file when it is such
+// a WAV: true with hPitch holding one value per frame and nCount, nRate the
+// sound's. False for any other file, a failed read or no memory: the caller
+// loads it instead.
+bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& params, int nThreads,
+                   CSampleBlockHandle& hPitch, int& nCount, int& nRate);
+// The same at the player's own range, 70-260 Hz.
+inline bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate)
+{
+    return TrackWaveFile(path, sonavel::pitch::PitchParams(), nThreads, hPitch, nCount, nRate);
+}
 
 } // namespace analysis
 } // namespace sonavel

@@ -1,0 +1,150 @@
+#include "player/analysis/NccfPath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace sonavel::pitch {
+
+namespace {
+
+struct CCosts {
+    float fLagWeight = 0.3f;    // a candidate's cost grows with its lag: halves lose
+    float fVoicedBias = 0.0f;   // added to the unvoiced state's cost
+    float fQuiet = 0.5f;        // a voiced frame far below the loud frames costs this much more
+    float fQuietDb = 30.0f;     // from this far below
+    float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
+    float fFreq = 1.0f;         // per unit of log pitch change between frames
+    float fOctave = 0.3f;       // an octave jump
+    float fVoicing = 0.05f;     // into or out of voicing, where the energy changes
+    float fSteady = 0.2f;       // the same where it does not
+    float fPrior = 0.5f;        // per octave beyond the speaker's own range
+    float fPriorOctaves = 0.6f; // the own range: this far either side of the median
+};
+
+CCosts Costs()
+{
+    CCosts c;
+    if (const char* sz = std::getenv("SONAVEL_NCCF_TUNE")) {
+        float* p[] = {&c.fLagWeight, &c.fVoicedBias, &c.fQuiet, &c.fQuietDb, &c.fBroad, &c.fFreq,
+                      &c.fOctave, &c.fVoicing, &c.fSteady, &c.fPrior, &c.fPriorOctaves};
+        char* pEnd = const_cast<char*>(sz);
+        for (float* f : p) {
+            const char* q = pEnd;
+            const float v = std::strtof(q, &pEnd);
+            if (pEnd == q)
+                break;
+            *f = v;
+            if (*pEnd == ',')
+                ++pEnd;
+        }
+    }
+    return c;
+}
+
+float Percentile(std::vector<float> v, double q)
+{
+    if (v.empty())
+        return 0;
+    const size_t k = std::min(v.size() - 1, size_t(q * double(v.size())));
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+    return v[k];
+}
+
+} // namespace
+
+void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
+                std::vector<float>& pitch, std::vector<float>& strength)
+{
+    const CCosts c = Costs();
+    const size_t n = frames.size();
+    pitch.assign(n, 0.0f);
+    strength.assign(n, 0.0f);
+    if (n == 0)
+        return;
+
+    // The loud frames' level, and the speaker's median pitch from the clearest frames.
+    std::vector<float> levels(n);
+    for (size_t i = 0; i < n; ++i)
+        levels[i] = frames[i].fEnergyDb;
+    const float fLoud = Percentile(levels, 0.98);
+    std::vector<float> clear;
+    for (const CFrameCandidates& f : frames)
+        if (f.nCount > 0 && f.fStrength[0] > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f)
+            clear.push_back(std::log2(float(settings.dRate) / f.fLag[0]));
+    const bool bPrior = settings.bOwnRange && clear.size() >= 20;
+    const float fMedian = bPrior ? Percentile(clear, 0.5) : 0.0f;
+
+    const int S = kMaxCandidates + 1; // state 0 unvoiced, 1 .. nCount a candidate
+    std::vector<uint8_t> from(n * size_t(S), 0);
+    float cost[kMaxCandidates + 1], next[kMaxCandidates + 1];
+    float logF[kMaxCandidates + 1] = {}, prevLogF[kMaxCandidates + 1] = {};
+    int nPrev = 0;
+    const float fLn2 = std::log(2.0f);
+    for (size_t i = 0; i < n; ++i) {
+        const CFrameCandidates& f = frames[i];
+        const float fQuiet = std::clamp((fLoud - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
+        const float fBroad = std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f);
+        float fBest = 0;
+        for (int k = 0; k < f.nCount; ++k)
+            fBest = std::max(fBest, f.fStrength[k]);
+        // Voicing changes cost less where the level moves.
+        const float fBefore = frames[i >= 2 ? i - 2 : 0].fEnergyDb, fAfter = frames[std::min(n - 1, i + 2)].fEnergyDb;
+        const float fChange = std::clamp(std::fabs(fAfter - fBefore) / 15.0f, 0.0f, 1.0f);
+        const float fTrans = c.fVoicing + c.fSteady * (1 - fChange);
+
+        float local[kMaxCandidates + 1];
+        local[0] = c.fVoicedBias + fBest;
+        for (int k = 0; k < f.nCount; ++k) {
+            const float fLag = f.fLag[k];
+            logF[k + 1] = std::log(float(settings.dRate) / fLag);
+            float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
+            v += c.fQuiet * fQuiet + c.fBroad * fBroad;
+            if (bPrior)
+                v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - fMedian) - c.fPriorOctaves);
+            local[k + 1] = v;
+        }
+        uint8_t* back = from.data() + i * size_t(S);
+        if (i == 0) {
+            for (int s = 0; s <= f.nCount; ++s)
+                next[s] = local[s] + (s > 0 ? fTrans : 0);
+        } else {
+            for (int s = 0; s <= f.nCount; ++s) {
+                float fMin = 0;
+                int nArg = 0;
+                for (int p = 0; p <= nPrev; ++p) {
+                    float t;
+                    if (s == 0 && p == 0)
+                        t = 0;
+                    else if (s == 0 || p == 0)
+                        t = fTrans;
+                    else {
+                        const float d = std::fabs(logF[s] - prevLogF[p]);
+                        t = c.fFreq * std::min(d, c.fOctave + std::fabs(d - fLn2));
+                    }
+                    const float v = cost[p] + t;
+                    if (p == 0 || v < fMin) {
+                        fMin = v;
+                        nArg = p;
+                    }
+                }
+                next[s] = fMin + local[s];
+                back[s] = uint8_t(nArg);
+            }
+        }
+        std::copy(next, next + f.nCount + 1, cost);
+        std::copy(logF, logF + f.nCount + 1, prevLogF);
+        nPrev = f.nCount;
+    }
+    int s = int(std::min_element(cost, cost + nPrev + 1) - cost);
+    for (size_t i = n; i-- > 0;) {
+        if (s > 0) {
+            pitch[i] = float(settings.dRate) / frames[i].fLag[s - 1];
+            strength[i] = std::clamp(frames[i].fStrength[s - 1], 0.0f, 1.0f);
+        }
+        s = from[i * size_t(S) + size_t(s)];
+    }
+}
+
+} // namespace sonavel::pitch

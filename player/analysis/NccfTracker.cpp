@@ -1,0 +1,267 @@
+#include "player/analysis/NccfTracker.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "player/analysis/CSampleSource.h"
+#include "player/analysis/NccfKernels.h"
+#include "player/analysis/NccfPath.h"
+
+namespace sonavel::pitch {
+
+namespace {
+
+const double kFineRateHz = 10000;   // the fine copy's rate, at least (or ten times the ceiling)
+const double kCoarsePerCeiling = 4.5; // the coarse copy's rate per Hz of ceiling
+const double kWindowS = 0.0125;     // the correlation window
+const double kBlockS = 5.0;         // sound per block of frames
+const float kPeakFloor = 0.25f;     // a coarse peak below this is no candidate
+const int kPad = 48;                // room past the last lag a correlation reads
+
+// Every length that follows from the rate, the range and the step.
+struct CGeometry {
+    int nRate = 0, nCount = 0;
+    double dStep = 0;
+    int nFrames = 0, nBlockFrames = 0;
+    int Df = 1, Dc = 1;          // fine copy: 1 sample in Df; coarse: 1 fine sample in Dc
+    double dFine = 0, dCoarse = 0; // their rates
+    int nFineWin = 0, nCoarseWin = 0;
+    int kcLo = 0, kcHi = 0;      // coarse lags whose peaks count
+    int kcMid = 0;
+    int nHalf = 0;               // fine lags each side of a candidate
+    double dMinLag = 0, dMaxLag = 0; // fine lags of the ceiling and the floor
+
+    long long Fine(int i) const { return std::llround(i * dStep * dFine); }
+    long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
+};
+
+bool MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
+{
+    if (nRate <= 0 || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
+        return false;
+    g.nRate = nRate;
+    g.nCount = nCount;
+    g.dStep = range.dStepS;
+    g.nFrames = static_cast<int>(std::floor(nCount / (nRate * range.dStepS) + 1e-9)) + 1;
+    g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockS / range.dStepS)));
+    g.Df = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
+    g.dFine = double(nRate) / g.Df;
+    g.Dc = std::clamp(static_cast<int>(std::lround(g.dFine / (kCoarsePerCeiling * range.dCeilingHz))), 1, 16);
+    g.dCoarse = g.dFine / g.Dc;
+    g.nCoarseWin = std::max(8, static_cast<int>(std::lround(kWindowS * g.dCoarse)));
+    g.nFineWin = g.nCoarseWin * g.Dc;
+    g.kcLo = std::max(2, static_cast<int>(std::floor(g.dCoarse / range.dCeilingHz)));
+    g.kcHi = static_cast<int>(std::ceil(g.dCoarse / range.dFloorHz));
+    g.kcMid = (g.kcLo + g.kcHi) / 2;
+    g.nHalf = g.Dc / 2 + 1;
+    g.dMinLag = g.dFine / range.dCeilingHz;
+    g.dMaxLag = g.dFine / range.dFloorHz;
+    return g.kcHi > g.kcLo;
+}
+
+// One thread's buffers for a block.
+struct CScratch {
+    std::vector<int16_t> samples;
+    std::vector<float> in, box, fine, coarse, r, e;
+};
+
+float Nccf(float r, float e0, float e)
+{
+    const float d = e0 * e;
+    return d > 1e-6f ? r / std::sqrt(d) : 0.0f;
+}
+
+float SumSquares(const float* x, int n)
+{
+    float s = 0;
+    for (int j = 0; j < n; ++j)
+        s += x[j] * x[j];
+    return s;
+}
+
+// The vertex of the parabola through (-1, a), (0, b), (1, c): offset and height.
+void Vertex(float a, float b, float c, float& dOffset, float& dPeak)
+{
+    const float den = a - 2 * b + c;
+    dOffset = den < 0 ? std::clamp(0.5f * (a - c) / den, -0.5f, 0.5f) : 0.0f;
+    dPeak = std::min(1.0f, b - 0.25f * (a - c) * dOffset);
+}
+
+// The candidates and measures of frames i0 .. i1-1. False when the source
+// cannot give the samples.
+bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, CScratch& w, CFrameCandidates* out)
+{
+    const CNccfKernels& kernels = NccfKernels();
+    const int nLagsC = g.kcHi - g.kcLo + 3; // a neighbour each side for the peaks
+    const int nMaxFineLag = (g.kcHi + 1) * g.Dc + g.nHalf + 2;
+    // The coarse and fine samples the block's frames read.
+    const long long cLo = g.Coarse(i0) - (g.nCoarseWin + g.kcMid) / 2 - 2;
+    const long long cHi = g.Coarse(i1 - 1) - (g.nCoarseWin + g.kcMid) / 2 + g.nCoarseWin + g.kcHi + kPad;
+    long long fLo = std::min(g.Fine(i0) - (g.nFineWin + nMaxFineLag) / 2 - 2, cLo * g.Dc - (g.Dc - 1));
+    long long fHi = std::max(g.Fine(i1 - 1) + g.nFineWin + nMaxFineLag + kPad, cHi * g.Dc + g.Dc);
+    const long long inLo = fLo * g.Df - (g.Df - 1), inHi = fHi * g.Df + g.Df;
+    const size_t nIn = size_t(inHi - inLo), nFine = size_t(fHi - fLo), nCoarse = size_t(cHi - cLo);
+
+    // The sound's samples, zeros outside it.
+    w.in.assign(nIn, 0.0f);
+    const long long a = std::max<long long>(inLo, 0), b = std::min<long long>(inHi, g.nCount);
+    if (a < b) {
+        if (source.NeedsBuffer())
+            w.samples.resize(size_t(b - a));
+        const int16_t* s = source.Fetch(int(a), int(b - a), w.samples.data());
+        if (!s)
+            return false;
+        float* p = w.in.data() + (a - inLo);
+        for (long long t = 0; t < b - a; ++t)
+            p[t] = s[t];
+    }
+    w.fine.resize(nFine);
+    w.coarse.resize(nCoarse);
+    w.box.resize(std::max(nFine * size_t(g.Df), nCoarse * size_t(g.Dc)) + 64);
+    kernels.pfnDecimate(w.in.data() + (fLo * g.Df - inLo), int(nFine), g.Df, 1.0f / float(g.Df * g.Df), w.box.data(),
+                        w.fine.data());
+    kernels.pfnDecimate(w.fine.data() + (cLo * g.Dc - fLo), int(nCoarse), g.Dc, 1.0f / float(g.Dc * g.Dc),
+                        w.box.data(), w.coarse.data());
+
+    w.r.resize(size_t(nLagsC) + 32);
+    w.e.resize(size_t(nLagsC) + 32);
+    std::vector<float> phi(static_cast<size_t>(nLagsC));
+    const int nFineLags = 2 * g.nHalf + 3;
+    float rf[32], ef[32], phiF[32];
+    for (int i = i0; i < i1; ++i) {
+        CFrameCandidates& f = out[i];
+        f = CFrameCandidates();
+        // Coarse NCCF over lags kcLo - 1 .. kcHi + 1.
+        const float* xc = w.coarse.data() + (g.Coarse(i) - (g.nCoarseWin + g.kcMid) / 2 - cLo);
+        kernels.pfnCorrelate(xc, g.nCoarseWin, g.kcLo - 1, nLagsC, w.r.data(), w.e.data());
+        const float e0c = SumSquares(xc, g.nCoarseWin);
+        for (int k = 0; k < nLagsC; ++k)
+            phi[size_t(k)] = Nccf(w.r[size_t(k)], e0c, w.e[size_t(k)]);
+        const float* xf0 = w.fine.data() + (g.Fine(i) - g.nFineWin / 2 - fLo);
+        const float e0f = SumSquares(xf0, g.nFineWin);
+        f.fEnergyDb = 10.0f * std::log10(e0f / float(g.nFineWin) + 1.0f);
+        const float e0cc = SumSquares(w.coarse.data() + (g.Coarse(i) - g.nCoarseWin / 2 - cLo), g.nCoarseWin);
+        f.fLowShare = e0f > 0 ? std::min(1.0f, e0cc * float(g.Dc) / e0f) : 0.0f;
+
+        // The highest coarse peaks.
+        int nPeaks = 0;
+        int peaks[kMaxCandidates];
+        for (int k = 1; k + 1 < nLagsC; ++k) {
+            const float v = phi[size_t(k)];
+            if (v < kPeakFloor || v <= phi[size_t(k - 1)] || v < phi[size_t(k + 1)])
+                continue;
+            if (nPeaks < kMaxCandidates)
+                peaks[nPeaks++] = k;
+            else if (v > phi[size_t(peaks[nPeaks - 1])])
+                peaks[nPeaks - 1] = k;
+            else
+                continue;
+            for (int q = nPeaks - 1; q > 0 && phi[size_t(peaks[q])] > phi[size_t(peaks[q - 1])]; --q)
+                std::swap(peaks[q], peaks[q - 1]);
+        }
+        // Each refined on the fine copy.
+        for (int p = 0; p < nPeaks; ++p) {
+            const int k = peaks[p];
+            float dOff, dPeak;
+            Vertex(phi[size_t(k - 1)], phi[size_t(k)], phi[size_t(k + 1)], dOff, dPeak);
+            const long L0 = std::lround((g.kcLo - 1 + k + dOff) * g.Dc);
+            const long kFirst = std::max(2L, L0 - g.nHalf - 1);
+            const float* xf = w.fine.data() + (g.Fine(i) - (g.nFineWin + L0) / 2 - fLo);
+            kernels.pfnCorrelate(xf, g.nFineWin, int(kFirst), nFineLags, rf, ef);
+            const float e0 = SumSquares(xf, g.nFineWin);
+            int nBest = 1;
+            for (int q = 0; q < nFineLags; ++q) {
+                phiF[q] = Nccf(rf[q], e0, ef[q]);
+                if (q >= 1 && q + 1 < nFineLags && phiF[q] > phiF[nBest])
+                    nBest = q;
+            }
+            Vertex(phiF[nBest - 1], phiF[nBest], phiF[nBest + 1], dOff, dPeak);
+            const double dLag = kFirst + nBest + dOff;
+            if (dLag < g.dMinLag * 0.97 || dLag > g.dMaxLag * 1.03 || dPeak <= 0)
+                continue;
+            bool bSame = false;
+            for (int c = 0; c < f.nCount; ++c)
+                bSame = bSame || std::fabs(f.fLag[c] - dLag) < 0.01 * dLag;
+            if (bSame)
+                continue;
+            f.fLag[f.nCount] = float(dLag);
+            f.fStrength[f.nCount] = dPeak;
+            ++f.nCount;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
+              int nThreads, PitchFrames& frames)
+{
+    CGeometry g;
+    if (!MakeGeometry(range, nCount, nRate, g))
+        return -4;
+    std::vector<CFrameCandidates> cands;
+    try {
+        cands.resize(size_t(g.nFrames));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
+    int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
+    nWorkers = std::clamp(std::min(nWorkers, nBlocks), 1, 64);
+    std::atomic<int> nNext{0};
+    std::atomic<bool> bFailed{false}, bNoMemory{false};
+    auto Work = [&] {
+        try {
+            CScratch w;
+            for (int b = nNext++; b < nBlocks && !bFailed; b = nNext++) {
+                const int i0 = b * g.nBlockFrames, i1 = std::min(g.nFrames, i0 + g.nBlockFrames);
+                if (!WorkBlock(g, source, i0, i1, w, cands.data()))
+                    bFailed = true;
+            }
+        } catch (const std::bad_alloc&) {
+            bNoMemory = bFailed = true;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < nWorkers; ++t) {
+        try {
+            threads.emplace_back(Work);
+        } catch (const std::system_error&) {
+            break; // the threads there are do the work
+        }
+    }
+    Work();
+    for (std::thread& th : threads)
+        th.join();
+    if (bNoMemory)
+        return -1;
+    if (bFailed)
+        return -2;
+
+    CPathSettings path;
+    path.dRate = g.dFine;
+    path.dMaxLag = g.dMaxLag;
+    path.bOwnRange = bOwnRange;
+    std::vector<float> pitch, strength;
+    try {
+        ChoosePath(path, cands, pitch, strength);
+        frames.time_s.resize(size_t(g.nFrames));
+        frames.pitch_hz.resize(size_t(g.nFrames));
+        frames.confidence.resize(size_t(g.nFrames));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    for (int i = 0; i < g.nFrames; ++i) {
+        frames.time_s[size_t(i)] = i * g.dStep;
+        frames.pitch_hz[size_t(i)] = pitch[size_t(i)];
+        frames.confidence[size_t(i)] = strength[size_t(i)];
+    }
+    return 0;
+}
+
+} // namespace sonavel::pitch
