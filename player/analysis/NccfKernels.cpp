@@ -1,37 +1,227 @@
-// The research tracker's inner loops, once in plain C++ for any processor and
-// once built for AVX2. The bodies are one text (NccfKernelsBody.inc) included
-// twice, so the two sets cannot drift apart; the compiler vectorises the lanes
-// of each, never the order of a sum.
+// The research tracker's inner loops: plain C++ for any processor, and AVX2
+// forms that do the same float operation on every lane in the same order, so
+// both sets give the same bits (the file is built without fused multiply-add).
 #include "player/analysis/NccfKernels.h"
 
-#include <atomic>
+#include <cmath>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define SONAVEL_NCCF_AVX2 1
+#include <immintrin.h>
+#define SONAVEL_NCCF_AVX2 __attribute__((target("avx2")))
 #endif
 
 namespace sonavel::pitch {
 
-namespace plain {
-#define NCCF_TARGET
-#include "player/analysis/NccfKernelsBody.inc"
-#undef NCCF_TARGET
-} // namespace plain
-
-#if defined(SONAVEL_NCCF_AVX2)
-namespace avx2 {
-#define NCCF_TARGET __attribute__((target("avx2")))
-#include "player/analysis/NccfKernelsBody.inc"
-#undef NCCF_TARGET
-} // namespace avx2
-#endif
-
 namespace {
 
-const CNccfKernels kPlain = {plain::Decimate, plain::Correlate};
+void DecimatePlain(const float* x, int nOut, int D, float fScale, float* box, float* out);
+
+// box[t] = p[t] + p[t + 1] + ... + p[t + D - 1] for t < nBox, added in that order.
+void BoxPlain(const float* p, int nBox, int D, float* box)
+{
+    for (int t = 0; t < nBox; ++t)
+        box[t] = p[t];
+    for (int i = 1; i < D; ++i)
+        for (int t = 0; t < nBox; ++t)
+            box[t] += p[t + i];
+}
+
+void Decimate16Plain(const int16_t* x, int nOut, int D, float fScale, float* box, float* out)
+{
+    if (nOut <= 0)
+        return;
+    const int nIn = nOut * D + D - 1;
+    float* xf = box + nOut * D + D;
+    for (int t = 0; t < nIn; ++t)
+        xf[t] = float(x[t - (D - 1)]);
+    DecimatePlain(xf + (D - 1), nOut, D, fScale, box, out);
+}
+
+void DecimatePlain(const float* x, int nOut, int D, float fScale, float* box, float* out)
+{
+    if (nOut <= 0)
+        return;
+    BoxPlain(x - (D - 1), nOut * D, D, box);
+    for (int n = 0; n < nOut; ++n) {
+        const float* b = box + n * D;
+        float s = b[0];
+        for (int j = 1; j < D; ++j)
+            s += b[j];
+        out[n] = s * fScale;
+    }
+}
+
+// One lane: four sums, one per remainder of j modulo 4, added last as
+// (s0 + s1) + (s2 + s3).
+float CorrelateLane(const float* x, int n, const float* y)
+{
+    float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    int j = 0;
+    for (; j + 4 <= n; j += 4) {
+        s0 += x[j] * y[j];
+        s1 += x[j + 1] * y[j + 1];
+        s2 += x[j + 2] * y[j + 2];
+        s3 += x[j + 3] * y[j + 3];
+    }
+    for (; j < n; ++j)
+        s0 += x[j] * y[j];
+    return (s0 + s1) + (s2 + s3);
+}
+
+void CorrelatePlain(const float* x, int n, int k0, int nLags, float* r)
+{
+    const int nRound = (nLags + 7) & ~7;
+    for (int k = 0; k < nRound; ++k)
+        r[k] = CorrelateLane(x, n, x + k0 + k);
+}
+
+inline float NormaliseOne(float r, float e0, double p0, double p1)
+{
+    const float d = e0 * float(p1 - p0 > 0 ? p1 - p0 : 0.0);
+    return d > 1e-6f ? r / std::sqrt(d) : 0.0f;
+}
+
+void NormalisePlain(const float* r, float e0, const double* p0, const double* p1, int nLags, float* phi)
+{
+    for (int k = 0; k < nLags; ++k)
+        phi[k] = NormaliseOne(r[k], e0, p0[k], p1[k]);
+}
+
 #if defined(SONAVEL_NCCF_AVX2)
-const CNccfKernels kAvx2 = {avx2::Decimate, avx2::Correlate};
+SONAVEL_NCCF_AVX2 void NormaliseAvx2(const float* r, float e0, const double* p0, const double* p1, int nLags,
+                                     float* phi)
+{
+    const __m256 ve0 = _mm256_set1_ps(e0), tiny = _mm256_set1_ps(1e-6f);
+    const __m256d zero = _mm256_setzero_pd();
+    int k = 0;
+    for (; k + 8 <= nLags; k += 8) {
+        const __m128 lo = _mm256_cvtpd_ps(_mm256_max_pd(_mm256_sub_pd(_mm256_loadu_pd(p1 + k), _mm256_loadu_pd(p0 + k)), zero));
+        const __m128 hi =
+            _mm256_cvtpd_ps(_mm256_max_pd(_mm256_sub_pd(_mm256_loadu_pd(p1 + k + 4), _mm256_loadu_pd(p0 + k + 4)), zero));
+        const __m256 d = _mm256_mul_ps(ve0, _mm256_set_m128(hi, lo));
+        const __m256 q = _mm256_div_ps(_mm256_loadu_ps(r + k), _mm256_sqrt_ps(d));
+        _mm256_storeu_ps(phi + k, _mm256_and_ps(q, _mm256_cmp_ps(d, tiny, _CMP_GT_OQ)));
+    }
+    for (; k < nLags; ++k)
+        phi[k] = NormaliseOne(r[k], e0, p0[k], p1[k]);
+}
+
+SONAVEL_NCCF_AVX2 void BoxAvx2(const float* p, int nBox, int D, float* box)
+{
+    int t = 0;
+    for (; t + 8 <= nBox; t += 8) {
+        __m256 s = _mm256_loadu_ps(p + t);
+        for (int i = 1; i < D; ++i)
+            s = _mm256_add_ps(s, _mm256_loadu_ps(p + t + i));
+        _mm256_storeu_ps(box + t, s);
+    }
+    for (; t < nBox; ++t) {
+        float s = p[t];
+        for (int i = 1; i < D; ++i)
+            s += p[t + i];
+        box[t] = s;
+    }
+}
+
+// The first box straight from 16-bit samples, converted exactly on the way.
+SONAVEL_NCCF_AVX2 inline __m256 Load16(const int16_t* p)
+{
+    return _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+}
+
+SONAVEL_NCCF_AVX2 void Box16Avx2(const int16_t* p, int nBox, int D, float* box)
+{
+    int t = 0;
+    for (; t + 8 <= nBox; t += 8) {
+        __m256 s = Load16(p + t);
+        for (int i = 1; i < D; ++i)
+            s = _mm256_add_ps(s, Load16(p + t + i));
+        _mm256_storeu_ps(box + t, s);
+    }
+    for (; t < nBox; ++t) {
+        float s = float(p[t]);
+        for (int i = 1; i < D; ++i)
+            s += float(p[t + i]);
+        box[t] = s;
+    }
+}
+
+SONAVEL_NCCF_AVX2 void Decimate16Avx2(const int16_t* x, int nOut, int D, float fScale, float* box, float* out)
+{
+    if (nOut <= 0)
+        return;
+    const int nBox = nOut * D;
+    Box16Avx2(x - (D - 1), nBox, D, box);
+    float* box2 = box + nBox + D;
+    BoxAvx2(box, nBox - D + 1, D, box2);
+    for (int n = 0; n < nOut; ++n)
+        out[n] = box2[n * D] * fScale;
+}
+
+// The second box for every t, then every D-th of it.
+SONAVEL_NCCF_AVX2 void DecimateAvx2(const float* x, int nOut, int D, float fScale, float* box, float* out)
+{
+    if (nOut <= 0)
+        return;
+    const int nBox = nOut * D;
+    BoxAvx2(x - (D - 1), nBox, D, box);
+    float* box2 = box + nBox + D;
+    BoxAvx2(box, nBox - D + 1, D, box2);
+    for (int n = 0; n < nOut; ++n)
+        out[n] = box2[n * D] * fScale;
+}
+
+// Sixteen lags at a time, eight per vector, four sums per lane as CorrelateLane keeps them.
+SONAVEL_NCCF_AVX2 void CorrelateAvx2(const float* x, int n, int k0, int nLags, float* r)
+{
+    const int nRound = (nLags + 7) & ~7;
+    int k = 0;
+    for (; k + 16 <= nRound; k += 16) {
+        const float* y = x + k0 + k;
+        __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+        int j = 0;
+        for (; j + 4 <= n; j += 4) {
+            const __m256 x0 = _mm256_broadcast_ss(x + j), x1 = _mm256_broadcast_ss(x + j + 1);
+            const __m256 x2 = _mm256_broadcast_ss(x + j + 2), x3 = _mm256_broadcast_ss(x + j + 3);
+            const float* v = y + j;
+            a0 = _mm256_add_ps(a0, _mm256_mul_ps(x0, _mm256_loadu_ps(v)));
+            b0 = _mm256_add_ps(b0, _mm256_mul_ps(x0, _mm256_loadu_ps(v + 8)));
+            a1 = _mm256_add_ps(a1, _mm256_mul_ps(x1, _mm256_loadu_ps(v + 1)));
+            b1 = _mm256_add_ps(b1, _mm256_mul_ps(x1, _mm256_loadu_ps(v + 9)));
+            a2 = _mm256_add_ps(a2, _mm256_mul_ps(x2, _mm256_loadu_ps(v + 2)));
+            b2 = _mm256_add_ps(b2, _mm256_mul_ps(x2, _mm256_loadu_ps(v + 10)));
+            a3 = _mm256_add_ps(a3, _mm256_mul_ps(x3, _mm256_loadu_ps(v + 3)));
+            b3 = _mm256_add_ps(b3, _mm256_mul_ps(x3, _mm256_loadu_ps(v + 11)));
+        }
+        for (; j < n; ++j) {
+            const __m256 xj = _mm256_broadcast_ss(x + j);
+            a0 = _mm256_add_ps(a0, _mm256_mul_ps(xj, _mm256_loadu_ps(y + j)));
+            b0 = _mm256_add_ps(b0, _mm256_mul_ps(xj, _mm256_loadu_ps(y + j + 8)));
+        }
+        _mm256_storeu_ps(r + k, _mm256_add_ps(_mm256_add_ps(a0, a1), _mm256_add_ps(a2, a3)));
+        _mm256_storeu_ps(r + k + 8, _mm256_add_ps(_mm256_add_ps(b0, b1), _mm256_add_ps(b2, b3)));
+    }
+    for (; k < nRound; k += 8) {
+        const float* y = x + k0 + k;
+        __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0;
+        int j = 0;
+        for (; j + 4 <= n; j += 4) {
+            const float* v = y + j;
+            a0 = _mm256_add_ps(a0, _mm256_mul_ps(_mm256_broadcast_ss(x + j), _mm256_loadu_ps(v)));
+            a1 = _mm256_add_ps(a1, _mm256_mul_ps(_mm256_broadcast_ss(x + j + 1), _mm256_loadu_ps(v + 1)));
+            a2 = _mm256_add_ps(a2, _mm256_mul_ps(_mm256_broadcast_ss(x + j + 2), _mm256_loadu_ps(v + 2)));
+            a3 = _mm256_add_ps(a3, _mm256_mul_ps(_mm256_broadcast_ss(x + j + 3), _mm256_loadu_ps(v + 3)));
+        }
+        for (; j < n; ++j)
+            a0 = _mm256_add_ps(a0, _mm256_mul_ps(_mm256_broadcast_ss(x + j), _mm256_loadu_ps(y + j)));
+        _mm256_storeu_ps(r + k, _mm256_add_ps(_mm256_add_ps(a0, a1), _mm256_add_ps(a2, a3)));
+    }
+}
+
+const CNccfKernels kAvx2 = {DecimateAvx2, Decimate16Avx2, CorrelateAvx2, NormaliseAvx2};
 #endif
+
+const CNccfKernels kPlain = {DecimatePlain, Decimate16Plain, CorrelatePlain, NormalisePlain};
 
 } // namespace
 

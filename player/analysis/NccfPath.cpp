@@ -12,8 +12,8 @@ namespace {
 struct CCosts {
     float fLagWeight = 0.3f;    // a candidate's cost grows with its lag: halves lose
     float fVoicedBias = 0.0f;   // added to the unvoiced state's cost
-    float fQuiet = 0.5f;        // a voiced frame far below the loud frames costs this much more
-    float fQuietDb = 30.0f;     // from this far below
+    float fQuiet = 1.0f;        // a voiced frame far below the loud frames costs this much more
+    float fQuietDb = 12.0f;     // from this far below
     float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
     float fFreq = 1.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump
@@ -21,6 +21,8 @@ struct CCosts {
     float fSteady = 0.2f;       // the same where it does not
     float fPrior = 0.5f;        // per octave beyond the speaker's own range
     float fPriorOctaves = 0.6f; // the own range: this far either side of the median
+    float fReachS = 1.0f;       // a frame's level is weighed against the loudest this near
+    float fSlackDb = 12.0f;     // or against the file's loud frames less this, if more
 };
 
 CCosts Costs()
@@ -28,7 +30,7 @@ CCosts Costs()
     CCosts c;
     if (const char* sz = std::getenv("SONAVEL_NCCF_TUNE")) {
         float* p[] = {&c.fLagWeight, &c.fVoicedBias, &c.fQuiet, &c.fQuietDb, &c.fBroad, &c.fFreq,
-                      &c.fOctave, &c.fVoicing, &c.fSteady, &c.fPrior, &c.fPriorOctaves};
+                      &c.fOctave, &c.fVoicing, &c.fSteady, &c.fPrior, &c.fPriorOctaves, &c.fReachS, &c.fSlackDb};
         char* pEnd = const_cast<char*>(sz);
         for (float* f : p) {
             const char* q = pEnd;
@@ -41,6 +43,30 @@ CCosts Costs()
         }
     }
     return c;
+}
+
+// The loudest of the levels within nReach frames either side of each frame,
+// each level first averaged with its neighbours (a lone click does not count).
+std::vector<float> LocalLoudest(const std::vector<CFrameCandidates>& frames, size_t nReach)
+{
+    const size_t n = frames.size();
+    std::vector<float> level(n), loud(n);
+    for (size_t i = 0; i < n; ++i)
+        level[i] = (frames[i > 0 ? i - 1 : i].fEnergyDb + frames[i].fEnergyDb + frames[std::min(n - 1, i + 1)].fEnergyDb) / 3;
+    // A running maximum: indices whose levels fall, the front the largest.
+    std::vector<size_t> window(n);
+    size_t nFront = 0, nBack = 0, nNext = 0;
+    for (size_t i = 0; i < n; ++i) {
+        for (; nNext < n && nNext <= i + nReach; ++nNext) {
+            while (nBack > nFront && level[window[nBack - 1]] <= level[nNext])
+                --nBack;
+            window[nBack++] = nNext;
+        }
+        while (window[nFront] + nReach < i)
+            ++nFront;
+        loud[i] = level[window[nFront]];
+    }
+    return loud;
 }
 
 float Percentile(std::vector<float> v, double q)
@@ -69,10 +95,11 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
     for (size_t i = 0; i < n; ++i)
         levels[i] = frames[i].fEnergyDb;
     const float fLoud = Percentile(levels, 0.98);
+    const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
     std::vector<float> clear;
     for (const CFrameCandidates& f : frames)
         if (f.nCount > 0 && f.fStrength[0] > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f)
-            clear.push_back(std::log2(float(settings.dRate) / f.fLag[0]));
+            clear.push_back(f.fLogHz[0] / std::log(2.0f));
     const bool bPrior = settings.bOwnRange && clear.size() >= 20;
     const float fMedian = bPrior ? Percentile(clear, 0.5) : 0.0f;
 
@@ -84,7 +111,8 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
     const float fLn2 = std::log(2.0f);
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
-        const float fQuiet = std::clamp((fLoud - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
+        const float fReference = std::max(loud[i], fLoud - c.fSlackDb);
+        const float fQuiet = std::clamp((fReference - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
         const float fBroad = std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f);
         float fBest = 0;
         for (int k = 0; k < f.nCount; ++k)
@@ -98,7 +126,7 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
         local[0] = c.fVoicedBias + fBest;
         for (int k = 0; k < f.nCount; ++k) {
             const float fLag = f.fLag[k];
-            logF[k + 1] = std::log(float(settings.dRate) / fLag);
+            logF[k + 1] = f.fLogHz[k];
             float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
             v += c.fQuiet * fQuiet + c.fBroad * fBroad;
             if (bPrior)

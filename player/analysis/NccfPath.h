@@ -5,13 +5,14 @@
 
 namespace sonavel::pitch {
 
-inline constexpr int kMaxCandidates = 6;
+inline constexpr int kMaxCandidates = 8;
 
 // What the correlation stage found in one frame.
 struct CFrameCandidates {
     int nCount = 0;
     float fLag[kMaxCandidates] = {};      // in samples of the fine copy, fractional
     float fStrength[kMaxCandidates] = {}; // the NCCF at its peak, at most 1
+    float fLogHz[kMaxCandidates] = {};    // the natural log of its pitch
     float fEnergyDb = 0;                  // mean square of the fine copy, in dB
     float fLowShare = 0;                  // share of it below the coarse copy's half rate
 };
@@ -19,6 +20,7 @@ struct CFrameCandidates {
 struct CPathSettings {
     double dRate = 0;   // the fine copy's rate: a lag of L is dRate / L Hz
     double dMaxLag = 0; // the floor's lag
+    double dStep = 0.01; // seconds from one frame to the next
     bool bOwnRange = false; // stay near the speaker's own range
 };
 

@@ -20,6 +20,7 @@ const double kCoarsePerCeiling = 4.5; // the coarse copy's rate per Hz of ceilin
 const double kWindowS = 0.0125;     // the correlation window
 const double kBlockS = 5.0;         // sound per block of frames
 const float kPeakFloor = 0.25f;     // a coarse peak below this is no candidate
+const float kRankBias = 0.5f;       // how much a longer lag lowers a peak's rank
 const int kPad = 48;                // room past the last lag a correlation reads
 
 // Every length that follows from the rate, the range and the step.
@@ -66,21 +67,29 @@ bool MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 // One thread's buffers for a block.
 struct CScratch {
     std::vector<int16_t> samples;
-    std::vector<float> in, box, fine, coarse, r, e;
+    std::vector<float> box, fine, coarse, r;
+    std::vector<double> fineEnergy, coarseEnergy; // running sums of squares
 };
 
-float Nccf(float r, float e0, float e)
+// p[t] = the sum of x[u]^2 for u < t, t <= n: the first four one by one, then
+// four chains, each adding the next four squares to the sum four back.
+void RunningSquares(const std::vector<float>& x, std::vector<double>& p)
 {
-    const float d = e0 * e;
-    return d > 1e-6f ? r / std::sqrt(d) : 0.0f;
+    const size_t n = x.size();
+    p.resize(n + 1);
+    p[0] = 0;
+    for (size_t t = 0; t < n && t < 4; ++t)
+        p[t + 1] = p[t] + double(x[t]) * double(x[t]);
+    for (size_t t = 4; t < n; ++t) {
+        const double a = double(x[t - 3]), b = double(x[t - 2]), c = double(x[t - 1]), d = double(x[t]);
+        p[t + 1] = p[t - 3] + ((a * a + b * b) + (c * c + d * d));
+    }
 }
 
-float SumSquares(const float* x, int n)
+// The sum of squares of the n samples from index a, from the running sums.
+float Energy(const std::vector<double>& p, long long a, int n)
 {
-    float s = 0;
-    for (int j = 0; j < n; ++j)
-        s += x[j] * x[j];
-    return s;
+    return float(std::max(0.0, p[size_t(a + n)] - p[size_t(a)]));
 }
 
 // The vertex of the parabola through (-1, a), (0, b), (1, c): offset and height.
@@ -106,62 +115,71 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
     const long long inLo = fLo * g.Df - (g.Df - 1), inHi = fHi * g.Df + g.Df;
     const size_t nIn = size_t(inHi - inLo), nFine = size_t(fHi - fLo), nCoarse = size_t(cHi - cLo);
 
-    // The sound's samples, zeros outside it.
-    w.in.assign(nIn, 0.0f);
-    const long long a = std::max<long long>(inLo, 0), b = std::min<long long>(inHi, g.nCount);
-    if (a < b) {
-        if (source.NeedsBuffer())
-            w.samples.resize(size_t(b - a));
-        const int16_t* s = source.Fetch(int(a), int(b - a), w.samples.data());
-        if (!s)
-            return false;
-        float* p = w.in.data() + (a - inLo);
-        for (long long t = 0; t < b - a; ++t)
-            p[t] = s[t];
+    // The sound's samples: a view of the source where the stretch lies inside
+    // the sound and the source has one, else a copy with zeros outside it.
+    const long long a = std::max<long long>(inLo, 0), b = std::max(a, std::min<long long>(inHi, g.nCount));
+    const int16_t* pIn = nullptr;
+    if (a == inLo && b == inHi && !source.NeedsBuffer()) {
+        pIn = source.Fetch(int(a), int(b - a), nullptr);
+    } else {
+        w.samples.resize(nIn);
+        std::fill(w.samples.begin(), w.samples.begin() + (a - inLo), int16_t(0));
+        std::fill(w.samples.begin() + (b - inLo), w.samples.end(), int16_t(0));
+        int16_t* p = w.samples.data() + (a - inLo);
+        const int16_t* s = a < b ? source.Fetch(int(a), int(b - a), p) : p;
+        if (s && s != p)
+            std::copy(s, s + (b - a), p);
+        pIn = s ? w.samples.data() : nullptr;
     }
+    if (!pIn)
+        return false;
     w.fine.resize(nFine);
     w.coarse.resize(nCoarse);
-    w.box.resize(std::max(nFine * size_t(g.Df), nCoarse * size_t(g.Dc)) + 64);
-    kernels.pfnDecimate(w.in.data() + (fLo * g.Df - inLo), int(nFine), g.Df, 1.0f / float(g.Df * g.Df), w.box.data(),
-                        w.fine.data());
+    w.box.resize(3 * std::max((nFine + 1) * size_t(g.Df), (nCoarse + 1) * size_t(g.Dc)) + 64);
+    kernels.pfnDecimate16(pIn + (fLo * g.Df - inLo), int(nFine), g.Df, 1.0f / float(g.Df * g.Df), w.box.data(),
+                          w.fine.data());
     kernels.pfnDecimate(w.fine.data() + (cLo * g.Dc - fLo), int(nCoarse), g.Dc, 1.0f / float(g.Dc * g.Dc),
                         w.box.data(), w.coarse.data());
-
+    RunningSquares(w.fine, w.fineEnergy);
+    RunningSquares(w.coarse, w.coarseEnergy);
     w.r.resize(size_t(nLagsC) + 32);
-    w.e.resize(size_t(nLagsC) + 32);
     std::vector<float> phi(static_cast<size_t>(nLagsC));
     const int nFineLags = 2 * g.nHalf + 3;
-    float rf[32], ef[32], phiF[32];
+    float rf[32], phiF[32];
     for (int i = i0; i < i1; ++i) {
         CFrameCandidates& f = out[i];
         f = CFrameCandidates();
         // Coarse NCCF over lags kcLo - 1 .. kcHi + 1.
-        const float* xc = w.coarse.data() + (g.Coarse(i) - (g.nCoarseWin + g.kcMid) / 2 - cLo);
-        kernels.pfnCorrelate(xc, g.nCoarseWin, g.kcLo - 1, nLagsC, w.r.data(), w.e.data());
-        const float e0c = SumSquares(xc, g.nCoarseWin);
-        for (int k = 0; k < nLagsC; ++k)
-            phi[size_t(k)] = Nccf(w.r[size_t(k)], e0c, w.e[size_t(k)]);
-        const float* xf0 = w.fine.data() + (g.Fine(i) - g.nFineWin / 2 - fLo);
-        const float e0f = SumSquares(xf0, g.nFineWin);
+        const long long mc = g.Coarse(i) - (g.nCoarseWin + g.kcMid) / 2 - cLo;
+        kernels.pfnCorrelate(w.coarse.data() + mc, g.nCoarseWin, g.kcLo - 1, nLagsC, w.r.data());
+        const float e0c = Energy(w.coarseEnergy, mc, g.nCoarseWin);
+        const double* pc = w.coarseEnergy.data() + mc + g.kcLo - 1;
+        kernels.pfnNormalise(w.r.data(), e0c, pc, pc + g.nCoarseWin, nLagsC, phi.data());
+        const float e0f = Energy(w.fineEnergy, g.Fine(i) - g.nFineWin / 2 - fLo, g.nFineWin);
         f.fEnergyDb = 10.0f * std::log10(e0f / float(g.nFineWin) + 1.0f);
-        const float e0cc = SumSquares(w.coarse.data() + (g.Coarse(i) - g.nCoarseWin / 2 - cLo), g.nCoarseWin);
+        const float e0cc = Energy(w.coarseEnergy, g.Coarse(i) - g.nCoarseWin / 2 - cLo, g.nCoarseWin);
         f.fLowShare = e0f > 0 ? std::min(1.0f, e0cc * float(g.Dc) / e0f) : 0.0f;
 
-        // The highest coarse peaks.
+        // The highest coarse peaks, ranked with a small bias for shorter lags:
+        // the sub-multiples of a high voice peak nearly as high as its own.
         int nPeaks = 0;
         int peaks[kMaxCandidates];
+        float rank[kMaxCandidates];
         for (int k = 1; k + 1 < nLagsC; ++k) {
             const float v = phi[size_t(k)];
             if (v < kPeakFloor || v <= phi[size_t(k - 1)] || v < phi[size_t(k + 1)])
                 continue;
-            if (nPeaks < kMaxCandidates)
-                peaks[nPeaks++] = k;
-            else if (v > phi[size_t(peaks[nPeaks - 1])])
-                peaks[nPeaks - 1] = k;
-            else
+            const float fRank = v * (1.0f - kRankBias * float(k) / float(nLagsC));
+            if (nPeaks == kMaxCandidates && fRank <= rank[nPeaks - 1])
                 continue;
-            for (int q = nPeaks - 1; q > 0 && phi[size_t(peaks[q])] > phi[size_t(peaks[q - 1])]; --q)
-                std::swap(peaks[q], peaks[q - 1]);
+            const int q0 = nPeaks < kMaxCandidates ? nPeaks++ : nPeaks - 1;
+            int q = q0;
+            for (; q > 0 && fRank > rank[q - 1]; --q) {
+                peaks[q] = peaks[q - 1];
+                rank[q] = rank[q - 1];
+            }
+            peaks[q] = k;
+            rank[q] = fRank;
         }
         // Each refined on the fine copy.
         for (int p = 0; p < nPeaks; ++p) {
@@ -170,15 +188,15 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
             Vertex(phi[size_t(k - 1)], phi[size_t(k)], phi[size_t(k + 1)], dOff, dPeak);
             const long L0 = std::lround((g.kcLo - 1 + k + dOff) * g.Dc);
             const long kFirst = std::max(2L, L0 - g.nHalf - 1);
-            const float* xf = w.fine.data() + (g.Fine(i) - (g.nFineWin + L0) / 2 - fLo);
-            kernels.pfnCorrelate(xf, g.nFineWin, int(kFirst), nFineLags, rf, ef);
-            const float e0 = SumSquares(xf, g.nFineWin);
+            const long long mf = g.Fine(i) - (g.nFineWin + L0) / 2 - fLo;
+            kernels.pfnCorrelate(w.fine.data() + mf, g.nFineWin, int(kFirst), nFineLags, rf);
+            const float e0 = Energy(w.fineEnergy, mf, g.nFineWin);
+            const double* pf = w.fineEnergy.data() + mf + kFirst;
+            kernels.pfnNormalise(rf, e0, pf, pf + g.nFineWin, nFineLags, phiF);
             int nBest = 1;
-            for (int q = 0; q < nFineLags; ++q) {
-                phiF[q] = Nccf(rf[q], e0, ef[q]);
-                if (q >= 1 && q + 1 < nFineLags && phiF[q] > phiF[nBest])
+            for (int q = 2; q + 1 < nFineLags; ++q)
+                if (phiF[q] > phiF[nBest])
                     nBest = q;
-            }
             Vertex(phiF[nBest - 1], phiF[nBest], phiF[nBest + 1], dOff, dPeak);
             const double dLag = kFirst + nBest + dOff;
             if (dLag < g.dMinLag * 0.97 || dLag > g.dMaxLag * 1.03 || dPeak <= 0)
@@ -190,6 +208,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
                 continue;
             f.fLag[f.nCount] = float(dLag);
             f.fStrength[f.nCount] = dPeak;
+            f.fLogHz[f.nCount] = float(std::log(g.dFine / dLag));
             ++f.nCount;
         }
     }
@@ -246,6 +265,7 @@ int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& sour
     CPathSettings path;
     path.dRate = g.dFine;
     path.dMaxLag = g.dMaxLag;
+    path.dStep = g.dStep;
     path.bOwnRange = bOwnRange;
     std::vector<float> pitch, strength;
     try {
