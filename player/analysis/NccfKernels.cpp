@@ -2,6 +2,7 @@
 // forms that do the same float operation on every lane in the same order, so
 // both sets give the same bits (the file is built without fused multiply-add).
 #include "player/analysis/NccfKernels.h"
+#include "player/analysis/PitchKernels.h"
 
 #include <cmath>
 
@@ -230,8 +231,8 @@ const CNccfKernels& PlainNccfKernels() { return kPlain; }
 const CNccfKernels& NccfKernels()
 {
 #if defined(SONAVEL_NCCF_AVX2)
-    static const bool bAvx2 = __builtin_cpu_supports("avx2");
-    if (bAvx2)
+    // The AMDF's choice stands for both trackers (UsePitchKernels narrows it).
+    if (&PitchKernels() == &g_avx2PitchKernels)
         return kAvx2;
 #endif
     return kPlain;

@@ -27,7 +27,8 @@ struct CNccfKernels {
     void (*pfnNormalise)(const float* r, float e0, const double* p0, const double* p1, int nLags, float* phi);
 };
 
-// The set in use: AVX2 where the processor has it.
+// The set in use: AVX2 where the AMDF's kernels are AVX2 (where the processor
+// has it, unless UsePitchKernels asked for a narrower set).
 const CNccfKernels& NccfKernels();
 // The plain set, for checks that compare the two.
 const CNccfKernels& PlainNccfKernels();

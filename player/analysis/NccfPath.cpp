@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 namespace sonavel::pitch {
 
@@ -15,35 +14,15 @@ struct CCosts {
     float fQuiet = 1.0f;        // a voiced frame far below the loud frames costs this much more
     float fQuietDb = 12.0f;     // from this far below
     float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
-    float fFreq = 1.0f;         // per unit of log pitch change between frames
+    float fFreq = 2.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump
-    float fVoicing = 0.05f;     // into or out of voicing, where the energy changes
-    float fSteady = 0.2f;       // the same where it does not
+    float fVoicing = 0.1f;      // into or out of voicing, where the energy changes
+    float fSteady = 0.3f;       // the same where it does not
     float fPrior = 0.5f;        // per octave beyond the speaker's own range
     float fPriorOctaves = 0.6f; // the own range: this far either side of the median
     float fReachS = 1.0f;       // a frame's level is weighed against the loudest this near
     float fSlackDb = 12.0f;     // or against the file's loud frames less this, if more
 };
-
-CCosts Costs()
-{
-    CCosts c;
-    if (const char* sz = std::getenv("SONAVEL_NCCF_TUNE")) {
-        float* p[] = {&c.fLagWeight, &c.fVoicedBias, &c.fQuiet, &c.fQuietDb, &c.fBroad, &c.fFreq,
-                      &c.fOctave, &c.fVoicing, &c.fSteady, &c.fPrior, &c.fPriorOctaves, &c.fReachS, &c.fSlackDb};
-        char* pEnd = const_cast<char*>(sz);
-        for (float* f : p) {
-            const char* q = pEnd;
-            const float v = std::strtof(q, &pEnd);
-            if (pEnd == q)
-                break;
-            *f = v;
-            if (*pEnd == ',')
-                ++pEnd;
-        }
-    }
-    return c;
-}
 
 // The loudest of the levels within nReach frames either side of each frame,
 // each level first averaged with its neighbours (a lone click does not count).
@@ -83,7 +62,7 @@ float Percentile(std::vector<float> v, double q)
 void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
                 std::vector<float>& pitch, std::vector<float>& strength)
 {
-    const CCosts c = Costs();
+    const CCosts c;
     const size_t n = frames.size();
     pitch.assign(n, 0.0f);
     strength.assign(n, 0.0f);

@@ -5,7 +5,7 @@
 
 namespace sonavel::pitch {
 
-inline constexpr int kMaxCandidates = 8;
+inline constexpr int kMaxCandidates = 6;
 
 // What the correlation stage found in one frame.
 struct CFrameCandidates {
