@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -18,7 +19,8 @@ namespace {
 const double kFineRateHz = 10000;   // the fine copy's rate, at least (or ten times the ceiling)
 const double kCoarsePerCeiling = 4.5; // the coarse copy's rate per Hz of ceiling
 const double kWindowS = 0.0125;     // the correlation window
-const double kBlockS = 5.0;         // sound per block of frames
+const double kBlockSamples = 220500; // sound per block of frames: 5 s at 44.1 kHz
+const double kMaxFrames = 2e8;       // more frames than memory could hold
 const float kPeakFloor = 0.25f;     // a coarse peak below this is no candidate
 const float kRankBias = 0.5f;       // how much a longer lag lowers a peak's rank
 const int kPad = 48;                // room past the last lag a correlation reads
@@ -40,15 +42,19 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-bool MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
+// 0; -4 when the rate cannot carry the range; -1 for more frames than memory holds.
+int MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
     if (nRate <= 0 || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
-        return false;
+        return -4;
     g.nRate = nRate;
     g.nCount = nCount;
     g.dStep = range.dStepS;
-    g.nFrames = static_cast<int>(std::floor(nCount / (nRate * range.dStepS) + 1e-9)) + 1;
-    g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockS / range.dStepS)));
+    const double dFrames = std::floor(nCount / (nRate * range.dStepS) + 1e-9) + 1;
+    if (dFrames > kMaxFrames)
+        return -1;
+    g.nFrames = static_cast<int>(dFrames);
+    g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockSamples / nRate / range.dStepS)));
     g.Df = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
     g.dFine = double(nRate) / g.Df;
     g.Dc = std::clamp(static_cast<int>(std::lround(g.dFine / (kCoarsePerCeiling * range.dCeilingHz))), 1, 16);
@@ -61,7 +67,7 @@ bool MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
     g.nHalf = g.Dc / 2 + 1;
     g.dMinLag = g.dFine / range.dCeilingHz;
     g.dMaxLag = g.dFine / range.dFloorHz;
-    return g.kcHi > g.kcLo;
+    return g.kcHi > g.kcLo ? 0 : -4;
 }
 
 // One thread's buffers for a block.
@@ -221,12 +227,12 @@ int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& sour
               int nThreads, PitchFrames& frames)
 {
     CGeometry g;
-    if (!MakeGeometry(range, nCount, nRate, g))
-        return -4;
+    if (const int nResult = MakeGeometry(range, nCount, nRate, g); nResult != 0)
+        return nResult;
     std::vector<CFrameCandidates> cands;
     try {
         cands.resize(size_t(g.nFrames));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return -1;
     }
     const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
@@ -242,7 +248,7 @@ int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& sour
                 if (!WorkBlock(g, source, i0, i1, w, cands.data()))
                     bFailed = true;
             }
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) {
             bNoMemory = bFailed = true;
         }
     };
@@ -273,7 +279,7 @@ int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& sour
         frames.time_s.resize(size_t(g.nFrames));
         frames.pitch_hz.resize(size_t(g.nFrames));
         frames.confidence.resize(size_t(g.nFrames));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return -1;
     }
     for (int i = 0; i < g.nFrames; ++i) {

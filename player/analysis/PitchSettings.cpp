@@ -1,5 +1,6 @@
 #include "player/analysis/PitchSettings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -143,10 +144,15 @@ int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nC
     case ETracker::Amdf:
         nResult = TrackAmdf(settings, source, nCount, nRate, nThreads, frames);
         break;
-    case ETracker::Nccf:
-        nResult = TrackNccf(EffectiveRange(settings), settings.dFloorHz == 0 && settings.dCeilingHz == 0, source,
-                            nCount, nRate, nThreads, frames);
+    case ETracker::Nccf: {
+        // Its own ceiling comes down to what the rate carries; one given stands.
+        PitchRange range = EffectiveRange(settings);
+        if (settings.dCeilingHz == 0)
+            range.dCeilingHz = std::min(range.dCeilingHz, nRate / 4.0);
+        nResult = TrackNccf(range, settings.dFloorHz == 0 && settings.dCeilingHz == 0, source, nCount, nRate,
+                            nThreads, frames);
         break;
+    }
     }
     if (nResult != 0)
         frames = PitchFrames();

@@ -62,9 +62,10 @@ std::string TrackerNames();
 // with up to nThreads threads (0: one per core). Returns 0; -1 when working
 // memory cannot be had; -2 when the source fails to give a block; -3 when the
 // settings are outside what the tracker takes (RefusedSetting); -4 when the
-// research tracker's ceiling is above a quarter of nRate, more than the sound
-// can carry. frames is emptied on failure. The frames are the same for any
-// thread count.
+// research tracker's range does not fit the rate: a ceiling given above a
+// quarter of nRate, or a floor not below that (its own ceiling of 800 Hz comes
+// down to a quarter of the rate). frames is emptied on failure. The frames are
+// the same for any thread count.
 int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
               int nThreads, PitchFrames& frames);
 

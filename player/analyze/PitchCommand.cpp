@@ -202,9 +202,10 @@ bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& 
         nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
     }
     if (nResult == -4) {
-        char sz[160];
-        std::snprintf(sz, sizeof sz, ": --ceiling %g Hz is above a quarter of the sample rate, %d Hz",
-                      sonavel::pitch::EffectiveRange(settings).dCeilingHz, track.nSampleRate);
+        const sonavel::pitch::PitchRange range = sonavel::pitch::EffectiveRange(settings);
+        char sz[200];
+        std::snprintf(sz, sizeof sz, ": the sample rate, %d Hz, is too low for %g-%g Hz (the ceiling may be a quarter "
+                      "of the rate at most)", track.nSampleRate, range.dFloorHz, range.dCeilingHz);
         PrintError(strIn + sz);
         return false;
     }

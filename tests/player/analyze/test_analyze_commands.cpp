@@ -543,7 +543,7 @@ TEST_F(AnalyzeBatch, SettingsATrackerRefusesExitWithTwoNamingTheOption)
     // A ceiling the sound cannot carry fails that file alone.
     EXPECT_EQ(Shell(Tool("pitch --ceiling 3000 -o " + (m_dir / "high") + Voices())), 1);
     EXPECT_EQ(Slurp(m_dir / "err"), "sonavel-analyze: " + m_voices[0]
-                                        + ": --ceiling 3000 Hz is above a quarter of the sample rate, 11025 Hz\n");
+                                        + ": the sample rate, 11025 Hz, is too low for 50-3000 Hz (the ceiling may be a quarter of the rate at most)\n");
     EXPECT_FALSE(Slurp(m_dir / "high/voice2.csv").empty());
 }
 
