@@ -22,6 +22,8 @@ struct CCosts {
     float fPriorOctaves = 0.6f; // the own range: this far either side of the median
     float fReachS = 1.0f;       // a frame's level is weighed against the loudest this near
     float fSlackDb = 12.0f;     // or against the file's loud frames less this, if more
+    float fTwice = 1.5f;        // per unit the NCCF at twice the lag falls short of the candidate's
+    float fTwiceMargin = 0.2f;  // beyond this
 };
 
 // The loudest of the levels within nReach frames either side of each frame,
@@ -108,6 +110,7 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
             logF[k + 1] = f.fLogHz[k];
             float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
             v += c.fQuiet * fQuiet + c.fBroad * fBroad;
+            v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
             if (bPrior)
                 v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - fMedian) - c.fPriorOctaves);
             local[k + 1] = v;

@@ -13,6 +13,7 @@ struct CFrameCandidates {
     float fLag[kMaxCandidates] = {};      // in samples of the fine copy, fractional
     float fStrength[kMaxCandidates] = {}; // the NCCF at its peak, at most 1
     float fLogHz[kMaxCandidates] = {};    // the natural log of its pitch
+    float fTwice[kMaxCandidates] = {};    // the coarse NCCF at twice its lag (1 beyond the range)
     float fEnergyDb = 0;                  // mean square of the fine copy, in dB
     float fLowShare = 0;                  // share of it below the coarse copy's half rate
 };

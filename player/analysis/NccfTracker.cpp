@@ -106,6 +106,17 @@ void Vertex(float a, float b, float c, float& dOffset, float& dPeak)
     dPeak = std::min(1.0f, b - 0.25f * (a - c) * dOffset);
 }
 
+// The highest coarse NCCF within a lag of twice dLag (phi[0] is the NCCF at
+// lag nFirst): a periodic sound repeats there too, a ringing formant much
+// less. 1 when twice the lag is past the range.
+float TwiceTheLag(const std::vector<float>& phi, int nFirst, double dLag)
+{
+    const long n = std::lround(2 * dLag) - nFirst;
+    if (n + 1 >= long(phi.size()))
+        return 1.0f;
+    return std::max({phi[size_t(n - 1)], phi[size_t(n)], phi[size_t(n + 1)]});
+}
+
 // The candidates and measures of frames i0 .. i1-1. False when the source
 // cannot give the samples.
 bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, CScratch& w, CFrameCandidates* out)
@@ -205,7 +216,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
                     nBest = q;
             Vertex(phiF[nBest - 1], phiF[nBest], phiF[nBest + 1], dOff, dPeak);
             const double dLag = kFirst + nBest + dOff;
-            if (dLag < g.dMinLag * 0.97 || dLag > g.dMaxLag * 1.03 || dPeak <= 0)
+            if (dLag < g.dMinLag || dLag > g.dMaxLag || dPeak <= 0)
                 continue;
             bool bSame = false;
             for (int c = 0; c < f.nCount; ++c)
@@ -215,6 +226,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
             f.fLag[f.nCount] = float(dLag);
             f.fStrength[f.nCount] = dPeak;
             f.fLogHz[f.nCount] = float(std::log(g.dFine / dLag));
+            f.fTwice[f.nCount] = TwiceTheLag(phi, g.kcLo - 1, dLag / g.Dc);
             ++f.nCount;
         }
     }
