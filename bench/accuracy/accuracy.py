@@ -151,7 +151,8 @@ def make_set(args, work):
         babble.append(os.path.join(work, f"babble{k}.wav"))
         script.append(praat_script(u, babble[-1]))
     with open(os.path.join(work, "make.praat"), "w") as f:
-        f.write("".join(script))
+        # The breath and hiss noises too come from the seed: the same set every run.
+        f.write(f"random_initializeWithSeedUnsafelyButPredictably ({args.seed})\n" + "".join(script))
     subprocess.run(["praat", "--run", os.path.join(work, "make.praat")], check=True)
     voices = [read_wav(b) for b in babble]
     files = []

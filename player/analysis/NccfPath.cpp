@@ -18,8 +18,8 @@ struct CCosts {
     float fOctave = 0.3f;       // an octave jump
     float fVoicing = 0.1f;      // into or out of voicing, where the energy changes
     float fSteady = 0.3f;       // the same where it does not
-    float fPrior = 0.5f;        // per octave beyond the speaker's own range
-    float fPriorOctaves = 0.6f; // the own range: this far either side of the median
+    float fPrior = 1.0f;        // per octave beyond the speaker's own range
+    float fPriorOctaves = 0.7f; // the own range: this far either side of the median
     float fReachS = 1.0f;       // a frame's level is weighed against the loudest this near
     float fSlackDb = 12.0f;     // or against the file's loud frames less this, if more
     float fTwice = 1.5f;        // per unit the NCCF at twice the lag falls short of the candidate's
