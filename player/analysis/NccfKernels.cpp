@@ -88,7 +88,42 @@ void NormalisePlain(const float* r, float e0, const double* p0, const double* p1
         phi[k] = NormaliseOne(r[k], e0, p0[k], p1[k]);
 }
 
+inline bool IsPeak(const float* phi, int k, float fFloor)
+{
+    return phi[k] >= fFloor && phi[k] > phi[k - 1] && phi[k] >= phi[k + 1];
+}
+
+void PeaksPlain(const float* phi, int n, float fFloor, uint32_t* mask)
+{
+    for (int w = 0; w < (n + 31) / 32; ++w)
+        mask[w] = 0;
+    for (int k = 1; k + 1 < n; ++k)
+        if (IsPeak(phi, k, fFloor))
+            mask[k / 32] |= uint32_t(1) << (k % 32);
+}
+
 #if defined(SONAVEL_NCCF_AVX2)
+SONAVEL_NCCF_AVX2 void PeaksAvx2(const float* phi, int n, float fFloor, uint32_t* mask)
+{
+    for (int w = 0; w < (n + 31) / 32; ++w)
+        mask[w] = 0;
+    const __m256 floor = _mm256_set1_ps(fFloor);
+    int k = 1;
+    for (; k + 9 <= n; k += 8) {
+        const __m256 v = _mm256_loadu_ps(phi + k);
+        const __m256 peak = _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(v, floor, _CMP_GE_OQ),
+                                                        _mm256_cmp_ps(v, _mm256_loadu_ps(phi + k - 1), _CMP_GT_OQ)),
+                                          _mm256_cmp_ps(v, _mm256_loadu_ps(phi + k + 1), _CMP_GE_OQ));
+        const uint64_t bits = uint64_t(uint32_t(_mm256_movemask_ps(peak))) << (k % 32);
+        mask[k / 32] |= uint32_t(bits);
+        if (bits >> 32)
+            mask[k / 32 + 1] |= uint32_t(bits >> 32);
+    }
+    for (; k + 1 < n; ++k)
+        if (IsPeak(phi, k, fFloor))
+            mask[k / 32] |= uint32_t(1) << (k % 32);
+}
+
 SONAVEL_NCCF_AVX2 void NormaliseAvx2(const float* r, float e0, const double* p0, const double* p1, int nLags,
                                      float* phi)
 {
@@ -124,20 +159,21 @@ SONAVEL_NCCF_AVX2 void BoxAvx2(const float* p, int nBox, int D, float* box)
     }
 }
 
-// The first box straight from 16-bit samples, converted exactly on the way.
-SONAVEL_NCCF_AVX2 inline __m256 Load16(const int16_t* p)
+// The first box straight from 16-bit samples: whole-number sums, converted
+// exactly once (they stay far below 2^24).
+SONAVEL_NCCF_AVX2 inline __m256i Load16(const int16_t* p)
 {
-    return _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+    return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
 SONAVEL_NCCF_AVX2 void Box16Avx2(const int16_t* p, int nBox, int D, float* box)
 {
     int t = 0;
     for (; t + 8 <= nBox; t += 8) {
-        __m256 s = Load16(p + t);
+        __m256i s = Load16(p + t);
         for (int i = 1; i < D; ++i)
-            s = _mm256_add_ps(s, Load16(p + t + i));
-        _mm256_storeu_ps(box + t, s);
+            s = _mm256_add_epi32(s, Load16(p + t + i));
+        _mm256_storeu_ps(box + t, _mm256_cvtepi32_ps(s));
     }
     for (; t < nBox; ++t) {
         float s = float(p[t]);
@@ -219,10 +255,10 @@ SONAVEL_NCCF_AVX2 void CorrelateAvx2(const float* x, int n, int k0, int nLags, f
     }
 }
 
-const CNccfKernels kAvx2 = {DecimateAvx2, Decimate16Avx2, CorrelateAvx2, NormaliseAvx2};
+const CNccfKernels kAvx2 = {DecimateAvx2, Decimate16Avx2, CorrelateAvx2, NormaliseAvx2, PeaksAvx2};
 #endif
 
-const CNccfKernels kPlain = {DecimatePlain, Decimate16Plain, CorrelatePlain, NormalisePlain};
+const CNccfKernels kPlain = {DecimatePlain, Decimate16Plain, CorrelatePlain, NormalisePlain, PeaksPlain};
 
 } // namespace
 

@@ -25,6 +25,10 @@ struct CNccfKernels {
     // squares, the energy of lag k's samples) or 0 if below; phi[k] = 0 where
     // e0 e is 1e-6 or less. k < nLags.
     void (*pfnNormalise)(const float* r, float e0, const double* p0, const double* p1, int nLags, float* phi);
+    // Bit k of mask (k from 1 to n - 2; 32 bits a word, room for n) is set
+    // where phi[k] is a peak of at least fFloor: phi[k] >= fFloor,
+    // phi[k] > phi[k - 1] and phi[k] >= phi[k + 1].
+    void (*pfnPeaks)(const float* phi, int n, float fFloor, uint32_t* mask);
 };
 
 // The set in use: AVX2 where the AMDF's kernels are AVX2 (where the processor

@@ -117,6 +117,32 @@ float TwiceTheLag(const std::vector<float>& phi, int nFirst, double dLag)
     return std::max({phi[size_t(n - 1)], phi[size_t(n)], phi[size_t(n + 1)]});
 }
 
+// The indices of the highest peaks that mask marks in phi, at most
+// kMaxCandidates, best first. They are ranked with a small bias for shorter
+// lags: the multiples of a high voice's period peak nearly as high as itself.
+int HighestPeaks(const std::vector<float>& phi, const std::vector<uint32_t>& mask, int* peaks)
+{
+    int nPeaks = 0;
+    float rank[kMaxCandidates];
+    const float fScale = kRankBias / float(phi.size());
+    for (size_t nWord = 0; nWord < mask.size(); ++nWord) {
+        for (uint32_t bits = mask[nWord]; bits != 0; bits &= bits - 1) {
+            const int k = int(32 * nWord) + __builtin_ctz(bits);
+            const float fRank = phi[size_t(k)] * (1.0f - fScale * float(k));
+            if (nPeaks == kMaxCandidates && fRank <= rank[nPeaks - 1])
+                continue;
+            int q = nPeaks < kMaxCandidates ? nPeaks++ : nPeaks - 1;
+            for (; q > 0 && fRank > rank[q - 1]; --q) {
+                peaks[q] = peaks[q - 1];
+                rank[q] = rank[q - 1];
+            }
+            peaks[q] = k;
+            rank[q] = fRank;
+        }
+    }
+    return nPeaks;
+}
+
 // The candidates and measures of frames i0 .. i1-1. False when the source
 // cannot give the samples.
 bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, CScratch& w, CFrameCandidates* out)
@@ -161,6 +187,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
     RunningSquares(w.coarse, w.coarseEnergy);
     w.r.resize(size_t(nLagsC) + 32);
     std::vector<float> phi(static_cast<size_t>(nLagsC));
+    std::vector<uint32_t> mask(static_cast<size_t>(nLagsC + 31) / 32);
     const int nFineLags = 2 * g.nHalf + 3;
     float rf[32], phiF[32];
     for (int i = i0; i < i1; ++i) {
@@ -177,27 +204,9 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
         const float e0cc = Energy(w.coarseEnergy, g.Coarse(i) - g.nCoarseWin / 2 - cLo, g.nCoarseWin);
         f.fLowShare = e0f > 0 ? std::min(1.0f, e0cc * float(g.Dc) / e0f) : 0.0f;
 
-        // The highest coarse peaks, ranked with a small bias for shorter lags:
-        // the sub-multiples of a high voice peak nearly as high as its own.
-        int nPeaks = 0;
+        kernels.pfnPeaks(phi.data(), nLagsC, kPeakFloor, mask.data());
         int peaks[kMaxCandidates];
-        float rank[kMaxCandidates];
-        for (int k = 1; k + 1 < nLagsC; ++k) {
-            const float v = phi[size_t(k)];
-            if (v < kPeakFloor || v <= phi[size_t(k - 1)] || v < phi[size_t(k + 1)])
-                continue;
-            const float fRank = v * (1.0f - kRankBias * float(k) / float(nLagsC));
-            if (nPeaks == kMaxCandidates && fRank <= rank[nPeaks - 1])
-                continue;
-            const int q0 = nPeaks < kMaxCandidates ? nPeaks++ : nPeaks - 1;
-            int q = q0;
-            for (; q > 0 && fRank > rank[q - 1]; --q) {
-                peaks[q] = peaks[q - 1];
-                rank[q] = rank[q - 1];
-            }
-            peaks[q] = k;
-            rank[q] = fRank;
-        }
+        const int nPeaks = HighestPeaks(phi, mask, peaks);
         // Each refined on the fine copy.
         for (int p = 0; p < nPeaks; ++p) {
             const int k = peaks[p];
