@@ -89,5 +89,17 @@ bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& p
     return true;
 }
 
+int TrackWaveFileWith(const std::string& path, const sonavel::pitch::PitchSettings& settings, int nThreads,
+                      sonavel::pitch::PitchFrames& frames, int& nCount, int& nRate)
+{
+    CWaveFileSamples source;
+    if (!source.Open(path))
+        return 1;
+    nCount = source.Count();
+    nRate = source.Rate();
+    const int nResult = sonavel::pitch::TrackWith(settings, source, source.Count(), source.Rate(), nThreads, frames);
+    return nResult == -2 ? 1 : nResult;
+}
+
 } // namespace analysis
 } // namespace sonavel

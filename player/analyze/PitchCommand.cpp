@@ -179,15 +179,12 @@ bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings
 bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
                  PitchTrack& track, sonavel::pitch::PitchFrames& frames)
 {
-    int nResult = -2;
-    sonavel::analysis::CWaveFileSamples file;
-    if (file.Open(strIn)) {
-        track.nSampleRate = file.Rate();
-        track.nSampleCount = file.Count();
-        nResult = sonavel::pitch::TrackWith(settings, file, file.Count(), file.Rate(), nThreads, frames);
-    }
-    SampleStore store; // a read that failed on the way (a file cut short) loads it instead
-    if (nResult == -2) {
+    int nCount = 0, nRate = 0;
+    int nResult = sonavel::analysis::TrackWaveFileWith(strIn, settings, nThreads, frames, nCount, nRate);
+    track.nSampleRate = nRate;
+    track.nSampleCount = nCount;
+    SampleStore store; // another file, or one cut short meanwhile, is loaded instead
+    if (nResult == 1) {
         std::string strReader;
         if (!LoadSound(strIn, store, strReader))
             return false;

@@ -99,6 +99,29 @@ TEST(ResearchTracker, FramesAtTheStepTimesAndPausesUnvoiced)
     EXPECT_EQ(TrackVoice(PitchSettings(), empty).pitch_hz, std::vector<double>{0.0});
 }
 
+TEST(ResearchTracker, StaysInsideTheSoundAtAnyRateLengthAndStep)
+{
+    // Loud noise, so every lag peaks somewhere; the sanitizer build checks the reads.
+    std::vector<int16_t> noise(40000);
+    unsigned seed = 7;
+    for (int16_t& v : noise) {
+        seed = seed * 1103515245u + 12345u;
+        v = int16_t(seed >> 16);
+    }
+    for (int nRate : {1000, 3201, 8000, 44100, 192000}) {
+        for (int n : {0, 1, 7, 150, 2001, 40000}) {
+            for (double dStep : {0.001, 0.01, 1.0}) {
+                PitchSettings s;
+                s.dStepS = dStep;
+                PitchFrames f;
+                const CMemorySamples source(noise.data(), n);
+                ASSERT_EQ(TrackWith(s, source, n, nRate, 2, f), 0) << nRate << " " << n << " " << dStep;
+                ASSERT_EQ(f.time_s.size(), size_t(std::floor(n / (nRate * dStep) + 1e-9)) + 1);
+            }
+        }
+    }
+}
+
 TEST(AmdfRange, FollowsA350HertzVoiceWithItsRangeRaised)
 {
     const Voice v = MakeVoice(22050, 2.0, {{0.0, 350.0}});
