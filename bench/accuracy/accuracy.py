@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Pitch accuracy benchmark (not a test): speech with a known f0 contour made by
-Praat's KlattGrid for five kinds of speaker, clean, with white noise at 20 dB SNR
+Praat's KlattGrid for five kinds of speaker (vowels, softer voiced murmurs,
+breath and hiss between them), clean, with white noise at 20 dB SNR
 and with the babble of five other voices at 10 dB SNR, tracked by both of our
 trackers and by Praat, SPTK's RAPT and aubio's yinfft. Frames lie every 10 ms;
 frames within 20 ms of a voicing edge are not scored.
@@ -57,8 +58,14 @@ def utterance(rng, kind, seconds):
         u2 = min(1.0, max(0.0, u + rng.gauss(0, 0.13)))
         knots.append((t + length, lo * (hi / lo) ** u2))
         v1, v2 = rng.choice(VOWELS), rng.choice(VOWELS)
+        # A voiced consonant (a nasal's murmur) inside a longer segment: 12-24 dB
+        # softer, still voiced.
+        murmur = None
+        if length > 0.3 and rng.random() < 0.6:
+            m0 = rng.uniform(t + 0.08, t + length - 0.17)
+            murmur = (m0, m0 + rng.uniform(0.04, 0.09), rng.uniform(12, 24))
         segments.append({"start": t, "end": t + length, "knots": knots, "level": rng.uniform(78, 90),
-                         "formants": [[f * scale for f in v1], [f * scale for f in v2]],
+                         "formants": [[f * scale for f in v1], [f * scale for f in v2]], "murmur": murmur,
                          "gap": rng.choice(["silence", "aspiration", "frication"])})
         t += length + rng.uniform(0.08, 0.45)
     return {"kind": kind, "seconds": seconds, "segments": segments, "flutter": flutter}
@@ -80,6 +87,13 @@ def praat_script(utt, path):
             s.append(f"Add pitch point: {t:.4f}, {f:.3f}")
         s.append(f"Add voicing amplitude point: {a - 0.0005:.4f}, 0")
         s.append(f"Add voicing amplitude point: {a + 0.02:.4f}, {seg['level']:.1f}")
+        if seg["murmur"]:
+            m0, m1, drop = seg["murmur"]
+            for tm, lv in ((m0, 0), (m0 + 0.012, drop), (m1 - 0.012, drop), (m1, 0)):
+                s.append(f"Add voicing amplitude point: {tm:.4f}, {seg['level'] - lv:.1f}")
+            for tm in (m0 + 0.012, m1 - 0.012):
+                s.append(f"Add oral formant frequency point: 1, {tm:.4f}, {300 * utt['kind'][3]:.1f}")
+                s.append(f"Add oral formant frequency point: 2, {tm:.4f}, {1300 * utt['kind'][3]:.1f}")
         s.append(f"Add voicing amplitude point: {b - 0.02:.4f}, {seg['level']:.1f}")
         s.append(f"Add voicing amplitude point: {b + 0.0005:.4f}, 0")
         for j, (t, fm) in enumerate([(a + 0.03, seg["formants"][0]), (b - 0.03, seg["formants"][1])]):

@@ -11,8 +11,11 @@ namespace {
 struct CCosts {
     float fLagWeight = 0.3f;    // a candidate's cost grows with its lag: halves lose
     float fVoicedBias = 0.0f;   // added to the unvoiced state's cost
-    float fQuiet = 1.0f;        // a voiced frame far below the loud frames costs this much more
-    float fQuietDb = 12.0f;     // from this far below
+    float fQuiet = 1.0f;        // a voiced frame far below the loud frames costs up to this much more,
+    float fQuietDb = 12.0f;     // from this far below, the less the clearer its period (fSoft)
+    float fSoft = 0.3f;         // a candidate this far below full strength pays all of it
+    float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
+    float fHardDb = 30.0f;
     float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
     float fFreq = 2.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump
@@ -94,6 +97,7 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
         const CFrameCandidates& f = frames[i];
         const float fReference = std::max(loud[i], fLoud - c.fSlackDb);
         const float fQuiet = std::clamp((fReference - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
+        const float fHard = std::clamp((fReference - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
         const float fBroad = std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f);
         float fBest = 0;
         for (int k = 0; k < f.nCount; ++k)
@@ -109,7 +113,8 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
             const float fLag = f.fLag[k];
             logF[k + 1] = f.fLogHz[k];
             float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
-            v += c.fQuiet * fQuiet + c.fBroad * fBroad;
+            v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
+            v += c.fBroad * fBroad;
             v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
             if (bPrior)
                 v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - fMedian) - c.fPriorOctaves);

@@ -212,6 +212,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
             const int k = peaks[p];
             float dOff, dPeak;
             Vertex(phi[size_t(k - 1)], phi[size_t(k)], phi[size_t(k + 1)], dOff, dPeak);
+            const float fCoarsePeak = dPeak;
             const long L0 = std::lround((g.kcLo - 1 + k + dOff) * g.Dc);
             const long kFirst = std::max(2L, L0 - g.nHalf - 1);
             const long long mf = g.Fine(i) - (g.nFineWin + L0) / 2 - fLo;
@@ -233,7 +234,9 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
             if (bSame)
                 continue;
             f.fLag[f.nCount] = float(dLag);
-            f.fStrength[f.nCount] = dPeak;
+            // The coarse copy holds less noise above the voice; the fine one
+            // the sharper peak: the better of the two counts.
+            f.fStrength[f.nCount] = std::max(dPeak, fCoarsePeak);
             f.fLogHz[f.nCount] = float(std::log(g.dFine / dLag));
             f.fTwice[f.nCount] = TwiceTheLag(phi, g.kcLo - 1, dLag / g.Dc);
             ++f.nCount;
