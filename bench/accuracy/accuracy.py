@@ -11,7 +11,7 @@ frames within 20 ms of a voicing edge are not scored.
   VDE  frames with a wrong voicing decision
   RPA  of the voiced frames, those found voiced within 50 cents
 
-  accuracy.py BUILD_DIR [--seed N] [--utterances N] [--seconds S] [--keep DIR]
+  accuracy.py BUILD_DIR [--seed N] [--utterances N] [--seconds S] [--rate HZ] [--keep DIR]
 
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6; the default, 2, and set
@@ -264,14 +264,17 @@ def metrics(c):
 
 
 def main():
+    global RATE
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
     ap.add_argument("--seed", type=int, default=2)
     ap.add_argument("--utterances", type=int, default=3)
     ap.add_argument("--seconds", type=float, default=12.0)
+    ap.add_argument("--rate", type=int, default=16000, help="the set's sample rate")
     ap.add_argument("--keep")
     ap.add_argument("--only", help="comma-separated trackers to run")
     args = ap.parse_args()
+    RATE = args.rate
     analyze = os.path.join(args.build, "bin", "sonavel-analyze")
     work = args.keep or tempfile.mkdtemp(prefix="bench_accuracy.")
     os.makedirs(work, exist_ok=True)
