@@ -5,7 +5,7 @@
 
 namespace sonavel::pitch {
 
-inline constexpr int kMaxCandidates = 6;
+inline constexpr int kMaxCandidates = 5;
 
 // What the correlation stage found in one frame.
 struct CFrameCandidates {
