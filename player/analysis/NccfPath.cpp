@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace sonavel::pitch {
 
@@ -62,6 +67,46 @@ float Percentile(std::vector<float> v, double q)
     return v[k];
 }
 
+// Moves from candidate p (cost fFrom, log pitch fLog) into every lane q:
+// best[q] and arg[q] take it where it costs less than what they hold. Lane 0,
+// the unvoiced state, is reached for fTrans; a candidate for its distance in
+// log pitch, an octave's distance costing only fOctave.
+void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, const CCosts& c, float* best,
+              int32_t* arg)
+{
+    const float fLn2 = 0.693147182f;
+#if defined(__SSE2__)
+    const __m128 from = _mm_set1_ps(fFrom), log = _mm_set1_ps(fLog), sign = _mm_set1_ps(-0.0f);
+    const __m128 ln2 = _mm_set1_ps(fLn2), octave = _mm_set1_ps(c.fOctave), freq = _mm_set1_ps(c.fFreq);
+    const __m128i from_p = _mm_set1_epi32(p);
+    for (int q = 0; q < 8; q += 4) {
+        const __m128 d = _mm_andnot_ps(sign, _mm_sub_ps(_mm_loadu_ps(logF + q), log));
+        const __m128 jump = _mm_add_ps(octave, _mm_andnot_ps(sign, _mm_sub_ps(d, ln2)));
+        __m128 t = _mm_mul_ps(freq, _mm_min_ps(d, jump));
+        if (q == 0) // lane 0: the unvoiced state
+            t = _mm_move_ss(t, _mm_set_ss(fTrans));
+        const __m128 v = _mm_add_ps(from, t);
+        const __m128 old = _mm_loadu_ps(best + q);
+        const __m128 less = _mm_cmplt_ps(v, old);
+        _mm_storeu_ps(best + q, _mm_or_ps(_mm_and_ps(less, v), _mm_andnot_ps(less, old)));
+        const __m128i lessi = _mm_castps_si128(less);
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(arg + q));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(arg + q),
+                         _mm_or_si128(_mm_and_si128(lessi, from_p), _mm_andnot_si128(lessi, a)));
+    }
+#else
+    for (int q = 0; q < 8; ++q) {
+        const float d = std::fabs(logF[q] - fLog);
+        const float t = q == 0 ? fTrans : c.fFreq * std::min(d, c.fOctave + std::fabs(d - fLn2));
+        const float v = fFrom + t;
+        if (v < best[q]) {
+            best[q] = v;
+            arg[q] = p;
+        }
+    }
+#endif
+}
+
 } // namespace
 
 void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
@@ -87,12 +132,17 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
     const bool bPrior = settings.bOwnRange && clear.size() >= 20;
     const float fMedian = bPrior ? Percentile(clear, 0.5) : 0.0f;
 
-    const int S = kMaxCandidates + 1; // state 0 unvoiced, 1 .. nCount a candidate
+    // The states of a frame in eight lanes: 0 unvoiced, 1 .. nCount the
+    // candidates, the rest unused (their cost infinite), so that each step
+    // below runs over all lanes at once.
+    constexpr int S = 8;
+    static_assert(kMaxCandidates < S, "the candidates and the unvoiced state fit the lanes");
+    const float fInf = std::numeric_limits<float>::infinity();
     std::vector<uint8_t> from(n * size_t(S), 0);
-    float cost[kMaxCandidates + 1], next[kMaxCandidates + 1];
-    float logF[kMaxCandidates + 1] = {}, prevLogF[kMaxCandidates + 1] = {};
+    float cost[S], logF[S] = {}, prevLogF[S] = {}, local[S], best[S];
+    int32_t arg[S];
     int nPrev = 0;
-    const float fLn2 = std::log(2.0f);
+    const float fLn2 = 0.693147182f;
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
         const float fReference = std::max(loud[i], fLoud - c.fSlackDb);
@@ -107,7 +157,6 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
         const float fChange = std::clamp(std::fabs(fAfter - fBefore) / 15.0f, 0.0f, 1.0f);
         const float fTrans = c.fVoicing + c.fSteady * (1 - fChange);
 
-        float local[kMaxCandidates + 1];
         local[0] = c.fVoicedBias + fBest;
         for (int k = 0; k < f.nCount; ++k) {
             const float fLag = f.fLag[k];
@@ -120,36 +169,27 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
                 v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - fMedian) - c.fPriorOctaves);
             local[k + 1] = v;
         }
+        for (int k = f.nCount + 1; k < S; ++k)
+            local[k] = fInf;
         uint8_t* back = from.data() + i * size_t(S);
         if (i == 0) {
-            for (int s = 0; s <= f.nCount; ++s)
-                next[s] = local[s] + (s > 0 ? fTrans : 0);
+            for (int q = 0; q < S; ++q)
+                cost[q] = local[q] + (q > 0 ? fTrans : 0);
         } else {
-            for (int s = 0; s <= f.nCount; ++s) {
-                float fMin = 0;
-                int nArg = 0;
-                for (int p = 0; p <= nPrev; ++p) {
-                    float t;
-                    if (s == 0 && p == 0)
-                        t = 0;
-                    else if (s == 0 || p == 0)
-                        t = fTrans;
-                    else {
-                        const float d = std::fabs(logF[s] - prevLogF[p]);
-                        t = c.fFreq * std::min(d, c.fOctave + std::fabs(d - fLn2));
-                    }
-                    const float v = cost[p] + t;
-                    if (p == 0 || v < fMin) {
-                        fMin = v;
-                        nArg = p;
-                    }
-                }
-                next[s] = fMin + local[s];
-                back[s] = uint8_t(nArg);
+            // From the unvoiced state first, then from each candidate; the
+            // first of equal costs wins.
+            for (int q = 0; q < S; ++q) {
+                best[q] = cost[0] + (q > 0 ? fTrans : 0);
+                arg[q] = 0;
+            }
+            for (int p = 1; p <= nPrev; ++p)
+                StepFrom(p, cost[p], prevLogF[p], logF, fTrans, c, best, arg);
+            for (int q = 0; q < S; ++q) {
+                cost[q] = best[q] + local[q];
+                back[q] = uint8_t(arg[q]);
             }
         }
-        std::copy(next, next + f.nCount + 1, cost);
-        std::copy(logF, logF + f.nCount + 1, prevLogF);
+        std::copy(logF, logF + S, prevLogF);
         nPrev = f.nCount;
     }
     int s = int(std::min_element(cost, cost + nPrev + 1) - cost);
