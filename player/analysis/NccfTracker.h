@@ -6,22 +6,28 @@
 // 1. Two decimated copies, each sample a triangle-weighted sum of the sound
 //    around it: a fine one near 10 kHz and a coarse one near 4.5 times the
 //    ceiling, rebuilt block by block from the sample source.
-// 2. Per frame (one per step, centred on its time): the NCCF of the coarse
-//    copy over every lag of the range; its highest peaks, placed by a
-//    parabola, are the candidates.
+// 2. Per frame (one per step, centred on its time, a 12.5 ms window): the NCCF
+//    of the coarse copy over every lag of the range; its five highest peaks
+//    (shorter lags ranked a little higher), placed by a parabola, are the
+//    candidates.
 // 3. Each candidate's NCCF again on the fine copy, on the lags around it; the
-//    peak, placed by a parabola, gives its pitch and strength.
-// 4. A Viterbi path through the frames: each candidate costs less the stronger
-//    and the shorter its lag is, the unvoiced state the more the frame lacks
-//    periodicity, energy and low-frequency weight; moves between candidates
-//    cost their distance in octaves (an octave jump extra), moves into and out
-//    of voicing cost less where the energy changes. Unless the caller gives a
-//    range, the path also pays for straying from the speaker's own range, the
-//    median pitch of the file's clearest frames.
+//    peak, placed by a parabola, gives its pitch; its strength is the better
+//    of the coarse and the fine peak.
+// 4. A Viterbi path through the frames: a candidate costs less the stronger
+//    and the shorter its lag is, and more where its NCCF does not hold up at
+//    twice its lag (a ringing formant, not a voice); the unvoiced state costs
+//    as much as the frame's best strength. A voiced frame well below the loud
+//    frames around it pays more, the less clear its period, and one 30 dB
+//    below them is unvoiced however clear. Moves between candidates cost
+//    their distance in octaves (an octave jump a fixed amount), moves into and
+//    out of voicing cost less where the energy changes. Unless the caller
+//    gives a range, the path also pays for straying more than 0.7 octave from
+//    the speaker's own median, taken from the file's clearest frames.
 //
-// The frames are worked out in blocks of a fixed number of frames, shared
-// between the threads; a block's values depend only on the sound, so neither
-// the thread count nor the kernel set changes them.
+// The frames are worked out in blocks of about 5 s of sound (a number of
+// frames fixed by the rate and the step), shared between the threads; a
+// block's values depend only on the sound, so neither the thread count nor
+// the kernel set changes them.
 #include "player/analysis/PitchSettings.h"
 
 namespace sonavel::pitch {

@@ -192,6 +192,30 @@ TEST(AnalyzePitch, FrameTimesAreWhatPrintfWritesAtAnyRate)
     }
 }
 
+TEST(AnalyzePitch, TheAmdfFollowsAHighVoiceOnceItsRangeIsRaised)
+{
+    VoiceSynthParams p;
+    p.dSeconds = 2.0;
+    p.contour = {{0.0, 350.0}};
+    p.dJitter = 0.01;
+    const std::string wav = TempPath("high.wav");
+    WriteWav(wav, SynthesizeVoice(p), p.nSampleRate);
+    // The share of the frames within 3 % of 350 Hz.
+    auto Near350 = [&wav](const std::string& options) {
+        std::string out;
+        EXPECT_EQ(RunTool("pitch --tracker amdf " + options + wav, out), 0);
+        std::istringstream lines(out);
+        std::string line;
+        int n = 0, near = 0;
+        for (std::getline(lines, line); std::getline(lines, line); ++n)
+            near += std::abs(std::stoi(line.substr(line.find(',') + 1)) - 350) <= 10;
+        return double(near) / n;
+    };
+    EXPECT_LT(Near350(""), 0.05); // 70-260 Hz: a half or a third
+    EXPECT_GT(Near350("--floor 150 --ceiling 500 "), 0.85);
+    std::remove(wav.c_str());
+}
+
 TEST(AnalyzePitch, UnreadableFileFailsWithoutOutput)
 {
     std::string out;
