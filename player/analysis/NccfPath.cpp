@@ -16,7 +16,7 @@ namespace {
 struct CCosts {
     float fLagWeight = 0.3f;    // a candidate's cost grows with its lag: halves lose
     float fVoicedBias = 0.0f;   // added to the unvoiced state's cost
-    float fQuiet = 1.0f;        // a voiced frame far below the loud frames costs up to this much more,
+    float fQuiet = 0.7f;        // a voiced frame far below the loud frames costs up to this much more,
     float fQuietDb = 12.0f;     // from this far below, the less the clearer its period (fSoft)
     float fSoft = 0.3f;         // a candidate this far below full strength pays all of it
     float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
