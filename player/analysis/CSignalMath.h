@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "player/analysis/PitchTracker.h"
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/SampleStore.h"
 
@@ -58,8 +59,15 @@ public:
     // one per core. The track is the same whatever the count.
     void SetThreads(int nThreads) { m_nThreads = nThreads; }
 
+    // The tracker's parameters for every later TrackPitch; the defaults search
+    // 70-260 Hz, as the analysis window always does. A range the rate cannot
+    // carry (no lag of at least one sample below the highest pitch, or the
+    // lowest pitch not below the highest) gives an all-zero track.
+    void SetPitchParams(const sonavel::pitch::PitchParams& params) { m_pitchParams = params; }
+
 private:
     int m_nThreads = 0;
+    sonavel::pitch::PitchParams m_pitchParams;
     // The transform's real, imaginary and window arrays, made on first use.
     std::unique_ptr<double[]> m_pFftWork;
 };

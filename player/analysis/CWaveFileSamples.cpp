@@ -66,7 +66,8 @@ const int16_t* CWaveFileSamples::Fetch(int nFirst, int nCount, int16_t* pBuffer)
     return pBuffer;
 }
 
-bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate)
+bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& params, int nThreads,
+                   CSampleBlockHandle& hPitch, int& nCount, int& nRate)
 {
     CWaveFileSamples source;
     if (!source.Open(path))
@@ -76,6 +77,7 @@ bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hP
         return false;
     CSignalMath math;
     math.SetThreads(nThreads);
+    math.SetPitchParams(params);
     {
         CSampleLock lock(hOut);
         if (math.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0)
@@ -85,6 +87,18 @@ bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hP
     nCount = source.Count();
     nRate = source.Rate();
     return true;
+}
+
+int TrackWaveFileWith(const std::string& path, const sonavel::pitch::PitchSettings& settings, int nThreads,
+                      sonavel::pitch::PitchFrames& frames, int& nCount, int& nRate)
+{
+    CWaveFileSamples source;
+    if (!source.Open(path))
+        return 1;
+    nCount = source.Count();
+    nRate = source.Rate();
+    const int nResult = sonavel::pitch::TrackWith(settings, source, source.Count(), source.Rate(), nThreads, frames);
+    return nResult == -2 ? 1 : nResult;
 }
 
 } // namespace analysis

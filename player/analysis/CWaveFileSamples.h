@@ -6,6 +6,8 @@
 #include <string>
 
 #include "player/analysis/CSampleSource.h"
+#include "player/analysis/PitchSettings.h"
+#include "player/analysis/PitchTracker.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/CSampleBlock.h"
 
@@ -32,10 +34,25 @@ private:
     int m_nRate = 0;
 };
 
-// Tracks the file at path straight from the file when it is such a WAV: true
-// with hPitch holding one value per frame and nCount, nRate the sound's. False
-// for any other file, a failed read or no memory: the caller loads it instead.
-bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate);
+// Tracks the file at path with the AMDF straight from the file when it is such
+// a WAV: true with hPitch holding one value per frame and nCount, nRate the
+// sound's. False for any other file, a failed read or no memory: the caller
+// loads it instead.
+bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& params, int nThreads,
+                   CSampleBlockHandle& hPitch, int& nCount, int& nRate);
+// Either tracker (PitchSettings.h) straight from the file when it is such a
+// WAV: 0 with frames filled and nCount, nRate the sound's; 1 for any other
+// file, or one cut short meanwhile, which the caller loads and tracks from
+// memory instead; otherwise TrackWith's failure (-1 no memory, -3 settings
+// refused, -4 a range the rate cannot carry).
+int TrackWaveFileWith(const std::string& path, const sonavel::pitch::PitchSettings& settings, int nThreads,
+                      sonavel::pitch::PitchFrames& frames, int& nCount, int& nRate);
+
+// The same at the player's own range, 70-260 Hz.
+inline bool TrackWaveFile(const std::string& path, int nThreads, CSampleBlockHandle& hPitch, int& nCount, int& nRate)
+{
+    return TrackWaveFile(path, sonavel::pitch::PitchParams(), nThreads, hPitch, nCount, nRate);
+}
 
 } // namespace analysis
 } // namespace sonavel

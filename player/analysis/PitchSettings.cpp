@@ -1,10 +1,14 @@
 #include "player/analysis/PitchSettings.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "player/analysis/CSampleSource.h"
 #include "player/analysis/CSignalMath.h"
 #include "player/analysis/PitchFrames.h"
+#include "player/analysis/NccfTracker.h"
 
 namespace sonavel::pitch {
 
@@ -16,14 +20,26 @@ struct TrackerEntry {
 };
 const TrackerEntry kTrackers[] = {{ETracker::Amdf, "amdf"}, {ETracker::Nccf, "nccf"}};
 
+const PitchParams kAmdfDefaults;
+
+std::string Hz(double d)
+{
+    char sz[64];
+    std::snprintf(sz, sizeof sz, "%g Hz", d);
+    return sz;
+}
+
 int TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate, int nThreads,
               PitchFrames& frames)
 {
-    if (settings.dFloorHz != 0 || settings.dCeilingHz != 0 || settings.dStepS != 0)
-        return -3; // its range is fixed until the tracker takes one
+    const PitchRange range = EffectiveRange(settings);
+    PitchParams params;
+    params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
+    params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
     std::vector<int16_t> values(FrameCount(nCount));
     CSignalMath math;
     math.SetThreads(nThreads);
+    math.SetPitchParams(params);
     const int nResult = math.TrackPitch(source, nCount, nRate, values.data());
     if (nResult != 0)
         return nResult;
@@ -39,6 +55,54 @@ int TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nC
 }
 
 } // namespace
+
+PitchRange EffectiveRange(const PitchSettings& settings)
+{
+    PitchRange r;
+    const bool bAmdf = settings.tracker == ETracker::Amdf;
+    r.dFloorHz = settings.dFloorHz != 0 ? settings.dFloorHz : bAmdf ? kAmdfDefaults.minPitchHz : kNccfDefaultFloorHz;
+    r.dCeilingHz = settings.dCeilingHz != 0 ? settings.dCeilingHz
+                                            : bAmdf ? kAmdfDefaults.maxPitchHz : kNccfDefaultCeilingHz;
+    r.dStepS = settings.dStepS != 0 ? settings.dStepS : bAmdf ? 0.0 : kNccfDefaultStepS;
+    return r;
+}
+
+const char* RefusedSetting(const PitchSettings& settings, std::string& strWhy)
+{
+    const bool bAmdf = settings.tracker == ETracker::Amdf;
+    const PitchRange r = EffectiveRange(settings);
+    for (const auto& [szName, dValue] : {std::pair{"floor", settings.dFloorHz}, {"ceiling", settings.dCeilingHz}}) {
+        if (!std::isfinite(dValue) || dValue < 0 || (dValue == 0 && std::signbit(dValue))) {
+            strWhy = "must be a number of Hz above 0";
+            return szName;
+        }
+        if (bAmdf && dValue != std::floor(dValue)) {
+            strWhy = "the amdf tracker takes whole Hz";
+            return szName;
+        }
+    }
+    if (r.dFloorHz >= r.dCeilingHz) {
+        strWhy = Hz(r.dFloorHz) + " is not below the ceiling, " + Hz(r.dCeilingHz);
+        return settings.dFloorHz != 0 ? "floor" : "ceiling";
+    }
+    if (bAmdf && r.dCeilingHz >= kAmdfCeilingLimitHz) {
+        strWhy = "the amdf tracker's ceiling must be below " + Hz(kAmdfCeilingLimitHz);
+        return "ceiling";
+    }
+    if (!bAmdf && r.dFloorHz < kNccfFloorLimitHz) {
+        strWhy = "the research tracker's floor is " + Hz(kNccfFloorLimitHz) + " at least";
+        return "floor";
+    }
+    if (bAmdf && settings.dStepS != 0) {
+        strWhy = "the amdf tracker's frames are always 100 samples apart";
+        return "step";
+    }
+    if (!bAmdf && (!std::isfinite(r.dStepS) || r.dStepS < kMinStepS || r.dStepS > kMaxStepS)) {
+        strWhy = "must lie between 0.001 and 1 seconds";
+        return "step";
+    }
+    return nullptr;
+}
 
 const char* TrackerName(ETracker tracker)
 {
@@ -72,13 +136,23 @@ int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nC
     frames = PitchFrames();
     if (nRate <= 0 || nCount < 0)
         return -3;
+    std::string strWhy;
+    if (RefusedSetting(settings, strWhy))
+        return -3;
     int nResult = -3;
     switch (settings.tracker) {
     case ETracker::Amdf:
         nResult = TrackAmdf(settings, source, nCount, nRate, nThreads, frames);
         break;
-    case ETracker::Nccf:
-        break; // the research tracker lands here
+    case ETracker::Nccf: {
+        // Its own ceiling comes down to what the rate carries; one given stands.
+        PitchRange range = EffectiveRange(settings);
+        if (settings.dCeilingHz == 0)
+            range.dCeilingHz = std::min(range.dCeilingHz, nRate / 4.0);
+        nResult = TrackNccf(range, settings.dFloorHz == 0 && settings.dCeilingHz == 0, source, nCount, nRate,
+                            nThreads, frames);
+        break;
+    }
     }
     if (nResult != 0)
         frames = PitchFrames();

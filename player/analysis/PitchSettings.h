@@ -29,6 +29,30 @@ struct PitchFrames {
     std::vector<double> confidence; // 0 to 1 (the AMDF: 1 where voiced, else 0)
 };
 
+// The limits the settings are checked against.
+inline constexpr double kAmdfCeilingLimitHz = 1638; // the AMDF carries tenths of Hz below bit 14
+inline constexpr double kNccfFloorLimitHz = 20;    // the research tracker's lowest floor
+inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
+
+// The range and step a tracker runs with for these settings: the caller's where
+// given, the tracker's own where 0 (the AMDF's 70-260 Hz and 100 samples, given
+// as a step of 0; the research tracker's 50-800 Hz and 0.01 s).
+struct PitchRange {
+    double dFloorHz = 0;
+    double dCeilingHz = 0;
+    double dStepS = 0;
+};
+PitchRange EffectiveRange(const PitchSettings& settings);
+
+// Checks the settings before any sound is read: nullptr when the tracker takes
+// them, otherwise the name of the first setting it refuses ("floor", "ceiling"
+// or "step"), with strWhy saying why (for a message after that name). Floor and
+// ceiling must be finite and above 0, the floor below the ceiling (either one
+// against the other's default when only one is given); the AMDF takes whole Hz
+// with a ceiling below 1638 Hz and no step; the research tracker a floor of 20 Hz
+// at least; a step lies between 0.001 and 1 s.
+const char* RefusedSetting(const PitchSettings& settings, std::string& strWhy);
+
 const char* TrackerName(ETracker tracker);
 bool TrackerFromName(const std::string& strName, ETracker& tracker);
 // "amdf, nccf": the names an option may take, for a usage or error text.
@@ -37,7 +61,11 @@ std::string TrackerNames();
 // Runs the chosen tracker over samples 0 .. nCount-1 of source at nRate (> 0)
 // with up to nThreads threads (0: one per core). Returns 0; -1 when working
 // memory cannot be had; -2 when the source fails to give a block; -3 when the
-// settings are outside what the tracker takes. frames is emptied on failure.
+// settings are outside what the tracker takes (RefusedSetting); -4 when the
+// research tracker's range does not fit the rate: a ceiling given above a
+// quarter of nRate, or a floor not below that (its own ceiling of 800 Hz comes
+// down to a quarter of the rate). frames is emptied on failure. The frames are
+// the same for any thread count.
 int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
               int nThreads, PitchFrames& frames);
 

@@ -24,11 +24,16 @@ bool ComputeGeometry(int nSampleCount, int nSampleRate, const PitchParams& param
                      PitchGeometry& g)
 {
     g = PitchGeometry();
-    if (nSampleRate < kMinRate || nSampleRate > kMaxRate || nSampleCount < 0)
+    if (nSampleRate < kMinRate || nSampleRate > kMaxRate || nSampleCount < 0 || params.minPitchHz <= 0
+        || params.maxPitchHz <= params.minPitchHz)
         return false;
     g.nMinLag = nSampleRate / params.maxPitchHz;
     g.nMaxLag = nSampleRate / params.minPitchHz;
     g.nAverage = nSampleRate / 1000;
+    if (g.nMinLag < 1) { // a lag grid must grow from one sample at least
+        g = PitchGeometry();
+        return false;
+    }
     g.nMargin = (g.nMaxLag + g.nAverage) / 2 + 155;
     g.nFirstFrame = g.nMargin / kHop + 1;
     g.nLastFrame = nSampleCount >= g.nMargin ? (nSampleCount - g.nMargin) / kHop : -1;

@@ -34,8 +34,10 @@ struct PitchGeometry {
     int nLastFrame = -1; // L; no frame is analysed when it is below F
 };
 
-// Returns false when the rate is outside what the tracker can work with (the
-// track is then all zeros).
+// Returns false when the rate is outside what the tracker can work with, or the
+// range is one it cannot search at that rate (no pitch above 0, the lowest not
+// below the highest, or the highest pitch's lag under one sample): the track is
+// then all zeros.
 bool ComputeGeometry(int nSampleCount, int nSampleRate, const PitchParams& params,
                      PitchGeometry& geometry);
 

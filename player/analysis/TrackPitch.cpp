@@ -248,7 +248,7 @@ int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSample
     if (!hLevel || !hPitch)
         return -1;
 
-    const PitchParams params;
+    const PitchParams params = m_pitchParams;
     PitchGeometry g;
     CTrackShape shape;
     const bool bFrames = nCount > 0 && ComputeGeometry(nCount, nSampleRate, params, g)

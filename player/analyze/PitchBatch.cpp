@@ -156,7 +156,7 @@ void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::stri
         int32_t nState = kPending;
         if (!page.State(size_t(i)).compare_exchange_strong(nState, kHeld + nSlot))
             continue;
-        const bool bOk = AnalyseOne(opt.files[size_t(i)], outputs[size_t(i)], opt.format, nThreads);
+        const bool bOk = AnalyseOne(opt.files[size_t(i)], outputs[size_t(i)], opt, nThreads);
         page.State(size_t(i)) = bOk ? kDone : kFailed;
         const int nDone = ++page.Done();
         if (pProgress)

@@ -15,6 +15,7 @@ struct PitchOptions {
     bool bToDir = false;
     std::string strDir = ".";
     EPitchFormat format = EPitchFormat::Csv;
+    sonavel::pitch::PitchSettings settings; // the tracker, its range and step
     std::vector<std::string> files;
 };
 
@@ -29,7 +30,7 @@ constexpr std::size_t kPartialNameSize = 4096;
 // that file exists its name is kept in the buffer PartialName() returns, so a
 // signal (or, for a worker, the parent) can remove it. One line on stderr for
 // a failure.
-bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchFormat format, int nThreads);
+bool AnalyseOne(const std::string& strIn, const std::string& strOut, const PitchOptions& opt, int nThreads);
 
 // The buffer AnalyseOne keeps the temporary file's name in: a static one in
 // the parent, the worker's own slot of the shared page in a worker.

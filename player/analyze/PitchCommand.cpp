@@ -1,4 +1,11 @@
-// sonavel-analyze pitch [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...
+// sonavel-analyze pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ]
+//                       [--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...
+//
+// The research tracker (nccf) is the default: a frame every --step seconds
+// (0.01), 50-800 Hz narrowed to the speaker's own range unless --floor or
+// --ceiling is given. --tracker amdf gives the player's own track, 70-260 Hz
+// unless given, one frame per 100 samples. A setting the tracker refuses exits
+// with 2 and one line naming the option, before any file is read.
 //
 // One file and no -o: the track on standard output. Several files, or -o DIR:
 // one output per input in DIR (the current folder when not given), named
@@ -13,6 +20,7 @@
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,10 +29,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "player/analysis/CSampleSource.h"
 #include "player/analysis/CSignalMath.h"
 #include "player/analyze/PitchBatch.h"
 #include "player/analysis/CWaveFileSamples.h"
 #include "player/analysis/PitchFrames.h"
+#include "player/analysis/PitchSettings.h"
 
 namespace fs = std::filesystem;
 
@@ -33,7 +43,14 @@ namespace analyze {
 
 namespace {
 
-const char kszUsage[] = "usage: sonavel-analyze pitch [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...";
+const char kszUsage[] = "usage: sonavel-analyze pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] "
+                        "[--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...";
+
+int Usage()
+{
+    PrintError(kszUsage);
+    return 2;
+}
 
 char g_szPartial[kPartialNameSize];
 char* g_pszPartial = g_szPartial;
@@ -43,11 +60,42 @@ bool WriteToStream(void* pContext, const char* p, size_t n)
     return std::fwrite(p, 1, n, static_cast<std::FILE*>(pContext)) == n;
 }
 
-bool ParseOptions(int argc, char** argv, PitchOptions& opt)
+// The value of option --name given as "--name VALUE" or "--name=VALUE": true
+// with strValue set (i moved past it) when argv[i] is that option.
+bool OptionValue(int argc, char** argv, int& i, const char* szName, std::string& strValue)
+{
+    const std::string a = argv[i], name = std::string("--") + szName;
+    if (a == name && i + 1 < argc) {
+        strValue = argv[++i];
+        return true;
+    }
+    if (a.rfind(name + "=", 0) == 0) {
+        strValue = a.substr(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// A positive, finite decimal number, or a line naming the option and false.
+bool ParsePositive(const std::string& strValue, const char* szName, const char* szUnit, double& d)
+{
+    char* pEnd = nullptr;
+    d = std::strtod(strValue.c_str(), &pEnd);
+    if (strValue.empty() || *pEnd || !std::isfinite(d) || d <= 0) {
+        PrintError(std::string("--") + szName + ": '" + strValue + "' is not a number of " + szUnit + " above 0");
+        return false;
+    }
+    return true;
+}
+
+// 0 when the options are good; 2 after a line on stderr when not.
+int ParseOptions(int argc, char** argv, PitchOptions& opt)
 {
     bool bFilesOnly = false;
+    sonavel::pitch::PitchSettings& settings = opt.settings;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        std::string v;
         if (bFilesOnly || a.empty() || a[0] != '-' || a == "-") {
             opt.files.push_back(a);
         } else if (a == "--") {
@@ -56,8 +104,22 @@ bool ParseOptions(int argc, char** argv, PitchOptions& opt)
             char* pEnd = nullptr;
             const long n = std::strtol(argv[++i], &pEnd, 10);
             if (!*argv[i] || *pEnd || n < 1 || n > kMaxJobs)
-                return false;
+                return Usage();
             opt.nJobs = int(n);
+        } else if (OptionValue(argc, argv, i, "tracker", v)) {
+            if (!sonavel::pitch::TrackerFromName(v, settings.tracker)) {
+                PrintError("--tracker: unknown tracker '" + v + "'; the trackers are " + sonavel::pitch::TrackerNames());
+                return 2;
+            }
+        } else if (OptionValue(argc, argv, i, "floor", v)) {
+            if (!ParsePositive(v, "floor", "Hz", settings.dFloorHz))
+                return 2;
+        } else if (OptionValue(argc, argv, i, "ceiling", v)) {
+            if (!ParsePositive(v, "ceiling", "Hz", settings.dCeilingHz))
+                return 2;
+        } else if (OptionValue(argc, argv, i, "step", v)) {
+            if (!ParsePositive(v, "step", "seconds", settings.dStepS))
+                return 2;
         } else if (a == "-o" && i + 1 < argc && *argv[i + 1]) {
             opt.strDir = argv[++i];
             opt.bToDir = true;
@@ -70,22 +132,40 @@ bool ParseOptions(int argc, char** argv, PitchOptions& opt)
             else if (f == "pitchtier")
                 opt.format = EPitchFormat::PitchTier;
             else
-                return false;
+                return Usage();
         } else {
-            return false;
+            return Usage();
         }
     }
-    return !opt.files.empty();
+    if (opt.files.empty())
+        return Usage();
+    std::string strWhy;
+    if (const char* szSetting = sonavel::pitch::RefusedSetting(settings, strWhy)) {
+        PrintError(std::string("--") + szSetting + ": " + strWhy);
+        return 2;
+    }
+    return 0;
+}
+
+// The AMDF's parameters for the settings' range (checked already).
+sonavel::pitch::PitchParams AmdfParams(const sonavel::pitch::PitchSettings& settings)
+{
+    const sonavel::pitch::PitchRange range = sonavel::pitch::EffectiveRange(settings);
+    sonavel::pitch::PitchParams params;
+    params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
+    params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
+    return params;
 }
 
 // A mono 16-bit WAV is tracked straight from its file, a block at a time: the
 // whole sound is never loaded. False, with nothing printed, for any other file
 // and when a read fails (a file cut short meanwhile): the caller then loads it,
 // so such a file meets the loader's own outcome.
-bool TrackFromFile(const std::string& strIn, int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
+bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
+                   PitchTrack& track, CSampleBlockHandle& hPitch)
 {
     int nCount = 0, nRate = 0;
-    if (!sonavel::analysis::TrackWaveFile(strIn, nThreads, hPitch, nCount, nRate))
+    if (!sonavel::analysis::TrackWaveFile(strIn, AmdfParams(settings), nThreads, hPitch, nCount, nRate))
         return false;
     track.nSampleRate = nRate;
     track.nSampleCount = nCount;
@@ -93,8 +173,49 @@ bool TrackFromFile(const std::string& strIn, int nThreads, PitchTrack& track, CS
     return true;
 }
 
+// The research tracker over the file, straight from it when it is a mono
+// 16-bit WAV, else over the sound the reader table loads. False after one line
+// on stderr.
+bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
+                 PitchTrack& track, sonavel::pitch::PitchFrames& frames)
+{
+    int nCount = 0, nRate = 0;
+    int nResult = sonavel::analysis::TrackWaveFileWith(strIn, settings, nThreads, frames, nCount, nRate);
+    track.nSampleRate = nRate;
+    track.nSampleCount = nCount;
+    SampleStore store; // another file, or one cut short meanwhile, is loaded instead
+    if (nResult == 1) {
+        std::string strReader;
+        if (!LoadSound(strIn, store, strReader))
+            return false;
+        if (store.sampleRate <= 0) {
+            PrintError(strIn + ": the sound has no sample rate, so no time axis");
+            return false;
+        }
+        track.nSampleRate = store.sampleRate;
+        track.nSampleCount = store.sampleCount;
+        CSampleLock lock(store.hSamples);
+        const CMemorySamples samples(store.sampleCount > 0 ? lock.Samples() : nullptr, store.sampleCount);
+        nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
+    }
+    if (nResult == -4) {
+        const sonavel::pitch::PitchRange range = sonavel::pitch::EffectiveRange(settings);
+        char sz[200];
+        std::snprintf(sz, sizeof sz, ": the sample rate, %d Hz, is too low for %g-%g Hz (the ceiling may be a quarter "
+                      "of the rate at most)", track.nSampleRate, range.dFloorHz, range.dCeilingHz);
+        PrintError(strIn + sz);
+        return false;
+    }
+    if (nResult != 0) {
+        PrintError(strIn + (nResult == -1 ? ": not enough memory to track the pitch" : ": the pitch cannot be tracked"));
+        return false;
+    }
+    return true;
+}
+
 // Loads the sound and tracks it. False after one line on stderr.
-bool LoadAndTrack(const std::string& strIn, int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
+bool LoadAndTrack(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
+                  PitchTrack& track, CSampleBlockHandle& hPitch)
 {
     SampleStore store;
     std::string strReader;
@@ -110,6 +231,7 @@ bool LoadAndTrack(const std::string& strIn, int nThreads, PitchTrack& track, CSa
     hPitch = CSampleBlock::Alloc(track.nValues * sizeof(int16_t));
     CSignalMath math;
     math.SetThreads(nThreads);
+    math.SetPitchParams(AmdfParams(settings));
     if (!hPitch || math.TrackPitch(store, hPitch, 0, store.sampleCount) != 0) {
         PrintError(strIn + ": not enough memory to track the pitch");
         return false;
@@ -122,15 +244,24 @@ bool LoadAndTrack(const std::string& strIn, int nThreads, PitchTrack& track, CSa
 char* PartialName() { return g_pszPartial; }
 void SetPartialName(char* szBuffer) { g_pszPartial = szBuffer; }
 
-bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchFormat format, int nThreads)
+bool AnalyseOne(const std::string& strIn, const std::string& strOut, const PitchOptions& opt, int nThreads)
 {
+    const EPitchFormat format = opt.format;
     PitchTrack track;
     track.strFile = strIn;
     CSampleBlockHandle hPitch;
-    if (!TrackFromFile(strIn, nThreads, track, hPitch) && !LoadAndTrack(strIn, nThreads, track, hPitch))
+    sonavel::pitch::PitchFrames frames;
+    if (opt.settings.tracker != sonavel::pitch::ETracker::Amdf) {
+        if (!TrackFrames(strIn, opt.settings, nThreads, track, frames))
+            return false;
+        track.pFrames = &frames;
+        track.szTracker = sonavel::pitch::TrackerName(opt.settings.tracker);
+    } else if (!TrackFromFile(strIn, opt.settings, nThreads, track, hPitch)
+               && !LoadAndTrack(strIn, opt.settings, nThreads, track, hPitch)) {
         return false;
+    }
     CSampleLock lock(hPitch);
-    track.pPitch = lock.Samples();
+    track.pPitch = hPitch ? lock.Samples() : nullptr;
 
     if (strOut.empty()) {
         if (!WritePitchTrack(track, format, WriteToStream, stdout) || std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -180,13 +311,11 @@ bool AnalyseOne(const std::string& strIn, const std::string& strOut, EPitchForma
 int RunPitch(int argc, char** argv)
 {
     PitchOptions opt;
-    if (!ParseOptions(argc, argv, opt)) {
-        PrintError(kszUsage);
-        return 2;
-    }
+    if (const int nStatus = ParseOptions(argc, argv, opt); nStatus != 0)
+        return nStatus;
     InstallSignalHandlers();
     if (opt.files.size() == 1 && !opt.bToDir)
-        return AnalyseOne(opt.files[0], std::string(), opt.format, 0) ? 0 : 1;
+        return AnalyseOne(opt.files[0], std::string(), opt, 0) ? 0 : 1;
     return RunBatch(opt);
 }
 

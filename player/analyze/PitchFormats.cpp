@@ -38,6 +38,13 @@ public:
             std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d, std::chars_format::fixed, 6).ptr - m_text);
         return Check();
     }
+    // Fixed with 3 decimals, as printf's "%.3f" writes it.
+    CTextSink& Fixed3(double d)
+    {
+        m_nUsed = static_cast<size_t>(
+            std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d, std::chars_format::fixed, 3).ptr - m_text);
+        return Check();
+    }
     // Shortest text that reads back as the same double.
     CTextSink& Exact(double d)
     {
@@ -200,6 +207,50 @@ std::string JsonString(const std::string& s)
     return out + "\"";
 }
 
+// The research tracker's frames: times with 6 decimals, pitch and confidence with 3.
+bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)
+{
+    const sonavel::pitch::PitchFrames& f = *t.pFrames;
+    const size_t n = f.time_s.size();
+    if (format == EPitchFormat::Csv) {
+        out << "time_s,pitch_hz,confidence\n";
+        for (size_t i = 0; i < n; ++i) {
+            out.Fixed6(f.time_s[i]) << ',';
+            out.Fixed3(f.pitch_hz[i]) << ',';
+            out.Fixed3(f.confidence[i]) << '\n';
+        }
+    } else if (format == EPitchFormat::Json) {
+        out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
+        out.Int(t.nSampleRate) << ", \"tracker\": " << JsonString(t.szTracker) << ", \"time_s\": [";
+        for (size_t i = 0; i < n; ++i)
+            out.Fixed6(f.time_s[i]) << (i + 1 < n ? ", " : "");
+        out << "], \"pitch_hz\": [";
+        for (size_t i = 0; i < n; ++i)
+            out.Fixed3(f.pitch_hz[i]) << (i + 1 < n ? ", " : "");
+        out << "], \"confidence\": [";
+        for (size_t i = 0; i < n; ++i)
+            out.Fixed3(f.confidence[i]) << (i + 1 < n ? ", " : "");
+        out << "]}\n";
+    } else {
+        size_t nVoiced = 0;
+        for (size_t i = 0; i < n; ++i)
+            nVoiced += f.pitch_hz[i] > 0;
+        out << "File type = \"ooTextFile\"\nObject class = \"PitchTier\"\n\nxmin = 0\nxmax = ";
+        out.Exact(static_cast<double>(t.nSampleCount) / t.nSampleRate) << "\npoints: size = ";
+        out.Int(static_cast<long long>(nVoiced)) << "\n";
+        size_t nPoint = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (f.pitch_hz[i] <= 0)
+                continue;
+            out << "points [";
+            out.Int(static_cast<long long>(++nPoint)) << "]:\n    number = ";
+            out.Fixed6(f.time_s[i]) << "\n    value = ";
+            out.Fixed3(f.pitch_hz[i]) << "\n";
+        }
+    }
+    return out.Finish();
+}
+
 } // namespace
 
 const char* FormatExtension(EPitchFormat format)
@@ -219,6 +270,8 @@ bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
                      bool (*pfnWrite)(void* pContext, const char* p, size_t n), void* pContext)
 {
     CTextSink out(pfnWrite, pContext);
+    if (t.pFrames)
+        return WriteFrames(t, format, out);
     if (format == EPitchFormat::Csv) {
         out << "time_s,pitch_hz\n";
         for (size_t i = 0; i < t.nValues; ++i) {

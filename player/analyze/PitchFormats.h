@@ -1,11 +1,15 @@
 #pragma once
-// The pitch command's three output formats, one frame per 100 samples: CSV
-// (time in seconds with 6 decimals, pitch in whole Hz, 0 = no pitch), JSON with
-// the CSV's rows as two arrays, and a text PitchTier with one point per voiced
-// frame. Each appends to out. JSON gives the file name's bytes that are not
-// valid UTF-8 as lone surrogates, \udc80 to \udcff.
+// The pitch command's three output formats: CSV, JSON with the CSV's rows as
+// arrays, and a text PitchTier with one point per voiced frame. The AMDF's
+// track has one frame per 100 samples, its time in seconds with 6 decimals and
+// its pitch in whole Hz (0 = no pitch); the research tracker's frames add a
+// confidence, pitch and confidence with 3 decimals, and JSON names the
+// tracker. JSON gives the file name's bytes that are not valid UTF-8 as lone
+// surrogates, \udc80 to \udcff.
 #include <cstdint>
 #include <string>
+
+#include "player/analysis/PitchSettings.h"
 
 namespace sonavel {
 namespace analyze {
@@ -18,6 +22,9 @@ struct PitchTrack {
     int nSampleCount = 0;
     const int16_t* pPitch = nullptr;
     size_t nValues = 0;    // nSampleCount / 100 + 1
+    // The research tracker's frames instead of pPitch, when not null.
+    const sonavel::pitch::PitchFrames* pFrames = nullptr;
+    const char* szTracker = "";
 };
 
 // The file name extension of each format, with its dot.

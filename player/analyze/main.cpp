@@ -14,16 +14,44 @@ namespace {
 const AnalyzeCommand s_commands[] = {
     {"info", "FILE...", RunInfo},
     {"samples", "FILE -o OUT", RunSamples},
-    {"pitch", "[-j N] [-o DIR] [--format csv|json|pitchtier] FILE...", RunPitch},
+    {"pitch",
+     "[--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
+     "[--format csv|json|pitchtier] FILE...",
+     RunPitch},
     {"render", "FILE -o OUT.png", StartRender},
 };
 
-void PrintUsage(std::FILE* pOut)
+// What --help adds about the pitch command's trackers, columns and range.
+const char kszPitchHelp[] =
+    "\npitch: one row per frame, 0 Hz where the frame is unvoiced.\n"
+    "  --tracker nccf  (default) the research tracker: normalised cross-correlation\n"
+    "                  with a dynamic-programming path; a frame every --step seconds\n"
+    "                  (0.01), at the frame's centre; CSV time_s,pitch_hz,confidence\n"
+    "                  (confidence 0-1: how periodic the chosen period is). It searches\n"
+    "                  50-800 Hz and keeps to the speaker's own range found in the file,\n"
+    "                  so men, women and children need no options.\n"
+    "  --tracker amdf  the player's own AMDF track, as the Pitch / Spectrogram window\n"
+    "                  shows it: a frame every 100 samples, whole Hz, CSV time_s,pitch_hz;\n"
+    "                  70-260 Hz unless given (a voice above the ceiling comes out at a\n"
+    "                  half or a third of its pitch).\n"
+    "  --floor HZ, --ceiling HZ  the range searched: set them to bracket the voices\n"
+    "                  (for example --floor 150 --ceiling 500 for the AMDF on a woman's\n"
+    "                  or a child's voice); the amdf takes whole Hz below 1638 Hz, the\n"
+    "                  research tracker a floor of 20 Hz at least and a ceiling up to a\n"
+    "                  quarter of the sample rate, and no longer looks for the speaker's\n"
+    "                  range once one is given.\n"
+    "  --format json   the same columns as arrays (and the tracker's name); pitchtier: a\n"
+    "                  Praat PitchTier of the voiced frames. A setting a tracker refuses\n"
+    "                  exits with status 2.\n";
+
+void PrintUsage(std::FILE* pOut, bool bHelp = false)
 {
     std::fprintf(pOut, "usage:\n");
     for (const AnalyzeCommand& c : s_commands)
         std::fprintf(pOut, "  sonavel-analyze %s %s\n", c.szName, c.szUsage);
     std::fprintf(pOut, "  sonavel-analyze --help | --version\n");
+    if (bHelp)
+        std::fputs(kszPitchHelp, pOut);
 }
 
 } // namespace
@@ -35,7 +63,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
-        PrintUsage(stdout);
+        PrintUsage(stdout, true);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (std::strcmp(argv[1], "--version") == 0) {

@@ -150,7 +150,7 @@ TEST(AnalyzePitch, PrintsOneLinePerHundredSamplesWithTimeAndWholeHertz)
     WriteWav(wav, voice, 16000);
 
     std::string out;
-    ASSERT_EQ(RunTool("pitch " + wav, out), 0);
+    ASSERT_EQ(RunTool("pitch --tracker amdf " + wav, out), 0);
     std::istringstream lines(out);
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
@@ -180,7 +180,7 @@ TEST(AnalyzePitch, FrameTimesAreWhatPrintfWritesAtAnyRate)
         const std::string wav = TempPath("times.wav");
         WriteWav(wav, std::vector<int16_t>(size_t(rate) * 20), rate);
         std::string out;
-        ASSERT_EQ(RunTool("pitch " + wav, out), 0);
+        ASSERT_EQ(RunTool("pitch --tracker=amdf " + wav, out), 0);
         std::string want = "time_s,pitch_hz\n";
         for (int i = 0; i <= rate * 20 / 100; ++i) {
             char line[40];
@@ -190,6 +190,30 @@ TEST(AnalyzePitch, FrameTimesAreWhatPrintfWritesAtAnyRate)
         EXPECT_TRUE(out == want) << rate << " Hz";
         std::remove(wav.c_str());
     }
+}
+
+TEST(AnalyzePitch, TheAmdfFollowsAHighVoiceOnceItsRangeIsRaised)
+{
+    VoiceSynthParams p;
+    p.dSeconds = 2.0;
+    p.contour = {{0.0, 350.0}};
+    p.dJitter = 0.01;
+    const std::string wav = TempPath("high.wav");
+    WriteWav(wav, SynthesizeVoice(p), p.nSampleRate);
+    // The share of the frames within 3 % of 350 Hz.
+    auto Near350 = [&wav](const std::string& options) {
+        std::string out;
+        EXPECT_EQ(RunTool("pitch --tracker amdf " + options + wav, out), 0);
+        std::istringstream lines(out);
+        std::string line;
+        int n = 0, near = 0;
+        for (std::getline(lines, line); std::getline(lines, line); ++n)
+            near += std::abs(std::stoi(line.substr(line.find(',') + 1)) - 350) <= 10;
+        return double(near) / n;
+    };
+    EXPECT_LT(Near350(""), 0.05); // 70-260 Hz: a half or a third
+    EXPECT_GT(Near350("--floor 150 --ceiling 500 "), 0.85);
+    std::remove(wav.c_str());
 }
 
 TEST(AnalyzePitch, UnreadableFileFailsWithoutOutput)
@@ -251,10 +275,11 @@ protected:
             s += " " + testsupport::Quote(v);
         return s;
     }
-    std::string Single(const std::string& path, const std::string& format = "csv") const
+    std::string Single(const std::string& path, const std::string& format = "csv",
+                       const std::string& tracker = "nccf") const
     {
         std::string out;
-        EXPECT_EQ(RunTool("pitch --format " + format + " " + path, out), 0);
+        EXPECT_EQ(RunTool("pitch --tracker " + tracker + " --format " + format + " " + path, out), 0);
         return out;
     }
 
@@ -298,27 +323,47 @@ TEST_F(AnalyzeBatch, OutputIsTheSameWhateverTheNumberOfJobs)
 
 TEST_F(AnalyzeBatch, JsonHoldsTheCsvRows)
 {
-    const std::string csv = Single(m_voices[1]);
-    const std::string json = Single(m_voices[1], "json");
-    // Rebuild the CSV from the two arrays.
-    const auto Array = [&json](const std::string& key) {
-        const size_t at = json.find("\"" + key + "\": [");
-        EXPECT_NE(at, std::string::npos) << key;
-        const size_t from = json.find('[', at) + 1;
-        std::vector<std::string> items;
-        std::istringstream in(json.substr(from, json.find(']', from) - from));
-        std::string item;
-        while (std::getline(in, item, ','))
-            items.push_back(item.substr(item.find_first_not_of(' ')));
-        return items;
-    };
-    const auto times = Array("time_s"), pitches = Array("pitch_hz");
-    ASSERT_EQ(times.size(), pitches.size());
-    std::string rebuilt = "time_s,pitch_hz\n";
-    for (size_t i = 0; i < times.size(); ++i)
-        rebuilt += times[i] + "," + pitches[i] + "\n";
-    EXPECT_EQ(rebuilt, csv);
-    EXPECT_EQ(json.rfind("{\"file\": \"" + m_voices[1] + "\", \"sample_rate\": 22050, ", 0), 0u) << json.substr(0, 80);
+    // The AMDF's two columns, and the research tracker's three, its name in the JSON.
+    for (const std::string tracker : {"amdf", "nccf"}) {
+        const std::string csv = Single(m_voices[1], "csv", tracker);
+        const std::string json = Single(m_voices[1], "json", tracker);
+        // Rebuild the CSV from the arrays.
+        const auto Array = [&json](const std::string& key) {
+            const size_t at = json.find("\"" + key + "\": [");
+            EXPECT_NE(at, std::string::npos) << key;
+            const size_t from = json.find('[', at) + 1;
+            std::vector<std::string> items;
+            std::istringstream in(json.substr(from, json.find(']', from) - from));
+            std::string item;
+            while (std::getline(in, item, ','))
+                items.push_back(item.substr(item.find_first_not_of(' ')));
+            return items;
+        };
+        const bool bAmdf = tracker == "amdf";
+        const auto times = Array("time_s"), pitches = Array("pitch_hz");
+        const auto confidence = bAmdf ? times : Array("confidence");
+        ASSERT_EQ(times.size(), pitches.size());
+        ASSERT_EQ(times.size(), confidence.size());
+        std::string rebuilt = bAmdf ? "time_s,pitch_hz\n" : "time_s,pitch_hz,confidence\n";
+        for (size_t i = 0; i < times.size(); ++i)
+            rebuilt += times[i] + "," + pitches[i] + (bAmdf ? "" : "," + confidence[i]) + "\n";
+        EXPECT_EQ(rebuilt, csv);
+        const std::string head = "{\"file\": \"" + m_voices[1] + "\", \"sample_rate\": 22050, "
+            + (bAmdf ? "\"time_s\"" : "\"tracker\": \"nccf\", \"time_s\": [0.000000, 0.010000, ");
+        EXPECT_EQ(json.rfind(head, 0), 0u) << json.substr(0, 100);
+    }
+    // The research tracker's rows: a time every step, pitch and confidence with three decimals.
+    std::istringstream rows(Single(m_voices[1]));
+    std::string line;
+    std::getline(rows, line);
+    for (int i = 0; std::getline(rows, line); ++i) {
+        double t, hz, c;
+        char text[64];
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &t, &hz, &c), 3) << line;
+        std::snprintf(text, sizeof text, "%.6f,%.3f,%.3f", i * 0.01, hz, c);
+        EXPECT_EQ(line, text);
+        EXPECT_TRUE(c >= 0 && c <= 1 && (hz > 0) == (c > 0)) << line;
+    }
 }
 
 TEST_F(AnalyzeBatch, PraatReadsThePitchTier)
@@ -328,32 +373,37 @@ TEST_F(AnalyzeBatch, PraatReadsThePitchTier)
     using testsupport::Slurp;
     if (Shell("command -v praat > /dev/null") != 0)
         GTEST_SKIP() << "praat is not installed (apt-get install praat): the PitchTier is not checked";
-    const std::string tier = m_dir / "voice2.PitchTier";
-    ASSERT_EQ(Shell(Tool("pitch --format pitchtier " + m_voices[2] + " > " + Quote(tier))), 0);
     std::ofstream(m_dir / "check.praat") << "form Check\n  sentence file x\nendform\n"
                                             "Read from file: file$\n"
                                             "n = Get number of points\n"
                                             "mean = Get mean (points): 0, 0\n"
                                             "writeInfoLine: n, \" \", fixed$ (mean, 6)\n";
-    ASSERT_EQ(Shell("praat --run " + Quote(m_dir / "check.praat") + " " + Quote(tier) + " > " +
-                    Quote(m_dir / "praat.txt") + " 2>&1"), 0) << Slurp(m_dir / "praat.txt");
-    // The CSV's voiced frames: their number and their mean.
-    std::istringstream csv(Single(m_voices[2]));
-    std::string line;
-    std::getline(csv, line);
-    int n = 0;
-    double dSum = 0;
-    while (std::getline(csv, line)) {
-        const int hz = std::stoi(line.substr(line.find(',') + 1));
-        if (hz > 0) {
-            ++n;
-            dSum += hz;
+    for (const std::string tracker : {"amdf", "nccf"}) {
+        const std::string tier = m_dir / "voice2.PitchTier";
+        ASSERT_EQ(Shell(Tool("pitch --tracker " + tracker + " --format pitchtier " + m_voices[2] + " > " + Quote(tier))),
+                  0);
+        ASSERT_EQ(Shell("praat --run " + Quote(m_dir / "check.praat") + " " + Quote(tier) + " > " +
+                        Quote(m_dir / "praat.txt") + " 2>&1"), 0) << Slurp(m_dir / "praat.txt");
+        // The CSV's voiced frames: their number and their mean.
+        std::istringstream csv(Single(m_voices[2], "csv", tracker));
+        std::string line;
+        std::getline(csv, line);
+        int n = 0;
+        double dSum = 0;
+        while (std::getline(csv, line)) {
+            const double hz = std::stod(line.substr(line.find(',') + 1));
+            if (hz > 0) {
+                ++n;
+                dSum += hz;
+            }
         }
+        ASSERT_GT(n, 50);
+        int nPraat = 0;
+        double dPraatMean = 0;
+        ASSERT_EQ(std::sscanf(Slurp(m_dir / "praat.txt").c_str(), "%d %lf", &nPraat, &dPraatMean), 2);
+        EXPECT_EQ(nPraat, n) << tracker;
+        EXPECT_NEAR(dPraatMean, dSum / n, 1e-6) << tracker;
     }
-    ASSERT_GT(n, 50);
-    char want[64];
-    std::snprintf(want, sizeof want, "%d %.6f\n", n, dSum / n);
-    EXPECT_EQ(Slurp(m_dir / "praat.txt"), want);
 }
 
 // -j 2 on two files that are no sounds, then the voices, with standard error a
@@ -480,9 +530,45 @@ TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)
     EXPECT_EQ(RunTool("--version", out), 0);
     EXPECT_EQ(out, "sonavel-analyze 3.1.0\n");
     EXPECT_EQ(RunTool("--help", out), 0);
-    EXPECT_NE(out.find("pitch [-j N] [-o DIR] [--format csv|json|pitchtier] FILE..."), std::string::npos);
+    EXPECT_NE(out.find("pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
+                       "[--format csv|json|pitchtier] FILE..."),
+              std::string::npos);
     EXPECT_EQ(RunTool("pitch -j 0 " + m_voices[0], out), 2);
     EXPECT_EQ(RunTool("pitch --format xml " + m_voices[0], out), 2);
+}
+
+TEST_F(AnalyzeBatch, SettingsATrackerRefusesExitWithTwoNamingTheOption)
+{
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    const struct {
+        const char* szOptions;
+        const char* szMessage; // the start of the one line on stderr
+    } cases[] = {
+        {"--tracker yin", "sonavel-analyze: --tracker: unknown tracker 'yin'; the trackers are amdf, nccf"},
+        {"--floor 300 --ceiling 200", "sonavel-analyze: --floor: 300 Hz is not below the ceiling, 200 Hz"},
+        {"--tracker amdf --floor 300", "sonavel-analyze: --floor: 300 Hz is not below the ceiling, 260 Hz"},
+        {"--floor 0", "sonavel-analyze: --floor: '0' is not a number of Hz above 0"},
+        {"--ceiling=-4", "sonavel-analyze: --ceiling: '-4'"},
+        {"--ceiling abc", "sonavel-analyze: --ceiling: 'abc'"},
+        {"--tracker amdf --ceiling 1638", "sonavel-analyze: --ceiling: the amdf tracker's ceiling must be below 1638 Hz"},
+        {"--tracker amdf --step 0.01", "sonavel-analyze: --step: the amdf tracker's frames"},
+        {"--step 0", "sonavel-analyze: --step: '0' is not a number of seconds above 0"},
+        {"--step 5", "sonavel-analyze: --step: must lie between"},
+        {"--floor 5", "sonavel-analyze: --floor: the research tracker's floor is 20 Hz at least"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Shell(Tool("pitch " + std::string(c.szOptions) + Voices() + " > " + (m_dir / "out"))), 2) << c.szOptions;
+        const std::string err = Slurp(m_dir / "err");
+        EXPECT_EQ(err.rfind(c.szMessage, 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_TRUE(Slurp(m_dir / "out").empty()) << c.szOptions;
+    }
+    // A ceiling the sound cannot carry fails that file alone.
+    EXPECT_EQ(Shell(Tool("pitch --ceiling 3000 -o " + (m_dir / "high") + Voices())), 1);
+    EXPECT_EQ(Slurp(m_dir / "err"), "sonavel-analyze: " + m_voices[0]
+                                        + ": the sample rate, 11025 Hz, is too low for 50-3000 Hz (the ceiling may be a quarter of the rate at most)\n");
+    EXPECT_FALSE(Slurp(m_dir / "high/voice2.csv").empty());
 }
 
 } // namespace

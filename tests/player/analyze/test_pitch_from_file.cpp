@@ -48,11 +48,13 @@ TEST(PitchFromFile, EqualsTheTrackOfTheSameSamplesLoaded)
             stereo.insert(stereo.end(), {s, int16_t(-s)});
         ASSERT_TRUE(WriteBytesFile(dir / "mono.wav", WavBytes16(mono, nRate)));
         ASSERT_TRUE(WriteBytesFile(dir / "stereo.wav", WavBytes16(stereo, nRate, 2)));
-        const std::string want = PitchCsv(dir, "stereo.wav");
-        EXPECT_GT(want.size(), mono.size() / 100 * 8) << nRate;
-        EXPECT_TRUE(PitchCsv(dir, "mono.wav") == want) << nRate;
-        EXPECT_TRUE(PitchCsv(dir, "mono.wav", "-j 1 -o " + Quote(dir / "j1")).empty());
-        EXPECT_TRUE(Slurp(dir / "j1/mono.csv") == want) << nRate;
+        for (const std::string tracker : {"--tracker amdf", "--tracker nccf"}) {
+            const std::string want = PitchCsv(dir, "stereo.wav", tracker);
+            EXPECT_GT(want.size(), 20 * 100 * 8) << nRate;
+            EXPECT_TRUE(PitchCsv(dir, "mono.wav", tracker) == want) << nRate << " " << tracker;
+            EXPECT_TRUE(PitchCsv(dir, "mono.wav", tracker + " -j 1 -o " + Quote(dir / "j1")).empty());
+            EXPECT_TRUE(Slurp(dir / "j1/mono.csv") == want) << nRate << " " << tracker;
+        }
     }
 }
 
@@ -72,6 +74,7 @@ TEST(PitchFromFile, AFileCutShortIsNeverTrackedFromTheFile)
     const std::vector<int16_t> kept(voice.begin(), voice.end() - 10000);
     ASSERT_TRUE(WriteWavFile(dir / "kept.wav", kept, 16000));
     EXPECT_TRUE(PitchCsv(dir, "cut.wav") == PitchCsv(dir, "kept.wav"));
+    EXPECT_TRUE(PitchCsv(dir, "cut.wav", "--tracker amdf") == PitchCsv(dir, "kept.wav", "--tracker amdf"));
 
     sonavel::analysis::CWaveFileSamples source;
     ASSERT_TRUE(source.Open(dir / "whole.wav"));

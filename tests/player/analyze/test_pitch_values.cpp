@@ -1,6 +1,6 @@
-// The pitch command's output for the site's recordings and a set of synthetic
-// voices, compared byte for byte with the tracks kept in tracks/: any change to
-// the tracker that moves a single value shows here.
+// The AMDF's output (pitch --tracker amdf) for the site's recordings and a set
+// of synthetic voices, compared byte for byte with the tracks kept in tracks/:
+// any change to the tracker that moves a single value shows here.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,7 +21,7 @@ const std::string kTracks = TRACKS_DIR;
 void ExpectSavedTrack(const std::string& strSound, const std::string& strName)
 {
     CScratchDir dir;
-    ASSERT_EQ(Shell(std::string(SONAVEL_ANALYZE) + " pitch " + Quote(strSound) + " > " + Quote(dir / "out.csv")), 0);
+    ASSERT_EQ(Shell(std::string(SONAVEL_ANALYZE) + " pitch --tracker amdf " + Quote(strSound) + " > " + Quote(dir / "out.csv")), 0);
     const std::string want = Slurp(kTracks + "/" + strName + ".csv");
     ASSERT_FALSE(want.empty()) << strName;
     EXPECT_TRUE(Slurp(dir / "out.csv") == want) << strName << ": the track differs from the saved one";

@@ -1,0 +1,32 @@
+#pragma once
+// The research tracker's last stage: the Viterbi path through each frame's
+// pitch candidates and its unvoiced state (see NccfTracker.h).
+#include <vector>
+
+namespace sonavel::pitch {
+
+inline constexpr int kMaxCandidates = 5;
+
+// What the correlation stage found in one frame.
+struct CFrameCandidates {
+    int nCount = 0;
+    float fLag[kMaxCandidates] = {};      // in samples of the fine copy, fractional
+    float fStrength[kMaxCandidates] = {}; // the NCCF at its peak, at most 1
+    float fLogHz[kMaxCandidates] = {};    // the natural log of its pitch
+    float fTwice[kMaxCandidates] = {};    // the coarse NCCF at twice its lag (1 beyond the range)
+    float fEnergyDb = 0;                  // mean square of the fine copy, in dB
+    float fLowShare = 0;                  // share of it below the coarse copy's half rate
+};
+
+struct CPathSettings {
+    double dRate = 0;   // the fine copy's rate: a lag of L is dRate / L Hz
+    double dMaxLag = 0; // the floor's lag
+    double dStep = 0.01; // seconds from one frame to the next
+    bool bOwnRange = false; // stay near the speaker's own range
+};
+
+// One pitch per frame (0: unvoiced) and its strength (0 where unvoiced).
+void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
+                std::vector<float>& pitch, std::vector<float>& strength);
+
+} // namespace sonavel::pitch

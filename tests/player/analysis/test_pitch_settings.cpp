@@ -1,0 +1,220 @@
+// The trackers behind TrackWith: the research tracker on voices above the
+// AMDF's old range, the AMDF over a range of the caller's, the checks of the
+// settings, and the same frames whatever the threads and kernels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "player/analysis/CSampleSource.h"
+#include "player/analysis/PitchKernels.h"
+#include "player/analysis/PitchSettings.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+
+using namespace sonavel::pitch;
+
+namespace {
+
+struct Voice {
+    VoiceSynthParams params;
+    std::vector<int16_t> samples;
+};
+
+Voice MakeVoice(int nRate, double dSeconds, std::vector<std::pair<double, double>> contour, unsigned nSeed = 1)
+{
+    Voice v;
+    v.params.nSampleRate = nRate;
+    v.params.dSeconds = dSeconds;
+    v.params.contour = std::move(contour);
+    v.params.dJitter = 0.01;
+    v.params.nSeed = nSeed;
+    v.samples = SynthesizeVoice(v.params);
+    return v;
+}
+
+PitchFrames TrackVoice(const PitchSettings& settings, const Voice& v, int nThreads = 0)
+{
+    PitchFrames frames;
+    const CMemorySamples source(v.samples.data(), int(v.samples.size()));
+    EXPECT_EQ(TrackWith(settings, source, int(v.samples.size()), v.params.nSampleRate, nThreads, frames), 0);
+    return frames;
+}
+
+// The share of the frames 0.1 s and more inside the voice that are voiced and
+// within nPercent of the contour; any frame near a half or a third of it fails.
+double ShareWithin(const Voice& v, const PitchFrames& f, double dPercent)
+{
+    int n = 0, ok = 0;
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        const double t = f.time_s[i];
+        if (t < 0.1 || t > v.params.dSeconds - 0.1)
+            continue;
+        const double truth = ContourF0At(v.params, t);
+        ++n;
+        ok += std::fabs(f.pitch_hz[i] - truth) <= dPercent / 100 * truth;
+        for (double dFraction : {0.5, 1.0 / 3})
+            EXPECT_GT(std::fabs(f.pitch_hz[i] - dFraction * truth), 0.1 * truth) << "at " << t << " s";
+    }
+    return n ? double(ok) / n : 0;
+}
+
+TEST(ResearchTracker, HighVoicesWithinTwoPercentNeverAtAFraction)
+{
+    PitchSettings settings; // the research tracker over its own range
+    for (int nRate : {16000, 44100}) {
+        for (double dHz : {300.0, 450.0}) {
+            const Voice steady = MakeVoice(nRate, 2.0, {{0.0, dHz}});
+            EXPECT_GE(ShareWithin(steady, TrackVoice(settings, steady), 2), 0.97) << nRate << " Hz, " << dHz;
+            const Voice glide = MakeVoice(nRate, 2.0, {{0.0, dHz * 0.8}, {2.0, dHz * 1.15}}, 3);
+            EXPECT_GE(ShareWithin(glide, TrackVoice(settings, glide), 2), 0.95) << nRate << " Hz, glide at " << dHz;
+        }
+    }
+    // A man and a child in one file need no range: each gets his own.
+    const Voice low = MakeVoice(22050, 1.5, {{0.0, 85.0}, {1.5, 110.0}});
+    EXPECT_GE(ShareWithin(low, TrackVoice(settings, low), 2), 0.95);
+}
+
+TEST(ResearchTracker, FramesAtTheStepTimesAndPausesUnvoiced)
+{
+    const Voice v = MakeVoice(16000, 2.0, {{0.0, 200.0}, {0.79, 200.0}, {0.8, 0.0}, {1.19, 0.0}, {1.2, 180.0}});
+    PitchSettings settings;
+    settings.dStepS = 0.005;
+    const PitchFrames f = TrackVoice(settings, v);
+    ASSERT_EQ(f.time_s.size(), size_t(2.0 / 0.005) + 1);
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        EXPECT_EQ(f.time_s[i], i * 0.005);
+        EXPECT_EQ(f.pitch_hz[i] > 0, f.confidence[i] > 0) << i;
+        EXPECT_LE(f.confidence[i], 1.0);
+        if (f.time_s[i] > 0.85 && f.time_s[i] < 1.15) {
+            EXPECT_EQ(f.pitch_hz[i], 0) << f.time_s[i];
+        }
+    }
+    // Silence, and a sound too short for any period, are unvoiced throughout.
+    const Voice quiet{v.params, std::vector<int16_t>(8000, 0)};
+    for (double d : TrackVoice(PitchSettings(), quiet).pitch_hz)
+        EXPECT_EQ(d, 0);
+    const Voice empty{v.params, {}};
+    EXPECT_EQ(TrackVoice(PitchSettings(), empty).pitch_hz, std::vector<double>{0.0});
+}
+
+TEST(ResearchTracker, StaysInsideTheSoundAtAnyRateLengthAndStep)
+{
+    // Loud noise, so every lag peaks somewhere; the sanitizer build checks the reads.
+    std::vector<int16_t> noise(40000);
+    unsigned seed = 7;
+    for (int16_t& v : noise) {
+        seed = seed * 1103515245u + 12345u;
+        v = int16_t(seed >> 16);
+    }
+    for (int nRate : {1000, 3201, 8000, 44100, 192000}) {
+        for (int n : {0, 1, 7, 150, 2001, 40000}) {
+            for (double dStep : {0.001, 0.01, 1.0}) {
+                PitchSettings s;
+                s.dStepS = dStep;
+                PitchFrames f;
+                const CMemorySamples source(noise.data(), n);
+                ASSERT_EQ(TrackWith(s, source, n, nRate, 2, f), 0) << nRate << " " << n << " " << dStep;
+                ASSERT_EQ(f.time_s.size(), size_t(std::floor(n / (nRate * dStep) + 1e-9)) + 1);
+            }
+        }
+    }
+}
+
+TEST(AmdfRange, FollowsA350HertzVoiceWithItsRangeRaised)
+{
+    const Voice v = MakeVoice(22050, 2.0, {{0.0, 350.0}});
+    PitchSettings settings;
+    settings.tracker = ETracker::Amdf;
+    EXPECT_LT(ShareWithin(v, TrackVoice(settings, v), 3), 0.1); // 70-260 Hz cannot hold it
+    settings.dFloorHz = 150;
+    settings.dCeilingHz = 500;
+    PitchFrames f;
+    const CMemorySamples source(v.samples.data(), int(v.samples.size()));
+    ASSERT_EQ(TrackWith(settings, source, int(v.samples.size()), 22050, 1, f), 0);
+    int n = 0, ok = 0;
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        if (f.time_s[i] < 0.1 || f.time_s[i] > 1.9)
+            continue;
+        ++n;
+        ok += std::fabs(f.pitch_hz[i] - 350) <= 7;
+    }
+    EXPECT_GE(ok, n * 9 / 10);
+}
+
+TEST(PitchSettingsCheck, RefusesWhatTheTrackersCannotTake)
+{
+    struct Case {
+        ETracker tracker;
+        double dFloor, dCeiling, dStep;
+        const char* szRefused; // nullptr: taken
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {ETracker::Nccf, 0, 0, 0, nullptr},
+        {ETracker::Amdf, 0, 0, 0, nullptr},
+        {ETracker::Amdf, 150, 500, 0, nullptr},
+        {ETracker::Amdf, 0, 1637, 0, nullptr},
+        {ETracker::Nccf, 60, 2000, 0.002, nullptr},
+        {ETracker::Nccf, 300, 200, 0, "floor"},
+        {ETracker::Nccf, 900, 0, 0, "floor"},   // above the default ceiling
+        {ETracker::Amdf, 0, 60, 0, "ceiling"},  // below the default floor
+        {ETracker::Nccf, -5, 0, 0, "floor"},
+        {ETracker::Nccf, 0, nan, 0, "ceiling"},
+        {ETracker::Amdf, 0, 1638, 0, "ceiling"},
+        {ETracker::Amdf, 75.5, 0, 0, "floor"},
+        {ETracker::Nccf, 10, 0, 0, "floor"},
+        {ETracker::Amdf, 0, 0, 0.01, "step"},
+        {ETracker::Nccf, 0, 0, 0.0001, "step"},
+        {ETracker::Nccf, 0, 0, 2, "step"},
+    };
+    for (const Case& c : cases) {
+        PitchSettings s;
+        s.tracker = c.tracker;
+        s.dFloorHz = c.dFloor;
+        s.dCeilingHz = c.dCeiling;
+        s.dStepS = c.dStep;
+        std::string strWhy;
+        const char* szRefused = RefusedSetting(s, strWhy);
+        EXPECT_EQ(std::string(szRefused ? szRefused : "-"), std::string(c.szRefused ? c.szRefused : "-"))
+            << TrackerName(c.tracker) << " " << c.dFloor << " " << c.dCeiling << " " << c.dStep;
+        EXPECT_EQ(szRefused != nullptr, !strWhy.empty());
+        PitchFrames f;
+        const CMemorySamples none(nullptr, 0);
+        EXPECT_EQ(TrackWith(s, none, 0, 16000, 1, f) == -3, szRefused != nullptr);
+    }
+    ETracker t;
+    EXPECT_FALSE(TrackerFromName("yin", t));
+    EXPECT_EQ(TrackerNames(), "amdf, nccf");
+    // A ceiling the sound's rate cannot carry fails the track, not the settings.
+    PitchSettings high;
+    high.dCeilingHz = 3000;
+    PitchFrames f;
+    const std::vector<int16_t> samples(8000);
+    EXPECT_EQ(TrackWith(high, CMemorySamples(samples.data(), 8000), 8000, 8000, 1, f), -4);
+}
+
+TEST(ResearchTracker, SameFramesForAnyThreadCountAndKernelSet)
+{
+    // 30 s: several blocks of frames, shared out between up to three threads.
+    Voice v = MakeVoice(44100, 30.0, {{0.0, 90.0}, {10.0, 400.0}, {20.0, 150.0}, {30.0, 250.0}}, 9);
+    unsigned seed = 5;
+    for (size_t i = 20 * 44100; i < 23 * 44100; ++i) { // loud noise in the middle
+        seed = seed * 1103515245u + 12345u;
+        v.samples[i] = int16_t(seed >> 16);
+    }
+    const EPitchKernels widest = WidestPitchKernels();
+    const PitchFrames expected = TrackVoice(PitchSettings(), v, 1);
+    for (EPitchKernels kind : {EPitchKernels::Plain, widest}) {
+        UsePitchKernels(kind);
+        for (int nThreads : {1, 2, 3}) {
+            const PitchFrames f = TrackVoice(PitchSettings(), v, nThreads);
+            EXPECT_EQ(f.pitch_hz, expected.pitch_hz) << int(kind) << ", " << nThreads << " threads";
+            EXPECT_EQ(f.confidence, expected.confidence) << int(kind) << ", " << nThreads << " threads";
+        }
+    }
+    UsePitchKernels(widest);
+}
+
+} // namespace
