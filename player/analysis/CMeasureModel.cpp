@@ -114,13 +114,14 @@ void CMeasureModel::FitPitchScale()
         }
     if (hi <= 0)
         return;
-    // Rounded out to 10 Hz with a little air, at least 50 Hz tall.
-    lo = std::max(search.dLowHz, std::floor(lo * 0.92 / 10) * 10);
-    hi = std::min(search.dHighHz, std::ceil(hi * 1.08 / 10) * 10);
+    // Rounded out to 10 Hz with a little air (a track at the search's edge is
+    // not drawn on the panel's edge), at least 50 Hz tall.
+    lo = std::max(0.0, std::floor(lo * 0.92 / 10) * 10);
+    hi = std::ceil(hi * 1.08 / 10) * 10;
     if (hi - lo < 50) {
         const double dMid = (lo + hi) / 2;
-        lo = std::max(search.dLowHz, dMid - 25);
-        hi = std::min(search.dHighHz, lo + 50);
+        lo = std::max(0.0, std::floor((dMid - 25) / 10) * 10);
+        hi = lo + 50;
     }
     m_dPitchLow = lo;
     m_dPitchHigh = hi;

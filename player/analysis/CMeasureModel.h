@@ -57,7 +57,7 @@ public:
     int PitchResult() const { return m_nPitchResult; }
     const sonavel::pitch::PitchSettings& PitchSettings() const { return m_pitchSettings; }
     // The pitch scale: the range the settings give, or, at the tracker's own
-    // range, the range its voiced frames cover (rounded out), within it.
+    // range, the range its voiced frames cover, rounded out with a little air.
     double PitchLow() const { return m_dPitchLow; }
     double PitchHigh() const { return m_dPitchHigh; }
     // The frame nearest to t, or -1 when there is no track.
