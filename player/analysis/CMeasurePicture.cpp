@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using namespace sonavel::spectrogram;
 
@@ -71,7 +72,7 @@ int RefineLevel(const PictureRequest& request, int nRate)
 }
 
 std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
-                                                CColumnCache& cache, const std::atomic<bool>* pAbort)
+                                                CColumnCache& cache, int nThreads)
 {
     if (!CheckSettings(request.settings, sound.Rate()).empty() || request.nPixels <= 0
         || !(request.dEnd > request.dStart))
@@ -84,29 +85,43 @@ std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, cons
     p.pixelColumn.assign(static_cast<size_t>(request.nPixels), -1);
     cache.Use(&sound, request.settings);
 
-    CColumnComputer computer(p.grid, sound.Samples());
+    // Which column each pixel shows.
     const double dPixelS = (request.dEnd - request.dStart) / request.nPixels;
-    int64_t kLast = -1;
     for (int x = 0; x < request.nPixels; ++x) {
         const int64_t k = p.grid.ColumnAt(request.dStart + (x + 0.5) * dPixelS);
         if (k < 0 || k >= p.grid.nColumns)
             continue;
-        if (k != kLast) {
-            if (pAbort && (x & 31) == 0 && pAbort->load())
-                return nullptr;
-            kLast = k;
+        if (p.columnIndex.empty() || p.columnIndex.back() != k)
             p.columnIndex.push_back(k);
-            p.values.resize(p.values.size() + static_cast<size_t>(p.grid.nBins));
-            float* pOut = p.values.data() + p.values.size() - static_cast<size_t>(p.grid.nBins);
-            if (const std::vector<float>* pCached = cache.Find(nLevel, k)) {
-                std::copy(pCached->begin(), pCached->end(), pOut);
-            } else {
-                computer.Compute(k, pOut);
-                cache.Add(nLevel, k, pOut, p.grid.nBins);
-            }
-        }
         p.pixelColumn[static_cast<size_t>(x)] = p.Columns() - 1;
     }
+    // The columns seen before come from the cache, the others are computed,
+    // split between the threads.
+    const size_t nBins = static_cast<size_t>(p.grid.nBins);
+    p.values.resize(p.columnIndex.size() * nBins);
+    std::vector<int> missing;
+    for (int i = 0; i < p.Columns(); ++i) {
+        if (const std::vector<float>* pCached = cache.Find(nLevel, p.columnIndex[static_cast<size_t>(i)]))
+            std::copy(pCached->begin(), pCached->end(), p.values.begin() + static_cast<ptrdiff_t>(i * nBins));
+        else
+            missing.push_back(i);
+    }
+    auto compute = [&](size_t a, size_t b) {
+        CColumnComputer computer(p.grid, sound.Samples());
+        for (size_t m = a; m < b; ++m) {
+            const int i = missing[m];
+            computer.Compute(p.columnIndex[static_cast<size_t>(i)], p.values.data() + i * nBins);
+        }
+    };
+    nThreads = std::max(1, std::min(nThreads, static_cast<int>(missing.size() / 32) + 1));
+    std::vector<std::thread> threads;
+    for (int t = 1; t < nThreads; ++t)
+        threads.emplace_back(compute, missing.size() * t / nThreads, missing.size() * (t + 1) / nThreads);
+    compute(0, missing.size() / nThreads);
+    for (std::thread& t : threads)
+        t.join();
+    for (int i : missing)
+        cache.Add(nLevel, p.columnIndex[static_cast<size_t>(i)], p.Column(i), p.grid.nBins);
     p.fLoudestDb = LoudestLevel(p.values.data(), p.values.size());
     return pPicture;
 }

@@ -4,7 +4,6 @@
 // centre, and nothing more. Where the columns are wider than a few pixels the
 // grid is refined (the step halved, each coarser column kept as it is) so a
 // close look stays smooth. Plain C++, computed off the user-interface thread.
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -64,7 +63,7 @@ private:
 // How many times the settings' step is halved for this request.
 int RefineLevel(const PictureRequest& request, int nRate);
 
-// The picture for request; null when the settings do not suit the sound or
-// pAbort was raised meanwhile.
+// The picture for request, its new columns computed on up to nThreads
+// threads; null when the settings do not suit the sound.
 std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
-                                                CColumnCache& cache, const std::atomic<bool>* pAbort = nullptr);
+                                                CColumnCache& cache, int nThreads = 1);

@@ -54,9 +54,9 @@ SpectrogramGrid MakeGrid(const SpectrogramSettings& s, int64_t nSamples, int nRa
     g.nRate = nRate;
     g.nSamples = std::max<int64_t>(nSamples, 0);
     g.nWindow = std::max(4, static_cast<int>(std::lround(s.dWindowS * nRate)));
-    // Twice the window's power of two: bins at half the window's spacing, so a
-    // tone between two bins loses well under a decibel.
-    g.nFft = std::max(64, 2 * NextPowerOfTwo(g.nWindow));
+    // At least one and a half times the window: bins close enough that a tone
+    // between two of them loses well under a decibel, at half the cost of twice.
+    g.nFft = std::max(64, NextPowerOfTwo(g.nWindow + g.nWindow / 2));
     g.dBinHz = static_cast<double>(nRate) / g.nFft;
     const double dTop = std::min(s.dMaxFrequencyHz, nRate / 2.0);
     g.nBins = std::min(g.nFft / 2, static_cast<int>(std::floor(dTop / g.dBinHz + 1e-9))) + 1;

@@ -1,7 +1,7 @@
 #pragma once
 // The measuring view's spectrogram, column by column: a Hann window of the
 // window length centred on each column's time, a power spectrum zero-padded to
-// twice the window's power of two, levels in dB relative to a full-scale sine
+// the power of two at or above one and a half windows, levels in dB relative to a full-scale sine
 // (a sine of amplitude A, as a fraction of full scale, reads 20 log10 A at its
 // frequency). Columns lie on a fixed grid, column k at k x the time step, so a
 // column is the same number whichever stretch of the sound asks for it. Plain

@@ -94,8 +94,22 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
     image.fill(kBeyondSound);
     if (nWidth <= 0 || nHeight <= 0 || picture.grid.nBins <= 0 || !(dRangeDb > 0))
         return image;
+    // Each pixel row's place between two bins, the same in every column (the
+    // level straight between them, as CMeasurePicture::LevelAt reads it).
     const double dTop = picture.request.settings.dMaxFrequencyHz;
-    const double dFloor = picture.fLoudestDb - dRangeDb;
+    const int nLastBin = picture.grid.nBins - 1;
+    std::vector<int> rowBin(static_cast<size_t>(nHeight), -1);
+    std::vector<float> rowFraction(static_cast<size_t>(nHeight), 0.0f);
+    for (int y = 0; y < nHeight; ++y) {
+        const double b = dTop * (1.0 - (y + 0.5) / nHeight) / picture.grid.dBinHz;
+        if (b > nLastBin + 1e-9)
+            continue; // above the top bin: nothing measured there
+        const int b0 = std::min(static_cast<int>(b), nLastBin);
+        rowBin[static_cast<size_t>(y)] = b0;
+        rowFraction[static_cast<size_t>(y)] = static_cast<float>(b - b0);
+    }
+    const float fFloor = static_cast<float>(picture.fLoudestDb - dRangeDb);
+    const float fScale = static_cast<float>(255.0 / dRangeDb);
     std::vector<QRgb> column(static_cast<size_t>(nHeight));
     int nShaded = -1;
     for (int x = 0; x < nWidth; ++x) {
@@ -104,11 +118,16 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
             continue;
         if (c != nShaded) {
             nShaded = c;
+            const float* v = picture.Column(c);
             for (int y = 0; y < nHeight; ++y) {
-                const double dHz = dTop * (1.0 - (y + 0.5) / nHeight);
-                const double v = picture.LevelAt(c, dHz);
-                const double g = std::isfinite(v) ? std::clamp((v - dFloor) / dRangeDb, 0.0, 1.0) : 0.0;
-                const int nGrey = static_cast<int>(std::lround(255.0 * (1.0 - g)));
+                const int b0 = rowBin[static_cast<size_t>(y)];
+                if (b0 < 0) {
+                    column[static_cast<size_t>(y)] = kBeyondSound.rgb();
+                    continue;
+                }
+                const int b1 = std::min(b0 + 1, nLastBin);
+                const float fLevel = v[b0] + (v[b1] - v[b0]) * rowFraction[static_cast<size_t>(y)];
+                const int nGrey = 255 - static_cast<int>(std::clamp((fLevel - fFloor) * fScale, 0.0f, 255.0f) + 0.5f);
                 column[static_cast<size_t>(y)] = qRgb(nGrey, nGrey, nGrey);
             }
         }
@@ -232,25 +251,31 @@ void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, con
     const auto Y = [&](size_t i) { return YOf(pFrames->pitch_hz[i], lo, hi, rc); };
     if (dPixelsPerFrame < 1.0) {
         // Many frames to a pixel: the range of each pixel's voiced frames.
+        // An hour holds over a million frames: the loop only sorts pitches into pixels.
         const int nWidth = rc.width();
-        std::vector<double> top(static_cast<size_t>(nWidth), 1e9), bottom(static_cast<size_t>(nWidth), -1e9);
+        std::vector<double> highest(static_cast<size_t>(nWidth), 0.0), lowest(static_cast<size_t>(nWidth), 1e300);
+        const double* pTime = pFrames->time_s.data();
+        const double* pHz = pFrames->pitch_hz.data();
+        const double dStart = model.Start(), dScale = nWidth / model.Span();
         for (long i = nFirst; i <= nLast; ++i) {
-            if (pFrames->pitch_hz[static_cast<size_t>(i)] <= 0)
+            const double f = pHz[i];
+            const double dx = (pTime[i] - dStart) * dScale;
+            if (f <= 0 || dx < 0 || dx >= nWidth)
                 continue;
-            const int x = static_cast<int>(std::floor(X(static_cast<size_t>(i)))) - rc.left();
-            if (x < 0 || x >= nWidth)
-                continue;
-            const double y = Y(static_cast<size_t>(i));
-            top[static_cast<size_t>(x)] = std::min(top[static_cast<size_t>(x)], y);
-            bottom[static_cast<size_t>(x)] = std::max(bottom[static_cast<size_t>(x)], y);
+            const size_t x = static_cast<size_t>(dx);
+            highest[x] = std::max(highest[x], f);
+            lowest[x] = std::min(lowest[x], f);
         }
         dc.setRenderHint(QPainter::Antialiasing, false);
         dc.setPen(Qt::NoPen);
         dc.setBrush(kPitch);
-        for (int x = 0; x < nWidth; ++x)
-            if (bottom[static_cast<size_t>(x)] >= top[static_cast<size_t>(x)])
-                dc.drawRect(QRectF(rc.left() + x, top[static_cast<size_t>(x)] - 1, 1,
-                                   bottom[static_cast<size_t>(x)] - top[static_cast<size_t>(x)] + 2));
+        for (int x = 0; x < nWidth; ++x) {
+            const size_t k = static_cast<size_t>(x);
+            if (highest[k] <= 0)
+                continue;
+            const double yTop = YOf(highest[k], lo, hi, rc), yBottom = YOf(lowest[k], lo, hi, rc);
+            dc.drawRect(QRectF(rc.left() + x, yTop - 1, 1, yBottom - yTop + 2));
+        }
     } else {
         // Neighbouring voiced frames joined; each frame a dot once they stand apart.
         dc.setPen(QPen(kPitch, 1.5));
