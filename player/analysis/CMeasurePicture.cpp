@@ -122,6 +122,6 @@ std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, cons
         t.join();
     for (int i : missing)
         cache.Add(nLevel, p.columnIndex[static_cast<size_t>(i)], p.Column(i), p.grid.nBins);
-    p.fLoudestDb = LoudestLevel(p.values.data(), p.values.size());
+    p.fTopDb = ShadingTop(p.values.data(), p.values.size());
     return pPicture;
 }

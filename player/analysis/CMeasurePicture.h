@@ -25,7 +25,7 @@ public:
     std::vector<int> pixelColumn;               // per pixel: a column below, or -1
     std::vector<int64_t> columnIndex;           // grid index of each column
     std::vector<float> values;                  // grid.nBins levels (dB) per column
-    float fLoudestDb = static_cast<float>(sonavel::spectrogram::kFloorDb);
+    float fTopDb = sonavel::spectrogram::kQuietestTopDb; // the shading's black (ShadingTop)
 
     int Columns() const { return static_cast<int>(columnIndex.size()); }
     const float* Column(int i) const { return values.data() + static_cast<size_t>(i) * grid.nBins; }

@@ -116,17 +116,17 @@ void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_
         t.join();
 }
 
-float LoudestLevel(const float* pValues, size_t nCount)
+float ShadingTop(const float* pValues, size_t nCount)
 {
-    float f = static_cast<float>(kFloorDb);
+    float f = kQuietestTopDb;
     for (size_t i = 0; i < nCount; ++i)
         f = std::max(f, pValues[i]);
     return f;
 }
 
-void ApplyDynamicRange(float* pValues, size_t nCount, float fLoudest, double dRangeDb)
+void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb)
 {
-    const float fFloor = static_cast<float>(fLoudest - dRangeDb);
+    const float fFloor = static_cast<float>(fTop - dRangeDb);
     for (size_t i = 0; i < nCount; ++i)
         pValues[i] = std::max(pValues[i], fFloor);
 }

@@ -78,9 +78,12 @@ private:
 void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_t k0, int64_t k1,
                     float* pOut, int nThreads = 1);
 
-// The loudest of the values; kFloorDb when there are none.
-float LoudestLevel(const float* pValues, size_t nCount);
-// Raises every value below (loudest - dRangeDb) to that floor.
-void ApplyDynamicRange(float* pValues, size_t nCount, float fLoudest, double dRangeDb);
+// The top of the shading: the loudest of the values, but never below
+// kQuietestTopDb, so a stretch of near silence shows its noise faintly instead
+// of blown up to black (and digital silence white).
+inline constexpr float kQuietestTopDb = -60.0f;
+float ShadingTop(const float* pValues, size_t nCount);
+// Raises every value below (fTop - dRangeDb) to that floor.
+void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb);
 
 } // namespace sonavel::spectrogram

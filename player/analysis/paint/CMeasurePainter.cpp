@@ -44,6 +44,16 @@ void VerticalTitle(QPainter& dc, const QRect& rc, int x, const QString& strText)
     dc.restore();
 }
 
+// Ticks for a vertical scale: a line and a half apart, or, on a panel too low
+// for two such, just clear of each other.
+std::vector<sonavel::axes::Tick> VerticalTicks(double dLow, double dHigh, int nHeight, int nLineHeight)
+{
+    auto ticks = sonavel::axes::LinearTicks(dLow, dHigh, nHeight, nLineHeight * 1.6);
+    if (ticks.size() < 2)
+        ticks = sonavel::axes::LinearTicks(dLow, dHigh, nHeight, nLineHeight * 1.1);
+    return ticks;
+}
+
 double YOf(double dValue, double dLow, double dHigh, const QRect& rc)
 {
     // The panel's top pixel row is the top of the scale, its bottom row the foot.
@@ -108,7 +118,7 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
         rowBin[static_cast<size_t>(y)] = b0;
         rowFraction[static_cast<size_t>(y)] = static_cast<float>(b - b0);
     }
-    const float fFloor = static_cast<float>(picture.fLoudestDb - dRangeDb);
+    const float fFloor = static_cast<float>(picture.fTopDb - dRangeDb);
     const float fScale = static_cast<float>(255.0 / dRangeDb);
     std::vector<QRgb> column(static_cast<size_t>(nHeight));
     int nShaded = -1;
@@ -222,7 +232,7 @@ void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, con
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
     dc.setPen(QPen(kGrid, 1));
-    for (const sonavel::axes::Tick& t : sonavel::axes::LinearTicks(lo, hi, rc.height(), layout.nLineHeight * 1.6)) {
+    for (const sonavel::axes::Tick& t : VerticalTicks(lo, hi, rc.height(), layout.nLineHeight)) {
         const int y = static_cast<int>(std::floor(YOf(t.dValue, lo, hi, rc)));
         if (y > rc.top() && y < rc.bottom())
             dc.drawLine(rc.left() + 1, y, rc.right() - 1, y);
@@ -347,7 +357,7 @@ void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, cons
         if (s.rc.height() < lh || !(s.hi > s.lo))
             continue;
         dc.setPen(QPen(kFrame, 1));
-        const auto ticks = sonavel::axes::LinearTicks(s.lo, s.hi, s.rc.height(), lh * 1.6);
+        const auto ticks = VerticalTicks(s.lo, s.hi, s.rc.height(), lh);
         for (const sonavel::axes::Tick& t : ticks) {
             const int y = std::min(static_cast<int>(std::floor(YOf(t.dValue, s.lo, s.hi, s.rc))), s.rc.bottom());
             dc.drawLine(s.rc.left() - kTick, y, s.rc.left() - 1, y);

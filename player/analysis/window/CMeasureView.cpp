@@ -59,6 +59,8 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
 
     m_pReadout = new QLabel;
     m_pReadout->setAccessibleName(QStringLiteral("Readout"));
+    // In a narrow window the readout gives way; the selection's facts stay whole.
+    m_pReadout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_pSelection = new QLabel;
     m_pSelection->setAccessibleName(QStringLiteral("Selection"));
     statusBar()->addWidget(m_pReadout, 1);
@@ -86,6 +88,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
                                       Qt::QueuedConnection);
         });
 
+    setMinimumSize(640, 420);
     const QRect rcScreen = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
     resize(std::min(1200, rcScreen.width() * 9 / 10), std::min(760, rcScreen.height() * 9 / 10));
     m_model.SetSound(0, 0);

@@ -80,6 +80,16 @@ TEST_F(RenderView, DrawsTheViewAtItsSizeAndClampsTheStretchToTheSound)
     EXPECT_EQ(QImage(strPart).size(), QSize(640, 400));
 }
 
+TEST_F(RenderView, SilenceIsWhiteNotBlownUpToBlack)
+{
+    const QString strSilence = m_dir.filePath("silence.wav"), strPng = m_dir.filePath("silence.png");
+    ASSERT_TRUE(WriteWavFile(strSilence.toStdString(), std::vector<int16_t>(16000, 0), 16000));
+    ExpectDrawn(Render({strSilence, "-o", strPng, "--view", "--size", "400x300"}));
+    const QImage image(strPng);
+    const QRect rc = CMeasureLayout::For(image.size(), CMeasurePainter::ViewFont()).rcSpectrogram;
+    EXPECT_EQ(image.pixel(rc.center()), qRgb(255, 255, 255));
+}
+
 TEST_F(RenderView, RefusesWhatIsNoViewWithStatusTwo)
 {
     const QString strOut = m_dir.filePath("out.png");

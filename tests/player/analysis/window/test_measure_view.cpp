@@ -16,7 +16,9 @@
 #include "player/analysis/MeasureTexts.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
+#include "player/analysis/window/CMeasureSettingsDlg.h"
 #include "tests/support/CMessageRecorder.h"
+#include "tests/support/SaveShot.h"
 #include "tests/support/WaitFor.h"
 
 using namespace measuretest;
@@ -168,6 +170,8 @@ private slots:
         QVERIFY2(strDescription.startsWith("voice.wav, 0.000 to 3.000 s of 3.000 s shown, pitch scale ") && strDescription.endsWith(" Hz"),
                  qPrintable(strDescription));
         QVERIFY(model.PitchLow() <= 120 && model.PitchHigh() >= 200);
+        Drag(m_pView->Plot(), PointAt(*m_pView->Plot(), model, 1.8), PointAt(*m_pView->Plot(), model, 2.4));
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-pitch.png");
 
         // A range the AMDF cannot take: no pitch, and the view says so.
         QSignalSpy pitchShown(m_pView.get(), &CMeasureView::PitchShown);
@@ -176,6 +180,10 @@ private slots:
         QCOMPARE(model.Pitch(), nullptr);
         QVERIFY(QString::fromStdString(sonavel::measure::SettingsLine(m_pView->Settings(), model)).contains("no pitch"));
         QVERIFY(m_pView->Plot()->accessibleDescription().endsWith("no pitch shown"));
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-no-pitch.png");
+        CMeasureSettingsDlg dlg(m_pView->Settings(), kRate, m_pView.get());
+        dlg.show();
+        testsupport::SaveShot(dlg.grab(), "measure-offscreen-settings.png");
         QVERIFY(!m_pView->Action("savePitch")->isEnabled());
     }
 
