@@ -28,6 +28,7 @@ void CColumnCache::Use(const CMeasureSound* pSound, const SpectrogramSettings& s
         && s.dTimeStepS == m.dTimeStepS)
         return; // the dynamic range only changes the shading
     m_columns.clear();
+    m_nValues = 0;
     m_pSound = pSound;
     m_settings = s;
 }
@@ -50,9 +51,13 @@ const std::vector<float>* CColumnCache::Find(int nLevel, int64_t k) const
 
 void CColumnCache::Add(int nLevel, int64_t k, const float* pValues, int nBins)
 {
-    if (m_columns.size() >= kMaxColumns)
+    if (m_nValues + static_cast<size_t>(nBins) > kMaxValues) {
         m_columns.clear();
-    m_columns[Key(nLevel, k)].assign(pValues, pValues + nBins);
+        m_nValues = 0;
+    }
+    std::vector<float>& column = m_columns[Key(nLevel, k)];
+    m_nValues += static_cast<size_t>(nBins) - column.size();
+    column.assign(pValues, pValues + nBins);
 }
 
 int RefineLevel(const PictureRequest& request, int nRate)

@@ -51,13 +51,15 @@ public:
     const std::vector<float>* Find(int nLevel, int64_t k) const;
     void Add(int nLevel, int64_t k, const float* pValues, int nBins);
 
-    static constexpr size_t kMaxColumns = 32768;
+    // Levels it keeps at most (16 MB); past that it starts afresh.
+    static constexpr size_t kMaxValues = 4u << 20;
 
 private:
     static uint64_t Key(int nLevel, int64_t k);
     const CMeasureSound* m_pSound = nullptr;
     sonavel::spectrogram::SpectrogramSettings m_settings;
     std::unordered_map<uint64_t, std::vector<float>> m_columns;
+    size_t m_nValues = 0;
 };
 
 // How many times the settings' step is halved for this request.

@@ -199,7 +199,9 @@ void CMeasurePainter::PaintSpectrogram(QPainter& dc, const CMeasureLayout& layou
     const CMeasurePicture* pPicture = scene.pPicture;
     if (!pPicture) {
         dc.setPen(Qt::darkGray);
-        dc.drawText(rc, Qt::AlignCenter, QString::fromUtf8("Computing the spectrogram\xE2\x80\xA6"));
+        dc.drawText(rc, Qt::AlignCenter,
+                    scene.strNoPicture.isEmpty() ? QString::fromUtf8("Computing the spectrogram\xE2\x80\xA6")
+                                                 : scene.strNoPicture);
         return;
     }
     QImage shaded;

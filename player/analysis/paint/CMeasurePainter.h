@@ -39,6 +39,7 @@ struct CMeasureScene {
     sonavel::measure::MeasureSettings settings;
     QString strName;        // the file's name
     double dPlayTime = -1;  // the playback cursor, seconds; negative: none
+    QString strNoPicture;   // why there is no spectrogram (none: it is on its way)
 };
 
 class CMeasurePainter {

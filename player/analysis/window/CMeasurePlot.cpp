@@ -50,6 +50,12 @@ void CMeasurePlot::SetPlayTime(double dSeconds)
     }
 }
 
+void CMeasurePlot::SetNoPicture(const QString& strWhy)
+{
+    m_strNoPicture = strWhy;
+    update();
+}
+
 CMeasureLayout CMeasurePlot::Layout() const { return CMeasureLayout::For(size(), CMeasurePainter::ViewFont()); }
 
 CMeasureScene CMeasurePlot::Scene() const
@@ -60,6 +66,7 @@ CMeasureScene CMeasurePlot::Scene() const
     scene.settings = m_settings;
     scene.strName = m_strName;
     scene.dPlayTime = m_dPlayTime;
+    scene.strNoPicture = m_strNoPicture;
     return scene;
 }
 

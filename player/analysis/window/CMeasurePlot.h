@@ -20,6 +20,8 @@ public:
     void SetSettings(const sonavel::measure::MeasureSettings& settings);
     void SetName(const QString& strName);
     void SetPlayTime(double dSeconds); // negative: no cursor
+    // Why no picture can come (empty: one is on its way).
+    void SetNoPicture(const QString& strWhy);
 
     // Where time runs across the widget, for the view's requests and tests.
     CMeasureLayout Layout() const;
@@ -53,6 +55,7 @@ private:
     sonavel::measure::MeasureSettings m_settings;
     QString m_strName;
     double m_dPlayTime = -1;
+    QString m_strNoPicture;
     // The shaded picture, kept while the picture, panel height and range stay.
     QImage m_shaded;
     const CMeasurePicture* m_pShadedFor = nullptr;

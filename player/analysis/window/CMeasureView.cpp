@@ -313,6 +313,11 @@ void CMeasureView::RequestPicture()
     request.dEnd = m_model.End();
     request.nPixels = static_cast<int>(std::lround(layout.PlotWidth() * m_pPlot->devicePixelRatioF()));
     request.settings = measure::FitToRate(m_settings, m_model.Rate()).spectrogram;
+    // A rate the settings cannot serve (a broken header's few hertz) gets words, not a wait.
+    const std::string strWhy = spectrogram::CheckSettings(request.settings, m_model.Rate());
+    m_pPlot->SetNoPicture(QString::fromStdString(strWhy.empty() ? strWhy : "No spectrogram: " + strWhy));
+    if (!strWhy.empty())
+        return;
     if (m_bRequested && request.dStart == m_lastRequest.dStart && request.dEnd == m_lastRequest.dEnd
         && request.nPixels == m_lastRequest.nPixels)
         return;

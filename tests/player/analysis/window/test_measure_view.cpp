@@ -184,6 +184,11 @@ private slots:
         CMeasureSettingsDlg dlg(m_pView->Settings(), kRate, m_pView.get());
         dlg.show();
         testsupport::SaveShot(dlg.grab(), "measure-offscreen-settings.png");
+
+        // A rate no spectrogram can serve (a broken header's): words, not a wait.
+        const SampleStore slow = Store(std::vector<int16_t>(600, 1000), 300);
+        m_pView->SetSound(CMeasureSound::FromStore(slow), QStringLiteral("slow.wav"));
+        QVERIFY(m_pView->Plot()->Scene().strNoPicture.startsWith("No spectrogram: "));
         QVERIFY(!m_pView->Action("savePitch")->isEnabled());
     }
 
