@@ -28,4 +28,8 @@ std::string SelectionText(const CMeasureModel& model);
 // "take7.wav, 12.500 to 14.200 s of 47.312 s shown, pitch scale 90-180 Hz"
 std::string PictureDescription(const std::string& strName, const CMeasureModel& model);
 
+// Frames nFirst .. nLast as CSV: "time_s,pitch_hz,confidence", then one
+// "%.6f,%.3f,%.3f" row each (0 Hz: unvoiced), as the pitch command writes them.
+std::string PitchCsv(const pitch::PitchFrames& frames, long nFirst, long nLast);
+
 } // namespace sonavel::measure

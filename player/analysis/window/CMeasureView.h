@@ -64,6 +64,11 @@ signals:
     void PitchShown();
 
 private:
+    static constexpr double kKeyZoom = 2.0;       // + and - halve and double the span
+    static constexpr double kArrowScroll = 0.125; // an arrow moves an eighth of the span
+    static constexpr double kEdgeStep = 0.01;     // Shift+arrow moves a selection edge a hundredth
+
+    // In CMeasureViewMenus.cpp.
     void CreateActions();
     QAction* AddAction(QMenu* pMenu, const char* szName, const QString& strText, const QList<QKeySequence>& keys);
     void ReadProfile();
