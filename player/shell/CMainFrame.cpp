@@ -93,6 +93,8 @@ void CMainFrame::CreateCommands()
             m_pApp, &CSonavelProApp::OnPlay);
     connect(AddCommand(ID_ANALYSIS, kszItemAnalysis, {QKS(Qt::CTRL | Qt::Key_A)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnAnalysis);
+    connect(AddCommand(ID_MEASURE, kszItemMeasure, {QKS(Qt::CTRL | Qt::Key_M)}), &QAction::triggered,
+            m_pApp, &CSonavelProApp::OnMeasure);
     connect(AddCommand(ID_APP_ABOUT, kszItemAbout), &QAction::triggered, m_pApp, &CSonavelProApp::OnAppAbout);
     connect(AddCommand(ID_FILE_NEW, kszItemFileNew, {QKS(Qt::CTRL | Qt::Key_N)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnFileNew);
@@ -144,7 +146,7 @@ void CMainFrame::CreateMenus()
         return pMenu;
     };
     menu(kszMenuPlay, {ID_PLAY}, m_mainMenus);
-    menu(kszMenuAnalysis, {ID_ANALYSIS}, m_mainMenus);
+    menu(kszMenuAnalysis, {ID_ANALYSIS, ID_MEASURE}, m_mainMenus);
     menu(kszMenuAbout, {ID_APP_ABOUT}, m_mainMenus);
 
     m_pFileMenu = menu(kszMenuFile,
@@ -172,7 +174,7 @@ void CMainFrame::ShowMenu(int nMenuId)
 
 void CMainFrame::UpdateCommandUI()
 {
-    for (int nId : {ID_PLAY, ID_ANALYSIS})
+    for (int nId : {ID_PLAY, ID_ANALYSIS, ID_MEASURE})
         if (QAction* pAction = m_commands.value(nId))
             pAction->setEnabled(m_pApp->IsCommandEnabled(nId));
     bool bDocument = m_pMdiArea->activeSubWindow() != nullptr;
@@ -303,7 +305,8 @@ void CMainFrame::OnActivateApp(bool bActive)
 {
     // Another application came to the front: the player ends, also in the
     // middle of a playback (the playbacks stop as the application object goes).
-    if (!bActive)
+    // The measuring view is the user's work: while it is open the player stays.
+    if (!bActive && !m_pApp->MeasureView())
         QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 

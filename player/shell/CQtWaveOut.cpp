@@ -68,6 +68,7 @@ bool CQtWaveOutWorker::Start(const char* pData, qint64 nBytes)
     qint64 nSilence = static_cast<qint64>(m_format.bytesForDuration(CQtWaveOutDevice::kDrainMs * 1000));
     nSilence -= nSilence % nBytesPerFrame;
     // Unsigned 8-bit samples are silent at their midpoint.
+    m_nLength = nLength;
     m_source.Start(pData, nLength, nSilence, m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
     m_bPlaying = true;
     m_pSink->start(&m_source);
@@ -90,6 +91,14 @@ void CQtWaveOutWorker::Stop()
     m_pWatchdog->stop();
     m_pSink->stop();
     m_source.Stop();
+}
+
+qint64 CQtWaveOutWorker::PlayedBytes() const
+{
+    if (!m_bPlaying)
+        return m_nLength;
+    const qint64 nBytes = m_format.bytesForDuration(m_pSink->processedUSecs());
+    return std::clamp<qint64>(nBytes, 0, m_nLength);
 }
 
 void CQtWaveOutWorker::OnStateChanged()
@@ -164,6 +173,13 @@ unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
         return MMSYSERR_ERROR;
     }
     return MMSYSERR_NOERROR;
+}
+
+int64_t CQtWaveOutDevice::PlayedBytes()
+{
+    qint64 nBytes = -1;
+    RunOnAudioThread([&] { nBytes = m_pWorker->PlayedBytes(); });
+    return nBytes;
 }
 
 unsigned CQtWaveOutDevice::Reset()

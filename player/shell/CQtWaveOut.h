@@ -51,6 +51,8 @@ public:
     ~CQtWaveOutWorker() override;
     bool Start(const char* pData, qint64 nBytes); // false: the device cannot be reached
     void Stop();
+    // Bytes of the buffer the sink has played, at most its length.
+    qint64 PlayedBytes() const;
 
 private:
     void OnStateChanged();
@@ -62,6 +64,7 @@ private:
     QTimer* m_pWatchdog;
     std::function<void()> m_fnDone;
     bool m_bPlaying = false;
+    qint64 m_nLength = 0; // of the buffer being played, silence not counted
 };
 
 // Threads: the thread that opened the device (the UI thread) makes it, calls
@@ -77,6 +80,7 @@ public:
     unsigned Write(WaveHeader* pHeader) override;
     unsigned Reset() override;
     bool Busy() const override { return m_pHeader.load() != nullptr; }
+    int64_t PlayedBytes() override;
 
     // Silence served after each buffer (see CWaveBufferSource).
     static constexpr int kDrainMs = 300;

@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QScreen>
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <cstdio>
+
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
+#include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/shell/CWaveWnd.h"
@@ -60,9 +65,21 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
     // focus returns to it afterwards: were no window of ours focused when the
     // message closes, the player would count as deactivated and quit.
     m_pMainFrame->show();
+    // FILE --select S,E: an unreadable value is told at once; a span that does
+    // not fit the sound once it is loaded, then. Either way the sound plays whole.
+    std::vector<std::string> args;
+    for (const QString& s : arguments)
+        args.push_back(s.toStdString());
+    m_bSelect = IsSelectCommandLine(args);
+    if (m_bSelect && !ParseSelectValue(args[2], m_select)) {
+        std::fprintf(stderr, "sonavel: --select %s: not START,END in seconds; playing the whole sound\n",
+                     args[2].c_str());
+        m_bSelect = false;
+    }
     // The command line is always an open: no argument opens the empty path,
     // which fails with a message showing that (empty) path.
     OpenDocumentFile(arguments.isEmpty() ? QString() : arguments.first());
+    m_bSelect = false;
     return true;
 }
 
@@ -97,7 +114,15 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const char*)
         m_recentFiles.Add(m_strOpening);
         emit RecentFilesChanged();
     }
+    m_strLoadedName = QFileInfo(m_strOpening).fileName();
     SetLoaded(1);
+    // An open view follows the player to the new sound.
+    if (m_pMeasureView) {
+        m_measureStore = m_store;
+        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), m_strLoadedName);
+    }
+    if (m_bSelect && PlaySelectedSpan())
+        return;
     if (StartPlayback() != CWaveWnd::PLAY_OK) {
         sonavel::SonavelMessageBox(kszErrorInPlay);
         SetLoaded(0);
@@ -123,6 +148,78 @@ int CSonavelProApp::StartPlayback()
     return nResult;
 }
 
+bool CSonavelProApp::PlaySelectedSpan()
+{
+    m_bSelect = false;
+    const double dDuration = m_store.sampleRate > 0 ? static_cast<double>(m_store.sampleCount) / m_store.sampleRate : 0;
+    const std::string strWhy = FitSelectSpan(m_select, dDuration);
+    if (!strWhy.empty()) {
+        std::fprintf(stderr, "sonavel: --select: %s; playing the whole sound\n", strWhy.c_str());
+        return false;
+    }
+    CMeasureView* pView = OpenMeasureView();
+    pView->ShowSelected(m_select.dStart, m_select.dEnd);
+    // As for the whole sound: a playback that cannot start was reported and
+    // greys Play until the next open.
+    if (!pView->Play())
+        SetLoaded(0);
+    return true;
+}
+
+CMeasureView* CSonavelProApp::OpenMeasureView()
+{
+    if (!m_pMeasureView) {
+        // A window of its own, which goes with the main bar.
+        m_pMeasureView = new CMeasureView(MainFrame());
+        m_pMeasureView->SetProfile(kszRegistryKey, kszProfileApp);
+        m_pMeasureView->SetPlayer(this);
+        m_measureStore = m_store;
+        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), m_strLoadedName);
+        if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
+            QRect rc = m_pMeasureView->frameGeometry();
+            rc.moveCenter(pScreen->availableGeometry().center());
+            m_pMeasureView->move(rc.topLeft());
+        }
+        m_pMeasureView->show();
+    }
+    m_pMeasureView->raise();
+    m_pMeasureView->activateWindow();
+    return m_pMeasureView;
+}
+
+CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }
+
+void CSonavelProApp::OnMeasure()
+{
+    if (m_bLoaded)
+        OpenMeasureView();
+}
+
+bool CSonavelProApp::PlaySpan(int64_t nFirst, int64_t nEnd)
+{
+    StopSpan();
+    auto* pWave = new CWaveWnd;
+    pWave->setParent(this);
+    pWave->SetAutoDelete(true);
+    const int nResult = pWave->Play(m_measureStore, static_cast<int32_t>(std::clamp<int64_t>(nFirst, 0, INT32_MAX)),
+                                    static_cast<int32_t>(std::clamp<int64_t>(nEnd, 0, INT32_MAX)));
+    if (nResult != CWaveWnd::PLAY_OK) {
+        delete pWave; // no notice will come for it
+        sonavel::SonavelMessageBox(kszErrorInPlay);
+        return false;
+    }
+    m_pSpanWave = pWave;
+    return true;
+}
+
+void CSonavelProApp::StopSpan()
+{
+    // Its destructor stops the device before the samples go.
+    delete m_pSpanWave.data();
+}
+
+int64_t CSonavelProApp::PlayingSample() const { return m_pSpanWave ? m_pSpanWave->PlayingSample() : -1; }
+
 void CSonavelProApp::SetLoaded(int bLoaded)
 {
     m_bLoaded = bLoaded;
@@ -131,7 +228,7 @@ void CSonavelProApp::SetLoaded(int bLoaded)
 
 bool CSonavelProApp::IsCommandEnabled(int nId) const
 {
-    if (nId == ID_PLAY || nId == ID_ANALYSIS)
+    if (nId == ID_PLAY || nId == ID_ANALYSIS || nId == ID_MEASURE)
         return m_bLoaded != 0;
     return true;
 }

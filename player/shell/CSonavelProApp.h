@@ -2,18 +2,23 @@
 // The player's application object: holds the loaded sound, runs every open,
 // starts the playbacks and owns the main bar.
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
+#include "player/analysis/window/CSpanPlayer.h"
 #include "player/audio/CDocumentHost.h"
 #include "player/shell/CRecentFileList.h"
 #include "player/audio/SampleStore.h"
+#include "player/shell/SelectOption.h"
 
 class CMainFrame;
+class CMeasureView;
+class CWaveWnd;
 
-class CSonavelProApp : public QObject, public CDocumentHost {
+class CSonavelProApp : public QObject, public CDocumentHost, public CSpanPlayer {
     Q_OBJECT
 public:
     CSonavelProApp();
@@ -27,7 +32,8 @@ public:
     static void InstallMessageHandlers();
 
     // Creates the main bar, opens the file named by the first argument (an
-    // empty path when there is none) and shows the bar.
+    // empty path when there is none) and shows the bar. FILE --select S,E
+    // opens the measuring view on that span and plays only the span.
     bool InitInstance(const QStringList& arguments);
 
     // Every way of opening ends here: empties the store, greys the commands,
@@ -42,12 +48,21 @@ public:
     void OnAppAbout();
     void OnPlay();
     void OnAnalysis();
+    void OnMeasure();
     void OnFileNew();
     void OnFileOpen();
     void OnOpenRecentFile(int nIndex);
     bool IsCommandEnabled(int nId) const;
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    // The measuring view while it is open (null otherwise). While it is open
+    // the player stays when another application is activated.
+    CMeasureView* MeasureView() const;
+
+    // The measuring view's playback of the sound it shows.
+    bool PlaySpan(int64_t nFirst, int64_t nEnd) override;
+    void StopSpan() override;
+    int64_t PlayingSample() const override;
     CRecentFileList& RecentFiles() { return m_recentFiles; }
 
     SampleStore m_store;
@@ -60,9 +75,18 @@ signals:
 private:
     int StartPlayback();
     void SetLoaded(int bLoaded);
+    CMeasureView* OpenMeasureView();
+    // Plays the span --select asked for; false when the whole sound is to play.
+    bool PlaySelectedSpan();
 
     std::unique_ptr<CMainFrame> m_pMainFrame;
     CRecentFileList m_recentFiles;
     QString m_strOpening;
     bool m_bFileTaken = false;
+    QString m_strLoadedName;       // the file name of the loaded sound
+    QPointer<CMeasureView> m_pMeasureView;
+    SampleStore m_measureStore;    // the sound the view shows (and plays)
+    QPointer<CWaveWnd> m_pSpanWave; // the view's playback while it runs
+    bool m_bSelect = false;         // the first open came with a readable --select
+    sonavel::shell::SelectSpan m_select;
 };

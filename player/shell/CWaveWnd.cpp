@@ -115,6 +115,14 @@ int CWaveWnd::OnWaveOutDone()
     return 0;
 }
 
+int64_t CWaveWnd::PlayingSample() const
+{
+    int64_t nBytes = 0;
+    if (!m_hWaveOut || WaveOutGetPosition(m_hWaveOut, &nBytes) != MMSYSERR_NOERROR)
+        return m_hWaveOut ? m_nStart : -1;
+    return m_nStart + std::min<int64_t>(nBytes, m_nBufferLength) / 2;
+}
+
 void CWaveWnd::Release()
 {
     if (m_hSamples) {

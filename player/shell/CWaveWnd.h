@@ -50,6 +50,10 @@ public:
     // The device has played the buffer: unlock, close the opening. Returns 0.
     int OnWaveOutDone();
 
+    // The sample being played (the start plus what the device has taken), or
+    // -1 once the opening is closed.
+    int64_t PlayingSample() const;
+
     // The WAV reader's chunk walk, loading into the linked document's store.
     int FindWaveData(CFileReader& file, sonavel::audio::WaveFormatRecord& format, int32_t& nDataLength);
 

@@ -118,4 +118,15 @@ unsigned WaveOutClose(HWAVEOUT hWaveOut)
     return MMSYSERR_NOERROR;
 }
 
+unsigned WaveOutGetPosition(HWAVEOUT hWaveOut, int64_t* pBytes)
+{
+    CWaveOutDevice* pDevice = FindDevice(hWaveOut);
+    if (!pDevice)
+        return MMSYSERR_INVALHANDLE;
+    if (!pBytes)
+        return MMSYSERR_INVALPARAM;
+    *pBytes = pDevice->PlayedBytes();
+    return *pBytes < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+}
+
 int OpenWaveOutCount() { return static_cast<int>(DeviceTable().size()); }

@@ -84,6 +84,9 @@ public:
     virtual unsigned Reset() = 0;
     // True while a written buffer has not been reported done.
     virtual bool Busy() const = 0;
+    // Bytes of the written buffer the device has taken to play so far (at most
+    // its length), or -1 when it cannot tell.
+    virtual int64_t PlayedBytes() { return -1; }
 
     void Attach(HWAVEOUT h, QObject* pCallback) { m_hSelf = h; m_pCallback = pCallback; }
 
@@ -115,6 +118,8 @@ unsigned WaveOutPrepareHeader(HWAVEOUT hWaveOut, WaveHeader* pHeader, unsigned c
 unsigned WaveOutWrite(HWAVEOUT hWaveOut, WaveHeader* pHeader, unsigned cbHeader);
 unsigned WaveOutReset(HWAVEOUT hWaveOut);
 unsigned WaveOutClose(HWAVEOUT hWaveOut);
+// How far the opening has played its buffer, in bytes (the playback cursor).
+unsigned WaveOutGetPosition(HWAVEOUT hWaveOut, int64_t* pBytes);
 
 // Number of openings not yet closed (tests check that none leak).
 int OpenWaveOutCount();

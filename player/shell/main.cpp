@@ -14,15 +14,19 @@ namespace {
 
 const char kszUsage[] =
     "Usage: sonavel [FILE]\n"
+    "       sonavel FILE --select START,END\n"
     "       sonavel --help | --version\n"
     "\n"
     "Plays FILE (WAV, AIFF, AIFC, AU or 16-bit PCM with a fixed header) at once;\n"
     "the bar's menus play it again (Ctrl+P) and show its pitch and spectrogram\n"
-    "(Ctrl+A). Only a sole --help or --version is an option: any other argument\n"
-    "is a file to open (a file named --help opens as ./--help).\n"
+    "(Ctrl+A) or the measuring view (Ctrl+M). Only a sole --help or --version is\n"
+    "an option, and --select only as the second of exactly three arguments: any\n"
+    "other argument is a file to open (a file named --help opens as ./--help).\n"
     "\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the version and exit\n";
+    "  --select START,END  open the measuring view on START to END (seconds, as\n"
+    "                      decimals; START, for \"to the end\") and play only that\n"
+    "  --help              print this text and exit\n"
+    "  --version           print the version and exit\n";
 
 } // namespace
 

@@ -20,6 +20,7 @@ constexpr int IDB_ABOUT = 131;
 // The player's own commands.
 constexpr int ID_PLAY = 32774;
 constexpr int ID_ANALYSIS = 32775;
+constexpr int ID_MEASURE = 32776;
 
 // Standard commands.
 constexpr int ID_FILE_NEW = 57600;
@@ -57,6 +58,7 @@ constexpr const char* kszMenuPlay = "Play";
 constexpr const char* kszItemPlay = "Play\tCtrl+P";
 constexpr const char* kszMenuAnalysis = "Analysis";
 constexpr const char* kszItemAnalysis = "Spectrogram-Pitch\tCtrl+A";
+constexpr const char* kszItemMeasure = "Measure\xE2\x80\xA6\tCtrl+M";
 constexpr const char* kszMenuAbout = "About";
 constexpr const char* kszItemAbout = "&About Sonavel...";
 

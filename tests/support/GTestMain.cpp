@@ -4,6 +4,9 @@
 #ifdef TEST_MAIN_GUI
 #include <QApplication>
 using CTestApplication = QApplication;
+#elif defined(TEST_MAIN_PAINT)
+#include <QGuiApplication>
+using CTestApplication = QGuiApplication;
 #else
 #include <QCoreApplication>
 using CTestApplication = QCoreApplication;

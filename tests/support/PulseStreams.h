@@ -33,4 +33,30 @@ inline bool WaitForRecordingToGrow(const QString& strRaw, qint64 nBytes)
     return WaitFor([&] { return QFileInfo(strRaw).size() >= nStart + nBytes; });
 }
 
+// parec recording the null sink's monitor into strRaw (mono s16le at nRate),
+// attached and delivering; null when it could not start.
+inline QProcess* StartRecorder(const QString& strRaw, int nRate)
+{
+    auto* pParec = new QProcess;
+    pParec->start(QStringLiteral("parec"), {QStringLiteral("--latency-msec=20"), QStringLiteral("-d"),
+                                            QStringLiteral("vsink.monitor"), QStringLiteral("--format=s16le"),
+                                            QStringLiteral("--rate=%1").arg(nRate), QStringLiteral("--channels=1"), strRaw});
+    if (!pParec->waitForStarted(kEventBoundMs) || !WaitForRecorder()) {
+        delete pParec;
+        return nullptr;
+    }
+    return pParec;
+}
+
+// Ends the recording once what played before the call is in the file: the
+// monitor goes on with silence, and 0.3 s more of it puts the sound's end there.
+inline bool StopRecorder(QProcess* pParec, const QString& strRaw, int nRate)
+{
+    const bool bGrown = WaitForRecordingToGrow(strRaw, nRate * 2 * 3 / 10);
+    pParec->terminate();
+    pParec->waitForFinished(kEventBoundMs);
+    delete pParec;
+    return bGrown;
+}
+
 } // namespace testsupport

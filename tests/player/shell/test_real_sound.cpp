@@ -108,22 +108,16 @@ void ExpectHeardInFull(const std::vector<int16_t>& sound, const QString& strRaw)
 
 QProcess* StartRecorder(const QString& strRaw)
 {
-    auto* pParec = new QProcess;
-    pParec->start("parec", {"--latency-msec=20", "-d", "vsink.monitor", "--format=s16le",
-                            QString("--rate=%1").arg(kRate), "--channels=1", strRaw});
-    pParec->waitForStarted(testsupport::kEventBoundMs);
-    EXPECT_TRUE(testsupport::WaitForRecorder()) << "the recorder never attached";
+    QProcess* pParec = testsupport::StartRecorder(strRaw, kRate);
+    EXPECT_TRUE(pParec) << "the recorder never attached";
     return pParec;
 }
 
 void StopRecorder(QProcess* pParec, const QString& strRaw)
 {
-    // The monitor goes on with silence after the sound: once 0.3 s more has been
-    // written, the sound's end is in the file.
-    EXPECT_TRUE(testsupport::WaitForRecordingToGrow(strRaw, kRate * 2 * 3 / 10));
-    pParec->terminate();
-    pParec->waitForFinished(testsupport::kEventBoundMs);
-    delete pParec;
+    if (pParec) {
+        EXPECT_TRUE(testsupport::StopRecorder(pParec, strRaw, kRate));
+    }
 }
 
 TEST(RealDevice, SonavelPlaysTheWholeSoundOnTheDefaultDevice)

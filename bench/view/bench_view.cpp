@@ -1,0 +1,217 @@
+// Measuring-view benchmark on an hour of speech-like sound at 44.1 kHz:
+//  1. a new picture (the columns on screen, shaded and painted with the axes
+//     and the pitch) at five zooms, from the whole hour to 20 ms, with a cold
+//     column cache as after a jump, wide- and narrow-band, at device-pixel
+//     ratios 1 and 2: the target is 100 ms; beside it sox drawing a spectrogram
+//     of the same stretch at the same width, as a whole process;
+//  2. render --view of the whole hour and of one second, whole processes,
+//     beside sox's spectrogram of the same stretch.
+// Repeated figures are medians with the best beside them.
+//   bench_view [--runs N] [--keep DIR]
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "player/analysis/CMeasureModel.h"
+#include "player/analysis/CSampleSource.h"
+#include "player/analysis/paint/CMeasurePainter.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "tools/voicesynth/WavFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int kRate = 44100;
+const QSize kViewSize(1280, 720);
+
+template <class F>
+double Seconds(F&& f)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+struct Times {
+    std::vector<double> v;
+    double Median() const
+    {
+        std::vector<double> s = v;
+        std::sort(s.begin(), s.end());
+        return s.empty() ? -1 : s[s.size() / 2];
+    }
+    double Best() const { return v.empty() ? -1 : *std::min_element(v.begin(), v.end()); }
+};
+
+// A minute of phrases (0.8-3 s, rising and falling between 90 and 230 Hz,
+// five vowels) and pauses, repeated to an hour: enough speech for the timing.
+std::vector<int16_t> SpeechHour()
+{
+    const double kVowels[5][3] = {{700, 1220, 2600}, {300, 2300, 3000}, {500, 1800, 2500}, {350, 900, 2400}, {600, 1000, 2500}};
+    std::vector<int16_t> minute;
+    unsigned seed = 2026;
+    auto uniform = [&seed](double lo, double hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * ((seed >> 8) / 16777216.0);
+    };
+    while (minute.size() < static_cast<size_t>(60 * kRate)) {
+        minute.resize(minute.size() + static_cast<size_t>(uniform(0.15, 0.8) * kRate), 0);
+        VoiceSynthParams p;
+        p.nSampleRate = kRate;
+        p.dSeconds = uniform(0.8, 3.0);
+        p.contour = {{0.0, uniform(90, 150)}, {p.dSeconds / 2, uniform(150, 230)}, {p.dSeconds, uniform(90, 140)}};
+        const double* f = kVowels[static_cast<int>(uniform(0, 4.999))];
+        p.formantsHz = {f[0], f[1], f[2]};
+        p.dJitter = 0.01;
+        p.nSeed = seed;
+        const std::vector<int16_t> phrase = SynthesizeVoice(p);
+        minute.insert(minute.end(), phrase.begin(), phrase.end());
+    }
+    minute.resize(static_cast<size_t>(60 * kRate));
+    std::vector<int16_t> hour;
+    hour.reserve(minute.size() * 60);
+    for (int i = 0; i < 60; ++i)
+        hour.insert(hour.end(), minute.begin(), minute.end());
+    return hour;
+}
+
+// A whole process's wall-clock seconds, its output thrown away; negative on failure.
+double RunProcess(const std::string& strCommand)
+{
+    int nStatus = -1;
+    const double d = Seconds([&] { nStatus = std::system((strCommand + " > /dev/null 2>&1").c_str()); });
+    return nStatus == 0 || (WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1) ? d : -1;
+}
+
+std::string Sox(const fs::path& wav, double dStart, double dEnd, int nWidth, const fs::path& png)
+{
+    char sz[512];
+    std::snprintf(sz, sizeof sz, "sox '%s' -n trim %.6f =%.6f spectrogram -x %d -y 500 -o '%s'", wav.c_str(), dStart,
+                  dEnd, nWidth, png.c_str());
+    return sz;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int nRuns = 5;
+    fs::path keep;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--runs" && i + 1 < argc)
+            nRuns = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--keep" && i + 1 < argc)
+            keep = argv[++i];
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    const fs::path dir = keep.empty() ? fs::temp_directory_path() / ("bench_view." + std::to_string(getpid())) : keep;
+    fs::create_directories(dir);
+    const fs::path wav = dir / "hour.wav";
+
+    std::printf("making an hour of speech at %d Hz...\n", kRate);
+    const std::vector<int16_t> hour = SpeechHour();
+    if (!fs::exists(wav) && !WriteWavFile(wav.string(), hour, kRate)) {
+        std::printf("cannot write %s\n", wav.c_str());
+        return 1;
+    }
+    const auto pSound = CMeasureSound::FromSamples(hour.data(), static_cast<int64_t>(hour.size()), kRate);
+
+    // The view's model with its pitch (tracked once, as the view does when it opens).
+    sonavel::measure::MeasureSettings settings;
+    settings.pitch.tracker = sonavel::pitch::ETracker::Amdf;
+    CMeasureModel model;
+    model.SetSound(pSound->Count(), kRate);
+    model.SetTracking(settings.pitch);
+    auto pFrames = std::make_shared<sonavel::pitch::PitchFrames>();
+    const CMemorySamples source(hour.data(), static_cast<int>(hour.size()));
+    const double dTrack = Seconds([&] {
+        model.SetPitch(pFrames, sonavel::pitch::TrackWith(settings.pitch, source, static_cast<int>(hour.size()), kRate, 0, *pFrames));
+    });
+    std::printf("pitch of the hour (AMDF, all cores, once when the view opens): %.0f ms\n\n", dTrack * 1000);
+
+    std::printf("1. a new picture of the hour at %dx%d (columns on screen, shaded, painted), target 100 ms\n",
+                kViewSize.width(), kViewSize.height());
+    std::printf("   %-10s %-12s %4s %18s %12s %10s\n", "span", "window", "dpr", "ms median (best)", "sox ms", "x sox");
+    const double kSpans[] = {3600, 600, 60, 1, 0.02};
+    // sox once per stretch (the hour takes it minutes), shared with part 2.
+    std::map<std::pair<double, double>, double> soxSeconds;
+    const auto SoxOnce = [&](double dStart, double dEnd, int nWidth) {
+        auto it = soxSeconds.find({dStart, dEnd});
+        if (it == soxSeconds.end())
+            it = soxSeconds.emplace(std::make_pair(dStart, dEnd), RunProcess(Sox(wav, dStart, dEnd, nWidth, dir / "sox.png"))).first;
+        return it->second;
+    };
+    const int nPlotWidth = CMeasureLayout::For(kViewSize, CMeasurePainter::ViewFont()).PlotWidth();
+    bool bMet = true;
+    for (double dSpan : kSpans) {
+        const double dStart = 1800 - dSpan / 2 + (dSpan >= 3600 ? dSpan / 2 - 1800 : 0);
+        model.SetSpan(dStart, dStart + dSpan);
+        const CMeasureLayout layout = CMeasureLayout::For(kViewSize, CMeasurePainter::ViewFont());
+        double dSox = -1;
+        for (double dWindow : {0.005, 0.03}) {
+            for (double dRatio : {1.0, 2.0}) {
+                settings.spectrogram.dWindowS = dWindow;
+                Times t;
+                for (int r = 0; r < nRuns; ++r) {
+                    CColumnCache cache; // cold: a jump to somewhere new
+                    t.v.push_back(Seconds([&] {
+                        PictureRequest request{model.Start(), model.End(),
+                                               static_cast<int>(layout.PlotWidth() * dRatio), settings.spectrogram};
+                        auto pPicture = ComputePicture(*pSound, request, cache, 2);
+                        const QImage shaded = CMeasurePainter::ShadePicture(
+                            *pPicture, static_cast<int>(layout.rcSpectrogram.height() * dRatio),
+                            settings.spectrogram.dDynamicRangeDb);
+                        CMeasureScene scene;
+                        scene.pModel = &model;
+                        scene.pPicture = pPicture.get();
+                        scene.pShaded = &shaded;
+                        scene.settings = settings;
+                        scene.strName = QStringLiteral("hour.wav");
+                        CMeasurePainter::Render(kViewSize, scene, dRatio);
+                    }));
+                }
+                if (dSox < 0)
+                    dSox = SoxOnce(model.Start(), model.End(), nPlotWidth);
+                bMet = bMet && t.Median() <= 0.1;
+                std::printf("   %-10.3g %-12s %4.0f %9.1f (%5.1f) %12.0f %10.3f\n", dSpan,
+                            dWindow < 0.01 ? "5 ms" : "30 ms", dRatio, t.Median() * 1000, t.Best() * 1000,
+                            dSox * 1000, dSox > 0 ? t.Median() / dSox : 0.0);
+            }
+        }
+    }
+    std::printf("   every picture within 100 ms: %s\n\n", bMet ? "met" : "MISSED");
+
+    std::printf("2. render --view at %dx%d, whole processes (medians of %d), beside sox's spectrogram (once)\n",
+                kViewSize.width(), kViewSize.height(), nRuns);
+    const char* szAnalyze = SONAVEL_ANALYZE;
+    for (const auto& [dStart, dEnd] : {std::pair<double, double>(0, 3600), std::pair<double, double>(1800, 1801)}) {
+        Times ours;
+        for (int r = 0; r < nRuns; ++r) {
+            char sz[512];
+            std::snprintf(sz, sizeof sz, "%s render '%s' -o '%s' --view --start %g --end %g", szAnalyze, wav.c_str(),
+                          (dir / "view.png").c_str(), dStart, dEnd);
+            ours.v.push_back(RunProcess(sz));
+        }
+        const double dSox = SoxOnce(dStart, dEnd, nPlotWidth);
+        std::printf("   %-16s ours %6.0f ms (best %6.0f)   sox %7.0f ms   x sox %.3f\n",
+                    dEnd - dStart > 10 ? "the whole hour" : "one second", ours.Median() * 1000, ours.Best() * 1000,
+                    dSox * 1000, ours.Median() / dSox);
+    }
+    if (keep.empty())
+        fs::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Power spectrum of a block of real samples: a radix-2 transform of half the
+// size on the even and odd samples packed as complex pairs, then the split
+// into the real signal's bins. Its tables are made once per size, so one object
+// serves every frame of a spectrogram. One thread at a time per object.
+#include <vector>
+
+class CRealFft {
+public:
+    // nSize: a power of two, at least 4.
+    explicit CRealFft(int nSize);
+
+    int Size() const { return m_nSize; }
+
+    // |X[k]|^2 for k = 0 .. Size()/2 of the Size() real values in x (no scaling).
+    void Power(const double* x, double* pPower);
+
+private:
+    int m_nSize;
+    int m_nHalf;
+    std::vector<int> m_bitReverse;           // over the half-size transform
+    std::vector<double> m_cos, m_sin;        // e^(-2 pi i m / half), m < half / 2
+    std::vector<double> m_splitCos, m_splitSin; // e^(-2 pi i k / size), k <= half
+    std::vector<double> m_re, m_im;
+};

@@ -1,0 +1,395 @@
+#include "player/analysis/paint/CMeasurePainter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/analysis/AxisTicks.h"
+#include "player/analysis/MeasureTexts.h"
+
+namespace {
+
+const QColor kBeyondSound(238, 238, 238); // where there is no sound (or no picture yet)
+const QColor kFrame(90, 90, 90);
+const QColor kGrid(220, 220, 220);
+const QColor kPitch(20, 70, 200);
+const QColor kSelection(40, 110, 255, 36);
+const QColor kSelectionEdge(40, 110, 255);
+const QColor kCursor(220, 0, 0);
+const int kTick = 4; // tick marks outside the panels
+
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+// A label centred vertically on y, right-aligned at xRight.
+void LabelLeftOf(QPainter& dc, int xRight, double y, const QString& strText, int nLineHeight)
+{
+    const int nWidth = dc.fontMetrics().horizontalAdvance(strText);
+    dc.drawText(QRectF(xRight - nWidth, y - nLineHeight / 2.0, nWidth, nLineHeight), Qt::AlignRight | Qt::AlignVCenter,
+                strText);
+}
+
+// Text turned a quarter to the left, centred on the vertical span of rc.
+void VerticalTitle(QPainter& dc, const QRect& rc, int x, const QString& strText)
+{
+    const QFontMetrics fm = dc.fontMetrics();
+    if (fm.horizontalAdvance(strText) > rc.height())
+        return; // too short a panel to name
+    dc.save();
+    dc.translate(x, rc.center().y() + 0.5);
+    dc.rotate(-90);
+    dc.drawText(QRectF(-rc.height() / 2.0, 0, rc.height(), fm.height()), Qt::AlignHCenter | Qt::AlignTop, strText);
+    dc.restore();
+}
+
+// Ticks for a vertical scale: a line and a half apart, or, on a panel too low
+// for two such, just clear of each other.
+std::vector<sonavel::axes::Tick> VerticalTicks(double dLow, double dHigh, int nHeight, int nLineHeight)
+{
+    auto ticks = sonavel::axes::LinearTicks(dLow, dHigh, nHeight, nLineHeight * 1.6);
+    if (ticks.size() < 2)
+        ticks = sonavel::axes::LinearTicks(dLow, dHigh, nHeight, nLineHeight * 1.1);
+    return ticks;
+}
+
+double YOf(double dValue, double dLow, double dHigh, const QRect& rc)
+{
+    // The panel's top pixel row is the top of the scale, its bottom row the foot.
+    return rc.top() + (dHigh - dValue) / (dHigh - dLow) * rc.height();
+}
+
+} // namespace
+
+QFont CMeasurePainter::ViewFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Helvetica")});
+    font.setPointSizeF(9);
+    return font;
+}
+
+CMeasureLayout CMeasureLayout::For(const QSize& size, const QFont& font)
+{
+    CMeasureLayout l;
+    const QFontMetrics fm(font);
+    l.nLineHeight = fm.height();
+    l.dDigitWidth = fm.horizontalAdvance(QStringLiteral("0000000000")) / 10.0;
+    const int lh = l.nLineHeight;
+    const int w = size.width(), h = size.height();
+    l.rcHeader = QRect(8, 4, std::max(0, w - 16), 2 * lh + 2);
+    // Left: the axis' title on its side, then labels of up to five digits, then the ticks.
+    const int nLeft = lh + 6 + fm.horizontalAdvance(QStringLiteral("00000")) + kTick + 4;
+    // Right: room for half of a long time label centred on the last tick.
+    const int nRight = std::max(12, fm.horizontalAdvance(QStringLiteral("0000.000")) / 2 + 6);
+    const int nBottom = kTick + lh / 2 + 2 + lh + 2 + lh + 4;
+    const int nTop = l.rcHeader.bottom() + 1 + lh / 2 + 6;
+    const int nPlotHeight = std::max(0, h - nTop - nBottom);
+    const int nGap = lh + 4; // the labels at the two panels' facing edges do not meet
+    const int nPitch = std::max(0, std::min(std::max(60, nPlotHeight * 28 / 100), nPlotHeight - nGap));
+    const int nSpectrogram = std::max(0, nPlotHeight - nPitch - nGap);
+    const int nWidth = std::max(0, w - nLeft - nRight);
+    l.rcPitch = QRect(nLeft, nTop, nWidth, nPitch);
+    l.rcSpectrogram = QRect(nLeft, nTop + nPitch + nGap, nWidth, nSpectrogram);
+    l.rcTimeAxis = QRect(nLeft, l.rcSpectrogram.bottom() + 1, nWidth, nBottom);
+    return l;
+}
+
+QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight, double dRangeDb)
+{
+    const int nWidth = static_cast<int>(picture.pixelColumn.size());
+    QImage image(std::max(nWidth, 1), std::max(nHeight, 1), QImage::Format_RGB32);
+    image.fill(kBeyondSound);
+    if (nWidth <= 0 || nHeight <= 0 || picture.grid.nBins <= 0 || !(dRangeDb > 0))
+        return image;
+    // Each pixel row's place between two bins, the same in every column (the
+    // level straight between them, as CMeasurePicture::LevelAt reads it).
+    const double dTop = picture.request.settings.dMaxFrequencyHz;
+    const int nLastBin = picture.grid.nBins - 1;
+    std::vector<int> rowBin(static_cast<size_t>(nHeight), -1);
+    std::vector<float> rowFraction(static_cast<size_t>(nHeight), 0.0f);
+    for (int y = 0; y < nHeight; ++y) {
+        const double b = dTop * (1.0 - (y + 0.5) / nHeight) / picture.grid.dBinHz;
+        if (b > nLastBin + 1e-9)
+            continue; // above the top bin: nothing measured there
+        const int b0 = std::min(static_cast<int>(b), nLastBin);
+        rowBin[static_cast<size_t>(y)] = b0;
+        rowFraction[static_cast<size_t>(y)] = static_cast<float>(b - b0);
+    }
+    const float fFloor = static_cast<float>(picture.fTopDb - dRangeDb);
+    const float fScale = static_cast<float>(255.0 / dRangeDb);
+    std::vector<QRgb> column(static_cast<size_t>(nHeight));
+    int nShaded = -1;
+    for (int x = 0; x < nWidth; ++x) {
+        const int c = picture.pixelColumn[static_cast<size_t>(x)];
+        if (c < 0)
+            continue;
+        if (c != nShaded) {
+            nShaded = c;
+            const float* v = picture.Column(c);
+            for (int y = 0; y < nHeight; ++y) {
+                const int b0 = rowBin[static_cast<size_t>(y)];
+                if (b0 < 0) {
+                    column[static_cast<size_t>(y)] = kBeyondSound.rgb();
+                    continue;
+                }
+                const int b1 = std::min(b0 + 1, nLastBin);
+                const float fLevel = v[b0] + (v[b1] - v[b0]) * rowFraction[static_cast<size_t>(y)];
+                const int nGrey = 255 - static_cast<int>(std::clamp((fLevel - fFloor) * fScale, 0.0f, 255.0f) + 0.5f);
+                column[static_cast<size_t>(y)] = qRgb(nGrey, nGrey, nGrey);
+            }
+        }
+        for (int y = 0; y < nHeight; ++y)
+            reinterpret_cast<QRgb*>(image.scanLine(y))[x] = column[static_cast<size_t>(y)];
+    }
+    return image;
+}
+
+void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene& scene)
+{
+    if (!scene.pModel)
+        return;
+    dc.save();
+    dc.setFont(ViewFont());
+    const CMeasureLayout layout = CMeasureLayout::For(size, dc.font());
+    dc.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+
+    // The header: the file, then what is shown and how.
+    const CMeasureModel& model = *scene.pModel;
+    dc.setPen(Qt::black);
+    QFont bold = dc.font();
+    bold.setBold(true);
+    dc.setFont(bold);
+    const QRect rcLine1(layout.rcHeader.left(), layout.rcHeader.top(), layout.rcHeader.width(), layout.nLineHeight);
+    dc.drawText(rcLine1, Qt::AlignLeft | Qt::AlignVCenter,
+                dc.fontMetrics().elidedText(FromUtf8(sonavel::measure::HeaderLine(scene.strName.toStdString(),
+                                                                                   model.Duration(), model.Rate())),
+                                            Qt::ElideMiddle, rcLine1.width()));
+    dc.setFont(ViewFont());
+    const QRect rcLine2 = rcLine1.translated(0, layout.nLineHeight + 2);
+    dc.drawText(rcLine2, Qt::AlignLeft | Qt::AlignVCenter,
+                dc.fontMetrics().elidedText(FromUtf8(sonavel::measure::SettingsLine(scene.settings, model)),
+                                            Qt::ElideRight, rcLine2.width()));
+
+    PaintSpectrogram(dc, layout, scene);
+    PaintPitch(dc, layout, scene);
+    PaintMarks(dc, layout, scene);
+    PaintAxes(dc, layout, scene);
+    dc.restore();
+}
+
+QImage CMeasurePainter::Render(const QSize& size, const CMeasureScene& scene, double dDevicePixelRatio)
+{
+    QImage image(size * dDevicePixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dDevicePixelRatio);
+    image.fill(Qt::white);
+    QPainter dc(&image);
+    Paint(dc, size, scene);
+    return image;
+}
+
+void CMeasurePainter::PaintSpectrogram(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const QRect rc = layout.rcSpectrogram;
+    if (rc.isEmpty())
+        return;
+    dc.fillRect(rc, kBeyondSound);
+    const CMeasurePicture* pPicture = scene.pPicture;
+    if (!pPicture) {
+        dc.setPen(Qt::darkGray);
+        dc.drawText(rc, Qt::AlignCenter,
+                    scene.strNoPicture.isEmpty() ? QString::fromUtf8("Computing the spectrogram\xE2\x80\xA6")
+                                                 : scene.strNoPicture);
+        return;
+    }
+    QImage shaded;
+    const QImage* pImage = scene.pShaded;
+    if (!pImage) {
+        const double dRatio = dc.device() ? dc.device()->devicePixelRatioF() : 1.0;
+        shaded = ShadePicture(*pPicture, static_cast<int>(std::lround(rc.height() * dRatio)),
+                              scene.settings.spectrogram.dDynamicRangeDb);
+        pImage = &shaded;
+    }
+    // A picture made for another stretch (the user is zooming) is shown where
+    // its stretch now lies until the new one arrives.
+    const CMeasureModel& model = *scene.pModel;
+    const double x0 = rc.left() + model.XAtTime(pPicture->request.dStart, rc.width());
+    const double x1 = rc.left() + model.XAtTime(pPicture->request.dEnd, rc.width());
+    dc.save();
+    dc.setClipRect(rc);
+    dc.drawImage(QRectF(x0, rc.top(), x1 - x0, rc.height()), *pImage);
+    dc.restore();
+}
+
+void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const QRect rc = layout.rcPitch;
+    const CMeasureModel& model = *scene.pModel;
+    if (rc.isEmpty())
+        return;
+    const double lo = model.PitchLow(), hi = model.PitchHigh();
+    // Grid lines at the scale's ticks, then the track over them.
+    dc.save();
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    dc.setPen(QPen(kGrid, 1));
+    for (const sonavel::axes::Tick& t : VerticalTicks(lo, hi, rc.height(), layout.nLineHeight)) {
+        const int y = static_cast<int>(std::floor(YOf(t.dValue, lo, hi, rc)));
+        if (y > rc.top() && y < rc.bottom())
+            dc.drawLine(rc.left() + 1, y, rc.right() - 1, y);
+    }
+    dc.restore();
+
+    const sonavel::pitch::PitchFrames* pFrames = model.Pitch();
+    if (!pFrames || pFrames->time_s.size() < 2 || !(hi > lo)) {
+        dc.setPen(Qt::darkGray);
+        const QString strWhy = model.IsTracking() ? QString::fromUtf8("Tracking pitch\xE2\x80\xA6")
+                               : model.PitchResult() != 0
+                                   ? QStringLiteral("No pitch: ") + FromUtf8(sonavel::measure::TrackFailure(model.PitchResult()))
+                                   : QString();
+        dc.drawText(rc, Qt::AlignCenter, strWhy);
+        return;
+    }
+    const double dFrameStep = pFrames->time_s[1] - pFrames->time_s[0];
+    const auto [nFirst, nLast] = model.FramesIn(model.Start() - dFrameStep, model.End() + dFrameStep);
+    if (nLast < nFirst)
+        return;
+    const double dPixelsPerFrame = dFrameStep / model.Span() * rc.width();
+    dc.save();
+    dc.setClipRect(rc.adjusted(-3, -3, 3, 3));
+    dc.setRenderHint(QPainter::Antialiasing, true);
+    const auto X = [&](size_t i) { return rc.left() + model.XAtTime(pFrames->time_s[i], rc.width()); };
+    const auto Y = [&](size_t i) { return YOf(pFrames->pitch_hz[i], lo, hi, rc); };
+    if (dPixelsPerFrame < 1.0) {
+        // Many frames to a pixel: the range of each pixel's voiced frames.
+        // An hour holds over a million frames: the loop only sorts pitches into pixels.
+        const int nWidth = rc.width();
+        std::vector<double> highest(static_cast<size_t>(nWidth), 0.0), lowest(static_cast<size_t>(nWidth), 1e300);
+        const double* pTime = pFrames->time_s.data();
+        const double* pHz = pFrames->pitch_hz.data();
+        const double dStart = model.Start(), dScale = nWidth / model.Span();
+        for (long i = nFirst; i <= nLast; ++i) {
+            const double f = pHz[i];
+            const double dx = (pTime[i] - dStart) * dScale;
+            if (f <= 0 || dx < 0 || dx >= nWidth)
+                continue;
+            const size_t x = static_cast<size_t>(dx);
+            highest[x] = std::max(highest[x], f);
+            lowest[x] = std::min(lowest[x], f);
+        }
+        dc.setRenderHint(QPainter::Antialiasing, false);
+        dc.setPen(Qt::NoPen);
+        dc.setBrush(kPitch);
+        for (int x = 0; x < nWidth; ++x) {
+            const size_t k = static_cast<size_t>(x);
+            if (highest[k] <= 0)
+                continue;
+            const double yTop = YOf(highest[k], lo, hi, rc), yBottom = YOf(lowest[k], lo, hi, rc);
+            dc.drawRect(QRectF(rc.left() + x, yTop - 1, 1, yBottom - yTop + 2));
+        }
+    } else {
+        // Neighbouring voiced frames joined; each frame a dot once they stand apart.
+        dc.setPen(QPen(kPitch, 1.5));
+        for (long i = nFirst; i < nLast; ++i) {
+            const size_t a = static_cast<size_t>(i), b = a + 1;
+            if (pFrames->pitch_hz[a] > 0 && pFrames->pitch_hz[b] > 0)
+                dc.drawLine(QPointF(X(a), Y(a)), QPointF(X(b), Y(b)));
+        }
+        const double dRadius = dPixelsPerFrame >= 6 ? 2.5 : 1.2;
+        dc.setPen(Qt::NoPen);
+        dc.setBrush(kPitch);
+        for (long i = nFirst; i <= nLast; ++i)
+            if (pFrames->pitch_hz[static_cast<size_t>(i)] > 0)
+                dc.drawEllipse(QPointF(X(static_cast<size_t>(i)), Y(static_cast<size_t>(i))), dRadius, dRadius);
+    }
+    dc.restore();
+}
+
+void CMeasurePainter::PaintMarks(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const CMeasureModel& model = *scene.pModel;
+    const QRect rcPitch = layout.rcPitch, rcSpectrogram = layout.rcSpectrogram;
+    const int nTop = rcPitch.top(), nBottom = rcSpectrogram.bottom() + 1;
+    const auto X = [&](double t) { return rcSpectrogram.left() + model.XAtTime(t, rcSpectrogram.width()); };
+    dc.save();
+    dc.setClipRect(QRect(rcSpectrogram.left(), nTop, rcSpectrogram.width(), nBottom - nTop));
+    if (model.HasSelection()) {
+        const double x0 = X(model.SelectionStart()), x1 = X(model.SelectionEnd());
+        for (const QRect& rc : {rcPitch, rcSpectrogram})
+            dc.fillRect(QRectF(x0, rc.top(), std::max(x1 - x0, 1.0), rc.height()), kSelection);
+        dc.setPen(QPen(kSelectionEdge, 1));
+        for (double x : {x0, x1})
+            for (const QRect& rc : {rcPitch, rcSpectrogram})
+                dc.drawLine(QPointF(x, rc.top()), QPointF(x, rc.bottom() + 1));
+    }
+    if (scene.dPlayTime >= 0) {
+        const double x = X(scene.dPlayTime);
+        dc.setPen(QPen(kCursor, 1.5));
+        for (const QRect& rc : {rcPitch, rcSpectrogram})
+            dc.drawLine(QPointF(x, rc.top()), QPointF(x, rc.bottom() + 1));
+    }
+    dc.restore();
+}
+
+void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const CMeasureModel& model = *scene.pModel;
+    const QRect rcPitch = layout.rcPitch, rcSpectrogram = layout.rcSpectrogram;
+    const int lh = layout.nLineHeight;
+    dc.save();
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    dc.setPen(QPen(kFrame, 1));
+    dc.setBrush(Qt::NoBrush);
+    for (const QRect& rc : {rcPitch, rcSpectrogram})
+        if (!rc.isEmpty())
+            dc.drawRect(rc.adjusted(0, 0, -1, -1));
+
+    // Frequency and pitch: ticks left of each panel, labels centred on them.
+    struct Scale {
+        QRect rc;
+        double lo, hi;
+        QString strTitle;
+    };
+    const Scale scales[] = {
+        {rcPitch, model.PitchLow(), model.PitchHigh(), QStringLiteral("Pitch (Hz)")},
+        {rcSpectrogram, 0.0, scene.settings.spectrogram.dMaxFrequencyHz, QStringLiteral("Frequency (Hz)")},
+    };
+    for (const Scale& s : scales) {
+        if (s.rc.height() < lh || !(s.hi > s.lo))
+            continue;
+        dc.setPen(QPen(kFrame, 1));
+        const auto ticks = VerticalTicks(s.lo, s.hi, s.rc.height(), lh);
+        for (const sonavel::axes::Tick& t : ticks) {
+            const int y = std::min(static_cast<int>(std::floor(YOf(t.dValue, s.lo, s.hi, s.rc))), s.rc.bottom());
+            dc.drawLine(s.rc.left() - kTick, y, s.rc.left() - 1, y);
+        }
+        dc.setPen(Qt::black);
+        for (const sonavel::axes::Tick& t : ticks) {
+            const int y = std::min(static_cast<int>(std::floor(YOf(t.dValue, s.lo, s.hi, s.rc))), s.rc.bottom());
+            LabelLeftOf(dc, s.rc.left() - kTick - 3, y + 0.5, FromUtf8(t.strLabel), lh);
+        }
+        VerticalTitle(dc, s.rc, 4, s.strTitle);
+    }
+
+    // Time: ticks below the spectrogram, labels centred under them, the unit below.
+    const int nWidth = rcSpectrogram.width();
+    const int nAxisTop = rcSpectrogram.bottom() + 1;
+    const auto ticks = sonavel::axes::TimeTicks(model.Start(), model.End(), nWidth, layout.dDigitWidth);
+    for (const sonavel::axes::Tick& t : ticks) {
+        const int x = rcSpectrogram.left() + std::min(static_cast<int>(std::floor(model.XAtTime(t.dValue, nWidth))), nWidth - 1);
+        dc.setPen(QPen(kFrame, 1));
+        dc.drawLine(x, nAxisTop, x, nAxisTop + kTick - 1);
+        dc.setPen(QPen(kGrid, 1, Qt::DotLine));
+        if (x > rcPitch.left() && x < rcPitch.right())
+            dc.drawLine(x, rcPitch.top() + 1, x, rcPitch.bottom() - 1);
+        dc.setPen(Qt::black);
+        const QString strLabel = FromUtf8(t.strLabel);
+        const int nLabel = dc.fontMetrics().horizontalAdvance(strLabel);
+        dc.drawText(QRectF(x + 0.5 - nLabel / 2.0, nAxisTop + kTick + lh / 2, nLabel, lh), Qt::AlignCenter, strLabel);
+    }
+    dc.setPen(Qt::black);
+    dc.drawText(QRect(rcSpectrogram.left(), nAxisTop + kTick + lh / 2 + lh + 2, nWidth, lh), Qt::AlignHCenter | Qt::AlignTop,
+                QStringLiteral("Time (s)"));
+    dc.restore();
+}

@@ -1,0 +1,65 @@
+#pragma once
+// Paints the measuring view: a header with the file and the settings, the
+// pitch panel above the spectrogram, their axes in hertz and the time axis in
+// seconds, the selection and the playback cursor. Draws into any QPainter in
+// logical pixels (the view at any device-pixel ratio, a PNG, an SVG), so the
+// window and render --view show the very same picture.
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+#include "player/analysis/CMeasureModel.h"
+#include "player/analysis/MeasureSettings.h"
+
+class QPainter;
+
+// Where the parts of the picture lie for a given size and font.
+struct CMeasureLayout {
+    QRect rcHeader;
+    QRect rcPitch;       // the pitch panel
+    QRect rcSpectrogram; // the spectrogram panel, below it with the same left and right
+    QRect rcTimeAxis;    // labels below the panels
+    int nLineHeight = 0;
+    double dDigitWidth = 0;
+
+    static CMeasureLayout For(const QSize& size, const QFont& font);
+    // The panels' common left edge and width: where time runs.
+    int PlotLeft() const { return rcSpectrogram.left(); }
+    int PlotWidth() const { return rcSpectrogram.width(); }
+};
+
+// What one picture shows.
+struct CMeasureScene {
+    const CMeasureModel* pModel = nullptr;
+    const CMeasurePicture* pPicture = nullptr; // null: the spectrogram is not ready
+    // The picture shaded for the spectrogram panel (ShadePicture); painted
+    // scaled to its span. Null: shaded here.
+    const QImage* pShaded = nullptr;
+    sonavel::measure::MeasureSettings settings;
+    QString strName;        // the file's name
+    double dPlayTime = -1;  // the playback cursor, seconds; negative: none
+    QString strNoPicture;   // why there is no spectrogram (none: it is on its way)
+};
+
+class CMeasurePainter {
+public:
+    // The view's font: the system's sans-serif at a readable size.
+    static QFont ViewFont();
+
+    // The picture's spectrogram as grey levels (white quiet, black loud) for
+    // a panel nHeight device pixels tall: one pixel column per picture pixel.
+    static QImage ShadePicture(const CMeasurePicture& picture, int nHeight, double dRangeDb);
+
+    // Everything, filling size (logical pixels) from the painter's origin.
+    static void Paint(QPainter& dc, const QSize& size, const CMeasureScene& scene);
+
+    // The whole picture as an image of size at the given device-pixel ratio.
+    static QImage Render(const QSize& size, const CMeasureScene& scene, double dDevicePixelRatio = 1.0);
+
+private:
+    static void PaintSpectrogram(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
+    static void PaintPitch(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
+    static void PaintAxes(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
+    static void PaintMarks(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
+};

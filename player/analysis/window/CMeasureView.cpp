@@ -1,0 +1,412 @@
+#include "player/analysis/window/CMeasureView.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QSaveFile>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CMeasureSettingsDlg.h"
+#include "player/analysis/window/CSpanPlayer.h"
+#include "player/audio/Messages.h"
+
+using namespace sonavel;
+
+namespace {
+
+const char kszGroup[] = "Measure";
+const int kPlayTickMs = 30;           // the playback cursor's pace
+
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+} // namespace
+
+CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
+{
+    setObjectName(QStringLiteral("measureView"));
+    // A window of its own even with a parent (the parent only takes it along).
+    setWindowFlag(Qt::Window);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_pPlot = new CMeasurePlot(m_model);
+    m_pPlot->setAccessibleName(QString::fromUtf8(measure::kszPictureName));
+    m_pScrollBar = new QScrollBar(Qt::Horizontal);
+    m_pScrollBar->setObjectName(QStringLiteral("timeScrollBar"));
+    m_pScrollBar->setAccessibleName(QStringLiteral("Time shown"));
+    // The arrows belong to the picture's keys, whoever has the focus.
+    m_pScrollBar->setFocusPolicy(Qt::NoFocus);
+    auto* pCentre = new QWidget;
+    auto* pLayout = new QVBoxLayout(pCentre);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(m_pPlot, 1);
+    pLayout->addWidget(m_pScrollBar);
+    setCentralWidget(pCentre);
+
+    m_pReadout = new QLabel;
+    m_pReadout->setAccessibleName(QStringLiteral("Readout"));
+    // In a narrow window the readout gives way; the selection's facts stay whole.
+    m_pReadout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_pSelection = new QLabel;
+    m_pSelection->setAccessibleName(QStringLiteral("Selection"));
+    statusBar()->addWidget(m_pReadout, 1);
+    statusBar()->addPermanentWidget(m_pSelection);
+
+    CreateActions();
+    connect(m_pPlot, &CMeasurePlot::SpanChanged, this, &CMeasureView::OnSpanChanged);
+    connect(m_pPlot, &CMeasurePlot::Resized, this, &CMeasureView::RequestPicture);
+    connect(m_pPlot, &CMeasurePlot::SelectionChanged, this, &CMeasureView::OnSelectionChanged);
+    connect(m_pPlot, &CMeasurePlot::PointerMoved, this, &CMeasureView::OnPointer);
+    connect(m_pPlot, &CMeasurePlot::PointerLeft, this, [this] { OnPointer(QPointF(-1, -1)); });
+    connect(m_pScrollBar, &QScrollBar::valueChanged, this, [this](int nValue) {
+        m_model.ScrollTo(nValue * ScrollUnit());
+        OnSpanChanged();
+    });
+    m_playTimer.setInterval(kPlayTickMs);
+    connect(&m_playTimer, &QTimer::timeout, this, &CMeasureView::OnPlayTick);
+
+    m_pWorker = std::make_unique<CMeasureWorker>(
+        [this](std::shared_ptr<const CMeasurePicture> p) {
+            QMetaObject::invokeMethod(this, [this, p] { OnPicture(p); }, Qt::QueuedConnection);
+        },
+        [this](std::shared_ptr<const pitch::PitchFrames> p, int nResult, unsigned nSerial) {
+            QMetaObject::invokeMethod(this, [this, p, nResult, nSerial] { OnPitch(p, nResult, nSerial); },
+                                      Qt::QueuedConnection);
+        });
+
+    setMinimumSize(640, 420);
+    const QRect rcScreen = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
+    resize(std::min(1200, rcScreen.width() * 9 / 10), std::min(760, rcScreen.height() * 9 / 10));
+    m_model.SetSound(0, 0);
+    UpdateTexts();
+    m_pPlot->setFocus();
+}
+
+CMeasureView::~CMeasureView()
+{
+    if (m_pPlayer && IsPlaying())
+        m_pPlayer->StopSpan();
+    m_pWorker.reset();
+}
+
+void CMeasureView::SetProfile(const QString& strOrganisation, const QString& strApplication)
+{
+    m_strOrganisation = strOrganisation;
+    m_strApplication = strApplication;
+    ReadProfile();
+}
+
+void CMeasureView::ReadProfile()
+{
+    if (m_strApplication.isEmpty())
+        return;
+    QSettings profile(m_strOrganisation, m_strApplication);
+    profile.beginGroup(QLatin1String(kszGroup));
+    const measure::MeasureSettings defaults;
+    measure::MeasureSettings s;
+    s.spectrogram.dWindowS = profile.value("WindowLength", defaults.spectrogram.dWindowS).toDouble();
+    s.spectrogram.dMaxFrequencyHz = profile.value("MaxFrequency", defaults.spectrogram.dMaxFrequencyHz).toDouble();
+    s.spectrogram.dDynamicRangeDb = profile.value("DynamicRange", defaults.spectrogram.dDynamicRangeDb).toDouble();
+    pitch::ETracker tracker = defaults.pitch.tracker;
+    if (pitch::TrackerFromName(profile.value("Tracker").toString().toStdString(), tracker))
+        s.pitch.tracker = tracker;
+    s.pitch.dFloorHz = profile.value("PitchFloor", 0.0).toDouble();
+    s.pitch.dCeilingHz = profile.value("PitchCeiling", 0.0).toDouble();
+    // A profile edited by hand (or by another version) cannot break the view:
+    // what does not hold for the highest rate there is falls back to the defaults.
+    if (!measure::CheckSettings(s, 2 * 96000).empty())
+        s = defaults;
+    m_settings = s;
+    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
+}
+
+void CMeasureView::WriteProfile()
+{
+    if (m_strApplication.isEmpty())
+        return;
+    QSettings profile(m_strOrganisation, m_strApplication);
+    profile.beginGroup(QLatin1String(kszGroup));
+    profile.setValue("WindowLength", m_settings.spectrogram.dWindowS);
+    profile.setValue("MaxFrequency", m_settings.spectrogram.dMaxFrequencyHz);
+    profile.setValue("DynamicRange", m_settings.spectrogram.dDynamicRangeDb);
+    profile.setValue("Tracker", QString::fromLatin1(pitch::TrackerName(m_settings.pitch.tracker)));
+    profile.setValue("PitchFloor", m_settings.pitch.dFloorHz);
+    profile.setValue("PitchCeiling", m_settings.pitch.dCeilingHz);
+    profile.endGroup();
+    profile.sync(); // a killed player keeps what the user chose
+}
+
+void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName)
+{
+    if (m_pPlayer && IsPlaying())
+        m_pPlayer->StopSpan();
+    m_pSound = std::move(pSound);
+    m_strName = strName;
+    m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
+    m_pPlot->SetName(strName);
+    m_pPlot->SetPicture(nullptr);
+    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
+    m_bRequested = false;
+    setWindowTitle(strName + QString::fromUtf8(" \xE2\x80\x94 ") + QString::fromUtf8(measure::kszViewTitle));
+    RequestPitch();
+    OnSpanChanged();
+}
+
+void CMeasureView::SetPlayer(CSpanPlayer* pPlayer)
+{
+    m_pPlayer = pPlayer;
+    Action("play")->setEnabled(m_pPlayer != nullptr);
+}
+
+void CMeasureView::ShowSelected(double dStart, double dEnd)
+{
+    // A tenth of the span either side, so its edges are seen against what surrounds them.
+    const double dMargin = (dEnd - dStart) / 10;
+    m_model.SetSpan(dStart - dMargin, dEnd + dMargin);
+    m_model.SetSelection(dStart, dEnd);
+    OnSpanChanged();
+    OnSelectionChanged();
+}
+
+void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
+{
+    if (!measure::CheckSettings(settings, std::max(m_model.Rate(), 2 * 96000)).empty())
+        return;
+    const bool bPitch = settings.pitch.tracker != m_settings.pitch.tracker
+                        || settings.pitch.dFloorHz != m_settings.pitch.dFloorHz
+                        || settings.pitch.dCeilingHz != m_settings.pitch.dCeilingHz;
+    m_settings = settings;
+    WriteProfile();
+    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
+    m_bRequested = false;
+    if (bPitch)
+        RequestPitch();
+    RequestPicture();
+    UpdateTexts();
+}
+
+void CMeasureView::RequestPicture()
+{
+    if (!m_pSound || !m_pWorker)
+        return;
+    const CMeasureLayout layout = m_pPlot->Layout();
+    PictureRequest request;
+    request.dStart = m_model.Start();
+    request.dEnd = m_model.End();
+    request.nPixels = static_cast<int>(std::lround(layout.PlotWidth() * m_pPlot->devicePixelRatioF()));
+    request.settings = measure::FitToRate(m_settings, m_model.Rate()).spectrogram;
+    // A rate the settings cannot serve (a broken header's few hertz) gets words, not a wait.
+    const std::string strWhy = spectrogram::CheckSettings(request.settings, m_model.Rate());
+    m_pPlot->SetNoPicture(QString::fromStdString(strWhy.empty() ? strWhy : "No spectrogram: " + strWhy));
+    if (!strWhy.empty())
+        return;
+    if (m_bRequested && request.dStart == m_lastRequest.dStart && request.dEnd == m_lastRequest.dEnd
+        && request.nPixels == m_lastRequest.nPixels)
+        return;
+    m_lastRequest = request;
+    m_bRequested = true;
+    m_pWorker->RequestPicture(m_pSound, request);
+}
+
+void CMeasureView::RequestPitch()
+{
+    if (!m_pSound || !m_pWorker)
+        return;
+    m_model.SetTracking(m_settings.pitch);
+    m_pWorker->RequestPitch(m_pSound, m_settings.pitch, ++m_nPitchSerial);
+    m_pPlot->update();
+}
+
+void CMeasureView::OnPicture(std::shared_ptr<const CMeasurePicture> pPicture)
+{
+    if (!pPicture)
+        return;
+    m_pPlot->SetPicture(std::move(pPicture));
+    emit PictureShown();
+}
+
+void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, int nResult, unsigned nSerial)
+{
+    if (nSerial != m_nPitchSerial)
+        return; // the settings changed since
+    m_model.SetPitch(std::move(pFrames), nResult);
+    UpdateTexts();
+    m_pPlot->update();
+    emit PitchShown();
+}
+
+void CMeasureView::OnSpanChanged()
+{
+    UpdateScrollBar();
+    RequestPicture();
+    UpdateTexts();
+    m_pPlot->update();
+}
+
+void CMeasureView::OnSelectionChanged()
+{
+    UpdateTexts();
+    m_pPlot->update();
+}
+
+void CMeasureView::OnPointer(const QPointF& at)
+{
+    CMeasureModel::Readout readout;
+    if (m_pPlot->ReadoutAt(at, readout))
+        m_pReadout->setText(FromUtf8(measure::ReadoutText(readout)));
+    else
+        m_pReadout->setText(QString::fromUtf8("Drag to select \xC2\xB7 Space plays \xC2\xB7 + and \xE2\x88\x92 zoom "
+                                           "\xC2\xB7 arrows scroll"));
+}
+
+void CMeasureView::MoveSelectionEdge(bool bEnd, double dFraction)
+{
+    const double dStep = dFraction * m_model.Span();
+    if (!m_model.HasSelection()) {
+        // The first step opens a selection at the middle of what is shown.
+        const double dMiddle = (m_model.Start() + m_model.End()) / 2;
+        m_model.SetSelection(dMiddle, dMiddle + std::abs(dStep));
+    } else if (bEnd) {
+        m_model.SetSelection(m_model.SelectionStart(), m_model.SelectionEnd() + dStep);
+    } else {
+        m_model.SetSelection(m_model.SelectionStart() + dStep, m_model.SelectionEnd());
+    }
+    OnSelectionChanged();
+}
+
+void CMeasureView::OnPlay()
+{
+    if (IsPlaying()) {
+        m_pPlayer->StopSpan();
+        OnPlayTick();
+        return;
+    }
+    Play();
+}
+
+bool CMeasureView::Play()
+{
+    if (!m_pPlayer || !m_pSound)
+        return false;
+    const auto [nFirst, nEnd] = m_model.PlaySpan();
+    if (!(nEnd > nFirst) || !m_pPlayer->PlaySpan(nFirst, nEnd))
+        return false;
+    m_playTimer.start();
+    OnPlayTick();
+    return true;
+}
+
+void CMeasureView::OnPlayTick()
+{
+    const int64_t nSample = m_pPlayer ? m_pPlayer->PlayingSample() : -1;
+    if (nSample < 0) {
+        m_playTimer.stop();
+        m_pPlot->SetPlayTime(-1);
+        return;
+    }
+    m_pPlot->SetPlayTime(static_cast<double>(nSample) / std::max(m_model.Rate(), 1));
+}
+
+void CMeasureView::OnSettings()
+{
+    CMeasureSettingsDlg dlg(m_settings, std::max(m_model.Rate(), 1), this);
+    if (dlg.exec() == QDialog::Accepted)
+        ApplySettings(dlg.Settings());
+}
+
+double CMeasureView::ScrollUnit() const
+{
+    // A thousandth of the span, coarser only where an int could not count them.
+    return std::max(m_model.Span() / 1000, m_model.Duration() / 1e9);
+}
+
+void CMeasureView::UpdateScrollBar()
+{
+    const double dUnit = ScrollUnit();
+    const QSignalBlocker block(m_pScrollBar);
+    m_pScrollBar->setRange(0, static_cast<int>(std::max(0.0, std::floor((m_model.Duration() - m_model.Span()) / dUnit + 0.5))));
+    m_pScrollBar->setPageStep(static_cast<int>(m_model.Span() / dUnit));
+    m_pScrollBar->setSingleStep(std::max(1, static_cast<int>(m_model.Span() * kArrowScroll / dUnit)));
+    m_pScrollBar->setValue(static_cast<int>(std::lround(m_model.Start() / dUnit)));
+}
+
+void CMeasureView::UpdateTexts()
+{
+    m_pSelection->setText(FromUtf8(measure::SelectionText(m_model)));
+    m_pPlot->setAccessibleDescription(FromUtf8(measure::PictureDescription(m_strName.toStdString(), m_model)));
+    Action("savePitch")->setEnabled(m_model.Pitch() != nullptr);
+    Action("zoomSelection")->setEnabled(m_model.HasSelection());
+    if (m_pReadout->text().isEmpty())
+        OnPointer(QPointF(-1, -1));
+}
+
+bool CMeasureView::ExportPicture(const QString& strPath)
+{
+    const CMeasureScene scene = m_pPlot->Scene();
+    const QSize size = m_pPlot->size();
+    bool bDone = false;
+    if (strPath.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(strPath);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(windowTitle());
+        svg.setDescription(m_pPlot->accessibleDescription());
+        QPainter dc;
+        if (dc.begin(&svg)) {
+            CMeasurePainter::Paint(dc, size, scene);
+            bDone = dc.end();
+        }
+    } else {
+        bDone = CMeasurePainter::Render(size, scene, m_pPlot->devicePixelRatioF()).save(strPath, "PNG");
+    }
+    if (!bDone)
+        SonavelMessageBox("Cannot write " + strPath.toStdString());
+    return bDone;
+}
+
+bool CMeasureView::ExportPitch(const QString& strPath)
+{
+    const pitch::PitchFrames* pFrames = m_model.Pitch();
+    if (!pFrames)
+        return false;
+    const double a = m_model.HasSelection() ? m_model.SelectionStart() : m_model.Start();
+    const double b = m_model.HasSelection() ? m_model.SelectionEnd() : m_model.End();
+    const auto [nFirst, nLast] = m_model.FramesIn(a, b);
+    const QByteArray text = QByteArray::fromStdString(measure::PitchCsv(*pFrames, nFirst, nLast));
+    // Written whole under a temporary name, then renamed: never half a file.
+    QSaveFile file(strPath);
+    const bool bDone = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    if (!bDone)
+        SonavelMessageBox("Cannot write " + strPath.toStdString());
+    return bDone;
+}
+
+void CMeasureView::OnSavePicture()
+{
+    // Qt's own dialog: one of another toolkit would be another application.
+    const QString strPath = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Picture"), QFileInfo(m_strName).completeBaseName() + QStringLiteral(".png"),
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (!strPath.isEmpty())
+        ExportPicture(strPath);
+}
+
+void CMeasureView::OnSavePitch()
+{
+    const QString strPath = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Pitch"), QFileInfo(m_strName).completeBaseName() + QStringLiteral(".csv"),
+        QStringLiteral("CSV (*.csv)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (!strPath.isEmpty())
+        ExportPitch(strPath);
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The measuring view: a resizable window with the picture, a scroll bar in
+// time and a status line of readouts, menus whose every item has a key, its
+// settings kept in the player's profile, exports of the picture and of the
+// selection's pitch. Pictures and the pitch track are made by a worker off the
+// user-interface thread; playback goes through the CSpanPlayer the player
+// hands it (the view never includes the player's shell).
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+#include "player/analysis/CMeasureModel.h"
+#include "player/analysis/CMeasureWorker.h"
+#include "player/analysis/MeasureSettings.h"
+
+class CMeasurePlot;
+class CSpanPlayer;
+class QLabel;
+class QScrollBar;
+
+class CMeasureView : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMeasureView(QWidget* pParent = nullptr);
+    ~CMeasureView() override;
+
+    // Where the settings are kept (QSettings organisation and application);
+    // they are read at once and written whenever they change.
+    void SetProfile(const QString& strOrganisation, const QString& strApplication);
+    // The sound to show and its name (for the title): all of it, no selection.
+    void SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName);
+    void SetPlayer(CSpanPlayer* pPlayer);
+    // Selects dStart .. dEnd (seconds) and shows it with a little on either side.
+    void ShowSelected(double dStart, double dEnd);
+    // Plays the selection, else what is shown, with a moving cursor; false
+    // when it could not start (the player has said why).
+    bool Play();
+
+    const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
+    void ApplySettings(const sonavel::measure::MeasureSettings& settings);
+
+    // Writes what is shown: PNG, or SVG when the name ends in .svg.
+    bool ExportPicture(const QString& strPath);
+    // Writes the pitch of the selection (else of what is shown) as CSV.
+    bool ExportPitch(const QString& strPath);
+
+    CMeasureModel& Model() { return m_model; }
+    CMeasurePlot* Plot() const { return m_pPlot; }
+    // The action with this object name ("zoomIn", "play", ...), for tests.
+    QAction* Action(const char* szName) const;
+    // True while a playback started here runs.
+    bool IsPlaying() const { return m_playTimer.isActive(); }
+
+    // The picture's stretch and width the view last asked the worker for.
+    const PictureRequest& LastRequest() const { return m_lastRequest; }
+
+signals:
+    // A new picture is on screen (tests wait for it).
+    void PictureShown();
+    // The pitch track arrived or failed.
+    void PitchShown();
+
+private:
+    static constexpr double kKeyZoom = 2.0;       // + and - halve and double the span
+    static constexpr double kArrowScroll = 0.125; // an arrow moves an eighth of the span
+    static constexpr double kEdgeStep = 0.01;     // Shift+arrow moves a selection edge a hundredth
+
+    // In CMeasureViewMenus.cpp.
+    void CreateActions();
+    QAction* AddAction(QMenu* pMenu, const char* szName, const QString& strText, const QList<QKeySequence>& keys);
+    void ReadProfile();
+    void WriteProfile();
+    void RequestPicture();
+    void RequestPitch();
+    void OnPicture(std::shared_ptr<const CMeasurePicture> pPicture);
+    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult, unsigned nSerial);
+    void OnSpanChanged();
+    void OnSelectionChanged();
+    void OnPointer(const QPointF& at);
+    void OnPlay();
+    void OnPlayTick();
+    void OnSettings();
+    void OnSavePicture();
+    void OnSavePitch();
+    void MoveSelectionEdge(bool bEnd, double dFraction);
+    void UpdateScrollBar();
+    void UpdateTexts();
+    double ScrollUnit() const;
+
+    CMeasureModel m_model;
+    std::shared_ptr<const CMeasureSound> m_pSound;
+    sonavel::measure::MeasureSettings m_settings; // as the user chose them
+    QString m_strName;
+    QString m_strOrganisation, m_strApplication;
+    CMeasurePlot* m_pPlot;
+    QScrollBar* m_pScrollBar;
+    QLabel* m_pReadout;
+    QLabel* m_pSelection;
+    CSpanPlayer* m_pPlayer = nullptr;
+    QTimer m_playTimer;
+    unsigned m_nPitchSerial = 0;
+    PictureRequest m_lastRequest;
+    bool m_bRequested = false;
+    // Last: its threads stop before anything they report to goes.
+    std::unique_ptr<CMeasureWorker> m_pWorker;
+};

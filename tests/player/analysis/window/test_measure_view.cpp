@@ -1,0 +1,241 @@
+// The measuring view as a user drives it (offscreen): pictures that follow the
+// span and the window's width, keys, wheel and scroll bar, a drag that selects
+// and Space that plays it, the tracker's result or failure, the settings kept
+// in the profile, and the exports of the picture and the pitch.
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/window/CMeasureView.h"
+#include "tests/player/analysis/window/MeasureTestSupport.h"
+#include "player/analysis/window/CMeasureSettingsDlg.h"
+#include "tests/support/CMessageRecorder.h"
+#include "tests/support/SaveShot.h"
+#include "tests/support/WaitFor.h"
+
+using namespace measuretest;
+using testsupport::WaitFor;
+
+namespace {
+const int kRate = 22050;
+const char kszOrganisation[] = "Measure View Test";
+const char kszApplication[] = "Sonavel";
+
+sonavel::measure::MeasureSettings Amdf(double dFloor = 0, double dCeiling = 0)
+{
+    sonavel::measure::MeasureSettings s;
+    s.pitch.tracker = sonavel::pitch::ETracker::Amdf;
+    s.pitch.dFloorHz = dFloor;
+    s.pitch.dCeilingHz = dCeiling;
+    return s;
+}
+} // namespace
+
+class TestMeasureView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<CMeasureView> m_pView;
+    CRecordingSpanPlayer m_player;
+    SampleStore m_store = Store(Voice(kRate), kRate);
+
+    // The picture on screen is the one for what the view shows now.
+    bool WaitForCurrentPicture()
+    {
+        return WaitFor([&] {
+            const CMeasurePicture* p = m_pView->Plot()->Picture();
+            return p && p->request.dStart == m_pView->Model().Start() && p->request.dEnd == m_pView->Model().End()
+                   && p->request.nPixels == m_pView->LastRequest().nPixels;
+        });
+    }
+    void Key(int nKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(m_pView->Plot(), static_cast<Qt::Key>(nKey), modifiers);
+    }
+
+private slots:
+    void init()
+    {
+        QSettings(kszOrganisation, kszApplication).clear();
+        m_pView = std::make_unique<CMeasureView>();
+        m_pView->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_pView->SetProfile(kszOrganisation, kszApplication);
+        m_pView->ApplySettings(Amdf());
+        m_pView->SetPlayer(&m_player);
+        m_pView->SetSound(CMeasureSound::FromStore(m_store), QStringLiteral("voice.wav"));
+        m_pView->show();
+        m_pView->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_pView.get()));
+        QVERIFY(WaitForCurrentPicture());
+    }
+    void cleanup() { m_pView.reset(); }
+
+    void picturesFollowTheSpanKeysWheelAndWidth()
+    {
+        CMeasureModel& model = m_pView->Model();
+        CMeasurePlot* pPlot = m_pView->Plot();
+        QCOMPARE(m_pView->windowTitle(), QString::fromUtf8("voice.wav \xE2\x80\x94 Measure"));
+        QCOMPARE(m_pView->LastRequest().nPixels, qRound(pPlot->Layout().PlotWidth() * pPlot->devicePixelRatioF()));
+        const double d = model.Duration();
+        QCOMPARE(model.End(), d);
+
+        Key(Qt::Key_Plus);
+        QCOMPARE(model.Start(), d / 4);
+        QCOMPARE(model.End(), d * 3 / 4);
+        Key(Qt::Key_Right);
+        QCOMPARE(model.Start(), d / 4 + d / 2 / 8);
+        Key(Qt::Key_Home);
+        QCOMPARE(model.Start(), 0.0);
+        Key(Qt::Key_End);
+        QCOMPARE(model.End(), d);
+        QVERIFY(WaitForCurrentPicture());
+        Key(Qt::Key_Minus);
+        QCOMPARE(model.Span(), d);
+
+        // The wheel zooms about the pointer, with or without Ctrl; sideways scrolls.
+        const QPointF at = PointAt(*pPlot, model, 1.25);
+        Wheel(pPlot, at, 120, Qt::ControlModifier);
+        Wheel(pPlot, at, 120);
+        QVERIFY(model.Span() < 2.2);
+        QCOMPARE(PointAt(*pPlot, model, 1.25).x(), at.x());
+        const double dStart = model.Start();
+        Wheel(pPlot, at, -120, Qt::NoModifier, true);
+        QVERIFY(model.Start() > dStart);
+        QVERIFY(WaitForCurrentPicture());
+
+        // The scroll bar moves what is shown.
+        QScrollBar* pBar = m_pView->findChild<QScrollBar*>(QStringLiteral("timeScrollBar"));
+        pBar->setValue(pBar->maximum());
+        QVERIFY(std::abs(model.End() - d) < model.Span() / 1000);
+
+        // A wider window asks for a wider picture.
+        const int nPixels = m_pView->LastRequest().nPixels;
+        m_pView->resize(m_pView->width() + 200, m_pView->height() + 100);
+        QVERIFY(WaitFor([&] { return m_pView->LastRequest().nPixels > nPixels; }));
+        QVERIFY(WaitForCurrentPicture());
+    }
+
+    void aDragSelectsAndSpacePlaysIt()
+    {
+        CMeasureModel& model = m_pView->Model();
+        CMeasurePlot* pPlot = m_pView->Plot();
+        QVERIFY(WaitFor([&] { return model.Pitch() != nullptr; }));
+        Drag(pPlot, PointAt(*pPlot, model, 0.5), PointAt(*pPlot, model, 1.0));
+        const double dPixel = model.Span() / pPlot->Layout().PlotWidth();
+        QVERIFY(std::abs(model.SelectionStart() - 0.5) <= dPixel);
+        QVERIFY(std::abs(model.SelectionEnd() - 1.0) <= dPixel);
+        const QString strStatus = m_pView->findChildren<QLabel*>().last()->text();
+        QVERIFY2(strStatus.startsWith(QStringLiteral("Selection 0.5")) && strStatus.contains("mean pitch"),
+                 qPrintable(strStatus));
+
+        Key(Qt::Key_Space);
+        QCOMPARE(m_player.m_played.size(), size_t(1));
+        QCOMPARE(m_player.m_played[0], model.PlaySpan());
+        QVERIFY(std::abs(m_player.m_played[0].first - 0.5 * kRate) <= dPixel * kRate + 1);
+        QVERIFY(m_pView->IsPlaying());
+        // The cursor follows what the player says it plays, and stops with it.
+        m_player.m_nPlaying = kRate / 2;
+        QVERIFY(WaitFor([&] { return pPlot->Scene().dPlayTime == 0.5; }));
+        Key(Qt::Key_Space);
+        QVERIFY(!m_pView->IsPlaying());
+        QCOMPARE(pPlot->Scene().dPlayTime, -1.0);
+
+        // Keys alone: Escape drops the selection, Shift+Right opens one, Z zooms to it.
+        Key(Qt::Key_Escape);
+        QVERIFY(!model.HasSelection());
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+        QVERIFY(model.HasSelection());
+        Key(Qt::Key_Z);
+        QCOMPARE(model.Start(), model.SelectionStart());
+        // Nothing selected: Space plays what is shown.
+        Key(Qt::Key_Escape);
+        Key(Qt::Key_Space);
+        QCOMPARE(m_player.m_played.back(), model.PlaySpan());
+        QCOMPARE(m_player.m_played.back().first, std::llround(model.Start() * kRate));
+    }
+
+    void theTrackAndItsFailureAreShownAndDescribed()
+    {
+        CMeasureModel& model = m_pView->Model();
+        QVERIFY(WaitFor([&] { return !model.IsTracking(); }));
+        QVERIFY(model.Pitch());
+        const QString strDescription = m_pView->Plot()->accessibleDescription();
+        QVERIFY2(strDescription.startsWith("voice.wav, 0.000 to 3.000 s of 3.000 s shown, pitch scale ") && strDescription.endsWith(" Hz"),
+                 qPrintable(strDescription));
+        QVERIFY(model.PitchLow() <= 120 && model.PitchHigh() >= 200);
+        Drag(m_pView->Plot(), PointAt(*m_pView->Plot(), model, 1.8), PointAt(*m_pView->Plot(), model, 2.4));
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-pitch.png");
+
+        // A range the AMDF cannot take: no pitch, and the view says so.
+        QSignalSpy pitchShown(m_pView.get(), &CMeasureView::PitchShown);
+        m_pView->ApplySettings(Amdf(100, 1900));
+        QVERIFY(pitchShown.wait(testsupport::kEventBoundMs));
+        QCOMPARE(model.Pitch(), nullptr);
+        QVERIFY(QString::fromStdString(sonavel::measure::SettingsLine(m_pView->Settings(), model)).contains("no pitch"));
+        QVERIFY(m_pView->Plot()->accessibleDescription().endsWith("no pitch shown"));
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-no-pitch.png");
+        CMeasureSettingsDlg dlg(m_pView->Settings(), kRate, m_pView.get());
+        dlg.show();
+        testsupport::SaveShot(dlg.grab(), "measure-offscreen-settings.png");
+
+        // A rate no spectrogram can serve (a broken header's): words, not a wait.
+        const SampleStore slow = Store(std::vector<int16_t>(600, 1000), 300);
+        m_pView->SetSound(CMeasureSound::FromStore(slow), QStringLiteral("slow.wav"));
+        QVERIFY(m_pView->Plot()->Scene().strNoPicture.startsWith("No spectrogram: "));
+        QVERIFY(!m_pView->Action("savePitch")->isEnabled());
+    }
+
+    void settingsAreKeptAndExportsWriteWhatIsShown()
+    {
+        Key(Qt::Key_2, Qt::ControlModifier); // narrow-band
+        QCOMPARE(m_pView->Settings().spectrogram.dWindowS, 0.03);
+        {
+            CMeasureView second;
+            second.SetProfile(kszOrganisation, kszApplication);
+            QCOMPARE(second.Settings().spectrogram.dWindowS, 0.03);
+            QVERIFY(second.Settings().pitch.tracker == sonavel::pitch::ETracker::Amdf);
+        }
+        // A profile edited into nonsense gives the defaults.
+        QSettings(kszOrganisation, kszApplication).setValue("Measure/WindowLength", -4);
+        CMeasureView third;
+        third.SetProfile(kszOrganisation, kszApplication);
+        QCOMPARE(third.Settings().spectrogram.dWindowS, 0.005);
+
+        QVERIFY(WaitForCurrentPicture());
+        QVERIFY(WaitFor([&] { return m_pView->Model().Pitch() != nullptr; }));
+        QTemporaryDir dir;
+        CMeasurePlot* pPlot = m_pView->Plot();
+        QVERIFY(m_pView->ExportPicture(dir.filePath("view.png")));
+        QCOMPARE(QImage(dir.filePath("view.png")).size(), pPlot->size() * pPlot->devicePixelRatioF());
+        QVERIFY(m_pView->ExportPicture(dir.filePath("view.svg")));
+        QFile svg(dir.filePath("view.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+
+        m_pView->Model().SetSelection(0.5, 1.0);
+        QVERIFY(m_pView->ExportPitch(dir.filePath("pitch.csv")));
+        QFile csv(dir.filePath("pitch.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.first(), QByteArray("time_s,pitch_hz,confidence"));
+        QVERIFY(lines.size() > 100);
+        for (int i = 1; i < lines.size() - 1; ++i) {
+            const QList<QByteArray> fields = lines[i].split(',');
+            QCOMPARE(fields.size(), 3);
+            QVERIFY(fields[0].toDouble() >= 0.5 && fields[0].toDouble() <= 1.0);
+            QVERIFY(fields[1].toDouble() == 0 || (fields[1].toDouble() > 100 && fields[1].toDouble() < 200));
+        }
+        testsupport::CMessageRecorder messages;
+        QVERIFY(!m_pView->ExportPitch(dir.filePath("no/such/folder/pitch.csv")));
+        QCOMPARE(messages.m_messages.size(), size_t(1));
+    }
+};
+
+QTEST_MAIN(TestMeasureView)
+#include "test_measure_view.moc"

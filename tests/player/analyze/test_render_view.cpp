@@ -1,0 +1,111 @@
+// sonavel-analyze render --view as a user runs it: the view's picture at its
+// default and at a given size, a stretch clamped to the sound, and the options
+// it refuses.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "player/analysis/paint/CMeasurePainter.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+#include "tools/voicesynth/WavFile.h"
+
+namespace {
+
+struct ToolRun {
+    int nStatus = -1;
+    QString strError;
+};
+
+ToolRun Render(const QStringList& args)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(SONAVEL_ANALYZE), QStringList{QStringLiteral("render")} + args);
+    ToolRun run;
+    if (tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit)
+        run.nStatus = tool.exitCode();
+    run.strError = QString::fromLocal8Bit(tool.readAllStandardError());
+    return run;
+}
+
+// A picture was written; a pitch track that failed is said on one line, with 1.
+void ExpectDrawn(const ToolRun& run)
+{
+    EXPECT_TRUE(run.nStatus == 0 ? run.strError.isEmpty()
+                                 : run.nStatus == 1 && run.strError.contains("drawn without pitch"))
+        << run.nStatus << " " << run.strError.toStdString();
+}
+
+class RenderView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VoiceSynthParams p;
+        p.nSampleRate = 16000;
+        p.dSeconds = 2.0;
+        p.contour = {{0, 110}, {1, 170}, {2, 130}};
+        m_strWav = m_dir.filePath("voice.wav");
+        ASSERT_TRUE(WriteWavFile(m_strWav.toStdString(), SynthesizeVoice(p), 16000));
+    }
+    QTemporaryDir m_dir;
+    QString m_strWav;
+};
+
+TEST_F(RenderView, DrawsTheViewAtItsSizeAndClampsTheStretchToTheSound)
+{
+    const QString strWhole = m_dir.filePath("whole.png"), strClamped = m_dir.filePath("clamped.png");
+    ExpectDrawn(Render({m_strWav, "-o", strWhole, "--view"}));
+    const QImage whole(strWhole);
+    ASSERT_EQ(whole.size(), QSize(1280, 720));
+    // The voice darkens the foot of the spectrogram from end to end, and
+    // leaves its top (above 4 kHz) white.
+    const QRect rc = CMeasureLayout::For(whole.size(), CMeasurePainter::ViewFont()).rcSpectrogram;
+    const auto grey = [&](int x0, int y) {
+        int n = 0;
+        for (int x = x0; x < x0 + 20; ++x)
+            n += qGray(whole.pixel(x, y));
+        return n / 20;
+    };
+    for (int x = rc.left() + 10; x < rc.right() - 30; x += 50) {
+        EXPECT_LT(grey(x, rc.bottom() - rc.height() / 10), 128) << x;
+        EXPECT_GT(grey(x, rc.top() + rc.height() / 10), 240) << x;
+    }
+
+    ExpectDrawn(Render({m_strWav, "-o", strClamped, "--view", "--start", "-3", "--end", "99"}));
+    EXPECT_EQ(QImage(strClamped), whole);
+
+    const QString strPart = m_dir.filePath("part.png");
+    ExpectDrawn(Render({m_strWav, "-o", strPart, "--view", "--size", "640x400", "--start", "0.5", "--end", "1"}));
+    EXPECT_EQ(QImage(strPart).size(), QSize(640, 400));
+}
+
+TEST_F(RenderView, SilenceIsWhiteNotBlownUpToBlack)
+{
+    const QString strSilence = m_dir.filePath("silence.wav"), strPng = m_dir.filePath("silence.png");
+    ASSERT_TRUE(WriteWavFile(strSilence.toStdString(), std::vector<int16_t>(16000, 0), 16000));
+    ExpectDrawn(Render({strSilence, "-o", strPng, "--view", "--size", "400x300"}));
+    const QImage image(strPng);
+    const QRect rc = CMeasureLayout::For(image.size(), CMeasurePainter::ViewFont()).rcSpectrogram;
+    EXPECT_EQ(image.pixel(rc.center()), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderView, RefusesWhatIsNoViewWithStatusTwo)
+{
+    const QString strOut = m_dir.filePath("out.png");
+    for (const QStringList& args :
+         {QStringList{m_strWav, "-o", strOut, "--start", "1"}, QStringList{m_strWav, "-o", strOut, "--size", "800x600"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "199x600"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "800x8001"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "800"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--start", "1.5", "--end", "1.5"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--start", "2.5"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--end", "x"}}) {
+        const ToolRun run = Render(args);
+        EXPECT_EQ(run.nStatus, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(run.strError.count('\n'), 1) << run.strError.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(strOut));
+}
+
+} // namespace

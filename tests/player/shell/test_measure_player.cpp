@@ -1,0 +1,257 @@
+// The measuring view in the player, on a real X server (Xvfb): opened by its
+// menu item, resized, zoomed by key and wheel, a selection played; the player
+// stays while it is open. With a PulseAudio null sink: sonavel FILE --select
+// opens it on the span and plays only the span. Screenshots of each state go
+// to $VELMORA_SCREENSHOT_DIR.
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "player/analysis/window/CMeasureView.h"
+#include "player/shell/CMainFrame.h"
+#include "player/shell/CRecordingWaveOut.h"
+#include "player/shell/CSonavelProApp.h"
+#include "player/shell/SelectOption.h"
+#include "player/shell/resource.h"
+#include "tests/player/analysis/window/MeasureTestSupport.h"
+#include "tests/player/shell/ShellTestSupport.h"
+#include "tests/support/PulseStreams.h"
+#include "tests/support/SaveShot.h"
+
+using namespace shelltest;
+using namespace sonavel::shell;
+
+namespace {
+
+const int kRate = 22050;
+
+// The screen as the X server holds it, once every window has painted what it
+// shows now.
+void Shot(const char* szName)
+{
+    for (QWidget* p : QApplication::topLevelWidgets())
+        if (p->isVisible())
+            p->repaint();
+    QCoreApplication::processEvents();
+    if (QScreen* pScreen = QGuiApplication::primaryScreen())
+        testsupport::SaveShot(pScreen->grabWindow(0), szName);
+}
+
+// The view's picture is the one for what it shows now.
+bool PictureIsCurrent(CMeasureView* pView)
+{
+    const CMeasurePicture* p = pView->Plot()->Picture();
+    return p && p->request.dStart == pView->Model().Start() && p->request.dEnd == pView->Model().End()
+           && p->request.nPixels == pView->LastRequest().nPixels;
+}
+
+// Deactivates the application and runs the event loop until either the player
+// ends it (0) or a call queued behind the deactivation's own queued calls comes
+// first (7). It goes round twice: an exit in the same round as the player's
+// would overwrite the player's code.
+int LoopAfterDeactivation()
+{
+    QApplicationStateChangeEvent active(Qt::ApplicationActive);
+    QCoreApplication::sendEvent(qApp, &active);
+    QEventLoop loop;
+    QTimer::singleShot(0, qApp, [&loop] {
+        QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
+        QCoreApplication::sendEvent(qApp, &inactive);
+        QMetaObject::invokeMethod(&loop, [&loop] {
+            QMetaObject::invokeMethod(&loop, [&loop] { loop.exit(7); }, Qt::QueuedConnection);
+        }, Qt::QueuedConnection);
+    });
+    return loop.exec();
+}
+
+// Seconds of the recording that are loud (10 ms windows), the sound heard.
+double LoudSeconds(const QString& strRaw)
+{
+    QFile f(strRaw);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray raw = f.readAll();
+    std::vector<int16_t> heard(static_cast<size_t>(raw.size() / 2));
+    std::memcpy(heard.data(), raw.constData(), heard.size() * 2);
+    const size_t nWindow = kRate / 100;
+    int nLoud = 0;
+    for (size_t w = 0; (w + 1) * nWindow <= heard.size(); ++w) {
+        double e = 0;
+        for (size_t i = w * nWindow; i < (w + 1) * nWindow; ++i)
+            e += double(heard[i]) * heard[i];
+        if (std::sqrt(e / nWindow) > 1000)
+            ++nLoud;
+    }
+    return nLoud / 100.0;
+}
+
+} // namespace
+
+class TestMeasurePlayer : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString Glide3s()
+    {
+        const QString strPath = m_dir.filePath("glide.wav");
+        WriteTestFile(strPath, MakeWav(Glide(kRate * 3, kRate), kRate));
+        return strPath;
+    }
+
+    // Runs sonavel FILE --select VALUE against the null sink: the seconds heard
+    // and what it wrote on standard error.
+    void PlaySelected(const QString& strValue, const char* szShot, double& dHeard, QString& strError)
+    {
+        const QString strRaw = m_dir.filePath("heard.raw");
+        QFile::remove(strRaw);
+        QProcess* pParec = testsupport::StartRecorder(strRaw, kRate);
+        QVERIFY(pParec);
+        QProcess player;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        player.setProcessEnvironment(env);
+        player.start(SONAVEL_PATH, {Glide3s(), "--select", strValue});
+        QVERIFY(player.waitForStarted(testsupport::kEventBoundMs));
+        QVERIFY2(testsupport::WaitForPlaybackStart(), "no stream reached the server");
+        QVERIFY2(testsupport::WaitForPlaybackEnd(), "the stream never ended");
+        Shot(szShot);
+        QVERIFY(testsupport::StopRecorder(pParec, strRaw, kRate));
+        // The view is the user's work: the player waits with it.
+        QCOMPARE(player.state(), QProcess::Running);
+        player.kill();
+        player.waitForFinished(testsupport::kEventBoundMs);
+        strError = QString::fromLocal8Bit(player.readAllStandardError());
+        dHeard = LoudSeconds(strRaw);
+    }
+
+private slots:
+    void selectValuesAreReadAndFitted()
+    {
+        SelectSpan span;
+        QVERIFY(IsSelectCommandLine({"a.wav", "--select", "1,2"}));
+        QVERIFY(!IsSelectCommandLine({"a.wav", "--select", "1,2", "x"}));
+        QVERIFY(!IsSelectCommandLine({"--select", "a.wav", "1,2"}));
+        QVERIFY(ParseSelectValue("12.5,14.2", span) && span.dStart == 12.5 && span.dEnd == 14.2);
+        QVERIFY(ParseSelectValue("12.5,", span) && span.dEnd < 0);
+        QVERIFY(ParseSelectValue(".5,3.", span) && span.dStart == 0.5 && span.dEnd == 3);
+        for (const char* sz : {"", "1", ",3", "-1,2", "1,+2", "1e2,300", "1,2,3", " 1,2", "1.2.3,4", "nan,1", "1;2"})
+            QVERIFY2(!ParseSelectValue(sz, span), sz);
+        span = {2.0, 30.0};
+        QVERIFY(FitSelectSpan(span, 10.0).empty());
+        QCOMPARE(span.dEnd, 10.0); // clamped to the sound
+        span = {2.0, -1};
+        QVERIFY(FitSelectSpan(span, 10.0).empty());
+        QCOMPARE(span.dEnd, 10.0);
+        span = {10.0, -1};
+        QVERIFY(!FitSelectSpan(span, 10.0).empty());
+        span = {3.0, 3.0};
+        QVERIFY(!FitSelectSpan(span, 10.0).empty());
+    }
+
+    // Last of its run: ending the event loop marks the thread as quitting for good.
+    void theMenuItemOpensTheViewAndThePlayerStaysWhileItIsOpen()
+    {
+        QSettings(kszRegistryKey, kszProfileApp).clear();
+        CRecordingWaveOutFactory recorder;
+        g_waveOutFactory = &recorder;
+        CMessageRecorder messages;
+        auto pApp = std::make_unique<CSonavelProApp>();
+        const std::vector<int16_t> sound = Glide(kRate * 3, kRate);
+        pApp->InitInstance({Glide3s()});
+        CMainFrame* pFrame = pApp->MainFrame();
+        QMenu* pAnalysis = pFrame->menuBar()->actions().at(1)->menu();
+        QCOMPARE(pAnalysis->actions().size(), 2);
+        QCOMPARE(pAnalysis->actions().at(1)->text(), QString::fromUtf8("Measure\xE2\x80\xA6\tCtrl+M"));
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        QTest::keyClick(pFrame, Qt::Key_M, Qt::ControlModifier);
+        CMeasureView* pView = pApp->MeasureView();
+        QVERIFY(pView && pView->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(pView));
+        QVERIFY(testsupport::WaitFor([&] { return PictureIsCurrent(pView); }));
+        Shot("measure-opened.png");
+
+        const int nPixels = pView->LastRequest().nPixels;
+        pView->resize(pView->width() - 160, pView->height() - 120);
+        QVERIFY(testsupport::WaitFor([&] { return pView->LastRequest().nPixels < nPixels && PictureIsCurrent(pView); }));
+        Shot("measure-resized.png");
+
+        pView->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pView));
+        CMeasurePlot* pPlot = pView->Plot();
+        QTest::keyClick(pPlot, Qt::Key_Plus);
+        QTest::keyClick(pPlot, Qt::Key_Plus);
+        QVERIFY(std::abs(pView->Model().Span() - pView->Model().Duration() / 4) < 1e-9);
+        QVERIFY(testsupport::WaitFor([&] { return PictureIsCurrent(pView); }));
+        Shot("measure-zoomed-by-key.png");
+        measuretest::Wheel(pPlot, measuretest::PointAt(*pPlot, pView->Model(), 1.3), 4 * 120);
+        QVERIFY(std::abs(pView->Model().Span() - pView->Model().Duration() / 8) < 1e-9);
+        QVERIFY(testsupport::WaitFor([&] { return PictureIsCurrent(pView); }));
+        Shot("measure-zoomed-by-wheel.png");
+
+        // A dragged selection plays, and only it, with a cursor while it plays.
+        recorder.m_bAutoComplete = false;
+        measuretest::Drag(pPlot, measuretest::PointAt(*pPlot, pView->Model(), 1.25),
+                          measuretest::PointAt(*pPlot, pView->Model(), 1.4));
+        QTest::keyClick(pPlot, Qt::Key_Space);
+        QVERIFY(pView->IsPlaying());
+        const auto [nFirst, nEnd] = pView->Model().PlaySpan();
+        QCOMPARE(recorder.m_openings.back().written.at(0),
+                 SampleBytes(std::vector<int16_t>(sound.begin() + nFirst, sound.begin() + nEnd)));
+        QVERIFY(testsupport::WaitFor([&] { return pPlot->Scene().dPlayTime >= 0; }));
+        Shot("measure-playing-selection.png");
+        recorder.CompletePending();
+        QVERIFY(testsupport::WaitFor([&] { return !pView->IsPlaying(); }));
+        QVERIFY(messages.m_messages.empty());
+
+        // Another application comes to the front: the player stays for the view...
+        QCOMPARE(LoopAfterDeactivation(), 7);
+        // ...and once the view is closed, the design's rule holds again.
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        pView->close();
+        QVERIFY(testsupport::WaitFor([&] { return pApp->MeasureView() == nullptr; }));
+        QCOMPARE(LoopAfterDeactivation(), 0);
+        pApp.reset();
+        QCOMPARE(OpenWaveOutCount(), 0);
+        g_waveOutFactory = nullptr;
+    }
+
+    void selectOpensTheViewAndPlaysOnlyTheSpan()
+    {
+        QDir().mkpath(m_dir.filePath("config/Local AppWizard-Generated Applications"));
+        QSettings profile(m_dir.filePath("config/Local AppWizard-Generated Applications/Sonavel.conf"),
+                          QSettings::IniFormat);
+        profile.setValue("Measure/Tracker", "amdf");
+        profile.sync();
+        double dHeard = 0;
+        QString strError;
+        PlaySelected("0.5,1.5", "measure-select-span.png", dHeard, strError);
+        QVERIFY2(std::abs(dHeard - 1.0) <= 0.06, qPrintable(QString::number(dHeard)));
+        QVERIFY2(strError.isEmpty(), qPrintable(strError));
+        PlaySelected("2.5,", "measure-select-to-the-end.png", dHeard, strError);
+        QVERIFY2(std::abs(dHeard - 0.5) <= 0.06, qPrintable(QString::number(dHeard)));
+        // A span that is not one: the whole sound, and one line saying why.
+        PlaySelected("2,1", "measure-select-refused.png", dHeard, strError);
+        QVERIFY2(std::abs(dHeard - 3.0) <= 0.06, qPrintable(QString::number(dHeard)));
+        QCOMPARE(strError.count('\n'), 1);
+        QVERIFY(strError.startsWith("sonavel: --select"));
+    }
+};
+
+QTEST_MAIN(TestMeasurePlayer)
+#include "test_measure_player.moc"
