@@ -3,6 +3,7 @@
 #include "browser/handoff/CHandoffHost.h"
 #include "browser/handoff/CPrivateTempFile.h"
 #include "browser/handoff/CSoundDownload.h"
+#include "browser/handoff/MediaFragment.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include <QDir>
@@ -207,7 +208,7 @@ void CAudioHandoff::RunDownloadRoute(const QString& strUrl, bool* pbCancel)
     case EDownloadResult::Complete:
         break;
     }
-    if (m_host.StartPlayer(strTemp)) {
+    if (m_host.StartPlayer(PlayerArguments(strTemp, strUrl))) {
         *pbCancel = true;
         return;
     }
@@ -231,7 +232,7 @@ void CAudioHandoff::RunLocalRoute(const QString& strUrl, bool* pbCancel)
             m_host.HandoffMessageBox(WriteFailedText(QFileInfo(strTemp).absolutePath(), strWriteError), kHandoffMbOk);
         return;
     }
-    if (m_host.StartPlayer(strTemp)) {
+    if (m_host.StartPlayer(PlayerArguments(strTemp, strUrl))) {
         *pbCancel = true;
         return;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The hand-off of sound links: every navigation of the upper browser pane goes
-// through Run(). A WAV or AIFF link is fetched into the temporary file (downloaded
-// for http/https, copied for a local file) and the player is started on it; the
+// through OnBeforeNavigate2(). A WAV or AIFF link is fetched into the temporary
+// file (downloaded for http/https, copied for a local file) and the player is
+// started on it, at the span a media fragment names (MediaFragment.h); the
 // engine never sees the link then. Everything else, and every link after the
 // user chose the default player, goes on to the engine.
 #include <QString>

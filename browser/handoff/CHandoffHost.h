@@ -4,6 +4,7 @@
 // browser view answers with real widgets and processes; tests answer with
 // recordings, so the whole hand-off runs without a screen.
 #include <QString>
+#include <QStringList>
 
 // Buttons and answers, with the values the browser's message box uses.
 inline constexpr int kHandoffMbOk = 0x0;
@@ -18,9 +19,9 @@ public:
 
     // A modal message; returns kHandoffIdOk, kHandoffIdYes or kHandoffIdNo.
     virtual int HandoffMessageBox(const QString& strText, int nButtons) = 0;
-    // Starts the player on strTempPath as its only argument; true when the
-    // process started.
-    virtual bool StartPlayer(const QString& strTempPath) = 0;
+    // Starts the player with these arguments (the sound file first); true
+    // when the process started.
+    virtual bool StartPlayer(const QStringList& arguments) = 0;
     // Puts the URL into the address box.
     virtual void ShowAddress(const QString& strUrl) = 0;
     // Where the sound is written: the private per-user "tempFile".

@@ -30,9 +30,9 @@ CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
 {
     m_pPage = new CVelmoraPage(QWebEngineProfile::defaultProfile(), this);
     setPage(m_pPage);
-    m_fnStartPlayer = [](const QString& strPath) {
+    m_fnStartPlayer = [](const QStringList& arguments) {
         return CPlayerLauncher(QCoreApplication::applicationDirPath(), QString::fromStdString(g_szStartupDir))
-            .Start(strPath);
+            .Start(arguments);
     };
     // Link targets under the mouse go to the status bar's prompt pane.
     connect(m_pPage, &QWebEnginePage::linkHovered, this, [this](const QString& strUrl) {
@@ -253,9 +253,9 @@ int CVelmoraView::HandoffMessageBox(const QString& strText, int nButtons)
     }
 }
 
-bool CVelmoraView::StartPlayer(const QString& strTempPath)
+bool CVelmoraView::StartPlayer(const QStringList& arguments)
 {
-    return m_fnStartPlayer && m_fnStartPlayer(strTempPath);
+    return m_fnStartPlayer && m_fnStartPlayer(arguments);
 }
 
 void CVelmoraView::ShowPrompt(const QString& strText)

@@ -60,8 +60,9 @@ public:
     bool IsHandoffBusy() const { return m_handoff.IsBusy(); }
     bool UseDefaultPlayer() const { return m_handoff.m_bUseDefaultPlayer; }
 
-    // Tests replace how the player is started (default: CPlayerLauncher).
-    void SetPlayerStarter(std::function<bool(const QString&)> fnStart) { m_fnStartPlayer = std::move(fnStart); }
+    // Tests replace how the player is started (default: CPlayerLauncher); the
+    // function gets the player's arguments, the sound file first.
+    void SetPlayerStarter(std::function<bool(const QStringList&)> fnStart) { m_fnStartPlayer = std::move(fnStart); }
 
     QPrinter& Printer() { return m_printer; }
     // Prints the page shown on the view's printer (set up by Print or Print
@@ -85,7 +86,7 @@ protected:
 
     // CHandoffHost
     int HandoffMessageBox(const QString& strText, int nButtons) override;
-    bool StartPlayer(const QString& strTempPath) override;
+    bool StartPlayer(const QStringList& arguments) override;
     void ShowAddress(const QString& strUrl) override;
     QString TempFilePath() override;
     void OnDownloadSlow(const QString& strUrl) override;
@@ -101,7 +102,7 @@ private:
 
     CVelmoraPage* m_pPage = nullptr;
     CAudioHandoff m_handoff{*this};
-    std::function<bool(const QString&)> m_fnStartPlayer;
+    std::function<bool(const QStringList&)> m_fnStartPlayer;
     QPointer<QProgressDialog> m_pProgress;
     QPrinter m_printer;
     bool m_bPrinting = false;

@@ -30,10 +30,11 @@ public:
         m_answers.pop_front();
         return n;
     }
-    bool StartPlayer(const QString& strTempPath) override
+    bool StartPlayer(const QStringList& arguments) override
     {
-        m_starts.push_back(strTempPath);
-        m_startedContents.push_back(testsupport::ReadTestFile(strTempPath));
+        m_starts.push_back(arguments.value(0));
+        m_startArguments.push_back(arguments);
+        m_startedContents.push_back(testsupport::ReadTestFile(arguments.value(0)));
         return m_bPlayerStarts;
     }
     void ShowAddress(const QString& strUrl) override { m_addresses.push_back(strUrl); }
@@ -55,6 +56,7 @@ public:
     std::vector<QString> m_starts;
     std::vector<QByteArray> m_startedContents;
     std::vector<QString> m_addresses;
+    std::vector<QStringList> m_startArguments;
     int m_nSlowShown = 0;
     int m_nEnded = 0;
     qint64 m_nLastReceived = 0;

@@ -77,9 +77,9 @@ const timer = setInterval(() => {
         m_pFrame = std::make_unique<CMainFrame>();
         m_pFrame->resize(900, 600);
         m_pFrame->show();
-        View()->SetPlayerStarter([this](const QString& strPath) {
+        View()->SetPlayerStarter([this](const QStringList& arguments) {
             ++m_nStarts;
-            return CPlayerLauncher(m_player.path(), QString()).Start(strPath);
+            return CPlayerLauncher(m_player.path(), QString()).Start(arguments);
         });
     }
 

@@ -98,7 +98,7 @@ private slots:
             if (!strLower.contains(".wav") && !strLower.contains(".aif"))
                 continue;   // AU and fixed-header files are opened from the player itself
             qint64 nPlayerPid = 0;
-            pView->SetPlayerStarter([&](const QString& strPath) { return launcher.Start(strPath, &nPlayerPid); });
+            pView->SetPlayerStarter([&](const QStringList& arguments) { return launcher.Start(arguments, &nPlayerPid); });
 
             QTemporaryDir scratch;
             const QString strRaw = scratch.filePath("heard.raw");
