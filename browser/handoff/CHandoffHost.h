@@ -13,6 +13,13 @@ inline constexpr int kHandoffIdOk = 1;
 inline constexpr int kHandoffIdYes = 6;
 inline constexpr int kHandoffIdNo = 7;
 
+// Why a sound link was not handed off (the navigation is cancelled).
+enum class ESoundRefusal {
+    NotAsked,              // the page opened it by itself, without the user
+    WebSoundFromLocalPage, // a page on this computer asked for a sound on the web
+    OutsidePageFolder      // a page on this computer asked for a sound outside its folder
+};
+
 class CHandoffHost {
 public:
     virtual ~CHandoffHost() = default;
@@ -37,7 +44,10 @@ public:
     // The download is over (only after OnDownloadSlow): hide the progress.
     virtual void OnDownloadEnded() {}
 
-    // A page opened a sound link by itself, without the user: it was not
-    // handed off, and the navigation was cancelled.
-    virtual void OnSoundNotAsked(const QString& /*strUrl*/) {}
+    // A sound link was not handed off, for this reason, and the navigation
+    // was cancelled.
+    virtual void OnSoundRefused(const QString& /*strUrl*/, ESoundRefusal /*reason*/) {}
+    // A page on this computer asked for a web address (not a sound): the
+    // navigation was cancelled; the host may ask the user and open it itself.
+    virtual void OnWebAddressFromLocalPage(const QString& /*strUrl*/) {}
 };

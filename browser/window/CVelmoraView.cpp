@@ -12,6 +12,7 @@
 #include "browser/startup/VelmoraPaths.h"
 #include "browser/startup/StoredAddress.h"
 
+#include "browser/window/COpenAddressDlg.h"
 #include "browser/window/CPreferencesDlg.h"
 
 #include <QCoreApplication>
@@ -22,6 +23,7 @@
 #include <QPrintDialog>
 #include <QPageSetupDialog>
 #include <QProgressDialog>
+#include <QTimer>
 #include <QWebEngineProfile>
 
 using namespace velmora;
@@ -68,13 +70,14 @@ QString CVelmoraView::HomeAddress() const
     return pApp ? pApp->m_strHomeAddress : QString();
 }
 
-void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
+void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENavigationSource source, bool bUserAsked,
+                                     const QString& strPageUrl)
 {
     // One press opens at most one sound: a frame that reloads itself right
     // after the user's click gets nothing out of it.
     if (bUserAsked && ClassifyLink(strUrl) != ELinkRoute::None)
         m_lastInput.invalidate();
-    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage, bUserAsked);
+    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, source, bUserAsked, strPageUrl);
 }
 
 bool CVelmoraView::HasUserActivation() const
@@ -82,12 +85,15 @@ bool CVelmoraView::HasUserActivation() const
     return m_lastInput.isValid() && !m_lastInput.hasExpired(kActivationMs);
 }
 
-bool CVelmoraView::IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame)
+bool CVelmoraView::IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame, QUrl* pOpener)
 {
     switch (type) {
     case QWebEnginePage::NavigationTypeTyped: {
         const bool bUsers = m_bNextLoadUsers;
+        if (pOpener)
+            *pOpener = m_nextLoadOpener;
         m_bNextLoadUsers = true;
+        m_nextLoadOpener.clear();
         return bUsers;
     }
     case QWebEnginePage::NavigationTypeBackForward:
@@ -144,14 +150,16 @@ void CVelmoraView::NavigateUrl(const QUrl& url)
 {
     if (url.isValid()) {
         m_bNextLoadUsers = true;
+        m_nextLoadOpener.clear();
         load(url);
     }
 }
 
-void CVelmoraView::NavigateForPage(const QUrl& url, bool bUserAsked)
+void CVelmoraView::NavigateForPage(const QUrl& url, bool bUserAsked, const QUrl& opener)
 {
     if (url.isValid()) {
         m_bNextLoadUsers = bUserAsked;
+        m_nextLoadOpener = opener;
         load(url);
     }
 }
@@ -264,9 +272,35 @@ void CVelmoraView::ShowPrompt(const QString& strText)
         pFrame->ShowPrompt(strText);
 }
 
-void CVelmoraView::OnSoundNotAsked(const QString& strUrl)
+void CVelmoraView::OnSoundRefused(const QString& strUrl, ESoundRefusal reason)
 {
-    ShowPrompt(tr("Not played: %1 (the page opened this sound by itself)").arg(strUrl));
+    switch (reason) {
+    case ESoundRefusal::NotAsked:
+        ShowPrompt(tr("Not played: %1 (the page opened this sound by itself)").arg(strUrl));
+        break;
+    case ESoundRefusal::WebSoundFromLocalPage:
+        ShowPrompt(tr("Not played: %1 (a page on this computer asked for a sound on the web)").arg(strUrl));
+        break;
+    case ESoundRefusal::OutsidePageFolder:
+        ShowPrompt(tr("Not played: %1 (a page on this computer asked for a sound outside its folder)").arg(strUrl));
+        break;
+    }
+}
+
+void CVelmoraView::OnWebAddressFromLocalPage(const QString& strUrl)
+{
+    // One question at a time: what the page asks meanwhile is dropped.
+    if (m_bAskingToOpen)
+        return;
+    m_bAskingToOpen = true;
+    const QUrl url(strUrl);
+    // Queued: the engine is still inside the page's request.
+    QTimer::singleShot(0, this, [this, url] {
+        const bool bOpen = COpenAddressDlg::Ask(url, this);
+        m_bAskingToOpen = false;
+        if (bOpen)
+            NavigateUrl(url);
+    });
 }
 
 void CVelmoraView::ShowAddress(const QString& strUrl)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QElapsedTimer>
 #include <QPrinter>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -25,15 +26,18 @@ public:
 
     // The navigation hook of the page: hands sound links to the player, then
     // shows the URL in the frame's address box. *pbCancel arrives false.
-    // bFromWebPage, bUserAsked: see CAudioHandoff::OnBeforeNavigate2.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false, bool bUserAsked = true);
+    // source, bUserAsked, strPageUrl: see CAudioHandoff::OnBeforeNavigate2.
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel,
+                           velmora::ENavigationSource source = velmora::ENavigationSource::Browser,
+                           bool bUserAsked = true, const QString& strPageUrl = QString());
 
     // Whether the user asked for a navigation of this type: the browser's own
     // loads (address box, Home, favourites, File Open; not a pop-up handed over
     // without the user), the main frame's Back, Forward and Refresh, and
     // anything else within kActivationMs of a mouse press or key press in the
-    // view. Called once per navigation, in order.
-    bool IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame);
+    // view. Called once per navigation, in order. *pOpener (when given): for a
+    // load made for a page (NavigateForPage), that page; else empty.
+    bool IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame, QUrl* pOpener = nullptr);
     // A mouse press or key press in the view (a frame's included) lies less
     // than kActivationMs back and has not yet been spent on a sound.
     bool HasUserActivation() const;
@@ -46,9 +50,9 @@ public:
     // absolute local path. Empty text opens nothing.
     void Navigate(const QString& strTarget);
     void NavigateUrl(const QUrl& url);
-    // Loads what a page opened in a new window; bUserAsked: the page had the
-    // user's activation when it asked.
-    void NavigateForPage(const QUrl& url, bool bUserAsked);
+    // Loads what the page at opener opened in a new window; bUserAsked: the
+    // page had the user's activation when it asked.
+    void NavigateForPage(const QUrl& url, bool bUserAsked, const QUrl& opener);
     // Opens a favourite or the home address (see StoredAddressUrl); anything
     // else is not opened and the status bar says so. False when not opened.
     bool NavigateStored(const QString& strAddress);
@@ -93,7 +97,10 @@ protected:
     void OnDownloadProgress(qint64 nReceived, qint64 nTotal) override;
     bool IsDownloadCancelled() override;
     void OnDownloadEnded() override;
-    void OnSoundNotAsked(const QString& strUrl) override;
+    void OnSoundRefused(const QString& strUrl, ESoundRefusal reason) override;
+    // Asks the user (COpenAddressDlg, once the engine's request is over) and
+    // opens the address as the browser's own load on Open.
+    void OnWebAddressFromLocalPage(const QString& strUrl) override;
 
 private:
     CMainFrame* Frame() const;
@@ -110,4 +117,6 @@ private:
     int m_nZoomLevel = 2;
     QElapsedTimer m_lastInput;     // invalid: no input yet, or spent on a sound
     bool m_bNextLoadUsers = true;  // whether the next load() is the user's
+    QUrl m_nextLoadOpener;         // the page the next load() is made for, if any
+    bool m_bAskingToOpen = false;  // a COpenAddressDlg question is on its way or open
 };

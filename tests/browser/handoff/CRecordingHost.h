@@ -47,6 +47,8 @@ public:
     }
     bool IsDownloadCancelled() override { return m_bCancelWhenSlow; }
     void OnDownloadEnded() override { ++m_nEnded; }
+    void OnSoundRefused(const QString& strUrl, ESoundRefusal reason) override { m_refused.push_back({strUrl, reason}); }
+    void OnWebAddressFromLocalPage(const QString& strUrl) override { m_webAddressesAsked.push_back(strUrl); }
 
     QString m_strTemp;
     bool m_bPlayerStarts = true;
@@ -54,9 +56,11 @@ public:
     std::deque<int> m_answers;
     std::vector<std::pair<QString, int>> m_messages;
     std::vector<QString> m_starts;
+    std::vector<QStringList> m_startArguments;
     std::vector<QByteArray> m_startedContents;
     std::vector<QString> m_addresses;
-    std::vector<QStringList> m_startArguments;
+    std::vector<std::pair<QString, ESoundRefusal>> m_refused;
+    std::vector<QString> m_webAddressesAsked;
     int m_nSlowShown = 0;
     int m_nEnded = 0;
     qint64 m_nLastReceived = 0;

@@ -35,10 +35,11 @@ struct SNavigation {
     bool bCancel = false;
 };
 
-SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl, bool bFromWebPage = false)
+SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl,
+                     ENavigationSource source = ENavigationSource::Browser, const QString& strPage = QString())
 {
     SNavigation nav;
-    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel, bFromWebPage);
+    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel, source, true, strPage);
     return nav;
 }
 
@@ -206,7 +207,12 @@ protected:
         ASSERT_TRUE(Serve()) << "the test web server did not start";
     }
     QString Temp() const { return m_host.m_strTemp; }
-    SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, true); }
+    SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, ENavigationSource::WebPage); }
+    // Asked for by a page on this computer at strPage (a path).
+    SNavigation NavigateFromLocal(const QString& strUrl, const QString& strPage)
+    {
+        return Navigate(m_handoff, strUrl, ENavigationSource::LocalPage, QUrl::fromLocalFile(strPage).toString());
+    }
 
     QByteArray m_wav;
 };
@@ -393,6 +399,51 @@ TEST_F(HandoffRoutes, MomentLinksSelectTheSpanAndFetchTheSameFile)
     EXPECT_TRUE(Navigate(m_handoff, strHashName).bCancel);
     EXPECT_EQ(m_host.m_startArguments.back(), QStringList{Temp()});
     EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(600, 12));
+}
+
+TEST_F(HandoffRoutes, LocalPagesReachNoWebAddress)
+{
+    // Whatever the user pressed: a web sound is refused and never requested,
+    // another web address is left to the host's question.
+    const QString strPage = m_strWeb + "/page.htm";
+    const QString strSound = m_pServer->Url("clip.wav?q=1");
+    EXPECT_TRUE(NavigateFromLocal(strSound, strPage).bCancel);
+    EXPECT_TRUE(NavigateFromLocal(m_pServer->Url("page.htm?q=1"), strPage).bCancel);
+    EXPECT_TRUE(NavigateFromLocal("HTTPS://127.0.0.1:1/a.mp3", strPage).bCancel);
+    ASSERT_EQ(m_host.m_refused.size(), 2u);
+    EXPECT_EQ(m_host.m_refused[0], std::make_pair(strSound, ESoundRefusal::WebSoundFromLocalPage));
+    EXPECT_EQ(m_host.m_webAddressesAsked, std::vector<QString>{m_pServer->Url("page.htm?q=1")});
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_TRUE(m_host.m_addresses.empty());
+
+    // With the engine as the player, a web sound is a web address like any other.
+    m_handoff.m_bUseDefaultPlayer = true;
+    EXPECT_TRUE(NavigateFromLocal(strSound, strPage).bCancel);
+    EXPECT_EQ(m_host.m_webAddressesAsked.back(), strSound);
+    EXPECT_TRUE(m_pServer->Requests().isEmpty());
+}
+
+TEST_F(HandoffRoutes, LocalPagesHandOffSoundsOfTheirOwnFolderByRealPath)
+{
+    // site/page.htm with site/in.wav, and site/lnk leading to ../outside.
+    const QString strSite = m_dir.filePath("site"), strOutside = m_dir.filePath("outside");
+    QDir().mkpath(strSite);
+    QDir().mkpath(strOutside);
+    WriteTestFile(strSite + "/in.wav", ServedWav(700, 13));
+    WriteTestFile(strOutside + "/out.wav", ServedWav(800, 14));
+    ASSERT_TRUE(QFile::link(strOutside, strSite + "/lnk"));
+    const QString strPage = strSite + "/page.htm";
+
+    EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strSite + "/in.wav").toString(), strPage).bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(700, 13));
+    for (const QString& strPath : {strSite + "/lnk/out.wav", strSite + "/../outside/out.wav", strOutside + "/out.wav"}) {
+        EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strPath).toString(), strPage).bCancel) << qPrintable(strPath);
+        EXPECT_EQ(m_host.m_refused.back().second, ESoundRefusal::OutsidePageFolder) << qPrintable(strPath);
+    }
+    EXPECT_EQ(m_host.m_starts.size(), 1u);
+    // The browser's own navigation (File Open, a typed path) takes any file.
+    EXPECT_TRUE(Navigate(m_handoff, strSite + "/lnk/out.wav").bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(800, 14));
 }
 
 // The temporary file in a folder of its own ("cache/velmora"), as the browser has it.
