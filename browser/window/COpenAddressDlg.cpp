@@ -63,9 +63,3 @@ QString COpenAddressDlg::Text() const
 {
     return m_pText->toPlainText();
 }
-
-bool COpenAddressDlg::Ask(const QUrl& url, QWidget* pParent)
-{
-    COpenAddressDlg dialog(url, pParent);
-    return dialog.exec() == QDialog::Accepted;
-}

@@ -12,9 +12,6 @@ class COpenAddressDlg : public QDialog {
 public:
     COpenAddressDlg(const QUrl& url, QWidget* pParent = nullptr);
 
-    // Asks; true when the user chose Open.
-    static bool Ask(const QUrl& url, QWidget* pParent);
-
     // The question as shown, with the address as it will be sent.
     QString Text() const;
 

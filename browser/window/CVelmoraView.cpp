@@ -23,7 +23,6 @@
 #include <QPrintDialog>
 #include <QPageSetupDialog>
 #include <QProgressDialog>
-#include <QTimer>
 #include <QWebEngineProfile>
 
 using namespace velmora;
@@ -294,13 +293,16 @@ void CVelmoraView::OnWebAddressFromLocalPage(const QString& strUrl)
         return;
     m_bAskingToOpen = true;
     const QUrl url(strUrl);
-    // Queued: the engine is still inside the page's request.
-    QTimer::singleShot(0, this, [this, url] {
-        const bool bOpen = COpenAddressDlg::Ask(url, this);
+    // Not run in a loop of its own: the engine is still inside the page's
+    // request, and the view may go while the question is open.
+    auto* pDialog = new COpenAddressDlg(url, this);
+    pDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(pDialog, &QDialog::finished, this, [this, url](int nResult) {
         m_bAskingToOpen = false;
-        if (bOpen)
+        if (nResult == QDialog::Accepted)
             NavigateUrl(url);
     });
+    pDialog->open();
 }
 
 void CVelmoraView::ShowAddress(const QString& strUrl)

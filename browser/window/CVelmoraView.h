@@ -98,8 +98,8 @@ protected:
     bool IsDownloadCancelled() override;
     void OnDownloadEnded() override;
     void OnSoundRefused(const QString& strUrl, ESoundRefusal reason) override;
-    // Asks the user (COpenAddressDlg, once the engine's request is over) and
-    // opens the address as the browser's own load on Open.
+    // Asks the user (COpenAddressDlg, window-modal) and opens the address as
+    // the browser's own load on Open.
     void OnWebAddressFromLocalPage(const QString& strUrl) override;
 
 private:
