@@ -3,6 +3,7 @@
 #include "browser/handoff/CHandoffHost.h"
 #include "browser/handoff/CPrivateTempFile.h"
 #include "browser/handoff/CSoundDownload.h"
+#include "browser/handoff/MediaFragment.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include <QDir>
@@ -43,6 +44,27 @@ bool HasNewSoundEnding(const QString& strPath)
 bool IsFileUrl(const QString& strUrl)
 {
     return strUrl.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
+}
+
+bool IsWebAddress(const QString& strUrl)
+{
+    const QString strScheme = QUrl(strUrl).scheme().toLower();
+    return strScheme == QLatin1String("http") || strScheme == QLatin1String("https");
+}
+
+bool IsInPageFolder(const QString& strPath, const QString& strPageUrl)
+{
+    const QUrl page(strPageUrl);
+    if (!page.isLocalFile())
+        return false;
+    // The engine follows links, so only where they lead counts.
+    QString strFolder = QFileInfo(QFileInfo(page.toLocalFile()).absolutePath()).canonicalFilePath();
+    const QString strReal = QFileInfo(strPath).canonicalFilePath();
+    if (strFolder.isEmpty() || strReal.isEmpty())
+        return false;
+    if (!strFolder.endsWith(QLatin1Char('/')))
+        strFolder += QLatin1Char('/');
+    return strReal.startsWith(strFolder);
 }
 
 ELinkRoute ClassifyLink(const QString& strUrl)
@@ -141,7 +163,8 @@ using namespace velmora;
 
 CAudioHandoff::CAudioHandoff(CHandoffHost& host) : m_host(host) {}
 
-void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
+void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENavigationSource source, bool bUserAsked,
+                                      const QString& strPageUrl)
 {
     // A navigation that arrives while a hand-off is still waiting for its
     // download or message box is refused: the page must not move under it,
@@ -153,17 +176,38 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, boo
     // A web page asked for a local file: refused, as the engine refuses it,
     // before anything is read. Other addresses it asks for may be downloaded,
     // never copied.
-    if (bFromWebPage && IsFileUrl(strUrl)) {
+    if (source == ENavigationSource::WebPage && IsFileUrl(strUrl)) {
         *pbCancel = true;
         return;
     }
     ELinkRoute route = ClassifyLink(strUrl);
-    if (bFromWebPage && route == ELinkRoute::Local)
+    if (source == ENavigationSource::WebPage && route == ELinkRoute::Local)
         route = ELinkRoute::None;
+    // A page on this computer may have read the user's files: whatever it
+    // asks of the web could carry them, in the address of our own download as
+    // much as in a page's. The user's click changes nothing.
+    if (source == ENavigationSource::LocalPage && (route == ELinkRoute::Download || IsWebAddress(strUrl))) {
+        *pbCancel = true;
+        if (route != ELinkRoute::None && !m_bUseDefaultPlayer)
+            m_host.OnSoundRefused(strUrl, ESoundRefusal::WebSoundFromLocalPage);
+        else if (IsWebAddress(strUrl))
+            m_host.OnWebAddressFromLocalPage(strUrl);
+        return;
+    }
     if (route != ELinkRoute::None && !m_bUseDefaultPlayer && !bUserAsked) {
         *pbCancel = true;
-        m_host.OnSoundNotAsked(strUrl);
+        m_host.OnSoundRefused(strUrl, ESoundRefusal::NotAsked);
         return;
+    }
+    // A local page's sounds come from its own folder, as its pictures do. A
+    // missing file is left to the copy below (and then to the engine).
+    if (source == ENavigationSource::LocalPage && route == ELinkRoute::Local && !m_bUseDefaultPlayer) {
+        const QString strPath = LocalPathForCopy(strUrl);
+        if (QFileInfo::exists(strPath) && !IsInPageFolder(strPath, strPageUrl)) {
+            *pbCancel = true;
+            m_host.OnSoundRefused(strUrl, ESoundRefusal::OutsidePageFolder);
+            return;
+        }
     }
     if (route != ELinkRoute::None && !m_bUseDefaultPlayer) {
         m_bBusy = true;
@@ -207,7 +251,7 @@ void CAudioHandoff::RunDownloadRoute(const QString& strUrl, bool* pbCancel)
     case EDownloadResult::Complete:
         break;
     }
-    if (m_host.StartPlayer(strTemp)) {
+    if (m_host.StartPlayer(PlayerArguments(strTemp, strUrl))) {
         *pbCancel = true;
         return;
     }
@@ -231,7 +275,7 @@ void CAudioHandoff::RunLocalRoute(const QString& strUrl, bool* pbCancel)
             m_host.HandoffMessageBox(WriteFailedText(QFileInfo(strTemp).absolutePath(), strWriteError), kHandoffMbOk);
         return;
     }
-    if (m_host.StartPlayer(strTemp)) {
+    if (m_host.StartPlayer(PlayerArguments(strTemp, strUrl))) {
         *pbCancel = true;
         return;
     }

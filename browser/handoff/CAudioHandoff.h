@@ -1,7 +1,8 @@
 #pragma once
 // The hand-off of sound links: every navigation of the upper browser pane goes
-// through Run(). A WAV or AIFF link is fetched into the temporary file (downloaded
-// for http/https, copied for a local file) and the player is started on it; the
+// through OnBeforeNavigate2(). A WAV or AIFF link is fetched into the temporary
+// file (downloaded for http/https, copied for a local file) and the player is
+// started on it, at the span a media fragment names (MediaFragment.h); the
 // engine never sees the link then. Everything else, and every link after the
 // user chose the default player, goes on to the engine.
 #include <QString>
@@ -23,8 +24,21 @@ enum class ELinkRoute {
 // one naming another host is no local file at all.
 ELinkRoute ClassifyLink(const QString& strUrl);
 
+// Who asked for a navigation: the browser itself (a typed address, Home, a
+// favourite, File Open, Back, Forward, Refresh), a page from the web, or a page
+// on this computer (a file: page).
+enum class ENavigationSource { Browser, WebPage, LocalPage };
+
 // True for a file: URL (any case).
 bool IsFileUrl(const QString& strUrl);
+
+// True for an http or https address (any case).
+bool IsWebAddress(const QString& strUrl);
+
+// Whether the local file strPath lies in the folder of the page at pageUrl or
+// below it, by real paths (links resolved). False when either is missing or
+// the page is no local file.
+bool IsInPageFolder(const QString& strPath, const QString& strPageUrl);
 
 // The path to copy from: a file:// URL becomes its local path, anything else is
 // taken as a path as it stands.
@@ -55,15 +69,21 @@ public:
     explicit CAudioHandoff(CHandoffHost& host);
 
     // The navigation hook. pbCancel arrives false; true on return stops the
-    // navigation. bFromWebPage: a page that is not itself a local file asked
-    // for it (a link, a script, a frame, a redirect, a pop-up). Such a request
-    // never reaches a local file: a file: address is refused outright and
-    // nothing else takes the local route. The URL is shown in the address box
-    // afterwards, except for such a refused request. bUserAsked: the user asked
-    // for it (a click or key press, a typed address, Home, a favourite, File
-    // Open); a sound link the page opened by itself is cancelled quietly and
-    // reported to the host (OnSoundNotAsked).
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false, bool bUserAsked = true);
+    // navigation. source: who asked for it (a page's link, script, frame,
+    // redirect or pop-up acts for that page); strPageUrl: that page's address.
+    // - A web page never reaches a local file: a file: address is refused
+    //   outright and nothing else takes the local route.
+    // - A local page never reaches the web: a web sound is refused (reported
+    //   to the host, whatever the user pressed), any other web address is
+    //   cancelled and left to the host (OnWebAddressFromLocalPage); a local
+    //   sound is handed off only from the page's own folder or below.
+    // bUserAsked: the user asked for it (a click or key press, a typed address,
+    // Home, a favourite, File Open); a sound link the page opened by itself is
+    // cancelled. Refused sounds are reported (OnSoundRefused). The URL is
+    // shown in the address box afterwards, except for a refused request.
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel,
+                           velmora::ENavigationSource source = velmora::ENavigationSource::Browser,
+                           bool bUserAsked = true, const QString& strPageUrl = QString());
 
     // True while a hand-off runs (its download or message box is on screen).
     bool IsBusy() const { return m_bBusy; }

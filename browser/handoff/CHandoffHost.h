@@ -4,6 +4,7 @@
 // browser view answers with real widgets and processes; tests answer with
 // recordings, so the whole hand-off runs without a screen.
 #include <QString>
+#include <QStringList>
 
 // Buttons and answers, with the values the browser's message box uses.
 inline constexpr int kHandoffMbOk = 0x0;
@@ -12,15 +13,22 @@ inline constexpr int kHandoffIdOk = 1;
 inline constexpr int kHandoffIdYes = 6;
 inline constexpr int kHandoffIdNo = 7;
 
+// Why a sound link was not handed off (the navigation is cancelled).
+enum class ESoundRefusal {
+    NotAsked,              // the page opened it by itself, without the user
+    WebSoundFromLocalPage, // a page on this computer asked for a sound on the web
+    OutsidePageFolder      // a page on this computer asked for a sound outside its folder
+};
+
 class CHandoffHost {
 public:
     virtual ~CHandoffHost() = default;
 
     // A modal message; returns kHandoffIdOk, kHandoffIdYes or kHandoffIdNo.
     virtual int HandoffMessageBox(const QString& strText, int nButtons) = 0;
-    // Starts the player on strTempPath as its only argument; true when the
-    // process started.
-    virtual bool StartPlayer(const QString& strTempPath) = 0;
+    // Starts the player with these arguments (the sound file first); true
+    // when the process started.
+    virtual bool StartPlayer(const QStringList& arguments) = 0;
     // Puts the URL into the address box.
     virtual void ShowAddress(const QString& strUrl) = 0;
     // Where the sound is written: the private per-user "tempFile".
@@ -36,7 +44,10 @@ public:
     // The download is over (only after OnDownloadSlow): hide the progress.
     virtual void OnDownloadEnded() {}
 
-    // A page opened a sound link by itself, without the user: it was not
-    // handed off, and the navigation was cancelled.
-    virtual void OnSoundNotAsked(const QString& /*strUrl*/) {}
+    // A sound link was not handed off, for this reason, and the navigation
+    // was cancelled.
+    virtual void OnSoundRefused(const QString& /*strUrl*/, ESoundRefusal /*reason*/) {}
+    // A page on this computer asked for a web address (not a sound): the
+    // navigation was cancelled; the host may ask the user and open it itself.
+    virtual void OnWebAddressFromLocalPage(const QString& /*strUrl*/) {}
 };

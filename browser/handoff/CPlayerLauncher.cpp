@@ -38,10 +38,10 @@ QString CPlayerLauncher::Locate() const
     return strPath;
 }
 
-bool CPlayerLauncher::Start(const QString& strSoundPath, qint64* pPid) const
+bool CPlayerLauncher::Start(const QStringList& arguments, qint64* pPid) const
 {
     const QString strPlayer = Locate();
     if (strPlayer.isEmpty())
         return false;
-    return QProcess::startDetached(strPlayer, {strSoundPath}, QString(), pPid);
+    return QProcess::startDetached(strPlayer, arguments, QString(), pPid);
 }

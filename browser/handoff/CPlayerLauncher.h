@@ -1,8 +1,9 @@
 #pragma once
 // Finds and starts the player. The player is looked for next to the browser's
 // own executable, then in the directory the browser was started from, then on
-// PATH; it gets exactly one argument, the sound file's path.
+// PATH; it gets the sound file's path, and perhaps the span to select.
 #include <QString>
+#include <QStringList>
 
 class CPlayerLauncher {
 public:
@@ -15,9 +16,9 @@ public:
     // The player's full path, or empty when it is nowhere to be found.
     QString Locate() const;
 
-    // Starts the player detached on strSoundPath. True when the process
-    // started; *pPid then holds its process id.
-    bool Start(const QString& strSoundPath, qint64* pPid = nullptr) const;
+    // Starts the player detached with these arguments (the sound file's path
+    // first). True when the process started; *pPid then holds its process id.
+    bool Start(const QStringList& arguments, qint64* pPid = nullptr) const;
 
 private:
     QString m_strOwnDir;

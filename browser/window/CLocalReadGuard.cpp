@@ -1,11 +1,19 @@
 #include "browser/window/CLocalReadGuard.h"
 
+#include "browser/handoff/CAudioHandoff.h"
+
 #include <QUrl>
 
 bool CLocalReadGuard::IsAllowed(const QUrl& url, QWebEngineUrlRequestInfo::ResourceType type, const QUrl& firstParty)
 {
-    if (!url.isLocalFile() || type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
-        return true;  // pages themselves pass the navigation hook; the web is the engine's
+    if (type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+        return true;  // pages themselves pass the navigation hook
+    if (!url.isLocalFile()) {
+        // The engine keeps a local page's requests off the web, but not its
+        // web sockets; nothing it asks of another machine goes out here.
+        const QString strScheme = url.scheme().toLower();
+        return !firstParty.isLocalFile() || strScheme == QLatin1String("data") || strScheme == QLatin1String("blob");
+    }
     switch (type) {
     case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
     case QWebEngineUrlRequestInfo::ResourceTypeScript:
@@ -17,10 +25,9 @@ bool CLocalReadGuard::IsAllowed(const QUrl& url, QWebEngineUrlRequestInfo::Resou
     default:
         return false;
     }
-    if (!firstParty.isLocalFile())
+    if (!firstParty.isLocalFile() || url.host() != firstParty.host())
         return false;
-    const QString strFolder = firstParty.adjusted(QUrl::RemoveFilename | QUrl::RemoveQuery | QUrl::RemoveFragment).path();
-    return url.host() == firstParty.host() && strFolder.endsWith(QLatin1Char('/')) && url.path().startsWith(strFolder);
+    return velmora::IsInPageFolder(url.toLocalFile(), firstParty.toString());
 }
 
 void CLocalReadGuard::interceptRequest(QWebEngineUrlRequestInfo& info)

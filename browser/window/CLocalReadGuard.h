@@ -2,10 +2,12 @@
 // Keeps a local page (a saved file, a favourite, a home page from a start-up
 // folder) from reading the user's files. The page still loads what shows it,
 // its stylesheets, scripts, pictures, fonts and sounds, from its own folder and
-// below; any other local file it asks for, and every local file it asks for in
-// a way its script could read (fetch, XMLHttpRequest, a frame, an object, a
-// worker), is refused before it is opened. Web pages get no local file at all
-// from the engine itself, and a local page no web resource.
+// below, judged by real paths (a link inside the folder that leads out of it
+// leads nowhere); any other local file it asks for, and every local file it
+// asks for in a way its script could read (fetch, XMLHttpRequest, a frame, an
+// object, a worker), is refused before it is opened. Web pages get no local
+// file at all from the engine itself, and a local page nothing from elsewhere:
+// no web resource, no socket.
 #include <QWebEngineUrlRequestInterceptor>
 
 class CLocalReadGuard : public QWebEngineUrlRequestInterceptor {

@@ -12,6 +12,7 @@
 #include "browser/startup/VelmoraPaths.h"
 #include "browser/startup/StoredAddress.h"
 
+#include "browser/window/COpenAddressDlg.h"
 #include "browser/window/CPreferencesDlg.h"
 
 #include <QCoreApplication>
@@ -30,9 +31,9 @@ CVelmoraView::CVelmoraView(QWidget* pParent) : QWebEngineView(pParent)
 {
     m_pPage = new CVelmoraPage(QWebEngineProfile::defaultProfile(), this);
     setPage(m_pPage);
-    m_fnStartPlayer = [](const QString& strPath) {
+    m_fnStartPlayer = [](const QStringList& arguments) {
         return CPlayerLauncher(QCoreApplication::applicationDirPath(), QString::fromStdString(g_szStartupDir))
-            .Start(strPath);
+            .Start(arguments);
     };
     // Link targets under the mouse go to the status bar's prompt pane.
     connect(m_pPage, &QWebEnginePage::linkHovered, this, [this](const QString& strUrl) {
@@ -68,13 +69,14 @@ QString CVelmoraView::HomeAddress() const
     return pApp ? pApp->m_strHomeAddress : QString();
 }
 
-void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage, bool bUserAsked)
+void CVelmoraView::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENavigationSource source, bool bUserAsked,
+                                     const QString& strPageUrl)
 {
     // One press opens at most one sound: a frame that reloads itself right
     // after the user's click gets nothing out of it.
     if (bUserAsked && ClassifyLink(strUrl) != ELinkRoute::None)
         m_lastInput.invalidate();
-    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, bFromWebPage, bUserAsked);
+    m_handoff.OnBeforeNavigate2(strUrl, pbCancel, source, bUserAsked, strPageUrl);
 }
 
 bool CVelmoraView::HasUserActivation() const
@@ -82,12 +84,15 @@ bool CVelmoraView::HasUserActivation() const
     return m_lastInput.isValid() && !m_lastInput.hasExpired(kActivationMs);
 }
 
-bool CVelmoraView::IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame)
+bool CVelmoraView::IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame, QUrl* pOpener)
 {
     switch (type) {
     case QWebEnginePage::NavigationTypeTyped: {
         const bool bUsers = m_bNextLoadUsers;
+        if (pOpener)
+            *pOpener = m_nextLoadOpener;
         m_bNextLoadUsers = true;
+        m_nextLoadOpener.clear();
         return bUsers;
     }
     case QWebEnginePage::NavigationTypeBackForward:
@@ -144,14 +149,16 @@ void CVelmoraView::NavigateUrl(const QUrl& url)
 {
     if (url.isValid()) {
         m_bNextLoadUsers = true;
+        m_nextLoadOpener.clear();
         load(url);
     }
 }
 
-void CVelmoraView::NavigateForPage(const QUrl& url, bool bUserAsked)
+void CVelmoraView::NavigateForPage(const QUrl& url, bool bUserAsked, const QUrl& opener)
 {
     if (url.isValid()) {
         m_bNextLoadUsers = bUserAsked;
+        m_nextLoadOpener = opener;
         load(url);
     }
 }
@@ -253,9 +260,9 @@ int CVelmoraView::HandoffMessageBox(const QString& strText, int nButtons)
     }
 }
 
-bool CVelmoraView::StartPlayer(const QString& strTempPath)
+bool CVelmoraView::StartPlayer(const QStringList& arguments)
 {
-    return m_fnStartPlayer && m_fnStartPlayer(strTempPath);
+    return m_fnStartPlayer && m_fnStartPlayer(arguments);
 }
 
 void CVelmoraView::ShowPrompt(const QString& strText)
@@ -264,9 +271,38 @@ void CVelmoraView::ShowPrompt(const QString& strText)
         pFrame->ShowPrompt(strText);
 }
 
-void CVelmoraView::OnSoundNotAsked(const QString& strUrl)
+void CVelmoraView::OnSoundRefused(const QString& strUrl, ESoundRefusal reason)
 {
-    ShowPrompt(tr("Not played: %1 (the page opened this sound by itself)").arg(strUrl));
+    switch (reason) {
+    case ESoundRefusal::NotAsked:
+        ShowPrompt(tr("Not played: %1 (the page opened this sound by itself)").arg(strUrl));
+        break;
+    case ESoundRefusal::WebSoundFromLocalPage:
+        ShowPrompt(tr("Not played: %1 (a page on this computer asked for a sound on the web)").arg(strUrl));
+        break;
+    case ESoundRefusal::OutsidePageFolder:
+        ShowPrompt(tr("Not played: %1 (a page on this computer asked for a sound outside its folder)").arg(strUrl));
+        break;
+    }
+}
+
+void CVelmoraView::OnWebAddressFromLocalPage(const QString& strUrl)
+{
+    // One question at a time: what the page asks meanwhile is dropped.
+    if (m_bAskingToOpen)
+        return;
+    m_bAskingToOpen = true;
+    const QUrl url(strUrl);
+    // Not run in a loop of its own: the engine is still inside the page's
+    // request, and the view may go while the question is open.
+    auto* pDialog = new COpenAddressDlg(url, this);
+    pDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(pDialog, &QDialog::finished, this, [this, url](int nResult) {
+        m_bAskingToOpen = false;
+        if (nResult == QDialog::Accepted)
+            NavigateUrl(url);
+    });
+    pDialog->open();
 }
 
 void CVelmoraView::ShowAddress(const QString& strUrl)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QElapsedTimer>
 #include <QPrinter>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -25,15 +26,18 @@ public:
 
     // The navigation hook of the page: hands sound links to the player, then
     // shows the URL in the frame's address box. *pbCancel arrives false.
-    // bFromWebPage, bUserAsked: see CAudioHandoff::OnBeforeNavigate2.
-    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, bool bFromWebPage = false, bool bUserAsked = true);
+    // source, bUserAsked, strPageUrl: see CAudioHandoff::OnBeforeNavigate2.
+    void OnBeforeNavigate2(const QString& strUrl, bool* pbCancel,
+                           velmora::ENavigationSource source = velmora::ENavigationSource::Browser,
+                           bool bUserAsked = true, const QString& strPageUrl = QString());
 
     // Whether the user asked for a navigation of this type: the browser's own
     // loads (address box, Home, favourites, File Open; not a pop-up handed over
     // without the user), the main frame's Back, Forward and Refresh, and
     // anything else within kActivationMs of a mouse press or key press in the
-    // view. Called once per navigation, in order.
-    bool IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame);
+    // view. Called once per navigation, in order. *pOpener (when given): for a
+    // load made for a page (NavigateForPage), that page; else empty.
+    bool IsUsersNavigation(QWebEnginePage::NavigationType type, bool bIsMainFrame, QUrl* pOpener = nullptr);
     // A mouse press or key press in the view (a frame's included) lies less
     // than kActivationMs back and has not yet been spent on a sound.
     bool HasUserActivation() const;
@@ -46,9 +50,9 @@ public:
     // absolute local path. Empty text opens nothing.
     void Navigate(const QString& strTarget);
     void NavigateUrl(const QUrl& url);
-    // Loads what a page opened in a new window; bUserAsked: the page had the
-    // user's activation when it asked.
-    void NavigateForPage(const QUrl& url, bool bUserAsked);
+    // Loads what the page at opener opened in a new window; bUserAsked: the
+    // page had the user's activation when it asked.
+    void NavigateForPage(const QUrl& url, bool bUserAsked, const QUrl& opener);
     // Opens a favourite or the home address (see StoredAddressUrl); anything
     // else is not opened and the status bar says so. False when not opened.
     bool NavigateStored(const QString& strAddress);
@@ -60,8 +64,9 @@ public:
     bool IsHandoffBusy() const { return m_handoff.IsBusy(); }
     bool UseDefaultPlayer() const { return m_handoff.m_bUseDefaultPlayer; }
 
-    // Tests replace how the player is started (default: CPlayerLauncher).
-    void SetPlayerStarter(std::function<bool(const QString&)> fnStart) { m_fnStartPlayer = std::move(fnStart); }
+    // Tests replace how the player is started (default: CPlayerLauncher); the
+    // function gets the player's arguments, the sound file first.
+    void SetPlayerStarter(std::function<bool(const QStringList&)> fnStart) { m_fnStartPlayer = std::move(fnStart); }
 
     QPrinter& Printer() { return m_printer; }
     // Prints the page shown on the view's printer (set up by Print or Print
@@ -85,14 +90,17 @@ protected:
 
     // CHandoffHost
     int HandoffMessageBox(const QString& strText, int nButtons) override;
-    bool StartPlayer(const QString& strTempPath) override;
+    bool StartPlayer(const QStringList& arguments) override;
     void ShowAddress(const QString& strUrl) override;
     QString TempFilePath() override;
     void OnDownloadSlow(const QString& strUrl) override;
     void OnDownloadProgress(qint64 nReceived, qint64 nTotal) override;
     bool IsDownloadCancelled() override;
     void OnDownloadEnded() override;
-    void OnSoundNotAsked(const QString& strUrl) override;
+    void OnSoundRefused(const QString& strUrl, ESoundRefusal reason) override;
+    // Asks the user (COpenAddressDlg, window-modal) and opens the address as
+    // the browser's own load on Open.
+    void OnWebAddressFromLocalPage(const QString& strUrl) override;
 
 private:
     CMainFrame* Frame() const;
@@ -101,7 +109,7 @@ private:
 
     CVelmoraPage* m_pPage = nullptr;
     CAudioHandoff m_handoff{*this};
-    std::function<bool(const QString&)> m_fnStartPlayer;
+    std::function<bool(const QStringList&)> m_fnStartPlayer;
     QPointer<QProgressDialog> m_pProgress;
     QPrinter m_printer;
     bool m_bPrinting = false;
@@ -109,4 +117,6 @@ private:
     int m_nZoomLevel = 2;
     QElapsedTimer m_lastInput;     // invalid: no input yet, or spent on a sound
     bool m_bNextLoadUsers = true;  // whether the next load() is the user's
+    QUrl m_nextLoadOpener;         // the page the next load() is made for, if any
+    bool m_bAskingToOpen = false;  // a COpenAddressDlg question is on its way or open
 };

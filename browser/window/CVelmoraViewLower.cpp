@@ -92,5 +92,8 @@ CVelmoraLowerPage::CVelmoraLowerPage(CVelmoraViewLower* pView) : QWebEnginePage(
 
 bool CVelmoraLowerPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool bMainFrame)
 {
-    return !m_pView->OnBeforeNavigate2(url, type, bMainFrame);
+    const bool bAccepted = !m_pView->OnBeforeNavigate2(url, type, bMainFrame);
+    if (bAccepted && bMainFrame)
+        FollowPageScripts(this, url);
+    return bAccepted;
 }

@@ -30,10 +30,11 @@ public:
         m_answers.pop_front();
         return n;
     }
-    bool StartPlayer(const QString& strTempPath) override
+    bool StartPlayer(const QStringList& arguments) override
     {
-        m_starts.push_back(strTempPath);
-        m_startedContents.push_back(testsupport::ReadTestFile(strTempPath));
+        m_starts.push_back(arguments.value(0));
+        m_startArguments.push_back(arguments);
+        m_startedContents.push_back(testsupport::ReadTestFile(arguments.value(0)));
         return m_bPlayerStarts;
     }
     void ShowAddress(const QString& strUrl) override { m_addresses.push_back(strUrl); }
@@ -46,6 +47,8 @@ public:
     }
     bool IsDownloadCancelled() override { return m_bCancelWhenSlow; }
     void OnDownloadEnded() override { ++m_nEnded; }
+    void OnSoundRefused(const QString& strUrl, ESoundRefusal reason) override { m_refused.push_back({strUrl, reason}); }
+    void OnWebAddressFromLocalPage(const QString& strUrl) override { m_webAddressesAsked.push_back(strUrl); }
 
     QString m_strTemp;
     bool m_bPlayerStarts = true;
@@ -53,8 +56,11 @@ public:
     std::deque<int> m_answers;
     std::vector<std::pair<QString, int>> m_messages;
     std::vector<QString> m_starts;
+    std::vector<QStringList> m_startArguments;
     std::vector<QByteArray> m_startedContents;
     std::vector<QString> m_addresses;
+    std::vector<std::pair<QString, ESoundRefusal>> m_refused;
+    std::vector<QString> m_webAddressesAsked;
     int m_nSlowShown = 0;
     int m_nEnded = 0;
     qint64 m_nLastReceived = 0;

@@ -4,6 +4,7 @@
 #include "browser/handoff/CHandoffHost.h"
 #include "browser/handoff/CPlayerLauncher.h"
 #include "browser/handoff/CSoundDownload.h"
+#include "browser/handoff/MediaFragment.h"
 #include "tests/browser/handoff/CRecordingHost.h"
 #include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/support/WaitFor.h"
@@ -34,10 +35,11 @@ struct SNavigation {
     bool bCancel = false;
 };
 
-SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl, bool bFromWebPage = false)
+SNavigation Navigate(CAudioHandoff& handoff, const QString& strUrl,
+                     ENavigationSource source = ENavigationSource::Browser, const QString& strPage = QString())
 {
     SNavigation nav;
-    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel, bFromWebPage);
+    handoff.OnBeforeNavigate2(strUrl, &nav.bCancel, source, true, strPage);
     return nav;
 }
 
@@ -130,6 +132,44 @@ TEST(LinkClassification, FileUrlsBecomeLocalPaths)
     EXPECT_EQ(LocalPathForCopy("/tmp/plain.wav"), "/tmp/plain.wav");
 }
 
+TEST(MediaFragment, TimePartBecomesTheSelectionInDecimalSeconds)
+{
+    const struct {
+        const char* szUrl;
+        const char* szSelection;  // "" for none
+    } rows[] = {
+        {"http://h/a.wav#t=12.5,14.2", "12.5,14.2"},
+        {"http://h/a.wav#t=12.5", "12.5,"},
+        {"http://h/a.wav#t=,3", "0,3"},
+        {"http://h/a.wav#t=npt:1:02.5,1:04", "62.5,64"},
+        {"http://h/a.wav#t=1:00:01.25,01:00:02", "3601.25,3602"},
+        {"http://h/a.wav#t=10.,11", "10,11"},
+        {"http://h/a.wav#xywh=1,2,3,4&t=2,3&track=x", "2,3"},
+        {"http://h/a.wav#%74=2,3", "2,3"},
+        {"http://h/a.wav#t=1,2&t=oops", "1,2"},  // the last valid one
+        {"http://h/a.wav#t=1,2&t=5,6", "5,6"},
+        {"file:///home/u/a.wav#t=1.5,2.5", "1.5,2.5"},
+        {"http://h/a.wav?t=1,2", ""},
+        {"http://h/a.wav", ""},
+        {"http://h/a.wav#t=", ""},
+        {"http://h/a.wav#t=,", ""},
+        {"http://h/a.wav#t=3,3", ""},
+        {"http://h/a.wav#t=4,3", ""},
+        {"http://h/a.wav#t=-1,3", ""},
+        {"http://h/a.wav#t=1,2,3", ""},
+        {"http://h/a.wav#t=1:60", ""},
+        {"http://h/a.wav#t=1:2", ""},
+        {"http://h/a.wav#t=smpte:00:00:01:00", ""},
+        {"http://h/a.wav#t=1e3", ""},
+        {"http://h/a.wav#T=1,2", ""},
+        {"/home/u/take#t=1,2.wav", ""},  // a bare path: "#" names the file
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(MediaFragmentSelection(QString::fromLatin1(row.szUrl)), QString::fromLatin1(row.szSelection)) << row.szUrl;
+    EXPECT_EQ(PlayerArguments("/c/tempFile", "http://h/a.wav#t=1.5,2.5"), (QStringList{"/c/tempFile", "--select", "1.5,2.5"}));
+    EXPECT_EQ(PlayerArguments("/c/tempFile", "http://h/a.wav#t=x"), QStringList{"/c/tempFile"});
+}
+
 TEST(PlayerMessages, TextsNameOurHostAndKeepTheirBlanks)
 {
     EXPECT_EQ(PlayerNotFoundLocalText(),
@@ -167,7 +207,12 @@ protected:
         ASSERT_TRUE(Serve()) << "the test web server did not start";
     }
     QString Temp() const { return m_host.m_strTemp; }
-    SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, true); }
+    SNavigation NavigateFromWeb(const QString& strUrl) { return Navigate(m_handoff, strUrl, ENavigationSource::WebPage); }
+    // Asked for by a page on this computer at strPage (a path).
+    SNavigation NavigateFromLocal(const QString& strUrl, const QString& strPage)
+    {
+        return Navigate(m_handoff, strUrl, ENavigationSource::LocalPage, QUrl::fromLocalFile(strPage).toString());
+    }
 
     QByteArray m_wav;
 };
@@ -334,6 +379,73 @@ TEST_F(HandoffRoutes, WebPagesNeverReachLocalFiles)
     EXPECT_EQ(m_host.m_startedContents[0], ServedWav(5000, 9));
 }
 
+TEST_F(HandoffRoutes, MomentLinksSelectTheSpanAndFetchTheSameFile)
+{
+    // The fragment is the player's business: the server is asked for the file alone.
+    EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("clip.wav#t=1.5,2.5")).bCancel);
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--select", "1.5,2.5"}));
+    EXPECT_EQ(m_host.m_startedContents.back(), m_wav);
+    EXPECT_EQ(m_pServer->Requests(), QStringList{"/clip.wav"});
+    EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("clip.wav")).bCancel);
+    EXPECT_EQ(m_host.m_startArguments.back(), QStringList{Temp()});
+
+    // A file: address drops its fragment before the copy; in a bare path "#"
+    // belongs to the file's name.
+    EXPECT_TRUE(Navigate(m_handoff, QUrl::fromLocalFile(m_strWeb + "/voice.aiff").toString() + "#t=,3").bCancel);
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--select", "0,3"}));
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(5000, 9));
+    const QString strHashName = m_strWeb + "/take#t=1,2.wav";
+    WriteTestFile(strHashName, ServedWav(600, 12));
+    EXPECT_TRUE(Navigate(m_handoff, strHashName).bCancel);
+    EXPECT_EQ(m_host.m_startArguments.back(), QStringList{Temp()});
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(600, 12));
+}
+
+TEST_F(HandoffRoutes, LocalPagesReachNoWebAddress)
+{
+    // Whatever the user pressed: a web sound is refused and never requested,
+    // another web address is left to the host's question.
+    const QString strPage = m_strWeb + "/page.htm";
+    const QString strSound = m_pServer->Url("clip.wav?q=1");
+    EXPECT_TRUE(NavigateFromLocal(strSound, strPage).bCancel);
+    EXPECT_TRUE(NavigateFromLocal(m_pServer->Url("page.htm?q=1"), strPage).bCancel);
+    EXPECT_TRUE(NavigateFromLocal("HTTPS://127.0.0.1:1/a.mp3", strPage).bCancel);
+    ASSERT_EQ(m_host.m_refused.size(), 2u);
+    EXPECT_EQ(m_host.m_refused[0], std::make_pair(strSound, ESoundRefusal::WebSoundFromLocalPage));
+    EXPECT_EQ(m_host.m_webAddressesAsked, std::vector<QString>{m_pServer->Url("page.htm?q=1")});
+    EXPECT_TRUE(m_host.m_starts.empty());
+    EXPECT_TRUE(m_host.m_addresses.empty());
+
+    // With the engine as the player, a web sound is a web address like any other.
+    m_handoff.m_bUseDefaultPlayer = true;
+    EXPECT_TRUE(NavigateFromLocal(strSound, strPage).bCancel);
+    EXPECT_EQ(m_host.m_webAddressesAsked.back(), strSound);
+    EXPECT_TRUE(m_pServer->Requests().isEmpty());
+}
+
+TEST_F(HandoffRoutes, LocalPagesHandOffSoundsOfTheirOwnFolderByRealPath)
+{
+    // site/page.htm with site/in.wav, and site/lnk leading to ../outside.
+    const QString strSite = m_dir.filePath("site"), strOutside = m_dir.filePath("outside");
+    QDir().mkpath(strSite);
+    QDir().mkpath(strOutside);
+    WriteTestFile(strSite + "/in.wav", ServedWav(700, 13));
+    WriteTestFile(strOutside + "/out.wav", ServedWav(800, 14));
+    ASSERT_TRUE(QFile::link(strOutside, strSite + "/lnk"));
+    const QString strPage = strSite + "/page.htm";
+
+    EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strSite + "/in.wav").toString(), strPage).bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(700, 13));
+    for (const QString& strPath : {strSite + "/lnk/out.wav", strSite + "/../outside/out.wav", strOutside + "/out.wav"}) {
+        EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strPath).toString(), strPage).bCancel) << qPrintable(strPath);
+        EXPECT_EQ(m_host.m_refused.back().second, ESoundRefusal::OutsidePageFolder) << qPrintable(strPath);
+    }
+    EXPECT_EQ(m_host.m_starts.size(), 1u);
+    // The browser's own navigation (File Open, a typed path) takes any file.
+    EXPECT_TRUE(Navigate(m_handoff, strSite + "/lnk/out.wav").bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(800, 14));
+}
+
 // The temporary file in a folder of its own ("cache/velmora"), as the browser has it.
 class HandoffFolder : public HandoffRoutes {
 protected:
@@ -465,11 +577,11 @@ TEST(PlayerLauncher, LooksBesideTheBrowserThenTheStartupDirThenPath)
     CPlayerLauncher launcher(own.path(), startup.path());
     EXPECT_EQ(launcher.Locate(), strOwn);
 
-    // Exactly one argument, spaces and all.
+    // The arguments as given, spaces and all.
     const QString strSound = own.filePath("a sound file");
-    ASSERT_TRUE(launcher.Start(strSound));
+    ASSERT_TRUE(launcher.Start({strSound, "--select", "1.5,"}));
     QByteArray args;
     testsupport::WaitFor([&] { return !(args = ReadTestFile(strOwn + ".args")).isEmpty(); });
-    EXPECT_EQ(args, QFile::encodeName(strSound) + "\n");
+    EXPECT_EQ(args, QFile::encodeName(strSound) + "\n--select\n1.5,\n");
     qputenv("PATH", oldPath);
 }

@@ -1,12 +1,14 @@
 #pragma once
 // Real user input on a page: a mouse press and release where an element is
 // shown, as a user's click (the engine treats it as a user gesture, which a
-// script's click() is not).
+// script's click() is not). The test's own scripts run in a world of their own,
+// which sees the page's document also where the page's scripts do not run.
 #include "tests/support/WaitFor.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QVariant>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -16,7 +18,8 @@
 inline QVariant PageScriptResult(QWebEngineView* pView, const QString& strScript)
 {
     std::optional<QVariant> result;
-    pView->page()->runJavaScript(strScript, [&result](const QVariant& value) { result = value; });
+    pView->page()->runJavaScript(strScript, QWebEngineScript::ApplicationWorld,
+                                 [&result](const QVariant& value) { result = value; });
     testsupport::WaitFor([&result] { return result.has_value(); });
     return result.value_or(QVariant());
 }
@@ -37,7 +40,7 @@ inline bool ClickElement(QWebEngineView* pView, const QString& strElement)
     timer.start();
     while (centre == QStringLiteral("unpainted") && timer.elapsed() < testsupport::kEventBoundMs) {
         auto pAnswer = std::make_shared<QVariant>();
-        pView->page()->runJavaScript(strScript, [pAnswer](const QVariant& result) {
+        pView->page()->runJavaScript(strScript, QWebEngineScript::ApplicationWorld, [pAnswer](const QVariant& result) {
             *pAnswer = result.isValid() ? result : QVariant(QStringLiteral("none"));
         });
         if (!testsupport::WaitFor([&] { return pAnswer->isValid(); }))

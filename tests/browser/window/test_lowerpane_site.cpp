@@ -81,15 +81,16 @@ private slots:
         QVERIFY(pLower);
         pFrame->Splitter()->setSizes({pFrame->height() / 2, pFrame->height() / 2});
         QTRY_VERIFY_WITH_TIMEOUT(pLower->GetActiveView()->url().path().endsWith("/Korvath/index.htm"), testsupport::kEventBoundMs);
-        pFrame->grab().save(QDir::tempPath() + "/velmora-site.png");
 
+        // The site's own style shows (its header's colour) once loaded.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            PageScriptResult(pView, "getComputedStyle(document.querySelector('header')).backgroundColor").toString(),
+            QString("rgb(16, 48, 90)"), testsupport::kEventBoundMs);
+        pFrame->grab().save(QDir::tempPath() + "/velmora-site.png");
         // Every recording the index page links, as the page itself lists them.
-        QStringList links;
-        bool bListed = false;
-        pView->page()->runJavaScript(
-            "Array.from(document.querySelectorAll('a.sound')).map(a => a.getAttribute('href'))",
-            [&](const QVariant& result) { links = result.toStringList(); bListed = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(bListed, testsupport::kEventBoundMs);
+        const QStringList links =
+            PageScriptResult(pView, "Array.from(document.querySelectorAll('a.sound')).map(a => a.getAttribute('href'))")
+                .toStringList();
         QVERIFY(links.size() >= 9);
 
         int nPlayed = 0;
@@ -98,7 +99,7 @@ private slots:
             if (!strLower.contains(".wav") && !strLower.contains(".aif"))
                 continue;   // AU and fixed-header files are opened from the player itself
             qint64 nPlayerPid = 0;
-            pView->SetPlayerStarter([&](const QString& strPath) { return launcher.Start(strPath, &nPlayerPid); });
+            pView->SetPlayerStarter([&](const QStringList& arguments) { return launcher.Start(arguments, &nPlayerPid); });
 
             QTemporaryDir scratch;
             const QString strRaw = scratch.filePath("heard.raw");
