@@ -101,7 +101,7 @@ with tempfile.TemporaryDirectory() as scratch:
         if track.returncode != 0:
             continue   # the pitch command belongs to the analysis, tested there
         rows = [line.split(",") for line in track.stdout.splitlines()[1:] if "," in line]
-        voiced = [float(f) for _, f in rows if float(f) > 0]
+        voiced = [float(row[1]) for row in rows if float(row[1]) > 0]
         check(len(voiced) > len(rows) // 2, f"{name}: mostly unvoiced pitch track")
         if not voiced:
             continue
