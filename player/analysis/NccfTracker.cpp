@@ -42,10 +42,11 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-// 0; -4 when the rate cannot carry the range; -1 for more frames than memory holds.
+// 0; -4 when the rate cannot carry the range (or is past the highest the
+// kernels take); -1 for more frames than memory holds.
 int MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
-    if (nRate <= 0 || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
+    if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
         return -4;
     g.nRate = nRate;
     g.nCount = nCount;

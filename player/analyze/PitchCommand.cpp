@@ -199,11 +199,7 @@ bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& 
         nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
     }
     if (nResult == -4) {
-        const sonavel::pitch::PitchRange range = sonavel::pitch::EffectiveRange(settings);
-        char sz[200];
-        std::snprintf(sz, sizeof sz, ": the sample rate, %d Hz, is too low for %g-%g Hz (the ceiling may be a quarter "
-                      "of the rate at most)", track.nSampleRate, range.dFloorHz, range.dCeilingHz);
-        PrintError(strIn + sz);
+        PrintError(strIn + ": " + sonavel::pitch::RateMismatch(settings, track.nSampleRate));
         return false;
     }
     if (nResult != 0) {
