@@ -31,6 +31,9 @@ inline constexpr double kFloorDb = -150.0;
 // Empty when the settings suit a sound at nRate, else why not ("window length
 // must be 1-100 ms").
 std::string CheckSettings(const SpectrogramSettings& settings, int nRate);
+// The same, saying which setting is refused (Rate: the sound has none).
+enum class ESetting { None, Rate, Window, MaxFrequency, TimeStep, DynamicRange };
+std::string CheckSettings(const SpectrogramSettings& settings, int nRate, ESetting& refused);
 
 // Where the columns and bins of one sound lie.
 struct SpectrogramGrid {

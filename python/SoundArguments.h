@@ -1,0 +1,28 @@
+#pragma once
+// What the module's functions are handed: a path (str, bytes or os.PathLike)
+// or a Sound, turned into the sound they work on.
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "python/CPySound.h"
+
+namespace sonavel {
+namespace python {
+
+bool IsPath(const pybind11::handle& arg);
+
+// A path as the file system's bytes, as open() takes them; TypeError for
+// anything else, ValueError for an embedded null byte.
+std::string PathBytes(const pybind11::handle& path);
+
+// Loads as the command line loads: a sound without a sample rate is refused
+// too, so every Sound has a time axis. Raises SoundError with the command
+// line's line.
+CPySound LoadSound(const std::string& path);
+
+// The sound an argument names: a Sound as it is, a path loaded now.
+CPySound SoundOf(const pybind11::handle& arg);
+
+} // namespace python
+} // namespace sonavel
