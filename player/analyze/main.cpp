@@ -2,6 +2,8 @@
 // sound, for scripts, corpora and tests. Messages go to stderr.
 #include "player/analyze/AnalyzeCommands.h"
 
+#include "common/ProgramVersion.h"
+
 #include <cstdio>
 #include <cstring>
 #include <iterator>
