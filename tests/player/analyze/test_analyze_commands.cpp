@@ -247,6 +247,22 @@ TEST(AnalyzeRender, WritesThePictureAtTheWindowsSize)
     std::remove(png.c_str());
 }
 
+TEST(AnalyzeRender, WritesTheFormatItsOutputNameSaysOrRefuses)
+{
+    testsupport::CScratchDir dir;
+    WriteWav(dir / "voice.wav", SynthesizeVoice(VoiceSynthParams()), 22050);
+    std::string out;
+    for (const char* szName : {"picture.jpg", "picture.JPEG"}) {
+        ASSERT_EQ(RunTool("render " + (dir / "voice.wav") + " -o " + (dir / szName), out), 0) << szName;
+        EXPECT_EQ(testsupport::Shell("file -b " + testsupport::Quote(dir / szName) + " | grep -q '^JPEG image data'"), 0)
+            << szName;
+    }
+    for (const char* szName : {"picture.gif", "picture.png.svg"}) {
+        EXPECT_EQ(RunTool("render " + (dir / "voice.wav") + " -o " + (dir / szName), out), 2) << szName;
+        EXPECT_FALSE(std::filesystem::exists(dir / szName)) << szName;
+    }
+}
+
 // A batch folder: three voices, a file that is no sound, and the tool's
 // command line prefix.
 class AnalyzeBatch : public ::testing::Test {
