@@ -225,6 +225,8 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENa
         } catch (...) {
             // Any failure on the way ends the route silently; the cancel flag
             // keeps what it had, so the engine usually handles the link itself.
+            // Caught here because the engine's navigation callback must not be
+            // left by an exception: the engine would end the browser.
         }
         m_bBusy = false;
     }
