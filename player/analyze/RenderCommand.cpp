@@ -1,8 +1,9 @@
 // sonavel-analyze render FILE -o OUT.png: the analysis window's client area,
 // computed by the window's model and drawn by the window's painter at its own
-// size, as a PNG, or a JPEG for OUT.jpg or OUT.jpeg. With --view, the measuring view's picture instead, at its
-// default settings (never a player's saved ones), of the whole sound or of
-// --start to --end, at --size. Runs without a display, and without Qt Widgets.
+// size, as a PNG (a JPEG for OUT.jpg or OUT.jpeg). With --view, the measuring
+// view's picture instead, at its default settings (never a player's saved
+// ones), of the whole sound or of --start to --end, at --size. Runs without a
+// display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <QGuiApplication>
