@@ -11,6 +11,7 @@
 #include <limits>
 #include <string>
 
+#include "common/ProgramVersion.h"
 #include "player/analysis/AnalysisResource.h"
 #include "player/analysis/CAnalysisModel.h"
 #include "player/analysis/CSignalMath.h"
@@ -157,7 +158,7 @@ py::array_t<double> Spectrogram(const py::handle& arg, int nWidth, int nHeight)
 PYBIND11_MODULE(_sonavel, m)
 {
     m.doc() = "The compiled part of the sonavel package; use the package's own functions.";
-    m.attr("__version__") = SONAVEL_VERSION;
+    m.attr("__version__") = PROGRAM_VERSION;
     m.attr("WINDOW_WIDTH") = kDefaultWidth;
     m.attr("WINDOW_HEIGHT") = kDefaultHeight;
     m.attr("GRID_BUDGET_BYTES") = kGridBudgetBytes;

@@ -124,11 +124,4 @@ float ShadingTop(const float* pValues, size_t nCount)
     return f;
 }
 
-void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb)
-{
-    const float fFloor = static_cast<float>(fTop - dRangeDb);
-    for (size_t i = 0; i < nCount; ++i)
-        pValues[i] = std::max(pValues[i], fFloor);
-}
-
 } // namespace sonavel::spectrogram

@@ -47,7 +47,6 @@ struct SpectrogramGrid {
     // The column whose stretch [t - step/2, t + step/2) holds t; may lie
     // outside 0 .. nColumns - 1.
     int64_t ColumnAt(double dTimeS) const;
-    double BinFrequency(int nBin) const { return nBin * dBinHz; }
 };
 
 // The grid for settings (checked) over nSamples at nRate. nRefine > 0 halves
@@ -83,7 +82,5 @@ void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_
 // of blown up to black (and digital silence white).
 inline constexpr float kQuietestTopDb = -60.0f;
 float ShadingTop(const float* pValues, size_t nCount);
-// Raises every value below (fTop - dRangeDb) to that floor.
-void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb);
 
 } // namespace sonavel::spectrogram

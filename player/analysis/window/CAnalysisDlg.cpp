@@ -82,7 +82,15 @@ int CAnalysisDlg::ComputePitch(const SampleStore& store)
 int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
 {
     CWaitCursor wait;
-    return m_model.ComputeSpectrogram(store);
+    const int nResult = m_model.ComputeSpectrogram(store);
+    wait.End();
+    // Once for the picture: a box for each of its columns would hold the
+    // user through hundreds of them.
+    if (m_model.HadMathError()) {
+        sonavel::SonavelMessageBeep(0);
+        sonavel::SonavelMessageBox(sonavel::STR_MATH_ERROR);
+    }
+    return nResult;
 }
 
 void CAnalysisDlg::paintEvent(QPaintEvent*)

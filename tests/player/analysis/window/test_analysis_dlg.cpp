@@ -323,10 +323,12 @@ void TestAnalysisDlg::memoryFailures()
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QCOMPARE(rec.m_messages.size(), size_t(1));
 
-    // The tracker's own buffers are refused: the track stays zero, no dots.
+    // The tracker's own buffers are refused: the track stays zero, no dots,
+    // and no message.
     CSampleBlock::SetAllocationLimit(100000);
     QCOMPARE(dlg.ComputePitch(store), 0);
     QVERIFY(dlg.Model().IsPitchReady());
+    QCOMPARE(rec.m_messages.size(), size_t(1));
     CSampleBlock::SetAllocationLimit(oldLimit);
 
     const QImage img = Paint(dlg);
