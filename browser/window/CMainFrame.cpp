@@ -29,6 +29,8 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
     setContextMenuPolicy(Qt::NoContextMenu);
     OnCreateClient();
     OnCreate();
+    CreateKeys();
+    NameControls();
     OnUpdateFrameTitle();
     new CDownloadManager(QWebEngineProfile::defaultProfile(), this, [this](const QString& strText) { ShowPrompt(strText); });
     m_pView->OnInitialUpdate();
@@ -97,12 +99,6 @@ QAction* CMainFrame::CommandAction(int nId) const
 {
     const auto it = m_commands.find(nId);
     return it == m_commands.end() ? nullptr : it->second;
-}
-
-QToolButton* CMainFrame::ToolButton(int nCommandId) const
-{
-    const auto it = m_toolButtons.find(nCommandId);
-    return it == m_toolButtons.end() ? nullptr : it->second;
 }
 
 void CMainFrame::CreateStatusBar()

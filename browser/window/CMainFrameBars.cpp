@@ -69,7 +69,8 @@ void CMainFrame::CreateMenus()
     pEdit->addAction(disabled(ID_EDIT_PASTE, tr("&Paste"),
                               {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}));
 
-    QMenu* pOptions = pBar->addMenu(tr("Options"));
+    // The only title without an access key of its own: Alt+O opens it.
+    QMenu* pOptions = pBar->addMenu(tr("&Options"));
     QAction* pPreferences =
         AddCommand(ID_OPTIONS_PREFERENCES, tr("Preferences..."), m_pView, &CVelmoraView::OnOptionsPreferences);
     pOptions->addAction(pPreferences);
@@ -141,7 +142,6 @@ void CMainFrame::CreateToolBar()
             pButton->setMinimumWidth(kToolbarButtonMinWidth);
             pButton->setMaximumWidth(kToolbarButtonMaxWidth);
             pButton->setAutoRaise(true);
-            m_toolButtons[pAction->data().toInt()] = pButton;
         }
         return pButton;
     };

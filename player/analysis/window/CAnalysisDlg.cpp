@@ -1,9 +1,13 @@
 #include "player/analysis/window/CAnalysisDlg.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+
+#include <algorithm>
 
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/audio/Messages.h"
@@ -35,6 +39,16 @@ private:
     bool m_bActive;
 };
 
+// The picture is a graphic to a screen reader, not an empty pane.
+constexpr const char* kszPictureObject = "analysisPicture";
+
+QAccessibleInterface* PictureAccessible(const QString& strClass, QObject* pObject)
+{
+    if (strClass == QLatin1String("QWidget") && pObject && pObject->objectName() == QLatin1String(kszPictureObject))
+        return new QAccessibleWidget(static_cast<QWidget*>(pObject), QAccessible::Graphic);
+    return nullptr;
+}
+
 } // namespace
 
 CAnalysisDlg::CAnalysisDlg(QWidget* pParent)
@@ -53,6 +67,14 @@ CAnalysisDlg::CAnalysisDlg(QWidget* pParent)
         m_pText[i]->setFont(texts[i].font);
         m_pText[i]->setGeometry(texts[i].rect);
     }
+
+    static const bool bFactory = (QAccessible::installFactory(PictureAccessible), true);
+    (void)bFactory;
+    // Paints nothing itself: the dialog's painting shows through.
+    m_pPicture = new QWidget(this);
+    m_pPicture->setObjectName(QLatin1String(kszPictureObject));
+    m_pPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pPicture->setAccessibleName(QString::fromUtf8(sonavel::STR_ANALYSIS_CAPTION));
 }
 
 CAnalysisDlg::~CAnalysisDlg()
@@ -64,7 +86,16 @@ CAnalysisDlg::~CAnalysisDlg()
 bool CAnalysisDlg::OnInitDialog()
 {
     m_model.Layout(width(), height());
+    const auto& pitch = m_model.PitchRect();
+    const auto& spectrogram = m_model.SpectrogramRect();
+    // From the pitch panel's top down to the spectrogram's bottom, the scales' margin included.
+    m_pPicture->setGeometry(0, pitch.top, width(), spectrogram.bottom - pitch.top);
     return true;
+}
+
+void CAnalysisDlg::DescribePicture(const QString& strName, const SampleStore& store)
+{
+    m_pPicture->setAccessibleDescription(sonavel::AnalysisPictureDescription(strName, store, m_model));
 }
 
 int CAnalysisDlg::ComputePitch(const SampleStore& store)
@@ -106,7 +137,26 @@ void CAnalysisDlg::done(int nResult)
 
 namespace sonavel {
 
-void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent)
+QString AnalysisPictureDescription(const QString& strName, const SampleStore& store, const CAnalysisModel& model)
+{
+    const double dSeconds = store.sampleRate > 0 ? double(store.sampleCount) / store.sampleRate : 0.0;
+    int nLow = 0;
+    int nHigh = 0;
+    if (model.IsPitchReady() && model.Pitch())
+        for (int i = 0; i < model.PitchCount(); ++i) {
+            const int nHz = model.Pitch()[i];
+            if (nHz <= 0)
+                continue;
+            nLow = nLow == 0 ? nHz : std::min(nLow, nHz);
+            nHigh = std::max(nHigh, nHz);
+        }
+    const QString strDuration = QString::number(dSeconds, 'f', dSeconds < 10 ? 1 : 0);
+    const QString strPitch = nHigh > 0 ? QStringLiteral("pitch %1\u2013%2 Hz over %3 s").arg(nLow).arg(nHigh).arg(strDuration)
+                                       : QStringLiteral("no pitch found over %1 s").arg(strDuration);
+    return strName.isEmpty() ? strPitch : QStringLiteral("%1: %2").arg(strName, strPitch);
+}
+
+void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent, const QString& strName)
 {
     if (!g_pAnalysisDlg) {
         auto* pDlg = new CAnalysisDlg(pParent);
@@ -127,6 +177,7 @@ void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent)
     pDlg->repaint();
     pDlg->ComputeSpectrogram(store);
     pDlg->repaint();
+    pDlg->DescribePicture(strName, store);
 }
 
 } // namespace sonavel
