@@ -4,6 +4,7 @@
 
 #include "browser/startup/VelmoraResource.h"
 #include "browser/window/CAboutDlg.h"
+#include "browser/window/CAddressBox.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/ToolbarImages.h"
 
@@ -185,7 +186,7 @@ void CMainFrame::CreateAddressBar()
     pLabel->setContentsMargins(4, 0, 6, 0);
     m_pAddressBar->addWidget(pLabel);
 
-    m_pAddressBox = new QComboBox(m_pAddressBar);
+    m_pAddressBox = new CAddressBox(m_pAddressBar);
     m_pAddressBox->setObjectName(QStringLiteral("m_addressBox"));
     m_pAddressBox->setEditable(true);
     // The frame decides what enters the list: no automatic insertion, and no

@@ -109,7 +109,6 @@ void CMainFrame::CreateKeys()
 
 void CMainFrame::NameControls()
 {
-    m_pAddressBox->setAccessibleName(QLatin1String(IDS_ADDRESS));
     m_pAddressBox->lineEdit()->setAccessibleName(QLatin1String(IDS_ADDRESS));
     m_pAddressBox->view()->setAccessibleName(tr("Addresses visited"));
     m_pSplitter->setAccessibleName(tr("Panes"));

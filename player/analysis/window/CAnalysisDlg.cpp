@@ -1,7 +1,5 @@
 #include "player/analysis/window/CAnalysisDlg.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
@@ -10,6 +8,7 @@
 #include <algorithm>
 
 #include "player/analysis/paint/CAnalysisPainter.h"
+#include "player/analysis/window/CAnalysisPicture.h"
 #include "player/audio/Messages.h"
 #include "player/analysis/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
@@ -39,16 +38,6 @@ private:
     bool m_bActive;
 };
 
-// The picture is a graphic to a screen reader, not an empty pane.
-constexpr const char* kszPictureObject = "analysisPicture";
-
-QAccessibleInterface* PictureAccessible(const QString& strClass, QObject* pObject)
-{
-    if (strClass == QLatin1String("QWidget") && pObject && pObject->objectName() == QLatin1String(kszPictureObject))
-        return new QAccessibleWidget(static_cast<QWidget*>(pObject), QAccessible::Graphic);
-    return nullptr;
-}
-
 } // namespace
 
 CAnalysisDlg::CAnalysisDlg(QWidget* pParent)
@@ -68,12 +57,7 @@ CAnalysisDlg::CAnalysisDlg(QWidget* pParent)
         m_pText[i]->setGeometry(texts[i].rect);
     }
 
-    static const bool bFactory = (QAccessible::installFactory(PictureAccessible), true);
-    (void)bFactory;
-    // Paints nothing itself: the dialog's painting shows through.
-    m_pPicture = new QWidget(this);
-    m_pPicture->setObjectName(QLatin1String(kszPictureObject));
-    m_pPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pPicture = new CAnalysisPicture(this);
     m_pPicture->setAccessibleName(QString::fromUtf8(sonavel::STR_ANALYSIS_CAPTION));
 }
 

@@ -9,6 +9,7 @@
 #include "player/analysis/CAnalysisModel.h"
 #include "player/audio/SampleStore.h"
 
+class CAnalysisPicture;
 class QLabel;
 
 class CAnalysisDlg : public QDialog {
@@ -40,7 +41,7 @@ protected:
 private:
     CAnalysisModel m_model;
     QLabel* m_pText[3] = {nullptr, nullptr, nullptr};
-    QWidget* m_pPicture = nullptr;   // over both panels: what a screen reader is told of them
+    CAnalysisPicture* m_pPicture = nullptr;   // over both panels: what a screen reader is told of them
 };
 
 // The open analysis window, null when there is none.
