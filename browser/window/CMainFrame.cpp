@@ -158,6 +158,18 @@ void CMainFrame::OnNextPane(bool bForward)
     panes[nNext]->setFocus(Qt::ShortcutFocusReason);
 }
 
+void CMainFrame::showEvent(QShowEvent* pEvent)
+{
+    QMainWindow::showEvent(pEvent);
+    // The keyboard starts in the address box (type an address at once, Tab on
+    // to the page, Shift+Tab back to the toolbar), once the bars are shown and
+    // before the window first becomes active.
+    if (!m_bShown) {
+        m_bShown = true;
+        m_pAddressBox->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 void CMainFrame::closeEvent(QCloseEvent* pEvent)
 {
     // The upper view is inside its navigation hook (a download or a message box

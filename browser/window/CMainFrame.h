@@ -41,6 +41,7 @@ public:
     QStringList m_favoriteUrls;
 
 protected:
+    void showEvent(QShowEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -81,5 +82,6 @@ private:
     QAction* m_pStopLoad = nullptr;
     bool m_bUpperLoading = false;
     bool m_bLowerLoading = false;
+    bool m_bShown = false;
     CConnectionThread* m_pConnectionThread = nullptr;
 };

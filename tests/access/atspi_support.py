@@ -9,6 +9,7 @@ import tempfile
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 # Bounds a failure only: a passing test never waits this long.
 EVENT_BOUND_S = 60
@@ -31,6 +32,9 @@ def wait_for(what, predicate, timeout=EVENT_BOUND_S):
     when a tree changes, so it is asked again until the bound runs out."""
     deadline = time.monotonic() + timeout
     while True:
+        # Events from the bus (focus changes) arrive as the main context runs.
+        while GLib.MainContext.default().iteration(False):
+            pass
         try:
             value = predicate()
         except Exception:  # a part of the tree went while it was read
@@ -106,16 +110,17 @@ def window(app, role, name):
     return wait_for(f"the {role} {name!r}", find)
 
 
-def walk(node, path=()):
+def walk(node, path=(), into_pages=False):
     """Every item under node (node included) with its path of names; a web
-    document is an item, the page's own content inside it is the page's."""
+    document is an item, the page's own content inside it is the page's and
+    is walked only when asked."""
     here = path + (f"{node.getRoleName()} {node.name!r}",)
     yield node, here
-    if node.getRoleName() in ("document web", "document frame"):
+    if node.getRoleName() in ("document web", "document frame") and not into_pages:
         return
     for child in node:
         if child is not None:
-            yield from walk(child, here)
+            yield from walk(child, here, into_pages)
 
 
 def find(node, role, name=None):
@@ -178,9 +183,26 @@ def extents(item):
     return box.x, box.y, box.width, box.height
 
 
-def focused(node):
-    """The item under node that has the keyboard focus, or None."""
-    for item, _ in walk(node):
-        if item.getState().contains(pyatspi.STATE_FOCUSED):
-            return item
-    return None
+class FocusTracker:
+    """Where the keyboard focus is, as a screen reader learns it: from the
+    focus events of the programs (delivered while wait_for waits)."""
+
+    def __init__(self):
+        self.path = None
+        pyatspi.Registry.registerEventListener(self._on_focus, "object:state-changed:focused")
+
+    def _on_focus(self, event):
+        if event.detail1:
+            self.path = path_of(event.source)
+
+    def at(self, what, predicate):
+        """Waits until predicate(path of the focused item) holds."""
+        return wait_for(what, lambda: self.path and predicate(self.path))
+
+
+def path_of(item):
+    path = []
+    while item is not None and item.getRoleName() != "application":
+        path.insert(0, f"{item.getRoleName()} {item.name!r}")
+        item = item.parent
+    return tuple(path)
