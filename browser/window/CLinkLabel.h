@@ -25,9 +25,6 @@ public:
     CLinkLabel& EnableLink(bool bEnable);
     CLinkLabel& SetHoverCursor(const QCursor& cursor);
 
-    bool IsLink() const { return m_bLink; }
-    const QFont& CurrentFont() const { return *m_pFont; }
-
     // Font objects alive in all labels together: each label keeps exactly one.
     static int LiveFontObjects();
 

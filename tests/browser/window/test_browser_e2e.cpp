@@ -205,7 +205,6 @@ private slots:
         Click("wav");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 1, kEventBoundMs);
         QVERIFY(m_messages.first().contains("Do you wish to continue using Sonavel"));
-        QVERIFY(View()->UseDefaultPlayer());
         // This link, and the next, are the engine's: it opens the WAV itself,
         // and has done so before the next page is asked for.
         QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), kEventBoundMs);

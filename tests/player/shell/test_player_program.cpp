@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "player/shell/CAboutDlg.h"
@@ -281,10 +282,12 @@ private slots:
         QVERIFY(texts.contains("For Sonavel and the most powerful speech analysis programs."));
         QVERIFY(texts.contains("Please visit our web site."));
         QVERIFY(texts.contains(QString::fromUtf8("\xC2\xA9 2026 Velmora Speech Tools")));
-        QVERIFY(!dlg.Picture()->pixmap().isNull());
-        QCOMPARE(dlg.OkButton()->text(), QString("OK"));
+        QVERIFY(std::any_of(dlg.findChildren<QLabel*>().cbegin(), dlg.findChildren<QLabel*>().cend(),
+                            [](const QLabel* p) { return !p->pixmap().isNull(); }));
+        QPushButton* pOk = dlg.findChild<QPushButton*>();
+        QCOMPARE(pOk->text(), QString("OK"));
         dlg.show();
-        QTimer::singleShot(0, dlg.OkButton(), &QPushButton::click);
+        QTimer::singleShot(0, pOk, &QPushButton::click);
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
     }
 

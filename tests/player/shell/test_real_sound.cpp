@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "player/shell/CQtWaveOut.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "tests/player/shell/ShellTestSupport.h"
@@ -198,10 +199,10 @@ TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
     timer.start();
     CWaveWnd wave;
     ASSERT_EQ(wave.Play(store, 0, store.sampleCount), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 1);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 1);
     ASSERT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }));
     EXPECT_GE(timer.elapsed(), 500) << "closed before half a second of sound could play";
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
 }
 
@@ -222,7 +223,7 @@ TEST(RealDevice, OddRatesEitherFailWithACodeOrPlayToTheEnd)
         if (nResult == 0) {
             EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; })) << nRate;
         }
-        EXPECT_EQ(store.hSamples->LockCount(), 0) << nRate;
+        EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0) << nRate;
         EXPECT_EQ(OpenWaveOutCount(), 0) << nRate;
     }
 }
@@ -236,7 +237,7 @@ TEST(NoServer, PlaybackFailsWithACodeInsteadOfHanging)
     store.hSamples = CSampleBlock::Alloc(200);
     CWaveWnd wave;
     EXPECT_NE(wave.Play(store, 0, store.sampleCount), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
 
     // The application tells the user and greys Play.
