@@ -101,6 +101,7 @@ constexpr const char* kszAboutVersion = "Sonavel Version 1.0";
 constexpr const char* kszAboutPurpose = "For Sonavel and the most powerful speech analysis programs.";
 constexpr const char* kszAboutVisit = "Please visit our web site.";
 constexpr const char* kszAboutNotice = "\xC2\xA9 2026 Velmora Speech Tools";
+constexpr const char* kszAboutPictureName = "Sonavel picture";       // bitmap 131, for screen readers
 
 // The main bar and where it goes.
 constexpr int kMainFrameWidth = 220;

@@ -35,6 +35,16 @@ def velmora_tree(args, session):
                   and a11y.extents(a11y.find(frame, "frame", "Lower pane")[0])[3] > 50)
     session.shot("access-velmora-both-panes.png")
     check("Velmora", a11y.unnamed(app))
+    # Its dialogs, opened from the menus by their marked letters (the test's
+    # display has no window manager to give the focus back after each).
+    for menu_keys, title in ((("alt+o", "Return"), "Preferences"), (("alt+h", "a"), "About Velmora")):
+        a11y.focus_window("Velmora")
+        a11y.keys(*menu_keys)
+        dialog = a11y.window(app, "dialog", title)
+        check(title, a11y.unnamed(dialog))
+        a11y.keys("Escape")
+        a11y.wait_for(f"{title} closed", lambda: not a11y.find(app, "dialog", title))
+    assert a11y.find(app, "link", "www.velmora.example") == [], "the About box's link outlived it"
     boxes = a11y.find(frame, "combo box")
     assert [box.name for box in boxes] == ["Address"], [box.name for box in boxes]
     assert a11y.find(frame, "split pane", "Panes")

@@ -86,6 +86,11 @@ private slots:
         QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(recorder.m_urls, QList<QUrl>{QUrl("http://www.velmora.example")});
 
+        // Tab reaches it, and Enter opens it as a click does.
+        QCOMPARE(label.focusPolicy(), Qt::StrongFocus);
+        QTest::keyClick(&label, Qt::Key_Return);
+        QCOMPARE(recorder.m_urls.size(), 2);
+
         label.EnableLink(false);
         QCOMPARE(parent.childAt(20, 20), nullptr);
         QDesktopServices::unsetUrlHandler("http");
