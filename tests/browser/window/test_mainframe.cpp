@@ -223,6 +223,15 @@ private slots:
         press(Qt::Key_Escape);
         QVERIFY(finished.wait(testsupport::kEventBoundMs));
         QCOMPARE(finished.constFirst().constFirst().toBool(), false);
+
+        // F10 opens the first menu.
+        press(Qt::Key_F10);
+        QVERIFY(testsupport::WaitFor([&frame] {
+            QAction* pActive = frame.menuBar()->activeAction();
+            return pActive && pActive->menu() && pActive->menu()->isVisible() && pActive->text() == "&File";
+        }));
+        while (QWidget* pPopup = QApplication::activePopupWidget())
+            pPopup->close();
     }
 
     void addressBoxKeepsEveryShownAddress()
