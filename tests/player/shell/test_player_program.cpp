@@ -282,8 +282,8 @@ private slots:
         QVERIFY(texts.contains("For Sonavel and the most powerful speech analysis programs."));
         QVERIFY(texts.contains("Please visit our web site."));
         QVERIFY(texts.contains(QString::fromUtf8("\xC2\xA9 2026 Velmora Speech Tools")));
-        QVERIFY(std::any_of(dlg.findChildren<QLabel*>().cbegin(), dlg.findChildren<QLabel*>().cend(),
-                            [](const QLabel* p) { return !p->pixmap().isNull(); }));
+        const QList<QLabel*> labels = dlg.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [](const QLabel* p) { return !p->pixmap().isNull(); }));
         QPushButton* pOk = dlg.findChild<QPushButton*>();
         QCOMPARE(pOk->text(), QString("OK"));
         dlg.show();
