@@ -187,9 +187,10 @@ class FocusTracker:
     """Where the keyboard focus is, as a screen reader learns it: from the
     focus events of the programs (delivered while wait_for waits)."""
 
-    def __init__(self):
-        self.path = None
+    def __init__(self, window):
+        # The focus may have come before the first event this tracker hears.
         pyatspi.Registry.registerEventListener(self._on_focus, "object:state-changed:focused")
+        self.path = focused(window)
 
     def _on_focus(self, event):
         if event.detail1:
@@ -206,3 +207,14 @@ def path_of(item):
         path.insert(0, f"{item.getRoleName()} {item.name!r}")
         item = item.parent
     return tuple(path)
+
+
+def focused(node):
+    """The path of the item under node that has the keyboard focus (the
+    outermost one: a combo box before its edit field), or None. A page's
+    document says it is focused whenever its view last had the focus, so only
+    the items inside it count."""
+    for item, path in walk(node, into_pages=True):
+        if item.getState().contains(pyatspi.STATE_FOCUSED) and item.getRoleName() != "document web":
+            return path
+    return None

@@ -29,7 +29,7 @@ def main():
         frame = a11y.window(velmora, "frame", "Velmora")
         a11y.wait_for("the home page", lambda: a11y.find(frame, "document web", "Home – Korvath"))
 
-        focus = a11y.FocusTracker()
+        focus = a11y.FocusTracker(frame)
         a11y.focus_window("Velmora")
         focus.at("the address box at the start", lambda path: "combo box 'Address'" in path)
         a11y.keys("shift+Tab")
