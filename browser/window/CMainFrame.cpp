@@ -7,6 +7,7 @@
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CLockIndicators.h"
 #include "browser/window/CVelmoraView.h"
+#include "browser/window/CVelmoraViewLower.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -155,7 +156,9 @@ void CMainFrame::OnNextPane(bool bForward)
         if (panes[i]->isAncestorOf(QApplication::focusWidget()) || panes[i] == QApplication::focusWidget())
             nCurrent = i;
     const int nNext = nCurrent < 0 ? 0 : (nCurrent + (bForward ? 1 : panes.size() - 1)) % panes.size();
-    panes[nNext]->setFocus(Qt::ShortcutFocusReason);
+    // The lower pane's keyboard goes to its page, not to the frame around it.
+    QWidget* pTarget = panes[nNext] == m_pLowerPane ? LowerView() : panes[nNext];
+    pTarget->setFocus(Qt::ShortcutFocusReason);
 }
 
 void CMainFrame::showEvent(QShowEvent* pEvent)

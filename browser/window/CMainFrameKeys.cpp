@@ -124,7 +124,6 @@ void CMainFrame::NameControls()
         for (QToolButton* pMore : pBar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
             pMore->setAccessibleName(tr("More buttons"));
     NameMenus(menuBar()->actions());
-    NameMenus(m_pToolBar->actions());
     m_pFontMenu->setAccessibleName(QLatin1String(IDS_FONT));
 }
 

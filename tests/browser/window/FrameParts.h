@@ -5,6 +5,7 @@
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
 #include "browser/window/CVelmoraView.h"
+#include "browser/window/CVelmoraViewLower.h"
 #include "tests/support/CommandAction.h"
 
 #include <QComboBox>

@@ -172,6 +172,12 @@ private slots:
         QVERIFY(pBox->hasFocus());
         press(Qt::SHIFT | Qt::Key_F6);
         QVERIFY(inView());
+        // With the lower pane open, F6 goes on to its page.
+        frameparts::Splitter(frame)->setSizes({300, 300});
+        press(Qt::Key_F6);
+        QVERIFY(frameparts::LowerPane(frame)->GetActiveView()->isAncestorOf(QApplication::focusWidget())
+                || frameparts::LowerPane(frame)->GetActiveView()->hasFocus());
+        frameparts::Splitter(frame)->setSizes({600, 0});
 
         // Tab runs through the toolbar's nine buttons to the address box and the page.
         frameparts::ToolButton(frame, ID_GO_BACK)->setFocus(Qt::TabFocusReason);
