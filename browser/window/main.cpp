@@ -23,6 +23,10 @@ int main(int argc, char** argv)
     // Wayland compositors take the window's icon and name from the menu entry
     // this names; X11 window managers take the icon set here.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.velmora.Velmora"));
+    // The engine keeps the pages' own tree from screen readers on Linux unless
+    // told; it is built only while an assistive technology is listening.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
     QApplication qtApp(argc, argv);
     QApplication::setWindowIcon(velmora::ProgramIcon());
 

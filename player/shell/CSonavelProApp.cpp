@@ -245,7 +245,7 @@ void CSonavelProApp::OnAnalysis()
 {
     if (!m_bLoaded)
         return;
-    sonavel::OpenAnalysisWindow(m_store, MainFrame());
+    sonavel::OpenAnalysisWindow(m_store, MainFrame(), m_strLoadedName);
 }
 
 void CSonavelProApp::OnAppAbout()

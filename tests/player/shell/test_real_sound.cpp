@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "player/shell/CQtWaveOut.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "tests/player/shell/ShellTestSupport.h"
@@ -200,10 +201,10 @@ TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
     QProcess* pParec = StartRecorder(strRaw);
     CWaveWnd wave;
     ASSERT_EQ(wave.Play(store, 0, store.sampleCount), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 1);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 1);
     ASSERT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }));
     const qint64 nHeardAtNotice = QFileInfo(strRaw).size() / 2;
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
     StopRecorder(pParec, strRaw);
 
@@ -237,7 +238,7 @@ TEST(RealDevice, OddRatesEitherFailWithACodeOrPlayToTheEnd)
         if (nResult == 0) {
             EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; })) << nRate;
         }
-        EXPECT_EQ(store.hSamples->LockCount(), 0) << nRate;
+        EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0) << nRate;
         EXPECT_EQ(OpenWaveOutCount(), 0) << nRate;
     }
 }
@@ -251,7 +252,7 @@ TEST(NoServer, PlaybackFailsWithACodeInsteadOfHanging)
     store.hSamples = CSampleBlock::Alloc(200);
     CWaveWnd wave;
     EXPECT_NE(wave.Play(store, 0, store.sampleCount), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
 
     // The application tells the user and greys Play.

@@ -128,6 +128,9 @@ void TestAnalysisDlg::silentSoundGivesBlackSpectrogramAndNoDots()
         for (int x = 40; x < 487; ++x)
             QVERIFY(IsWhite(img.pixel(x, y)));
     }
+    // and a screen reader is told so.
+    QCOMPARE(sonavel::AnalysisPictureDescription("quiet.wav", store, dlg.Model()),
+             QString("quiet.wav: no pitch found over 2.0 s"));
 }
 
 void TestAnalysisDlg::emptySoundGivesOnePitchValueAndBlackPanel()
