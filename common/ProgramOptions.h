@@ -4,6 +4,7 @@
 // program's own (for the player, a file to open, even one named --help).
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace programoptions {
 
@@ -21,6 +22,29 @@ inline int AnswerHelpOrVersion(int argc, char** argv, const char* szUsage, const
     else
         return -1;
     return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// strText as lines of at most nWidth characters (a longer word stands alone),
+// each ending in a newline: a usage paragraph with a list filled in at run time.
+inline std::string WrapText(const std::string& strText, std::size_t nWidth = 79)
+{
+    std::string strOut, strLine;
+    std::size_t nAt = 0;
+    while (nAt < strText.size()) {
+        std::size_t nEnd = strText.find(' ', nAt);
+        if (nEnd == std::string::npos)
+            nEnd = strText.size();
+        const std::string strWord = strText.substr(nAt, nEnd - nAt);
+        nAt = nEnd + 1;
+        if (strWord.empty())
+            continue;
+        if (!strLine.empty() && strLine.size() + 1 + strWord.size() > nWidth) {
+            strOut += strLine + "\n";
+            strLine.clear();
+        }
+        strLine += (strLine.empty() ? "" : " ") + strWord;
+    }
+    return strLine.empty() ? strOut : strOut + strLine + "\n";
 }
 
 } // namespace programoptions

@@ -56,9 +56,9 @@ pitch::PitchSettings SettingsOf(const py::handle& tracker, const py::handle& flo
 [[noreturn]] void RaiseTrackFailure(int nResult, const std::string& strPath, const pitch::PitchSettings& settings,
                                     int nRate)
 {
-    if (nResult == -1)
+    if (nResult == pitch::TRACK_NO_MEMORY)
         RaiseMemoryError(strPath + ": not enough memory to track the pitch");
-    if (nResult == -4)
+    if (nResult == pitch::TRACK_RANGE_UNFIT)
         RaiseSoundError(strPath + ": " + pitch::RateMismatch(settings, nRate), strPath);
     RaiseSoundError(strPath + ": the pitch cannot be tracked", strPath);
 }

@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "common/ProgramVersion.h"
 #include "player/analysis/AnalysisResource.h"
 #include "python/CPySound.h"
 #include "python/GridBudget.h"
@@ -34,7 +35,7 @@ const int kDefaultHeight = sonavel::DluToPixelsY(sonavel::ANALYSIS_DLG_HEIGHT_DL
 PYBIND11_MODULE(_sonavel, m)
 {
     m.doc() = "The compiled part of the sonavel package; use the package's own functions.";
-    m.attr("__version__") = SONAVEL_VERSION;
+    m.attr("__version__") = PROGRAM_VERSION;
     m.attr("WINDOW_WIDTH") = kDefaultWidth;
     m.attr("WINDOW_HEIGHT") = kDefaultHeight;
     m.attr("GRID_BUDGET_BYTES") = kGridBudgetBytes;

@@ -6,6 +6,8 @@
 #include "browser/handoff/MediaFragment.h"
 #include "browser/startup/VelmoraResource.h"
 
+#include "common/SoundLinks.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,23 +23,27 @@ bool ContainsAfterFirst(const QString& strLower, const char* szMarker)
     return strLower.indexOf(QLatin1String(szMarker), 1) > 0;
 }
 
-bool IsSoundName(const QString& strText)
+// A sound link's marker anywhere after the first character (WAV, AIFF), or
+// where strPath ends (the newer formats); see common/SoundLinks.h.
+bool HasSoundMarker(const QString& strText, bool bAnywhere)
 {
     const QString strLower = strText.toLower();
-    // ".aiff" contains ".aif", so two markers cover the three endings.
-    return ContainsAfterFirst(strLower, ".aif") || ContainsAfterFirst(strLower, ".wav");
-}
-
-// The newer formats count only where the address's path ends (query and
-// fragment left out), so a host such as www.mp3.example or a page named
-// mp3.htm stays a web page.
-bool HasNewSoundEnding(const QString& strPath)
-{
-    for (const char* szEnding : {".flac", ".ogg", ".oga", ".opus", ".mp3"})
-        if (strPath.endsWith(QLatin1String(szEnding), Qt::CaseInsensitive))
-            return true;
+    std::size_t nCount = 0;
+    const sonavel::format::CSoundLinkFormat* pLinks = sonavel::format::SoundLinkFormats(nCount);
+    for (std::size_t i = 0; i < nCount; ++i) {
+        if (pLinks[i].bAnywhere != bAnywhere)
+            continue;
+        for (const char* szMarker : pLinks[i].aszMarkers)
+            if (szMarker && (bAnywhere ? ContainsAfterFirst(strLower, szMarker)
+                                       : strLower.endsWith(QLatin1String(szMarker))))
+                return true;
+    }
     return false;
 }
+
+bool IsSoundName(const QString& strText) { return HasSoundMarker(strText, true); }
+
+bool HasNewSoundEnding(const QString& strPath) { return HasSoundMarker(strPath, false); }
 
 }  // namespace
 
@@ -219,6 +225,8 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENa
         } catch (...) {
             // Any failure on the way ends the route silently; the cancel flag
             // keeps what it had, so the engine usually handles the link itself.
+            // Caught here because the engine's navigation callback must not be
+            // left by an exception: the engine would end the browser.
         }
         m_bBusy = false;
     }

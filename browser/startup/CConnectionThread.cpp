@@ -124,6 +124,9 @@ void CConnectionThread::OnCheckConnection()
         if (!m_bStopRequested)
             ShowStatus(QLatin1String(velmora::kStatusEstablished), true);
     } catch (...) {
+        // Every failure of the check (no connection, a refused login, no
+        // memory for the session) is the one outcome "failed"; nothing may
+        // leave the thread's event loop, which would end the browser.
         exit(0);
         // A check cut short by the owner's stop is not a failed connection:
         // the browser is closing and nobody waits for the outcome.

@@ -23,6 +23,8 @@ bool ReadLine(std::istream& in, std::string& strLine)
         try {
             ch = pBuf->sbumpc();
         } catch (...) {
+            // A stream buffer may raise on a failed read; the file then reads
+            // as one that could not be read, which the caller handles.
             in.setstate(std::ios::badbit);
             return false;
         }

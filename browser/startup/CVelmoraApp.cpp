@@ -94,7 +94,9 @@ bool CVelmoraApp::InitInstance()
     m_pSplash->ShowNow();
 
     // Any error here is swallowed: start-up goes on with the address as far as
-    // it got (an empty one leaves the upper pane blank).
+    // it got (an empty one leaves the upper pane blank). The window must come
+    // up whatever the profile, the settings file or the folder hold, and the
+    // browser has no place yet to show a message in.
     try {
         if (!g_szStartupDir.empty()) {
             std::error_code error;
@@ -116,7 +118,8 @@ bool CVelmoraApp::InitInstance()
     if (!m_mainFrameFactory)
         return false;
     // A frame that cannot be built ends start-up as a missing one does: the
-    // program closes with its splash.
+    // program closes with its splash, with its status, instead of an escaped
+    // exception ending it without either.
     try {
         m_pMainWnd = m_mainFrameFactory();
     } catch (...) {
@@ -162,6 +165,7 @@ bool CVelmoraApp::SaveHomeAddress()
         // without a word: that is reported like any other error.
         bStored = pProfile->status() == QSettings::NoError;
     } catch (...) {
+        // Whatever the profile raised, the user learns the address was not kept.
         bStored = false;
     }
     if (!bStored)

@@ -20,6 +20,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent), m_link(this)
     pFrame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pFrame->setAlignment(Qt::AlignCenter);
     pFrame->setPixmap(LoadPicture());
+    pFrame->setAccessibleName(tr("Velmora picture"));
     pFrame->setGeometry(DluRect(7, 7, 279, 148));
 
     m_link.setObjectName(QStringLiteral("link"));

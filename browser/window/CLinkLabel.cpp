@@ -1,8 +1,11 @@
 #include "browser/window/CLinkLabel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBitmap>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -13,6 +16,35 @@ namespace {
 
 std::atomic<int> s_nLiveFonts{0};
 
+// To a screen reader the label is its text; made a link, it is a link that
+// can be pressed.
+class CLinkLabelAccessible : public QAccessibleWidget {
+public:
+    explicit CLinkLabelAccessible(CLinkLabel* pLabel) : QAccessibleWidget(pLabel) {}
+
+    bool IsLink() const { return !widget()->testAttribute(Qt::WA_TransparentForMouseEvents); }
+    QAccessible::Role role() const override { return IsLink() ? QAccessible::Link : QAccessible::StaticText; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<CLinkLabel*>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return IsLink() ? QStringList{pressAction()} : QStringList(); }
+    void doAction(const QString& strAction) override
+    {
+        if (strAction == pressAction())
+            static_cast<CLinkLabel*>(widget())->OpenLink();
+    }
+};
+
+QAccessibleInterface* LinkLabelAccessible(const QString& strClass, QObject* pObject)
+{
+    if (strClass == QLatin1String("CLinkLabel") && pObject && pObject->isWidgetType())
+        return new CLinkLabelAccessible(static_cast<CLinkLabel*>(pObject));
+    return nullptr;
+}
+
 } // namespace
 
 CLinkLabel::CLinkLabel(QWidget* pParent)
@@ -21,6 +53,8 @@ CLinkLabel::CLinkLabel(QWidget* pParent)
       m_hBackBrush(QApplication::palette().color(QPalette::Button)),
       m_logFont(QApplication::font())
 {
+    static const bool bFactory = (QAccessible::installFactory(LinkLabelAccessible), true);
+    (void)bFactory;
     RebuildFont();
     EnableLink(false);
 }
@@ -93,6 +127,8 @@ CLinkLabel& CLinkLabel::EnableLink(bool bEnable)
 {
     m_bLink = bEnable;
     setAttribute(Qt::WA_TransparentForMouseEvents, !bEnable);
+    // A link is reached with Tab too, and says so to a screen reader.
+    setFocusPolicy(bEnable ? Qt::StrongFocus : Qt::NoFocus);
     return *this;
 }
 
@@ -103,14 +139,30 @@ CLinkLabel& CLinkLabel::SetHoverCursor(const QCursor& cursor)
     return *this;
 }
 
+void CLinkLabel::OpenLink()
+{
+    // A bare host name is a web address; what the desktop does with it (or
+    // fails to do) is its own affair.
+    if (m_bLink)
+        QDesktopServices::openUrl(QUrl::fromUserInput(text()));
+}
+
 void CLinkLabel::mousePressEvent(QMouseEvent* pEvent)
 {
-    if (m_bLink && pEvent->button() == Qt::LeftButton) {
-        // A bare host name is a web address; what the desktop does with it (or
-        // fails to do) is its own affair.
-        QDesktopServices::openUrl(QUrl::fromUserInput(text()));
-    }
+    if (pEvent->button() == Qt::LeftButton)
+        OpenLink();
     QLabel::mousePressEvent(pEvent);
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* pEvent)
+{
+    const int nKey = pEvent->key();
+    if (m_bLink && pEvent->modifiers() == Qt::NoModifier
+        && (nKey == Qt::Key_Return || nKey == Qt::Key_Enter || nKey == Qt::Key_Space)) {
+        OpenLink();
+        return;
+    }
+    QLabel::keyPressEvent(pEvent);
 }
 
 QCursor LoadHandCursor()

@@ -25,14 +25,16 @@ public:
     CLinkLabel& EnableLink(bool bEnable);
     CLinkLabel& SetHoverCursor(const QCursor& cursor);
 
-    bool IsLink() const { return m_bLink; }
-    const QFont& CurrentFont() const { return *m_pFont; }
+    // Opens the text as a web address (a click, Enter or Space on a link, or a
+    // screen reader's press).
+    void OpenLink();
 
     // Font objects alive in all labels together: each label keeps exactly one.
     static int LiveFontObjects();
 
 protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void RebuildFont();

@@ -7,6 +7,7 @@
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CLockIndicators.h"
 #include "browser/window/CVelmoraView.h"
+#include "browser/window/CVelmoraViewLower.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,6 +30,8 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
     setContextMenuPolicy(Qt::NoContextMenu);
     OnCreateClient();
     OnCreate();
+    CreateKeys();
+    NameControls();
     OnUpdateFrameTitle();
     new CDownloadManager(QWebEngineProfile::defaultProfile(), this, [this](const QString& strText) { ShowPrompt(strText); });
     m_pView->OnInitialUpdate();
@@ -99,12 +102,6 @@ QAction* CMainFrame::CommandAction(int nId) const
     return it == m_commands.end() ? nullptr : it->second;
 }
 
-QToolButton* CMainFrame::ToolButton(int nCommandId) const
-{
-    const auto it = m_toolButtons.find(nCommandId);
-    return it == m_toolButtons.end() ? nullptr : it->second;
-}
-
 void CMainFrame::CreateStatusBar()
 {
     QStatusBar* pBar = statusBar();
@@ -159,7 +156,21 @@ void CMainFrame::OnNextPane(bool bForward)
         if (panes[i]->isAncestorOf(QApplication::focusWidget()) || panes[i] == QApplication::focusWidget())
             nCurrent = i;
     const int nNext = nCurrent < 0 ? 0 : (nCurrent + (bForward ? 1 : panes.size() - 1)) % panes.size();
-    panes[nNext]->setFocus(Qt::ShortcutFocusReason);
+    // The lower pane's keyboard goes to its page, not to the frame around it.
+    QWidget* pTarget = panes[nNext] == m_pLowerPane ? LowerView() : panes[nNext];
+    pTarget->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::showEvent(QShowEvent* pEvent)
+{
+    QMainWindow::showEvent(pEvent);
+    // The keyboard starts in the address box (type an address at once, Tab on
+    // to the page, Shift+Tab back to the toolbar), once the bars are shown and
+    // before the window first becomes active.
+    if (!m_bShown) {
+        m_bShown = true;
+        m_pAddressBox->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)

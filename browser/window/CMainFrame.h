@@ -12,11 +12,11 @@
 
 class CConnectionThread;
 class CVelmoraView;
+class CVelmoraViewLower;
 class QComboBox;
 class QMenu;
 class QSplitter;
 class QToolBar;
-class QToolButton;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -34,23 +34,6 @@ public:
     // The title never shows a document name.
     void OnUpdateFrameTitle();
 
-    CVelmoraView* ActiveView() const { return m_pView; }
-    QComboBox* AddressBox() const { return m_pAddressBox; }
-    QToolBar* ToolBar() const { return m_pToolBar; }
-    QToolBar* AddressBar() const { return m_pAddressBar; }
-    QSplitter* Splitter() const { return m_pSplitter; }
-    CVelmoraDoc& Document() { return m_doc; }
-
-    // The menu-bar popup at position 3, emptied: the favourites go in here, and
-    // the toolbar's Favorites drop-down shows the same menu.
-    QMenu* FavoritesMenu() const { return m_pFavoritesMenu; }
-    // The Font drop-down (menu 132).
-    QMenu* FontMenu() const { return m_pFontMenu; }
-    QToolButton* ToolButton(int nCommandId) const;
-
-    // The splitter's lower row: the lower pane's frame (CFrameLower).
-    QWidget* LowerPane() const { return m_pLowerPane; }
-
     // The action of a command id (menus, toolbar, accelerators), or null.
     QAction* CommandAction(int nId) const;
 
@@ -58,6 +41,7 @@ public:
     QStringList m_favoriteUrls;
 
 protected:
+    void showEvent(QShowEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -73,6 +57,17 @@ private:
     void OnAddressSelEndOk(int nIndex);
     void OnAddressEnter();
     void OnNextPane(bool bForward);
+    // Keys beyond the accelerator table, the tab chain and the accessible names
+    // (CMainFrameKeys.cpp).
+    void CreateKeys();
+    void NameControls();
+    CVelmoraViewLower* LowerView() const;
+    // Ctrl+L, Alt+D: the address box takes the focus with its text selected.
+    void OnFocusAddress();
+    // Ctrl+plus, Ctrl+minus: the Font menu's next larger or smaller size.
+    void OnZoomStep(int nStep);
+    // Escape while a pane loads: stops it.
+    void OnStopLoad();
 
     CVelmoraDoc m_doc;
     CVelmoraView* m_pView = nullptr;
@@ -84,6 +79,9 @@ private:
     QMenu* m_pFavoritesMenu = nullptr;
     QMenu* m_pFontMenu = nullptr;
     std::map<int, QAction*> m_commands;
-    std::map<int, QToolButton*> m_toolButtons;
+    QAction* m_pStopLoad = nullptr;
+    bool m_bUpperLoading = false;
+    bool m_bLowerLoading = false;
+    bool m_bShown = false;
     CConnectionThread* m_pConnectionThread = nullptr;
 };

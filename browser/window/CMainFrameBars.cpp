@@ -4,6 +4,7 @@
 
 #include "browser/startup/VelmoraResource.h"
 #include "browser/window/CAboutDlg.h"
+#include "browser/window/CAddressBox.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/ToolbarImages.h"
 
@@ -69,7 +70,8 @@ void CMainFrame::CreateMenus()
     pEdit->addAction(disabled(ID_EDIT_PASTE, tr("&Paste"),
                               {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}));
 
-    QMenu* pOptions = pBar->addMenu(tr("Options"));
+    // The only title without an access key of its own: Alt+O opens it.
+    QMenu* pOptions = pBar->addMenu(tr("&Options"));
     QAction* pPreferences =
         AddCommand(ID_OPTIONS_PREFERENCES, tr("Preferences..."), m_pView, &CVelmoraView::OnOptionsPreferences);
     pOptions->addAction(pPreferences);
@@ -141,7 +143,6 @@ void CMainFrame::CreateToolBar()
             pButton->setMinimumWidth(kToolbarButtonMinWidth);
             pButton->setMaximumWidth(kToolbarButtonMaxWidth);
             pButton->setAutoRaise(true);
-            m_toolButtons[pAction->data().toInt()] = pButton;
         }
         return pButton;
     };
@@ -185,7 +186,7 @@ void CMainFrame::CreateAddressBar()
     pLabel->setContentsMargins(4, 0, 6, 0);
     m_pAddressBar->addWidget(pLabel);
 
-    m_pAddressBox = new QComboBox(m_pAddressBar);
+    m_pAddressBox = new CAddressBox(m_pAddressBar);
     m_pAddressBox->setObjectName(QStringLiteral("m_addressBox"));
     m_pAddressBox->setEditable(true);
     // The frame decides what enters the list: no automatic insertion, and no

@@ -27,6 +27,7 @@ COpenAddressDlg::COpenAddressDlg(const QUrl& url, QWidget* pParent) : QDialog(pP
     m_pText = new QPlainTextEdit(this);
     m_pText->setObjectName(QStringLiteral("question"));
     m_pText->setReadOnly(true);
+    m_pText->setAccessibleName(tr("Question"));
     m_pText->setFrameShape(QFrame::NoFrame);
     m_pText->viewport()->setAutoFillBackground(false);
     m_pText->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

@@ -23,7 +23,6 @@ public:
 
     QString m_strHome;
 
-    QLineEdit* HomeEdit() const { return m_pHomeEdit; }
 
 public slots:
     void OnBrowse();

@@ -62,7 +62,6 @@ public:
     int ZoomLevel() const { return m_nZoomLevel; }
 
     bool IsHandoffBusy() const { return m_handoff.IsBusy(); }
-    bool UseDefaultPlayer() const { return m_handoff.m_bUseDefaultPlayer; }
 
     // Tests replace how the player is started (default: CPlayerLauncher); the
     // function gets the player's arguments, the sound file first.

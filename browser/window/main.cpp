@@ -1,4 +1,4 @@
-// Velmora: the browser whose upper pane hands WAV and AIFF links to the player.
+// Velmora: the browser whose upper pane hands sound links to the player.
 //
 // Run as root (containers, CI), the web engine refuses to start unless its
 // sandbox is switched off: the scripts export QTWEBENGINE_DISABLE_SANDBOX=1 in
@@ -7,36 +7,26 @@
 #include "browser/window/ProgramIcon.h"
 
 #include "browser/startup/CVelmoraApp.h"
+#include "browser/startup/VelmoraUsage.h"
 
 #include <QApplication>
 
 #include "common/ProgramOptions.h"
-
-namespace {
-
-const char kszUsage[] =
-    "Usage: velmora\n"
-    "       velmora --help | --version\n"
-    "\n"
-    "A web browser for the speech-analysis site: the upper pane browses, the lower\n"
-    "pane shows the local copy of the site, and WAV and AIFF links play in Sonavel.\n"
-    "The home page is the one Velmora.ini names in the folder it starts from; the\n"
-    "menu entry starts it in the installed site.\n"
-    "\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the version and exit\n";
-
-}  // namespace
+#include "common/ProgramVersion.h"
 
 int main(int argc, char** argv)
 {
-    const int nAnswered = programoptions::AnswerHelpOrVersion(argc, argv, kszUsage, "velmora " PROGRAM_VERSION "\n");
+    const int nAnswered = programoptions::AnswerHelpOrVersion(argc, argv, velmora::VelmoraUsage().c_str(), "velmora " PROGRAM_VERSION "\n");
     if (nAnswered >= 0)
         return nAnswered;
 
     // Wayland compositors take the window's icon and name from the menu entry
     // this names; X11 window managers take the icon set here.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.velmora.Velmora"));
+    // The engine keeps the pages' own tree from screen readers on Linux unless
+    // told; it is built only while an assistive technology is listening.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
     QApplication qtApp(argc, argv);
     QApplication::setWindowIcon(velmora::ProgramIcon());
 

@@ -68,6 +68,7 @@ void CAnalysisModel::Release()
 int CAnalysisModel::SetPitchTrack(const std::vector<int16_t>& values)
 {
     ReleasePitch();
+    m_nTrackResult = sonavel::pitch::TRACK_DONE;
     m_hPitch = CSampleBlock::Alloc(sizeof(int16_t) * std::max<size_t>(values.size(), 1));
     if (!m_hPitch)
         return sonavel::IDS_NOT_ENOUGH_MEMORY;
@@ -83,15 +84,19 @@ int CAnalysisModel::ComputePitch(const SampleStore& store)
     ReleasePitch();
     const int nCount = std::max(store.sampleCount, 0) / 100 + 1;
     m_hPitch = CSampleBlock::Alloc(sizeof(int16_t) * static_cast<size_t>(nCount));
-    if (!m_hPitch)
+    if (!m_hPitch) {
+        m_nTrackResult = sonavel::pitch::TRACK_NO_MEMORY;
         return sonavel::IDS_NOT_ENOUGH_MEMORY;
+    }
     m_pPitch = static_cast<int16_t*>(m_hPitch->Lock());
     m_nPitchCount = nCount;
     // A store whose block is shorter than its count is tracked as far as it goes.
     const int nSamples = UsableSamples(store);
     SampleStore usable = store;
     usable.sampleCount = nSamples;
-    m_math.TrackPitch(usable, m_hPitch, 0, nSamples);
+    // A failed track leaves the block as it was allocated, all zeros: the
+    // panel is drawn without dots, and the caller may tell why.
+    m_nTrackResult = m_math.TrackPitch(usable, m_hPitch, 0, nSamples);
     m_bPitchReady = true;
     return 0;
 }
@@ -112,6 +117,7 @@ int CAnalysisModel::HeldGridPoints(int nPoints, int nSampleRate) const
 int CAnalysisModel::ComputeSpectrogram(const SampleStore& store)
 {
     ReleaseColumns();
+    m_bMathError = false;
     m_hColumns = CSampleBlock::Alloc(sizeof(double) * static_cast<size_t>(std::max(m_nColumns, 1))
                                      * static_cast<size_t>(m_nColumnLength));
     if (!m_hColumns)
@@ -139,9 +145,11 @@ int CAnalysisModel::ComputeSpectrogram(const SampleStore& store)
         const int nTake = std::max(0, std::min(kColumnSamples, nSamples - d));
         for (int k = 0; k < nTake; ++k)
             v[k] = s[d + k];
-        if (m_math.FrameSpectrum(v, m_nFrameLength, kPreemphasis, nPoints, m_nTopFrequency,
-                                 store.sampleRate)
-            != 0) {
+        const int nSpectrum = m_math.FrameSpectrum(v, m_nFrameLength, kPreemphasis, nPoints, m_nTopFrequency,
+                                                   store.sampleRate);
+        if (nSpectrum == CSignalMath::kSplineRefused)
+            m_bMathError = true;
+        else if (nSpectrum != 0) {
             // No frequency grid without a sample rate: the column reads as silence.
             std::fill(v, v + nPoints, 0.0);
         }

@@ -4,9 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "player/analysis/AnalysisResource.h"
-#include "player/audio/Messages.h"
-
 namespace {
 
 // The stored constants the transform and the window use. They are kept as
@@ -82,22 +79,19 @@ void CSignalMath::Fft(double* re, double* im, int log2n)
     }
 }
 
-void CSignalMath::SplineSetup(const double* x, const double* y, int n, double slope1,
+bool CSignalMath::SplineSetup(const double* x, const double* y, int n, double slope1,
                               double slopeN, double* d2)
 {
     if (n < 1)
-        return;
+        return true;
     if (n == 1) {
         // One knot has no interval to bend: the spline is that constant.
         d2[1] = 0.0;
-        return;
+        return true;
     }
     CSampleBlockHandle hScratch = CSampleBlock::Alloc(sizeof(double) * (static_cast<size_t>(n) + 1));
-    if (!hScratch) {
-        sonavel::SonavelMessageBeep(0);
-        sonavel::SonavelMessageBox(sonavel::STR_MATH_ERROR);
-        return;
-    }
+    if (!hScratch)
+        return false;
     CSampleLock lock(hScratch);
     double* u = static_cast<double*>(lock.Data());
 
@@ -124,6 +118,7 @@ void CSignalMath::SplineSetup(const double* x, const double* y, int n, double sl
     d2[n] = (un - qn * u[n - 1]) / (qn * d2[n - 1] + 1.0);
     for (int k = n - 1; k >= 1; --k)
         d2[k] = d2[k] * d2[k + 1] + u[k];
+    return true;
 }
 
 int CSignalMath::SplineEvaluate(const double* x, const double* y, const double* d2, int n,
@@ -203,7 +198,7 @@ int CSignalMath::FrameSpectrum(double* frame, int length, double preemphasis, in
     // Should the spline's scratch array be refused, the second derivatives stay
     // 0 and the grid is filled by straight lines between the bins.
     std::memset(d2, 0, sizeof d2);
-    SplineSetup(x, y, bins, kNaturalEndSlope, kNaturalEndSlope, d2);
+    const bool bSpline = SplineSetup(x, y, bins, kNaturalEndSlope, kNaturalEndSlope, d2);
 
     const double gridStep = (topFrequency / (sampleRate * 0.5)) * (length * 0.5) / points;
     for (int i = 0; i < points; ++i) {
@@ -212,5 +207,5 @@ int CSignalMath::FrameSpectrum(double* frame, int length, double preemphasis, in
             v = bins >= 1 ? y[1] : 0.0;
         frame[i] = v;
     }
-    return 0;
+    return bSpline ? 0 : kSplineRefused;
 }

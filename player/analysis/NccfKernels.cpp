@@ -291,8 +291,6 @@ const CNccfKernels kPlain = {DecimatePlain, Decimate16Plain, CorrelatePlain, Nor
 
 } // namespace
 
-const CNccfKernels& PlainNccfKernels() { return kPlain; }
-
 const CNccfKernels& NccfKernels()
 {
 #if defined(SONAVEL_NCCF_AVX2)

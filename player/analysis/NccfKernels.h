@@ -34,7 +34,5 @@ struct CNccfKernels {
 // The set in use: AVX2 where the AMDF's kernels are AVX2 (where the processor
 // has it, unless UsePitchKernels asked for a narrower set).
 const CNccfKernels& NccfKernels();
-// The plain set, for checks that compare the two.
-const CNccfKernels& PlainNccfKernels();
 
 } // namespace sonavel::pitch

@@ -42,18 +42,18 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-// 0; -4 when the rate cannot carry the range (or is past the highest the
-// kernels take); -1 for more frames than memory holds.
-int MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
+// TRACK_RANGE_UNFIT when the rate cannot carry the range (or is past the
+// highest the kernels take); TRACK_NO_MEMORY for more frames than memory holds.
+ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
     if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
-        return -4;
+        return TRACK_RANGE_UNFIT;
     g.nRate = nRate;
     g.nCount = nCount;
     g.dStep = range.dStepS;
     const double dFrames = std::floor(nCount / (nRate * range.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return -1;
+        return TRACK_NO_MEMORY;
     g.nFrames = static_cast<int>(dFrames);
     g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockSamples / nRate / range.dStepS)));
     g.Df = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
@@ -68,7 +68,7 @@ int MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
     g.nHalf = g.Dc / 2 + 1;
     g.dMinLag = g.dFine / range.dCeilingHz;
     g.dMaxLag = g.dFine / range.dFloorHz;
-    return g.kcHi > g.kcLo ? 0 : -4;
+    return g.kcHi > g.kcLo ? TRACK_DONE : TRACK_RANGE_UNFIT;
 }
 
 // One thread's buffers for a block.
@@ -248,17 +248,17 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
 
 } // namespace
 
-int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
-              int nThreads, PitchFrames& frames)
+ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames)
 {
     CGeometry g;
-    if (const int nResult = MakeGeometry(range, nCount, nRate, g); nResult != 0)
+    if (const ETrackResult nResult = MakeGeometry(range, nCount, nRate, g); nResult != TRACK_DONE)
         return nResult;
     std::vector<CFrameCandidates> cands;
     try {
         cands.resize(size_t(g.nFrames));
     } catch (const std::exception&) {
-        return -1;
+        return TRACK_NO_MEMORY;
     }
     const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
     int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
@@ -289,9 +289,9 @@ int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& sour
     for (std::thread& th : threads)
         th.join();
     if (bNoMemory)
-        return -1;
+        return TRACK_NO_MEMORY;
     if (bFailed)
-        return -2;
+        return TRACK_SOURCE_FAILED;
 
     CPathSettings path;
     path.dRate = g.dFine;
@@ -305,14 +305,14 @@ int TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& sour
         frames.pitch_hz.resize(size_t(g.nFrames));
         frames.confidence.resize(size_t(g.nFrames));
     } catch (const std::exception&) {
-        return -1;
+        return TRACK_NO_MEMORY;
     }
     for (int i = 0; i < g.nFrames; ++i) {
         frames.time_s[size_t(i)] = i * g.dStep;
         frames.pitch_hz[size_t(i)] = pitch[size_t(i)];
         frames.confidence[size_t(i)] = strength[size_t(i)];
     }
-    return 0;
+    return TRACK_DONE;
 }
 
 } // namespace sonavel::pitch

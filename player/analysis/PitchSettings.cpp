@@ -29,8 +29,8 @@ std::string Hz(double d)
     return sz;
 }
 
-int TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate, int nThreads,
-              PitchFrames& frames)
+ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames)
 {
     const PitchRange range = EffectiveRange(settings);
     PitchParams params;
@@ -40,8 +40,8 @@ int TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nC
     CSignalMath math;
     math.SetThreads(nThreads);
     math.SetPitchParams(params);
-    const int nResult = math.TrackPitch(source, nCount, nRate, values.data());
-    if (nResult != 0)
+    const ETrackResult nResult = math.TrackPitch(source, nCount, nRate, values.data());
+    if (nResult != TRACK_DONE)
         return nResult;
     frames.time_s.resize(values.size());
     frames.pitch_hz.resize(values.size());
@@ -51,7 +51,7 @@ int TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nC
         frames.pitch_hz[i] = values[i];
         frames.confidence[i] = values[i] > 0 ? 1.0 : 0.0;
     }
-    return 0;
+    return TRACK_DONE;
 }
 
 } // namespace
@@ -144,16 +144,16 @@ std::string TrackerNames()
     return s;
 }
 
-int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate, int nThreads,
-              PitchFrames& frames)
+ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames)
 {
     frames = PitchFrames();
     if (nRate <= 0 || nCount < 0)
-        return -3;
+        return TRACK_REFUSED;
     std::string strWhy;
     if (RefusedSetting(settings, strWhy))
-        return -3;
-    int nResult = -3;
+        return TRACK_REFUSED;
+    ETrackResult nResult = TRACK_REFUSED;
     switch (settings.tracker) {
     case ETracker::Amdf:
         nResult = TrackAmdf(settings, source, nCount, nRate, nThreads, frames);
@@ -168,7 +168,7 @@ int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nC
         break;
     }
     }
-    if (nResult != 0)
+    if (nResult != TRACK_DONE)
         frames = PitchFrames();
     return nResult;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "player/analysis/TrackResult.h"
+
 class CSampleSource;
 
 namespace sonavel::pitch {
@@ -62,17 +64,18 @@ bool TrackerFromName(const std::string& strName, ETracker& tracker);
 std::string TrackerNames();
 
 // Runs the chosen tracker over samples 0 .. nCount-1 of source at nRate (> 0)
-// with up to nThreads threads (0: one per core). Returns 0; -1 when working
-// memory cannot be had; -2 when the source fails to give a block; -3 when the
-// settings are outside what the tracker takes (RefusedSetting); -4 when the
-// research tracker's range does not fit the rate: a ceiling given above a
-// quarter of nRate, or a floor not below that (its own ceiling of 800 Hz comes
-// down to a quarter of the rate), or a rate above kNccfMaxRateHz. frames is
-// emptied on failure. The frames are the same for any thread count.
-int TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-              int nThreads, PitchFrames& frames);
+// with up to nThreads threads (0: one per core). TRACK_DONE; TRACK_NO_MEMORY
+// when working memory cannot be had; TRACK_SOURCE_FAILED when the source fails
+// to give a block; TRACK_REFUSED when the settings are outside what the tracker
+// takes (RefusedSetting); TRACK_RANGE_UNFIT when the research tracker's range
+// does not fit the rate: a ceiling given above a quarter of nRate, or a floor
+// not below that (its own ceiling of 800 Hz comes down to a quarter of the
+// rate), or a rate above kNccfMaxRateHz. frames is emptied on failure. The
+// frames are the same for any thread count.
+ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames);
 
-// Why TrackWith answered -4 for a sound at nRate, for a line after the file's
+// Why TrackWith answered TRACK_RANGE_UNFIT for a sound at nRate, for a line after the file's
 // name: "the sample rate, 8000 Hz, is too low for 50-2500 Hz (...)".
 std::string RateMismatch(const PitchSettings& settings, int nRate);
 

@@ -86,7 +86,8 @@ void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_
 // of blown up to black (and digital silence white).
 inline constexpr float kQuietestTopDb = -60.0f;
 float ShadingTop(const float* pValues, size_t nCount);
-// Raises every value below (fTop - dRangeDb) to that floor.
+// Raises every value below (fTop - dRangeDb) to that floor: the levels the
+// view shades white (the Python module hands them out so).
 void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb);
 
 } // namespace sonavel::spectrogram

@@ -23,6 +23,9 @@
 
 using namespace sonavel::pitch;
 
+// A test's stand-in for the tracker's own answer (ForceTrackResultForTests).
+std::atomic<ETrackResult> g_nForcedTrackResult{TRACK_DONE};
+
 namespace {
 
 // Frames per block: the block's bytes (about 200 kB, twice) stay in the cache.
@@ -230,23 +233,27 @@ struct CSearchShare {
 
 } // namespace
 
-int CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
+void CSignalMath::ForceTrackResultForTests(ETrackResult nResult) { g_nForcedTrackResult = nResult; }
+
+ETrackResult CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
 {
     if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
-        return -1;
+        return TRACK_NO_MEMORY;
     return TrackPitch(CMemorySamples(pSamples, nCount), nCount, nSampleRate, pOut);
 }
 
-int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
+ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
 {
+    if (g_nForcedTrackResult != TRACK_DONE)
+        return g_nForcedTrackResult;
     if (nCount < 0 || !pOut)
-        return -1;
+        return TRACK_NO_MEMORY;
     const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
     // The levels, and the pitch from raw to final: each stage works in place.
     CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hPitch = CSampleBlock::Alloc(nFrameBytes);
     if (!hLevel || !hPitch)
-        return -1;
+        return TRACK_NO_MEMORY;
 
     const PitchParams params = m_pitchParams;
     PitchGeometry g;
@@ -281,7 +288,7 @@ int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSample
             share.nSamples = nSamples;
             share.hScratch = CSampleBlock::Alloc(nScratch);
             if (!share.hScratch)
-                return -1;
+                return TRACK_NO_MEMORY;
             shares.push_back(std::move(share));
         }
     }
@@ -295,7 +302,7 @@ int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSample
         pOut[i] = 0;
     }
     if (!bFrames)
-        return 0;
+        return TRACK_DONE;
 
     std::atomic<bool> bFailed{false};
     auto Search = [&](const CSearchShare& share) {
@@ -316,7 +323,7 @@ int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSample
     for (std::thread& th : threads)
         th.join();
     if (bFailed.load())
-        return -2; // pOut is still all zeros
+        return TRACK_SOURCE_FAILED; // pOut is still all zeros
 
     const int F = shape.nFirst, L = shape.nLast;
     const int nFrameCount = nCount / kHop;
@@ -333,20 +340,20 @@ int CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSample
 
     for (int j = 0; j < nFrameCount; ++j)
         pOut[j] = static_cast<int16_t>(pPitch[j] / 10);
-    return 0;
+    return TRACK_DONE;
 }
 
-int CSignalMath::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                            int end)
+ETrackResult CSignalMath::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
+                                     int end)
 {
     if (start < 0 || end < start || end > store.sampleCount || !hOut)
-        return -1;
+        return TRACK_NO_MEMORY;
     if (end > start
         && (!store.hSamples || store.hSamples->Size() < sizeof(int16_t) * static_cast<size_t>(end)))
-        return -1;
+        return TRACK_NO_MEMORY;
     const int nCount = end - start;
     if (hOut->Size() < sizeof(int16_t) * (static_cast<size_t>(nCount) / kHop + 1))
-        return -1;
+        return TRACK_NO_MEMORY;
     CSampleLock samples(store.hSamples);
     CSampleLock out(hOut);
     const int16_t* s = nCount > 0 ? samples.Samples() + start : nullptr;

@@ -198,7 +198,7 @@ bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& 
         const CMemorySamples samples(store.sampleCount > 0 ? lock.Samples() : nullptr, store.sampleCount);
         nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
     }
-    if (nResult == -4) {
+    if (nResult == sonavel::pitch::TRACK_RANGE_UNFIT) {
         PrintError(strIn + ": " + sonavel::pitch::RateMismatch(settings, track.nSampleRate));
         return false;
     }

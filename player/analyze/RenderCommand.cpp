@@ -1,18 +1,22 @@
 // sonavel-analyze render FILE -o OUT.png: the analysis window's client area,
 // computed by the window's model and drawn by the window's painter at its own
-// size, as a PNG. With --view, the measuring view's picture instead, at its
-// default settings (never a player's saved ones), of the whole sound or of
-// --start to --end, at --size. Runs without a display, and without Qt Widgets.
+// size, as a PNG (a JPEG for OUT.jpg or OUT.jpeg). With --view, the measuring
+// view's picture instead, at its default settings (never a player's saved
+// ones), of the whole sound or of --start to --end, at --size. Runs without a
+// display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPalette>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "player/analysis/AnalysisResource.h"
 #include "player/analysis/CAnalysisModel.h"
 #include "player/analysis/CMeasureModel.h"
 #include "player/analysis/CSampleSource.h"
@@ -25,17 +29,36 @@ namespace analyze {
 namespace {
 
 const char kszRenderUsage[] =
-    "usage: sonavel-analyze render FILE -o OUT.png [--view [--start S] [--end E] [--size WxH]]";
+    "usage: sonavel-analyze render FILE -o OUT.png|OUT.jpg [--view [--start S] [--end E] [--size WxH]]";
 const int kDefaultWidth = 1280, kDefaultHeight = 720;
 const int kMinSide = 200, kMaxSide = 8000;
 
 struct RenderOptions {
     std::string strIn, strOut;
+    const char* szFormat = "PNG";
     bool bView = false;
     bool bStart = false, bEnd = false, bSize = false;
     double dStart = 0, dEnd = 0;
     int nWidth = kDefaultWidth, nHeight = kDefaultHeight;
 };
+
+// The picture's format, as the output's name says: PNG for .png (and for a
+// name without an extension, such as /dev/stdout), JPEG for .jpg or .jpeg;
+// null for any other extension.
+const char* FormatFor(const std::string& strOut)
+{
+    const std::string::size_type nDot = strOut.find_last_of('.'), nSlash = strOut.find_last_of('/');
+    if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash))
+        return "PNG";
+    std::string ext = strOut.substr(nDot + 1);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "png")
+        return "PNG";
+    if (ext == "jpg" || ext == "jpeg")
+        return "JPEG";
+    return nullptr;
+}
 
 // A decimal number of seconds, the whole argument.
 bool ParseSeconds(const char* sz, double& d)
@@ -86,31 +109,51 @@ int ParseOptions(int argc, char** argv, RenderOptions& o)
         PrintError(kszRenderUsage);
         return 2;
     }
+    o.szFormat = FormatFor(o.strOut);
+    if (!o.szFormat) {
+        PrintError(o.strOut + ": render writes PNG (.png) or JPEG (.jpg, .jpeg)");
+        return 2;
+    }
     return 0;
 }
 
-bool SavePng(const QImage& image, const std::string& strOut)
+bool SaveImage(const QImage& image, const RenderOptions& o)
 {
-    if (image.isNull() || !image.save(QString::fromStdString(strOut), "PNG")) {
-        PrintError("cannot write " + strOut);
+    const int nQuality = std::strcmp(o.szFormat, "JPEG") == 0 ? 90 : -1;
+    if (image.isNull() || !image.save(QString::fromStdString(o.strOut), o.szFormat, nQuality)) {
+        PrintError("cannot write " + o.strOut);
         return false;
     }
     return true;
 }
 
+// The window's picture. Whatever the model could not compute is drawn without
+// (as the window shows it) and said on stderr, and the status is 1.
 int RenderWindow(const RenderOptions& o, const SampleStore& store)
 {
     CAnalysisModel model;
     const QSize size = CAnalysisPainter::WindowSize();
     model.Layout(size.width(), size.height());
-    if (model.ComputePitch(store) != 0)
-        PrintError(o.strIn + ": not enough memory for the pitch track; drawn without it");
-    if (model.ComputeSpectrogram(store) != 0)
-        PrintError(o.strIn + ": not enough memory for the spectrogram; drawn without it");
+    bool bWhole = true;
+    model.ComputePitch(store);
+    if (model.PitchTrackResult() == pitch::TRACK_NO_MEMORY) {
+        PrintError(o.strIn + ": not enough memory to track the pitch");
+        bWhole = false;
+    } else if (model.PitchTrackResult() != pitch::TRACK_DONE) {
+        PrintError(o.strIn + ": the pitch track failed");
+        bWhole = false;
+    }
+    if (model.ComputeSpectrogram(store) != 0) {
+        PrintError(o.strIn + ": not enough memory for the spectrogram");
+        bWhole = false;
+    } else if (model.HadMathError()) {
+        PrintError(o.strIn + ": " + STR_MATH_ERROR);
+        bWhole = false;
+    }
     const QPalette palette = QGuiApplication::palette();
     const QImage image = CAnalysisPainter(model).Render(palette.color(QPalette::Window),
                                                          palette.color(QPalette::WindowText));
-    return SavePng(image, o.strOut) ? 0 : 1;
+    return SaveImage(image, o) && bWhole ? 0 : 1;
 }
 
 // The view's picture. A pitch track that fails leaves the picture without it
@@ -138,7 +181,7 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
 
     model.SetTracking(settings.pitch);
     auto pFrames = std::make_shared<pitch::PitchFrames>();
-    int nTrack = -3;
+    pitch::ETrackResult nTrack = pitch::TRACK_REFUSED;
     if (pSound->Count() <= INT32_MAX) {
         const CMemorySamples source(pSound->Samples(), static_cast<int>(pSound->Count()));
         nTrack = pitch::TrackWith(settings.pitch, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
@@ -157,9 +200,9 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
     scene.settings = settings;
     const std::string::size_type nSlash = o.strIn.find_last_of('/');
     scene.strName = QString::fromStdString(nSlash == std::string::npos ? o.strIn : o.strIn.substr(nSlash + 1));
-    if (!SavePng(CMeasurePainter::Render(size, scene), o.strOut))
+    if (!SaveImage(CMeasurePainter::Render(size, scene), o))
         return 1;
-    if (nTrack != 0) {
+    if (nTrack != pitch::TRACK_DONE) {
         PrintError(o.strIn + ": drawn without pitch: " + measure::TrackFailure(nTrack));
         return 1;
     }

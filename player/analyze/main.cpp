@@ -2,6 +2,8 @@
 // sound, for scripts, corpora and tests. Messages go to stderr.
 #include "player/analyze/AnalyzeCommands.h"
 
+#include "common/ProgramVersion.h"
+
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -18,7 +20,7 @@ const AnalyzeCommand s_commands[] = {
      "[--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
      "[--format csv|json|pitchtier] FILE...",
      RunPitch},
-    {"render", "FILE -o OUT.png", StartRender},
+    {"render", "FILE -o OUT.png|OUT.jpg [--view [--start S] [--end E] [--size WxH]]", StartRender},
 };
 
 // What --help adds about the pitch command's trackers, columns and range.

@@ -1,5 +1,7 @@
 #include "player/audio/CLoadResult.h"
 
+#include "player/audio/SoundReaders.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -51,8 +53,7 @@ std::string DescribeLoadFailure(const CLoadResult& result, const std::string& pa
         return path + ": no sample rate";
     if (!result.strMessage.empty())
         return path + ": " + Trim(result.strMessage);
-    return path + ": not a sound file this player reads (WAV, AIFF/AIFC, AU, fixed-header PCM, "
-                  "FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE)";
+    return path + ": not a sound file this player reads (" + SoundFormatList() + ")";
 }
 
 } // namespace audio

@@ -28,7 +28,6 @@ public:
 
     void* Lock();
     void Unlock();
-    int LockCount() const { return m_nLocks.load(); }
     std::size_t Size() const { return m_nBytes; }
 
     ~CSampleBlock();
@@ -36,6 +35,8 @@ public:
     CSampleBlock& operator=(const CSampleBlock&) = delete;
 
 private:
+    friend struct CSampleBlockProbe; // the tests' view of the lock count
+
     CSampleBlock(void* pData, std::size_t nBytes, std::size_t nMapped = 0)
         : m_pData(pData), m_nBytes(nBytes), m_nMapped(nMapped) {}
 

@@ -1,5 +1,7 @@
 #include "player/audio/SoundReaders.h"
 
+#include <algorithm>
+
 #include "player/audio/CDocumentHost.h"
 #include "player/audio/CSonavelProDoc.h"
 
@@ -17,12 +19,12 @@ EReaderAnswer Call(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& pr
 // The last entry sees only what every reader before it left alone, so the files
 // those take keep their samples and their refusals keep their messages.
 constexpr CSoundReaderEntry s_readers[] = {
-    {"wave", Call<&CSonavelProDoc::ReadWave>},
-    {"aiff", Call<&CSonavelProDoc::ReadAiff>},
-    {"au", Call<&CSonavelProDoc::ReadAu>},
-    {"fixed-le", Call<&CSonavelProDoc::ReadFixedHeaderLE>},
-    {"fixed-be", Call<&CSonavelProDoc::ReadFixedHeaderBE>},
-    {"sndfile", Call<&CSonavelProDoc::ReadSndfile>},
+    {"wave", Call<&CSonavelProDoc::ReadWave>, "WAV"},
+    {"aiff", Call<&CSonavelProDoc::ReadAiff>, "AIFF/AIFC"},
+    {"au", Call<&CSonavelProDoc::ReadAu>, "AU"},
+    {"fixed-le", Call<&CSonavelProDoc::ReadFixedHeaderLE>, "fixed-header PCM"},
+    {"fixed-be", Call<&CSonavelProDoc::ReadFixedHeaderBE>, "fixed-header PCM"},
+    {"sndfile", Call<&CSonavelProDoc::ReadSndfile>, "FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE"},
 };
 
 // Keeps what the document hands over; lives on the caller's stack.
@@ -44,6 +46,32 @@ public:
 } // namespace
 
 CSoundReaderTable SoundReaderTable() { return {s_readers, sizeof s_readers / sizeof s_readers[0]}; }
+
+std::vector<std::string> SoundFormatNames()
+{
+    std::vector<std::string> names;
+    for (const CSoundReaderEntry& entry : SoundReaderTable()) {
+        const std::string formats = entry.szFormats;
+        for (std::size_t nAt = 0; nAt < formats.size();) {
+            std::size_t nEnd = formats.find(", ", nAt);
+            if (nEnd == std::string::npos)
+                nEnd = formats.size();
+            const std::string name = formats.substr(nAt, nEnd - nAt);
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
+            nAt = nEnd + 2;
+        }
+    }
+    return names;
+}
+
+std::string SoundFormatList()
+{
+    std::string list;
+    for (const std::string& name : SoundFormatNames())
+        list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
 
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store)
 {

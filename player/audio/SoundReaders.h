@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
@@ -34,6 +35,10 @@ using SoundReaderFn = EReaderAnswer (*)(CSonavelProDoc& doc, CFileReader& file, 
 struct CSoundReaderEntry {
     const char* szName;
     SoundReaderFn pfnRead;
+    // The formats this reader takes, as the help texts and messages name them
+    // ("AIFF/AIFC"; several separated by ", "). A reader that takes a format an
+    // earlier one already names repeats it.
+    const char* szFormats = "";
 };
 
 struct CSoundReaderTable {
@@ -45,6 +50,14 @@ struct CSoundReaderTable {
 
 // wave, aiff, au, fixed-le, fixed-be, sndfile.
 CSoundReaderTable SoundReaderTable();
+
+// Every format the table's readers take, in the table's order, each once:
+// WAV, AIFF/AIFC, AU, fixed-header PCM, then libsndfile's. The one list behind
+// the player's --help, the command line's "not a sound file" line, the Python
+// module's documents and the manual pages.
+std::vector<std::string> SoundFormatNames();
+// The same joined by ", ".
+std::string SoundFormatList();
 
 // Opens the path and walks the table. On success store holds the sound (the
 // caller owns its block) and the result names the reader; otherwise store is

@@ -42,6 +42,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     m_pPicture->setFrameShadow(QFrame::Sunken);
     m_pPicture->setPixmap(AboutPicture(picture.size() - QSize(2, 2)));
     m_pPicture->setAlignment(Qt::AlignCenter);
+    m_pPicture->setAccessibleName(QString::fromUtf8(kszAboutPictureName));
 
     StaticText(this, kszAboutVersion, DluRect(134, 14, 156, 10));
     StaticText(this, kszAboutPurpose, DluRect(134, 34, 156, 20));

@@ -11,9 +11,6 @@ class CAboutDlg : public QDialog {
 public:
     explicit CAboutDlg(QWidget* pParent = nullptr);
 
-    QLabel* Picture() const { return m_pPicture; }
-    QPushButton* OkButton() const { return m_pOk; }
-
 private:
     QLabel* m_pPicture;
     QPushButton* m_pOk;

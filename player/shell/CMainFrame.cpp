@@ -37,12 +37,23 @@ CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
     m_pMdiArea->setMinimumSize(1, 1);
     m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pMdiArea->setAccessibleName(QString::fromUtf8(kszDocumentArea));
     setCentralWidget(m_pMdiArea);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 
     CreateCommands();
     CreateMenus();
     ShowMenu(IDR_MAINFRAME);
+    // F10 opens the first menu of whichever menu the bar shows, as Alt+letter
+    // opens the one whose letter is marked.
+    auto* pMenuKey = new QAction(QString::fromUtf8(kszItemMenuBar), this);
+    pMenuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    pMenuKey->setShortcutContext(Qt::WindowShortcut);
+    connect(pMenuKey, &QAction::triggered, this, [this] {
+        if (!menuBar()->actions().isEmpty())
+            menuBar()->setActiveAction(menuBar()->actions().constFirst());
+    });
+    addAction(pMenuKey);
     UpdateCommandUI();
     UpdateRecentFileMenu();
 
@@ -134,6 +145,7 @@ void CMainFrame::CreateMenus()
 {
     auto menu = [this](const char* szTitle, std::initializer_list<int> ids, QList<QMenu*>& group) {
         auto* pMenu = new QMenu(QString::fromUtf8(szTitle), this);
+        pMenu->setAccessibleName(pMenu->title().remove(QLatin1Char('&')));
         for (int nId : ids) {
             if (nId == 0)
                 pMenu->addSeparator();

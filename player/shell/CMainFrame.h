@@ -24,13 +24,8 @@ public:
     // (desktop right - 200) / 2.
     static QRect InitialGeometry(const QRect& desktop);
 
-    // The action of a command id (null for ids the bar does not carry).
-    QAction* Command(int nId) const { return m_commands.value(nId); }
     // Enables or greys every command as the application says.
     void UpdateCommandUI();
-    // The id of the menu on the bar: 128 normally, 129 while a document
-    // window is active.
-    int CurrentMenuId() const { return m_nMenuId; }
 
     QMdiSubWindow* NewDocumentWindow();
     void OnActivateApp(bool bActive);
@@ -63,7 +58,7 @@ private:
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentAnchor = nullptr;
     QList<QAction*> m_recentActions;
-    int m_nMenuId = 0;
+    int m_nMenuId = 0;               // the menu on the bar: 128, or 129 while a document window is active
     int m_nDocuments = 0;
     bool m_bAppActive = false;
     QPrinter* m_pPrinter = nullptr;

@@ -137,12 +137,12 @@ void CSonavelProApp::OnDocumentFailed(const sonavel::audio::CLoadResult& result)
         sonavel::SonavelMessageBox(result.strMessage, sonavel::MB_OK);
 }
 
-int CSonavelProApp::StartPlayback()
+CWaveWnd::EPlayResult CSonavelProApp::StartPlayback()
 {
     auto* pWave = new CWaveWnd;
     pWave->setParent(this);
     pWave->SetAutoDelete(true);
-    int nResult = pWave->Play(0, m_store.sampleCount);
+    const CWaveWnd::EPlayResult nResult = pWave->Play(0, m_store.sampleCount);
     if (nResult != CWaveWnd::PLAY_OK)
         delete pWave; // no notice will come for it
     return nResult;
@@ -201,7 +201,7 @@ bool CSonavelProApp::PlaySpan(int64_t nFirst, int64_t nEnd)
     auto* pWave = new CWaveWnd;
     pWave->setParent(this);
     pWave->SetAutoDelete(true);
-    const int nResult = pWave->Play(m_measureStore, static_cast<int32_t>(std::clamp<int64_t>(nFirst, 0, INT32_MAX)),
+    const CWaveWnd::EPlayResult nResult = pWave->Play(m_measureStore, static_cast<int32_t>(std::clamp<int64_t>(nFirst, 0, INT32_MAX)),
                                     static_cast<int32_t>(std::clamp<int64_t>(nEnd, 0, INT32_MAX)));
     if (nResult != CWaveWnd::PLAY_OK) {
         delete pWave; // no notice will come for it
@@ -245,7 +245,7 @@ void CSonavelProApp::OnAnalysis()
 {
     if (!m_bLoaded)
         return;
-    sonavel::OpenAnalysisWindow(m_store, MainFrame());
+    sonavel::OpenAnalysisWindow(m_store, MainFrame(), m_strLoadedName);
 }
 
 void CSonavelProApp::OnAppAbout()

@@ -11,12 +11,12 @@
 #include "player/analysis/window/CSpanPlayer.h"
 #include "player/audio/CDocumentHost.h"
 #include "player/shell/CRecentFileList.h"
+#include "player/shell/CWaveWnd.h"
 #include "player/audio/SampleStore.h"
 #include "player/shell/SelectOption.h"
 
 class CMainFrame;
 class CMeasureView;
-class CWaveWnd;
 
 class CSonavelProApp : public QObject, public CDocumentHost, public CSpanPlayer {
     Q_OBJECT
@@ -73,7 +73,7 @@ signals:
     void RecentFilesChanged();
 
 private:
-    int StartPlayback();
+    CWaveWnd::EPlayResult StartPlayback();
     void SetLoaded(int bLoaded);
     CMeasureView* OpenMeasureView();
     // Plays the span --select asked for; false when the whole sound is to play.

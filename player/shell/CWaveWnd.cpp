@@ -26,7 +26,7 @@ CWaveWnd::~CWaveWnd()
     Release();
 }
 
-int CWaveWnd::Play(int32_t nStart, int32_t nEnd)
+CWaveWnd::EPlayResult CWaveWnd::Play(int32_t nStart, int32_t nEnd)
 {
     CSonavelProApp* pApp = CSonavelProApp::Instance();
     if (!pApp)
@@ -34,7 +34,7 @@ int CWaveWnd::Play(int32_t nStart, int32_t nEnd)
     return Play(pApp->m_store, nStart, nEnd);
 }
 
-int CWaveWnd::Play(const SampleStore& store, int32_t nStart, int32_t nEnd)
+CWaveWnd::EPlayResult CWaveWnd::Play(const SampleStore& store, int32_t nStart, int32_t nEnd)
 {
     // Without an event loop nothing could ever deliver the end-of-buffer
     // notice; one object serves one playback.
@@ -87,7 +87,7 @@ int CWaveWnd::Play(const SampleStore& store, int32_t nStart, int32_t nEnd)
     m_pHeader->dwBufferLength = static_cast<uint32_t>(m_nBufferLength);
     m_pHeader->dwUser = 0;
 
-    int nResult = PLAY_OK;
+    EPlayResult nResult = PLAY_OK;
     if (WaveOutPrepareHeader(m_hWaveOut, m_pHeader.get(), sizeof(WaveHeader)) != MMSYSERR_NOERROR)
         nResult = PLAY_PREPARE_FAILED;
     else if (WaveOutWrite(m_hWaveOut, m_pHeader.get(), sizeof(WaveHeader)) != MMSYSERR_NOERROR)

@@ -26,8 +26,9 @@ extern HWAVEOUT g_hCurrentWaveOut;
 class CWaveWnd : public QObject {
     Q_OBJECT
 public:
-    // Play result codes.
-    enum : int {
+    // What Play came to: playing, or the step that failed (the design's codes,
+    // 1 to 6). The callers only tell playing from not.
+    enum EPlayResult : int {
         PLAY_OK = 0,
         PLAY_NO_WINDOW = 1,
         PLAY_BAD_FORMAT = 2,
@@ -41,11 +42,10 @@ public:
     explicit CWaveWnd(CSonavelProDoc* pDocument);
     ~CWaveWnd() override;
 
-    // Plays samples [nStart, nEnd) of the application's store. 0 = playing;
-    // see the codes above otherwise.
-    int Play(int32_t nStart, int32_t nEnd);
+    // Plays samples [nStart, nEnd) of the application's store.
+    EPlayResult Play(int32_t nStart, int32_t nEnd);
     // Same, from a given store (the application passes its own).
-    int Play(const SampleStore& store, int32_t nStart, int32_t nEnd);
+    EPlayResult Play(const SampleStore& store, int32_t nStart, int32_t nEnd);
 
     // The device has played the buffer: unlock, close the opening. Returns 0.
     int OnWaveOutDone();

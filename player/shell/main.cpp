@@ -5,34 +5,40 @@
 #include <QStringList>
 
 #include "common/ProgramOptions.h"
+#include "common/ProgramVersion.h"
 
+#include "player/audio/SoundReaders.h"
 #include "player/shell/CArtwork.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/resource.h"
 
 namespace {
 
-const char kszUsage[] =
-    "Usage: sonavel [FILE]\n"
-    "       sonavel FILE --select START,END\n"
-    "       sonavel --help | --version\n"
-    "\n"
-    "Plays FILE (WAV, AIFF, AIFC, AU or 16-bit PCM with a fixed header) at once;\n"
-    "the bar's menus play it again (Ctrl+P) and show its pitch and spectrogram\n"
-    "(Ctrl+A) or the measuring view (Ctrl+M). Only a sole --help or --version is\n"
-    "an option, and --select only as the second of exactly three arguments: any\n"
-    "other argument is a file to open (a file named --help opens as ./--help).\n"
-    "\n"
-    "  --select START,END  open the measuring view on START to END (seconds, as\n"
-    "                      decimals; START, for \"to the end\") and play only that\n"
-    "  --help              print this text and exit\n"
-    "  --version           print the version and exit\n";
+// The formats are the reader table's.
+std::string Usage()
+{
+    return "Usage: sonavel [FILE]\n"
+           "       sonavel FILE --select START,END\n"
+           "       sonavel --help | --version\n"
+           "\n"
+        + programoptions::WrapText(
+               "Plays FILE (" + sonavel::audio::SoundFormatList()
+               + ") at once; the bar's menus play it again (Ctrl+P) and show its pitch and spectrogram (Ctrl+A) "
+                 "or the measuring view (Ctrl+M). Only a sole --help or --version is an option, and --select "
+                 "only as the second of exactly three arguments: any other argument is a file to open (a file "
+                 "named --help opens as ./--help).")
+        + "\n"
+          "  --select START,END  open the measuring view on START to END (seconds, as\n"
+          "                      decimals; START, for \"to the end\") and play only that\n"
+          "  --help              print this text and exit\n"
+          "  --version           print the version and exit\n";
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int nAnswered = programoptions::AnswerHelpOrVersion(argc, argv, kszUsage, "sonavel " PROGRAM_VERSION "\n");
+    const int nAnswered = programoptions::AnswerHelpOrVersion(argc, argv, Usage().c_str(), "sonavel " PROGRAM_VERSION "\n");
     if (nAnswered >= 0)
         return nAnswered;
 

@@ -53,13 +53,15 @@ constexpr const char* kszDocStrings = "\nSonav\nSonav\n\n\nSonavel.Document\nSon
 constexpr const char* kszDocTitleBase = "Sonav";
 constexpr const char* kszErrorInPlay = " error in play ";
 
-// Menu 128.
-constexpr const char* kszMenuPlay = "Play";
-constexpr const char* kszItemPlay = "Play\tCtrl+P";
-constexpr const char* kszMenuAnalysis = "Analysis";
-constexpr const char* kszItemAnalysis = "Spectrogram-Pitch\tCtrl+A";
-constexpr const char* kszItemMeasure = "Measure\xE2\x80\xA6\tCtrl+M";
-constexpr const char* kszMenuAbout = "About";
+// Menu 128. Item texts are their words alone: the menu shows each command's
+// shortcut beside them, and screen readers get it as the item's key binding.
+// The marked letters open the menus with Alt.
+constexpr const char* kszMenuPlay = "&Play";
+constexpr const char* kszItemPlay = "Play";
+constexpr const char* kszMenuAnalysis = "&Analysis";
+constexpr const char* kszItemAnalysis = "Spectrogram-Pitch";
+constexpr const char* kszItemMeasure = "Measure\xE2\x80\xA6";
+constexpr const char* kszMenuAbout = "A&bout";
 constexpr const char* kszItemAbout = "&About Sonavel...";
 
 // Menu 129.
@@ -68,8 +70,8 @@ constexpr const char* kszMenuEdit = "&Edit";
 constexpr const char* kszMenuWindow = "&Window";
 constexpr const char* kszMenuHelp = "&Help";
 constexpr const char* kszItemHelpAbout = "&About SonavelPro...";
-constexpr const char* kszItemFileNew = "&New\tCtrl+N";
-constexpr const char* kszItemFileOpen = "&Open...\tCtrl+O";
+constexpr const char* kszItemFileNew = "&New";
+constexpr const char* kszItemFileOpen = "&Open...";
 constexpr const char* kszItemFileClose = "&Close";
 constexpr const char* kszItemFileSave = "&Save";
 constexpr const char* kszItemFileSaveAs = "Save &As...";
@@ -77,10 +79,10 @@ constexpr const char* kszItemFilePrint = "&Print...";
 constexpr const char* kszItemFilePrintPreview = "Print Pre&view";
 constexpr const char* kszItemFilePrintSetup = "P&rint Setup...";
 constexpr const char* kszItemAppExit = "E&xit";
-constexpr const char* kszItemEditUndo = "&Undo\tCtrl+Z";
-constexpr const char* kszItemEditCut = "Cu&t\tCtrl+X";
-constexpr const char* kszItemEditCopy = "&Copy\tCtrl+C";
-constexpr const char* kszItemEditPaste = "&Paste\tCtrl+V";
+constexpr const char* kszItemEditUndo = "&Undo";
+constexpr const char* kszItemEditCut = "Cu&t";
+constexpr const char* kszItemEditCopy = "&Copy";
+constexpr const char* kszItemEditPaste = "&Paste";
 constexpr const char* kszItemNextPane = "Next Pane";
 constexpr const char* kszItemPrevPane = "Previous Pane";
 constexpr const char* kszItemWindowNew = "&New Window";
@@ -88,6 +90,8 @@ constexpr const char* kszItemWindowCascade = "&Cascade";
 constexpr const char* kszItemWindowTile = "&Tile";
 constexpr const char* kszItemWindowArrange = "&Arrange Icons";
 constexpr const char* kszRecentFileEmpty = "Recent File";
+constexpr const char* kszItemMenuBar = "Menu Bar";                   // F10
+constexpr const char* kszDocumentArea = "Document windows";          // the bar's client area, named for screen readers
 
 // The About box (template 100).
 constexpr int kAboutWidthDlu = 301;
@@ -97,6 +101,7 @@ constexpr const char* kszAboutVersion = "Sonavel Version 1.0";
 constexpr const char* kszAboutPurpose = "For Sonavel and the most powerful speech analysis programs.";
 constexpr const char* kszAboutVisit = "Please visit our web site.";
 constexpr const char* kszAboutNotice = "\xC2\xA9 2026 Velmora Speech Tools";
+constexpr const char* kszAboutPictureName = "Sonavel picture";       // bitmap 131, for screen readers
 
 // The main bar and where it goes.
 constexpr int kMainFrameWidth = 220;

@@ -1,4 +1,5 @@
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/SampleBlockProbe.h"
 
 #include "tests/fuzz/FuzzTarget.h"
 
@@ -26,7 +27,7 @@ void CheckLoadedStore(const SampleStore& store)
     FUZZ_CHECK(store.sampleCount >= 0);
     FUZZ_CHECK(store.hSamples->Size() == static_cast<std::size_t>(store.byteLength));
     FUZZ_CHECK(2 * static_cast<int64_t>(store.sampleCount) <= store.byteLength);
-    FUZZ_CHECK(store.hSamples->LockCount() == 0);
+    FUZZ_CHECK(CSampleBlockProbe::LockCount(store.hSamples) == 0);
     if (store.sampleCount > 0) {
         CSampleLock lock(store.hSamples);
         volatile int16_t nLast = lock.Samples()[store.sampleCount - 1];

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/analysis/CSignalMath.h"
+#include "tests/support/SampleBlockProbe.h"
 
 namespace {
 
@@ -73,8 +74,8 @@ TEST(AnalysisExtremes, PitchTrackStaysOnScaleForEveryLengthRateAndContent)
                     std::fill(lock.Samples(), lock.Samples() + nValues, int16_t(0x7777));
                 }
                 ASSERT_EQ(CSignalMath().TrackPitch(store, hOut, 0, nCount), 0);
-                EXPECT_EQ(hOut->LockCount(), 0);
-                EXPECT_EQ(store.hSamples->LockCount(), 0);
+                EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 0);
+                EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
                 CSampleLock lock(hOut);
                 for (int i = 0; i < nValues; ++i) {
                     const int v = lock.Samples()[i];

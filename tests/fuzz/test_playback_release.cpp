@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "player/audio/Messages.h"
@@ -96,7 +97,7 @@ TEST_P(PlaybackReleaseTest, HundredOpensReleaseEveryPlaybackAndBlock)
             EXPECT_TRUE(blocks[i].expired()) << "block of load " << i << " outlived its playback";
         if (app.m_store.hSamples) {
             EXPECT_FALSE(blocks.back().expired());
-            EXPECT_EQ(app.m_store.hSamples->LockCount(), 0);
+            EXPECT_EQ(CSampleBlockProbe::LockCount(app.m_store.hSamples), 0);
         }
     }
     EXPECT_TRUE(blocks.back().expired()) << "the application kept its block after it ended";

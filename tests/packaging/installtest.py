@@ -8,6 +8,7 @@ import signal
 import struct
 import subprocess
 import sys
+import threading
 import tempfile
 import time
 import urllib.request
@@ -48,6 +49,9 @@ def run(cmd, **kwargs):
 
 
 def wait_for(predicate, seconds, step=0.25):
+    """The Python tests' bounded wait, as WaitFor is the C++ ones': only for
+    what gives no event to wait on (the web engine's page list answers only
+    when asked, a compositor's socket appears without a word)."""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         value = predicate()
@@ -150,38 +154,59 @@ def write_tone(path, seconds=2.0, rate=22050, hz=180.0):
 
 
 class SinkRecording:
-    """Records the null sink "vsink" that tests/support/with-pulse.sh sets up."""
+    """Records the null sink "vsink" that tests/support/with-pulse.sh sets up:
+    a thread keeps the recorder's output in the file as it comes and weighs it."""
     RATE = 22050
+    WINDOW = RATE // 20  # samples: 50 ms
 
     def __init__(self, path):
         if subprocess.run(["pactl", "info"], capture_output=True).returncode != 0:
             skip("no PulseAudio server answers: run through tests/support/with-pulse.sh")
         self.path = path
-        self.out = open(path, "wb")
+        self.best = 0.0
+        self.ended = False
+        self.heard = threading.Condition()
         self.proc = subprocess.Popen(["parec", "-d", "vsink.monitor", "--format=s16le", "--rate=%d" % self.RATE,
-                                      "--channels=1"], stdout=self.out, start_new_session=True)
+                                      "--channels=1"], stdout=subprocess.PIPE, start_new_session=True)
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        """Until the recorder ends: each whole 50 ms window it delivers is
+        written and weighed, and a waiter is woken."""
+        size, pending = 2 * self.WINDOW, b""
+        with open(self.path, "wb") as out:
+            while True:
+                data = os.read(self.proc.stdout.fileno(), 65536)
+                out.write(data)
+                pending += data
+                loudest = self.best
+                while len(pending) >= size:
+                    samples = struct.unpack("<%dh" % self.WINDOW, pending[:size])
+                    pending = pending[size:]
+                    loudest = max(loudest, math.sqrt(sum(v * v for v in samples) / self.WINDOW))
+                with self.heard:
+                    self.best, self.ended = loudest, not data
+                    self.heard.notify_all()
+                if not data:
+                    return
 
     def loudest(self):
         """Largest RMS over 50 ms windows heard so far (0 to 32767)."""
-        self.out.flush()
-        with open(self.path, "rb") as f:
-            data = f.read()
-        n = len(data) // 2
-        samples = struct.unpack("<%dh" % n, data[: 2 * n])
-        window = self.RATE // 20
-        best = 0.0
-        for start in range(0, max(0, n - window), window):
-            chunk = samples[start:start + window]
-            best = max(best, math.sqrt(sum(s * s for s in chunk) / window))
-        return best
+        with self.heard:
+            return self.best
 
     def wait_for_sound(self, seconds, threshold=3000):
-        return wait_for(lambda: self.loudest() > threshold, seconds, step=0.5)
+        """True once a window louder than threshold has been recorded; false
+        when the bound passes or the recorder ends first."""
+        with self.heard:
+            self.heard.wait_for(lambda: self.best > threshold or self.ended, seconds)
+            return self.best > threshold
 
     def stop(self):
         self.proc.terminate()
         self.proc.wait(5)
-        self.out.close()
+        self.reader.join(5)
 
 
 def desktop_entry(path):

@@ -10,7 +10,6 @@ import pickle
 import subprocess
 import sys
 import threading
-import time
 import wave
 
 import numpy as np
@@ -193,32 +192,32 @@ def test_spectrogram_is_the_measuring_views_own(tmp_path):
     assert db.max() == pytest.approx(-6.02, abs=0.5) and db.min() == pytest.approx(db.max() - 70, abs=1e-4)
 
 
-def test_other_threads_run_while_a_long_sound_is_tracked(tmp_path):
+def test_other_threads_run_while_a_sound_is_tracked(tmp_path):
     rate = 44100
-    t = np.arange(rate * 600) / rate
-    long_path = write_wav(tmp_path / "long.wav", 8000 * np.sin(2 * math.pi * 140 * t) * (1 + np.sin(t)), rate)
-    ticks, span, done = [], [], threading.Event()
-
-    def count():
-        while not done.wait(0.001):
-            ticks.append(time.monotonic())
+    t = np.arange(rate * 20) / rate
+    path = write_wav(tmp_path / "voice.wav", 8000 * np.sin(2 * math.pi * 140 * t) * (1 + np.sin(t)), rate)
+    # With a switch interval this long the interpreter never takes the lock
+    # from a thread that holds it: this one runs only when the tracking thread
+    # lets go of it, so it sees the track under way only if pitch() does.
+    inside, entered, seen = [False], threading.Event(), []
 
     def track():
-        span.append(time.monotonic())
-        sonavel.pitch(long_path, threads=1)
-        span.append(time.monotonic())
-        done.set()
+        entered.set()
+        inside[0] = True
+        sonavel.pitch(path, threads=1)
+        inside[0] = False
 
-    threads = [threading.Thread(target=count), threading.Thread(target=track)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join(timeout=300)
-    start, end = span
-    middle = [tick for tick in ticks if start + 0.25 * (end - start) < tick < start + 0.75 * (end - start)]
-    # Ten minutes take a few tens of milliseconds on one thread: enough for a
-    # counter that ticks every millisecond whenever it holds the interpreter.
-    assert end - start > 0.02 and len(middle) >= 3
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1000.0)
+    try:
+        tracker = threading.Thread(target=track)
+        tracker.start()
+        assert entered.wait(timeout=60)
+        seen.append(inside[0])
+        tracker.join(timeout=300)
+    finally:
+        sys.setswitchinterval(interval)
+    assert seen == [True]
 
     # Two loads and tracks at once give what one alone gives.
     path = site_sounds()[-1]

@@ -7,11 +7,9 @@
 
 #include <memory>
 
-namespace testsupport {
+#include "tests/support/EventBound.h"
 
-// How long a wait for an event may take before the test calls it a failure.
-// It only bounds a failure: a passing test never waits this long.
-constexpr int kEventBoundMs = 60000;
+namespace testsupport {
 
 // Runs the event loop until bDone() holds or nTimeoutMs passed; returns bDone().
 template <class F>

@@ -5,7 +5,10 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "player/analysis/paint/CAnalysisPainter.h"
+#include "player/analysis/window/CAnalysisPicture.h"
 #include "player/audio/Messages.h"
 #include "player/analysis/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
@@ -53,6 +56,9 @@ CAnalysisDlg::CAnalysisDlg(QWidget* pParent)
         m_pText[i]->setFont(texts[i].font);
         m_pText[i]->setGeometry(texts[i].rect);
     }
+
+    m_pPicture = new CAnalysisPicture(this);
+    m_pPicture->setAccessibleName(QString::fromUtf8(sonavel::STR_ANALYSIS_CAPTION));
 }
 
 CAnalysisDlg::~CAnalysisDlg()
@@ -64,7 +70,16 @@ CAnalysisDlg::~CAnalysisDlg()
 bool CAnalysisDlg::OnInitDialog()
 {
     m_model.Layout(width(), height());
+    const auto& pitch = m_model.PitchRect();
+    const auto& spectrogram = m_model.SpectrogramRect();
+    // From the pitch panel's top down to the spectrogram's bottom, the scales' margin included.
+    m_pPicture->setGeometry(0, pitch.top, width(), spectrogram.bottom - pitch.top);
     return true;
+}
+
+void CAnalysisDlg::DescribePicture(const QString& strName, const SampleStore& store)
+{
+    m_pPicture->setAccessibleDescription(sonavel::AnalysisPictureDescription(strName, store, m_model));
 }
 
 int CAnalysisDlg::ComputePitch(const SampleStore& store)
@@ -82,7 +97,15 @@ int CAnalysisDlg::ComputePitch(const SampleStore& store)
 int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
 {
     CWaitCursor wait;
-    return m_model.ComputeSpectrogram(store);
+    const int nResult = m_model.ComputeSpectrogram(store);
+    wait.End();
+    // Once for the picture: a box for each of its columns would hold the
+    // user through hundreds of them.
+    if (m_model.HadMathError()) {
+        sonavel::SonavelMessageBeep(0);
+        sonavel::SonavelMessageBox(sonavel::STR_MATH_ERROR);
+    }
+    return nResult;
 }
 
 void CAnalysisDlg::paintEvent(QPaintEvent*)
@@ -106,7 +129,26 @@ void CAnalysisDlg::done(int nResult)
 
 namespace sonavel {
 
-void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent)
+QString AnalysisPictureDescription(const QString& strName, const SampleStore& store, const CAnalysisModel& model)
+{
+    const double dSeconds = store.sampleRate > 0 ? double(store.sampleCount) / store.sampleRate : 0.0;
+    int nLow = 0;
+    int nHigh = 0;
+    if (model.IsPitchReady() && model.Pitch())
+        for (int i = 0; i < model.PitchCount(); ++i) {
+            const int nHz = model.Pitch()[i];
+            if (nHz <= 0)
+                continue;
+            nLow = nLow == 0 ? nHz : std::min(nLow, nHz);
+            nHigh = std::max(nHigh, nHz);
+        }
+    const QString strDuration = QString::number(dSeconds, 'f', dSeconds < 10 ? 1 : 0);
+    const QString strPitch = nHigh > 0 ? QStringLiteral("pitch %1\u2013%2 Hz over %3 s").arg(nLow).arg(nHigh).arg(strDuration)
+                                       : QStringLiteral("no pitch found over %1 s").arg(strDuration);
+    return strName.isEmpty() ? strPitch : QStringLiteral("%1: %2").arg(strName, strPitch);
+}
+
+void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent, const QString& strName)
 {
     if (!g_pAnalysisDlg) {
         auto* pDlg = new CAnalysisDlg(pParent);
@@ -127,6 +169,7 @@ void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent)
     pDlg->repaint();
     pDlg->ComputeSpectrogram(store);
     pDlg->repaint();
+    pDlg->DescribePicture(strName, store);
 }
 
 } // namespace sonavel

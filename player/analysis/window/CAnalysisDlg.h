@@ -9,6 +9,7 @@
 #include "player/analysis/CAnalysisModel.h"
 #include "player/audio/SampleStore.h"
 
+class CAnalysisPicture;
 class QLabel;
 
 class CAnalysisDlg : public QDialog {
@@ -26,6 +27,10 @@ public:
     int ComputePitch(const SampleStore& store);
     int ComputeSpectrogram(const SampleStore& store);
 
+    // Names the picture for screen readers and describes what it shows: the
+    // file, its duration and the pitch range found.
+    void DescribePicture(const QString& strName, const SampleStore& store);
+
     CAnalysisModel& Model() { return m_model; }
     const CAnalysisModel& Model() const { return m_model; }
 
@@ -36,6 +41,7 @@ protected:
 private:
     CAnalysisModel m_model;
     QLabel* m_pText[3] = {nullptr, nullptr, nullptr};
+    CAnalysisPicture* m_pPicture = nullptr;   // over both panels: what a screen reader is told of them
 };
 
 // The open analysis window, null when there is none.
@@ -43,8 +49,12 @@ extern CAnalysisDlg* g_pAnalysisDlg;
 
 namespace sonavel {
 
+// What the picture shows, in words: "take.wav: pitch 95–180 Hz over 2.4 s"
+// (the lowest and highest pitch the track found; "no pitch found" when none).
+QString AnalysisPictureDescription(const QString& strName, const SampleStore& store, const CAnalysisModel& model);
+
 // The player's Spectrogram-Pitch command: opens the window if there is none,
-// then computes and draws pitch and spectrogram of store in it.
-void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent);
+// then computes and draws pitch and spectrogram of store (the file strName) in it.
+void OpenAnalysisWindow(const SampleStore& store, QWidget* pParent, const QString& strName = QString());
 
 } // namespace sonavel

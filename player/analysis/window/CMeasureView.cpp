@@ -59,6 +59,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
     m_pReadout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_pSelection = new QLabel;
     m_pSelection->setAccessibleName(QStringLiteral("Selection"));
+    statusBar()->setAccessibleName(QStringLiteral("Status"));
     statusBar()->addWidget(m_pReadout, 1);
     statusBar()->addPermanentWidget(m_pSelection);
 

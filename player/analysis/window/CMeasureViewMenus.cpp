@@ -111,4 +111,7 @@ void CMeasureView::CreateActions()
     connect(AddAction(pAnalysis, "settings", QString::fromUtf8("&Settings\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_Comma)}),
             &QAction::triggered, this, &CMeasureView::OnSettings);
     Action("play")->setEnabled(false);
+    // A screen reader announces each menu by its title's words.
+    for (QMenu* pMenu : {pFile, pView, pSelection, pAnalysis})
+        pMenu->setAccessibleName(pMenu->title().remove(QLatin1Char('&')));
 }

@@ -43,6 +43,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
 
     def _paced(self, name, piece, pause):
+        # The pauses are the stimulus, a slow server; nothing waits on them.
         data = self._file(name)
         self._headers(200, len(data))
         for i in range(0, len(data), piece):

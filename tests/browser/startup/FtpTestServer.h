@@ -1,10 +1,9 @@
 #pragma once
 // A real FTP server for the connection tests: pyftpdlib on 127.0.0.1 at a free
-// port, anonymous unless a user is given. Its log goes to a file the test reads.
-#include "tests/support/WaitFor.h"
+// port, anonymous unless a user is given. The test reads its log as it comes.
+#include "tests/support/AwaitEvent.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -16,7 +15,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 namespace velmora_test {
 
@@ -74,11 +72,12 @@ public:
             ::close(m_fd);
     }
     int Port() const { return m_nPort; }
-    // A client has connected (it waits in the backlog, never accepted).
-    bool HasCaller() const
+    // Waits until a client has connected (it waits in the backlog, never
+    // accepted); true once one has.
+    bool AwaitCaller(int nTimeoutMs = testsupport::kEventBoundMs) const
     {
         pollfd fd{m_fd, POLLIN, 0};
-        return m_fd >= 0 && ::poll(&fd, 1, 0) == 1;
+        return m_fd >= 0 && ::poll(&fd, 1, nTimeoutMs) == 1;
     }
 
 private:
@@ -107,36 +106,39 @@ public:
                          QStringLiteral("-d"), m_dir.path()};
         if (!strUser.isEmpty())
             args << QStringLiteral("-u") << strUser << QStringLiteral("-P") << strPassword;
-        m_process.setStandardOutputFile(LogPath());
-        m_process.setStandardErrorFile(LogPath(), QIODevice::Append);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(QStringLiteral(VELMORA_TEST_PYTHON), args);
         if (!m_process.waitForStarted(testsupport::kEventBoundMs))
             return false;
-        // Up as soon as it takes a connection; the bound only limits a failure.
-        for (int i = 0; i < 2400; ++i) {
-            if (CanConnect(m_nPort))
-                return true;
-            if (m_process.state() == QProcess::NotRunning)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        return false;
+        // It listens before it logs its start.
+        return WaitForLog(QStringLiteral(">>> starting FTP server"));
     }
 
     int Port() const { return m_nPort; }
     QString HostText() const { return QStringLiteral("127.0.0.1:%1").arg(m_nPort); }
 
-    QString Log() const
+    // Waits until the server's log holds strText; true once it does, false
+    // when the server ended or the bound passed without it.
+    bool WaitForLog(const QString& strText, int nTimeoutMs = testsupport::kEventBoundMs)
     {
-        QFile log(LogPath());
-        return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll()) : QString();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+        while (!Log().contains(strText))
+            if (!m_process.waitForReadyRead(testsupport::MsLeft(deadline)))
+                return Log().contains(strText);
+        return true;
+    }
+
+    // What the server has logged so far.
+    QString Log()
+    {
+        m_strLog += QString::fromLocal8Bit(m_process.readAll());
+        return m_strLog;
     }
 
 private:
-    QString LogPath() const { return m_dir.filePath(QStringLiteral("server.log")); }
-
     QTemporaryDir m_dir;
     QProcess m_process;
+    QString m_strLog;
     int m_nPort = 0;
 };
 

@@ -3,6 +3,7 @@
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/FrameParts.h"
 #include "tests/browser/window/PageInput.h"
 #include "tests/browser/window/PlayerSink.h"
 #include "browser/window/CVelmoraView.h"
@@ -110,19 +111,19 @@ private slots:
         frame.show();
         qint64 nPlayerPid = 0;
         QString strStartedOn;
-        frame.ActiveView()->SetPlayerStarter([&](const QStringList& arguments) {
+        frameparts::UpperView(frame)->SetPlayerStarter([&](const QStringList& arguments) {
             strStartedOn = arguments.first();
             return launcher.Start(arguments, &nPlayerPid);
         });
-        QSignalSpy loaded(frame.ActiveView(), &QWebEngineView::loadFinished);
-        frame.ActiveView()->load(QUrl(server.Url("index.htm")));
+        QSignalSpy loaded(frameparts::UpperView(frame), &QWebEngineView::loadFinished);
+        frameparts::UpperView(frame)->load(QUrl(server.Url("index.htm")));
         QVERIFY(loaded.wait(testsupport::kEventBoundMs));
 
         const QString strRaw = web.filePath("heard.raw");
         CSinkRecording recording;
         QVERIFY(recording.Start(strRaw, kRate));
 
-        QVERIFY(ClickElementById(frame.ActiveView(), "wav"));
+        QVERIFY(ClickElementById(frameparts::UpperView(frame), "wav"));
         QTRY_VERIFY_WITH_TIMEOUT(nPlayerPid > 0, testsupport::kEventBoundMs);
         QCOMPARE(strStartedOn, velmora::TempFilePath());
         QVERIFY(messages.isEmpty());

@@ -8,6 +8,7 @@
 #include "browser/handoff/CPlayerLauncher.h"
 #include "browser/window/CLocalReadGuard.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/FrameParts.h"
 #include "browser/window/COpenAddressDlg.h"
 #include "browser/window/CVelmoraView.h"
 #include "tests/browser/handoff/TestSoundServer.h"
@@ -239,16 +240,16 @@ const timer = setInterval(() => {
         // The same for the home address, at start-up and on Home.
         CVelmoraApp app;
         app.m_strHomeAddress = QStringLiteral("javascript:document.title='ran'");
-        const int nItems = m_pFrame->AddressBox()->count();
+        const int nItems = frameparts::AddressBox(*m_pFrame)->count();
         View()->OnInitialUpdate();
         QVERIFY(StatusText().contains("Not opened"));
         View()->OnGoHome();
-        QCOMPARE(m_pFrame->AddressBox()->count(), nItems);
+        QCOMPARE(frameparts::AddressBox(*m_pFrame)->count(), nItems);
         QCOMPARE(PageScriptResult(View(), "document.title").toString(), QString("Plain"));
     }
 
 private:
-    CVelmoraView* View() const { return m_pFrame->ActiveView(); }
+    CVelmoraView* View() const { return frameparts::UpperView(*m_pFrame); }
     QString StatusText() const { return m_pFrame->statusBar()->currentMessage(); }
     QStringList Starts() const
     {

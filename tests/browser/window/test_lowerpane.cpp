@@ -6,6 +6,7 @@
 #include "browser/favorites/CFavoritesMenu.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/FrameParts.h"
 #include "browser/startup/CVelmoraApp.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/CVelmoraViewLower.h"
@@ -196,13 +197,13 @@ private slots:
         CMainFrame frame;
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        auto* pLower = qobject_cast<CFrameLower*>(frame.LowerPane());
+        auto* pLower = frameparts::LowerPane(frame);
         QVERIFY(pLower);
-        QCOMPARE(frame.Splitter()->sizes().value(1), 0);   // closed until dragged open
+        QCOMPARE(frameparts::Splitter(frame)->sizes().value(1), 0);   // closed until dragged open
 
         // One menu in the menu bar and behind the toolbar's drop-down.
-        QMenu* pMenu = frame.FavoritesMenu();
-        QCOMPARE(frame.ToolButton(velmora::ID_FAVORITES_DROPDOWN)->menu(), pMenu);
+        QMenu* pMenu = frameparts::FavoritesMenu(frame);
+        QCOMPARE(frameparts::ToolButton(frame, velmora::ID_FAVORITES_DROPDOWN)->menu(), pMenu);
         QStringList entries;
         for (QAction* pAction : pMenu->actions())
             entries << pAction->text();
@@ -221,17 +222,17 @@ private slots:
         QCOMPARE(frame.statusBar()->currentMessage(), QString("Go forward"));
 
         const QList<int> sizes{frame.height() / 2, frame.height() / 2};
-        frame.Splitter()->setSizes(sizes);
+        frameparts::Splitter(frame)->setSizes(sizes);
         QVERIFY(WaitForUrl(*pLower->GetActiveView(), [](const QUrl& url) { return url.path().endsWith("index.htm"); }));
-        QVERIFY(WaitForUrl(*frame.ActiveView(), [](const QUrl& url) { return url.path().endsWith("index.htm"); }));
+        QVERIFY(WaitForUrl(*frameparts::UpperView(frame), [](const QUrl& url) { return url.path().endsWith("index.htm"); }));
         frame.grab().save(QDir::tempPath() + "/velmora-window.png");
 
         // Choosing a favourite moves the upper pane, not the lower one.
         QAction* pKorvath = pMenu->actions().value(1);
-        frame.ActiveView()->Navigate("about:blank");
-        QVERIFY(WaitForUrl(*frame.ActiveView(), [](const QUrl& url) { return url.toString() == "about:blank"; }));
+        frameparts::UpperView(frame)->Navigate("about:blank");
+        QVERIFY(WaitForUrl(*frameparts::UpperView(frame), [](const QUrl& url) { return url.toString() == "about:blank"; }));
         pKorvath->trigger();
-        QVERIFY(WaitForUrl(*frame.ActiveView(), [](const QUrl& url) { return url.path().endsWith("Korvath/index.htm"); }));
+        QVERIFY(WaitForUrl(*frameparts::UpperView(frame), [](const QUrl& url) { return url.path().endsWith("Korvath/index.htm"); }));
 
         pMenu->popup(frame.mapToGlobal(QPoint(200, 60)));
         QVERIFY(QTest::qWaitForWindowExposed(pMenu));

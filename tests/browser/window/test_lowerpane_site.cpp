@@ -6,6 +6,7 @@
 #include "tests/support/QTestHomeMain.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/FrameParts.h"
 #include "tests/browser/window/PageInput.h"
 #include "tests/browser/window/PlayerSink.h"
 #include "browser/startup/CVelmoraApp.h"
@@ -72,14 +73,14 @@ private slots:
         const QString strIndex = strSite + "/Korvath/index.htm";
         QCOMPARE(QFileInfo(app.m_strHomeAddress).canonicalFilePath(), QFileInfo(strIndex).canonicalFilePath());
 
-        CVelmoraView* pView = pFrame->ActiveView();
+        CVelmoraView* pView = frameparts::UpperView(*pFrame);
         QTRY_VERIFY_WITH_TIMEOUT(pView->url().path().endsWith("/Korvath/index.htm"), testsupport::kEventBoundMs);
         QTRY_VERIFY_WITH_TIMEOUT(pView->title() == QString::fromUtf8("Home \u2013 Korvath"), testsupport::kEventBoundMs);
 
         // The lower pane, dragged open, shows the same local home page.
-        auto* pLower = qobject_cast<CFrameLower*>(pFrame->LowerPane());
+        auto* pLower = frameparts::LowerPane(*pFrame);
         QVERIFY(pLower);
-        pFrame->Splitter()->setSizes({pFrame->height() / 2, pFrame->height() / 2});
+        frameparts::Splitter(*pFrame)->setSizes({pFrame->height() / 2, pFrame->height() / 2});
         QTRY_VERIFY_WITH_TIMEOUT(pLower->GetActiveView()->url().path().endsWith("/Korvath/index.htm"), testsupport::kEventBoundMs);
 
         // The site's own style shows (its header's colour) once loaded.

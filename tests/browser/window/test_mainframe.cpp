@@ -5,12 +5,14 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/WaitFor.h"
 #include "browser/window/CMainFrame.h"
+#include "tests/browser/window/FrameParts.h"
 #include "browser/window/CVelmoraView.h"
 #include "browser/window/OpenFileFilter.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include "browser/startup/CVelmoraApp.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -71,7 +74,7 @@ private slots:
         const QStringList texts{"Back", "Forward", "Stop", "Refresh", "Home", "Search", "Favorites", "Print", "Font"};
         int nLastX = -1;
         for (int i = 0; i < ids.size(); ++i) {
-            QToolButton* pButton = frame.ToolButton(ids[i]);
+            QToolButton* pButton = frameparts::ToolButton(frame, ids[i]);
             QVERIFY2(pButton, qPrintable(texts[i]));
             QCOMPARE(pButton->text(), texts[i]);
             QVERIFY(pButton->x() > nLastX);
@@ -79,20 +82,20 @@ private slots:
             QVERIFY(!pButton->icon().isNull());
             nLastX = pButton->x();
         }
-        QCOMPARE(frame.ToolButton(ID_FAVORITES_DROPDOWN)->menu(), frame.FavoritesMenu());
-        QCOMPARE(frame.ToolButton(ID_FONT_DROPDOWN)->menu(), frame.FontMenu());
+        QCOMPARE(frameparts::ToolButton(frame, ID_FAVORITES_DROPDOWN)->menu(), frameparts::FavoritesMenu(frame));
+        QCOMPARE(frameparts::ToolButton(frame, ID_FONT_DROPDOWN)->menu(), frameparts::FontMenu(frame));
         // The address box sits on its own row, under the toolbar, with its label.
-        QVERIFY(frame.AddressBar()->y() >= frame.ToolBar()->y() + frame.ToolBar()->height());
-        QVERIFY(frame.AddressBox()->isEditable());
-        QVERIFY(frame.AddressBar()->findChild<QLabel*>()->text() == "Address");
+        QVERIFY(frameparts::AddressBar(frame)->y() >= frameparts::ToolBar(frame)->y() + frameparts::ToolBar(frame)->height());
+        QVERIFY(frameparts::AddressBox(frame)->isEditable());
+        QVERIFY(frameparts::AddressBar(frame)->findChild<QLabel*>()->text() == "Address");
 
         // Menu bar: File, Edit, Options, the emptied View popup, Help.
         QStringList titles;
         for (QAction* pAction : frame.menuBar()->actions())
             titles << pAction->text();
-        QCOMPARE(titles, (QStringList{"&File", "&Edit", "Options", "&View", "&Help"}));
-        QCOMPARE(frame.menuBar()->actions().at(kFavoritesMenuPosition)->menu(), frame.FavoritesMenu());
-        QVERIFY(frame.FavoritesMenu()->actions().isEmpty());
+        QCOMPARE(titles, (QStringList{"&File", "&Edit", "&Options", "&View", "&Help"}));
+        QCOMPARE(frame.menuBar()->actions().at(kFavoritesMenuPosition)->menu(), frameparts::FavoritesMenu(frame));
+        QVERIFY(frameparts::FavoritesMenu(frame)->actions().isEmpty());
 
         // Accelerators reach their commands; commands without a handler are greyed.
         QCOMPARE(frame.CommandAction(ID_FILE_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
@@ -114,17 +117,17 @@ private slots:
             if (pLabel->text() == "SCRL")
                 pScrl = pLabel;
         QVERIFY(!pScrl->isEnabled());
-        QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_ScrollLock);
+        QTest::keyClick(frameparts::AddressBox(frame)->lineEdit(), Qt::Key_ScrollLock);
         QVERIFY(pScrl->isEnabled());
-        QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_ScrollLock);
+        QTest::keyClick(frameparts::AddressBox(frame)->lineEdit(), Qt::Key_ScrollLock);
         QVERIFY(!pScrl->isEnabled());
-        QCOMPARE(frame.Splitter()->count(), 2);
-        QCOMPARE(frame.Splitter()->sizes().value(1), 0);
-        QVERIFY(frame.Splitter()->sizes().value(0) > 0);
+        QCOMPARE(frameparts::Splitter(frame)->count(), 2);
+        QCOMPARE(frameparts::Splitter(frame)->sizes().value(1), 0);
+        QVERIFY(frameparts::Splitter(frame)->sizes().value(0) > 0);
 
         // The title stays ours whatever page is shown.
-        frame.ActiveView()->load(QUrl::fromLocalFile(m_dir.filePath("one.htm")));
-        QVERIFY(WaitForLoad(frame.ActiveView()));
+        frameparts::UpperView(frame)->load(QUrl::fromLocalFile(m_dir.filePath("one.htm")));
+        QVERIFY(WaitForLoad(frameparts::UpperView(frame)));
         QCOMPARE(frame.windowTitle(), QString("Velmora"));
 
         SaveShot(frame.grab(), "window.png");
@@ -134,16 +137,114 @@ private slots:
             SaveShot(pMenu->grab(), qPrintable(QStringLiteral("menu%1.png").arg(i)));
             pMenu->hide();
         }
-        frame.FontMenu()->popup(frame.mapToGlobal(QPoint(0, 0)));
-        SaveShot(frame.FontMenu()->grab(), "font-menu.png");
-        frame.FontMenu()->hide();
+        frameparts::FontMenu(frame)->popup(frame.mapToGlobal(QPoint(0, 0)));
+        SaveShot(frameparts::FontMenu(frame)->grab(), "font-menu.png");
+        frameparts::FontMenu(frame)->hide();
+    }
+
+    void keysReachTheAddressBoxTheBarsThePanesAndTheZoom()
+    {
+        CMainFrame frame;
+        frame.resize(1000, 700);
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QComboBox* pBox = frameparts::AddressBox(frame);
+        CVelmoraView* pView = frameparts::UpperView(frame);
+        frame.ShowAddress("http://a.example/");
+        auto press = [&frame](QKeyCombination key) {
+            QWidget* pFocus = QApplication::focusWidget();
+            QTest::keyClick(pFocus ? pFocus : &frame, key.key(), key.keyboardModifiers());
+        };
+        auto inView = [pView] { return pView->isAncestorOf(QApplication::focusWidget()) || pView->hasFocus(); };
+
+        // Ctrl+L and Alt+D: the address box, its text selected for typing over.
+        for (QKeyCombination key : {Qt::CTRL | Qt::Key_L, Qt::ALT | Qt::Key_D}) {
+            pView->setFocus();
+            press(key);
+            QVERIFY(pBox->hasFocus());
+            QCOMPARE(pBox->lineEdit()->selectedText(), QString("http://a.example/"));
+        }
+        // F6 and Shift+F6 go round the address box and the upper pane (the lower is closed).
+        press(Qt::Key_F6);
+        QVERIFY(inView());
+        press(Qt::Key_F6);
+        QVERIFY(pBox->hasFocus());
+        press(Qt::SHIFT | Qt::Key_F6);
+        QVERIFY(inView());
+        // With the lower pane open, F6 goes on to its page.
+        frameparts::Splitter(frame)->setSizes({300, 300});
+        press(Qt::Key_F6);
+        QVERIFY(frameparts::LowerPane(frame)->GetActiveView()->isAncestorOf(QApplication::focusWidget())
+                || frameparts::LowerPane(frame)->GetActiveView()->hasFocus());
+        frameparts::Splitter(frame)->setSizes({600, 0});
+
+        // Tab runs through the toolbar's nine buttons to the address box and the page.
+        frameparts::ToolButton(frame, ID_GO_BACK)->setFocus(Qt::TabFocusReason);
+        QStringList visited;
+        for (int i = 0; i < 10 && !pBox->hasFocus(); ++i) {
+            if (auto* pButton = qobject_cast<QToolButton*>(QApplication::focusWidget()))
+                visited << pButton->text();
+            press(Qt::Key_Tab);
+        }
+        QCOMPARE(visited, (QStringList{"Back", "Forward", "Stop", "Refresh", "Home", "Search", "Favorites", "Print", "Font"}));
+        QVERIFY(pBox->hasFocus());
+        press(Qt::Key_Tab);
+        QVERIFY(inView());
+        pBox->setFocus(Qt::TabFocusReason);
+        press(Qt::SHIFT | Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), frameparts::ToolButton(frame, ID_FONT_DROPDOWN));
+
+        // Ctrl+plus and Ctrl+minus step the Font menu's sizes, Ctrl+0 goes back to Medium.
+        const auto checked = [&frame] {
+            for (int nId : {ID_FONT_SMALLEST, ID_FONT_SMALLER, ID_FONT_MEDIUM, ID_FONT_LARGER, ID_FONT_LARGEST})
+                if (frame.CommandAction(nId)->isChecked())
+                    return nId;
+            return 0;
+        };
+        pView->setFocus();
+        press(Qt::CTRL | Qt::Key_Plus);
+        QCOMPARE(checked(), ID_FONT_LARGER);
+        press(Qt::CTRL | Qt::Key_Equal);
+        press(Qt::CTRL | Qt::Key_Plus);
+        QCOMPARE(checked(), ID_FONT_LARGEST);
+        QCOMPARE(pView->zoomFactor(), kZoomFactors[4]);
+        press(Qt::CTRL | Qt::Key_0);
+        press(Qt::CTRL | Qt::Key_Minus);
+        press(Qt::CTRL | Qt::Key_Minus);
+        press(Qt::CTRL | Qt::Key_Minus);
+        QCOMPARE(checked(), ID_FONT_SMALLEST);
+        press(Qt::CTRL | Qt::Key_0);
+        QCOMPARE(checked(), ID_FONT_MEDIUM);
+        QCOMPARE(pView->zoomFactor(), kZoomFactors[2]);
+
+        // Escape stops a load: a server that takes the request and never answers.
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QSignalSpy finished(pView, &QWebEngineView::loadFinished);
+        pView->Navigate(QStringLiteral("http://127.0.0.1:%1/never.htm").arg(server.serverPort()));
+        QVERIFY(testsupport::WaitFor([&] { return server.hasPendingConnections(); }));
+        QVERIFY(finished.isEmpty());
+        pBox->setFocus();
+        press(Qt::Key_Escape);
+        QVERIFY(finished.wait(testsupport::kEventBoundMs));
+        QCOMPARE(finished.constFirst().constFirst().toBool(), false);
+
+        // F10 opens the first menu.
+        press(Qt::Key_F10);
+        QVERIFY(testsupport::WaitFor([&frame] {
+            QAction* pActive = frame.menuBar()->activeAction();
+            return pActive && pActive->menu() && pActive->menu()->isVisible() && pActive->text() == "&File";
+        }));
+        while (QWidget* pPopup = QApplication::activePopupWidget())
+            pPopup->close();
     }
 
     void addressBoxKeepsEveryShownAddress()
     {
         CMainFrame frame;
         frame.show();
-        QComboBox* pBox = frame.AddressBox();
+        QComboBox* pBox = frameparts::AddressBox(frame);
         frame.ShowAddress("http://a.example/");
         frame.ShowAddress("http://b.example/");
         frame.ShowAddress("http://b.example/");
@@ -156,16 +257,16 @@ private slots:
         pBox->lineEdit()->setText(strTwo);
         QTest::keyClick(pBox->lineEdit(), Qt::Key_Return);
         QCOMPARE(pBox->itemText(pBox->count() - 1), strTwo);
-        QVERIFY(WaitForLoad(frame.ActiveView()));
-        QCOMPARE(frame.ActiveView()->url(), QUrl::fromLocalFile(strTwo));
+        QVERIFY(WaitForLoad(frameparts::UpperView(frame)));
+        QCOMPARE(frameparts::UpperView(frame)->url(), QUrl::fromLocalFile(strTwo));
         QCOMPARE(pBox->itemText(0), QUrl::fromLocalFile(strTwo).toString());
 
         // Choosing a list item navigates to it.
         const QString strOne = QUrl::fromLocalFile(m_dir.filePath("one.htm")).toString();
         frame.ShowAddress(strOne);
         emit pBox->activated(0);
-        QVERIFY(WaitForLoad(frame.ActiveView()));
-        QCOMPARE(frame.ActiveView()->url().toString(), strOne);
+        QVERIFY(WaitForLoad(frameparts::UpperView(frame)));
+        QCOMPARE(frameparts::UpperView(frame)->url().toString(), strOne);
 
         // Enter on an empty box appends an empty item and goes nowhere.
         const int nCount = pBox->count();
@@ -173,7 +274,7 @@ private slots:
         QTest::keyClick(pBox->lineEdit(), Qt::Key_Return);
         QCOMPARE(pBox->count(), nCount + 1);
         QCOMPARE(pBox->itemText(nCount), QString());
-        QCOMPARE(frame.ActiveView()->url().toString(), strOne);
+        QCOMPARE(frameparts::UpperView(frame)->url().toString(), strOne);
     }
 
     void navigationCommands()
@@ -182,7 +283,7 @@ private slots:
         app.m_strHomeAddress = m_dir.filePath("one.htm");
         CMainFrame frame;  // opens the home address at once
         frame.show();
-        CVelmoraView* pView = frame.ActiveView();
+        CVelmoraView* pView = frameparts::UpperView(frame);
         QVERIFY(WaitForLoad(pView));
         QCOMPARE(pView->url(), QUrl::fromLocalFile(app.m_strHomeAddress));
 
@@ -201,12 +302,12 @@ private slots:
         QCOMPARE(pView->title(), QString("Page Two"));
 
         // Home shows its address itself, and the hook shows it again.
-        const int nBefore = frame.AddressBox()->count();
+        const int nBefore = frameparts::AddressBox(frame)->count();
         frame.CommandAction(ID_GO_HOME)->trigger();
         QVERIFY(WaitForLoad(pView));
         QCOMPARE(pView->title(), QString("Page One"));
-        QCOMPARE(frame.AddressBox()->count(), nBefore + 2);
-        QVERIFY(ItemTexts(frame.AddressBox()).contains(app.m_strHomeAddress));
+        QCOMPARE(frameparts::AddressBox(frame)->count(), nBefore + 2);
+        QVERIFY(ItemTexts(frameparts::AddressBox(frame)).contains(app.m_strHomeAddress));
 
         // Font sizes: largest to smallest grow and shrink the page around medium.
         QList<qreal> factors;
@@ -223,7 +324,7 @@ private slots:
     {
         CMainFrame frame;
         frame.show();
-        CVelmoraView* pView = frame.ActiveView();
+        CVelmoraView* pView = frameparts::UpperView(frame);
         pView->Navigate(m_dir.filePath("one.htm"));
         QVERIFY(WaitForLoad(pView));
         const QString strPdf = m_dir.filePath("printed.pdf");
@@ -247,11 +348,11 @@ private slots:
         CMainFrame frame;
         frame.show();
         // A home page would have been asked for inside the constructor.
-        QVERIFY(frame.ActiveView()->page()->requestedUrl().isEmpty());
-        QVERIFY(frame.ActiveView()->url().isEmpty() || frame.ActiveView()->url() == QUrl("about:blank"));
-        QCOMPARE(frame.AddressBox()->count(), 0);
+        QVERIFY(frameparts::UpperView(frame)->page()->requestedUrl().isEmpty());
+        QVERIFY(frameparts::UpperView(frame)->url().isEmpty() || frameparts::UpperView(frame)->url() == QUrl("about:blank"));
+        QCOMPARE(frameparts::AddressBox(frame)->count(), 0);
         frame.CommandAction(ID_GO_HOME)->trigger();
-        QCOMPARE(ItemTexts(frame.AddressBox()), QStringList{QString()});
+        QCOMPARE(ItemTexts(frameparts::AddressBox(frame)), QStringList{QString()});
     }
 
     void openFilterBecomesNameFilters()

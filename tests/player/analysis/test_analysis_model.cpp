@@ -2,6 +2,7 @@
 // it holds for a silent sound, and its answers when memory is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "player/analysis/CAnalysisModel.h"
@@ -53,6 +54,7 @@ TEST(AnalysisModel, RefusedBlocksLeaveThePanelsNotReady)
     const size_t nOldLimit = CSampleBlock::AllocationLimit();
     CSampleBlock::SetAllocationLimit(20000); // below the 10001 pitch values
     EXPECT_EQ(model.ComputePitch(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(model.PitchTrackResult(), sonavel::pitch::TRACK_NO_MEMORY);
     EXPECT_EQ(model.ComputeSpectrogram(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(model.SetPitchTrack(std::vector<int16_t>(20000, 100)), sonavel::IDS_NOT_ENOUGH_MEMORY);
     CSampleBlock::SetAllocationLimit(nOldLimit);
@@ -60,6 +62,23 @@ TEST(AnalysisModel, RefusedBlocksLeaveThePanelsNotReady)
     EXPECT_EQ(model.SetPitchTrack({120, 0, 130}), 0);
     EXPECT_TRUE(model.IsPitchReady());
     EXPECT_EQ(model.PitchCount(), 3);
+    EXPECT_EQ(model.PitchTrackResult(), sonavel::pitch::TRACK_DONE);
+}
+
+// A tracker that fails leaves a ready panel without dots, as the window shows
+// it, and its reason with the model for whoever tells the user.
+TEST(AnalysisModel, AFailedTrackIsReadyWithoutDotsAndKeepsItsReason)
+{
+    CAnalysisModel model;
+    model.Layout(487, 284);
+    const SampleStore store = Silence(1000000, 22050);
+    const size_t nOldLimit = CSampleBlock::AllocationLimit();
+    CSampleBlock::SetAllocationLimit(100000); // the track's block, not the tracker's scratch
+    EXPECT_EQ(model.ComputePitch(store), 0);
+    CSampleBlock::SetAllocationLimit(nOldLimit);
+    EXPECT_TRUE(model.IsPitchReady());
+    EXPECT_EQ(model.PitchTrackResult(), sonavel::pitch::TRACK_NO_MEMORY);
+    EXPECT_EQ(std::count(model.Pitch(), model.Pitch() + model.PitchCount(), 0), model.PitchCount());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "player/audio/CSampleBlock.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/analysis/CSignalMath.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "player/analysis/PitchKernels.h"
@@ -292,7 +293,7 @@ TEST(TrackPitch, RefusedWorkingBufferReturnsMinusOneAndLeavesOutputAlone)
     EXPECT_EQ(r, -1);
     CSampleLock l(hOut);
     EXPECT_EQ(l.Samples()[3], 99);
-    EXPECT_EQ(hOut->LockCount(), 1);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 1);
 }
 
 TEST(TrackPitch, RangesOutsideTheStoreOrAShortOutputBlockAreRefused)
@@ -309,8 +310,8 @@ TEST(TrackPitch, RangesOutsideTheStoreOrAShortOutputBlockAreRefused)
     EXPECT_EQ(m.TrackPitch(store, hOut, 600, 500), -1);
     EXPECT_EQ(m.TrackPitch(store, CSampleBlock::Alloc(20), 0, 1000), -1); // needs 11 values
     EXPECT_EQ(m.TrackPitch(store, hOut, 0, 1000), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
-    EXPECT_EQ(hOut->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 0);
 }
 
 // Share of the frames whose truth is voiced that come out within 5 % of it;

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/AwaitEvent.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -64,15 +65,6 @@ pid_t StartTool(const std::vector<std::string>& args, int errFd)
         _exit(127);
     }
     return pid;
-}
-
-// Checks bDone until it holds; a minute bounds a failure.
-template <class F>
-bool Await(F bDone)
-{
-    for (int i = 0; i < 12000 && !bDone(); ++i)
-        usleep(5000);
-    return bDone();
 }
 
 std::string ProcFile(pid_t pid, const std::string& name)
@@ -133,9 +125,6 @@ private:
     int m_fds[2] = {-1, -1};
     size_t m_nFilled = 0;
 };
-
-// Blocked in write(2, ...).
-bool WritingToStderr(pid_t pid) { return ProcFile(pid, "syscall").rfind("1 0x2 ", 0) == 0; }
 
 TEST(AnalyzePitch, PrintsOneLinePerHundredSamplesWithTimeAndWholeHertz)
 {
@@ -245,6 +234,22 @@ TEST(AnalyzeRender, WritesThePictureAtTheWindowsSize)
     EXPECT_NE(RunTool("render " + wav, out), 0); // no output named
     std::remove(wav.c_str());
     std::remove(png.c_str());
+}
+
+TEST(AnalyzeRender, WritesTheFormatItsOutputNameSaysOrRefuses)
+{
+    testsupport::CScratchDir dir;
+    WriteWav(dir / "voice.wav", SynthesizeVoice(VoiceSynthParams()), 22050);
+    std::string out;
+    for (const char* szName : {"picture.jpg", "picture.JPEG"}) {
+        ASSERT_EQ(RunTool("render " + (dir / "voice.wav") + " -o " + (dir / szName), out), 0) << szName;
+        EXPECT_EQ(testsupport::Shell("file -b " + testsupport::Quote(dir / szName) + " | grep -q '^JPEG image data'"), 0)
+            << szName;
+    }
+    for (const char* szName : {"picture.gif", "picture.png.svg"}) {
+        EXPECT_EQ(RunTool("render " + (dir / "voice.wav") + " -o " + (dir / szName), out), 2) << szName;
+        EXPECT_FALSE(std::filesystem::exists(dir / szName)) << szName;
+    }
 }
 
 // A batch folder: three voices, a file that is no sound, and the tool's
@@ -407,7 +412,8 @@ TEST_F(AnalyzeBatch, PraatReadsThePitchTier)
 }
 
 // -j 2 on two files that are no sounds, then the voices, with standard error a
-// full pipe: each worker is stopped in the middle of one of the two files.
+// full pipe: each worker is stopped in the middle of one of the two files, in
+// the message that says it is no sound, which it never finishes writing.
 class AnalyzeBatchProcesses : public AnalyzeBatch {
 protected:
     pid_t StartHeld()
@@ -419,11 +425,13 @@ protected:
         }
         args.insert(args.end(), m_held.begin(), m_held.end());
         args.insert(args.end(), m_voices.begin(), m_voices.end());
+        // Each file opened by the worker that took it: both workers hold one,
+        // and can let go of it only through the full pipe.
+        testsupport::CFileOpenWatch opened(m_held);
         const pid_t pid = StartTool(args, m_err.Writer());
-        EXPECT_TRUE(Await([&] {
-            m_workers = Children(pid);
-            return m_workers.size() == 2 && WritingToStderr(m_workers[0]) && WritingToStderr(m_workers[1]);
-        }));
+        EXPECT_TRUE(opened.AwaitAll());
+        m_workers = Children(pid);
+        EXPECT_EQ(m_workers.size(), 2u);
         return pid;
     }
     static int Wait(pid_t pid)
@@ -447,7 +455,7 @@ TEST_F(AnalyzeBatchProcesses, KilledWorkersAreReplacedAndOnlyTheFilesTheyHeldFai
     for (pid_t worker : m_workers) {
         kill(worker, SIGKILL);
         // Dead before the pipe drains, so its message stays unwritten.
-        EXPECT_TRUE(Await([&] { return !Alive(worker); }));
+        EXPECT_TRUE(testsupport::AwaitProcessEnd(worker));
     }
     const std::string err = m_err.Drain();
     const int status = Wait(tool);
@@ -473,7 +481,7 @@ TEST_F(AnalyzeBatchProcesses, TheWorkersEndWithTheParentAndWriteNothingMore)
             if (nSignal == SIGTERM) {
                 EXPECT_FALSE(Alive(worker)) << worker;
             }
-            EXPECT_TRUE(Await([&] { return !Alive(worker); })) << worker;
+            EXPECT_TRUE(testsupport::AwaitProcessEnd(worker)) << worker;
         }
         EXPECT_EQ(FilesIn(m_dir / "out"), 0) << nSignal;
     }

@@ -1,6 +1,7 @@
 // Opening a document: the reader chain, what the user sees on failure, the file
 // class underneath.
 #include "tests/support/ByteBuilder.h"
+#include "tests/support/SampleBlockProbe.h"
 
 #include "common/SoundFormat.h"
 #include "player/audio/CFileException.h"
@@ -188,7 +189,7 @@ TEST_F(Document, HostReceivesTheSoundAndOwnsTheBlock)
     // The document let go of the block; the host's copy keeps it alive.
     EXPECT_FALSE(doc.m_store.hSamples);
     EXPECT_EQ(host.m_result.store.hSamples.use_count(), 1);
-    EXPECT_EQ(host.m_result.store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(host.m_result.store.hSamples), 0);
 }
 
 TEST_F(Document, AllocSamplesReplacesAndFrees)

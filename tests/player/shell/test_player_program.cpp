@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "player/shell/CAboutDlg.h"
@@ -28,6 +29,7 @@
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "tests/player/shell/ShellTestSupport.h"
+#include "tests/support/CommandAction.h"
 #include "tests/support/WaitFor.h"
 #include "player/shell/resource.h"
 
@@ -49,7 +51,8 @@ private:
         WriteTestFile(strPath, MakeWav(Glide(nSamples, nRate), nRate));
         return strPath;
     }
-    bool Enabled(int nId) { return m_pApp->MainFrame()->Command(nId)->isEnabled(); }
+    QAction* Command(int nId) { return testsupport::CommandAction(*m_pApp->MainFrame(), nId); }
+    bool Enabled(int nId) { return Command(nId)->isEnabled(); }
     QStringList MenuTitles()
     {
         QStringList titles;
@@ -110,13 +113,13 @@ private slots:
         QCOMPARE(VisibleTopLevels(), QList<QWidget*>{pFrame});
         QVERIFY(pFrame->findChild<QMdiArea*>()->subWindowList().isEmpty());
         QCOMPARE(pFrame->windowTitle(), QString("Sonavel"));
-        QCOMPARE(pFrame->CurrentMenuId(), IDR_MAINFRAME);
-        QCOMPARE(MenuTitles(), (QStringList{"Play", "Analysis", "About"}));
-        QCOMPARE(pFrame->Command(ID_PLAY)->text(), QString("Play\tCtrl+P"));
-        QCOMPARE(pFrame->Command(ID_ANALYSIS)->text(), QString("Spectrogram-Pitch\tCtrl+A"));
-        QCOMPARE(pFrame->Command(ID_APP_ABOUT)->text(), QString("&About Sonavel..."));
-        QCOMPARE(pFrame->Command(ID_PLAY)->shortcut(), QKeySequence("Ctrl+P"));
-        QCOMPARE(pFrame->Command(ID_ANALYSIS)->shortcut(), QKeySequence("Ctrl+A"));
+        QCOMPARE(MenuTitles(), (QStringList{"&Play", "&Analysis", "A&bout"}));
+        // The words alone: the shortcut is the action's, shown beside them.
+        QCOMPARE(Command(ID_PLAY)->text(), QString("Play"));
+        QCOMPARE(Command(ID_ANALYSIS)->text(), QString("Spectrogram-Pitch"));
+        QCOMPARE(Command(ID_APP_ABOUT)->text(), QString("&About Sonavel..."));
+        QCOMPARE(Command(ID_PLAY)->shortcut(), QKeySequence("Ctrl+P"));
+        QCOMPARE(Command(ID_ANALYSIS)->shortcut(), QKeySequence("Ctrl+A"));
         QVERIFY(Enabled(ID_PLAY) && Enabled(ID_ANALYSIS));
     }
 
@@ -230,20 +233,40 @@ private slots:
     {
         m_pApp->InitInstance({});
         CMainFrame* pFrame = m_pApp->MainFrame();
-        pFrame->Command(ID_FILE_NEW)->trigger();
+        Command(ID_FILE_NEW)->trigger();
         QMdiArea* pArea = pFrame->findChild<QMdiArea*>();
         QCOMPARE(pArea->subWindowList().size(), 1);
-        QCOMPARE(pFrame->CurrentMenuId(), IDR_SONAVTYPE);
         QCOMPARE(MenuTitles(), (QStringList{"&File", "&Edit", "&Window", "&Help"}));
         QCOMPARE(pFrame->windowTitle(), QString("Sonavel - Sonav1"));
         // Play stays reachable by its key and keeps following the load.
         QVERIFY(!Enabled(ID_PLAY));
         pArea->closeAllSubWindows();
-        QVERIFY(WaitFor([&] { return pFrame->CurrentMenuId() == IDR_MAINFRAME; }));
-        QCOMPARE(MenuTitles(), (QStringList{"Play", "Analysis", "About"}));
+        QVERIFY(WaitFor([&] { return MenuTitles() == QStringList{"&Play", "&Analysis", "A&bout"}; }));
         // Quitting with a document window open (cleanup destroys the frame).
-        pFrame->Command(ID_FILE_NEW)->trigger();
+        Command(ID_FILE_NEW)->trigger();
         QCOMPARE(pArea->subWindowList().size(), 1);
+    }
+
+    void menusOpenByF10AndByTheirMarkedLetters()
+    {
+        m_pApp->InitInstance({SoundFile("keys.wav", 2205, 22050)});
+        CMainFrame* pFrame = m_pApp->MainFrame();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        auto openMenu = [pFrame] {
+            QAction* pActive = pFrame->menuBar()->activeAction();
+            return pActive && pActive->menu() && pActive->menu()->isVisible() ? pActive->menu()->title() : QString();
+        };
+        auto closeMenus = [] {
+            while (QWidget* pPopup = QApplication::activePopupWidget())
+                pPopup->close();
+        };
+        QTest::keyClick(pFrame, Qt::Key_F10);
+        QVERIFY(WaitFor([&] { return openMenu() == "&Play"; }));
+        closeMenus();
+        QTest::keyClick(pFrame, Qt::Key_A, Qt::AltModifier);
+        QVERIFY(WaitFor([&] { return openMenu() == "&Analysis"; }));
+        closeMenus();
     }
 
     void aboutBoxShowsItsTextsAtTheTemplateSize()
@@ -259,10 +282,12 @@ private slots:
         QVERIFY(texts.contains("For Sonavel and the most powerful speech analysis programs."));
         QVERIFY(texts.contains("Please visit our web site."));
         QVERIFY(texts.contains(QString::fromUtf8("\xC2\xA9 2026 Velmora Speech Tools")));
-        QVERIFY(!dlg.Picture()->pixmap().isNull());
-        QCOMPARE(dlg.OkButton()->text(), QString("OK"));
+        const QList<QLabel*> labels = dlg.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [](const QLabel* p) { return !p->pixmap().isNull(); }));
+        QPushButton* pOk = dlg.findChild<QPushButton*>();
+        QCOMPARE(pOk->text(), QString("OK"));
         dlg.show();
-        QTimer::singleShot(0, dlg.OkButton(), &QPushButton::click);
+        QTimer::singleShot(0, pOk, &QPushButton::click);
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
     }
 

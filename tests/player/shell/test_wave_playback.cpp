@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "player/audio/CFileReader.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CRecordingWaveOut.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/shell/CSonavelProApp.h"
@@ -74,7 +75,7 @@ TEST_F(PlaybackTest, PlaysTheWholeStoreAsMono16BitAtItsRate)
     EXPECT_EQ(wave.m_hWaveOut, g_hCurrentWaveOut);
     EXPECT_TRUE(WaitFor([&] { return wave.m_hWaveOut == 0; }));
     EXPECT_TRUE(LastOpening().bClosed);
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
 }
 
 TEST_F(PlaybackTest, PartOfTheStorePlaysFromTheStartSample)
@@ -93,7 +94,7 @@ TEST_F(PlaybackTest, RefusedRatesGiveCode2AndTouchNothing)
         SampleStore store = MakeStore(Glide(100, 8000), nRate);
         CWaveWnd wave;
         EXPECT_EQ(wave.Play(store, 0, store.sampleCount), CWaveWnd::PLAY_BAD_FORMAT) << nRate;
-        EXPECT_EQ(store.hSamples->LockCount(), 0);
+        EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
         EXPECT_EQ(wave.m_hWaveOut, 0u);
     }
     EXPECT_TRUE(m_recorder.m_openings.empty());
@@ -105,20 +106,20 @@ TEST_F(PlaybackTest, BlockStaysLockedUntilEachPlaybackEndsThenUnlocksOncePerPlay
     SampleStore store = MakeStore(Glide(4000, 16000), 16000);
     CWaveWnd first, second;
     ASSERT_EQ(first.Play(store, 0, store.sampleCount), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 1);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 1);
     // A second Play while the first runs plays alongside it.
     ASSERT_EQ(second.Play(store, 0, store.sampleCount), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 2);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 2);
     QCoreApplication::processEvents();
-    EXPECT_EQ(store.hSamples->LockCount(), 2) << "unlocked before the device reported the end";
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 2) << "unlocked before the device reported the end";
 
     m_recorder.CompletePending();
     EXPECT_TRUE(WaitFor([&] { return first.m_hWaveOut == 0 && second.m_hWaveOut == 0; }));
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
     // A second notice (the device repeating itself) unlocks nothing more.
     EXPECT_EQ(first.OnWaveOutDone(), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
 }
 
 TEST_F(PlaybackTest, ABusyDeviceIsTakenFromTheCurrentPlayback)
@@ -135,7 +136,7 @@ TEST_F(PlaybackTest, ABusyDeviceIsTakenFromTheCurrentPlayback)
     EXPECT_EQ(m_recorder.m_openings[0].nResets, 1);
     EXPECT_TRUE(m_recorder.m_openings[0].bClosed);
     // The stopped playback still gets its notice and lets go of the block.
-    EXPECT_TRUE(WaitFor([&] { return store.hSamples->LockCount() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return CSampleBlockProbe::LockCount(store.hSamples) == 1; }));
     EXPECT_EQ(first.m_hWaveOut, 0u);
 }
 
@@ -152,7 +153,7 @@ TEST_F(PlaybackTest, OpenFailuresGiveCodes3And4)
         m_recorder.m_nMaxOpen = 0;
         CWaveWnd wave;
         EXPECT_EQ(wave.Play(store, 0, store.sampleCount), CWaveWnd::PLAY_TAKEOVER_FAILED);
-        EXPECT_EQ(store.hSamples->LockCount(), 0);
+        EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     }
     {
         // A playback runs, but even after it is stopped the device stays refused.
@@ -162,7 +163,7 @@ TEST_F(PlaybackTest, OpenFailuresGiveCodes3And4)
         m_recorder.m_nMaxOpen = 0;
         CWaveWnd wave;
         EXPECT_EQ(wave.Play(store, 0, store.sampleCount), CWaveWnd::PLAY_OPEN_FAILED);
-        EXPECT_TRUE(WaitFor([&] { return store.hSamples->LockCount() == 0; }));
+        EXPECT_TRUE(WaitFor([&] { return CSampleBlockProbe::LockCount(store.hSamples) == 0; }));
     }
 }
 
@@ -174,7 +175,7 @@ TEST_F(PlaybackTest, AFailedWriteClosesTheOpeningAndUnlocks)
     EXPECT_EQ(wave.Play(store, 0, store.sampleCount), CWaveWnd::PLAY_WRITE_FAILED);
     EXPECT_EQ(wave.m_hWaveOut, 0u);
     EXPECT_EQ(OpenWaveOutCount(), 0);
-    EXPECT_EQ(store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
 }
 
 TEST_F(PlaybackTest, NeverReadsPastTheBlock)
@@ -212,7 +213,7 @@ TEST_F(PlaybackTest, OpeningANewSoundWhilePlayingKeepsTheOldBlockUntilTheDeviceI
     EXPECT_EQ(app.m_store.hSamples, nullptr);
     EXPECT_EQ(app.m_bLoaded, 0);
     ASSERT_FALSE(old.expired()) << "the block was freed while the device reads it";
-    EXPECT_EQ(old.lock()->LockCount(), 1);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(old.lock()), 1);
 
     m_recorder.CompletePending();
     EXPECT_TRUE(WaitFor([&] { return old.expired(); })) << "the playback never let go of the block";
@@ -261,7 +262,7 @@ TEST_F(PlaybackTest, AHundredOpensLeaveOnlyTheCurrentSound)
     for (size_t i = 0; i + 1 < blocks.size(); ++i)
         EXPECT_TRUE(blocks[i].expired()) << "block of open " << i << " outlived its playback";
     EXPECT_EQ(blocks.back().lock(), app.m_store.hSamples);
-    EXPECT_EQ(app.m_store.hSamples->LockCount(), 0);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(app.m_store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
 }
 

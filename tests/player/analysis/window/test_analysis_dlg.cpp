@@ -128,6 +128,9 @@ void TestAnalysisDlg::silentSoundGivesBlackSpectrogramAndNoDots()
         for (int x = 40; x < 487; ++x)
             QVERIFY(IsWhite(img.pixel(x, y)));
     }
+    // and a screen reader is told so.
+    QCOMPARE(sonavel::AnalysisPictureDescription("quiet.wav", store, dlg.Model()),
+             QString("quiet.wav: no pitch found over 2.0 s"));
 }
 
 void TestAnalysisDlg::emptySoundGivesOnePitchValueAndBlackPanel()
@@ -323,10 +326,12 @@ void TestAnalysisDlg::memoryFailures()
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QCOMPARE(rec.m_messages.size(), size_t(1));
 
-    // The tracker's own buffers are refused: the track stays zero, no dots.
+    // The tracker's own buffers are refused: the track stays zero, no dots,
+    // and no message.
     CSampleBlock::SetAllocationLimit(100000);
     QCOMPARE(dlg.ComputePitch(store), 0);
     QVERIFY(dlg.Model().IsPitchReady());
+    QCOMPARE(rec.m_messages.size(), size_t(1));
     CSampleBlock::SetAllocationLimit(oldLimit);
 
     const QImage img = Paint(dlg);

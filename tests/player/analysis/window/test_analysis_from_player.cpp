@@ -18,6 +18,7 @@
 #include "tools/voicesynth/WavFile.h"
 #include "player/shell/resource.h"
 #include "tests/support/CMessageRecorder.h"
+#include "tests/support/CommandAction.h"
 #include "tests/support/WaitFor.h"
 
 using namespace sonavel::shell;
@@ -48,7 +49,7 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
         CSonavelProApp app;
         QVERIFY(app.InitInstance({first}));
         QCOMPARE(app.m_bLoaded, 1);
-        QAction* pCommand = app.MainFrame()->Command(ID_ANALYSIS);
+        QAction* pCommand = testsupport::CommandAction(*app.MainFrame(), ID_ANALYSIS);
         QVERIFY(pCommand && pCommand->isEnabled());
 
         QVERIFY(g_pAnalysisDlg == nullptr);

@@ -1,0 +1,12 @@
+#pragma once
+// The address box: an editable combo box whose screen-reader name is its
+// label's word ("Address") and whose value is the address in it. Qt's own
+// combo box gives the typed text as the name on Linux, so a reader would
+// announce a URL where the user expects to hear what the box is for.
+#include <QComboBox>
+
+class CAddressBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit CAddressBox(QWidget* pParent);
+};

@@ -1,0 +1,97 @@
+"""Both programs as a screen reader finds them: every item a user operates or
+enters has a name a person understands. Velmora's window with both panes open
+and its menus; Sonavel's bar and menus, the analysis window and the measuring
+view. Run by with-atspi.sh (private D-Bus session, display and accessibility bus)."""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+import pyatspi
+
+import atspi_support as a11y
+
+
+def check(what, faults):
+    if faults:
+        raise AssertionError(f"{what}: unnamed items:\n  " + "\n  ".join(faults))
+
+
+def velmora_tree(args, session):
+    site = f"{session.home}/site"
+    shutil.copytree(args.site, site)
+    session.start([args.velmora], cwd=site)
+    app = a11y.application("Velmora")
+    frame = a11y.window(app, "frame", "Velmora")
+    a11y.wait_for("the home page's title on the upper pane's document",
+                  lambda: a11y.find(frame, "document web", "Home – Korvath"))
+    # The lower pane opens as the user drags the divider up from the window's foot.
+    x, y, width, height = a11y.extents(a11y.find(frame, "filler", "Upper pane")[0])
+    a11y.drag(x + width // 2, y + height + 2, x + width // 2, y + height // 2)
+    a11y.wait_for("both panes' documents named after their pages",
+                  lambda: len(a11y.find(frame, "document web", "Home – Korvath")) == 2
+                  and a11y.extents(a11y.find(frame, "frame", "Lower pane")[0])[3] > 50)
+    session.shot("access-velmora-both-panes.png")
+    check("Velmora", a11y.unnamed(app))
+    # Its dialogs, opened from the menus by their marked letters (the test's
+    # display has no window manager to give the focus back after each).
+    for menu_keys, title in ((("alt+o", "Return"), "Preferences"), (("alt+h", "a"), "About Velmora")):
+        a11y.focus_window("Velmora")
+        a11y.keys(*menu_keys)
+        dialog = a11y.window(app, "dialog", title)
+        check(title, a11y.unnamed(dialog))
+        a11y.keys("Escape")
+        a11y.wait_for(f"{title} closed", lambda: not a11y.find(app, "dialog", title))
+    assert a11y.find(app, "link", "www.velmora.example") == [], "the About box's link outlived it"
+    boxes = a11y.find(frame, "combo box")
+    assert [box.name for box in boxes] == ["Address"], [box.name for box in boxes]
+    assert a11y.find(frame, "split pane", "Panes")
+    for title in ("Back", "Forward", "Stop", "Refresh", "Home", "Search", "Favorites", "Print", "Font"):
+        buttons = a11y.find(frame, "push button", title)
+        assert any(b.getState().contains(pyatspi.STATE_FOCUSABLE) for b in buttons), f"{title} takes no Tab"
+
+
+def sonavel_tree(args, session):
+    sound = f"{session.home}/take.wav"
+    subprocess.run([args.voicesynth, sound, "--seconds", "2.4", "--contour", "0:110,1.2:160,2.4:120"], check=True)
+    session.start([args.sonavel, sound])
+    app = a11y.application("Sonavel")
+    a11y.window(app, "frame", "Sonavel")
+    a11y.focus_window("Sonavel")
+    # The Play menu's title and its item share the word; the item has the shortcut.
+    bindings = [a11y.key_bindings(item) for item in a11y.find(app, "menu item", "Play")]
+    assert any("Ctrl+P" in b for item in bindings for b in item), bindings
+
+    a11y.keys("ctrl+a")
+    dialog = a11y.window(app, "dialog", "Pitch / Spectrogram")
+    picture = a11y.wait_for("the described analysis picture",
+                            lambda: [p for p in a11y.find(dialog, "image", "Pitch / Spectrogram") if p.description])[0]
+    assert re.fullmatch(r"take\.wav: pitch \d+–\d+ Hz over 2\.4 s", picture.description), picture.description
+    low, high = map(int, re.findall(r"(\d+)–(\d+)", picture.description)[0])
+    assert 95 <= low <= 125 and 145 <= high <= 175, picture.description
+    session.shot("access-sonavel-analysis.png")
+
+    a11y.focus_window("Sonavel")
+    a11y.keys("ctrl+m")
+    a11y.window(app, "frame", "take.wav — Measure")
+    session.shot("access-sonavel-measure.png")
+    check("Sonavel", a11y.unnamed(app))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("velmora", "sonavel", "voicesynth", "site"):
+        parser.add_argument(f"--{name}", required=True, type=os.path.abspath)
+    args = parser.parse_args()
+    with a11y.Session() as session:
+        velmora_tree(args, session)
+    with a11y.Session() as session:
+        sonavel_tree(args, session)
+    print("both trees named")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
