@@ -14,6 +14,7 @@
 
 #include "common/ProgramVersion.h"
 #include "player/analysis/AnalysisResource.h"
+#include "player/audio/SoundReaders.h"
 #include "python/CPySound.h"
 #include "python/GridBudget.h"
 #include "python/Interpreter.h"
@@ -30,6 +31,18 @@ namespace {
 const int kDefaultWidth = sonavel::DluToPixelsX(sonavel::ANALYSIS_DLG_WIDTH_DLU);
 const int kDefaultHeight = sonavel::DluToPixelsY(sonavel::ANALYSIS_DLG_HEIGHT_DLU);
 
+// Sound.reader's document: each reader of the table with the formats it takes.
+const std::string& ReaderDoc()
+{
+    static const std::string s_strDoc = [] {
+        std::string doc = "The reader that took the file:";
+        for (const sonavel::audio::CSoundReaderEntry& entry : sonavel::audio::SoundReaderTable())
+            doc += std::string(doc.back() == ':' ? " " : ", ") + entry.szName + " (" + entry.szFormats + ")";
+        return doc + ".";
+    }();
+    return s_strDoc;
+}
+
 } // namespace
 
 PYBIND11_MODULE(_sonavel, m)
@@ -39,6 +52,7 @@ PYBIND11_MODULE(_sonavel, m)
     m.attr("WINDOW_WIDTH") = kDefaultWidth;
     m.attr("WINDOW_HEIGHT") = kDefaultHeight;
     m.attr("GRID_BUDGET_BYTES") = kGridBudgetBytes;
+    m.attr("FORMATS") = sonavel::audio::SoundFormatList();
     // numpy's C interface is looked up once, behind a lock of the C++ runtime;
     // done here, under the import, so two threads' first calls cannot each wait
     // for what the other holds (the runtime's lock and the interpreter's).
@@ -72,9 +86,7 @@ PYBIND11_MODULE(_sonavel, m)
             "The path it was loaded from.")
         .def_property_readonly(
             "reader", [](const py::handle& self) { return SoundContents(self).m_strReader; },
-            "The reader that took the file: wave, aiff, au, fixed-le, fixed-be or sndfile\n"
-            "(FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE and the WAV\n"
-            "encodings the others leave).")
+            ReaderDoc().c_str())
         .def("__repr__",
              [](const py::handle& self) {
                  const CPySound& s = SoundContents(self);

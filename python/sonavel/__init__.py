@@ -1,12 +1,9 @@
 """Sonavel's loading, pitch tracker and spectrogram for Python.
 
 load(path) reads a sound file into one channel of signed 16-bit samples (a
-Sound), recognising the format by content. The player's own readers take WAV
-(8-bit, 16-bit, 24/32-bit integer and mu-law, any number of channels: the first
-is kept), AIFF/AIFC (uncompressed, one channel), AU (mu-law, 8-bit and
-16-bit, either byte order) and the fixed-header PCM format; through libsndfile
-it also reads FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE and
-floating-point and ADPCM WAV. Sound.reader names the reader that took a file.
+Sound), recognising the format by content, one of
+%(formats)s.
+Sound.reader names the reader that took a file.
 
 pitch() gives the track sonavel-analyze pitch prints, with either tracker;
 spectrogram() the measuring view's spectrogram of the whole sound, in dB;
@@ -65,19 +62,24 @@ from ._sonavel import Sound  # noqa: E402
 
 Sound.__module__ = __name__
 __version__ = _sonavel.__version__
+# The formats are named where the readers are listed, in the compiled part.
+__doc__ %= {"formats": _sonavel.FORMATS}
 
 
 def load(path):
     """load(path) -> Sound
 
-    Reads a sound file with the player's readers (the format is recognised by
-    content: WAV, AIFF/AIFC, AU, fixed-header PCM, and FLAC, Ogg Vorbis, Opus,
-    MP3, RF64, W64, CAF, NIST SPHERE through libsndfile). path is a str, bytes
-    or os.PathLike. Raises SoundError with sonavel-analyze's message when the
-    file cannot be read or gives no sample rate (SoundFileNotFoundError when it
-    does not exist).
+    Reads a sound file with the player's readers, which recognise the format
+    by content, one of
+    %(formats)s.
+    path is a str, bytes or os.PathLike. Raises SoundError with
+    sonavel-analyze's message when the file cannot be read or gives no sample
+    rate (SoundFileNotFoundError when it does not exist).
     """
     return _sonavel.load(path)
+
+
+load.__doc__ %= {"formats": _sonavel.FORMATS}
 
 
 PitchTrack = _collections.namedtuple("PitchTrack", ["time_s", "pitch_hz", "confidence"])

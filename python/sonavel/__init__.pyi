@@ -1,8 +1,7 @@
 """Sonavel's loading, pitch tracker and spectrogram for Python.
 
-The player's readers take WAV, AIFF/AIFC, AU and fixed-header PCM; through
-libsndfile also FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE and
-floating-point and ADPCM WAV.
+Formats, recognised by content: WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, RF64,
+W64, CAF, NIST SPHERE.
 """
 import os
 from typing import NamedTuple, Optional, Union
@@ -39,7 +38,7 @@ class Sound:
     def path(self) -> str: ...
     @property
     def reader(self) -> str:
-        """wave, aiff, au, fixed-le, fixed-be or sndfile (FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE)."""
+        """wave (WAV), aiff (AIFF/AIFC), au (AU), fixed-le or fixed-be (fixed-header PCM), sndfile (the others)."""
 
 class PitchTrack(NamedTuple):
     """One entry per frame: numpy float64 arrays; 0 Hz where a frame is unvoiced."""
@@ -55,7 +54,7 @@ class Spectrogram(NamedTuple):
     frequency_hz: npt.NDArray[np.float64]
 
 def load(path: _Path) -> Sound:
-    """Reads WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF or NIST SPHERE."""
+    """Reads the formats the module's document lists, recognised by content."""
 def pitch(sound: Union[Sound, _Path], *, tracker: str = "nccf", floor: Optional[float] = None,
           ceiling: Optional[float] = None, step: Optional[float] = None, threads: int = 0) -> PitchTrack:
     """tracker "nccf" (research, default: 50-800 Hz narrowed to the speaker's own, a frame every step = 0.01 s)
