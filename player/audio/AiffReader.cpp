@@ -154,8 +154,10 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
             return OutOfMemory(result);
         }
         file.Seek(nPos);
-        if (file.Read(pBuf.get(), nFrames) < nFrames || !AllocSamples())
+        if (file.Read(pBuf.get(), nFrames) < nFrames)
             return EReaderAnswer::NotMine;
+        if (!AllocSamples())
+            return NoBlock(result);
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
         for (uint32_t i = 0; i < nFrames; ++i)
@@ -164,7 +166,7 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
     }
 
     if (!AllocSamples())
-        return EReaderAnswer::NotMine;
+        return NoBlock(result);
     CSampleLock lock(m_store.hSamples);
     file.Seek(nPos);
     if (file.Read(lock.Data(), std::size_t(m_store.byteLength)) < std::size_t(m_store.byteLength))

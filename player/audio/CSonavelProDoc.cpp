@@ -33,14 +33,17 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTa
         uint8_t head[kProbeBytes];
         file.Seek(0);
         const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
+        // The first reader that answers is the file's: a refusal, an
+        // out-of-memory one too, ends the walk, and names that reader.
+        EReaderAnswer answer = EReaderAnswer::NotMine;
         for (const CSoundReaderEntry& entry : readers) {
-            const EReaderAnswer answer = entry.pfnRead(*this, file, probe, result);
-            if (answer == EReaderAnswer::Loaded)
+            answer = entry.pfnRead(*this, file, probe, result);
+            if (answer != EReaderAnswer::NotMine) {
                 result.strReader = entry.szName;
-            if (answer != EReaderAnswer::NotMine)
                 break;
+            }
         }
-        if (result.strReader.empty()) {
+        if (answer != EReaderAnswer::Loaded) {
             FreeSamples();
             file.Abort();
             if (result.nFailure == ELoadFailure::None)
@@ -96,6 +99,15 @@ CSonavelProDoc::CTempBytes CSonavelProDoc::AllocTemp(std::size_t nBytes)
     if (nBytes > CSampleBlock::AllocationLimit())
         return nullptr;
     return CTempBytes(static_cast<uint8_t*>(std::malloc(nBytes ? nBytes : 1)));
+}
+
+EReaderAnswer CSonavelProDoc::NoBlock(CLoadResult& result)
+{
+    FreeSamples();
+    result.nFailure = ELoadFailure::OutOfMemory;
+    result.strMessage.clear();
+    result.bBeep = false;
+    return EReaderAnswer::Refused;
 }
 
 EReaderAnswer CSonavelProDoc::OutOfMemory(CLoadResult& result)

@@ -3,8 +3,8 @@
 // (SoundReaders.h), fills m_store and hands the sound or the failure to its host.
 //
 // Readers are tried in the order WAV, AIFF/AIFC, AU, fixed-header little-endian,
-// fixed-header big-endian, then libsndfile for the rest; the first that loads wins, one that refuses ends the
-// walk. Each reader seeks itself. A reader that fails may leave numbers and a
+// fixed-header big-endian, then libsndfile for the rest; the first that loads wins, one that refuses (or
+// cannot allocate for a file it recognised) ends the walk. Each reader seeks itself. A reader that fails may leave numbers and a
 // block in m_store; the next one overwrites what it uses.
 #include <cstddef>
 #include <cstdint>
@@ -69,6 +69,10 @@ private:
     // Frees the store and puts the out-of-memory failure (beep and message) in
     // result; returns Refused.
     sonavel::audio::EReaderAnswer OutOfMemory(sonavel::audio::CLoadResult& result);
+    // The store's block for a file the reader recognised cannot be had: the
+    // out-of-memory failure without a box (the player shows none for it), and
+    // the walk ends, so no later reader allocates for the same file again.
+    sonavel::audio::EReaderAnswer NoBlock(sonavel::audio::CLoadResult& result);
     // Converts a claimed byte count of the store to int32, or fails (0) with the
     // out-of-memory failure when the sound is too large to hold.
     int SetStoreSize(int64_t nSamples, sonavel::audio::CLoadResult& result);

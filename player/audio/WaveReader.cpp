@@ -117,7 +117,7 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
         }
     }
     if (!AllocSamples())
-        return EReaderAnswer::NotMine;
+        return NoBlock(result);
 
     CSampleLock lock(m_store.hSamples);
     int16_t* pOut = lock.Samples();
