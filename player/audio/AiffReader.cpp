@@ -145,6 +145,9 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
     const int64_t nDataBytes = int64_t(nFrames) * (nBits / 8);
     if (nPos + nDataBytes > file.GetLength())
         return EReaderAnswer::NotMine;
+    // One channel: a file of more is no AIFF of this reader's (see COMM above).
+    if (TakeChannel(1, result) < 0)
+        return EReaderAnswer::Refused;
     if (!SetStoreSize(nFrames, result))
         return EReaderAnswer::Refused;
 

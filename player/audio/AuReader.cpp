@@ -60,6 +60,8 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
     if (nChannels != 1 || nSize == 0) {
         return RefuseAu(result, kszAuNoDataOrChannels);
     }
+    if (TakeChannel(1, result) < 0)
+        return EReaderAnswer::Refused;
     file.Seek(nDataOffset);
 
     switch (nEncoding) {

@@ -14,10 +14,14 @@ using namespace sonavel::audio;
 
 CSonavelProDoc::CSonavelProDoc(CDocumentHost* pHost) : m_pHost(pHost) {}
 
-int CSonavelProDoc::OnOpenDocument(const std::string& path) { return OnOpenDocument(path, SoundReaderTable()); }
-
-int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTable& readers)
+int CSonavelProDoc::OnOpenDocument(const std::string& path, int nChannel)
 {
+    return OnOpenDocument(path, SoundReaderTable(), nChannel);
+}
+
+int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTable& readers, int nChannel)
+{
+    m_nChannel = nChannel;
     CLoadResult result;
     CFileReader file;
     if (!file.Open(path)) {
@@ -71,10 +75,25 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTa
     }
 
     if (m_pHost)
-        m_pHost->OnDocumentLoaded(m_store, result.strReader.c_str());
+        m_pHost->OnDocumentLoaded(m_store, result);
     // The host owns the block now.
     m_store.hSamples.reset();
     return 0;
+}
+
+int CSonavelProDoc::TakeChannel(int nChannels, CLoadResult& result)
+{
+    result.nChannels = nChannels;
+    const int nIndex = ChannelIndex(m_nChannel, nChannels);
+    if (nIndex < 0) {
+        FreeSamples();
+        result.nFailure = ELoadFailure::Refused;
+        result.strMessage = NoChannelText(m_nChannel, nChannels);
+        result.bBeep = true;
+        return -1;
+    }
+    result.nChannel = m_nChannel;
+    return nIndex;
 }
 
 void CSonavelProDoc::Fail(const CLoadResult& result)

@@ -27,9 +27,10 @@ public:
     // handed to the host (OnDocumentLoaded), otherwise the failure
     // (OnDocumentFailed): a path that cannot be opened has the path as its box
     // text; a file no reader accepts and a failed seek or read have none.
-    int OnOpenDocument(const std::string& path);
+    // nChannel: the channel the store is to hold, 1 for the first.
+    int OnOpenDocument(const std::string& path, int nChannel = 1);
     // The same walk over the given readers (tests pass a part of the table).
-    int OnOpenDocument(const std::string& path, const sonavel::audio::CSoundReaderTable& readers);
+    int OnOpenDocument(const std::string& path, const sonavel::audio::CSoundReaderTable& readers, int nChannel = 1);
 
     // The readers, as the table calls them. A refusal puts its message in result.
     sonavel::audio::EReaderAnswer ReadWave(CFileReader& file, const sonavel::audio::CSoundProbe& probe,
@@ -77,6 +78,11 @@ private:
     // out-of-memory failure when the sound is too large to hold.
     int SetStoreSize(int64_t nSamples, sonavel::audio::CLoadResult& result);
     void Fail(const sonavel::audio::CLoadResult& result);
+    // For a file of nChannels (read from its header): which sample of each
+    // frame the store keeps (ChannelIndex), with the count put in result; or
+    // -1 with the refusal in result when the file lacks the channel asked for.
+    int TakeChannel(int nChannels, sonavel::audio::CLoadResult& result);
 
     CDocumentHost* m_pHost;
+    int m_nChannel = 1; // the channel this open is to keep
 };

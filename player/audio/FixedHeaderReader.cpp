@@ -64,6 +64,8 @@ EReaderAnswer CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file, const CSoundP
     // A negative data length cannot be a sound: the header is not this format's.
     if (!CheckFixedHeader(file, probe, 1) || m_store.byteLength < 0)
         return EReaderAnswer::NotMine;
+    if (TakeChannel(1, result) < 0) // the format holds one channel
+        return EReaderAnswer::Refused;
     if (!AllocSamples())
         return NoBlock(result);
     // Read from just past the header; a short read is no error, the rest of the
@@ -79,6 +81,8 @@ EReaderAnswer CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file, const CSoundP
 {
     if (!CheckFixedHeader(file, probe, 0) || m_store.byteLength < 0)
         return EReaderAnswer::NotMine;
+    if (TakeChannel(1, result) < 0) // the format holds one channel
+        return EReaderAnswer::Refused;
     if (!AllocSamples())
         return NoBlock(result);
     CSampleLock lock(m_store.hSamples);

@@ -103,7 +103,7 @@ bool CSonavelProApp::OpenDocumentFile(const QString& strPath)
     return m_bFileTaken;
 }
 
-void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const char*)
+void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult&)
 {
     m_store.byteLength = store.byteLength;
     m_store.sampleCount = store.sampleCount;

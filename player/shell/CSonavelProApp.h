@@ -40,7 +40,7 @@ public:
     // loads the file and plays it. True when a reader took the file.
     bool OpenDocumentFile(const QString& strPath);
 
-    void OnDocumentLoaded(const SampleStore& store, const char* szReader) override;
+    void OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult& result) override;
     // A failed open: the beep, then the box, as the result asks.
     void OnDocumentFailed(const sonavel::audio::CLoadResult& result) override;
 

@@ -90,6 +90,32 @@ TEST_F(Document, AReaderThatCannotAllocateForItsFileEndsTheWalk)
     EXPECT_EQ(g_nAskedLast, 0);
 }
 
+TEST_F(Document, AChannelTheFileLacksIsRefusedWithItsCount)
+{
+    const struct {
+        Bytes file;
+        int nChannels;
+    } cases[] = {
+        {SimpleWav(1, 2, 8000, 16, LittleWords({1, 2})), 2},
+        {Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, Extended(8000))).Append(Ssnd(Bytes().BE16(1)))), 1},
+        {AuHeader(".snd", true, 24, 2, 3, 8000, 1).BE16(1), 1},
+        {FixedHeader(false, 6480, 10, 8000, 2).LE16(1), 1},
+        {FixedHeader(true, 6480, 20, 8000, 2).BE16(1), 1},
+    };
+    for (const auto& c : cases) {
+        const LoadResult r = LoadWhole(c.file, c.nChannels + 1);
+        EXPECT_EQ(r.result.nFailure, ELoadFailure::Refused);
+        EXPECT_EQ(r.result.nChannels, c.nChannels);
+        EXPECT_EQ(DescribeLoadFailure(r.result, "x"), "x: no channel " + std::to_string(c.nChannels + 1)
+                                                          + ": the file has " + std::to_string(c.nChannels)
+                                                          + (c.nChannels == 1 ? " channel" : " channels"));
+        EXPECT_TRUE(LoadWhole(c.file, c.nChannels).bLoaded);
+    }
+    // A stereo AU keeps its own refusal, whichever channel is asked for.
+    EXPECT_EQ(LoadWhole(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0), 2).result.strMessage,
+              " No data read or more than one channel in this file ");
+}
+
 TEST_F(Document, FailuresDescribeThemselvesForTheCommandLine)
 {
     const std::string au = m_dir.Write(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0));
