@@ -66,7 +66,7 @@ pitch::PitchSettings SettingsOf(const py::handle& tracker, const py::handle& flo
 } // namespace
 
 py::tuple Pitch(const py::handle& arg, const py::handle& tracker, const py::handle& floor, const py::handle& ceiling,
-                const py::handle& step, int nThreads)
+                const py::handle& step, int nThreads, int nChannel)
 {
     const pitch::PitchSettings settings = SettingsOf(tracker, floor, ceiling, step);
     if (nThreads < 0)
@@ -76,15 +76,16 @@ py::tuple Pitch(const py::handle& arg, const py::handle& tracker, const py::hand
     int nCount = 0, nRate = 0;
     std::string strPath;
     // A path to a mono 16-bit WAV is tracked from the file, as the command line
-    // tracks it: the same values, without faulting in a store for the whole sound.
-    if (!py::isinstance<CPySound>(arg) && IsPath(arg)) {
+    // tracks it: the same values, without faulting in a store for the whole
+    // sound. Only its first channel: whether a file has another is the loader's to say.
+    if (!py::isinstance<CPySound>(arg) && IsPath(arg) && nChannel == 1) {
         strPath = PathBytes(arg);
         WithoutInterpreterLock(
             [&] { nResult = analysis::TrackWaveFileWith(strPath, settings, nThreads, frames, nCount, nRate); });
     }
     // Any other file, or one cut short meanwhile, is loaded, with the loader's outcome.
     if (nResult == 1) {
-        const CPySound sound = SoundOf(arg);
+        const CPySound sound = SoundOf(arg, nChannel);
         strPath = sound.m_strPath;
         nRate = sound.m_store.sampleRate;
         WithoutInterpreterLock([&] {

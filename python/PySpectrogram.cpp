@@ -56,13 +56,13 @@ spectrogram::SpectrogramSettings FittedSettings(const spectrogram::SpectrogramSe
 } // namespace
 
 py::tuple Spectrogram(const py::handle& arg, double dWindowS, double dMaxFrequencyHz, double dTimeStepS,
-                      double dDynamicRangeDb, int nThreads)
+                      double dDynamicRangeDb, int nThreads, int nChannel)
 {
     if (nThreads < 0)
         throw py::value_error("threads must be 0 (one per core) or more");
     const spectrogram::SpectrogramSettings asked{dWindowS, dMaxFrequencyHz, dTimeStepS, dDynamicRangeDb};
     FittedSettings(asked, kAnyRate);
-    const CPySound sound = SoundOf(arg);
+    const CPySound sound = SoundOf(arg, nChannel);
     const int nRate = sound.m_store.sampleRate;
     const spectrogram::SpectrogramSettings settings = FittedSettings(asked, nRate);
     const int64_t nSamples = static_cast<int64_t>(sound.Samples());
@@ -98,7 +98,7 @@ py::tuple Spectrogram(const py::handle& arg, double dWindowS, double dMaxFrequen
     return py::make_tuple(db, ArrayFromVector(std::move(times)), ArrayFromVector(std::move(frequencies)));
 }
 
-py::array_t<double> AnalysisWindowGrid(const py::handle& arg, int nWidth, int nHeight)
+py::array_t<double> AnalysisWindowGrid(const py::handle& arg, int nWidth, int nHeight, int nChannel)
 {
     const int nMaxColumns = CAnalysisModel::kMaxColumns;
     if (nWidth < 1 || nWidth > nMaxColumns)
@@ -112,7 +112,7 @@ py::array_t<double> AnalysisWindowGrid(const py::handle& arg, int nWidth, int nH
     const uint64_t nColumns = uint64_t(model.Columns()), nRows = uint64_t(model.Rows());
     RequireGridBudget(nColumns * (uint64_t(model.ColumnLength()) + nRows), sizeof(double),
                       "a grid of " + std::to_string(nWidth) + " x " + std::to_string(nHeight) + " pixels");
-    const CPySound sound = SoundOf(arg);
+    const CPySound sound = SoundOf(arg, nChannel);
     int nResult = 0;
     WithoutInterpreterLock([&] { nResult = model.ComputeSpectrogram(sound.m_store); });
     if (nResult != 0)

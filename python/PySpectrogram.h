@@ -13,13 +13,13 @@ namespace python {
 // dDynamicRangeDb below the loudest); a top above half the rate is lowered to
 // it, as the view lowers it. A setting refused raises ValueError naming the
 // argument; a grid past the module's budget raises ValueError before it is
-// computed.
+// computed. nChannel: the channel of a file given by its path (SoundOf).
 pybind11::tuple Spectrogram(const pybind11::handle& sound, double dWindowS, double dMaxFrequencyHz,
-                            double dTimeStepS, double dDynamicRangeDb, int nThreads);
+                            double dTimeStepS, double dDynamicRangeDb, int nThreads, int nChannel);
 
 // The analysis window's spectrogram for a client area of nWidth x nHeight
 // pixels: float64 (rows from 0 Hz up, columns), 0 to 35 dB.
-pybind11::array_t<double> AnalysisWindowGrid(const pybind11::handle& sound, int nWidth, int nHeight);
+pybind11::array_t<double> AnalysisWindowGrid(const pybind11::handle& sound, int nWidth, int nHeight, int nChannel);
 
 } // namespace python
 } // namespace sonavel

@@ -87,22 +87,32 @@ PYBIND11_MODULE(_sonavel, m)
         .def_property_readonly(
             "reader", [](const py::handle& self) { return SoundContents(self).m_strReader; },
             ReaderDoc().c_str())
+        .def_property_readonly(
+            "channels", [](const py::handle& self) { return SoundContents(self).m_nChannels; },
+            "How many channels the file has.")
+        .def_property_readonly(
+            "channel", [](const py::handle& self) { return SoundContents(self).m_nChannel; },
+            "The file's channel this Sound holds, 1 for the first.")
         .def("__repr__",
              [](const py::handle& self) {
                  const CPySound& s = SoundContents(self);
-                 return "<sonavel.Sound " + std::string(py::repr(PathText(s.m_strPath))) + ", "
+                 const std::string strChannel = s.m_nChannels > 1 ? ", channel " + std::to_string(s.m_nChannel) + " of "
+                                                                        + std::to_string(s.m_nChannels)
+                                                                  : std::string();
+                 return "<sonavel.Sound " + std::string(py::repr(PathText(s.m_strPath))) + strChannel + ", "
                      + std::to_string(s.Samples()) + " samples at " + std::to_string(s.m_store.sampleRate) + " Hz>";
              })
         .def(py::pickle([](const py::handle& self) { return SoundState(SoundContents(self)); }, &SoundFromState));
 
     m.def(
-        "load", [](const py::handle& path) { return LoadSound(PathBytes(path)); }, "path"_a, "load(path) -> Sound");
-    m.def("pitch", &Pitch, "sound"_a, "tracker"_a, "floor"_a, "ceiling"_a, "step"_a, "threads"_a,
-          "pitch(sound, tracker, floor, ceiling, step, threads) -> (time_s, pitch_hz, confidence)");
+        "load", [](const py::handle& path, int nChannel) { return LoadSound(PathBytes(path), nChannel); }, "path"_a,
+        "channel"_a, "load(path, channel) -> Sound");
+    m.def("pitch", &Pitch, "sound"_a, "tracker"_a, "floor"_a, "ceiling"_a, "step"_a, "threads"_a, "channel"_a,
+          "pitch(sound, tracker, floor, ceiling, step, threads, channel) -> (time_s, pitch_hz, confidence)");
     m.def("spectrogram", &Spectrogram, "sound"_a, "window_length"_a, "max_frequency"_a, "time_step"_a,
-          "dynamic_range"_a, "threads"_a,
-          "spectrogram(sound, window_length, max_frequency, time_step, dynamic_range, threads)"
+          "dynamic_range"_a, "threads"_a, "channel"_a,
+          "spectrogram(sound, window_length, max_frequency, time_step, dynamic_range, threads, channel)"
           " -> (db, time_s, frequency_hz)");
-    m.def("analysis_window_grid", &AnalysisWindowGrid, "sound"_a, "width"_a, "height"_a,
-          "analysis_window_grid(sound, width, height) -> numpy float64 array (rows, columns)");
+    m.def("analysis_window_grid", &AnalysisWindowGrid, "sound"_a, "width"_a, "height"_a, "channel"_a,
+          "analysis_window_grid(sound, width, height, channel) -> numpy float64 array (rows, columns)");
 }

@@ -25,26 +25,36 @@ std::string PathBytes(const py::handle& path)
     return s;
 }
 
-CPySound LoadSound(const std::string& path)
+CPySound LoadSound(const std::string& path, int nChannel)
 {
+    if (nChannel < 1)
+        throw py::value_error("channel must be 1 (the first) or more");
     CPySound sound;
     audio::CLoadResult result;
-    WithoutInterpreterLock([&] { result = audio::LoadSoundForAnalysis(path, sound.m_store); });
+    WithoutInterpreterLock([&] { result = audio::LoadSoundForAnalysis(path, sound.m_store, nChannel); });
     if (!result.Loaded())
         RaiseSoundError(audio::DescribeLoadFailure(result, path), path, result.nErrno);
     sound.m_strPath = path;
     sound.m_strReader = result.strReader;
+    sound.m_nChannels = result.nChannels;
+    sound.m_nChannel = result.nChannel;
     return sound;
 }
 
-CPySound SoundOf(const py::handle& arg)
+CPySound SoundOf(const py::handle& arg, int nChannel)
 {
-    if (py::isinstance<CPySound>(arg))
-        return SoundContents(arg);
+    if (py::isinstance<CPySound>(arg)) {
+        const CPySound& sound = SoundContents(arg);
+        if (nChannel != 1 && nChannel != sound.m_nChannel)
+            throw py::value_error("channel " + std::to_string(nChannel) + " is for a path: this Sound holds channel "
+                                  + std::to_string(sound.m_nChannel) + " (load the file with channel="
+                                  + std::to_string(nChannel) + ")");
+        return sound;
+    }
     if (!IsPath(arg))
         throw py::type_error("expected a sonavel.Sound or a path (str, bytes or os.PathLike), not "
                              + std::string(py::str(arg.get_type().attr("__name__"))));
-    return LoadSound(PathBytes(arg));
+    return LoadSound(PathBytes(arg), nChannel);
 }
 
 } // namespace python

@@ -16,13 +16,16 @@ bool IsPath(const pybind11::handle& arg);
 // anything else, ValueError for an embedded null byte.
 std::string PathBytes(const pybind11::handle& path);
 
-// Loads as the command line loads: a sound without a sample rate is refused
-// too, so every Sound has a time axis. Raises SoundError with the command
-// line's line.
-CPySound LoadSound(const std::string& path);
+// Loads channel nChannel (1 for the first) as the command line loads: a sound
+// without a sample rate is refused too, so every Sound has a time axis. Raises
+// SoundError with the command line's line (a channel the file lacks among
+// them), ValueError for a channel below 1.
+CPySound LoadSound(const std::string& path, int nChannel);
 
-// The sound an argument names: a Sound as it is, a path loaded now.
-CPySound SoundOf(const pybind11::handle& arg);
+// The sound an argument names: a Sound as it is, a path loaded now (channel
+// nChannel of the file). A Sound holds one channel already: a channel other
+// than 1 or its own raises ValueError.
+CPySound SoundOf(const pybind11::handle& arg, int nChannel);
 
 } // namespace python
 } // namespace sonavel

@@ -3,7 +3,10 @@
 load(path) reads a sound file into one channel of signed 16-bit samples (a
 Sound), recognising the format by content, one of
 %(formats)s.
-Sound.reader names the reader that took a file.
+Of a file of several channels it keeps the first, or the one given by
+channel= (telephone and interview recordings often hold one speaker on each).
+Sound.reader names the reader that took a file, Sound.channels how many
+channels it has.
 
 pitch() gives the track sonavel-analyze pitch prints, with either tracker;
 spectrogram() the measuring view's spectrogram of the whole sound, in dB;
@@ -66,17 +69,19 @@ __version__ = _sonavel.__version__
 __doc__ %= {"formats": _sonavel.FORMATS}
 
 
-def load(path):
-    """load(path) -> Sound
+def load(path, *, channel=1):
+    """load(path, *, channel=1) -> Sound
 
-    Reads a sound file with the player's readers, which recognise the format
-    by content, one of
+    Reads channel `channel` of a sound file (1 is the first) with the player's
+    readers, which recognise the format by content, one of
     %(formats)s.
     path is a str, bytes or os.PathLike. Raises SoundError with
-    sonavel-analyze's message when the file cannot be read or gives no sample
-    rate (SoundFileNotFoundError when it does not exist).
+    sonavel-analyze's message when the file cannot be read, gives no sample
+    rate or has no such channel (the message names how many it has;
+    SoundFileNotFoundError when the file does not exist), ValueError for a
+    channel below 1.
     """
-    return _sonavel.load(path)
+    return _sonavel.load(path, channel)
 
 
 load.__doc__ %= {"formats": _sonavel.FORMATS}
@@ -104,8 +109,8 @@ Spectrogram.time_s.__doc__ = "The time of each column, seconds: column k at k x 
 Spectrogram.frequency_hz.__doc__ = "The frequency of each row, Hz, from 0 up to the top."
 
 
-def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads=0):
-    """pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads=0) -> PitchTrack
+def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads=0, channel=1):
+    """pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads=0, channel=1) -> PitchTrack
 
     The pitch track of a Sound or of the file at a path, the values
     sonavel-analyze pitch writes with the same options (before its rounding):
@@ -131,14 +136,16 @@ def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads
     raises ValueError naming it, before any file is read.
 
     threads: how many threads the tracker may use (0: one per core); the track
-    is the same whatever the count.
+    is the same whatever the count. channel: the channel of a file given by its
+    path, as load() takes it (a Sound holds its own; another channel raises
+    ValueError).
     """
-    return PitchTrack(*_sonavel.pitch(sound, tracker, floor, ceiling, step, threads))
+    return PitchTrack(*_sonavel.pitch(sound, tracker, floor, ceiling, step, threads, channel))
 
 
 def spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0,
-                threads=0):
-    """spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0, threads=0) -> Spectrogram
+                threads=0, channel=1):
+    """spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0, threads=0, channel=1) -> Spectrogram
 
     The measuring view's spectrogram of the whole of a Sound or of the file at a
     path, computed as the view computes it: Spectrogram(db, time_s,
@@ -151,17 +158,18 @@ def spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0
     k x time_step. dynamic_range: dB (10 to 150); every level further below the
     loudest is raised to that floor, as the view shades it white. threads: how
     many threads compute the columns (0: one per core); the values are the same
-    whatever the count.
+    whatever the count. channel: as pitch() takes it.
 
     A setting refused raises ValueError naming it. A grid of more than 1 GiB
     raises ValueError before it is computed: for a long sound, a longer
     time_step or a lower max_frequency makes it smaller.
     """
-    return Spectrogram(*_sonavel.spectrogram(sound, window_length, max_frequency, time_step, dynamic_range, threads))
+    return Spectrogram(*_sonavel.spectrogram(sound, window_length, max_frequency, time_step, dynamic_range, threads,
+                                             channel))
 
 
-def analysis_window_grid(sound, width=_sonavel.WINDOW_WIDTH, height=_sonavel.WINDOW_HEIGHT):
-    """analysis_window_grid(sound, width=487, height=284) -> numpy float64 array (rows, columns)
+def analysis_window_grid(sound, width=_sonavel.WINDOW_WIDTH, height=_sonavel.WINDOW_HEIGHT, *, channel=1):
+    """analysis_window_grid(sound, width=487, height=284, *, channel=1) -> numpy float64 array (rows, columns)
 
     The Pitch / Spectrogram window's spectrogram grid of a Sound or of the file
     at a path, for a window client area of width x height pixels (its own size
@@ -169,6 +177,6 @@ def analysis_window_grid(sound, width=_sonavel.WINDOW_WIDTH, height=_sonavel.WIN
     from 0 Hz (row 0) up to 5000 Hz, in dB from 0 to 35 (35 is the loudest
     point). A size whose grid would need more than 1 GiB (the array returned and
     the copy the computation keeps beside it) raises ValueError before anything
-    is computed.
+    is computed. channel: as pitch() takes it.
     """
-    return _sonavel.analysis_window_grid(sound, width, height)
+    return _sonavel.analysis_window_grid(sound, width, height, channel)

@@ -14,6 +14,7 @@ import wave
 
 import numpy as np
 import pytest
+from scipy.io import wavfile
 
 import sonavel
 from conftest import SOURCE, analyze, csv_of, error_lines, hostile_files, site_sounds
@@ -140,6 +141,43 @@ def test_unreadable_paths_and_bad_arguments(tmp_path):
     ten_minutes.__setstate__(state)
     with pytest.raises(ValueError, match="more than the 1024 MiB .*a longer time_step"):
         sonavel.spectrogram(ten_minutes, window_length=0.1, time_step=0.0001)
+
+
+def test_any_channel_loads_as_scipy_reads_it(tmp_path):
+    rate = 16000
+    t = np.arange(rate) / rate
+    for channels in (2, 4):
+        frames = np.stack([8000 * np.sin(2 * math.pi * (440 + 220 * k) * t) for k in range(channels)], axis=1)
+        path = str(tmp_path / ("c%d.wav" % channels))
+        wavfile.write(path, rate, frames.astype("<i2"))
+        _, theirs = wavfile.read(path)
+        for channel in range(1, channels + 1):
+            sound = sonavel.load(path, channel=channel)
+            assert (sound.channels, sound.channel) == (channels, channel)
+            assert np.array_equal(sound.samples, theirs[:, channel - 1]), (channels, channel)
+            back = pickle.loads(pickle.dumps(sound))
+            assert (back.channels, back.channel) == (channels, channel)
+            assert np.array_equal(back.samples, sound.samples)
+        assert np.array_equal(sonavel.load(path).samples, theirs[:, 0])
+        with pytest.raises(sonavel.SoundError) as raised:
+            sonavel.load(path, channel=channels + 1)
+        assert [str(raised.value)] == error_lines(analyze("samples", path, "-o", str(tmp_path / "x.raw"),
+                                                          "--channel", str(channels + 1))[2])
+    # The right channel's 660 Hz, from the path and from the Sound, as the command line tracks it.
+    track = sonavel.pitch(path, channel=2)
+    assert np.median(track.pitch_hz[track.pitch_hz > 0]) == pytest.approx(660, abs=3)
+    assert csv_of(track) == analyze("pitch", "--channel", "2", path)[1]
+    sound = sonavel.load(path, channel=2)
+    assert np.array_equal(sonavel.pitch(sound).pitch_hz, track.pitch_hz)
+    with pytest.raises(ValueError, match="this Sound holds channel 2"):
+        sonavel.pitch(sound, channel=3)
+    assert np.array_equal(sonavel.spectrogram(path, channel=2).db, sonavel.spectrogram(sound).db)
+    with pytest.raises(ValueError):
+        sonavel.load(path, channel=0)
+    # A state pickled before channels were kept holds the first of one.
+    old = sonavel.Sound.__new__(sonavel.Sound)
+    old.__setstate__(sound.__getstate__()[:4])
+    assert (old.channels, old.channel) == (1, 1)
 
 
 def test_samples_are_a_read_only_view_that_outlives_the_sound():
