@@ -88,11 +88,11 @@ def main():
                                              noverlap=window - hop, nfft=2048, mode="psd")
             return 10 * np.log10(power + 1e-30)
 
-        spec, spec_best = timed(3, lambda: sonavel.spectrogram(sound, window_length=0.03, time_step=0.01))
+        ours_s, ours_best_s = timed(3, lambda: sonavel.spectrogram(sound, window_length=0.03, time_step=0.01))
         scipy_time, scipy_best = timed(3, peer)
-        print("sonavel.spectrogram, 30 ms / 10 ms    : %8.3f s median, %.3f s best of 3" % (spec, spec_best))
+        print("sonavel.spectrogram, 30 ms / 10 ms    : %8.3f s median, %.3f s best of 3" % (ours_s, ours_best_s))
         print("scipy.signal.spectrogram, the same    : %8.3f s median, %.3f s best of 3" % (scipy_time, scipy_best))
-        print("ratio sonavel / scipy (medians)       : %8.3f" % (spec / scipy_time))
+        print("ratio sonavel / scipy (medians)       : %8.3f" % (ours_s / scipy_time))
 
 
 if __name__ == "__main__":
