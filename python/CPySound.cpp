@@ -30,13 +30,18 @@ py::tuple SoundState(const CPySound& sound)
     CSampleLock lock(sound.m_store.hSamples);
     const char* p = static_cast<const char*>(lock.Data());
     return py::make_tuple(py::bytes(sound.m_strPath), sound.m_strReader, sound.m_store.sampleRate,
-                          py::bytes(p ? p : "", sound.Samples() * sizeof(int16_t)));
+                          py::bytes(p ? p : "", sound.Samples() * sizeof(int16_t)), sound.m_nChannels,
+                          sound.m_nChannel);
 }
 
 CPySound SoundFromState(const py::tuple& state)
 {
-    if (state.size() != 4)
-        throw py::value_error("a sonavel.Sound state has 4 items");
+    if (state.size() != 4 && state.size() != 6)
+        throw py::value_error("a sonavel.Sound state has 6 items (or 4)");
+    const int nChannels = state.size() == 6 ? state[4].cast<int>() : 1;
+    const int nChannel = state.size() == 6 ? state[5].cast<int>() : 1;
+    if (nChannel < 1 || nChannel > nChannels)
+        throw py::value_error("a sonavel.Sound state holds one of its file's channels");
     const std::string samples = state[3].cast<std::string>();
     const int nRate = state[2].cast<int>();
     if (nRate <= 0)
@@ -47,6 +52,8 @@ CPySound SoundFromState(const py::tuple& state)
     CPySound sound;
     sound.m_strPath = state[0].cast<std::string>();
     sound.m_strReader = state[1].cast<std::string>();
+    sound.m_nChannels = nChannels;
+    sound.m_nChannel = nChannel;
     const int nCount = static_cast<int>(samples.size() / sizeof(int16_t));
     if (nCount > 0) {
         sound.m_store.hSamples = CSampleBlock::Alloc(samples.size());

@@ -13,6 +13,8 @@ struct CPySound {
     SampleStore m_store;
     std::string m_strPath; // the file system's bytes, as given
     std::string m_strReader;
+    int m_nChannels = 1; // the file's
+    int m_nChannel = 1;  // the one held, 1 for the first
 
     // Samples the block really holds, whatever the count claims.
     size_t Samples() const
@@ -31,9 +33,10 @@ namespace python {
 // one raises ValueError. Anything that is no Sound raises TypeError.
 const CPySound& SoundContents(const pybind11::handle& obj);
 
-// Pickled as (path, reader, sample rate, samples as bytes), so a worker
-// process can send a Sound back whole; a state without a positive rate or
-// whole 16-bit samples raises ValueError.
+// Pickled as (path, reader, sample rate, samples as bytes, channels, channel),
+// so a worker process can send a Sound back whole (a state of the first four,
+// from before channels, holds the first of one); a state without a positive
+// rate, whole 16-bit samples or a channel the file has raises ValueError.
 pybind11::tuple SoundState(const CPySound& sound);
 CPySound SoundFromState(const pybind11::tuple& state);
 

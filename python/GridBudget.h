@@ -16,13 +16,14 @@ constexpr std::uint64_t kGridBudgetBytes = std::uint64_t(1) << 30;
 
 // nCells values of nCellBytes each, counting every copy the computation holds
 // at once; strWhat names the grid for the message ("a spectrogram of 3000 x
-// 100000 pixels").
-inline void RequireGridBudget(std::uint64_t nCells, std::size_t nCellBytes, const std::string& strWhat)
+// 100000 pixels"), strHint (if any) says how to make it smaller.
+inline void RequireGridBudget(std::uint64_t nCells, std::size_t nCellBytes, const std::string& strWhat,
+                              const std::string& strHint = std::string())
 {
     if (nCells > kGridBudgetBytes / nCellBytes)
         throw pybind11::value_error(strWhat + " would take " + std::to_string(nCells / (std::uint64_t(1) << 20) * nCellBytes)
                                     + " MiB, more than the " + std::to_string(kGridBudgetBytes >> 20)
-                                    + " MiB one grid may take");
+                                    + " MiB one grid may take" + (strHint.empty() ? "" : ": " + strHint));
 }
 
 } // namespace python

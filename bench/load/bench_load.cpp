@@ -28,7 +28,7 @@ constexpr int kChannels = 2;
 
 class CKeepHost : public CDocumentHost {
 public:
-    void OnDocumentLoaded(const SampleStore& store, const char*) override { m_store = store; }
+    void OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult&) override { m_store = store; }
     SampleStore m_store;
 };
 

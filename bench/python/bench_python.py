@@ -3,7 +3,10 @@
   1. sonavel.pitch(path), timed inside the interpreter, against sonavel-analyze
      pitch as a whole process (target: at most 1.1 x);
   2. the peak memory of sonavel.load on the hour against the 16-bit store plus
-     the interpreter with numpy and the module imported (target: at most 1.3 x).
+     the interpreter with numpy and the module imported (target: at most 1.3 x);
+  3. sonavel.spectrogram of the hour (30 ms windows every 10 ms, in dB) against
+     scipy.signal.spectrogram with the same window, hop and transform size and
+     its power turned into dB, both on every core the machine offers to them.
     bench_python.py BUILD_DIR [--minutes M] [--keep DIR]
 Run with BUILD_DIR/python on PYTHONPATH (scripts/bench does)."""
 import argparse
@@ -14,7 +17,9 @@ import sys
 import tempfile
 import time
 
+import numpy as np
 import sonavel
+from scipy import signal
 
 RATE = 44100
 
@@ -74,6 +79,20 @@ def main():
         print("peak while loading                    : %8.1f MiB" % (loaded / 1024))
         print("ratio peak / (store + interpreter)    : %8.3f   target <= 1.3: %s" %
               (ratio, "met" if ratio <= 1.3 else "MISSED"))
+
+        sound = sonavel.load(hour)
+        window, hop = round(0.03 * RATE), round(0.01 * RATE)
+
+        def peer():
+            _, _, power = signal.spectrogram(sound.samples.astype(np.float32), RATE, window="hann", nperseg=window,
+                                             noverlap=window - hop, nfft=2048, mode="psd")
+            return 10 * np.log10(power + 1e-30)
+
+        ours_s, ours_best_s = timed(3, lambda: sonavel.spectrogram(sound, window_length=0.03, time_step=0.01))
+        scipy_time, scipy_best = timed(3, peer)
+        print("sonavel.spectrogram, 30 ms / 10 ms    : %8.3f s median, %.3f s best of 3" % (ours_s, ours_best_s))
+        print("scipy.signal.spectrogram, the same    : %8.3f s median, %.3f s best of 3" % (scipy_time, scipy_best))
+        print("ratio sonavel / scipy (medians)       : %8.3f" % (ours_s / scipy_time))
 
 
 if __name__ == "__main__":

@@ -35,6 +35,11 @@ std::string FormatSeconds(double dSeconds)
     return s;
 }
 
+std::string ChannelName(const std::string& strName, int nChannel, int nChannels)
+{
+    return strName + Printf(" (channel %d of %d)", nChannel, nChannels);
+}
+
 std::string HeaderLine(const std::string& strName, double dDuration, int nRate)
 {
     return strName + " \xE2\x80\x94 " + FormatSeconds(dDuration) + Printf(", %d Hz", nRate);

@@ -16,6 +16,9 @@ inline constexpr const char* kszPictureName = "Spectrogram and pitch";
 // "47.312 s", "3723.456 s (1:02:03)".
 std::string FormatSeconds(double dSeconds);
 
+// "take7.wav (channel 2 of 2)": the name the header and title give one channel
+// of a file of several.
+std::string ChannelName(const std::string& strName, int nChannel, int nChannels);
 // "take7.wav - 47.312 s, 44100 Hz"
 std::string HeaderLine(const std::string& strName, double dDuration, int nRate);
 // "Spectrogram 5 ms window, 0-5000 Hz, 50 dB  |  Pitch: research tracker, own range 50-800 Hz"

@@ -42,11 +42,11 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-// TRACK_RANGE_UNFIT when the rate cannot carry the range; TRACK_NO_MEMORY for
-// more frames than memory holds.
+// TRACK_RANGE_UNFIT when the rate cannot carry the range (or is past the
+// highest the kernels take); TRACK_NO_MEMORY for more frames than memory holds.
 ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
-    if (nRate <= 0 || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
+    if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
         return TRACK_RANGE_UNFIT;
     g.nRate = nRate;
     g.nCount = nCount;

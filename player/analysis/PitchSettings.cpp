@@ -104,6 +104,20 @@ const char* RefusedSetting(const PitchSettings& settings, std::string& strWhy)
     return nullptr;
 }
 
+std::string RateMismatch(const PitchSettings& settings, int nRate)
+{
+    char sz[200];
+    if (nRate > kNccfMaxRateHz) {
+        std::snprintf(sz, sizeof sz, "the sample rate, %d Hz, is above the research tracker's %d Hz", nRate,
+                      kNccfMaxRateHz);
+        return sz;
+    }
+    const PitchRange range = EffectiveRange(settings);
+    std::snprintf(sz, sizeof sz, "the sample rate, %d Hz, is too low for %g-%g Hz (the ceiling may be a quarter of "
+                  "the rate at most)", nRate, range.dFloorHz, range.dCeilingHz);
+    return sz;
+}
+
 const char* TrackerName(ETracker tracker)
 {
     for (const TrackerEntry& e : kTrackers)

@@ -35,6 +35,9 @@ struct PitchFrames {
 inline constexpr double kAmdfCeilingLimitHz = 1638; // the AMDF carries tenths of Hz below bit 14
 inline constexpr double kNccfFloorLimitHz = 20;    // the research tracker's lowest floor
 inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
+// The research tracker's highest sample rate: its decimating sums stay exact
+// and quick below it (a header that claims gigahertz would take hours).
+inline constexpr int kNccfMaxRateHz = 5000000;
 
 // The range and step a tracker runs with for these settings: the caller's where
 // given, the tracker's own where 0 (the AMDF's 70-260 Hz and 100 samples, given
@@ -67,9 +70,13 @@ std::string TrackerNames();
 // takes (RefusedSetting); TRACK_RANGE_UNFIT when the research tracker's range
 // does not fit the rate: a ceiling given above a quarter of nRate, or a floor
 // not below that (its own ceiling of 800 Hz comes down to a quarter of the
-// rate). frames is emptied on failure. The frames are the same for any thread
-// count.
+// rate), or a rate above kNccfMaxRateHz. frames is emptied on failure. The
+// frames are the same for any thread count.
 ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
                        int nThreads, PitchFrames& frames);
+
+// Why TrackWith answered TRACK_RANGE_UNFIT for a sound at nRate, for a line after the file's
+// name: "the sample rate, 8000 Hz, is too low for 50-2500 Hz (...)".
+std::string RateMismatch(const PitchSettings& settings, int nRate);
 
 } // namespace sonavel::pitch

@@ -28,18 +28,30 @@ std::string Range(const char* szWhat, double lo, double hi, const char* szUnit, 
 
 std::string CheckSettings(const SpectrogramSettings& s, int nRate)
 {
+    ESetting refused;
+    return CheckSettings(s, nRate, refused);
+}
+
+std::string CheckSettings(const SpectrogramSettings& s, int nRate, ESetting& refused)
+{
+    refused = ESetting::Rate;
     if (nRate <= 0)
         return "the sound has no sample rate";
+    refused = ESetting::Window;
     if (!(s.dWindowS >= kMinWindowS && s.dWindowS <= kMaxWindowS))
         return Range("window length", kMinWindowS, kMaxWindowS, "ms", 1000);
     if (s.dWindowS * nRate < 4)
         return "window length must hold at least 4 samples";
+    refused = ESetting::MaxFrequency;
     if (!(s.dMaxFrequencyHz >= kMinFrequencyHz && s.dMaxFrequencyHz <= nRate / 2.0))
         return Range("top frequency", kMinFrequencyHz, nRate / 2.0, "Hz", 1);
+    refused = ESetting::TimeStep;
     if (!(s.dTimeStepS >= kMinTimeStepS && s.dTimeStepS <= kMaxTimeStepS))
         return Range("time step", kMinTimeStepS, kMaxTimeStepS, "s", 1);
+    refused = ESetting::DynamicRange;
     if (!(s.dDynamicRangeDb >= kMinDynamicRangeDb && s.dDynamicRangeDb <= kMaxDynamicRangeDb))
         return Range("dynamic range", kMinDynamicRangeDb, kMaxDynamicRangeDb, "dB", 1);
+    refused = ESetting::None;
     return std::string();
 }
 
@@ -122,6 +134,13 @@ float ShadingTop(const float* pValues, size_t nCount)
     for (size_t i = 0; i < nCount; ++i)
         f = std::max(f, pValues[i]);
     return f;
+}
+
+void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb)
+{
+    const float fFloor = static_cast<float>(fTop - dRangeDb);
+    for (size_t i = 0; i < nCount; ++i)
+        pValues[i] = std::max(pValues[i], fFloor);
 }
 
 } // namespace sonavel::spectrogram

@@ -31,6 +31,9 @@ inline constexpr double kFloorDb = -150.0;
 // Empty when the settings suit a sound at nRate, else why not ("window length
 // must be 1-100 ms").
 std::string CheckSettings(const SpectrogramSettings& settings, int nRate);
+// The same, saying which setting is refused (Rate: the sound has none).
+enum class ESetting { None, Rate, Window, MaxFrequency, TimeStep, DynamicRange };
+std::string CheckSettings(const SpectrogramSettings& settings, int nRate, ESetting& refused);
 
 // Where the columns and bins of one sound lie.
 struct SpectrogramGrid {
@@ -47,6 +50,7 @@ struct SpectrogramGrid {
     // The column whose stretch [t - step/2, t + step/2) holds t; may lie
     // outside 0 .. nColumns - 1.
     int64_t ColumnAt(double dTimeS) const;
+    double BinFrequency(int nBin) const { return nBin * dBinHz; }
 };
 
 // The grid for settings (checked) over nSamples at nRate. nRefine > 0 halves
@@ -82,5 +86,8 @@ void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_
 // of blown up to black (and digital silence white).
 inline constexpr float kQuietestTopDb = -60.0f;
 float ShadingTop(const float* pValues, size_t nCount);
+// Raises every value below (fTop - dRangeDb) to that floor: the levels the
+// view shades white (the Python module hands them out so).
+void ApplyDynamicRange(float* pValues, size_t nCount, float fTop, double dRangeDb);
 
 } // namespace sonavel::spectrogram

@@ -25,11 +25,19 @@ int RunPitch(int argc, char** argv);
 int RunRender(int argc, char** argv);
 int StartRender(int argc, char** argv);
 
-// Loads a sound with the player's own document and readers. On failure, and
-// for a sound without a positive sample rate (nothing here can give it a time
-// axis), writes one line to stderr and returns false. Reader messages go to stderr, never to a
-// window. szReader receives the name of the reader that took the file.
-bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader);
+// Loads channel nChannel (1 for the first) of a sound with the player's own
+// document and readers. On failure, and for a sound without a positive sample
+// rate (nothing here can give it a time axis), writes one line to stderr and
+// returns false. Reader messages go to stderr, never to a window. strReader
+// receives the name of the reader that took the file, nChannels (when given)
+// the file's channel count.
+bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader, int nChannel = 1,
+               int* pChannels = nullptr);
+
+// "--channel N" or "--channel=N" at argv[i]: true when argv[i] is that option
+// (i then moved past its value), with nChannel the channel, or 0 after a line
+// on stderr when the value is no channel number (a whole number from 1).
+bool ChannelOption(int argc, char** argv, int& i, int& nChannel);
 
 // One line "sonavel-analyze: <text>" on stderr.
 void PrintError(const std::string& text);

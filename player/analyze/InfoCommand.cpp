@@ -1,5 +1,6 @@
-// sonavel-analyze info FILE...: which reader took each file and what it holds,
-// one line each (prefixed with the file's name when there are several). A file
+// sonavel-analyze info FILE...: which reader took each file and what it holds
+// (of its first channel, and how many channels it has), one line each
+// (prefixed with the file's name when there are several). A file
 // that cannot be read gets one line on stderr; the status is then 1.
 #include "player/analyze/AnalyzeCommands.h"
 
@@ -18,14 +19,15 @@ int RunInfo(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         SampleStore store;
         std::string strReader;
-        if (!LoadSound(argv[i], store, strReader)) {
+        int nChannels = 0;
+        if (!LoadSound(argv[i], store, strReader, 1, &nChannels)) {
             nStatus = 1;
             continue;
         }
         if (argc > 2)
             std::printf("%s: ", argv[i]);
-        std::printf("reader=%s rate=%d samples=%d bytes=%d\n", strReader.c_str(), int(store.sampleRate),
-                    int(store.sampleCount), int(store.byteLength));
+        std::printf("reader=%s rate=%d samples=%d bytes=%d channels=%d\n", strReader.c_str(), int(store.sampleRate),
+                    int(store.sampleCount), int(store.byteLength), nChannels);
     }
     return std::fflush(stdout) == 0 ? nStatus : 1;
 }

@@ -3,20 +3,45 @@
 #include "player/audio/SoundReaders.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 
 namespace sonavel {
 namespace analyze {
 
 void PrintError(const std::string& text) { std::fprintf(stderr, "sonavel-analyze: %s\n", text.c_str()); }
 
-bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader)
+bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader, int nChannel, int* pChannels)
 {
-    const audio::CLoadResult result = audio::LoadSoundForAnalysis(path, store);
+    const audio::CLoadResult result = audio::LoadSoundForAnalysis(path, store, nChannel);
     if (!result.Loaded()) {
         PrintError(audio::DescribeLoadFailure(result, path));
         return false;
     }
     strReader = result.strReader;
+    if (pChannels)
+        *pChannels = result.nChannels;
+    return true;
+}
+
+bool ChannelOption(int argc, char** argv, int& i, int& nChannel)
+{
+    const std::string a = argv[i];
+    std::string v;
+    if (a == "--channel" && i + 1 < argc)
+        v = argv[++i];
+    else if (a.rfind("--channel=", 0) == 0)
+        v = a.substr(10);
+    else
+        return false;
+    char* pEnd = nullptr;
+    const long n = std::strtol(v.c_str(), &pEnd, 10);
+    nChannel = !v.empty() && v[0] != '-' && v[0] != '+' && *pEnd == 0 && n >= 1
+                       && n <= std::numeric_limits<int>::max()
+                   ? int(n)
+                   : 0;
+    if (nChannel == 0)
+        PrintError("--channel: '" + v + "' is not a channel number (1 for the first)");
     return true;
 }
 

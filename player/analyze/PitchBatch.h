@@ -16,6 +16,7 @@ struct PitchOptions {
     std::string strDir = ".";
     EPitchFormat format = EPitchFormat::Csv;
     sonavel::pitch::PitchSettings settings; // the tracker, its range and step
+    int nChannel = 1;                       // the channel of each file, 1 for the first
     std::vector<std::string> files;
 };
 

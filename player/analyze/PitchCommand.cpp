@@ -1,11 +1,13 @@
 // sonavel-analyze pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ]
-//                       [--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...
+//                       [--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier]
+//                       [--channel N] FILE...
 //
 // The research tracker (nccf) is the default: a frame every --step seconds
 // (0.01), 50-800 Hz narrowed to the speaker's own range unless --floor or
 // --ceiling is given. --tracker amdf gives the player's own track, 70-260 Hz
 // unless given, one frame per 100 samples. A setting the tracker refuses exits
-// with 2 and one line naming the option, before any file is read.
+// with 2 and one line naming the option, before any file is read. --channel N
+// tracks channel N of every file (the first unless given).
 //
 // One file and no -o: the track on standard output. Several files, or -o DIR:
 // one output per input in DIR (the current folder when not given), named
@@ -44,7 +46,7 @@ namespace analyze {
 namespace {
 
 const char kszUsage[] = "usage: sonavel-analyze pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] "
-                        "[--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier] FILE...";
+                        "[--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier] [--channel N] FILE...";
 
 int Usage()
 {
@@ -106,6 +108,9 @@ int ParseOptions(int argc, char** argv, PitchOptions& opt)
             if (!*argv[i] || *pEnd || n < 1 || n > kMaxJobs)
                 return Usage();
             opt.nJobs = int(n);
+        } else if (ChannelOption(argc, argv, i, opt.nChannel)) {
+            if (opt.nChannel == 0)
+                return 2;
         } else if (OptionValue(argc, argv, i, "tracker", v)) {
             if (!sonavel::pitch::TrackerFromName(v, settings.tracker)) {
                 PrintError("--tracker: unknown tracker '" + v + "'; the trackers are " + sonavel::pitch::TrackerNames());
@@ -158,14 +163,16 @@ sonavel::pitch::PitchParams AmdfParams(const sonavel::pitch::PitchSettings& sett
 }
 
 // A mono 16-bit WAV is tracked straight from its file, a block at a time: the
-// whole sound is never loaded. False, with nothing printed, for any other file
-// and when a read fails (a file cut short meanwhile): the caller then loads it,
-// so such a file meets the loader's own outcome.
-bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
-                   PitchTrack& track, CSampleBlockHandle& hPitch)
+// whole sound is never loaded. False, with nothing printed, for any other file,
+// any other channel than the first (the loader decides whether the file has
+// it) and when a read fails (a file cut short meanwhile): the caller then loads
+// it, so such a file meets the loader's own outcome.
+bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nChannel,
+                   int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
 {
     int nCount = 0, nRate = 0;
-    if (!sonavel::analysis::TrackWaveFile(strIn, AmdfParams(settings), nThreads, hPitch, nCount, nRate))
+    if (nChannel != 1
+        || !sonavel::analysis::TrackWaveFile(strIn, AmdfParams(settings), nThreads, hPitch, nCount, nRate))
         return false;
     track.nSampleRate = nRate;
     track.nSampleCount = nCount;
@@ -174,19 +181,20 @@ bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings
 }
 
 // The research tracker over the file, straight from it when it is a mono
-// 16-bit WAV, else over the sound the reader table loads. False after one line
-// on stderr.
-bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
-                 PitchTrack& track, sonavel::pitch::PitchFrames& frames)
+// 16-bit WAV and the first channel is asked for, else over the sound the reader
+// table loads. False after one line on stderr.
+bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nChannel,
+                 int nThreads, PitchTrack& track, sonavel::pitch::PitchFrames& frames)
 {
     int nCount = 0, nRate = 0;
-    int nResult = sonavel::analysis::TrackWaveFileWith(strIn, settings, nThreads, frames, nCount, nRate);
+    int nResult =
+        nChannel == 1 ? sonavel::analysis::TrackWaveFileWith(strIn, settings, nThreads, frames, nCount, nRate) : 1;
     track.nSampleRate = nRate;
     track.nSampleCount = nCount;
     SampleStore store; // another file, or one cut short meanwhile, is loaded instead
     if (nResult == 1) {
         std::string strReader;
-        if (!LoadSound(strIn, store, strReader))
+        if (!LoadSound(strIn, store, strReader, nChannel))
             return false;
         if (store.sampleRate <= 0) {
             PrintError(strIn + ": the sound has no sample rate, so no time axis");
@@ -198,12 +206,8 @@ bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& 
         const CMemorySamples samples(store.sampleCount > 0 ? lock.Samples() : nullptr, store.sampleCount);
         nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
     }
-    if (nResult == -4) {
-        const sonavel::pitch::PitchRange range = sonavel::pitch::EffectiveRange(settings);
-        char sz[200];
-        std::snprintf(sz, sizeof sz, ": the sample rate, %d Hz, is too low for %g-%g Hz (the ceiling may be a quarter "
-                      "of the rate at most)", track.nSampleRate, range.dFloorHz, range.dCeilingHz);
-        PrintError(strIn + sz);
+    if (nResult == sonavel::pitch::TRACK_RANGE_UNFIT) {
+        PrintError(strIn + ": " + sonavel::pitch::RateMismatch(settings, track.nSampleRate));
         return false;
     }
     if (nResult != 0) {
@@ -214,12 +218,12 @@ bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& 
 }
 
 // Loads the sound and tracks it. False after one line on stderr.
-bool LoadAndTrack(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nThreads,
-                  PitchTrack& track, CSampleBlockHandle& hPitch)
+bool LoadAndTrack(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nChannel,
+                  int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
 {
     SampleStore store;
     std::string strReader;
-    if (!LoadSound(strIn, store, strReader))
+    if (!LoadSound(strIn, store, strReader, nChannel))
         return false;
     if (store.sampleRate <= 0) {
         PrintError(strIn + ": the sound has no sample rate, so no time axis");
@@ -252,12 +256,12 @@ bool AnalyseOne(const std::string& strIn, const std::string& strOut, const Pitch
     CSampleBlockHandle hPitch;
     sonavel::pitch::PitchFrames frames;
     if (opt.settings.tracker != sonavel::pitch::ETracker::Amdf) {
-        if (!TrackFrames(strIn, opt.settings, nThreads, track, frames))
+        if (!TrackFrames(strIn, opt.settings, opt.nChannel, nThreads, track, frames))
             return false;
         track.pFrames = &frames;
         track.szTracker = sonavel::pitch::TrackerName(opt.settings.tracker);
-    } else if (!TrackFromFile(strIn, opt.settings, nThreads, track, hPitch)
-               && !LoadAndTrack(strIn, opt.settings, nThreads, track, hPitch)) {
+    } else if (!TrackFromFile(strIn, opt.settings, opt.nChannel, nThreads, track, hPitch)
+               && !LoadAndTrack(strIn, opt.settings, opt.nChannel, nThreads, track, hPitch)) {
         return false;
     }
     CSampleLock lock(hPitch);

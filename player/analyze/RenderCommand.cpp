@@ -19,6 +19,7 @@
 #include "player/analysis/AnalysisResource.h"
 #include "player/analysis/CAnalysisModel.h"
 #include "player/analysis/CMeasureModel.h"
+#include "player/analysis/MeasureTexts.h"
 #include "player/analysis/CSampleSource.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/paint/CMeasurePainter.h"
@@ -29,7 +30,8 @@ namespace analyze {
 namespace {
 
 const char kszRenderUsage[] =
-    "usage: sonavel-analyze render FILE -o OUT.png|OUT.jpg [--view [--start S] [--end E] [--size WxH]]";
+    "usage: sonavel-analyze render FILE -o OUT.png|OUT.jpg [--channel N] "
+    "[--view [--start S] [--end E] [--size WxH]]";
 const int kDefaultWidth = 1280, kDefaultHeight = 720;
 const int kMinSide = 200, kMaxSide = 8000;
 
@@ -40,6 +42,7 @@ struct RenderOptions {
     bool bStart = false, bEnd = false, bSize = false;
     double dStart = 0, dEnd = 0;
     int nWidth = kDefaultWidth, nHeight = kDefaultHeight;
+    int nChannel = 1, nChannels = 1;
 };
 
 // The picture's format, as the output's name says: PNG for .png (and for a
@@ -81,7 +84,10 @@ int ParseOptions(int argc, char** argv, RenderOptions& o)
     for (int i = 1; i < argc && !bUsage; ++i) {
         const std::string arg = argv[i];
         const bool bValue = i + 1 < argc;
-        if (arg == "-o" && bValue && o.strOut.empty())
+        if (ChannelOption(argc, argv, i, o.nChannel)) {
+            if (o.nChannel == 0)
+                return 2;
+        } else if (arg == "-o" && bValue && o.strOut.empty())
             o.strOut = argv[++i];
         else if (arg == "--view" && !o.bView)
             o.bView = true;
@@ -199,7 +205,10 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
     scene.pPicture = pPicture.get();
     scene.settings = settings;
     const std::string::size_type nSlash = o.strIn.find_last_of('/');
-    scene.strName = QString::fromStdString(nSlash == std::string::npos ? o.strIn : o.strIn.substr(nSlash + 1));
+    const std::string strName = nSlash == std::string::npos ? o.strIn : o.strIn.substr(nSlash + 1);
+    // Another channel than the first says which in the header.
+    scene.strName = QString::fromStdString(o.nChannel == 1 ? strName
+                                                            : measure::ChannelName(strName, o.nChannel, o.nChannels));
     if (!SaveImage(CMeasurePainter::Render(size, scene), o))
         return 1;
     if (nTrack != pitch::TRACK_DONE) {
@@ -220,7 +229,7 @@ int RunRender(int argc, char** argv)
 
     SampleStore store;
     std::string strReader;
-    if (!LoadSound(options.strIn, store, strReader))
+    if (!LoadSound(options.strIn, store, strReader, options.nChannel, &options.nChannels))
         return 1;
 
     // The picture never needs a screen, whatever the environment offers.

@@ -1,5 +1,6 @@
-// sonavel-analyze samples FILE -o OUT: the loaded samples as raw signed 16-bit
-// little-endian, exactly sampleCount of them.
+// sonavel-analyze samples FILE -o OUT [--channel N]: the loaded samples (of
+// channel N, the first unless given) as raw signed 16-bit little-endian,
+// exactly sampleCount of them.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include "player/audio/SampleConversions.h"
@@ -17,9 +18,13 @@ int RunSamples(int argc, char** argv)
 {
     std::string strIn, strOut;
     bool bHaveOut = false;
+    int nChannel = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "-o" && i + 1 < argc) {
+        if (ChannelOption(argc, argv, i, nChannel)) {
+            if (nChannel == 0)
+                return 2;
+        } else if (arg == "-o" && i + 1 < argc) {
             strOut = argv[++i];
             bHaveOut = true;
         } else if (strIn.empty() && arg != "-o") {
@@ -30,13 +35,13 @@ int RunSamples(int argc, char** argv)
         }
     }
     if (strIn.empty() || !bHaveOut || strOut.empty()) {
-        PrintError("usage: sonavel-analyze samples FILE -o OUT");
+        PrintError("usage: sonavel-analyze samples FILE -o OUT [--channel N]");
         return 2;
     }
 
     SampleStore store;
     std::string strReader;
-    if (!LoadSound(strIn, store, strReader))
+    if (!LoadSound(strIn, store, strReader, nChannel))
         return 1;
 
     std::FILE* pOut = std::fopen(strOut.c_str(), "wb");

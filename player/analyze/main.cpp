@@ -15,12 +15,12 @@ namespace {
 // One line per subcommand.
 const AnalyzeCommand s_commands[] = {
     {"info", "FILE...", RunInfo},
-    {"samples", "FILE -o OUT", RunSamples},
+    {"samples", "FILE -o OUT [--channel N]", RunSamples},
     {"pitch",
      "[--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
-     "[--format csv|json|pitchtier] FILE...",
+     "[--format csv|json|pitchtier] [--channel N] FILE...",
      RunPitch},
-    {"render", "FILE -o OUT.png|OUT.jpg [--view [--start S] [--end E] [--size WxH]]", StartRender},
+    {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH]]", StartRender},
 };
 
 // What --help adds about the pitch command's trackers, columns and range.
@@ -44,7 +44,10 @@ const char kszPitchHelp[] =
     "                  range once one is given.\n"
     "  --format json   the same columns as arrays (and the tracker's name); pitchtier: a\n"
     "                  Praat PitchTier of the voiced frames. A setting a tracker refuses\n"
-    "                  exits with status 2.\n";
+    "                  exits with status 2.\n"
+    "\n--channel N (samples, pitch, render): the file's channel N, 1 for the first\n"
+    "  (the default); info prints each file's channels=. A file without that channel\n"
+    "  fails with a line naming its count (status 1).\n";
 
 void PrintUsage(std::FILE* pOut, bool bHelp = false)
 {

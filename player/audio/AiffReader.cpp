@@ -145,6 +145,9 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
     const int64_t nDataBytes = int64_t(nFrames) * (nBits / 8);
     if (nPos + nDataBytes > file.GetLength())
         return EReaderAnswer::NotMine;
+    // One channel: a file of more is no AIFF of this reader's (see COMM above).
+    if (TakeChannel(1, result) < 0)
+        return EReaderAnswer::Refused;
     if (!SetStoreSize(nFrames, result))
         return EReaderAnswer::Refused;
 
@@ -154,8 +157,10 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
             return OutOfMemory(result);
         }
         file.Seek(nPos);
-        if (file.Read(pBuf.get(), nFrames) < nFrames || !AllocSamples())
+        if (file.Read(pBuf.get(), nFrames) < nFrames)
             return EReaderAnswer::NotMine;
+        if (!AllocSamples())
+            return NoBlock(result);
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
         for (uint32_t i = 0; i < nFrames; ++i)
@@ -164,7 +169,7 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
     }
 
     if (!AllocSamples())
-        return EReaderAnswer::NotMine;
+        return NoBlock(result);
     CSampleLock lock(m_store.hSamples);
     file.Seek(nPos);
     if (file.Read(lock.Data(), std::size_t(m_store.byteLength)) < std::size_t(m_store.byteLength))

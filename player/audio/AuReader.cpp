@@ -60,6 +60,8 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
     if (nChannels != 1 || nSize == 0) {
         return RefuseAu(result, kszAuNoDataOrChannels);
     }
+    if (TakeChannel(1, result) < 0)
+        return EReaderAnswer::Refused;
     file.Seek(nDataOffset);
 
     switch (nEncoding) {
@@ -73,7 +75,7 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
             return OutOfMemory(result);
         }
         if (!AllocSamples())
-            return EReaderAnswer::NotMine;
+            return NoBlock(result);
         uint8_t* pBuf = pChunk.get();
         CSampleLock lock(m_store.hSamples);
         int16_t* pOut = lock.Samples();
@@ -99,7 +101,7 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
         if (!SetStoreSize(nSize / 2, result))
             return EReaderAnswer::Refused;
         if (!AllocSamples())
-            return EReaderAnswer::NotMine;
+            return NoBlock(result);
         CSampleLock lock(m_store.hSamples);
         // A short read leaves the rest of the zero-filled block silent.
         const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));

@@ -1,5 +1,6 @@
 #include "player/audio/CLoadResult.h"
 
+#include "player/audio/AudioResource.h"
 #include "player/audio/SoundReaders.h"
 
 #include <cerrno>
@@ -53,6 +54,8 @@ std::string DescribeLoadFailure(const CLoadResult& result, const std::string& pa
         return path + ": no sample rate";
     if (!result.strMessage.empty())
         return path + ": " + Trim(result.strMessage);
+    if (result.nFailure == ELoadFailure::OutOfMemory)
+        return path + ": " + STR_NOT_ENOUGH_MEMORY;
     return path + ": not a sound file this player reads (" + SoundFormatList() + ")";
 }
 

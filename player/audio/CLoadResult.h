@@ -13,7 +13,8 @@ enum class ELoadFailure {
     CannotOpen,  // the path could not be opened; the box shows the path itself
     NotASound,   // no reader took the file; nothing is shown
     Refused,     // a reader took the file and refused it with its own message
-    OutOfMemory, // the sound cannot be held; beep and the out-of-memory message
+    OutOfMemory, // the sound cannot be held; beep and the out-of-memory message where the
+                 // reader shows it (not for the store's own block, which fails silently)
     ReadFailed,  // a seek or read failed under the readers; nothing is shown
     NoSampleRate, // loaded, but the header gives no usable rate: refused where a
                   // time axis is needed (the command line, the Python module)
@@ -23,8 +24,11 @@ struct CLoadResult {
     ELoadFailure nFailure = ELoadFailure::None;
     std::string strMessage; // the text of the box the player shows, empty when none
     bool bBeep = false;     // a beep comes before the box
-    std::string strReader;  // the reader that took the file: "wave", "aiff", "au", "fixed-le", "fixed-be", "sndfile"
+    std::string strReader;  // the reader that took (or refused) the file: "wave", "aiff", "au", "fixed-le",
+                            // "fixed-be", "sndfile"
     int nErrno = 0;         // CannotOpen and ReadFailed: the system's reason, when it gave one
+    int nChannels = 0;      // the file's channel count, once its reader has read it
+    int nChannel = 0;       // loaded: the channel the store holds, 1 for the first
 
     bool Loaded() const { return nFailure == ELoadFailure::None && !strReader.empty(); }
     // Whether the player shows a box: an unopenable empty path shows an empty one.

@@ -14,10 +14,14 @@ using namespace sonavel::audio;
 
 CSonavelProDoc::CSonavelProDoc(CDocumentHost* pHost) : m_pHost(pHost) {}
 
-int CSonavelProDoc::OnOpenDocument(const std::string& path) { return OnOpenDocument(path, SoundReaderTable()); }
-
-int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTable& readers)
+int CSonavelProDoc::OnOpenDocument(const std::string& path, int nChannel)
 {
+    return OnOpenDocument(path, SoundReaderTable(), nChannel);
+}
+
+int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTable& readers, int nChannel)
+{
+    m_nChannel = nChannel;
     CLoadResult result;
     CFileReader file;
     if (!file.Open(path)) {
@@ -33,14 +37,17 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTa
         uint8_t head[kProbeBytes];
         file.Seek(0);
         const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
+        // The first reader that answers is the file's: a refusal, an
+        // out-of-memory one too, ends the walk, and names that reader.
+        EReaderAnswer answer = EReaderAnswer::NotMine;
         for (const CSoundReaderEntry& entry : readers) {
-            const EReaderAnswer answer = entry.pfnRead(*this, file, probe, result);
-            if (answer == EReaderAnswer::Loaded)
+            answer = entry.pfnRead(*this, file, probe, result);
+            if (answer != EReaderAnswer::NotMine) {
                 result.strReader = entry.szName;
-            if (answer != EReaderAnswer::NotMine)
                 break;
+            }
         }
-        if (result.strReader.empty()) {
+        if (answer != EReaderAnswer::Loaded) {
             FreeSamples();
             file.Abort();
             if (result.nFailure == ELoadFailure::None)
@@ -68,10 +75,25 @@ int CSonavelProDoc::OnOpenDocument(const std::string& path, const CSoundReaderTa
     }
 
     if (m_pHost)
-        m_pHost->OnDocumentLoaded(m_store, result.strReader.c_str());
+        m_pHost->OnDocumentLoaded(m_store, result);
     // The host owns the block now.
     m_store.hSamples.reset();
     return 0;
+}
+
+int CSonavelProDoc::TakeChannel(int nChannels, CLoadResult& result)
+{
+    result.nChannels = nChannels;
+    const int nIndex = ChannelIndex(m_nChannel, nChannels);
+    if (nIndex < 0) {
+        FreeSamples();
+        result.nFailure = ELoadFailure::Refused;
+        result.strMessage = NoChannelText(m_nChannel, nChannels);
+        result.bBeep = true;
+        return -1;
+    }
+    result.nChannel = m_nChannel;
+    return nIndex;
 }
 
 void CSonavelProDoc::Fail(const CLoadResult& result)
@@ -96,6 +118,15 @@ CSonavelProDoc::CTempBytes CSonavelProDoc::AllocTemp(std::size_t nBytes)
     if (nBytes > CSampleBlock::AllocationLimit())
         return nullptr;
     return CTempBytes(static_cast<uint8_t*>(std::malloc(nBytes ? nBytes : 1)));
+}
+
+EReaderAnswer CSonavelProDoc::NoBlock(CLoadResult& result)
+{
+    FreeSamples();
+    result.nFailure = ELoadFailure::OutOfMemory;
+    result.strMessage.clear();
+    result.bBeep = false;
+    return EReaderAnswer::Refused;
 }
 
 EReaderAnswer CSonavelProDoc::OutOfMemory(CLoadResult& result)

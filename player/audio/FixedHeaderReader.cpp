@@ -59,11 +59,15 @@ int CSonavelProDoc::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe
     return 1;
 }
 
-EReaderAnswer CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file, const CSoundProbe& probe, CLoadResult&)
+EReaderAnswer CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
 {
-    // A negative data length cannot be a sound; AllocSamples refuses it.
-    if (!CheckFixedHeader(file, probe, 1) || !AllocSamples())
+    // A negative data length cannot be a sound: the header is not this format's.
+    if (!CheckFixedHeader(file, probe, 1) || m_store.byteLength < 0)
         return EReaderAnswer::NotMine;
+    if (TakeChannel(1, result) < 0) // the format holds one channel
+        return EReaderAnswer::Refused;
+    if (!AllocSamples())
+        return NoBlock(result);
     // Read from just past the header; a short read is no error, the rest of the
     // block stays silent.
     CSampleLock lock(m_store.hSamples);
@@ -73,10 +77,14 @@ EReaderAnswer CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file, const CSoundP
     return EReaderAnswer::Loaded;
 }
 
-EReaderAnswer CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file, const CSoundProbe& probe, CLoadResult&)
+EReaderAnswer CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
 {
-    if (!CheckFixedHeader(file, probe, 0) || !AllocSamples())
+    if (!CheckFixedHeader(file, probe, 0) || m_store.byteLength < 0)
         return EReaderAnswer::NotMine;
+    if (TakeChannel(1, result) < 0) // the format holds one channel
+        return EReaderAnswer::Refused;
+    if (!AllocSamples())
+        return NoBlock(result);
     CSampleLock lock(m_store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
     // Every word that arrived is turned round, the last one too when the file

@@ -87,27 +87,29 @@ bool CMpegDecoder::Open()
         || nChannels < 1 || nRate < 1)
         return false;
     m_nRate = int(nRate);
+    m_nChannels = nChannels;
     m_p->nChannels = nChannels;
     m_p->buffer.resize(std::size_t(8192) * 2);
     return true;
 }
 
-int64_t CMpegDecoder::DecodeFirstChannel(int16_t* pOut, int64_t nFrames)
+int64_t CMpegDecoder::DecodeChannel(int nIndex, int16_t* pOut, int64_t nFrames)
 {
     mpg123_handle* h = m_p->pHandle;
     int64_t nDone = 0;
     int nIdle = 0; // reads that brought nothing and no news: a stream going nowhere
-    while (nDone < nFrames) {
+    while (nDone < nFrames && nIndex < m_p->nChannels) {
         const int nChannels = m_p->nChannels;
         const std::size_t nAsk = std::min<std::size_t>(m_p->buffer.size() / nChannels, std::size_t(nFrames - nDone));
         size_t nBytes = 0;
         const int nResult = mpg123_read(h, m_p->buffer.data(), nAsk * nChannels * sizeof(float), &nBytes);
         const std::size_t nGot = nBytes / (sizeof(float) * nChannels);
         for (std::size_t i = 0; i < nGot; ++i)
-            pOut[nDone + int64_t(i)] = RealToSample16(m_p->buffer[i * nChannels]);
+            pOut[nDone + int64_t(i)] = RealToSample16(m_p->buffer[i * nChannels + std::size_t(nIndex)]);
         nDone += int64_t(nGot);
         if (nResult == MPG123_NEW_FORMAT) {
-            // A stream that changes its channel count keeps its first channel.
+            // A stream may change its channel count: the kept channel goes on
+            // while there is one (the loop ends when there is none).
             long nRate = 0;
             int nEncoding = 0;
             if (mpg123_getformat(h, &nRate, &m_p->nChannels, &nEncoding) != MPG123_OK || m_p->nChannels < 1)

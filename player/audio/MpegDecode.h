@@ -20,16 +20,20 @@ public:
     // Opens the stream and learns its format; false when mpg123 cannot.
     bool Open();
     int Rate() const { return m_nRate; }
+    // The stream's channels as it opens (1 or 2).
+    int Channels() const { return m_nChannels; }
 
-    // Decodes up to nFrames frames, keeping the first channel as 16 bits (the
+    // Decodes up to nFrames frames, keeping channel nIndex as 16 bits (the
     // float samples scaled, rounded and clipped; the encoder's delay and padding
-    // dropped where the stream says how much they are); returns the frames decoded.
-    int64_t DecodeFirstChannel(int16_t* pOut, int64_t nFrames);
+    // dropped where the stream says how much they are); returns the frames
+    // decoded. A stream that changes to fewer channels than nIndex needs ends there.
+    int64_t DecodeChannel(int nIndex, int16_t* pOut, int64_t nFrames);
 
 private:
     struct CState;
     std::unique_ptr<CState> m_p;
     int m_nRate = 0;
+    int m_nChannels = 0;
 };
 
 } // namespace audio

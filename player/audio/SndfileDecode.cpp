@@ -84,7 +84,7 @@ bool HasRealSamples(int nFormat)
 
 // Whole samples come left-justified in 32 bits, so their top 16 bits are the
 // top half of the word.
-int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pOut, int64_t nFrames)
+int64_t DecodeChannel(SNDFILE* pSnd, int nChannels, int nIndex, bool bReal, int16_t* pOut, int64_t nFrames)
 {
     const sf_count_t nChunk = std::max(1, kBufferSamples / nChannels);
     std::vector<int> whole(bReal ? 0 : std::size_t(nChunk) * nChannels);
@@ -98,10 +98,10 @@ int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pO
         int16_t* p = pOut + nDone;
         if (bReal) {
             for (sf_count_t i = 0; i < nGot; ++i)
-                p[i] = RealToSample16(real[std::size_t(i) * nChannels]);
+                p[i] = RealToSample16(real[std::size_t(i) * nChannels + nIndex]);
         } else {
             for (sf_count_t i = 0; i < nGot; ++i)
-                p[i] = int16_t(whole[std::size_t(i) * nChannels] >> 16);
+                p[i] = int16_t(whole[std::size_t(i) * nChannels + nIndex] >> 16);
         }
         nDone += nGot;
         if (nGot < nAsk)
@@ -114,7 +114,7 @@ int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pO
 // decoder on the descriptor, seeks to a part's first frame (sample-exact in
 // FLAC) and decodes it into its place in the store. Returns the frames decoded
 // without a gap from the start.
-int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int16_t* pOut, int64_t nFrames,
+int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int nIndex, int16_t* pOut, int64_t nFrames,
                           int64_t nPartFrames)
 {
     const int nChannels = first.Info().channels;
@@ -122,7 +122,7 @@ int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int16_t* 
     const unsigned nCores = std::max(1u, std::thread::hardware_concurrency());
     const int64_t nThreads = std::min<int64_t>({int64_t(nCores), 8, (nFrames + nPartMin - 1) / nPartMin});
     if (nThreads <= 1)
-        return DecodeFirstChannel(first.Get(), nChannels, false, pOut, nFrames);
+        return DecodeChannel(first.Get(), nChannels, nIndex, false, pOut, nFrames);
 
     // More parts than threads, taken in turn, so a thread slowed by a busy core
     // does not hold up the rest.
@@ -143,8 +143,8 @@ int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int16_t* 
             for (int64_t k; (k = nNext.fetch_add(1)) < nParts;) {
                 if (sf_seek(pSnd->Get(), Start(k), SEEK_SET) != Start(k))
                     continue;
-                got[std::size_t(k)] = DecodeFirstChannel(pSnd->Get(), nChannels, false, pOut + Start(k),
-                                                         Start(k + 1) - Start(k));
+                got[std::size_t(k)] = DecodeChannel(pSnd->Get(), nChannels, nIndex, false, pOut + Start(k),
+                                                    Start(k + 1) - Start(k));
             }
         } catch (const std::bad_alloc&) {
             // This thread's parts stay missing; the calling thread decodes them.
@@ -168,7 +168,7 @@ int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int16_t* 
     // A part a thread could not decode is decoded here, in order, from the
     // first gap on; a file cut short simply ends there.
     if (nDone < nFrames && sf_seek(first.Get(), nDone, SEEK_SET) == nDone)
-        nDone += DecodeFirstChannel(first.Get(), nChannels, false, pOut + nDone, nFrames - nDone);
+        nDone += DecodeChannel(first.Get(), nChannels, nIndex, false, pOut + nDone, nFrames - nDone);
     return nDone;
 }
 

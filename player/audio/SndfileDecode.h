@@ -1,6 +1,6 @@
 #pragma once
-// libsndfile's decoders on an open descriptor, and the first channel of what
-// they decode as 16-bit samples: the working parts of the last reader.
+// libsndfile's decoders on an open descriptor, and one channel of what they
+// decode as 16-bit samples: the working parts of the last reader.
 #include <sndfile.h>
 
 #include "player/audio/CSampleBlock.h"
@@ -67,9 +67,10 @@ inline int16_t RealToSample16(double x)
 // (PCM of any width, FLAC, ALAC, the ADPCMs, the G.7xx codecs) whole ones.
 bool HasRealSamples(int nFormat);
 
-// Decodes up to nFrames frames from the decoder's position, keeping the first
-// channel; returns the frames decoded (fewer when the stream ends early).
-int64_t DecodeFirstChannel(SNDFILE* pSnd, int nChannels, bool bReal, int16_t* pOut, int64_t nFrames);
+// Decodes up to nFrames frames from the decoder's position, keeping channel
+// nIndex (0 .. nChannels - 1); returns the frames decoded (fewer when the
+// stream ends early).
+int64_t DecodeChannel(SNDFILE* pSnd, int nChannels, int nIndex, bool bReal, int16_t* pOut, int64_t nFrames);
 
 // A sound whose length is not known up front (a FLAC written to a pipe
 // declares none; an MP3's count is at best an estimate) is decoded into pieces
@@ -116,9 +117,9 @@ private:
     int64_t m_nFrames = 0;
 };
 
-// A long FLAC decoded in parts on several threads, each part at least
-// nPartFrames long. Returns the frames decoded without a gap from the start.
-int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int16_t* pOut, int64_t nFrames,
+// Channel nIndex of a long FLAC decoded in parts on several threads, each part
+// at least nPartFrames long. Returns the frames decoded without a gap from the start.
+int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int nIndex, int16_t* pOut, int64_t nFrames,
                           int64_t nPartFrames);
 
 } // namespace audio

@@ -71,7 +71,8 @@ std::string OpenFailure(int nError)
 
 void SetSndfilePartFrames(int64_t nFrames) { g_nPartFrames = nFrames; }
 
-ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::string& strMessage)
+ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::string& strMessage,
+                                const std::function<int(int nChannels)>& fnTakeChannel)
 {
     store.Clear();
     const int fd = file.GetDescriptor();
@@ -100,6 +101,7 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
     bool bReal = true;
     if (pMpeg) {
         nRate = pMpeg->Rate();
+        nChannels = pMpeg->Channels();
     } else {
         if (const int nError = snd.Open()) {
             if (nError == SF_ERR_UNRECOGNISED_FORMAT)
@@ -126,12 +128,15 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
             nRate = pMpeg->Rate();
         }
     }
+    const int nIndex = fnTakeChannel(nChannels);
+    if (nIndex < 0)
+        return ESndfileOutcome::NoChannel;
     // An honest count must fit the store; a count libsndfile could not learn from
     // the header (0 or the largest number), and an MPEG stream's, are found by decoding.
     const bool bKnownLength = !pMpeg && nDeclared > 0 && nDeclared != SF_COUNT_MAX;
     if (bKnownLength && nDeclared > kMaxSamples) {
         strMessage = "too long for the player: " + std::to_string(nDeclared)
-                   + " samples in the first channel, at most " + std::to_string(kMaxSamples) + " can be held";
+                   + " samples in each channel, at most " + std::to_string(kMaxSamples) + " can be held";
         return ESndfileOutcome::Refused;
     }
 
@@ -143,12 +148,13 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
             const int64_t nLimit = std::min<int64_t>(kMaxSamples, int64_t(CSampleBlock::AllocationLimit() / 2));
             nFrames = pieces.Decode(
                 [&](int16_t* p, int64_t n) {
-                    return pMpeg ? pMpeg->DecodeFirstChannel(p, n) : DecodeFirstChannel(snd.Get(), nChannels, bReal, p, n);
+                    return pMpeg ? pMpeg->DecodeChannel(nIndex, p, n)
+                                 : DecodeChannel(snd.Get(), nChannels, nIndex, bReal, p, n);
                 },
                 nLimit);
             if (nFrames > kMaxSamples) {
                 strMessage = "too long for the player: more than " + std::to_string(kMaxSamples)
-                           + " samples in the first channel";
+                           + " samples in each channel";
                 return ESndfileOutcome::Refused;
             }
         }
@@ -163,9 +169,9 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
                 pieces.MoveTo(pOut);
                 nDone = nFrames;
             } else if ((snd.Info().format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC) {
-                nDone = DecodeFlacInParts(snd, fd, nLength, pOut, nFrames, g_nPartFrames.load());
+                nDone = DecodeFlacInParts(snd, fd, nLength, nIndex, pOut, nFrames, g_nPartFrames.load());
             } else {
-                nDone = DecodeFirstChannel(snd.Get(), nChannels, bReal, pOut, nFrames);
+                nDone = DecodeChannel(snd.Get(), nChannels, nIndex, bReal, pOut, nFrames);
             }
         }
         if (nDone == 0) {
@@ -201,7 +207,7 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
 EReaderAnswer CSonavelProDoc::ReadSndfile(CFileReader& file, const CSoundProbe&, CLoadResult& result)
 {
     std::string strWhy;
-    switch (ReadWithSndfile(file, m_store, strWhy)) {
+    switch (ReadWithSndfile(file, m_store, strWhy, [&](int nChannels) { return TakeChannel(nChannels, result); })) {
     case ESndfileOutcome::Loaded:
         return EReaderAnswer::Loaded;
     case ESndfileOutcome::Refused:
@@ -211,6 +217,8 @@ EReaderAnswer CSonavelProDoc::ReadSndfile(CFileReader& file, const CSoundProbe&,
         return EReaderAnswer::Refused;
     case ESndfileOutcome::OutOfMemory:
         return OutOfMemory(result);
+    case ESndfileOutcome::NoChannel:
+        return EReaderAnswer::Refused;
     case ESndfileOutcome::NotMine:
         break;
     }

@@ -2,7 +2,7 @@
 // The last reader: whatever libsndfile decodes (FLAC, Ogg Vorbis, Opus, MP3,
 // RF64, W64, CAF, uncompressed NIST SPHERE, float and ADPCM WAV, ...), turned
 // into the store's one channel of 16-bit samples the way the WAV reader turns
-// its files: the first channel; integer samples keep their top 16 bits;
+// its files: the channel asked for; integer samples keep their top 16 bits;
 // floating-point and lossy-decoded samples are scaled by 32768, rounded and
 // clipped.
 //
@@ -10,6 +10,7 @@
 // no extension) and read from its open descriptor with pread, so the reader
 // shares nothing with another thread's load.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "player/audio/SampleStore.h"
@@ -24,10 +25,14 @@ enum class ESndfileOutcome {
     Loaded,      // the store holds the sound
     Refused,     // a sound this reader will not load; strMessage says why
     OutOfMemory, // the store's block could not be had
+    NoChannel,   // the file lacks the channel asked for; fnTakeChannel has said so
 };
 
 // Fills store (all four fields) on Loaded; leaves it empty otherwise.
-ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::string& strMessage);
+// fnTakeChannel is given the file's channel count once it is known and answers
+// which channel to keep (0-based), or -1 to refuse the file.
+ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::string& strMessage,
+                                const std::function<int(int nChannels)>& fnTakeChannel);
 
 // Frames decoded per part when a long FLAC is decoded on several threads; a
 // shorter one is decoded on the calling thread alone. Tests lower it.

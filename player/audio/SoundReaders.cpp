@@ -31,11 +31,10 @@ constexpr CSoundReaderEntry s_readers[] = {
 class CResultHost : public CDocumentHost {
 public:
     explicit CResultHost(SampleStore& store) : m_store(store) {}
-    void OnDocumentLoaded(const SampleStore& store, const char* szReader) override
+    void OnDocumentLoaded(const SampleStore& store, const CLoadResult& result) override
     {
         m_store = store;
-        m_result = CLoadResult();
-        m_result.strReader = szReader;
+        m_result = result;
     }
     void OnDocumentFailed(const CLoadResult& result) override { m_result = result; }
 
@@ -73,23 +72,31 @@ std::string SoundFormatList()
     return list;
 }
 
-CLoadResult LoadSoundFile(const std::string& path, SampleStore& store)
+CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, int nChannel)
 {
-    return LoadSoundFile(path, store, SoundReaderTable());
+    return LoadSoundFile(path, store, SoundReaderTable(), nChannel);
 }
 
-CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers)
+CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers, int nChannel)
 {
     store.Clear();
     CResultHost host(store);
     CSonavelProDoc doc(&host);
-    doc.OnOpenDocument(path, readers);
+    doc.OnOpenDocument(path, readers, nChannel);
     return host.m_result;
 }
 
-CLoadResult LoadSoundForAnalysis(const std::string& path, SampleStore& store)
+int ChannelIndex(int nChannel, int nChannels) { return nChannel >= 1 && nChannel <= nChannels ? nChannel - 1 : -1; }
+
+std::string NoChannelText(int nChannel, int nChannels)
 {
-    CLoadResult result = LoadSoundFile(path, store);
+    return "no channel " + std::to_string(nChannel) + ": the file has " + std::to_string(nChannels)
+         + (nChannels == 1 ? " channel" : " channels");
+}
+
+CLoadResult LoadSoundForAnalysis(const std::string& path, SampleStore& store, int nChannel)
+{
+    CLoadResult result = LoadSoundFile(path, store, nChannel);
     if (result.Loaded() && store.sampleRate <= 0) {
         store.Clear();
         result = CLoadResult();

@@ -59,18 +59,28 @@ std::vector<std::string> SoundFormatNames();
 // The same joined by ", ".
 std::string SoundFormatList();
 
-// Opens the path and walks the table. On success store holds the sound (the
-// caller owns its block) and the result names the reader; otherwise store is
-// cleared and the result says why. Keeps no state between calls, so two
-// threads may load at once.
-CLoadResult LoadSoundFile(const std::string& path, SampleStore& store);
-CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers);
+// Opens the path and walks the table. On success store holds channel nChannel
+// of the sound (1 is the first; the caller owns its block) and the result names
+// the reader and the file's channel count; otherwise store is cleared and the
+// result says why (a channel the file does not have is refused with the
+// count). Keeps no state between calls, so two threads may load at once.
+CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, int nChannel = 1);
+CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers,
+                          int nChannel = 1);
 
 // LoadSoundFile for whatever needs a time axis (the command line, the Python
 // module): a sound whose header gives no positive rate is refused as well
 // (NoSampleRate, store cleared). The player itself loads such a sound and then
 // says it cannot play it.
-CLoadResult LoadSoundForAnalysis(const std::string& path, SampleStore& store);
+CLoadResult LoadSoundForAnalysis(const std::string& path, SampleStore& store, int nChannel = 1);
+
+// Which sample of a frame of nChannels a load of channel nChannel (1-based)
+// keeps: 0 .. nChannels - 1, or -1 when the file has no such channel. The one
+// place the channel is decided; every reader asks here.
+int ChannelIndex(int nChannel, int nChannels);
+// The refusal of a channel the file does not have: "no channel 3: the file
+// has 2 channels".
+std::string NoChannelText(int nChannel, int nChannels);
 
 } // namespace audio
 } // namespace sonavel

@@ -1,4 +1,5 @@
-// CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, first channel of each frame.
+// CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, one channel of each frame (the
+// first unless another is asked for).
 #include "player/audio/CSonavelProDoc.h"
 
 #include "player/audio/AudioResource.h"
@@ -26,27 +27,28 @@ void ConvertFrames(EWaveLayout layout, uint16_t wFormatTag, const uint8_t* pIn, 
     case EWaveLayout::Byte8:
         if (wFormatTag == WAVE_FORMAT_MULAW) {
             for (std::size_t i = 0; i < nFrames; ++i)
-                pOut[i] = MuLawToLinear(pIn[i * nFrameBytes]);
+                pOut[i] = MuLawToLinear(pIn[i * nFrameBytes + nSkipBytes]);
         } else {
             // Unsigned 8-bit PCM recentred on zero.
             for (std::size_t i = 0; i < nFrames; ++i)
-                pOut[i] = int16_t((int(pIn[i * nFrameBytes]) - 128) * 256);
+                pOut[i] = int16_t((int(pIn[i * nFrameBytes + nSkipBytes]) - 128) * 256);
         }
         break;
     case EWaveLayout::Word16:
     case EWaveLayout::WideTop16:
         // Little-endian in the file; for wide samples the top two bytes of the
-        // first channel's container (nSkipBytes in) are the most significant 16 bits.
+        // kept channel's container (nSkipBytes in) are the most significant 16 bits.
         if (!IsHostLittleEndian()) {
             for (std::size_t i = 0; i < nFrames; ++i)
                 pOut[i] = int16_t(LoadLE16(pIn + i * nFrameBytes + nSkipBytes));
-        } else if (nFrameBytes == 4 && nSkipBytes == 0) {
-            // Stereo 16-bit, the common case: the low half of each 32-bit frame.
+        } else if (nFrameBytes == 4 && (nSkipBytes == 0 || nSkipBytes == 2)) {
+            // Stereo 16-bit, the common case: one half of each 32-bit frame.
             // Written as whole-frame loads so the compiler packs them in vectors.
+            const unsigned nShift = unsigned(8 * nSkipBytes);
             for (std::size_t i = 0; i < nFrames; ++i) {
                 uint32_t frame;
                 std::memcpy(&frame, pIn + 4 * i, 4);
-                pOut[i] = int16_t(frame & 0xFFFF);
+                pOut[i] = int16_t((frame >> nShift) & 0xFFFF);
             }
         } else {
             for (std::size_t i = 0; i < nFrames; ++i)
@@ -83,7 +85,7 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
     // one byte per channel (the bits sit at the top of the byte). Otherwise, up
     // to 16 bits: one 16-bit word per channel.
     // Wider integer samples (24, 32 bits) sit in containers of whole bytes; of the
-    // first channel's container we keep its most significant 16 bits, which turns
+    // kept channel's container we keep its most significant 16 bits, which turns
     // them into 16-bit sound rather than noise.
     EWaveLayout layout;
     std::size_t nSampleBytes;
@@ -97,8 +99,12 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
         layout = EWaveLayout::WideTop16;
         nSampleBytes = (fmt.wBitsPerSample + 7u) / 8u;
     }
+    const int nIndex = TakeChannel(fmt.nChannels, result);
+    if (nIndex < 0)
+        return EReaderAnswer::Refused;
     const std::size_t nFrameBytes = nSampleBytes * fmt.nChannels;
-    const std::size_t nSkipBytes = layout == EWaveLayout::WideTop16 ? nSampleBytes - 2 : 0;
+    const std::size_t nSkipBytes =
+        std::size_t(nIndex) * nSampleBytes + (layout == EWaveLayout::WideTop16 ? nSampleBytes - 2 : 0);
     const int64_t nFrames = int64_t(nDataLength / nFrameBytes);
     if (!SetStoreSize(nFrames, result))
         return EReaderAnswer::Refused;
@@ -117,7 +123,7 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
         }
     }
     if (!AllocSamples())
-        return EReaderAnswer::NotMine;
+        return NoBlock(result);
 
     CSampleLock lock(m_store.hSamples);
     int16_t* pOut = lock.Samples();

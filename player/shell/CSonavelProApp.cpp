@@ -11,6 +11,7 @@
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
+#include "player/analysis/MeasureTexts.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
@@ -67,23 +68,31 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
     m_pMainFrame->show();
     // FILE --select S,E: an unreadable value is told at once; a span that does
     // not fit the sound once it is loaded, then. Either way the sound plays whole.
+    // FILE --channel N: an unreadable value is told, and the first channel opens.
     std::vector<std::string> args;
     for (const QString& s : arguments)
         args.push_back(s.toStdString());
-    m_bSelect = IsSelectCommandLine(args);
-    if (m_bSelect && !ParseSelectValue(args[2], m_select)) {
+    const PlayerOptions options = ReadPlayerOptions(args);
+    m_bSelect = options.bSelect;
+    if (m_bSelect && !ParseSelectValue(options.strSelect, m_select)) {
         std::fprintf(stderr, "sonavel: --select %s: not START,END in seconds; playing the whole sound\n",
-                     args[2].c_str());
+                     options.strSelect.c_str());
         m_bSelect = false;
+    }
+    int nChannel = 1;
+    if (options.bChannel && !ParseChannelValue(options.strChannel, nChannel)) {
+        std::fprintf(stderr, "sonavel: --channel %s: not a channel number (1 for the first); opening the first\n",
+                     options.strChannel.c_str());
+        nChannel = 1;
     }
     // The command line is always an open: no argument opens the empty path,
     // which fails with a message showing that (empty) path.
-    OpenDocumentFile(arguments.isEmpty() ? QString() : arguments.first());
+    OpenDocumentFile(arguments.isEmpty() ? QString() : arguments.first(), nChannel);
     m_bSelect = false;
     return true;
 }
 
-bool CSonavelProApp::OpenDocumentFile(const QString& strPath)
+bool CSonavelProApp::OpenDocumentFile(const QString& strPath, int nChannel)
 {
     m_store.byteLength = m_store.sampleCount = m_store.sampleRate = 0;
     SetLoaded(0);
@@ -97,29 +106,65 @@ bool CSonavelProApp::OpenDocumentFile(const QString& strPath)
         // the sound stays here.
         CSonavelProDoc doc(this);
         // File names are bytes: hand the readers the name as the system spells it.
-        doc.OnOpenDocument(QFile::encodeName(strPath).toStdString());
+        doc.OnOpenDocument(QFile::encodeName(strPath).toStdString(), nChannel);
     }
     m_strOpening.clear();
     return m_bFileTaken;
 }
 
-void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const char*)
+void CSonavelProApp::OnChannelChosen(int nChannel)
+{
+    if (nChannel == m_nChannel || m_strLoadedPath.isEmpty() || !m_bLoaded)
+        return;
+    m_bReloading = true;
+    {
+        CSonavelProDoc doc(this);
+        doc.OnOpenDocument(QFile::encodeName(m_strLoadedPath).toStdString(), nChannel);
+    }
+    m_bReloading = false;
+    // After a failure the view goes back to the channel it shows.
+    if (m_pMeasureView)
+        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
+}
+
+QString CSonavelProApp::ViewName() const
+{
+    if (m_nChannels <= 1)
+        return m_strLoadedName;
+    return QString::fromStdString(
+        sonavel::measure::ChannelName(m_strLoadedName.toStdString(), m_nChannel, m_nChannels));
+}
+
+void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult& result)
 {
     m_store.byteLength = store.byteLength;
     m_store.sampleCount = store.sampleCount;
     m_store.sampleRate = store.sampleRate;
     m_store.hSamples = store.hSamples;
+    m_nChannels = result.nChannels;
+    m_nChannel = result.nChannel;
+    if (m_bReloading) {
+        // Another channel of the same file: the view keeps its span and
+        // selection; nothing plays until the user asks.
+        if (m_pMeasureView) {
+            m_measureStore = m_store;
+            m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName(), true);
+        }
+        return;
+    }
     m_bFileTaken = true;
     if (!m_strOpening.isEmpty()) {
         m_recentFiles.Add(m_strOpening);
         emit RecentFilesChanged();
     }
     m_strLoadedName = QFileInfo(m_strOpening).fileName();
+    m_strLoadedPath = m_strOpening;
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
         m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), m_strLoadedName);
+        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
     }
     if (m_bSelect && PlaySelectedSpan())
         return;
@@ -173,8 +218,10 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         m_pMeasureView = new CMeasureView(MainFrame());
         m_pMeasureView->SetProfile(kszRegistryKey, kszProfileApp);
         m_pMeasureView->SetPlayer(this);
+        connect(m_pMeasureView, &CMeasureView::ChannelChosen, this, &CSonavelProApp::OnChannelChosen);
         m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), m_strLoadedName);
+        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             QRect rc = m_pMeasureView->frameGeometry();
             rc.moveCenter(pScreen->availableGeometry().center());

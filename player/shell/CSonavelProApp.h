@@ -33,14 +33,24 @@ public:
 
     // Creates the main bar, opens the file named by the first argument (an
     // empty path when there is none) and shows the bar. FILE --select S,E
-    // opens the measuring view on that span and plays only the span.
+    // opens the measuring view on that span and plays only the span; FILE
+    // --channel N opens channel N (both may come, in either order).
     bool InitInstance(const QStringList& arguments);
 
     // Every way of opening ends here: empties the store, greys the commands,
-    // loads the file and plays it. True when a reader took the file.
-    bool OpenDocumentFile(const QString& strPath);
+    // loads channel nChannel of the file (1 for the first) and plays it. True
+    // when a reader took the file.
+    bool OpenDocumentFile(const QString& strPath, int nChannel = 1);
 
-    void OnDocumentLoaded(const SampleStore& store, const char* szReader) override;
+    // Loads another channel of the file open now, for the measuring view's
+    // choice: the sound is replaced without playing it and the view keeps what
+    // it shows. A failure keeps the sound and shows the open's message.
+    void OnChannelChosen(int nChannel);
+    // The loaded file's channel count and the channel held (0 and 1 before a load).
+    int Channels() const { return m_nChannels; }
+    int Channel() const { return m_nChannel; }
+
+    void OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult& result) override;
     // A failed open: the beep, then the box, as the result asks.
     void OnDocumentFailed(const sonavel::audio::CLoadResult& result) override;
 
@@ -78,12 +88,19 @@ private:
     CMeasureView* OpenMeasureView();
     // Plays the span --select asked for; false when the whole sound is to play.
     bool PlaySelectedSpan();
+    // The name the measuring view gives the sound: the file's, with its
+    // channel when it has several.
+    QString ViewName() const;
 
     std::unique_ptr<CMainFrame> m_pMainFrame;
     CRecentFileList m_recentFiles;
     QString m_strOpening;
     bool m_bFileTaken = false;
     QString m_strLoadedName;       // the file name of the loaded sound
+    QString m_strLoadedPath;       // its path, as it was opened
+    int m_nChannels = 0;           // the loaded file's channels
+    int m_nChannel = 1;            // the one in m_store
+    bool m_bReloading = false;     // OnChannelChosen's load runs
     QPointer<CMeasureView> m_pMeasureView;
     SampleStore m_measureStore;    // the sound the view shows (and plays)
     QPointer<CWaveWnd> m_pSpanWave; // the view's playback while it runs

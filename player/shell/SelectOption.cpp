@@ -42,9 +42,43 @@ bool ParseDecimal(const std::string& s, double& d)
 
 } // namespace
 
-bool IsSelectCommandLine(const std::vector<std::string>& arguments)
+PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
 {
-    return arguments.size() == 3 && arguments[1] == "--select";
+    PlayerOptions options;
+    const size_t n = arguments.size();
+    if (n != 3 && n != 5)
+        return options;
+    PlayerOptions read;
+    for (size_t i = 1; i + 1 < n; i += 2) {
+        if (arguments[i] == "--select" && !read.bSelect) {
+            read.bSelect = true;
+            read.strSelect = arguments[i + 1];
+        } else if (arguments[i] == "--channel" && !read.bChannel) {
+            read.bChannel = true;
+            read.strChannel = arguments[i + 1];
+        } else {
+            return options;
+        }
+    }
+    return read;
+}
+
+bool IsSelectCommandLine(const std::vector<std::string>& arguments) { return ReadPlayerOptions(arguments).bSelect; }
+
+bool ParseChannelValue(const std::string& strValue, int& nChannel)
+{
+    if (strValue.empty() || strValue.size() > 9)
+        return false;
+    long n = 0;
+    for (char c : strValue) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1)
+        return false;
+    nChannel = static_cast<int>(n);
+    return true;
 }
 
 bool ParseSelectValue(const std::string& strValue, SelectSpan& span)

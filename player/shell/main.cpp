@@ -18,18 +18,19 @@ namespace {
 std::string Usage()
 {
     return "Usage: sonavel [FILE]\n"
-           "       sonavel FILE --select START,END\n"
+           "       sonavel FILE [--select START,END] [--channel N]\n"
            "       sonavel --help | --version\n"
            "\n"
         + programoptions::WrapText(
                "Plays FILE (" + sonavel::audio::SoundFormatList()
                + ") at once; the bar's menus play it again (Ctrl+P) and show its pitch and spectrogram (Ctrl+A) "
                  "or the measuring view (Ctrl+M). Only a sole --help or --version is an option, and --select "
-                 "only as the second of exactly three arguments: any other argument is a file to open (a file "
-                 "named --help opens as ./--help).")
+                 "and --channel only after FILE, each with its value (three arguments, or five with both): any "
+                 "other argument is a file to open (a file named --help opens as ./--help).")
         + "\n"
           "  --select START,END  open the measuring view on START to END (seconds, as\n"
           "                      decimals; START, for \"to the end\") and play only that\n"
+          "  --channel N         open channel N of FILE (1 is the first, the default)\n"
           "  --help              print this text and exit\n"
           "  --version           print the version and exit\n";
 }

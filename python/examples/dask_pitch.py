@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Tracks the pitch of every sound file of a folder on a Dask cluster and
 writes what `sonavel-analyze pitch -o OUT FOLDER/*` writes: one CSV per input,
-OUT/NAME.csv (take7.wav -> take7.csv), `time_s,pitch_hz`, one row per 100
-samples, 0 = no pitch. Each CSV is written under a temporary name and renamed,
-so an interrupted run leaves no half file.
+OUT/NAME.csv (take7.wav -> take7.csv), `time_s,pitch_hz,confidence` from the
+research tracker, a row every 10 ms, 0 Hz where a frame is unvoiced. Each CSV
+is written under a temporary name and renamed, so an interrupted run leaves no
+half file.
 
     python3 dask_pitch.py FOLDER OUT                      # a LocalCluster here
     python3 dask_pitch.py FOLDER OUT --workers 8
@@ -36,14 +37,14 @@ def track(path):
         return str(error)
 
 
-def write_csv(path, time_s, pitch_hz, mode):
+def write_csv(path, frames, mode):
     """The CSV under a new name in the same folder, renamed into place when whole."""
     folder, name = os.path.split(path)
     fd, temp = tempfile.mkstemp(prefix="." + name + ".", dir=folder or ".")
     try:
         with os.fdopen(fd, "w", newline="\n") as out:
-            out.write("time_s,pitch_hz\n")
-            out.writelines("%.6f,%d\n" % row for row in zip(time_s.tolist(), pitch_hz.tolist()))
+            out.write("time_s,pitch_hz,confidence\n")
+            out.writelines("%.6f,%.3f,%.3f\n" % row for row in zip(*(column.tolist() for column in frames)))
         os.chmod(temp, mode)
         os.replace(temp, path)
     except BaseException:
@@ -103,9 +104,8 @@ def run(client, jobs):
             print("%s: %s" % (PROGRAM, result), file=sys.stderr)
             failed += 1
         else:
-            time_s, pitch_hz = result
             try:
-                write_csv(output, time_s, pitch_hz, 0o666 & ~umask)
+                write_csv(output, result, 0o666 & ~umask)
             except OSError as error:
                 print("%s: cannot write %s: %s" % (PROGRAM, output, error.strerror), file=sys.stderr)
                 failed += 1

@@ -1,27 +1,30 @@
 """Sonavel's loading, pitch tracker and spectrogram for Python.
 
 load(path) reads a sound file into one channel of signed 16-bit samples (a
-Sound), recognising the format by content. The player's own readers take WAV
-(8-bit, 16-bit, 24/32-bit integer and mu-law, any number of channels: the first
-is kept), AIFF/AIFC (uncompressed, one channel), AU (mu-law, 8-bit and
-16-bit, either byte order) and the fixed-header PCM format; through libsndfile
-it also reads FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE and
-floating-point and ADPCM WAV. Sound.reader names the reader that took a file.
+Sound), recognising the format by content, one of
+%(formats)s.
+Of a file of several channels it keeps the first, or the one given by
+channel= (telephone and interview recordings often hold one speaker on each).
+Sound.reader names the reader that took a file, Sound.channels how many
+channels it has.
 
-pitch() gives the track sonavel-analyze pitch prints, spectrogram() the grid
-the analysis window paints. A file that cannot be read, or that gives no
-sample rate, raises SoundError. The interpreter's lock is released while a
-file loads and while a track or a spectrogram is computed, so other threads
-run meanwhile.
+pitch() gives the track sonavel-analyze pitch prints, with either tracker;
+spectrogram() the measuring view's spectrogram of the whole sound, in dB;
+analysis_window_grid() the grid the Pitch / Spectrogram window paints. A file
+that cannot be read, or that gives no sample rate, raises SoundError. The
+interpreter's lock is released while a file loads and while a track or a
+spectrogram is computed, so other threads run meanwhile.
 
 The functions are plain Python functions, so they pickle by name:
 multiprocessing.Pool().map(sonavel.pitch, files) and Dask's
 client.map(sonavel.pitch, files) spread a corpus over processes.
 """
+import collections as _collections
 import errno as _errno
 import os as _os
 
-__all__ = ["Sound", "SoundError", "SoundFileNotFoundError", "load", "pitch", "spectrogram"]
+__all__ = ["PitchTrack", "Sound", "SoundError", "SoundFileNotFoundError", "Spectrogram", "analysis_window_grid",
+           "load", "pitch", "spectrogram"]
 
 
 class SoundError(OSError):
@@ -62,42 +65,118 @@ from ._sonavel import Sound  # noqa: E402
 
 Sound.__module__ = __name__
 __version__ = _sonavel.__version__
+# The formats are named where the readers are listed, in the compiled part.
+__doc__ %= {"formats": _sonavel.FORMATS}
 
 
-def load(path):
-    """load(path) -> Sound
+def load(path, *, channel=1):
+    """load(path, *, channel=1) -> Sound
 
-    Reads a sound file with the player's readers (the format is recognised by
-    content: WAV, AIFF/AIFC, AU, fixed-header PCM, and FLAC, Ogg Vorbis, Opus,
-    MP3, RF64, W64, CAF, NIST SPHERE through libsndfile). path is a str, bytes
-    or os.PathLike. Raises SoundError with sonavel-analyze's message when the
-    file cannot be read or gives no sample rate (SoundFileNotFoundError when it
-    does not exist).
+    Reads channel `channel` of a sound file (1 is the first) with the player's
+    readers, which recognise the format by content, one of
+    %(formats)s.
+    path is a str, bytes or os.PathLike. Raises SoundError with
+    sonavel-analyze's message when the file cannot be read, gives no sample
+    rate or has no such channel (the message names how many it has;
+    SoundFileNotFoundError when the file does not exist), ValueError for a
+    channel below 1.
     """
-    return _sonavel.load(path)
+    return _sonavel.load(path, channel)
 
 
-def pitch(sound, *, threads=0):
-    """pitch(sound, *, threads=0) -> (time_s, pitch_hz)
+load.__doc__ %= {"formats": _sonavel.FORMATS}
 
-    The pitch track of a Sound or of the file at a path: one frame per 100
-    samples, time_s (float64 seconds, the times sonavel-analyze pitch prints,
-    before its rounding to six decimals) and pitch_hz (int16 whole hertz, 0 = no
-    pitch). The values are the command line's. threads: how many threads the
-    tracker may use (0: one per core); the track is the same whatever the count.
+
+PitchTrack = _collections.namedtuple("PitchTrack", ["time_s", "pitch_hz", "confidence"])
+PitchTrack.__doc__ = """PitchTrack(time_s, pitch_hz, confidence): one entry per frame, numpy float64 arrays.
+
+time_s is the frame's time in seconds, pitch_hz its pitch (0 where the frame
+is unvoiced), confidence 0 to 1 (the research tracker's: how periodic the
+chosen period is, 0 where unvoiced; the AMDF's: 1 where voiced, else 0)."""
+PitchTrack.time_s.__doc__ = "Seconds from the start of the sound to the frame (its centre, for the research tracker)."
+PitchTrack.pitch_hz.__doc__ = "The frame's pitch in Hz; 0 where it is unvoiced."
+PitchTrack.confidence.__doc__ = "0 to 1; 0 where the frame is unvoiced."
+
+Spectrogram = _collections.namedtuple("Spectrogram", ["db", "time_s", "frequency_hz"])
+Spectrogram.__doc__ = """Spectrogram(db, time_s, frequency_hz): the measuring view's spectrogram of a sound.
+
+db is a numpy float32 array of shape (frequencies, times): the level of each
+frequency at each time in dB of full scale (a full-scale sine reads 0 dB at its
+frequency), no lower than dynamic_range below the loudest value. time_s (float64)
+gives each column's time, frequency_hz (float64) each row's frequency, from 0 Hz up."""
+Spectrogram.db.__doc__ = "Levels in dB, shape (frequencies, times), float32."
+Spectrogram.time_s.__doc__ = "The time of each column, seconds: column k at k x time_step."
+Spectrogram.frequency_hz.__doc__ = "The frequency of each row, Hz, from 0 up to the top."
+
+
+def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads=0, channel=1):
+    """pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads=0, channel=1) -> PitchTrack
+
+    The pitch track of a Sound or of the file at a path, the values
+    sonavel-analyze pitch writes with the same options (before its rounding):
+    PitchTrack(time_s, pitch_hz, confidence), numpy float64 arrays, 0 Hz where a
+    frame is unvoiced.
+
+    tracker="nccf" (the default) is the research tracker: normalised
+    cross-correlation with a dynamic-programming path, a frame every step
+    seconds (0.01 unless given) timed at its centre, confidence 0 to 1. It
+    searches 50-800 Hz and keeps to the speaker's own range found in the file,
+    so men, women and children need no settings. tracker="amdf" is the player's
+    own track, as the Pitch / Spectrogram window shows it: a frame every 100
+    samples, whole Hz, 70-260 Hz unless given (a higher voice comes out at a
+    half or a third of its pitch), confidence 1 where voiced and 0 elsewhere;
+    it takes no step.
+
+    floor and ceiling (Hz) set the range searched: bracket the voices, e.g.
+    tracker="amdf", floor=150, ceiling=500 for women and children. The AMDF
+    takes whole Hz with a ceiling below 1638 Hz; the research tracker a floor of
+    20 Hz or more and a ceiling up to a quarter of the sample rate, and with a
+    range given it no longer looks for the speaker's own. step: seconds between
+    the research tracker's frames, 0.001 to 1. A setting the tracker refuses
+    raises ValueError naming it, before any file is read.
+
+    threads: how many threads the tracker may use (0: one per core); the track
+    is the same whatever the count. channel: the channel of a file given by its
+    path, as load() takes it (a Sound holds its own; another channel raises
+    ValueError).
     """
-    return _sonavel.pitch(sound, threads)
+    return PitchTrack(*_sonavel.pitch(sound, tracker, floor, ceiling, step, threads, channel))
 
 
-def spectrogram(sound, width=_sonavel.WINDOW_WIDTH, height=_sonavel.WINDOW_HEIGHT):
-    """spectrogram(sound, width=487, height=284) -> numpy float64 array (rows, columns)
+def spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0,
+                threads=0, channel=1):
+    """spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0, threads=0, channel=1) -> Spectrogram
 
-    The analysis window's spectrogram grid of a Sound or of the file at a path,
-    for a window client area of width x height pixels (its own size by
-    default): one column per pixel of the width (1 to 3000), height - 60 rows
+    The measuring view's spectrogram of the whole of a Sound or of the file at a
+    path, computed as the view computes it: Spectrogram(db, time_s,
+    frequency_hz), db of shape (frequencies, times) in dB of full scale.
+
+    window_length: seconds of the Hann window (0.005 wide-band, about 0.03
+    narrow-band; 0.001 to 0.1). max_frequency: the top row's frequency in Hz,
+    100 at least; one above half the sample rate is lowered to it, as the view
+    lowers it. time_step: seconds between columns (0.0001 to 1), column k at
+    k x time_step. dynamic_range: dB (10 to 150); every level further below the
+    loudest is raised to that floor, as the view shades it white. threads: how
+    many threads compute the columns (0: one per core); the values are the same
+    whatever the count. channel: as pitch() takes it.
+
+    A setting refused raises ValueError naming it. A grid of more than 1 GiB
+    raises ValueError before it is computed: for a long sound, a longer
+    time_step or a lower max_frequency makes it smaller.
+    """
+    return Spectrogram(*_sonavel.spectrogram(sound, window_length, max_frequency, time_step, dynamic_range, threads,
+                                             channel))
+
+
+def analysis_window_grid(sound, width=_sonavel.WINDOW_WIDTH, height=_sonavel.WINDOW_HEIGHT, *, channel=1):
+    """analysis_window_grid(sound, width=487, height=284, *, channel=1) -> numpy float64 array (rows, columns)
+
+    The Pitch / Spectrogram window's spectrogram grid of a Sound or of the file
+    at a path, for a window client area of width x height pixels (its own size
+    by default): one column per pixel of the width (1 to 3000), height - 60 rows
     from 0 Hz (row 0) up to 5000 Hz, in dB from 0 to 35 (35 is the loudest
     point). A size whose grid would need more than 1 GiB (the array returned and
     the copy the computation keeps beside it) raises ValueError before anything
-    is computed.
+    is computed. channel: as pitch() takes it.
     """
-    return _sonavel.spectrogram(sound, width, height)
+    return _sonavel.analysis_window_grid(sound, width, height, channel)

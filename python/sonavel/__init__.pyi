@@ -1,11 +1,10 @@
 """Sonavel's loading, pitch tracker and spectrogram for Python.
 
-The player's readers take WAV, AIFF/AIFC, AU and fixed-header PCM; through
-libsndfile also FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE and
-floating-point and ADPCM WAV.
+Formats, recognised by content: WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, RF64,
+W64, CAF, NIST SPHERE.
 """
 import os
-from typing import Optional, Tuple, Union
+from typing import NamedTuple, Optional, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -38,12 +37,39 @@ class Sound:
     @property
     def path(self) -> str: ...
     @property
+    def channels(self) -> int:
+        """How many channels the file has."""
+    @property
+    def channel(self) -> int:
+        """The file's channel this Sound holds, 1 for the first."""
+    @property
     def reader(self) -> str:
-        """wave, aiff, au, fixed-le, fixed-be or sndfile (FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE)."""
+        """wave (WAV), aiff (AIFF/AIFC), au (AU), fixed-le or fixed-be (fixed-header PCM), sndfile (the others)."""
 
-def load(path: _Path) -> Sound:
-    """Reads WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF or NIST SPHERE."""
-def pitch(sound: Union[Sound, _Path], *, threads: int = 0) -> Tuple[npt.NDArray[np.float64], npt.NDArray[np.int16]]:
-    """(time_s, pitch_hz): one frame per 100 samples; 0 Hz = no pitch."""
-def spectrogram(sound: Union[Sound, _Path], width: int = 487, height: int = 284) -> npt.NDArray[np.float64]:
-    """(height - 60) rows from 0 Hz up to 5000 Hz by width columns, 0 to 35 dB."""
+class PitchTrack(NamedTuple):
+    """One entry per frame: numpy float64 arrays; 0 Hz where a frame is unvoiced."""
+    time_s: npt.NDArray[np.float64]
+    pitch_hz: npt.NDArray[np.float64]
+    confidence: npt.NDArray[np.float64]
+    """0 to 1 (the AMDF's: 1 where voiced, else 0)."""
+
+class Spectrogram(NamedTuple):
+    """The measuring view's spectrogram: db of shape (frequencies, times), dB of full scale."""
+    db: npt.NDArray[np.float32]
+    time_s: npt.NDArray[np.float64]
+    frequency_hz: npt.NDArray[np.float64]
+
+def load(path: _Path, *, channel: int = 1) -> Sound:
+    """Reads channel `channel` (1 is the first) of a file in a format the module's document lists."""
+def pitch(sound: Union[Sound, _Path], *, tracker: str = "nccf", floor: Optional[float] = None,
+          ceiling: Optional[float] = None, step: Optional[float] = None, threads: int = 0,
+          channel: int = 1) -> PitchTrack:
+    """tracker "nccf" (research, default: 50-800 Hz narrowed to the speaker's own, a frame every step = 0.01 s)
+    or "amdf" (the player's: 70-260 Hz, a frame per 100 samples, no step); floor/ceiling in Hz set the range."""
+def spectrogram(sound: Union[Sound, _Path], *, window_length: float = 0.005, max_frequency: float = 5000.0,
+                time_step: float = 0.002, dynamic_range: float = 50.0, threads: int = 0,
+                channel: int = 1) -> Spectrogram:
+    """The measuring view's columns over the whole sound; a grid past 1 GiB raises ValueError."""
+def analysis_window_grid(sound: Union[Sound, _Path], width: int = 487, height: int = 284, *,
+                         channel: int = 1) -> npt.NDArray[np.float64]:
+    """The Pitch / Spectrogram window's grid: (height - 60) rows from 0 Hz up to 5000 Hz by width columns, 0 to 35 dB."""

@@ -24,22 +24,24 @@ struct LoadedSound {
     int nLoads = 0;
     std::string reader;
     int32_t byteLength = 0, sampleCount = 0, sampleRate = 0;
+    int nChannels = 0;
     size_t nHash = 0;
 
     bool operator==(const LoadedSound& o) const
     {
-        return nLoads == o.nLoads && reader == o.reader && byteLength == o.byteLength &&
+        return nLoads == o.nLoads && reader == o.reader && nChannels == o.nChannels && byteLength == o.byteLength &&
                sampleCount == o.sampleCount && sampleRate == o.sampleRate && nHash == o.nHash;
     }
 };
 
 class CCheckingHost : public CDocumentHost {
 public:
-    void OnDocumentLoaded(const SampleStore& store, const char* szReader) override
+    void OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult& result) override
     {
         fuzz::CheckLoadedStore(store);
         ++m_sound.nLoads;
-        m_sound.reader = szReader ? szReader : "";
+        m_sound.reader = result.strReader;
+        m_sound.nChannels = result.nChannels;
         m_sound.byteLength = store.byteLength;
         m_sound.sampleCount = store.sampleCount;
         m_sound.sampleRate = store.sampleRate;
@@ -50,11 +52,11 @@ public:
     LoadedSound m_sound;
 };
 
-LoadedSound Open(const std::string& path)
+LoadedSound Open(const std::string& path, int nChannel = 1)
 {
     CCheckingHost host;
     CSonavelProDoc doc(&host);
-    FUZZ_CHECK(doc.OnOpenDocument(path) == 0);
+    FUZZ_CHECK(doc.OnOpenDocument(path, nChannel) == 0);
     // The host owns the block; the document keeps nothing after the open.
     FUZZ_CHECK(doc.m_store.hSamples == nullptr);
     return host.m_sound;
@@ -82,6 +84,13 @@ FUZZ_TARGET(open_path, "audio")
     FUZZ_CHECK(Open(fuzz::WriteScratchFile(data, size)) == sound);
 
     if (sound.nLoads == 1) {
+        // The last channel is taken by the same reader, as long a sound; one
+        // past it by none.
+        FUZZ_CHECK(sound.nChannels >= 1);
+        const LoadedSound last = Open(fuzz::WriteScratchFile(data, size), sound.nChannels);
+        FUZZ_CHECK(last.nLoads == 1 && last.reader == sound.reader && last.sampleCount == sound.sampleCount
+                   && last.sampleRate == sound.sampleRate);
+        FUZZ_CHECK(Open(fuzz::WriteScratchFile(data, size), sound.nChannels + 1).nLoads == 0);
         // Each reader only takes files that carry its own signature.
         if (sound.reader == "wave")
             FUZZ_CHECK(StartsWith(data, size, 0, "RIFF", 4) && StartsWith(data, size, 8, "WAVE", 4));

@@ -19,7 +19,7 @@ namespace {
 
 class CKeepingHost : public CDocumentHost {
 public:
-    void OnDocumentLoaded(const SampleStore& store, const char*) override
+    void OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult&) override
     {
         m_store = store;
         m_blocks.push_back(store.hSamples);

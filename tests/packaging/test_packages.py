@@ -109,7 +109,7 @@ def check_python_package(deb, version):
 def check_python_imports(root, version):
     """Debian's python3 imports the extracted module from any folder and tracks a sound."""
     sound = os.path.join(root, "usr/share/velmora/site/Korvath/sounds/vowel-a.wav")
-    code = ("import pickle, sonavel; t, f = pickle.loads(pickle.dumps(sonavel.pitch))(%r);"
+    code = ("import pickle, sonavel; f = pickle.loads(pickle.dumps(sonavel.pitch))(%r).pitch_hz;"
             " print(sonavel.__version__, (f > 0).sum() > 0)" % sound)
     env = dict(os.environ, PYTHONPATH=os.path.join(root, "usr/lib/python3/dist-packages"))
     status, out, err = run(["/usr/bin/python3", "-c", code], env=env, cwd="/")

@@ -26,9 +26,13 @@ def error_lines(stderr):
     return [line[len(prefix):] for line in stderr.splitlines() if line.startswith(prefix)]
 
 
-def csv_of(time_s, pitch_hz):
-    """The track as the pitch command writes it."""
-    return "time_s,pitch_hz\n" + "".join("%.6f,%d\n" % row for row in zip(time_s.tolist(), pitch_hz.tolist()))
+def csv_of(track, tracker="nccf"):
+    """A PitchTrack as the pitch command writes it for that tracker."""
+    if tracker == "amdf":
+        return "time_s,pitch_hz\n" + "".join("%.6f,%d\n" % row for row in zip(track.time_s.tolist(),
+                                                                              track.pitch_hz.tolist()))
+    return "time_s,pitch_hz,confidence\n" + "".join("%.6f,%.3f,%.3f\n" % row
+                                                    for row in zip(*(column.tolist() for column in track)))
 
 
 def make_voice(path, rate, seconds, contour, jitter=0.01, peak=0.6, seed=1):

@@ -172,10 +172,11 @@ inline void KeepSamples(LoadResult& r, const SampleStore& store)
 
 class CRecordingHost : public CDocumentHost {
 public:
-    void OnDocumentLoaded(const SampleStore& store, const char* szReader) override
+    void OnDocumentLoaded(const SampleStore& store, const sonavel::audio::CLoadResult& result) override
     {
         m_result.bLoaded = true;
-        m_result.strReader = szReader;
+        m_result.strReader = result.strReader;
+        m_result.result = result;
         KeepSamples(m_result, store);
     }
     void OnDocumentFailed(const sonavel::audio::CLoadResult& result) override { m_result.result = result; }
@@ -190,16 +191,16 @@ class ReaderTest : public ::testing::Test {
 protected:
     void TearDown() override { CSampleBlock::SetAllocationLimit(SIZE_MAX); }
 
-    LoadResult Load(const Bytes& b) { return LoadPath(m_dir.Write(b)); }
-    LoadResult LoadWhole(const Bytes& b) { return LoadPath(m_dir.Write(b), false); }
-    LoadResult LoadPath(const std::string& path, bool bDesignReaders = true)
+    LoadResult Load(const Bytes& b, int nChannel = 1) { return LoadPath(m_dir.Write(b), true, nChannel); }
+    LoadResult LoadWhole(const Bytes& b, int nChannel = 1) { return LoadPath(m_dir.Write(b), false, nChannel); }
+    LoadResult LoadPath(const std::string& path, bool bDesignReaders = true, int nChannel = 1)
     {
         sonavel::audio::CSoundReaderTable readers = sonavel::audio::SoundReaderTable();
         if (bDesignReaders)
             --readers.nCount;
         SampleStore store;
         LoadResult r;
-        r.result = sonavel::audio::LoadSoundFile(path, store, readers);
+        r.result = sonavel::audio::LoadSoundFile(path, store, readers, nChannel);
         r.bLoaded = r.result.Loaded();
         r.strReader = r.result.strReader;
         KeepSamples(r, store);

@@ -147,13 +147,19 @@ void CMeasureView::WriteProfile()
     profile.sync(); // a killed player keeps what the user chose
 }
 
-void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName)
+void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName, bool bKeepSpan)
 {
     if (m_pPlayer && IsPlaying())
         m_pPlayer->StopSpan();
+    const CMeasureModel kept = m_model;
     m_pSound = std::move(pSound);
     m_strName = strName;
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
+    if (bKeepSpan) {
+        m_model.SetSpan(kept.Start(), kept.End());
+        if (kept.HasSelection())
+            m_model.SetSelection(kept.SelectionStart(), kept.SelectionEnd());
+    }
     m_pPlot->SetName(strName);
     m_pPlot->SetPicture(nullptr);
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));

@@ -30,8 +30,14 @@ public:
     // Where the settings are kept (QSettings organisation and application);
     // they are read at once and written whenever they change.
     void SetProfile(const QString& strOrganisation, const QString& strApplication);
-    // The sound to show and its name (for the title): all of it, no selection.
-    void SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName);
+    // The sound to show and its name (for the title): all of it, no selection,
+    // unless bKeepSpan (another channel of the same file), which keeps the span
+    // and the selection shown.
+    void SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName, bool bKeepSpan = false);
+    // The file's channels and the one shown. With more than one, a Channel
+    // menu offers each (Alt+1 to Alt+9 the first nine); choosing another emits
+    // ChannelChosen, which the player answers with SetSound and SetChannels.
+    void SetChannels(int nChannel, int nChannels);
     void SetPlayer(CSpanPlayer* pPlayer);
     // Selects dStart .. dEnd (seconds) and shows it with a little on either side.
     void ShowSelected(double dStart, double dEnd);
@@ -62,6 +68,8 @@ signals:
     void PictureShown();
     // The pitch track arrived or failed.
     void PitchShown();
+    // The user chose channel nChannel (1 for the first) of the file.
+    void ChannelChosen(int nChannel);
 
 private:
     static constexpr double kKeyZoom = 2.0;       // + and - halve and double the span
@@ -99,6 +107,7 @@ private:
     QScrollBar* m_pScrollBar;
     QLabel* m_pReadout;
     QLabel* m_pSelection;
+    QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
     CSpanPlayer* m_pPlayer = nullptr;
     QTimer m_playTimer;
     unsigned m_nPitchSerial = 0;

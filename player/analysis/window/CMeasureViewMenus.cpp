@@ -3,6 +3,7 @@
 #include "player/analysis/window/CMeasureView.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenuBar>
 
 #include "player/analysis/window/CMeasurePlot.h"
@@ -110,8 +111,36 @@ void CMeasureView::CreateActions()
             });
     connect(AddAction(pAnalysis, "settings", QString::fromUtf8("&Settings\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_Comma)}),
             &QAction::triggered, this, &CMeasureView::OnSettings);
+    m_pChannelMenu = menuBar()->addMenu(QStringLiteral("&Channel"));
+    m_pChannelMenu->menuAction()->setVisible(false);
     Action("play")->setEnabled(false);
     // A screen reader announces each menu by its title's words.
-    for (QMenu* pMenu : {pFile, pView, pSelection, pAnalysis})
+    for (QMenu* pMenu : {pFile, pView, pSelection, pAnalysis, m_pChannelMenu})
         pMenu->setAccessibleName(pMenu->title().remove(QLatin1Char('&')));
+}
+
+void CMeasureView::SetChannels(int nChannel, int nChannels)
+{
+    // The menu's own actions go with its clear(), their group with them.
+    m_pChannelMenu->clear();
+    qDeleteAll(m_pChannelMenu->findChildren<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly));
+    m_pChannelMenu->menuAction()->setVisible(nChannels > 1);
+    if (nChannels <= 1)
+        return;
+    auto* pGroup = new QActionGroup(m_pChannelMenu);
+    for (int n = 1; n <= nChannels; ++n) {
+        auto* pAction = new QAction(QStringLiteral("Channel &%1").arg(n), m_pChannelMenu);
+        pAction->setObjectName(QStringLiteral("channel%1").arg(n));
+        pAction->setCheckable(true);
+        pAction->setChecked(n == nChannel);
+        if (n <= 9)
+            pAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + n)));
+        pAction->setShortcutContext(Qt::WindowShortcut);
+        pGroup->addAction(pAction);
+        m_pChannelMenu->addAction(pAction);
+        connect(pAction, &QAction::triggered, this, [this, n, nChannel] {
+            if (n != nChannel)
+                emit ChannelChosen(n);
+        });
+    }
 }

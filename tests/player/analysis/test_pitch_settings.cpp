@@ -193,6 +193,12 @@ TEST(PitchSettingsCheck, RefusesWhatTheTrackersCannotTake)
     PitchFrames f;
     const std::vector<int16_t> samples(8000);
     EXPECT_EQ(TrackWith(high, CMemorySamples(samples.data(), 8000), 8000, 8000, 1, f), -4);
+    EXPECT_EQ(RateMismatch(high, 8000), "the sample rate, 8000 Hz, is too low for 50-3000 Hz (the ceiling may be a "
+                                        "quarter of the rate at most)");
+    // A header's absurd rate is refused at once rather than decimated for hours.
+    EXPECT_EQ(TrackWith(PitchSettings(), CMemorySamples(samples.data(), 100), 100, 2147483647, 1, f), -4);
+    EXPECT_EQ(RateMismatch(PitchSettings(), 2147483647),
+              "the sample rate, 2147483647 Hz, is above the research tracker's 5000000 Hz");
 }
 
 TEST(ResearchTracker, SameFramesForAnyThreadCountAndKernelSet)

@@ -146,7 +146,7 @@ TEST(FormatRefusals, EachSaysWhyInOneLine)
         const char* szWhy;
     } cases[] = {
         {"shorten.sph", "NIST SPHERE with compressed samples (pcm,embedded-shorten-v2.00) is not read"},
-        {"long.sph", "too long for the player: 1100000000 samples in the first channel"},
+        {"long.sph", "too long for the player: 1100000000 samples in each channel"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.szFile);

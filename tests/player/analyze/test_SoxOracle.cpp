@@ -1,5 +1,5 @@
 // sonavel-analyze against an independent decoder: files written by sox, decoded
-// by sox (first channel, 16-bit) and by our readers must agree sample for sample.
+// by sox (each channel, 16-bit) and by our readers must agree sample for sample.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,7 +61,7 @@ void PrintTo(const SoxCase& c, std::ostream* os) { *os << c.szName; }
 
 class SoxOracle : public ::testing::TestWithParam<SoxCase> {};
 
-TEST_P(SoxOracle, FirstChannelMatchesSoxSampleForSample)
+TEST_P(SoxOracle, EveryChannelMatchesSoxSampleForSample)
 {
     const SoxCase& c = GetParam();
     CWorkDir dir;
@@ -79,35 +79,57 @@ TEST_P(SoxOracle, FirstChannelMatchesSoxSampleForSample)
     // Header facts from sox itself.
     ASSERT_EQ(Shell("sox --i -r " + Quote(file) + " > " + Quote(dir / "rate") + " 2>/dev/null"), 0);
     ASSERT_EQ(Shell("sox --i -s " + Quote(file) + " > " + Quote(dir / "count") + " 2>/dev/null"), 0);
+    ASSERT_EQ(Shell("sox --i -c " + Quote(file) + " > " + Quote(dir / "channels") + " 2>/dev/null"), 0);
     const long nRate = std::lround(std::atof(Slurp(dir / "rate").c_str()));
     const long nCount = std::atol(Slurp(dir / "count").c_str());
+    const int nChannels = std::atoi(Slurp(dir / "channels").c_str());
 
     ASSERT_EQ(Shell(kAnalyze + " info " + Quote(file) + " > " + Quote(dir / "info")), 0);
     std::ostringstream expect;
-    expect << "reader=" << c.szReader << " rate=" << nRate << " samples=" << nCount << " bytes=" << 2 * nCount << "\n";
+    expect << "reader=" << c.szReader << " rate=" << nRate << " samples=" << nCount << " bytes=" << 2 * nCount
+           << " channels=" << nChannels << "\n";
     EXPECT_EQ(Slurp(dir / "info"), expect.str());
 
-    ASSERT_EQ(Shell(kAnalyze + " samples " + Quote(file) + " -o " + Quote(dir / "ours.raw")), 0);
-    const std::string dither = c.bWide ? " -D" : "";
-    ASSERT_EQ(Shell("sox" + dither + " " + Quote(file) + " -t raw -e signed -b 16 -c 1 " + Quote(dir / "sox.raw") +
-                  " remix 1 2>/dev/null"),
-              0);
-    const std::vector<int16_t> ours = ReadS16(dir / "ours.raw");
-    const std::vector<int16_t> theirs = ReadS16(dir / "sox.raw");
-    ASSERT_EQ(ours.size(), theirs.size());
-    ASSERT_EQ(long(ours.size()), nCount);
-    if (!c.bWide) {
-        EXPECT_EQ(ours, theirs);
-        return;
+    // Without the option, the first channel, byte for byte as with it.
+    ASSERT_EQ(Shell(kAnalyze + " samples " + Quote(file) + " -o " + Quote(dir / "first.raw")), 0);
+    for (int nChannel = 1; nChannel <= nChannels; ++nChannel) {
+        SCOPED_TRACE("channel " + std::to_string(nChannel));
+        const std::string channel = std::to_string(nChannel);
+        ASSERT_EQ(Shell(kAnalyze + " samples " + Quote(file) + " --channel " + channel + " -o " + Quote(dir / "ours.raw")),
+                  0);
+        if (nChannel == 1) {
+            EXPECT_EQ(Slurp(dir / "ours.raw"), Slurp(dir / "first.raw"));
+        }
+        const std::string dither = c.bWide ? " -D" : "";
+        ASSERT_EQ(Shell("sox" + dither + " " + Quote(file) + " -t raw -e signed -b 16 -c 1 " + Quote(dir / "sox.raw")
+                        + " remix " + channel + " 2>/dev/null"),
+                  0);
+        const std::vector<int16_t> ours = ReadS16(dir / "ours.raw");
+        const std::vector<int16_t> theirs = ReadS16(dir / "sox.raw");
+        ASSERT_EQ(ours.size(), theirs.size());
+        ASSERT_EQ(long(ours.size()), nCount);
+        if (!c.bWide) {
+            EXPECT_EQ(ours, theirs);
+            continue;
+        }
+        // sox rounds wide samples to 16 bits; we keep the top 16 bits. They differ by
+        // at most one, and equal sox's own 32-bit decoding cut to its top 16 bits.
+        int nWorst = 0;
+        for (std::size_t i = 0; i < ours.size(); ++i)
+            nWorst = std::max(nWorst, std::abs(int(ours[i]) - int(theirs[i])));
+        EXPECT_LE(nWorst, 1);
+        ASSERT_EQ(Shell("sox " + Quote(file) + " -t raw -e signed -b 32 -c 1 " + Quote(dir / "sox32.raw") + " remix "
+                        + channel + " 2>/dev/null"),
+                  0);
+        EXPECT_EQ(ours, ReadS32Top(dir / "sox32.raw"));
     }
-    // sox rounds wide samples to 16 bits; we keep the top 16 bits. They differ by
-    // at most one, and equal sox's own 32-bit decoding cut to its top 16 bits.
-    int nWorst = 0;
-    for (std::size_t i = 0; i < ours.size(); ++i)
-        nWorst = std::max(nWorst, std::abs(int(ours[i]) - int(theirs[i])));
-    EXPECT_LE(nWorst, 1);
-    ASSERT_EQ(Shell("sox " + Quote(file) + " -t raw -e signed -b 32 -c 1 " + Quote(dir / "sox32.raw") + " remix 1 2>/dev/null"), 0);
-    EXPECT_EQ(ours, ReadS32Top(dir / "sox32.raw"));
+    // One channel past the last: refused with the count.
+    const std::string past = std::to_string(nChannels + 1);
+    EXPECT_EQ(Shell(kAnalyze + " samples " + Quote(file) + " --channel " + past + " -o " + Quote(dir / "x.raw") + " 2> "
+                    + Quote(dir / "err")),
+              1);
+    EXPECT_EQ(Slurp(dir / "err"), "sonavel-analyze: " + file + ": no channel " + past + ": the file has "
+                                      + std::to_string(nChannels) + (nChannels == 1 ? " channel\n" : " channels\n"));
 }
 
 const char* const kStereo = "whitenoise sine 300";
@@ -127,6 +149,13 @@ INSTANTIATE_TEST_SUITE_P(
         // sox writes 24-bit and multi-channel files as extensible records unless told otherwise.
         SoxCase{"Wav24StereoExtensible", "a.wav", "-r 44100 -c 2 -b 24", kStereo, "wave", nullptr, true},
         SoxCase{"Wav16ThreeChannelsExtensible", "a.wav", "-r 16000 -c 3 -b 16", "whitenoise sine 300 sine 500", "wave", nullptr, false},
+        SoxCase{"Wav16FourChannels", "a.wav", "-r 16000 -c 4 -b 16 -t wavpcm", "whitenoise sine 300 sine 500 sine 700",
+                "wave", nullptr, false},
+        SoxCase{"Wav24FourChannelsExtensible", "a.wav", "-r 48000 -c 4 -b 24", "whitenoise sine 300 sine 500 sine 700",
+                "wave", nullptr, true},
+        // Through libsndfile.
+        SoxCase{"FlacStereo", "a.flac", "-r 44100 -c 2 -b 16", kStereo, "sndfile", nullptr, false},
+        SoxCase{"SphereStereo", "a.sph", "-r 8000 -c 2 -b 16", kStereo, "sndfile", nullptr, false},
         SoxCase{"Wav32Mono96k", "a.wav", "-r 96000 -c 1 -b 32 -e signed -t wavpcm", kMono, "wave", nullptr, true},
         SoxCase{"Aiff16Mono22k", "a.aiff", "-r 22050 -c 1 -b 16", kMono, "aiff", nullptr, false},
         SoxCase{"Aiff8Mono8k", "a.aiff", "-r 8000 -c 1 -b 8", kMono, "aiff", nullptr, false},

@@ -531,7 +531,7 @@ TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)
     EXPECT_EQ(Shell(Tool("info" + Voices() + " " + (m_dir / "notes.txt") + " > " + (m_dir / "info"))), 1);
     const std::string info = Slurp(m_dir / "info");
     EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 3) << info;
-    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230\n", 0), 0u) << info;
+    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230 channels=1\n", 0), 0u) << info;
     EXPECT_NE(Slurp(m_dir / "err").find("notes.txt"), std::string::npos);
 
     std::string out;
@@ -539,7 +539,7 @@ TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)
     EXPECT_EQ(out, "sonavel-analyze 3.1.0\n");
     EXPECT_EQ(RunTool("--help", out), 0);
     EXPECT_NE(out.find("pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
-                       "[--format csv|json|pitchtier] FILE..."),
+                       "[--format csv|json|pitchtier] [--channel N] FILE..."),
               std::string::npos);
     EXPECT_EQ(RunTool("pitch -j 0 " + m_voices[0], out), 2);
     EXPECT_EQ(RunTool("pitch --format xml " + m_voices[0], out), 2);

@@ -45,6 +45,77 @@ TEST_F(Document, EachFormatIsTakenByItsReaderAndRecognisedFromItsHeader)
     }
 }
 
+// Stands in for libsndfile's entry and counts the files that reach it.
+std::atomic<int> g_nAskedLast{0};
+EReaderAnswer AskedLast(CSonavelProDoc&, CFileReader&, const CSoundProbe&, CLoadResult&)
+{
+    ++g_nAskedLast;
+    return EReaderAnswer::NotMine;
+}
+
+TEST_F(Document, AReaderThatCannotAllocateForItsFileEndsTheWalk)
+{
+    std::vector<CSoundReaderEntry> entries(SoundReaderTable().begin(), SoundReaderTable().end() - 1);
+    entries.push_back({"last", AskedLast});
+    const CSoundReaderTable readers{entries.data(), entries.size()};
+    // Seven bytes at most: every store below needs eight; the 8-bit readers'
+    // conversion buffers of four fit, the stereo WAV's of eight does not.
+    const struct {
+        Bytes file;
+        const char* szReader;
+        bool bBox; // the design shows its message for a conversion buffer only
+    } cases[] = {
+        {SimpleWav(1, 1, 8000, 16, LittleWords({1, 2, 3, 4})), "wave", false},
+        {SimpleWav(1, 2, 8000, 16, LittleWords({1, 2, 3, 4})), "wave", true},
+        {Form("AIFF", Bytes().Append(AiffComm(1, 4, 16, Extended(8000))).Append(Ssnd(BigWords({1, 2, 3, 4})))), "aiff",
+         false},
+        {Form("AIFF", Bytes().Append(AiffComm(1, 4, 8, Extended(8000))).Append(Ssnd(Bytes().Raw({1, 2, 3, 4})))), "aiff",
+         false},
+        {AuHeader(".snd", true, 24, 8, 3, 8000, 1).Append(BigWords({1, 2, 3, 4})), "au", false},
+        {AuHeader(".snd", true, 24, 4, 1, 8000, 1).Raw({1, 2, 3, 4}), "au", false},
+        {FixedHeader(false, 6480, 10, 8000, 8).Append(LittleWords({1, 2, 3, 4})), "fixed-le", false},
+        {FixedHeader(true, 6480, 20, 8000, 8).Append(BigWords({1, 2, 3, 4})), "fixed-be", false},
+    };
+    CSampleBlock::SetAllocationLimit(7);
+    for (const auto& c : cases) {
+        const std::string path = m_dir.Write(c.file);
+        SampleStore store;
+        const CLoadResult result = LoadSoundFile(path, store, readers);
+        EXPECT_EQ(result.nFailure, ELoadFailure::OutOfMemory) << c.szReader;
+        EXPECT_EQ(result.strReader, c.szReader);
+        EXPECT_EQ(result.HasBox(), c.bBox) << c.szReader;
+        EXPECT_EQ(DescribeLoadFailure(result, "x"), "x: Not enough memory to perform the requested task.");
+        EXPECT_FALSE(store.hSamples);
+    }
+    EXPECT_EQ(g_nAskedLast, 0);
+}
+
+TEST_F(Document, AChannelTheFileLacksIsRefusedWithItsCount)
+{
+    const struct {
+        Bytes file;
+        int nChannels;
+    } cases[] = {
+        {SimpleWav(1, 2, 8000, 16, LittleWords({1, 2})), 2},
+        {Form("AIFF", Bytes().Append(AiffComm(1, 1, 16, Extended(8000))).Append(Ssnd(Bytes().BE16(1)))), 1},
+        {AuHeader(".snd", true, 24, 2, 3, 8000, 1).BE16(1), 1},
+        {FixedHeader(false, 6480, 10, 8000, 2).LE16(1), 1},
+        {FixedHeader(true, 6480, 20, 8000, 2).BE16(1), 1},
+    };
+    for (const auto& c : cases) {
+        const LoadResult r = LoadWhole(c.file, c.nChannels + 1);
+        EXPECT_EQ(r.result.nFailure, ELoadFailure::Refused);
+        EXPECT_EQ(r.result.nChannels, c.nChannels);
+        EXPECT_EQ(DescribeLoadFailure(r.result, "x"), "x: no channel " + std::to_string(c.nChannels + 1)
+                                                          + ": the file has " + std::to_string(c.nChannels)
+                                                          + (c.nChannels == 1 ? " channel" : " channels"));
+        EXPECT_TRUE(LoadWhole(c.file, c.nChannels).bLoaded);
+    }
+    // A stereo AU keeps its own refusal, whichever channel is asked for.
+    EXPECT_EQ(LoadWhole(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0), 2).result.strMessage,
+              " No data read or more than one channel in this file ");
+}
+
 TEST_F(Document, FailuresDescribeThemselvesForTheCommandLine)
 {
     const std::string au = m_dir.Write(AuHeader(".snd", true, 24, 4, 3, 8000, 2).BE32(0));

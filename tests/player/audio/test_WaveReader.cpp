@@ -79,6 +79,32 @@ TEST_F(WaveReader, WideSamplesKeepTheirTopSixteenBitsOfTheFirstChannel)
     EXPECT_EQ(r.samples, (std::vector<int16_t>{0x7FFF, -32768}));
 }
 
+TEST_F(WaveReader, AnyChannelIsKeptAsTheFirstIs)
+{
+    // The frames above, and three channels of 16 bits, each channel asked for.
+    Bytes d24;
+    d24.Raw({0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F});
+    const struct {
+        Bytes file;
+        int nChannel;
+        std::vector<int16_t> expected;
+    } cases[] = {
+        {SimpleWav(1, 2, 11025, 16, LittleWords({100, -1, -200, -2, 300, -3})), 2, {-1, -2, -3}},
+        {SimpleWav(1, 3, 8000, 16, LittleWords({7, 8, 9, 10, 11, 12, 13, 14})), 3, {9, 12}},
+        {SimpleWav(7, 2, 8000, 8, Bytes().Raw({0x11, 0x00, 0x22, 0x80, 0x33, 0xFF})), 2, {-32124, 32124, 0}},
+        {SimpleWav(1, 2, 8000, 8, Bytes().Raw({0x11, 0x80, 0x22, 0xFF})), 2, {0, 32512}},
+        {SimpleWav(1, 2, 48000, 24, d24), 2, {int16_t(0xABCD), 0x7FFF}},
+    };
+    for (const auto& c : cases) {
+        const LoadResult r = Load(c.file, c.nChannel);
+        ASSERT_TRUE(r.bLoaded) << c.nChannel;
+        EXPECT_EQ(r.samples, c.expected);
+        EXPECT_EQ(r.result.nChannel, c.nChannel);
+        EXPECT_EQ(r.result.nChannels, c.nChannel);
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
 TEST_F(WaveReader, SampleSizesOfNoneOrAboveThirtyTwoBitsAreRefused)
 {
     for (uint16_t nBits : {0, 33, 64, 255}) {

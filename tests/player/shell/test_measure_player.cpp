@@ -160,6 +160,95 @@ private slots:
         QVERIFY(!FitSelectSpan(span, 10.0).empty());
         span = {3.0, 3.0};
         QVERIFY(!FitSelectSpan(span, 10.0).empty());
+
+        // --channel as the second and third of three arguments, or beside --select in either order.
+        PlayerOptions o = ReadPlayerOptions({"a.wav", "--channel", "2"});
+        QVERIFY(o.bChannel && o.strChannel == "2" && !o.bSelect);
+        o = ReadPlayerOptions({"a.wav", "--channel", "2", "--select", "1,2"});
+        QVERIFY(o.bChannel && o.strChannel == "2" && o.bSelect && o.strSelect == "1,2");
+        o = ReadPlayerOptions({"a.wav", "--select", "1,2", "--channel", "3"});
+        QVERIFY(o.bChannel && o.strChannel == "3" && o.bSelect && o.strSelect == "1,2");
+        for (const std::vector<std::string>& line :
+             {std::vector<std::string>{"a.wav", "--channel"}, {"a.wav", "--channel", "2", "--channel", "3"},
+              {"--channel", "2", "a.wav"}, {"a.wav", "--channel", "2", "x"}, {"a.wav", "--select", "1,2", "-c", "2"}}) {
+            o = ReadPlayerOptions(line);
+            QVERIFY(!o.bChannel && !o.bSelect);
+        }
+        int nChannel = 0;
+        QVERIFY(ParseChannelValue("12", nChannel) && nChannel == 12);
+        for (const char* sz : {"", "0", "-1", "+2", "2.0", " 2", "two", "9999999999"})
+            QVERIFY2(!ParseChannelValue(sz, nChannel), sz);
+    }
+
+    // FILE --select S,E --channel 2 opens the view on the right channel's span and
+    // plays it; the view's Channel menu brings the left one in place, keeping the span.
+    void aChannelFromTheCommandLineOrTheViewIsTheOneShownAndPlayed()
+    {
+        QSettings(kszRegistryKey, kszProfileApp).clear();
+        CRecordingWaveOutFactory recorder;
+        recorder.m_bAutoComplete = false;
+        g_waveOutFactory = &recorder;
+        CMessageRecorder messages;
+        // The glide on the left, a steady 300 Hz on the right.
+        const std::vector<int16_t> left = Glide(kRate * 2, kRate);
+        std::vector<int16_t> right(left.size()), frames;
+        for (size_t i = 0; i < right.size(); ++i)
+            right[i] = int16_t(std::lround(6000 * std::sin(2 * M_PI * 300 * double(i) / kRate)));
+        for (size_t i = 0; i < left.size(); ++i)
+            frames.insert(frames.end(), {left[i], right[i]});
+        const QString strPath = m_dir.filePath("two.wav");
+        const std::vector<uint8_t> bytes = WavBytes16(frames, kRate, 2);
+        WriteTestFile(strPath, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        const auto held = [](const SampleStore& store) {
+            CSampleLock lock(store.hSamples);
+            return std::vector<int16_t>(lock.Samples(), lock.Samples() + store.sampleCount);
+        };
+
+        auto pApp = std::make_unique<CSonavelProApp>();
+        pApp->InitInstance({strPath, "--select", "0.5,1", "--channel", "2"});
+        QCOMPARE(pApp->Channel(), 2);
+        QCOMPARE(pApp->Channels(), 2);
+        QVERIFY(held(pApp->m_store) == right);
+        CMeasureView* pView = pApp->MeasureView();
+        QVERIFY(pView && pView->IsPlaying());
+        QCOMPARE(recorder.m_openings.back().written.at(0),
+                 SampleBytes(std::vector<int16_t>(right.begin() + kRate / 2, right.begin() + kRate)));
+        recorder.CompletePending();
+        QVERIFY(testsupport::WaitFor([&] { return !pView->IsPlaying(); }));
+        QVERIFY(pView->windowTitle().startsWith("two.wav (channel 2 of 2)"));
+        QVERIFY(pView->Action("channel2")->isChecked() && !pView->Action("channel1")->isChecked());
+        QVERIFY(QTest::qWaitForWindowExposed(pView));
+        QVERIFY(testsupport::WaitFor([&] { return PictureIsCurrent(pView); }));
+        Shot("measure-channel-2.png");
+
+        const double dStart = pView->Model().Start(), dEnd = pView->Model().End();
+        pView->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pView));
+        QTest::keyClick(pView->Plot(), Qt::Key_1, Qt::AltModifier);
+        QCOMPARE(pApp->Channel(), 1);
+        QVERIFY(held(pApp->m_store) == left);
+        QCOMPARE(pView->Model().Start(), dStart);
+        QCOMPARE(pView->Model().End(), dEnd);
+        QCOMPARE(pView->Model().SelectionEnd(), 1.0);
+        QVERIFY(pView->Action("channel1")->isChecked());
+        QVERIFY(testsupport::WaitFor([&] { return PictureIsCurrent(pView); }));
+        Shot("measure-channel-1.png");
+
+        // Space plays the left channel now.
+        QTest::keyClick(pView->Plot(), Qt::Key_Space);
+        QCOMPARE(recorder.m_openings.back().written.at(0),
+                 SampleBytes(std::vector<int16_t>(left.begin() + kRate / 2, left.begin() + kRate)));
+        recorder.CompletePending();
+        QVERIFY(testsupport::WaitFor([&] { return !pView->IsPlaying(); }));
+
+        // A channel the file lacks: the reader's refusal, with a beep, and the sound stays.
+        QVERIFY(messages.m_messages.empty());
+        QVERIFY(!pApp->OpenDocumentFile(strPath, 3));
+        QCOMPARE(messages.m_events, (std::vector<std::string>{"beep0", "box"}));
+        QCOMPARE(messages.m_messages.at(0), std::string("no channel 3: the file has 2 channels"));
+        pView->close();
+        pApp.reset();
+        g_waveOutFactory = nullptr;
     }
 
     // Last of its run: ending the event loop marks the thread as quitting for good.

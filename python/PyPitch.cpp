@@ -1,0 +1,105 @@
+#include "python/PyPitch.h"
+
+#include <cmath>
+#include <string>
+
+#include "player/analysis/CSampleSource.h"
+#include "player/analysis/CWaveFileSamples.h"
+#include "player/analysis/PitchSettings.h"
+#include "python/BlockArray.h"
+#include "python/Interpreter.h"
+#include "python/SoundArguments.h"
+
+namespace py = pybind11;
+
+namespace sonavel {
+namespace python {
+namespace {
+
+// A setting given as a number (None: the tracker's own, 0 inside). Text is no
+// number, even one that float() would read.
+double SettingValue(const py::handle& value, const char* szName, const char* szUnit)
+{
+    if (value.is_none())
+        return 0;
+    if (py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value) || !PyNumber_Check(value.ptr()))
+        throw py::type_error(std::string(szName) + " must be a number of " + szUnit + " or None, not "
+                             + std::string(py::str(value.get_type().attr("__name__"))));
+    const double d = PyFloat_AsDouble(value.ptr());
+    if (d == -1.0 && PyErr_Occurred())
+        throw py::error_already_set();
+    if (!std::isfinite(d) || d <= 0)
+        throw py::value_error(std::string(szName) + ": must be a number of " + szUnit + " above 0");
+    return d;
+}
+
+pitch::PitchSettings SettingsOf(const py::handle& tracker, const py::handle& floor, const py::handle& ceiling,
+                                const py::handle& step)
+{
+    pitch::PitchSettings settings;
+    if (!py::isinstance<py::str>(tracker))
+        throw py::type_error("tracker must be a str: " + pitch::TrackerNames());
+    const std::string strTracker = tracker.cast<std::string>();
+    if (!pitch::TrackerFromName(strTracker, settings.tracker))
+        throw py::value_error("tracker: unknown tracker '" + strTracker + "'; the trackers are "
+                              + pitch::TrackerNames());
+    settings.dFloorHz = SettingValue(floor, "floor", "Hz");
+    settings.dCeilingHz = SettingValue(ceiling, "ceiling", "Hz");
+    settings.dStepS = SettingValue(step, "step", "seconds");
+    std::string strWhy;
+    if (const char* szSetting = pitch::RefusedSetting(settings, strWhy))
+        throw py::value_error(std::string(szSetting) + ": " + strWhy);
+    return settings;
+}
+
+// The failure of a track as the command line words it for the file.
+[[noreturn]] void RaiseTrackFailure(int nResult, const std::string& strPath, const pitch::PitchSettings& settings,
+                                    int nRate)
+{
+    if (nResult == pitch::TRACK_NO_MEMORY)
+        RaiseMemoryError(strPath + ": not enough memory to track the pitch");
+    if (nResult == pitch::TRACK_RANGE_UNFIT)
+        RaiseSoundError(strPath + ": " + pitch::RateMismatch(settings, nRate), strPath);
+    RaiseSoundError(strPath + ": the pitch cannot be tracked", strPath);
+}
+
+} // namespace
+
+py::tuple Pitch(const py::handle& arg, const py::handle& tracker, const py::handle& floor, const py::handle& ceiling,
+                const py::handle& step, int nThreads, int nChannel)
+{
+    const pitch::PitchSettings settings = SettingsOf(tracker, floor, ceiling, step);
+    if (nThreads < 0)
+        throw py::value_error("threads must be 0 (one per core) or more");
+    pitch::PitchFrames frames;
+    int nResult = 1;
+    int nCount = 0, nRate = 0;
+    std::string strPath;
+    // A path to a mono 16-bit WAV is tracked from the file, as the command line
+    // tracks it: the same values, without faulting in a store for the whole
+    // sound. Only its first channel: whether a file has another is the loader's to say.
+    if (!py::isinstance<CPySound>(arg) && IsPath(arg) && nChannel == 1) {
+        strPath = PathBytes(arg);
+        WithoutInterpreterLock(
+            [&] { nResult = analysis::TrackWaveFileWith(strPath, settings, nThreads, frames, nCount, nRate); });
+    }
+    // Any other file, or one cut short meanwhile, is loaded, with the loader's outcome.
+    if (nResult == 1) {
+        const CPySound sound = SoundOf(arg, nChannel);
+        strPath = sound.m_strPath;
+        nRate = sound.m_store.sampleRate;
+        WithoutInterpreterLock([&] {
+            CSampleLock lock(sound.m_store.hSamples);
+            const int nHeld = static_cast<int>(sound.Samples());
+            const CMemorySamples samples(nHeld > 0 ? lock.Samples() : nullptr, nHeld);
+            nResult = pitch::TrackWith(settings, samples, nHeld, nRate, nThreads, frames);
+        });
+    }
+    if (nResult != 0)
+        RaiseTrackFailure(nResult, strPath, settings, nRate);
+    return py::make_tuple(ArrayFromVector(std::move(frames.time_s)), ArrayFromVector(std::move(frames.pitch_hz)),
+                          ArrayFromVector(std::move(frames.confidence)));
+}
+
+} // namespace python
+} // namespace sonavel
