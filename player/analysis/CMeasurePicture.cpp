@@ -1,4 +1,5 @@
 #include "player/analysis/CMeasurePicture.h"
+#include "player/analysis/SplitWork.h"
 
 #include <algorithm>
 #include <cmath>
@@ -119,12 +120,7 @@ std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, cons
         }
     };
     nThreads = std::max(1, std::min(nThreads, static_cast<int>(missing.size() / 32) + 1));
-    std::vector<std::thread> threads;
-    for (int t = 1; t < nThreads; ++t)
-        threads.emplace_back(compute, missing.size() * t / nThreads, missing.size() * (t + 1) / nThreads);
-    compute(0, missing.size() / nThreads);
-    for (std::thread& t : threads)
-        t.join();
+    sonavel::analysis::RunSplit(missing.size(), nThreads, compute);
     for (int i : missing)
         cache.Add(nLevel, p.columnIndex[static_cast<size_t>(i)], p.Column(i), p.grid.nBins);
     p.fTopDb = ShadingTop(p.values.data(), p.values.size());

@@ -1,4 +1,5 @@
 #include "player/analysis/SpectrogramColumns.h"
+#include "player/analysis/SplitWork.h"
 
 #include <algorithm>
 #include <cmath>
@@ -115,17 +116,11 @@ void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_
     if (nThreads <= 0)
         nThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     nThreads = static_cast<int>(std::min<int64_t>(nThreads, std::max<int64_t>(nCount / 64, 1)));
-    auto run = [&](int64_t a, int64_t b) {
+    sonavel::analysis::RunSplit(static_cast<size_t>(nCount), nThreads, [&](size_t a, size_t b) {
         CColumnComputer computer(grid, pSamples);
-        for (int64_t k = a; k < b; ++k)
+        for (int64_t k = k0 + static_cast<int64_t>(a); k < k0 + static_cast<int64_t>(b); ++k)
             computer.Compute(k, pOut + (k - k0) * grid.nBins);
-    };
-    std::vector<std::thread> threads;
-    for (int t = 1; t < nThreads; ++t)
-        threads.emplace_back(run, k0 + nCount * t / nThreads, k0 + nCount * (t + 1) / nThreads);
-    run(k0, k0 + nCount / nThreads);
-    for (std::thread& t : threads)
-        t.join();
+    });
 }
 
 float ShadingTop(const float* pValues, size_t nCount)
