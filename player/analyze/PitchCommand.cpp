@@ -180,6 +180,19 @@ bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings
     return true;
 }
 
+// Loads the sound through the reader table (which refuses one without a
+// sample rate) and gives the track its rate and length. False after one line
+// on stderr.
+bool LoadForTrack(const std::string& strIn, int nChannel, SampleStore& store, PitchTrack& track)
+{
+    std::string strReader;
+    if (!LoadSound(strIn, store, strReader, nChannel))
+        return false;
+    track.nSampleRate = store.sampleRate;
+    track.nSampleCount = store.sampleCount;
+    return true;
+}
+
 // The research tracker over the file, straight from it when it is a mono
 // 16-bit WAV and the first channel is asked for, else over the sound the reader
 // table loads. False after one line on stderr.
@@ -193,15 +206,8 @@ bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& 
     track.nSampleCount = nCount;
     SampleStore store; // another file, or one cut short meanwhile, is loaded instead
     if (nResult == 1) {
-        std::string strReader;
-        if (!LoadSound(strIn, store, strReader, nChannel))
+        if (!LoadForTrack(strIn, nChannel, store, track))
             return false;
-        if (store.sampleRate <= 0) {
-            PrintError(strIn + ": the sound has no sample rate, so no time axis");
-            return false;
-        }
-        track.nSampleRate = store.sampleRate;
-        track.nSampleCount = store.sampleCount;
         CSampleLock lock(store.hSamples);
         const CMemorySamples samples(store.sampleCount > 0 ? lock.Samples() : nullptr, store.sampleCount);
         nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
@@ -222,15 +228,8 @@ bool LoadAndTrack(const std::string& strIn, const sonavel::pitch::PitchSettings&
                   int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
 {
     SampleStore store;
-    std::string strReader;
-    if (!LoadSound(strIn, store, strReader, nChannel))
+    if (!LoadForTrack(strIn, nChannel, store, track))
         return false;
-    if (store.sampleRate <= 0) {
-        PrintError(strIn + ": the sound has no sample rate, so no time axis");
-        return false;
-    }
-    track.nSampleRate = store.sampleRate;
-    track.nSampleCount = store.sampleCount;
     track.nValues = static_cast<size_t>(store.sampleCount) / 100 + 1;
     hPitch = CSampleBlock::Alloc(track.nValues * sizeof(int16_t));
     CSignalMath math;
