@@ -1,15 +1,13 @@
 #include "browser/handoff/CAudioHandoff.h"
 
 #include "browser/handoff/CHandoffHost.h"
-#include "browser/handoff/CPrivateTempFile.h"
 #include "browser/handoff/CSoundDownload.h"
-#include "browser/handoff/MediaFragment.h"
+#include "browser/handoff/PlayerCommandLine.h"
 #include "browser/startup/VelmoraResource.h"
 
 #include "common/SoundLinks.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -58,19 +56,28 @@ bool IsWebAddress(const QString& strUrl)
     return strScheme == QLatin1String("http") || strScheme == QLatin1String("https");
 }
 
-bool IsInPageFolder(const QString& strPath, const QString& strPageUrl)
+namespace {
+
+// Whether strReal, a real path, lies in the real folder of the page at strPageUrl.
+bool IsRealPathInPageFolder(const QString& strReal, const QString& strPageUrl)
 {
     const QUrl page(strPageUrl);
-    if (!page.isLocalFile())
+    if (!page.isLocalFile() || strReal.isEmpty())
         return false;
-    // The engine follows links, so only where they lead counts.
     QString strFolder = QFileInfo(QFileInfo(page.toLocalFile()).absolutePath()).canonicalFilePath();
-    const QString strReal = QFileInfo(strPath).canonicalFilePath();
-    if (strFolder.isEmpty() || strReal.isEmpty())
+    if (strFolder.isEmpty())
         return false;
     if (!strFolder.endsWith(QLatin1Char('/')))
         strFolder += QLatin1Char('/');
     return strReal.startsWith(strFolder);
+}
+
+}  // namespace
+
+bool IsInPageFolder(const QString& strPath, const QString& strPageUrl)
+{
+    // The engine follows links, so only where they lead counts.
+    return IsRealPathInPageFolder(QFileInfo(strPath).canonicalFilePath(), strPageUrl);
 }
 
 ELinkRoute ClassifyLink(const QString& strUrl)
@@ -98,30 +105,6 @@ QString LocalPathForCopy(const QString& strUrl)
             return url.toLocalFile();
     }
     return strUrl;
-}
-
-bool CopyFileReplacing(const QString& strSource, const QString& strDestination, QString* pstrWriteError)
-{
-    // Only regular files: a directory, a pipe or a device is no sound to copy.
-    QFile source(strSource);
-    if (!QFileInfo(strSource).isFile() || !source.open(QIODevice::ReadOnly))
-        return false;
-    CPrivateTempFile target(strDestination);
-    bool bWritten = target.Create();
-    char buffer[64 * 1024];
-    while (bWritten) {
-        const qint64 nRead = source.read(buffer, sizeof buffer);
-        if (nRead < 0)
-            return false;  // a source that fails mid-way is no whole sound
-        if (nRead == 0)
-            break;
-        bWritten = target.Write(buffer, nRead);
-    }
-    if (bWritten && target.Commit())
-        return true;
-    if (pstrWriteError)
-        *pstrWriteError = target.ErrorText();
-    return false;
 }
 
 QString PlayerNotFoundLocalText()
@@ -205,23 +188,28 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENa
         m_host.OnSoundRefused(strUrl, ESoundRefusal::NotAsked);
         return;
     }
-    // A local page's sounds come from its own folder, as its pictures do. A
-    // missing file is left to the copy below (and then to the engine).
-    if (source == ENavigationSource::LocalPage && route == ELinkRoute::Local && !m_bUseDefaultPlayer) {
-        const QString strPath = LocalPathForCopy(strUrl);
-        if (QFileInfo::exists(strPath) && !IsInPageFolder(strPath, strPageUrl)) {
+    // A local file is resolved to its real path once; that path is what is
+    // checked and what the copy reads. A local page's sounds come from its own
+    // folder, as its pictures do. A missing file is left to the copy below
+    // (and then to the engine).
+    SCheckedFile checked;
+    if (route == ELinkRoute::Local && !m_bUseDefaultPlayer) {
+        checked = CheckLocalFile(LocalPathForCopy(strUrl));
+        if (source == ENavigationSource::LocalPage && checked.IsFound() &&
+            !IsRealPathInPageFolder(checked.strRealPath, strPageUrl)) {
             *pbCancel = true;
             m_host.OnSoundRefused(strUrl, ESoundRefusal::OutsidePageFolder);
             return;
         }
     }
     if (route != ELinkRoute::None && !m_bUseDefaultPlayer) {
+        bool bRefused = false;
         m_bBusy = true;
         try {
             if (route == ELinkRoute::Download)
                 RunDownloadRoute(strUrl, pbCancel);
             else
-                RunLocalRoute(strUrl, pbCancel);
+                bRefused = !RunLocalRoute(strUrl, checked, source, pbCancel);
         } catch (...) {
             // Any failure on the way ends the route silently; the cancel flag
             // keeps what it had, so the engine usually handles the link itself.
@@ -229,6 +217,8 @@ void CAudioHandoff::OnBeforeNavigate2(const QString& strUrl, bool* pbCancel, ENa
             // left by an exception: the engine would end the browser.
         }
         m_bBusy = false;
+        if (bRefused)
+            return;
     }
     m_host.ShowAddress(strUrl);
 }
@@ -259,7 +249,7 @@ void CAudioHandoff::RunDownloadRoute(const QString& strUrl, bool* pbCancel)
     case EDownloadResult::Complete:
         break;
     }
-    if (m_host.StartPlayer(PlayerArguments(strTemp, strUrl))) {
+    if (m_host.StartPlayer(PlayerArguments(strTemp, LinkSoundName(strUrl), strUrl))) {
         *pbCancel = true;
         return;
     }
@@ -271,21 +261,36 @@ void CAudioHandoff::RunDownloadRoute(const QString& strUrl, bool* pbCancel)
     }
 }
 
-void CAudioHandoff::RunLocalRoute(const QString& strUrl, bool* pbCancel)
+bool CAudioHandoff::RunLocalRoute(const QString& strUrl, const SCheckedFile& checked, ENavigationSource source,
+                                  bool* pbCancel)
 {
     const QString strTemp = m_host.TempFilePath();
     // A copy that fails starts nothing: the player would otherwise play
     // whatever an earlier hand-off left in the file. A missing source goes to
     // the engine silently; a folder that cannot take the copy is said.
     QString strWriteError;
-    if (!CopyFileReplacing(LocalPathForCopy(strUrl), strTemp, &strWriteError)) {
-        if (!strWriteError.isEmpty())
-            m_host.HandoffMessageBox(WriteFailedText(QFileInfo(strTemp).absolutePath(), strWriteError), kHandoffMbOk);
-        return;
-    }
-    if (m_host.StartPlayer(PlayerArguments(strTemp, strUrl))) {
+    switch (CopyCheckedFile(checked, strTemp, &strWriteError)) {
+    case ELocalCopy::Copied:
+        break;
+    case ELocalCopy::NoSound:
+        return true;
+    case ELocalCopy::NotTheCheckedFile:
+        // Swapped since the check: for a local page's link, where it leads now
+        // is unchecked and may lie outside the page's folder.
+        if (source != ENavigationSource::LocalPage)
+            return true;
         *pbCancel = true;
-        return;
+        m_host.OnSoundRefused(strUrl, ESoundRefusal::OutsidePageFolder);
+        return false;
+    case ELocalCopy::WriteFailed:
+        m_host.HandoffMessageBox(WriteFailedText(QFileInfo(strTemp).absolutePath(), strWriteError), kHandoffMbOk);
+        return true;
+    }
+    // The player shows the name the user clicked, not "tempFile".
+    if (m_host.StartPlayer(PlayerArguments(strTemp, LocalSoundName(LocalPathForCopy(strUrl)), strUrl))) {
+        *pbCancel = true;
+        return true;
     }
     m_host.HandoffMessageBox(PlayerNotFoundLocalText(), kHandoffMbOk);
+    return true;
 }

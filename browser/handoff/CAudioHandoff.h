@@ -5,6 +5,8 @@
 // started on it, at the span a media fragment names (MediaFragment.h); the
 // engine never sees the link then. Everything else, and every link after the
 // user chose the default player, goes on to the engine.
+#include "browser/handoff/LocalSoundCopy.h"
+
 #include <QString>
 
 class CHandoffHost;
@@ -43,14 +45,6 @@ bool IsInPageFolder(const QString& strPath, const QString& strPageUrl);
 // The path to copy from: a file:// URL becomes its local path, anything else is
 // taken as a path as it stands.
 QString LocalPathForCopy(const QString& strUrl);
-
-// Copies the source (a regular file) over the destination through a new
-// private file (CPrivateTempFile), so a read-only old destination is replaced
-// and a link in its place is replaced, never followed. False when the source
-// is missing or no regular file, or the destination cannot be written; in the
-// last case *pstrWriteError (when given) says why, naming no folder. Shows
-// nothing.
-bool CopyFileReplacing(const QString& strSource, const QString& strDestination, QString* pstrWriteError = nullptr);
 
 // The two "player not started" messages.
 QString PlayerNotFoundLocalText();
@@ -102,7 +96,9 @@ public:
 
 private:
     void RunDownloadRoute(const QString& strUrl, bool* pbCancel);
-    void RunLocalRoute(const QString& strUrl, bool* pbCancel);
+    // False when the sound was refused (the address is then not shown).
+    bool RunLocalRoute(const QString& strUrl, const velmora::SCheckedFile& checked, velmora::ENavigationSource source,
+                       bool* pbCancel);
 
     CHandoffHost& m_host;
     bool m_bBusy = false;

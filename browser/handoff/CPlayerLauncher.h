@@ -1,7 +1,8 @@
 #pragma once
 // Finds and starts the player. The player is looked for next to the browser's
 // own executable, then in the directory the browser was started from, then on
-// PATH; it gets the sound file's path, and perhaps the span to select.
+// PATH; it gets the sound file's path, and perhaps the sound's name and the
+// span to select (PlayerCommandLine.h).
 #include <QString>
 #include <QStringList>
 

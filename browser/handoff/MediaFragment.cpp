@@ -61,9 +61,14 @@ QString ParseTime(QString strValue)
     if (parts.size() == 1)
         return Decimal(*start) + QLatin1Char(',');
     const std::optional<double> end = ParseClock(parts[1]);
-    if (!end || *start >= *end)
+    if (!end)
         return {};
-    return Decimal(*start) + QLatin1Char(',') + Decimal(*end);
+    // Judged as the player will read it: two times apart by less than the
+    // microsecond the value keeps would pass as an empty span ("0,0").
+    const QString strStart = Decimal(*start), strEnd = Decimal(*end);
+    if (strStart.toDouble() >= strEnd.toDouble())
+        return {};
+    return strStart + QLatin1Char(',') + strEnd;
 }
 
 }  // namespace
@@ -83,14 +88,6 @@ QString MediaFragmentSelection(const QString& strUrl)
             strSelection = strParsed;
     }
     return strSelection;
-}
-
-QStringList PlayerArguments(const QString& strTempPath, const QString& strUrl)
-{
-    const QString strSelection = MediaFragmentSelection(strUrl);
-    if (strSelection.isEmpty())
-        return {strTempPath};
-    return {strTempPath, QStringLiteral("--select"), strSelection};
 }
 
 }  // namespace velmora

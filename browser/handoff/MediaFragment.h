@@ -2,7 +2,6 @@
 // A link to a moment of a sound: the temporal part of a media fragment
 // ("clip.wav#t=12.5,14.2") becomes the player's --select value.
 #include <QString>
-#include <QStringList>
 
 namespace velmora {
 
@@ -12,12 +11,8 @@ namespace velmora {
 // Forms: "t=12.5", "t=12.5,14.2", "t=,3" (from 0), an optional "npt:" prefix,
 // and each time as seconds or [hh:]mm:ss, with a decimal fraction. Other
 // "&"-separated parts are ignored; of several "t=" parts the last valid one
-// counts; an invalid one (a start not before its end, an unknown unit) counts
-// as none.
+// counts; an invalid one (a start not before its end once both are rounded
+// to the microsecond, an unknown unit) counts as none.
 QString MediaFragmentSelection(const QString& strUrl);
-
-// The player's command line for the sound in strTempPath fetched from strUrl:
-// the path alone, or the path, "--select" and the span.
-QStringList PlayerArguments(const QString& strTempPath, const QString& strUrl);
 
 }  // namespace velmora

@@ -4,7 +4,9 @@
 #include "browser/handoff/CHandoffHost.h"
 #include "browser/handoff/CPlayerLauncher.h"
 #include "browser/handoff/CSoundDownload.h"
+#include "browser/handoff/LocalSoundCopy.h"
 #include "browser/handoff/MediaFragment.h"
+#include "browser/handoff/PlayerCommandLine.h"
 #include "tests/browser/handoff/CRecordingHost.h"
 #include "tests/browser/handoff/TestSoundServer.h"
 #include "tests/support/WaitFor.h"
@@ -12,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -21,6 +24,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -155,6 +159,9 @@ TEST(MediaFragment, TimePartBecomesTheSelectionInDecimalSeconds)
         {"http://h/a.wav#t=,", ""},
         {"http://h/a.wav#t=3,3", ""},
         {"http://h/a.wav#t=4,3", ""},
+        // Judged as passed, to the microsecond: no "0,0".
+        {"http://h/a.wav#t=0.0000001,0.0000002", ""},
+        {"http://h/a.wav#t=0.0000004,0.0000006", "0,0.000001"},
         {"http://h/a.wav#t=-1,3", ""},
         {"http://h/a.wav#t=1,2,3", ""},
         {"http://h/a.wav#t=1:60", ""},
@@ -166,8 +173,36 @@ TEST(MediaFragment, TimePartBecomesTheSelectionInDecimalSeconds)
     };
     for (const auto& row : rows)
         EXPECT_EQ(MediaFragmentSelection(QString::fromLatin1(row.szUrl)), QString::fromLatin1(row.szSelection)) << row.szUrl;
-    EXPECT_EQ(PlayerArguments("/c/tempFile", "http://h/a.wav#t=1.5,2.5"), (QStringList{"/c/tempFile", "--select", "1.5,2.5"}));
-    EXPECT_EQ(PlayerArguments("/c/tempFile", "http://h/a.wav#t=x"), QStringList{"/c/tempFile"});
+    EXPECT_EQ(PlayerArguments("/c/tempFile", "a.wav", "http://h/a.wav#t=1.5,2.5"),
+              (QStringList{"/c/tempFile", "--name", "a.wav", "--select", "1.5,2.5"}));
+    EXPECT_EQ(PlayerArguments("/c/tempFile", "", "http://h/#t=x"), QStringList{"/c/tempFile"});
+}
+
+TEST(SoundName, LastSegmentDecodedWithoutFoldersOrControlsAndBounded)
+{
+    const struct {
+        const char* szUrl;
+        const char* szName;  // UTF-8; "" for none
+    } rows[] = {
+        {"http://h/dir/take.wav", "take.wav"},
+        {"https://h/corpus/a.FLAC?dl=1#t=3", "a.FLAC"},
+        {"http://h/my%20take%C3%A9.wav", "my take\xC3\xA9.wav"},
+        {"http://h/d/..%2F..%2Fetc%5Cpasswd.wav", "passwd.wav"},
+        {"http://h/a%00b%1Fc%7Fd%C2%85e.wav", "abcde.wav"},
+        {"file:///home/u/A%20B.WAV#t=1,2", "A B.WAV"},
+        {"http://h/dir/", ""},
+        {"http://h", ""},
+        {"http://h/%2E%2E", ""},
+        {"http://h/%0A%0D", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(LinkSoundName(QString::fromLatin1(row.szUrl)), QString::fromUtf8(row.szName)) << row.szUrl;
+    // A local path is the file's own spelling: nothing is decoded.
+    EXPECT_EQ(LocalSoundName("/home/u/take#t=1,2 100%25.wav"), "take#t=1,2 100%25.wav");
+    // 255 bytes at most, never half a character: 127 two-byte letters fit, the 128th does not.
+    const QString strLong = QString(200, QChar(0x00E9)) + ".wav";
+    EXPECT_EQ(CleanSoundName(strLong), QString(127, QChar(0x00E9)));
+    EXPECT_EQ(CleanSoundName("a" + strLong).toUtf8().size(), 255);
 }
 
 TEST(PlayerMessages, TextsNameOurHostAndKeepTheirBlanks)
@@ -193,6 +228,45 @@ TEST(CopyFileReplacing, ReplacesAReadOnlyOldFileAndRefusesMissingSources)
 
     EXPECT_FALSE(CopyFileReplacing(dir.filePath("missing.wav"), strDst));
     EXPECT_FALSE(CopyFileReplacing(dir.path(), dir.filePath("other")));  // a folder is no sound
+}
+
+TEST(LocalSoundCopy, ReadsOnlyTheFileItsCheckSaw)
+{
+    // site/in.wav, site/alias.wav leading to it, site/sub/in.wav, outside/out.wav.
+    QTemporaryDir dir;
+    const QString strSite = dir.filePath("site"), strOutside = dir.filePath("outside");
+    const QString strDst = dir.filePath("tempFile");
+    QDir().mkpath(strSite + "/sub");
+    QDir().mkpath(strOutside);
+    WriteTestFile(strSite + "/in.wav", PatternBytes(3000, 1));
+    WriteTestFile(strSite + "/sub/in.wav", PatternBytes(3000, 2));
+    WriteTestFile(strSite + "/other.wav", PatternBytes(3000, 3));
+    WriteTestFile(strOutside + "/out.wav", PatternBytes(3000, 4));
+    WriteTestFile(strOutside + "/in.wav", PatternBytes(3000, 5));
+    ASSERT_TRUE(QFile::link("in.wav", strSite + "/alias.wav"));
+
+    // A link is read through the real path it resolved to.
+    const SCheckedFile alias = CheckLocalFile(strSite + "/alias.wav");
+    EXPECT_EQ(alias.strRealPath, QFileInfo(strSite + "/in.wav").canonicalFilePath());
+    EXPECT_EQ(CopyCheckedFile(alias, strDst), ELocalCopy::Copied);
+    EXPECT_EQ(ReadTestFile(strDst), PatternBytes(3000, 1));
+
+    // Swapped between the check and the copy: the file for a link to an
+    // outside file, a folder on the way for a link to an outside folder, the
+    // file for another file. None is read; the last sound stays.
+    const SCheckedFile file = CheckLocalFile(strSite + "/in.wav");
+    const SCheckedFile inSub = CheckLocalFile(strSite + "/sub/in.wav");
+    const SCheckedFile other = CheckLocalFile(strSite + "/other.wav");
+    ASSERT_TRUE(QFile::remove(strSite + "/in.wav"));
+    ASSERT_TRUE(QFile::link(strOutside + "/out.wav", strSite + "/in.wav"));
+    ASSERT_TRUE(QDir().rename(strSite + "/sub", strSite + "/sub-old"));
+    ASSERT_TRUE(QFile::link(strOutside, strSite + "/sub"));
+    ASSERT_EQ(::rename(QFile::encodeName(strOutside + "/in.wav").constData(),
+                       QFile::encodeName(strSite + "/other.wav").constData()), 0);
+    EXPECT_EQ(CopyCheckedFile(file, strDst), ELocalCopy::NotTheCheckedFile);
+    EXPECT_EQ(CopyCheckedFile(inSub, strDst), ELocalCopy::NotTheCheckedFile);
+    EXPECT_EQ(CopyCheckedFile(other, strDst), ELocalCopy::NotTheCheckedFile);
+    EXPECT_EQ(ReadTestFile(strDst), PatternBytes(3000, 1));
 }
 
 class HandoffRoutes : public ::testing::Test, protected CServedHandoff {
@@ -383,21 +457,21 @@ TEST_F(HandoffRoutes, MomentLinksSelectTheSpanAndFetchTheSameFile)
 {
     // The fragment is the player's business: the server is asked for the file alone.
     EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("clip.wav#t=1.5,2.5")).bCancel);
-    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--select", "1.5,2.5"}));
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--name", "clip.wav", "--select", "1.5,2.5"}));
     EXPECT_EQ(m_host.m_startedContents.back(), m_wav);
     EXPECT_EQ(m_pServer->Requests(), QStringList{"/clip.wav"});
     EXPECT_TRUE(Navigate(m_handoff, m_pServer->Url("clip.wav")).bCancel);
-    EXPECT_EQ(m_host.m_startArguments.back(), QStringList{Temp()});
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--name", "clip.wav"}));
 
     // A file: address drops its fragment before the copy; in a bare path "#"
     // belongs to the file's name.
     EXPECT_TRUE(Navigate(m_handoff, QUrl::fromLocalFile(m_strWeb + "/voice.aiff").toString() + "#t=,3").bCancel);
-    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--select", "0,3"}));
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--name", "voice.aiff", "--select", "0,3"}));
     EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(5000, 9));
     const QString strHashName = m_strWeb + "/take#t=1,2.wav";
     WriteTestFile(strHashName, ServedWav(600, 12));
     EXPECT_TRUE(Navigate(m_handoff, strHashName).bCancel);
-    EXPECT_EQ(m_host.m_startArguments.back(), QStringList{Temp()});
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--name", "take#t=1,2.wav"}));
     EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(600, 12));
 }
 
@@ -436,11 +510,16 @@ TEST_F(HandoffRoutes, LocalPagesHandOffSoundsOfTheirOwnFolderByRealPath)
 
     EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strSite + "/in.wav").toString(), strPage).bCancel);
     EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(700, 13));
+    // A link that stays inside plays, under the name it was clicked by.
+    ASSERT_TRUE(QFile::link("in.wav", strSite + "/alias.wav"));
+    EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strSite + "/alias.wav").toString(), strPage).bCancel);
+    EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(700, 13));
+    EXPECT_EQ(m_host.m_startArguments.back(), (QStringList{Temp(), "--name", "alias.wav"}));
     for (const QString& strPath : {strSite + "/lnk/out.wav", strSite + "/../outside/out.wav", strOutside + "/out.wav"}) {
         EXPECT_TRUE(NavigateFromLocal(QUrl::fromLocalFile(strPath).toString(), strPage).bCancel) << qPrintable(strPath);
         EXPECT_EQ(m_host.m_refused.back().second, ESoundRefusal::OutsidePageFolder) << qPrintable(strPath);
     }
-    EXPECT_EQ(m_host.m_starts.size(), 1u);
+    EXPECT_EQ(m_host.m_starts.size(), 2u);
     // The browser's own navigation (File Open, a typed path) takes any file.
     EXPECT_TRUE(Navigate(m_handoff, strSite + "/lnk/out.wav").bCancel);
     EXPECT_EQ(m_host.m_startedContents.back(), ServedWav(800, 14));

@@ -166,11 +166,11 @@ private slots:
     {
         Click("moment");
         QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 1, kEventBoundMs);
-        QCOMPARE(m_startArguments.first(), (QStringList{TempFilePath(), "--select", "1.5,2.5"}));
+        QCOMPARE(m_startArguments.first(), (QStringList{TempFilePath(), "--name", "clip.wav", "--select", "1.5,2.5"}));
         QCOMPARE(m_startedBytes.first(), m_wav);
         Click("wav");
         QTRY_COMPARE_WITH_TIMEOUT(m_starts.size(), 2, kEventBoundMs);
-        QCOMPARE(m_startArguments.last(), QStringList{TempFilePath()});
+        QCOMPARE(m_startArguments.last(), (QStringList{TempFilePath(), "--name", "clip.wav"}));
     }
 
     void otherLinksReachTheEngine()
