@@ -238,7 +238,13 @@ void CMeasureView::OnPicture(std::shared_ptr<const CMeasurePicture> pPicture)
 {
     if (!pPicture)
         return;
-    m_pPlot->SetPicture(std::move(pPicture));
+    // A picture that could not be made says why in the header (and in the
+    // plot while none was made); the last one made stays on screen.
+    m_model.SetPictureFailure(pPicture->strFailure);
+    if (pPicture->strFailure.empty())
+        m_pPlot->SetPicture(std::move(pPicture));
+    else
+        m_pPlot->SetNoPicture(FromUtf8("No spectrogram: " + pPicture->strFailure));
     emit PictureShown();
 }
 
