@@ -24,6 +24,10 @@ namespace {
 std::atomic<std::size_t> g_nRefuseFrom{0};
 } // namespace
 
+// GCC takes these for the library's own and warns that free() meets a pointer
+// from new; here new is malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t nBytes)
 {
     const std::size_t nRefuse = g_nRefuseFrom.load(std::memory_order_relaxed);
@@ -35,6 +39,7 @@ void* operator new(std::size_t nBytes)
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
