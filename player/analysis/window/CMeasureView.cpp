@@ -238,9 +238,7 @@ void CMeasureView::OnPicture(std::shared_ptr<const CMeasurePicture> pPicture)
 {
     if (!pPicture)
         return;
-    // A picture that could not be made says why in the header (and in the
-    // plot while none was made); the last one made stays on screen.
-    m_model.SetPictureFailure(pPicture->strFailure);
+    m_model.SetPictureFailure(pPicture->strFailure); // the header says it; the last picture stays
     if (pPicture->strFailure.empty())
         m_pPlot->SetPicture(std::move(pPicture));
     else
