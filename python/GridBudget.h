@@ -9,10 +9,14 @@
 #include <cstdint>
 #include <string>
 
+#include "player/analysis/AnalysisBudget.h"
+
 namespace sonavel {
 namespace python {
 
-constexpr std::uint64_t kGridBudgetBytes = std::uint64_t(1) << 30;
+// The analysis' own budget, so the module refuses what the measuring view and
+// render --view refuse.
+using sonavel::analysis::kGridBudgetBytes;
 
 // nCells values of nCellBytes each, counting every copy the computation holds
 // at once; strWhat names the grid for the message ("a spectrogram of 3000 x

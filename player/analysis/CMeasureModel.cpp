@@ -16,6 +16,7 @@ void CMeasureModel::SetSound(int64_t nSamples, int nRate)
     m_pPitch.reset();
     m_nPitchResult = 0;
     m_bTracking = false;
+    m_strPictureFailure.clear();
     ShowAll();
     FitPitchScale();
 }

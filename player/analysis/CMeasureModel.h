@@ -56,6 +56,10 @@ public:
     const sonavel::pitch::PitchFrames* Pitch() const { return m_pPitch.get(); }
     int PitchResult() const { return m_nPitchResult; }
     const sonavel::pitch::PitchSettings& PitchSettings() const { return m_pitchSettings; }
+    // Why the newest picture could not be made ("not enough memory for the
+    // spectrogram"); empty once one is made, and for a new sound.
+    void SetPictureFailure(const std::string& strWhy) { m_strPictureFailure = strWhy; }
+    const std::string& PictureFailure() const { return m_strPictureFailure; }
     // The pitch scale: the range the settings give, or, at the tracker's own
     // range, the range its voiced frames cover, rounded out with a little air.
     double PitchLow() const { return m_dPitchLow; }
@@ -93,5 +97,6 @@ private:
     std::shared_ptr<const sonavel::pitch::PitchFrames> m_pPitch;
     int m_nPitchResult = 0;
     bool m_bTracking = false;
+    std::string m_strPictureFailure;
     double m_dPitchLow = 50, m_dPitchHigh = 800;
 };

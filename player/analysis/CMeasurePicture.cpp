@@ -1,9 +1,12 @@
 #include "player/analysis/CMeasurePicture.h"
+#include "player/analysis/AnalysisBudget.h"
 #include "player/analysis/SplitWork.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 using namespace sonavel::spectrogram;
@@ -56,9 +59,12 @@ void CColumnCache::Add(int nLevel, int64_t k, const float* pValues, int nBins)
         m_columns.clear();
         m_nValues = 0;
     }
+    // Copied before the map changes: a copy that cannot be had leaves the
+    // cache as it was, never an empty column under the key.
+    std::vector<float> values(pValues, pValues + nBins);
     std::vector<float>& column = m_columns[Key(nLevel, k)];
-    m_nValues += static_cast<size_t>(nBins) - column.size();
-    column.assign(pValues, pValues + nBins);
+    m_nValues += values.size() - column.size();
+    column.swap(values);
 }
 
 int RefineLevel(const PictureRequest& request, int nRate)
@@ -77,17 +83,43 @@ int RefineLevel(const PictureRequest& request, int nRate)
     return nLevel;
 }
 
-std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
-                                                CColumnCache& cache, int nThreads)
+namespace {
+
+std::shared_ptr<CMeasurePicture> Failed(const PictureRequest& request, const std::string& strWhy)
 {
-    if (!CheckSettings(request.settings, sound.Rate()).empty() || request.nPixels <= 0
-        || !(request.dEnd > request.dStart))
-        return nullptr;
+    auto pPicture = std::make_shared<CMeasurePicture>();
+    pPicture->request = request;
+    pPicture->strFailure = strWhy;
+    return pPicture;
+}
+
+// Empty when a picture of nPixels over grid stays within the analysis
+// budget, else why not. Counted before anything is allocated: each pixel's
+// column number, and at most one column per pixel with its index, its place
+// in the missing list and its levels.
+std::string OverBudget(const SpectrogramGrid& grid, int nPixels)
+{
+    const uint64_t nColumns = std::min<uint64_t>(static_cast<uint64_t>(nPixels), static_cast<uint64_t>(grid.nColumns));
+    const uint64_t nBytes = uint64_t(nPixels) * sizeof(int)
+                            + nColumns * (sizeof(int64_t) + sizeof(int) + uint64_t(grid.nBins) * sizeof(float));
+    if (nBytes <= sonavel::analysis::kGridBudgetBytes)
+        return std::string();
+    return "the picture would take " + std::to_string(nBytes >> 20) + " MiB, more than the "
+           + std::to_string(sonavel::analysis::kGridBudgetBytes >> 20) + " MiB one grid may take";
+}
+
+std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const PictureRequest& request,
+                                             CColumnCache& cache, int nThreads, const std::atomic<bool>* pCancel)
+{
+    const int nLevel = RefineLevel(request, sound.Rate());
+    const SpectrogramGrid grid = MakeGrid(request.settings, sound.Count(), sound.Rate(), nLevel);
+    const std::string strOver = OverBudget(grid, request.nPixels);
+    if (!strOver.empty())
+        return Failed(request, strOver);
     auto pPicture = std::make_shared<CMeasurePicture>();
     CMeasurePicture& p = *pPicture;
     p.request = request;
-    const int nLevel = RefineLevel(request, sound.Rate());
-    p.grid = MakeGrid(request.settings, sound.Count(), sound.Rate(), nLevel);
+    p.grid = grid;
     p.pixelColumn.assign(static_cast<size_t>(request.nPixels), -1);
     cache.Use(&sound, request.settings);
 
@@ -115,14 +147,38 @@ std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, cons
     auto compute = [&](size_t a, size_t b) {
         CColumnComputer computer(p.grid, sound.Samples());
         for (size_t m = a; m < b; ++m) {
+            if (pCancel && pCancel->load(std::memory_order_relaxed))
+                return;
             const int i = missing[m];
             computer.Compute(p.columnIndex[static_cast<size_t>(i)], p.values.data() + i * nBins);
         }
     };
     nThreads = std::max(1, std::min(nThreads, static_cast<int>(missing.size() / 32) + 1));
     sonavel::analysis::RunSplit(missing.size(), nThreads, compute);
+    // A cancelled picture's columns are not all there: none reaches the cache.
+    if (pCancel && pCancel->load())
+        return nullptr;
     for (int i : missing)
         cache.Add(nLevel, p.columnIndex[static_cast<size_t>(i)], p.Column(i), p.grid.nBins);
     p.fTopDb = ShadingTop(p.values.data(), p.values.size());
     return pPicture;
+}
+
+} // namespace
+
+std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
+                                                CColumnCache& cache, int nThreads, const std::atomic<bool>* pCancel)
+{
+    if (!CheckSettings(request.settings, sound.Rate()).empty() || request.nPixels <= 0
+        || !(request.dEnd > request.dStart))
+        return nullptr;
+    try {
+        return MakePicture(sound, request, cache, nThreads, pCancel);
+    } catch (const std::bad_alloc&) {
+        return Failed(request, "not enough memory");
+    } catch (const std::length_error&) { // a size no allocator takes
+        return Failed(request, "not enough memory");
+    } catch (const std::exception& e) {
+        return Failed(request, e.what());
+    }
 }

@@ -4,8 +4,10 @@
 // centre, and nothing more. Where the columns are wider than a few pixels the
 // grid is refined (the step halved, each coarser column kept as it is) so a
 // close look stays smooth. Plain C++, computed off the user-interface thread.
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -26,6 +28,8 @@ public:
     std::vector<int64_t> columnIndex;           // grid index of each column
     std::vector<float> values;                  // grid.nBins levels (dB) per column
     float fTopDb = sonavel::spectrogram::kQuietestTopDb; // the shading's black (ShadingTop)
+    // Why the request has no columns ("not enough memory"); empty when it has.
+    std::string strFailure;
 
     int Columns() const { return static_cast<int>(columnIndex.size()); }
     const float* Column(int i) const { return values.data() + static_cast<size_t>(i) * grid.nBins; }
@@ -66,6 +70,11 @@ private:
 int RefineLevel(const PictureRequest& request, int nRate);
 
 // The picture for request, its new columns computed on up to nThreads
-// threads; null when the settings do not suit the sound.
+// threads; null when the settings do not suit the sound, or when *pCancel is
+// set (checked column by column, so a cancelled picture ends within one).
+// Nothing thrown escapes it: a picture larger than the analysis budget, or
+// one whose memory cannot be had, comes back without columns and with
+// strFailure saying why.
 std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
-                                                CColumnCache& cache, int nThreads = 1);
+                                                CColumnCache& cache, int nThreads = 1,
+                                                const std::atomic<bool>* pCancel = nullptr);

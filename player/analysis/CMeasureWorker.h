@@ -3,7 +3,10 @@
 // pictures, another tracks pitch, each always on the newest request (one that
 // is overtaken while it waits is dropped; the one running is finished, so
 // pictures keep coming while the user zooms). Results go to callbacks on the
-// worker's threads; the caller hands them on to its own thread. Plain C++.
+// worker's threads; the caller hands them on to its own thread. Whatever a
+// job throws becomes its result (a picture that says why it has no columns, a
+// track's TRACK_NO_MEMORY), never the end of the process. Plain C++.
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -16,11 +19,13 @@
 class CMeasureWorker {
 public:
     using PictureDone = std::function<void(std::shared_ptr<const CMeasurePicture>)>;
-    // The frames (empty on failure), TrackWith's result and the request's serial.
+    // The frames (empty on failure, null when even they could not be had),
+    // TrackWith's result and the request's serial.
     using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, int, unsigned)>;
 
     CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch);
-    // Waits for the jobs that run (a track of an hour takes a fraction of a second).
+    // Cancels the jobs that run and waits for them to stop: a picture stops
+    // within a column, a track within a block, and neither reports back.
     ~CMeasureWorker();
     CMeasureWorker(const CMeasureWorker&) = delete;
     CMeasureWorker& operator=(const CMeasureWorker&) = delete;
@@ -30,19 +35,25 @@ public:
                       unsigned nSerial);
 
 private:
-    // One thread that runs the newest job posted to it.
+    // One thread that runs the newest job posted to it. A job is handed the
+    // flag that says its result is no longer wanted.
+    using Job = std::function<void(const std::atomic<bool>& bCancel)>;
     class CJobThread {
     public:
         CJobThread();
         ~CJobThread();
-        void Post(std::function<void()> fnJob);
+        void Post(Job fnJob);
+        // Drops the waiting job and cancels the running one, without waiting.
+        void Stop();
 
     private:
         void Run();
+        bool Start();
         std::mutex m_mutex;
         std::condition_variable m_wake;
-        std::function<void()> m_fnPending;
+        Job m_fnPending;
         bool m_bStop = false;
+        std::atomic<bool> m_bCancel{false};
         std::thread m_thread;
     };
 

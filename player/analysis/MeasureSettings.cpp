@@ -1,7 +1,9 @@
 #include "player/analysis/MeasureSettings.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "player/analysis/AnalysisBudget.h"
 #include "player/analysis/PitchTracker.h"
 
 namespace sonavel::measure {
@@ -51,6 +53,17 @@ MeasureSettings FitToRate(MeasureSettings settings, int nRate)
     if (nRate > 0)
         settings.spectrogram.dMaxFrequencyHz = std::min(settings.spectrogram.dMaxFrequencyHz, nRate / 2.0);
     return settings;
+}
+
+std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate)
+{
+    // Past half a sample over the bound the window would round above it.
+    if (nRate <= 0 || !(settings.dWindowS * nRate >= analysis::kMaxWindowSamples + 0.5))
+        return std::string();
+    char sz[80];
+    std::snprintf(sz, sizeof sz, "held to %d samples (%.3g ms)", analysis::kMaxWindowSamples,
+                  analysis::kMaxWindowSamples * 1000.0 / nRate);
+    return sz;
 }
 
 std::string TrackFailure(int nResult)

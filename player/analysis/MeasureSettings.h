@@ -37,6 +37,10 @@ std::string CheckSettings(const MeasureSettings& settings, int nRate);
 // above: a sound at 8 kHz is shown up to 4 kHz, whatever the profile says.
 MeasureSettings FitToRate(MeasureSettings settings, int nRate);
 
+// "held to 43690 samples (0.0203 ms)" where the window asked for is longer at
+// nRate than the analysis takes (kMaxWindowSamples); empty where it is not.
+std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate);
+
 // Why a track failed, from TrackWith's result, for the status line.
 std::string TrackFailure(int nResult);
 

@@ -48,8 +48,12 @@ std::string HeaderLine(const std::string& strName, double dDuration, int nRate)
 std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& model)
 {
     const spectrogram::SpectrogramSettings& s = settings.spectrogram;
-    std::string str = Printf("Spectrogram %g ms window, 0%s%.0f Hz, %.0f dB", s.dWindowS * 1000, kszDash,
-                             s.dMaxFrequencyHz, s.dDynamicRangeDb);
+    const std::string strHeld = WindowHeld(s, model.Rate());
+    std::string str = Printf("Spectrogram %g ms window%s%s, 0%s%.0f Hz, %.0f dB", s.dWindowS * 1000,
+                             strHeld.empty() ? "" : ", ", strHeld.c_str(), kszDash, s.dMaxFrequencyHz,
+                             s.dDynamicRangeDb);
+    if (!model.PictureFailure().empty())
+        str += " \xE2\x80\x94 no spectrogram: " + model.PictureFailure();
     const pitch::PitchSettings& p = model.PitchSettings();
     const PitchRange range = SearchRange(p);
     const bool bOwn = p.dFloorHz <= 0 && p.dCeilingHz <= 0;

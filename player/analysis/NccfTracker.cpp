@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -273,7 +272,7 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
                 if (!WorkBlock(g, source, i0, i1, w, cands.data()))
                     bFailed = true;
             }
-        } catch (const std::exception&) {
+        } catch (...) { // nothing may leave a thread of its own
             bNoMemory = bFailed = true;
         }
     };
@@ -281,8 +280,8 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     for (int t = 1; t < nWorkers; ++t) {
         try {
             threads.emplace_back(Work);
-        } catch (const std::system_error&) {
-            break; // the threads there are do the work
+        } catch (...) { // no thread, or no memory for one
+            break;      // the threads there are do the work
         }
     }
     Work();

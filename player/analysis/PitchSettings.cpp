@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 
 #include "player/analysis/CSampleSource.h"
 #include "player/analysis/CSignalMath.h"
@@ -154,19 +155,23 @@ ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& sourc
     if (RefusedSetting(settings, strWhy))
         return TRACK_REFUSED;
     ETrackResult nResult = TRACK_REFUSED;
-    switch (settings.tracker) {
-    case ETracker::Amdf:
-        nResult = TrackAmdf(settings, source, nCount, nRate, nThreads, frames);
-        break;
-    case ETracker::Nccf: {
-        // Its own ceiling comes down to what the rate carries; one given stands.
-        PitchRange range = EffectiveRange(settings);
-        if (settings.dCeilingHz == 0)
-            range.dCeilingHz = std::min(range.dCeilingHz, nRate / 4.0);
-        nResult = TrackNccf(range, settings.dFloorHz == 0 && settings.dCeilingHz == 0, source, nCount, nRate,
-                            nThreads, frames);
-        break;
-    }
+    try {
+        switch (settings.tracker) {
+        case ETracker::Amdf:
+            nResult = TrackAmdf(settings, source, nCount, nRate, nThreads, frames);
+            break;
+        case ETracker::Nccf: {
+            // Its own ceiling comes down to what the rate carries; one given stands.
+            PitchRange range = EffectiveRange(settings);
+            if (settings.dCeilingHz == 0)
+                range.dCeilingHz = std::min(range.dCeilingHz, nRate / 4.0);
+            nResult = TrackNccf(range, settings.dFloorHz == 0 && settings.dCeilingHz == 0, source, nCount, nRate,
+                                nThreads, frames);
+            break;
+        }
+        }
+    } catch (const std::bad_alloc&) {
+        nResult = TRACK_NO_MEMORY; // the frames, or a tracker's working vectors
     }
     if (nResult != TRACK_DONE)
         frames = PitchFrames();

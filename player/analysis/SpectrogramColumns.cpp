@@ -1,4 +1,5 @@
 #include "player/analysis/SpectrogramColumns.h"
+#include "player/analysis/AnalysisBudget.h"
 #include "player/analysis/SplitWork.h"
 
 #include <algorithm>
@@ -61,12 +62,20 @@ int64_t SpectrogramGrid::ColumnAt(double dTimeS) const
     return static_cast<int64_t>(std::floor(dTimeS / dStepS + 0.5));
 }
 
+int WindowSamples(double dWindowS, int nRate)
+{
+    // Held before it is rounded: 0.1 s at a claimed 2^31 Hz would ask for a
+    // transform of 2^29 points, gigabytes per thread.
+    const double dSamples = std::min(static_cast<double>(analysis::kMaxWindowSamples), dWindowS * nRate);
+    return std::max(4, static_cast<int>(std::lround(dSamples)));
+}
+
 SpectrogramGrid MakeGrid(const SpectrogramSettings& s, int64_t nSamples, int nRate, int nRefine)
 {
     SpectrogramGrid g;
     g.nRate = nRate;
     g.nSamples = std::max<int64_t>(nSamples, 0);
-    g.nWindow = std::max(4, static_cast<int>(std::lround(s.dWindowS * nRate)));
+    g.nWindow = WindowSamples(s.dWindowS, nRate);
     // At least one and a half times the window: bins close enough that a tone
     // between two of them loses well under a decibel, at half the cost of twice.
     g.nFft = std::max(64, NextPowerOfTwo(g.nWindow + g.nWindow / 2));

@@ -53,9 +53,15 @@ struct SpectrogramGrid {
     double BinFrequency(int nBin) const { return nBin * dBinHz; }
 };
 
+// The analysis window in samples for a window of dWindowS at nRate: at least
+// 4, and held to kMaxWindowSamples (AnalysisBudget.h) whatever rate a header
+// claims.
+int WindowSamples(double dWindowS, int nRate);
+
 // The grid for settings (checked) over nSamples at nRate. nRefine > 0 halves
 // the step that many times: the finer grid holds every column of the coarser
-// one, at the same time and with the same values.
+// one, at the same time and with the same values. Its window and transform
+// never exceed the analysis budget.
 SpectrogramGrid MakeGrid(const SpectrogramSettings& settings, int64_t nSamples, int nRate, int nRefine = 0);
 
 // Computes columns of one grid over the sound's samples (which must outlive

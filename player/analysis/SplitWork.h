@@ -1,36 +1,54 @@
 #pragma once
 // Shares nCount items out in nParts fixed ranges, part 0 on the calling thread
 // and the others on threads of their own. The ranges never depend on how many
-// threads could be started: a part whose thread cannot start runs on the
-// calling thread instead, so the work is done either way and never left to a
-// thread that was not made.
+// threads could be started: once a thread cannot start (no thread, or no
+// memory for one), it and the parts after it run on the calling thread, so
+// the work is done either way and never left to a thread that was not made.
+// Whatever a part throws ends only that part; once every thread is joined the
+// first such exception is thrown again on the calling thread, so nothing
+// escapes a thread of its own (which would end the process).
 #include <cstddef>
-#include <system_error>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace sonavel::analysis {
 
+// fnRange(first, end) may run on several threads at once.
 template <typename Fn>
 void RunSplit(std::size_t nCount, int nParts, Fn fnRange)
 {
     if (nParts < 1)
         nParts = 1;
     const std::size_t n = static_cast<std::size_t>(nParts);
-    std::vector<std::thread> threads;
-    std::vector<std::size_t> inline_parts;
-    for (std::size_t t = 1; t < n; ++t) {
+    std::mutex mutex;
+    std::exception_ptr pThrown;
+    auto Part = [&](std::size_t t) noexcept {
         try {
-            threads.emplace_back(fnRange, nCount * t / n, nCount * (t + 1) / n);
-        } catch (const std::system_error&) {
-            inline_parts.push_back(t);
+            fnRange(nCount * t / n, nCount * (t + 1) / n);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!pThrown)
+                pThrown = std::current_exception();
         }
+    };
+    std::vector<std::thread> threads;
+    std::size_t nInline = 1; // parts nInline .. n - 1 run here
+    try {
+        threads.reserve(n - 1);
+        for (; nInline < n; ++nInline)
+            threads.emplace_back(Part, nInline);
+    } catch (...) {
+        // No thread to be had: the calling thread does the rest.
     }
-    fnRange(std::size_t(0), nCount / n);
-    for (std::size_t t : inline_parts)
-        fnRange(nCount * t / n, nCount * (t + 1) / n);
+    Part(0);
+    for (std::size_t t = nInline; t < n; ++t)
+        Part(t);
     for (std::thread& th : threads)
         th.join();
+    if (pThrown)
+        std::rethrow_exception(pThrown);
 }
 
 } // namespace sonavel::analysis

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -20,6 +20,7 @@
 #include "player/analysis/PitchKernels.h"
 #include "player/analysis/PitchTracker.h"
 #include "player/analysis/CSampleSource.h"
+#include "player/analysis/SplitWork.h"
 
 using namespace sonavel::pitch;
 
@@ -231,23 +232,10 @@ struct CSearchShare {
     CSampleBlockHandle hScratch;
 };
 
-} // namespace
-
-void CSignalMath::ForceTrackResultForTests(ETrackResult nResult) { g_nForcedTrackResult = nResult; }
-
-ETrackResult CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
+// The search, with the tracker's parameters and thread count.
+ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRate, const PitchParams& params,
+                         int nThreadsAsked, int16_t* pOut)
 {
-    if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
-        return TRACK_NO_MEMORY;
-    return TrackPitch(CMemorySamples(pSamples, nCount), nCount, nSampleRate, pOut);
-}
-
-ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
-{
-    if (g_nForcedTrackResult != TRACK_DONE)
-        return g_nForcedTrackResult;
-    if (nCount < 0 || !pOut)
-        return TRACK_NO_MEMORY;
     const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
     // The levels, and the pitch from raw to final: each stage works in place.
@@ -255,7 +243,6 @@ ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, in
     if (!hLevel || !hPitch)
         return TRACK_NO_MEMORY;
 
-    const PitchParams params = m_pitchParams;
     PitchGeometry g;
     CTrackShape shape;
     const bool bFrames = nCount > 0 && ComputeGeometry(nCount, nSampleRate, params, g)
@@ -273,7 +260,7 @@ ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, in
         shape.nAverageMagic = ((uint64_t(1) << kAverageShift) + uint64_t(g.nAverage) - 1) / uint64_t(g.nAverage);
 
         const int nSearch = shape.nLast - shape.nFirst + 1;
-        int nThreads = m_nThreads > 0 ? m_nThreads : static_cast<int>(std::thread::hardware_concurrency());
+        int nThreads = nThreadsAsked > 0 ? nThreadsAsked : static_cast<int>(std::thread::hardware_concurrency());
         nThreads = std::clamp(std::min(nThreads, nSearch / kFramesPerThread), 1, 64);
         const int nBlock = std::min(kBlockFrames, (nSearch + nThreads - 1) / nThreads);
         const size_t nStretch = static_cast<size_t>(kHop) * (nBlock - 1) + 2 * g.nMaxLag + kReach + 2 * kPad;
@@ -305,23 +292,23 @@ ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, in
         return TRACK_DONE;
 
     std::atomic<bool> bFailed{false};
-    auto Search = [&](const CSearchShare& share) {
-        CSampleLock scratch(share.hScratch);
-        CScratch w;
-        w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag, share.nSamples);
-        SearchFrames(source, shape, share.iFrom, share.iTo, w, pLevel, pPitch, bFailed);
-    };
-    std::vector<std::thread> threads;
-    for (size_t t = 1; t < shares.size(); ++t) {
-        try {
-            threads.emplace_back(Search, std::cref(shares[t]));
-        } catch (const std::system_error&) {
-            Search(shares[t]); // no thread to be had: this one does the share
+    // One share per part; a share whose thread cannot start is searched on
+    // this one, and a share that throws (its vectors cannot be had) stops
+    // the others at their next block and throws here once all are joined.
+    sonavel::analysis::RunSplit(shares.size(), static_cast<int>(shares.size()), [&](size_t a, size_t b) {
+        for (size_t t = a; t < b; ++t) {
+            const CSearchShare& share = shares[t];
+            CSampleLock scratch(share.hScratch);
+            CScratch w;
+            w.Carve(static_cast<uint8_t*>(scratch.Data()), share.nStretch, shape.nMaxLag, share.nSamples);
+            try {
+                SearchFrames(source, shape, share.iFrom, share.iTo, w, pLevel, pPitch, bFailed);
+            } catch (...) {
+                bFailed = true;
+                throw;
+            }
         }
-    }
-    Search(shares[0]);
-    for (std::thread& th : threads)
-        th.join();
+    });
     if (bFailed.load())
         return TRACK_SOURCE_FAILED; // pOut is still all zeros
 
@@ -341,6 +328,30 @@ ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, in
     for (int j = 0; j < nFrameCount; ++j)
         pOut[j] = static_cast<int16_t>(pPitch[j] / 10);
     return TRACK_DONE;
+}
+
+} // namespace
+
+void CSignalMath::ForceTrackResultForTests(ETrackResult nResult) { g_nForcedTrackResult = nResult; }
+
+ETrackResult CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
+{
+    if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
+        return TRACK_NO_MEMORY;
+    return TrackPitch(CMemorySamples(pSamples, nCount), nCount, nSampleRate, pOut);
+}
+
+ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
+{
+    if (g_nForcedTrackResult != TRACK_DONE)
+        return g_nForcedTrackResult;
+    if (nCount < 0 || !pOut)
+        return TRACK_NO_MEMORY;
+    try {
+        return TrackFrames(source, nCount, nSampleRate, m_pitchParams, m_nThreads, pOut);
+    } catch (const std::bad_alloc&) {
+        return TRACK_NO_MEMORY; // the lag grid, a share's list or a search's vectors
+    }
 }
 
 ETrackResult CSignalMath::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,

@@ -162,8 +162,8 @@ int RenderWindow(const RenderOptions& o, const SampleStore& store)
     return SaveImage(image, o) && bWhole ? 0 : 1;
 }
 
-// The view's picture. A pitch track that fails leaves the picture without it
-// (saying so in its header) and the status at 1.
+// The view's picture. A pitch track or a spectrogram that fails leaves the
+// picture without it (saying so in its header and on stderr) and the status at 1.
 int RenderView(const RenderOptions& o, const SampleStore& store)
 {
     const auto pSound = CMeasureSound::FromStore(store);
@@ -200,9 +200,14 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
     CColumnCache cache;
     const auto pPicture = ComputePicture(
         *pSound, PictureRequest{model.Start(), model.End(), layout.PlotWidth(), settings.spectrogram}, cache);
+    const std::string strNoPicture = pPicture ? pPicture->strFailure : std::string();
+    model.SetPictureFailure(strNoPicture);
     CMeasureScene scene;
     scene.pModel = &model;
-    scene.pPicture = pPicture.get();
+    if (strNoPicture.empty())
+        scene.pPicture = pPicture.get();
+    else
+        scene.strNoPicture = QString::fromStdString("No spectrogram: " + strNoPicture);
     scene.settings = settings;
     const std::string::size_type nSlash = o.strIn.find_last_of('/');
     const std::string strName = nSlash == std::string::npos ? o.strIn : o.strIn.substr(nSlash + 1);
@@ -211,11 +216,16 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
                                                             : measure::ChannelName(strName, o.nChannel, o.nChannels));
     if (!SaveImage(CMeasurePainter::Render(size, scene), o))
         return 1;
+    int nStatus = 0;
+    if (!strNoPicture.empty()) {
+        PrintError(o.strIn + ": drawn without spectrogram: " + strNoPicture);
+        nStatus = 1;
+    }
     if (nTrack != pitch::TRACK_DONE) {
         PrintError(o.strIn + ": drawn without pitch: " + measure::TrackFailure(nTrack));
-        return 1;
+        nStatus = 1;
     }
-    return 0;
+    return nStatus;
 }
 
 } // namespace

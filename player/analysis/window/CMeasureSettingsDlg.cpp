@@ -69,6 +69,8 @@ CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& setting
 
     m_pProblem = new QLabel;
     m_pProblem->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_pNote = new QLabel;
+    m_pNote->setWordWrap(true);
     m_pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::RestoreDefaults);
     connect(m_pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -78,6 +80,7 @@ CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& setting
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pForm);
     pLayout->addWidget(m_pProblem);
+    pLayout->addWidget(m_pNote);
     pLayout->addWidget(m_pButtons);
 
     Show(settings);
@@ -115,4 +118,7 @@ void CMeasureSettingsDlg::OnChanged()
     m_pProblem->setText(QString::fromStdString(strWhy));
     m_pProblem->setVisible(!strWhy.empty());
     m_pButtons->button(QDialogButtonBox::Ok)->setEnabled(strWhy.empty());
+    const std::string strHeld = measure::WindowHeld(Settings().spectrogram, m_nRate);
+    m_pNote->setText(QString::fromStdString("At " + std::to_string(m_nRate) + " Hz the window is " + strHeld + "."));
+    m_pNote->setVisible(!strHeld.empty());
 }

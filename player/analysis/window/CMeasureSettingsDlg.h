@@ -1,7 +1,8 @@
 #pragma once
 // The measuring view's settings: the spectrogram's window length (wide- or
 // narrow-band at a click), top frequency and dynamic range, and the pitch
-// tracker with its range. OK stays grey while the values do not fit the sound.
+// tracker with its range. OK stays grey while the values do not fit the sound;
+// a window longer than the analysis takes at the sound's rate is noted.
 #include <QDialog>
 
 #include "player/analysis/MeasureSettings.h"
@@ -30,5 +31,6 @@ private:
     QDoubleSpinBox* m_pFloor;
     QDoubleSpinBox* m_pCeiling;
     QLabel* m_pProblem;
+    QLabel* m_pNote; // the window held to the analysis' bound at this rate
     QDialogButtonBox* m_pButtons;
 };

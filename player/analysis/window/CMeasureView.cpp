@@ -238,7 +238,11 @@ void CMeasureView::OnPicture(std::shared_ptr<const CMeasurePicture> pPicture)
 {
     if (!pPicture)
         return;
-    m_pPlot->SetPicture(std::move(pPicture));
+    m_model.SetPictureFailure(pPicture->strFailure); // the header says it; the last picture stays
+    if (pPicture->strFailure.empty())
+        m_pPlot->SetPicture(std::move(pPicture));
+    else
+        m_pPlot->SetNoPicture(FromUtf8("No spectrogram: " + pPicture->strFailure));
     emit PictureShown();
 }
 

@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <condition_variable>
+#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <random>
 
+#include "player/analysis/AnalysisBudget.h"
 #include "player/analysis/AxisTicks.h"
 #include "player/analysis/CMeasureModel.h"
 #include "player/analysis/CMeasureWorker.h"
@@ -207,6 +209,30 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
     model.SetPitch(pFrames, -3);
     EXPECT_EQ(model.Pitch(), nullptr);
     EXPECT_EQ(model.Facts(0.5, 0.8).nVoiced, 0);
+}
+
+TEST(MeasureModel, TheLongestWindowAtAClaimedGigahertzIsHeldToTheBudget)
+{
+    spectrogram::SpectrogramSettings settings;
+    settings.dWindowS = spectrogram::kMaxWindowS;
+    // 384 kHz, the highest rate recorders write, keeps the window it asks for.
+    EXPECT_EQ(spectrogram::MakeGrid(settings, 1000, 384000).nWindow, 38400);
+    EXPECT_EQ(measure::WindowHeld(settings, 384000), "");
+    const spectrogram::SpectrogramGrid grid = spectrogram::MakeGrid(settings, 1000, INT_MAX);
+    ASSERT_EQ(grid.nWindow, analysis::kMaxWindowSamples);
+    ASSERT_EQ(grid.nFft, analysis::kMaxFftPoints);
+    EXPECT_EQ(measure::WindowHeld(settings, INT_MAX), "held to 43690 samples (0.0203 ms)");
+
+    std::vector<int16_t> sound(100000);
+    std::mt19937 random(3);
+    for (int16_t& v : sound)
+        v = static_cast<int16_t>(random());
+    auto pSound = CMeasureSound::FromSamples(sound.data(), static_cast<int64_t>(sound.size()), INT_MAX);
+    CColumnCache cache;
+    const auto pPicture = ComputePicture(*pSound, PictureRequest{0.0, pSound->Duration(), 300, settings}, cache, 2);
+    ASSERT_TRUE(pPicture);
+    EXPECT_EQ(pPicture->strFailure, "");
+    EXPECT_GT(pPicture->Columns(), 0);
 }
 
 TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "player/analysis/paint/CMeasurePainter.h"
+#include "tests/support/ByteBuilder.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
 
@@ -88,6 +89,23 @@ TEST_F(RenderView, SilenceIsWhiteNotBlownUpToBlack)
     const QImage image(strPng);
     const QRect rc = CMeasureLayout::For(image.size(), CMeasurePainter::ViewFont()).rcSpectrogram;
     EXPECT_EQ(image.pixel(rc.center()), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderView, AClaimedGigahertzRateEndsInAPictureOrARefusal)
+{
+    // 3 MB of 16-bit samples whose header claims 2^31 - 1 Hz: 0.7 ms of
+    // sound, for which a window per the claimed rate would take gigabytes.
+    Bytes samples;
+    for (int i = 0; i < 1500000; ++i)
+        samples.LE16(static_cast<uint16_t>(i * 7919));
+    const QString strBomb = m_dir.filePath("bomb.wav"), strPng = m_dir.filePath("bomb.png");
+    const Bytes wav = SimpleWav(1, 1, 0x7FFFFFFFu, 16, samples);
+    QFile file(strBomb);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(wav.Data().data()), static_cast<qint64>(wav.Size()));
+    file.close();
+    const ToolRun run = Render({strBomb, "-o", strPng, "--view"});
+    EXPECT_TRUE(run.nStatus == 0 || run.nStatus == 1) << run.nStatus << " " << run.strError.toStdString();
 }
 
 TEST_F(RenderView, RefusesWhatIsNoViewWithStatusTwo)
