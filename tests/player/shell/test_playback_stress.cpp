@@ -79,8 +79,12 @@ TEST(RealServer, ManyOpensPlaysRestartsStopsAndClosesEndCleanly)
         pApp->InitInstance({i % 2 ? strShort : strLong});
         ASSERT_EQ(pApp->m_bLoaded, 1) << "round " << i;
         pApp->OnPlay();
-        ASSERT_TRUE(pApp->PlaySpan(kRate / 10, kRate / 5)) << "round " << i;
-        pApp->OnPlay();
+        if (i % 4 == 0) {
+            // The measuring view's span takes the stream, and Play takes it back.
+            pApp->OnMeasure();
+            ASSERT_TRUE(pApp->PlaySpan(kRate / 10, kRate / 5)) << "round " << i;
+            pApp->OnPlay();
+        }
         ASSERT_EQ(OpenWaveOutCount(), 1) << "round " << i;
         switch (i % 4) {
         case 0: // stopped
