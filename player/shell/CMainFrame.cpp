@@ -58,6 +58,7 @@ CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
     UpdateRecentFileMenu();
 
     connect(m_pApp, &CSonavelProApp::LoadedChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pApp, &CSonavelProApp::PlayingChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pApp, &CSonavelProApp::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
 
     QScreen* pScreen = QGuiApplication::primaryScreen();
@@ -102,6 +103,8 @@ void CMainFrame::CreateCommands()
     using QKS = QKeySequence;
     connect(AddCommand(ID_PLAY, kszItemPlay, {QKS(Qt::CTRL | Qt::Key_P)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnPlay);
+    connect(AddCommand(ID_STOP, kszItemStop, {QKS(Qt::CTRL | Qt::Key_Period)}), &QAction::triggered,
+            m_pApp, &CSonavelProApp::OnStop);
     connect(AddCommand(ID_ANALYSIS, kszItemAnalysis, {QKS(Qt::CTRL | Qt::Key_A)}), &QAction::triggered,
             m_pApp, &CSonavelProApp::OnAnalysis);
     connect(AddCommand(ID_MEASURE, kszItemMeasure, {QKS(Qt::CTRL | Qt::Key_M)}), &QAction::triggered,
@@ -157,7 +160,7 @@ void CMainFrame::CreateMenus()
         group.append(pMenu);
         return pMenu;
     };
-    menu(kszMenuPlay, {ID_PLAY}, m_mainMenus);
+    menu(kszMenuPlay, {ID_PLAY, ID_STOP}, m_mainMenus);
     menu(kszMenuAnalysis, {ID_ANALYSIS, ID_MEASURE}, m_mainMenus);
     menu(kszMenuAbout, {ID_APP_ABOUT}, m_mainMenus);
 
@@ -186,7 +189,7 @@ void CMainFrame::ShowMenu(int nMenuId)
 
 void CMainFrame::UpdateCommandUI()
 {
-    for (int nId : {ID_PLAY, ID_ANALYSIS, ID_MEASURE})
+    for (int nId : {ID_PLAY, ID_STOP, ID_ANALYSIS, ID_MEASURE})
         if (QAction* pAction = m_commands.value(nId))
             pAction->setEnabled(m_pApp->IsCommandEnabled(nId));
     bool bDocument = m_pMdiArea->activeSubWindow() != nullptr;

@@ -5,6 +5,7 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 void CWaveBufferSource::Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes, char cSilence)
@@ -172,6 +173,16 @@ unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
         m_pHeader = nullptr;
         return MMSYSERR_ERROR;
     }
+    // Qt Multimedia's sound-server connection is a static it makes for the
+    // first sink. A process that ends through exit() while a sound plays (Qt
+    // calls exit(1) when its display connection breaks) destroys that static
+    // while this device's audio thread still feeds its sink, which then reads
+    // the connection through a null pointer: a segfault on the "Wave Out"
+    // thread. Registered after the first sink started, and so after that
+    // static was made, this handler runs before it goes and closes every
+    // opening, joining its thread.
+    static const bool bClosesAtExit = std::atexit(CloseAllWaveOuts) == 0;
+    (void)bClosesAtExit;
     return MMSYSERR_NOERROR;
 }
 

@@ -67,17 +67,26 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
     // message closes, the player would count as deactivated and quit.
     m_pMainFrame->show();
     // FILE --select S,E: an unreadable value is told at once; a span that does
-    // not fit the sound once it is loaded, then. Either way the sound plays whole.
+    // not fit the sound once it is loaded, then. Either way the view shows and
+    // plays the whole sound, and its status line says why.
     // FILE --channel N: an unreadable value is told, and the first channel opens.
     std::vector<std::string> args;
     for (const QString& s : arguments)
         args.push_back(s.toStdString());
     const PlayerOptions options = ReadPlayerOptions(args);
     m_bSelect = options.bSelect;
-    if (m_bSelect && !ParseSelectValue(options.strSelect, m_select)) {
-        std::fprintf(stderr, "sonavel: --select %s: not START,END in seconds; playing the whole sound\n",
-                     options.strSelect.c_str());
-        m_bSelect = false;
+    m_strSelectValue = options.strSelect;
+    m_strSelectRefusal.clear();
+    if (m_bSelect && !ParseSelectValue(options.strSelect, m_select))
+        m_strSelectRefusal = SelectRefused("not START,END in seconds");
+    // FILE --name NAME: the browser's name for its downloaded copy, checked
+    // again here; nothing usable left means the file's own name.
+    m_strGivenName.clear();
+    if (options.bName) {
+        m_strGivenName = QString::fromStdString(SafeSoundName(options.strName));
+        if (m_strGivenName.isEmpty())
+            std::fprintf(stderr, "sonavel: --name: no name is left without its folders and control characters; "
+                                 "showing the file's own name\n");
     }
     int nChannel = 1;
     if (options.bChannel && !ParseChannelValue(options.strChannel, nChannel)) {
@@ -89,6 +98,7 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
     // which fails with a message showing that (empty) path.
     OpenDocumentFile(arguments.isEmpty() ? QString() : arguments.first(), nChannel);
     m_bSelect = false;
+    m_strGivenName.clear();
     return true;
 }
 
@@ -157,7 +167,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
         m_recentFiles.Add(m_strOpening);
         emit RecentFilesChanged();
     }
-    m_strLoadedName = QFileInfo(m_strOpening).fileName();
+    m_strLoadedName = m_strGivenName.isEmpty() ? QFileInfo(m_strOpening).fileName() : m_strGivenName;
     m_strLoadedPath = m_strOpening;
     SetLoaded(1);
     // An open view follows the player to the new sound.
@@ -166,9 +176,11 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
     }
-    if (m_bSelect && PlaySelectedSpan())
+    if (m_bSelect) {
+        PlaySelectedSpan();
         return;
-    if (StartPlayback() != CWaveWnd::PLAY_OK) {
+    }
+    if (StartPlayback(m_store, 0, m_store.sampleCount, false) != CWaveWnd::PLAY_OK) {
         sonavel::SonavelMessageBox(kszErrorInPlay);
         SetLoaded(0);
     }
@@ -182,33 +194,52 @@ void CSonavelProApp::OnDocumentFailed(const sonavel::audio::CLoadResult& result)
         sonavel::SonavelMessageBox(result.strMessage, sonavel::MB_OK);
 }
 
-CWaveWnd::EPlayResult CSonavelProApp::StartPlayback()
+CWaveWnd::EPlayResult CSonavelProApp::StartPlayback(const SampleStore& store, int32_t nStart, int32_t nEnd, bool bSpan)
 {
+    // One sound at a time: what plays stops before the next starts, so Play
+    // pressed again starts the sound over instead of adding a second stream.
+    delete m_pWave.data(); // its destructor stops the device before the samples go
     auto* pWave = new CWaveWnd;
     pWave->setParent(this);
     pWave->SetAutoDelete(true);
-    const CWaveWnd::EPlayResult nResult = pWave->Play(0, m_store.sampleCount);
-    if (nResult != CWaveWnd::PLAY_OK)
+    connect(pWave, &CWaveWnd::Ended, this, &CSonavelProApp::PlayingChanged);
+    const CWaveWnd::EPlayResult nResult = pWave->Play(store, nStart, nEnd);
+    if (nResult != CWaveWnd::PLAY_OK) {
         delete pWave; // no notice will come for it
+    } else {
+        m_pWave = pWave;
+        m_bWaveIsSpan = bSpan;
+    }
+    emit PlayingChanged();
     return nResult;
 }
 
-bool CSonavelProApp::PlaySelectedSpan()
+std::string CSonavelProApp::SelectRefused(const std::string& strWhy) const
+{
+    std::fprintf(stderr, "sonavel: --select %s: %s; showing and playing the whole sound\n", m_strSelectValue.c_str(),
+                 strWhy.c_str());
+    return "--select " + m_strSelectValue + ": " + strWhy + "; the whole sound is shown";
+}
+
+void CSonavelProApp::PlaySelectedSpan()
 {
     m_bSelect = false;
     const double dDuration = m_store.sampleRate > 0 ? static_cast<double>(m_store.sampleCount) / m_store.sampleRate : 0;
-    const std::string strWhy = FitSelectSpan(m_select, dDuration);
-    if (!strWhy.empty()) {
-        std::fprintf(stderr, "sonavel: --select: %s; playing the whole sound\n", strWhy.c_str());
-        return false;
+    std::string strNote = m_strSelectRefusal;
+    if (strNote.empty()) {
+        const std::string strWhy = FitSelectSpan(m_select, dDuration);
+        if (!strWhy.empty())
+            strNote = SelectRefused(strWhy);
     }
     CMeasureView* pView = OpenMeasureView();
-    pView->ShowSelected(m_select.dStart, m_select.dEnd);
+    if (strNote.empty())
+        pView->ShowSelected(m_select.dStart, m_select.dEnd);
+    else
+        pView->ShowNote(QString::fromStdString(strNote));
     // As for the whole sound: a playback that cannot start was reported and
-    // greys Play until the next open.
-    if (!pView->Play())
+    // greys Play until the next open. An empty sound has nothing to play.
+    if (!pView->Play() && m_store.sampleCount > 0)
         SetLoaded(0);
-    return true;
 }
 
 CMeasureView* CSonavelProApp::OpenMeasureView()
@@ -219,6 +250,10 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         m_pMeasureView->SetProfile(kszRegistryKey, kszProfileApp);
         m_pMeasureView->SetPlayer(this);
         connect(m_pMeasureView, &CMeasureView::ChannelChosen, this, &CSonavelProApp::OnChannelChosen);
+        // The view's Stop follows the player's one playback, whoever started it.
+        CMeasureView* pView = m_pMeasureView;
+        connect(this, &CSonavelProApp::PlayingChanged, pView, [this, pView] { pView->SetPlaybackRunning(IsPlaying()); });
+        pView->SetPlaybackRunning(IsPlaying());
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
@@ -244,28 +279,32 @@ void CSonavelProApp::OnMeasure()
 
 bool CSonavelProApp::PlaySpan(int64_t nFirst, int64_t nEnd)
 {
-    StopSpan();
-    auto* pWave = new CWaveWnd;
-    pWave->setParent(this);
-    pWave->SetAutoDelete(true);
-    const CWaveWnd::EPlayResult nResult = pWave->Play(m_measureStore, static_cast<int32_t>(std::clamp<int64_t>(nFirst, 0, INT32_MAX)),
-                                    static_cast<int32_t>(std::clamp<int64_t>(nEnd, 0, INT32_MAX)));
-    if (nResult != CWaveWnd::PLAY_OK) {
-        delete pWave; // no notice will come for it
+    if (StartPlayback(m_measureStore, static_cast<int32_t>(std::clamp<int64_t>(nFirst, 0, INT32_MAX)),
+                      static_cast<int32_t>(std::clamp<int64_t>(nEnd, 0, INT32_MAX)), true)
+        != CWaveWnd::PLAY_OK) {
         sonavel::SonavelMessageBox(kszErrorInPlay);
         return false;
     }
-    m_pSpanWave = pWave;
     return true;
 }
 
 void CSonavelProApp::StopSpan()
 {
-    // Its destructor stops the device before the samples go.
-    delete m_pSpanWave.data();
+    if (m_bWaveIsSpan)
+        StopPlayback();
 }
 
-int64_t CSonavelProApp::PlayingSample() const { return m_pSpanWave ? m_pSpanWave->PlayingSample() : -1; }
+void CSonavelProApp::StopPlayback()
+{
+    if (!m_pWave)
+        return;
+    delete m_pWave.data();
+    emit PlayingChanged();
+}
+
+int64_t CSonavelProApp::PlayingSample() const { return m_pWave && m_bWaveIsSpan ? m_pWave->PlayingSample() : -1; }
+
+bool CSonavelProApp::IsPlaying() const { return m_pWave && m_pWave->m_hWaveOut != 0; }
 
 void CSonavelProApp::SetLoaded(int bLoaded)
 {
@@ -277,6 +316,8 @@ bool CSonavelProApp::IsCommandEnabled(int nId) const
 {
     if (nId == ID_PLAY || nId == ID_ANALYSIS || nId == ID_MEASURE)
         return m_bLoaded != 0;
+    if (nId == ID_STOP)
+        return IsPlaying();
     return true;
 }
 
@@ -284,9 +325,11 @@ void CSonavelProApp::OnPlay()
 {
     if (!m_bLoaded)
         return;
-    if (StartPlayback() != CWaveWnd::PLAY_OK)
+    if (StartPlayback(m_store, 0, m_store.sampleCount, false) != CWaveWnd::PLAY_OK)
         sonavel::SonavelMessageBox(kszErrorInPlay);
 }
+
+void CSonavelProApp::OnStop() { StopPlayback(); }
 
 void CSonavelProApp::OnAnalysis()
 {

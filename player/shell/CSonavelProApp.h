@@ -34,7 +34,8 @@ public:
     // Creates the main bar, opens the file named by the first argument (an
     // empty path when there is none) and shows the bar. FILE --select S,E
     // opens the measuring view on that span and plays only the span; FILE
-    // --channel N opens channel N (both may come, in either order).
+    // --channel N opens channel N; FILE --name NAME shows the sound by NAME
+    // (any of the three, in any order).
     bool InitInstance(const QStringList& arguments);
 
     // Every way of opening ends here: empties the store, greys the commands,
@@ -54,9 +55,11 @@ public:
     // A failed open: the beep, then the box, as the result asks.
     void OnDocumentFailed(const sonavel::audio::CLoadResult& result) override;
 
-    // Commands.
+    // Commands. Play starts the sound from its start, in place of whatever
+    // plays: the player plays one sound at a time.
     void OnAppAbout();
     void OnPlay();
+    void OnStop();
     void OnAnalysis();
     void OnMeasure();
     void OnFileNew();
@@ -72,7 +75,10 @@ public:
     // The measuring view's playback of the sound it shows.
     bool PlaySpan(int64_t nFirst, int64_t nEnd) override;
     void StopSpan() override;
+    void StopPlayback() override;
     int64_t PlayingSample() const override;
+    // True while a playback (the bar's or the view's) is in the device.
+    bool IsPlaying() const;
     CRecentFileList& RecentFiles() { return m_recentFiles; }
 
     SampleStore m_store;
@@ -80,14 +86,20 @@ public:
 
 signals:
     void LoadedChanged();
+    // A playback started or ended (Stop greys and ungreys).
+    void PlayingChanged();
     void RecentFilesChanged();
 
 private:
-    CWaveWnd::EPlayResult StartPlayback();
+    // Plays [nStart, nEnd) of store after stopping what plays; bSpan for the view's.
+    CWaveWnd::EPlayResult StartPlayback(const SampleStore& store, int32_t nStart, int32_t nEnd, bool bSpan);
     void SetLoaded(int bLoaded);
     CMeasureView* OpenMeasureView();
-    // Plays the span --select asked for; false when the whole sound is to play.
-    bool PlaySelectedSpan();
+    // Opens the view on the span --select asked for and plays it; for a span
+    // the sound cannot hold, on the whole sound with a note saying why.
+    void PlaySelectedSpan();
+    // Says on stderr why --select is not followed; returns the view's note.
+    std::string SelectRefused(const std::string& strWhy) const;
     // The name the measuring view gives the sound: the file's, with its
     // channel when it has several.
     QString ViewName() const;
@@ -103,7 +115,11 @@ private:
     bool m_bReloading = false;     // OnChannelChosen's load runs
     QPointer<CMeasureView> m_pMeasureView;
     SampleStore m_measureStore;    // the sound the view shows (and plays)
-    QPointer<CWaveWnd> m_pSpanWave; // the view's playback while it runs
-    bool m_bSelect = false;         // the first open came with a readable --select
+    QPointer<CWaveWnd> m_pWave;     // the one playback, while it is in the device
+    bool m_bWaveIsSpan = false;     // m_pWave plays the view's span
+    bool m_bSelect = false;         // the first open came with --select
     sonavel::shell::SelectSpan m_select;
+    std::string m_strSelectValue;   // --select's value as given
+    std::string m_strSelectRefusal; // the note when that value could not be read
+    QString m_strGivenName;         // --name, made safe, for the first open
 };

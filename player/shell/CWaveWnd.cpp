@@ -110,6 +110,7 @@ int CWaveWnd::OnWaveOutDone()
         m_hWaveOut = 0;
     }
     Release();
+    emit Ended();
     if (m_bAutoDelete)
         deleteLater();
     return 0;

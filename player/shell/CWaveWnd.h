@@ -63,6 +63,10 @@ public:
 
     HWAVEOUT m_hWaveOut = 0;
 
+signals:
+    // The opening was closed after its end-of-buffer notice: nothing plays.
+    void Ended();
+
 protected:
     bool event(QEvent* pEvent) override;
 

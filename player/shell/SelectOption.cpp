@@ -46,7 +46,7 @@ PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
 {
     PlayerOptions options;
     const size_t n = arguments.size();
-    if (n != 3 && n != 5)
+    if (n != 3 && n != 5 && n != 7)
         return options;
     PlayerOptions read;
     for (size_t i = 1; i + 1 < n; i += 2) {
@@ -56,6 +56,9 @@ PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
         } else if (arguments[i] == "--channel" && !read.bChannel) {
             read.bChannel = true;
             read.strChannel = arguments[i + 1];
+        } else if (arguments[i] == "--name" && !read.bName) {
+            read.bName = true;
+            read.strName = arguments[i + 1];
         } else {
             return options;
         }
@@ -94,6 +97,34 @@ bool ParseSelectValue(const std::string& strValue, SelectSpan& span)
         return false;
     span = read;
     return true;
+}
+
+std::string SafeSoundName(const std::string& strName)
+{
+    const size_t nSlash = strName.find_last_of("/\\");
+    const std::string strLast = nSlash == std::string::npos ? strName : strName.substr(nSlash + 1);
+    std::string strSafe;
+    for (size_t i = 0; i < strLast.size(); ++i) {
+        const auto c = static_cast<unsigned char>(strLast[i]);
+        if (c < 0x20 || c == 0x7F)
+            continue;
+        // U+0080..U+009F, the C1 controls, are 0xC2 0x80..0x9F in UTF-8.
+        if (c == 0xC2 && i + 1 < strLast.size() && (static_cast<unsigned char>(strLast[i + 1]) & 0xE0) == 0x80) {
+            ++i;
+            continue;
+        }
+        strSafe += static_cast<char>(c);
+    }
+    if (strSafe.size() > kMaxSoundNameBytes) {
+        // Back to the first byte of the character the bound cuts through.
+        size_t nCut = kMaxSoundNameBytes;
+        while (nCut > 0 && (static_cast<unsigned char>(strSafe[nCut]) & 0xC0) == 0x80)
+            --nCut;
+        strSafe.resize(nCut);
+    }
+    if (strSafe == "." || strSafe == "..")
+        strSafe.clear();
+    return strSafe;
 }
 
 std::string FitSelectSpan(SelectSpan& span, double dDuration)

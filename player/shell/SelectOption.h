@@ -2,7 +2,8 @@
 // sonavel FILE --select START,END (or START, for "to the end"): the span the
 // player opens its measuring view on and plays. Decimal seconds only; the
 // span is checked against the sound once it is loaded. sonavel FILE --channel N:
-// the channel it opens. Plain C++.
+// the channel it opens. sonavel FILE --name NAME: the name the sound is shown
+// by (the browser hands on a link's file name this way). Plain C++.
 #include <string>
 #include <vector>
 
@@ -13,14 +14,17 @@ struct SelectSpan {
     double dEnd = -1; // negative: to the end of the sound
 };
 
-// The options a command line carries: only FILE --select VALUE, FILE --channel
-// N, or FILE and both of them in either order (five arguments). On any other
-// line every argument is a file, as it always was.
+// The options a command line carries: FILE followed by one, two or all three
+// of --select VALUE, --channel N and --name NAME, each once, in any order
+// (three, five or seven arguments). On any other line every argument is a
+// file, as it always was.
 struct PlayerOptions {
     bool bSelect = false;
     std::string strSelect;
     bool bChannel = false;
     std::string strChannel;
+    bool bName = false;
+    std::string strName;
 };
 PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments);
 
@@ -33,6 +37,14 @@ bool ParseChannelValue(const std::string& strValue, int& nChannel);
 // "12.5,14.2", "12.5," or "3,4.": true with the values. Anything else (signs,
 // exponents, spaces, a missing start) is unreadable.
 bool ParseSelectValue(const std::string& strValue, SelectSpan& span);
+
+// The name --name gives, made safe to show and to offer as a file name: what
+// follows the last '/' or backslash, without control characters (C0, DEL, C1), at
+// most kMaxSoundNameBytes of UTF-8 cut at a character's start. Empty when
+// nothing usable is left ("", ".", ".."): the file's own name is shown then.
+// The browser cleans the name too; the player does not trust its command line.
+constexpr size_t kMaxSoundNameBytes = 255;
+std::string SafeSoundName(const std::string& strName);
 
 // Fits a read span to a sound of dDuration seconds: the end is clamped to it.
 // Empty when the span can be played, else why not (for one line on stderr).

@@ -130,3 +130,13 @@ unsigned WaveOutGetPosition(HWAVEOUT hWaveOut, int64_t* pBytes)
 }
 
 int OpenWaveOutCount() { return static_cast<int>(DeviceTable().size()); }
+
+void CloseAllWaveOuts()
+{
+    // One by one, each out of the table before it is destroyed.
+    while (!DeviceTable().empty()) {
+        std::unique_ptr<CWaveOutDevice> pDevice = std::move(DeviceTable().begin()->second);
+        DeviceTable().erase(DeviceTable().begin());
+        pDevice.reset();
+    }
+}

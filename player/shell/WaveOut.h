@@ -123,3 +123,7 @@ unsigned WaveOutGetPosition(HWAVEOUT hWaveOut, int64_t* pBytes);
 
 // Number of openings not yet closed (tests check that none leak).
 int OpenWaveOutCount();
+
+// Closes every opening at once, a sound still playing included (no notice is
+// posted): for the end of the process, before the audio backend's own statics go.
+void CloseAllWaveOuts();

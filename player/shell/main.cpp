@@ -18,19 +18,23 @@ namespace {
 std::string Usage()
 {
     return "Usage: sonavel [FILE]\n"
-           "       sonavel FILE [--select START,END] [--channel N]\n"
+           "       sonavel FILE [--select START,END] [--channel N] [--name NAME]\n"
            "       sonavel --help | --version\n"
            "\n"
         + programoptions::WrapText(
                "Plays FILE (" + sonavel::audio::SoundFormatList()
-               + ") at once; the bar's menus play it again (Ctrl+P) and show its pitch and spectrogram (Ctrl+A) "
-                 "or the measuring view (Ctrl+M). Only a sole --help or --version is an option, and --select "
-                 "and --channel only after FILE, each with its value (three arguments, or five with both): any "
-                 "other argument is a file to open (a file named --help opens as ./--help).")
+               + ") at once; the bar's menus play it again from its start (Ctrl+P), stop it (Ctrl+.) and show "
+                 "its pitch and spectrogram (Ctrl+A) or the measuring view (Ctrl+M). One sound plays at a time. "
+                 "Only a sole --help or --version is an option, and --select, --channel and --name only after "
+                 "FILE, each once with its value, in any order (three, five or seven arguments): any other "
+                 "argument is a file to open (a file named --help opens as ./--help).")
         + "\n"
           "  --select START,END  open the measuring view on START to END (seconds, as\n"
-          "                      decimals; START, for \"to the end\") and play only that\n"
+          "                      decimals; START, for \"to the end\") and play only that;\n"
+          "                      a span the sound cannot hold: the whole sound, and why\n"
           "  --channel N         open channel N of FILE (1 is the first, the default)\n"
+          "  --name NAME         show the sound as NAME (its folders, control characters\n"
+          "                      and anything past 255 bytes are dropped)\n"
           "  --help              print this text and exit\n"
           "  --version           print the version and exit\n";
 }

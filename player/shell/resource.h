@@ -21,6 +21,7 @@ constexpr int IDB_ABOUT = 131;
 constexpr int ID_PLAY = 32774;
 constexpr int ID_ANALYSIS = 32775;
 constexpr int ID_MEASURE = 32776;
+constexpr int ID_STOP = 32777;
 
 // Standard commands.
 constexpr int ID_FILE_NEW = 57600;
@@ -58,6 +59,7 @@ constexpr const char* kszErrorInPlay = " error in play ";
 // The marked letters open the menus with Alt.
 constexpr const char* kszMenuPlay = "&Play";
 constexpr const char* kszItemPlay = "Play";
+constexpr const char* kszItemStop = "Stop";
 constexpr const char* kszMenuAnalysis = "&Analysis";
 constexpr const char* kszItemAnalysis = "Spectrogram-Pitch";
 constexpr const char* kszItemMeasure = "Measure\xE2\x80\xA6";

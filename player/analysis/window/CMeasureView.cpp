@@ -1,16 +1,11 @@
 #include "player/analysis/window/CMeasureView.h"
 
 #include <QAction>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
-#include <QPainter>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -59,7 +54,11 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
     m_pReadout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_pSelection = new QLabel;
     m_pSelection->setAccessibleName(QStringLiteral("Selection"));
+    m_pNote = new QLabel;
+    m_pNote->setAccessibleName(QStringLiteral("Note"));
+    m_pNote->hide();
     statusBar()->setAccessibleName(QStringLiteral("Status"));
+    statusBar()->addWidget(m_pNote);
     statusBar()->addWidget(m_pReadout, 1);
     statusBar()->addPermanentWidget(m_pSelection);
 
@@ -154,6 +153,8 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     const CMeasureModel kept = m_model;
     m_pSound = std::move(pSound);
     m_strName = strName;
+    if (!bKeepSpan)
+        ShowNote(QString());
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
     if (bKeepSpan) {
         m_model.SetSpan(kept.Start(), kept.End());
@@ -312,10 +313,27 @@ bool CMeasureView::Play()
     const auto [nFirst, nEnd] = m_model.PlaySpan();
     if (!(nEnd > nFirst) || !m_pPlayer->PlaySpan(nFirst, nEnd))
         return false;
+    Action("stop")->setEnabled(true);
     m_playTimer.start();
     OnPlayTick();
     return true;
 }
+
+void CMeasureView::SetPlaybackRunning(bool bRunning)
+{
+    Action("stop")->setEnabled(bRunning);
+    // Another playback may have taken the sound from the view's.
+    if (IsPlaying())
+        OnPlayTick();
+}
+
+void CMeasureView::ShowNote(const QString& strNote)
+{
+    m_pNote->setText(strNote);
+    m_pNote->setVisible(!strNote.isEmpty());
+}
+
+QString CMeasureView::Note() const { return m_pNote->text(); }
 
 void CMeasureView::OnPlayTick()
 {
@@ -359,65 +377,4 @@ void CMeasureView::UpdateTexts()
     Action("zoomSelection")->setEnabled(m_model.HasSelection());
     if (m_pReadout->text().isEmpty())
         OnPointer(QPointF(-1, -1));
-}
-
-bool CMeasureView::ExportPicture(const QString& strPath)
-{
-    const CMeasureScene scene = m_pPlot->Scene();
-    const QSize size = m_pPlot->size();
-    bool bDone = false;
-    if (strPath.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setFileName(strPath);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(windowTitle());
-        svg.setDescription(m_pPlot->accessibleDescription());
-        QPainter dc;
-        if (dc.begin(&svg)) {
-            CMeasurePainter::Paint(dc, size, scene);
-            bDone = dc.end();
-        }
-    } else {
-        bDone = CMeasurePainter::Render(size, scene, m_pPlot->devicePixelRatioF()).save(strPath, "PNG");
-    }
-    if (!bDone)
-        SonavelMessageBox("Cannot write " + strPath.toStdString());
-    return bDone;
-}
-
-bool CMeasureView::ExportPitch(const QString& strPath)
-{
-    const pitch::PitchFrames* pFrames = m_model.Pitch();
-    if (!pFrames)
-        return false;
-    const double a = m_model.HasSelection() ? m_model.SelectionStart() : m_model.Start();
-    const double b = m_model.HasSelection() ? m_model.SelectionEnd() : m_model.End();
-    const auto [nFirst, nLast] = m_model.FramesIn(a, b);
-    const QByteArray text = QByteArray::fromStdString(measure::PitchCsv(*pFrames, nFirst, nLast));
-    // Written whole under a temporary name, then renamed: never half a file.
-    QSaveFile file(strPath);
-    const bool bDone = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
-    if (!bDone)
-        SonavelMessageBox("Cannot write " + strPath.toStdString());
-    return bDone;
-}
-
-void CMeasureView::OnSavePicture()
-{
-    // Qt's own dialog: one of another toolkit would be another application.
-    const QString strPath = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Picture"), QFileInfo(m_strName).completeBaseName() + QStringLiteral(".png"),
-        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"), nullptr, QFileDialog::DontUseNativeDialog);
-    if (!strPath.isEmpty())
-        ExportPicture(strPath);
-}
-
-void CMeasureView::OnSavePitch()
-{
-    const QString strPath = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Pitch"), QFileInfo(m_strName).completeBaseName() + QStringLiteral(".csv"),
-        QStringLiteral("CSV (*.csv)"), nullptr, QFileDialog::DontUseNativeDialog);
-    if (!strPath.isEmpty())
-        ExportPitch(strPath);
 }

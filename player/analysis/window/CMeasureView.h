@@ -44,6 +44,13 @@ public:
     // Plays the selection, else what is shown, with a moving cursor; false
     // when it could not start (the player has said why).
     bool Play();
+    // Whether the player plays anything now (the view's or another playback):
+    // Stop (Ctrl+Period) is greyed while nothing plays.
+    void SetPlaybackRunning(bool bRunning);
+    // A line the status bar keeps for this sound (why --select was not
+    // followed, say); the next sound clears it.
+    void ShowNote(const QString& strNote);
+    QString Note() const;
 
     const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
     void ApplySettings(const sonavel::measure::MeasureSettings& settings);
@@ -52,6 +59,8 @@ public:
     bool ExportPicture(const QString& strPath);
     // Writes the pitch of the selection (else of what is shown) as CSV.
     bool ExportPitch(const QString& strPath);
+    // The name the Save dialogs offer: the sound's name with strExtension.
+    QString SuggestedFileName(const QString& strExtension) const;
 
     CMeasureModel& Model() { return m_model; }
     CMeasurePlot* Plot() const { return m_pPlot; }
@@ -107,6 +116,7 @@ private:
     QScrollBar* m_pScrollBar;
     QLabel* m_pReadout;
     QLabel* m_pSelection;
+    QLabel* m_pNote;
     QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
     CSpanPlayer* m_pPlayer = nullptr;
     QTimer m_playTimer;

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 
 #include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CSpanPlayer.h"
 
 using namespace sonavel;
 
@@ -75,6 +76,13 @@ void CMeasureView::CreateActions()
     QMenu* pSelection = menuBar()->addMenu(QStringLiteral("&Selection"));
     connect(AddAction(pSelection, "play", QStringLiteral("&Play / Stop"), {QKS(Qt::Key_Space)}), &QAction::triggered,
             this, &CMeasureView::OnPlay);
+    // Stops whatever the player plays: it plays one sound at a time.
+    connect(AddAction(pSelection, "stop", QStringLiteral("S&top"), {QKS(Qt::CTRL | Qt::Key_Period)}),
+            &QAction::triggered, this, [this] {
+                if (m_pPlayer)
+                    m_pPlayer->StopPlayback();
+                OnPlayTick();
+            });
     connect(AddAction(pSelection, "selectShown", QStringLiteral("Select What Is &Shown"), {QKS(Qt::CTRL | Qt::Key_A)}),
             &QAction::triggered, this, [this] {
                 m_model.SetSelection(m_model.Start(), m_model.End());
@@ -114,6 +122,7 @@ void CMeasureView::CreateActions()
     m_pChannelMenu = menuBar()->addMenu(QStringLiteral("&Channel"));
     m_pChannelMenu->menuAction()->setVisible(false);
     Action("play")->setEnabled(false);
+    Action("stop")->setEnabled(false);
     // A screen reader announces each menu by its title's words.
     for (QMenu* pMenu : {pFile, pView, pSelection, pAnalysis, m_pChannelMenu})
         pMenu->setAccessibleName(pMenu->title().remove(QLatin1Char('&')));

@@ -6,10 +6,14 @@
 class CSpanPlayer {
 public:
     virtual ~CSpanPlayer() = default;
-    // Plays samples [nFirst, nEnd) of the sound the view shows. False when the
-    // playback could not start (the player has told the user).
+    // Plays samples [nFirst, nEnd) of the sound the view shows, in place of
+    // whatever played before (one sound at a time). False when the playback
+    // could not start (the player has told the user).
     virtual bool PlaySpan(int64_t nFirst, int64_t nEnd) = 0;
+    // Stops the view's playback, if it is the one playing.
     virtual void StopSpan() = 0;
+    // Stops whatever the player plays (the view's Stop command).
+    virtual void StopPlayback() { StopSpan(); }
     // The sample being played now, or -1 when no playback of the view runs.
     virtual int64_t PlayingSample() const = 0;
 };

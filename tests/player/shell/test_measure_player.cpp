@@ -7,11 +7,14 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
+#include <QPointer>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -20,6 +23,8 @@
 #include <cstring>
 #include <memory>
 
+#include "player/analysis/window/CAnalysisDlg.h"
+#include "player/analysis/window/CAnalysisPicture.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/shell/CRecordingWaveOut.h"
@@ -28,6 +33,7 @@
 #include "player/shell/resource.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
 #include "tests/player/shell/ShellTestSupport.h"
+#include "tests/support/CommandAction.h"
 #include "tests/support/PulseStreams.h"
 #include "tests/support/SaveShot.h"
 
@@ -174,6 +180,22 @@ private slots:
             o = ReadPlayerOptions(line);
             QVERIFY(!o.bChannel && !o.bSelect);
         }
+        // --name beside either or both, in any order; each option once.
+        o = ReadPlayerOptions({"a.wav", "--name", "take.wav", "--channel", "2", "--select", "1,2"});
+        QVERIFY(o.bName && o.strName == "take.wav" && o.bChannel && o.bSelect);
+        o = ReadPlayerOptions({"a.wav", "--select", "1,2", "--name", "take.wav"});
+        QVERIFY(o.bName && o.strName == "take.wav" && o.bSelect && !o.bChannel);
+        QVERIFY(!ReadPlayerOptions({"a.wav", "--name", "x", "--name", "y"}).bName);
+        QCOMPARE(SafeSoundName("take.wav"), std::string("take.wav"));
+        QCOMPARE(SafeSoundName("../../etc/take.wav"), std::string("take.wav"));
+        QCOMPARE(SafeSoundName("C:\\rec\\take.wav"), std::string("take.wav"));
+        QCOMPARE(SafeSoundName("ta\x1B[2Jke\x7F\xC2\x9B.wav\n"), std::string("ta[2Jke.wav"));
+        QCOMPARE(SafeSoundName("Gr\xC3\xBC\xC3\x9F.wav"), std::string("Gr\xC3\xBC\xC3\x9F.wav"));
+        for (const char* sz : {"", "dir/", ".", "..", "\x01\x02"})
+            QVERIFY2(SafeSoundName(sz).empty(), sz);
+        // 255 bytes at most, never half a character: the letter across the bound goes whole.
+        QCOMPARE(SafeSoundName(std::string(254, 'a') + "\xC3\xBC" + "b"), std::string(254, 'a'));
+        QCOMPARE(SafeSoundName(std::string(300, 'a')).size(), size_t(255));
         int nChannel = 0;
         QVERIFY(ParseChannelValue("12", nChannel) && nChannel == 12);
         for (const char* sz : {"", "0", "-1", "+2", "2.0", " 2", "two", "9999999999"})
@@ -247,6 +269,112 @@ private slots:
         QCOMPARE(messages.m_events, (std::vector<std::string>{"beep0", "box"}));
         QCOMPARE(messages.m_messages.at(0), std::string("no channel 3: the file has 2 channels"));
         pView->close();
+        pApp.reset();
+        g_waveOutFactory = nullptr;
+    }
+
+    // The browser's name for its copy: the view's title and header, the
+    // analysis window's description and the exports' names; the bar stays Sonavel.
+    void theNameGivenIsTheOneShown()
+    {
+        CRecordingWaveOutFactory recorder;
+        g_waveOutFactory = &recorder;
+        CMessageRecorder messages;
+        const QString strCopy = m_dir.filePath("tempFile");
+        QFile::copy(Glide3s(), strCopy);
+        auto pApp = std::make_unique<CSonavelProApp>();
+        pApp->InitInstance({strCopy, "--name", "../folder/take\x1B.wav", "--select", "0.5,1"});
+        CMeasureView* pView = pApp->MeasureView();
+        QVERIFY(pView);
+        QVERIFY2(pView->windowTitle().startsWith("take.wav \u2014"), qPrintable(pView->windowTitle()));
+        QCOMPARE(pView->Plot()->Scene().strName, QString("take.wav"));
+        QVERIFY(pView->Plot()->accessibleDescription().startsWith("take.wav, "));
+        QCOMPARE(pView->SuggestedFileName(".png"), QString("take.png"));
+        QCOMPARE(pApp->MainFrame()->windowTitle(), QString("Sonavel"));
+        pApp->OnAnalysis();
+        QVERIFY(g_pAnalysisDlg);
+        const QString strDescription = g_pAnalysisDlg->findChild<CAnalysisPicture*>()->accessibleDescription();
+        QVERIFY2(strDescription.startsWith("take.wav: "), qPrintable(strDescription));
+        // A sound opened later goes by its own name.
+        pApp->OpenDocumentFile(Glide3s());
+        QVERIFY(pView->windowTitle().startsWith("glide.wav"));
+        QVERIFY(messages.m_messages.empty());
+        pApp.reset();
+        g_waveOutFactory = nullptr;
+    }
+
+    // --select past the sound's end: the view shows and plays the whole sound,
+    // and its status line says why.
+    void aSpanTheSoundCannotHoldIsSaidAndTheWholeSoundPlays()
+    {
+        CRecordingWaveOutFactory recorder;
+        recorder.m_bAutoComplete = false;
+        g_waveOutFactory = &recorder;
+        auto pApp = std::make_unique<CSonavelProApp>();
+        pApp->InitInstance({Glide3s(), "--select", "5,6"});
+        CMeasureView* pView = pApp->MeasureView();
+        QVERIFY(pView && pView->IsPlaying());
+        QVERIFY2(pView->Note().startsWith("--select 5,6: the start lies at or past the sound's end"),
+                 qPrintable(pView->Note()));
+        const QList<QLabel*> labels = pView->statusBar()->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(),
+                            [&](const QLabel* p) { return p->isVisible() && p->text() == pView->Note(); }));
+        QVERIFY(!pView->Model().HasSelection());
+        QCOMPARE(pView->Model().Span(), pView->Model().Duration());
+        QCOMPARE(recorder.m_openings.back().written.at(0), SampleBytes(Glide(kRate * 3, kRate)));
+        pApp.reset();
+        g_waveOutFactory = nullptr;
+    }
+
+    // The bar's Play and the view's Space share the player's one stream; Stop
+    // (Ctrl+Period) in either ends it, and closing the view ends its playback.
+    void theBarAndTheViewPlayOneSoundAtATime()
+    {
+        QSettings(kszRegistryKey, kszProfileApp).clear();
+        CRecordingWaveOutFactory recorder;
+        recorder.m_bAutoComplete = false;
+        g_waveOutFactory = &recorder;
+        CMessageRecorder messages;
+        auto pApp = std::make_unique<CSonavelProApp>();
+        pApp->InitInstance({Glide3s()});
+        CMainFrame* pFrame = pApp->MainFrame();
+        pApp->OnMeasure();
+        QPointer<CMeasureView> pView = pApp->MeasureView();
+        QAction* pViewStop = pView->Action("stop");
+        QCOMPARE(pViewStop->shortcut(), QKeySequence("Ctrl+."));
+        int nCtrlPeriod = 0;
+        for (QAction* p : pView->findChildren<QAction*>())
+            nCtrlPeriod += p->shortcuts().count(QKeySequence("Ctrl+."));
+        QCOMPARE(nCtrlPeriod, 1);
+        QVERIFY(pViewStop->isEnabled()); // the bar's playback runs
+        pView->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pView));
+        QTest::keyClick(pView->Plot(), Qt::Key_Space);
+        QVERIFY(pView->IsPlaying());
+        QCOMPARE(OpenWaveOutCount(), 1);
+        QVERIFY(recorder.m_openings.at(0).bClosed);
+
+        // The bar's Play (its keys are the bar test's) takes the sound from the
+        // view, whose cursor stops.
+        testsupport::CommandAction(*pFrame, ID_PLAY)->trigger();
+        QCOMPARE(recorder.m_openings.size(), size_t(3));
+        QCOMPARE(OpenWaveOutCount(), 1);
+        QVERIFY(!pView->IsPlaying());
+        QCOMPARE(recorder.m_openings.back().written.at(0), SampleBytes(Glide(kRate * 3, kRate)));
+
+        // The view's Stop ends the bar's sound too, and both Stops grey.
+        QTest::keyClick(pView->Plot(), Qt::Key_Period, Qt::ControlModifier);
+        QCOMPARE(OpenWaveOutCount(), 0);
+        QVERIFY(!pViewStop->isEnabled());
+        QVERIFY(!testsupport::CommandAction(*pFrame, ID_STOP)->isEnabled());
+
+        // Closing the view while it plays ends its playback.
+        QTest::keyClick(pView->Plot(), Qt::Key_Space);
+        QCOMPARE(OpenWaveOutCount(), 1);
+        pView->close();
+        QVERIFY(testsupport::WaitFor([&] { return pView.isNull(); }));
+        QCOMPARE(OpenWaveOutCount(), 0);
+        QVERIFY(messages.m_messages.empty());
         pApp.reset();
         g_waveOutFactory = nullptr;
     }

@@ -195,6 +195,41 @@ private slots:
         QVERIFY(m_pApp->findChildren<CWaveWnd*>().isEmpty());
     }
 
+    void playStartsTheOneSoundOverAndStopEndsIt()
+    {
+        m_pRecorder->m_bAutoComplete = false;
+        m_pApp->InitInstance({SoundFile("over.wav", 8000, 8000)});
+        CMainFrame* pFrame = m_pApp->MainFrame();
+        QCOMPARE(pFrame->menuBar()->actions().at(0)->menu()->actions(), (QList<QAction*>{Command(ID_PLAY), Command(ID_STOP)}));
+        QCOMPARE(Command(ID_STOP)->text(), QString("Stop"));
+        QCOMPARE(Command(ID_STOP)->shortcut(), QKeySequence("Ctrl+."));
+        int nCtrlPeriod = 0;
+        for (QAction* p : pFrame->findChildren<QAction*>())
+            nCtrlPeriod += p->shortcuts().count(QKeySequence("Ctrl+."));
+        QCOMPARE(nCtrlPeriod, 1);
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        QVERIFY(Enabled(ID_STOP));
+        // Each press stops the sound and plays it again from its start.
+        QTest::keyClick(pFrame, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(pFrame, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(m_pRecorder->m_openings.size(), size_t(3));
+        QCOMPARE(OpenWaveOutCount(), 1);
+        for (size_t i : {0, 1})
+            QVERIFY(m_pRecorder->m_openings[i].bClosed && m_pRecorder->m_openings[i].nResets == 1);
+        QCOMPARE(m_pRecorder->m_openings[2].written.at(0), m_pRecorder->m_openings[0].written.at(0));
+
+        QTest::keyClick(pFrame, Qt::Key_Period, Qt::ControlModifier);
+        QCOMPARE(OpenWaveOutCount(), 0);
+        QVERIFY(!Enabled(ID_STOP));
+        // A sound that plays to its end greys Stop as well.
+        QTest::keyClick(pFrame, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(Enabled(ID_STOP));
+        m_pRecorder->CompletePending();
+        QVERIFY(WaitFor([&] { return !Enabled(ID_STOP); }));
+        QVERIFY(m_pMessages->m_messages.empty());
+    }
+
     void aDroppedFileOpensAndPlays()
     {
         m_pApp->InitInstance({});

@@ -1,0 +1,81 @@
+// The measuring view's exports: the picture as PNG or SVG, the pitch of the
+// selection as CSV, and the Save dialogs that offer the sound's name.
+#include "player/analysis/window/CMeasureView.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/window/CMeasurePlot.h"
+#include "player/audio/Messages.h"
+
+using namespace sonavel;
+
+bool CMeasureView::ExportPicture(const QString& strPath)
+{
+    const CMeasureScene scene = m_pPlot->Scene();
+    const QSize size = m_pPlot->size();
+    bool bDone = false;
+    if (strPath.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(strPath);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(windowTitle());
+        svg.setDescription(m_pPlot->accessibleDescription());
+        QPainter dc;
+        if (dc.begin(&svg)) {
+            CMeasurePainter::Paint(dc, size, scene);
+            bDone = dc.end();
+        }
+    } else {
+        bDone = CMeasurePainter::Render(size, scene, m_pPlot->devicePixelRatioF()).save(strPath, "PNG");
+    }
+    if (!bDone)
+        SonavelMessageBox("Cannot write " + strPath.toStdString());
+    return bDone;
+}
+
+bool CMeasureView::ExportPitch(const QString& strPath)
+{
+    const pitch::PitchFrames* pFrames = m_model.Pitch();
+    if (!pFrames)
+        return false;
+    const double a = m_model.HasSelection() ? m_model.SelectionStart() : m_model.Start();
+    const double b = m_model.HasSelection() ? m_model.SelectionEnd() : m_model.End();
+    const auto [nFirst, nLast] = m_model.FramesIn(a, b);
+    const QByteArray text = QByteArray::fromStdString(measure::PitchCsv(*pFrames, nFirst, nLast));
+    // Written whole under a temporary name, then renamed: never half a file.
+    QSaveFile file(strPath);
+    const bool bDone = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    if (!bDone)
+        SonavelMessageBox("Cannot write " + strPath.toStdString());
+    return bDone;
+}
+
+QString CMeasureView::SuggestedFileName(const QString& strExtension) const
+{
+    return QFileInfo(m_strName).completeBaseName() + strExtension;
+}
+
+void CMeasureView::OnSavePicture()
+{
+    // Qt's own dialog: one of another toolkit would be another application.
+    const QString strPath = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Picture"), SuggestedFileName(QStringLiteral(".png")),
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (!strPath.isEmpty())
+        ExportPicture(strPath);
+}
+
+void CMeasureView::OnSavePitch()
+{
+    const QString strPath = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Pitch"), SuggestedFileName(QStringLiteral(".csv")),
+        QStringLiteral("CSV (*.csv)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (!strPath.isEmpty())
+        ExportPitch(strPath);
+}
