@@ -62,4 +62,12 @@ CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent)
 {
     static const bool bFactory = (QAccessible::installFactory(AddressBoxAccessible), true);
     (void)bFactory;
+    setEditable(true);
+    // Qt's box takes the edit field's editingFinished (Enter, and the focus
+    // leaving the field for any reason: F6, Tab, a click, another window) as a
+    // choice of the list item that matches the text, and says activated. After
+    // a sound link the text is the sound's address, the list's first item, so
+    // moving the focus on would open the sound again. Only the list chooses an
+    // item here; the frame takes Enter from the box's key events.
+    QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
 }

@@ -2,7 +2,9 @@
 // The address box: an editable combo box whose screen-reader name is its
 // label's word ("Address") and whose value is the address in it. Qt's own
 // combo box gives the typed text as the name on Linux, so a reader would
-// announce a URL where the user expects to hear what the box is for.
+// announce a URL where the user expects to hear what the box is for. It says
+// activated only when an item of its list is chosen, never when the focus
+// leaves the edit field.
 #include <QComboBox>
 
 class CAddressBox : public QComboBox {

@@ -188,7 +188,6 @@ void CMainFrame::CreateAddressBar()
 
     m_pAddressBox = new CAddressBox(m_pAddressBar);
     m_pAddressBox->setObjectName(QStringLiteral("m_addressBox"));
-    m_pAddressBox->setEditable(true);
     // The frame decides what enters the list: no automatic insertion, and no
     // completion that could turn a typed address into another one.
     m_pAddressBox->setInsertPolicy(QComboBox::NoInsert);

@@ -8,6 +8,9 @@
 #include "browser/startup/VelmoraMessages.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QDesktopServices>
@@ -31,6 +34,12 @@
 // The dialog's home-address field, as the user finds it under its label.
 QLineEdit* HomeEdit(const CPreferencesDlg* pDialog) { return pDialog->findChild<QLineEdit*>(QStringLiteral("homeAddress")); }
 QLineEdit* HomeEdit(const CPreferencesDlg& dialog) { return HomeEdit(&dialog); }
+
+// A label of the open-address dialog as read, its lines joined.
+QString Shown(const QDialog& dialog, const char* szName)
+{
+    return dialog.findChild<QLabel*>(QLatin1String(szName))->text().remove(QLatin1Char('\n'));
+}
 
 class CUrlRecorder : public QObject {
     Q_OBJECT
@@ -135,22 +144,62 @@ private slots:
         dialog.grab().save(QDir::tempPath() + "/velmora-about.png");
     }
 
-    void openAddressShowsTheWholeAddressAndEnterCancels()
+    void openAddressNamesTheSiteAndShowsTheWholeAddressOnRequest()
     {
-        // A query far longer than the screen, and letters that could pass for
-        // others: the address as it goes out, all of it, within the screen.
+        // A name before "@" that could pass for the host, letters that could
+        // pass for others, and a query far longer than the screen: the site as
+        // the address goes out, the address shortened, and all of it on request.
         const QString strQuery(5000, QLatin1Char('x'));
-        const QUrl url(QStringLiteral("http://b\u0430nk.example/p?d=") + strQuery + QStringLiteral("&end=1"));
+        const QUrl url(QStringLiteral("http://good.example@b\u0430nk.example/p?d=") + strQuery + QStringLiteral("&end=1"));
+        const QString strSent = "http://good.example@xn--bnk-6cd.example/p?d=" + strQuery + "&end=1";
         COpenAddressDlg dialog(url);
         dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
         testsupport::SaveShot(dialog.grab(), "open-address-long.png");
-        QCOMPARE(dialog.Text(), "A page on this computer wants to open http://xn--bnk-6cd.example/p?d=" + strQuery +
-                                    "&end=1. Open it?");
+        QCOMPARE(dialog.Text(), "A page on this computer wants to open " + strSent + ". Open it?");
+        QCOMPARE(Shown(dialog, "site"), QString("http://xn--bnk-6cd.example"));
+        const QString strShort = Shown(dialog, "address");
+        QVERIFY2(strShort.size() < 200 && strShort.startsWith("http://good.example@xn--bnk-6cd.example/p?d=xx")
+                     && strShort.contains(QChar(0x2026)) && strShort.endsWith("xx&end=1"), qPrintable(strShort));
+        QCOMPARE(QApplication::focusWidget(), dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel));
+
+        auto* pFull = dialog.findChild<QPlainTextEdit*>("fullAddress");
+        QVERIFY(!pFull->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(pFull->isVisible());
+        QVERIFY(pFull->verticalScrollBar()->maximum() > 0);
         QVERIFY(dialog.height() < 600);
-        QVERIFY(dialog.findChild<QPlainTextEdit*>()->verticalScrollBar()->maximum() > 0);
-        QTest::keyClick(&dialog, Qt::Key_Return);
+        pFull->selectAll();
+        pFull->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), strSent);
+        testsupport::SaveShot(dialog.grab(), "open-address-full.png");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+
+    void hugeAddressAsksAtOnceAndEscapeCancels()
+    {
+        // 2 MB, opened as the view opens it (window-modal, not waited for):
+        // nothing shown grows with it, and Escape answers Cancel, also with the
+        // whole address shown.
+        const QString strAddress = "http://evil.example/?" + QString(2 * 1024 * 1024, QLatin1Char('y'));
+        QWidget parent;
+        parent.show();
+        auto* pDialog = new COpenAddressDlg(QUrl(strAddress), &parent);
+        pDialog->setAttribute(Qt::WA_DeleteOnClose);
+        QSignalSpy finished(pDialog, &QDialog::finished);
+        pDialog->open();
+        QVERIFY(QTest::qWaitForWindowActive(pDialog));
+        QCOMPARE(Shown(*pDialog, "site"), QString("http://evil.example"));
+        QVERIFY(Shown(*pDialog, "address").size() < 200);
+        QVERIFY(pDialog->width() < 800);
+        testsupport::SaveShot(pDialog->grab(), "open-address-huge.png");
+        pDialog->findChild<QPushButton*>("showFullAddress")->click();
+        QCOMPARE(pDialog->findChild<QPlainTextEdit*>("fullAddress")->toPlainText().remove('\n'), strAddress);
+        testsupport::SaveShot(pDialog->grab(), "open-address-huge-full.png");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
     }
 
     void browseThenCancelKeepsTheTypedAddress()
