@@ -3,6 +3,7 @@
 // (prefixed with the file's name when there are several). A file
 // that cannot be read gets one line on stderr; the status is then 1.
 #include "player/analyze/AnalyzeCommands.h"
+#include "player/analyze/JsonText.h"
 
 #include <cstdio>
 
@@ -24,8 +25,9 @@ int RunInfo(int argc, char** argv)
             nStatus = 1;
             continue;
         }
+        // The name as standard error gives it: one line per file, whatever the name holds.
         if (argc > 2)
-            std::printf("%s: ", argv[i]);
+            std::printf("%s: ", JsonEscaped(argv[i]).c_str());
         std::printf("reader=%s rate=%d samples=%d bytes=%d channels=%d\n", strReader.c_str(), int(store.sampleRate),
                     int(store.sampleCount), int(store.byteLength), nChannels);
     }
