@@ -567,7 +567,10 @@ TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)
     EXPECT_EQ(Shell(Tool("info" + Voices() + " " + (m_dir / "notes.txt") + " > " + (m_dir / "info"))), 1);
     const std::string info = Slurp(m_dir / "info");
     EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 3) << info;
-    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230 channels=1\n", 0), 0u) << info;
+    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230 channels=1 duration=0.600000\n",
+                         0),
+              0u)
+        << info;
     EXPECT_NE(Slurp(m_dir / "err").find("notes.txt"), std::string::npos);
 
     std::string out;
