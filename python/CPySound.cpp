@@ -34,7 +34,22 @@ py::tuple SoundState(const CPySound& sound)
                           sound.m_nChannel);
 }
 
-CPySound SoundFromState(const py::tuple& state)
+namespace {
+
+// The constructor pybind11 gave its base type, called for every type that has a C++ class.
+newfunc g_pfnBaseNew = nullptr;
+
+PyObject* NewWithClass(PyTypeObject* pType, PyObject* pArgs, PyObject* pKwargs)
+{
+    // pybind11 would throw out of this C callback for such a type, which ends the process.
+    if (py::detail::all_type_info(pType).empty()) {
+        PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", pType->tp_name);
+        return nullptr;
+    }
+    return g_pfnBaseNew(pType, pArgs, pKwargs);
+}
+
+CPySound SoundFromCheckedState(const py::tuple& state)
 {
     if (state.size() != 4 && state.size() != 6)
         throw py::value_error("a sonavel.Sound state has 6 items (or 4)");
@@ -66,6 +81,34 @@ CPySound SoundFromState(const py::tuple& state)
     sound.m_store.byteLength = static_cast<int32_t>(samples.size());
     sound.m_store.sampleRate = nRate;
     return sound;
+}
+
+} // namespace
+
+void GuardBaseType()
+{
+    auto* pBase = reinterpret_cast<PyTypeObject*>(py::detail::get_internals().instance_base);
+    // The module imported again (by another interpreter of the process) finds it guarded.
+    if (pBase->tp_new != NewWithClass) {
+        g_pfnBaseNew = pBase->tp_new;
+        pBase->tp_new = NewWithClass;
+        PyType_Modified(pBase);
+    }
+}
+
+py::object SoundReduction(const py::handle& self)
+{
+    SoundContents(self); // a Sound, and one that holds a sound
+    return py::module_::import("builtins").attr("object").attr("__reduce_ex__")(self, 2);
+}
+
+CPySound SoundFromState(const py::tuple& state)
+{
+    try {
+        return SoundFromCheckedState(state);
+    } catch (const py::cast_error&) {
+        throw py::type_error("a sonavel.Sound state holds (bytes, str, int, bytes, int, int)");
+    }
 }
 
 py::array_t<int16_t> SamplesOf(const CPySound& sound)

@@ -60,6 +60,7 @@ PYBIND11_MODULE(_sonavel, m)
 
     py::options options;
     options.disable_function_signatures();
+    GuardBaseType();
 
     // Every method looks inside through SoundContents, never through pybind11's
     // own cast, so a Sound made without contents raises instead of reading
@@ -102,7 +103,10 @@ PYBIND11_MODULE(_sonavel, m)
                  return "<sonavel.Sound " + std::string(py::repr(PathText(s.m_strPath))) + strChannel + ", "
                      + std::to_string(s.Samples()) + " samples at " + std::to_string(s.m_store.sampleRate) + " Hz>";
              })
-        .def(py::pickle([](const py::handle& self) { return SoundState(SoundContents(self)); }, &SoundFromState));
+        .def(py::pickle([](const py::handle& self) { return SoundState(SoundContents(self)); }, &SoundFromState))
+        .def(
+            "__reduce_ex__", [](const py::handle& self, const py::handle&) { return SoundReduction(self); },
+            "protocol"_a);
 
     m.def(
         "load", [](const py::handle& path, int nChannel) { return LoadSound(PathBytes(path), nChannel); }, "path"_a,

@@ -39,7 +39,8 @@ bool LoadSound(const std::string& path, SampleStore& store, std::string& strRead
 // on stderr when the value is no channel number (a whole number from 1).
 bool ChannelOption(int argc, char** argv, int& i, int& nChannel);
 
-// One line "sonavel-analyze: <text>" on stderr.
+// One line "sonavel-analyze: <text>" on stderr, text escaped as JsonEscaped
+// does (so a file name in it shows no control character and no stray byte).
 void PrintError(const std::string& text);
 
 } // namespace analyze

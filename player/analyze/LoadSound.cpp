@@ -1,5 +1,6 @@
 #include "player/analyze/AnalyzeCommands.h"
 
+#include "player/analyze/JsonText.h"
 #include "player/audio/SoundReaders.h"
 
 #include <cstdio>
@@ -9,7 +10,13 @@
 namespace sonavel {
 namespace analyze {
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "sonavel-analyze: %s\n", text.c_str()); }
+// The whole line is escaped as JSON escapes a string: the names in it are the
+// user's bytes, and a newline or a terminal's escape sequence in one would
+// otherwise forge lines or reach the terminal.
+void PrintError(const std::string& text)
+{
+    std::fprintf(stderr, "sonavel-analyze: %s\n", JsonEscaped(text).c_str());
+}
 
 bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader, int nChannel, int* pChannels)
 {

@@ -19,15 +19,14 @@
 #include <new>
 #include <set>
 #include <thread>
-#include <utility>
 
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "player/analyze/AnalyzeCommands.h"
+#include "player/analyze/CInputFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -170,21 +169,16 @@ void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::stri
 // An empty entry marks a file refused.
 std::vector<std::string> OutputNames(const PitchOptions& opt)
 {
-    std::set<std::pair<dev_t, ino_t>> inputs;
-    for (const std::string& f : opt.files)
-        if (struct stat st; ::stat(f.c_str(), &st) == 0)
-            inputs.emplace(st.st_dev, st.st_ino);
+    const CInputFiles inputs(opt.files);
     std::vector<std::string> outputs;
     std::set<std::string> taken;
     for (const std::string& f : opt.files) {
         const std::string name = fs::path(f).stem().string() + FormatExtension(opt.format);
         const std::string out = (fs::path(opt.strDir) / name).string();
-        struct stat st;
         if (!taken.insert(name).second) {
             PrintError(f + ": another input already writes " + name);
             outputs.emplace_back();
-        } else if (::stat(out.c_str(), &st) == 0 && inputs.count({st.st_dev, st.st_ino})) {
-            PrintError(f + ": its output " + out + " is an input file; it is not overwritten");
+        } else if (inputs.Refuses(f, out)) {
             outputs.emplace_back();
         } else {
             outputs.push_back(out);

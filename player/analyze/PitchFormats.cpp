@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 #include "player/analysis/PitchFrames.h"
+#include "player/analyze/JsonText.h"
 
 namespace sonavel {
 namespace analyze {
@@ -143,69 +143,6 @@ private:
     size_t m_nUsed = 0;
     bool m_bOk = true;
 };
-
-// Length of the well-formed UTF-8 sequence at p (at most n bytes), or 0.
-size_t Utf8Length(const unsigned char* p, size_t n)
-{
-    const unsigned char c = p[0];
-    size_t nLength;
-    unsigned char lo = 0x80, hi = 0xBF; // the range of the second byte
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        nLength = 2;
-    else if (c >= 0xE0 && c <= 0xEF)
-        nLength = 3;
-    else if (c >= 0xF0 && c <= 0xF4)
-        nLength = 4;
-    else
-        return 0;
-    if (c == 0xE0)
-        lo = 0xA0; // shorter forms are overlong
-    else if (c == 0xED)
-        hi = 0x9F; // no surrogates
-    else if (c == 0xF0)
-        lo = 0x90;
-    else if (c == 0xF4)
-        hi = 0x8F; // nothing above U+10FFFF
-    if (n < nLength || p[1] < lo || p[1] > hi)
-        return 0;
-    for (size_t i = 2; i < nLength; ++i)
-        if (p[i] < 0x80 || p[i] > 0xBF)
-            return 0;
-    return nLength;
-}
-
-// File names are bytes. Valid UTF-8 is kept as it is; every other byte B
-// becomes the escape of the lone surrogate U+DC00 + B, the convention that
-// lets a reader get the exact bytes back (Python: os.fsencode).
-std::string JsonString(const std::string& s)
-{
-    std::string out = "\"";
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    char buf[8];
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = p[i];
-        const size_t nLength = Utf8Length(p + i, s.size() - i);
-        if (nLength == 0) {
-            std::snprintf(buf, sizeof buf, "\\udc%02x", c);
-            out += buf;
-            ++i;
-            continue;
-        }
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out.append(s, i, nLength);
-        }
-        i += nLength;
-    }
-    return out + "\"";
-}
 
 // The research tracker's frames: times with 6 decimals, pitch and confidence with 3.
 bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)

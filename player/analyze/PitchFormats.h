@@ -4,8 +4,8 @@
 // track has one frame per 100 samples, its time in seconds with 6 decimals and
 // its pitch in whole Hz (0 = no pitch); the research tracker's frames add a
 // confidence, pitch and confidence with 3 decimals, and JSON names the
-// tracker. JSON gives the file name's bytes that are not valid UTF-8 as lone
-// surrogates, \udc80 to \udcff.
+// tracker. JSON gives the file name as JsonText.h escapes it (bytes that are
+// not valid UTF-8 as lone surrogates, \udc80 to \udcff).
 #include <cstdint>
 #include <string>
 

@@ -5,6 +5,7 @@
 // ones), of the whole sound or of --start to --end, at --size. Runs without a
 // display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
+#include "player/analyze/CInputFiles.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -12,7 +13,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -71,10 +71,21 @@ bool ParseSeconds(const char* sz, double& d)
     return pEnd != sz && *pEnd == 0 && std::isfinite(d);
 }
 
-bool ParseSize(const char* sz, int& nWidth, int& nHeight)
+// One side of --size: digits only (no sign, no space; at most nine, so no
+// value can wrap into the limits), kMinSide to kMaxSide.
+bool ParseSide(const std::string& s, int& n)
 {
-    char cX = 0, cExtra = 0;
-    return std::sscanf(sz, "%d%c%d%c", &nWidth, &cX, &nHeight, &cExtra) == 3 && (cX == 'x' || cX == 'X');
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    n = std::stoi(s);
+    return n >= kMinSide && n <= kMaxSide;
+}
+
+// WIDTHxHEIGHT, each side within the limits.
+bool ParseSize(const std::string& s, int& nWidth, int& nHeight)
+{
+    const std::string::size_type nX = s.find_first_of("xX");
+    return nX != std::string::npos && ParseSide(s.substr(0, nX), nWidth) && ParseSide(s.substr(nX + 1), nHeight);
 }
 
 // 0 when the options are whole, else the exit status (2) after a message.
@@ -97,8 +108,7 @@ int ParseOptions(int argc, char** argv, RenderOptions& o)
             bUsage = !(o.bEnd = ParseSeconds(argv[++i], o.dEnd));
         else if (arg == "--size" && bValue && !o.bSize) {
             o.bSize = true;
-            if (!ParseSize(argv[++i], o.nWidth, o.nHeight) || o.nWidth < kMinSide || o.nWidth > kMaxSide
-                || o.nHeight < kMinSide || o.nHeight > kMaxSide) {
+            if (!ParseSize(argv[++i], o.nWidth, o.nHeight)) {
                 PrintError("--size takes WIDTHxHEIGHT, each 200-8000 pixels");
                 return 2;
             }
@@ -237,6 +247,8 @@ int RunRender(int argc, char** argv)
     if (nUsage != 0)
         return nUsage;
 
+    if (CInputFiles({options.strIn}).Refuses(options.strIn, options.strOut))
+        return 1;
     SampleStore store;
     std::string strReader;
     if (!LoadSound(options.strIn, store, strReader, options.nChannel, &options.nChannels))

@@ -1,7 +1,8 @@
 // sonavel-analyze samples FILE -o OUT [--channel N]: the loaded samples (of
 // channel N, the first unless given) as raw signed 16-bit little-endian,
-// exactly sampleCount of them.
+// exactly sampleCount of them. OUT may not be FILE itself (by any name).
 #include "player/analyze/AnalyzeCommands.h"
+#include "player/analyze/CInputFiles.h"
 
 #include "player/audio/SampleConversions.h"
 
@@ -39,6 +40,8 @@ int RunSamples(int argc, char** argv)
         return 2;
     }
 
+    if (CInputFiles({strIn}).Refuses(strIn, strOut))
+        return 1;
     SampleStore store;
     std::string strReader;
     if (!LoadSound(strIn, store, strReader, nChannel))

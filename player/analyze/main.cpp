@@ -46,8 +46,10 @@ const char kszPitchHelp[] =
     "                  Praat PitchTier of the voiced frames. A setting a tracker refuses\n"
     "                  exits with status 2.\n"
     "\n--channel N (samples, pitch, render): the file's channel N, 1 for the first\n"
-    "  (the default); info prints each file's channels=. A file without that channel\n"
-    "  fails with a line naming its count (status 1).\n";
+    "  (the default); info prints each file's channels= and duration= (seconds). A\n"
+    "  file without that channel fails with a line naming its count (status 1).\n"
+    "\nNo command writes over one of its inputs (by any name or link): status 1.\n"
+    "File names in messages are escaped as in JSON (a newline as \\n).\n";
 
 void PrintUsage(std::FILE* pOut, bool bHelp = false)
 {
@@ -78,7 +80,7 @@ int main(int argc, char** argv)
     for (const AnalyzeCommand& c : s_commands)
         if (std::strcmp(argv[1], c.szName) == 0)
             return c.pfnRun(argc - 1, argv + 1);
-    std::fprintf(stderr, "sonavel-analyze: unknown command '%s'\n", argv[1]);
+    PrintError(std::string("unknown command '") + argv[1] + "'");
     PrintUsage(stderr);
     return 2;
 }

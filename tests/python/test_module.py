@@ -285,6 +285,32 @@ def test_sounds_tracks_and_errors_pickle():
     assert pickle.loads(pickle.dumps(sonavel.pitch)) is sonavel.pitch
 
 
+def test_every_pickle_protocol_works_and_no_type_made_from_python_ends_the_interpreter():
+    # In a process of its own: an abort fails this test, not the whole run.
+    script = """if True:
+        import pickle, sys
+        import numpy as np
+        import sonavel
+        sound = sonavel.load(sys.argv[1], channel=1)
+        for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+            back = pickle.loads(pickle.dumps(sound, protocol))
+            assert (back.path, back.sample_rate, back.channels) == (sound.path, sound.sample_rate, sound.channels)
+            assert np.array_equal(back.samples, sound.samples), protocol
+        # pybind11's base of the Sound, a class derived from it, and one made by their metaclass.
+        base = type(sound).__mro__[1]
+        derived = type("Derived", (base,), {})
+        for make in (base, lambda: base.__new__(base), derived, lambda: sonavel.Sound.__new__(derived),
+                     lambda: type(base)("Made", (base,), {})()):
+            try:
+                make()
+            except TypeError:
+                continue
+            sys.exit("made an object of no class of the module")
+        """
+    done = subprocess.run([sys.executable, "-c", script, site_sounds()[0]], capture_output=True, text=True, timeout=120)
+    assert (done.returncode, done.stderr) == (0, "")
+
+
 def test_a_sound_without_contents_raises_on_every_use():
     # Protocol 2: GLOBAL sonavel.Sound, an empty tuple, NEWOBJ, and no BUILD.
     for empty in (pickle.loads(b"\x80\x02csonavel\nSound\nq\x00)\x81q\x01."), sonavel.Sound.__new__(sonavel.Sound)):
@@ -298,6 +324,8 @@ def test_a_sound_without_contents_raises_on_every_use():
     state = sonavel.load(site_sounds()[0]).__getstate__()
     with pytest.raises(ValueError, match="positive sample rate"):
         sonavel.Sound.__new__(sonavel.Sound).__setstate__(state[:2] + (0,) + state[3:])
+    with pytest.raises(TypeError, match="state holds"):
+        sonavel.Sound.__new__(sonavel.Sound).__setstate__(state[:2] + ("fast",) + state[3:])
 
 
 def test_daemon_threads_inside_the_module_let_the_program_end_with_its_status(tmp_path):

@@ -80,6 +80,7 @@ TEST_P(SoxOracle, EveryChannelMatchesSoxSampleForSample)
     ASSERT_EQ(Shell("sox --i -r " + Quote(file) + " > " + Quote(dir / "rate") + " 2>/dev/null"), 0);
     ASSERT_EQ(Shell("sox --i -s " + Quote(file) + " > " + Quote(dir / "count") + " 2>/dev/null"), 0);
     ASSERT_EQ(Shell("sox --i -c " + Quote(file) + " > " + Quote(dir / "channels") + " 2>/dev/null"), 0);
+    ASSERT_EQ(Shell("sox --i -D " + Quote(file) + " > " + Quote(dir / "duration") + " 2>/dev/null"), 0);
     const long nRate = std::lround(std::atof(Slurp(dir / "rate").c_str()));
     const long nCount = std::atol(Slurp(dir / "count").c_str());
     const int nChannels = std::atoi(Slurp(dir / "channels").c_str());
@@ -87,7 +88,7 @@ TEST_P(SoxOracle, EveryChannelMatchesSoxSampleForSample)
     ASSERT_EQ(Shell(kAnalyze + " info " + Quote(file) + " > " + Quote(dir / "info")), 0);
     std::ostringstream expect;
     expect << "reader=" << c.szReader << " rate=" << nRate << " samples=" << nCount << " bytes=" << 2 * nCount
-           << " channels=" << nChannels << "\n";
+           << " channels=" << nChannels << " duration=" << Slurp(dir / "duration"); // sox ends it with "\n"
     EXPECT_EQ(Slurp(dir / "info"), expect.str());
 
     // Without the option, the first channel, byte for byte as with it.

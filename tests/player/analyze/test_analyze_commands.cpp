@@ -507,6 +507,42 @@ TEST_F(AnalyzeBatch, AnOutputThatIsAnInputIsRefused)
     EXPECT_FALSE(Slurp(m_dir / "out/voice1.json").empty());
 }
 
+TEST_F(AnalyzeBatch, NoCommandWritesOverOneOfItsInputs)
+{
+    using testsupport::Quote;
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    // The input by its own name, by a name without an extension, and through a
+    // symbolic link that names a picture.
+    std::filesystem::copy_file(m_voices[1], m_dir / "take");
+    std::filesystem::create_symlink(m_voices[2], m_dir / "c.png");
+    const struct {
+        std::string strArgs, strInput, strOut;
+    } cases[] = {
+        {"samples " + Quote(m_voices[0]) + " -o " + Quote(m_voices[0]), m_voices[0], m_voices[0]},
+        {"render " + Quote(m_dir / "take") + " -o " + Quote(m_dir / "take"), m_dir / "take", m_dir / "take"},
+        {"render " + Quote(m_voices[2]) + " -o " + Quote(m_dir / "c.png") + " --view", m_voices[2], m_dir / "c.png"},
+    };
+    for (const auto& c : cases) {
+        const std::string before = Slurp(c.strInput);
+        EXPECT_EQ(Shell(Tool(c.strArgs)), 1) << c.strArgs;
+        EXPECT_EQ(Slurp(c.strInput), before) << c.strArgs;
+        EXPECT_EQ(Slurp(m_dir / "err"), "sonavel-analyze: " + c.strInput + ": its output " + c.strOut
+                                            + " is an input file; it is not overwritten\n");
+    }
+}
+
+TEST_F(AnalyzeBatch, ANameOnStandardErrorIsOneLineEscapedAsInJson)
+{
+    const std::string name = m_dir / "two\nlines-\x1b[2J-\"q\".wav";
+    std::ofstream(name) << "not a sound\n";
+    EXPECT_EQ(testsupport::Shell(Tool("info " + testsupport::Quote(name))), 1);
+    const std::string err = testsupport::Slurp(m_dir / "err");
+    EXPECT_EQ(err.rfind("sonavel-analyze: " + m_dir.Path() + "/two\\nlines-\\u001b[2J-\\\"q\\\".wav: not a sound", 0), 0u)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
 TEST_F(AnalyzeBatch, PythonGetsBackTheBytesOfANameThatIsNotUtf8)
 {
     using testsupport::Quote;
@@ -531,7 +567,10 @@ TEST_F(AnalyzeBatch, InfoTakesSeveralFilesAndTheOptionsAnswer)
     EXPECT_EQ(Shell(Tool("info" + Voices() + " " + (m_dir / "notes.txt") + " > " + (m_dir / "info"))), 1);
     const std::string info = Slurp(m_dir / "info");
     EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 3) << info;
-    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230 channels=1\n", 0), 0u) << info;
+    EXPECT_EQ(info.rfind(m_voices[0] + ": reader=wave rate=11025 samples=6615 bytes=13230 channels=1 duration=0.600000\n",
+                         0),
+              0u)
+        << info;
     EXPECT_NE(Slurp(m_dir / "err").find("notes.txt"), std::string::npos);
 
     std::string out;

@@ -116,6 +116,8 @@ TEST_F(RenderView, RefusesWhatIsNoViewWithStatusTwo)
           QStringList{m_strWav, "-o", strOut, "--view", "--size", "199x600"},
           QStringList{m_strWav, "-o", strOut, "--view", "--size", "800x8001"},
           QStringList{m_strWav, "-o", strOut, "--view", "--size", "800"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "4294967496x300"}, // 2^32 + 200 wide
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "800x-300"},
           QStringList{m_strWav, "-o", strOut, "--view", "--start", "1.5", "--end", "1.5"},
           QStringList{m_strWav, "-o", strOut, "--view", "--start", "2.5"},
           QStringList{m_strWav, "-o", strOut, "--view", "--end", "x"}}) {
