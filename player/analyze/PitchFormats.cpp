@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/analysis/PitchFrames.h"
+#include "player/analysis/pitch/PitchFrames.h"
 
 namespace sonavel {
 namespace analyze {

@@ -4,7 +4,7 @@
 // tracker with its range. OK stays grey while the values do not fit the sound.
 #include <QDialog>
 
-#include "player/analysis/MeasureSettings.h"
+#include "player/analysis/measure/MeasureSettings.h"
 
 class QComboBox;
 class QDialogButtonBox;
