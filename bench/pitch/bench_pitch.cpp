@@ -30,7 +30,7 @@
 #include <unistd.h>
 
 #include "player/analysis/model/CAnalysisModel.h"
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"

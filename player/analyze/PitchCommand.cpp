@@ -32,7 +32,7 @@
 #include <unistd.h>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/analyze/PitchBatch.h"
 #include "player/analysis/pitch/CWaveFileSamples.h"
 #include "player/analysis/pitch/PitchFrames.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/SampleStore.h"
 

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analysis/pitch/PitchFrames.h"
 #include "player/audio/CFileException.h"
 #include "player/audio/SampleConversions.h"
@@ -75,12 +75,12 @@ bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& p
     CSampleBlockHandle hOut = CSampleBlock::Alloc(sonavel::pitch::FrameCount(source.Count()) * sizeof(int16_t));
     if (!hOut)
         return false;
-    CSignalMath math;
-    math.SetThreads(nThreads);
-    math.SetPitchParams(params);
+    CAmdfTracker tracker;
+    tracker.SetThreads(nThreads);
+    tracker.SetPitchParams(params);
     {
         CSampleLock lock(hOut);
-        if (math.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0)
+        if (tracker.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0)
             return false;
     }
     hPitch = std::move(hOut);

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analysis/pitch/PitchFrames.h"
 #include "player/analysis/pitch/NccfTracker.h"
 
@@ -37,10 +37,10 @@ ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& sourc
     params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
     params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
     std::vector<int16_t> values(FrameCount(nCount));
-    CSignalMath math;
-    math.SetThreads(nThreads);
-    math.SetPitchParams(params);
-    const ETrackResult nResult = math.TrackPitch(source, nCount, nRate, values.data());
+    CAmdfTracker tracker;
+    tracker.SetThreads(nThreads);
+    tracker.SetPitchParams(params);
+    const ETrackResult nResult = tracker.TrackPitch(source, nCount, nRate, values.data());
     if (nResult != TRACK_DONE)
         return nResult;
     frames.time_s.resize(values.size());

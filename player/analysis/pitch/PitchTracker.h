@@ -1,5 +1,5 @@
 #pragma once
-// The stages of the AMDF pitch tracker that CSignalMath::TrackPitch runs, apart
+// The stages of the AMDF pitch tracker that CAmdfTracker::TrackPitch runs, apart
 // so that each can be checked on its own. Pitch values travel in tenths of a
 // hertz in signed 16-bit per-frame arrays; -1 means no pitch, -2 a frame removed
 // because its voiced run was too short.

@@ -9,7 +9,7 @@
 
 #include "player/audio/CSampleBlock.h"
 #include "tests/support/SampleBlockProbe.h"
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "player/analysis/pitch/PitchKernels.h"
 #include "player/analysis/pitch/PitchTracker.h"

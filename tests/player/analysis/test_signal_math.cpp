@@ -11,7 +11,7 @@
 #include "player/audio/AudioResource.h"
 #include "tests/support/CMessageRecorder.h"
 #include "player/audio/CSampleBlock.h"
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/audio/Messages.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/analysis/pitch/CWaveFileSamples.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"

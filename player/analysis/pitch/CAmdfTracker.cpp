@@ -1,4 +1,4 @@
-// CSignalMath::TrackPitch: AMDF period search on an 8-bit, low-passed version of
+// CAmdfTracker::TrackPitch: AMDF period search on an 8-bit, low-passed version of
 // the sound, one frame per 100 samples, then voicing, run clean-up, gap bridging
 // and smoothing (the stages live in PitchTracker.cpp).
 //
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "player/analysis/pitch/CSignalMath.h"
+#include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analysis/pitch/PitchKernels.h"
 #include "player/analysis/pitch/PitchTracker.h"
 #include "player/analysis/core/CSampleSource.h"
@@ -233,16 +233,16 @@ struct CSearchShare {
 
 } // namespace
 
-void CSignalMath::ForceTrackResultForTests(ETrackResult nResult) { g_nForcedTrackResult = nResult; }
+void CAmdfTracker::ForceTrackResultForTests(ETrackResult nResult) { g_nForcedTrackResult = nResult; }
 
-ETrackResult CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
+ETrackResult CAmdfTracker::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
 {
     if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
         return TRACK_NO_MEMORY;
     return TrackPitch(CMemorySamples(pSamples, nCount), nCount, nSampleRate, pOut);
 }
 
-ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
+ETrackResult CAmdfTracker::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
 {
     if (g_nForcedTrackResult != TRACK_DONE)
         return g_nForcedTrackResult;
@@ -343,7 +343,7 @@ ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, in
     return TRACK_DONE;
 }
 
-ETrackResult CSignalMath::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
+ETrackResult CAmdfTracker::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
                                      int end)
 {
     if (start < 0 || end < start || end > store.sampleCount || !hOut)
