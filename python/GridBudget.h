@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "player/analysis/AnalysisBudget.h"
+#include "player/analysis/core/AnalysisBudget.h"
 
 namespace sonavel {
 namespace python {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "player/analysis/CSampleSource.h"
-#include "player/analysis/CWaveFileSamples.h"
-#include "player/analysis/PitchSettings.h"
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/pitch/PitchSettings.h"
 #include "python/BlockArray.h"
 #include "python/Interpreter.h"
 #include "python/SoundArguments.h"

@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "player/analysis/CAnalysisModel.h"
-#include "player/analysis/MeasureSettings.h"
-#include "player/analysis/SpectrogramColumns.h"
+#include "player/analysis/model/CAnalysisModel.h"
+#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/spectrum/SpectrogramColumns.h"
 #include "python/BlockArray.h"
 #include "python/GridBudget.h"
 #include "python/Interpreter.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "common/ProgramVersion.h"
-#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/SoundReaders.h"
 #include "python/CPySound.h"
 #include "python/GridBudget.h"

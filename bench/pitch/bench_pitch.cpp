@@ -29,8 +29,8 @@
 #include <ctime>
 #include <unistd.h>
 
-#include "player/analysis/CAnalysisModel.h"
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/model/CAnalysisModel.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"

@@ -23,8 +23,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "player/analysis/CMeasureModel.h"
-#include "player/analysis/CSampleSource.h"
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"

@@ -31,12 +31,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "player/analysis/CSampleSource.h"
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/analyze/PitchBatch.h"
-#include "player/analysis/CWaveFileSamples.h"
-#include "player/analysis/PitchFrames.h"
-#include "player/analysis/PitchSettings.h"
+#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/pitch/PitchFrames.h"
+#include "player/analysis/pitch/PitchSettings.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "player/analysis/PitchFrames.h"
+#include "player/analysis/pitch/PitchFrames.h"
 #include "player/analyze/JsonText.h"
 
 namespace sonavel {

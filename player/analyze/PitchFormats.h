@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "player/analysis/PitchSettings.h"
+#include "player/analysis/pitch/PitchSettings.h"
 
 namespace sonavel {
 namespace analyze {

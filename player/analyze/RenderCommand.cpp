@@ -16,11 +16,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "player/analysis/AnalysisResource.h"
-#include "player/analysis/CAnalysisModel.h"
-#include "player/analysis/CMeasureModel.h"
-#include "player/analysis/MeasureTexts.h"
-#include "player/analysis/CSampleSource.h"
+#include "player/analysis/model/AnalysisResource.h"
+#include "player/analysis/model/CAnalysisModel.h"
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 

@@ -11,7 +11,7 @@
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
-#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"

@@ -4,7 +4,7 @@
 // their layers; they are included here for the shell's convenience.
 #include <cstdint>
 
-#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 
 namespace sonavel {

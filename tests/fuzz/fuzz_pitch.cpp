@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 
 FUZZ_TARGET(pitch, "pitch")
 {

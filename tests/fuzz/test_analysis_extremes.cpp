@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "tests/support/SampleBlockProbe.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <string>
 
-#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/model/CAnalysisModel.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/audio/Messages.h"
 

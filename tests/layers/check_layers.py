@@ -8,7 +8,9 @@ A file may include:
   - headers of a folder of its own stack with a lower rank.
 Anything else from the project's program folders is refused, so a lower layer
 can never reach up and the two programs never include each other. The same
-rule holds for the libraries a folder's CMakeLists.txt links.
+rule holds for the libraries a folder's CMakeLists.txt links. A source file of
+player/ or browser/ that no folder of the table holds is refused too: it would
+have no rank to check (player/analysis holds folders only, each a layer).
 
 Usage: check_layers.py ROOT
 """
@@ -83,6 +85,17 @@ def check_includes(root, layers):
     return faults
 
 
+def check_homeless(root, layers):
+    faults = []
+    for top in ("player", "browser"):
+        for dirpath, _, names in os.walk(os.path.join(root, top)):
+            for name in names:
+                path = os.path.relpath(os.path.join(dirpath, name), root)
+                if name.endswith((".h", ".hpp", ".cpp", ".cc")) and folder_of(path, layers) is None:
+                    faults.append(f"{path}: no folder of the layer table holds it")
+    return faults
+
+
 def check_links(root, layers):
     owner = {}  # library or program name -> folder
     texts = {}
@@ -108,7 +121,7 @@ def main():
     layers = read_table(root)
     missing = [f for f in layers if not os.path.isdir(os.path.join(root, f))]
     faults = [f"layer table names {f}, which does not exist" for f in missing]
-    faults += check_includes(root, layers) + check_links(root, layers)
+    faults += check_includes(root, layers) + check_links(root, layers) + check_homeless(root, layers)
     for fault in faults:
         print(fault)
     print(f"check_layers: {len(layers)} folders, {len(faults)} faults")

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/model/AnalysisResource.h"
 
 namespace {
 

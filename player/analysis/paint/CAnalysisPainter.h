@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/model/CAnalysisModel.h"
 
 class QPainter;
 

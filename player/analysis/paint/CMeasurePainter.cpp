@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/AxisTicks.h"
-#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/measure/AxisTicks.h"
+#include "player/analysis/measure/MeasureTexts.h"
 
 namespace {
 

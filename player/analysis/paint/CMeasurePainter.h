@@ -9,8 +9,8 @@
 #include <QRect>
 #include <QString>
 
-#include "player/analysis/CMeasureModel.h"
-#include "player/analysis/MeasureSettings.h"
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/MeasureSettings.h"
 
 class QPainter;
 

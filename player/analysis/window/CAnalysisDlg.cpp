@@ -10,7 +10,7 @@
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/window/CAnalysisPicture.h"
 #include "player/audio/Messages.h"
-#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 
 CAnalysisDlg* g_pAnalysisDlg = nullptr;

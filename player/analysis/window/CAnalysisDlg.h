@@ -6,7 +6,7 @@
 // user-interface thread.
 #include <QDialog>
 
-#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/model/CAnalysisModel.h"
 #include "player/audio/SampleStore.h"
 
 class CAnalysisPicture;

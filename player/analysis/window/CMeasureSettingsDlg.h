@@ -5,7 +5,7 @@
 // a window longer than the analysis takes at the sound's rate is noted.
 #include <QDialog>
 
-#include "player/analysis/MeasureSettings.h"
+#include "player/analysis/measure/MeasureSettings.h"
 
 class QComboBox;
 class QDialogButtonBox;

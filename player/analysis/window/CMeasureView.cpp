@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CMeasureSettingsDlg.h"
 #include "player/analysis/window/CSpanPlayer.h"

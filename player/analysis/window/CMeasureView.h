@@ -12,9 +12,9 @@
 
 #include <memory>
 
-#include "player/analysis/CMeasureModel.h"
-#include "player/analysis/CMeasureWorker.h"
-#include "player/analysis/MeasureSettings.h"
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/measure/MeasureSettings.h"
 
 class CMeasurePlot;
 class CSpanPlayer;

@@ -8,7 +8,7 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
-#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/audio/Messages.h"
 

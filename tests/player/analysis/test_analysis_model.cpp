@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "player/analysis/CAnalysisModel.h"
+#include "player/analysis/model/CAnalysisModel.h"
 #include "player/audio/AudioResource.h"
 
 namespace {

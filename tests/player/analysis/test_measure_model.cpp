@@ -11,11 +11,11 @@
 #include <mutex>
 #include <random>
 
-#include "player/analysis/AnalysisBudget.h"
-#include "player/analysis/AxisTicks.h"
-#include "player/analysis/CMeasureModel.h"
-#include "player/analysis/CMeasureWorker.h"
-#include "player/analysis/CRealFft.h"
+#include "player/analysis/measure/AxisTicks.h"
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/spectrum/CRealFft.h"
+#include "player/analysis/core/AnalysisBudget.h"
 
 using namespace sonavel;
 

@@ -14,9 +14,9 @@
 #include <random>
 #include <thread>
 
-#include "player/analysis/CMeasureModel.h"
-#include "player/analysis/CMeasureWorker.h"
-#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/measure/MeasureTexts.h"
 #include "tests/support/EventBound.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/CSampleSource.h"
-#include "player/analysis/PitchKernels.h"
-#include "player/analysis/PitchSettings.h"
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/PitchKernels.h"
+#include "player/analysis/pitch/PitchSettings.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 
 using namespace sonavel::pitch;

@@ -9,10 +9,10 @@
 
 #include "player/audio/CSampleBlock.h"
 #include "tests/support/SampleBlockProbe.h"
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "tools/voicesynth/CVoiceSynth.h"
-#include "player/analysis/PitchKernels.h"
-#include "player/analysis/PitchTracker.h"
+#include "player/analysis/pitch/PitchKernels.h"
+#include "player/analysis/pitch/PitchTracker.h"
 #include "player/audio/SampleStore.h"
 
 using namespace sonavel::pitch;

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 #include "tests/support/CMessageRecorder.h"
 #include "player/audio/CSampleBlock.h"
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/audio/Messages.h"
 
 namespace {

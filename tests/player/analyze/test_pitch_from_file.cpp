@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/CSignalMath.h"
-#include "player/analysis/CWaveFileSamples.h"
+#include "player/analysis/model/CSignalMath.h"
+#include "player/analysis/pitch/CWaveFileSamples.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"

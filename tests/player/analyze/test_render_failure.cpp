@@ -3,7 +3,7 @@
 // that the tracker's test hook reaches it.
 #include <gtest/gtest.h>
 
-#include "player/analysis/CSignalMath.h"
+#include "player/analysis/model/CSignalMath.h"
 #include "player/analyze/AnalyzeCommands.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"

@@ -14,7 +14,7 @@
 
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/window/CAnalysisDlg.h"
-#include "player/analysis/AnalysisResource.h"
+#include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 #include "tests/support/CMessageRecorder.h"
 #include "tests/support/WaitFor.h"

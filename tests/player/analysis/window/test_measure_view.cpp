@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "player/analysis/MeasureTexts.h"
+#include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
 #include "player/analysis/window/CMeasureSettingsDlg.h"

@@ -1,0 +1,102 @@
+#pragma once
+// What the measuring view shows, apart from any widget: the stretch of time
+// on screen and how it zooms and scrolls, the selection, the pitch track and
+// the scale it is drawn on, and what lies under a pixel. The widget turns
+// keys, wheel and mouse into these calls and paints what they answer. Plain
+// C++; one thread (the user-interface thread) at a time.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "player/analysis/measure/CMeasurePicture.h"
+#include "player/analysis/measure/MeasureSettings.h"
+
+class CMeasureModel {
+public:
+    // A sound of nSamples at nRate: everything shown, nothing selected, no pitch.
+    void SetSound(int64_t nSamples, int nRate);
+    int64_t Samples() const { return m_nSamples; }
+    int Rate() const { return m_nRate; }
+    double Duration() const { return m_nRate > 0 ? static_cast<double>(m_nSamples) / m_nRate : 0.0; }
+
+    // The stretch shown, in seconds; never shorter than MinSpan(), never
+    // outside the sound.
+    double Start() const { return m_dStart; }
+    double End() const { return m_dEnd; }
+    double Span() const { return m_dEnd - m_dStart; }
+    double MinSpan() const;
+    void SetSpan(double dStart, double dEnd);
+    void ShowAll() { SetSpan(0, Duration()); }
+    // dFactor > 1 comes closer, < 1 goes back; the time dAnchor stays where it is
+    // on screen. Zooming in and then out by the same factor returns the span.
+    void ZoomBy(double dFactor, double dAnchor);
+    // By a fraction of the span (negative: earlier).
+    void ScrollBy(double dFraction);
+    void ScrollTo(double dStart) { SetSpan(dStart, dStart + Span()); }
+
+    // A plot dWidth pixels wide: the time at pixel position x (x = 0 is the
+    // left edge of the first pixel), and back.
+    double TimeAtX(double x, double dWidth) const;
+    double XAtTime(double t, double dWidth) const;
+
+    // The selection, ordered and inside the sound; empty is none.
+    bool HasSelection() const { return m_dSelEnd > m_dSelStart; }
+    double SelectionStart() const { return m_dSelStart; }
+    double SelectionEnd() const { return m_dSelEnd; }
+    void SetSelection(double a, double b);
+    void ClearSelection() { m_dSelStart = m_dSelEnd = 0; }
+    // What Space plays: the selection, else what is shown; samples [first, end).
+    std::pair<int64_t, int64_t> PlaySpan() const;
+
+    // The pitch track and how it went (TrackWith's result; 0 = tracked).
+    void SetTracking(const sonavel::pitch::PitchSettings& settings);
+    void SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult);
+    bool IsTracking() const { return m_bTracking; }
+    const sonavel::pitch::PitchFrames* Pitch() const { return m_pPitch.get(); }
+    int PitchResult() const { return m_nPitchResult; }
+    const sonavel::pitch::PitchSettings& PitchSettings() const { return m_pitchSettings; }
+    // Why the newest picture could not be made ("not enough memory for the
+    // spectrogram"); empty once one is made, and for a new sound.
+    void SetPictureFailure(const std::string& strWhy) { m_strPictureFailure = strWhy; }
+    const std::string& PictureFailure() const { return m_strPictureFailure; }
+    // The pitch scale: the range the settings give, or, at the tracker's own
+    // range, the range its voiced frames cover, rounded out with a little air.
+    double PitchLow() const { return m_dPitchLow; }
+    double PitchHigh() const { return m_dPitchHigh; }
+    // The frame nearest to t, or -1 when there is no track.
+    long NearestFrame(double t) const;
+    // Frames from the first at or after a to the last at or before b.
+    std::pair<long, long> FramesIn(double a, double b) const;
+
+    struct SpanFacts {
+        double dStart = 0, dEnd = 0, dDuration = 0;
+        double dMeanPitchHz = 0; // over the voiced frames; 0 when none
+        long nVoiced = 0;
+    };
+    SpanFacts Facts(double a, double b) const;
+
+    // What lies under a point of a plot of dWidth x dHeight whose spectrogram
+    // runs from 0 Hz (bottom) to dTopHz (top), as picture shows it.
+    struct Readout {
+        double dTime = 0, dFrequencyHz = 0;
+        double dLevelDb = 0; bool bLevel = false;
+        long nFrame = -1; double dFrameTime = 0, dPitchHz = 0;
+    };
+    Readout ReadoutAt(const CMeasurePicture* pPicture, double x, double y, double dWidth, double dHeight,
+                      double dTopHz, double dDevicePixelRatio = 1.0) const;
+
+private:
+    void FitPitchScale();
+
+    int64_t m_nSamples = 0;
+    int m_nRate = 0;
+    double m_dStart = 0, m_dEnd = 0;
+    double m_dSelStart = 0, m_dSelEnd = 0;
+    sonavel::pitch::PitchSettings m_pitchSettings;
+    std::shared_ptr<const sonavel::pitch::PitchFrames> m_pPitch;
+    int m_nPitchResult = 0;
+    bool m_bTracking = false;
+    std::string m_strPictureFailure;
+    double m_dPitchLow = 50, m_dPitchHigh = 800;
+};

@@ -1,0 +1,184 @@
+#include "player/analysis/measure/CMeasurePicture.h"
+#include "player/analysis/core/SplitWork.h"
+#include "player/analysis/core/AnalysisBudget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <thread>
+
+using namespace sonavel::spectrogram;
+
+double CMeasurePicture::LevelAt(int i, double dHz) const
+{
+    if (i < 0 || i >= Columns() || grid.nBins <= 0 || !(dHz >= 0))
+        return std::numeric_limits<double>::quiet_NaN();
+    const double b = dHz / grid.dBinHz;
+    if (b > grid.nBins - 1 + 1e-9)
+        return std::numeric_limits<double>::quiet_NaN();
+    const float* v = Column(i);
+    const int b0 = std::min(static_cast<int>(b), grid.nBins - 1);
+    const int b1 = std::min(b0 + 1, grid.nBins - 1);
+    const double f = b - b0;
+    return v[b0] + (v[b1] - v[b0]) * f;
+}
+
+void CColumnCache::Use(const CMeasureSound* pSound, const SpectrogramSettings& s)
+{
+    const SpectrogramSettings& m = m_settings;
+    if (pSound == m_pSound && s.dWindowS == m.dWindowS && s.dMaxFrequencyHz == m.dMaxFrequencyHz
+        && s.dTimeStepS == m.dTimeStepS)
+        return; // the dynamic range only changes the shading
+    m_columns.clear();
+    m_nValues = 0;
+    m_pSound = pSound;
+    m_settings = s;
+}
+
+uint64_t CColumnCache::Key(int nLevel, int64_t k)
+{
+    // A column at an even index of a refined grid is the coarser grid's column.
+    while (nLevel > 0 && k % 2 == 0) {
+        k /= 2;
+        --nLevel;
+    }
+    return (static_cast<uint64_t>(nLevel) << 56) | (static_cast<uint64_t>(k) & ((uint64_t(1) << 56) - 1));
+}
+
+const std::vector<float>* CColumnCache::Find(int nLevel, int64_t k) const
+{
+    auto it = m_columns.find(Key(nLevel, k));
+    return it == m_columns.end() ? nullptr : &it->second;
+}
+
+void CColumnCache::Add(int nLevel, int64_t k, const float* pValues, int nBins)
+{
+    if (m_nValues + static_cast<size_t>(nBins) > kMaxValues) {
+        m_columns.clear();
+        m_nValues = 0;
+    }
+    // Copied before the map changes: a copy that cannot be had leaves the
+    // cache as it was, never an empty column under the key.
+    std::vector<float> values(pValues, pValues + nBins);
+    std::vector<float>& column = m_columns[Key(nLevel, k)];
+    m_nValues += values.size() - column.size();
+    column.swap(values);
+}
+
+int RefineLevel(const PictureRequest& request, int nRate)
+{
+    const double dSpan = request.dEnd - request.dStart;
+    if (!(dSpan > 0) || request.nPixels <= 0 || nRate <= 0)
+        return 0;
+    const double dPixelS = dSpan / request.nPixels;
+    double dStep = request.settings.dTimeStepS;
+    int nLevel = 0;
+    // Never finer than one sample: a finer step would only repeat columns.
+    while (nLevel < 24 && dStep / dPixelS > kMaxColumnPixels && dStep / 2 >= 1.0 / nRate) {
+        dStep /= 2;
+        ++nLevel;
+    }
+    return nLevel;
+}
+
+namespace {
+
+std::shared_ptr<CMeasurePicture> Failed(const PictureRequest& request, const std::string& strWhy)
+{
+    auto pPicture = std::make_shared<CMeasurePicture>();
+    pPicture->request = request;
+    pPicture->strFailure = strWhy;
+    return pPicture;
+}
+
+// Empty when a picture of nPixels over grid stays within the analysis
+// budget, else why not. Counted before anything is allocated: each pixel's
+// column number, and at most one column per pixel with its index, its place
+// in the missing list and its levels.
+std::string OverBudget(const SpectrogramGrid& grid, int nPixels)
+{
+    const uint64_t nColumns = std::min<uint64_t>(static_cast<uint64_t>(nPixels), static_cast<uint64_t>(grid.nColumns));
+    const uint64_t nBytes = uint64_t(nPixels) * sizeof(int)
+                            + nColumns * (sizeof(int64_t) + sizeof(int) + uint64_t(grid.nBins) * sizeof(float));
+    if (nBytes <= sonavel::analysis::kGridBudgetBytes)
+        return std::string();
+    return "the picture would take " + std::to_string(nBytes >> 20) + " MiB, more than the "
+           + std::to_string(sonavel::analysis::kGridBudgetBytes >> 20) + " MiB one grid may take";
+}
+
+std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const PictureRequest& request,
+                                             CColumnCache& cache, int nThreads, const std::atomic<bool>* pCancel)
+{
+    const int nLevel = RefineLevel(request, sound.Rate());
+    const SpectrogramGrid grid = MakeGrid(request.settings, sound.Count(), sound.Rate(), nLevel);
+    const std::string strOver = OverBudget(grid, request.nPixels);
+    if (!strOver.empty())
+        return Failed(request, strOver);
+    auto pPicture = std::make_shared<CMeasurePicture>();
+    CMeasurePicture& p = *pPicture;
+    p.request = request;
+    p.grid = grid;
+    p.pixelColumn.assign(static_cast<size_t>(request.nPixels), -1);
+    cache.Use(&sound, request.settings);
+
+    // Which column each pixel shows.
+    const double dPixelS = (request.dEnd - request.dStart) / request.nPixels;
+    for (int x = 0; x < request.nPixels; ++x) {
+        const int64_t k = p.grid.ColumnAt(request.dStart + (x + 0.5) * dPixelS);
+        if (k < 0 || k >= p.grid.nColumns)
+            continue;
+        if (p.columnIndex.empty() || p.columnIndex.back() != k)
+            p.columnIndex.push_back(k);
+        p.pixelColumn[static_cast<size_t>(x)] = p.Columns() - 1;
+    }
+    // The columns seen before come from the cache, the others are computed,
+    // split between the threads.
+    const size_t nBins = static_cast<size_t>(p.grid.nBins);
+    p.values.resize(p.columnIndex.size() * nBins);
+    std::vector<int> missing;
+    for (int i = 0; i < p.Columns(); ++i) {
+        if (const std::vector<float>* pCached = cache.Find(nLevel, p.columnIndex[static_cast<size_t>(i)]))
+            std::copy(pCached->begin(), pCached->end(), p.values.begin() + static_cast<ptrdiff_t>(i * nBins));
+        else
+            missing.push_back(i);
+    }
+    auto compute = [&](size_t a, size_t b) {
+        CColumnComputer computer(p.grid, sound.Samples());
+        for (size_t m = a; m < b; ++m) {
+            if (pCancel && pCancel->load(std::memory_order_relaxed))
+                return;
+            const int i = missing[m];
+            computer.Compute(p.columnIndex[static_cast<size_t>(i)], p.values.data() + i * nBins);
+        }
+    };
+    nThreads = std::max(1, std::min(nThreads, static_cast<int>(missing.size() / 32) + 1));
+    sonavel::analysis::RunSplit(missing.size(), nThreads, compute);
+    // A cancelled picture's columns are not all there: none reaches the cache.
+    if (pCancel && pCancel->load())
+        return nullptr;
+    for (int i : missing)
+        cache.Add(nLevel, p.columnIndex[static_cast<size_t>(i)], p.Column(i), p.grid.nBins);
+    p.fTopDb = ShadingTop(p.values.data(), p.values.size());
+    return pPicture;
+}
+
+} // namespace
+
+std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
+                                                CColumnCache& cache, int nThreads, const std::atomic<bool>* pCancel)
+{
+    if (!CheckSettings(request.settings, sound.Rate()).empty() || request.nPixels <= 0
+        || !(request.dEnd > request.dStart))
+        return nullptr;
+    try {
+        return MakePicture(sound, request, cache, nThreads, pCancel);
+    } catch (const std::bad_alloc&) {
+        return Failed(request, "not enough memory");
+    } catch (const std::length_error&) { // a size no allocator takes
+        return Failed(request, "not enough memory");
+    } catch (const std::exception& e) {
+        return Failed(request, e.what());
+    }
+}

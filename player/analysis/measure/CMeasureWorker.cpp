@@ -1,0 +1,152 @@
+#include "player/analysis/measure/CMeasureWorker.h"
+
+
+#include <stdexcept>
+#include <new>
+#include "player/analysis/core/CSampleSource.h"
+
+namespace {
+// A picture's columns are split between two threads: the first picture of a
+// narrow-band hour at a device-pixel ratio of 2 takes 2400 transforms of 2048
+// points, which one core does not finish in a tenth of a second.
+const int kPictureThreads = static_cast<int>(std::min(2u, std::max(1u, std::thread::hardware_concurrency())));
+
+// The samples of a track that stop coming once its view is gone: the trackers
+// fetch a block at a time (2048 frames of the AMDF, about 5 s of the research
+// tracker) and end at the first block they cannot have.
+class CCancellableSamples : public CSampleSource {
+public:
+    CCancellableSamples(const CSampleSource& source, const std::atomic<bool>& bCancel)
+        : m_source(source), m_bCancel(bCancel)
+    {
+    }
+    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
+    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
+    {
+        return m_bCancel.load(std::memory_order_relaxed) ? nullptr : m_source.Fetch(nFirst, nCount, pBuffer);
+    }
+
+private:
+    const CSampleSource& m_source;
+    const std::atomic<bool>& m_bCancel;
+};
+
+} // namespace
+
+CMeasureWorker::CJobThread::CJobThread() { Start(); }
+
+CMeasureWorker::CJobThread::~CJobThread()
+{
+    Stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool CMeasureWorker::CJobThread::Start()
+{
+    try {
+        m_thread = std::thread([this] { Run(); });
+        return true;
+    } catch (...) { // no thread to be had (yet): Post runs the job itself
+        return false;
+    }
+}
+
+void CMeasureWorker::CJobThread::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStop = true;
+        m_fnPending = nullptr;
+    }
+    m_bCancel = true;
+    m_wake.notify_one();
+}
+
+void CMeasureWorker::CJobThread::Post(Job fnJob)
+{
+    if (!m_thread.joinable() && !Start()) {
+        // Late rather than never: the caller's thread does the job.
+        try {
+            fnJob(m_bCancel);
+        } catch (...) {
+        }
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_fnPending = std::move(fnJob);
+    }
+    m_wake.notify_one();
+}
+
+void CMeasureWorker::CJobThread::Run()
+{
+    for (;;) {
+        Job fnJob;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_bStop || m_fnPending; });
+            if (m_bStop)
+                return;
+            fnJob = std::move(m_fnPending);
+            m_fnPending = nullptr;
+        }
+        // The jobs turn their own failures into results; what still escapes
+        // (the report itself without memory) is dropped, and the thread stays.
+        try {
+            fnJob(m_bCancel);
+        } catch (...) {
+        }
+    }
+}
+
+CMeasureWorker::CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch)
+    : m_fnPicture(std::move(fnPicture)), m_fnPitch(std::move(fnPitch))
+{
+}
+
+CMeasureWorker::~CMeasureWorker()
+{
+    // Both cancelled before either is waited for.
+    m_pictures.Stop();
+    m_pitch.Stop();
+}
+
+void CMeasureWorker::RequestPicture(std::shared_ptr<const CMeasureSound> pSound, const PictureRequest& request)
+{
+    m_pictures.Post([this, pSound, request](const std::atomic<bool>& bCancel) {
+        if (!pSound)
+            return;
+        auto pPicture = ComputePicture(*pSound, request, m_cache, kPictureThreads, &bCancel);
+        if (!bCancel)
+            m_fnPicture(std::move(pPicture));
+    });
+}
+
+void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
+                                  const sonavel::pitch::PitchSettings& settings, unsigned nSerial)
+{
+    m_pitch.Post([this, pSound, settings, nSerial](const std::atomic<bool>& bCancel) {
+        using namespace sonavel::pitch;
+        std::shared_ptr<PitchFrames> pFrames;
+        int nResult = TRACK_REFUSED;
+        try {
+            pFrames = std::make_shared<PitchFrames>();
+            if (pSound && pSound->Count() <= INT32_MAX) {
+                const CMemorySamples memory(pSound->Samples(), static_cast<int>(pSound->Count()));
+                const CCancellableSamples source(memory, bCancel);
+                nResult = TrackWith(settings, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
+                                    *pFrames);
+            }
+        } catch (const std::bad_alloc&) {
+            nResult = TRACK_NO_MEMORY;
+        } catch (const std::length_error&) { // a size no allocator takes
+            nResult = TRACK_NO_MEMORY;
+        } catch (...) {
+            nResult = TRACK_SOURCE_FAILED; // said as "the pitch track failed"
+        }
+        if (!bCancel)
+            m_fnPitch(std::move(pFrames), nResult, nSerial);
+    });
+}

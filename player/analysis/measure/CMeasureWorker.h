@@ -1,0 +1,66 @@
+#pragma once
+// The measuring view's work off the user-interface thread: one thread makes
+// pictures, another tracks pitch, each always on the newest request (one that
+// is overtaken while it waits is dropped; the one running is finished, so
+// pictures keep coming while the user zooms). Results go to callbacks on the
+// worker's threads; the caller hands them on to its own thread. Whatever a
+// job throws becomes its result (a picture that says why it has no columns, a
+// track's TRACK_NO_MEMORY), never the end of the process. Plain C++.
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "player/analysis/measure/CMeasurePicture.h"
+#include "player/analysis/pitch/PitchSettings.h"
+
+class CMeasureWorker {
+public:
+    using PictureDone = std::function<void(std::shared_ptr<const CMeasurePicture>)>;
+    // The frames (empty on failure, null when even they could not be had),
+    // TrackWith's result and the request's serial.
+    using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, int, unsigned)>;
+
+    CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch);
+    // Cancels the jobs that run and waits for them to stop: a picture stops
+    // within a column, a track within a block, and neither reports back.
+    ~CMeasureWorker();
+    CMeasureWorker(const CMeasureWorker&) = delete;
+    CMeasureWorker& operator=(const CMeasureWorker&) = delete;
+
+    void RequestPicture(std::shared_ptr<const CMeasureSound> pSound, const PictureRequest& request);
+    void RequestPitch(std::shared_ptr<const CMeasureSound> pSound, const sonavel::pitch::PitchSettings& settings,
+                      unsigned nSerial);
+
+private:
+    // One thread that runs the newest job posted to it. A job is handed the
+    // flag that says its result is no longer wanted.
+    using Job = std::function<void(const std::atomic<bool>& bCancel)>;
+    class CJobThread {
+    public:
+        CJobThread();
+        ~CJobThread();
+        void Post(Job fnJob);
+        // Drops the waiting job and cancels the running one, without waiting.
+        void Stop();
+
+    private:
+        void Run();
+        bool Start();
+        std::mutex m_mutex;
+        std::condition_variable m_wake;
+        Job m_fnPending;
+        bool m_bStop = false;
+        std::atomic<bool> m_bCancel{false};
+        std::thread m_thread;
+    };
+
+    PictureDone m_fnPicture;
+    PitchDone m_fnPitch;
+    CColumnCache m_cache; // the picture thread's alone
+    // Last: the threads go first, while everything they use still exists.
+    CJobThread m_pictures;
+    CJobThread m_pitch;
+};

@@ -1,0 +1,83 @@
+#include "player/analysis/measure/MeasureSettings.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "player/analysis/pitch/PitchTracker.h"
+#include "player/analysis/core/AnalysisBudget.h"
+
+namespace sonavel::measure {
+
+namespace {
+// The research tracker's search when no range is given.
+constexpr double kResearchLowHz = 50.0, kResearchHighHz = 800.0;
+} // namespace
+
+PitchRange TrackerOwnRange(pitch::ETracker tracker)
+{
+    if (tracker == pitch::ETracker::Amdf) {
+        const pitch::PitchParams params;
+        return {static_cast<double>(params.minPitchHz), static_cast<double>(params.maxPitchHz)};
+    }
+    return {kResearchLowHz, kResearchHighHz};
+}
+
+PitchRange SearchRange(const pitch::PitchSettings& settings)
+{
+    PitchRange range = TrackerOwnRange(settings.tracker);
+    if (settings.dFloorHz > 0)
+        range.dLowHz = settings.dFloorHz;
+    if (settings.dCeilingHz > 0)
+        range.dHighHz = settings.dCeilingHz;
+    return range;
+}
+
+const char* TrackerTitle(pitch::ETracker tracker)
+{
+    return tracker == pitch::ETracker::Amdf ? "AMDF" : "research tracker";
+}
+
+std::string CheckSettings(const MeasureSettings& settings, int nRate)
+{
+    std::string strWhy = spectrogram::CheckSettings(settings.spectrogram, nRate);
+    if (!strWhy.empty())
+        return strWhy;
+    const PitchRange range = SearchRange(settings.pitch);
+    if (settings.pitch.dFloorHz < 0 || settings.pitch.dCeilingHz < 0 || !(range.dLowHz < range.dHighHz))
+        return "the pitch floor must lie below the ceiling";
+    return std::string();
+}
+
+MeasureSettings FitToRate(MeasureSettings settings, int nRate)
+{
+    if (nRate > 0)
+        settings.spectrogram.dMaxFrequencyHz = std::min(settings.spectrogram.dMaxFrequencyHz, nRate / 2.0);
+    return settings;
+}
+
+std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate)
+{
+    // Past half a sample over the bound the window would round above it.
+    if (nRate <= 0 || !(settings.dWindowS * nRate >= analysis::kMaxWindowSamples + 0.5))
+        return std::string();
+    char sz[80];
+    std::snprintf(sz, sizeof sz, "held to %d samples (%.3g ms)", analysis::kMaxWindowSamples,
+                  analysis::kMaxWindowSamples * 1000.0 / nRate);
+    return sz;
+}
+
+std::string TrackFailure(int nResult)
+{
+    switch (nResult) {
+    case 0:
+        return std::string();
+    case -1:
+        return "not enough memory for the pitch track";
+    case -3:
+        return "the tracker does not take these settings";
+    default:
+        return "the pitch track failed";
+    }
+}
+
+} // namespace sonavel::measure

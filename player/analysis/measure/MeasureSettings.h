@@ -1,0 +1,47 @@
+#pragma once
+// What the measuring view shows and how: the spectrogram's window, top and
+// dynamic range, and the pitch tracker with its range. One value, so the view,
+// its settings dialog, its profile entries and render --view agree.
+#include <string>
+
+#include "player/analysis/pitch/PitchSettings.h"
+#include "player/analysis/spectrum/SpectrogramColumns.h"
+
+namespace sonavel::measure {
+
+inline constexpr double kWideBandWindowS = 0.005;
+inline constexpr double kNarrowBandWindowS = 0.03;
+
+struct MeasureSettings {
+    spectrogram::SpectrogramSettings spectrogram;
+    // The research tracker at its own range unless the user picks otherwise.
+    pitch::PitchSettings pitch;
+};
+
+// The range a tracker searches when its settings leave the range to it.
+struct PitchRange {
+    double dLowHz = 0, dHighHz = 0;
+};
+PitchRange TrackerOwnRange(pitch::ETracker tracker);
+// The range the settings ask for: theirs, or the tracker's own.
+PitchRange SearchRange(const pitch::PitchSettings& settings);
+
+// "research tracker" or "AMDF", for the view's texts.
+const char* TrackerTitle(pitch::ETracker tracker);
+
+// Empty when the settings are usable for a sound at nRate, else why not. The
+// tracker's own limits are the tracker's to check.
+std::string CheckSettings(const MeasureSettings& settings, int nRate);
+
+// The settings with the top frequency lowered to half of nRate where it lies
+// above: a sound at 8 kHz is shown up to 4 kHz, whatever the profile says.
+MeasureSettings FitToRate(MeasureSettings settings, int nRate);
+
+// "held to 43690 samples (0.0203 ms)" where the window asked for is longer at
+// nRate than the analysis takes (kMaxWindowSamples); empty where it is not.
+std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate);
+
+// Why a track failed, from TrackWith's result, for the status line.
+std::string TrackFailure(int nResult);
+
+} // namespace sonavel::measure

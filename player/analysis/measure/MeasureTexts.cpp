@@ -1,0 +1,113 @@
+#include "player/analysis/measure/MeasureTexts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace sonavel::measure {
+
+namespace {
+
+std::string Printf(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* szFormat, ...)
+{
+    char sz[512];
+    va_list args;
+    va_start(args, szFormat);
+    std::vsnprintf(sz, sizeof sz, szFormat, args);
+    va_end(args);
+    return sz;
+}
+
+const char kszDash[] = "\xE2\x80\x93"; // en dash, for ranges
+
+} // namespace
+
+std::string FormatSeconds(double dSeconds)
+{
+    std::string s = Printf("%.3f s", dSeconds);
+    if (dSeconds >= 60) {
+        const long nWhole = static_cast<long>(dSeconds);
+        s += nWhole >= 3600 ? Printf(" (%ld:%02ld:%02ld)", nWhole / 3600, nWhole / 60 % 60, nWhole % 60)
+                            : Printf(" (%ld:%02ld)", nWhole / 60, nWhole % 60);
+    }
+    return s;
+}
+
+std::string ChannelName(const std::string& strName, int nChannel, int nChannels)
+{
+    return strName + Printf(" (channel %d of %d)", nChannel, nChannels);
+}
+
+std::string HeaderLine(const std::string& strName, double dDuration, int nRate)
+{
+    return strName + " \xE2\x80\x94 " + FormatSeconds(dDuration) + Printf(", %d Hz", nRate);
+}
+
+std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& model)
+{
+    const spectrogram::SpectrogramSettings& s = settings.spectrogram;
+    const std::string strHeld = WindowHeld(s, model.Rate());
+    std::string str = Printf("Spectrogram %g ms window%s%s, 0%s%.0f Hz, %.0f dB", s.dWindowS * 1000,
+                             strHeld.empty() ? "" : ", ", strHeld.c_str(), kszDash, s.dMaxFrequencyHz,
+                             s.dDynamicRangeDb);
+    if (!model.PictureFailure().empty())
+        str += " \xE2\x80\x94 no spectrogram: " + model.PictureFailure();
+    const pitch::PitchSettings& p = model.PitchSettings();
+    const PitchRange range = SearchRange(p);
+    const bool bOwn = p.dFloorHz <= 0 && p.dCeilingHz <= 0;
+    str += Printf("   |   Pitch: %s, %s%.0f%s%.0f Hz", TrackerTitle(p.tracker), bOwn ? "its own range " : "",
+                  range.dLowHz, kszDash, range.dHighHz);
+    if (model.IsTracking())
+        str += " (tracking\xE2\x80\xA6)";
+    else if (model.PitchResult() != 0)
+        str += " \xE2\x80\x94 no pitch: " + TrackFailure(model.PitchResult());
+    return str;
+}
+
+std::string ReadoutText(const CMeasureModel::Readout& r)
+{
+    std::string str = Printf("%s   %.0f Hz", FormatSeconds(r.dTime).c_str(), r.dFrequencyHz);
+    if (r.bLevel)
+        str += Printf("   %.1f dB", r.dLevelDb);
+    if (r.nFrame >= 0)
+        str += r.dPitchHz > 0 ? Printf("   pitch %.1f Hz at %.3f s", r.dPitchHz, r.dFrameTime)
+                              : Printf("   unvoiced at %.3f s", r.dFrameTime);
+    return str;
+}
+
+std::string SelectionText(const CMeasureModel& model)
+{
+    if (!model.HasSelection())
+        return "No selection";
+    const CMeasureModel::SpanFacts f = model.Facts(model.SelectionStart(), model.SelectionEnd());
+    std::string str = Printf("Selection %.3f%s%.3f s (%.3f s)", f.dStart, kszDash, f.dEnd, f.dDuration);
+    if (!model.Pitch())
+        return str;
+    return str + (f.nVoiced > 0 ? Printf(", mean pitch %.1f Hz", f.dMeanPitchHz) : std::string(", unvoiced"));
+}
+
+std::string PictureDescription(const std::string& strName, const CMeasureModel& model)
+{
+    std::string str = Printf("%s, %.3f to %.3f s of %.3f s shown", strName.c_str(), model.Start(), model.End(),
+                             model.Duration());
+    if (model.Pitch())
+        str += Printf(", pitch scale %.0f to %.0f Hz", model.PitchLow(), model.PitchHigh());
+    else
+        str += ", no pitch shown";
+    return str;
+}
+
+std::string PitchCsv(const pitch::PitchFrames& frames, long nFirst, long nLast)
+{
+    std::string str = "time_s,pitch_hz,confidence\n";
+    for (long i = std::max(nFirst, 0L); i <= nLast && i < static_cast<long>(frames.time_s.size()); ++i) {
+        const size_t k = static_cast<size_t>(i);
+        str += Printf("%.6f,%.3f,%.3f\n", frames.time_s[k], k < frames.pitch_hz.size() ? frames.pitch_hz[k] : 0.0,
+                      k < frames.confidence.size() ? frames.confidence[k] : 0.0);
+    }
+    return str;
+}
+
+} // namespace sonavel::measure

@@ -1,0 +1,38 @@
+#pragma once
+// The measuring view's words: its title and header, the status line's
+// readouts and selection, and the picture's description for a screen reader.
+// Plain C++ (UTF-8), so the view and render --view say the same things.
+#include <string>
+
+#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/MeasureSettings.h"
+
+namespace sonavel::measure {
+
+inline constexpr const char* kszViewTitle = "Measure";
+inline constexpr const char* kszPictureName = "Spectrogram and pitch";
+
+// Seconds with three decimals, and h:mm:ss beside them from a minute on:
+// "47.312 s", "3723.456 s (1:02:03)".
+std::string FormatSeconds(double dSeconds);
+
+// "take7.wav (channel 2 of 2)": the name the header and title give one channel
+// of a file of several.
+std::string ChannelName(const std::string& strName, int nChannel, int nChannels);
+// "take7.wav - 47.312 s, 44100 Hz"
+std::string HeaderLine(const std::string& strName, double dDuration, int nRate);
+// "Spectrogram 5 ms window, 0-5000 Hz, 50 dB  |  Pitch: research tracker, own range 50-800 Hz"
+// and, while tracking or after a failure, what became of the pitch.
+std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& model);
+// "1.234 s  1250 Hz  -6.1 dB  pitch 182.0 Hz at 1.230 s"
+std::string ReadoutText(const CMeasureModel::Readout& readout);
+// "Selection 1.200-1.700 s (0.500 s), mean pitch 171.3 Hz"
+std::string SelectionText(const CMeasureModel& model);
+// "take7.wav, 12.500 to 14.200 s of 47.312 s shown, pitch scale 90-180 Hz"
+std::string PictureDescription(const std::string& strName, const CMeasureModel& model);
+
+// Frames nFirst .. nLast as CSV: "time_s,pitch_hz,confidence", then one
+// "%.6f,%.3f,%.3f" row each (0 Hz: unvoiced), as the pitch command writes them.
+std::string PitchCsv(const pitch::PitchFrames& frames, long nFirst, long nLast);
+
+} // namespace sonavel::measure

@@ -1,0 +1,205 @@
+#include "player/analysis/pitch/NccfPath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace sonavel::pitch {
+
+namespace {
+
+struct CCosts {
+    float fLagWeight = 0.3f;    // a candidate's cost grows with its lag: halves lose
+    float fVoicedBias = 0.0f;   // added to the unvoiced state's cost
+    float fQuiet = 0.7f;        // a voiced frame far below the loud frames costs up to this much more,
+    float fQuietDb = 12.0f;     // from this far below, the less the clearer its period (fSoft)
+    float fSoft = 0.3f;         // a candidate this far below full strength pays all of it
+    float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
+    float fHardDb = 30.0f;
+    float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
+    float fFreq = 2.0f;         // per unit of log pitch change between frames
+    float fOctave = 0.3f;       // an octave jump
+    float fVoicing = 0.1f;      // into or out of voicing, where the energy changes
+    float fSteady = 0.3f;       // the same where it does not
+    float fPrior = 1.0f;        // per octave beyond the speaker's own range
+    float fPriorOctaves = 0.7f; // the own range: this far either side of the median
+    float fReachS = 1.0f;       // a frame's level is weighed against the loudest this near
+    float fSlackDb = 12.0f;     // or against the file's loud frames less this, if more
+    float fTwice = 1.5f;        // per unit the NCCF at twice the lag falls short of the candidate's
+    float fTwiceMargin = 0.2f;  // beyond this
+};
+
+// The loudest of the levels within nReach frames either side of each frame,
+// each level first averaged with its neighbours (a lone click does not count).
+std::vector<float> LocalLoudest(const std::vector<CFrameCandidates>& frames, size_t nReach)
+{
+    const size_t n = frames.size();
+    std::vector<float> level(n), loud(n);
+    for (size_t i = 0; i < n; ++i)
+        level[i] = (frames[i > 0 ? i - 1 : i].fEnergyDb + frames[i].fEnergyDb + frames[std::min(n - 1, i + 1)].fEnergyDb) / 3;
+    // A running maximum: indices whose levels fall, the front the largest.
+    std::vector<size_t> window(n);
+    size_t nFront = 0, nBack = 0, nNext = 0;
+    for (size_t i = 0; i < n; ++i) {
+        for (; nNext < n && nNext <= i + nReach; ++nNext) {
+            while (nBack > nFront && level[window[nBack - 1]] <= level[nNext])
+                --nBack;
+            window[nBack++] = nNext;
+        }
+        while (window[nFront] + nReach < i)
+            ++nFront;
+        loud[i] = level[window[nFront]];
+    }
+    return loud;
+}
+
+float Percentile(std::vector<float> v, double q)
+{
+    if (v.empty())
+        return 0;
+    const size_t k = std::min(v.size() - 1, size_t(q * double(v.size())));
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+    return v[k];
+}
+
+// Moves from candidate p (cost fFrom, log pitch fLog) into every lane q:
+// best[q] and arg[q] take it where it costs less than what they hold. Lane 0,
+// the unvoiced state, is reached for fTrans; a candidate for its distance in
+// log pitch, an octave's distance costing only fOctave.
+void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, const CCosts& c, float* best,
+              int32_t* arg)
+{
+    const float fLn2 = 0.693147182f;
+#if defined(__SSE2__)
+    const __m128 from = _mm_set1_ps(fFrom), log = _mm_set1_ps(fLog), sign = _mm_set1_ps(-0.0f);
+    const __m128 ln2 = _mm_set1_ps(fLn2), octave = _mm_set1_ps(c.fOctave), freq = _mm_set1_ps(c.fFreq);
+    const __m128i from_p = _mm_set1_epi32(p);
+    for (int q = 0; q < 8; q += 4) {
+        const __m128 d = _mm_andnot_ps(sign, _mm_sub_ps(_mm_loadu_ps(logF + q), log));
+        const __m128 jump = _mm_add_ps(octave, _mm_andnot_ps(sign, _mm_sub_ps(d, ln2)));
+        __m128 t = _mm_mul_ps(freq, _mm_min_ps(d, jump));
+        if (q == 0) // lane 0: the unvoiced state
+            t = _mm_move_ss(t, _mm_set_ss(fTrans));
+        const __m128 v = _mm_add_ps(from, t);
+        const __m128 old = _mm_loadu_ps(best + q);
+        const __m128 less = _mm_cmplt_ps(v, old);
+        _mm_storeu_ps(best + q, _mm_or_ps(_mm_and_ps(less, v), _mm_andnot_ps(less, old)));
+        const __m128i lessi = _mm_castps_si128(less);
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(arg + q));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(arg + q),
+                         _mm_or_si128(_mm_and_si128(lessi, from_p), _mm_andnot_si128(lessi, a)));
+    }
+#else
+    for (int q = 0; q < 8; ++q) {
+        const float d = std::fabs(logF[q] - fLog);
+        const float t = q == 0 ? fTrans : c.fFreq * std::min(d, c.fOctave + std::fabs(d - fLn2));
+        const float v = fFrom + t;
+        if (v < best[q]) {
+            best[q] = v;
+            arg[q] = p;
+        }
+    }
+#endif
+}
+
+} // namespace
+
+void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
+                std::vector<float>& pitch, std::vector<float>& strength)
+{
+    const CCosts c;
+    const size_t n = frames.size();
+    pitch.assign(n, 0.0f);
+    strength.assign(n, 0.0f);
+    if (n == 0)
+        return;
+
+    // The loud frames' level, and the speaker's median pitch from the clearest frames.
+    std::vector<float> levels(n);
+    for (size_t i = 0; i < n; ++i)
+        levels[i] = frames[i].fEnergyDb;
+    const float fLoud = Percentile(levels, 0.98);
+    const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
+    std::vector<float> clear;
+    for (const CFrameCandidates& f : frames)
+        if (f.nCount > 0 && f.fStrength[0] > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f)
+            clear.push_back(f.fLogHz[0] / std::log(2.0f));
+    const bool bPrior = settings.bOwnRange && clear.size() >= 20;
+    const float fMedian = bPrior ? Percentile(clear, 0.5) : 0.0f;
+
+    // The states of a frame in eight lanes: 0 unvoiced, 1 .. nCount the
+    // candidates, the rest unused (their cost infinite), so that each step
+    // below runs over all lanes at once.
+    constexpr int S = 8;
+    static_assert(kMaxCandidates < S, "the candidates and the unvoiced state fit the lanes");
+    const float fInf = std::numeric_limits<float>::infinity();
+    std::vector<uint8_t> from(n * size_t(S), 0);
+    float cost[S], logF[S] = {}, prevLogF[S] = {}, local[S], best[S];
+    int32_t arg[S];
+    int nPrev = 0;
+    const float fLn2 = 0.693147182f;
+    for (size_t i = 0; i < n; ++i) {
+        const CFrameCandidates& f = frames[i];
+        const float fReference = std::max(loud[i], fLoud - c.fSlackDb);
+        const float fQuiet = std::clamp((fReference - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
+        const float fHard = std::clamp((fReference - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
+        const float fBroad = std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f);
+        float fBest = 0;
+        for (int k = 0; k < f.nCount; ++k)
+            fBest = std::max(fBest, f.fStrength[k]);
+        // Voicing changes cost less where the level moves.
+        const float fBefore = frames[i >= 2 ? i - 2 : 0].fEnergyDb, fAfter = frames[std::min(n - 1, i + 2)].fEnergyDb;
+        const float fChange = std::clamp(std::fabs(fAfter - fBefore) / 15.0f, 0.0f, 1.0f);
+        const float fTrans = c.fVoicing + c.fSteady * (1 - fChange);
+
+        local[0] = c.fVoicedBias + fBest;
+        for (int k = 0; k < f.nCount; ++k) {
+            const float fLag = f.fLag[k];
+            logF[k + 1] = f.fLogHz[k];
+            float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
+            v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
+            v += c.fBroad * fBroad;
+            v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
+            if (bPrior)
+                v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - fMedian) - c.fPriorOctaves);
+            local[k + 1] = v;
+        }
+        for (int k = f.nCount + 1; k < S; ++k)
+            local[k] = fInf;
+        uint8_t* back = from.data() + i * size_t(S);
+        if (i == 0) {
+            for (int q = 0; q < S; ++q)
+                cost[q] = local[q] + (q > 0 ? fTrans : 0);
+        } else {
+            // From the unvoiced state first, then from each candidate; the
+            // first of equal costs wins.
+            for (int q = 0; q < S; ++q) {
+                best[q] = cost[0] + (q > 0 ? fTrans : 0);
+                arg[q] = 0;
+            }
+            for (int p = 1; p <= nPrev; ++p)
+                StepFrom(p, cost[p], prevLogF[p], logF, fTrans, c, best, arg);
+            for (int q = 0; q < S; ++q) {
+                cost[q] = best[q] + local[q];
+                back[q] = uint8_t(arg[q]);
+            }
+        }
+        std::copy(logF, logF + S, prevLogF);
+        nPrev = f.nCount;
+    }
+    int s = int(std::min_element(cost, cost + nPrev + 1) - cost);
+    for (size_t i = n; i-- > 0;) {
+        if (s > 0) {
+            pitch[i] = float(settings.dRate) / frames[i].fLag[s - 1];
+            strength[i] = std::clamp(frames[i].fStrength[s - 1], 0.0f, 1.0f);
+        }
+        s = from[i * size_t(S) + size_t(s)];
+    }
+}
+
+} // namespace sonavel::pitch

@@ -1,0 +1,317 @@
+#include "player/analysis/pitch/NccfTracker.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/NccfKernels.h"
+#include "player/analysis/pitch/NccfPath.h"
+
+namespace sonavel::pitch {
+
+namespace {
+
+const double kFineRateHz = 10000;   // the fine copy's rate, at least (or ten times the ceiling)
+const double kCoarsePerCeiling = 4.5; // the coarse copy's rate per Hz of ceiling
+const double kWindowS = 0.0125;     // the correlation window
+const double kBlockSamples = 220500; // sound per block of frames: 5 s at 44.1 kHz
+const double kMaxFrames = 2e8;       // more frames than memory could hold
+const float kPeakFloor = 0.25f;     // a coarse peak below this is no candidate
+const float kRankBias = 0.5f;       // how much a longer lag lowers a peak's rank
+const int kPad = 48;                // room past the last lag a correlation reads
+
+// Every length that follows from the rate, the range and the step.
+struct CGeometry {
+    int nRate = 0, nCount = 0;
+    double dStep = 0;
+    int nFrames = 0, nBlockFrames = 0;
+    int Df = 1, Dc = 1;          // fine copy: 1 sample in Df; coarse: 1 fine sample in Dc
+    double dFine = 0, dCoarse = 0; // their rates
+    int nFineWin = 0, nCoarseWin = 0;
+    int kcLo = 0, kcHi = 0;      // coarse lags whose peaks count
+    int kcMid = 0;
+    int nHalf = 0;               // fine lags each side of a candidate
+    double dMinLag = 0, dMaxLag = 0; // fine lags of the ceiling and the floor
+
+    long long Fine(int i) const { return std::llround(i * dStep * dFine); }
+    long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
+};
+
+// TRACK_RANGE_UNFIT when the rate cannot carry the range (or is past the
+// highest the kernels take); TRACK_NO_MEMORY for more frames than memory holds.
+ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
+{
+    if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
+        return TRACK_RANGE_UNFIT;
+    g.nRate = nRate;
+    g.nCount = nCount;
+    g.dStep = range.dStepS;
+    const double dFrames = std::floor(nCount / (nRate * range.dStepS) + 1e-9) + 1;
+    if (dFrames > kMaxFrames)
+        return TRACK_NO_MEMORY;
+    g.nFrames = static_cast<int>(dFrames);
+    g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockSamples / nRate / range.dStepS)));
+    g.Df = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
+    g.dFine = double(nRate) / g.Df;
+    g.Dc = std::clamp(static_cast<int>(std::lround(g.dFine / (kCoarsePerCeiling * range.dCeilingHz))), 1, 16);
+    g.dCoarse = g.dFine / g.Dc;
+    g.nCoarseWin = std::max(8, static_cast<int>(std::lround(kWindowS * g.dCoarse)));
+    g.nFineWin = g.nCoarseWin * g.Dc;
+    g.kcLo = std::max(2, static_cast<int>(std::floor(g.dCoarse / range.dCeilingHz)));
+    g.kcHi = static_cast<int>(std::ceil(g.dCoarse / range.dFloorHz));
+    g.kcMid = (g.kcLo + g.kcHi) / 2;
+    g.nHalf = g.Dc / 2 + 1;
+    g.dMinLag = g.dFine / range.dCeilingHz;
+    g.dMaxLag = g.dFine / range.dFloorHz;
+    return g.kcHi > g.kcLo ? TRACK_DONE : TRACK_RANGE_UNFIT;
+}
+
+// One thread's buffers for a block.
+struct CScratch {
+    std::vector<int16_t> samples;
+    std::vector<float> box, fine, coarse, r;
+    std::vector<double> fineEnergy, coarseEnergy; // running sums of squares
+};
+
+// p[t] = the sum of x[u]^2 for u < t, t <= n: the first four one by one, then
+// four chains, each adding the next four squares to the sum four back.
+void RunningSquares(const std::vector<float>& x, std::vector<double>& p)
+{
+    const size_t n = x.size();
+    p.resize(n + 1);
+    p[0] = 0;
+    for (size_t t = 0; t < n && t < 4; ++t)
+        p[t + 1] = p[t] + double(x[t]) * double(x[t]);
+    for (size_t t = 4; t < n; ++t) {
+        const double a = double(x[t - 3]), b = double(x[t - 2]), c = double(x[t - 1]), d = double(x[t]);
+        p[t + 1] = p[t - 3] + ((a * a + b * b) + (c * c + d * d));
+    }
+}
+
+// The sum of squares of the n samples from index a, from the running sums.
+float Energy(const std::vector<double>& p, long long a, int n)
+{
+    return float(std::max(0.0, p[size_t(a + n)] - p[size_t(a)]));
+}
+
+// The vertex of the parabola through (-1, a), (0, b), (1, c): offset and height.
+void Vertex(float a, float b, float c, float& dOffset, float& dPeak)
+{
+    const float den = a - 2 * b + c;
+    dOffset = den < 0 ? std::clamp(0.5f * (a - c) / den, -0.5f, 0.5f) : 0.0f;
+    dPeak = std::min(1.0f, b - 0.25f * (a - c) * dOffset);
+}
+
+// The highest coarse NCCF within a lag of twice dLag (phi[0] is the NCCF at
+// lag nFirst): a periodic sound repeats there too, a ringing formant much
+// less. 1 when twice the lag is past the range.
+float TwiceTheLag(const std::vector<float>& phi, int nFirst, double dLag)
+{
+    const long n = std::lround(2 * dLag) - nFirst;
+    if (n + 1 >= long(phi.size()))
+        return 1.0f;
+    return std::max({phi[size_t(n - 1)], phi[size_t(n)], phi[size_t(n + 1)]});
+}
+
+// The indices of the highest peaks that mask marks in phi, at most
+// kMaxCandidates, best first. They are ranked with a small bias for shorter
+// lags: the multiples of a high voice's period peak nearly as high as itself.
+int HighestPeaks(const std::vector<float>& phi, const std::vector<uint32_t>& mask, int* peaks)
+{
+    int nPeaks = 0;
+    float rank[kMaxCandidates];
+    const float fScale = kRankBias / float(phi.size());
+    for (size_t nWord = 0; nWord < mask.size(); ++nWord) {
+        for (uint32_t bits = mask[nWord]; bits != 0; bits &= bits - 1) {
+            const int k = int(32 * nWord) + __builtin_ctz(bits);
+            const float fRank = phi[size_t(k)] * (1.0f - fScale * float(k));
+            if (nPeaks == kMaxCandidates && fRank <= rank[nPeaks - 1])
+                continue;
+            int q = nPeaks < kMaxCandidates ? nPeaks++ : nPeaks - 1;
+            for (; q > 0 && fRank > rank[q - 1]; --q) {
+                peaks[q] = peaks[q - 1];
+                rank[q] = rank[q - 1];
+            }
+            peaks[q] = k;
+            rank[q] = fRank;
+        }
+    }
+    return nPeaks;
+}
+
+// The candidates and measures of frames i0 .. i1-1. False when the source
+// cannot give the samples.
+bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, CScratch& w, CFrameCandidates* out)
+{
+    const CNccfKernels& kernels = NccfKernels();
+    const int nLagsC = g.kcHi - g.kcLo + 3; // a neighbour each side for the peaks
+    const int nMaxFineLag = (g.kcHi + 1) * g.Dc + g.nHalf + 2;
+    // The coarse and fine samples the block's frames read.
+    const long long cLo = g.Coarse(i0) - (g.nCoarseWin + g.kcMid) / 2 - 2;
+    const long long cHi = g.Coarse(i1 - 1) - (g.nCoarseWin + g.kcMid) / 2 + g.nCoarseWin + g.kcHi + kPad;
+    long long fLo = std::min(g.Fine(i0) - (g.nFineWin + nMaxFineLag) / 2 - 2, cLo * g.Dc - (g.Dc - 1));
+    long long fHi = std::max(g.Fine(i1 - 1) + g.nFineWin + nMaxFineLag + kPad, cHi * g.Dc + g.Dc);
+    const long long inLo = fLo * g.Df - (g.Df - 1), inHi = fHi * g.Df + g.Df;
+    const size_t nIn = size_t(inHi - inLo), nFine = size_t(fHi - fLo), nCoarse = size_t(cHi - cLo);
+
+    // The sound's samples: a view of the source where the stretch lies inside
+    // the sound and the source has one, else a copy with zeros outside it.
+    const long long a = std::max<long long>(inLo, 0), b = std::max(a, std::min<long long>(inHi, g.nCount));
+    const int16_t* pIn = nullptr;
+    if (a == inLo && b == inHi && !source.NeedsBuffer()) {
+        pIn = source.Fetch(int(a), int(b - a), nullptr);
+    } else {
+        w.samples.resize(nIn);
+        std::fill(w.samples.begin(), w.samples.begin() + (a - inLo), int16_t(0));
+        std::fill(w.samples.begin() + (b - inLo), w.samples.end(), int16_t(0));
+        int16_t* p = w.samples.data() + (a - inLo);
+        const int16_t* s = a < b ? source.Fetch(int(a), int(b - a), p) : p;
+        if (s && s != p)
+            std::copy(s, s + (b - a), p);
+        pIn = s ? w.samples.data() : nullptr;
+    }
+    if (!pIn)
+        return false;
+    w.fine.resize(nFine);
+    w.coarse.resize(nCoarse);
+    w.box.resize(3 * std::max((nFine + 1) * size_t(g.Df), (nCoarse + 1) * size_t(g.Dc)) + 64);
+    kernels.pfnDecimate16(pIn + (fLo * g.Df - inLo), int(nFine), g.Df, 1.0f / float(g.Df * g.Df), w.box.data(),
+                          w.fine.data());
+    kernels.pfnDecimate(w.fine.data() + (cLo * g.Dc - fLo), int(nCoarse), g.Dc, 1.0f / float(g.Dc * g.Dc),
+                        w.box.data(), w.coarse.data());
+    RunningSquares(w.fine, w.fineEnergy);
+    RunningSquares(w.coarse, w.coarseEnergy);
+    w.r.resize(size_t(nLagsC) + 32);
+    std::vector<float> phi(static_cast<size_t>(nLagsC));
+    std::vector<uint32_t> mask(static_cast<size_t>(nLagsC + 31) / 32);
+    const int nFineLags = 2 * g.nHalf + 3;
+    float rf[32], phiF[32];
+    for (int i = i0; i < i1; ++i) {
+        CFrameCandidates& f = out[i];
+        f = CFrameCandidates();
+        // Coarse NCCF over lags kcLo - 1 .. kcHi + 1.
+        const long long mc = g.Coarse(i) - (g.nCoarseWin + g.kcMid) / 2 - cLo;
+        kernels.pfnCorrelate(w.coarse.data() + mc, g.nCoarseWin, g.kcLo - 1, nLagsC, w.r.data());
+        const float e0c = Energy(w.coarseEnergy, mc, g.nCoarseWin);
+        const double* pc = w.coarseEnergy.data() + mc + g.kcLo - 1;
+        kernels.pfnNormalise(w.r.data(), e0c, pc, pc + g.nCoarseWin, nLagsC, phi.data());
+        const float e0f = Energy(w.fineEnergy, g.Fine(i) - g.nFineWin / 2 - fLo, g.nFineWin);
+        f.fEnergyDb = 10.0f * std::log10(e0f / float(g.nFineWin) + 1.0f);
+        const float e0cc = Energy(w.coarseEnergy, g.Coarse(i) - g.nCoarseWin / 2 - cLo, g.nCoarseWin);
+        f.fLowShare = e0f > 0 ? std::min(1.0f, e0cc * float(g.Dc) / e0f) : 0.0f;
+
+        kernels.pfnPeaks(phi.data(), nLagsC, kPeakFloor, mask.data());
+        int peaks[kMaxCandidates];
+        const int nPeaks = HighestPeaks(phi, mask, peaks);
+        // Each refined on the fine copy.
+        for (int p = 0; p < nPeaks; ++p) {
+            const int k = peaks[p];
+            float dOff, dPeak;
+            Vertex(phi[size_t(k - 1)], phi[size_t(k)], phi[size_t(k + 1)], dOff, dPeak);
+            const float fCoarsePeak = dPeak;
+            const long L0 = std::lround((g.kcLo - 1 + k + dOff) * g.Dc);
+            const long kFirst = std::max(2L, L0 - g.nHalf - 1);
+            const long long mf = g.Fine(i) - (g.nFineWin + L0) / 2 - fLo;
+            kernels.pfnCorrelate(w.fine.data() + mf, g.nFineWin, int(kFirst), nFineLags, rf);
+            const float e0 = Energy(w.fineEnergy, mf, g.nFineWin);
+            const double* pf = w.fineEnergy.data() + mf + kFirst;
+            kernels.pfnNormalise(rf, e0, pf, pf + g.nFineWin, nFineLags, phiF);
+            int nBest = 1;
+            for (int q = 2; q + 1 < nFineLags; ++q)
+                if (phiF[q] > phiF[nBest])
+                    nBest = q;
+            Vertex(phiF[nBest - 1], phiF[nBest], phiF[nBest + 1], dOff, dPeak);
+            const double dLag = kFirst + nBest + dOff;
+            if (dLag < g.dMinLag || dLag > g.dMaxLag || dPeak <= 0)
+                continue;
+            bool bSame = false;
+            for (int c = 0; c < f.nCount; ++c)
+                bSame = bSame || std::fabs(f.fLag[c] - dLag) < 0.01 * dLag;
+            if (bSame)
+                continue;
+            f.fLag[f.nCount] = float(dLag);
+            // The coarse copy holds less noise above the voice; the fine one
+            // the sharper peak: the better of the two counts.
+            f.fStrength[f.nCount] = std::max(dPeak, fCoarsePeak);
+            f.fLogHz[f.nCount] = float(std::log(g.dFine / dLag));
+            f.fTwice[f.nCount] = TwiceTheLag(phi, g.kcLo - 1, dLag / g.Dc);
+            ++f.nCount;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames)
+{
+    CGeometry g;
+    if (const ETrackResult nResult = MakeGeometry(range, nCount, nRate, g); nResult != TRACK_DONE)
+        return nResult;
+    std::vector<CFrameCandidates> cands;
+    try {
+        cands.resize(size_t(g.nFrames));
+    } catch (const std::exception&) {
+        return TRACK_NO_MEMORY;
+    }
+    const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
+    int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
+    nWorkers = std::clamp(std::min(nWorkers, nBlocks), 1, 64);
+    std::atomic<int> nNext{0};
+    std::atomic<bool> bFailed{false}, bNoMemory{false};
+    auto Work = [&] {
+        try {
+            CScratch w;
+            for (int b = nNext++; b < nBlocks && !bFailed; b = nNext++) {
+                const int i0 = b * g.nBlockFrames, i1 = std::min(g.nFrames, i0 + g.nBlockFrames);
+                if (!WorkBlock(g, source, i0, i1, w, cands.data()))
+                    bFailed = true;
+            }
+        } catch (...) { // nothing may leave a thread of its own
+            bNoMemory = bFailed = true;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < nWorkers; ++t) {
+        try {
+            threads.emplace_back(Work);
+        } catch (...) { // no thread, or no memory for one
+            break;      // the threads there are do the work
+        }
+    }
+    Work();
+    for (std::thread& th : threads)
+        th.join();
+    if (bNoMemory)
+        return TRACK_NO_MEMORY;
+    if (bFailed)
+        return TRACK_SOURCE_FAILED;
+
+    CPathSettings path;
+    path.dRate = g.dFine;
+    path.dMaxLag = g.dMaxLag;
+    path.dStep = g.dStep;
+    path.bOwnRange = bOwnRange;
+    std::vector<float> pitch, strength;
+    try {
+        ChoosePath(path, cands, pitch, strength);
+        frames.time_s.resize(size_t(g.nFrames));
+        frames.pitch_hz.resize(size_t(g.nFrames));
+        frames.confidence.resize(size_t(g.nFrames));
+    } catch (const std::exception&) {
+        return TRACK_NO_MEMORY;
+    }
+    for (int i = 0; i < g.nFrames; ++i) {
+        frames.time_s[size_t(i)] = i * g.dStep;
+        frames.pitch_hz[size_t(i)] = pitch[size_t(i)];
+        frames.confidence[size_t(i)] = strength[size_t(i)];
+    }
+    return TRACK_DONE;
+}
+
+} // namespace sonavel::pitch

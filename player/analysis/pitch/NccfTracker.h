@@ -1,0 +1,45 @@
+#pragma once
+// The research tracker: normalised cross-correlation (NCCF) of a decimated
+// copy of the sound for pitch candidates, refined at a higher rate, and a
+// dynamic-programming path through the candidates and an unvoiced state.
+//
+// 1. Two decimated copies, each sample a triangle-weighted sum of the sound
+//    around it: a fine one near 10 kHz and a coarse one near 4.5 times the
+//    ceiling, rebuilt block by block from the sample source.
+// 2. Per frame (one per step, centred on its time, a 12.5 ms window): the NCCF
+//    of the coarse copy over every lag of the range; its five highest peaks
+//    (shorter lags ranked a little higher), placed by a parabola, are the
+//    candidates.
+// 3. Each candidate's NCCF again on the fine copy, on the lags around it; the
+//    peak, placed by a parabola, gives its pitch; its strength is the better
+//    of the coarse and the fine peak.
+// 4. A Viterbi path through the frames: a candidate costs less the stronger
+//    and the shorter its lag is, and more where its NCCF does not hold up at
+//    twice its lag (a ringing formant, not a voice); the unvoiced state costs
+//    as much as the frame's best strength. A voiced frame well below the loud
+//    frames around it pays more, the less clear its period, and one 30 dB
+//    below them is unvoiced however clear. Moves between candidates cost
+//    their distance in octaves (an octave jump a fixed amount), moves into and
+//    out of voicing cost less where the energy changes. Unless the caller
+//    gives a range, the path also pays for straying more than 0.7 octave from
+//    the speaker's own median, taken from the file's clearest frames.
+//
+// The frames are worked out in blocks of about 5 s of sound (a number of
+// frames fixed by the rate and the step), shared between the threads; a
+// block's values depend only on the sound, so neither the thread count nor
+// the kernel set changes them.
+#include "player/analysis/pitch/PitchSettings.h"
+
+namespace sonavel::pitch {
+
+inline constexpr double kNccfDefaultFloorHz = 50;
+inline constexpr double kNccfDefaultCeilingHz = 800;
+inline constexpr double kNccfDefaultStepS = 0.01;
+
+// range: floor, ceiling and step as checked by RefusedSetting; bOwnRange:
+// the caller gave no range, so the speaker's own is found. Returns as
+// TrackWith does.
+ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames);
+
+} // namespace sonavel::pitch

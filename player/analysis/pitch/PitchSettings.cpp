@@ -1,0 +1,181 @@
+#include "player/analysis/pitch/PitchSettings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <new>
+
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/CAmdfTracker.h"
+#include "player/analysis/pitch/PitchFrames.h"
+#include "player/analysis/pitch/NccfTracker.h"
+
+namespace sonavel::pitch {
+
+namespace {
+
+struct TrackerEntry {
+    ETracker tracker;
+    const char* szName;
+};
+const TrackerEntry kTrackers[] = {{ETracker::Amdf, "amdf"}, {ETracker::Nccf, "nccf"}};
+
+const PitchParams kAmdfDefaults;
+
+std::string Hz(double d)
+{
+    char sz[64];
+    std::snprintf(sz, sizeof sz, "%g Hz", d);
+    return sz;
+}
+
+ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames)
+{
+    const PitchRange range = EffectiveRange(settings);
+    PitchParams params;
+    params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
+    params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
+    std::vector<int16_t> values(FrameCount(nCount));
+    CAmdfTracker tracker;
+    tracker.SetThreads(nThreads);
+    tracker.SetPitchParams(params);
+    const ETrackResult nResult = tracker.TrackPitch(source, nCount, nRate, values.data());
+    if (nResult != TRACK_DONE)
+        return nResult;
+    frames.time_s.resize(values.size());
+    frames.pitch_hz.resize(values.size());
+    frames.confidence.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        frames.time_s[i] = FrameTime(i, nRate);
+        frames.pitch_hz[i] = values[i];
+        frames.confidence[i] = values[i] > 0 ? 1.0 : 0.0;
+    }
+    return TRACK_DONE;
+}
+
+} // namespace
+
+PitchRange EffectiveRange(const PitchSettings& settings)
+{
+    PitchRange r;
+    const bool bAmdf = settings.tracker == ETracker::Amdf;
+    r.dFloorHz = settings.dFloorHz != 0 ? settings.dFloorHz : bAmdf ? kAmdfDefaults.minPitchHz : kNccfDefaultFloorHz;
+    r.dCeilingHz = settings.dCeilingHz != 0 ? settings.dCeilingHz
+                                            : bAmdf ? kAmdfDefaults.maxPitchHz : kNccfDefaultCeilingHz;
+    r.dStepS = settings.dStepS != 0 ? settings.dStepS : bAmdf ? 0.0 : kNccfDefaultStepS;
+    return r;
+}
+
+const char* RefusedSetting(const PitchSettings& settings, std::string& strWhy)
+{
+    const bool bAmdf = settings.tracker == ETracker::Amdf;
+    const PitchRange r = EffectiveRange(settings);
+    for (const auto& [szName, dValue] : {std::pair{"floor", settings.dFloorHz}, {"ceiling", settings.dCeilingHz}}) {
+        if (!std::isfinite(dValue) || dValue < 0 || (dValue == 0 && std::signbit(dValue))) {
+            strWhy = "must be a number of Hz above 0";
+            return szName;
+        }
+        if (bAmdf && dValue != std::floor(dValue)) {
+            strWhy = "the amdf tracker takes whole Hz";
+            return szName;
+        }
+    }
+    if (r.dFloorHz >= r.dCeilingHz) {
+        strWhy = Hz(r.dFloorHz) + " is not below the ceiling, " + Hz(r.dCeilingHz);
+        return settings.dFloorHz != 0 ? "floor" : "ceiling";
+    }
+    if (bAmdf && r.dCeilingHz >= kAmdfCeilingLimitHz) {
+        strWhy = "the amdf tracker's ceiling must be below " + Hz(kAmdfCeilingLimitHz);
+        return "ceiling";
+    }
+    if (!bAmdf && r.dFloorHz < kNccfFloorLimitHz) {
+        strWhy = "the research tracker's floor is " + Hz(kNccfFloorLimitHz) + " at least";
+        return "floor";
+    }
+    if (bAmdf && settings.dStepS != 0) {
+        strWhy = "the amdf tracker's frames are always 100 samples apart";
+        return "step";
+    }
+    if (!bAmdf && (!std::isfinite(r.dStepS) || r.dStepS < kMinStepS || r.dStepS > kMaxStepS)) {
+        strWhy = "must lie between 0.001 and 1 seconds";
+        return "step";
+    }
+    return nullptr;
+}
+
+std::string RateMismatch(const PitchSettings& settings, int nRate)
+{
+    char sz[200];
+    if (nRate > kNccfMaxRateHz) {
+        std::snprintf(sz, sizeof sz, "the sample rate, %d Hz, is above the research tracker's %d Hz", nRate,
+                      kNccfMaxRateHz);
+        return sz;
+    }
+    const PitchRange range = EffectiveRange(settings);
+    std::snprintf(sz, sizeof sz, "the sample rate, %d Hz, is too low for %g-%g Hz (the ceiling may be a quarter of "
+                  "the rate at most)", nRate, range.dFloorHz, range.dCeilingHz);
+    return sz;
+}
+
+const char* TrackerName(ETracker tracker)
+{
+    for (const TrackerEntry& e : kTrackers)
+        if (e.tracker == tracker)
+            return e.szName;
+    return "";
+}
+
+bool TrackerFromName(const std::string& strName, ETracker& tracker)
+{
+    for (const TrackerEntry& e : kTrackers)
+        if (strName == e.szName) {
+            tracker = e.tracker;
+            return true;
+        }
+    return false;
+}
+
+std::string TrackerNames()
+{
+    std::string s;
+    for (const TrackerEntry& e : kTrackers)
+        s += (s.empty() ? "" : ", ") + std::string(e.szName);
+    return s;
+}
+
+ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                       int nThreads, PitchFrames& frames)
+{
+    frames = PitchFrames();
+    if (nRate <= 0 || nCount < 0)
+        return TRACK_REFUSED;
+    std::string strWhy;
+    if (RefusedSetting(settings, strWhy))
+        return TRACK_REFUSED;
+    ETrackResult nResult = TRACK_REFUSED;
+    try {
+        switch (settings.tracker) {
+        case ETracker::Amdf:
+            nResult = TrackAmdf(settings, source, nCount, nRate, nThreads, frames);
+            break;
+        case ETracker::Nccf: {
+            // Its own ceiling comes down to what the rate carries; one given stands.
+            PitchRange range = EffectiveRange(settings);
+            if (settings.dCeilingHz == 0)
+                range.dCeilingHz = std::min(range.dCeilingHz, nRate / 4.0);
+            nResult = TrackNccf(range, settings.dFloorHz == 0 && settings.dCeilingHz == 0, source, nCount, nRate,
+                                nThreads, frames);
+            break;
+        }
+        }
+    } catch (const std::bad_alloc&) {
+        nResult = TRACK_NO_MEMORY; // the frames, or a tracker's working vectors
+    }
+    if (nResult != TRACK_DONE)
+        frames = PitchFrames();
+    return nResult;
+}
+
+} // namespace sonavel::pitch

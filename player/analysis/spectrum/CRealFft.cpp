@@ -1,0 +1,72 @@
+#include "player/analysis/spectrum/CRealFft.h"
+
+#include <cmath>
+
+CRealFft::CRealFft(int nSize) : m_nSize(nSize), m_nHalf(nSize / 2)
+{
+    const int h = m_nHalf;
+    m_bitReverse.resize(static_cast<size_t>(h));
+    int nBits = 0;
+    while ((1 << nBits) < h)
+        ++nBits;
+    for (int i = 0; i < h; ++i) {
+        int r = 0;
+        for (int b = 0; b < nBits; ++b)
+            if (i & (1 << b))
+                r |= 1 << (nBits - 1 - b);
+        m_bitReverse[static_cast<size_t>(i)] = r;
+    }
+    for (int m = 0; m < h / 2; ++m) {
+        m_cos.push_back(std::cos(2 * M_PI * m / h));
+        m_sin.push_back(-std::sin(2 * M_PI * m / h));
+    }
+    for (int k = 0; k <= h; ++k) {
+        m_splitCos.push_back(std::cos(2 * M_PI * k / nSize));
+        m_splitSin.push_back(-std::sin(2 * M_PI * k / nSize));
+    }
+    m_re.resize(static_cast<size_t>(h));
+    m_im.resize(static_cast<size_t>(h));
+}
+
+void CRealFft::Power(const double* x, double* pPower)
+{
+    const int h = m_nHalf;
+    double* re = m_re.data();
+    double* im = m_im.data();
+    for (int n = 0; n < h; ++n) {
+        const int r = m_bitReverse[static_cast<size_t>(n)];
+        re[r] = x[2 * n];
+        im[r] = x[2 * n + 1];
+    }
+    for (int nLen = 2; nLen <= h; nLen <<= 1) {
+        const int nHalfLen = nLen / 2;
+        const int nStride = h / nLen;
+        for (int i = 0; i < h; i += nLen) {
+            for (int j = 0; j < nHalfLen; ++j) {
+                const double wr = m_cos[static_cast<size_t>(j * nStride)];
+                const double wi = m_sin[static_cast<size_t>(j * nStride)];
+                const int a = i + j, b = a + nHalfLen;
+                const double tr = wr * re[b] - wi * im[b];
+                const double ti = wr * im[b] + wi * re[b];
+                re[b] = re[a] - tr;
+                im[b] = im[a] - ti;
+                re[a] += tr;
+                im[a] += ti;
+            }
+        }
+    }
+    // Z = E + iO, with E and O the transforms of the even and odd samples:
+    // X[k] = E[k] + e^(-2 pi i k / N) O[k].
+    for (int k = 0; k <= h; ++k) {
+        const int k1 = k % h, k2 = (h - k) % h;
+        const double zr = re[k1], zi = im[k1];
+        const double cr = re[k2], ci = -im[k2]; // conj(Z[h - k])
+        const double er = 0.5 * (zr + cr), ei = 0.5 * (zi + ci);
+        const double dr = zr - cr, di = zi - ci; // O = (Z - conj) / 2i
+        const double orr = 0.5 * di, oi = -0.5 * dr;
+        const double wr = m_splitCos[static_cast<size_t>(k)], wi = m_splitSin[static_cast<size_t>(k)];
+        const double xr = er + wr * orr - wi * oi;
+        const double xi = ei + wr * oi + wi * orr;
+        pPower[k] = xr * xr + xi * xi;
+    }
+}
