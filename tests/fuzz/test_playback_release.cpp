@@ -17,7 +17,7 @@
 #include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 #include "tests/support/WaitFor.h"
 
 namespace fs = std::filesystem;
