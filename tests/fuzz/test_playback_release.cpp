@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 #include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
