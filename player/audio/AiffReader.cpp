@@ -1,4 +1,4 @@
-// CSonavelProDoc::ReadAiff: AIFF and uncompressed ("NONE") AIFC, one channel of
+// ReadAiffFile: AIFF and uncompressed ("NONE") AIFC, one channel of
 // 8 or 16 bits, big-endian.
 //
 // The chunks are found by a bounded scan rather than a walk: each pass looks at
@@ -6,10 +6,11 @@
 // that order, and a budget of 15 limits the passes (a taken FORM, COMM, SSND or
 // FVER costs one more). COMM is taken as a fixed 26 (AIFF) or 46 (AIFC) bytes
 // whatever its declared length, and must come before SSND.
-#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/SoundReaders.h"
 
 #include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
+#include "player/audio/ReaderSupport.h"
 #include "player/audio/SampleConversions.h"
 
 #include <cmath>
@@ -50,7 +51,8 @@ int32_t RateToInt(double dRate)
 
 } // namespace
 
-EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CLoadResult& result)
+EReaderAnswer sonavel::audio::ReadAiffFile(CFileReader& file, const CSoundProbe&, int nChannel, SampleStore& store,
+                                           CLoadResult& result)
 {
     int64_t nPos = 0; // 64 bits: skipping huge chunks only ever moves it forward
     int nBudget = kAiffScanBudget;
@@ -134,7 +136,7 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
     const uint8_t* pComm = bIsAiff ? commAiff : commAifc;
     const uint32_t nFrames = LoadBE32(pComm + 10);
     const uint16_t nBits = LoadBE16(pComm + 14);
-    m_store.sampleRate = RateToInt(ExtendedToDouble(pComm + 16));
+    store.sampleRate = RateToInt(ExtendedToDouble(pComm + 16));
     if (!bSawForm || !(bIsAiff || (bIsAifcNone && bSawFver)) || !bSawSsnd || nBits == 0)
         return EReaderAnswer::NotMine;
     if (nBits != 8 && nBits != 16)
@@ -146,36 +148,36 @@ EReaderAnswer CSonavelProDoc::ReadAiff(CFileReader& file, const CSoundProbe&, CL
     if (nPos + nDataBytes > file.GetLength())
         return EReaderAnswer::NotMine;
     // One channel: a file of more is no AIFF of this reader's (see COMM above).
-    if (TakeChannel(1, result) < 0)
+    if (TakeChannel(nChannel, 1, store, result) < 0)
         return EReaderAnswer::Refused;
-    if (!SetStoreSize(nFrames, result))
+    if (!SetStoreSize(store, nFrames, result))
         return EReaderAnswer::Refused;
 
     if (nBits == 8) {
         const CTempBytes pBuf = AllocTemp(nFrames);
         if (!pBuf) {
-            return OutOfMemory(result);
+            return OutOfMemory(store, result);
         }
         file.Seek(nPos);
         if (file.Read(pBuf.get(), nFrames) < nFrames)
             return EReaderAnswer::NotMine;
-        if (!AllocSamples())
-            return NoBlock(result);
-        CSampleLock lock(m_store.hSamples);
+        if (!AllocSamples(store))
+            return NoBlock(store, result);
+        CSampleLock lock(store.hSamples);
         int16_t* pOut = lock.Samples();
         for (uint32_t i = 0; i < nFrames; ++i)
             pOut[i] = int16_t(int8_t(pBuf.get()[i]) * 256);
         return EReaderAnswer::Loaded;
     }
 
-    if (!AllocSamples())
-        return NoBlock(result);
-    CSampleLock lock(m_store.hSamples);
+    if (!AllocSamples(store))
+        return NoBlock(store, result);
+    CSampleLock lock(store.hSamples);
     file.Seek(nPos);
-    if (file.Read(lock.Data(), std::size_t(m_store.byteLength)) < std::size_t(m_store.byteLength))
+    if (file.Read(lock.Data(), std::size_t(store.byteLength)) < std::size_t(store.byteLength))
         return EReaderAnswer::NotMine;
     // Big-endian in the file, native in the store.
     if (IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), m_store.sampleCount);
+        SwapBytes16InPlace(lock.Samples(), store.sampleCount);
     return EReaderAnswer::Loaded;
 }

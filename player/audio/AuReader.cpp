@@ -1,9 +1,10 @@
-// CSonavelProDoc::ReadAu: one-channel AU in either byte order, 8-bit mu-law,
+// ReadAuFile: one-channel AU in either byte order, 8-bit mu-law,
 // 8-bit linear or 16-bit linear.
-#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/SoundReaders.h"
 
 #include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
+#include "player/audio/ReaderSupport.h"
 #include "player/audio/SampleConversions.h"
 
 #include <algorithm>
@@ -26,7 +27,8 @@ EReaderAnswer RefuseAu(CLoadResult& result, const char* szText)
 
 } // namespace
 
-EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
+EReaderAnswer sonavel::audio::ReadAuFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                                         CLoadResult& result)
 {
     // Zero-filled: a short file must not see fields it does not have.
     uint8_t header[24] = {};
@@ -60,24 +62,24 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
     if (nChannels != 1 || nSize == 0) {
         return RefuseAu(result, kszAuNoDataOrChannels);
     }
-    if (TakeChannel(1, result) < 0)
+    if (TakeChannel(nChannel, 1, store, result) < 0)
         return EReaderAnswer::Refused;
     file.Seek(nDataOffset);
 
     switch (nEncoding) {
     case AU_ENCODING_MULAW_8:
     case AU_ENCODING_LINEAR_8: {
-        if (!SetStoreSize(nSize, result))
+        if (!SetStoreSize(store, nSize, result))
             return EReaderAnswer::Refused;
         const std::size_t nChunk = std::min<std::size_t>(nSize, kConvertChunkBytes);
         const CTempBytes pChunk = AllocTemp(nChunk);
         if (!pChunk) {
-            return OutOfMemory(result);
+            return OutOfMemory(store, result);
         }
-        if (!AllocSamples())
-            return NoBlock(result);
+        if (!AllocSamples(store))
+            return NoBlock(store, result);
         uint8_t* pBuf = pChunk.get();
-        CSampleLock lock(m_store.hSamples);
+        CSampleLock lock(store.hSamples);
         int16_t* pOut = lock.Samples();
         std::size_t nLeft = nSize;
         while (nLeft > 0) {
@@ -98,20 +100,20 @@ EReaderAnswer CSonavelProDoc::ReadAu(CFileReader& file, const CSoundProbe& probe
         break;
     }
     case AU_ENCODING_LINEAR_16: {
-        if (!SetStoreSize(nSize / 2, result))
+        if (!SetStoreSize(store, nSize / 2, result))
             return EReaderAnswer::Refused;
-        if (!AllocSamples())
-            return NoBlock(result);
-        CSampleLock lock(m_store.hSamples);
+        if (!AllocSamples(store))
+            return NoBlock(store, result);
+        CSampleLock lock(store.hSamples);
         // A short read leaves the rest of the zero-filled block silent.
-        const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
+        const std::size_t nGot = file.Read(lock.Data(), std::size_t(store.byteLength));
         if (bBigEndian == IsHostLittleEndian())
-            SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
+            SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, store.byteLength));
         break;
     }
     default:
         return RefuseAu(result, kszAuUnsupportedCoding);
     }
-    m_store.sampleRate = int32_t(nRate);
+    store.sampleRate = int32_t(nRate);
     return EReaderAnswer::Loaded;
 }

@@ -1,9 +1,10 @@
 // The fixed-header PCM format: one channel of 16-bit samples behind a header of
 // 6480 bytes, little-endian (format code 10) or big-endian (format code 20).
-#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/SoundReaders.h"
 
 #include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
+#include "player/audio/ReaderSupport.h"
 #include "player/audio/SampleConversions.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@
 
 using namespace sonavel::audio;
 
-int CSonavelProDoc::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe, int bLittleEndian)
+int sonavel::audio::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe, int bLittleEndian, SampleStore& store)
 {
     // Zero-filled: a short file must not see fields it does not have.
     uint8_t header[kFixedHeaderBytes] = {};
@@ -52,44 +53,46 @@ int CSonavelProDoc::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe
     const int64_t nAvailable = std::max<int64_t>(0, file.GetLength() - n);
     if (int32_t(nDataLength) >= 0 && int64_t(nDataLength) > nAvailable)
         nDataLength = uint32_t(nAvailable);
-    m_store.sampleRate = int32_t(nRate);
-    m_store.byteLength = int32_t(nDataLength);
-    m_store.sampleCount = m_store.byteLength / 2;
+    store.sampleRate = int32_t(nRate);
+    store.byteLength = int32_t(nDataLength);
+    store.sampleCount = store.byteLength / 2;
     file.Seek(n);
     return 1;
 }
 
-EReaderAnswer CSonavelProDoc::ReadFixedHeaderLE(CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
+EReaderAnswer sonavel::audio::ReadFixedHeaderFileLE(CFileReader& file, const CSoundProbe& probe, int nChannel,
+                                                    SampleStore& store, CLoadResult& result)
 {
     // A negative data length cannot be a sound: the header is not this format's.
-    if (!CheckFixedHeader(file, probe, 1) || m_store.byteLength < 0)
+    if (!CheckFixedHeader(file, probe, 1, store) || store.byteLength < 0)
         return EReaderAnswer::NotMine;
-    if (TakeChannel(1, result) < 0) // the format holds one channel
+    if (TakeChannel(nChannel, 1, store, result) < 0) // the format holds one channel
         return EReaderAnswer::Refused;
-    if (!AllocSamples())
-        return NoBlock(result);
+    if (!AllocSamples(store))
+        return NoBlock(store, result);
     // Read from just past the header; a short read is no error, the rest of the
     // block stays silent.
-    CSampleLock lock(m_store.hSamples);
-    const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
+    CSampleLock lock(store.hSamples);
+    const std::size_t nGot = file.Read(lock.Data(), std::size_t(store.byteLength));
     if (!IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
+        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, store.byteLength));
     return EReaderAnswer::Loaded;
 }
 
-EReaderAnswer CSonavelProDoc::ReadFixedHeaderBE(CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
+EReaderAnswer sonavel::audio::ReadFixedHeaderFileBE(CFileReader& file, const CSoundProbe& probe, int nChannel,
+                                                    SampleStore& store, CLoadResult& result)
 {
-    if (!CheckFixedHeader(file, probe, 0) || m_store.byteLength < 0)
+    if (!CheckFixedHeader(file, probe, 0, store) || store.byteLength < 0)
         return EReaderAnswer::NotMine;
-    if (TakeChannel(1, result) < 0) // the format holds one channel
+    if (TakeChannel(nChannel, 1, store, result) < 0) // the format holds one channel
         return EReaderAnswer::Refused;
-    if (!AllocSamples())
-        return NoBlock(result);
-    CSampleLock lock(m_store.hSamples);
-    const std::size_t nGot = file.Read(lock.Data(), std::size_t(m_store.byteLength));
+    if (!AllocSamples(store))
+        return NoBlock(store, result);
+    CSampleLock lock(store.hSamples);
+    const std::size_t nGot = file.Read(lock.Data(), std::size_t(store.byteLength));
     // Every word that arrived is turned round, the last one too when the file
     // ends in its middle (its missing low byte reads as 0); the rest are zeros.
     if (IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, m_store.byteLength));
+        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, store.byteLength));
     return EReaderAnswer::Loaded;
 }

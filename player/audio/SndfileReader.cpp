@@ -3,8 +3,8 @@
 
 #include "common/SoundFormat.h"
 #include "player/audio/CFileReader.h"
-#include "player/audio/CSonavelProDoc.h"
 #include "player/audio/MpegDecode.h"
+#include "player/audio/ReaderSupport.h"
 #include "player/audio/SndfileDecode.h"
 
 #include <algorithm>
@@ -201,13 +201,12 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
     return ESndfileOutcome::Loaded;
 }
 
-} // namespace audio
-} // namespace sonavel
-
-EReaderAnswer CSonavelProDoc::ReadSndfile(CFileReader& file, const CSoundProbe&, CLoadResult& result)
+EReaderAnswer ReadSndfileFile(CFileReader& file, const CSoundProbe&, int nChannel, SampleStore& store,
+                              CLoadResult& result)
 {
     std::string strWhy;
-    switch (ReadWithSndfile(file, m_store, strWhy, [&](int nChannels) { return TakeChannel(nChannels, result); })) {
+    switch (ReadWithSndfile(file, store, strWhy,
+                            [&](int nChannels) { return TakeChannel(nChannel, nChannels, store, result); })) {
     case ESndfileOutcome::Loaded:
         return EReaderAnswer::Loaded;
     case ESndfileOutcome::Refused:
@@ -216,7 +215,7 @@ EReaderAnswer CSonavelProDoc::ReadSndfile(CFileReader& file, const CSoundProbe&,
         result.bBeep = true;
         return EReaderAnswer::Refused;
     case ESndfileOutcome::OutOfMemory:
-        return OutOfMemory(result);
+        return OutOfMemory(store, result);
     case ESndfileOutcome::NoChannel:
         return EReaderAnswer::Refused;
     case ESndfileOutcome::NotMine:
@@ -224,3 +223,6 @@ EReaderAnswer CSonavelProDoc::ReadSndfile(CFileReader& file, const CSoundProbe&,
     }
     return EReaderAnswer::NotMine;
 }
+
+} // namespace audio
+} // namespace sonavel

@@ -1,45 +1,26 @@
 #include "player/audio/SoundReaders.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 
-#include "player/audio/CDocumentHost.h"
-#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/CFileException.h"
+#include "player/audio/CFileReader.h"
+#include "player/audio/ReaderSupport.h"
 
 namespace sonavel {
 namespace audio {
 namespace {
 
-// A table entry that calls one of the document's readers.
-template <EReaderAnswer (CSonavelProDoc::*pfnRead)(CFileReader&, const CSoundProbe&, CLoadResult&)>
-EReaderAnswer Call(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe, CLoadResult& result)
-{
-    return (doc.*pfnRead)(file, probe, result);
-}
-
 // The last entry sees only what every reader before it left alone, so the files
 // those take keep their samples and their refusals keep their messages.
 constexpr CSoundReaderEntry s_readers[] = {
-    {"wave", Call<&CSonavelProDoc::ReadWave>, "WAV"},
-    {"aiff", Call<&CSonavelProDoc::ReadAiff>, "AIFF/AIFC"},
-    {"au", Call<&CSonavelProDoc::ReadAu>, "AU"},
-    {"fixed-le", Call<&CSonavelProDoc::ReadFixedHeaderLE>, "fixed-header PCM"},
-    {"fixed-be", Call<&CSonavelProDoc::ReadFixedHeaderBE>, "fixed-header PCM"},
-    {"sndfile", Call<&CSonavelProDoc::ReadSndfile>, "FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE"},
-};
-
-// Keeps what the document hands over; lives on the caller's stack.
-class CResultHost : public CDocumentHost {
-public:
-    explicit CResultHost(SampleStore& store) : m_store(store) {}
-    void OnDocumentLoaded(const SampleStore& store, const CLoadResult& result) override
-    {
-        m_store = store;
-        m_result = result;
-    }
-    void OnDocumentFailed(const CLoadResult& result) override { m_result = result; }
-
-    SampleStore& m_store;
-    CLoadResult m_result;
+    {"wave", ReadWaveFile, "WAV"},
+    {"aiff", ReadAiffFile, "AIFF/AIFC"},
+    {"au", ReadAuFile, "AU"},
+    {"fixed-le", ReadFixedHeaderFileLE, "fixed-header PCM"},
+    {"fixed-be", ReadFixedHeaderFileBE, "fixed-header PCM"},
+    {"sndfile", ReadSndfileFile, "FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE"},
 };
 
 } // namespace
@@ -80,10 +61,53 @@ CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, int nChan
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers, int nChannel)
 {
     store.Clear();
-    CResultHost host(store);
-    CSonavelProDoc doc(&host);
-    doc.OnOpenDocument(path, readers, nChannel);
-    return host.m_result;
+    CLoadResult result;
+    CFileReader file;
+    if (!file.Open(path)) {
+        result.nErrno = errno;
+        result.nFailure = ELoadFailure::CannotOpen;
+        result.strMessage = path;
+        return result;
+    }
+
+    try {
+        // The first bytes are read once, for every reader.
+        uint8_t head[kProbeBytes];
+        file.Seek(0);
+        const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
+        EReaderAnswer answer = EReaderAnswer::NotMine;
+        for (const CSoundReaderEntry& entry : readers) {
+            answer = entry.pfnRead(file, probe, nChannel, store, result);
+            if (answer != EReaderAnswer::NotMine) {
+                result.strReader = entry.szName;
+                break;
+            }
+        }
+        if (answer != EReaderAnswer::Loaded) {
+            store.Clear();
+            file.Abort();
+            if (result.nFailure == ELoadFailure::None)
+                result.nFailure = ELoadFailure::NotASound;
+            return result;
+        }
+        file.Close();
+    } catch (const CFileException& e) {
+        // A file that fails under the readers is dropped without a message, like
+        // one that no reader accepts.
+        file.Abort();
+        store.Clear();
+        result = CLoadResult();
+        result.nFailure = ELoadFailure::ReadFailed;
+        result.nErrno = e.m_nErrno;
+        return result;
+    } catch (const std::bad_alloc&) {
+        file.Abort();
+        store.Clear();
+        result = CLoadResult();
+        OutOfMemory(store, result);
+        return result;
+    }
+    return result;
 }
 
 int ChannelIndex(int nChannel, int nChannels) { return nChannel >= 1 && nChannel <= nChannels ? nChannel - 1 : -1; }

@@ -1,10 +1,13 @@
 #pragma once
 // The table of readers and the one way every caller loads a sound file.
 //
-// Each reader is given the file, its first bytes and its length, and answers
-// NotMine (the walk goes on to the next reader), Refused (the walk stops; the
-// failure is in the result) or Loaded. The table lists them in the order they
-// are tried; a new reader is one more entry at the end.
+// Each reader is a free function given the file, its first bytes and its
+// length, the channel asked for and the store to fill, and answers NotMine
+// (the walk goes on to the next reader), Refused (the walk stops; the failure
+// is in the result) or Loaded (the store holds the sound, all four fields).
+// Each seeks itself. A reader that fails may leave numbers and a block in the
+// store; the next one overwrites what it uses. The table lists them in the
+// order they are tried; a new reader is one more entry at the end.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,7 +16,6 @@
 #include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
 
-class CSonavelProDoc;
 class CFileReader;
 
 namespace sonavel {
@@ -29,8 +31,26 @@ struct CSoundProbe {
 };
 constexpr std::size_t kProbeBytes = 6480;
 
-using SoundReaderFn = EReaderAnswer (*)(CSonavelProDoc& doc, CFileReader& file, const CSoundProbe& probe,
-                                        CLoadResult& result);
+// nChannel: the channel the store is to hold, 1 for the first. A refusal puts
+// its message in result.
+using SoundReaderFn = EReaderAnswer (*)(CFileReader& file, const CSoundProbe& probe, int nChannel,
+                                        SampleStore& store, CLoadResult& result);
+
+// The table's readers, each in its own file. They keep no state of their own,
+// so any of them may be called alone, on any store.
+EReaderAnswer ReadWaveFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                           CLoadResult& result);
+EReaderAnswer ReadAiffFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                           CLoadResult& result);
+EReaderAnswer ReadAuFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                         CLoadResult& result);
+EReaderAnswer ReadFixedHeaderFileLE(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                                    CLoadResult& result);
+EReaderAnswer ReadFixedHeaderFileBE(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                                    CLoadResult& result);
+// The last entry: what libsndfile decodes (SndfileReader.h).
+EReaderAnswer ReadSndfileFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                              CLoadResult& result);
 
 struct CSoundReaderEntry {
     const char* szName;
@@ -59,11 +79,14 @@ std::vector<std::string> SoundFormatNames();
 // The same joined by ", ".
 std::string SoundFormatList();
 
-// Opens the path and walks the table. On success store holds channel nChannel
-// of the sound (1 is the first; the caller owns its block) and the result names
-// the reader and the file's channel count; otherwise store is cleared and the
-// result says why (a channel the file does not have is refused with the
-// count). Keeps no state between calls, so two threads may load at once.
+// Opens the path and walks the table: the first reader that answers is the
+// file's, a refusal (an out-of-memory one too) ends the walk. On success store
+// holds channel nChannel of the sound (1 is the first; the caller owns its
+// block) and the result names the reader and the file's channel count;
+// otherwise store is cleared and the result says why: a path that cannot be
+// opened has the path as its box text, a file no reader takes and a failed
+// seek or read have none, a channel the file does not have is refused with the
+// count. Keeps no state between calls, so two threads may load at once.
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, int nChannel = 1);
 CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSoundReaderTable& readers,
                           int nChannel = 1);

@@ -1,9 +1,10 @@
-// CSonavelProDoc::ReadWave: RIFF/WAVE, PCM or mu-law, one channel of each frame (the
+// ReadWaveFile: RIFF/WAVE, PCM or mu-law, one channel of each frame (the
 // first unless another is asked for).
-#include "player/audio/CSonavelProDoc.h"
+#include "player/audio/SoundReaders.h"
 
 #include "player/audio/AudioResource.h"
 #include "player/audio/CFileReader.h"
+#include "player/audio/ReaderSupport.h"
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"
 
@@ -68,7 +69,8 @@ EReaderAnswer RefuseSampleSize(CLoadResult& result, unsigned nBits)
 
 } // namespace
 
-EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CLoadResult& result)
+EReaderAnswer sonavel::audio::ReadWaveFile(CFileReader& file, const CSoundProbe&, int nChannel, SampleStore& store,
+                                           CLoadResult& result)
 {
     WaveFormatRecord fmt;
     int64_t nDataOffset = 0;
@@ -99,14 +101,14 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
         layout = EWaveLayout::WideTop16;
         nSampleBytes = (fmt.wBitsPerSample + 7u) / 8u;
     }
-    const int nIndex = TakeChannel(fmt.nChannels, result);
+    const int nIndex = TakeChannel(nChannel, fmt.nChannels, store, result);
     if (nIndex < 0)
         return EReaderAnswer::Refused;
     const std::size_t nFrameBytes = nSampleBytes * fmt.nChannels;
     const std::size_t nSkipBytes =
         std::size_t(nIndex) * nSampleBytes + (layout == EWaveLayout::WideTop16 ? nSampleBytes - 2 : 0);
     const int64_t nFrames = int64_t(nDataLength / nFrameBytes);
-    if (!SetStoreSize(nFrames, result))
+    if (!SetStoreSize(store, nFrames, result))
         return EReaderAnswer::Refused;
 
     // Frames go through a cache-sized buffer straight into the final block: one
@@ -119,22 +121,22 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
     if (!bDirect) {
         pChunk = AllocTemp(nChunkFrames * nFrameBytes);
         if (!pChunk) {
-            return OutOfMemory(result);
+            return OutOfMemory(store, result);
         }
     }
-    if (!AllocSamples())
-        return NoBlock(result);
+    if (!AllocSamples(store))
+        return NoBlock(store, result);
 
-    CSampleLock lock(m_store.hSamples);
+    CSampleLock lock(store.hSamples);
     int16_t* pOut = lock.Samples();
     file.Seek(nDataOffset);
     if (bDirect) {
-        const std::size_t nBytes = std::size_t(m_store.byteLength);
+        const std::size_t nBytes = std::size_t(store.byteLength);
         if (file.ReadSpread(pOut, nBytes, nDataOffset) != nBytes)
             return EReaderAnswer::NotMine;
         // The file is little-endian; on a big-endian host each word is turned round.
         if (!IsHostLittleEndian())
-            SwapBytes16InPlace(pOut, m_store.sampleCount);
+            SwapBytes16InPlace(pOut, store.sampleCount);
     } else {
         std::size_t nLeft = std::size_t(nFrames);
         while (nLeft > 0) {
@@ -147,6 +149,6 @@ EReaderAnswer CSonavelProDoc::ReadWave(CFileReader& file, const CSoundProbe&, CL
             nLeft -= nNow;
         }
     }
-    m_store.sampleRate = int32_t(fmt.nSamplesPerSec);
+    store.sampleRate = int32_t(fmt.nSamplesPerSec);
     return EReaderAnswer::Loaded;
 }

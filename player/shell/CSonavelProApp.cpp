@@ -16,7 +16,7 @@
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/shell/CWaveWnd.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 #include "player/shell/resource.h"
 
 using namespace sonavel::shell;

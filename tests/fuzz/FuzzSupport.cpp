@@ -4,7 +4,6 @@
 #include "tests/fuzz/FuzzTarget.h"
 
 #include "player/audio/CSampleBlock.h"
-#include "player/audio/Messages.h"
 #include "player/audio/SampleStore.h"
 
 namespace fuzz {
@@ -15,8 +14,6 @@ void InitEnvironment()
     if (s_bDone)
         return;
     s_bDone = true;
-    sonavel::SetMessageBoxHandler([](const std::string&, unsigned) { return 1; });
-    sonavel::SetMessageBeepHandler([](unsigned) {});
     CSampleBlock::SetAllocationLimit(kAllocationLimit);
 }
 

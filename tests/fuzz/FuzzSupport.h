@@ -14,7 +14,7 @@ namespace fuzz {
 // only lets headers that claim tens of megabytes of silence slow the search.
 constexpr std::size_t kAllocationLimit = 4u << 20;
 
-// Swallows message boxes and beeps and caps the sample block; idempotent, so
+// Caps the sample block (nothing under test shows a message); idempotent, so
 // every harness calls it first.
 void InitEnvironment();
 

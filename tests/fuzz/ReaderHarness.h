@@ -1,6 +1,6 @@
 #pragma once
-// One reader on its own: the bytes as a file, a fresh document, the reader
-// called through its table entry. A file exception may leave the reader (the document's open
+// One reader on its own: the bytes as a file, a fresh store, the reader called
+// through its table entry. A file exception may leave the reader (the walk
 // catches it); anything else that leaves it is a finding.
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/fuzz/ScratchFile.h"
@@ -8,7 +8,6 @@
 
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
-#include "player/audio/CSonavelProDoc.h"
 #include "player/audio/SoundReaders.h"
 
 #include <string>
@@ -25,7 +24,7 @@ inline int RunReader(const uint8_t* data, size_t size, const char* szName)
     const std::string path = WriteScratchFile(data, size);
     CFileReader file;
     FUZZ_CHECK(file.Open(path));
-    CSonavelProDoc doc(nullptr);
+    SampleStore store;
     CLoadResult result;
     EReaderAnswer answer = EReaderAnswer::NotMine;
     try {
@@ -33,12 +32,12 @@ inline int RunReader(const uint8_t* data, size_t size, const char* szName)
         const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
         for (const CSoundReaderEntry& entry : SoundReaderTable())
             if (std::string(entry.szName) == szName)
-                answer = entry.pfnRead(doc, file, probe, result);
+                answer = entry.pfnRead(file, probe, 1, store, result);
     } catch (const CFileException&) {
         answer = EReaderAnswer::NotMine;
     }
     if (answer == EReaderAnswer::Loaded)
-        CheckLoadedStore(doc.m_store);
+        CheckLoadedStore(store);
     if (answer == EReaderAnswer::Refused)
         FUZZ_CHECK(result.nFailure != ELoadFailure::None && !result.strMessage.empty());
     file.Abort();

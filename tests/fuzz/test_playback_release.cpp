@@ -13,11 +13,11 @@
 #include <memory>
 #include <vector>
 
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 #include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 #include "tests/support/WaitFor.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 
 namespace testsupport {
 

@@ -9,7 +9,7 @@
 
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/window/CAnalysisPicture.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 

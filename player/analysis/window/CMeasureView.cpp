@@ -14,7 +14,7 @@
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CMeasureSettingsDlg.h"
 #include "player/analysis/window/CSpanPlayer.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 
 using namespace sonavel;
 

@@ -10,7 +10,7 @@
 
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 
 using namespace sonavel;
 

@@ -47,7 +47,7 @@ TEST_F(Document, EachFormatIsTakenByItsReaderAndRecognisedFromItsHeader)
 
 // Stands in for libsndfile's entry and counts the files that reach it.
 std::atomic<int> g_nAskedLast{0};
-EReaderAnswer AskedLast(CSonavelProDoc&, CFileReader&, const CSoundProbe&, CLoadResult&)
+EReaderAnswer AskedLast(CFileReader&, const CSoundProbe&, int, SampleStore&, CLoadResult&)
 {
     ++g_nAskedLast;
     return EReaderAnswer::NotMine;
@@ -88,6 +88,25 @@ TEST_F(Document, AReaderThatCannotAllocateForItsFileEndsTheWalk)
         EXPECT_FALSE(store.hSamples);
     }
     EXPECT_EQ(g_nAskedLast, 0);
+}
+
+TEST_F(Document, AReaderRunsAloneOnAStore)
+{
+    // No document and no walk: the reader, the file's first bytes and a store.
+    CFileReader file;
+    ASSERT_TRUE(file.Open(m_dir.Write(SimpleWav(1, 2, 8000, 16, LittleWords({1, -2, 3, -4})))));
+    uint8_t head[kProbeBytes];
+    const CSoundProbe probe{head, file.Read(head, sizeof head), file.GetLength()};
+    SampleStore store;
+    CLoadResult result;
+    ASSERT_EQ(ReadWaveFile(file, probe, 2, store, result), EReaderAnswer::Loaded);
+    EXPECT_EQ(result.nChannels, 2);
+    EXPECT_EQ(result.nChannel, 2);
+    ASSERT_EQ(store.sampleCount, 2);
+    EXPECT_EQ(store.sampleRate, 8000);
+    CSampleLock lock(store.hSamples);
+    EXPECT_EQ(lock.Samples()[0], -2);
+    EXPECT_EQ(lock.Samples()[1], -4);
 }
 
 TEST_F(Document, AChannelTheFileLacksIsRefusedWithItsCount)

@@ -27,7 +27,7 @@
 #include "player/analysis/window/CAnalysisPicture.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/SelectOption.h"
 #include "player/shell/resource.h"

@@ -25,7 +25,7 @@
 
 #include "player/shell/CAboutDlg.h"
 #include "player/shell/CMainFrame.h"
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "tests/player/shell/ShellTestSupport.h"

@@ -9,7 +9,7 @@
 
 #include "player/audio/CFileReader.h"
 #include "tests/support/SampleBlockProbe.h"
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 #include "player/audio/CSonavelProDoc.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"

@@ -20,7 +20,7 @@
 #include "tests/support/WaitFor.h"
 #include "player/audio/CSampleBlock.h"
 #include "tools/voicesynth/CVoiceSynth.h"
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "player/analysis/window/CAnalysisDlg.h"
 #include "player/shell/CMainFrame.h"
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 #include "player/shell/CSonavelProApp.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"

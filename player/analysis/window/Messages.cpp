@@ -1,4 +1,4 @@
-#include "player/audio/Messages.h"
+#include "player/analysis/window/Messages.h"
 
 #include <cstdio>
 #include <utility>

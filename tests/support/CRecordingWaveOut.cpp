@@ -1,4 +1,4 @@
-#include "player/shell/CRecordingWaveOut.h"
+#include "tests/support/CRecordingWaveOut.h"
 
 #include <algorithm>
 
