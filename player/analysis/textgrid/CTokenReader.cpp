@@ -1,6 +1,7 @@
 #include "player/analysis/textgrid/CTokenReader.h"
 
 #include "player/analysis/textgrid/TextGridNumbers.h"
+#include "player/analysis/textgrid/TextGridText.h"
 
 namespace sonavel::textgrid {
 
@@ -97,7 +98,7 @@ bool CTokenReader::Next(Token& token, std::string& strWhy)
         token.eKind = ETokenKind::Number;
         token.strText.assign(word);
         if (!ReadNumber(word, token.dValue)) {
-            strWhy = "the number \"" + token.strText + "\" cannot be read";
+            strWhy = "the number " + ShownText(word) + " cannot be read";
             return false;
         }
         return true;

@@ -20,32 +20,6 @@ std::string TierTitle(std::size_t nIndex, const Tier& tier)
     return "tier " + std::to_string(nIndex + 1) + " " + ShownText(tier.strName);
 }
 
-std::string ShownText(std::string_view text)
-{
-    // One line of a message: line breaks and other control characters are
-    // spelled out, and a long text is cut at a character's start.
-    constexpr std::size_t kShown = 40;
-    std::string strShown = "\"";
-    std::size_t n = 0;
-    for (; n < text.size() && n < kShown; ++n) {
-        const unsigned char c = static_cast<unsigned char>(text[n]);
-        if (c == '\n')
-            strShown += "\\n";
-        else if (c < 0x20 || c == 0x7F)
-            strShown += '?';
-        else
-            strShown += char(c);
-    }
-    if (n < text.size()) {
-        while (!strShown.empty() && (static_cast<unsigned char>(strShown.back()) & 0xC0) == 0x80)
-            strShown.pop_back();
-        if (!strShown.empty() && static_cast<unsigned char>(strShown.back()) >= 0xC0)
-            strShown.pop_back();
-        strShown += "...";
-    }
-    return strShown + "\"";
-}
-
 std::string GridRangeProblem(const TextGrid& grid)
 {
     if (!std::isfinite(grid.dStart) || !std::isfinite(grid.dEnd))

@@ -22,10 +22,6 @@ namespace sonavel::textgrid {
 // "tier 2 \"phones\"": how the messages name a tier (nIndex from 0).
 std::string TierTitle(std::size_t nIndex, const Tier& tier);
 
-// text in quotes for a one-line message: line breaks spelled out, cut after
-// its first 40 bytes.
-std::string ShownText(std::string_view text);
-
 std::string GridRangeProblem(const TextGrid& grid);
 // The tier's start and end against the grid's.
 std::string TierRangeProblem(const TextGrid& grid, const Tier& tier);

@@ -178,7 +178,7 @@ private:
     std::string Found() const
     {
         switch (m_token.eKind) {
-        case ETokenKind::Number: return "found the number " + m_token.strText;
+        case ETokenKind::Number: return "found the number " + FormatNumber(m_token.dValue);
         case ETokenKind::Text: return "found the text " + ShownText(m_token.strText);
         case ETokenKind::Flag: return "found the flag " + ShownText("<" + m_token.strText + ">");
         case ETokenKind::End: break;
@@ -211,9 +211,9 @@ private:
         if (!Number(dValue, strWhat))
             return false;
         if (dValue < 0 || dValue != std::floor(dValue))
-            return Fail(EReadFailure::Malformed, strWhat + " is " + m_token.strText + ", not a count");
+            return Fail(EReadFailure::Malformed, strWhat + " is " + FormatNumber(dValue) + ", not a count");
         if (dValue > kMaxCount)
-            return Fail(EReadFailure::Malformed, strWhat + " is " + m_token.strText + ", more than " +
+            return Fail(EReadFailure::Malformed, strWhat + " is " + FormatNumber(dValue) + ", more than " +
                                                      FormatNumber(kMaxCount) + " can be");
         nCount = std::size_t(dValue);
         return true;

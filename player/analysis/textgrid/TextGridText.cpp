@@ -108,6 +108,32 @@ bool DecodeUtf16(std::string_view bytes, bool bBigEndian, std::string& strText, 
 
 } // namespace
 
+std::string ShownText(std::string_view text)
+{
+    // One line of a message: line breaks and other control characters are
+    // spelled out, and a long text is cut at a character's start.
+    constexpr std::size_t kShown = 40;
+    std::string strShown = "\"";
+    std::size_t n = 0;
+    for (; n < text.size() && n < kShown; ++n) {
+        const unsigned char c = static_cast<unsigned char>(text[n]);
+        if (c == '\n')
+            strShown += "\\n";
+        else if (c < 0x20 || c == 0x7F)
+            strShown += '?';
+        else
+            strShown += char(c);
+    }
+    if (n < text.size()) {
+        while (!strShown.empty() && (static_cast<unsigned char>(strShown.back()) & 0xC0) == 0x80)
+            strShown.pop_back();
+        if (!strShown.empty() && static_cast<unsigned char>(strShown.back()) >= 0xC0)
+            strShown.pop_back();
+        strShown += "...";
+    }
+    return strShown + "\"";
+}
+
 bool IsValidUtf8(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size();) {

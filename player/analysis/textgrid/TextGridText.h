@@ -17,4 +17,8 @@ bool DecodeText(std::string_view bytes, std::string& strText, int& nLine, std::s
 // above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// text in quotes for a one-line message: line breaks spelled out, cut after
+// its first 40 bytes.
+std::string ShownText(std::string_view text);
+
 } // namespace sonavel::textgrid
