@@ -1,10 +1,12 @@
 #include "player/analysis/textgrid/TextGridReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -56,6 +58,13 @@ bool HeadLooksRight(std::string_view bytes, std::string& strWhy)
     return true;
 }
 
+// A fixed name for a piece, in the form the parser's Number and Text take
+// (a function that gives the name when a message needs it).
+auto Say(std::string strWhat)
+{
+    return [strWhat = std::move(strWhat)]() { return strWhat; };
+}
+
 class CGridParser {
 public:
     CGridParser(std::string_view text, ReadResult& result) : m_tokens(text), m_result(result) {}
@@ -63,12 +72,12 @@ public:
     bool Parse()
     {
         std::string strType;
-        if (!Text(strType, "the file type"))
+        if (!Text(strType, Say("the file type")))
             return false;
         if (strType != "ooTextFile" && strType != "ooTextFile short")
             return Fail(EReadFailure::NotTextGrid, "not a TextGrid file (file type " + ShownText(strType) + ")");
         std::string strClass;
-        if (!Text(strClass, "the object class"))
+        if (!Text(strClass, Say("the object class")))
             return false;
         if (strClass.rfind("TextGrid", 0) == 0 && strClass != "TextGrid")
             return Fail(EReadFailure::NotTextGrid, "a TextGrid of a later format (" + ShownText(strClass) + ")");
@@ -76,7 +85,7 @@ public:
             return Fail(EReadFailure::NotTextGrid, "not a TextGrid but a " + ShownText(strClass));
 
         TextGrid& grid = m_result.grid;
-        if (!Number(grid.dStart, "the start of the grid") || !Number(grid.dEnd, "the end of the grid"))
+        if (!Number(grid.dStart, Say("the start of the grid")) || !Number(grid.dEnd, Say("the end of the grid")))
             return false;
         if (!Check(GridRangeProblem(grid)))
             return false;
@@ -85,7 +94,7 @@ public:
         if (m_token.eKind != ETokenKind::Flag || (m_token.strText != "exists" && m_token.strText != "absent"))
             return Expected("whether the grid has tiers (<exists>)");
         std::size_t nTiers = 0;
-        if (m_token.strText == "exists" && !Count(nTiers, "the number of tiers"))
+        if (m_token.strText == "exists" && !Count(nTiers, Say("the number of tiers")))
             return false;
         for (std::size_t t = 0; t < nTiers; ++t)
             if (!ReadTier(t, nTiers))
@@ -103,7 +112,7 @@ private:
         const std::string strTier = "tier " + std::to_string(t + 1) + " (of " + std::to_string(nTiers) + ")";
         Tier tier;
         std::string strKind;
-        if (!Text(strKind, "the kind of " + strTier))
+        if (!Text(strKind, Say("the kind of " + strTier)))
             return false;
         if (strKind == "IntervalTier")
             tier.eKind = ETierKind::Interval;
@@ -112,36 +121,41 @@ private:
         else
             return Fail(EReadFailure::Malformed, strTier + " is of the kind " + ShownText(strKind) +
                                                      " (IntervalTier or TextTier are known)");
-        if (!Text(tier.strName, "the name of " + strTier) || !Number(tier.dStart, "the start of " + strTier) ||
-            !Number(tier.dEnd, "the end of " + strTier))
+        if (!Text(tier.strName, Say("the name of " + strTier)) || !Number(tier.dStart, Say("the start of " + strTier)) ||
+            !Number(tier.dEnd, Say("the end of " + strTier)))
             return false;
         const std::string strTitle = TierTitle(t, tier);
         if (!Check(TierRangeProblem(m_result.grid, tier), strTitle))
             return false;
         const bool bIntervals = tier.eKind == ETierKind::Interval;
         std::size_t nItems = 0;
-        if (!Count(nItems, std::string("the number of ") + (bIntervals ? "intervals" : "points") + " of " + strTitle))
+        if (!Count(nItems, Say(std::string("the number of ") + (bIntervals ? "intervals" : "points") + " of " + strTitle)))
             return false;
-        const std::string strOf = " (of " + std::to_string(nItems) + ") of " + strTitle;
         for (std::size_t i = 0; i < nItems; ++i) {
-            const std::string strItem = (bIntervals ? "interval " : "point ") + std::to_string(i + 1) + strOf;
-            int nLine = 0;
+            // Named only when a message needs it: a large tier is read without
+            // building a text per piece.
+            const auto item = [&, i](const char* szPart) {
+                return [&, i, szPart]() {
+                    return std::string(szPart) + (bIntervals ? "interval " : "point ") + std::to_string(i + 1) +
+                           " (of " + std::to_string(nItems) + ") of " + strTitle;
+                };
+            };
             if (bIntervals) {
-                Interval& item = tier.intervals.emplace_back();
-                if (!Number(item.dStart, "the start of " + strItem))
+                Interval& cur = tier.intervals.emplace_back();
+                if (!Number(cur.dStart, item("the start of ")))
                     return false;
-                nLine = m_token.nLine;
-                if (!Number(item.dEnd, "the end of " + strItem) || !Text(item.strLabel, "the label of " + strItem))
+                const int nLine = m_token.nLine;
+                if (!Number(cur.dEnd, item("the end of ")) || !Text(cur.strLabel, item("the label of ")))
                     return false;
                 m_nCheckLine = nLine;
                 if (!Check(IntervalProblem(tier, i), strTitle))
                     return false;
             } else {
-                Point& item = tier.points.emplace_back();
-                if (!Number(item.dTime, "the time of " + strItem))
+                Point& cur = tier.points.emplace_back();
+                if (!Number(cur.dTime, item("the time of ")))
                     return false;
                 m_nCheckLine = m_token.nLine;
-                if (!Text(item.strLabel, "the label of " + strItem) || !Check(PointProblem(tier, i), strTitle))
+                if (!Text(cur.strLabel, item("the label of ")) || !Check(PointProblem(tier, i), strTitle))
                     return false;
             }
         }
@@ -193,38 +207,41 @@ private:
         return Fail(EReadFailure::Malformed, "expected " + strWhat + ", " + Found());
     }
 
-    bool Number(double& dValue, const std::string& strWhat)
+    template <typename FWhat>
+    bool Number(double& dValue, const FWhat& what)
     {
         if (!Next())
             return false;
         if (m_token.eKind != ETokenKind::Number)
-            return Expected(strWhat + " (a number)");
+            return Expected(what() + " (a number)");
         if (!std::isfinite(m_token.dValue))
-            return Fail(EReadFailure::Malformed, strWhat + " is not a finite number (" + ShownText(m_token.strText) + ")");
+            return Fail(EReadFailure::Malformed, what() + " is not a finite number (" + ShownText(m_token.strText) + ")");
         dValue = m_token.dValue;
         return true;
     }
 
-    bool Count(std::size_t& nCount, const std::string& strWhat)
+    template <typename FWhat>
+    bool Count(std::size_t& nCount, const FWhat& what)
     {
         double dValue = 0;
-        if (!Number(dValue, strWhat))
+        if (!Number(dValue, what))
             return false;
         if (dValue < 0 || dValue != std::floor(dValue))
-            return Fail(EReadFailure::Malformed, strWhat + " is " + FormatNumber(dValue) + ", not a count");
+            return Fail(EReadFailure::Malformed, what() + " is " + FormatNumber(dValue) + ", not a count");
         if (dValue > kMaxCount)
-            return Fail(EReadFailure::Malformed, strWhat + " is " + FormatNumber(dValue) + ", more than " +
+            return Fail(EReadFailure::Malformed, what() + " is " + FormatNumber(dValue) + ", more than " +
                                                      FormatNumber(kMaxCount) + " can be");
         nCount = std::size_t(dValue);
         return true;
     }
 
-    bool Text(std::string& strText, const std::string& strWhat)
+    template <typename FWhat>
+    bool Text(std::string& strText, const FWhat& what)
     {
         if (!Next())
             return false;
         if (m_token.eKind != ETokenKind::Text)
-            return Expected(strWhat + " (a text in quotes)");
+            return Expected(what() + " (a text in quotes)");
         strText = std::move(m_token.strText);
         return true;
     }
@@ -281,10 +298,17 @@ ReadResult ReadTextGrid(const std::string& strPath)
             if (n == 0)
                 break;
             bytes.append(buf, std::size_t(n));
-            // A file that does not begin as a TextGrid is not read to its end.
-            std::string strWhy;
-            if (bytes.size() >= kHeadBytes && bytes.size() - std::size_t(n) < kHeadBytes && !HeadLooksRight(bytes, strWhy))
-                break;
+            // A file that does not begin as a TextGrid is not read to its end;
+            // one that does is read into room for all of it at once.
+            if (bytes.size() >= kHeadBytes && bytes.size() - std::size_t(n) < kHeadBytes) {
+                std::string strWhy;
+                if (!HeadLooksRight(bytes, strWhy))
+                    break;
+                struct stat st {};
+                if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > bytes.size() &&
+                    std::uint64_t(st.st_size) < bytes.max_size())
+                    bytes.reserve(std::size_t(st.st_size));
+            }
         }
     } catch (const std::bad_alloc&) {
         ::close(fd);

@@ -1,5 +1,6 @@
 #include "player/analysis/textgrid/TextGridText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace sonavel::textgrid {
@@ -61,14 +62,15 @@ std::size_t Utf8Length(std::string_view text, std::size_t i)
 // Appends text with its line ends made LF.
 void AppendLines(std::string& out, std::string_view text)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += text[i];
-        }
+    for (;;) {
+        const std::size_t nCr = text.find('\r');
+        out.append(text.substr(0, nCr));
+        if (nCr == std::string_view::npos)
+            return;
+        out += '\n';
+        text.remove_prefix(nCr + 1);
+        if (!text.empty() && text[0] == '\n')
+            text.remove_prefix(1);
     }
 }
 
@@ -155,28 +157,29 @@ bool DecodeText(std::string_view bytes, std::string& strText, int& nLine, std::s
         bytes.remove_prefix(3);
 
     strText.clear();
-    strText.reserve(bytes.size());
-    nLine = 1;
     for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const std::size_t n = Utf8Length(bytes, i);
         if (n == 0) {
             if (bMarked) {
+                nLine = 1 + int(std::count(bytes.begin(), bytes.begin() + std::ptrdiff_t(i), '\n'));
                 strWhy = "a byte that is not UTF-8, in a file marked as UTF-8";
                 return false;
             }
             // No UTF-8: every byte is one ISO Latin-1 character.
-            strText.clear();
+            std::string latin1;
+            latin1.reserve(bytes.size() + bytes.size() / 8);
             for (unsigned char c : bytes)
-                AppendUtf8(strText, c);
-            std::string lines;
-            AppendLines(lines, strText);
-            strText.swap(lines);
+                AppendUtf8(latin1, c);
+            AppendLines(strText, latin1);
             return true;
         }
-        if (bytes[i] == '\n')
-            ++nLine;
         i += n;
     }
+    strText.reserve(bytes.size());
     AppendLines(strText, bytes);
     return true;
 }
