@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpus: small valid files of every format and encoding
 the player reads, the awkward-but-legal and the broken ones the readers must turn
-away cleanly, settings files and Internet shortcut files.
+away cleanly, TextGrids, settings files and Internet shortcut files.
 
     tests/fuzz/make_corpus.py [OUTDIR]     (default: tests/fuzz/corpus)
 
