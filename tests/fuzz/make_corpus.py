@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpus: small valid files of every format and encoding
 the player reads, the awkward-but-legal and the broken ones the readers must turn
-away cleanly, settings files and Internet shortcut files.
+away cleanly, TextGrids, settings files and Internet shortcut files.
 
     tests/fuzz/make_corpus.py [OUTDIR]     (default: tests/fuzz/corpus)
 
@@ -389,6 +389,78 @@ def sndfile_files():
     return f
 
 
+# ---------------------------------------------------------------- TextGrids
+
+TG_LONG = """File type = "ooTextFile"
+Object class = "TextGrid"
+
+xmin = 0 
+xmax = 2.5 
+tiers? <exists> 
+size = 2 
+item []: 
+    item [1]:
+        class = "IntervalTier" 
+        name = "words" 
+        xmin = 0 
+        xmax = 2.5 
+        intervals: size = 3 
+        intervals [1]:
+            xmin = 0 
+            xmax = 0.30000000000000004 
+            text = "" 
+        intervals [2]:
+            xmin = 0.30000000000000004 
+            xmax = 1.2 
+            text = "h\u00e9llo ""q"" \u0283\u026ap" 
+        intervals [3]:
+            xmin = 1.2 
+            xmax = 2.5 
+            text = "two
+lines" 
+    item [2]:
+        class = "TextTier" 
+        name = "tones" 
+        xmin = 0 
+        xmax = 2.5 
+        points: size = 2 
+        points [1]:
+            number = 0.7 
+            mark = "H*" 
+        points [2]:
+            number = 1.9 
+            mark = "" 
+"""
+
+
+def tg_short(body):
+    return ('File type = "ooTextFile"\nObject class = "TextGrid"\n\n' + body).encode("utf-8")
+
+
+def textgrid_files():
+    """The forms and encodings the reader takes, the hand-written liberties it
+    allows, and the broken files it must turn away with a line."""
+    f = {}
+    f["tg_long_utf8"] = TG_LONG.encode("utf-8")
+    f["tg_long_utf8_bom"] = b"\xef\xbb\xbf" + TG_LONG.encode("utf-8")
+    f["tg_long_utf16be"] = b"\xfe\xff" + TG_LONG.encode("utf-16-be")
+    f["tg_long_utf16le"] = b"\xff\xfe" + TG_LONG.encode("utf-16-le")
+    f["tg_long_crlf"] = TG_LONG.replace("\n", "\r\n").encode("utf-8")
+    f["tg_short"] = tg_short('0\n2.5\n<exists>\n2\n"IntervalTier"\n"w"\n0\n2.5\n2\n0\n1\n"a"\n1\n2.5\n"b"\n'
+                             '"TextTier"\n"t"\n0\n2.5\n1\n1.5\n"H*"\n')
+    f["tg_short_old_header"] = f["tg_short"].replace(b'"ooTextFile"', b'"ooTextFile short"')
+    f["tg_latin1"] = tg_short('0 1 <exists> 1 "IntervalTier" "caf\u00e9" 0 1 1 0 1 "na\u00efve"\n').decode("utf-8").encode("latin-1")
+    f["tg_hand_written"] = tg_short('! grid\n0s 4s <exists> 1 ! one tier "x"\n"IntervalTier" "a"+0 4 3 0 50%"x" 50% 0x2 "" 2 16/4 "y"\n')
+    f["tg_no_tiers"] = tg_short("0 1 <exists> 0\n")
+    f["tg_absent"] = tg_short("0 1 <absent>\n")
+    f["tg_gap"] = tg_short('0 1 <exists> 1 "IntervalTier" "w" 0 1 2\n0 0.4 ""\n0.5 1 ""\n')
+    f["tg_points_unordered"] = tg_short('0 1 <exists> 1 "TextTier" "t" 0 1 2\n0.6 ""\n0.5 ""\n')
+    f["tg_huge_count"] = tg_short('0 1 <exists> 1 "IntervalTier" "w" 0 1 2147483647\n0 1 ""\n')
+    f["tg_cut"] = TG_LONG.encode("utf-8")[:700]
+    f["tg_unclosed_text"] = tg_short('0 1 <exists> 1 "IntervalTier" "w\n0 1 1 0 1 ""\n')
+    return f
+
+
 def main():
     groups = {
         "sndfile": sndfile_files(),
@@ -397,6 +469,7 @@ def main():
         "ini": ini_files(),
         "url": url_files(),
         "pitch": pitch_seeds(),
+        "textgrid": textgrid_files(),
     }
     for group, files in groups.items():
         d = os.path.join(OUT, group)

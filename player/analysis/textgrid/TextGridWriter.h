@@ -1,0 +1,26 @@
+#pragma once
+// Writing a TextGrid in the long text form, UTF-8 without a byte-order mark,
+// laid out line for line as Praat writes it and with every time in the fewest
+// digits that read back as the same double, so that Praat and our reader get
+// back exactly the grid that was written.
+#include <string>
+
+#include "player/analysis/textgrid/TextGrid.h"
+
+namespace sonavel::textgrid {
+
+struct WriteResult {
+    bool bOk = false;
+    int nErrno = 0;      // the system's error when the file could not be written
+    std::string strWhat; // what went wrong, for a message after the file's name
+};
+
+// The file's text. The grid should be sound (GridProblem answers ""): a broken
+// one is written as it is and would not read back.
+std::string FormatTextGrid(const TextGrid& grid);
+
+// Writes the grid to strPath atomically (AtomicFile.h). Refuses a grid that is
+// not sound, with GridProblem's words, and writes nothing then.
+WriteResult WriteTextGrid(const TextGrid& grid, const std::string& strPath);
+
+} // namespace sonavel::textgrid
