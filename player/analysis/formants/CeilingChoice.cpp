@@ -19,6 +19,7 @@ const double kWidthWeight = 0.5;  // per unit of bandwidth / frequency of F1-F3
 // unit of |ln| distance.
 const double kSpacingPerCeiling = 5.0;
 const double kSpacingWeight = 2.0;
+const double kNoisySpreadDb = 35; // loud (95th percentile) over quiet (10th) frames
 
 float LoudLevel(const std::vector<FramePoles>& frames)
 {
@@ -83,6 +84,18 @@ double MedianSpacing(const std::vector<std::vector<FramePoles>>& probes, const s
 }
 
 } // namespace
+
+bool NoisyFloor(const std::vector<FramePoles>& probe)
+{
+    if (probe.empty())
+        return false;
+    std::vector<float> levels;
+    for (const FramePoles& p : probe)
+        levels.push_back(p.fLevelDb);
+    std::sort(levels.begin(), levels.end());
+    const auto at = [&](double q) { return levels[size_t(q * double(levels.size() - 1))]; };
+    return at(0.95) - at(0.10) < kNoisySpreadDb;
+}
 
 std::vector<double> CandidateCeilings(int nRate)
 {

@@ -19,4 +19,9 @@ std::vector<double> CandidateCeilings(int nRate);
 int ChooseCeiling(const std::vector<double>& ceilings, const std::vector<std::vector<FramePoles>>& probes,
                   const std::vector<int>& runEnds);
 
+// True when the quiet frames of the probe lie within 35 dB of the loud ones:
+// a noise floor that high takes a pole pair of its own, or it widens and
+// displaces the upper formants.
+bool NoisyFloor(const std::vector<FramePoles>& probe);
+
 } // namespace sonavel::formants

@@ -17,9 +17,9 @@ using namespace sonavel::pitch;
 namespace {
 const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
-const int kProbeAll = 600;         // a file with no more frames is probed whole
+const int kProbeAll = 3000;        // a file with no more frames is probed whole
 const int kSmoothHalf = 2;         // frames each side in a track's running median
-const int kProbeRun = 20, kProbeEvery = 100; // else runs of 20 frames in every 100
+const int kProbeRun = 20, kProbeEvery = 200; // else runs of 20 frames in every 200
 
 int ThreadCount(int nThreads, size_t nWork)
 {
@@ -130,38 +130,42 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
     try {
         std::vector<double> ceilings =
             settings.dCeilingHz > 0 ? std::vector<double>{settings.dCeilingHz} : CandidateCeilings(nRate);
+        // The probe: the same runs of frames at every candidate ceiling (at the
+        // one given, for its noise floor alone).
         size_t nChosen = 0;
-        if (ceilings.size() > 1) {
-            // The probe: the same runs of frames at every candidate.
-            std::vector<int> starts, ends, runEnds;
-            std::vector<size_t> bases;
-            int nProbed = 0;
-            if (nFrames <= kProbeAll) {
-                starts.push_back(0);
-                ends.push_back(nFrames);
-            } else {
-                for (int i = 0; i < nFrames; i += kProbeEvery) {
-                    starts.push_back(i);
-                    ends.push_back(std::min(nFrames, i + kProbeRun));
-                }
+        int nFinalOrder = nOrder;
+        {
+        std::vector<int> starts, ends, runEnds;
+        std::vector<size_t> bases;
+        int nProbed = 0;
+        if (nFrames <= kProbeAll) {
+            starts.push_back(0);
+            ends.push_back(nFrames);
+        } else {
+            for (int i = 0; i < nFrames; i += kProbeEvery) {
+                starts.push_back(i);
+                ends.push_back(std::min(nFrames, i + kProbeRun));
             }
-            for (size_t r = 0; r < starts.size(); ++r) {
-                bases.push_back(size_t(nProbed));
-                nProbed += ends[r] - starts[r];
-                runEnds.push_back(nProbed);
-            }
-            std::vector<std::vector<FramePoles>> probes(ceilings.size());
-            for (size_t c = 0; c < ceilings.size(); ++c) {
-                CFormantAnalyser analyser;
-                analyser.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4);
-                probes[c].resize(size_t(nProbed));
-                if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
-                    return TRACK_SOURCE_FAILED;
-            }
-            nChosen = size_t(ChooseCeiling(ceilings, probes, runEnds));
+        }
+        for (size_t r = 0; r < starts.size(); ++r) {
+            bases.push_back(size_t(nProbed));
+            nProbed += ends[r] - starts[r];
+            runEnds.push_back(nProbed);
+        }
+        std::vector<std::vector<FramePoles>> probes(ceilings.size());
+        for (size_t c = 0; c < ceilings.size(); ++c) {
+            CFormantAnalyser probe;
+            probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4);
+            probes[c].resize(size_t(nProbed));
+            if (!AnalyseRuns(probe, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
+                return TRACK_SOURCE_FAILED;
+        }
+        nChosen = size_t(ChooseCeiling(ceilings, probes, runEnds));
+        if (NoisyFloor(probes[0]))
+            nFinalOrder += 2;
         }
         CFormantAnalyser analyser;
-        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nOrder, settings.nFormants);
+        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, settings.nFormants);
         // Blocks of about 5 s, a number of frames fixed by the step alone.
         const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / settings.dStepS)));
         std::vector<int> starts, ends;

@@ -93,9 +93,9 @@ int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles)
             if (!std::isfinite(step.real()) || !std::isfinite(step.imag()))
                 continue;
             z[k] -= step;
-            dMaxStep = std::max(dMaxStep, std::abs(step));
+            dMaxStep = std::max(dMaxStep, std::norm(step));
         }
-        if (dMaxStep < 1e-12)
+        if (dMaxStep < 1e-22) // steps below 1e-11: the roots hold still
             break;
     }
     int nPoles = 0;
