@@ -18,7 +18,7 @@ namespace {
 const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
 const int kProbeAll = 3000;        // a file with no more frames is probed whole
-const int kSmoothHalf = 2;         // frames each side in a track's running median
+const int kSmoothHalf = 4;         // frames each side in a track's running median
 const int kProbeRun = 20, kProbeEvery = 200; // else runs of 20 frames in every 200
 
 int ThreadCount(int nThreads, size_t nWork)
@@ -51,10 +51,10 @@ bool AnalyseRuns(const CFormantAnalyser& analyser, const CSampleSource& source, 
     return !bFailed;
 }
 
-// Each formant's track through a running median of the frames around (those
-// that hold it): a frame's outlier (a noise pole numbered in, a formant
-// missed) gives way to its neighbours, while a glide over tens of
-// milliseconds passes unchanged.
+// Each formant's track through a running median of the 9 frames around (those
+// that hold it): an outlier shorter than 4 frames (a noise pole numbered in, a
+// formant missed) gives way to its neighbours, while a glide or a step, being
+// monotonic, passes unchanged.
 void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
 {
     const int n = static_cast<int>(poles.size());

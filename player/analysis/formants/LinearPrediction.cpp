@@ -77,26 +77,33 @@ int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles)
     Complex z[kMaxOrder];
     for (int k = 0; k < nOrder; ++k)
         z[k] = std::polar(0.9, (2 * M_PI * k + 0.7) / nOrder);
-    for (int nIter = 0; nIter < 80; ++nIter) {
-        double dMaxStep = 0;
+    // A root whose step fell below 1e-11 holds still from then on (it still
+    // repels the others): most settle long before the last.
+    bool bSettled[kMaxOrder] = {};
+    int nMoving = nOrder;
+    for (int nIter = 0; nIter < 80 && nMoving > 0; ++nIter) {
         for (int k = 0; k < nOrder; ++k) {
+            if (bSettled[k])
+                continue;
             Complex v, dv;
             Evaluate(a, nOrder, z[k], v, dv);
-            if (v == Complex(0))
-                continue;
-            const Complex w = v / dv;
-            Complex s = 0;
-            for (int j = 0; j < nOrder; ++j)
-                if (j != k && z[j] != z[k])
-                    s += 1.0 / (z[k] - z[j]);
-            const Complex step = w / (1.0 - w * s);
+            Complex step = 0;
+            if (v != Complex(0)) {
+                const Complex w = v / dv;
+                Complex s = 0;
+                for (int j = 0; j < nOrder; ++j)
+                    if (j != k && z[j] != z[k])
+                        s += 1.0 / (z[k] - z[j]);
+                step = w / (1.0 - w * s);
+            }
             if (!std::isfinite(step.real()) || !std::isfinite(step.imag()))
                 continue;
             z[k] -= step;
-            dMaxStep = std::max(dMaxStep, std::norm(step));
+            if (std::norm(step) < 1e-22) {
+                bSettled[k] = true;
+                --nMoving;
+            }
         }
-        if (dMaxStep < 1e-22) // steps below 1e-11: the roots hold still
-            break;
     }
     int nPoles = 0;
     for (int k = 0; k < nOrder; ++k) {
