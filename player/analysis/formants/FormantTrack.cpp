@@ -120,7 +120,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
 {
     frames = FormantFrames();
     std::string strWhy;
-    if (nRate <= 0 || nCount < 0 || RefusedSetting(settings, nRate, strWhy))
+    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate, strWhy))
         return TRACK_REFUSED;
     const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)

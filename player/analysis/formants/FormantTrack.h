@@ -31,6 +31,9 @@ inline constexpr int kMinFormants = 1, kMaxFormants = 6;
 inline constexpr double kMinCeilingHz = 1000;
 inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
 inline constexpr double kMaxBandwidthHz = 600; // a wider pole is not numbered as a formant
+// The highest sample rate taken: a block's stretch stays within an int's count
+// (a header that claims gigahertz would need gigabytes of filter taps).
+inline constexpr int kMaxRateHz = 5000000;
 
 struct FormantSettings {
     int nFormants = 5;       // formants numbered per frame, 1-6
@@ -58,7 +61,8 @@ struct FormantFrames {
 const char* RefusedSetting(const FormantSettings& settings, int nRate, std::string& strWhy);
 
 // The formants of samples 0 .. nCount-1 of source at nRate (> 0), with up to
-// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED (RefusedSetting);
+// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED (RefusedSetting,
+// or a rate above kMaxRateHz);
 // TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails to give a block.
 // frames is emptied on failure; the frames are the same for any thread count.
 ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,

@@ -83,7 +83,7 @@ ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSour
 {
     frames = IntensityFrames();
     std::string strWhy;
-    if (nRate <= 0 || nCount < 0 || RefusedSetting(settings, strWhy))
+    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, strWhy))
         return TRACK_REFUSED;
     const double dStep = settings.dStepS;
     const double dFrames = std::floor(nCount / (nRate * dStep) + 1e-9) + 1;

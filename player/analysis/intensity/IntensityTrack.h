@@ -22,6 +22,7 @@ using sonavel::pitch::ETrackResult;
 inline constexpr double kMinFloorHz = 25, kMaxFloorHz = 1000;
 inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
 inline constexpr double kSilenceDb = -300; // a frame without any sound
+inline constexpr int kMaxRateHz = 5000000;   // a block's stretch stays within an int's count
 
 struct IntensitySettings {
     double dFloorHz = 100; // the lowest pitch expected: sets the window
@@ -39,7 +40,7 @@ const char* RefusedSetting(const IntensitySettings& settings, std::string& strWh
 
 // The intensity of samples 0 .. nCount-1 of source at nRate (> 0) with up to
 // nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED
-// (RefusedSetting); TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails
+// (RefusedSetting, or a rate above kMaxRateHz); TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails
 // to give a block. frames is emptied on failure; the frames are the same for
 // any thread count.
 ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,

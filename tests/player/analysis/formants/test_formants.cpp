@@ -92,6 +92,10 @@ TEST(Formants, FramesLieOnThePitchGridAndDoNotDependOnThreads)
     EXPECT_EQ(one.dCeilingHz, three.dCeilingHz);
     EXPECT_EQ(one.hz, three.hz);
     EXPECT_EQ(one.bandwidth_hz, three.bandwidth_hz);
+    // No sound at all is one frame at 0 s without formants.
+    const FormantFrames none = Track({}, FormantSettings(), 16000);
+    ASSERT_EQ(none.time_s.size(), 1u);
+    EXPECT_EQ(none.Hz(0, 0), 0.0);
 }
 
 TEST(Formants, RefusedSettingsAreNamedBeforeAnySoundIsRead)
@@ -117,4 +121,6 @@ TEST(Formants, RefusedSettingsAreNamedBeforeAnySoundIsRead)
         EXPECT_EQ(TrackFormants(s, source, 22050, 22050, 1, frames), c.refused ? TRACK_REFUSED : TRACK_SOURCE_FAILED);
         EXPECT_TRUE(frames.time_s.empty());
     }
+    FormantFrames frames;
+    EXPECT_EQ(TrackFormants(FormantSettings(), source, 100, kMaxRateHz + 1, 1, frames), TRACK_REFUSED);
 }
