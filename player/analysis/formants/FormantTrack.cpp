@@ -91,6 +91,44 @@ int PredictorOrder(int nFormants)
     return 2 * std::max(nFormants, 5);
 }
 
+// The probe: the same runs of frames at every candidate ceiling (at the one
+// given, for its noise floor alone). nChosen gets the ceiling's index,
+// nFinalOrder the predictor's order for the whole file. False when the source
+// failed; throws std::bad_alloc when memory ran out.
+bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings, int nOrder,
+           const CSampleSource& source, int nCount, int nRate, int nFrames, int nThreads, size_t& nChosen,
+           int& nFinalOrder)
+{
+    std::vector<int> starts, ends, runEnds;
+    std::vector<size_t> bases;
+    int nProbed = 0;
+    if (nFrames <= kProbeAll) {
+        starts.push_back(0);
+        ends.push_back(nFrames);
+    } else {
+        for (int i = 0; i < nFrames; i += kProbeEvery) {
+            starts.push_back(i);
+            ends.push_back(std::min(nFrames, i + kProbeRun));
+        }
+    }
+    for (size_t r = 0; r < starts.size(); ++r) {
+        bases.push_back(size_t(nProbed));
+        nProbed += ends[r] - starts[r];
+        runEnds.push_back(nProbed);
+    }
+    std::vector<std::vector<FramePoles>> probes(ceilings.size());
+    for (size_t c = 0; c < ceilings.size(); ++c) {
+        CFormantAnalyser probe;
+        probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4);
+        probes[c].resize(size_t(nProbed));
+        if (!AnalyseRuns(probe, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
+            return false;
+    }
+    nChosen = size_t(ChooseCeiling(ceilings, probes, runEnds));
+    nFinalOrder = NoisyFloor(probes[0]) ? nOrder + 2 : nOrder;
+    return true;
+}
+
 } // namespace
 
 const char* RefusedSetting(const FormantSettings& settings, int nRate, std::string& strWhy)
@@ -130,40 +168,10 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
     try {
         std::vector<double> ceilings =
             settings.dCeilingHz > 0 ? std::vector<double>{settings.dCeilingHz} : CandidateCeilings(nRate);
-        // The probe: the same runs of frames at every candidate ceiling (at the
-        // one given, for its noise floor alone).
         size_t nChosen = 0;
         int nFinalOrder = nOrder;
-        {
-        std::vector<int> starts, ends, runEnds;
-        std::vector<size_t> bases;
-        int nProbed = 0;
-        if (nFrames <= kProbeAll) {
-            starts.push_back(0);
-            ends.push_back(nFrames);
-        } else {
-            for (int i = 0; i < nFrames; i += kProbeEvery) {
-                starts.push_back(i);
-                ends.push_back(std::min(nFrames, i + kProbeRun));
-            }
-        }
-        for (size_t r = 0; r < starts.size(); ++r) {
-            bases.push_back(size_t(nProbed));
-            nProbed += ends[r] - starts[r];
-            runEnds.push_back(nProbed);
-        }
-        std::vector<std::vector<FramePoles>> probes(ceilings.size());
-        for (size_t c = 0; c < ceilings.size(); ++c) {
-            CFormantAnalyser probe;
-            probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4);
-            probes[c].resize(size_t(nProbed));
-            if (!AnalyseRuns(probe, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
-                return TRACK_SOURCE_FAILED;
-        }
-        nChosen = size_t(ChooseCeiling(ceilings, probes, runEnds));
-        if (NoisyFloor(probes[0]))
-            nFinalOrder += 2;
-        }
+        if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, nFinalOrder))
+            return TRACK_SOURCE_FAILED;
         CFormantAnalyser analyser;
         analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, settings.nFormants);
         // Blocks of about 5 s, a number of frames fixed by the step alone.
