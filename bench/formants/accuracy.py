@@ -233,7 +233,7 @@ def main():
             if results[("ours", kind)][0][j] > results[("expert", kind)][0][j] + 0.5:
                 missed.append("%s F%d" % (kind, j + 1))
     mo, mx = results[("ours", "all")], results[("expert", "all")]
-    missed += ["overall F%d (%.1f > %.1f)" % (j + 1, mo[0][j], 0.8 * mx[0][j])
+    missed += ["overall F%d (%.2f > %.2f)" % (j + 1, mo[0][j], 0.8 * mx[0][j])
                for j in range(3) if mo[0][j] > 0.8 * mx[0][j]]
     if mo[1] > 0.8 * mx[1]:
         missed.append("gross (%.1f > %.1f)" % (mo[1], 0.8 * mx[1]))
