@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""Formant accuracy benchmark (not a test): vowels and diphthongs made by Praat's
+KlattGrid for a man, a woman and a child (formants set by points, so the truth
+is known), clean and with white noise at 20 dB SNR (over the vowels), analysed
+by our default (no ceiling given), by Praat as most people run it
+(To Formant (burg): 0.01, 5, 5500, 0.025, 50 for everyone) and by Praat as an
+expert runs it (5000 / 5500 / 6500 Hz per speaker, poles wider than 600 Hz
+dropped before numbering). Scored: frames at least 30 ms inside a vowel.
+The same files' intensity is compared with Praat's To Intensity: 100, 0.01,
+yes (ours read at Praat's frame times, frames within 50 dB of the loudest).
+
+  median  the median relative error of F1, F2, F3 (missing counts as 100 %)
+  gross   of all scored F1-F3 values, those more than 20 % off or missing
+
+  accuracy.py BUILD_DIR [--seed N] [--vowels N] [--rate HZ] [--keep DIR]
+
+The set is made anew from the seed, the same for the same seed. The ceiling
+choice was tuned on seed 1; the default seed, 2, is held out.
+"""
+import argparse
+import math
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import wave
+
+import numpy as np
+
+KINDS = [  # name, formant scale, f0 range, the expert's ceiling
+    ("man", 1.0, 95, 140, 5000),
+    ("woman", 1.17, 180, 250, 5500),
+    ("child", 1.35, 250, 330, 6500),
+]
+CONDITIONS = ["clean", "white20"]
+VOWELS = [(730, 1090, 2440), (270, 2290, 3010), (530, 1840, 2480), (300, 870, 2240), (570, 840, 2410),
+          (440, 1020, 2240), (660, 1720, 2410), (490, 1350, 1690), (390, 1990, 2550), (640, 1190, 2390)]
+HIGHER = [(3500, 200), (4500, 250)]  # F4, F5 of the man and their bandwidths
+
+
+def utterance(rng, kind, count):
+    """count vowels, a third of them diphthongs: start and end formants per segment."""
+    segs, t = [], 0.25
+    for k in range(count):
+        length = rng.uniform(0.3, 0.55)
+        v1 = [f * rng.uniform(0.93, 1.07) for f in rng.choice(VOWELS)]
+        v2 = [f * rng.uniform(0.93, 1.07) for f in rng.choice(VOWELS)] if k % 3 == 2 else v1
+        segs.append({"start": t, "end": t + length, "f0": rng.uniform(kind[2], kind[3]),
+                     "level": rng.uniform(80, 90),
+                     "formants": [[f * kind[1] for f in v1], [f * kind[1] for f in v2]],
+                     "bandwidths": [rng.uniform(50, 90), rng.uniform(70, 120), rng.uniform(100, 170)]})
+        t += length + rng.uniform(0.12, 0.25)
+    return {"kind": kind, "seconds": t + 0.2, "segments": segs}
+
+
+def praat_script(utt, path, rate):
+    s = [f'Create KlattGrid: "u", 0, {utt["seconds"]:.4f}, 5, 0, 0, 0, 0, 0, 0',
+         "Add voicing amplitude point: 0, 0"]
+    scale = utt["kind"][1]
+    for i, (f, bw) in enumerate(HIGHER, 4):
+        s.append(f"Add oral formant frequency point: {i}, 0.1, {f * scale:.1f}")
+        s.append(f"Add oral formant bandwidth point: {i}, 0.1, {bw}")
+    for seg in utt["segments"]:
+        a, b = seg["start"], seg["end"]
+        s.append(f"Add pitch point: {a:.4f}, {seg['f0']:.2f}")
+        s.append(f"Add pitch point: {b:.4f}, {seg['f0'] * 0.9:.2f}")
+        s += [f"Add voicing amplitude point: {a - 0.0005:.4f}, 0",
+              f"Add voicing amplitude point: {a + 0.02:.4f}, {seg['level']:.1f}",
+              f"Add voicing amplitude point: {b - 0.02:.4f}, {seg['level']:.1f}",
+              f"Add voicing amplitude point: {b + 0.0005:.4f}, 0"]
+        for t, fm in ((a, seg["formants"][0]), (b, seg["formants"][1])):
+            for i, f in enumerate(fm, 1):
+                s.append(f"Add oral formant frequency point: {i}, {t:.4f}, {f:.1f}")
+                s.append(f"Add oral formant bandwidth point: {i}, {t:.4f}, {seg['bandwidths'][i - 1]:.1f}")
+    s += ["To Sound", f"Resample: {rate}, 50", "Scale peak: 0.5", f'Save as WAV file: "{path}"',
+          "select all", "Remove"]
+    return "\n".join(s) + "\n"
+
+
+def truth(utt, times):
+    """F1-F3 at the given times (nan outside the scored stretches)."""
+    out = np.full((len(times), 3), np.nan)
+    for seg in utt["segments"]:
+        a, b = seg["start"], seg["end"]
+        inside = (times >= a + 0.03) & (times <= b - 0.03)
+        for j in range(3):
+            out[inside, j] = np.interp(times[inside], [a, b], [seg["formants"][0][j], seg["formants"][1][j]])
+    return out
+
+
+def read_wav(path):
+    with wave.open(path) as w:
+        return np.frombuffer(w.readframes(w.getnframes()), "<i2").astype(np.float64), w.getframerate()
+
+
+def write_wav(path, x, rate):
+    x = np.clip(np.round(x), -32768, 32767).astype("<i2")
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(x.tobytes())
+
+
+def make_set(args, work):
+    rng = random.Random(args.seed)
+    utts, script = [], []
+    for kind in KINDS:
+        u = utterance(rng, kind, args.vowels)
+        u["name"] = kind[0]
+        utts.append(u)
+        script.append(praat_script(u, os.path.join(work, u["name"] + "_src.wav"), args.rate))
+    with open(os.path.join(work, "make.praat"), "w") as f:
+        f.write(f"random_initializeWithSeedUnsafelyButPredictably ({args.seed})\n" + "".join(script))
+    subprocess.run(["praat", "--run", os.path.join(work, "make.praat")], check=True)
+    files = []
+    nrng = np.random.default_rng(args.seed)
+    for u in utts:
+        clean, rate = read_wav(os.path.join(work, u["name"] + "_src.wav"))
+        t = np.arange(len(clean)) / rate
+        voiced = np.zeros(len(clean), bool)
+        for seg in u["segments"]:
+            voiced |= (t >= seg["start"]) & (t <= seg["end"])
+        power = np.mean(clean[voiced] ** 2)
+        noisy = {"clean": clean, "white20": clean + nrng.standard_normal(len(clean)) * math.sqrt(power / 100)}
+        for cond in CONDITIONS:
+            path = os.path.join(work, f"{u['name']}_{cond}.wav")
+            write_wav(path, noisy[cond], rate)
+            files.append((u, cond, path))
+    return files
+
+
+def ours(build, path, work):
+    out = os.path.join(work, os.path.basename(path) + ".ours")
+    subprocess.run([os.path.join(build, "bin/bench_formants"), "formants", path, "-o", out], check=True,
+                   capture_output=True)
+    rows = np.loadtxt(out, ndmin=2)
+    return rows[:, 0], rows[:, 1:7:2]
+
+
+def praat(path, ceiling, max_bandwidth, work):
+    """Praat's To Formant (burg); with max_bandwidth, wider poles are dropped before numbering."""
+    tsv = os.path.join(work, os.path.basename(path) + f".{ceiling}.tsv")
+    script = os.path.join(work, "formant.praat")
+    with open(script, "w") as f:
+        f.write(f'Read from file: "{path}"\nTo Formant (burg): 0.01, 5, {ceiling}, 0.025, 50\n'
+                f'Down to Table: "no", "yes", 6, "no", 3, "yes", 3, "yes"\n'
+                f'Save as tab-separated file: "{tsv}"\n')
+    subprocess.run(["praat", "--run", script], check=True)
+    times, f = [], []
+    with open(tsv) as tab:
+        next(tab)
+        for line in tab:
+            cells = line.split("\t")
+            times.append(float(cells[0]))
+            n = int(cells[1])
+            poles = [(float(cells[2 + 2 * k]), float(cells[3 + 2 * k])) for k in range(n)
+                     if cells[2 + 2 * k].strip() not in ("--undefined--", "")]
+            kept = [p for p, b in poles if max_bandwidth is None or b <= max_bandwidth]
+            f.append((kept + [0.0, 0.0, 0.0])[:3])
+    return np.array(times), np.array(f)
+
+
+def intensity_difference(build, path, work):
+    """|ours - Praat's| in dB at Praat's frames within 50 dB of its loudest."""
+    tsv, script = os.path.join(work, "intensity.tsv"), os.path.join(work, "intensity.praat")
+    with open(script, "w") as f:
+        f.write(f'Read from file: "{path}"\nTo Intensity: 100, 0.01, "yes"\n'
+                f't1 = Get time from frame number: 1\nwriteInfoLine: t1\n'
+                f'Down to Matrix\nTranspose\nTo TableOfReal\nTo Table: "x"\n'
+                f'Save as tab-separated file: "{tsv}"\n')
+    t1 = float(subprocess.run(["praat", "--run", script], check=True, capture_output=True, text=True).stdout)
+    with open(tsv) as tab:
+        theirs = np.array([float(line.split("\t")[1]) for line in tab.read().strip().split("\n")[1:]])
+    out = os.path.join(work, os.path.basename(path) + ".intensity")
+    subprocess.run([os.path.join(build, "bin/bench_formants"), "intensity", path, "-o", out], check=True,
+                   capture_output=True)
+    rows = np.loadtxt(out, ndmin=2)
+    ours = np.interp(t1 + 0.01 * np.arange(len(theirs)), rows[:, 0], rows[:, 1])
+    keep = theirs > theirs.max() - 50
+    return np.abs(ours[keep] - theirs[keep])
+
+
+def score(errs):
+    """Median relative error per formant and the gross rate over all."""
+    e = np.concatenate(errs) if errs else np.zeros((0, 3))
+    return [100 * np.median(e[:, j]) for j in range(3)], 100 * np.mean(e > 0.2) if e.size else 0
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("build")
+    ap.add_argument("--seed", type=int, default=2)
+    ap.add_argument("--vowels", type=int, default=12)
+    ap.add_argument("--rate", type=int, default=22050)
+    ap.add_argument("--keep")
+    args = ap.parse_args()
+    build = os.path.abspath(args.build)
+    if not shutil.which("praat"):
+        sys.exit("praat is missing (scripts/setup installs it)")
+    work = args.keep or tempfile.mkdtemp(prefix="sonavel-bench-formants.")
+    os.makedirs(work, exist_ok=True)
+    files = make_set(args, work)
+    errs = {}  # (analyser, kind) -> list of per-frame relative errors (n x 3)
+    loudness = []
+    for u, cond, path in files:
+        loudness.append(intensity_difference(build, path, work))
+        kind = u["kind"]
+        runs = {"ours": ours(build, path, work), "praat": praat(path, 5500, None, work),
+                "expert": praat(path, kind[4], 600, work)}
+        for name, (times, f) in runs.items():
+            tr = truth(u, times)
+            keep = ~np.isnan(tr[:, 0])
+            e = np.abs(f[keep] - tr[keep]) / tr[keep]
+            e[f[keep] <= 0] = 1.0
+            errs.setdefault((name, kind[0]), []).append(e)
+            errs.setdefault((name, "all"), []).append(e)
+    print("median relative error of F1 / F2 / F3 (%%) and gross errors (%%), seed %d:" % args.seed)
+    print("  %-7s %-26s %-26s %-26s" % ("", "ours", "Praat 5500", "Praat expert"))
+    results = {}
+    for kind in [k[0] for k in KINDS] + ["all"]:
+        cells = []
+        for name in ("ours", "praat", "expert"):
+            med, gross = score(errs[(name, kind)])
+            results[(name, kind)] = (med, gross)
+            cells.append("%4.1f %4.1f %4.1f  gross %4.1f" % (med[0], med[1], med[2], gross))
+        print("  %-7s %-26s %-26s %-26s" % (kind, *cells))
+    missed = []
+    for kind in [k[0] for k in KINDS]:
+        for j in range(3):
+            if results[("ours", kind)][0][j] > results[("expert", kind)][0][j] + 0.5:
+                missed.append("%s F%d" % (kind, j + 1))
+    mo, mx = results[("ours", "all")], results[("expert", "all")]
+    missed += ["overall F%d (%.2f > %.2f)" % (j + 1, mo[0][j], 0.8 * mx[0][j])
+               for j in range(3) if mo[0][j] > 0.8 * mx[0][j]]
+    if mo[1] > 0.8 * mx[1]:
+        missed.append("gross (%.1f > %.1f)" % (mo[1], 0.8 * mx[1]))
+    print("targets (each median <= expert + 0.5, overall medians and gross <= 0.8 x expert): %s"
+          % ("met" if not missed else "MISSED: " + ", ".join(missed)))
+    diff = np.median(np.concatenate(loudness))
+    print("intensity: median |ours - Praat's To Intensity| %.3f dB   target <= 0.5: %s"
+          % (diff, "met" if diff <= 0.5 else "MISSED"))
+    if not args.keep:
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()

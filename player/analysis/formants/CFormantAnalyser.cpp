@@ -1,0 +1,115 @@
+#include "player/analysis/formants/CFormantAnalyser.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/formants/FormantTrack.h"
+
+namespace sonavel::formants {
+
+namespace {
+const double kWindowS = 0.05;       // the Gaussian-like window in all: 25 ms effective
+const double kEmphasisHz = 50;      // pre-emphasis from here up
+const double kEdgeHz = 50;          // a pole this near 0 or the ceiling is no formant
+} // namespace
+
+void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep)
+{
+    m_nRate = nRate;
+    m_dCeilingHz = dCeilingHz;
+    m_dStepS = dStepS;
+    m_nOrder = nOrder;
+    m_nKeep = std::min(nKeep, FramePoles::kMax);
+    const double dOut = 2 * dCeilingHz;
+    m_resampler.Init(nRate, dOut);
+    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kWindowS * dOut)));
+    m_dEmphasis = std::exp(-2 * M_PI * kEmphasisHz / dOut);
+    // exp(-12 u^2) over u in [-0.5, 0.5], lowered to meet zero at the ends.
+    m_window.resize(size_t(m_nWindow));
+    const double dEdge = std::exp(-12.0);
+    for (int j = 0; j < m_nWindow; ++j) {
+        const double u = (j + 0.5) / m_nWindow - 0.5;
+        m_window[size_t(j)] = (std::exp(-12 * u * u) - dEdge) / (1 - dEdge);
+    }
+}
+
+int64_t CFormantAnalyser::Centre(int i) const
+{
+    return std::llround(i * m_dStepS * m_resampler.OutRate());
+}
+
+bool CFormantAnalyser::Analyse(const CSampleSource& source, int nCount, int i0, int i1, AnalyserScratch& scratch,
+                               FramePoles* out) const
+{
+    // Frames further apart than a window are read one by one: no sound between
+    // them is resampled for nothing.
+    if (m_dStepS * m_resampler.OutRate() > m_nWindow) {
+        for (int i = i0; i < i1; ++i)
+            if (!AnalyseStretch(source, nCount, i, i + 1, scratch, out + (i - i0)))
+                return false;
+        return true;
+    }
+    return AnalyseStretch(source, nCount, i0, i1, scratch, out);
+}
+
+bool CFormantAnalyser::AnalyseStretch(const CSampleSource& source, int nCount, int i0, int i1,
+                                      AnalyserScratch& scratch, FramePoles* out) const
+{
+    const int nHalf = m_nWindow / 2;
+    const int64_t k0 = Centre(i0) - nHalf - 1; // one more before: the pre-emphasis reads it
+    const int64_t k1 = Centre(i1 - 1) - nHalf + m_nWindow;
+    int64_t nFirst = 0, nEnd = 0;
+    m_resampler.InputSpan(k0, k1, nFirst, nEnd);
+    const int64_t nFrom = std::max<int64_t>(nFirst, 0), nTo = std::min<int64_t>(nEnd, nCount);
+    scratch.input.assign(size_t(nEnd - nFirst), 0.0f);
+    if (nTo > nFrom) {
+        const int n = static_cast<int>(nTo - nFrom);
+        if (source.NeedsBuffer() && scratch.raw.size() < size_t(n))
+            scratch.raw.resize(size_t(n));
+        const int16_t* p = source.Fetch(static_cast<int>(nFrom), n, scratch.raw.data());
+        if (!p)
+            return false;
+        float* dst = scratch.input.data() + (nFrom - nFirst);
+        for (int j = 0; j < n; ++j)
+            dst[j] = p[j] / 32768.0f;
+    }
+    scratch.resampled.resize(size_t(k1 - k0));
+    m_resampler.Run(scratch.input.data(), nFirst, k0, k1, scratch.resampled.data());
+    // Pre-emphasis from the back, so each sample still reads its plain neighbour.
+    double* y = scratch.resampled.data();
+    for (int64_t k = k1 - k0 - 1; k > 0; --k)
+        y[k] -= m_dEmphasis * y[k - 1];
+    scratch.frame.resize(size_t(m_nWindow));
+    scratch.burg.resize(size_t(2 * m_nWindow));
+    for (int i = i0; i < i1; ++i)
+        AnalyseFrame(y + (Centre(i) - nHalf - k0), scratch, out[i - i0]);
+    return true;
+}
+
+void CFormantAnalyser::AnalyseFrame(const double* y, AnalyserScratch& scratch, FramePoles& out) const
+{
+    double* x = scratch.frame.data();
+    double dSum = 0;
+    for (int j = 0; j < m_nWindow; ++j) {
+        x[j] = y[j] * m_window[size_t(j)];
+        dSum += x[j] * x[j];
+    }
+    out = FramePoles();
+    out.fLevelDb = static_cast<float>(10 * std::log10(dSum / m_nWindow + 1e-30));
+    double a[kMaxOrder + 1];
+    if (!BurgPredictor(x, m_nWindow, m_nOrder, a, scratch.burg.data()))
+        return;
+    Pole poles[kMaxOrder];
+    const int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);
+    for (int k = 0; k < nPoles && out.nFound < m_nKeep; ++k) {
+        const Pole& p = poles[k];
+        if (p.dHz < kEdgeHz || p.dHz > m_dCeilingHz - kEdgeHz || p.dBandwidthHz > kMaxBandwidthHz)
+            continue;
+        out.hz[out.nFound] = static_cast<float>(p.dHz);
+        out.bandwidth[out.nFound] = static_cast<float>(p.dBandwidthHz);
+        ++out.nFound;
+    }
+}
+
+} // namespace sonavel::formants

@@ -1,0 +1,60 @@
+#pragma once
+// The formants of a range of frames at one ceiling: the sound read from the
+// source stretch by stretch, resampled to twice the ceiling, pre-emphasised,
+// windowed per frame, Burg's predictor and its roots. A frame's values depend
+// only on the sound and the settings, never on the range it was asked in.
+#include <cstdint>
+#include <vector>
+
+#include "player/analysis/formants/CSincResampler.h"
+#include "player/analysis/formants/LinearPrediction.h"
+
+class CSampleSource;
+
+namespace sonavel::formants {
+
+// The formants numbered in one frame (lowest first) and the frame's level.
+struct FramePoles {
+    static constexpr int kMax = 6;
+    float hz[kMax] = {};
+    float bandwidth[kMax] = {};
+    int nFound = 0;
+    float fLevelDb = -400; // the windowed, pre-emphasised frame's mean square
+};
+
+// One thread's working memory; grows to the largest stretch it was given.
+struct AnalyserScratch {
+    std::vector<int16_t> raw;
+    std::vector<float> input;
+    std::vector<double> resampled;
+    std::vector<double> frame;
+    std::vector<double> burg;
+};
+
+class CFormantAnalyser {
+public:
+    // nKeep formants per frame (<= FramePoles::kMax), a predictor of nOrder.
+    void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep);
+    double Ceiling() const { return m_dCeilingHz; }
+
+    // Frames i0 .. i1-1 of a sound of nCount samples into out[0 .. i1-i0-1];
+    // false when the source fails to give a stretch. May throw std::bad_alloc.
+    bool Analyse(const CSampleSource& source, int nCount, int i0, int i1, AnalyserScratch& scratch,
+                 FramePoles* out) const;
+
+private:
+    int64_t Centre(int i) const;
+    bool AnalyseStretch(const CSampleSource& source, int nCount, int i0, int i1, AnalyserScratch& scratch,
+                        FramePoles* out) const;
+    void AnalyseFrame(const double* y, AnalyserScratch& scratch, FramePoles& out) const;
+
+    CSincResampler m_resampler;
+    int m_nRate = 0;
+    double m_dCeilingHz = 0, m_dStepS = 0.01;
+    int m_nOrder = 10, m_nKeep = 5;
+    int m_nWindow = 0; // samples of the window at twice the ceiling
+    double m_dEmphasis = 0;
+    std::vector<double> m_window;
+};
+
+} // namespace sonavel::formants

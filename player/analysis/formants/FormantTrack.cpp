@@ -1,0 +1,210 @@
+#include "player/analysis/formants/FormantTrack.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <new>
+#include <thread>
+
+#include "player/analysis/core/SplitWork.h"
+#include "player/analysis/formants/CFormantAnalyser.h"
+#include "player/analysis/formants/CeilingChoice.h"
+
+namespace sonavel::formants {
+
+using namespace sonavel::pitch;
+
+namespace {
+const double kBlockS = 5;          // sound per block of frames a thread takes
+const double kMaxFrames = 1e8;     // more frames than memory could hold
+const int kProbeAll = 3000;        // a file with no more frames is probed whole
+const int kSmoothHalf = 4;         // frames each side in a track's running median
+const int kProbeRun = 20, kProbeEvery = 200; // else runs of 20 frames in every 200
+
+int ThreadCount(int nThreads, size_t nWork)
+{
+    if (nThreads <= 0)
+        nThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::max<size_t>(1, std::min<size_t>(size_t(nThreads), nWork)));
+}
+
+// Runs frames [starts[r], ends[r]) of every r through the analyser into out
+// (indexed from outBase[r]), the runs shared between threads. False when the
+// source failed; throws std::bad_alloc when memory ran out.
+bool AnalyseRuns(const CFormantAnalyser& analyser, const CSampleSource& source, int nCount,
+                 const std::vector<int>& starts, const std::vector<int>& ends, const std::vector<size_t>& outBase,
+                 int nThreads, FramePoles* out)
+{
+    std::atomic<bool> bFailed{false}, bNoMemory{false};
+    sonavel::analysis::RunSplit(starts.size(), ThreadCount(nThreads, starts.size()), [&](size_t r0, size_t r1) {
+        try {
+            AnalyserScratch scratch;
+            for (size_t r = r0; r < r1 && !bFailed && !bNoMemory; ++r)
+                if (!analyser.Analyse(source, nCount, starts[r], ends[r], scratch, out + outBase[r]))
+                    bFailed = true;
+        } catch (const std::bad_alloc&) {
+            bNoMemory = true;
+        }
+    });
+    if (bNoMemory)
+        throw std::bad_alloc();
+    return !bFailed;
+}
+
+// Each formant's track through a running median of the 9 frames around (those
+// that hold it): an outlier shorter than 4 frames (a noise pole numbered in, a
+// formant missed) gives way to its neighbours, while a glide or a step, being
+// monotonic, passes unchanged.
+void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
+{
+    const int n = static_cast<int>(poles.size());
+    std::vector<float> column(static_cast<size_t>(n)), window;
+    for (int j = 0; j < nFormants; ++j) {
+        for (int i = 0; i < n; ++i) {
+            column[size_t(i)] = j < poles[size_t(i)].nFound ? poles[size_t(i)].hz[j] : 0.0f;
+        }
+        for (int i = 0; i < n; ++i) {
+            window.clear();
+            for (int k = std::max(0, i - kSmoothHalf); k <= std::min(n - 1, i + kSmoothHalf); ++k)
+                if (column[size_t(k)] > 0)
+                    window.push_back(column[size_t(k)]);
+            FramePoles& p = poles[size_t(i)];
+            if (window.size() * 2 <= size_t(std::min(n - 1, i + kSmoothHalf) - std::max(0, i - kSmoothHalf) + 1))
+                continue; // most frames around lack it: left as it is
+            std::nth_element(window.begin(), window.begin() + long(window.size() / 2), window.end());
+            const float fMedian = window[window.size() / 2];
+            if (j >= p.nFound) {
+                if (j == p.nFound) { // the next missing one is filled from its neighbours
+                    p.hz[j] = fMedian;
+                    p.bandwidth[j] = 0;
+                    ++p.nFound;
+                }
+                continue;
+            }
+            p.hz[j] = fMedian;
+        }
+    }
+}
+
+int PredictorOrder(int nFormants)
+{
+    return 2 * std::max(nFormants, 5);
+}
+
+// The probe: the same runs of frames at every candidate ceiling (at the one
+// given, for its noise floor alone). nChosen gets the ceiling's index,
+// nFinalOrder the predictor's order for the whole file. False when the source
+// failed; throws std::bad_alloc when memory ran out.
+bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings, int nOrder,
+           const CSampleSource& source, int nCount, int nRate, int nFrames, int nThreads, size_t& nChosen,
+           int& nFinalOrder)
+{
+    std::vector<int> starts, ends, runEnds;
+    std::vector<size_t> bases;
+    int nProbed = 0;
+    if (nFrames <= kProbeAll) {
+        starts.push_back(0);
+        ends.push_back(nFrames);
+    } else {
+        for (int i = 0; i < nFrames; i += kProbeEvery) {
+            starts.push_back(i);
+            ends.push_back(std::min(nFrames, i + kProbeRun));
+        }
+    }
+    for (size_t r = 0; r < starts.size(); ++r) {
+        bases.push_back(size_t(nProbed));
+        nProbed += ends[r] - starts[r];
+        runEnds.push_back(nProbed);
+    }
+    std::vector<std::vector<FramePoles>> probes(ceilings.size());
+    for (size_t c = 0; c < ceilings.size(); ++c) {
+        CFormantAnalyser probe;
+        probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4);
+        probes[c].resize(size_t(nProbed));
+        if (!AnalyseRuns(probe, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
+            return false;
+    }
+    nChosen = size_t(ChooseCeiling(ceilings, probes, runEnds));
+    nFinalOrder = NoisyFloor(probes[0]) ? nOrder + 2 : nOrder;
+    return true;
+}
+
+} // namespace
+
+const char* RefusedSetting(const FormantSettings& settings, int nRate, std::string& strWhy)
+{
+    if (settings.nFormants < kMinFormants || settings.nFormants > kMaxFormants) {
+        strWhy = "must be a whole number from 1 to 6";
+        return "formants";
+    }
+    const double c = settings.dCeilingHz;
+    if (c != 0 && !(std::isfinite(c) && c >= kMinCeilingHz)) {
+        strWhy = "must be at least 1000 Hz (or 0 to find it per file)";
+        return "max-formant";
+    }
+    if (c != 0 && nRate > 0 && c > nRate / 2.0) {
+        strWhy = "must be at most half the sample rate, " + std::to_string(nRate / 2) + " Hz";
+        return "max-formant";
+    }
+    if (!(settings.dStepS >= kMinStepS && settings.dStepS <= kMaxStepS)) {
+        strWhy = "must lie between 0.001 and 1 s";
+        return "step";
+    }
+    return nullptr;
+}
+
+ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                           int nThreads, FormantFrames& frames)
+{
+    frames = FormantFrames();
+    std::string strWhy;
+    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate, strWhy))
+        return TRACK_REFUSED;
+    const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
+    if (dFrames > kMaxFrames)
+        return TRACK_NO_MEMORY;
+    const int nFrames = static_cast<int>(dFrames);
+    const int nOrder = PredictorOrder(settings.nFormants);
+    try {
+        std::vector<double> ceilings =
+            settings.dCeilingHz > 0 ? std::vector<double>{settings.dCeilingHz} : CandidateCeilings(nRate);
+        size_t nChosen = 0;
+        int nFinalOrder = nOrder;
+        if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, nFinalOrder))
+            return TRACK_SOURCE_FAILED;
+        CFormantAnalyser analyser;
+        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, settings.nFormants);
+        // Blocks of about 5 s, a number of frames fixed by the step alone.
+        const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / settings.dStepS)));
+        std::vector<int> starts, ends;
+        std::vector<size_t> bases;
+        for (int i = 0; i < nFrames; i += nBlock) {
+            starts.push_back(i);
+            ends.push_back(std::min(nFrames, i + nBlock));
+            bases.push_back(size_t(i));
+        }
+        std::vector<FramePoles> poles(static_cast<size_t>(nFrames));
+        if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, poles.data()))
+            return TRACK_SOURCE_FAILED;
+        SmoothTracks(poles, settings.nFormants);
+        const size_t nPer = size_t(settings.nFormants);
+        frames.nFormants = settings.nFormants;
+        frames.dCeilingHz = ceilings[nChosen];
+        frames.time_s.resize(size_t(nFrames));
+        frames.hz.assign(size_t(nFrames) * nPer, 0.0);
+        frames.bandwidth_hz.assign(size_t(nFrames) * nPer, 0.0);
+        for (size_t i = 0; i < size_t(nFrames); ++i) {
+            frames.time_s[i] = double(i) * settings.dStepS;
+            for (int j = 0; j < poles[i].nFound; ++j) {
+                frames.hz[i * nPer + size_t(j)] = poles[i].hz[j];
+                frames.bandwidth_hz[i * nPer + size_t(j)] = poles[i].bandwidth[j];
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        frames = FormantFrames();
+        return TRACK_NO_MEMORY;
+    }
+    return TRACK_DONE;
+}
+
+} // namespace sonavel::formants

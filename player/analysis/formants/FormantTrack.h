@@ -1,0 +1,78 @@
+#pragma once
+// Formants by linear prediction, one entry for every caller: settings checked
+// before any sound is read, the sound streamed from a sample source in blocks,
+// frames on the research pitch tracker's time grid (frame i at i x step
+// seconds, floor(count / (rate x step)) + 1 frames), so formants, intensity
+// and pitch at one step share their times.
+//
+// Per frame: the sound resampled to twice the ceiling, pre-emphasised from
+// 50 Hz, a Gaussian-like window (25 ms effective, 50 ms in all) centred on the
+// frame's time, Burg's predictor of order 2 x max(formants, 5) (2 more where
+// the file's quiet frames lie within 35 dB of its loud ones: the noise floor
+// takes a pole pair of its own), its roots as frequencies and bandwidths.
+// Poles within 50 Hz of 0 or of the ceiling, and poles wider than 600 Hz,
+// are not formants; the rest are numbered from the lowest. Each formant's
+// track then passes a running median of 9 frames, which removes a blip
+// shorter than 4 frames and leaves glides and steps as they are; a formant a
+// frame lacks but most frames around it hold is filled in from them (with a
+// bandwidth of 0).
+//
+// Without a ceiling the file is probed at 4500-7000 Hz (those the rate
+// carries): the whole of a file up to 30 s, else 20 frames in every 200. The
+// ceiling kept for the file is the one near 5 x the voice's formant spacing
+// (from F1-F4 of the loud frames) whose F1-F3 are complete, narrow and
+// smooth: a man's, a woman's and a child's voice each get theirs with no
+// option.
+#include <string>
+#include <vector>
+
+#include "player/analysis/core/TrackResult.h"
+
+class CSampleSource;
+
+namespace sonavel::formants {
+
+using sonavel::pitch::ETrackResult;
+
+inline constexpr int kMinFormants = 1, kMaxFormants = 6;
+inline constexpr double kMinCeilingHz = 1000;
+inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
+inline constexpr double kMaxBandwidthHz = 600; // a wider pole is not numbered as a formant
+// The highest sample rate taken: a block's stretch stays within an int's count
+// (a header that claims gigahertz would need gigabytes of filter taps).
+inline constexpr int kMaxRateHz = 5000000;
+
+struct FormantSettings {
+    int nFormants = 5;       // formants numbered per frame, 1-6
+    double dCeilingHz = 0;   // the highest formant sought; 0: found per file
+    double dStepS = 0.01;    // time between frames
+};
+
+// nFormants values per frame, frame-major: frame i's formant j (0-based) is at
+// i * nFormants + j; 0 where the frame has fewer formants.
+struct FormantFrames {
+    int nFormants = 0;
+    double dCeilingHz = 0; // the ceiling used (the one found, without a setting)
+    std::vector<double> time_s;
+    std::vector<double> hz;
+    std::vector<double> bandwidth_hz;
+
+    double Hz(size_t i, int j) const { return hz[i * size_t(nFormants) + size_t(j)]; }
+    double Bandwidth(size_t i, int j) const { return bandwidth_hz[i * size_t(nFormants) + size_t(j)]; }
+};
+
+// nullptr when the settings are taken for a sound at nRate (0: the rate is
+// not known yet, the ceiling's upper bound is not checked), else the refused
+// setting's name ("formants", "max-formant" or "step") with strWhy saying why,
+// for a message after that name.
+const char* RefusedSetting(const FormantSettings& settings, int nRate, std::string& strWhy);
+
+// The formants of samples 0 .. nCount-1 of source at nRate (> 0), with up to
+// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED (RefusedSetting,
+// or a rate above kMaxRateHz);
+// TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails to give a block.
+// frames is emptied on failure; the frames are the same for any thread count.
+ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                           int nThreads, FormantFrames& frames);
+
+} // namespace sonavel::formants

@@ -1,0 +1,126 @@
+// Formants without options on steady vowels of a man, a woman and a child; the
+// settings' checks; the same frames for any thread count; a failing source.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/formants/FormantTrack.h"
+#include "tools/voicesynth/CVoiceSynth.h"
+
+using namespace sonavel::formants;
+using sonavel::pitch::TRACK_DONE;
+using sonavel::pitch::TRACK_REFUSED;
+using sonavel::pitch::TRACK_SOURCE_FAILED;
+
+namespace {
+
+const double kVowelHz[] = {530, 1840, 2480, 3500, 4500}; // an /e/-like vowel of a man
+
+std::vector<int16_t> Vowel(double dScale, double dF0, double dSeconds, int nRate = 22050)
+{
+    VoiceSynthParams p;
+    p.nSampleRate = nRate;
+    p.dSeconds = dSeconds;
+    p.contour = {{0.0, dF0}};
+    p.formantsHz.clear();
+    for (double f : kVowelHz)
+        p.formantsHz.push_back(f * dScale);
+    p.bandwidthsHz = {70, 90, 140, 200, 250};
+    p.dJitter = 0.01;
+    return SynthesizeVoice(p);
+}
+
+FormantFrames Track(const std::vector<int16_t>& samples, const FormantSettings& settings, int nRate = 22050,
+                    int nThreads = 0)
+{
+    FormantFrames frames;
+    const CMemorySamples source(samples.data(), int(samples.size()));
+    EXPECT_EQ(TrackFormants(settings, source, int(samples.size()), nRate, nThreads, frames), TRACK_DONE);
+    return frames;
+}
+
+double MedianOf(const FormantFrames& frames, int j)
+{
+    std::vector<double> v;
+    for (size_t i = 0; i < frames.time_s.size(); ++i)
+        if (frames.time_s[i] > 0.1 && frames.time_s[i] < 0.9)
+            v.push_back(frames.Hz(i, j));
+    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+class CFailingSource : public CSampleSource {
+public:
+    bool NeedsBuffer() const override { return true; }
+    const int16_t* Fetch(int, int, int16_t*) const override { return nullptr; }
+};
+
+} // namespace
+
+TEST(Formants, SteadyVowelsOfManWomanChildWithinThreePercentWithoutOptions)
+{
+    const struct {
+        const char* name;
+        double dScale, dF0;
+    } voices[] = {{"man", 1.0, 110}, {"woman", 1.17, 210}, {"child", 1.35, 275}};
+    // A predictor's F1 is pulled towards the nearest harmonic: this child's F1
+    // (715 Hz) reads 6 % high at 260 Hz and 6 % low at 300 Hz, at any window
+    // length and as Praat's does at the same ceiling. The pitches here keep F1
+    // clear of that pull; the benchmark measures the spread over many voices.
+    for (const auto& v : voices) {
+        const FormantFrames frames = Track(Vowel(v.dScale, v.dF0, 1.0), FormantSettings());
+        ASSERT_EQ(frames.time_s.size(), 101u) << v.name;
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(MedianOf(frames, j), kVowelHz[j] * v.dScale, 0.03 * kVowelHz[j] * v.dScale)
+                << v.name << " F" << j + 1 << " at a ceiling of " << frames.dCeilingHz;
+    }
+}
+
+TEST(Formants, FramesLieOnThePitchGridAndDoNotDependOnThreads)
+{
+    // 12 s at a step of 3 ms: 4001 frames in three blocks, probed in runs.
+    const std::vector<int16_t> samples = Vowel(1.1, 150, 12.0, 16000);
+    FormantSettings settings;
+    settings.dStepS = 0.003;
+    const FormantFrames one = Track(samples, settings, 16000, 1);
+    const FormantFrames three = Track(samples, settings, 16000, 3);
+    ASSERT_EQ(one.time_s.size(), 4001u);
+    EXPECT_DOUBLE_EQ(one.time_s[100], 0.3);
+    EXPECT_EQ(one.dCeilingHz, three.dCeilingHz);
+    EXPECT_EQ(one.hz, three.hz);
+    EXPECT_EQ(one.bandwidth_hz, three.bandwidth_hz);
+    // No sound at all is one frame at 0 s without formants.
+    const FormantFrames none = Track({}, FormantSettings(), 16000);
+    ASSERT_EQ(none.time_s.size(), 1u);
+    EXPECT_EQ(none.Hz(0, 0), 0.0);
+}
+
+TEST(Formants, RefusedSettingsAreNamedBeforeAnySoundIsRead)
+{
+    const struct {
+        int nFormants;
+        double dCeiling, dStep;
+        const char* refused;
+    } cases[] = {{0, 0, 0.01, "formants"},    {7, 0, 0.01, "formants"},      {5, 999, 0.01, "max-formant"},
+                 {5, 11026, 0.01, "max-formant"}, {5, 0, 0.0009, "step"}, {5, 0, 1.5, "step"},
+                 {6, 11025, 1.0, nullptr},    {1, 1000, 0.001, nullptr}};
+    const CFailingSource source;
+    for (const auto& c : cases) {
+        FormantSettings s;
+        s.nFormants = c.nFormants;
+        s.dCeilingHz = c.dCeiling;
+        s.dStepS = c.dStep;
+        std::string strWhy;
+        const char* refused = RefusedSetting(s, 22050, strWhy);
+        EXPECT_STREQ(refused, c.refused) << c.nFormants << " " << c.dCeiling << " " << c.dStep;
+        FormantFrames frames;
+        // A refused setting never reaches the source; a taken one does, and its failure shows.
+        EXPECT_EQ(TrackFormants(s, source, 22050, 22050, 1, frames), c.refused ? TRACK_REFUSED : TRACK_SOURCE_FAILED);
+        EXPECT_TRUE(frames.time_s.empty());
+    }
+    FormantFrames frames;
+    EXPECT_EQ(TrackFormants(FormantSettings(), source, 100, kMaxRateHz + 1, 1, frames), TRACK_REFUSED);
+}
