@@ -4,6 +4,7 @@
 // linked there is heard from the sound server once clicked.
 // Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/AwaitEvent.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
 #include "tests/browser/window/FrameParts.h"
@@ -114,6 +115,8 @@ private slots:
             QVERIFY2(recording.WaitForPlayedSound(), qPrintable(strLink));
             recording.Stop();
             ::kill(pid_t(nPlayerPid), SIGTERM);
+            // Its stream must be gone before the next recording listens for one.
+            QVERIFY(testsupport::AwaitProcessEnd(pid_t(nPlayerPid)));
 
             QFile heard(strRaw);
             QVERIFY(heard.open(QIODevice::ReadOnly));
