@@ -10,6 +10,8 @@ namespace {
 
 const double kPauseS = 0.25;      // a pause this long may hand over to another speaker
 const double kReachS = 3.0;       // a stretch's centre pools the stretches this near
+const double kLocalS = 2.5;       // and of them the clear frames this near, where there are enough
+const double kPieceS = 0.25;      // a centre is worked out for each piece of a stretch this long
 const float kSameLevel = 0.5f;    // octaves between the levels of one speaker's stretches
 const size_t kMinClear = 5;       // clear frames a stretch needs for a level of its own
 const float kNearBest = 0.04f;    // a candidate this near the frame's best counts as strong
@@ -17,6 +19,7 @@ const float kNearBest = 0.04f;    // a candidate this near the frame's best coun
 struct CStretch {
     size_t nFirst = 0, nLast = 0; // frames, inclusive
     std::vector<float> clear;     // the pitch of its clear frames, in octaves
+    std::vector<size_t> at;       // and their frames
     float fLevel = 0;             // their median
     bool bLevel = false;
 };
@@ -65,11 +68,13 @@ std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, 
         if (f.nCount == 0 || fBest < 0.5f || f.fEnergyDb < fLoud - 30)
             continue;
         if (stretches.empty() || i - stretches.back().nLast >= nPause)
-            stretches.push_back({i, i, {}, 0, false});
+            stretches.push_back({i, i, {}, {}, 0, false});
         CStretch& s = stretches.back();
         s.nLast = i;
-        if (fBest > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f)
+        if (fBest > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f) {
             s.clear.push_back(ClearPitch(f, fBest));
+            s.at.push_back(i);
+        }
     }
     for (CStretch& s : stretches) {
         s.bLevel = s.clear.size() >= kMinClear;
@@ -77,22 +82,45 @@ std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, 
             s.fLevel = Median(s.clear);
     }
     // Each stretch's centre from its neighbours at its own level; a stretch
-    // too short for a level takes every neighbour's clear frames.
-    std::vector<float> pool;
+    // too short for a level takes every neighbour's clear frames. A piece of
+    // a stretch takes the median of the clear frames near it instead, where
+    // there are enough and it lies at another level: in babble the pauses
+    // between speakers are not heard, and one stretch holds both.
+    std::vector<float> group, local;
+    const size_t nLocal = size_t(std::ceil(kLocalS / dStep));
+    const size_t nPiece = size_t(std::max(1.0, std::round(kPieceS / dStep)));
     size_t nLo = 0;
     for (const CStretch& s : stretches) {
         while (stretches[nLo].nLast + nReach < s.nFirst)
             ++nLo;
-        pool.clear();
+        group.clear();
+        std::vector<const CStretch*> members;
         for (size_t t = nLo; t < stretches.size() && stretches[t].nFirst <= s.nLast + nReach; ++t) {
             const CStretch& o = stretches[t];
-            if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel))
-                pool.insert(pool.end(), o.clear.begin(), o.clear.end());
+            if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel)) {
+                group.insert(group.end(), o.clear.begin(), o.clear.end());
+                members.push_back(&o);
+            }
         }
-        if (pool.size() < kMinClear)
+        if (group.size() < kMinClear)
             continue;
-        std::fill(centre.begin() + std::ptrdiff_t(s.nFirst), centre.begin() + std::ptrdiff_t(s.nLast + 1),
-                  Median(pool));
+        const float fGroup = Median(group);
+        for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
+            const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
+            local.clear();
+            for (const CStretch* o : members) {
+                const auto lo = std::lower_bound(o->at.begin(), o->at.end(), m > nLocal ? m - nLocal : 0);
+                const auto hi = std::upper_bound(lo, o->at.end(), m + nLocal);
+                local.insert(local.end(), o->clear.begin() + (lo - o->at.begin()), o->clear.begin() + (hi - o->at.begin()));
+            }
+            float fCentre = fGroup;
+            if (local.size() >= 4 * kMinClear) {
+                const float fLocal = Median(local);
+                if (std::fabs(fLocal - fGroup) > kSameLevel)
+                    fCentre = fLocal;
+            }
+            std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
+        }
     }
     return centre;
 }
