@@ -21,7 +21,7 @@ struct CCosts {
     float fQuietDb = 12.0f;     // from this far below, the less the clearer its period (fSoft)
     float fSoft = 0.3f;         // a candidate this far below full strength pays all of it
     float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
-    float fHardDb = 30.0f;
+    float fHardDb = 25.0f;      // (a voice's faint tail is not heard as voiced)
     float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
     float fFreq = 2.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump

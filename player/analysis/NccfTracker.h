@@ -18,7 +18,7 @@
 //    and the shorter its lag is, and more where its NCCF does not hold up at
 //    twice its lag (a ringing formant, not a voice); the unvoiced state costs
 //    as much as the frame's best strength. A voiced frame well below the loud
-//    frames around it pays more, the less clear its period, and one 30 dB
+//    frames around it pays more, the less clear its period, and one 25 to 35 dB
 //    below them is unvoiced however clear. Moves between candidates cost
 //    their distance in octaves (an octave jump a fixed amount), moves into and
 //    out of voicing cost less where the energy changes. Unless the caller
