@@ -111,7 +111,8 @@ std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, 
             for (const CStretch* o : members) {
                 const auto lo = std::lower_bound(o->at.begin(), o->at.end(), m > nLocal ? m - nLocal : 0);
                 const auto hi = std::upper_bound(lo, o->at.end(), m + nLocal);
-                local.insert(local.end(), o->clear.begin() + (lo - o->at.begin()), o->clear.begin() + (hi - o->at.begin()));
+                const auto first = o->clear.begin() + (lo - o->at.begin());
+                local.insert(local.end(), first, first + (hi - lo));
             }
             float fCentre = fGroup;
             if (local.size() >= 4 * kMinClear) {

@@ -97,7 +97,8 @@ TEST(ResearchTracker, EachSpeakerAtHisOwnPitchAcrossAPause)
         }
         return contour;
     };
-    for (const std::vector<double>& hz : std::vector<std::vector<double>>{{100, 350}, {350, 100}, {100, 350, 100, 350}}) {
+    const std::vector<std::vector<double>> files{{100, 350}, {350, 100}, {100, 350, 100, 350}};
+    for (const std::vector<double>& hz : files) {
         const Voice v = MakeVoice(16000, 2.0 * double(hz.size()), Turns(hz), 5);
         const PitchFrames f = TrackVoice(settings, v);
         for (size_t k = 0; k < hz.size(); ++k)
