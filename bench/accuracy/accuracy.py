@@ -332,6 +332,10 @@ def report(counts, names, set_name, cells):
     d, c, cond = max(worst)
     print(f"cells  nccf FFE - best peer's, largest: {d:+6.3f} ({c}, {cond})   target <= +{margin}: "
           f"{'met' if d <= margin else 'MISSED'}")
+    if set_name == "single":
+        gpe = max((metrics(total("ours nccf", "clean", c))["GPE"], c) for c in cells)
+        print(f"clean  nccf GPE, largest of the cells : {gpe[0]:6.3f} ({gpe[1]})   target <= 0.01: "
+              f"{'met' if gpe[0] <= 0.01 else 'MISSED'}")
 
 
 def main():
