@@ -1,4 +1,5 @@
 #include "player/analysis/pitch/NccfPath.h"
+#include "player/analysis/pitch/NccfPrior.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,7 +21,7 @@ struct CCosts {
     float fQuietDb = 12.0f;     // from this far below, the less the clearer its period (fSoft)
     float fSoft = 0.3f;         // a candidate this far below full strength pays all of it
     float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
-    float fHardDb = 30.0f;
+    float fHardDb = 25.0f;      // (a voice's faint tail is not heard as voiced)
     float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
     float fFreq = 2.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump
@@ -119,18 +120,15 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
     if (n == 0)
         return;
 
-    // The loud frames' level, and the speaker's median pitch from the clearest frames.
+    // The loud frames' level, and the speaker's own range near each frame.
     std::vector<float> levels(n);
     for (size_t i = 0; i < n; ++i)
         levels[i] = frames[i].fEnergyDb;
     const float fLoud = Percentile(levels, 0.98);
     const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
-    std::vector<float> clear;
-    for (const CFrameCandidates& f : frames)
-        if (f.nCount > 0 && f.fStrength[0] > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f)
-            clear.push_back(f.fLogHz[0] / std::log(2.0f));
-    const bool bPrior = settings.bOwnRange && clear.size() >= 20;
-    const float fMedian = bPrior ? Percentile(clear, 0.5) : 0.0f;
+    std::vector<float> centres;
+    if (settings.bOwnRange)
+        centres = OwnRangeCentres(frames, settings.dStep, fLoud);
 
     // The states of a frame in eight lanes: 0 unvoiced, 1 .. nCount the
     // candidates, the rest unused (their cost infinite), so that each step
@@ -165,8 +163,8 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
             v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
             v += c.fBroad * fBroad;
             v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
-            if (bPrior)
-                v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - fMedian) - c.fPriorOctaves);
+            if (!centres.empty() && !std::isnan(centres[i]))
+                v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - centres[i]) - c.fPriorOctaves);
             local[k + 1] = v;
         }
         for (int k = f.nCount + 1; k < S; ++k)

@@ -22,6 +22,7 @@ const double kBlockSamples = 220500; // sound per block of frames: 5 s at 44.1 k
 const double kMaxFrames = 2e8;       // more frames than memory could hold
 const float kPeakFloor = 0.25f;     // a coarse peak below this is no candidate
 const float kRankBias = 0.5f;       // how much a longer lag lowers a peak's rank
+const float kFirstPeakMargin = 0.35f; // the shortest lag this near the best peak is always a candidate
 const int kPad = 48;                // room past the last lag a correlation reads
 
 // Every length that follows from the rate, the range and the step.
@@ -140,6 +141,21 @@ int HighestPeaks(const std::vector<float>& phi, const std::vector<uint32_t>& mas
             rank[q] = fRank;
         }
     }
+    // The shortest lag that peaks nearly as high as the best always has a
+    // place: a high voice's coarse peak falls between two lags and loses
+    // height, and without it the path has only its multiples to choose from.
+    float fTop = 0;
+    int nFirst = -1;
+    for (int p = 0; p < nPeaks; ++p)
+        fTop = std::max(fTop, phi[size_t(peaks[p])]);
+    for (size_t nWord = 0; nWord < mask.size() && nFirst < 0; ++nWord)
+        for (uint32_t bits = mask[nWord]; bits != 0 && nFirst < 0; bits &= bits - 1) {
+            const int k = int(32 * nWord) + __builtin_ctz(bits);
+            if (phi[size_t(k)] >= fTop - kFirstPeakMargin)
+                nFirst = k;
+        }
+    if (nFirst >= 0 && std::find(peaks, peaks + nPeaks, nFirst) == peaks + nPeaks)
+        peaks[nPeaks - 1] = nFirst;
     return nPeaks;
 }
 

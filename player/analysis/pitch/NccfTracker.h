@@ -8,7 +8,8 @@
 //    ceiling, rebuilt block by block from the sample source.
 // 2. Per frame (one per step, centred on its time, a 12.5 ms window): the NCCF
 //    of the coarse copy over every lag of the range; its five highest peaks
-//    (shorter lags ranked a little higher), placed by a parabola, are the
+//    (shorter lags ranked a little higher, and the shortest lag that peaks
+//    near the best always among them), placed by a parabola, are the
 //    candidates.
 // 3. Each candidate's NCCF again on the fine copy, on the lags around it; the
 //    peak, placed by a parabola, gives its pitch; its strength is the better
@@ -17,12 +18,14 @@
 //    and the shorter its lag is, and more where its NCCF does not hold up at
 //    twice its lag (a ringing formant, not a voice); the unvoiced state costs
 //    as much as the frame's best strength. A voiced frame well below the loud
-//    frames around it pays more, the less clear its period, and one 30 dB
+//    frames around it pays more, the less clear its period, and one 25 to 35 dB
 //    below them is unvoiced however clear. Moves between candidates cost
 //    their distance in octaves (an octave jump a fixed amount), moves into and
 //    out of voicing cost less where the energy changes. Unless the caller
 //    gives a range, the path also pays for straying more than 0.7 octave from
-//    the speaker's own median, taken from the file's clearest frames.
+//    the speaker's own level, learnt per stretch between pauses from the
+//    clearest frames of the stretches near it at the same level (NccfPrior),
+//    so that two speakers in one file each keep their own.
 //
 // The frames are worked out in blocks of about 5 s of sound (a number of
 // frames fixed by the rate and the step), shared between the threads; a

@@ -1,0 +1,129 @@
+#include "player/analysis/pitch/NccfPrior.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace sonavel::pitch {
+
+namespace {
+
+const double kPauseS = 0.25;      // a pause this long may hand over to another speaker
+const double kReachS = 3.0;       // a stretch's centre pools the stretches this near
+const double kLocalS = 2.5;       // and of them the clear frames this near, where there are enough
+const double kPieceS = 0.25;      // a centre is worked out for each piece of a stretch this long
+const float kSameLevel = 0.5f;    // octaves between the levels of one speaker's stretches
+const size_t kMinClear = 5;       // clear frames a stretch needs for a level of its own
+const float kNearBest = 0.04f;    // a candidate this near the frame's best counts as strong
+
+struct CStretch {
+    size_t nFirst = 0, nLast = 0; // frames, inclusive
+    std::vector<float> clear;     // the pitch of its clear frames, in octaves
+    std::vector<size_t> at;       // and their frames
+    float fLevel = 0;             // their median
+    bool bLevel = false;
+};
+
+float Median(std::vector<float> v)
+{
+    const size_t k = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+    return v[k];
+}
+
+float BestStrength(const CFrameCandidates& f)
+{
+    float fBest = 0;
+    for (int k = 0; k < f.nCount; ++k)
+        fBest = std::max(fBest, f.fStrength[k]);
+    return fBest;
+}
+
+// A clear frame's pitch: the highest of its candidates that is as strong as
+// the best. A periodic voice correlates as well at two or three periods as at
+// one, so the period is the shortest of the strong lags.
+float ClearPitch(const CFrameCandidates& f, float fBest)
+{
+    float fLog = -std::numeric_limits<float>::infinity();
+    for (int k = 0; k < f.nCount; ++k)
+        if (f.fStrength[k] >= fBest - kNearBest)
+            fLog = std::max(fLog, f.fLogHz[k]);
+    return fLog / std::log(2.0f);
+}
+
+} // namespace
+
+std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, double dStep, float fLoud)
+{
+    const size_t n = frames.size();
+    std::vector<float> centre(n, std::numeric_limits<float>::quiet_NaN());
+    const size_t nPause = size_t(std::max(1.0, std::ceil(kPauseS / dStep)));
+    const size_t nReach = size_t(std::ceil(kReachS / dStep));
+
+    // Stretches: frames that sound like a voice, less than a pause apart.
+    std::vector<CStretch> stretches;
+    for (size_t i = 0; i < n; ++i) {
+        const CFrameCandidates& f = frames[i];
+        const float fBest = BestStrength(f);
+        if (f.nCount == 0 || fBest < 0.5f || f.fEnergyDb < fLoud - 30)
+            continue;
+        if (stretches.empty() || i - stretches.back().nLast >= nPause)
+            stretches.push_back({i, i, {}, {}, 0, false});
+        CStretch& s = stretches.back();
+        s.nLast = i;
+        if (fBest > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f) {
+            s.clear.push_back(ClearPitch(f, fBest));
+            s.at.push_back(i);
+        }
+    }
+    for (CStretch& s : stretches) {
+        s.bLevel = s.clear.size() >= kMinClear;
+        if (s.bLevel)
+            s.fLevel = Median(s.clear);
+    }
+    // Each stretch's centre from its neighbours at its own level; a stretch
+    // too short for a level takes every neighbour's clear frames. A piece of
+    // a stretch takes the median of the clear frames near it instead, where
+    // there are enough and it lies at another level: in babble the pauses
+    // between speakers are not heard, and one stretch holds both.
+    std::vector<float> group, local;
+    const size_t nLocal = size_t(std::ceil(kLocalS / dStep));
+    const size_t nPiece = size_t(std::max(1.0, std::round(kPieceS / dStep)));
+    size_t nLo = 0;
+    for (const CStretch& s : stretches) {
+        while (stretches[nLo].nLast + nReach < s.nFirst)
+            ++nLo;
+        group.clear();
+        std::vector<const CStretch*> members;
+        for (size_t t = nLo; t < stretches.size() && stretches[t].nFirst <= s.nLast + nReach; ++t) {
+            const CStretch& o = stretches[t];
+            if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel)) {
+                group.insert(group.end(), o.clear.begin(), o.clear.end());
+                members.push_back(&o);
+            }
+        }
+        if (group.size() < kMinClear)
+            continue;
+        const float fGroup = Median(group);
+        for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
+            const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
+            local.clear();
+            for (const CStretch* o : members) {
+                const auto lo = std::lower_bound(o->at.begin(), o->at.end(), m > nLocal ? m - nLocal : 0);
+                const auto hi = std::upper_bound(lo, o->at.end(), m + nLocal);
+                const auto first = o->clear.begin() + (lo - o->at.begin());
+                local.insert(local.end(), first, first + (hi - lo));
+            }
+            float fCentre = fGroup;
+            if (local.size() >= 4 * kMinClear) {
+                const float fLocal = Median(local);
+                if (std::fabs(fLocal - fGroup) > kSameLevel)
+                    fCentre = fLocal;
+            }
+            std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
+        }
+    }
+    return centre;
+}
+
+} // namespace sonavel::pitch

@@ -1,0 +1,21 @@
+#pragma once
+// The research tracker's speaker range: where in pitch each frame's speaker
+// lives, learnt from the clear frames near it (see NccfTracker.h).
+#include <vector>
+
+#include "player/analysis/pitch/NccfPath.h"
+
+namespace sonavel::pitch {
+
+// The centre of the speaker's own range for every frame, in octaves (log2 of
+// Hz); NaN where there is none to be had. The sound is cut into stretches at
+// pauses of 250 ms or more; each stretch's own level is the median of its
+// clear frames' pitch, and its centre the median of the clear frames of the
+// stretches within 3 s at the same level (half an octave or nearer); a
+// quarter second of a stretch whose clear frames within 2.5 s lie at another
+// level takes theirs (a stretch that holds two speakers, in noise). Two
+// speakers in one file each keep their own, whichever talks more. fLoud: the
+// level of the file's loud frames, in dB.
+std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, double dStep, float fLoud);
+
+} // namespace sonavel::pitch
