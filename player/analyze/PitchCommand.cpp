@@ -3,7 +3,7 @@
 //                       [--channel N] FILE...
 //
 // The research tracker (nccf) is the default: a frame every --step seconds
-// (0.01), 50-800 Hz narrowed to the speaker's own range unless --floor or
+// (0.01), 50-800 Hz narrowed to each speaker's own range unless --floor or
 // --ceiling is given. --tracker amdf gives the player's own track, 70-260 Hz
 // unless given, one frame per 100 samples. A setting the tracker refuses exits
 // with 2 and one line naming the option, before any file is read. --channel N

@@ -120,8 +120,9 @@ def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads
     tracker="nccf" (the default) is the research tracker: normalised
     cross-correlation with a dynamic-programming path, a frame every step
     seconds (0.01 unless given) timed at its centre, confidence 0 to 1. It
-    searches 50-800 Hz and keeps to the speaker's own range found in the file,
-    so men, women and children need no settings. tracker="amdf" is the player's
+    searches 50-800 Hz and keeps to each speaker's own range, learnt from the
+    speech around him (a pause may change the speaker), so men, women and
+    children, in one file or many, need no settings. tracker="amdf" is the player's
     own track, as the Pitch / Spectrogram window shows it: a frame every 100
     samples, whole Hz, 70-260 Hz unless given (a higher voice comes out at a
     half or a third of its pitch), confidence 1 where voiced and 0 elsewhere;
