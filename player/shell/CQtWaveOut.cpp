@@ -108,7 +108,11 @@ void CQtWaveOutWorker::OnStateChanged()
         return;
     QAudio::State state = m_pSink->state();
     // Idle: the source ran dry (the silence after the buffer is in the device).
-    // Stopped: the device failed under us.
+    // Stopped: the device failed under us. The sink also turns idle when the
+    // server ran short of data for a moment (an underrun on a busy machine)
+    // while the sound goes on: that is no end, and it pulls again.
+    if (state == QAudio::IdleState && m_source.bytesAvailable() > 0)
+        return;
     if (state == QAudio::IdleState || state == QAudio::StoppedState)
         Finish();
 }
