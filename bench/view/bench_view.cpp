@@ -5,7 +5,9 @@
 //     ratios 1 and 2: the target is 100 ms; beside it sox drawing a spectrogram
 //     of the same stretch at the same width, as a whole process;
 //  2. render --view of the whole hour and of one second, whole processes,
-//     beside sox's spectrogram of the same stretch.
+//     beside sox's spectrogram of the same stretch, with the render's peak
+//     memory (through /usr/bin/time, where there is one: this process holds
+//     the hour, and a child forked from it would count it too).
 // Repeated figures are medians with the best beside them.
 //   bench_view [--runs N] [--keep DIR]
 #include <QGuiApplication>
@@ -198,18 +200,28 @@ int main(int argc, char** argv)
     std::printf("2. render --view at %dx%d, whole processes (medians of %d), beside sox's spectrogram (once)\n",
                 kViewSize.width(), kViewSize.height(), nRuns);
     const char* szAnalyze = SONAVEL_ANALYZE;
+    const bool bTime = access("/usr/bin/time", X_OK) == 0;
+    const fs::path peak = dir / "peak.txt";
     for (const auto& [dStart, dEnd] : {std::pair<double, double>(0, 3600), std::pair<double, double>(1800, 1801)}) {
         Times ours;
+        long nPeakKb = 0;
         for (int r = 0; r < nRuns; ++r) {
-            char sz[512];
-            std::snprintf(sz, sizeof sz, "%s render '%s' -o '%s' --view --start %g --end %g", szAnalyze, wav.c_str(),
-                          (dir / "view.png").c_str(), dStart, dEnd);
+            char sz[1024];
+            std::snprintf(sz, sizeof sz, "%s%s%s render '%s' -o '%s' --view --start %g --end %g",
+                          bTime ? "/usr/bin/time -f %M -o '" : "", bTime ? (peak.string() + "' ").c_str() : "",
+                          szAnalyze, wav.c_str(), (dir / "view.png").c_str(), dStart, dEnd);
             ours.v.push_back(RunProcess(sz));
+            if (std::FILE* pFile = bTime ? std::fopen(peak.c_str(), "r") : nullptr) {
+                long nKb = 0;
+                if (std::fscanf(pFile, "%ld", &nKb) == 1)
+                    nPeakKb = std::max(nPeakKb, nKb);
+                std::fclose(pFile);
+            }
         }
         const double dSox = SoxOnce(dStart, dEnd, nPlotWidth);
-        std::printf("   %-16s ours %6.0f ms (best %6.0f)   sox %7.0f ms   x sox %.3f\n",
+        std::printf("   %-16s ours %6.0f ms (best %6.0f), peak %5.0f MB   sox %7.0f ms   x sox %.3f\n",
                     dEnd - dStart > 10 ? "the whole hour" : "one second", ours.Median() * 1000, ours.Best() * 1000,
-                    dSox * 1000, ours.Median() / dSox);
+                    nPeakKb / 1024.0, dSox * 1000, ours.Median() / dSox);
     }
     if (keep.empty())
         fs::remove_all(dir);

@@ -2,10 +2,12 @@
 // computed by the window's model and drawn by the window's painter at its own
 // size, as a PNG (a JPEG for OUT.jpg or OUT.jpeg). With --view, the measuring
 // view's picture instead, at its default settings (never a player's saved
-// ones), of the whole sound or of --start to --end, at --size. Runs without a
-// display, and without Qt Widgets.
+// ones), of the whole sound or of --start to --end, at --size; a mono 16-bit
+// WAV is then read from its file, holding only the stretch's samples
+// (CViewSound). Runs without a display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/CInputFiles.h"
+#include "player/analyze/CViewSound.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -15,12 +17,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/analysis/model/CAnalysisModel.h"
 #include "player/analysis/measure/CMeasureModel.h"
 #include "player/analysis/measure/MeasureTexts.h"
-#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 
@@ -174,17 +176,20 @@ int RenderWindow(const RenderOptions& o, const SampleStore& store)
 
 // The view's picture. A pitch track or a spectrogram that fails leaves the
 // picture without it (saying so in its header and on stderr) and the status at 1.
-int RenderView(const RenderOptions& o, const SampleStore& store)
+// kLoadAndRetry: the file went short under the reading; it is loaded whole and
+// drawn again.
+const int kLoadAndRetry = -1;
+
+int RenderView(const RenderOptions& o, const CViewSound& sound)
 {
-    const auto pSound = CMeasureSound::FromStore(store);
-    const measure::MeasureSettings settings = measure::FitToRate(measure::MeasureSettings(), pSound->Rate());
-    const std::string strWhy = measure::CheckSettings(settings, pSound->Rate());
+    const measure::MeasureSettings settings = measure::FitToRate(measure::MeasureSettings(), sound.Rate());
+    const std::string strWhy = measure::CheckSettings(settings, sound.Rate());
     if (!strWhy.empty()) {
         PrintError(o.strIn + ": cannot show this sound: " + strWhy);
         return 1;
     }
     CMeasureModel model;
-    model.SetSound(pSound->Count(), pSound->Rate());
+    model.SetSound(sound.Count(), sound.Rate());
     const double dDuration = model.Duration();
     const double dStart = std::clamp(o.bStart ? o.dStart : 0.0, 0.0, dDuration);
     const double dEnd = std::clamp(o.bEnd ? o.dEnd : dDuration, 0.0, dDuration);
@@ -195,21 +200,24 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
     }
     model.SetSpan(dStart, dEnd);
 
-    model.SetTracking(settings.pitch);
-    auto pFrames = std::make_shared<pitch::PitchFrames>();
-    pitch::ETrackResult nTrack = pitch::TRACK_REFUSED;
-    if (pSound->Count() <= INT32_MAX) {
-        const CMemorySamples source(pSound->Samples(), static_cast<int>(pSound->Count()));
-        nTrack = pitch::TrackWith(settings.pitch, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
-                                  *pFrames);
-    }
-    model.SetPitch(pFrames, nTrack);
-
+    // The stretch's samples first: they are few, and a file gone short is found before the long track.
     const QSize size(o.nWidth, o.nHeight);
     const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont());
+    const PictureRequest request{model.Start(), model.End(), layout.PlotWidth(), settings.spectrogram};
+    const auto [nFirst, nEnd] = PictureSamples(request, sound.Count(), sound.Rate());
+    const auto pSound = sound.Stretch(nFirst, nEnd);
+    if (!pSound)
+        return kLoadAndRetry;
+
+    model.SetTracking(settings.pitch);
+    auto pFrames = std::make_shared<pitch::PitchFrames>();
+    const pitch::ETrackResult nTrack = sound.Track(settings.pitch, *pFrames);
+    if (nTrack == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
+        return kLoadAndRetry;
+    model.SetPitch(pFrames, nTrack);
+
     CColumnCache cache;
-    const auto pPicture = ComputePicture(
-        *pSound, PictureRequest{model.Start(), model.End(), layout.PlotWidth(), settings.spectrogram}, cache);
+    const auto pPicture = ComputePicture(*pSound, request, cache);
     const std::string strNoPicture = pPicture ? pPicture->strFailure : std::string();
     model.SetPictureFailure(strNoPicture);
     CMeasureScene scene;
@@ -238,6 +246,16 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
     return nStatus;
 }
 
+// The picture never needs a screen, whatever the environment offers.
+std::unique_ptr<QGuiApplication> StartQt()
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int nArgc = 1;
+    static char szName[] = "sonavel-analyze";
+    static char* argvQt[] = {szName, nullptr};
+    return std::make_unique<QGuiApplication>(nArgc, argvQt);
+}
+
 } // namespace
 
 int RunRender(int argc, char** argv)
@@ -249,18 +267,27 @@ int RunRender(int argc, char** argv)
 
     if (CInputFiles({options.strIn}).Refuses(options.strIn, options.strOut))
         return 1;
+    if (options.bView) {
+        CViewSound sound;
+        if (!sound.Open(options.strIn, options.nChannel))
+            return 1;
+        options.nChannels = sound.Channels();
+        const auto pApp = StartQt();
+        const int nStatus = RenderView(options, sound);
+        if (nStatus != kLoadAndRetry)
+            return nStatus;
+        // Loaded whole, it never goes short again.
+        if (!sound.LoadWhole())
+            return 1;
+        options.nChannels = sound.Channels();
+        return RenderView(options, sound);
+    }
     SampleStore store;
     std::string strReader;
     if (!LoadSound(options.strIn, store, strReader, options.nChannel, &options.nChannels))
         return 1;
-
-    // The picture never needs a screen, whatever the environment offers.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int nArgc = 1;
-    char szName[] = "sonavel-analyze";
-    char* argvQt[] = {szName, nullptr};
-    QGuiApplication app(nArgc, argvQt);
-    return options.bView ? RenderView(options, store) : RenderWindow(options, store);
+    const auto pApp = StartQt();
+    return RenderWindow(options, store);
 }
 
 } // namespace analyze

@@ -170,14 +170,13 @@ CMeasureModel::SpanFacts CMeasureModel::Facts(double a, double b) const
 }
 
 CMeasureModel::Readout CMeasureModel::ReadoutAt(const CMeasurePicture* pPicture, double x, double y, double dWidth,
-                                                double dHeight, double dTopHz, double dDevicePixelRatio) const
+                                                double dHeight, double dTopHz) const
 {
     Readout r;
     r.dTime = TimeAtX(x, dWidth);
     r.dFrequencyHz = dHeight > 0 ? std::clamp(dTopHz * (1.0 - y / dHeight), 0.0, dTopHz) : 0;
     if (pPicture) {
-        const int nColumn = pPicture->ColumnAtPixel(static_cast<int>(std::floor(x * dDevicePixelRatio)));
-        r.dLevelDb = pPicture->LevelAt(nColumn, r.dFrequencyHz);
+        r.dLevelDb = pPicture->LevelAt(pPicture->ColumnAtTime(r.dTime), r.dFrequencyHz);
         r.bLevel = std::isfinite(r.dLevelDb);
     }
     r.nFrame = NearestFrame(r.dTime);

@@ -77,14 +77,16 @@ public:
     SpanFacts Facts(double a, double b) const;
 
     // What lies under a point of a plot of dWidth x dHeight whose spectrogram
-    // runs from 0 Hz (bottom) to dTopHz (top), as picture shows it.
+    // runs from 0 Hz (bottom) to dTopHz (top): the level is picture's at that
+    // time, read through the picture's own stretch, as the painter draws it
+    // (a picture made before a zoom or scroll still shows there).
     struct Readout {
         double dTime = 0, dFrequencyHz = 0;
         double dLevelDb = 0; bool bLevel = false;
         long nFrame = -1; double dFrameTime = 0, dPitchHz = 0;
     };
     Readout ReadoutAt(const CMeasurePicture* pPicture, double x, double y, double dWidth, double dHeight,
-                      double dTopHz, double dDevicePixelRatio = 1.0) const;
+                      double dTopHz) const;
 
 private:
     void FitPitchScale();

@@ -25,15 +25,22 @@ double CMeasurePicture::LevelAt(int i, double dHz) const
     return v[b0] + (v[b1] - v[b0]) * f;
 }
 
-void CColumnCache::Use(const CMeasureSound* pSound, const SpectrogramSettings& s)
+int CMeasurePicture::ColumnAtTime(double t) const
 {
-    const SpectrogramSettings& m = m_settings;
-    if (pSound == m_pSound && s.dWindowS == m.dWindowS && s.dMaxFrequencyHz == m.dMaxFrequencyHz
-        && s.dTimeStepS == m.dTimeStepS)
-        return; // the dynamic range only changes the shading
+    const double dSpan = request.dEnd - request.dStart;
+    if (!(dSpan > 0) || !std::isfinite(t))
+        return -1;
+    const double x = std::floor((t - request.dStart) / dSpan * request.nPixels);
+    return x >= 0 && x < static_cast<double>(pixelColumn.size()) ? ColumnAtPixel(static_cast<int>(x)) : -1;
+}
+
+void CColumnCache::Use(uint64_t nSoundIdentity, const SpectrogramSettings& s)
+{
+    if (nSoundIdentity == m_nSoundIdentity && SameColumns(s, m_settings))
+        return;
     m_columns.clear();
     m_nValues = 0;
-    m_pSound = pSound;
+    m_nSoundIdentity = nSoundIdentity;
     m_settings = s;
 }
 
@@ -85,6 +92,23 @@ int RefineLevel(const PictureRequest& request, int nRate)
 
 namespace {
 
+// The time at the centre of pixel x of request's picture.
+double PixelTime(const PictureRequest& request, int x)
+{
+    return request.dStart + (x + 0.5) * ((request.dEnd - request.dStart) / request.nPixels);
+}
+
+// The grid's columns [first, end) that the request's pixels show.
+std::pair<int64_t, int64_t> ShownColumns(const SpectrogramGrid& grid, const PictureRequest& request)
+{
+    if (request.nPixels <= 0)
+        return {0, 0};
+    // Time grows with the pixel, so the first and last pixels bound the rest.
+    const int64_t k0 = std::max<int64_t>(grid.ColumnAt(PixelTime(request, 0)), 0);
+    const int64_t k1 = std::min<int64_t>(grid.ColumnAt(PixelTime(request, request.nPixels - 1)) + 1, grid.nColumns);
+    return {k0, std::max(k0, k1)};
+}
+
 std::shared_ptr<CMeasurePicture> Failed(const PictureRequest& request, const std::string& strWhy)
 {
     auto pPicture = std::make_shared<CMeasurePicture>();
@@ -116,17 +140,22 @@ std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const P
     const std::string strOver = OverBudget(grid, request.nPixels);
     if (!strOver.empty())
         return Failed(request, strOver);
+    // A stretch held for another picture would read as silence beyond its ends.
+    const auto [k0, k1] = ShownColumns(grid, request);
+    const auto [nFirstRead, nEndRead] = ColumnSamples(grid, k0, k1);
+    if (nEndRead > nFirstRead
+        && (nFirstRead < sound.FirstHeld() || nEndRead > sound.FirstHeld() + sound.HeldCount()))
+        return Failed(request, "the samples of this stretch are not held");
     auto pPicture = std::make_shared<CMeasurePicture>();
     CMeasurePicture& p = *pPicture;
     p.request = request;
     p.grid = grid;
     p.pixelColumn.assign(static_cast<size_t>(request.nPixels), -1);
-    cache.Use(&sound, request.settings);
+    cache.Use(sound.Identity(), request.settings);
 
     // Which column each pixel shows.
-    const double dPixelS = (request.dEnd - request.dStart) / request.nPixels;
     for (int x = 0; x < request.nPixels; ++x) {
-        const int64_t k = p.grid.ColumnAt(request.dStart + (x + 0.5) * dPixelS);
+        const int64_t k = p.grid.ColumnAt(PixelTime(request, x));
         if (k < 0 || k >= p.grid.nColumns)
             continue;
         if (p.columnIndex.empty() || p.columnIndex.back() != k)
@@ -145,7 +174,7 @@ std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const P
             missing.push_back(i);
     }
     auto compute = [&](size_t a, size_t b) {
-        CColumnComputer computer(p.grid, sound.Samples());
+        CColumnComputer computer(p.grid, sound.HeldSamples(), sound.FirstHeld(), sound.HeldCount());
         for (size_t m = a; m < b; ++m) {
             if (pCancel && pCancel->load(std::memory_order_relaxed))
                 return;
@@ -165,6 +194,15 @@ std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const P
 }
 
 } // namespace
+
+std::pair<int64_t, int64_t> PictureSamples(const PictureRequest& request, int64_t nCount, int nRate)
+{
+    if (!CheckSettings(request.settings, nRate).empty() || request.nPixels <= 0 || !(request.dEnd > request.dStart))
+        return {0, 0};
+    const SpectrogramGrid grid = MakeGrid(request.settings, nCount, nRate, RefineLevel(request, nRate));
+    const auto [k0, k1] = ShownColumns(grid, request);
+    return ColumnSamples(grid, k0, k1);
+}
 
 std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
                                                 CColumnCache& cache, int nThreads, const std::atomic<bool>* pCancel)

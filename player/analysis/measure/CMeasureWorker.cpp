@@ -1,8 +1,8 @@
 #include "player/analysis/measure/CMeasureWorker.h"
 
-
-#include <stdexcept>
 #include <new>
+#include <stdexcept>
+
 #include "player/analysis/core/CSampleSource.h"
 
 namespace {
@@ -12,8 +12,8 @@ namespace {
 const int kPictureThreads = static_cast<int>(std::min(2u, std::max(1u, std::thread::hardware_concurrency())));
 
 // The samples of a track that stop coming once its view is gone: the trackers
-// fetch a block at a time (2048 frames of the AMDF, about 5 s of the research
-// tracker) and end at the first block they cannot have.
+// fetch a block at a time (2048 frames of the AMDF, 220,500 samples of the
+// research tracker) and end at the first block they cannot have.
 class CCancellableSamples : public CSampleSource {
 public:
     CCancellableSamples(const CSampleSource& source, const std::atomic<bool>& bCancel)
@@ -133,8 +133,9 @@ void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
         int nResult = TRACK_REFUSED;
         try {
             pFrames = std::make_shared<PitchFrames>();
-            if (pSound && pSound->Count() <= INT32_MAX) {
-                const CMemorySamples memory(pSound->Samples(), static_cast<int>(pSound->Count()));
+            // The pitch is tracked over the whole sound, so it must hold all of it.
+            if (pSound && pSound->HoldsAll() && pSound->Count() <= INT32_MAX) {
+                const CMemorySamples memory(pSound->HeldSamples(), static_cast<int>(pSound->Count()));
                 const CCancellableSamples source(memory, bCancel);
                 nResult = TrackWith(settings, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
                                     *pFrames);

@@ -89,7 +89,14 @@ SpectrogramGrid MakeGrid(const SpectrogramSettings& s, int64_t nSamples, int nRa
 }
 
 CColumnComputer::CColumnComputer(const SpectrogramGrid& grid, const int16_t* pSamples)
-    : m_grid(grid), m_pSamples(pSamples), m_fft(grid.nFft), m_window(static_cast<size_t>(grid.nWindow)),
+    : CColumnComputer(grid, pSamples, 0, grid.nSamples)
+{
+}
+
+CColumnComputer::CColumnComputer(const SpectrogramGrid& grid, const int16_t* pHeld, int64_t nFirstHeld,
+                                 int64_t nHeldCount)
+    : m_grid(grid), m_pHeld(pHeld), m_nFirstHeld(nFirstHeld),
+      m_nHeldEnd(pHeld ? std::min(nFirstHeld + std::max<int64_t>(nHeldCount, 0), grid.nSamples) : nFirstHeld), m_fft(grid.nFft), m_window(static_cast<size_t>(grid.nWindow)),
       m_frame(static_cast<size_t>(grid.nFft), 0.0), m_power(static_cast<size_t>(grid.nFft / 2 + 1))
 {
     double dSum = 0;
@@ -101,13 +108,31 @@ CColumnComputer::CColumnComputer(const SpectrogramGrid& grid, const int16_t* pSa
     m_dOffsetDb = -20.0 * std::log10(32768.0 * dSum / 2.0);
 }
 
+namespace {
+// The first sample of column k's window (before the sound's start for the first columns).
+int64_t WindowStart(const SpectrogramGrid& g, int64_t k)
+{
+    return std::llround(g.ColumnTime(k) * g.nRate - g.nWindow / 2.0);
+}
+} // namespace
+
+std::pair<int64_t, int64_t> ColumnSamples(const SpectrogramGrid& grid, int64_t k0, int64_t k1)
+{
+    if (k1 <= k0)
+        return {0, 0};
+    const int64_t nFirst = std::clamp<int64_t>(WindowStart(grid, k0), 0, grid.nSamples);
+    const int64_t nEnd = std::clamp<int64_t>(WindowStart(grid, k1 - 1) + grid.nWindow, nFirst, grid.nSamples);
+    return {nFirst, nEnd};
+}
+
 void CColumnComputer::Compute(int64_t k, float* pOut)
 {
     const SpectrogramGrid& g = m_grid;
-    const int64_t nFirst = std::llround(g.ColumnTime(k) * g.nRate - g.nWindow / 2.0);
+    const int64_t nFirst = WindowStart(g, k);
     for (int i = 0; i < g.nWindow; ++i) {
         const int64_t n = nFirst + i;
-        const double x = (n >= 0 && n < g.nSamples && m_pSamples) ? m_pSamples[n] : 0.0;
+        // Outside the sound, zeros; m_nHeldEnd never passes the sound's end.
+        const double x = (n >= 0 && n >= m_nFirstHeld && n < m_nHeldEnd) ? m_pHeld[n - m_nFirstHeld] : 0.0;
         m_frame[static_cast<size_t>(i)] = x * m_window[static_cast<size_t>(i)];
     }
     // m_frame beyond the window stays zero: the padding.

@@ -8,6 +8,7 @@
 // C++: the view, render --view and the Python module share it.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player/analysis/spectrum/CRealFft.h"
@@ -20,6 +21,13 @@ struct SpectrogramSettings {
     double dTimeStepS = 0.002;        // between neighbouring columns
     double dDynamicRangeDb = 50.0;    // levels this far below the loudest are white
 };
+
+// True when the two give the same columns: the dynamic range only changes
+// the shading.
+inline bool SameColumns(const SpectrogramSettings& a, const SpectrogramSettings& b)
+{
+    return a.dWindowS == b.dWindowS && a.dMaxFrequencyHz == b.dMaxFrequencyHz && a.dTimeStepS == b.dTimeStepS;
+}
 
 inline constexpr double kMinWindowS = 0.001, kMaxWindowS = 0.1;
 inline constexpr double kMinFrequencyHz = 100.0;
@@ -68,7 +76,11 @@ SpectrogramGrid MakeGrid(const SpectrogramSettings& settings, int64_t nSamples, 
 // it). One thread at a time per object; as many objects as threads.
 class CColumnComputer {
 public:
+    // pSamples holds all of the grid's nSamples.
     CColumnComputer(const SpectrogramGrid& grid, const int16_t* pSamples);
+    // pHeld holds nHeldCount samples from sample nFirstHeld on; a column may
+    // read only those (ColumnSamples says which it reads).
+    CColumnComputer(const SpectrogramGrid& grid, const int16_t* pHeld, int64_t nFirstHeld, int64_t nHeldCount);
 
     const SpectrogramGrid& Grid() const { return m_grid; }
     // grid.nBins levels in dB of column k (zeros beyond the sound's ends).
@@ -76,11 +88,16 @@ public:
 
 private:
     SpectrogramGrid m_grid;
-    const int16_t* m_pSamples;
+    const int16_t* m_pHeld;
+    int64_t m_nFirstHeld, m_nHeldEnd;
     CRealFft m_fft;
     std::vector<double> m_window, m_frame, m_power;
     double m_dOffsetDb = 0;
 };
+
+// The samples [first, end) of the sound that columns k0 .. k1 read, within
+// the sound (what lies beyond its ends reads as zeros).
+std::pair<int64_t, int64_t> ColumnSamples(const SpectrogramGrid& grid, int64_t k0, int64_t k1);
 
 // Columns k0 .. k1 - 1 into pOut, one after the other (nBins values each),
 // split over up to nThreads threads (0: one per core).

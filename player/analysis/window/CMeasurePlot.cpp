@@ -26,6 +26,8 @@ CMeasurePlot::CMeasurePlot(CMeasureModel& model, QWidget* pParent) : QWidget(pPa
 void CMeasurePlot::SetPicture(std::shared_ptr<const CMeasurePicture> pPicture)
 {
     m_pPicture = std::move(pPicture);
+    // The new picture may lie where the old one lay: shaded afresh, never by address.
+    m_pShadedFor = nullptr;
     update();
 }
 
@@ -121,7 +123,7 @@ bool CMeasurePlot::ReadoutAt(const QPointF& at, CMeasureModel::Readout& readout)
     // Over the pitch panel the frequency says nothing: the spectrogram's foot.
     const double y = layout.rcSpectrogram.contains(at.toPoint()) ? at.y() - rc.top() : rc.height();
     readout = m_model.ReadoutAt(m_pPicture.get(), x, y, rc.width(), rc.height(),
-                                m_settings.spectrogram.dMaxFrequencyHz, devicePixelRatioF());
+                                m_settings.spectrogram.dMaxFrequencyHz);
     if (!layout.rcSpectrogram.contains(at.toPoint()))
         readout.bLevel = false;
     return true;

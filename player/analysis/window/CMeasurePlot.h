@@ -16,7 +16,7 @@ public:
     CMeasurePlot(CMeasureModel& model, QWidget* pParent = nullptr);
 
     void SetPicture(std::shared_ptr<const CMeasurePicture> pPicture);
-    const CMeasurePicture* Picture() const { return m_pPicture.get(); }
+    const std::shared_ptr<const CMeasurePicture>& Picture() const { return m_pPicture; }
     void SetSettings(const sonavel::measure::MeasureSettings& settings);
     void SetName(const QString& strName);
     void SetPlayTime(double dSeconds); // negative: no cursor
@@ -56,7 +56,8 @@ private:
     QString m_strName;
     double m_dPlayTime = -1;
     QString m_strNoPicture;
-    // The shaded picture, kept while the picture, panel height and range stay.
+    // The shaded picture, kept while the picture, panel height and range stay
+    // (SetPicture forgets which picture it shades).
     QImage m_shaded;
     const CMeasurePicture* m_pShadedFor = nullptr;
     int m_nShadedHeight = 0;

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -12,7 +11,6 @@
 
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
-#include "player/analysis/window/CMeasureSettingsDlg.h"
 #include "player/analysis/window/CSpanPlayer.h"
 #include "player/analysis/window/Messages.h"
 
@@ -20,7 +18,6 @@ using namespace sonavel;
 
 namespace {
 
-const char kszGroup[] = "Measure";
 const int kPlayTickMs = 30;           // the playback cursor's pace
 
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
@@ -77,7 +74,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
 
     m_pWorker = std::make_unique<CMeasureWorker>(
         [this](std::shared_ptr<const CMeasurePicture> p) {
-            QMetaObject::invokeMethod(this, [this, p] { OnPicture(p); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, p] { ShowPicture(p); }, Qt::QueuedConnection);
         },
         [this](std::shared_ptr<const pitch::PitchFrames> p, int nResult, unsigned nSerial) {
             QMetaObject::invokeMethod(this, [this, p, nResult, nSerial] { OnPitch(p, nResult, nSerial); },
@@ -99,53 +96,6 @@ CMeasureView::~CMeasureView()
     m_pWorker.reset();
 }
 
-void CMeasureView::SetProfile(const QString& strOrganisation, const QString& strApplication)
-{
-    m_strOrganisation = strOrganisation;
-    m_strApplication = strApplication;
-    ReadProfile();
-}
-
-void CMeasureView::ReadProfile()
-{
-    if (m_strApplication.isEmpty())
-        return;
-    QSettings profile(m_strOrganisation, m_strApplication);
-    profile.beginGroup(QLatin1String(kszGroup));
-    const measure::MeasureSettings defaults;
-    measure::MeasureSettings s;
-    s.spectrogram.dWindowS = profile.value("WindowLength", defaults.spectrogram.dWindowS).toDouble();
-    s.spectrogram.dMaxFrequencyHz = profile.value("MaxFrequency", defaults.spectrogram.dMaxFrequencyHz).toDouble();
-    s.spectrogram.dDynamicRangeDb = profile.value("DynamicRange", defaults.spectrogram.dDynamicRangeDb).toDouble();
-    pitch::ETracker tracker = defaults.pitch.tracker;
-    if (pitch::TrackerFromName(profile.value("Tracker").toString().toStdString(), tracker))
-        s.pitch.tracker = tracker;
-    s.pitch.dFloorHz = profile.value("PitchFloor", 0.0).toDouble();
-    s.pitch.dCeilingHz = profile.value("PitchCeiling", 0.0).toDouble();
-    // A profile edited by hand (or by another version) cannot break the view:
-    // what does not hold for the highest rate there is falls back to the defaults.
-    if (!measure::CheckSettings(s, 2 * 96000).empty())
-        s = defaults;
-    m_settings = s;
-    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
-}
-
-void CMeasureView::WriteProfile()
-{
-    if (m_strApplication.isEmpty())
-        return;
-    QSettings profile(m_strOrganisation, m_strApplication);
-    profile.beginGroup(QLatin1String(kszGroup));
-    profile.setValue("WindowLength", m_settings.spectrogram.dWindowS);
-    profile.setValue("MaxFrequency", m_settings.spectrogram.dMaxFrequencyHz);
-    profile.setValue("DynamicRange", m_settings.spectrogram.dDynamicRangeDb);
-    profile.setValue("Tracker", QString::fromLatin1(pitch::TrackerName(m_settings.pitch.tracker)));
-    profile.setValue("PitchFloor", m_settings.pitch.dFloorHz);
-    profile.setValue("PitchCeiling", m_settings.pitch.dCeilingHz);
-    profile.endGroup();
-    profile.sync(); // a killed player keeps what the user chose
-}
-
 void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName, bool bKeepSpan)
 {
     if (m_pPlayer && IsPlaying())
@@ -162,9 +112,8 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
             m_model.SetSelection(kept.SelectionStart(), kept.SelectionEnd());
     }
     m_pPlot->SetName(strName);
-    m_pPlot->SetPicture(nullptr);
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
-    m_bRequested = false;
+    ForgetPicturesAskedFor();
     setWindowTitle(strName + QString::fromUtf8(" \xE2\x80\x94 ") + QString::fromUtf8(measure::kszViewTitle));
     RequestPitch();
     OnSpanChanged();
@@ -186,23 +135,6 @@ void CMeasureView::ShowSelected(double dStart, double dEnd)
     OnSelectionChanged();
 }
 
-void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
-{
-    if (!measure::CheckSettings(settings, std::max(m_model.Rate(), 2 * 96000)).empty())
-        return;
-    const bool bPitch = settings.pitch.tracker != m_settings.pitch.tracker
-                        || settings.pitch.dFloorHz != m_settings.pitch.dFloorHz
-                        || settings.pitch.dCeilingHz != m_settings.pitch.dCeilingHz;
-    m_settings = settings;
-    WriteProfile();
-    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
-    m_bRequested = false;
-    if (bPitch)
-        RequestPitch();
-    RequestPicture();
-    UpdateTexts();
-}
-
 void CMeasureView::RequestPicture()
 {
     if (!m_pSound || !m_pWorker)
@@ -221,9 +153,17 @@ void CMeasureView::RequestPicture()
     if (m_bRequested && request.dStart == m_lastRequest.dStart && request.dEnd == m_lastRequest.dEnd
         && request.nPixels == m_lastRequest.nPixels)
         return;
+    request.nSerial = m_lastRequest.nSerial + 1;
     m_lastRequest = request;
     m_bRequested = true;
     m_pWorker->RequestPicture(m_pSound, request);
+}
+
+void CMeasureView::ForgetPicturesAskedFor()
+{
+    m_nFirstUsableSerial = m_lastRequest.nSerial + 1;
+    m_bRequested = false;
+    m_pPlot->SetPicture(nullptr);
 }
 
 void CMeasureView::RequestPitch()
@@ -235,10 +175,18 @@ void CMeasureView::RequestPitch()
     m_pPlot->update();
 }
 
-void CMeasureView::OnPicture(std::shared_ptr<const CMeasurePicture> pPicture)
+void CMeasureView::ShowPicture(std::shared_ptr<const CMeasurePicture> pPicture)
 {
-    if (!pPicture)
+    if (!pPicture || pPicture->request.nSerial < m_nFirstUsableSerial)
         return;
+    const bool bNewest = pPicture->request.nSerial == m_lastRequest.nSerial;
+    if (!bNewest) {
+        // Nearer to what is shown than the picture on screen; a failure may
+        // not be the newest request's.
+        if (pPicture->strFailure.empty())
+            m_pPlot->SetPicture(std::move(pPicture));
+        return;
+    }
     m_model.SetPictureFailure(pPicture->strFailure); // the header says it; the last picture stays
     if (pPicture->strFailure.empty())
         m_pPlot->SetPicture(std::move(pPicture));
@@ -344,13 +292,6 @@ void CMeasureView::OnPlayTick()
         return;
     }
     m_pPlot->SetPlayTime(static_cast<double>(nSample) / std::max(m_model.Rate(), 1));
-}
-
-void CMeasureView::OnSettings()
-{
-    CMeasureSettingsDlg dlg(m_settings, std::max(m_model.Rate(), 1), this);
-    if (dlg.exec() == QDialog::Accepted)
-        ApplySettings(dlg.Settings());
 }
 
 double CMeasureView::ScrollUnit() const

@@ -71,9 +71,15 @@ public:
 
     // The picture's stretch and width the view last asked the worker for.
     const PictureRequest& LastRequest() const { return m_lastRequest; }
+    // Where the worker's pictures arrive (on the user-interface thread). One
+    // asked for before the sound or the spectrogram's settings changed is
+    // dropped; one overtaken by a newer request stands in (drawn over its own
+    // stretch) without PictureShown; the newest is shown and said.
+    void ShowPicture(std::shared_ptr<const CMeasurePicture> pPicture);
 
 signals:
-    // A new picture is on screen (tests wait for it).
+    // The picture for the newest request is on screen, or the words why it
+    // could not be made (tests wait for it).
     void PictureShown();
     // The pitch track arrived or failed.
     void PitchShown();
@@ -88,11 +94,13 @@ private:
     // In CMeasureViewMenus.cpp.
     void CreateActions();
     QAction* AddAction(QMenu* pMenu, const char* szName, const QString& strText, const QList<QKeySequence>& keys);
+    // In CMeasureViewSettings.cpp, with SetProfile, ApplySettings and OnSettings.
     void ReadProfile();
     void WriteProfile();
     void RequestPicture();
     void RequestPitch();
-    void OnPicture(std::shared_ptr<const CMeasurePicture> pPicture);
+    // The pictures asked for so far are of another sound or other settings.
+    void ForgetPicturesAskedFor();
     void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult, unsigned nSerial);
     void OnSpanChanged();
     void OnSelectionChanged();
@@ -121,8 +129,9 @@ private:
     CSpanPlayer* m_pPlayer = nullptr;
     QTimer m_playTimer;
     unsigned m_nPitchSerial = 0;
-    PictureRequest m_lastRequest;
-    bool m_bRequested = false;
+    PictureRequest m_lastRequest;   // its nSerial: the newest request's
+    bool m_bRequested = false;      // m_lastRequest holds one for this sound and settings
+    uint64_t m_nFirstUsableSerial = 1; // older pictures show another sound or other settings
     // Last: its threads stop before anything they report to goes.
     std::unique_ptr<CMeasureWorker> m_pWorker;
 };

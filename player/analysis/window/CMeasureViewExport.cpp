@@ -23,6 +23,10 @@ bool CMeasureView::ExportPicture(const QString& strPath)
         QSvgGenerator svg;
         svg.setFileName(strPath);
         svg.setSize(size);
+        // The screen's resolution, so the font takes the pixels it takes on
+        // screen and the panels lie where they are shown (the generator's own
+        // 72 dpi would give other panels).
+        svg.setResolution(m_pPlot->logicalDpiY());
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(windowTitle());
         svg.setDescription(m_pPlot->accessibleDescription());

@@ -1,7 +1,9 @@
 // The measuring view's model without a screen: the transform under its
 // spectrogram, the time axis from milliseconds to hours, what a pixel over a
-// known tone reads, zoom and scroll, a span's columns against the whole
-// sound's, the selection's facts and the worker's newest-wins pictures.
+// known tone reads (also through a picture made before a zoom), zoom and
+// scroll, a span's columns against the whole sound's and against a stretch's,
+// the column cache across sounds, the selection's facts and the worker's
+// newest-wins pictures.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -243,14 +245,16 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
     std::mutex mutex;
     std::condition_variable done;
     std::vector<std::shared_ptr<const CMeasurePicture>> pictures;
+    bool bPosted = false; // the first picture's report waits until the others are asked for
     std::shared_ptr<const pitch::PitchFrames> pFrames;
     int nResult = 1;
     {
         CMeasureWorker worker(
             [&](std::shared_ptr<const CMeasurePicture> p) {
-                std::lock_guard<std::mutex> lock(mutex);
+                std::unique_lock<std::mutex> lock(mutex);
                 pictures.push_back(p);
                 done.notify_all();
+                done.wait(lock, [&] { return bPosted; });
             },
             [&](std::shared_ptr<const pitch::PitchFrames> p, int n, unsigned) {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -258,23 +262,109 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
                 nResult = n;
                 done.notify_all();
             });
-        for (int i = 1; i <= 30; ++i)
+        worker.RequestPicture(pSound, PictureRequest{0.0, 0.1, 800, {}});
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(60), [&] { return !pictures.empty(); }));
+        }
+        // While the worker reports the first, each of these overtakes the one before.
+        for (int i = 2; i <= 30; ++i)
             worker.RequestPicture(pSound, PictureRequest{0.0, i * 0.1, 800, {}});
         pitch::PitchSettings amdf;
         amdf.tracker = pitch::ETracker::Amdf;
         worker.RequestPitch(pSound, amdf, 1);
         std::unique_lock<std::mutex> lock(mutex);
+        bPosted = true;
+        done.notify_all();
         ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(60), [&] {
-            return nResult != 1 && !pictures.empty() && pictures.back()->request.dEnd == 3.0;
+            return nResult != 1 && pictures.size() == 2;
         }));
     }
-    // Some were overtaken before they began; none came after the newest.
-    EXPECT_LT(pictures.size(), 30u);
+    // The first, then only the newest: none of the 28 between was made.
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0]->request.dEnd, 0.1);
+    EXPECT_EQ(pictures[1]->request.dEnd, 3.0);
     EXPECT_EQ(nResult, 0);
     ASSERT_TRUE(pFrames);
     const auto [nFirst, nLast] = std::pair<size_t, size_t>(pFrames->pitch_hz.size() / 4, pFrames->pitch_hz.size() * 3 / 4);
     for (size_t i = nFirst; i < nLast; ++i)
         ASSERT_NEAR(pFrames->pitch_hz[i], 150, 4) << i;
+}
+
+TEST(MeasureModel, TheReadoutReadsAPictureMadeBeforeAZoomWhereItIsDrawn)
+{
+    // A tone for half a second, then silence; the picture is of the whole
+    // second, the view has since zoomed into the silence.
+    const int nRate = 16000;
+    std::vector<int16_t> sound = Tone(1250, 0.5, nRate, 1.0);
+    std::fill(sound.begin() + nRate / 2, sound.end(), int16_t(0));
+    auto pSound = CMeasureSound::FromSamples(sound.data(), static_cast<int64_t>(sound.size()), nRate);
+    CMeasureModel model;
+    model.SetSound(pSound->Count(), nRate);
+    CColumnCache cache;
+    const auto pPicture = ComputePicture(*pSound, PictureRequest{0.0, 1.0, 400, {}}, cache);
+    ASSERT_TRUE(pPicture);
+    model.SetSpan(0.6, 1.0);
+    const double dTop = pPicture->request.settings.dMaxFrequencyHz;
+    const double yTone = 300 * (1 - 1250 / dTop);
+    for (double x : {10.0, 200.0, 390.0}) {
+        const CMeasureModel::Readout r = model.ReadoutAt(pPicture.get(), x, yTone, 400, 300, dTop);
+        ASSERT_TRUE(r.bLevel) << x;
+        EXPECT_LT(r.dLevelDb, -100) << "the silence at " << r.dTime << " s";
+    }
+    model.SetSpan(0.1, 0.4);
+    EXPECT_NEAR(model.ReadoutAt(pPicture.get(), 200, yTone, 400, 300, dTop).dLevelDb, 20 * std::log10(0.5), 1.0);
+}
+
+TEST(MeasureModel, TheColumnCacheKnowsASoundByItsIdentityNotItsAddress)
+{
+    const int nRate = 16000;
+    const std::vector<int16_t> tone = Tone(1000, 0.5, nRate, 0.5), silence(tone.size(), 0);
+    const PictureRequest request{0.0, 0.5, 200, {}};
+    CColumnCache cache;
+    auto pSound = CMeasureSound::FromSamples(tone.data(), static_cast<int64_t>(tone.size()), nRate);
+    ASSERT_TRUE(ComputePicture(*pSound, request, cache));
+    // The next sound is likely to be made where the last one lay.
+    pSound.reset();
+    pSound = CMeasureSound::FromSamples(silence.data(), static_cast<int64_t>(silence.size()), nRate);
+    const auto pPicture = ComputePicture(*pSound, request, cache);
+    ASSERT_TRUE(pPicture);
+    EXPECT_EQ(pPicture->fTopDb, spectrogram::kQuietestTopDb);
+    for (float v : pPicture->values)
+        ASSERT_EQ(v, spectrogram::kFloorDb);
+}
+
+TEST(MeasureModel, AStretchHoldingWhatItsPictureReadsGivesTheWholeSoundsPicture)
+{
+    const int nRate = 22050;
+    std::mt19937 random(11);
+    std::vector<int16_t> sound(static_cast<size_t>(3 * nRate));
+    for (int16_t& v : sound)
+        v = static_cast<int16_t>(random() % 30000 - 15000);
+    auto pWhole = CMeasureSound::FromSamples(sound.data(), static_cast<int64_t>(sound.size()), nRate);
+    spectrogram::SpectrogramSettings narrow;
+    narrow.dWindowS = 0.03;
+    // Wide columns, refined ones, and a stretch at each end of the sound.
+    for (const PictureRequest& request : {PictureRequest{1.2, 1.9, 300, {}}, PictureRequest{1.0, 1.01, 500, narrow},
+                                          PictureRequest{0.0, 0.2, 300, narrow}, PictureRequest{2.9, 3.0, 300, narrow}}) {
+        const auto [nFirst, nEnd] = PictureSamples(request, pWhole->Count(), nRate);
+        ASSERT_LT(nFirst, nEnd);
+        CColumnCache cache;
+        const auto pExpected = ComputePicture(*pWhole, request, cache);
+        auto pStretch = CMeasureSound::FromStretch(std::vector<int16_t>(sound.begin() + nFirst, sound.begin() + nEnd),
+                                                   nFirst, pWhole->Count(), nRate);
+        const auto pPicture = ComputePicture(*pStretch, request, cache = CColumnCache());
+        ASSERT_TRUE(pExpected && pPicture);
+        ASSERT_EQ(pPicture->strFailure, "");
+        EXPECT_EQ(pPicture->values, pExpected->values) << request.dStart;
+        // One sample short at either end, and the picture says it cannot be made.
+        for (const auto& [a, b] : {std::pair<int64_t, int64_t>(nFirst + 1, nEnd), std::pair<int64_t, int64_t>(nFirst, nEnd - 1)}) {
+            pStretch = CMeasureSound::FromStretch(std::vector<int16_t>(sound.begin() + a, sound.begin() + b), a,
+                                                  pWhole->Count(), nRate);
+            EXPECT_EQ(ComputePicture(*pStretch, request, cache = CColumnCache())->strFailure,
+                      "the samples of this stretch are not held");
+        }
+    }
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 // sonavel-analyze render --view as a user runs it: the view's picture at its
-// default and at a given size, a stretch clamped to the sound, and the options
-// it refuses.
+// default and at a given size, a stretch clamped to the sound, a stretch of a
+// WAV drawn without holding the whole sound, and the options it refuses.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <fstream>
+#include <unistd.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "tests/support/ByteBuilder.h"
@@ -79,6 +84,68 @@ TEST_F(RenderView, DrawsTheViewAtItsSizeAndClampsTheStretchToTheSound)
     const QString strPart = m_dir.filePath("part.png");
     ExpectDrawn(Render({m_strWav, "-o", strPart, "--view", "--size", "640x400", "--start", "0.5", "--end", "1"}));
     EXPECT_EQ(QImage(strPart).size(), QSize(640, 400));
+}
+
+// The exit status and peak memory (kB) of sonavel-analyze with args. The
+// kernel counts what the forked copy of this process held at the exec as
+// well (never vfork: that would be this process's own peak), so a test keeps
+// little while it measures.
+std::pair<int, long> RunMeasured(const std::vector<std::string>& args)
+{
+    std::vector<std::string> all{SONAVEL_ANALYZE};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0)
+        return {-1, 0};
+    int nStatus = 0;
+    struct rusage usage = {};
+    if (wait4(pid, &nStatus, 0, &usage) != pid || !WIFEXITED(nStatus))
+        return {-1, 0};
+    return {WEXITSTATUS(nStatus), usage.ru_maxrss};
+}
+
+TEST_F(RenderView, AStretchOfAWavIsDrawnAsFromTheWholeSoundWithoutHoldingIt)
+{
+    // Twenty minutes at 8 kHz (19 MB of samples), as a WAV, which is read from
+    // its file, and as an AU, which is loaded whole: each under the same name.
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("wav") && QDir(m_dir.path()).mkpath("au"));
+    const std::string strWav = m_dir.filePath("wav/long").toStdString(), strAu = m_dir.filePath("au/long").toStdString();
+    {
+        VoiceSynthParams p;
+        p.nSampleRate = 8000;
+        p.dSeconds = 3.0;
+        const std::vector<int16_t> voice = SynthesizeVoice(p);
+        std::vector<int16_t> samples;
+        for (int i = 0; i < 400; ++i)
+            samples.insert(samples.end(), voice.begin(), voice.end());
+        ASSERT_TRUE(WriteWavFile(strWav, samples, 8000));
+        std::ofstream au(strAu, std::ios::binary);
+        const Bytes header = AuHeader(".snd", true, 24, static_cast<uint32_t>(2 * samples.size()), 3, 8000, 1);
+        au.write(reinterpret_cast<const char*>(header.Data().data()), static_cast<std::streamsize>(header.Size()));
+        for (int16_t v : samples)
+            au.put(static_cast<char>(static_cast<uint16_t>(v) >> 8)).put(static_cast<char>(v & 0xFF));
+        ASSERT_TRUE(au.good());
+    }
+
+    for (const auto& [strStart, strEnd] : {std::pair<std::string, std::string>("600", "601"), {"0", "0.5"}}) {
+        const std::string strFromWav = m_dir.filePath("wav.png").toStdString(),
+                          strFromAu = m_dir.filePath("au.png").toStdString();
+        const auto [nWav, nWavKb] = RunMeasured({"render", strWav, "-o", strFromWav, "--view", "--start", strStart, "--end", strEnd});
+        const auto [nAu, nAuKb] = RunMeasured({"render", strAu, "-o", strFromAu, "--view", "--start", strStart, "--end", strEnd});
+        ASSERT_EQ(nWav, 0);
+        ASSERT_EQ(nAu, 0);
+        EXPECT_EQ(QImage(QString::fromStdString(strFromWav)), QImage(QString::fromStdString(strFromAu))) << strStart;
+        // The loaded sound's 19 MB of samples, which the WAV never holds.
+        EXPECT_LT(nWavKb, nAuKb - 9600) << strStart;
+    }
 }
 
 TEST_F(RenderView, SilenceIsWhiteNotBlownUpToBlack)

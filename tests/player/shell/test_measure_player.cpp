@@ -56,12 +56,11 @@ void Shot(const char* szName)
         testsupport::SaveShot(pScreen->grabWindow(0), szName);
 }
 
-// The view's picture is the one for what it shows now.
+// The view's picture answers its newest request.
 bool PictureIsCurrent(CMeasureView* pView)
 {
-    const CMeasurePicture* p = pView->Plot()->Picture();
-    return p && p->request.dStart == pView->Model().Start() && p->request.dEnd == pView->Model().End()
-           && p->request.nPixels == pView->LastRequest().nPixels;
+    const CMeasurePicture* p = pView->Plot()->Picture().get();
+    return p && p->request.nSerial == pView->LastRequest().nSerial;
 }
 
 // Deactivates the application and runs the event loop until either the player

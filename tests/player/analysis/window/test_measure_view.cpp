@@ -46,13 +46,12 @@ class TestMeasureView : public QObject {
     CRecordingSpanPlayer m_player;
     SampleStore m_store = Store(Voice(kRate), kRate);
 
-    // The picture on screen is the one for what the view shows now.
+    // The picture on screen answers the view's newest request.
     bool WaitForCurrentPicture()
     {
         return WaitFor([&] {
-            const CMeasurePicture* p = m_pView->Plot()->Picture();
-            return p && p->request.dStart == m_pView->Model().Start() && p->request.dEnd == m_pView->Model().End()
-                   && p->request.nPixels == m_pView->LastRequest().nPixels;
+            const auto& p = m_pView->Plot()->Picture();
+            return p && p->request.nSerial == m_pView->LastRequest().nSerial;
         });
     }
     void Key(int nKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -192,6 +191,40 @@ private slots:
         QVERIFY(!m_pView->Action("savePitch")->isEnabled());
     }
 
+    void lateAndOvertakenPicturesAreNeverShownAsCurrent()
+    {
+        QSignalSpy shown(m_pView.get(), &CMeasureView::PictureShown);
+        const auto pVoice = m_pView->Plot()->Picture();
+        QVERIFY(pVoice);
+        // Another channel of the file: a picture of the first that arrives
+        // late is dropped, and the view waits for its own.
+        const SampleStore other = Store(std::vector<int16_t>(m_store.sampleCount, 0), kRate);
+        m_pView->SetSound(CMeasureSound::FromStore(other), QStringLiteral("voice.wav"), true);
+        m_pView->ShowPicture(pVoice);
+        QCOMPARE(m_pView->Plot()->Picture(), nullptr);
+        QCOMPARE(shown.count(), 0);
+        QVERIFY(WaitForCurrentPicture());
+        QCOMPARE(shown.count(), 1);
+
+        // A zoom overtakes a picture on its way: it stands in, drawn over its own
+        // stretch, but is not the picture asked for.
+        Key(Qt::Key_Plus);
+        PictureRequest overtaken = m_pView->LastRequest();
+        Key(Qt::Key_Plus);
+        CColumnCache cache;
+        const auto pOvertaken = ComputePicture(*CMeasureSound::FromStore(other), overtaken, cache);
+        m_pView->ShowPicture(pOvertaken);
+        QCOMPARE(m_pView->Plot()->Picture(), pOvertaken);
+        QCOMPARE(shown.count(), 1);
+        QVERIFY(WaitForCurrentPicture());
+
+        // Settings that change the columns: the old picture goes at once.
+        Key(Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(m_pView->Plot()->Picture(), nullptr);
+        QVERIFY(WaitForCurrentPicture());
+        QCOMPARE(m_pView->Plot()->Picture()->request.settings.dWindowS, 0.03);
+    }
+
     void settingsAreKeptAndExportsWriteWhatIsShown()
     {
         Key(Qt::Key_2, Qt::ControlModifier); // narrow-band
@@ -209,14 +242,32 @@ private slots:
         QCOMPARE(third.Settings().spectrogram.dWindowS, 0.005);
 
         QVERIFY(WaitForCurrentPicture());
+        QCOMPARE(m_pView->Plot()->Picture()->request.settings.dWindowS, 0.03);
         QVERIFY(WaitFor([&] { return m_pView->Model().Pitch() != nullptr; }));
         QTemporaryDir dir;
         CMeasurePlot* pPlot = m_pView->Plot();
+        // The PNG is the plot as it is on screen, but for the focus frame at its edge.
         QVERIFY(m_pView->ExportPicture(dir.filePath("view.png")));
-        QCOMPARE(QImage(dir.filePath("view.png")).size(), pPlot->size() * pPlot->devicePixelRatioF());
+        const QImage png = QImage(dir.filePath("view.png")).convertToFormat(QImage::Format_RGB32);
+        const QImage screen = pPlot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(png.size(), screen.size());
+        const QRect rcInside = png.rect().adjusted(3, 3, -3, -3);
+        QCOMPARE(png.copy(rcInside), screen.copy(rcInside));
+        // The SVG holds the same words and the same shaded picture.
         QVERIFY(m_pView->ExportPicture(dir.filePath("view.svg")));
-        QFile svg(dir.filePath("view.svg"));
-        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+        QFile file(dir.filePath("view.svg"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray svg = file.readAll();
+        const QByteArray settingsLine = QString::fromStdString(
+            sonavel::measure::SettingsLine(m_pView->Settings(), m_pView->Model())).toHtmlEscaped().toUtf8();
+        QVERIFY2(svg.contains(settingsLine.left(30)), settingsLine.constData());
+        const QByteArray kszImage = "data:image/png;base64,";
+        const int nImage = svg.indexOf(kszImage);
+        QVERIFY(nImage > 0);
+        const QByteArray base64 = svg.mid(nImage + kszImage.size(), svg.indexOf('"', nImage) - nImage - kszImage.size());
+        const QImage shaded = CMeasurePainter::ShadePicture(*pPlot->Picture(), pPlot->Layout().rcSpectrogram.height(),
+                                                             m_pView->Settings().spectrogram.dDynamicRangeDb);
+        QCOMPARE(QImage::fromData(QByteArray::fromBase64(base64)).convertToFormat(QImage::Format_RGB32), shaded);
 
         m_pView->Model().SetSelection(0.5, 1.0);
         QVERIFY(m_pView->ExportPitch(dir.filePath("pitch.csv")));

@@ -1,0 +1,90 @@
+// The measuring view's settings: read from the player's profile when the
+// view is given one, written back whenever they change, and applied (a new
+// picture, a new track where the pitch settings changed).
+#include "player/analysis/window/CMeasureView.h"
+
+#include <QSettings>
+
+#include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CMeasureSettingsDlg.h"
+
+using namespace sonavel;
+
+namespace {
+const char kszGroup[] = "Measure";
+} // namespace
+
+void CMeasureView::SetProfile(const QString& strOrganisation, const QString& strApplication)
+{
+    m_strOrganisation = strOrganisation;
+    m_strApplication = strApplication;
+    ReadProfile();
+}
+
+void CMeasureView::ReadProfile()
+{
+    if (m_strApplication.isEmpty())
+        return;
+    QSettings profile(m_strOrganisation, m_strApplication);
+    profile.beginGroup(QLatin1String(kszGroup));
+    const measure::MeasureSettings defaults;
+    measure::MeasureSettings s;
+    s.spectrogram.dWindowS = profile.value("WindowLength", defaults.spectrogram.dWindowS).toDouble();
+    s.spectrogram.dMaxFrequencyHz = profile.value("MaxFrequency", defaults.spectrogram.dMaxFrequencyHz).toDouble();
+    s.spectrogram.dDynamicRangeDb = profile.value("DynamicRange", defaults.spectrogram.dDynamicRangeDb).toDouble();
+    pitch::ETracker tracker = defaults.pitch.tracker;
+    if (pitch::TrackerFromName(profile.value("Tracker").toString().toStdString(), tracker))
+        s.pitch.tracker = tracker;
+    s.pitch.dFloorHz = profile.value("PitchFloor", 0.0).toDouble();
+    s.pitch.dCeilingHz = profile.value("PitchCeiling", 0.0).toDouble();
+    // A profile edited by hand (or by another version) cannot break the view:
+    // what does not hold for the highest rate there is falls back to the defaults.
+    if (!measure::CheckSettings(s, 2 * 96000).empty())
+        s = defaults;
+    m_settings = s;
+    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
+}
+
+void CMeasureView::WriteProfile()
+{
+    if (m_strApplication.isEmpty())
+        return;
+    QSettings profile(m_strOrganisation, m_strApplication);
+    profile.beginGroup(QLatin1String(kszGroup));
+    profile.setValue("WindowLength", m_settings.spectrogram.dWindowS);
+    profile.setValue("MaxFrequency", m_settings.spectrogram.dMaxFrequencyHz);
+    profile.setValue("DynamicRange", m_settings.spectrogram.dDynamicRangeDb);
+    profile.setValue("Tracker", QString::fromLatin1(pitch::TrackerName(m_settings.pitch.tracker)));
+    profile.setValue("PitchFloor", m_settings.pitch.dFloorHz);
+    profile.setValue("PitchCeiling", m_settings.pitch.dCeilingHz);
+    profile.endGroup();
+    profile.sync(); // a killed player keeps what the user chose
+}
+
+void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
+{
+    if (!measure::CheckSettings(settings, std::max(m_model.Rate(), 2 * 96000)).empty())
+        return;
+    const bool bPitch = settings.pitch.tracker != m_settings.pitch.tracker
+                        || settings.pitch.dFloorHz != m_settings.pitch.dFloorHz
+                        || settings.pitch.dCeilingHz != m_settings.pitch.dCeilingHz;
+    const bool bColumns = !spectrogram::SameColumns(measure::FitToRate(settings, m_model.Rate()).spectrogram,
+                                                    measure::FitToRate(m_settings, m_model.Rate()).spectrogram);
+    m_settings = settings;
+    WriteProfile();
+    m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
+    if (bColumns)
+        ForgetPicturesAskedFor();
+    m_bRequested = false;
+    if (bPitch)
+        RequestPitch();
+    RequestPicture();
+    UpdateTexts();
+}
+
+void CMeasureView::OnSettings()
+{
+    CMeasureSettingsDlg dlg(m_settings, std::max(m_model.Rate(), 1), this);
+    if (dlg.exec() == QDialog::Accepted)
+        ApplySettings(dlg.Settings());
+}
