@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The per-interval table against Praat (not a test), in the same run:
 
   1. Speed: sonavel-analyze measure over 40 one-minute files at 16 kHz with
@@ -10,7 +10,8 @@
 
     measure.py BUILD_DIR [RUNS] [FILES]
 
-Needs the build's Python module (BUILD_DIR/python) to write the TextGrids.
+Needs the build's Python module (BUILD_DIR/python) to write the TextGrids: run it
+with the python3 the module is built for (Debian's, /usr/bin/python3).
 """
 import csv
 import io
