@@ -20,6 +20,7 @@
 #include "python/Interpreter.h"
 #include "python/PyPitch.h"
 #include "python/PySpectrogram.h"
+#include "python/PyTable.h"
 #include "python/SoundArguments.h"
 
 namespace py = pybind11;
@@ -119,4 +120,8 @@ PYBIND11_MODULE(_sonavel, m)
           " -> (db, time_s, frequency_hz)");
     m.def("analysis_window_grid", &AnalysisWindowGrid, "sound"_a, "width"_a, "height"_a, "channel"_a,
           "analysis_window_grid(sound, width, height, channel) -> numpy float64 array (rows, columns)");
+    m.def("read_textgrid", &ReadGrid, "path"_a, "read_textgrid(path) -> (start_s, end_s, tiers)");
+    m.def("write_textgrid", &WriteGrid, "textgrid"_a, "path"_a, "write_textgrid(textgrid, path)");
+    m.def("measure", &MeasureTable, "sound"_a, "textgrid"_a, "tier"_a,
+          "measure(sound, textgrid, tier) -> (tiers, labels, [start_s, end_s, f0 mean, min, max, f1, f2, f3, dB])");
 }

@@ -20,6 +20,7 @@ const AnalyzeCommand s_commands[] = {
      "[--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
      "[--format csv|json|pitchtier] [--channel N] FILE...",
      RunPitch},
+    {"measure", "FILE... [--textgrid TG] [--tier NAME] [--format csv|json] [-o OUT] [-j N]", RunMeasure},
     {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH]]", StartRender},
 };
 
@@ -46,6 +47,13 @@ const char kszPitchHelp[] =
     "  --format json   the same columns as arrays (and the tracker's name); pitchtier: a\n"
     "                  Praat PitchTier of the voiced frames. A setting a tracker refuses\n"
     "                  exits with status 2.\n"
+    "\nmeasure: one row per labelled interval or point of each FILE's TextGrid (--textgrid\n"
+    "  TG for one file; else FILE's own name with .TextGrid, beside it), every tier or\n"
+    "  --tier's; columns file,tier,label,start_s,end_s,duration_s,f0_mean_hz,f0_min_hz,\n"
+    "  f0_max_hz,f1_hz,f2_hz,f3_hz,intensity_db: the research tracker's f0 over the\n"
+    "  interval's voiced frames, F1-F3 at its midpoint, the intensity's energy mean;\n"
+    "  an empty field (JSON null) where there is no value. All rows in one table, in\n"
+    "  the files' order, for any -j N (N files at once).\n"
     "\n--channel N (samples, pitch, render): the file's channel N, 1 for the first\n"
     "  (the default); info prints each file's channels= and duration= (seconds). A\n"
     "  file without that channel fails with a line naming its count (status 1).\n"

@@ -10,7 +10,9 @@ channels it has.
 
 pitch() gives the track sonavel-analyze pitch prints, with either tracker;
 spectrogram() the measuring view's spectrogram of the whole sound, in dB;
-analysis_window_grid() the grid the Pitch / Spectrogram window paints. A file
+analysis_window_grid() the grid the Pitch / Spectrogram window paints;
+read_textgrid() and write_textgrid() a TextGrid, measure() the table
+sonavel-analyze measure writes (f0, F1-F3, intensity per labelled interval). A file
 that cannot be read, or that gives no sample rate, raises SoundError. The
 interpreter's lock is released while a file loads and while a track or a
 spectrogram is computed, so other threads run meanwhile.
@@ -24,7 +26,8 @@ import errno as _errno
 import os as _os
 
 __all__ = ["PitchTrack", "Sound", "SoundError", "SoundFileNotFoundError", "Spectrogram", "analysis_window_grid",
-           "load", "pitch", "spectrogram"]
+           "load", "pitch", "spectrogram",
+           "TextGrid", "IntervalTier", "PointTier", "Interval", "Point", "read_textgrid", "write_textgrid", "measure"]
 
 
 class SoundError(OSError):
@@ -64,6 +67,8 @@ from . import _sonavel  # noqa: E402  (the compiled part raises the classes abov
 from ._sonavel import Sound  # noqa: E402
 
 Sound.__module__ = __name__
+from ._textgrid import (Interval, IntervalTier, Point, PointTier, TextGrid, measure, read_textgrid,  # noqa: E402
+                        write_textgrid)
 __version__ = _sonavel.__version__
 # The formats are named where the readers are listed, in the compiled part.
 __doc__ %= {"formats": _sonavel.FORMATS}

@@ -4,7 +4,7 @@ Formats, recognised by content: WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg 
 W64, CAF, NIST SPHERE.
 """
 import os
-from typing import NamedTuple, Optional, Union
+from typing import Dict, List, NamedTuple, Optional, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -73,3 +73,37 @@ def spectrogram(sound: Union[Sound, _Path], *, window_length: float = 0.005, max
 def analysis_window_grid(sound: Union[Sound, _Path], width: int = 487, height: int = 284, *,
                          channel: int = 1) -> npt.NDArray[np.float64]:
     """The Pitch / Spectrogram window's grid: (height - 60) rows from 0 Hz up to 5000 Hz by width columns, 0 to 35 dB."""
+
+class Interval(NamedTuple):
+    start_s: float
+    end_s: float
+    label: str
+
+class Point(NamedTuple):
+    time_s: float
+    label: str
+
+class IntervalTier(NamedTuple):
+    name: str
+    start_s: float
+    end_s: float
+    intervals: List[Interval]
+
+class PointTier(NamedTuple):
+    name: str
+    start_s: float
+    end_s: float
+    points: List[Point]
+
+class TextGrid(NamedTuple):
+    start_s: float
+    end_s: float
+    tiers: List[Union[IntervalTier, PointTier]]
+
+def read_textgrid(path: _Path) -> TextGrid:
+    """A broken file raises ValueError naming its line; an unreadable one OSError."""
+def write_textgrid(textgrid: TextGrid, path: _Path) -> None:
+    """The long text form, written atomically; a grid that is not sound raises ValueError."""
+def measure(sound_or_path: Union[Sound, _Path], textgrid_or_path: Union[TextGrid, _Path], *,
+            tier: Optional[str] = None) -> Dict[str, Union[List[str], npt.NDArray[np.float64]]]:
+    """sonavel-analyze measure's columns: file, tier, label (lists), the rest float64 arrays (NaN: no value)."""

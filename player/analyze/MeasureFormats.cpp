@@ -1,0 +1,88 @@
+#include "player/analyze/MeasureFormats.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "player/analyze/JsonText.h"
+
+namespace sonavel {
+namespace analyze {
+
+const char* const kszMeasureColumns[13] = {"file",       "tier",      "label",     "start_s", "end_s",
+                                           "duration_s", "f0_mean_hz", "f0_min_hz", "f0_max_hz", "f1_hz",
+                                           "f2_hz",      "f3_hz",     "intensity_db"};
+
+namespace {
+
+// A value in its column's format; "" where it does not exist.
+std::string Number(double d, const char* szFormat)
+{
+    if (!std::isfinite(d))
+        return std::string();
+    char sz[64];
+    std::snprintf(sz, sizeof sz, szFormat, d);
+    return sz;
+}
+
+// The row's numbers, in the columns' order from start_s on.
+std::vector<std::string> Numbers(const sonavel::table::MeasureRow& r)
+{
+    return {Number(r.dStart, "%.6f"),    Number(r.dEnd, "%.6f"),     Number(r.dEnd - r.dStart, "%.6f"),
+            Number(r.dF0MeanHz, "%.1f"), Number(r.dF0MinHz, "%.1f"), Number(r.dF0MaxHz, "%.1f"),
+            Number(r.dF1Hz, "%.1f"),     Number(r.dF2Hz, "%.1f"),    Number(r.dF3Hz, "%.1f"),
+            Number(r.dIntensityDb, "%.2f")};
+}
+
+} // namespace
+
+std::string CsvField(const std::string& s)
+{
+    const bool bQuote = s.find_first_of(",\"\r\n") != std::string::npos
+                        || (!s.empty() && (s.front() == ' ' || s.back() == ' ' || s.front() == '\t' || s.back() == '\t'));
+    if (!bQuote)
+        return s;
+    std::string q = "\"";
+    for (char c : s) {
+        q += c;
+        if (c == '"')
+            q += '"';
+    }
+    return q + "\"";
+}
+
+std::string MeasureTableStart(EMeasureFormat format)
+{
+    if (format == EMeasureFormat::Json)
+        return "[";
+    std::string s;
+    for (const char* sz : kszMeasureColumns)
+        s += (s.empty() ? "" : ",") + std::string(sz);
+    return s + "\n";
+}
+
+std::string MeasureTableEnd(EMeasureFormat format) { return format == EMeasureFormat::Json ? "\n]\n" : ""; }
+
+void AppendMeasureRows(std::string& strOut, EMeasureFormat format, const std::string& strFile,
+                       const std::vector<sonavel::table::MeasureRow>& rows, bool& bFirst)
+{
+    for (const sonavel::table::MeasureRow& r : rows) {
+        const std::vector<std::string> numbers = Numbers(r);
+        if (format == EMeasureFormat::Csv) {
+            strOut += CsvField(strFile) + "," + CsvField(r.strTier) + "," + CsvField(r.strLabel);
+            for (const std::string& n : numbers)
+                strOut += "," + n;
+            strOut += "\n";
+            continue;
+        }
+        strOut += bFirst ? "\n  {" : ",\n  {";
+        bFirst = false;
+        strOut += "\"file\": " + JsonString(strFile) + ", \"tier\": " + JsonString(r.strTier)
+                  + ", \"label\": " + JsonString(r.strLabel);
+        for (size_t i = 0; i < numbers.size(); ++i)
+            strOut += std::string(", \"") + kszMeasureColumns[i + 3] + "\": " + (numbers[i].empty() ? "null" : numbers[i]);
+        strOut += "}";
+    }
+}
+
+} // namespace analyze
+} // namespace sonavel

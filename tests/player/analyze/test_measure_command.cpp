@@ -1,0 +1,123 @@
+// sonavel-analyze measure run as a user runs it: the table's columns and
+// values, the TextGrid beside each sound, a broken TextGrid, the same table
+// for any -j.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "player/analysis/textgrid/TextGridWriter.h"
+#include "tests/support/CScratchDir.h"
+#include "tests/support/VowelCorpus.h"
+#include "tools/voicesynth/WavFile.h"
+
+using testsupport::Quote;
+using testsupport::Shell;
+using testsupport::Slurp;
+
+namespace {
+
+const char kszHeader[] =
+    "file,tier,label,start_s,end_s,duration_s,f0_mean_hz,f0_min_hz,f0_max_hz,f1_hz,f2_hz,f3_hz,intensity_db\n";
+
+class MeasureCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const testsupport::VowelRecording rec = testsupport::MakeVowelRecording();
+        for (const char* szStem : {"take1", "take2"}) {
+            ASSERT_TRUE(WriteWavFile(m_dir / (std::string(szStem) + ".wav"), rec.samples, rec.nRate));
+            // The second's TextGrid is spelled in lower case: still found.
+            const std::string strGrid = m_dir / (std::string(szStem) + (szStem[4] == '1' ? ".TextGrid" : ".textgrid"));
+            ASSERT_TRUE(sonavel::textgrid::WriteTextGrid(rec.grid, strGrid).bOk);
+        }
+    }
+
+    // The exit status; the standard output and error in out and err.
+    int Run(const std::string& args, std::string& out, std::string& err)
+    {
+        const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + SONAVEL_ANALYZE + " measure " + args + " >"
+                                  + Quote(m_dir / "out") + " 2>" + Quote(m_dir / "err"));
+        out = Slurp(m_dir / "out");
+        err = Slurp(m_dir / "err");
+        return nStatus;
+    }
+
+    testsupport::CScratchDir m_dir;
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST_F(MeasureCommand, OneTableOfEveryFileInOrderForAnyJobs)
+{
+    std::string out, err, out1;
+    ASSERT_EQ(Run("-j 2 take1.wav take2.wav", out, err), 0) << err;
+    ASSERT_EQ(Run("-j 1 take1.wav take2.wav", out1, err), 0) << err;
+    EXPECT_EQ(out, out1);
+    const std::vector<std::string> lines = Lines(out);
+    const auto& vowels = testsupport::KnownVowels();
+    ASSERT_EQ(lines.size(), 1 + 2 * 2 * vowels.size());
+    EXPECT_EQ(lines[0] + "\n", kszHeader);
+    // Labels quoted as CSV needs; times to the microsecond, Hz to 0.1, dB to 0.01.
+    EXPECT_EQ(lines[3].rfind("take1.wav,vowel,\"u, round\",1.050000,1.350000,0.300000,", 0), 0u) << lines[3];
+    EXPECT_EQ(lines[5].rfind("take1.wav,vowel,\"o \"\"back\"\"\",", 0), 0u) << lines[5];
+    EXPECT_EQ(lines[11].rfind("take1.wav,mid,a,0.300000,0.300000,0.000000,", 0), 0u) << lines[11];
+    EXPECT_EQ(lines[21].rfind("take2.wav,vowel,a,0.150000,0.450000,0.300000,", 0), 0u) << lines[21];
+    double dF0 = 0, dF1 = 0, dDb = 0;
+    ASSERT_EQ(std::sscanf(lines[1].c_str(), "take1.wav,vowel,a,%*f,%*f,%*f,%lf,%*f,%*f,%lf,%*f,%*f,%lf", &dF0, &dF1, &dDb),
+              3);
+    EXPECT_NEAR(dF0, 110, 5.5);
+    EXPECT_NEAR(dF1, 730, 73);
+    EXPECT_EQ(lines[1].substr(lines[1].rfind('.')).size(), 3u); // dB: two decimals
+}
+
+TEST_F(MeasureCommand, ABrokenTextGridIsNamedByItsLineAndTheOthersAreWritten)
+{
+    Shell("sed -i '12s/.*/xmin = oops/' " + Quote(m_dir / "take1.TextGrid"));
+    std::string out, err;
+    EXPECT_EQ(Run("take1.wav take2.wav", out, err), 1);
+    // The reader's line, naming the file and the line to blame.
+    EXPECT_EQ(err.rfind("sonavel-analyze: take1.TextGrid:", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(Lines(out).size(), 1 + 2 * testsupport::KnownVowels().size());
+    EXPECT_EQ(out.find("take1.wav"), std::string::npos);
+}
+
+TEST_F(MeasureCommand, JsonTierTextGridAndOutputOptions)
+{
+    std::string out, err;
+    Shell("mv " + Quote(m_dir / "take1.TextGrid") + " " + Quote(m_dir / "labels.TextGrid"));
+    ASSERT_EQ(Run("take1.wav --textgrid labels.TextGrid --tier mid --format json -o table.json", out, err), 0) << err;
+    const std::string json = Slurp(m_dir / "table.json");
+    EXPECT_EQ(json.rfind("[\n  {\"file\": \"take1.wav\", \"tier\": \"mid\", \"label\": \"a\", \"start_s\": 0.300000, "
+                         "\"end_s\": 0.300000, \"duration_s\": 0.000000, \"f0_mean_hz\": ",
+                         0),
+              0u)
+        << json;
+    EXPECT_EQ(json.find("\"vowel\""), std::string::npos);
+    EXPECT_EQ(json.substr(json.size() - 4), "}\n]\n");
+
+    // A value that does not exist is an empty field (JSON null): a pause's pitch.
+    Shell("sed -i '0,/text = \"\"/s//text = \"pause\"/' " + Quote(m_dir / "labels.TextGrid"));
+    ASSERT_EQ(Run("take1.wav --textgrid labels.TextGrid --tier vowel", out, err), 0) << err;
+    EXPECT_EQ(Lines(out)[1].rfind("take1.wav,vowel,pause,0.000000,0.150000,0.150000,,,,", 0), 0u) << out;
+    ASSERT_EQ(Run("take1.wav --textgrid labels.TextGrid --tier vowel --format json", out, err), 0) << err;
+    EXPECT_NE(out.find("\"f0_mean_hz\": null, \"f0_min_hz\": null"), std::string::npos);
+
+    EXPECT_EQ(Run("take1.wav --textgrid labels.TextGrid --tier word", out, err), 1);
+    EXPECT_NE(err.find("no tier is named word"), std::string::npos) << err;
+    EXPECT_EQ(Run("take1.wav --textgrid labels.TextGrid -o labels.TextGrid", out, err), 1);
+    EXPECT_EQ(Run("take1.wav take2.wav --textgrid labels.TextGrid", out, err), 2);
+}
