@@ -47,7 +47,15 @@ py::tuple Formants(const py::handle& arg, const py::handle& maxFormant, int nCou
     formants::FormantSettings settings;
     settings.nFormants = nCount;
     settings.dStepS = dStepS;
-    settings.dCeilingHz = maxFormant.is_none() ? 0.0 : maxFormant.cast<double>();
+    if (!maxFormant.is_none()
+        && (py::isinstance<py::str>(maxFormant) || py::isinstance<py::bytes>(maxFormant)
+            || !PyNumber_Check(maxFormant.ptr())))
+        throw py::type_error("max_formant must be a number of Hz or None");
+    if (!maxFormant.is_none()) {
+        settings.dCeilingHz = PyFloat_AsDouble(maxFormant.ptr());
+        if (settings.dCeilingHz == -1.0 && PyErr_Occurred())
+            throw py::error_already_set();
+    }
     CheckFormantSettings(settings, 0);
     formants::FormantFrames frames;
     std::string strPath;

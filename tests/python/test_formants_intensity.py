@@ -76,6 +76,8 @@ def test_refused_settings_name_the_argument_as_the_command_line_names_the_option
         status, _, err = analyze(function, *args, missing)
         option = str(raised.value).replace("max_formant", "max-formant")
         assert status == 2 and error_lines(err) == ["--" + option], (function, options)
+    with pytest.raises(TypeError):
+        sonavel.formants(missing, max_formant="5000")
     # Half the rate is known once the file is read.
     with pytest.raises(ValueError, match="^max_formant: must be at most half the sample rate, 8000 Hz"):
         sonavel.formants(voice, max_formant=9000)
