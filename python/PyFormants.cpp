@@ -30,14 +30,14 @@ void CheckFormantSettings(const formants::FormantSettings& settings, int nRate)
 
 // A failure other than a refused setting, worded as the command line words it.
 [[noreturn]] void RaiseFailure(pitch::ETrackResult nResult, const std::string& strPath, int nRate, int nMaxRate,
-                               const char* szWhat)
+                               const char* szWhat, const char* szFailed)
 {
     if (nResult == pitch::TRACK_NO_MEMORY)
         RaiseMemoryError(strPath + ": not enough memory to " + szWhat);
     if (nRate > nMaxRate)
         RaiseSoundError(strPath + ": a sample rate above " + std::to_string(nMaxRate) + " Hz is not analysed",
                         strPath);
-    RaiseSoundError(strPath + ": cannot " + szWhat, strPath);
+    RaiseSoundError(strPath + ": " + szFailed, strPath);
 }
 
 } // namespace
@@ -69,7 +69,8 @@ py::tuple Formants(const py::handle& arg, const py::handle& maxFormant, int nCou
     if (nResult == pitch::TRACK_REFUSED && nRate <= formants::kMaxRateHz)
         CheckFormantSettings(settings, nRate);
     if (nResult != pitch::TRACK_DONE)
-        RaiseFailure(nResult, strPath, nRate, formants::kMaxRateHz, "find the formants");
+        RaiseFailure(nResult, strPath, nRate, formants::kMaxRateHz, "find the formants",
+                     "the formants cannot be found");
     const size_t nFrames = frames.time_s.size();
     const auto Table = [&](std::vector<double>&& values) {
         return ArrayFromVector(std::move(values)).attr("reshape")(nFrames, nCount);
@@ -96,7 +97,8 @@ py::tuple Intensity(const py::handle& arg, double dFloorHz, double dStepS, int n
         },
         strPath, nRate);
     if (nResult != pitch::TRACK_DONE)
-        RaiseFailure(nResult, strPath, nRate, intensity::kMaxRateHz, "measure the intensity");
+        RaiseFailure(nResult, strPath, nRate, intensity::kMaxRateHz, "measure the intensity",
+                     "the intensity cannot be measured");
     return py::make_tuple(ArrayFromVector(std::move(frames.time_s)), ArrayFromVector(std::move(frames.db)));
 }
 
