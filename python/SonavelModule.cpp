@@ -1,10 +1,11 @@
 // The compiled part of the "sonavel" package, sonavel._sonavel: the player's
-// loading, pitch tracker and spectrogram, handed to Python as numpy arrays.
+// loading, pitch tracker, formants, intensity and spectrogram, handed to Python as numpy arrays.
 // Everything it computes is computed by the libraries the player and
 // sonavel-analyze use; the module only converts arguments and results, and
 // lets go of the interpreter's lock while the work runs. This file defines the
-// module and its Sound; loading, the pitch and the spectrograms have files of
-// their own (SoundArguments, PyPitch, PySpectrogram). The public functions
+// module and its Sound; loading, the pitch, the formants and intensity and the
+// spectrograms have files of their own (SoundArguments, PyPitch, PyFormants,
+// PySpectrogram). The public functions
 // are Python functions in sonavel/__init__.py over the thin ones here, so they
 // pickle by name and their signatures and documents live in one place.
 #include <pybind11/numpy.h>
@@ -18,6 +19,7 @@
 #include "python/CPySound.h"
 #include "python/GridBudget.h"
 #include "python/Interpreter.h"
+#include "python/PyFormants.h"
 #include "python/PyPitch.h"
 #include "python/PySpectrogram.h"
 #include "python/PyTable.h"
@@ -114,6 +116,10 @@ PYBIND11_MODULE(_sonavel, m)
         "channel"_a, "load(path, channel) -> Sound");
     m.def("pitch", &Pitch, "sound"_a, "tracker"_a, "floor"_a, "ceiling"_a, "step"_a, "threads"_a, "channel"_a,
           "pitch(sound, tracker, floor, ceiling, step, threads, channel) -> (time_s, pitch_hz, confidence)");
+    m.def("formants", &Formants, "sound"_a, "max_formant"_a, "count"_a, "step"_a, "channel"_a,
+          "formants(sound, max_formant, count, step, channel) -> (time_s, frequency_hz, bandwidth_hz)");
+    m.def("intensity", &Intensity, "sound"_a, "floor"_a, "step"_a, "channel"_a,
+          "intensity(sound, floor, step, channel) -> (time_s, db)");
     m.def("spectrogram", &Spectrogram, "sound"_a, "window_length"_a, "max_frequency"_a, "time_step"_a,
           "dynamic_range"_a, "threads"_a, "channel"_a,
           "spectrogram(sound, window_length, max_frequency, time_step, dynamic_range, threads, channel)"

@@ -144,10 +144,10 @@ private:
 
 // Takes files until none is left. The counter only says where to look: a file
 // is this worker's once its state went from pending to held by nSlot.
-void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::string>& outputs, int nSlot,
+void Work(CBatchPage& page, const BatchPlan& plan, const std::vector<std::string>& outputs, int nSlot,
           int nThreads, CProgress* pProgress)
 {
-    const int nFiles = int(opt.files.size());
+    const int nFiles = int(plan.files.size());
     for (;;) {
         const int i = page.Next().fetch_add(1);
         if (i >= nFiles)
@@ -155,7 +155,7 @@ void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::stri
         int32_t nState = kPending;
         if (!page.State(size_t(i)).compare_exchange_strong(nState, kHeld + nSlot))
             continue;
-        const bool bOk = AnalyseOne(opt.files[size_t(i)], outputs[size_t(i)], opt, nThreads);
+        const bool bOk = plan.fnJob(plan.files[size_t(i)], outputs[size_t(i)], nThreads);
         page.State(size_t(i)) = bOk ? kDone : kFailed;
         const int nDone = ++page.Done();
         if (pProgress)
@@ -167,14 +167,14 @@ void Work(CBatchPage& page, const PitchOptions& opt, const std::vector<std::stri
 // first file's output, and an output that is an input (the same file, by any
 // name) would replace that input: the input that would write it fails instead.
 // An empty entry marks a file refused.
-std::vector<std::string> OutputNames(const PitchOptions& opt)
+std::vector<std::string> OutputNames(const BatchPlan& plan)
 {
-    const CInputFiles inputs(opt.files);
+    const CInputFiles inputs(plan.files);
     std::vector<std::string> outputs;
     std::set<std::string> taken;
-    for (const std::string& f : opt.files) {
-        const std::string name = fs::path(f).stem().string() + FormatExtension(opt.format);
-        const std::string out = (fs::path(opt.strDir) / name).string();
+    for (const std::string& f : plan.files) {
+        const std::string name = fs::path(f).stem().string() + plan.strSuffix;
+        const std::string out = (fs::path(plan.strDir) / name).string();
         if (!taken.insert(name).second) {
             PrintError(f + ": another input already writes " + name);
             outputs.emplace_back();
@@ -196,6 +196,19 @@ void InstallSignalHandlers()
 }
 
 int RunBatch(const PitchOptions& opt)
+{
+    BatchPlan plan;
+    plan.nJobs = opt.nJobs;
+    plan.strDir = opt.strDir;
+    plan.files = opt.files;
+    plan.strSuffix = FormatExtension(opt.format);
+    plan.fnJob = [&opt](const std::string& strIn, const std::string& strOut, int nThreads) {
+        return AnalyseOne(strIn, strOut, opt, nThreads);
+    };
+    return RunBatch(plan);
+}
+
+int RunBatch(const BatchPlan& opt)
 {
     std::error_code ec;
     fs::create_directories(opt.strDir, ec);

@@ -2,6 +2,7 @@
 // The pitch command's parts shared between its one-file path (PitchCommand.cpp)
 // and its batch of worker processes (PitchBatch.cpp).
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,19 @@ void InstallSignalHandlers();
 
 // Several files, or -o DIR: one output per input, in worker processes.
 int RunBatch(const PitchOptions& opt);
+
+// Any command's batch as pitch runs its own: fnJob analyses one input into its
+// output (AnalyseOne for pitch) on nThreads threads, one line on stderr for a
+// failure; each output is named after its input with strSuffix (".csv",
+// ".formants.csv") in strDir.
+struct BatchPlan {
+    int nJobs = 0; // 0: one per core
+    std::string strDir = ".";
+    std::vector<std::string> files;
+    std::string strSuffix;
+    std::function<bool(const std::string& strIn, const std::string& strOut, int nThreads)> fnJob;
+};
+int RunBatch(const BatchPlan& plan);
 
 } // namespace analyze
 } // namespace sonavel

@@ -20,11 +20,16 @@ const AnalyzeCommand s_commands[] = {
      "[--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] [--step SECONDS] [-j N] [-o DIR] "
      "[--format csv|json|pitchtier] [--channel N] FILE...",
      RunPitch},
+    {"formants",
+     "[--max-formant HZ] [--count N] [--step SECONDS] [--channel N] [--format csv|json] [-o DIR] [-j N] FILE...",
+     RunFormants},
+    {"intensity", "[--floor HZ] [--step SECONDS] [--channel N] [--format csv|json] [-o DIR] [-j N] FILE...",
+     RunIntensity},
     {"measure", "FILE... [--textgrid TG] [--tier NAME] [--format csv|json] [-o OUT] [-j N]", RunMeasure},
     {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH]]", StartRender},
 };
 
-// What --help adds about the pitch command's trackers, columns and range.
+// What --help adds about the tracking commands' columns and ranges.
 const char kszPitchHelp[] =
     "\npitch: one row per frame, 0 Hz where the frame is unvoiced.\n"
     "  --tracker nccf  (default) the research tracker: normalised cross-correlation\n"
@@ -47,6 +52,17 @@ const char kszPitchHelp[] =
     "  --format json   the same columns as arrays (and the tracker's name); pitchtier: a\n"
     "                  Praat PitchTier of the voiced frames. A setting a tracker refuses\n"
     "                  exits with status 2.\n"
+    "\nformants: a frame every --step seconds (0.01, from 0.001 to 1), the times pitch\n"
+    "  gives at the same step; CSV time_s,f1_hz,...,fN_hz,b1_hz,...,bN_hz (frequencies\n"
+    "  and bandwidths, 0 where a frame lacks the formant), N = --count (1-6, 5 unless\n"
+    "  given). --max-formant HZ: the highest formant sought, from 1000 Hz to half the\n"
+    "  sample rate (a file whose rate is too low for it fails with status 1); unless\n"
+    "  given, found per file for the voice. Outputs take7.formants.csv (.json).\n"
+    "\nintensity: dB re 2e-5 Pa (full scale as 1 Pa: a full-scale sine reads about\n"
+    "  91 dB) on the same frames; CSV time_s,intensity_db; a frame without any sound\n"
+    "  reads -300. --floor HZ (25-1000, 100 unless given): the lowest pitch expected,\n"
+    "  which sets the window (6.4 / floor s). Outputs take7.intensity.csv (.json).\n"
+    "  Both batch as pitch does; a setting out of range exits with status 2.\n"
     "\nmeasure: one row per labelled interval or point of each FILE's TextGrid (--textgrid\n"
     "  TG for one file; else FILE's own name with .TextGrid, beside it), every tier or\n"
     "  --tier's; columns file,tier,label,start_s,end_s,duration_s,f0_mean_hz,f0_min_hz,\n"
@@ -54,9 +70,10 @@ const char kszPitchHelp[] =
     "  interval's voiced frames, F1-F3 at its midpoint, the intensity's energy mean;\n"
     "  an empty field (JSON null) where there is no value. All rows in one table, in\n"
     "  the files' order, for any -j N (N files at once).\n"
-    "\n--channel N (samples, pitch, render): the file's channel N, 1 for the first\n"
-    "  (the default); info prints each file's channels= and duration= (seconds). A\n"
-    "  file without that channel fails with a line naming its count (status 1).\n"
+    "\n--channel N (samples, pitch, formants, intensity, render): the file's channel\n"
+    "  N, 1 for the first (the default); info prints each file's channels= and\n"
+    "  duration= (seconds). A file without that channel fails with a line naming its\n"
+    "  count (status 1).\n"
     "\nNo command writes over one of its inputs (by any name or link): status 1.\n"
     "File names in messages are escaped as in JSON (a newline as \\n).\n";
 

@@ -1,4 +1,4 @@
-"""Sonavel's loading, pitch tracker and spectrogram for Python.
+"""Sonavel's loading, pitch tracker, formants, intensity and spectrogram for Python.
 
 load(path) reads a sound file into one channel of signed 16-bit samples (a
 Sound), recognising the format by content, one of
@@ -9,6 +9,7 @@ Sound.reader names the reader that took a file, Sound.channels how many
 channels it has.
 
 pitch() gives the track sonavel-analyze pitch prints, with either tracker;
+formants() and intensity() the values of sonavel-analyze formants and intensity;
 spectrogram() the measuring view's spectrogram of the whole sound, in dB;
 analysis_window_grid() the grid the Pitch / Spectrogram window paints;
 read_textgrid() and write_textgrid() a TextGrid, measure() the table
@@ -25,8 +26,8 @@ import collections as _collections
 import errno as _errno
 import os as _os
 
-__all__ = ["PitchTrack", "Sound", "SoundError", "SoundFileNotFoundError", "Spectrogram", "analysis_window_grid",
-           "load", "pitch", "spectrogram",
+__all__ = ["Formants", "Intensity", "PitchTrack", "Sound", "SoundError", "SoundFileNotFoundError", "Spectrogram",
+           "analysis_window_grid", "formants", "intensity", "load", "pitch", "spectrogram",
            "TextGrid", "IntervalTier", "PointTier", "Interval", "Point", "read_textgrid", "write_textgrid", "measure"]
 
 
@@ -147,6 +148,56 @@ def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads
     ValueError).
     """
     return PitchTrack(*_sonavel.pitch(sound, tracker, floor, ceiling, step, threads, channel))
+
+
+Formants = _collections.namedtuple("Formants", ["time_s", "frequency_hz", "bandwidth_hz"])
+Formants.__doc__ = """Formants(time_s, frequency_hz, bandwidth_hz): numpy float64 arrays.
+
+time_s (frames,) gives each frame's time; frequency_hz and bandwidth_hz, of
+shape (frames, count), each frame's formants F1 up and their bandwidths in Hz,
+0 where the frame lacks that formant (a bandwidth is also 0 where a formant
+missing in one frame was filled in from the frames around it)."""
+Formants.time_s.__doc__ = "Seconds from the start of the sound to the frame's centre: frame i at i x step."
+Formants.frequency_hz.__doc__ = "Shape (frames, count): F1, F2, ... in Hz; 0 where not found."
+Formants.bandwidth_hz.__doc__ = "Shape (frames, count): each formant's bandwidth in Hz; 0 where not found."
+
+Intensity = _collections.namedtuple("Intensity", ["time_s", "db"])
+Intensity.__doc__ = """Intensity(time_s, db): numpy float64 arrays, one entry per frame.
+
+db is the intensity in dB re 2e-5 Pa, the samples taken as pascal (full scale
+1 Pa: a full-scale sine reads about 91 dB); a frame without any sound reads -300."""
+Intensity.time_s.__doc__ = "Seconds from the start of the sound to the frame's centre: frame i at i x step."
+Intensity.db.__doc__ = "dB re 2e-5 Pa; -300 where the frame holds no sound."
+
+
+def formants(sound, *, max_formant=None, count=5, step=0.01, channel=1):
+    """formants(sound, *, max_formant=None, count=5, step=0.01, channel=1) -> Formants
+
+    The formants of a Sound or of the file at a path by linear prediction, the
+    values sonavel-analyze formants writes with the same options (before its
+    rounding): a frame every step seconds (0.001 to 1) over the whole sound, at
+    the times pitch() gives with the same step. count: formants per frame, 1 to
+    6. max_formant: the highest formant sought in Hz, 1000 up to half the sample
+    rate; None finds it per file for the voice (a man's, a woman's or a child's).
+    A setting refused raises ValueError naming it, before any file is read (a
+    max_formant above half the file's rate, once it is read). channel: as
+    pitch() takes it.
+    """
+    return Formants(*_sonavel.formants(sound, max_formant, count, step, channel))
+
+
+def intensity(sound, *, floor=100.0, step=0.01, channel=1):
+    """intensity(sound, *, floor=100.0, step=0.01, channel=1) -> Intensity
+
+    The intensity of a Sound or of the file at a path in dB, the values
+    sonavel-analyze intensity writes with the same options (before its
+    rounding): a frame every step seconds (0.001 to 1) over the whole sound, at
+    the times pitch() gives with the same step. floor: the lowest pitch expected
+    in Hz, 25 to 1000; it sets the window, 6.4 / floor seconds in all. A
+    setting refused raises ValueError naming it, before any file is read.
+    channel: as pitch() takes it.
+    """
+    return Intensity(*_sonavel.intensity(sound, floor, step, channel))
 
 
 def spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0,

@@ -1,4 +1,4 @@
-"""Sonavel's loading, pitch tracker and spectrogram for Python.
+"""Sonavel's loading, pitch tracker, formants, intensity and spectrogram for Python.
 
 Formats, recognised by content: WAV, AIFF/AIFC, AU, fixed-header PCM, FLAC, Ogg Vorbis, Opus, MP3, RF64,
 W64, CAF, NIST SPHERE.
@@ -66,6 +66,23 @@ def pitch(sound: Union[Sound, _Path], *, tracker: str = "nccf", floor: Optional[
           channel: int = 1) -> PitchTrack:
     """tracker "nccf" (research, default: 50-800 Hz narrowed to the speaker's own, a frame every step = 0.01 s)
     or "amdf" (the player's: 70-260 Hz, a frame per 100 samples, no step); floor/ceiling in Hz set the range."""
+class Formants(NamedTuple):
+    """time_s (frames,); frequency_hz and bandwidth_hz (frames, count) in Hz, 0 where not found."""
+    time_s: npt.NDArray[np.float64]
+    frequency_hz: npt.NDArray[np.float64]
+    bandwidth_hz: npt.NDArray[np.float64]
+
+class Intensity(NamedTuple):
+    """dB re 2e-5 Pa per frame; -300 where a frame holds no sound."""
+    time_s: npt.NDArray[np.float64]
+    db: npt.NDArray[np.float64]
+
+def formants(sound: Union[Sound, _Path], *, max_formant: Optional[float] = None, count: int = 5,
+             step: float = 0.01, channel: int = 1) -> Formants:
+    """count 1-6 formants per frame, max_formant 1000 Hz to half the rate (None: found per file), step 0.001-1 s."""
+def intensity(sound: Union[Sound, _Path], *, floor: float = 100.0, step: float = 0.01,
+              channel: int = 1) -> Intensity:
+    """floor 25-1000 Hz (the window is 6.4 / floor s), step 0.001-1 s."""
 def spectrogram(sound: Union[Sound, _Path], *, window_length: float = 0.005, max_frequency: float = 5000.0,
                 time_step: float = 0.002, dynamic_range: float = 50.0, threads: int = 0,
                 channel: int = 1) -> Spectrogram:

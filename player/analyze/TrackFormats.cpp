@@ -1,0 +1,147 @@
+#include "player/analyze/TrackFormats.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "player/analyze/JsonText.h"
+
+namespace sonavel {
+namespace analyze {
+
+namespace {
+
+// Collects text and hands it on in pieces; numbers as printf's "%.Nf" writes them.
+class CTextPieces {
+public:
+    CTextPieces(WriteFn pfnWrite, void* pContext) : m_pfnWrite(pfnWrite), m_pContext(pContext) {}
+    CTextPieces& operator<<(const std::string& s)
+    {
+        for (size_t nDone = 0; nDone < s.size();) {
+            const size_t nTake = std::min(s.size() - nDone, sizeof m_text - m_nUsed);
+            std::memcpy(m_text + m_nUsed, s.data() + nDone, nTake);
+            m_nUsed += nTake;
+            nDone += nTake;
+            if (m_nUsed == sizeof m_text)
+                Flush();
+        }
+        return Check();
+    }
+    CTextPieces& operator<<(const char* sz) { return *this << std::string(sz); }
+    CTextPieces& Fixed(double d, int nDecimals)
+    {
+        m_nUsed = static_cast<size_t>(
+            std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d, std::chars_format::fixed, nDecimals).ptr
+            - m_text);
+        return Check();
+    }
+    CTextPieces& Int(long long n)
+    {
+        m_nUsed = static_cast<size_t>(std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, n).ptr - m_text);
+        return Check();
+    }
+    bool Finish()
+    {
+        Flush();
+        return m_bOk;
+    }
+
+private:
+    // Handed on once this much is collected; any one number fits in the rest.
+    static constexpr size_t kPiece = 64 * 1024;
+    CTextPieces& Check()
+    {
+        if (m_nUsed >= kPiece)
+            Flush();
+        return *this;
+    }
+    void Flush()
+    {
+        if (m_bOk && m_nUsed > 0)
+            m_bOk = m_pfnWrite(m_pContext, m_text, m_nUsed);
+        m_nUsed = 0;
+    }
+    WriteFn m_pfnWrite;
+    void* m_pContext;
+    char m_text[kPiece + 512];
+    size_t m_nUsed = 0;
+    bool m_bOk = true;
+};
+
+void JsonHead(CTextPieces& out, const std::string& strFile, int nRate, const std::vector<double>& time_s)
+{
+    out << "{\"file\": " << JsonString(strFile) << ", \"sample_rate\": ";
+    out.Int(nRate) << ", \"time_s\": [";
+    for (size_t i = 0; i < time_s.size(); ++i)
+        out.Fixed(time_s[i], 6) << (i + 1 < time_s.size() ? ", " : "");
+    out << "]";
+}
+
+// One formant value per frame and formant: "[[a, b], [c, d]]".
+void JsonRows(CTextPieces& out, const std::vector<double>& values, size_t nFrames, int nPer)
+{
+    out << "[";
+    for (size_t i = 0; i < nFrames; ++i) {
+        out << "[";
+        for (int j = 0; j < nPer; ++j)
+            out.Fixed(values[i * size_t(nPer) + size_t(j)], 1) << (j + 1 < nPer ? ", " : "");
+        out << (i + 1 < nFrames ? "], " : "]");
+    }
+    out << "]";
+}
+
+} // namespace
+
+bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formants::FormantFrames& f, bool bJson,
+                   WriteFn pfnWrite, void* pContext)
+{
+    CTextPieces out(pfnWrite, pContext);
+    const size_t n = f.time_s.size();
+    if (bJson) {
+        JsonHead(out, strFile, nRate, f.time_s);
+        out << ", \"frequency_hz\": ";
+        JsonRows(out, f.hz, n, f.nFormants);
+        out << ", \"bandwidth_hz\": ";
+        JsonRows(out, f.bandwidth_hz, n, f.nFormants);
+        out << "}\n";
+        return out.Finish();
+    }
+    out << "time_s";
+    for (const char* szKind : {"f", "b"})
+        for (int j = 1; j <= f.nFormants; ++j)
+            out << "," << szKind << std::to_string(j) << "_hz";
+    out << "\n";
+    for (size_t i = 0; i < n; ++i) {
+        out.Fixed(f.time_s[i], 6);
+        for (int j = 0; j < f.nFormants; ++j)
+            out << ",", out.Fixed(f.Hz(i, j), 1);
+        for (int j = 0; j < f.nFormants; ++j)
+            out << ",", out.Fixed(f.Bandwidth(i, j), 1);
+        out << "\n";
+    }
+    return out.Finish();
+}
+
+bool WriteIntensity(const std::string& strFile, int nRate, const sonavel::intensity::IntensityFrames& f, bool bJson,
+                    WriteFn pfnWrite, void* pContext)
+{
+    CTextPieces out(pfnWrite, pContext);
+    const size_t n = f.time_s.size();
+    if (bJson) {
+        JsonHead(out, strFile, nRate, f.time_s);
+        out << ", \"intensity_db\": [";
+        for (size_t i = 0; i < n; ++i)
+            out.Fixed(f.db[i], 3) << (i + 1 < n ? ", " : "");
+        out << "]}\n";
+        return out.Finish();
+    }
+    out << "time_s,intensity_db\n";
+    for (size_t i = 0; i < n; ++i) {
+        out.Fixed(f.time_s[i], 6) << ",";
+        out.Fixed(f.db[i], 3) << "\n";
+    }
+    return out.Finish();
+}
+
+} // namespace analyze
+} // namespace sonavel
