@@ -199,9 +199,10 @@ int RenderView(const RenderOptions& o, const SampleStore& store)
     auto pFrames = std::make_shared<pitch::PitchFrames>();
     pitch::ETrackResult nTrack = pitch::TRACK_REFUSED;
     if (pSound->Count() <= INT32_MAX) {
-        const CMemorySamples source(pSound->Samples(), static_cast<int>(pSound->Count()));
-        nTrack = pitch::TrackWith(settings.pitch, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
-                                  *pFrames);
+        const int nCount = static_cast<int>(pSound->Count());
+        const CMemorySamples source(pSound->Samples(), nCount);
+        nTrack = pitch::TrackSound(analysis::CSoundInput::Samples(source, nCount, pSound->Rate()), settings.pitch, 0,
+                                   *pFrames).nOutcome;
     }
     model.SetPitch(pFrames, nTrack);
 

@@ -130,14 +130,16 @@ void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
     m_pitch.Post([this, pSound, settings, nSerial](const std::atomic<bool>& bCancel) {
         using namespace sonavel::pitch;
         std::shared_ptr<PitchFrames> pFrames;
-        int nResult = TRACK_REFUSED;
+        ETrackResult nResult = TRACK_REFUSED;
         try {
             pFrames = std::make_shared<PitchFrames>();
             if (pSound && pSound->Count() <= INT32_MAX) {
-                const CMemorySamples memory(pSound->Samples(), static_cast<int>(pSound->Count()));
+                // The view's own share of the sound, never its file (which may have changed since).
+                const int nCount = static_cast<int>(pSound->Count());
+                const CMemorySamples memory(pSound->Samples(), nCount);
                 const CCancellableSamples source(memory, bCancel);
-                nResult = TrackWith(settings, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
-                                    *pFrames);
+                nResult = TrackSound(sonavel::analysis::CSoundInput::Samples(source, nCount, pSound->Rate()), settings,
+                                     0, *pFrames).nOutcome;
             }
         } catch (const std::bad_alloc&) {
             nResult = TRACK_NO_MEMORY;

@@ -93,7 +93,8 @@ private:
     void RequestPicture();
     void RequestPitch();
     void OnPicture(std::shared_ptr<const CMeasurePicture> pPicture);
-    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult, unsigned nSerial);
+    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult,
+                 unsigned nSerial);
     void OnSpanChanged();
     void OnSelectionChanged();
     void OnPointer(const QPointF& at);

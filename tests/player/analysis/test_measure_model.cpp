@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <condition_variable>
+#include <optional>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -188,7 +189,7 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
         pFrames->pitch_hz.push_back(i >= 60 && i < 140 ? 100.0 + i : 0.0);
         pFrames->confidence.push_back(pFrames->pitch_hz.back() > 0 ? 0.9 : 0.0);
     }
-    model.SetPitch(pFrames, 0);
+    model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
     const CMeasureModel::SpanFacts facts = model.Facts(0.5, 0.8);
     EXPECT_EQ(facts.nVoiced, 21); // frames 60 .. 80
     EXPECT_NEAR(facts.dMeanPitchHz, 170.0, 1e-9);
@@ -202,11 +203,11 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
     settings.dFloorHz = 75;
     settings.dCeilingHz = 500;
     model.SetTracking(settings);
-    model.SetPitch(pFrames, 0);
+    model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
     EXPECT_EQ(model.PitchLow(), 75.0);
     EXPECT_EQ(model.PitchHigh(), 500.0);
     // A failed track holds nothing.
-    model.SetPitch(pFrames, -3);
+    model.SetPitch(pFrames, sonavel::pitch::TRACK_REFUSED);
     EXPECT_EQ(model.Pitch(), nullptr);
     EXPECT_EQ(model.Facts(0.5, 0.8).nVoiced, 0);
 }
@@ -244,7 +245,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
     std::condition_variable done;
     std::vector<std::shared_ptr<const CMeasurePicture>> pictures;
     std::shared_ptr<const pitch::PitchFrames> pFrames;
-    int nResult = 1;
+    std::optional<pitch::ETrackResult> nResult; // none until the track arrives
     {
         CMeasureWorker worker(
             [&](std::shared_ptr<const CMeasurePicture> p) {
@@ -252,7 +253,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
                 pictures.push_back(p);
                 done.notify_all();
             },
-            [&](std::shared_ptr<const pitch::PitchFrames> p, int n, unsigned) {
+            [&](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult n, unsigned) {
                 std::lock_guard<std::mutex> lock(mutex);
                 pFrames = p;
                 nResult = n;
@@ -265,12 +266,12 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
         worker.RequestPitch(pSound, amdf, 1);
         std::unique_lock<std::mutex> lock(mutex);
         ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(60), [&] {
-            return nResult != 1 && !pictures.empty() && pictures.back()->request.dEnd == 3.0;
+            return nResult.has_value() && !pictures.empty() && pictures.back()->request.dEnd == 3.0;
         }));
     }
     // Some were overtaken before they began; none came after the newest.
     EXPECT_LT(pictures.size(), 30u);
-    EXPECT_EQ(nResult, 0);
+    EXPECT_EQ(nResult, std::optional(pitch::TRACK_DONE));
     ASSERT_TRUE(pFrames);
     const auto [nFirst, nLast] = std::pair<size_t, size_t>(pFrames->pitch_hz.size() / 4, pFrames->pitch_hz.size() * 3 / 4);
     for (size_t i = nFirst; i < nLast; ++i)

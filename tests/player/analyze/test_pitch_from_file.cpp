@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "player/analysis/model/CSignalMath.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -82,7 +82,7 @@ TEST(PitchFromFile, AFileCutShortIsNeverTrackedFromTheFile)
     std::vector<int16_t> pitch(voice.size() / 100 + 1, 7);
     CSignalMath math;
     math.SetThreads(2);
-    EXPECT_EQ(math.TrackPitch(source, source.Count(), source.Rate(), pitch.data()), -2);
+    EXPECT_EQ(math.TrackPitch(source, source.Count(), source.Rate(), pitch.data()), sonavel::pitch::TRACK_SOURCE_FAILED);
     EXPECT_EQ(std::vector<int16_t>(pitch.size(), 0), pitch);
 }
 
