@@ -4,10 +4,11 @@
 #include <string>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "python/BlockArray.h"
 #include "python/Interpreter.h"
+#include "player/audio/SoundReaders.h"
 #include "python/SoundArguments.h"
 
 namespace py = pybind11;
@@ -53,13 +54,21 @@ pitch::PitchSettings SettingsOf(const py::handle& tracker, const py::handle& flo
 }
 
 // The failure of a track as the command line words it for the file.
-[[noreturn]] void RaiseTrackFailure(int nResult, const std::string& strPath, const pitch::PitchSettings& settings,
-                                    int nRate)
+[[noreturn]] void RaiseTrackFailure(const analysis::SoundOutcome& outcome, const std::string& strPath,
+                                    const pitch::PitchSettings& settings)
 {
-    if (nResult == pitch::TRACK_NO_MEMORY)
+    switch (outcome.nOutcome) {
+    case analysis::EOutcome::NotLoaded:
+        RaiseSoundError(audio::DescribeLoadFailure(outcome.load, strPath), strPath, outcome.load.nErrno);
+    case analysis::EOutcome::NoMemory:
         RaiseMemoryError(strPath + ": not enough memory to track the pitch");
-    if (nResult == pitch::TRACK_RANGE_UNFIT)
-        RaiseSoundError(strPath + ": " + pitch::RateMismatch(settings, nRate), strPath);
+    case analysis::EOutcome::RangeUnfit:
+        RaiseSoundError(strPath + ": " + pitch::RateMismatch(settings, outcome.nRate), strPath);
+    case analysis::EOutcome::Done:
+    case analysis::EOutcome::SourceFailed:
+    case analysis::EOutcome::Refused:
+        break;
+    }
     RaiseSoundError(strPath + ": the pitch cannot be tracked", strPath);
 }
 
@@ -72,31 +81,30 @@ py::tuple Pitch(const py::handle& arg, const py::handle& tracker, const py::hand
     if (nThreads < 0)
         throw py::value_error("threads must be 0 (one per core) or more");
     pitch::PitchFrames frames;
-    int nResult = 1;
-    int nCount = 0, nRate = 0;
+    analysis::SoundOutcome outcome;
     std::string strPath;
-    // A path to a mono 16-bit WAV is tracked from the file, as the command line
-    // tracks it: the same values, without faulting in a store for the whole
-    // sound. Only its first channel: whether a file has another is the loader's to say.
-    if (!py::isinstance<CPySound>(arg) && IsPath(arg) && nChannel == 1) {
+    // A path goes through the one entry, as the command line's does: a mono
+    // 16-bit WAV straight from its file, any other sound loaded meanwhile.
+    if (!py::isinstance<CPySound>(arg) && IsPath(arg)) {
+        if (nChannel < 1)
+            throw py::value_error("channel must be 1 (the first) or more");
         strPath = PathBytes(arg);
-        WithoutInterpreterLock(
-            [&] { nResult = analysis::TrackWaveFileWith(strPath, settings, nThreads, frames, nCount, nRate); });
-    }
-    // Any other file, or one cut short meanwhile, is loaded, with the loader's outcome.
-    if (nResult == 1) {
+        WithoutInterpreterLock([&] {
+            outcome = pitch::TrackSound(analysis::CSoundInput::File(strPath, nChannel), settings, nThreads, frames);
+        });
+    } else {
         const CPySound sound = SoundOf(arg, nChannel);
         strPath = sound.m_strPath;
-        nRate = sound.m_store.sampleRate;
         WithoutInterpreterLock([&] {
             CSampleLock lock(sound.m_store.hSamples);
             const int nHeld = static_cast<int>(sound.Samples());
             const CMemorySamples samples(nHeld > 0 ? lock.Samples() : nullptr, nHeld);
-            nResult = pitch::TrackWith(settings, samples, nHeld, nRate, nThreads, frames);
+            outcome = pitch::TrackSound(analysis::CSoundInput::Samples(samples, nHeld, sound.m_store.sampleRate),
+                                        settings, nThreads, frames);
         });
     }
-    if (nResult != 0)
-        RaiseTrackFailure(nResult, strPath, settings, nRate);
+    if (!outcome.Done())
+        RaiseTrackFailure(outcome, strPath, settings);
     return py::make_tuple(ArrayFromVector(std::move(frames.time_s)), ArrayFromVector(std::move(frames.pitch_hz)),
                           ArrayFromVector(std::move(frames.confidence)));
 }

@@ -1,7 +1,7 @@
 #include "python/PyTrackSource.h"
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 #include "python/Interpreter.h"
 #include "python/SoundArguments.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
 

@@ -141,7 +141,7 @@ int main(int argc, char** argv)
     auto pFrames = std::make_shared<sonavel::pitch::PitchFrames>();
     const CMemorySamples source(hour.data(), static_cast<int>(hour.size()));
     const double dTrack = Seconds([&] {
-        model.SetPitch(pFrames, sonavel::pitch::TrackWith(settings.pitch, source, static_cast<int>(hour.size()), kRate, 0, *pFrames));
+        model.SetPitch(pFrames, sonavel::pitch::TrackSound(sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate), settings.pitch, 0, *pFrames).nOutcome);
     });
     std::printf("pitch of the hour (AMDF, all cores, once when the view opens): %.0f ms\n\n", dTrack * 1000);
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "player/analysis/measure/CMeasureSound.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 #include "player/analysis/pitch/PitchSettings.h"
 
 namespace sonavel {

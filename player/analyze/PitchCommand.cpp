@@ -31,12 +31,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/model/CSignalMath.h"
-#include "player/analyze/PitchBatch.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
-#include "player/analysis/pitch/PitchFrames.h"
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/pitch/PitchSettings.h"
+#include "player/analyze/PitchBatch.h"
+#include "player/audio/SoundReaders.h"
 
 namespace fs = std::filesystem;
 
@@ -152,94 +150,35 @@ int ParseOptions(int argc, char** argv, PitchOptions& opt)
     return 0;
 }
 
-// The AMDF's parameters for the settings' range (checked already).
-sonavel::pitch::PitchParams AmdfParams(const sonavel::pitch::PitchSettings& settings)
+// Tracks the file with the chosen tracker through the one entry (a mono 16-bit
+// WAV straight from its file, any other sound loaded). False after one line on
+// stderr: the loader's own, or why the track failed.
+bool TrackFile(const std::string& strIn, const PitchOptions& opt, int nThreads, PitchTrack& track,
+               sonavel::pitch::PitchFrames& frames)
 {
-    const sonavel::pitch::PitchRange range = sonavel::pitch::EffectiveRange(settings);
-    sonavel::pitch::PitchParams params;
-    params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
-    params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
-    return params;
-}
-
-// A mono 16-bit WAV is tracked straight from its file, a block at a time: the
-// whole sound is never loaded. False, with nothing printed, for any other file,
-// any other channel than the first (the loader decides whether the file has
-// it) and when a read fails (a file cut short meanwhile): the caller then loads
-// it, so such a file meets the loader's own outcome.
-bool TrackFromFile(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nChannel,
-                   int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
-{
-    int nCount = 0, nRate = 0;
-    if (nChannel != 1
-        || !sonavel::analysis::TrackWaveFile(strIn, AmdfParams(settings), nThreads, hPitch, nCount, nRate))
+    using sonavel::analysis::EOutcome;
+    const sonavel::analysis::SoundOutcome outcome = sonavel::pitch::TrackSound(
+        sonavel::analysis::CSoundInput::File(strIn, opt.nChannel), opt.settings, nThreads, frames);
+    track.nSampleRate = outcome.nRate;
+    track.nSampleCount = outcome.nCount;
+    switch (outcome.nOutcome) {
+    case EOutcome::Done:
+        return true;
+    case EOutcome::NotLoaded:
+        PrintError(sonavel::audio::DescribeLoadFailure(outcome.load, strIn));
         return false;
-    track.nSampleRate = nRate;
-    track.nSampleCount = nCount;
-    track.nValues = sonavel::pitch::FrameCount(nCount);
-    return true;
-}
-
-// Loads the sound through the reader table (which refuses one without a
-// sample rate) and gives the track its rate and length. False after one line
-// on stderr.
-bool LoadForTrack(const std::string& strIn, int nChannel, SampleStore& store, PitchTrack& track)
-{
-    std::string strReader;
-    if (!LoadSound(strIn, store, strReader, nChannel))
+    case EOutcome::RangeUnfit:
+        PrintError(strIn + ": " + sonavel::pitch::RateMismatch(opt.settings, outcome.nRate));
         return false;
-    track.nSampleRate = store.sampleRate;
-    track.nSampleCount = store.sampleCount;
-    return true;
-}
-
-// The research tracker over the file, straight from it when it is a mono
-// 16-bit WAV and the first channel is asked for, else over the sound the reader
-// table loads. False after one line on stderr.
-bool TrackFrames(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nChannel,
-                 int nThreads, PitchTrack& track, sonavel::pitch::PitchFrames& frames)
-{
-    int nCount = 0, nRate = 0;
-    int nResult =
-        nChannel == 1 ? sonavel::analysis::TrackWaveFileWith(strIn, settings, nThreads, frames, nCount, nRate) : 1;
-    track.nSampleRate = nRate;
-    track.nSampleCount = nCount;
-    SampleStore store; // another file, or one cut short meanwhile, is loaded instead
-    if (nResult == 1) {
-        if (!LoadForTrack(strIn, nChannel, store, track))
-            return false;
-        CSampleLock lock(store.hSamples);
-        const CMemorySamples samples(store.sampleCount > 0 ? lock.Samples() : nullptr, store.sampleCount);
-        nResult = sonavel::pitch::TrackWith(settings, samples, store.sampleCount, store.sampleRate, nThreads, frames);
-    }
-    if (nResult == sonavel::pitch::TRACK_RANGE_UNFIT) {
-        PrintError(strIn + ": " + sonavel::pitch::RateMismatch(settings, track.nSampleRate));
-        return false;
-    }
-    if (nResult != 0) {
-        PrintError(strIn + (nResult == -1 ? ": not enough memory to track the pitch" : ": the pitch cannot be tracked"));
-        return false;
-    }
-    return true;
-}
-
-// Loads the sound and tracks it. False after one line on stderr.
-bool LoadAndTrack(const std::string& strIn, const sonavel::pitch::PitchSettings& settings, int nChannel,
-                  int nThreads, PitchTrack& track, CSampleBlockHandle& hPitch)
-{
-    SampleStore store;
-    if (!LoadForTrack(strIn, nChannel, store, track))
-        return false;
-    track.nValues = static_cast<size_t>(store.sampleCount) / 100 + 1;
-    hPitch = CSampleBlock::Alloc(track.nValues * sizeof(int16_t));
-    CSignalMath math;
-    math.SetThreads(nThreads);
-    math.SetPitchParams(AmdfParams(settings));
-    if (!hPitch || math.TrackPitch(store, hPitch, 0, store.sampleCount) != 0) {
+    case EOutcome::NoMemory:
         PrintError(strIn + ": not enough memory to track the pitch");
         return false;
+    case EOutcome::SourceFailed:
+    case EOutcome::Refused:
+        break;
     }
-    return true; // the samples go with the store: not held while the text is written
+    PrintError(strIn + ": the pitch cannot be tracked");
+    return false;
 }
 
 } // namespace
@@ -252,19 +191,11 @@ bool AnalyseOne(const std::string& strIn, const std::string& strOut, const Pitch
     const EPitchFormat format = opt.format;
     PitchTrack track;
     track.strFile = strIn;
-    CSampleBlockHandle hPitch;
-    sonavel::pitch::PitchFrames frames;
-    if (opt.settings.tracker != sonavel::pitch::ETracker::Amdf) {
-        if (!TrackFrames(strIn, opt.settings, opt.nChannel, nThreads, track, frames))
-            return false;
-        track.pFrames = &frames;
-        track.szTracker = sonavel::pitch::TrackerName(opt.settings.tracker);
-    } else if (!TrackFromFile(strIn, opt.settings, opt.nChannel, nThreads, track, hPitch)
-               && !LoadAndTrack(strIn, opt.settings, opt.nChannel, nThreads, track, hPitch)) {
+    sonavel::pitch::PitchFrames frames; // the samples are not held while the text is written
+    if (!TrackFile(strIn, opt, nThreads, track, frames))
         return false;
-    }
-    CSampleLock lock(hPitch);
-    track.pPitch = hPitch ? lock.Samples() : nullptr;
+    track.pFrames = &frames;
+    track.tracker = opt.settings.tracker;
 
     if (strOut.empty()) {
         if (!WritePitchTrack(track, format, WriteToStream, stdout) || std::fflush(stdout) != 0 || std::ferror(stdout)) {

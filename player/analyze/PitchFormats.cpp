@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 #include "player/analysis/pitch/PitchFrames.h"
 #include "player/analyze/JsonText.h"
@@ -158,7 +159,8 @@ bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)
         }
     } else if (format == EPitchFormat::Json) {
         out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
-        out.Int(t.nSampleRate) << ", \"tracker\": " << JsonString(t.szTracker) << ", \"time_s\": [";
+        out.Int(t.nSampleRate) << ", \"tracker\": " << JsonString(sonavel::pitch::TrackerName(t.tracker))
+                                  << ", \"time_s\": [";
         for (size_t i = 0; i < n; ++i)
             out.Fixed6(f.time_s[i]) << (i + 1 < n ? ", " : "");
         out << "], \"pitch_hz\": [";
@@ -207,38 +209,42 @@ bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
                      bool (*pfnWrite)(void* pContext, const char* p, size_t n), void* pContext)
 {
     CTextSink out(pfnWrite, pContext);
-    if (t.pFrames)
+    if (t.tracker != sonavel::pitch::ETracker::Amdf)
         return WriteFrames(t, format, out);
+    // The AMDF's frames lie 100 samples apart and hold whole Hz.
+    const std::vector<double>& hz = t.pFrames->pitch_hz;
+    const size_t nValues = hz.size();
+    auto Pitch = [&](size_t i) { return static_cast<int>(hz[i]); };
     if (format == EPitchFormat::Csv) {
         out << "time_s,pitch_hz\n";
-        for (size_t i = 0; i < t.nValues; ++i) {
+        for (size_t i = 0; i < nValues; ++i) {
             out.FrameTime(i, t.nSampleRate) << ',';
-            out.Int(t.pPitch[i]) << '\n';
+            out.Int(Pitch(i)) << '\n';
         }
     } else if (format == EPitchFormat::Json) {
         out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
         out.Int(t.nSampleRate) << ", \"time_s\": [";
-        for (size_t i = 0; i < t.nValues; ++i)
-            out.FrameTime(i, t.nSampleRate) << (i + 1 < t.nValues ? ", " : "");
+        for (size_t i = 0; i < nValues; ++i)
+            out.FrameTime(i, t.nSampleRate) << (i + 1 < nValues ? ", " : "");
         out << "], \"pitch_hz\": [";
-        for (size_t i = 0; i < t.nValues; ++i)
-            out.Int(t.pPitch[i]) << (i + 1 < t.nValues ? ", " : "");
+        for (size_t i = 0; i < nValues; ++i)
+            out.Int(Pitch(i)) << (i + 1 < nValues ? ", " : "");
         out << "]}\n";
     } else {
         size_t nVoiced = 0;
-        for (size_t i = 0; i < t.nValues; ++i)
-            nVoiced += t.pPitch[i] > 0;
+        for (size_t i = 0; i < nValues; ++i)
+            nVoiced += Pitch(i) > 0;
         out << "File type = \"ooTextFile\"\nObject class = \"PitchTier\"\n\nxmin = 0\nxmax = ";
         out.Exact(static_cast<double>(t.nSampleCount) / t.nSampleRate) << "\npoints: size = ";
         out.Int(static_cast<long long>(nVoiced)) << "\n";
         size_t nPoint = 0;
-        for (size_t i = 0; i < t.nValues; ++i) {
-            if (t.pPitch[i] <= 0)
+        for (size_t i = 0; i < nValues; ++i) {
+            if (Pitch(i) <= 0)
                 continue;
             out << "points [";
             out.Int(static_cast<long long>(++nPoint)) << "]:\n    number = ";
             out.FrameTime(i, t.nSampleRate) << "\n    value = ";
-            out.Int(t.pPitch[i]) << "\n";
+            out.Int(Pitch(i)) << "\n";
         }
     }
     return out.Finish();

@@ -20,11 +20,8 @@ struct PitchTrack {
     std::string strFile;   // as the user named it
     int nSampleRate = 0;   // > 0
     int nSampleCount = 0;
-    const int16_t* pPitch = nullptr;
-    size_t nValues = 0;    // nSampleCount / 100 + 1
-    // The research tracker's frames instead of pPitch, when not null.
-    const sonavel::pitch::PitchFrames* pFrames = nullptr;
-    const char* szTracker = "";
+    const sonavel::pitch::PitchFrames* pFrames = nullptr; // not null
+    sonavel::pitch::ETracker tracker = sonavel::pitch::ETracker::Nccf;
 };
 
 // The file name extension of each format, with its dot.

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 #include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/PitchBatch.h"
 

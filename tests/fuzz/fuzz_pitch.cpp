@@ -32,7 +32,7 @@ FUZZ_TARGET(pitch, "pitch")
 
     // Exactly the room the tracker may write: anything beyond is a sanitizer report.
     std::vector<int16_t> out(static_cast<size_t>(nCount / 100 + 1));
-    FUZZ_CHECK(CSignalMath().TrackPitch(samples.data(), nCount, nRate, out.data()) == 0);
+    FUZZ_CHECK(CSignalMath().TrackPitch(samples.data(), nCount, nRate, out.data()) == sonavel::pitch::TRACK_DONE);
     for (int16_t v : out)
         FUZZ_CHECK(v >= 0 && v <= 260);
 
@@ -40,7 +40,7 @@ FUZZ_TARGET(pitch, "pitch")
     std::vector<double> frame(224);
     for (int i = 0; i < 74 && i < nCount; ++i)
         frame[i] = samples[i];
-    if (CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 224, 5000, nRate) == 0)
+    if (CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 224, 5000, nRate) == sonavel::analysis::EOutcome::Done)
         for (double v : frame)
             FUZZ_CHECK(std::isfinite(v));
     return 0;

@@ -73,7 +73,7 @@ TEST(AnalysisExtremes, PitchTrackStaysOnScaleForEveryLengthRateAndContent)
                     CSampleLock lock(hOut);
                     std::fill(lock.Samples(), lock.Samples() + nValues, int16_t(0x7777));
                 }
-                ASSERT_EQ(CSignalMath().TrackPitch(store, hOut, 0, nCount), 0);
+                ASSERT_EQ(CSignalMath().TrackPitch(store, hOut, 0, nCount), sonavel::pitch::TRACK_DONE);
                 EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 0);
                 EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
                 CSampleLock lock(hOut);
@@ -95,12 +95,12 @@ TEST(AnalysisExtremes, PitchTrackOfAStretchInsideTheStoreNeverReadsBeyondIt)
     const SampleStore store = MakeStore(s, 8000);
     CSampleBlockHandle hOut = CSampleBlock::Alloc(sizeof(int16_t) * 11);
     // Stretches that do not fit the store or the output block are refused.
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1001), -1);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, -1, 999), -1);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 500, 400), -1);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, CSampleBlock::Alloc(sizeof(int16_t) * 10), 0, 1000), -1);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1000), 0);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 460, 1000), 0);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1001), sonavel::pitch::TRACK_NO_MEMORY);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, -1, 999), sonavel::pitch::TRACK_NO_MEMORY);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 500, 400), sonavel::pitch::TRACK_NO_MEMORY);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, CSampleBlock::Alloc(sizeof(int16_t) * 10), 0, 1000), sonavel::pitch::TRACK_NO_MEMORY);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1000), sonavel::pitch::TRACK_DONE);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 460, 1000), sonavel::pitch::TRACK_DONE);
 }
 
 TEST(AnalysisExtremes, FrameSpectrumIsFiniteOrRefusedForEveryRateAndContent)
@@ -117,12 +117,12 @@ TEST(AnalysisExtremes, FrameSpectrumIsFiniteOrRefusedForEveryRateAndContent)
                 std::vector<double> frame(static_cast<size_t>(std::max(65, nPoints)));
                 for (size_t i = 0; i < 65; ++i)
                     frame[i] = s[i];
-                const int nResult = CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, nPoints, 5000, nRate);
+                const sonavel::analysis::EOutcome nResult = CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, nPoints, 5000, nRate);
                 if (nRate <= 0) {
-                    EXPECT_EQ(nResult, 1); // no frequency grid without a rate
+                    EXPECT_EQ(nResult, sonavel::analysis::EOutcome::Refused); // no frequency grid without a rate
                     continue;
                 }
-                ASSERT_EQ(nResult, 0);
+                ASSERT_EQ(nResult, sonavel::analysis::EOutcome::Done);
                 for (int i = 0; i < nPoints; ++i)
                     ASSERT_TRUE(std::isfinite(frame[i])) << "point " << i << " is " << frame[i];
                 // Silence is 0 dB everywhere, which the window shows as the loudest grey.

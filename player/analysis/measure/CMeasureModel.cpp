@@ -14,7 +14,7 @@ void CMeasureModel::SetSound(int64_t nSamples, int nRate)
     m_nRate = nRate;
     ClearSelection();
     m_pPitch.reset();
-    m_nPitchResult = 0;
+    m_nPitchResult = sonavel::pitch::TRACK_DONE;
     m_bTracking = false;
     m_strPictureFailure.clear();
     ShowAll();
@@ -86,16 +86,17 @@ void CMeasureModel::SetTracking(const sonavel::pitch::PitchSettings& settings)
 {
     m_pitchSettings = settings;
     m_pPitch.reset();
-    m_nPitchResult = 0;
+    m_nPitchResult = sonavel::pitch::TRACK_DONE;
     m_bTracking = true;
     FitPitchScale();
 }
 
-void CMeasureModel::SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult)
+void CMeasureModel::SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames,
+                             sonavel::pitch::ETrackResult nResult)
 {
     m_bTracking = false;
     m_nPitchResult = nResult;
-    m_pPitch = nResult == 0 ? std::move(pFrames) : nullptr;
+    m_pPitch = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
     FitPitchScale();
 }
 

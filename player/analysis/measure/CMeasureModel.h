@@ -51,10 +51,10 @@ public:
 
     // The pitch track and how it went (TrackWith's result; 0 = tracked).
     void SetTracking(const sonavel::pitch::PitchSettings& settings);
-    void SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult);
+    void SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult);
     bool IsTracking() const { return m_bTracking; }
     const sonavel::pitch::PitchFrames* Pitch() const { return m_pPitch.get(); }
-    int PitchResult() const { return m_nPitchResult; }
+    sonavel::pitch::ETrackResult PitchResult() const { return m_nPitchResult; }
     const sonavel::pitch::PitchSettings& PitchSettings() const { return m_pitchSettings; }
     // Why the newest picture could not be made ("not enough memory for the
     // spectrogram"); empty once one is made, and for a new sound.
@@ -97,7 +97,7 @@ private:
     double m_dSelStart = 0, m_dSelEnd = 0;
     sonavel::pitch::PitchSettings m_pitchSettings;
     std::shared_ptr<const sonavel::pitch::PitchFrames> m_pPitch;
-    int m_nPitchResult = 0;
+    sonavel::pitch::ETrackResult m_nPitchResult = sonavel::pitch::TRACK_DONE;
     bool m_bTracking = false;
     std::string m_strPictureFailure;
     double m_dPitchLow = 50, m_dPitchHigh = 800;

@@ -130,15 +130,17 @@ void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
     m_pitch.Post([this, pSound, settings, nSerial](const std::atomic<bool>& bCancel) {
         using namespace sonavel::pitch;
         std::shared_ptr<PitchFrames> pFrames;
-        int nResult = TRACK_REFUSED;
+        ETrackResult nResult = TRACK_REFUSED;
         try {
             pFrames = std::make_shared<PitchFrames>();
-            // The pitch is tracked over the whole sound, so it must hold all of it.
+            // The pitch is tracked over the whole sound, so it must hold all of it:
+            // the view's own share of the sound, never its file (which may have changed since).
             if (pSound && pSound->HoldsAll() && pSound->Count() <= INT32_MAX) {
-                const CMemorySamples memory(pSound->HeldSamples(), static_cast<int>(pSound->Count()));
+                const int nCount = static_cast<int>(pSound->Count());
+                const CMemorySamples memory(pSound->HeldSamples(), nCount);
                 const CCancellableSamples source(memory, bCancel);
-                nResult = TrackWith(settings, source, static_cast<int>(pSound->Count()), pSound->Rate(), 0,
-                                    *pFrames);
+                nResult = TrackSound(sonavel::analysis::CSoundInput::Samples(source, nCount, pSound->Rate()), settings,
+                                     0, *pFrames).nOutcome;
             }
         } catch (const std::bad_alloc&) {
             nResult = TRACK_NO_MEMORY;

@@ -21,7 +21,7 @@ public:
     using PictureDone = std::function<void(std::shared_ptr<const CMeasurePicture>)>;
     // The frames (empty on failure, null when even they could not be had),
     // TrackWith's result and the request's serial.
-    using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, int, unsigned)>;
+    using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::pitch::ETrackResult, unsigned)>;
 
     CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch);
     // Cancels the jobs that run and waits for them to stop: a picture stops

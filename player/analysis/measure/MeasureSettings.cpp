@@ -66,14 +66,14 @@ std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRa
     return sz;
 }
 
-std::string TrackFailure(int nResult)
+std::string TrackFailure(pitch::ETrackResult nResult)
 {
     switch (nResult) {
-    case 0:
+    case pitch::TRACK_DONE:
         return std::string();
-    case -1:
+    case pitch::TRACK_NO_MEMORY:
         return "not enough memory for the pitch track";
-    case -3:
+    case pitch::TRACK_REFUSED:
         return "the tracker does not take these settings";
     default:
         return "the pitch track failed";

@@ -42,6 +42,6 @@ MeasureSettings FitToRate(MeasureSettings settings, int nRate);
 std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate);
 
 // Why a track failed, from TrackWith's result, for the status line.
-std::string TrackFailure(int nResult);
+std::string TrackFailure(pitch::ETrackResult nResult);
 
 } // namespace sonavel::measure

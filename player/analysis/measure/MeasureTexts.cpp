@@ -61,7 +61,7 @@ std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& m
                   range.dLowHz, kszDash, range.dHighHz);
     if (model.IsTracking())
         str += " (tracking\xE2\x80\xA6)";
-    else if (model.PitchResult() != 0)
+    else if (model.PitchResult() != pitch::TRACK_DONE)
         str += " \xE2\x80\x94 no pitch: " + TrackFailure(model.PitchResult());
     return str;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/analysis/pitch/PitchFrames.h"
 #include "player/audio/AudioResource.h"
 
 namespace {
@@ -82,7 +83,7 @@ int CAnalysisModel::SetPitchTrack(const std::vector<int16_t>& values)
 int CAnalysisModel::ComputePitch(const SampleStore& store)
 {
     ReleasePitch();
-    const int nCount = std::max(store.sampleCount, 0) / 100 + 1;
+    const int nCount = static_cast<int>(sonavel::pitch::FrameCount(store.sampleCount));
     m_hPitch = CSampleBlock::Alloc(sizeof(int16_t) * static_cast<size_t>(nCount));
     if (!m_hPitch) {
         m_nTrackResult = sonavel::pitch::TRACK_NO_MEMORY;
@@ -145,11 +146,11 @@ int CAnalysisModel::ComputeSpectrogram(const SampleStore& store)
         const int nTake = std::max(0, std::min(kColumnSamples, nSamples - d));
         for (int k = 0; k < nTake; ++k)
             v[k] = s[d + k];
-        const int nSpectrum = m_math.FrameSpectrum(v, m_nFrameLength, kPreemphasis, nPoints, m_nTopFrequency,
-                                                   store.sampleRate);
-        if (nSpectrum == CSignalMath::kSplineRefused)
+        const sonavel::analysis::EOutcome nSpectrum =
+            m_math.FrameSpectrum(v, m_nFrameLength, kPreemphasis, nPoints, m_nTopFrequency, store.sampleRate);
+        if (nSpectrum == sonavel::analysis::EOutcome::NoMemory)
             m_bMathError = true;
-        else if (nSpectrum != 0) {
+        else if (nSpectrum != sonavel::analysis::EOutcome::Done) {
             // No frequency grid without a sample rate: the column reads as silence.
             std::fill(v, v + nPoints, 0.0);
         }

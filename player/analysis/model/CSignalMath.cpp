@@ -19,8 +19,8 @@ int CSignalMath::SplineEvaluate(const double* x, const double* y, const double* 
     return sonavel::spectrum::SplineEvaluate(x, y, d2, n, at, out);
 }
 
-int CSignalMath::FrameSpectrum(double* frame, int length, double preemphasis, int points, int topFrequency,
-                               int sampleRate)
+sonavel::analysis::EOutcome CSignalMath::FrameSpectrum(double* frame, int length, double preemphasis, int points, int topFrequency,
+                                                       int sampleRate)
 {
     return m_spectrum.Compute(frame, length, preemphasis, points, topFrequency, sampleRate);
 }

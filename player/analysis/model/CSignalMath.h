@@ -35,10 +35,9 @@ public:
                        double* out);
 
     // Decibel spectrum of one frame on the window's grid (CFrameSpectrum::Compute):
-    // 0; 1 for arguments outside what it can take; kSplineRefused when the
-    // spline's scratch could not be had, and the caller shows the math error.
-    static constexpr int kSplineRefused = CFrameSpectrum::kSplineRefused;
-    int FrameSpectrum(double* frame, int length, double preemphasis, int points,
+    // Done; Refused for arguments outside what it can take; NoMemory when its
+    // scratch could not be had, and the caller shows the math error.
+    sonavel::analysis::EOutcome FrameSpectrum(double* frame, int length, double preemphasis, int points,
                       int topFrequency, int sampleRate);
 
     // The AMDF pitch track (CAmdfTracker::TrackPitch): of samples start ..

@@ -13,10 +13,12 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "player/analysis/pitch/CAmdfTracker.h"
+#include "player/analysis/pitch/PitchFrames.h"
 #include "player/analysis/pitch/PitchKernels.h"
 #include "player/analysis/pitch/PitchTracker.h"
 #include "player/analysis/core/CSampleSource.h"
@@ -236,7 +238,7 @@ struct CSearchShare {
 ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRate, const PitchParams& params,
                          int nThreadsAsked, int16_t* pOut)
 {
-    const size_t nFrames = static_cast<size_t>(nCount) / kHop + 1;
+    const size_t nFrames = FrameCount(nCount);
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
     // The levels, and the pitch from raw to final: each stage works in place.
     CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hPitch = CSampleBlock::Alloc(nFrameBytes);
@@ -351,6 +353,8 @@ ETrackResult CAmdfTracker::TrackPitch(const CSampleSource& source, int nCount, i
         return TrackFrames(source, nCount, nSampleRate, m_pitchParams, m_nThreads, pOut);
     } catch (const std::bad_alloc&) {
         return TRACK_NO_MEMORY; // the lag grid, a share's list or a search's vectors
+    } catch (const std::length_error&) {
+        return TRACK_NO_MEMORY; // a size no allocator takes
     }
 }
 
@@ -363,7 +367,7 @@ ETrackResult CAmdfTracker::TrackPitch(const SampleStore& store, const CSampleBlo
         && (!store.hSamples || store.hSamples->Size() < sizeof(int16_t) * static_cast<size_t>(end)))
         return TRACK_NO_MEMORY;
     const int nCount = end - start;
-    if (hOut->Size() < sizeof(int16_t) * (static_cast<size_t>(nCount) / kHop + 1))
+    if (hOut->Size() < sizeof(int16_t) * FrameCount(nCount))
         return TRACK_NO_MEMORY;
     CSampleLock samples(store.hSamples);
     CSampleLock out(hOut);

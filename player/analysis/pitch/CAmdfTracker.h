@@ -14,7 +14,7 @@ class CSampleSource;
 
 class CAmdfTracker {
 public:
-    // Pitch track of samples start .. end-1 of the store: end-start / 100 + 1
+    // Pitch track of samples start .. end-1 of the store: FrameCount(end-start)
     // values in whole Hz (0 = no pitch) written into hOut, which must hold that
     // many 16-bit values. TRACK_DONE, or TRACK_NO_MEMORY when a working buffer
     // cannot be had or the arguments do not fit the store or hOut (hOut is then
@@ -22,7 +22,7 @@ public:
     sonavel::pitch::ETrackResult TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
                                             int end);
 
-    // The same on plain arrays: pOut receives nCount / 100 + 1 values.
+    // The same on plain arrays: pOut receives FrameCount(nCount) values (PitchFrames.h).
     sonavel::pitch::ETrackResult TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
 
     // The same with the samples 0 .. nCount-1 fetched block by block from source.

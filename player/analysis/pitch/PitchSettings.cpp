@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <new>
+#include <stdexcept>
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/pitch/CAmdfTracker.h"
@@ -37,17 +39,23 @@ ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& sourc
     PitchParams params;
     params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
     params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
-    std::vector<int16_t> values(FrameCount(nCount));
+    const std::size_t nFrames = FrameCount(nCount);
+    std::vector<int16_t> values;
+    try {
+        values.resize(nFrames);
+        frames.time_s.resize(nFrames);
+        frames.pitch_hz.resize(nFrames);
+        frames.confidence.resize(nFrames);
+    } catch (const std::bad_alloc&) {
+        return TRACK_NO_MEMORY;
+    }
     CAmdfTracker tracker;
     tracker.SetThreads(nThreads);
     tracker.SetPitchParams(params);
     const ETrackResult nResult = tracker.TrackPitch(source, nCount, nRate, values.data());
     if (nResult != TRACK_DONE)
         return nResult;
-    frames.time_s.resize(values.size());
-    frames.pitch_hz.resize(values.size());
-    frames.confidence.resize(values.size());
-    for (size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < nFrames; ++i) {
         frames.time_s[i] = FrameTime(i, nRate);
         frames.pitch_hz[i] = values[i];
         frames.confidence[i] = values[i] > 0 ? 1.0 : 0.0;
@@ -172,10 +180,21 @@ ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& sourc
         }
     } catch (const std::bad_alloc&) {
         nResult = TRACK_NO_MEMORY; // the frames, or a tracker's working vectors
+    } catch (const std::length_error&) {
+        nResult = TRACK_NO_MEMORY; // a size no allocator takes
     }
     if (nResult != TRACK_DONE)
         frames = PitchFrames();
     return nResult;
+}
+
+sonavel::analysis::SoundOutcome TrackSound(const sonavel::analysis::CSoundInput& input, const PitchSettings& settings,
+                                           int nThreads, PitchFrames& frames)
+{
+    frames = PitchFrames();
+    return sonavel::analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+        return TrackWith(settings, source, nCount, nRate, nThreads, frames);
+    });
 }
 
 } // namespace sonavel::pitch

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/core/TrackResult.h"
 
 class CSampleSource;
@@ -74,6 +75,13 @@ std::string TrackerNames();
 // frames are the same for any thread count.
 ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
                        int nThreads, PitchFrames& frames);
+
+// The one entry for a pitch track, for the command line, the Python module and
+// the measuring view alike: TrackWith over the input (a file's channel,
+// streamed or loaded as AnalyseSound reads it, or samples held), with the
+// sound's rate and length and, when it could not be loaded, the loader's result.
+sonavel::analysis::SoundOutcome TrackSound(const sonavel::analysis::CSoundInput& input, const PitchSettings& settings,
+                                           int nThreads, PitchFrames& frames);
 
 // Why TrackWith answered TRACK_RANGE_UNFIT for a sound at nRate, for a line after the file's
 // name: "the sample rate, 8000 Hz, is too low for 50-2500 Hz (...)".

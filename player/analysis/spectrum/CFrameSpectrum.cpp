@@ -1,5 +1,6 @@
 #include "player/analysis/spectrum/CFrameSpectrum.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -8,6 +9,7 @@
 #include "player/analysis/spectrum/Spline.h"
 
 using namespace sonavel::spectrum;
+using sonavel::analysis::EOutcome;
 
 namespace {
 
@@ -29,19 +31,21 @@ const int kKnotCapacity = 550;
 
 CFrameSpectrum::~CFrameSpectrum() = default;
 
-int CFrameSpectrum::Compute(double* frame, int length, double preemphasis, int points, int topFrequency,
-                            int sampleRate)
+EOutcome CFrameSpectrum::Compute(double* frame, int length, double preemphasis, int points, int topFrequency,
+                                 int sampleRate)
 {
     // The knot arrays bound the frame at 2 * 549 samples; a rate or top of 0
     // would make the grid step meaningless.
     if (length < 1 || length / 2 > kKnotCapacity - 1 || points < 0 || topFrequency <= 0
         || sampleRate <= 0)
-        return 1;
+        return EOutcome::Refused;
 
     if (!m_pFftWork) {
         m_pFftWork.reset(new (std::nothrow) double[3 * kFftCapacity]);
-        if (!m_pFftWork)
-            return 1;
+        if (!m_pFftWork) {
+            std::fill(frame, frame + points, 0.0);
+            return EOutcome::NoMemory;
+        }
     }
     double* pReal = m_pFftWork.get();
     double* pImag = pReal + kFftCapacity;
@@ -90,5 +94,5 @@ int CFrameSpectrum::Compute(double* frame, int length, double preemphasis, int p
             v = bins >= 1 ? y[1] : 0.0;
         frame[i] = v;
     }
-    return bSpline ? 0 : kSplineRefused;
+    return bSpline ? EOutcome::Done : EOutcome::NoMemory;
 }

@@ -5,6 +5,8 @@
 // number of objects at once.
 #include <memory>
 
+#include "player/analysis/core/AnalysisOutcome.h"
+
 class CFrameSpectrum {
 public:
     CFrameSpectrum() = default;
@@ -13,13 +15,13 @@ public:
     // Decibel spectrum of frame[0..length] (length + 1 samples: pre-emphasis
     // pairs each sample with its predecessor), resampled onto points values for
     // 0 .. topFrequency Hz and written over frame (room for max(length + 1,
-    // points) doubles). Returns 0; returns 1 and leaves frame alone when the
+    // points) doubles). Done; Refused, with frame left alone, when the
     // arguments are outside what the working arrays and the grid can take;
-    // returns kSplineRefused when the spline's scratch could not be had: the
-    // grid is then filled by straight lines between the bins, and the caller
-    // shows the math error.
-    static constexpr int kSplineRefused = 2;
-    int Compute(double* frame, int length, double preemphasis, int points, int topFrequency, int sampleRate);
+    // NoMemory when the spline's scratch could not be had (the grid is then
+    // filled by straight lines between the bins) or the working arrays could
+    // not (the grid is then silence, 0): the caller shows the math error.
+    sonavel::analysis::EOutcome Compute(double* frame, int length, double preemphasis, int points, int topFrequency,
+                                        int sampleRate);
 
 private:
     // The transform's real, imaginary and window arrays, made on first use.

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "player/analysis/spectrum/Fft.h"
+
 CRealFft::CRealFft(int nSize) : m_nSize(nSize), m_nHalf(nSize / 2)
 {
     const int h = m_nHalf;
@@ -38,23 +40,10 @@ void CRealFft::Power(const double* x, double* pPower)
         re[r] = x[2 * n];
         im[r] = x[2 * n + 1];
     }
-    for (int nLen = 2; nLen <= h; nLen <<= 1) {
-        const int nHalfLen = nLen / 2;
-        const int nStride = h / nLen;
-        for (int i = 0; i < h; i += nLen) {
-            for (int j = 0; j < nHalfLen; ++j) {
-                const double wr = m_cos[static_cast<size_t>(j * nStride)];
-                const double wi = m_sin[static_cast<size_t>(j * nStride)];
-                const int a = i + j, b = a + nHalfLen;
-                const double tr = wr * re[b] - wi * im[b];
-                const double ti = wr * im[b] + wi * re[b];
-                re[b] = re[a] - tr;
-                im[b] = im[a] - ti;
-                re[a] += tr;
-                im[a] += ti;
-            }
-        }
-    }
+    int nHalfLog2 = 0;
+    while ((1 << nHalfLog2) < h)
+        ++nHalfLog2;
+    sonavel::spectrum::Butterflies(re, im, nHalfLog2, [this, h](int stage) { return CTableCursor(*this, h >> stage); });
     // Z = E + iO, with E and O the transforms of the even and odd samples:
     // X[k] = E[k] + e^(-2 pi i k / N) O[k].
     for (int k = 0; k <= h; ++k) {

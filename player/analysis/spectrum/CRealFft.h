@@ -1,8 +1,10 @@
 #pragma once
-// Power spectrum of a block of real samples: a radix-2 transform of half the
-// size on the even and odd samples packed as complex pairs, then the split
-// into the real signal's bins. Its tables are made once per size, so one object
-// serves every frame of a spectrogram. One thread at a time per object.
+// Power spectrum of a block of real samples: the analysis window's radix-2
+// butterflies (Fft.h) at half the size, on the even and odd samples packed as
+// complex pairs, with twiddles from a table, then the split into the real
+// signal's bins. Its tables are made once per size, so one object serves every
+// frame of a spectrogram. One thread at a time per object.
+#include <cstddef>
 #include <vector>
 
 class CRealFft {
@@ -16,6 +18,26 @@ public:
     void Power(const double* x, double* pPower);
 
 private:
+    // A stage's twiddles from the tables: every nStride-th entry from the first.
+    class CTableCursor {
+    public:
+        CTableCursor(const CRealFft& fft, int nStride)
+            : m_pCos(fft.m_cos.data()), m_pSin(fft.m_sin.data()), m_nStride(nStride)
+        {
+        }
+        void Start() {}
+        void At(int j, double& wr, double& wi) const
+        {
+            wr = m_pCos[static_cast<size_t>(j * m_nStride)];
+            wi = m_pSin[static_cast<size_t>(j * m_nStride)];
+        }
+
+    private:
+        const double* m_pCos;
+        const double* m_pSin;
+        int m_nStride;
+    };
+
     int m_nSize;
     int m_nHalf;
     std::vector<int> m_bitReverse;           // over the half-size transform

@@ -10,6 +10,30 @@ namespace {
 // computes the same twiddles.
 const double kPi = 3.1415926535898;
 
+// The twiddles of one stage of Fft, by rotation: e^(-i theta j) for j = 0, 1, ...
+class CRotation {
+public:
+    explicit CRotation(double theta) : m_c(std::cos(theta)), m_s(-std::sin(theta)) {}
+    void Start()
+    {
+        m_wr = 1.0;
+        m_wi = 0.0;
+    }
+    // j is always the one after the last: the rotation needs no index.
+    void At(int, double& wr, double& wi)
+    {
+        wr = m_wr;
+        wi = m_wi;
+        const double wrNext = m_wr * m_c - m_wi * m_s;
+        m_wi = m_wi * m_c + m_wr * m_s;
+        m_wr = wrNext;
+    }
+
+private:
+    double m_c, m_s;
+    double m_wr = 1.0, m_wi = 0.0;
+};
+
 } // namespace
 
 void Fft(double* re, double* im, int log2n)
@@ -37,30 +61,9 @@ void Fft(double* re, double* im, int log2n)
         j += k;
     }
 
-    // Butterflies. One sine and one cosine per stage; the twiddles within a
-    // stage come from rotating by the stage's step factor.
-    for (int stage = 1; stage <= log2n; ++stage) {
-        const int span = 1 << stage;
-        const int half = span / 2;
-        const double theta = kPi / half;
-        const double c = std::cos(theta);
-        const double s = -std::sin(theta);
-        double wr = 1.0, wi = 0.0;
-        for (int jj = 0; jj < half; ++jj) {
-            for (int i = jj; i < n; i += span) {
-                const int ip = i + half;
-                const double tr = wr * re[ip] - wi * im[ip];
-                const double ti = wr * im[ip] + wi * re[ip];
-                re[ip] = re[i] - tr;
-                im[ip] = im[i] - ti;
-                re[i] += tr;
-                im[i] += ti;
-            }
-            const double wrNext = wr * c - wi * s;
-            wi = wi * c + wr * s;
-            wr = wrNext;
-        }
-    }
+    // One sine and one cosine per stage; the twiddles within a group come
+    // from rotating by the stage's step factor, the same steps for every group.
+    Butterflies(re, im, log2n, [](int stage) { return CRotation(kPi / (1 << (stage - 1))); });
 }
 
 } // namespace sonavel::spectrum

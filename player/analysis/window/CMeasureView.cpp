@@ -76,7 +76,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
         [this](std::shared_ptr<const CMeasurePicture> p) {
             QMetaObject::invokeMethod(this, [this, p] { ShowPicture(p); }, Qt::QueuedConnection);
         },
-        [this](std::shared_ptr<const pitch::PitchFrames> p, int nResult, unsigned nSerial) {
+        [this](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult nResult, unsigned nSerial) {
             QMetaObject::invokeMethod(this, [this, p, nResult, nSerial] { OnPitch(p, nResult, nSerial); },
                                       Qt::QueuedConnection);
         });
@@ -195,7 +195,8 @@ void CMeasureView::ShowPicture(std::shared_ptr<const CMeasurePicture> pPicture)
     emit PictureShown();
 }
 
-void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, int nResult, unsigned nSerial)
+void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, pitch::ETrackResult nResult,
+                           unsigned nSerial)
 {
     if (nSerial != m_nPitchSerial)
         return; // the settings changed since

@@ -101,7 +101,8 @@ private:
     void RequestPitch();
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
-    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, int nResult, unsigned nSerial);
+    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult,
+                 unsigned nSerial);
     void OnSpanChanged();
     void OnSelectionChanged();
     void OnPointer(const QPointF& at);

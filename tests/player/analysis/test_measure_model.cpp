@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <condition_variable>
+#include <optional>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -190,7 +191,7 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
         pFrames->pitch_hz.push_back(i >= 60 && i < 140 ? 100.0 + i : 0.0);
         pFrames->confidence.push_back(pFrames->pitch_hz.back() > 0 ? 0.9 : 0.0);
     }
-    model.SetPitch(pFrames, 0);
+    model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
     const CMeasureModel::SpanFacts facts = model.Facts(0.5, 0.8);
     EXPECT_EQ(facts.nVoiced, 21); // frames 60 .. 80
     EXPECT_NEAR(facts.dMeanPitchHz, 170.0, 1e-9);
@@ -204,11 +205,11 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
     settings.dFloorHz = 75;
     settings.dCeilingHz = 500;
     model.SetTracking(settings);
-    model.SetPitch(pFrames, 0);
+    model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
     EXPECT_EQ(model.PitchLow(), 75.0);
     EXPECT_EQ(model.PitchHigh(), 500.0);
     // A failed track holds nothing.
-    model.SetPitch(pFrames, -3);
+    model.SetPitch(pFrames, sonavel::pitch::TRACK_REFUSED);
     EXPECT_EQ(model.Pitch(), nullptr);
     EXPECT_EQ(model.Facts(0.5, 0.8).nVoiced, 0);
 }
@@ -247,7 +248,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
     std::vector<std::shared_ptr<const CMeasurePicture>> pictures;
     bool bPosted = false; // the first picture's report waits until the others are asked for
     std::shared_ptr<const pitch::PitchFrames> pFrames;
-    int nResult = 1;
+    std::optional<pitch::ETrackResult> nResult; // none until the track arrives
     {
         CMeasureWorker worker(
             [&](std::shared_ptr<const CMeasurePicture> p) {
@@ -256,7 +257,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
                 done.notify_all();
                 done.wait(lock, [&] { return bPosted; });
             },
-            [&](std::shared_ptr<const pitch::PitchFrames> p, int n, unsigned) {
+            [&](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult n, unsigned) {
                 std::lock_guard<std::mutex> lock(mutex);
                 pFrames = p;
                 nResult = n;
@@ -277,14 +278,14 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
         bPosted = true;
         done.notify_all();
         ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(60), [&] {
-            return nResult != 1 && pictures.size() == 2;
+            return nResult.has_value() && pictures.size() == 2;
         }));
     }
     // The first, then only the newest: none of the 28 between was made.
     ASSERT_EQ(pictures.size(), 2u);
     EXPECT_EQ(pictures[0]->request.dEnd, 0.1);
     EXPECT_EQ(pictures[1]->request.dEnd, 3.0);
-    EXPECT_EQ(nResult, 0);
+    EXPECT_EQ(nResult, std::optional(pitch::TRACK_DONE));
     ASSERT_TRUE(pFrames);
     const auto [nFirst, nLast] = std::pair<size_t, size_t>(pFrames->pitch_hz.size() / 4, pFrames->pitch_hz.size() * 3 / 4);
     for (size_t i = nFirst; i < nLast; ++i)

@@ -87,7 +87,7 @@ TEST(MeasureWorker, APictureWithoutMemoryEndsInTheModelsFailure)
                 pDelivered->pictures.push_back(std::move(p));
                 pDelivered->done.notify_all();
             },
-            [](std::shared_ptr<const pitch::PitchFrames>, int, unsigned) {});
+            [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {});
         g_nRefuseFrom = 400 * 1024;
         worker.RequestPicture(pSound, request);
         const bool bDelivered = pDelivered->Await([&] { return !pDelivered->pictures.empty(); });
@@ -130,7 +130,7 @@ TEST(MeasureWorker, DestroyingTheWorkerUnderALongPictureReturns)
             pDelivered->pictures.push_back(std::move(p));
             pDelivered->done.notify_all();
         },
-        [](std::shared_ptr<const pitch::PitchFrames>, int, unsigned) {});
+        [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {});
     *pWorkerSeen = pWorker.get();
     pWorker->RequestPicture(pSound, PictureRequest{0.0, 0.1, 100, {}});
     ASSERT_TRUE(pDelivered->Await([&] { return !pDelivered->pictures.empty(); }));

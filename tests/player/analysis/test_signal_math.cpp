@@ -168,7 +168,7 @@ TEST(Spline, RefusedScratchArrayIsReportedAndShowsNothing)
     std::vector<double> frame(65);
     for (int i = 0; i < 65; ++i)
         frame[size_t(i)] = 1000.0 * std::sin(i * 0.7);
-    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 64, 5000, 11025), CSignalMath::kSplineRefused);
+    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 64, 5000, 11025), sonavel::analysis::EOutcome::NoMemory);
     CSampleBlock::SetAllocationLimit(oldLimit);
     for (int i = 1; i <= 4; ++i)
         EXPECT_EQ(k.d2[i], -999.0);
@@ -183,7 +183,7 @@ TEST(FrameSpectrum, ConstantFramePeaksAtDc)
     std::vector<double> frame(300, 1000.0);
     const int points = 32;
     // Top = half the rate, one point per bin: the grid hits the knots exactly.
-    ASSERT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, points, 4000, 8000), 0);
+    ASSERT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, points, 4000, 8000), sonavel::analysis::EOutcome::Done);
     const double dc = 10 * std::log10(std::pow(20.0 * 0.54 * 64, 2));
     EXPECT_NEAR(frame[0], dc, 1e-6);
     for (int i = 1; i < points; ++i)
@@ -193,7 +193,7 @@ TEST(FrameSpectrum, ConstantFramePeaksAtDc)
 TEST(FrameSpectrum, AllZeroFrameGivesZeroDecibelsNotMinusInfinity)
 {
     std::vector<double> frame(300, 0.0);
-    ASSERT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 224, 5000, 11025), 0);
+    ASSERT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 224, 5000, 11025), sonavel::analysis::EOutcome::Done);
     for (int i = 0; i < 224; ++i)
         ASSERT_EQ(frame[i], 0.0) << i;
 
@@ -270,8 +270,8 @@ TEST(FrameSpectrum, EightKilohertzExtrapolatesBeyondTheLastBin)
 TEST(FrameSpectrum, RefusesLengthsBeyondItsWorkingArrays)
 {
     std::vector<double> frame(3000, 1.0);
-    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 2048, 0.98, 10, 5000, 11025), 1);
-    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 10, 5000, 0), 1);
+    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 2048, 0.98, 10, 5000, 11025), sonavel::analysis::EOutcome::Refused);
+    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 10, 5000, 0), sonavel::analysis::EOutcome::Refused);
     EXPECT_EQ(frame[0], 1.0);
 }
 

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/model/CSignalMath.h"
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/pitch/PitchSettings.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -82,8 +84,43 @@ TEST(PitchFromFile, AFileCutShortIsNeverTrackedFromTheFile)
     std::vector<int16_t> pitch(voice.size() / 100 + 1, 7);
     CSignalMath math;
     math.SetThreads(2);
-    EXPECT_EQ(math.TrackPitch(source, source.Count(), source.Rate(), pitch.data()), -2);
+    EXPECT_EQ(math.TrackPitch(source, source.Count(), source.Rate(), pitch.data()), sonavel::pitch::TRACK_SOURCE_FAILED);
     EXPECT_EQ(std::vector<int16_t>(pitch.size(), 0), pitch);
+}
+
+// The one entry gives the same frames for a file (streamed when it is a mono
+// 16-bit WAV, else loaded, any channel) as for its samples held, and a file
+// that cannot be loaded answers the loader's own result.
+TEST(PitchFromFile, TheOneEntryTracksAFileAsItsSamplesHeld)
+{
+    using namespace sonavel::analysis;
+    using namespace sonavel::pitch;
+    CScratchDir dir;
+    const std::vector<int16_t> voice = Voice(22050, 6.37);
+    std::vector<int16_t> stereo;
+    for (int16_t s : voice)
+        stereo.insert(stereo.end(), {int16_t(-s), s});
+    ASSERT_TRUE(WriteWavFile(dir / "mono.wav", voice, 22050));
+    ASSERT_TRUE(WriteBytesFile(dir / "stereo.wav", WavBytes16(stereo, 22050, 2)));
+    const CMemorySamples held(voice.data(), int(voice.size()));
+    for (const ETracker tracker : {ETracker::Amdf, ETracker::Nccf}) {
+        PitchSettings settings;
+        settings.tracker = tracker;
+        PitchFrames want, got;
+        ASSERT_TRUE(TrackSound(CSoundInput::Samples(held, int(voice.size()), 22050), settings, 2, want).Done());
+        for (const CSoundInput& input : {CSoundInput::File(dir / "mono.wav", 1), CSoundInput::File(dir / "stereo.wav", 2)}) {
+            const SoundOutcome outcome = TrackSound(input, settings, 2, got);
+            ASSERT_TRUE(outcome.Done()) << input.Path();
+            EXPECT_EQ(outcome.nRate, 22050);
+            EXPECT_EQ(outcome.nCount, int(voice.size()));
+            EXPECT_TRUE(got.pitch_hz == want.pitch_hz && got.time_s == want.time_s) << input.Path();
+        }
+    }
+    PitchFrames none;
+    const SoundOutcome missing = TrackSound(CSoundInput::File(dir / "none.wav", 1), PitchSettings(), 1, none);
+    EXPECT_EQ(missing.nOutcome, EOutcome::NotLoaded);
+    EXPECT_FALSE(missing.load.Loaded());
+    EXPECT_TRUE(none.time_s.empty());
 }
 
 } // namespace

@@ -1,14 +1,11 @@
-#include "player/analysis/pitch/CWaveFileSamples.h"
+#include "player/analysis/core/CWaveFileSamples.h"
 
 #include <cerrno>
 #include <limits>
-#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "player/analysis/pitch/CAmdfTracker.h"
-#include "player/analysis/pitch/PitchFrames.h"
 #include "player/audio/CFileException.h"
 #include "player/audio/SampleConversions.h"
 #include "player/audio/WaveChunkWalk.h"
@@ -64,41 +61,6 @@ const int16_t* CWaveFileSamples::Fetch(int nFirst, int nCount, int16_t* pBuffer)
     if (!audio::IsHostLittleEndian())
         audio::SwapBytes16InPlace(pBuffer, nCount);
     return pBuffer;
-}
-
-bool TrackWaveFile(const std::string& path, const sonavel::pitch::PitchParams& params, int nThreads,
-                   CSampleBlockHandle& hPitch, int& nCount, int& nRate)
-{
-    CWaveFileSamples source;
-    if (!source.Open(path))
-        return false;
-    CSampleBlockHandle hOut = CSampleBlock::Alloc(sonavel::pitch::FrameCount(source.Count()) * sizeof(int16_t));
-    if (!hOut)
-        return false;
-    CAmdfTracker tracker;
-    tracker.SetThreads(nThreads);
-    tracker.SetPitchParams(params);
-    {
-        CSampleLock lock(hOut);
-        if (tracker.TrackPitch(source, source.Count(), source.Rate(), lock.Samples()) != 0)
-            return false;
-    }
-    hPitch = std::move(hOut);
-    nCount = source.Count();
-    nRate = source.Rate();
-    return true;
-}
-
-int TrackWaveFileWith(const std::string& path, const sonavel::pitch::PitchSettings& settings, int nThreads,
-                      sonavel::pitch::PitchFrames& frames, int& nCount, int& nRate)
-{
-    CWaveFileSamples source;
-    if (!source.Open(path))
-        return 1;
-    nCount = source.Count();
-    nRate = source.Rate();
-    const int nResult = sonavel::pitch::TrackWith(settings, source, source.Count(), source.Rate(), nThreads, frames);
-    return nResult == -2 ? 1 : nResult;
 }
 
 } // namespace analysis

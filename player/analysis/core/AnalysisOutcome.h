@@ -1,0 +1,16 @@
+#pragma once
+// What an analysis came to, for every analysis and every caller: done, or the
+// reason it is not. Each caller words it in its own way (a line on stderr, a
+// Python exception, a status text); nothing that answers it shows anything.
+namespace sonavel::analysis {
+
+enum class EOutcome {
+    Done,
+    NoMemory,     // working memory cannot be had (or the arguments do not fit the buffers)
+    SourceFailed, // the sample source failed to give a block: a file cut short
+    Refused,      // settings or arguments outside what the analysis takes
+    RangeUnfit,   // a range the sound's sample rate cannot carry
+    NotLoaded,    // the sound could not be loaded: the load's own result says why
+};
+
+} // namespace sonavel::analysis
