@@ -136,7 +136,7 @@ py::tuple MeasureTable(const py::handle& arg, const py::handle& gridValue, const
     });
     if (!outcome.Ok()) {
         const std::string strLine = sound.m_strPath + ": " + table::DescribeOutcome(outcome, sound.m_store.sampleRate);
-        if (outcome.eResult == table::ETrackResult::TRACK_NO_MEMORY)
+        if (outcome.eResult == pitch::TRACK_NO_MEMORY)
             RaiseMemoryError(strLine);
         RaiseSoundError(strLine, sound.m_strPath);
     }
