@@ -21,8 +21,6 @@ const QColor kSelectionEdge(40, 110, 255);
 const QColor kCursor(220, 0, 0);
 const int kTick = 4; // tick marks outside the panels
 
-QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-
 // A label centred vertically on y, right-aligned at xRight.
 void LabelLeftOf(QPainter& dc, int xRight, double y, const QString& strText, int nLineHeight)
 {
@@ -164,13 +162,13 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
     dc.setFont(bold);
     const QRect rcLine1(layout.rcHeader.left(), layout.rcHeader.top(), layout.rcHeader.width(), layout.nLineHeight);
     dc.drawText(rcLine1, Qt::AlignLeft | Qt::AlignVCenter,
-                dc.fontMetrics().elidedText(FromUtf8(sonavel::measure::HeaderLine(scene.strName.toStdString(),
+                dc.fontMetrics().elidedText(QString::fromStdString(sonavel::measure::HeaderLine(scene.strName.toStdString(),
                                                                                    model.Duration(), model.Rate())),
                                             Qt::ElideMiddle, rcLine1.width()));
     dc.setFont(ViewFont());
     const QRect rcLine2 = rcLine1.translated(0, layout.nLineHeight + 2);
     dc.drawText(rcLine2, Qt::AlignLeft | Qt::AlignVCenter,
-                dc.fontMetrics().elidedText(FromUtf8(sonavel::measure::SettingsLine(scene.settings, model)),
+                dc.fontMetrics().elidedText(QString::fromStdString(sonavel::measure::SettingsLine(scene.settings, model)),
                                             Qt::ElideRight, rcLine2.width()));
 
     PaintSpectrogram(dc, layout, scene);
@@ -246,7 +244,7 @@ void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, con
         dc.setPen(Qt::darkGray);
         const QString strWhy = model.IsTracking() ? QString::fromUtf8("Tracking pitch\xE2\x80\xA6")
                                : model.PitchResult() != sonavel::pitch::TRACK_DONE
-                                   ? QStringLiteral("No pitch: ") + FromUtf8(sonavel::measure::TrackFailure(model.PitchResult()))
+                                   ? QStringLiteral("No pitch: ") + QString::fromStdString(sonavel::measure::TrackFailure(model.PitchResult()))
                                    : QString();
         dc.drawText(rc, Qt::AlignCenter, strWhy);
         return;
@@ -367,7 +365,7 @@ void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, cons
         dc.setPen(Qt::black);
         for (const sonavel::axes::Tick& t : ticks) {
             const int y = std::min(static_cast<int>(std::floor(YOf(t.dValue, s.lo, s.hi, s.rc))), s.rc.bottom());
-            LabelLeftOf(dc, s.rc.left() - kTick - 3, y + 0.5, FromUtf8(t.strLabel), lh);
+            LabelLeftOf(dc, s.rc.left() - kTick - 3, y + 0.5, QString::fromStdString(t.strLabel), lh);
         }
         VerticalTitle(dc, s.rc, 4, s.strTitle);
     }
@@ -384,7 +382,7 @@ void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, cons
         if (x > rcPitch.left() && x < rcPitch.right())
             dc.drawLine(x, rcPitch.top() + 1, x, rcPitch.bottom() - 1);
         dc.setPen(Qt::black);
-        const QString strLabel = FromUtf8(t.strLabel);
+        const QString strLabel = QString::fromStdString(t.strLabel);
         const int nLabel = dc.fontMetrics().horizontalAdvance(strLabel);
         dc.drawText(QRectF(x + 0.5 - nLabel / 2.0, nAxisTop + kTick + lh / 2, nLabel, lh), Qt::AlignCenter, strLabel);
     }

@@ -59,7 +59,7 @@ struct CTrackShape {
     int nAverage = 0;                  // W
     int nFirst = 0, nLast = -1;        // frames F .. L
     int nMinLag = 0, nMaxLag = 0;
-    std::vector<int> grid;             // G[0 .. m+1]
+    std::vector<int> grid;             // grid[0 .. m+1]
     uint64_t nAverageMagic = 0;        // sum * magic >> kAverageShift == sum / W
 };
 
@@ -102,11 +102,11 @@ struct CScratch {
 // starting at t - W/2, for t from W/2 to N - 1 - W + W/2, and 0 elsewhere; then
 // the reversed copy r and the rows of d30. False when the source cannot give
 // the samples.
-bool BuildStretch(const CPitchKernels& kernels, const CSampleSource& source, const CTrackShape& k, int lo, int len,
+bool BuildStretch(const CPitchKernels& kernels, const CSampleSource& source, const CTrackShape& shape, int lo, int len,
                   CScratch& w)
 {
     uint8_t* y = w.y;
-    const int W = k.nAverage, N = k.nCount;
+    const int W = shape.nAverage, N = shape.nCount;
     const int a = std::max(lo, W / 2), b = std::min(lo + len - 1, N - 1 - W + W / 2);
     if (a <= b) {
         // From the 8-bit samples a - W/2 .. b - W/2 + W - 1, all inside the sound.
@@ -114,7 +114,7 @@ bool BuildStretch(const CPitchKernels& kernels, const CSampleSource& source, con
         if (!s)
             return false;
         std::memset(y, 0, static_cast<size_t>(a - lo));
-        kernels.pfnLowPass(s, b - a, W, k.nAverageMagic, w.x, y + (a - lo));
+        kernels.pfnLowPass(s, b - a, W, shape.nAverageMagic, w.x, y + (a - lo));
         std::memset(y + (b - lo + 1), 0, static_cast<size_t>(lo + len - 1 - b));
     } else {
         std::memset(y, 0, static_cast<size_t>(len));
@@ -138,9 +138,9 @@ bool BuildStretch(const CPitchKernels& kernels, const CSampleSource& source, con
 // window start c: lag i pairs the bytes at d30 + c / 30 + offsets[2i] with
 // those at d30 + c / 30 + offsets[2i + 1], where offsets is row c % 30 of the
 // table. A byte p of the stretch is entry p / 30 of row p % 30.
-std::vector<int32_t> CoarseOffsets(const std::vector<int>& G, int nPhase)
+std::vector<int32_t> CoarseOffsets(const std::vector<int>& lagGrid, int nPhase)
 {
-    const int m = static_cast<int>(G.size()) - 2;
+    const int m = static_cast<int>(lagGrid.size()) - 2;
     std::vector<int32_t> table(size_t(kCoarseStride) * 2 * m);
     auto Offset = [nPhase](int p) { // p may be negative: rows and entries round down
         const int nRow = ((p % kCoarseStride) + kCoarseStride) % kCoarseStride;
@@ -149,7 +149,7 @@ std::vector<int32_t> CoarseOffsets(const std::vector<int>& G, int nPhase)
     for (int cr = 0; cr < kCoarseStride; ++cr) {
         int32_t* row = table.data() + size_t(cr) * 2 * m;
         for (int i = 0; i < m; ++i) {
-            const int lag = G[i + 1];
+            const int lag = lagGrid[i + 1];
             row[2 * i] = Offset(cr - lag / 2);
             row[2 * i + 1] = Offset(cr - lag / 2 + lag);
         }
@@ -160,22 +160,22 @@ std::vector<int32_t> CoarseOffsets(const std::vector<int>& G, int nPhase)
 // Level and raw pitch of frames iFrom .. iTo, with this caller's scratch.
 // False, early, when the source cannot give a block's samples or another
 // thread's search has already failed (bFailed).
-bool SearchFrames(const CSampleSource& source, const CTrackShape& k, int iFrom, int iTo, CScratch& w,
+bool SearchFrames(const CSampleSource& source, const CTrackShape& shape, int iFrom, int iTo, CScratch& w,
                   int16_t* level, int16_t* raw, std::atomic<bool>& bFailed)
 {
     const CPitchKernels& kernels = PitchKernels();
     const uint8_t* y = w.y;
     uint16_t* d = w.d;
-    const std::vector<int>& G = k.grid;
-    const int m = static_cast<int>(G.size()) - 2;
-    const int nMinLag = k.nMinLag, nMaxLag = k.nMaxLag;
+    const std::vector<int>& lagGrid = shape.grid;
+    const int m = static_cast<int>(lagGrid.size()) - 2;
+    const int nMinLag = shape.nMinLag, nMaxLag = shape.nMaxLag;
     std::vector<uint16_t> coarse(static_cast<size_t>(m));
-    const std::vector<int32_t> offsets = CoarseOffsets(G, w.nPhase);
+    const std::vector<int32_t> offsets = CoarseOffsets(lagGrid, w.nPhase);
     for (int i0 = iFrom; i0 <= iTo; i0 += kBlockFrames) {
         const int i1 = std::min(iTo, i0 + kBlockFrames - 1);
         const int lo = kHop * i0 - 150 - nMaxLag - kPad;
         const int len = kHop * (i1 - i0) + 2 * nMaxLag + kReach + 2 * kPad;
-        if (bFailed.load(std::memory_order_relaxed) || !BuildStretch(kernels, source, k, lo, len, w)) {
+        if (bFailed.load(std::memory_order_relaxed) || !BuildStretch(kernels, source, shape, lo, len, w)) {
             bFailed.store(true, std::memory_order_relaxed);
             return false;
         }
@@ -196,12 +196,12 @@ bool SearchFrames(const CSampleSource& source, const CTrackShape& k, int iFrom, 
                                   coarse.data());
             const int b = 1 + kernels.pfnFirstMinimum(coarse.data(), m);
 
-            const int a = G[b - 1] + 1, z = G[b + 1] - 1;
-            int P = G[b], dMin = std::numeric_limits<int>::max();
+            const int a = lagGrid[b - 1] + 1, z = lagGrid[b + 1] - 1;
+            int nPeriod = lagGrid[b], dMin = std::numeric_limits<int>::max();
             if (a <= z) {
                 kernels.pfnFineSums(bytes, c, a, z, d);
                 const int nAt = kernels.pfnFirstMinimum(d, z - a + 1);
-                P = a + nAt;
+                nPeriod = a + nAt;
                 dMin = d[nAt];
             }
 
@@ -212,15 +212,15 @@ bool SearchFrames(const CSampleSource& source, const CTrackShape& k, int iFrom, 
             // otherwise a steady synthetic voice lands on twice or three times its
             // period, often Lmax, and shows no pitch at all.
             auto Better = [dMin](int dd) { return 2 * dd < 3 * dMin || (dMin == 0 && dd == 0); };
-            if (P >= 2 * nMinLag && Better(Amdf(y, c, P / 2, kFineStride, kFineTerms)))
-                P /= 2;
-            else if (P >= 3 * nMinLag && Better(Amdf(y, c, P / 3, kFineStride, kFineTerms)))
-                P /= 3;
+            if (nPeriod >= 2 * nMinLag && Better(Amdf(y, c, nPeriod / 2, kFineStride, kFineTerms)))
+                nPeriod /= 2;
+            else if (nPeriod >= 3 * nMinLag && Better(Amdf(y, c, nPeriod / 3, kFineStride, kFineTerms)))
+                nPeriod /= 3;
 
-            if (P == nMinLag || P == nMaxLag || P <= 0)
+            if (nPeriod == nMinLag || nPeriod == nMaxLag || nPeriod <= 0)
                 raw[i] = kNoPitch;
             else
-                raw[i] = static_cast<int16_t>(static_cast<long long>(k.nRate) * 10 / P);
+                raw[i] = static_cast<int16_t>(static_cast<long long>(shape.nRate) * 10 / nPeriod);
         }
     }
     return true;

@@ -30,11 +30,12 @@ struct CGeometry {
     int nRate = 0, nCount = 0;
     double dStep = 0;
     int nFrames = 0, nBlockFrames = 0;
-    int Df = 1, Dc = 1;          // fine copy: 1 sample in Df; coarse: 1 fine sample in Dc
+    // The fine copy keeps 1 input sample in nFineStep, the coarse 1 fine sample in nCoarseStep.
+    int nFineStep = 1, nCoarseStep = 1;
     double dFine = 0, dCoarse = 0; // their rates
     int nFineWin = 0, nCoarseWin = 0;
-    int kcLo = 0, kcHi = 0;      // coarse lags whose peaks count
-    int kcMid = 0;
+    int nCoarseLagLo = 0, nCoarseLagHi = 0;      // coarse lags whose peaks count
+    int nCoarseLagMid = 0;
     int nHalf = 0;               // fine lags each side of a candidate
     double dMinLag = 0, dMaxLag = 0; // fine lags of the ceiling and the floor
 
@@ -56,19 +57,19 @@ ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeome
         return TRACK_NO_MEMORY;
     g.nFrames = static_cast<int>(dFrames);
     g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockSamples / nRate / range.dStepS)));
-    g.Df = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
-    g.dFine = double(nRate) / g.Df;
-    g.Dc = std::clamp(static_cast<int>(std::lround(g.dFine / (kCoarsePerCeiling * range.dCeilingHz))), 1, 16);
-    g.dCoarse = g.dFine / g.Dc;
+    g.nFineStep = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
+    g.dFine = double(nRate) / g.nFineStep;
+    g.nCoarseStep = std::clamp(static_cast<int>(std::lround(g.dFine / (kCoarsePerCeiling * range.dCeilingHz))), 1, 16);
+    g.dCoarse = g.dFine / g.nCoarseStep;
     g.nCoarseWin = std::max(8, static_cast<int>(std::lround(kWindowS * g.dCoarse)));
-    g.nFineWin = g.nCoarseWin * g.Dc;
-    g.kcLo = std::max(2, static_cast<int>(std::floor(g.dCoarse / range.dCeilingHz)));
-    g.kcHi = static_cast<int>(std::ceil(g.dCoarse / range.dFloorHz));
-    g.kcMid = (g.kcLo + g.kcHi) / 2;
-    g.nHalf = g.Dc / 2 + 1;
+    g.nFineWin = g.nCoarseWin * g.nCoarseStep;
+    g.nCoarseLagLo = std::max(2, static_cast<int>(std::floor(g.dCoarse / range.dCeilingHz)));
+    g.nCoarseLagHi = static_cast<int>(std::ceil(g.dCoarse / range.dFloorHz));
+    g.nCoarseLagMid = (g.nCoarseLagLo + g.nCoarseLagHi) / 2;
+    g.nHalf = g.nCoarseStep / 2 + 1;
     g.dMinLag = g.dFine / range.dCeilingHz;
     g.dMaxLag = g.dFine / range.dFloorHz;
-    return g.kcHi > g.kcLo ? TRACK_DONE : TRACK_RANGE_UNFIT;
+    return g.nCoarseLagHi > g.nCoarseLagLo ? TRACK_DONE : TRACK_RANGE_UNFIT;
 }
 
 // One thread's buffers for a block.
@@ -164,14 +165,16 @@ int HighestPeaks(const std::vector<float>& phi, const std::vector<uint32_t>& mas
 bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, CScratch& w, CFrameCandidates* out)
 {
     const CNccfKernels& kernels = NccfKernels();
-    const int nLagsC = g.kcHi - g.kcLo + 3; // a neighbour each side for the peaks
-    const int nMaxFineLag = (g.kcHi + 1) * g.Dc + g.nHalf + 2;
+    const int nLagsC = g.nCoarseLagHi - g.nCoarseLagLo + 3; // a neighbour each side for the peaks
+    const int nMaxFineLag = (g.nCoarseLagHi + 1) * g.nCoarseStep + g.nHalf + 2;
     // The coarse and fine samples the block's frames read.
-    const long long cLo = g.Coarse(i0) - (g.nCoarseWin + g.kcMid) / 2 - 2;
-    const long long cHi = g.Coarse(i1 - 1) - (g.nCoarseWin + g.kcMid) / 2 + g.nCoarseWin + g.kcHi + kPad;
-    long long fLo = std::min(g.Fine(i0) - (g.nFineWin + nMaxFineLag) / 2 - 2, cLo * g.Dc - (g.Dc - 1));
-    long long fHi = std::max(g.Fine(i1 - 1) + g.nFineWin + nMaxFineLag + kPad, cHi * g.Dc + g.Dc);
-    const long long inLo = fLo * g.Df - (g.Df - 1), inHi = fHi * g.Df + g.Df;
+    const long long cLo = g.Coarse(i0) - (g.nCoarseWin + g.nCoarseLagMid) / 2 - 2;
+    const long long cHi =
+        g.Coarse(i1 - 1) - (g.nCoarseWin + g.nCoarseLagMid) / 2 + g.nCoarseWin + g.nCoarseLagHi + kPad;
+    long long fLo =
+        std::min(g.Fine(i0) - (g.nFineWin + nMaxFineLag) / 2 - 2, cLo * g.nCoarseStep - (g.nCoarseStep - 1));
+    long long fHi = std::max(g.Fine(i1 - 1) + g.nFineWin + nMaxFineLag + kPad, cHi * g.nCoarseStep + g.nCoarseStep);
+    const long long inLo = fLo * g.nFineStep - (g.nFineStep - 1), inHi = fHi * g.nFineStep + g.nFineStep;
     const size_t nIn = size_t(inHi - inLo), nFine = size_t(fHi - fLo), nCoarse = size_t(cHi - cLo);
 
     // The sound's samples: a view of the source where the stretch lies inside
@@ -194,10 +197,12 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
         return false;
     w.fine.resize(nFine);
     w.coarse.resize(nCoarse);
-    w.box.resize(3 * std::max((nFine + 1) * size_t(g.Df), (nCoarse + 1) * size_t(g.Dc)) + 64);
-    kernels.pfnDecimate16(pIn + (fLo * g.Df - inLo), int(nFine), g.Df, 1.0f / float(g.Df * g.Df), w.box.data(),
+    w.box.resize(3 * std::max((nFine + 1) * size_t(g.nFineStep), (nCoarse + 1) * size_t(g.nCoarseStep)) + 64);
+    kernels.pfnDecimate16(pIn + (fLo * g.nFineStep - inLo), int(nFine), g.nFineStep,
+                          1.0f / float(g.nFineStep * g.nFineStep), w.box.data(),
                           w.fine.data());
-    kernels.pfnDecimate(w.fine.data() + (cLo * g.Dc - fLo), int(nCoarse), g.Dc, 1.0f / float(g.Dc * g.Dc),
+    kernels.pfnDecimate(w.fine.data() + (cLo * g.nCoarseStep - fLo), int(nCoarse), g.nCoarseStep,
+                        1.0f / float(g.nCoarseStep * g.nCoarseStep),
                         w.box.data(), w.coarse.data());
     RunningSquares(w.fine, w.fineEnergy);
     RunningSquares(w.coarse, w.coarseEnergy);
@@ -209,16 +214,16 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
     for (int i = i0; i < i1; ++i) {
         CFrameCandidates& f = out[i];
         f = CFrameCandidates();
-        // Coarse NCCF over lags kcLo - 1 .. kcHi + 1.
-        const long long mc = g.Coarse(i) - (g.nCoarseWin + g.kcMid) / 2 - cLo;
-        kernels.pfnCorrelate(w.coarse.data() + mc, g.nCoarseWin, g.kcLo - 1, nLagsC, w.r.data());
-        const float e0c = Energy(w.coarseEnergy, mc, g.nCoarseWin);
-        const double* pc = w.coarseEnergy.data() + mc + g.kcLo - 1;
+        // Coarse NCCF over lags nCoarseLagLo - 1 .. nCoarseLagHi + 1.
+        const long long nCoarseAt = g.Coarse(i) - (g.nCoarseWin + g.nCoarseLagMid) / 2 - cLo;
+        kernels.pfnCorrelate(w.coarse.data() + nCoarseAt, g.nCoarseWin, g.nCoarseLagLo - 1, nLagsC, w.r.data());
+        const float e0c = Energy(w.coarseEnergy, nCoarseAt, g.nCoarseWin);
+        const double* pc = w.coarseEnergy.data() + nCoarseAt + g.nCoarseLagLo - 1;
         kernels.pfnNormalise(w.r.data(), e0c, pc, pc + g.nCoarseWin, nLagsC, phi.data());
         const float e0f = Energy(w.fineEnergy, g.Fine(i) - g.nFineWin / 2 - fLo, g.nFineWin);
         f.fEnergyDb = 10.0f * std::log10(e0f / float(g.nFineWin) + 1.0f);
-        const float e0cc = Energy(w.coarseEnergy, g.Coarse(i) - g.nCoarseWin / 2 - cLo, g.nCoarseWin);
-        f.fLowShare = e0f > 0 ? std::min(1.0f, e0cc * float(g.Dc) / e0f) : 0.0f;
+        const float fCentredCoarseEnergy = Energy(w.coarseEnergy, g.Coarse(i) - g.nCoarseWin / 2 - cLo, g.nCoarseWin);
+        f.fLowShare = e0f > 0 ? std::min(1.0f, fCentredCoarseEnergy * float(g.nCoarseStep) / e0f) : 0.0f;
 
         kernels.pfnPeaks(phi.data(), nLagsC, kPeakFloor, mask.data());
         int peaks[kMaxCandidates];
@@ -229,9 +234,9 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
             float dOff, dPeak;
             Vertex(phi[size_t(k - 1)], phi[size_t(k)], phi[size_t(k + 1)], dOff, dPeak);
             const float fCoarsePeak = dPeak;
-            const long L0 = std::lround((g.kcLo - 1 + k + dOff) * g.Dc);
-            const long kFirst = std::max(2L, L0 - g.nHalf - 1);
-            const long long mf = g.Fine(i) - (g.nFineWin + L0) / 2 - fLo;
+            const long nFineLagGuess = std::lround((g.nCoarseLagLo - 1 + k + dOff) * g.nCoarseStep);
+            const long kFirst = std::max(2L, nFineLagGuess - g.nHalf - 1);
+            const long long mf = g.Fine(i) - (g.nFineWin + nFineLagGuess) / 2 - fLo;
             kernels.pfnCorrelate(w.fine.data() + mf, g.nFineWin, int(kFirst), nFineLags, rf);
             const float e0 = Energy(w.fineEnergy, mf, g.nFineWin);
             const double* pf = w.fineEnergy.data() + mf + kFirst;
@@ -254,7 +259,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
             // the sharper peak: the better of the two counts.
             f.fStrength[f.nCount] = std::max(dPeak, fCoarsePeak);
             f.fLogHz[f.nCount] = float(std::log(g.dFine / dLag));
-            f.fTwice[f.nCount] = TwiceTheLag(phi, g.kcLo - 1, dLag / g.Dc);
+            f.fTwice[f.nCount] = TwiceTheLag(phi, g.nCoarseLagLo - 1, dLag / g.nCoarseStep);
             ++f.nCount;
         }
     }

@@ -20,8 +20,6 @@ namespace {
 
 const int kPlayTickMs = 30;           // the playback cursor's pace
 
-QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-
 } // namespace
 
 CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
@@ -191,7 +189,7 @@ void CMeasureView::ShowPicture(std::shared_ptr<const CMeasurePicture> pPicture)
     if (pPicture->strFailure.empty())
         m_pPlot->SetPicture(std::move(pPicture));
     else
-        m_pPlot->SetNoPicture(FromUtf8("No spectrogram: " + pPicture->strFailure));
+        m_pPlot->SetNoPicture(QString::fromStdString("No spectrogram: " + pPicture->strFailure));
     emit PictureShown();
 }
 
@@ -224,7 +222,7 @@ void CMeasureView::OnPointer(const QPointF& at)
 {
     CMeasureModel::Readout readout;
     if (m_pPlot->ReadoutAt(at, readout))
-        m_pReadout->setText(FromUtf8(measure::ReadoutText(readout)));
+        m_pReadout->setText(QString::fromStdString(measure::ReadoutText(readout)));
     else
         m_pReadout->setText(QString::fromUtf8("Drag to select \xC2\xB7 Space plays \xC2\xB7 + and \xE2\x88\x92 zoom "
                                            "\xC2\xB7 arrows scroll"));
@@ -313,8 +311,8 @@ void CMeasureView::UpdateScrollBar()
 
 void CMeasureView::UpdateTexts()
 {
-    m_pSelection->setText(FromUtf8(measure::SelectionText(m_model)));
-    m_pPlot->setAccessibleDescription(FromUtf8(measure::PictureDescription(m_strName.toStdString(), m_model)));
+    m_pSelection->setText(QString::fromStdString(measure::SelectionText(m_model)));
+    m_pPlot->setAccessibleDescription(QString::fromStdString(measure::PictureDescription(m_strName.toStdString(), m_model)));
     Action("savePitch")->setEnabled(m_model.Pitch() != nullptr);
     Action("zoomSelection")->setEnabled(m_model.HasSelection());
     if (m_pReadout->text().isEmpty())
