@@ -55,10 +55,15 @@ public:
     const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
     void ApplySettings(const sonavel::measure::MeasureSettings& settings);
 
-    // Writes what is shown: PNG, or SVG when the name ends in .svg.
-    bool ExportPicture(const QString& strPath);
-    // Writes the pitch of the selection (else of what is shown) as CSV.
-    bool ExportPitch(const QString& strPath);
+    // Writes what is shown: PNG, or SVG when the name ends in .svg. False when
+    // it could not be written; nothing is shown.
+    bool WritePicture(const QString& strPath) const;
+    // Writes the pitch of the selection (else of what is shown) as CSV; false
+    // when there is no pitch or it could not be written.
+    bool WritePitch(const QString& strPath) const;
+    // The same for the user: a file that could not be written is said in a box.
+    void ExportPicture(const QString& strPath);
+    void ExportPitch(const QString& strPath);
     // The name the Save dialogs offer: the sound's name with strExtension.
     QString SuggestedFileName(const QString& strExtension) const;
 

@@ -14,7 +14,7 @@
 
 using namespace sonavel;
 
-bool CMeasureView::ExportPicture(const QString& strPath)
+bool CMeasureView::WritePicture(const QString& strPath) const
 {
     const CMeasureScene scene = m_pPlot->Scene();
     const QSize size = m_pPlot->size();
@@ -38,12 +38,10 @@ bool CMeasureView::ExportPicture(const QString& strPath)
     } else {
         bDone = CMeasurePainter::Render(size, scene, m_pPlot->devicePixelRatioF()).save(strPath, "PNG");
     }
-    if (!bDone)
-        SonavelMessageBox("Cannot write " + strPath.toStdString());
     return bDone;
 }
 
-bool CMeasureView::ExportPitch(const QString& strPath)
+bool CMeasureView::WritePitch(const QString& strPath) const
 {
     const pitch::PitchFrames* pFrames = m_model.Pitch();
     if (!pFrames)
@@ -54,10 +52,20 @@ bool CMeasureView::ExportPitch(const QString& strPath)
     const QByteArray text = QByteArray::fromStdString(measure::PitchCsv(*pFrames, nFirst, nLast));
     // Written whole under a temporary name, then renamed: never half a file.
     QSaveFile file(strPath);
-    const bool bDone = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
-    if (!bDone)
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}
+
+void CMeasureView::ExportPicture(const QString& strPath)
+{
+    if (!WritePicture(strPath))
         SonavelMessageBox("Cannot write " + strPath.toStdString());
-    return bDone;
+}
+
+void CMeasureView::ExportPitch(const QString& strPath)
+{
+    // No pitch yet: nothing to write, and nothing to say.
+    if (m_model.Pitch() && !WritePitch(strPath))
+        SonavelMessageBox("Cannot write " + strPath.toStdString());
 }
 
 QString CMeasureView::SuggestedFileName(const QString& strExtension) const

@@ -247,14 +247,14 @@ private slots:
         QTemporaryDir dir;
         CMeasurePlot* pPlot = m_pView->Plot();
         // The PNG is the plot as it is on screen, but for the focus frame at its edge.
-        QVERIFY(m_pView->ExportPicture(dir.filePath("view.png")));
+        QVERIFY(m_pView->WritePicture(dir.filePath("view.png")));
         const QImage png = QImage(dir.filePath("view.png")).convertToFormat(QImage::Format_RGB32);
         const QImage screen = pPlot->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(png.size(), screen.size());
         const QRect rcInside = png.rect().adjusted(3, 3, -3, -3);
         QCOMPARE(png.copy(rcInside), screen.copy(rcInside));
         // The SVG holds the same words and the same shaded picture.
-        QVERIFY(m_pView->ExportPicture(dir.filePath("view.svg")));
+        QVERIFY(m_pView->WritePicture(dir.filePath("view.svg")));
         QFile file(dir.filePath("view.svg"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray svg = file.readAll();
@@ -270,7 +270,7 @@ private slots:
         QCOMPARE(QImage::fromData(QByteArray::fromBase64(base64)).convertToFormat(QImage::Format_RGB32), shaded);
 
         m_pView->Model().SetSelection(0.5, 1.0);
-        QVERIFY(m_pView->ExportPitch(dir.filePath("pitch.csv")));
+        QVERIFY(m_pView->WritePitch(dir.filePath("pitch.csv")));
         QFile csv(dir.filePath("pitch.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
@@ -283,8 +283,9 @@ private slots:
             QVERIFY(fields[1].toDouble() == 0 || (fields[1].toDouble() > 100 && fields[1].toDouble() < 200));
         }
         testsupport::CMessageRecorder messages;
-        QVERIFY(!m_pView->ExportPitch(dir.filePath("no/such/folder/pitch.csv")));
+        m_pView->ExportPitch(dir.filePath("no/such/folder/pitch.csv"));
         QCOMPARE(messages.m_messages.size(), size_t(1));
+        QVERIFY(!QFile::exists(dir.filePath("no/such/folder/pitch.csv")));
     }
 };
 
