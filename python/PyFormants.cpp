@@ -23,9 +23,8 @@ std::string ArgumentName(const char* szSetting)
 
 void CheckFormantSettings(const formants::FormantSettings& settings, int nRate)
 {
-    std::string strWhy;
-    if (const char* szSetting = formants::RefusedSetting(settings, nRate, strWhy))
-        throw py::value_error(ArgumentName(szSetting) + ": " + strWhy);
+    if (const analysis::SettingRefusal refusal = formants::RefusedSetting(settings, nRate))
+        throw py::value_error(ArgumentName(refusal.szSetting) + ": " + refusal.strWhy);
 }
 
 // A failure other than a refused setting, worded as the command line words it.
@@ -84,9 +83,8 @@ py::tuple Intensity(const py::handle& arg, double dFloorHz, double dStepS, int n
     intensity::IntensitySettings settings;
     settings.dFloorHz = dFloorHz;
     settings.dStepS = dStepS;
-    std::string strWhy;
-    if (const char* szSetting = intensity::RefusedSetting(settings, strWhy))
-        throw py::value_error(std::string(szSetting) + ": " + strWhy);
+    if (const analysis::SettingRefusal refusal = intensity::RefusedSetting(settings))
+        throw py::value_error(std::string(refusal.szSetting) + ": " + refusal.strWhy);
     intensity::IntensityFrames frames;
     std::string strPath;
     int nRate = 0;

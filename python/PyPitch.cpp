@@ -47,9 +47,8 @@ pitch::PitchSettings SettingsOf(const py::handle& tracker, const py::handle& flo
     settings.dFloorHz = SettingValue(floor, "floor", "Hz");
     settings.dCeilingHz = SettingValue(ceiling, "ceiling", "Hz");
     settings.dStepS = SettingValue(step, "step", "seconds");
-    std::string strWhy;
-    if (const char* szSetting = pitch::RefusedSetting(settings, strWhy))
-        throw py::value_error(std::string(szSetting) + ": " + strWhy);
+    if (const analysis::SettingRefusal refusal = pitch::RefusedSetting(settings))
+        throw py::value_error(std::string(refusal.szSetting) + ": " + refusal.strWhy);
     return settings;
 }
 

@@ -32,11 +32,10 @@ std::string OptionName(const char* szSetting)
 
 bool Refused(const FormantSettings& settings, int nRate, const std::string& strFile)
 {
-    std::string strWhy;
-    const char* szSetting = RefusedSetting(settings, nRate, strWhy);
-    if (szSetting)
-        PrintError((strFile.empty() ? "" : strFile + ": ") + OptionName(szSetting) + ": " + strWhy);
-    return szSetting != nullptr;
+    const analysis::SettingRefusal refusal = RefusedSetting(settings, nRate);
+    if (refusal)
+        PrintError((strFile.empty() ? "" : strFile + ": ") + OptionName(refusal.szSetting) + ": " + refusal.strWhy);
+    return static_cast<bool>(refusal);
 }
 
 bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, const std::string& strOut,

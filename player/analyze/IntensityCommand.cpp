@@ -25,11 +25,10 @@ const char kszUsage[] = "usage: sonavel-analyze intensity [--floor HZ] [--step S
 
 bool Refused(const IntensitySettings& settings)
 {
-    std::string strWhy;
-    const char* szSetting = RefusedSetting(settings, strWhy);
-    if (szSetting)
-        PrintError(std::string("--") + szSetting + ": " + strWhy);
-    return szSetting != nullptr;
+    const analysis::SettingRefusal refusal = RefusedSetting(settings);
+    if (refusal)
+        PrintError(std::string("--") + refusal.szSetting + ": " + refusal.strWhy);
+    return static_cast<bool>(refusal);
 }
 
 bool AnalyseFile(const IntensitySettings& settings, const std::string& strIn, const std::string& strOut,

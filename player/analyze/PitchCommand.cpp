@@ -142,9 +142,8 @@ int ParseOptions(int argc, char** argv, PitchOptions& opt)
     }
     if (opt.files.empty())
         return Usage();
-    std::string strWhy;
-    if (const char* szSetting = sonavel::pitch::RefusedSetting(settings, strWhy)) {
-        PrintError(std::string("--") + szSetting + ": " + strWhy);
+    if (const sonavel::analysis::SettingRefusal refusal = sonavel::pitch::RefusedSetting(settings)) {
+        PrintError(std::string("--") + refusal.szSetting + ": " + refusal.strWhy);
         return 2;
     }
     return 0;

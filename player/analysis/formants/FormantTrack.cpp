@@ -131,34 +131,25 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
 
 } // namespace
 
-const char* RefusedSetting(const FormantSettings& settings, int nRate, std::string& strWhy)
+analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRate)
 {
-    if (settings.nFormants < kMinFormants || settings.nFormants > kMaxFormants) {
-        strWhy = "must be a whole number from 1 to 6";
-        return "formants";
-    }
+    if (settings.nFormants < kMinFormants || settings.nFormants > kMaxFormants)
+        return {"formants", "must be a whole number from 1 to 6"};
     const double c = settings.dCeilingHz;
-    if (c != 0 && !(std::isfinite(c) && c >= kMinCeilingHz)) {
-        strWhy = "must be at least 1000 Hz (or 0 to find it per file)";
-        return "max-formant";
-    }
-    if (c != 0 && nRate > 0 && c > nRate / 2.0) {
-        strWhy = "must be at most half the sample rate, " + std::to_string(nRate / 2) + " Hz";
-        return "max-formant";
-    }
-    if (!(settings.dStepS >= kMinStepS && settings.dStepS <= kMaxStepS)) {
-        strWhy = "must lie between 0.001 and 1 s";
-        return "step";
-    }
-    return nullptr;
+    if (c != 0 && !(std::isfinite(c) && c >= kMinCeilingHz))
+        return {"max-formant", "must be at least 1000 Hz (or 0 to find it per file)"};
+    if (c != 0 && nRate > 0 && c > nRate / 2.0)
+        return {"max-formant", "must be at most half the sample rate, " + std::to_string(nRate / 2) + " Hz"};
+    if (!(settings.dStepS >= kMinStepS && settings.dStepS <= kMaxStepS))
+        return {"step", "must lie between 0.001 and 1 s"};
+    return {};
 }
 
 ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
                            int nThreads, FormantFrames& frames)
 {
     frames = FormantFrames();
-    std::string strWhy;
-    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate, strWhy))
+    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate))
         return TRACK_REFUSED;
     const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)

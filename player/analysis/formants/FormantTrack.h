@@ -61,11 +61,11 @@ struct FormantFrames {
     double Bandwidth(size_t i, int j) const { return bandwidth_hz[i * size_t(nFormants) + size_t(j)]; }
 };
 
-// nullptr when the settings are taken for a sound at nRate (0: the rate is
+// Nothing when the settings are taken for a sound at nRate (0: the rate is
 // not known yet, the ceiling's upper bound is not checked), else the refused
-// setting's name ("formants", "max-formant" or "step") with strWhy saying why,
+// setting's name ("formants", "max-formant" or "step") and why,
 // for a message after that name.
-const char* RefusedSetting(const FormantSettings& settings, int nRate, std::string& strWhy);
+analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRate);
 
 // The formants of samples 0 .. nCount-1 of source at nRate (> 0), with up to
 // nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED (RefusedSetting,

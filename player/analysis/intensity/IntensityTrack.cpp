@@ -65,25 +65,20 @@ double FrameDb(const double* x, const double* w, int jFrom, int jTo)
 
 } // namespace
 
-const char* RefusedSetting(const IntensitySettings& settings, std::string& strWhy)
+analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings)
 {
-    if (!(settings.dFloorHz >= kMinFloorHz && settings.dFloorHz <= kMaxFloorHz)) {
-        strWhy = "must lie between 25 and 1000 Hz";
-        return "floor";
-    }
-    if (!(settings.dStepS >= kMinStepS && settings.dStepS <= kMaxStepS)) {
-        strWhy = "must lie between 0.001 and 1 s";
-        return "step";
-    }
-    return nullptr;
+    if (!(settings.dFloorHz >= kMinFloorHz && settings.dFloorHz <= kMaxFloorHz))
+        return {"floor", "must lie between 25 and 1000 Hz"};
+    if (!(settings.dStepS >= kMinStepS && settings.dStepS <= kMaxStepS))
+        return {"step", "must lie between 0.001 and 1 s"};
+    return {};
 }
 
 ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
                             int nThreads, IntensityFrames& frames)
 {
     frames = IntensityFrames();
-    std::string strWhy;
-    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, strWhy))
+    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings))
         return TRACK_REFUSED;
     const double dStep = settings.dStepS;
     const double dFrames = std::floor(nCount / (nRate * dStep) + 1e-9) + 1;

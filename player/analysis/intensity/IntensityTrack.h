@@ -34,9 +34,9 @@ struct IntensityFrames {
     std::vector<double> db;
 };
 
-// nullptr when the settings are taken, else the refused setting's name
-// ("floor" or "step") with strWhy saying why, for a message after that name.
-const char* RefusedSetting(const IntensitySettings& settings, std::string& strWhy);
+// Nothing when the settings are taken, else the refused setting's name
+// ("floor" or "step") and why, for a message after that name.
+analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings);
 
 // The intensity of samples 0 .. nCount-1 of source at nRate (> 0) with up to
 // nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED

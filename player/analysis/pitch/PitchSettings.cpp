@@ -76,41 +76,28 @@ PitchRange EffectiveRange(const PitchSettings& settings)
     return r;
 }
 
-const char* RefusedSetting(const PitchSettings& settings, std::string& strWhy)
+analysis::SettingRefusal RefusedSetting(const PitchSettings& settings)
 {
     const bool bAmdf = settings.tracker == ETracker::Amdf;
     const PitchRange r = EffectiveRange(settings);
     for (const auto& [szName, dValue] : {std::pair{"floor", settings.dFloorHz}, {"ceiling", settings.dCeilingHz}}) {
-        if (!std::isfinite(dValue) || dValue < 0 || (dValue == 0 && std::signbit(dValue))) {
-            strWhy = "must be a number of Hz above 0";
-            return szName;
-        }
-        if (bAmdf && dValue != std::floor(dValue)) {
-            strWhy = "the amdf tracker takes whole Hz";
-            return szName;
-        }
+        if (!std::isfinite(dValue) || dValue < 0 || (dValue == 0 && std::signbit(dValue)))
+            return {szName, "must be a number of Hz above 0"};
+        if (bAmdf && dValue != std::floor(dValue))
+            return {szName, "the amdf tracker takes whole Hz"};
     }
-    if (r.dFloorHz >= r.dCeilingHz) {
-        strWhy = Hz(r.dFloorHz) + " is not below the ceiling, " + Hz(r.dCeilingHz);
-        return settings.dFloorHz != 0 ? "floor" : "ceiling";
-    }
-    if (bAmdf && r.dCeilingHz >= kAmdfCeilingLimitHz) {
-        strWhy = "the amdf tracker's ceiling must be below " + Hz(kAmdfCeilingLimitHz);
-        return "ceiling";
-    }
-    if (!bAmdf && r.dFloorHz < kNccfFloorLimitHz) {
-        strWhy = "the research tracker's floor is " + Hz(kNccfFloorLimitHz) + " at least";
-        return "floor";
-    }
-    if (bAmdf && settings.dStepS != 0) {
-        strWhy = "the amdf tracker's frames are always 100 samples apart";
-        return "step";
-    }
-    if (!bAmdf && (!std::isfinite(r.dStepS) || r.dStepS < kMinStepS || r.dStepS > kMaxStepS)) {
-        strWhy = "must lie between 0.001 and 1 seconds";
-        return "step";
-    }
-    return nullptr;
+    if (r.dFloorHz >= r.dCeilingHz)
+        return {settings.dFloorHz != 0 ? "floor" : "ceiling",
+                Hz(r.dFloorHz) + " is not below the ceiling, " + Hz(r.dCeilingHz)};
+    if (bAmdf && r.dCeilingHz >= kAmdfCeilingLimitHz)
+        return {"ceiling", "the amdf tracker's ceiling must be below " + Hz(kAmdfCeilingLimitHz)};
+    if (!bAmdf && r.dFloorHz < kNccfFloorLimitHz)
+        return {"floor", "the research tracker's floor is " + Hz(kNccfFloorLimitHz) + " at least"};
+    if (bAmdf && settings.dStepS != 0)
+        return {"step", "the amdf tracker's frames are always 100 samples apart"};
+    if (!bAmdf && (!std::isfinite(r.dStepS) || r.dStepS < kMinStepS || r.dStepS > kMaxStepS))
+        return {"step", "must lie between 0.001 and 1 seconds"};
+    return {};
 }
 
 std::string RateMismatch(const PitchSettings& settings, int nRate)
@@ -159,8 +146,7 @@ ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& sourc
     frames = PitchFrames();
     if (nRate <= 0 || nCount < 0)
         return TRACK_REFUSED;
-    std::string strWhy;
-    if (RefusedSetting(settings, strWhy))
+    if (RefusedSetting(settings))
         return TRACK_REFUSED;
     ETrackResult nResult = TRACK_REFUSED;
     try {

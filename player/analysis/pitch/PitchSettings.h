@@ -50,14 +50,14 @@ struct PitchRange {
 };
 PitchRange EffectiveRange(const PitchSettings& settings);
 
-// Checks the settings before any sound is read: nullptr when the tracker takes
-// them, otherwise the name of the first setting it refuses ("floor", "ceiling"
-// or "step"), with strWhy saying why (for a message after that name). Floor and
+// Checks the settings before any sound is read: nothing when the tracker takes
+// them, otherwise the first setting it refuses ("floor", "ceiling" or "step")
+// and why (for a message after that name). Floor and
 // ceiling must be finite and above 0, the floor below the ceiling (either one
 // against the other's default when only one is given); the AMDF takes whole Hz
 // with a ceiling below 1638 Hz and no step; the research tracker a floor of 20 Hz
 // at least; a step lies between 0.001 and 1 s.
-const char* RefusedSetting(const PitchSettings& settings, std::string& strWhy);
+analysis::SettingRefusal RefusedSetting(const PitchSettings& settings);
 
 const char* TrackerName(ETracker tracker);
 bool TrackerFromName(const std::string& strName, ETracker& tracker);

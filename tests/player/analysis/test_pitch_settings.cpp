@@ -214,11 +214,11 @@ TEST(PitchSettingsCheck, RefusesWhatTheTrackersCannotTake)
         s.dFloorHz = c.dFloor;
         s.dCeilingHz = c.dCeiling;
         s.dStepS = c.dStep;
-        std::string strWhy;
-        const char* szRefused = RefusedSetting(s, strWhy);
+        const sonavel::analysis::SettingRefusal refusal = RefusedSetting(s);
+        const char* szRefused = refusal.szSetting;
         EXPECT_EQ(std::string(szRefused ? szRefused : "-"), std::string(c.szRefused ? c.szRefused : "-"))
             << TrackerName(c.tracker) << " " << c.dFloor << " " << c.dCeiling << " " << c.dStep;
-        EXPECT_EQ(szRefused != nullptr, !strWhy.empty());
+        EXPECT_EQ(szRefused != nullptr, !refusal.strWhy.empty());
         PitchFrames f;
         const CMemorySamples none(nullptr, 0);
         EXPECT_EQ(TrackWith(s, none, 0, 16000, 1, f) == TRACK_REFUSED, szRefused != nullptr);

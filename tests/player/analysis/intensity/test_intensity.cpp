@@ -73,8 +73,7 @@ TEST(Intensity, RefusedSettingsAreNamedAndAFailingSourceIsReported)
     const CFailingSource source;
     for (const auto& c : cases) {
         const IntensitySettings s{c.dFloor, c.dStep};
-        std::string strWhy;
-        EXPECT_STREQ(RefusedSetting(s, strWhy), c.refused) << c.dFloor << " " << c.dStep;
+        EXPECT_STREQ(RefusedSetting(s).szSetting, c.refused) << c.dFloor << " " << c.dStep;
         IntensityFrames frames;
         EXPECT_EQ(TrackIntensity(s, source, 16000, 16000, 1, frames), c.refused ? TRACK_REFUSED : TRACK_SOURCE_FAILED);
         EXPECT_TRUE(frames.time_s.empty());
