@@ -33,6 +33,7 @@
 
 #include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/pitch/PitchSettings.h"
+#include "player/analyze/OutputFile.h"
 #include "player/analyze/PitchBatch.h"
 #include "player/audio/SoundReaders.h"
 
@@ -54,11 +55,6 @@ int Usage()
 
 char g_szPartial[kPartialNameSize];
 char* g_pszPartial = g_szPartial;
-
-bool WriteToStream(void* pContext, const char* p, size_t n)
-{
-    return std::fwrite(p, 1, n, static_cast<std::FILE*>(pContext)) == n;
-}
 
 // The value of option --name given as "--name VALUE" or "--name=VALUE": true
 // with strValue set (i moved past it) when argv[i] is that option.
@@ -196,49 +192,9 @@ bool AnalyseOne(const std::string& strIn, const std::string& strOut, const Pitch
     track.pFrames = &frames;
     track.tracker = opt.settings.tracker;
 
-    if (strOut.empty()) {
-        if (!WritePitchTrack(track, format, WriteToStream, stdout) || std::fflush(stdout) != 0 || std::ferror(stdout)) {
-            PrintError("cannot write the standard output");
-            return false;
-        }
-        return true;
-    }
-
-    const fs::path out(strOut);
-    const std::string strTemp = (out.parent_path() / ("." + out.filename().string() + ".XXXXXX")).string();
-    if (strTemp.size() >= kPartialNameSize) {
-        PrintError("cannot write " + strOut + ": the name is too long");
-        return false;
-    }
-    std::strcpy(g_pszPartial, strTemp.c_str());
-    const int fd = ::mkstemp(g_pszPartial);
-    if (fd < 0) {
-        const int err = errno;
-        g_pszPartial[0] = 0;
-        PrintError("cannot write " + strOut + ": " + std::strerror(err));
-        return false;
-    }
-    // mkstemp makes the file private; the output gets the usual mode.
-    const mode_t nMask = ::umask(0);
-    ::umask(nMask);
-    ::fchmod(fd, 0666 & ~nMask);
-    std::FILE* pFile = ::fdopen(fd, "wb");
-    bool bOk = pFile && WritePitchTrack(track, format, WriteToStream, pFile) && std::fflush(pFile) == 0;
-    int err = errno;
-    if (pFile ? std::fclose(pFile) != 0 : ::close(fd) != 0) {
-        err = bOk ? errno : err;
-        bOk = false;
-    }
-    if (bOk && ::rename(g_pszPartial, strOut.c_str()) != 0) {
-        err = errno;
-        bOk = false;
-    }
-    if (!bOk) {
-        ::unlink(g_pszPartial);
-        PrintError("cannot write " + strOut + ": " + std::strerror(err));
-    }
-    g_pszPartial[0] = 0;
-    return bOk;
+    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
+        return WritePitchTrack(track, format, pfnWrite, pContext);
+    });
 }
 
 int RunPitch(int argc, char** argv)
