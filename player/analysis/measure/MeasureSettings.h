@@ -4,6 +4,8 @@
 // its settings dialog, its profile entries and render --view agree.
 #include <string>
 
+#include "player/analysis/formants/FormantTrack.h"
+#include "player/analysis/intensity/IntensityTrack.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "player/analysis/spectrum/SpectrogramColumns.h"
 
@@ -12,10 +14,30 @@ namespace sonavel::measure {
 inline constexpr double kWideBandWindowS = 0.005;
 inline constexpr double kNarrowBandWindowS = 0.03;
 
+// Which layers the view draws; each is a View menu item kept in the profile.
+struct MeasureLayers {
+    bool bWaveform = true;
+    bool bSpectrogram = true;
+    bool bPitch = true;
+    bool bFormants = true;
+    bool bIntensity = true;
+};
+
+// The pitch panel's axis: fitted to the pitch shown (both 0) or a fixed range.
+struct PitchAxis {
+    double dLowHz = 0, dHighHz = 0;
+    bool Fitted() const { return dLowHz <= 0 && dHighHz <= 0; }
+};
+
 struct MeasureSettings {
     spectrogram::SpectrogramSettings spectrogram;
     // The research tracker at its own range unless the user picks otherwise.
     pitch::PitchSettings pitch;
+    // Ceiling 0: found per file; the step follows the view's own grid.
+    formants::FormantSettings formants;
+    intensity::IntensitySettings intensity;
+    PitchAxis pitchAxis;
+    MeasureLayers layers;
 };
 
 // The range a tracker searches when its settings leave the range to it.
