@@ -16,6 +16,11 @@ void CMeasureModel::SetSound(int64_t nSamples, int nRate)
     m_pPitch.reset();
     m_nPitchResult = sonavel::pitch::TRACK_DONE;
     m_bTracking = false;
+    m_pFormants.reset();
+    m_nFormantResult = sonavel::pitch::TRACK_DONE;
+    m_pIntensity.reset();
+    m_nIntensityResult = sonavel::pitch::TRACK_DONE;
+    ClearCursor();
     m_strPictureFailure.clear();
     ShowAll();
     FitPitchScale();
@@ -98,6 +103,25 @@ void CMeasureModel::SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> 
     m_nPitchResult = nResult;
     m_pPitch = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
     FitPitchScale();
+}
+
+void CMeasureModel::SetFormants(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames,
+                                sonavel::pitch::ETrackResult nResult)
+{
+    m_nFormantResult = nResult;
+    m_pFormants = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
+}
+
+void CMeasureModel::SetIntensity(std::shared_ptr<const sonavel::intensity::IntensityFrames> pFrames,
+                                 sonavel::pitch::ETrackResult nResult)
+{
+    m_nIntensityResult = nResult;
+    m_pIntensity = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
+}
+
+void CMeasureModel::SetCursor(double t)
+{
+    m_dCursor = std::clamp(t, 0.0, Duration());
 }
 
 void CMeasureModel::FitPitchScale()

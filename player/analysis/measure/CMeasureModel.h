@@ -56,6 +56,21 @@ public:
     const sonavel::pitch::PitchFrames* Pitch() const { return m_pPitch.get(); }
     sonavel::pitch::ETrackResult PitchResult() const { return m_nPitchResult; }
     const sonavel::pitch::PitchSettings& PitchSettings() const { return m_pitchSettings; }
+    // The formant and intensity tracks of the whole sound (null while one is
+    // made or when it failed), kept as the pitch is; a new sound forgets them.
+    void SetFormants(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames,
+                     sonavel::pitch::ETrackResult nResult);
+    const sonavel::formants::FormantFrames* Formants() const { return m_pFormants.get(); }
+    sonavel::pitch::ETrackResult FormantResult() const { return m_nFormantResult; }
+    void SetIntensity(std::shared_ptr<const sonavel::intensity::IntensityFrames> pFrames,
+                      sonavel::pitch::ETrackResult nResult);
+    const sonavel::intensity::IntensityFrames* Intensity() const { return m_pIntensity.get(); }
+    sonavel::pitch::ETrackResult IntensityResult() const { return m_nIntensityResult; }
+    // The cursor a plain click sets (seconds); none after a new sound.
+    bool HasCursor() const { return m_dCursor >= 0; }
+    double Cursor() const { return m_dCursor; }
+    void SetCursor(double t);
+    void ClearCursor() { m_dCursor = -1; }
     // Why the newest picture could not be made ("not enough memory for the
     // spectrogram"); empty once one is made, and for a new sound.
     void SetPictureFailure(const std::string& strWhy) { m_strPictureFailure = strWhy; }
@@ -99,6 +114,11 @@ private:
     std::shared_ptr<const sonavel::pitch::PitchFrames> m_pPitch;
     sonavel::pitch::ETrackResult m_nPitchResult = sonavel::pitch::TRACK_DONE;
     bool m_bTracking = false;
+    std::shared_ptr<const sonavel::formants::FormantFrames> m_pFormants;
+    sonavel::pitch::ETrackResult m_nFormantResult = sonavel::pitch::TRACK_DONE;
+    std::shared_ptr<const sonavel::intensity::IntensityFrames> m_pIntensity;
+    sonavel::pitch::ETrackResult m_nIntensityResult = sonavel::pitch::TRACK_DONE;
+    double m_dCursor = -1;
     std::string m_strPictureFailure;
     double m_dPitchLow = 50, m_dPitchHigh = 800;
 };
