@@ -5,8 +5,39 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace {
+
+// Runs when the process ends through exit() or main's return, once a sink has
+// started. Qt Multimedia's sound-server connection is a static it makes for
+// the first sink, and its own server thread can race that static's teardown
+// (an assertion in the server library's reference count, or a segfault on our
+// "Wave Out" thread while it still feeds a sink). So our devices close first,
+// joining their threads, and the process then ends with the status exit() was
+// given, without the statics made before this handler: nothing of ours is
+// written by a static's destructor, and standard output is flushed here.
+void EndAfterClosingSound(int nStatus, void*)
+{
+    CloseAllWaveOuts();
+#if defined(__SANITIZE_ADDRESS__)
+    // The leak check would have run among the skipped handlers.
+    __lsan_do_leak_check();
+#endif
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(nStatus);
+}
+
+} // namespace
 
 void CWaveBufferSource::Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes, char cSilence)
 {
@@ -177,15 +208,9 @@ unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
         m_pHeader = nullptr;
         return MMSYSERR_ERROR;
     }
-    // Qt Multimedia's sound-server connection is a static it makes for the
-    // first sink. A process that ends through exit() while a sound plays (Qt
-    // calls exit(1) when its display connection breaks) destroys that static
-    // while this device's audio thread still feeds its sink, which then reads
-    // the connection through a null pointer: a segfault on the "Wave Out"
-    // thread. Registered after the first sink started, and so after that
-    // static was made, this handler runs before it goes and closes every
-    // opening, joining its thread.
-    static const bool bClosesAtExit = std::atexit(CloseAllWaveOuts) == 0;
+    // Registered after the first sink started, and so after the sound
+    // library's statics were made: it runs before any of them goes.
+    static const bool bClosesAtExit = on_exit(EndAfterClosingSound, nullptr) == 0;
     (void)bClosesAtExit;
     return MMSYSERR_NOERROR;
 }
