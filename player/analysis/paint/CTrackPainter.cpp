@@ -1,0 +1,150 @@
+#include "player/analysis/paint/CTrackPainter.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/analysis/paint/CMeasurePainter.h"
+#include "player/analysis/paint/PaintSupport.h"
+
+using namespace sonavel;
+
+namespace {
+const QColor kFormant(225, 30, 30);
+const QColor kIntensity(0, 150, 60);
+
+// The frames of times (a grid from 0) that fall in the span shown, one frame
+// either side: [first, end).
+std::pair<size_t, size_t> FramesShown(const std::vector<double>& times, const CMeasureModel& model)
+{
+    const size_t a = static_cast<size_t>(std::lower_bound(times.begin(), times.end(), model.Start()) - times.begin());
+    const size_t b = static_cast<size_t>(std::upper_bound(times.begin(), times.end(), model.End()) - times.begin());
+    return {a > 0 ? a - 1 : a, std::min(times.size(), b + 1)};
+}
+} // namespace
+
+void CTrackPainter::PaintFormants(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const QRect rc = layout.rcSpectrogram;
+    const CMeasureModel& model = *scene.pModel;
+    const formants::FormantFrames* pFrames = model.Formants();
+    const double dTop = scene.settings.spectrogram.dMaxFrequencyHz;
+    if (rc.isEmpty() || !pFrames || pFrames->time_s.size() < 2 || !(dTop > 0))
+        return;
+    const auto [a, b] = FramesShown(pFrames->time_s, model);
+    const double dPixelsPerFrame = (pFrames->time_s[1] - pFrames->time_s[0]) / model.Span() * rc.width();
+    const double dScale = rc.width() / model.Span();
+    dc.save();
+    dc.setClipRect(rc);
+    if (dPixelsPerFrame >= 2) {
+        // Few enough frames: a round dot each.
+        const double dRadius = dPixelsPerFrame >= 6 ? 2.2 : 1.5;
+        dc.setRenderHint(QPainter::Antialiasing, true);
+        dc.setPen(Qt::NoPen);
+        dc.setBrush(kFormant);
+        for (size_t i = a; i < b; ++i)
+            for (int j = 0; j < pFrames->nFormants; ++j)
+                if (const double f = pFrames->Hz(i, j); f > 0 && f <= dTop)
+                    dc.drawEllipse(QPointF(rc.left() + (pFrames->time_s[i] - model.Start()) * dScale,
+                                           paint::YOf(f, 0, dTop, rc)),
+                                   dRadius, dRadius);
+    } else {
+        // Crowded: two pixels square per formant and frame, set in an image.
+        QImage dots(rc.size(), QImage::Format_ARGB32_Premultiplied);
+        dots.fill(Qt::transparent);
+        const QRgb rgb = kFormant.rgba();
+        const int w = rc.width(), h = rc.height();
+        for (size_t i = a; i < b; ++i) {
+            const int x = static_cast<int>((pFrames->time_s[i] - model.Start()) * dScale);
+            if (x < 0 || x >= w)
+                continue;
+            for (int j = 0; j < pFrames->nFormants; ++j) {
+                const double f = pFrames->Hz(i, j);
+                if (!(f > 0) || f > dTop)
+                    continue;
+                const int y = std::clamp(static_cast<int>((1 - f / dTop) * h), 0, h - 1);
+                for (int dy = 0; dy < 2 && y + dy < h; ++dy) {
+                    QRgb* pRow = reinterpret_cast<QRgb*>(dots.scanLine(y + dy));
+                    pRow[x] = rgb;
+                    if (x + 1 < w)
+                        pRow[x + 1] = rgb;
+                }
+            }
+        }
+        dc.drawImage(rc.topLeft(), dots);
+    }
+    dc.restore();
+}
+
+void CTrackPainter::PaintIntensity(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const QRect rc = layout.rcSpectrogram;
+    const CMeasureModel& model = *scene.pModel;
+    const intensity::IntensityFrames* pFrames = model.Intensity();
+    if (rc.isEmpty() || !pFrames || pFrames->time_s.size() < 2)
+        return;
+    const double lo = model.IntensityLow(), hi = model.IntensityHigh();
+    const auto Y = [&](double db) { return paint::YOf(std::clamp(db, lo, hi), lo, hi, rc); };
+    const auto [a, b] = FramesShown(pFrames->time_s, model);
+    const double dPixelsPerFrame = (pFrames->time_s[1] - pFrames->time_s[0]) / model.Span() * rc.width();
+    const double dScale = rc.width() / model.Span();
+    dc.save();
+    dc.setClipRect(rc);
+    if (dPixelsPerFrame < 1) {
+        // Many frames to a pixel: each pixel column's range, reaching to its neighbour's.
+        const int w = rc.width();
+        std::vector<double> high(static_cast<size_t>(w), -1e300), low(static_cast<size_t>(w), 1e300);
+        for (size_t i = a; i < b; ++i) {
+            const double dx = (pFrames->time_s[i] - model.Start()) * dScale;
+            if (dx < 0 || dx >= w)
+                continue;
+            const size_t x = static_cast<size_t>(dx);
+            high[x] = std::max(high[x], pFrames->db[i]);
+            low[x] = std::min(low[x], pFrames->db[i]);
+        }
+        dc.setRenderHint(QPainter::Antialiasing, false);
+        dc.setPen(Qt::NoPen);
+        dc.setBrush(kIntensity);
+        for (int x = 0; x < w; ++x) {
+            const size_t k = static_cast<size_t>(x);
+            if (high[k] < low[k])
+                continue;
+            double top = high[k], foot = low[k];
+            if (x > 0 && high[k - 1] >= low[k - 1]) {
+                top = std::max(top, low[k - 1]);
+                foot = std::min(foot, high[k - 1]);
+            }
+            dc.drawRect(QRectF(rc.left() + x, Y(top) - 0.75, 1, Y(foot) - Y(top) + 1.5));
+        }
+    } else {
+        QPainterPath path;
+        for (size_t i = a; i < b; ++i) {
+            const QPointF at(rc.left() + (pFrames->time_s[i] - model.Start()) * dScale, Y(pFrames->db[i]));
+            if (i == a)
+                path.moveTo(at);
+            else
+                path.lineTo(at);
+        }
+        dc.setRenderHint(QPainter::Antialiasing, true);
+        dc.setPen(QPen(kIntensity, 1.5));
+        dc.setBrush(Qt::NoBrush);
+        dc.drawPath(path);
+    }
+    dc.restore();
+}
+
+void CTrackPainter::PaintIntensityAxis(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const CMeasureModel& model = *scene.pModel;
+    const QRect rc = layout.rcSpectrogram;
+    dc.save();
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    dc.setPen(QPen(kIntensity, 1));
+    const int xTitle = rc.right() + 1 + paint::kTick + 3 + dc.fontMetrics().horizontalAdvance(QStringLiteral("000")) + 4;
+    paint::VerticalScale(dc, rc, model.IntensityLow(), model.IntensityHigh(), layout.nLineHeight, true, xTitle,
+                         QStringLiteral("Intensity (dB)"));
+    dc.restore();
+}
