@@ -2,7 +2,8 @@
 // computed by the window's model and drawn by the window's painter at its own
 // size, as a PNG (a JPEG for OUT.jpg or OUT.jpeg). With --view, the measuring
 // view's picture instead, at its default settings (never a player's saved
-// ones), of the whole sound or of --start to --end, at --size; a mono 16-bit
+// ones: the waveform, the pitch, the spectrogram with the formants and the
+// intensity over it), of the whole sound or of --start to --end, at --size; a mono 16-bit
 // WAV is then read from its file, holding only the stretch's samples
 // (CViewSound). Runs without a display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <memory>
 
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/analysis/model/CAnalysisModel.h"
 #include "player/analysis/measure/CMeasureModel.h"
@@ -180,6 +182,44 @@ int RenderWindow(const RenderOptions& o, const SampleStore& store)
 // drawn again.
 const int kLoadAndRetry = -1;
 
+const char kszRetry[] = "retry";
+
+// The layers the view shows by default besides the pitch: the waveform (the
+// stretch's samples up close, the pyramid of the whole sound further out),
+// the intensity and the formants of the whole sound. Empty when all were
+// made, kszRetry when the file went short, else which were not and why.
+std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings& settings,
+                        const std::shared_ptr<const CMeasureSound>& pStretch, CMeasureModel& model)
+{
+    model.SetSoundSamples(pStretch);
+    auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
+    auto pIntensity = std::make_shared<intensity::IntensityFrames>();
+    auto pFormants = std::make_shared<formants::FormantFrames>();
+    const pitch::ETrackResult nResults[] = {
+        sound.Analyse([&](const CSampleSource& source, int nCount, int) { return pPyramid->Build(source, nCount); }),
+        sound.Analyse([&](const CSampleSource& source, int nCount, int nRate) {
+            return intensity::TrackIntensity(settings.intensity, source, nCount, nRate, 0, *pIntensity);
+        }),
+        sound.Analyse([&](const CSampleSource& source, int nCount, int nRate) {
+            return formants::TrackFormants(settings.formants, source, nCount, nRate, 0, *pFormants);
+        }),
+    };
+    std::string strWhy;
+    const char* kszLayers[] = {"waveform", "intensity", "formants"};
+    for (int i = 0; i < 3; ++i) {
+        if (nResults[i] == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
+            return kszRetry;
+        if (nResults[i] != pitch::TRACK_DONE)
+            strWhy += (strWhy.empty() ? "" : ", ") + std::string(kszLayers[i]) + " (" +
+                      (nResults[i] == pitch::TRACK_NO_MEMORY ? "not enough memory" : "it failed") + ")";
+    }
+    if (nResults[0] == pitch::TRACK_DONE)
+        model.SetWaveform(pPyramid);
+    model.SetIntensity(pIntensity, nResults[1]);
+    model.SetFormants(pFormants, nResults[2]);
+    return strWhy;
+}
+
 int RenderView(const RenderOptions& o, const CViewSound& sound)
 {
     const measure::MeasureSettings settings = measure::FitToRate(measure::MeasureSettings(), sound.Rate());
@@ -202,7 +242,7 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
 
     // The stretch's samples first: they are few, and a file gone short is found before the long track.
     const QSize size(o.nWidth, o.nHeight);
-    const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont());
+    const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont(), settings.layers);
     const PictureRequest request{model.Start(), model.End(), layout.PlotWidth(), settings.spectrogram};
     const auto [nFirst, nEnd] = PictureSamples(request, sound.Count(), sound.Rate());
     const auto pSound = sound.Stretch(nFirst, nEnd);
@@ -210,11 +250,15 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
         return kLoadAndRetry;
 
     model.SetTracking(settings.pitch);
+    model.SetPitchAxis(settings.pitchAxis);
     auto pFrames = std::make_shared<pitch::PitchFrames>();
     const pitch::ETrackResult nTrack = sound.Track(settings.pitch, *pFrames);
     if (nTrack == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
         return kLoadAndRetry;
     model.SetPitch(pFrames, nTrack);
+    const std::string strLayers = TrackLayers(sound, settings, pSound, model);
+    if (strLayers == kszRetry)
+        return kLoadAndRetry;
 
     CColumnCache cache;
     const auto pPicture = ComputePicture(*pSound, request, cache);
@@ -241,6 +285,10 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
     }
     if (nTrack != pitch::TRACK_DONE) {
         PrintError(o.strIn + ": drawn without pitch: " + measure::TrackFailure(nTrack));
+        nStatus = 1;
+    }
+    if (!strLayers.empty()) {
+        PrintError(o.strIn + ": drawn without " + strLayers);
         nStatus = 1;
     }
     return nStatus;
