@@ -105,8 +105,9 @@ std::string ReadoutText(const CMeasureModel::Readout& r)
 
 std::string CursorSeconds(double t, double dSpan)
 {
-    // Ten steps of the last decimal across the span shown, never finer than 0.1 ms.
-    const int nDecimals = std::clamp(static_cast<int>(std::ceil(-std::log10(std::max(dSpan, 1e-9) / 10) - 1e-9)), 0, 4);
+    // About a pixel of a view a thousand wide, never finer than 0.1 ms (the
+    // closest look shows 2 ms).
+    const int nDecimals = std::clamp(static_cast<int>(std::ceil(-std::log10(std::max(dSpan, 1e-9) / 1000) - 1e-9)), 0, 4);
     std::string s = Printf("%.*f s", nDecimals, t);
     if (t >= 60) {
         const std::string strLong = FormatSeconds(t);

@@ -94,31 +94,31 @@ void CTrackPainter::PaintIntensity(QPainter& dc, const CMeasureLayout& layout, c
     dc.save();
     dc.setClipRect(rc);
     if (dPixelsPerFrame < 1) {
-        // Many frames to a pixel: each pixel column's range, reaching to its neighbour's.
+        // Many frames to a pixel: the loudest of each pixel column, joined
+        // (its whole range, pauses and all, would fill the panel with an hour).
         const int w = rc.width();
-        std::vector<double> high(static_cast<size_t>(w), -1e300), low(static_cast<size_t>(w), 1e300);
+        std::vector<double> high(static_cast<size_t>(w), -1e300);
         for (size_t i = a; i < b; ++i) {
             const double dx = (pFrames->time_s[i] - model.Start()) * dScale;
-            if (dx < 0 || dx >= w)
-                continue;
-            const size_t x = static_cast<size_t>(dx);
-            high[x] = std::max(high[x], pFrames->db[i]);
-            low[x] = std::min(low[x], pFrames->db[i]);
+            if (dx >= 0 && dx < w)
+                high[static_cast<size_t>(dx)] = std::max(high[static_cast<size_t>(dx)], pFrames->db[i]);
         }
-        dc.setRenderHint(QPainter::Antialiasing, false);
-        dc.setPen(Qt::NoPen);
-        dc.setBrush(kIntensity);
+        QPainterPath path;
+        bool bDown = false;
         for (int x = 0; x < w; ++x) {
-            const size_t k = static_cast<size_t>(x);
-            if (high[k] < low[k])
+            const double db = high[static_cast<size_t>(x)];
+            if (db < lo) {
+                bDown = false; // a pixel of silence breaks the curve
                 continue;
-            double top = high[k], foot = low[k];
-            if (x > 0 && high[k - 1] >= low[k - 1]) {
-                top = std::max(top, low[k - 1]);
-                foot = std::min(foot, high[k - 1]);
             }
-            dc.drawRect(QRectF(rc.left() + x, Y(top) - 0.75, 1, Y(foot) - Y(top) + 1.5));
+            const QPointF at(rc.left() + x + 0.5, Y(db));
+            bDown ? path.lineTo(at) : path.moveTo(at);
+            bDown = true;
         }
+        dc.setRenderHint(QPainter::Antialiasing, true);
+        dc.setPen(QPen(kIntensity, 1.5));
+        dc.setBrush(Qt::NoBrush);
+        dc.drawPath(path);
     } else {
         QPainterPath path;
         for (size_t i = a; i < b; ++i) {
