@@ -184,10 +184,38 @@ const int kLoadAndRetry = -1;
 
 const char kszRetry[] = "retry";
 
+// Samples nOffset on of another source, as a sound of their own.
+class COffsetSamples : public CSampleSource {
+public:
+    COffsetSamples(const CSampleSource& source, int nOffset) : m_source(source), m_nOffset(nOffset) {}
+    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
+    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
+    {
+        return m_source.Fetch(nFirst + m_nOffset, nCount, pBuffer);
+    }
+
+private:
+    const CSampleSource& m_source;
+    int m_nOffset;
+};
+
+// What the tracks of a stretch read beyond its ends: more than any window.
+constexpr double kTrackMarginS = 0.5;
+
+template <class Frames>
+void ShiftTimes(Frames& frames, double dSeconds)
+{
+    for (double& t : frames.time_s)
+        t += dSeconds;
+}
+
 // The layers the view shows by default besides the pitch: the waveform (the
 // stretch's samples up close, the pyramid of the whole sound further out),
-// the intensity and the formants of the whole sound. Empty when all were
-// made, kszRetry when the file went short, else which were not and why.
+// the intensity and the formants. Those two are tracked over the stretch and
+// half a second either side, not the whole sound: a second of an hour then
+// takes a moment, not the hour's formants (the ceiling the formants find is
+// then the stretch's). Empty when all were made, kszRetry when the file went
+// short, else which were not and why.
 std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings& settings,
                         const std::shared_ptr<const CMeasureSound>& pStretch, CMeasureModel& model)
 {
@@ -195,15 +223,23 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
     auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
     auto pIntensity = std::make_shared<intensity::IntensityFrames>();
     auto pFormants = std::make_shared<formants::FormantFrames>();
+    const int nRate = sound.Rate();
+    const int64_t nFirst = std::clamp<int64_t>(std::llround((model.Start() - kTrackMarginS) * nRate), 0, sound.Count());
+    const int64_t nEnd = std::clamp<int64_t>(std::llround((model.End() + kTrackMarginS) * nRate), nFirst, sound.Count());
+    const double dOffset = static_cast<double>(nFirst) / nRate;
     const pitch::ETrackResult nResults[] = {
         sound.Analyse([&](const CSampleSource& source, int nCount, int) { return pPyramid->Build(source, nCount); }),
-        sound.Analyse([&](const CSampleSource& source, int nCount, int nRate) {
-            return intensity::TrackIntensity(settings.intensity, source, nCount, nRate, 0, *pIntensity);
+        sound.Analyse([&](const CSampleSource& source, int, int) {
+            return intensity::TrackIntensity(settings.intensity, COffsetSamples(source, static_cast<int>(nFirst)),
+                                             static_cast<int>(nEnd - nFirst), nRate, 0, *pIntensity);
         }),
-        sound.Analyse([&](const CSampleSource& source, int nCount, int nRate) {
-            return formants::TrackFormants(settings.formants, source, nCount, nRate, 0, *pFormants);
+        sound.Analyse([&](const CSampleSource& source, int, int) {
+            return formants::TrackFormants(settings.formants, COffsetSamples(source, static_cast<int>(nFirst)),
+                                           static_cast<int>(nEnd - nFirst), nRate, 0, *pFormants);
         }),
     };
+    ShiftTimes(*pIntensity, dOffset);
+    ShiftTimes(*pFormants, dOffset);
     std::string strWhy;
     const char* kszLayers[] = {"waveform", "intensity", "formants"};
     for (int i = 0; i < 3; ++i) {
