@@ -1,6 +1,6 @@
 // Measuring-view benchmark on an hour of speech-like sound at 44.1 kHz:
-//  1. a new picture (the columns on screen, shaded and painted with the axes
-//     and the pitch) at five zooms, from the whole hour to 20 ms, with a cold
+//  1. a new picture (the columns on screen, shaded and painted with the axes,
+//     the waveform, the pitch, the formants and the intensity) at five zooms, from the whole hour to 20 ms, with a cold
 //     column cache as after a jump, wide- and narrow-band, at device-pixel
 //     ratios 1 and 2: the target is 100 ms; beside it sox drawing a spectrogram
 //     of the same stretch at the same width, as a whole process;
@@ -9,7 +9,10 @@
 //     memory (through /usr/bin/time, where there is one: this process holds
 //     the hour, and a child forked from it would count it too).
 // Repeated figures are medians with the best beside them.
-//   bench_view [--runs N] [--keep DIR]
+//  3. what the layers add to a picture: one made, painted with every layer
+//     and with the spectrogram and pitch alone, at each zoom.
+//   bench_view [--runs N] [--keep DIR] [--no-peers] (no sox, no part 2)
+//              [--layers-only] (part 3 alone)
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -111,12 +114,17 @@ int main(int argc, char** argv)
 {
     int nRuns = 5;
     fs::path keep;
+    bool bPeers = true, bPictures = true;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--runs" && i + 1 < argc)
             nRuns = std::max(1, std::atoi(argv[++i]));
         else if (a == "--keep" && i + 1 < argc)
             keep = argv[++i];
+        else if (a == "--no-peers")
+            bPeers = false;
+        else if (a == "--layers-only")
+            bPeers = bPictures = false;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
@@ -143,12 +151,29 @@ int main(int argc, char** argv)
     const double dTrack = Seconds([&] {
         model.SetPitch(pFrames, sonavel::pitch::TrackSound(sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate), settings.pitch, 0, *pFrames).nOutcome);
     });
-    std::printf("pitch of the hour (AMDF, all cores, once when the view opens): %.0f ms\n\n", dTrack * 1000);
+    std::printf("pitch of the hour (AMDF, all cores, once when the view opens): %.0f ms\n", dTrack * 1000);
+    // The other layers, made once per sound by the view's worker.
+    model.SetSoundSamples(pSound);
+    auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
+    const double dPyramid = Seconds([&] { pPyramid->Build(source, static_cast<int>(hour.size())); });
+    model.SetWaveform(pPyramid);
+    auto pIntensity = std::make_shared<sonavel::intensity::IntensityFrames>();
+    const double dIntensity = Seconds([&] {
+        model.SetIntensity(pIntensity, TrackIntensity(settings.intensity, source, static_cast<int>(hour.size()), kRate,
+                                                      0, *pIntensity));
+    });
+    auto pFormants = std::make_shared<sonavel::formants::FormantFrames>();
+    const double dFormants = Seconds([&] {
+        model.SetFormants(pFormants, TrackFormants(settings.formants, source, static_cast<int>(hour.size()), kRate, 0,
+                                                   *pFormants));
+    });
+    std::printf("once per sound: waveform pyramid %.0f ms, intensity %.0f ms, formants %.0f ms (all cores)\n\n",
+                dPyramid * 1000, dIntensity * 1000, dFormants * 1000);
 
     std::printf("1. a new picture of the hour at %dx%d (columns on screen, shaded, painted), target 100 ms\n",
                 kViewSize.width(), kViewSize.height());
     std::printf("   %-10s %-12s %4s %18s %12s %10s\n", "span", "window", "dpr", "ms median (best)", "sox ms", "x sox");
-    const double kSpans[] = {3600, 600, 60, 1, 0.02};
+    const std::vector<double> kSpans = {3600, 600, 60, 1, 0.02};
     // sox once per stretch (the hour takes it minutes), shared with part 2.
     std::map<std::pair<double, double>, double> soxSeconds;
     const auto SoxOnce = [&](double dStart, double dEnd, int nWidth) {
@@ -159,7 +184,7 @@ int main(int argc, char** argv)
     };
     const int nPlotWidth = CMeasureLayout::For(kViewSize, CMeasurePainter::ViewFont()).PlotWidth();
     bool bMet = true;
-    for (double dSpan : kSpans) {
+    for (double dSpan : bPictures ? kSpans : std::vector<double>()) {
         const double dStart = 1800 - dSpan / 2 + (dSpan >= 3600 ? dSpan / 2 - 1800 : 0);
         model.SetSpan(dStart, dStart + dSpan);
         const CMeasureLayout layout = CMeasureLayout::For(kViewSize, CMeasurePainter::ViewFont());
@@ -186,7 +211,7 @@ int main(int argc, char** argv)
                         CMeasurePainter::Render(kViewSize, scene, dRatio);
                     }));
                 }
-                if (dSox < 0)
+                if (dSox < 0 && bPeers)
                     dSox = SoxOnce(model.Start(), model.End(), nPlotWidth);
                 bMet = bMet && t.Median() <= 0.1;
                 std::printf("   %-10.3g %-12s %4.0f %9.1f (%5.1f) %12.0f %10.3f\n", dSpan,
@@ -196,6 +221,39 @@ int main(int argc, char** argv)
         }
     }
     std::printf("   every picture within 100 ms: %s\n\n", bMet ? "met" : "MISSED");
+
+    std::printf("3. painting one picture (made once) at dpr 1, ms median (best): every layer, spectrogram and pitch alone\n");
+    settings.spectrogram.dWindowS = 0.005;
+    for (double dSpan : kSpans) {
+        const double dStart = dSpan >= 3600 ? 0 : 1800 - dSpan / 2;
+        model.SetSpan(dStart, dStart + dSpan);
+        const CMeasureLayout layout = CMeasureLayout::For(kViewSize, CMeasurePainter::ViewFont());
+        CColumnCache cache;
+        const auto pPicture = ComputePicture(*pSound, PictureRequest{model.Start(), model.End(), layout.PlotWidth(),
+                                                                      settings.spectrogram}, cache, 2);
+        // Every layer, none of the three new ones, and each of them alone.
+        const char* kszRows[] = {"every layer", "spectrogram+pitch", "+waveform", "+formants", "+intensity"};
+        Times t[5];
+        for (int r = 0; r < nRuns; ++r)
+            for (int k = 0; k < 5; ++k) {
+                CMeasureScene scene;
+                scene.pModel = &model;
+                scene.pPicture = pPicture.get();
+                scene.settings = settings;
+                sonavel::measure::MeasureLayers& l = scene.settings.layers;
+                l.bWaveform = k == 0 || k == 2;
+                l.bFormants = k == 0 || k == 3;
+                l.bIntensity = k == 0 || k == 4;
+                t[k].v.push_back(Seconds([&] { CMeasurePainter::Render(kViewSize, scene); }));
+            }
+        std::printf("   %-10.3g", dSpan);
+        for (int k = 0; k < 5; ++k)
+            std::printf("  %s %5.1f (%5.1f)", kszRows[k], t[k].Median() * 1000, t[k].Best() * 1000);
+        std::printf("\n");
+    }
+    std::printf("\n");
+    if (!bPeers)
+        return 0;
 
     std::printf("2. render --view at %dx%d, whole processes (medians of %d), beside sox's spectrogram (once)\n",
                 kViewSize.width(), kViewSize.height(), nRuns);

@@ -56,12 +56,19 @@ std::shared_ptr<const CMeasureSound> CViewSound::Stretch(int64_t nFirst, int64_t
 
 pitch::ETrackResult CViewSound::Track(const pitch::PitchSettings& settings, pitch::PitchFrames& frames) const
 {
+    return Analyse([&](const CSampleSource& source, int nCount, int nRate) {
+        return pitch::TrackWith(settings, source, nCount, nRate, 0, frames);
+    });
+}
+
+pitch::ETrackResult CViewSound::Analyse(const Analysis& fnAnalyse) const
+{
     if (m_bFromFile)
-        return pitch::TrackWith(settings, m_file, m_file.Count(), m_file.Rate(), 0, frames);
+        return fnAnalyse(m_file, m_file.Count(), m_file.Rate());
     if (!m_pLoaded || m_pLoaded->Count() > INT32_MAX)
         return pitch::TRACK_REFUSED;
     const CMemorySamples source(m_pLoaded->HeldSamples(), static_cast<int>(m_pLoaded->Count()));
-    return pitch::TrackWith(settings, source, static_cast<int>(m_pLoaded->Count()), m_pLoaded->Rate(), 0, frames);
+    return fnAnalyse(source, static_cast<int>(m_pLoaded->Count()), m_pLoaded->Rate());
 }
 
 } // namespace analyze

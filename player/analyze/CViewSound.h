@@ -7,6 +7,7 @@
 // loaded whole through the reader table, as is a WAV whose file is cut short
 // under the reading.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
     std::shared_ptr<const CMeasureSound> Stretch(int64_t nFirst, int64_t nEnd) const;
     // The pitch over the whole sound. TRACK_SOURCE_FAILED: the file went short.
     pitch::ETrackResult Track(const pitch::PitchSettings& settings, pitch::PitchFrames& frames) const;
+    // Any analysis of the whole sound (the waveform's pyramid, the intensity,
+    // the formants) over its samples; TRACK_SOURCE_FAILED: the file went short.
+    using Analysis = std::function<pitch::ETrackResult(const CSampleSource& source, int nCount, int nRate)>;
+    pitch::ETrackResult Analyse(const Analysis& fnAnalyse) const;
 
 private:
     std::string m_strPath;

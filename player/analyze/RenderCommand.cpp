@@ -2,7 +2,8 @@
 // computed by the window's model and drawn by the window's painter at its own
 // size, as a PNG (a JPEG for OUT.jpg or OUT.jpeg). With --view, the measuring
 // view's picture instead, at its default settings (never a player's saved
-// ones), of the whole sound or of --start to --end, at --size; a mono 16-bit
+// ones: the waveform, the pitch, the spectrogram with the formants and the
+// intensity over it), of the whole sound or of --start to --end, at --size; a mono 16-bit
 // WAV is then read from its file, holding only the stretch's samples
 // (CViewSound). Runs without a display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <memory>
 
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/analysis/model/CAnalysisModel.h"
 #include "player/analysis/measure/CMeasureModel.h"
@@ -180,6 +182,80 @@ int RenderWindow(const RenderOptions& o, const SampleStore& store)
 // drawn again.
 const int kLoadAndRetry = -1;
 
+const char kszRetry[] = "retry";
+
+// Samples nOffset on of another source, as a sound of their own.
+class COffsetSamples : public CSampleSource {
+public:
+    COffsetSamples(const CSampleSource& source, int nOffset) : m_source(source), m_nOffset(nOffset) {}
+    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
+    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
+    {
+        return m_source.Fetch(nFirst + m_nOffset, nCount, pBuffer);
+    }
+
+private:
+    const CSampleSource& m_source;
+    int m_nOffset;
+};
+
+// What the tracks of a stretch read beyond its ends: more than any window.
+constexpr double kTrackMarginS = 0.5;
+
+template <class Frames>
+void ShiftTimes(Frames& frames, double dSeconds)
+{
+    for (double& t : frames.time_s)
+        t += dSeconds;
+}
+
+// The layers the view shows by default besides the pitch: the waveform (the
+// stretch's samples up close, the pyramid of the whole sound further out),
+// the intensity and the formants. Those two are tracked over the stretch and
+// half a second either side, not the whole sound: a second of an hour then
+// takes a moment, not the hour's formants (the ceiling the formants find is
+// then the stretch's). Empty when all were made, kszRetry when the file went
+// short, else which were not and why.
+std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings& settings,
+                        const std::shared_ptr<const CMeasureSound>& pStretch, CMeasureModel& model)
+{
+    model.SetSoundSamples(pStretch);
+    auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
+    auto pIntensity = std::make_shared<intensity::IntensityFrames>();
+    auto pFormants = std::make_shared<formants::FormantFrames>();
+    const int nRate = sound.Rate();
+    const int64_t nFirst = std::clamp<int64_t>(std::llround((model.Start() - kTrackMarginS) * nRate), 0, sound.Count());
+    const int64_t nEnd = std::clamp<int64_t>(std::llround((model.End() + kTrackMarginS) * nRate), nFirst, sound.Count());
+    const double dOffset = static_cast<double>(nFirst) / nRate;
+    const pitch::ETrackResult nResults[] = {
+        sound.Analyse([&](const CSampleSource& source, int nCount, int) { return pPyramid->Build(source, nCount); }),
+        sound.Analyse([&](const CSampleSource& source, int, int) {
+            return intensity::TrackIntensity(settings.intensity, COffsetSamples(source, static_cast<int>(nFirst)),
+                                             static_cast<int>(nEnd - nFirst), nRate, 0, *pIntensity);
+        }),
+        sound.Analyse([&](const CSampleSource& source, int, int) {
+            return formants::TrackFormants(settings.formants, COffsetSamples(source, static_cast<int>(nFirst)),
+                                           static_cast<int>(nEnd - nFirst), nRate, 0, *pFormants);
+        }),
+    };
+    ShiftTimes(*pIntensity, dOffset);
+    ShiftTimes(*pFormants, dOffset);
+    std::string strWhy;
+    const char* kszLayers[] = {"waveform", "intensity", "formants"};
+    for (int i = 0; i < 3; ++i) {
+        if (nResults[i] == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
+            return kszRetry;
+        if (nResults[i] != pitch::TRACK_DONE)
+            strWhy += (strWhy.empty() ? "" : ", ") + std::string(kszLayers[i]) + " (" +
+                      (nResults[i] == pitch::TRACK_NO_MEMORY ? "not enough memory" : "it failed") + ")";
+    }
+    if (nResults[0] == pitch::TRACK_DONE)
+        model.SetWaveform(pPyramid);
+    model.SetIntensity(pIntensity, nResults[1]);
+    model.SetFormants(pFormants, nResults[2]);
+    return strWhy;
+}
+
 int RenderView(const RenderOptions& o, const CViewSound& sound)
 {
     const measure::MeasureSettings settings = measure::FitToRate(measure::MeasureSettings(), sound.Rate());
@@ -202,7 +278,7 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
 
     // The stretch's samples first: they are few, and a file gone short is found before the long track.
     const QSize size(o.nWidth, o.nHeight);
-    const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont());
+    const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont(), settings.layers);
     const PictureRequest request{model.Start(), model.End(), layout.PlotWidth(), settings.spectrogram};
     const auto [nFirst, nEnd] = PictureSamples(request, sound.Count(), sound.Rate());
     const auto pSound = sound.Stretch(nFirst, nEnd);
@@ -210,11 +286,15 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
         return kLoadAndRetry;
 
     model.SetTracking(settings.pitch);
+    model.SetPitchAxis(settings.pitchAxis);
     auto pFrames = std::make_shared<pitch::PitchFrames>();
     const pitch::ETrackResult nTrack = sound.Track(settings.pitch, *pFrames);
     if (nTrack == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
         return kLoadAndRetry;
     model.SetPitch(pFrames, nTrack);
+    const std::string strLayers = TrackLayers(sound, settings, pSound, model);
+    if (strLayers == kszRetry)
+        return kLoadAndRetry;
 
     CColumnCache cache;
     const auto pPicture = ComputePicture(*pSound, request, cache);
@@ -241,6 +321,10 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
     }
     if (nTrack != pitch::TRACK_DONE) {
         PrintError(o.strIn + ": drawn without pitch: " + measure::TrackFailure(nTrack));
+        nStatus = 1;
+    }
+    if (!strLayers.empty()) {
+        PrintError(o.strIn + ": drawn without " + strLayers);
         nStatus = 1;
     }
     return nStatus;

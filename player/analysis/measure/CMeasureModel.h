@@ -11,6 +11,7 @@
 
 #include "player/analysis/measure/CMeasurePicture.h"
 #include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/waveform/WaveformPyramid.h"
 
 class CMeasureModel {
 public:
@@ -66,6 +67,13 @@ public:
                       sonavel::pitch::ETrackResult nResult);
     const sonavel::intensity::IntensityFrames* Intensity() const { return m_pIntensity.get(); }
     sonavel::pitch::ETrackResult IntensityResult() const { return m_nIntensityResult; }
+    // The samples the view holds (for the waveform's close look and the
+    // sample under the pointer) and the waveform's pyramid, made by the worker.
+    void SetSoundSamples(std::shared_ptr<const CMeasureSound> pSound) { m_pSoundSamples = std::move(pSound); }
+    const CMeasureSound* SoundSamples() const { return m_pSoundSamples.get(); }
+    sonavel::waveform::HeldSamples Held() const;
+    void SetWaveform(std::shared_ptr<const sonavel::waveform::CWaveformPyramid> pPyramid) { m_pWaveform = std::move(pPyramid); }
+    const sonavel::waveform::CWaveformPyramid* Waveform() const { return m_pWaveform.get(); }
     // The cursor a plain click sets (seconds); none after a new sound.
     bool HasCursor() const { return m_dCursor >= 0; }
     double Cursor() const { return m_dCursor; }
@@ -75,10 +83,16 @@ public:
     // spectrogram"); empty once one is made, and for a new sound.
     void SetPictureFailure(const std::string& strWhy) { m_strPictureFailure = strWhy; }
     const std::string& PictureFailure() const { return m_strPictureFailure; }
-    // The pitch scale: the range the settings give, or, at the tracker's own
-    // range, the range its voiced frames cover, rounded out with a little air.
+    // The pitch scale: the fixed range the axis gives, or the range the
+    // voiced frames shown cover (else the whole track's, else the search's),
+    // rounded out with a little air; it follows every zoom and scroll.
+    void SetPitchAxis(const sonavel::measure::PitchAxis& axis);
     double PitchLow() const { return m_dPitchLow; }
     double PitchHigh() const { return m_dPitchHigh; }
+    // The intensity's dB scale: from a little above the loudest frame down
+    // to 60 dB below it, or to the quietest frame above silence.
+    double IntensityLow() const { return m_dIntensityLow; }
+    double IntensityHigh() const { return m_dIntensityHigh; }
     // The frame nearest to t, or -1 when there is no track.
     long NearestFrame(double t) const;
     // Frames from the first at or after a to the last at or before b.
@@ -88,6 +102,8 @@ public:
         double dStart = 0, dEnd = 0, dDuration = 0;
         double dMeanPitchHz = 0; // over the voiced frames; 0 when none
         long nVoiced = 0;
+        double dMeanFormantHz[3] = {0, 0, 0}; // F1-F3 over the frames that hold each; 0 when none
+        double dIntensityDb = 0; bool bIntensity = false; // the energy mean
     };
     SpanFacts Facts(double a, double b) const;
 
@@ -97,14 +113,21 @@ public:
     // (a picture made before a zoom or scroll still shows there).
     struct Readout {
         double dTime = 0, dFrequencyHz = 0;
+        bool bFrequency = true; // the point lies over the spectrogram
         double dLevelDb = 0; bool bLevel = false;
         long nFrame = -1; double dFrameTime = 0, dPitchHz = 0;
+        double dFormantHz[3] = {0, 0, 0}; bool bFormants = false; // the nearest frame's F1-F3 (0: lacking)
+        double dIntensityDb = 0; bool bIntensity = false;         // the nearest frame's
+        double dSample = 0; bool bSample = false;                 // the nearest sample, full scale +-1
     };
+    // What lies at time t: the pitch, formants, intensity and sample there.
+    Readout ReadoutAtTime(double t) const;
     Readout ReadoutAt(const CMeasurePicture* pPicture, double x, double y, double dWidth, double dHeight,
                       double dTopHz) const;
 
 private:
     void FitPitchScale();
+    void FitIntensityScale();
 
     int64_t m_nSamples = 0;
     int m_nRate = 0;
@@ -118,6 +141,10 @@ private:
     sonavel::pitch::ETrackResult m_nFormantResult = sonavel::pitch::TRACK_DONE;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> m_pIntensity;
     sonavel::pitch::ETrackResult m_nIntensityResult = sonavel::pitch::TRACK_DONE;
+    std::shared_ptr<const CMeasureSound> m_pSoundSamples;
+    std::shared_ptr<const sonavel::waveform::CWaveformPyramid> m_pWaveform;
+    sonavel::measure::PitchAxis m_pitchAxis;
+    double m_dIntensityLow = 30, m_dIntensityHigh = 90;
     double m_dCursor = -1;
     std::string m_strPictureFailure;
     double m_dPitchLow = 50, m_dPitchHigh = 800;

@@ -101,8 +101,8 @@ void CMeasureWorker::CJobThread::Run()
     }
 }
 
-CMeasureWorker::CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch)
-    : m_fnPicture(std::move(fnPicture)), m_fnPitch(std::move(fnPitch))
+CMeasureWorker::CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch, LayersDone fnLayers)
+    : m_fnPicture(std::move(fnPicture)), m_fnPitch(std::move(fnPitch)), m_fnLayers(std::move(fnLayers))
 {
 }
 
@@ -111,6 +111,7 @@ CMeasureWorker::~CMeasureWorker()
     // Both cancelled before either is waited for.
     m_pictures.Stop();
     m_pitch.Stop();
+    m_layers.Stop();
 }
 
 void CMeasureWorker::RequestPicture(std::shared_ptr<const CMeasureSound> pSound, const PictureRequest& request)
@@ -151,5 +152,69 @@ void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
         }
         if (!bCancel)
             m_fnPitch(std::move(pFrames), nResult, nSerial);
+    });
+}
+
+namespace {
+
+// A track's result from what it threw.
+template <class F>
+sonavel::pitch::ETrackResult Guarded(F&& fn)
+{
+    try {
+        return fn();
+    } catch (const std::bad_alloc&) {
+        return sonavel::pitch::TRACK_NO_MEMORY;
+    } catch (const std::length_error&) {
+        return sonavel::pitch::TRACK_NO_MEMORY;
+    } catch (...) {
+        return sonavel::pitch::TRACK_SOURCE_FAILED;
+    }
+}
+
+} // namespace
+
+void CMeasureWorker::RequestLayers(std::shared_ptr<const CMeasureSound> pSound,
+                                   const sonavel::formants::FormantSettings& formants,
+                                   const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial)
+{
+    if (!m_fnLayers)
+        return;
+    m_layers.Post([this, pSound, formants, intensity, nSerial](const std::atomic<bool>& bCancel) {
+        using namespace sonavel;
+        // The whole sound, as the pitch: the view's own share of it.
+        if (!pSound || !pSound->HoldsAll() || pSound->Count() > INT32_MAX) {
+            LayerTracks failed;
+            failed.nSerial = nSerial;
+            failed.bIntensityDone = failed.bFormantsDone = true;
+            failed.nIntensity = failed.nFormants = pitch::TRACK_SOURCE_FAILED;
+            m_fnLayers(failed);
+            return;
+        }
+        const int nCount = static_cast<int>(pSound->Count());
+        const CMemorySamples memory(pSound->HeldSamples(), nCount);
+        const CCancellableSamples source(memory, bCancel);
+        LayerTracks tracks;
+        tracks.nSerial = nSerial;
+        // The waveform first: it takes a moment, the formants of an hour minutes.
+        auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
+        if (Guarded([&] { return pPyramid->Build(source, nCount); }) == pitch::TRACK_DONE)
+            tracks.pWaveform = pPyramid;
+        if (bCancel)
+            return;
+        m_fnLayers(tracks);
+        auto pIntensity = std::make_shared<intensity::IntensityFrames>();
+        tracks.nIntensity = Guarded([&] { return TrackIntensity(intensity, source, nCount, pSound->Rate(), 0, *pIntensity); });
+        tracks.pIntensity = tracks.nIntensity == pitch::TRACK_DONE ? pIntensity : nullptr;
+        tracks.bIntensityDone = true;
+        if (bCancel)
+            return;
+        m_fnLayers(tracks);
+        auto pFormants = std::make_shared<formants::FormantFrames>();
+        tracks.nFormants = Guarded([&] { return TrackFormants(formants, source, nCount, pSound->Rate(), 0, *pFormants); });
+        tracks.pFormants = tracks.nFormants == pitch::TRACK_DONE ? pFormants : nullptr;
+        tracks.bFormantsDone = true;
+        if (!bCancel)
+            m_fnLayers(tracks);
     });
 }

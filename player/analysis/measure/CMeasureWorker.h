@@ -1,6 +1,8 @@
 #pragma once
 // The measuring view's work off the user-interface thread: one thread makes
-// pictures, another tracks pitch, each always on the newest request (one that
+// pictures, another tracks pitch, a third the waveform's pyramid, the
+// intensity and the formants of the whole sound (in that order, each reported
+// as it is done), each always on the newest request (one that
 // is overtaken while it waits is dropped; the one running is finished, so
 // pictures keep coming while the user zooms). Results go to callbacks on the
 // worker's threads; the caller hands them on to its own thread. Whatever a
@@ -14,7 +16,22 @@
 #include <thread>
 
 #include "player/analysis/measure/CMeasurePicture.h"
+#include "player/analysis/formants/FormantTrack.h"
+#include "player/analysis/intensity/IntensityTrack.h"
 #include "player/analysis/pitch/PitchSettings.h"
+#include "player/analysis/waveform/WaveformPyramid.h"
+
+// What the layers' job has made so far of one request.
+struct LayerTracks {
+    unsigned nSerial = 0;
+    std::shared_ptr<const sonavel::waveform::CWaveformPyramid> pWaveform; // null until made, or when it failed
+    bool bIntensityDone = false;
+    std::shared_ptr<const sonavel::intensity::IntensityFrames> pIntensity;
+    sonavel::pitch::ETrackResult nIntensity = sonavel::pitch::TRACK_DONE;
+    bool bFormantsDone = false;
+    std::shared_ptr<const sonavel::formants::FormantFrames> pFormants;
+    sonavel::pitch::ETrackResult nFormants = sonavel::pitch::TRACK_DONE;
+};
 
 class CMeasureWorker {
 public:
@@ -23,7 +40,9 @@ public:
     // TrackWith's result and the request's serial.
     using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::pitch::ETrackResult, unsigned)>;
 
-    CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch);
+    using LayersDone = std::function<void(const LayerTracks&)>;
+
+    CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch, LayersDone fnLayers = nullptr);
     // Cancels the jobs that run and waits for them to stop: a picture stops
     // within a column, a track within a block, and neither reports back.
     ~CMeasureWorker();
@@ -33,6 +52,9 @@ public:
     void RequestPicture(std::shared_ptr<const CMeasureSound> pSound, const PictureRequest& request);
     void RequestPitch(std::shared_ptr<const CMeasureSound> pSound, const sonavel::pitch::PitchSettings& settings,
                       unsigned nSerial);
+    // The waveform's pyramid, the intensity and the formants of the whole sound.
+    void RequestLayers(std::shared_ptr<const CMeasureSound> pSound, const sonavel::formants::FormantSettings& formants,
+                       const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial);
 
 private:
     // One thread that runs the newest job posted to it. A job is handed the
@@ -59,8 +81,10 @@ private:
 
     PictureDone m_fnPicture;
     PitchDone m_fnPitch;
+    LayersDone m_fnLayers;
     CColumnCache m_cache; // the picture thread's alone
     // Last: the threads go first, while everything they use still exists.
     CJobThread m_pictures;
     CJobThread m_pitch;
+    CJobThread m_layers;
 };

@@ -66,26 +66,72 @@ std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& m
     return str;
 }
 
+namespace {
+
+// What lies at a time besides the frequency: pitch, F1-F3, intensity, sample.
+std::string LayerReadouts(const CMeasureModel::Readout& r, bool bFrameTime)
+{
+    std::string str;
+    if (r.nFrame >= 0) {
+        str += r.dPitchHz > 0 ? Printf("   pitch %.1f Hz", r.dPitchHz) : std::string("   unvoiced");
+        if (bFrameTime)
+            str += Printf(" at %.3f s", r.dFrameTime);
+    }
+    if (r.bFormants) {
+        str += "  ";
+        for (int j = 0; j < 3; ++j)
+            str += r.dFormantHz[j] > 0 ? Printf(" F%d %.0f", j + 1, r.dFormantHz[j]) : Printf(" F%d \xE2\x80\x93", j + 1);
+        str += " Hz";
+    }
+    if (r.bIntensity)
+        str += r.dIntensityDb > intensity::kSilenceDb ? Printf("   intensity %.1f dB", r.dIntensityDb)
+                                                      : std::string("   silence");
+    if (r.bSample)
+        str += Printf("   sample %.4f", r.dSample);
+    return str;
+}
+
+} // namespace
+
 std::string ReadoutText(const CMeasureModel::Readout& r)
 {
-    std::string str = Printf("%s   %.0f Hz", FormatSeconds(r.dTime).c_str(), r.dFrequencyHz);
+    std::string str = FormatSeconds(r.dTime);
+    if (r.bFrequency)
+        str += Printf("   %.0f Hz", r.dFrequencyHz);
     if (r.bLevel)
         str += Printf("   %.1f dB", r.dLevelDb);
-    if (r.nFrame >= 0)
-        str += r.dPitchHz > 0 ? Printf("   pitch %.1f Hz at %.3f s", r.dPitchHz, r.dFrameTime)
-                              : Printf("   unvoiced at %.3f s", r.dFrameTime);
-    return str;
+    return str + LayerReadouts(r, true);
+}
+
+std::string CursorSeconds(double t, double dSpan)
+{
+    // About a pixel of a view a thousand wide, never finer than 0.1 ms (the
+    // closest look shows 2 ms).
+    const int nDecimals = std::clamp(static_cast<int>(std::ceil(-std::log10(std::max(dSpan, 1e-9) / 1000) - 1e-9)), 0, 4);
+    std::string s = Printf("%.*f s", nDecimals, t);
+    if (t >= 60) {
+        const std::string strLong = FormatSeconds(t);
+        s += strLong.substr(strLong.find(' ', strLong.find(' ') + 1));
+    }
+    return s;
 }
 
 std::string SelectionText(const CMeasureModel& model)
 {
-    if (!model.HasSelection())
-        return "No selection";
+    if (!model.HasSelection()) {
+        if (!model.HasCursor())
+            return "No selection";
+        return "Cursor " + CursorSeconds(model.Cursor(), model.Span()) + LayerReadouts(model.ReadoutAtTime(model.Cursor()), false);
+    }
     const CMeasureModel::SpanFacts f = model.Facts(model.SelectionStart(), model.SelectionEnd());
     std::string str = Printf("Selection %.3f%s%.3f s (%.3f s)", f.dStart, kszDash, f.dEnd, f.dDuration);
-    if (!model.Pitch())
-        return str;
-    return str + (f.nVoiced > 0 ? Printf(", mean pitch %.1f Hz", f.dMeanPitchHz) : std::string(", unvoiced"));
+    if (model.Pitch())
+        str += f.nVoiced > 0 ? Printf(", mean pitch %.1f Hz", f.dMeanPitchHz) : std::string(", unvoiced");
+    if (model.Formants() && f.dMeanFormantHz[0] > 0)
+        str += Printf(", F1 %.0f F2 %.0f F3 %.0f Hz", f.dMeanFormantHz[0], f.dMeanFormantHz[1], f.dMeanFormantHz[2]);
+    if (f.bIntensity)
+        str += Printf(", %.1f dB", f.dIntensityDb);
+    return str;
 }
 
 std::string PictureDescription(const std::string& strName, const CMeasureModel& model)

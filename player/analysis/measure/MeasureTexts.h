@@ -24,9 +24,15 @@ std::string HeaderLine(const std::string& strName, double dDuration, int nRate);
 // "Spectrogram 5 ms window, 0-5000 Hz, 50 dB  |  Pitch: research tracker, own range 50-800 Hz"
 // and, while tracking or after a failure, what became of the pitch.
 std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& model);
-// "1.234 s  1250 Hz  -6.1 dB  pitch 182.0 Hz at 1.230 s"
+// "1.234 s   1250 Hz   -6.1 dB   pitch 182.0 Hz at 1.230 s   F1 512 F2 1480
+// F3 2490 Hz   intensity 71.2 dB   sample -0.1234": the frequency and level
+// only over the spectrogram, each of the rest where it is known.
 std::string ReadoutText(const CMeasureModel::Readout& readout);
-// "Selection 1.200-1.700 s (0.500 s), mean pitch 171.3 Hz"
+// The time at the cursor with the decimals a span of dSpan seconds needs (a
+// tenth of a millisecond at the closest look): "1.2346 s".
+std::string CursorSeconds(double t, double dSpan);
+// "Selection 1.200-1.700 s (0.500 s), mean pitch 171.3 Hz, F1 512 F2 1480 F3
+// 2490 Hz, 71.2 dB"; without one, the cursor's "Cursor 1.2346 s   pitch ...".
 std::string SelectionText(const CMeasureModel& model);
 // "take7.wav, 12.500 to 14.200 s of 47.312 s shown, pitch scale 90-180 Hz"
 std::string PictureDescription(const std::string& strName, const CMeasureModel& model);

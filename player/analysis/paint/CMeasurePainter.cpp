@@ -9,54 +9,20 @@
 
 #include "player/analysis/measure/AxisTicks.h"
 #include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/paint/CTrackPainter.h"
+#include "player/analysis/paint/CWaveformPainter.h"
+#include "player/analysis/paint/PaintSupport.h"
+
+using namespace sonavel::paint;
 
 namespace {
 
 const QColor kBeyondSound(238, 238, 238); // where there is no sound (or no picture yet)
-const QColor kFrame(90, 90, 90);
-const QColor kGrid(220, 220, 220);
 const QColor kPitch(20, 70, 200);
 const QColor kSelection(40, 110, 255, 36);
 const QColor kSelectionEdge(40, 110, 255);
-const QColor kCursor(220, 0, 0);
-const int kTick = 4; // tick marks outside the panels
-
-// A label centred vertically on y, right-aligned at xRight.
-void LabelLeftOf(QPainter& dc, int xRight, double y, const QString& strText, int nLineHeight)
-{
-    const int nWidth = dc.fontMetrics().horizontalAdvance(strText);
-    dc.drawText(QRectF(xRight - nWidth, y - nLineHeight / 2.0, nWidth, nLineHeight), Qt::AlignRight | Qt::AlignVCenter,
-                strText);
-}
-
-// Text turned a quarter to the left, centred on the vertical span of rc.
-void VerticalTitle(QPainter& dc, const QRect& rc, int x, const QString& strText)
-{
-    const QFontMetrics fm = dc.fontMetrics();
-    if (fm.horizontalAdvance(strText) > rc.height())
-        return; // too short a panel to name
-    dc.save();
-    dc.translate(x, rc.center().y() + 0.5);
-    dc.rotate(-90);
-    dc.drawText(QRectF(-rc.height() / 2.0, 0, rc.height(), fm.height()), Qt::AlignHCenter | Qt::AlignTop, strText);
-    dc.restore();
-}
-
-// Ticks for a vertical scale: a line and a half apart, or, on a panel too low
-// for two such, just clear of each other.
-std::vector<sonavel::axes::Tick> VerticalTicks(double dLow, double dHigh, int nHeight, int nLineHeight)
-{
-    auto ticks = sonavel::axes::LinearTicks(dLow, dHigh, nHeight, nLineHeight * 1.6);
-    if (ticks.size() < 2)
-        ticks = sonavel::axes::LinearTicks(dLow, dHigh, nHeight, nLineHeight * 1.1);
-    return ticks;
-}
-
-double YOf(double dValue, double dLow, double dHigh, const QRect& rc)
-{
-    // The panel's top pixel row is the top of the scale, its bottom row the foot.
-    return rc.top() + (dHigh - dValue) / (dHigh - dLow) * rc.height();
-}
+const QColor kPlayCursor(220, 0, 0);
+const QColor kClickCursor(20, 20, 20);
 
 } // namespace
 
@@ -67,32 +33,6 @@ QFont CMeasurePainter::ViewFont()
                       QStringLiteral("Helvetica")});
     font.setPointSizeF(9);
     return font;
-}
-
-CMeasureLayout CMeasureLayout::For(const QSize& size, const QFont& font)
-{
-    CMeasureLayout l;
-    const QFontMetrics fm(font);
-    l.nLineHeight = fm.height();
-    l.dDigitWidth = fm.horizontalAdvance(QStringLiteral("0000000000")) / 10.0;
-    const int lh = l.nLineHeight;
-    const int w = size.width(), h = size.height();
-    l.rcHeader = QRect(8, 4, std::max(0, w - 16), 2 * lh + 2);
-    // Left: the axis' title on its side, then labels of up to five digits, then the ticks.
-    const int nLeft = lh + 6 + fm.horizontalAdvance(QStringLiteral("00000")) + kTick + 4;
-    // Right: room for half of a long time label centred on the last tick.
-    const int nRight = std::max(12, fm.horizontalAdvance(QStringLiteral("0000.000")) / 2 + 6);
-    const int nBottom = kTick + lh / 2 + 2 + lh + 2 + lh + 4;
-    const int nTop = l.rcHeader.bottom() + 1 + lh / 2 + 6;
-    const int nPlotHeight = std::max(0, h - nTop - nBottom);
-    const int nGap = lh + 4; // the labels at the two panels' facing edges do not meet
-    const int nPitch = std::max(0, std::min(std::max(60, nPlotHeight * 28 / 100), nPlotHeight - nGap));
-    const int nSpectrogram = std::max(0, nPlotHeight - nPitch - nGap);
-    const int nWidth = std::max(0, w - nLeft - nRight);
-    l.rcPitch = QRect(nLeft, nTop, nWidth, nPitch);
-    l.rcSpectrogram = QRect(nLeft, nTop + nPitch + nGap, nWidth, nSpectrogram);
-    l.rcTimeAxis = QRect(nLeft, l.rcSpectrogram.bottom() + 1, nWidth, nBottom);
-    return l;
 }
 
 QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight, double dRangeDb)
@@ -151,7 +91,7 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
         return;
     dc.save();
     dc.setFont(ViewFont());
-    const CMeasureLayout layout = CMeasureLayout::For(size, dc.font());
+    const CMeasureLayout layout = CMeasureLayout::For(size, dc.font(), scene.settings.layers);
     dc.fillRect(QRect(QPoint(0, 0), size), Qt::white);
 
     // The header: the file, then what is shown and how.
@@ -171,10 +111,20 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
                 dc.fontMetrics().elidedText(QString::fromStdString(sonavel::measure::SettingsLine(scene.settings, model)),
                                             Qt::ElideRight, rcLine2.width()));
 
+    const sonavel::measure::MeasureLayers& layers = scene.settings.layers;
     PaintSpectrogram(dc, layout, scene);
-    PaintPitch(dc, layout, scene);
+    if (layers.bFormants)
+        CTrackPainter::PaintFormants(dc, layout, scene);
+    if (layers.bIntensity)
+        CTrackPainter::PaintIntensity(dc, layout, scene);
+    if (layers.bWaveform)
+        CWaveformPainter::Paint(dc, layout, scene);
+    if (layers.bPitch)
+        PaintPitch(dc, layout, scene);
     PaintMarks(dc, layout, scene);
     PaintAxes(dc, layout, scene);
+    if (layers.bIntensity && model.Intensity())
+        CTrackPainter::PaintIntensityAxis(dc, layout, scene);
     dc.restore();
 }
 
@@ -193,6 +143,10 @@ void CMeasurePainter::PaintSpectrogram(QPainter& dc, const CMeasureLayout& layou
     const QRect rc = layout.rcSpectrogram;
     if (rc.isEmpty())
         return;
+    if (!scene.settings.layers.bSpectrogram) {
+        dc.fillRect(rc, Qt::white);
+        return;
+    }
     dc.fillRect(rc, kBeyondSound);
     const CMeasurePicture* pPicture = scene.pPicture;
     if (!pPicture) {
@@ -307,25 +261,33 @@ void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, con
 void CMeasurePainter::PaintMarks(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
 {
     const CMeasureModel& model = *scene.pModel;
-    const QRect rcPitch = layout.rcPitch, rcSpectrogram = layout.rcSpectrogram;
-    const int nTop = rcPitch.top(), nBottom = rcSpectrogram.bottom() + 1;
+    const QRect rcSpectrogram = layout.rcSpectrogram;
+    std::vector<QRect> panels;
+    for (const QRect& rc : {layout.rcWaveform, layout.rcPitch, rcSpectrogram})
+        if (rc.height() > 0)
+            panels.push_back(rc);
     const auto X = [&](double t) { return rcSpectrogram.left() + model.XAtTime(t, rcSpectrogram.width()); };
+    const auto Across = [&](double x) {
+        for (const QRect& rc : panels)
+            dc.drawLine(QPointF(x, rc.top()), QPointF(x, rc.bottom() + 1));
+    };
     dc.save();
-    dc.setClipRect(QRect(rcSpectrogram.left(), nTop, rcSpectrogram.width(), nBottom - nTop));
+    dc.setClipRect(layout.Panels());
     if (model.HasSelection()) {
         const double x0 = X(model.SelectionStart()), x1 = X(model.SelectionEnd());
-        for (const QRect& rc : {rcPitch, rcSpectrogram})
+        for (const QRect& rc : panels)
             dc.fillRect(QRectF(x0, rc.top(), std::max(x1 - x0, 1.0), rc.height()), kSelection);
         dc.setPen(QPen(kSelectionEdge, 1));
-        for (double x : {x0, x1})
-            for (const QRect& rc : {rcPitch, rcSpectrogram})
-                dc.drawLine(QPointF(x, rc.top()), QPointF(x, rc.bottom() + 1));
+        Across(x0);
+        Across(x1);
+    }
+    if (model.HasCursor()) {
+        dc.setPen(QPen(kClickCursor, 1, Qt::DashLine));
+        Across(X(model.Cursor()));
     }
     if (scene.dPlayTime >= 0) {
-        const double x = X(scene.dPlayTime);
-        dc.setPen(QPen(kCursor, 1.5));
-        for (const QRect& rc : {rcPitch, rcSpectrogram})
-            dc.drawLine(QPointF(x, rc.top()), QPointF(x, rc.bottom() + 1));
+        dc.setPen(QPen(kPlayCursor, 1.5));
+        Across(X(scene.dPlayTime));
     }
     dc.restore();
 }
@@ -333,13 +295,13 @@ void CMeasurePainter::PaintMarks(QPainter& dc, const CMeasureLayout& layout, con
 void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
 {
     const CMeasureModel& model = *scene.pModel;
-    const QRect rcPitch = layout.rcPitch, rcSpectrogram = layout.rcSpectrogram;
+    const QRect rcPitch = layout.rcPitch, rcSpectrogram = layout.rcSpectrogram, rcWaveform = layout.rcWaveform;
     const int lh = layout.nLineHeight;
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
     dc.setPen(QPen(kFrame, 1));
     dc.setBrush(Qt::NoBrush);
-    for (const QRect& rc : {rcPitch, rcSpectrogram})
+    for (const QRect& rc : {rcWaveform, rcPitch, rcSpectrogram})
         if (!rc.isEmpty())
             dc.drawRect(rc.adjusted(0, 0, -1, -1));
 
@@ -350,25 +312,12 @@ void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, cons
         QString strTitle;
     };
     const Scale scales[] = {
+        {rcWaveform, -1.0, 1.0, QStringLiteral("Amplitude")},
         {rcPitch, model.PitchLow(), model.PitchHigh(), QStringLiteral("Pitch (Hz)")},
         {rcSpectrogram, 0.0, scene.settings.spectrogram.dMaxFrequencyHz, QStringLiteral("Frequency (Hz)")},
     };
-    for (const Scale& s : scales) {
-        if (s.rc.height() < lh || !(s.hi > s.lo))
-            continue;
-        dc.setPen(QPen(kFrame, 1));
-        const auto ticks = VerticalTicks(s.lo, s.hi, s.rc.height(), lh);
-        for (const sonavel::axes::Tick& t : ticks) {
-            const int y = std::min(static_cast<int>(std::floor(YOf(t.dValue, s.lo, s.hi, s.rc))), s.rc.bottom());
-            dc.drawLine(s.rc.left() - kTick, y, s.rc.left() - 1, y);
-        }
-        dc.setPen(Qt::black);
-        for (const sonavel::axes::Tick& t : ticks) {
-            const int y = std::min(static_cast<int>(std::floor(YOf(t.dValue, s.lo, s.hi, s.rc))), s.rc.bottom());
-            LabelLeftOf(dc, s.rc.left() - kTick - 3, y + 0.5, QString::fromStdString(t.strLabel), lh);
-        }
-        VerticalTitle(dc, s.rc, 4, s.strTitle);
-    }
+    for (const Scale& s : scales)
+        VerticalScale(dc, s.rc, s.lo, s.hi, lh, false, 4, s.strTitle);
 
     // Time: ticks below the spectrogram, labels centred under them, the unit below.
     const int nWidth = rcSpectrogram.width();
@@ -379,8 +328,9 @@ void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, cons
         dc.setPen(QPen(kFrame, 1));
         dc.drawLine(x, nAxisTop, x, nAxisTop + kTick - 1);
         dc.setPen(QPen(kGrid, 1, Qt::DotLine));
-        if (x > rcPitch.left() && x < rcPitch.right())
-            dc.drawLine(x, rcPitch.top() + 1, x, rcPitch.bottom() - 1);
+        for (const QRect& rc : {rcWaveform, rcPitch})
+            if (rc.height() > 2 && x > rc.left() && x < rc.right())
+                dc.drawLine(x, rc.top() + 1, x, rc.bottom() - 1);
         dc.setPen(Qt::black);
         const QString strLabel = QString::fromStdString(t.strLabel);
         const int nLabel = dc.fontMetrics().horizontalAdvance(strLabel);

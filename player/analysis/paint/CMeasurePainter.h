@@ -1,7 +1,9 @@
 #pragma once
 // Paints the measuring view: a header with the file and the settings, the
-// pitch panel above the spectrogram, their axes in hertz and the time axis in
-// seconds, the selection and the playback cursor. Draws into any QPainter in
+// waveform (CWaveformPainter) and the pitch panels above the spectrogram with
+// the formants and the intensity over it (CTrackPainter), each layer as the
+// settings show or hide it, their axes and the time axis in seconds, the
+// selection, the cursor a click sets and the playback cursor. Draws into any QPainter in
 // logical pixels (the view at any device-pixel ratio, a PNG, an SVG), so the
 // window and render --view show the very same picture.
 #include <QFont>
@@ -11,23 +13,9 @@
 
 #include "player/analysis/measure/CMeasureModel.h"
 #include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/paint/CMeasureLayout.h"
 
 class QPainter;
-
-// Where the parts of the picture lie for a given size and font.
-struct CMeasureLayout {
-    QRect rcHeader;
-    QRect rcPitch;       // the pitch panel
-    QRect rcSpectrogram; // the spectrogram panel, below it with the same left and right
-    QRect rcTimeAxis;    // labels below the panels
-    int nLineHeight = 0;
-    double dDigitWidth = 0;
-
-    static CMeasureLayout For(const QSize& size, const QFont& font);
-    // The panels' common left edge and width: where time runs.
-    int PlotLeft() const { return rcSpectrogram.left(); }
-    int PlotWidth() const { return rcSpectrogram.width(); }
-};
 
 // What one picture shows.
 struct CMeasureScene {

@@ -58,7 +58,10 @@ void CMeasurePlot::SetNoPicture(const QString& strWhy)
     update();
 }
 
-CMeasureLayout CMeasurePlot::Layout() const { return CMeasureLayout::For(size(), CMeasurePainter::ViewFont()); }
+CMeasureLayout CMeasurePlot::Layout() const
+{
+    return CMeasureLayout::For(size(), CMeasurePainter::ViewFont(), m_settings.layers);
+}
 
 CMeasureScene CMeasurePlot::Scene() const
 {
@@ -115,17 +118,16 @@ double CMeasurePlot::TimeAtX(double x) const
 bool CMeasurePlot::ReadoutAt(const QPointF& at, CMeasureModel::Readout& readout) const
 {
     const CMeasureLayout layout = Layout();
-    const QRect rcPlot = layout.rcPitch.united(layout.rcSpectrogram);
-    if (!rcPlot.contains(at.toPoint()))
+    if (!layout.Panels().contains(at.toPoint()))
         return false;
     const QRect rc = layout.rcSpectrogram;
     const double x = at.x() - rc.left();
-    // Over the pitch panel the frequency says nothing: the spectrogram's foot.
-    const double y = layout.rcSpectrogram.contains(at.toPoint()) ? at.y() - rc.top() : rc.height();
-    readout = m_model.ReadoutAt(m_pPicture.get(), x, y, rc.width(), rc.height(),
-                                m_settings.spectrogram.dMaxFrequencyHz);
-    if (!layout.rcSpectrogram.contains(at.toPoint()))
-        readout.bLevel = false;
+    // Over the waveform and the pitch the frequency says nothing: only the time counts.
+    const bool bOverSpectrogram = rc.contains(at.toPoint());
+    const double y = bOverSpectrogram ? at.y() - rc.top() : rc.height();
+    readout = m_model.ReadoutAt(bOverSpectrogram && m_settings.layers.bSpectrogram ? m_pPicture.get() : nullptr, x, y,
+                                rc.width(), rc.height(), m_settings.spectrogram.dMaxFrequencyHz);
+    readout.bFrequency = bOverSpectrogram;
     return true;
 }
 
@@ -168,8 +170,9 @@ void CMeasurePlot::mouseReleaseEvent(QMouseEvent* pEvent)
     const double dPixel = m_model.Span() / std::max(1, Layout().PlotWidth());
     const double t = TimeAtX(pEvent->position().x());
     if (std::abs(t - m_dDragFrom) < kDragSlopPx * dPixel && !(pEvent->modifiers() & Qt::ShiftModifier)) {
-        // A click drops the selection.
+        // A click drops the selection and sets the cursor.
         m_model.ClearSelection();
+        m_model.SetCursor(t);
         emit SelectionChanged();
         update();
     }

@@ -77,6 +77,9 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
         [this](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult nResult, unsigned nSerial) {
             QMetaObject::invokeMethod(this, [this, p, nResult, nSerial] { OnPitch(p, nResult, nSerial); },
                                       Qt::QueuedConnection);
+        },
+        [this](const LayerTracks& tracks) {
+            QMetaObject::invokeMethod(this, [this, tracks] { OnLayers(tracks); }, Qt::QueuedConnection);
         });
 
     setMinimumSize(640, 420);
@@ -104,6 +107,8 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     if (!bKeepSpan)
         ShowNote(QString());
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
+    m_model.SetSoundSamples(m_pSound);
+    m_model.SetPitchAxis(m_settings.pitchAxis);
     if (bKeepSpan) {
         m_model.SetSpan(kept.Start(), kept.End());
         if (kept.HasSelection())
@@ -114,6 +119,7 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     ForgetPicturesAskedFor();
     setWindowTitle(strName + QString::fromUtf8(" \xE2\x80\x94 ") + QString::fromUtf8(measure::kszViewTitle));
     RequestPitch();
+    RequestLayers();
     OnSpanChanged();
 }
 

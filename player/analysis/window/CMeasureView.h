@@ -88,6 +88,8 @@ signals:
     void PictureShown();
     // The pitch track arrived or failed.
     void PitchShown();
+    // The waveform, the intensity or the formants arrived or failed.
+    void LayersShown();
     // The user chose channel nChannel (1 for the first) of the file.
     void ChannelChosen(int nChannel);
 
@@ -104,6 +106,13 @@ private:
     void WriteProfile();
     void RequestPicture();
     void RequestPitch();
+    // The waveform, intensity and formants: in CMeasureViewLayers.cpp, with
+    // the View menu's layer items.
+    void RequestLayers();
+    void OnLayers(const LayerTracks& tracks);
+    void ApplyLayerSettings(const sonavel::measure::MeasureSettings& settings);
+    void CreateLayerActions(QMenu* pView);
+    void SyncLayerActions();
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
     void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult,
@@ -135,6 +144,7 @@ private:
     CSpanPlayer* m_pPlayer = nullptr;
     QTimer m_playTimer;
     unsigned m_nPitchSerial = 0;
+    unsigned m_nLayerSerial = 0;
     PictureRequest m_lastRequest;   // its nSerial: the newest request's
     bool m_bRequested = false;      // m_lastRequest holds one for this sound and settings
     uint64_t m_nFirstUsableSerial = 1; // older pictures show another sound or other settings

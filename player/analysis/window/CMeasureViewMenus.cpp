@@ -72,6 +72,8 @@ void CMeasureView::CreateActions()
             this, span([this] { m_model.ScrollTo(0); }));
     connect(AddAction(pView, "toEnd", QStringLiteral("To the &End"), {QKS(Qt::Key_End)}), &QAction::triggered, this,
             span([this] { m_model.ScrollTo(m_model.Duration()); }));
+    pView->addSeparator();
+    CreateLayerActions(pView);
 
     QMenu* pSelection = menuBar()->addMenu(QStringLiteral("&Selection"));
     connect(AddAction(pSelection, "play", QStringLiteral("&Play / Stop"), {QKS(Qt::Key_Space)}), &QAction::triggered,

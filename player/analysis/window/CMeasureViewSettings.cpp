@@ -37,12 +37,18 @@ void CMeasureView::ReadProfile()
         s.pitch.tracker = tracker;
     s.pitch.dFloorHz = profile.value("PitchFloor", 0.0).toDouble();
     s.pitch.dCeilingHz = profile.value("PitchCeiling", 0.0).toDouble();
+    s.layers.bWaveform = profile.value("ShowWaveform", defaults.layers.bWaveform).toBool();
+    s.layers.bSpectrogram = profile.value("ShowSpectrogram", defaults.layers.bSpectrogram).toBool();
+    s.layers.bPitch = profile.value("ShowPitch", defaults.layers.bPitch).toBool();
+    s.layers.bFormants = profile.value("ShowFormants", defaults.layers.bFormants).toBool();
+    s.layers.bIntensity = profile.value("ShowIntensity", defaults.layers.bIntensity).toBool();
     // A profile edited by hand (or by another version) cannot break the view:
     // what does not hold for the highest rate there is falls back to the defaults.
     if (!measure::CheckSettings(s, 2 * 96000).empty())
         s = defaults;
     m_settings = s;
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
+    SyncLayerActions();
 }
 
 void CMeasureView::WriteProfile()
@@ -57,6 +63,11 @@ void CMeasureView::WriteProfile()
     profile.setValue("Tracker", QString::fromLatin1(pitch::TrackerName(m_settings.pitch.tracker)));
     profile.setValue("PitchFloor", m_settings.pitch.dFloorHz);
     profile.setValue("PitchCeiling", m_settings.pitch.dCeilingHz);
+    profile.setValue("ShowWaveform", m_settings.layers.bWaveform);
+    profile.setValue("ShowSpectrogram", m_settings.layers.bSpectrogram);
+    profile.setValue("ShowPitch", m_settings.layers.bPitch);
+    profile.setValue("ShowFormants", m_settings.layers.bFormants);
+    profile.setValue("ShowIntensity", m_settings.layers.bIntensity);
     profile.endGroup();
     profile.sync(); // a killed player keeps what the user chose
 }
@@ -70,6 +81,7 @@ void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
                         || settings.pitch.dCeilingHz != m_settings.pitch.dCeilingHz;
     const bool bColumns = !spectrogram::SameColumns(measure::FitToRate(settings, m_model.Rate()).spectrogram,
                                                     measure::FitToRate(m_settings, m_model.Rate()).spectrogram);
+    ApplyLayerSettings(settings);
     m_settings = settings;
     WriteProfile();
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));

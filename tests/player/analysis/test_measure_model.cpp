@@ -182,6 +182,7 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
     model.ClearSelection();
     model.SetSpan(0.25, 0.75);
     EXPECT_EQ(model.PlaySpan(), (std::pair<int64_t, int64_t>(5513, 16538)));
+    model.ShowAll(); // the axis fits the pitch shown: all of it
 
     pitch::PitchSettings settings; // the research tracker at its own range
     model.SetTracking(settings);
@@ -201,10 +202,8 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
     EXPECT_GE(model.PitchHigh(), 239.0);
     EXPECT_GE(model.PitchLow(), 130.0);
     EXPECT_LE(model.PitchHigh(), 270.0);
-    // A range the user gave is the scale, whatever was found.
-    settings.dFloorHz = 75;
-    settings.dCeilingHz = 500;
-    model.SetTracking(settings);
+    // A fixed axis is the scale, whatever was found.
+    model.SetPitchAxis(measure::PitchAxis{75, 500});
     model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
     EXPECT_EQ(model.PitchLow(), 75.0);
     EXPECT_EQ(model.PitchHigh(), 500.0);

@@ -1,7 +1,8 @@
 // The measuring view as a user drives it (offscreen): pictures that follow the
 // span and the window's width, keys, wheel and scroll bar, a drag that selects
-// and Space that plays it, the tracker's result or failure, the settings kept
-// in the profile, and the exports of the picture and the pitch.
+// and Space that plays it, a click that sets the cursor, layers hidden and
+// kept so, the tracker's result or failure, the settings kept in the profile,
+// and the exports of the picture and the pitch.
 #include <QAction>
 #include <QFile>
 #include <QImage>
@@ -158,6 +159,62 @@ private slots:
         Key(Qt::Key_Space);
         QCOMPARE(m_player.m_played.back(), model.PlaySpan());
         QCOMPARE(m_player.m_played.back().first, std::llround(model.Start() * kRate));
+    }
+
+    void aClickSetsTheCursorAndTheStatusLineSaysWhatLiesThere()
+    {
+        CMeasureModel& model = m_pView->Model();
+        CMeasurePlot* pPlot = m_pView->Plot();
+        QVERIFY(WaitFor([&] { return model.Pitch() && model.Formants() && model.Intensity() && model.Waveform(); }));
+        const QPointF at = PointAt(*pPlot, model, 0.5);
+        Drag(pPlot, at, at);
+        QVERIFY(model.HasCursor() && !model.HasSelection());
+        QVERIFY(std::abs(model.Cursor() - 0.5) <= model.Span() / pPlot->Layout().PlotWidth());
+        const QString strStatus = m_pView->findChildren<QLabel*>().last()->text();
+        QVERIFY2(strStatus.startsWith(QStringLiteral("Cursor 0.5")), qPrintable(strStatus));
+        for (const char* sz : {"pitch 1", " F1 ", " F3 ", "intensity ", "sample "})
+            QVERIFY2(strStatus.contains(QLatin1String(sz)), qPrintable(strStatus));
+        // Over the pitch panel the readout gives the pitch there, not a frequency.
+        const QRect rcPitch = pPlot->Layout().rcPitch;
+        CMeasureModel::Readout readout;
+        QVERIFY(pPlot->ReadoutAt(QPointF(at.x(), rcPitch.center().y()), readout));
+        QVERIFY(!readout.bFrequency && readout.dPitchHz > 100);
+        QVERIFY(!QString::fromStdString(sonavel::measure::ReadoutText(readout)).contains(QStringLiteral(" 0 Hz")));
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-layers.png");
+    }
+
+    void aHiddenLayerIsNotDrawnAndTheChoiceIsKept()
+    {
+        CMeasureModel& model = m_pView->Model();
+        CMeasurePlot* pPlot = m_pView->Plot();
+        QVERIFY(WaitFor([&] { return model.Formants() != nullptr; }));
+        const auto FormantPixels = [&] {
+            const QImage image = pPlot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QRect rc = pPlot->Layout().rcSpectrogram;
+            int n = 0;
+            for (int y = rc.top(); y <= rc.bottom(); ++y)
+                for (int x = rc.left(); x <= rc.right(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    n += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+                }
+            return n;
+        };
+        QVERIFY(FormantPixels() > 50);
+        Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!m_pView->Settings().layers.bFormants);
+        QCOMPARE(FormantPixels(), 0);
+        // The waveform's panel goes, and the pitch takes its place.
+        const int nPitchTop = pPlot->Layout().rcPitch.top();
+        m_pView->Action("showWaveform")->trigger();
+        QCOMPARE(pPlot->Layout().rcWaveform.height(), 0);
+        QVERIFY(pPlot->Layout().rcPitch.top() < nPitchTop);
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-layers-hidden.png");
+
+        CMeasureView second;
+        second.SetProfile(kszOrganisation, kszApplication);
+        QVERIFY(!second.Settings().layers.bFormants && !second.Settings().layers.bWaveform);
+        QVERIFY(second.Settings().layers.bIntensity && second.Settings().layers.bPitch);
+        QVERIFY(!second.Action("showFormants")->isChecked() && second.Action("showIntensity")->isChecked());
     }
 
     void theTrackAndItsFailureAreShownAndDescribed()

@@ -1,0 +1,13 @@
+#pragma once
+// Paints the measuring view's waveform panel: the samples' lowest and highest
+// per pixel column from the pyramid where a pixel holds a sample or more, a
+// line through the samples (with a dot on each once they stand apart) where
+// it holds less, and the amplitude axis (full scale +-1) on its left.
+class QPainter;
+struct CMeasureLayout;
+struct CMeasureScene;
+
+class CWaveformPainter {
+public:
+    static void Paint(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
+};
