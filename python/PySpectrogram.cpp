@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -23,20 +24,19 @@ namespace {
 // settings refused even there are refused before a file is read.
 constexpr int kAnyRate = 2 * 96000;
 
-const char* ArgumentName(spectrogram::ESetting setting)
+// The Python argument a refused setting was given as.
+const char* ArgumentName(const char* szSetting)
 {
-    switch (setting) {
-    case spectrogram::ESetting::Window:
+    const std::string_view setting(szSetting);
+    if (setting == spectrogram::kszWindowSetting)
         return "window_length";
-    case spectrogram::ESetting::MaxFrequency:
+    if (setting == spectrogram::kszMaxFrequencySetting)
         return "max_frequency";
-    case spectrogram::ESetting::TimeStep:
+    if (setting == spectrogram::kszTimeStepSetting)
         return "time_step";
-    case spectrogram::ESetting::DynamicRange:
+    if (setting == spectrogram::kszDynamicRangeSetting)
         return "dynamic_range";
-    default:
-        return "sound";
-    }
+    return "sound";
 }
 
 // The settings as the view fits them to a rate, or ValueError naming the
@@ -46,10 +46,8 @@ spectrogram::SpectrogramSettings FittedSettings(const spectrogram::SpectrogramSe
     measure::MeasureSettings settings;
     settings.spectrogram = asked;
     const spectrogram::SpectrogramSettings fitted = measure::FitToRate(settings, nRate).spectrogram;
-    spectrogram::ESetting refused;
-    const std::string strWhy = spectrogram::CheckSettings(fitted, nRate, refused);
-    if (!strWhy.empty())
-        throw py::value_error(std::string(ArgumentName(refused)) + ": " + strWhy);
+    if (const analysis::SettingRefusal refusal = spectrogram::CheckSettings(fitted, nRate))
+        throw py::value_error(std::string(ArgumentName(refusal.szSetting)) + ": " + refusal.strWhy);
     return fitted;
 }
 

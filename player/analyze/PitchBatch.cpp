@@ -203,7 +203,7 @@ int RunBatch(const PitchOptions& opt)
     plan.files = opt.files;
     plan.strSuffix = FormatExtension(opt.format);
     plan.fnJob = [&opt](const std::string& strIn, const std::string& strOut, int nThreads) {
-        return AnalyseOne(strIn, strOut, opt, nThreads);
+        return AnalyseOne(strIn, strOut, opt, nThreads) == EFileResult::Written;
     };
     return RunBatch(plan);
 }

@@ -27,12 +27,17 @@ constexpr int kMaxJobs = 1024;
 // Room for the name of an output's temporary file, with its terminator.
 constexpr std::size_t kPartialNameSize = 4096;
 
+// What became of one file's output.
+enum class EFileResult {
+    Written,      // the whole output is in place
+    FailedAndSaid // nothing was written, and one line on stderr said why
+};
+
 // Loads, tracks and writes one file: to standard output when strOut is empty,
 // otherwise through a new file in the same folder renamed to strOut. While
 // that file exists its name is kept in the buffer PartialName() returns, so a
-// signal (or, for a worker, the parent) can remove it. One line on stderr for
-// a failure.
-bool AnalyseOne(const std::string& strIn, const std::string& strOut, const PitchOptions& opt, int nThreads);
+// signal (or, for a worker, the parent) can remove it.
+EFileResult AnalyseOne(const std::string& strIn, const std::string& strOut, const PitchOptions& opt, int nThreads);
 
 // The buffer AnalyseOne keeps the temporary file's name in: a static one in
 // the parent, the worker's own slot of the shared page in a worker.

@@ -181,20 +181,21 @@ bool TrackFile(const std::string& strIn, const PitchOptions& opt, int nThreads, 
 char* PartialName() { return g_pszPartial; }
 void SetPartialName(char* szBuffer) { g_pszPartial = szBuffer; }
 
-bool AnalyseOne(const std::string& strIn, const std::string& strOut, const PitchOptions& opt, int nThreads)
+EFileResult AnalyseOne(const std::string& strIn, const std::string& strOut, const PitchOptions& opt, int nThreads)
 {
     const EPitchFormat format = opt.format;
     PitchTrack track;
     track.strFile = strIn;
     sonavel::pitch::PitchFrames frames; // the samples are not held while the text is written
     if (!TrackFile(strIn, opt, nThreads, track, frames))
-        return false;
+        return EFileResult::FailedAndSaid;
     track.pFrames = &frames;
     track.tracker = opt.settings.tracker;
 
-    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
+    const bool bWritten = WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
         return WritePitchTrack(track, format, pfnWrite, pContext);
     });
+    return bWritten ? EFileResult::Written : EFileResult::FailedAndSaid;
 }
 
 int RunPitch(int argc, char** argv)
@@ -204,7 +205,7 @@ int RunPitch(int argc, char** argv)
         return nStatus;
     InstallSignalHandlers();
     if (opt.files.size() == 1 && !opt.bToDir)
-        return AnalyseOne(opt.files[0], std::string(), opt, 0) ? 0 : 1;
+        return AnalyseOne(opt.files[0], std::string(), opt, 0) == EFileResult::Written ? 0 : 1;
     return RunBatch(opt);
 }
 

@@ -259,9 +259,8 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
 int RenderView(const RenderOptions& o, const CViewSound& sound)
 {
     const measure::MeasureSettings settings = measure::FitToRate(measure::MeasureSettings(), sound.Rate());
-    const std::string strWhy = measure::CheckSettings(settings, sound.Rate());
-    if (!strWhy.empty()) {
-        PrintError(o.strIn + ": cannot show this sound: " + strWhy);
+    if (const analysis::SettingRefusal refusal = measure::CheckSettings(settings, sound.Rate())) {
+        PrintError(o.strIn + ": cannot show this sound: " + refusal.strWhy);
         return 1;
     }
     CMeasureModel model;

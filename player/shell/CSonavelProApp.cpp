@@ -174,6 +174,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
     if (m_pMeasureView) {
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
     }
     if (m_bSelect) {
@@ -256,6 +257,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         pView->SetPlaybackRunning(IsPlaying());
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             QRect rc = m_pMeasureView->frameGeometry();

@@ -197,7 +197,7 @@ std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const P
 
 std::pair<int64_t, int64_t> PictureSamples(const PictureRequest& request, int64_t nCount, int nRate)
 {
-    if (!CheckSettings(request.settings, nRate).empty() || request.nPixels <= 0 || !(request.dEnd > request.dStart))
+    if (CheckSettings(request.settings, nRate) || request.nPixels <= 0 || !(request.dEnd > request.dStart))
         return {0, 0};
     const SpectrogramGrid grid = MakeGrid(request.settings, nCount, nRate, RefineLevel(request, nRate));
     const auto [k0, k1] = ShownColumns(grid, request);
@@ -207,7 +207,7 @@ std::pair<int64_t, int64_t> PictureSamples(const PictureRequest& request, int64_
 std::shared_ptr<CMeasurePicture> ComputePicture(const CMeasureSound& sound, const PictureRequest& request,
                                                 CColumnCache& cache, int nThreads, const std::atomic<bool>* pCancel)
 {
-    if (!CheckSettings(request.settings, sound.Rate()).empty() || request.nPixels <= 0
+    if (CheckSettings(request.settings, sound.Rate()) || request.nPixels <= 0
         || !(request.dEnd > request.dStart))
         return nullptr;
     try {

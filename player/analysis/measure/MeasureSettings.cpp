@@ -1,6 +1,8 @@
 #include "player/analysis/measure/MeasureSettings.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string_view>
 #include <cstdio>
 
 #include "player/analysis/pitch/PitchTracker.h"
@@ -37,15 +39,29 @@ const char* TrackerTitle(pitch::ETracker tracker)
     return tracker == pitch::ETracker::Amdf ? "AMDF" : "research tracker";
 }
 
-std::string CheckSettings(const MeasureSettings& settings, int nRate)
+analysis::SettingRefusal CheckSettings(const MeasureSettings& settings, int nRate)
 {
-    std::string strWhy = spectrogram::CheckSettings(settings.spectrogram, nRate);
-    if (!strWhy.empty())
-        return strWhy;
+    if (analysis::SettingRefusal refusal = spectrogram::CheckSettings(settings.spectrogram, nRate))
+        return refusal;
     const PitchRange range = SearchRange(settings.pitch);
     if (settings.pitch.dFloorHz < 0 || settings.pitch.dCeilingHz < 0 || !(range.dLowHz < range.dHighHz))
-        return "the pitch floor must lie below the ceiling";
-    return std::string();
+        return {kszPitchRangeSetting, "the pitch floor must lie below the ceiling"};
+    const PitchAxis& axis = settings.pitchAxis;
+    if (!axis.Fitted() && !(axis.dLowHz > 0 && axis.dLowHz < axis.dHighHz && std::isfinite(axis.dHighHz)))
+        return {kszPitchAxisSetting, "the pitch axis must run from above 0 Hz up to a higher frequency"};
+    // The analyses' own words follow the name the user knows the setting by.
+    if (analysis::SettingRefusal refusal = formants::RefusedSetting(settings.formants, nRate)) {
+        const std::string_view setting(refusal.szSetting);
+        if (setting == "max-formant")
+            return {kszFormantCeilingSetting, "formant ceiling " + refusal.strWhy};
+        return {kszFormantsSetting, (setting == "step" ? "formant step " : "formant count ") + refusal.strWhy};
+    }
+    if (analysis::SettingRefusal refusal = intensity::RefusedSetting(settings.intensity)) {
+        const bool bFloor = std::string_view(refusal.szSetting) == "floor";
+        return {bFloor ? kszIntensityFloorSetting : kszIntensitySetting,
+                "intensity " + std::string(refusal.szSetting) + " " + refusal.strWhy};
+    }
+    return {};
 }
 
 MeasureSettings FitToRate(MeasureSettings settings, int nRate)

@@ -51,9 +51,21 @@ PitchRange SearchRange(const pitch::PitchSettings& settings);
 // "research tracker" or "AMDF", for the view's texts.
 const char* TrackerTitle(pitch::ETracker tracker);
 
-// Empty when the settings are usable for a sound at nRate, else why not. The
-// tracker's own limits are the tracker's to check.
-std::string CheckSettings(const MeasureSettings& settings, int nRate);
+// The names CheckSettings gives a refused setting beyond the spectrogram's
+// (spectrogram::kszWindowSetting and the rest).
+inline constexpr char kszPitchRangeSetting[] = "pitch-range";
+inline constexpr char kszPitchAxisSetting[] = "pitch-axis";
+inline constexpr char kszFormantCeilingSetting[] = "formant-ceiling";
+inline constexpr char kszFormantsSetting[] = "formants"; // the count, or their step
+inline constexpr char kszIntensityFloorSetting[] = "intensity-floor";
+inline constexpr char kszIntensitySetting[] = "intensity"; // its step
+
+// Nothing when the settings are usable for a sound at nRate, else the refused
+// setting's name and why, a sentence that names it for the user ("intensity
+// floor must lie between 25 and 1000 Hz"). The pitch tracker's own limits are
+// the tracker's to check: a range it refuses leaves the view without pitch and
+// says so there.
+analysis::SettingRefusal CheckSettings(const MeasureSettings& settings, int nRate);
 
 // The settings with the top frequency lowered to half of nRate where it lies
 // above: a sound at 8 kHz is shown up to 4 kHz, whatever the profile says.

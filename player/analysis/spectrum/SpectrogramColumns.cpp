@@ -28,33 +28,21 @@ std::string Range(const char* szWhat, double lo, double hi, const char* szUnit, 
 
 } // namespace
 
-std::string CheckSettings(const SpectrogramSettings& s, int nRate)
+analysis::SettingRefusal CheckSettings(const SpectrogramSettings& s, int nRate)
 {
-    ESetting refused;
-    return CheckSettings(s, nRate, refused);
-}
-
-std::string CheckSettings(const SpectrogramSettings& s, int nRate, ESetting& refused)
-{
-    refused = ESetting::Rate;
     if (nRate <= 0)
-        return "the sound has no sample rate";
-    refused = ESetting::Window;
+        return {kszRateSetting, "the sound has no sample rate"};
     if (!(s.dWindowS >= kMinWindowS && s.dWindowS <= kMaxWindowS))
-        return Range("window length", kMinWindowS, kMaxWindowS, "ms", 1000);
+        return {kszWindowSetting, Range("window length", kMinWindowS, kMaxWindowS, "ms", 1000)};
     if (s.dWindowS * nRate < 4)
-        return "window length must hold at least 4 samples";
-    refused = ESetting::MaxFrequency;
+        return {kszWindowSetting, "window length must hold at least 4 samples"};
     if (!(s.dMaxFrequencyHz >= kMinFrequencyHz && s.dMaxFrequencyHz <= nRate / 2.0))
-        return Range("top frequency", kMinFrequencyHz, nRate / 2.0, "Hz", 1);
-    refused = ESetting::TimeStep;
+        return {kszMaxFrequencySetting, Range("top frequency", kMinFrequencyHz, nRate / 2.0, "Hz", 1)};
     if (!(s.dTimeStepS >= kMinTimeStepS && s.dTimeStepS <= kMaxTimeStepS))
-        return Range("time step", kMinTimeStepS, kMaxTimeStepS, "s", 1);
-    refused = ESetting::DynamicRange;
+        return {kszTimeStepSetting, Range("time step", kMinTimeStepS, kMaxTimeStepS, "s", 1)};
     if (!(s.dDynamicRangeDb >= kMinDynamicRangeDb && s.dDynamicRangeDb <= kMaxDynamicRangeDb))
-        return Range("dynamic range", kMinDynamicRangeDb, kMaxDynamicRangeDb, "dB", 1);
-    refused = ESetting::None;
-    return std::string();
+        return {kszDynamicRangeSetting, Range("dynamic range", kMinDynamicRangeDb, kMaxDynamicRangeDb, "dB", 1)};
+    return {};
 }
 
 int64_t SpectrogramGrid::ColumnAt(double dTimeS) const

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "player/analysis/core/AnalysisOutcome.h"
 #include "player/analysis/spectrum/CRealFft.h"
 
 namespace sonavel::spectrogram {
@@ -36,12 +37,17 @@ inline constexpr double kMinDynamicRangeDb = 10.0, kMaxDynamicRangeDb = 150.0;
 // The level of a window that holds nothing but zeros.
 inline constexpr double kFloorDb = -150.0;
 
-// Empty when the settings suit a sound at nRate, else why not ("window length
+// The names CheckSettings gives the setting it refuses.
+inline constexpr char kszRateSetting[] = "rate"; // the sound has none
+inline constexpr char kszWindowSetting[] = "window";
+inline constexpr char kszMaxFrequencySetting[] = "max-frequency";
+inline constexpr char kszTimeStepSetting[] = "time-step";
+inline constexpr char kszDynamicRangeSetting[] = "dynamic-range";
+
+// Nothing when the settings suit a sound at nRate, else the refused setting's
+// name (above) and why, a sentence that names it for the user ("window length
 // must be 1-100 ms").
-std::string CheckSettings(const SpectrogramSettings& settings, int nRate);
-// The same, saying which setting is refused (Rate: the sound has none).
-enum class ESetting { None, Rate, Window, MaxFrequency, TimeStep, DynamicRange };
-std::string CheckSettings(const SpectrogramSettings& settings, int nRate, ESetting& refused);
+analysis::SettingRefusal CheckSettings(const SpectrogramSettings& settings, int nRate);
 
 // Where the columns and bins of one sound lie.
 struct SpectrogramGrid {

@@ -150,9 +150,9 @@ void CMeasureView::RequestPicture()
     request.nPixels = static_cast<int>(std::lround(layout.PlotWidth() * m_pPlot->devicePixelRatioF()));
     request.settings = measure::FitToRate(m_settings, m_model.Rate()).spectrogram;
     // A rate the settings cannot serve (a broken header's few hertz) gets words, not a wait.
-    const std::string strWhy = spectrogram::CheckSettings(request.settings, m_model.Rate());
-    m_pPlot->SetNoPicture(QString::fromStdString(strWhy.empty() ? strWhy : "No spectrogram: " + strWhy));
-    if (!strWhy.empty())
+    const analysis::SettingRefusal refusal = spectrogram::CheckSettings(request.settings, m_model.Rate());
+    m_pPlot->SetNoPicture(refusal ? QString::fromStdString("No spectrogram: " + refusal.strWhy) : QString());
+    if (refusal)
         return;
     if (m_bRequested && request.dStart == m_lastRequest.dStart && request.dEnd == m_lastRequest.dEnd
         && request.nPixels == m_lastRequest.nPixels)
@@ -319,7 +319,7 @@ void CMeasureView::UpdateTexts()
 {
     m_pSelection->setText(QString::fromStdString(measure::SelectionText(m_model)));
     m_pPlot->setAccessibleDescription(QString::fromStdString(measure::PictureDescription(m_strName.toStdString(), m_model)));
-    Action("savePitch")->setEnabled(m_model.Pitch() != nullptr);
+    Action("savePitch")->setEnabled(m_model.Pitch() || m_model.Formants() || m_model.Intensity());
     Action("zoomSelection")->setEnabled(m_model.HasSelection());
     if (m_pReadout->text().isEmpty())
         OnPointer(QPointF(-1, -1));

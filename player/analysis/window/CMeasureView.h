@@ -2,7 +2,7 @@
 // The measuring view: a resizable window with the picture, a scroll bar in
 // time and a status line of readouts, menus whose every item has a key, its
 // settings kept in the player's profile, exports of the picture and of the
-// selection's pitch. Pictures and the pitch track are made by a worker off the
+// selection's layers. Pictures and the pitch track are made by a worker off the
 // user-interface thread; playback goes through the CSpanPlayer the player
 // hands it (the view never includes the player's shell).
 #include <QMainWindow>
@@ -55,15 +55,22 @@ public:
     const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
     void ApplySettings(const sonavel::measure::MeasureSettings& settings);
 
-    // Writes what is shown: PNG, or SVG when the name ends in .svg. False when
-    // it could not be written; nothing is shown.
-    bool WritePicture(const QString& strPath) const;
-    // Writes the pitch of the selection (else of what is shown) as CSV; false
-    // when there is no pitch or it could not be written.
-    bool WritePitch(const QString& strPath) const;
+    // The file the sound was read from, for the Save dialogs' folder (none:
+    // the home folder); it stays until the next call.
+    void SetSoundFile(const QString& strPath);
+    // The folder the Save dialogs open in (measure::ExportFolder).
+    QString ExportFolder() const;
+    // Writes what is shown: PNG, or SVG when the name ends in .svg, at size
+    // (logical pixels; none: the picture's size on screen, each side otherwise
+    // CPictureSizeDlg's 200-8000). False when it could not be written; nothing is shown.
+    bool WritePicture(const QString& strPath, const QSize& size = QSize()) const;
+    // Writes the selection's (else what is shown's) frames of every layer as
+    // CSV (measure::LayerCsv); false when no layer has a track yet or it could
+    // not be written.
+    bool WriteLayerTable(const QString& strPath) const;
     // The same for the user: a file that could not be written is said in a box.
-    void ExportPicture(const QString& strPath);
-    void ExportPitch(const QString& strPath);
+    void ExportPicture(const QString& strPath, const QSize& size = QSize());
+    void ExportLayerTable(const QString& strPath);
     // The name the Save dialogs offer: the sound's name with strExtension.
     QString SuggestedFileName(const QString& strExtension) const;
 
@@ -134,6 +141,7 @@ private:
     std::shared_ptr<const CMeasureSound> m_pSound;
     sonavel::measure::MeasureSettings m_settings; // as the user chose them
     QString m_strName;
+    QString m_strSoundFile; // absolute, or empty
     QString m_strOrganisation, m_strApplication;
     CMeasurePlot* m_pPlot;
     QScrollBar* m_pScrollBar;

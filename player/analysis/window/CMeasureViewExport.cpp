@@ -1,23 +1,73 @@
-// The measuring view's exports: the picture as PNG or SVG, the pitch of the
-// selection as CSV, and the Save dialogs that offer the sound's name.
+// The measuring view's exports: the picture as PNG or SVG at the size on
+// screen or one chosen, the selection's frames of every layer as CSV, and the
+// Save dialogs that open in the sound's folder and offer the sound's name.
 #include "player/analysis/window/CMeasureView.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QSvgGenerator>
 
+#include <new>
+
+#include "player/analysis/measure/ExportFolder.h"
+#include "player/analysis/measure/LayerTable.h"
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CPictureSizeDlg.h"
 #include "player/analysis/window/Messages.h"
 
 using namespace sonavel;
 
-bool CMeasureView::WritePicture(const QString& strPath) const
+namespace {
+// The threads a picture at another size is computed on, as the worker's.
+const int kPictureThreads = 2;
+} // namespace
+
+void CMeasureView::SetSoundFile(const QString& strPath)
 {
-    const CMeasureScene scene = m_pPlot->Scene();
-    const QSize size = m_pPlot->size();
+    m_strSoundFile = strPath.isEmpty() ? QString() : QFileInfo(strPath).absoluteFilePath();
+}
+
+QString CMeasureView::ExportFolder() const
+{
+    // The browser's copy lies under the user's cache folder; the system's
+    // temporary folder holds nobody's work either.
+    const std::vector<std::string> temporary{
+        QFile::encodeName(QDir::tempPath()).toStdString(),
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)).toStdString()};
+    return QFile::decodeName(QByteArray::fromStdString(measure::ExportFolder(
+        QFile::encodeName(m_strSoundFile).toStdString(), temporary, QFile::encodeName(QDir::homePath()).toStdString())));
+}
+
+bool CMeasureView::WritePicture(const QString& strPath, const QSize& sizeAsked) const
+{
+    CMeasureScene scene = m_pPlot->Scene();
+    const bool bAsShown = !sizeAsked.isValid() || sizeAsked == m_pPlot->size();
+    const QSize size = bAsShown ? m_pPlot->size() : sizeAsked;
+    if (!bAsShown && !CPictureSizeDlg::Takes(size))
+        return false;
+    // Another size has other pixel columns: its spectrogram is computed here,
+    // for the stretch shown, as render --view computes its own.
+    std::shared_ptr<CMeasurePicture> pPicture;
+    if (!bAsShown) {
+        scene.pPicture = nullptr;
+        if (m_pSound && scene.strNoPicture.isEmpty()) {
+            const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont());
+            const PictureRequest request{m_model.Start(), m_model.End(), layout.PlotWidth(),
+                                         measure::FitToRate(m_settings, m_model.Rate()).spectrogram};
+            CColumnCache cache;
+            pPicture = ComputePicture(*m_pSound, request, cache, kPictureThreads);
+            if (pPicture && pPicture->strFailure.empty())
+                scene.pPicture = pPicture.get();
+            else if (pPicture)
+                scene.strNoPicture = QString::fromStdString("No spectrogram: " + pPicture->strFailure);
+        }
+    }
     bool bDone = false;
     if (strPath.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
@@ -36,35 +86,45 @@ bool CMeasureView::WritePicture(const QString& strPath) const
             bDone = dc.end();
         }
     } else {
-        bDone = CMeasurePainter::Render(size, scene, m_pPlot->devicePixelRatioF()).save(strPath, "PNG");
+        // A chosen size is the PNG's size in pixels; the picture as shown keeps the screen's density.
+        const double dRatio = bAsShown ? m_pPlot->devicePixelRatioF() : 1.0;
+        bDone = CMeasurePainter::Render(size, scene, dRatio).save(strPath, "PNG");
     }
     return bDone;
 }
 
-bool CMeasureView::WritePitch(const QString& strPath) const
+bool CMeasureView::WriteLayerTable(const QString& strPath) const
 {
-    const pitch::PitchFrames* pFrames = m_model.Pitch();
-    if (!pFrames)
+    const measure::LayerTracks tracks{m_model.Pitch(), m_model.Formants(), m_model.Intensity()};
+    if (!tracks.pPitch && !tracks.pFormants && !tracks.pIntensity)
         return false;
     const double a = m_model.HasSelection() ? m_model.SelectionStart() : m_model.Start();
     const double b = m_model.HasSelection() ? m_model.SelectionEnd() : m_model.End();
-    const auto [nFirst, nLast] = m_model.FramesIn(a, b);
-    const QByteArray text = QByteArray::fromStdString(measure::PitchCsv(*pFrames, nFirst, nLast));
+    QByteArray text;
+    try {
+        // The grid the formant and intensity tracks are made on.
+        text = QByteArray::fromStdString(measure::LayerCsv(measure::LayerRows(tracks, m_settings.formants.dStepS, a, b)));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     // Written whole under a temporary name, then renamed: never half a file.
     QSaveFile file(strPath);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }
 
-void CMeasureView::ExportPicture(const QString& strPath)
+void CMeasureView::ExportPicture(const QString& strPath, const QSize& size)
 {
-    if (!WritePicture(strPath))
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool bDone = WritePicture(strPath, size);
+    QApplication::restoreOverrideCursor();
+    if (!bDone)
         SonavelMessageBox("Cannot write " + strPath.toStdString());
 }
 
-void CMeasureView::ExportPitch(const QString& strPath)
+void CMeasureView::ExportLayerTable(const QString& strPath)
 {
-    // No pitch yet: nothing to write, and nothing to say.
-    if (m_model.Pitch() && !WritePitch(strPath))
+    // No track yet: nothing to write, and nothing to say.
+    if ((m_model.Pitch() || m_model.Formants() || m_model.Intensity()) && !WriteLayerTable(strPath))
         SonavelMessageBox("Cannot write " + strPath.toStdString());
 }
 
@@ -75,19 +135,23 @@ QString CMeasureView::SuggestedFileName(const QString& strExtension) const
 
 void CMeasureView::OnSavePicture()
 {
+    CPictureSizeDlg sizeDlg(m_pPlot->size(), this);
+    if (sizeDlg.exec() != QDialog::Accepted)
+        return;
     // Qt's own dialog: one of another toolkit would be another application.
     const QString strPath = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Picture"), SuggestedFileName(QStringLiteral(".png")),
+        this, QStringLiteral("Save Picture"), QDir(ExportFolder()).filePath(SuggestedFileName(QStringLiteral(".png"))),
         QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"), nullptr, QFileDialog::DontUseNativeDialog);
     if (!strPath.isEmpty())
-        ExportPicture(strPath);
+        ExportPicture(strPath, sizeDlg.Size());
 }
 
 void CMeasureView::OnSavePitch()
 {
     const QString strPath = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Pitch"), SuggestedFileName(QStringLiteral(".csv")),
-        QStringLiteral("CSV (*.csv)"), nullptr, QFileDialog::DontUseNativeDialog);
+        this, QStringLiteral("Save Selection as CSV"),
+        QDir(ExportFolder()).filePath(SuggestedFileName(QStringLiteral(".csv"))), QStringLiteral("CSV (*.csv)"),
+        nullptr, QFileDialog::DontUseNativeDialog);
     if (!strPath.isEmpty())
-        ExportPitch(strPath);
+        ExportLayerTable(strPath);
 }

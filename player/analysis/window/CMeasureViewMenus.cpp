@@ -37,7 +37,7 @@ void CMeasureView::CreateActions()
     QMenu* pFile = menuBar()->addMenu(QStringLiteral("&File"));
     connect(AddAction(pFile, "savePicture", QString::fromUtf8("Save &Picture\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_S)}),
             &QAction::triggered, this, &CMeasureView::OnSavePicture);
-    connect(AddAction(pFile, "savePitch", QString::fromUtf8("Save Pitch as &CSV\xE2\x80\xA6"),
+    connect(AddAction(pFile, "savePitch", QString::fromUtf8("Save Selection as &CSV\xE2\x80\xA6"),
                       {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}),
             &QAction::triggered, this, &CMeasureView::OnSavePitch);
     pFile->addSeparator();

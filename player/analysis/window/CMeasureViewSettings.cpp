@@ -12,6 +12,8 @@ using namespace sonavel;
 
 namespace {
 const char kszGroup[] = "Measure";
+// The highest rate a sound comes at: settings refused even there are nonsense.
+const int kAnyRate = 2 * 96000;
 } // namespace
 
 void CMeasureView::SetProfile(const QString& strOrganisation, const QString& strApplication)
@@ -42,9 +44,15 @@ void CMeasureView::ReadProfile()
     s.layers.bPitch = profile.value("ShowPitch", defaults.layers.bPitch).toBool();
     s.layers.bFormants = profile.value("ShowFormants", defaults.layers.bFormants).toBool();
     s.layers.bIntensity = profile.value("ShowIntensity", defaults.layers.bIntensity).toBool();
+    // The pitch axis (0 and 0: fitted to the pitch shown), the formant ceiling
+    // (0: found per file) and the intensity floor.
+    s.pitchAxis.dLowHz = profile.value("PitchAxisLow", defaults.pitchAxis.dLowHz).toDouble();
+    s.pitchAxis.dHighHz = profile.value("PitchAxisHigh", defaults.pitchAxis.dHighHz).toDouble();
+    s.formants.dCeilingHz = profile.value("FormantCeiling", defaults.formants.dCeilingHz).toDouble();
+    s.intensity.dFloorHz = profile.value("IntensityFloor", defaults.intensity.dFloorHz).toDouble();
     // A profile edited by hand (or by another version) cannot break the view:
     // what does not hold for the highest rate there is falls back to the defaults.
-    if (!measure::CheckSettings(s, 2 * 96000).empty())
+    if (measure::CheckSettings(s, kAnyRate))
         s = defaults;
     m_settings = s;
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
@@ -68,13 +76,17 @@ void CMeasureView::WriteProfile()
     profile.setValue("ShowPitch", m_settings.layers.bPitch);
     profile.setValue("ShowFormants", m_settings.layers.bFormants);
     profile.setValue("ShowIntensity", m_settings.layers.bIntensity);
+    profile.setValue("PitchAxisLow", m_settings.pitchAxis.dLowHz);
+    profile.setValue("PitchAxisHigh", m_settings.pitchAxis.dHighHz);
+    profile.setValue("FormantCeiling", m_settings.formants.dCeilingHz);
+    profile.setValue("IntensityFloor", m_settings.intensity.dFloorHz);
     profile.endGroup();
     profile.sync(); // a killed player keeps what the user chose
 }
 
 void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
 {
-    if (!measure::CheckSettings(settings, std::max(m_model.Rate(), 2 * 96000)).empty())
+    if (measure::CheckSettings(settings, std::max(m_model.Rate(), kAnyRate)))
         return;
     const bool bPitch = settings.pitch.tracker != m_settings.pitch.tracker
                         || settings.pitch.dFloorHz != m_settings.pitch.dFloorHz
@@ -96,7 +108,8 @@ void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
 
 void CMeasureView::OnSettings()
 {
-    CMeasureSettingsDlg dlg(m_settings, std::max(m_model.Rate(), 1), this);
+    // Without a sound the settings are checked for the highest rate there is.
+    CMeasureSettingsDlg dlg(m_settings, m_model.Rate() > 0 ? m_model.Rate() : kAnyRate, this);
     if (dlg.exec() == QDialog::Accepted)
         ApplySettings(dlg.Settings());
 }

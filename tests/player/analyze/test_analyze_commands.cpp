@@ -532,6 +532,24 @@ TEST_F(AnalyzeBatch, NoCommandWritesOverOneOfItsInputs)
     }
 }
 
+TEST_F(AnalyzeBatch, SamplesThatCannotBeWrittenLeaveTheOutputAsItWas)
+{
+    using testsupport::Quote;
+    using testsupport::Shell;
+    using testsupport::Slurp;
+    const std::string out = m_dir / "kept.raw";
+    std::ofstream(out) << "an earlier output";
+    // A file-size limit of one block (the signal ignored, so the write fails
+    // with EFBIG) cuts the write short, as a full disk would.
+    EXPECT_EQ(Shell("trap '' XFSZ; ulimit -f 1; " + Tool("samples " + Quote(m_voices[0]) + " -o " + Quote(out))), 1);
+    EXPECT_EQ(Slurp(out), "an earlier output");
+    EXPECT_EQ(Slurp(m_dir / "err").rfind("sonavel-analyze: cannot write " + out + ": ", 0), 0u) << Slurp(m_dir / "err");
+    EXPECT_EQ(Shell("ls -a " + Quote(m_dir.Path()) + " | grep -q '^\\.kept'"), 1); // no temporary file left
+    // A device is written in place, never replaced by a file.
+    EXPECT_EQ(Shell(Tool("samples " + Quote(m_voices[0]) + " -o /dev/null")), 0);
+    EXPECT_EQ(Shell("test -c /dev/null"), 0);
+}
+
 TEST_F(AnalyzeBatch, ANameOnStandardErrorIsOneLineEscapedAsInJson)
 {
     const std::string name = m_dir / "two\nlines-\x1b[2J-\"q\".wav";

@@ -4,6 +4,8 @@
 // batched beside pitch's outputs, and settings out of range name the option.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +13,8 @@
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
+#include "player/analysis/measure/LayerTable.h"
+#include "player/analysis/pitch/PitchSettings.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
@@ -98,6 +102,82 @@ TEST_F(FormantsIntensity, FormantsAreTheRoomsOwnOnPitchsGrid)
     ASSERT_EQ(pitchRows.size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(pitchRows[i][0], rows[i][0]);
+}
+
+// A CSV's lines by their first field (the time as written), each split at the commas.
+std::map<std::string, std::vector<std::string>> LinesByTime(const std::string& csv)
+{
+    std::map<std::string, std::vector<std::string>> lines;
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line + ",");
+        for (std::string cell; std::getline(cells, cell, ',');)
+            fields.push_back(cell);
+        lines[fields[0]] = fields;
+    }
+    return lines;
+}
+
+TEST_F(FormantsIntensity, TheViewsLayerTableWritesTheCommandsValues)
+{
+    using namespace sonavel;
+    // The tracks as the measuring view makes them, from the samples it holds.
+    const CMemorySamples source(m_samples.data(), int(m_samples.size()));
+    const auto input = analysis::CSoundInput::Samples(source, int(m_samples.size()), kRate);
+    pitch::PitchSettings nccf, amdf;
+    amdf.tracker = pitch::ETracker::Amdf;
+    pitch::PitchFrames pitchFrames, amdfFrames;
+    ASSERT_TRUE(pitch::TrackSound(input, nccf, 1, pitchFrames).Done());
+    ASSERT_TRUE(pitch::TrackSound(input, amdf, 1, amdfFrames).Done());
+    formants::FormantFrames formantFrames;
+    intensity::IntensityFrames intensityFrames;
+    ASSERT_EQ(formants::TrackFormants({}, source, int(m_samples.size()), kRate, 1, formantFrames), pitch::TRACK_DONE);
+    ASSERT_EQ(intensity::TrackIntensity({}, source, int(m_samples.size()), kRate, 1, intensityFrames),
+              pitch::TRACK_DONE);
+
+    // Over the end of the vowel into the silence: the voiced and the silent frames alike.
+    const std::string table = measure::LayerCsv(
+        measure::LayerRows({&pitchFrames, &formantFrames, &intensityFrames}, 0.01, 0.5, 0.7));
+    EXPECT_EQ(table.substr(0, table.find('\n')), "time_s,pitch_hz,confidence,f1_hz,f2_hz,f3_hz,intensity_db");
+    std::string out, err;
+    ASSERT_EQ(Run("pitch " + Take(), out, err), 0) << err;
+    auto pitchLines = LinesByTime(out);
+    ASSERT_EQ(Run("formants " + Take(), out, err), 0) << err;
+    auto formantLines = LinesByTime(out);
+    ASSERT_EQ(Run("intensity " + Take(), out, err), 0) << err;
+    auto intensityLines = LinesByTime(out);
+    const auto rows = LinesByTime(table);
+    ASSERT_EQ(rows.size(), 21u);
+    int nVoiced = 0, nSilent = 0;
+    for (const auto& [strTime, row] : rows) {
+        ASSERT_EQ(row.size(), 7u) << strTime;
+        const std::vector<std::string> expected{strTime,
+                                                pitchLines[strTime].at(1),
+                                                pitchLines[strTime].at(2),
+                                                formantLines[strTime].at(1),
+                                                formantLines[strTime].at(2),
+                                                formantLines[strTime].at(3),
+                                                intensityLines[strTime].at(1)};
+        EXPECT_EQ(row, expected);
+        nVoiced += std::stod(row[1]) > 0;
+        nSilent += row[6] == "-300.000";
+    }
+    EXPECT_GT(nVoiced, 5);
+    EXPECT_GE(nSilent, 5);
+
+    // With the AMDF the pitch is its frame's at the row's time; a layer
+    // without a track leaves its fields empty.
+    const auto amdfRows = LinesByTime(measure::LayerCsv(measure::LayerRows({&amdfFrames, nullptr, nullptr}, 0.01, 0.2, 0.2)));
+    ASSERT_EQ(Run("pitch --tracker amdf " + Take(), out, err), 0) << err;
+    const double dAmdfHz = std::stod(LinesByTime(out).at("0.200000").at(1));
+    EXPECT_GT(dAmdfHz, 0);
+    char szHz[32];
+    std::snprintf(szHz, sizeof szHz, "%.3f", dAmdfHz);
+    EXPECT_EQ(amdfRows.at("0.200000"), (std::vector<std::string>{"0.200000", szHz,
+                                        "1.000", "", "", "", ""}));
 }
 
 TEST_F(FormantsIntensity, IntensityIsTheRoomsOwnWithSilenceAtItsFloor)

@@ -4,6 +4,10 @@
 // kept so, the tracker's result or failure, the settings kept in the profile,
 // and the exports of the picture and the pitch.
 #include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QStandardPaths>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -21,6 +25,7 @@
 #include "tests/support/CMessageRecorder.h"
 #include "tests/support/SaveShot.h"
 #include "tests/support/WaitFor.h"
+#include "tests/support/WhenModal.h"
 
 using namespace measuretest;
 using testsupport::WaitFor;
@@ -326,23 +331,111 @@ private slots:
                                                              m_pView->Settings().spectrogram.dDynamicRangeDb);
         QCOMPARE(QImage::fromData(QByteArray::fromBase64(base64)).convertToFormat(QImage::Format_RGB32), shaded);
 
+        // The selection's frames of every layer, one row per 10 ms.
         m_pView->Model().SetSelection(0.5, 1.0);
-        QVERIFY(m_pView->WritePitch(dir.filePath("pitch.csv")));
-        QFile csv(dir.filePath("pitch.csv"));
+        QVERIFY(m_pView->WriteLayerTable(dir.filePath("layers.csv")));
+        QFile csv(dir.filePath("layers.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
-        QCOMPARE(lines.first(), QByteArray("time_s,pitch_hz,confidence"));
-        QVERIFY(lines.size() > 100);
+        QCOMPARE(lines.first(), QByteArray("time_s,pitch_hz,confidence,f1_hz,f2_hz,f3_hz,intensity_db"));
+        QCOMPARE(lines.size(), 1 + 51 + 1);
         for (int i = 1; i < lines.size() - 1; ++i) {
             const QList<QByteArray> fields = lines[i].split(',');
-            QCOMPARE(fields.size(), 3);
-            QVERIFY(fields[0].toDouble() >= 0.5 && fields[0].toDouble() <= 1.0);
+            QCOMPARE(fields.size(), 7);
+            QCOMPARE(fields[0].toDouble(), 0.5 + (i - 1) * 0.01);
             QVERIFY(fields[1].toDouble() == 0 || (fields[1].toDouble() > 100 && fields[1].toDouble() < 200));
         }
         testsupport::CMessageRecorder messages;
-        m_pView->ExportPitch(dir.filePath("no/such/folder/pitch.csv"));
+        m_pView->ExportLayerTable(dir.filePath("no/such/folder/pitch.csv"));
         QCOMPARE(messages.m_messages.size(), size_t(1));
         QVERIFY(!QFile::exists(dir.filePath("no/such/folder/pitch.csv")));
+    }
+
+    void theSettingsDialogRefusesWhatTheViewCannotTakeAndSaysWhy()
+    {
+        // A 16 kHz sound: a top frequency of 9000 Hz is past its half.
+        const SampleStore store16 = Store(Voice(16000, 1.0), 16000);
+        m_pView->SetSound(CMeasureSound::FromStore(store16), QStringLiteral("voice16.wav"));
+        const sonavel::measure::MeasureSettings before = m_pView->Settings();
+        const struct {
+            const char* szField;
+            const char* szTyped;
+            const char* szSaid;
+        } cases[] = {{"Top frequency", "9000", "Top frequency must be 100-8000 Hz."},
+                     {"Formant ceiling", "500", "Formant ceiling must be at least 1000 Hz"},
+                     {"Formant ceiling", "9000", "Formant ceiling must be at most half the sample rate, 8000 Hz"},
+                     {"Intensity floor", "10", "Intensity floor must lie between 25 and 1000 Hz"},
+                     {"Pitch axis to", "40", "The pitch axis must run from above 0 Hz up to a higher frequency"}};
+        for (const auto& c : cases) {
+            bool bSeen = false;
+            testsupport::WhenModal<CMeasureSettingsDlg>(this, [&](CMeasureSettingsDlg* pDlg) {
+                if (QString(c.szField).startsWith("Pitch axis"))
+                    pDlg->findChild<QCheckBox*>("fitPitchAxis")->setChecked(false);
+                QDoubleSpinBox* pField = nullptr;
+                for (QDoubleSpinBox* p : pDlg->findChildren<QDoubleSpinBox*>())
+                    if (p->accessibleName() == c.szField)
+                        pField = p;
+                QVERIFY(pField);
+                pField->setFocus();
+                pField->selectAll();
+                QTest::keyClicks(pField, c.szTyped);
+                // What was typed stays as it was typed, and the dialog says why it cannot be taken.
+                QCOMPARE(pField->cleanText(), QString(c.szTyped));
+                QVERIFY2(pDlg->Problem().startsWith(c.szSaid), qPrintable(pDlg->Problem()));
+                QVERIFY(pDlg->findChild<QLabel*>("settingsProblem")->isVisible());
+                QTest::keyClick(pField, Qt::Key_Return); // OK is grey: the dialog stays
+                QVERIFY(pDlg->isVisible());
+                bSeen = true;
+                pDlg->reject();
+            });
+            m_pView->Action("settings")->trigger();
+            QVERIFY2(bSeen, c.szField);
+            QCOMPARE(m_pView->Settings().spectrogram.dMaxFrequencyHz, before.spectrogram.dMaxFrequencyHz);
+            QCOMPARE(m_pView->Settings().formants.dCeilingHz, before.formants.dCeilingHz);
+            QCOMPARE(m_pView->Settings().intensity.dFloorHz, before.intensity.dFloorHz);
+            QVERIFY(m_pView->Settings().pitchAxis.Fitted());
+        }
+
+        // What it takes is kept in the profile, with what it has no field for.
+        sonavel::measure::MeasureSettings chosen = m_pView->Settings();
+        chosen.layers.bWaveform = false;
+        chosen.formants.dCeilingHz = 5000;
+        chosen.intensity.dFloorHz = 75;
+        chosen.pitchAxis = {60, 300};
+        CMeasureSettingsDlg dlg(chosen, 16000);
+        QCOMPARE(dlg.Problem(), QString());
+        m_pView->ApplySettings(dlg.Settings());
+        CMeasureView second;
+        second.SetProfile(kszOrganisation, kszApplication);
+        QCOMPARE(second.Settings().formants.dCeilingHz, 5000.0);
+        QCOMPARE(second.Settings().intensity.dFloorHz, 75.0);
+        QCOMPARE(second.Settings().pitchAxis.dLowHz, 60.0);
+        QCOMPARE(second.Settings().pitchAxis.dHighHz, 300.0);
+        QVERIFY(!m_pView->Settings().layers.bWaveform);
+    }
+
+    void aPictureIsSavedAtAChosenSizeAndExportsOpenBesideTheSound()
+    {
+        QTemporaryDir dir;
+        QVERIFY(m_pView->WritePicture(dir.filePath("big.png"), QSize(1600, 900)));
+        const QImage png(dir.filePath("big.png"));
+        QCOMPARE(png.size(), QSize(1600, 900));
+        // The spectrogram is drawn at that size, not left out.
+        const QRect rc = CMeasureLayout::For(png.size(), CMeasurePainter::ViewFont()).rcSpectrogram;
+        int nDark = 0;
+        for (int y = rc.top(); y < rc.bottom(); y += 4)
+            for (int x = rc.left(); x < rc.right(); x += 4)
+                nDark += png.pixelColor(x, y).lightness() < 128;
+        QVERIFY(nDark > 100);
+        QVERIFY(m_pView->WritePicture(dir.filePath("small.svg"), QSize(400, 300)));
+        QVERIFY(!m_pView->WritePicture(dir.filePath("tiny.png"), QSize(100, 100)));
+        QVERIFY(!QFile::exists(dir.filePath("tiny.png")));
+
+        m_pView->SetSoundFile(QStringLiteral("/srv/corpus/take7.wav"));
+        QCOMPARE(m_pView->ExportFolder(), QStringLiteral("/srv/corpus"));
+        m_pView->SetSoundFile(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                              + "/velmora/tempFile");
+        QCOMPARE(m_pView->ExportFolder(), QDir::homePath());
     }
 };
 
