@@ -39,7 +39,7 @@ struct CCosts {
 
 // The loudest of the levels within nReach frames either side of each frame,
 // each level first averaged with its neighbours (a lone click does not count).
-std::vector<float> LocalLoudest(const std::vector<CFrameCandidates>& frames, size_t nReach)
+std::vector<float> LocalLoudest(CFrameRun frames, size_t nReach)
 {
     const size_t n = frames.size();
     std::vector<float> level(n), loud(n);
@@ -112,7 +112,7 @@ void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, c
 
 } // namespace
 
-void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
+void ChoosePath(const CPathSettings& settings, CFrameRun frames,
                 std::vector<float>& pitch, std::vector<float>& strength)
 {
     const CCosts c;

@@ -56,8 +56,7 @@ float ClearPitch(const CFrameCandidates& f, float fBest)
 
 } // namespace
 
-std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, double dStep, float fLoud,
-                                   const std::vector<float>& loud)
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const std::vector<float>& loud)
 {
     const size_t n = frames.size();
     std::vector<float> centre(n, std::numeric_limits<float>::quiet_NaN());

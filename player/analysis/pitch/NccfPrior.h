@@ -17,7 +17,7 @@ namespace sonavel::pitch {
 // speakers in one file each keep their own, whichever talks more, and however
 // much softer one is. fLoud: the level of the file's loud frames, in dB;
 // loud: the level of the loudest frames near each frame.
-std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, double dStep, float fLoud,
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud,
                                    const std::vector<float>& loud);
 
 } // namespace sonavel::pitch
