@@ -16,8 +16,9 @@ frames within 20 ms of a voicing edge are not scored.
 
 Three sets, each reported on its own beside the peers: single (above), pairs
 (two kinds of speaker in turn) and human (espeak-ng's voices with a contour
-imposed by Praat): see sets.py. --keep DIR keeps the set and, run again with
-the same DIR, tracks it again without making it anew.
+imposed by Praat): see sets.py. --keep DIR keeps the set and the peers' tracks
+and, run again with the same DIR, tracks it again with ours without making it
+or the peers' tracks anew.
 
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6 (the two-speaker and
@@ -376,8 +377,17 @@ def main():
         trackers = {k: v for k, v in trackers.items() if k in args.only.split(",")}
     counts = {}
     for name, fn in trackers.items():
+        # A kept set keeps the peers' tracks too: they do not change between runs.
+        kept = os.path.join(work, f"tracks_{name.split()[0]}.pickle") if args.keep and not name.startswith("ours") else None
         try:
-            tracks = fn()
+            if kept and os.path.exists(kept):
+                with open(kept, "rb") as f:
+                    tracks = pickle.load(f)
+            else:
+                tracks = fn()
+                if kept:
+                    with open(kept, "wb") as f:
+                        pickle.dump(tracks, f)
         except (subprocess.CalledProcessError, OSError) as e:
             print(f"{name}: could not be run ({e}); scripts/ensure-packages praat sptk aubio-tools espeak-ng")
             continue

@@ -23,6 +23,8 @@ struct CCosts {
     float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
     float fHardDb = 25.0f;      // (a voice's faint tail is not heard as voiced)
     float fBroad = 0.3f;        // a voiced frame with little low-frequency weight
+    float fHiss = 0.6f;         // and more with next to none: a hiss (an /s/, a /z/) whose narrow band
+                                // correlates at many lags, none of them a period
     float fFreq = 2.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump
     float fVoicing = 0.1f;      // into or out of voicing, where the energy changes
@@ -37,7 +39,7 @@ struct CCosts {
 
 // The loudest of the levels within nReach frames either side of each frame,
 // each level first averaged with its neighbours (a lone click does not count).
-std::vector<float> LocalLoudest(const std::vector<CFrameCandidates>& frames, size_t nReach)
+std::vector<float> LocalLoudest(CFrameRun frames, size_t nReach)
 {
     const size_t n = frames.size();
     std::vector<float> level(n), loud(n);
@@ -110,7 +112,7 @@ void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, c
 
 } // namespace
 
-void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
+void ChoosePath(const CPathSettings& settings, CFrameRun frames,
                 std::vector<float>& pitch, std::vector<float>& strength)
 {
     const CCosts c;
@@ -128,7 +130,7 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
     const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
     std::vector<float> centres;
     if (settings.bOwnRange)
-        centres = OwnRangeCentres(frames, settings.dStep, fLoud);
+        centres = OwnRangeCentres(frames, settings.dStep, fLoud, loud);
 
     // The states of a frame in eight lanes: 0 unvoiced, 1 .. nCount the
     // candidates, the rest unused (their cost infinite), so that each step
@@ -146,7 +148,8 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
         const float fReference = std::max(loud[i], fLoud - c.fSlackDb);
         const float fQuiet = std::clamp((fReference - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
         const float fHard = std::clamp((fReference - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
-        const float fBroad = std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f);
+        const float fBroad = c.fBroad * std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f) +
+                             c.fHiss * std::clamp((0.15f - f.fLowShare) / 0.1f, 0.0f, 1.0f);
         float fBest = 0;
         for (int k = 0; k < f.nCount; ++k)
             fBest = std::max(fBest, f.fStrength[k]);
@@ -161,7 +164,7 @@ void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidate
             logF[k + 1] = f.fLogHz[k];
             float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
             v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
-            v += c.fBroad * fBroad;
+            v += fBroad;
             v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
             if (!centres.empty() && !std::isnan(centres[i]))
                 v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - centres[i]) - c.fPriorOctaves);

@@ -1,6 +1,7 @@
 #pragma once
 // The research tracker's last stage: the Viterbi path through each frame's
 // pitch candidates and its unvoiced state (see NccfTracker.h).
+#include <cstddef>
 #include <vector>
 
 namespace sonavel::pitch {
@@ -18,6 +19,14 @@ struct CFrameCandidates {
     float fLowShare = 0;                  // share of it below the coarse copy's half rate
 };
 
+// The frames of a sound, held by the caller: the tracker's are never copied.
+struct CFrameRun {
+    const CFrameCandidates* pFirst = nullptr;
+    size_t nCount = 0;
+    size_t size() const { return nCount; }
+    const CFrameCandidates& operator[](size_t i) const { return pFirst[i]; }
+};
+
 struct CPathSettings {
     double dRate = 0;   // the fine copy's rate: a lag of L is dRate / L Hz
     double dMaxLag = 0; // the floor's lag
@@ -26,7 +35,7 @@ struct CPathSettings {
 };
 
 // One pitch per frame (0: unvoiced) and its strength (0 where unvoiced).
-void ChoosePath(const CPathSettings& settings, const std::vector<CFrameCandidates>& frames,
+void ChoosePath(const CPathSettings& settings, CFrameRun frames,
                 std::vector<float>& pitch, std::vector<float>& strength);
 
 } // namespace sonavel::pitch

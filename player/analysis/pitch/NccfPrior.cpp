@@ -15,6 +15,9 @@ const double kPieceS = 0.25;      // a centre is worked out for each piece of a 
 const float kSameLevel = 0.5f;    // octaves between the levels of one speaker's stretches
 const size_t kMinClear = 5;       // clear frames a stretch needs for a level of its own
 const float kNearBest = 0.04f;    // a candidate this near the frame's best counts as strong
+const float kQuietestDb = 35;     // a speaker this far below the file's loud frames still has a level
+const float kClearDb = 20;        // a clear frame lies this near the file's loud frames
+const float kClearNearDb = 15;    // or this near the loudest frames around it
 
 struct CStretch {
     size_t nFirst = 0, nLast = 0; // frames, inclusive
@@ -53,7 +56,7 @@ float ClearPitch(const CFrameCandidates& f, float fBest)
 
 } // namespace
 
-std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, double dStep, float fLoud)
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const std::vector<float>& loud)
 {
     const size_t n = frames.size();
     std::vector<float> centre(n, std::numeric_limits<float>::quiet_NaN());
@@ -65,13 +68,17 @@ std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, 
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
         const float fBest = BestStrength(f);
-        if (f.nCount == 0 || fBest < 0.5f || f.fEnergyDb < fLoud - 30)
+        if (f.nCount == 0 || fBest < 0.5f || f.fEnergyDb < fLoud - kQuietestDb)
             continue;
         if (stretches.empty() || i - stretches.back().nLast >= nPause)
             stretches.push_back({i, i, {}, {}, 0, false});
         CStretch& s = stretches.back();
         s.nLast = i;
-        if (fBest > 0.8f && f.fEnergyDb > fLoud - 20 && f.fLowShare > 0.5f) {
+        // Clear against the loudest frames near it too, not only the file's:
+        // a soft speaker beside a loud one has clear frames and a level of
+        // his own. The nearer bound keeps the babble in his pauses out.
+        const float fClearFloor = std::max(std::min(fLoud - kClearDb, loud[i] - kClearNearDb), fLoud - kQuietestDb);
+        if (fBest > 0.8f && f.fEnergyDb > fClearFloor && f.fLowShare > 0.5f) {
             s.clear.push_back(ClearPitch(f, fBest));
             s.at.push_back(i);
         }

@@ -14,8 +14,10 @@ namespace sonavel::pitch {
 // stretches within 3 s at the same level (half an octave or nearer); a
 // quarter second of a stretch whose clear frames within 2.5 s lie at another
 // level takes theirs (a stretch that holds two speakers, in noise). Two
-// speakers in one file each keep their own, whichever talks more. fLoud: the
-// level of the file's loud frames, in dB.
-std::vector<float> OwnRangeCentres(const std::vector<CFrameCandidates>& frames, double dStep, float fLoud);
+// speakers in one file each keep their own, whichever talks more, and however
+// much softer one is. fLoud: the level of the file's loud frames, in dB;
+// loud: the level of the loudest frames near each frame.
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud,
+                                   const std::vector<float>& loud);
 
 } // namespace sonavel::pitch

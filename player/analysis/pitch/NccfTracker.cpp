@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
+#include <sys/mman.h>
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
@@ -212,8 +217,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
     const int nFineLags = 2 * g.nHalf + 3;
     float rf[32], phiF[32];
     for (int i = i0; i < i1; ++i) {
-        CFrameCandidates& f = out[i];
-        f = CFrameCandidates();
+        CFrameCandidates& f = *new (out + i) CFrameCandidates(); // the first touch of the frame's memory
         // Coarse NCCF over lags nCoarseLagLo - 1 .. nCoarseLagHi + 1.
         const long long nCoarseAt = g.Coarse(i) - (g.nCoarseWin + g.nCoarseLagMid) / 2 - cLo;
         kernels.pfnCorrelate(w.coarse.data() + nCoarseAt, g.nCoarseWin, g.nCoarseLagLo - 1, nLagsC, w.r.data());
@@ -274,12 +278,23 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     CGeometry g;
     if (const ETrackResult nResult = MakeGeometry(range, nCount, nRate, g); nResult != TRACK_DONE)
         return nResult;
-    std::vector<CFrameCandidates> cands;
-    try {
-        cands.resize(size_t(g.nFrames));
-    } catch (const std::exception&) {
+    // The frames' candidates, tens of MB for an hour, in large pages where
+    // the system has them: faulting them in 4 kB at a time took a sixth of
+    // the hour's time. Not cleared here: each frame is built where it is
+    // worked out.
+    static_assert(std::is_trivially_destructible_v<CFrameCandidates>, "freed without a destructor");
+    const size_t nLargePage = size_t(2) << 20, nNeed = size_t(g.nFrames) * sizeof(CFrameCandidates);
+    const bool bLarge = nNeed >= nLargePage; // a short sound's few frames need no page of 2 MB
+    const size_t nAlign = bLarge ? nLargePage : alignof(CFrameCandidates);
+    const size_t nBytes = (nNeed + nAlign - 1) / nAlign * nAlign;
+    const std::unique_ptr<CFrameCandidates, decltype(&std::free)> cands(
+        static_cast<CFrameCandidates*>(std::aligned_alloc(nAlign, nBytes)), &std::free);
+    if (!cands)
         return TRACK_NO_MEMORY;
-    }
+#if defined(MADV_HUGEPAGE)
+    if (bLarge)
+        madvise(cands.get(), nBytes, MADV_HUGEPAGE); // only advice: without it the pages are small
+#endif
     const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
     int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
     nWorkers = std::clamp(std::min(nWorkers, nBlocks), 1, 64);
@@ -290,7 +305,7 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
             CScratch w;
             for (int b = nNext++; b < nBlocks && !bFailed; b = nNext++) {
                 const int i0 = b * g.nBlockFrames, i1 = std::min(g.nFrames, i0 + g.nBlockFrames);
-                if (!WorkBlock(g, source, i0, i1, w, cands.data()))
+                if (!WorkBlock(g, source, i0, i1, w, cands.get()))
                     bFailed = true;
             }
         } catch (...) { // nothing may leave a thread of its own
@@ -320,7 +335,7 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     path.bOwnRange = bOwnRange;
     std::vector<float> pitch, strength;
     try {
-        ChoosePath(path, cands, pitch, strength);
+        ChoosePath(path, CFrameRun{cands.get(), size_t(g.nFrames)}, pitch, strength);
         frames.time_s.resize(size_t(g.nFrames));
         frames.pitch_hz.resize(size_t(g.nFrames));
         frames.confidence.resize(size_t(g.nFrames));

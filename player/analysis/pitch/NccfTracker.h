@@ -16,7 +16,8 @@
 //    of the coarse and the fine peak.
 // 4. A Viterbi path through the frames: a candidate costs less the stronger
 //    and the shorter its lag is, and more where its NCCF does not hold up at
-//    twice its lag (a ringing formant, not a voice); the unvoiced state costs
+//    twice its lag (a ringing formant, not a voice) and where the frame has
+//    little weight at low frequencies (a hiss); the unvoiced state costs
 //    as much as the frame's best strength. A voiced frame well below the loud
 //    frames around it pays more, the less clear its period, and one 25 to 35 dB
 //    below them is unvoiced however clear. Moves between candidates cost
@@ -25,7 +26,7 @@
 //    gives a range, the path also pays for straying more than 0.7 octave from
 //    the speaker's own level, learnt per stretch between pauses from the
 //    clearest frames of the stretches near it at the same level (NccfPrior),
-//    so that two speakers in one file each keep their own.
+//    so that two speakers in one file each keep their own, a soft one too.
 //
 // The frames are worked out in blocks of about 5 s of sound (a number of
 // frames fixed by the rate and the step), shared between the threads; a
