@@ -63,6 +63,12 @@ std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& m
         str += " (tracking\xE2\x80\xA6)";
     else if (model.PitchResult() != pitch::TRACK_DONE)
         str += " \xE2\x80\x94 no pitch: " + TrackFailure(model.PitchResult());
+    // A layer whose track failed says so; one still on its way says nothing.
+    for (const auto& [szLayer, nResult] : {std::make_pair("formants", model.FormantResult()),
+                                           std::make_pair("intensity", model.IntensityResult())})
+        if (nResult != pitch::TRACK_DONE)
+            str += Printf(" \xE2\x80\x94 no %s: %s", szLayer,
+                          nResult == pitch::TRACK_NO_MEMORY ? "not enough memory" : "the track failed");
     return str;
 }
 

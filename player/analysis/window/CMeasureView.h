@@ -2,9 +2,10 @@
 // The measuring view: a resizable window with the picture, a scroll bar in
 // time and a status line of readouts, menus whose every item has a key, its
 // settings kept in the player's profile, exports of the picture and of the
-// selection's layers. Pictures and the pitch track are made by a worker off the
-// user-interface thread; playback goes through the CSpanPlayer the player
-// hands it (the view never includes the player's shell).
+// selection's layers. Pictures, the pitch track and the layers (waveform,
+// intensity, formants) are made by a worker off the user-interface thread;
+// playback goes through the CSpanPlayer the player hands it (the view never
+// includes the player's shell).
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>

@@ -89,6 +89,12 @@ TEST(MeasureLayers, TheReadoutAtATimeGivesTheSampleF1AndDecibels)
     for (const char* sz : {" F1 ", " F2 ", " F3 ", "intensity ", "sample "})
         EXPECT_NE(strCursor.find(sz), std::string::npos) << sz << " in " << strCursor;
     EXPECT_EQ(measure::CursorSeconds(1234.5678, 3600), "1235 s (20:34)");
+
+    // A track that failed is said in the header, and reads out nothing.
+    model.SetFormants(nullptr, pitch::TRACK_NO_MEMORY);
+    EXPECT_NE(measure::SettingsLine(measure::MeasureSettings(), model).find("no formants: not enough memory"),
+              std::string::npos);
+    EXPECT_FALSE(model.ReadoutAtTime(0.5).bFormants);
 }
 
 TEST(MeasureLayers, ThePitchAxisFitsThePitchShownOrTheFixedRange)

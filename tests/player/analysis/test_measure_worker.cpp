@@ -1,6 +1,7 @@
 // The measuring view's worker when its jobs go wrong or outlive the view: a
 // job whose memory cannot be had ends in the model's failure (the process
-// stays up), and a worker destroyed under a long job returns. Its own program:
+// stays up), and a worker destroyed under a long job (a picture, the
+// formants of a long sound) returns. Its own program:
 // it replaces operator new to refuse large allocations on demand.
 #include <gtest/gtest.h>
 
@@ -59,6 +60,7 @@ struct CDelivered {
     std::mutex mutex;
     std::condition_variable done;
     std::vector<std::shared_ptr<const CMeasurePicture>> pictures;
+    std::vector<LayerTracks> layers;
 
     template <class F>
     bool Await(F bReady)
@@ -147,6 +149,39 @@ TEST(MeasureWorker, DestroyingTheWorkerUnderALongPictureReturns)
     // The cancelled picture never reported.
     std::lock_guard<std::mutex> lock(pDelivered->mutex);
     EXPECT_EQ(pDelivered->pictures.size(), 1u);
+}
+
+TEST(MeasureWorker, DestroyingTheWorkerWhileItTracksTheFormantsReturns)
+{
+    // Twenty minutes at 16 kHz: the waveform comes at once, the formants take many seconds.
+    auto pSamples = std::make_shared<const std::vector<int16_t>>(Noise(20 * 60 * 16000));
+    auto pSound = CMeasureSound::FromSamples(pSamples->data(), static_cast<int64_t>(pSamples->size()), 16000);
+    auto pDelivered = std::make_shared<CDelivered>();
+    auto pWorker = std::make_unique<CMeasureWorker>(
+        [](std::shared_ptr<const CMeasurePicture>) {},
+        [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {},
+        [pDelivered](const LayerTracks& tracks) {
+            std::lock_guard<std::mutex> lock(pDelivered->mutex);
+            pDelivered->layers.push_back(tracks);
+            pDelivered->done.notify_all();
+        });
+    pWorker->RequestLayers(pSound, formants::FormantSettings(), intensity::IntensitySettings(), 1);
+    // The intensity is the last report before the formants.
+    ASSERT_TRUE(pDelivered->Await([&] { return pDelivered->layers.size() == 2; }));
+    ASSERT_TRUE(pDelivered->layers.back().bIntensityDone);
+
+    auto pDestroyed = std::make_shared<std::promise<void>>();
+    std::future<void> destroyed = pDestroyed->get_future();
+    std::thread([pWorker = std::move(pWorker), pDestroyed, pSamples]() mutable {
+        pWorker.reset();
+        pDestroyed->set_value();
+    }).detach();
+    ASSERT_EQ(destroyed.wait_for(std::chrono::milliseconds(testsupport::kEventBoundMs)), std::future_status::ready);
+    // The waveform and the intensity were reported; the cancelled formants never were.
+    std::lock_guard<std::mutex> lock(pDelivered->mutex);
+    EXPECT_TRUE(pDelivered->layers.front().pWaveform);
+    for (const LayerTracks& tracks : pDelivered->layers)
+        EXPECT_FALSE(tracks.bFormantsDone);
 }
 
 } // namespace
