@@ -55,6 +55,19 @@ std::vector<int16_t> Noise(std::size_t nCount)
     return v;
 }
 
+// Destroys the worker on a thread of its own, so a destructor that waits out
+// its job fails the test instead of hanging it; that thread keeps the samples.
+bool DestroyedInTime(std::unique_ptr<CMeasureWorker> pWorker, std::shared_ptr<const std::vector<int16_t>> pSamples)
+{
+    auto pDestroyed = std::make_shared<std::promise<void>>();
+    std::future<void> destroyed = pDestroyed->get_future();
+    std::thread([pWorker = std::move(pWorker), pDestroyed, pSamples]() mutable {
+        pWorker.reset();
+        pDestroyed->set_value();
+    }).detach();
+    return destroyed.wait_for(std::chrono::milliseconds(testsupport::kEventBoundMs)) == std::future_status::ready;
+}
+
 // What a worker's callbacks delivered, for a test thread to wait on.
 struct CDelivered {
     std::mutex mutex;
@@ -137,15 +150,7 @@ TEST(MeasureWorker, DestroyingTheWorkerUnderALongPictureReturns)
     pWorker->RequestPicture(pSound, PictureRequest{0.0, 0.1, 100, {}});
     ASSERT_TRUE(pDelivered->Await([&] { return !pDelivered->pictures.empty(); }));
 
-    // Destroyed on a thread of its own, so a destructor that waits out the
-    // job fails the test instead of hanging it; that thread keeps the samples.
-    auto pDestroyed = std::make_shared<std::promise<void>>();
-    std::future<void> destroyed = pDestroyed->get_future();
-    std::thread([pWorker = std::move(pWorker), pDestroyed, pSamples]() mutable {
-        pWorker.reset();
-        pDestroyed->set_value();
-    }).detach();
-    ASSERT_EQ(destroyed.wait_for(std::chrono::milliseconds(testsupport::kEventBoundMs)), std::future_status::ready);
+    ASSERT_TRUE(DestroyedInTime(std::move(pWorker), pSamples));
     // The cancelled picture never reported.
     std::lock_guard<std::mutex> lock(pDelivered->mutex);
     EXPECT_EQ(pDelivered->pictures.size(), 1u);
@@ -170,13 +175,7 @@ TEST(MeasureWorker, DestroyingTheWorkerWhileItTracksTheFormantsReturns)
     ASSERT_TRUE(pDelivered->Await([&] { return pDelivered->layers.size() == 2; }));
     ASSERT_TRUE(pDelivered->layers.back().bIntensityDone);
 
-    auto pDestroyed = std::make_shared<std::promise<void>>();
-    std::future<void> destroyed = pDestroyed->get_future();
-    std::thread([pWorker = std::move(pWorker), pDestroyed, pSamples]() mutable {
-        pWorker.reset();
-        pDestroyed->set_value();
-    }).detach();
-    ASSERT_EQ(destroyed.wait_for(std::chrono::milliseconds(testsupport::kEventBoundMs)), std::future_status::ready);
+    ASSERT_TRUE(DestroyedInTime(std::move(pWorker), pSamples));
     // The waveform and the intensity were reported; the cancelled formants never were.
     std::lock_guard<std::mutex> lock(pDelivered->mutex);
     EXPECT_TRUE(pDelivered->layers.front().pWaveform);
