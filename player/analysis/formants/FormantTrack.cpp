@@ -19,7 +19,9 @@ const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
 const int kProbeAll = 3000;        // a file with no more frames is probed whole
 const int kSmoothHalf = 4;         // frames each side in a track's running median
-const int kProbeRun = 20, kProbeEvery = 200; // else runs of 20 frames in every 200
+// Else runs of 20 frames in every 200, or spread wider so that at most 150
+// runs are probed: a longer file costs no more probing than 5 minutes do.
+const int kProbeRun = 20, kProbeEvery = 200, kProbeRuns = 150;
 
 int ThreadCount(int nThreads, size_t nWork)
 {
@@ -106,7 +108,8 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
         starts.push_back(0);
         ends.push_back(nFrames);
     } else {
-        for (int i = 0; i < nFrames; i += kProbeEvery) {
+        const int nEvery = std::max(kProbeEvery, (nFrames + kProbeRuns - 1) / kProbeRuns);
+        for (int i = 0; i < nFrames; i += nEvery) {
             starts.push_back(i);
             ends.push_back(std::min(nFrames, i + kProbeRun));
         }
