@@ -34,40 +34,62 @@ bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, 
         dRun += dIn * dIn - dOut * dOut;
     }
     // The weighted covariances c[i][k] = sum over t of w[t] x[t-i] x[t-k],
-    // four of a row at once: v is read once for the four, and their four sums
-    // are independent (this loop is most of the formants' time).
+    // two rows and four columns at once: each load serves several of the
+    // eight independent sums (this loop is most of the formants' time).
     double c[kMaxOrder + 1][kMaxOrder + 1];
-    for (int i = 0; i <= p; ++i) {
+    double* v2 = v + nRows;
+    for (int i = 0; i <= p; i += 2) {
         const double* xi = xe + p - i;
+        const bool bPair = i < p;
 #pragma omp simd
         for (int t = 0; t < nRows; ++t)
             v[t] = w[t] * xi[t];
-        int k = i;
+        if (bPair) {
+#pragma omp simd
+            for (int t = 0; t < nRows; ++t)
+                v2[t] = w[t] * xi[t - 1];
+        }
+        double dDiag = 0;
+#pragma omp simd reduction(+ : dDiag)
+        for (int t = 0; t < nRows; ++t)
+            dDiag += v[t] * xi[t];
+        c[i][i] = dDiag;
+        if (!bPair)
+            break;
+        int k = i + 1;
         for (; k + 3 <= p; k += 4) {
             const double* x0 = xe + p - k;
             const double* x1 = x0 - 1;
             const double* x2 = x0 - 2;
             const double* x3 = x0 - 3;
-            double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-#pragma omp simd reduction(+ : s0, s1, s2, s3)
+            double s0 = 0, s1 = 0, s2 = 0, s3 = 0, r0 = 0, r1 = 0, r2 = 0, r3 = 0;
+#pragma omp simd reduction(+ : s0, s1, s2, s3, r0, r1, r2, r3)
             for (int t = 0; t < nRows; ++t) {
                 s0 += v[t] * x0[t];
                 s1 += v[t] * x1[t];
                 s2 += v[t] * x2[t];
                 s3 += v[t] * x3[t];
+                r0 += v2[t] * x0[t];
+                r1 += v2[t] * x1[t];
+                r2 += v2[t] * x2[t];
+                r3 += v2[t] * x3[t];
             }
-            c[i][k] = c[k][i] = s0;
-            c[i][k + 1] = c[k + 1][i] = s1;
-            c[i][k + 2] = c[k + 2][i] = s2;
-            c[i][k + 3] = c[k + 3][i] = s3;
+            const double s[4] = {s0, s1, s2, s3}, r[4] = {r0, r1, r2, r3};
+            for (int q = 0; q < 4; ++q) {
+                c[i][k + q] = c[k + q][i] = s[q];
+                c[i + 1][k + q] = c[k + q][i + 1] = r[q];
+            }
         }
         for (; k <= p; ++k) {
             const double* xk = xe + p - k;
-            double dSum = 0;
-#pragma omp simd reduction(+ : dSum)
-            for (int t = 0; t < nRows; ++t)
-                dSum += v[t] * xk[t];
-            c[i][k] = c[k][i] = dSum;
+            double s0 = 0, r0 = 0;
+#pragma omp simd reduction(+ : s0, r0)
+            for (int t = 0; t < nRows; ++t) {
+                s0 += v[t] * xk[t];
+                r0 += v2[t] * xk[t];
+            }
+            c[i][k] = c[k][i] = s0;
+            c[i + 1][k] = c[k][i + 1] = r0;
         }
     }
     // c[1..p][1..p] a = -c[1..p][0] by Cholesky's factors, with a ridge of

@@ -21,7 +21,7 @@ struct Pole {
 // Doubles of scratch WeightedPredictor needs for a frame of n samples.
 inline int WeightedScratch(int n, int nOrder)
 {
-    return 3 * (n + 2 * nOrder);
+    return 4 * (n + 2 * nOrder);
 }
 
 // The predictor of x[0..n-1] (n > nOrder, 1 <= nOrder <= kMaxOrder): a[0] = 1,
