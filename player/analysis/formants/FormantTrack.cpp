@@ -56,7 +56,7 @@ bool AnalyseRuns(const CFormantAnalyser& analyser, const CSampleSource& source, 
 // Each formant's track through a running median of the 9 frames around (those
 // that hold it): an outlier shorter than 4 frames (a noise pole numbered in, a
 // formant missed) gives way to its neighbours, while a glide or a step, being
-// monotonic, passes unchanged.
+// monotonic, passes unchanged. Every frame's formants then rise.
 void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
 {
     const int n = static_cast<int>(poles.size());
@@ -86,6 +86,15 @@ void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
             p.hz[j] = fMedian;
         }
     }
+    // Each formant's median is taken apart from the others', so where the
+    // numbering shifts (a pole missed or a noise pole numbered in) F2's median
+    // can pass F3's; a frame's formants are put back in rising order.
+    for (FramePoles& p : poles)
+        for (int j = 1; j < p.nFound; ++j)
+            for (int k = j; k > 0 && p.hz[k] < p.hz[k - 1]; --k) {
+                std::swap(p.hz[k], p.hz[k - 1]);
+                std::swap(p.bandwidth[k], p.bandwidth[k - 1]);
+            }
 }
 
 int PredictorOrder(int nFormants)

@@ -18,7 +18,7 @@
 // track then passes a running median of 9 frames, which removes a blip
 // shorter than 4 frames and leaves glides and steps as they are; a formant a
 // frame lacks but most frames around it hold is filled in from them (with a
-// bandwidth of 0).
+// bandwidth of 0), and each frame's formants are kept in rising order.
 //
 // Without a ceiling the file is probed at 4500-7000 Hz (those the rate
 // carries): the whole of a file up to 30 s, else 20 frames in every 200 (150
