@@ -27,8 +27,9 @@ inline int WeightedScratch(int n, int nOrder)
 // The predictor of x[0..n-1] (n > nOrder, 1 <= nOrder <= kMaxOrder): a[0] = 1,
 // a[1..nOrder] minimising the sum over t of w[t] e[t]^2, e[t] = x[t] + sum
 // a[k] x[t-k] (x zero outside the frame, t from 0 to n + nOrder - 1), w[t] the
-// sum of x^2 over the nLag samples before t. False for a frame without energy
-// (a is then 1, 0, ...).
+// sum of x^2 over the nLag samples before t; scratch holds WeightedScratch(n,
+// nOrder) doubles. False for a frame without energy or whose equations do not
+// solve (a is then 1, 0, ...).
 bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch);
 
 // The roots with positive frequency of z^p + a[1] z^(p-1) + ... + a[p], as
