@@ -9,9 +9,16 @@
 namespace sonavel::formants {
 
 namespace {
-const double kWindowS = 0.05;       // the Gaussian-like window in all: 25 ms effective
+// The Gaussian-like window: 25 ms effective, 50 ms in all, of which the
+// middle 35 ms are analysed (the rest weighs under a quarter of the middle,
+// and the weighted predictor's sums weigh it by its fourth power).
+const double kWindowS = 0.05;
+const double kAnalysedPart = 0.7;
 const double kEmphasisHz = 50;      // pre-emphasis from here up
 const double kEdgeHz = 50;          // a pole this near 0 or the ceiling is no formant
+// The energy of this much sound before a sample weighs its prediction error:
+// about the time the tract's ringing after a glottal closure stays strong.
+const double kLagS = 0.0015;
 } // namespace
 
 void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep)
@@ -23,13 +30,15 @@ void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOr
     m_nKeep = std::min(nKeep, FramePoles::kMax);
     const double dOut = 2 * dCeilingHz;
     m_resampler.Init(nRate, dOut);
-    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kWindowS * dOut)));
+    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kAnalysedPart * kWindowS * dOut)));
+    m_nLag = std::max(1, static_cast<int>(std::lround(kLagS * dOut)));
     m_dEmphasis = std::exp(-2 * M_PI * kEmphasisHz / dOut);
-    // exp(-12 u^2) over u in [-0.5, 0.5], lowered to meet zero at the ends.
+    // exp(-12 u^2) over the whole window (u in [-0.5, 0.5]), lowered to meet
+    // zero at its ends; the frame holds the middle (|u| <= 0.35).
     m_window.resize(size_t(m_nWindow));
     const double dEdge = std::exp(-12.0);
     for (int j = 0; j < m_nWindow; ++j) {
-        const double u = (j + 0.5) / m_nWindow - 0.5;
+        const double u = kAnalysedPart * ((j + 0.5) / m_nWindow - 0.5);
         m_window[size_t(j)] = (std::exp(-12 * u * u) - dEdge) / (1 - dEdge);
     }
 }
@@ -81,7 +90,7 @@ bool CFormantAnalyser::AnalyseStretch(const CSampleSource& source, int nCount, i
     for (int64_t k = k1 - k0 - 1; k > 0; --k)
         y[k] -= m_dEmphasis * y[k - 1];
     scratch.frame.resize(size_t(m_nWindow));
-    scratch.burg.resize(size_t(2 * m_nWindow));
+    scratch.predictor.resize(size_t(WeightedScratch(m_nWindow, m_nOrder)));
     for (int i = i0; i < i1; ++i)
         AnalyseFrame(y + (Centre(i) - nHalf - k0), scratch, out[i - i0]);
     return true;
@@ -98,7 +107,7 @@ void CFormantAnalyser::AnalyseFrame(const double* y, AnalyserScratch& scratch, F
     out = FramePoles();
     out.fLevelDb = static_cast<float>(10 * std::log10(dSum / m_nWindow + 1e-30));
     double a[kMaxOrder + 1];
-    if (!BurgPredictor(x, m_nWindow, m_nOrder, a, scratch.burg.data()))
+    if (!WeightedPredictor(x, m_nWindow, m_nOrder, m_nLag, a, scratch.predictor.data()))
         return;
     Pole poles[kMaxOrder];
     const int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);

@@ -1,7 +1,7 @@
 #pragma once
 // The formants of a range of frames at one ceiling: the sound read from the
 // source stretch by stretch, resampled to twice the ceiling, pre-emphasised,
-// windowed per frame, Burg's predictor and its roots. A frame's values depend
+// windowed per frame, the energy-weighted predictor and its roots. A frame's values depend
 // only on the sound and the settings, never on the range it was asked in.
 #include <cstdint>
 #include <vector>
@@ -28,7 +28,7 @@ struct AnalyserScratch {
     std::vector<float> input;
     std::vector<double> resampled;
     std::vector<double> frame;
-    std::vector<double> burg;
+    std::vector<double> predictor;
 };
 
 class CFormantAnalyser {
@@ -53,6 +53,7 @@ private:
     double m_dCeilingHz = 0, m_dStepS = 0.01;
     int m_nOrder = 10, m_nKeep = 5;
     int m_nWindow = 0; // samples of the window at twice the ceiling
+    int m_nLag = 1;    // samples whose energy weighs the next one's error
     double m_dEmphasis = 0;
     std::vector<double> m_window;
 };

@@ -19,7 +19,9 @@ const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
 const int kProbeAll = 3000;        // a file with no more frames is probed whole
 const int kSmoothHalf = 4;         // frames each side in a track's running median
-const int kProbeRun = 20, kProbeEvery = 200; // else runs of 20 frames in every 200
+// Else runs of 20 frames in every 200, or spread wider so that at most 150
+// runs are probed: a longer file costs no more probing than 5 minutes do.
+const int kProbeRun = 20, kProbeEvery = 200, kProbeRuns = 150;
 
 int ThreadCount(int nThreads, size_t nWork)
 {
@@ -54,7 +56,7 @@ bool AnalyseRuns(const CFormantAnalyser& analyser, const CSampleSource& source, 
 // Each formant's track through a running median of the 9 frames around (those
 // that hold it): an outlier shorter than 4 frames (a noise pole numbered in, a
 // formant missed) gives way to its neighbours, while a glide or a step, being
-// monotonic, passes unchanged.
+// monotonic, passes unchanged. Every frame's formants then rise.
 void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
 {
     const int n = static_cast<int>(poles.size());
@@ -84,6 +86,15 @@ void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
             p.hz[j] = fMedian;
         }
     }
+    // Each formant's median is taken apart from the others', so where the
+    // numbering shifts (a pole missed or a noise pole numbered in) F2's median
+    // can pass F3's; a frame's formants are put back in rising order.
+    for (FramePoles& p : poles)
+        for (int j = 1; j < p.nFound; ++j)
+            for (int k = j; k > 0 && p.hz[k] < p.hz[k - 1]; --k) {
+                std::swap(p.hz[k], p.hz[k - 1]);
+                std::swap(p.bandwidth[k], p.bandwidth[k - 1]);
+            }
 }
 
 int PredictorOrder(int nFormants)
@@ -106,7 +117,8 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
         starts.push_back(0);
         ends.push_back(nFrames);
     } else {
-        for (int i = 0; i < nFrames; i += kProbeEvery) {
+        const int nEvery = std::max(kProbeEvery, (nFrames + kProbeRuns - 1) / kProbeRuns);
+        for (int i = 0; i < nFrames; i += nEvery) {
             starts.push_back(i);
             ends.push_back(std::min(nFrames, i + kProbeRun));
         }

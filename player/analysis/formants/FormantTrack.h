@@ -6,19 +6,23 @@
 // and pitch at one step share their times.
 //
 // Per frame: the sound resampled to twice the ceiling, pre-emphasised from
-// 50 Hz, a Gaussian-like window (25 ms effective, 50 ms in all) centred on the
-// frame's time, Burg's predictor of order 2 x max(formants, 5) (2 more where
-// the file's quiet frames lie within 35 dB of its loud ones: the noise floor
-// takes a pole pair of its own), its roots as frequencies and bandwidths.
+// 50 Hz, a Gaussian-like window (25 ms effective, 50 ms in all, its middle
+// 35 ms analysed) centred on the frame's time, a predictor of order
+// 2 x max(formants, 5) (2 more where the file's quiet frames lie within 35 dB
+// of its loud ones: the noise floor takes a pole pair of its own) whose errors
+// are weighted by the energy of the 1.5 ms before them (LinearPrediction.h:
+// F1 follows the tract, not the harmonic nearest to it, in a high voice), its
+// roots as frequencies and bandwidths.
 // Poles within 50 Hz of 0 or of the ceiling, and poles wider than 600 Hz,
 // are not formants; the rest are numbered from the lowest. Each formant's
 // track then passes a running median of 9 frames, which removes a blip
 // shorter than 4 frames and leaves glides and steps as they are; a formant a
 // frame lacks but most frames around it hold is filled in from them (with a
-// bandwidth of 0).
+// bandwidth of 0), and each frame's formants are kept in rising order.
 //
 // Without a ceiling the file is probed at 4500-7000 Hz (those the rate
-// carries): the whole of a file up to 30 s, else 20 frames in every 200. The
+// carries): the whole of a file up to 30 s, else 20 frames in every 200 (150
+// such runs spread over a file longer than 5 minutes). The
 // ceiling kept for the file is the one near 5 x the voice's formant spacing
 // (from F1-F4 of the loud frames) whose F1-F3 are complete, narrow and
 // smooth: a man's, a woman's and a child's voice each get theirs with no

@@ -1,6 +1,14 @@
 #pragma once
-// Linear prediction of one windowed frame by Burg's method, and the roots of
-// the predictor polynomial as resonances (frequency and bandwidth).
+// Linear prediction of one windowed frame, weighted by the energy just before
+// each sample, and the roots of the predictor polynomial as resonances
+// (frequency and bandwidth).
+//
+// A plain predictor (Burg's, or the autocorrelation method) of a voice above
+// about 200 Hz puts F1 on the harmonic nearest to it: the error of the fit is
+// dominated by the few harmonics around the peak. Weighting each sample's
+// error by the energy of the samples before it stresses the stretch after each
+// glottal closure, where the tract rings freely and the source adds little, so
+// F1 follows the tract instead of the harmonics.
 namespace sonavel::formants {
 
 inline constexpr int kMaxOrder = 16; // 2 x the most formants a frame can hold, with room
@@ -10,10 +18,19 @@ struct Pole {
     double dBandwidthHz = 0;
 };
 
-// The predictor of x[0..n-1] (n > nOrder, nOrder <= kMaxOrder): a[0] = 1,
-// a[1..nOrder] such that x[t] + sum a[k] x[t-k] is the prediction error.
-// scratch holds 2 n doubles. False for a frame without energy (a is then 1, 0, ...).
-bool BurgPredictor(const double* x, int n, int nOrder, double* a, double* scratch);
+// Doubles of scratch WeightedPredictor needs for a frame of n samples.
+inline int WeightedScratch(int n, int nOrder)
+{
+    return 4 * (n + 2 * nOrder);
+}
+
+// The predictor of x[0..n-1] (n > nOrder, 1 <= nOrder <= kMaxOrder): a[0] = 1,
+// a[1..nOrder] minimising the sum over t of w[t] e[t]^2, e[t] = x[t] + sum
+// a[k] x[t-k] (x zero outside the frame, t from 0 to n + nOrder - 1), w[t] the
+// sum of x^2 over the nLag samples before t; scratch holds WeightedScratch(n,
+// nOrder) doubles. False for a frame without energy or whose equations do not
+// solve (a is then 1, 0, ...).
+bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch);
 
 // The roots with positive frequency of z^p + a[1] z^(p-1) + ... + a[p], as
 // poles at dRate, sorted by frequency. poles holds room for nOrder; returns

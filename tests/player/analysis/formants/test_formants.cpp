@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,19 @@ FormantFrames Track(const std::vector<int16_t>& samples, const FormantSettings& 
     return frames;
 }
 
+// The vowel silenced every other half second, in white noise of this
+// standard deviation (in sample units).
+std::vector<int16_t> PausedInNoise(std::vector<int16_t> samples, double dNoise, int nRate = 22050)
+{
+    std::mt19937 rng(1);
+    std::normal_distribution<double> noise(0, dNoise);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double v = (i / size_t(nRate / 2)) % 2 ? 0.0 : samples[i];
+        samples[i] = int16_t(std::clamp(v + noise(rng), -32768.0, 32767.0));
+    }
+    return samples;
+}
+
 double MedianOf(const FormantFrames& frames, int j)
 {
     std::vector<double> v;
@@ -60,23 +74,34 @@ public:
 
 } // namespace
 
-TEST(Formants, SteadyVowelsOfManWomanChildWithinThreePercentWithoutOptions)
+TEST(Formants, SteadyVowelsOfManWomanChildWithinTwoAndAHalfPercentWithoutOptions)
 {
     const struct {
         const char* name;
         double dScale, dF0;
-    } voices[] = {{"man", 1.0, 110}, {"woman", 1.17, 210}, {"child", 1.35, 275}};
-    // A predictor's F1 is pulled towards the nearest harmonic: this child's F1
-    // (715 Hz) reads 6 % high at 260 Hz and 6 % low at 300 Hz, at any window
-    // length and as Praat's does at the same ceiling. The pitches here keep F1
-    // clear of that pull; the benchmark measures the spread over many voices.
+    } voices[] = {{"man", 1.0, 110}, {"woman", 1.17, 210}, {"child", 1.35, 250}, {"child", 1.35, 260}};
+    // An unweighted predictor puts this child's F1 (715 Hz) on the harmonic
+    // nearest to it: 4-5 % high at 250-260 Hz. Weighted by the energy before
+    // each sample it reads within 2 % there; above 270 Hz this voice's own
+    // source still draws it down (7 % at 300 Hz), which the benchmark measures
+    // over many voices.
     for (const auto& v : voices) {
         const FormantFrames frames = Track(Vowel(v.dScale, v.dF0, 1.0), FormantSettings());
         ASSERT_EQ(frames.time_s.size(), 101u) << v.name;
         for (int j = 0; j < 3; ++j)
-            EXPECT_NEAR(MedianOf(frames, j), kVowelHz[j] * v.dScale, 0.03 * kVowelHz[j] * v.dScale)
-                << v.name << " F" << j + 1 << " at a ceiling of " << frames.dCeilingHz;
+            EXPECT_NEAR(MedianOf(frames, j), kVowelHz[j] * v.dScale, 0.025 * kVowelHz[j] * v.dScale)
+                << v.name << " at " << v.dF0 << " Hz: F" << j + 1 << " at a ceiling of " << frames.dCeilingHz;
     }
+}
+
+TEST(Formants, EveryFrameOfANoisyVoiceNumbersItsFormantsFromTheLowest)
+{
+    // In the pauses the tracks' numbering shifts from frame to frame; each
+    // track smoothed alone once left F4 below F3 or F2 below F1 there.
+    const FormantFrames frames = Track(PausedInNoise(Vowel(1.0, 120, 3.0), 1000), FormantSettings());
+    for (size_t i = 0; i < frames.time_s.size(); ++i)
+        for (int j = 1; j < frames.nFormants && frames.Hz(i, j) > 0; ++j)
+            ASSERT_GE(frames.Hz(i, j), frames.Hz(i, j - 1)) << "F" << j + 1 << " at " << frames.time_s[i] << " s";
 }
 
 TEST(Formants, FramesLieOnThePitchGridAndDoNotDependOnThreads)
