@@ -83,9 +83,10 @@ TEST_P(PlaybackReleaseTest, HundredOpensReleaseEveryPlaybackAndBlock)
         ASSERT_GT(playing.size(), 50u) << "most seed files load and play";
         // One sound plays at a time: each open stops the playback before it, so
         // only the block of the last open, if it plays, is still in a device.
-        if (app.m_bLoaded)
+        if (app.m_bLoaded) {
             EXPECT_FALSE(app.m_store.hSamples == nullptr || playing.back().expired())
                 << "the playing block was freed while the device read it";
+        }
 
         m_recorder.CompletePending();
         ASSERT_TRUE(WaitFor([&] { return OpenWaveOutCount() == 0 && app.findChildren<CWaveWnd*>().isEmpty(); }, 5000))
