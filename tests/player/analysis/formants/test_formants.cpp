@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FailingSamples.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/formants/FormantTrack.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -65,12 +66,6 @@ double MedianOf(const FormantFrames& frames, int j)
     std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
     return v[v.size() / 2];
 }
-
-class CFailingSource : public CSampleSource {
-public:
-    bool NeedsBuffer() const override { return true; }
-    const int16_t* Fetch(int, int, int16_t*) const override { return nullptr; }
-};
 
 } // namespace
 
@@ -132,7 +127,7 @@ TEST(Formants, RefusedSettingsAreNamedBeforeAnySoundIsRead)
     } cases[] = {{0, 0, 0.01, "formants"},    {7, 0, 0.01, "formants"},      {5, 999, 0.01, "max-formant"},
                  {5, 11026, 0.01, "max-formant"}, {5, 0, 0.0009, "step"}, {5, 0, 1.5, "step"},
                  {6, 11025, 1.0, nullptr},    {1, 1000, 0.001, nullptr}};
-    const CFailingSource source;
+    const CFailingSamples source;
     for (const auto& c : cases) {
         FormantSettings s;
         s.nFormants = c.nFormants;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FailingSamples.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/intensity/IntensityTrack.h"
 
@@ -31,12 +32,6 @@ IntensityFrames Track(const std::vector<int16_t>& samples, int nRate, int nThrea
     EXPECT_EQ(TrackIntensity(IntensitySettings(), source, int(samples.size()), nRate, nThreads, frames), TRACK_DONE);
     return frames;
 }
-
-class CFailingSource : public CSampleSource {
-public:
-    bool NeedsBuffer() const override { return true; }
-    const int16_t* Fetch(int, int, int16_t*) const override { return nullptr; }
-};
 
 } // namespace
 
@@ -70,7 +65,7 @@ TEST(Intensity, RefusedSettingsAreNamedAndAFailingSourceIsReported)
         const char* refused;
     } cases[] = {{24, 0.01, "floor"}, {1001, 0.01, "floor"}, {100, 0.0009, "step"}, {100, 2, "step"},
                  {25, 1, nullptr}};
-    const CFailingSource source;
+    const CFailingSamples source;
     for (const auto& c : cases) {
         const IntensitySettings s{c.dFloor, c.dStep};
         EXPECT_STREQ(RefusedSetting(s).szSetting, c.refused) << c.dFloor << " " << c.dStep;

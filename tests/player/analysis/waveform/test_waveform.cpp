@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 
+#include "tests/support/FailingSamples.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/waveform/WaveformPyramid.h"
 
@@ -34,12 +35,6 @@ MinMax Direct(const std::vector<int16_t>& v, int64_t a, int64_t b)
         r.Add({v[static_cast<size_t>(i)], v[static_cast<size_t>(i)]});
     return r;
 }
-
-class CFailingSamples : public CSampleSource {
-public:
-    bool NeedsBuffer() const override { return true; }
-    const int16_t* Fetch(int, int, int16_t*) const override { return nullptr; }
-};
 
 } // namespace
 
