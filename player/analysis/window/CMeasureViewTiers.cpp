@@ -209,8 +209,11 @@ void CMeasureView::UpdateTitle()
     QString strTitle = m_strName;
     if (!m_strGridPath.isEmpty())
         strTitle += QStringLiteral(" + ") + QFileInfo(m_strGridPath).fileName();
-    setWindowTitle(strTitle + QString::fromUtf8("[*] \xE2\x80\x94 ") + QString::fromUtf8(measure::kszViewTitle));
-    setWindowModified(m_tiers.IsModified());
+    // The mark spelled out rather than Qt's placeholder, so the title reads
+    // the same to every window manager and screen reader.
+    const bool bModified = m_tiers.IsModified();
+    setWindowTitle(strTitle + (bModified ? QStringLiteral("*") : QString()) + QString::fromUtf8(" \xE2\x80\x94 ")
+                   + QString::fromUtf8(measure::kszViewTitle));
     UpdateTierActions();
 }
 
