@@ -300,11 +300,14 @@ private slots:
         QCOMPARE(pView->TextGridPath(), m_dir.filePath("take7.TextGrid"));
         QCOMPARE(pView->Tiers().Grid().tiers.at(0).intervals.at(0).strLabel, std::string("glide"));
         QCOMPARE(pView->Tiers().AddTier(1, "tones", sonavel::textgrid::ETierKind::Point), std::string());
-        testsupport::WhenModal<QMessageBox>(this, [](QMessageBox* p) { p->button(QMessageBox::Cancel)->click(); });
+        int nAsked = 0;
+        testsupport::WhenModal<QMessageBox>(this, [&](QMessageBox* p) { ++nAsked; p->button(QMessageBox::Cancel)->click(); });
         QVERIFY(!pApp->OpenDocumentFile(Glide3s()));
+        QCOMPARE(nAsked, 1);
         QCOMPARE(pView->Tiers().TierCount(), size_t(2));
-        testsupport::WhenModal<QMessageBox>(this, [](QMessageBox* p) { p->button(QMessageBox::Discard)->click(); });
+        testsupport::WhenModal<QMessageBox>(this, [&](QMessageBox* p) { ++nAsked; p->button(QMessageBox::Discard)->click(); });
         QVERIFY(pApp->OpenDocumentFile(Glide3s()));
+        QCOMPARE(nAsked, 2);
         QCOMPARE(pView->Tiers().TierCount(), size_t(0));
         QVERIFY(messages.m_messages.empty());
         pView->close();
