@@ -31,6 +31,14 @@ CTierStrip::CTierStrip(const CMeasureModel& model, CTextGridEdit& edit, int nTie
     Refresh();
 }
 
+CTierStrip::~CTierStrip()
+{
+    // The editor goes with the strip; its last focus change must not reach a
+    // strip that is half gone.
+    if (m_pEditor)
+        m_pEditor->removeEventFilter(this);
+}
+
 void CTierStrip::SetTimeAxis(int nLeft, int nWidth)
 {
     m_nLeft = nLeft;

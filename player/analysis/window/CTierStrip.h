@@ -19,6 +19,7 @@ class CTierStrip : public QWidget {
 public:
     CTierStrip(const CMeasureModel& model, sonavel::textgrid::CTextGridEdit& edit, int nTier,
                QWidget* pParent = nullptr);
+    ~CTierStrip() override;
 
     int TierIndex() const { return m_nTier; }
     // Where time runs across the strip: the picture's panels' left edge and width.
