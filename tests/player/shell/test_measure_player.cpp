@@ -5,6 +5,7 @@
 // to $VELMORA_SCREENSHOT_DIR.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
@@ -309,6 +310,16 @@ private slots:
         QVERIFY(pApp->OpenDocumentFile(Glide3s()));
         QCOMPARE(nAsked, 2);
         QCOMPARE(pView->Tiers().TierCount(), size_t(0));
+        // The browser's copy in its cache folder says nothing by its name: a grid there stays shut.
+        const bool bHadCache = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", m_dir.filePath("cache").toUtf8());
+        QVERIFY(QDir().mkpath(m_dir.filePath("cache/velmora")));
+        QFile::copy(strSound, m_dir.filePath("cache/velmora/tempFile"));
+        QFile::copy(m_dir.filePath("take7.TextGrid"), m_dir.filePath("cache/velmora/tempFile.TextGrid"));
+        QVERIFY(pApp->OpenDocumentFile(m_dir.filePath("cache/velmora/tempFile")));
+        QCOMPARE(pView->Tiers().TierCount(), size_t(0));
+        bHadCache ? qputenv("XDG_CACHE_HOME", oldCache) : qunsetenv("XDG_CACHE_HOME");
         QVERIFY(messages.m_messages.empty());
         pView->close();
         pApp.reset();
