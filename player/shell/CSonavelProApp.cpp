@@ -89,8 +89,7 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
             std::fprintf(stderr, "sonavel: --name: no name is left without its folders and control characters; "
                                  "showing the file's own name\n");
     }
-    // FILE --textgrid TG: one that cannot be read is said in the view and on
-    // stderr; the sound opens all the same.
+    // FILE --textgrid TG: one that cannot be read is said; the sound opens all the same.
     m_strGivenTextGrid = options.bTextGrid ? QString::fromStdString(options.strTextGrid) : QString();
     int nChannel = 1;
     if (options.bChannel && !ParseChannelValue(options.strChannel, nChannel)) {
@@ -284,21 +283,16 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
 
 void CSonavelProApp::OpenTextGridInView()
 {
-    if (!m_pMeasureView || m_strTextGrid.isEmpty())
-        return;
-    if (!m_pMeasureView->OpenTextGrid(m_strTextGrid) && m_strTextGrid == m_strGivenTextGrid)
+    if (m_pMeasureView && !m_strTextGrid.isEmpty() && !m_pMeasureView->OpenTextGrid(m_strTextGrid)
+        && m_strTextGrid == m_strGivenTextGrid)
         std::fprintf(stderr, "sonavel: --textgrid: %s\n", m_pMeasureView->Note().toLocal8Bit().constData());
 }
 
 QString CSonavelProApp::TextGridBesideSound() const
 {
-    if (m_strLoadedPath.isEmpty())
-        return {};
-    const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/velmora");
-    const QString strFolder = QFileInfo(m_strLoadedPath).canonicalPath();
-    if (!strFolder.isEmpty() && strFolder == QFileInfo(strCache).canonicalFilePath())
-        return {};
-    return QFile::decodeName(sonavel::shell::TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString()).c_str());
+    const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
+    return QFile::decodeName(TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString(),
+                                            QFile::encodeName(strCache).toStdString()).c_str());
 }
 
 CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }

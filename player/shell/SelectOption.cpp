@@ -72,10 +72,12 @@ PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
     return read;
 }
 
-std::string TextGridBeside(const std::string& strSound)
+std::string TextGridBeside(const std::string& strSound, const std::string& strNotIn)
 {
     const fs::path sound(strSound);
     std::error_code ec;
+    if (strSound.empty() || fs::equivalent(fs::absolute(sound, ec).parent_path(), strNotIn, ec))
+        return {};
     for (const char* szExtension : {".TextGrid", ".textgrid"}) {
         fs::path grid = sound;
         grid.replace_extension(szExtension);

@@ -129,6 +129,8 @@ private:
     void UpdateTitle();
     void UpdateTierActions();
     int CurrentTier() const;
+    // Selects the tier nTierStep below (negative: above) or the item nItemStep on.
+    void StepTiers(int nTierStep, int nItemStep);
     void OnTiersEdited(const QString& strWhyNot);
     void OnTierClicked(double t);
     void OnAddBoundary();

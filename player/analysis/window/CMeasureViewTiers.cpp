@@ -97,6 +97,16 @@ void CMeasureView::CreateTierActions(QMenu* pFile)
                 if (!pStrip || !pStrip->EditLabel())
                     ShowNote(QStringLiteral("Click an interval or a point of a tier first"));
             });
+    pTier->addSeparator();
+    // The keyboard's way to every interval and point, and the reader's.
+    connect(AddAction(pTier, "nextItem", QStringLiteral("Ne&xt Interval or Point"), {QKS(Qt::ALT | Qt::Key_Right)}),
+            &QAction::triggered, this, [this] { StepTiers(0, 1); });
+    connect(AddAction(pTier, "previousItem", QStringLiteral("Pre&vious Interval or Point"), {QKS(Qt::ALT | Qt::Key_Left)}),
+            &QAction::triggered, this, [this] { StepTiers(0, -1); });
+    connect(AddAction(pTier, "tierBelow", QStringLiteral("Tier &Below"), {QKS(Qt::Key_Down)}), &QAction::triggered, this,
+            [this] { StepTiers(1, 0); });
+    connect(AddAction(pTier, "tierAbove", QStringLiteral("Tier Abo&ve"), {QKS(Qt::Key_Up)}), &QAction::triggered, this,
+            [this] { StepTiers(-1, 0); });
     for (QMenu* pMenu : {pEdit, pTier})
         pMenu->setAccessibleName(pMenu->title().remove(QLatin1Char('&')));
     m_tiers.Reset(textgrid::TextGrid{});
@@ -222,7 +232,8 @@ void CMeasureView::UpdateTierActions()
     Action("undo")->setEnabled(m_tiers.CanUndo());
     Action("redo")->setEnabled(m_tiers.CanRedo());
     const bool bTier = m_tiers.TierCount() > 0;
-    for (const char* szName : {"renameTier", "removeTier", "addBoundary", "removeBoundary", "editLabel"})
+    for (const char* szName : {"renameTier", "removeTier", "addBoundary", "removeBoundary", "editLabel", "nextItem",
+                               "previousItem", "tierBelow", "tierAbove"})
         Action(szName)->setEnabled(bTier);
 }
 
@@ -256,6 +267,44 @@ int CMeasureView::CurrentTier() const
 {
     // The keys act on the tier clicked last, else on the first.
     return m_tiers.SelectedTier() >= 0 ? m_tiers.SelectedTier() : (m_tiers.TierCount() > 0 ? 0 : -1);
+}
+
+void CMeasureView::StepTiers(int nTierStep, int nItemStep)
+{
+    const int nFrom = CurrentTier();
+    if (nFrom < 0)
+        return;
+    const int nTier = std::clamp(nFrom + nTierStep, 0, static_cast<int>(m_tiers.TierCount()) - 1);
+    const textgrid::Tier& tier = m_tiers.Grid().tiers[nTier];
+    const bool bIntervals = tier.eKind == ETierKind::Interval;
+    const int nItems = static_cast<int>(bIntervals ? tier.intervals.size() : tier.points.size());
+    int nItem = m_tiers.SelectedTier() == nTier ? m_tiers.SelectedItem() : -1;
+    if (nTierStep != 0) {
+        // Another tier: what lies there at the cursor, else in the middle of what is shown.
+        const double t = m_model.HasCursor() ? m_model.Cursor() : (m_model.Start() + m_model.End()) / 2;
+        nItem = m_tiers.ItemAt(nTier, t, m_model.Span() / 100);
+    } else if (nItems > 0) {
+        nItem = nItem < 0 ? (nItemStep > 0 ? 0 : nItems - 1) : std::clamp(nItem + nItemStep, 0, nItems - 1);
+    }
+    m_tiers.Select(nTier, nItem);
+    if (nItem >= 0) {
+        const double a = bIntervals ? tier.intervals[nItem].dStart : tier.points[nItem].dTime;
+        const double b = bIntervals ? tier.intervals[nItem].dEnd : a;
+        if (bIntervals)
+            m_model.SetSelection(a, b);
+        else
+            m_model.SetCursor(a);
+        // Brought into sight when it lies outside what is shown.
+        if (b < m_model.Start() || a > m_model.End()) {
+            m_model.ScrollTo(a - m_model.Span() / 10);
+            OnSpanChanged();
+        }
+    }
+    OnSelectionChanged();
+    UpdateStrips();
+    // The strip takes the focus, so a screen reader says the tier and what is selected.
+    if (CTierStrip* pStrip = Strip(nTier))
+        pStrip->setFocus(Qt::OtherFocusReason);
 }
 
 void CMeasureView::OnAddBoundary()

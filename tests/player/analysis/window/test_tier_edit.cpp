@@ -137,6 +137,12 @@ private slots:
         QTest::mouseClick(m_pView->Strip(0), Qt::LeftButton, Qt::NoModifier, At(0, dCursor) + QPoint(2, 0));
         Type(Qt::Key_Delete);
         QCOMPARE(GridTier(0).intervals.size(), size_t(3));
+        // Keys reach every interval and point, and the reader hears which.
+        Type(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(m_pView->Strip(0)->accessibleDescription(), QStringLiteral("Interval 3 of 3, 2.000 to 3.000 s: \"c\""));
+        Type(Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), m_pView->Strip(1));
+        QCOMPARE(m_pView->Tiers().SelectedTier(), 1);
 
         Type(Qt::Key_S, Qt::ControlModifier);
         QVERIFY(!m_pView->Tiers().IsModified());
