@@ -250,7 +250,13 @@ void CTierStrip::mouseReleaseEvent(QMouseEvent* pEvent)
         const double t = DragTime(pEvent->position().x());
         m_nDragBoundary = -1;
         m_bDragMoved = false;
-        emit Edited(QString::fromStdString(m_edit.MoveBoundary(m_nTier, nBoundary, t)));
+        const std::string strWhy = m_edit.MoveBoundary(m_nTier, nBoundary, t);
+        emit Edited(QString::fromStdString(strWhy));
+        if (strWhy.empty()) {
+            // The cursor goes with the boundary, so Delete takes it back out.
+            m_edit.Select(m_nTier, m_edit.ItemAt(m_nTier, t, kGrabPx * m_model.Span() / m_nWidth));
+            emit Clicked(t);
+        }
         return;
     }
     m_nDragBoundary = -1;
