@@ -107,7 +107,7 @@ QRectF CTierStrip::ItemRect(int nItem) const
         return QRectF(x0, 0, std::max(x1 - x0, 40.0), height());
     }
     const double x = XAtTime(tier.points[nItem].dTime);
-    return QRectF(x - 40, 0, 80, height());
+    return QRectF(x + 2, 0, 80, height());
 }
 
 void CTierStrip::paintEvent(QPaintEvent*)
@@ -178,10 +178,10 @@ void CTierStrip::ShowLabels(QPainter& dc, const Tier& tier)
             const Point& p = tier.points[n];
             const double x = n == m_nDragBoundary && m_bDragMoved ? XAtTime(m_dDragTime) : XAtTime(p.dTime);
             dc.setPen(QPen(n == nSelected ? QColor(Qt::red) : boundary, 2));
-            dc.drawLine(QPointF(x, 0), QPointF(x, height() / 3.0));
-            dc.drawLine(QPointF(x, height() * 2 / 3.0), QPointF(x, height()));
+            dc.drawLine(QPointF(x, 0), QPointF(x, height()));
+            // The label beside its point, clear of the line.
             dc.setPen(palette().color(QPalette::Text));
-            dc.drawText(QRectF(x - 60, 0, 120, height()), Qt::AlignCenter, Label(p.strLabel));
+            dc.drawText(QRectF(x + 4, 0, 120, height()), Qt::AlignLeft | Qt::AlignVCenter, Label(p.strLabel));
         }
     }
 }
