@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CArtwork.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CSonavelProView.h"
@@ -314,6 +316,13 @@ void CMainFrame::OnFilePrintSetup()
         m_pPrinter = new QPrinter;
     QPageSetupDialog dlg(m_pPrinter, this);
     dlg.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    if (CMeasureView* pView = m_pApp->MeasureView(); pView && !pView->MayDiscardTiers())
+        return pEvent->ignore();
+    QMainWindow::closeEvent(pEvent);
 }
 
 void CMainFrame::OnActivateApp(bool bActive)

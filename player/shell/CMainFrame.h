@@ -35,6 +35,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dragMoveEvent(QDragMoveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
+    // The bar takes the measuring view with it: unsaved tiers are asked about first.
+    void closeEvent(QCloseEvent* pEvent) override;
 
 private:
     QAction* AddCommand(int nId, const QString& strText, const QList<QKeySequence>& keys = {});

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -88,6 +89,8 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
             std::fprintf(stderr, "sonavel: --name: no name is left without its folders and control characters; "
                                  "showing the file's own name\n");
     }
+    // FILE --textgrid TG: one that cannot be read is said; the sound opens all the same.
+    m_strGivenTextGrid = options.bTextGrid ? QString::fromStdString(options.strTextGrid) : QString();
     int nChannel = 1;
     if (options.bChannel && !ParseChannelValue(options.strChannel, nChannel)) {
         std::fprintf(stderr, "sonavel: --channel %s: not a channel number (1 for the first); opening the first\n",
@@ -99,11 +102,15 @@ bool CSonavelProApp::InitInstance(const QStringList& arguments)
     OpenDocumentFile(arguments.isEmpty() ? QString() : arguments.first(), nChannel);
     m_bSelect = false;
     m_strGivenName.clear();
+    m_strGivenTextGrid.clear();
     return true;
 }
 
 bool CSonavelProApp::OpenDocumentFile(const QString& strPath, int nChannel)
 {
+    // The view's tiers belong to the sound it shows: unsaved edits are asked about first.
+    if (m_pMeasureView && !m_pMeasureView->MayDiscardTiers())
+        return false;
     m_store.byteLength = m_store.sampleCount = m_store.sampleRate = 0;
     SetLoaded(0);
     // A playback still reading the old block holds its own handle to it.
@@ -169,6 +176,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
     }
     m_strLoadedName = m_strGivenName.isEmpty() ? QFileInfo(m_strOpening).fileName() : m_strGivenName;
     m_strLoadedPath = m_strOpening;
+    m_strTextGrid = m_strGivenTextGrid.isEmpty() ? TextGridBesideSound() : m_strGivenTextGrid;
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
@@ -176,11 +184,14 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
         m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
+        OpenTextGridInView();
     }
     if (m_bSelect) {
         PlaySelectedSpan();
         return;
     }
+    if (!m_strGivenTextGrid.isEmpty())
+        OpenMeasureView();
     if (StartPlayback(m_store, 0, m_store.sampleCount, false) != CWaveWnd::PLAY_OK) {
         sonavel::SonavelMessageBox(kszErrorInPlay);
         SetLoaded(0);
@@ -259,6 +270,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
         m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
+        OpenTextGridInView();
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             QRect rc = m_pMeasureView->frameGeometry();
             rc.moveCenter(pScreen->availableGeometry().center());
@@ -269,6 +281,20 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
     m_pMeasureView->raise();
     m_pMeasureView->activateWindow();
     return m_pMeasureView;
+}
+
+void CSonavelProApp::OpenTextGridInView()
+{
+    if (m_pMeasureView && !m_strTextGrid.isEmpty() && !m_pMeasureView->OpenTextGrid(m_strTextGrid)
+        && m_strTextGrid == m_strGivenTextGrid)
+        std::fprintf(stderr, "sonavel: --textgrid: %s\n", m_pMeasureView->Note().toLocal8Bit().constData());
+}
+
+QString CSonavelProApp::TextGridBesideSound() const
+{
+    const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
+    return QFile::decodeName(TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString(),
+                                            QFile::encodeName(strCache).toStdString()).c_str());
 }
 
 CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }

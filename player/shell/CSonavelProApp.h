@@ -34,8 +34,9 @@ public:
     // Creates the main bar, opens the file named by the first argument (an
     // empty path when there is none) and shows the bar. FILE --select S,E
     // opens the measuring view on that span and plays only the span; FILE
-    // --channel N opens channel N; FILE --name NAME shows the sound by NAME
-    // (any of the three, in any order).
+    // --channel N opens channel N; FILE --name NAME shows the sound by NAME;
+    // FILE --textgrid TG opens the measuring view with that TextGrid (any of
+    // the four, in any order).
     bool InitInstance(const QStringList& arguments);
 
     // Every way of opening ends here: empties the store, greys the commands,
@@ -95,6 +96,11 @@ private:
     CWaveWnd::EPlayResult StartPlayback(const SampleStore& store, int32_t nStart, int32_t nEnd, bool bSpan);
     void SetLoaded(int bLoaded);
     CMeasureView* OpenMeasureView();
+    // Opens the sound's TextGrid (--textgrid's, or the one beside it) in the view.
+    void OpenTextGridInView();
+    // take7.TextGrid beside take7.wav, unless the sound is the browser's copy
+    // in its cache folder (a name there says nothing of the sound).
+    QString TextGridBesideSound() const;
     // Opens the view on the span --select asked for and plays it; for a span
     // the sound cannot hold, on the whole sound with a note saying why.
     void PlaySelectedSpan();
@@ -122,4 +128,6 @@ private:
     std::string m_strSelectValue;   // --select's value as given
     std::string m_strSelectRefusal; // the note when that value could not be read
     QString m_strGivenName;         // --name, made safe, for the first open
+    QString m_strGivenTextGrid;     // --textgrid, for the first open
+    QString m_strTextGrid;          // the TextGrid the loaded sound's view opens with
 };

@@ -2,6 +2,9 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
 
 namespace sonavel::shell {
 
@@ -46,7 +49,7 @@ PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
 {
     PlayerOptions options;
     const size_t n = arguments.size();
-    if (n != 3 && n != 5 && n != 7)
+    if (n != 3 && n != 5 && n != 7 && n != 9)
         return options;
     PlayerOptions read;
     for (size_t i = 1; i + 1 < n; i += 2) {
@@ -59,11 +62,29 @@ PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
         } else if (arguments[i] == "--name" && !read.bName) {
             read.bName = true;
             read.strName = arguments[i + 1];
+        } else if (arguments[i] == "--textgrid" && !read.bTextGrid) {
+            read.bTextGrid = true;
+            read.strTextGrid = arguments[i + 1];
         } else {
             return options;
         }
     }
     return read;
+}
+
+std::string TextGridBeside(const std::string& strSound, const std::string& strNotIn)
+{
+    const fs::path sound(strSound);
+    std::error_code ec;
+    if (strSound.empty() || fs::equivalent(fs::absolute(sound, ec).parent_path(), strNotIn, ec))
+        return {};
+    for (const char* szExtension : {".TextGrid", ".textgrid"}) {
+        fs::path grid = sound;
+        grid.replace_extension(szExtension);
+        if (grid != sound && fs::is_regular_file(grid, ec))
+            return grid.string();
+    }
+    return {};
 }
 
 bool IsSelectCommandLine(const std::vector<std::string>& arguments) { return ReadPlayerOptions(arguments).bSelect; }

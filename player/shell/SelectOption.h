@@ -3,7 +3,8 @@
 // player opens its measuring view on and plays. Decimal seconds only; the
 // span is checked against the sound once it is loaded. sonavel FILE --channel N:
 // the channel it opens. sonavel FILE --name NAME: the name the sound is shown
-// by (the browser hands on a link's file name this way). Plain C++.
+// by (the browser hands on a link's file name this way). sonavel FILE --textgrid
+// TG: the TextGrid its measuring view opens with. Plain C++.
 #include <string>
 #include <vector>
 
@@ -14,10 +15,10 @@ struct SelectSpan {
     double dEnd = -1; // negative: to the end of the sound
 };
 
-// The options a command line carries: FILE followed by one, two or all three
-// of --select VALUE, --channel N and --name NAME, each once, in any order
-// (three, five or seven arguments). On any other line every argument is a
-// file, as it always was.
+// The options a command line carries: FILE followed by any of --select VALUE,
+// --channel N, --name NAME and --textgrid TG, each once, in any order (three,
+// five, seven or nine arguments). On any other line every argument is a file,
+// as it always was.
 struct PlayerOptions {
     bool bSelect = false;
     std::string strSelect;
@@ -25,6 +26,8 @@ struct PlayerOptions {
     std::string strChannel;
     bool bName = false;
     std::string strName;
+    bool bTextGrid = false;
+    std::string strTextGrid;
 };
 PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments);
 
@@ -45,6 +48,11 @@ bool ParseSelectValue(const std::string& strValue, SelectSpan& span);
 // The browser cleans the name too; the player does not trust its command line.
 constexpr size_t kMaxSoundNameBytes = 255;
 std::string SafeSoundName(const std::string& strName);
+
+// The TextGrid of the same name beside a sound: take7.wav -> take7.TextGrid,
+// else take7.textgrid when only that exists; "" when neither does, and for a
+// sound in the folder strNotIn (the browser's cache, where a name says nothing).
+std::string TextGridBeside(const std::string& strSound, const std::string& strNotIn);
 
 // Fits a read span to a sound of dDuration seconds: the end is clamped to it.
 // Empty when the span can be played, else why not (for one line on stderr).

@@ -18,15 +18,15 @@ namespace {
 std::string Usage()
 {
     return "Usage: sonavel [FILE]\n"
-           "       sonavel FILE [--select START,END] [--channel N] [--name NAME]\n"
+           "       sonavel FILE [--select START,END] [--channel N] [--name NAME] [--textgrid TG]\n"
            "       sonavel --help | --version\n"
            "\n"
         + programoptions::WrapText(
                "Plays FILE (" + sonavel::audio::SoundFormatList()
                + ") at once; the bar's menus play it again from its start (Ctrl+P), stop it (Ctrl+.) and show "
                  "its pitch and spectrogram (Ctrl+A) or the measuring view (Ctrl+M). One sound plays at a time. "
-                 "Only a sole --help or --version is an option, and --select, --channel and --name only after "
-                 "FILE, each once with its value, in any order (three, five or seven arguments): any other "
+                 "Only a sole --help or --version is an option, and --select, --channel, --name and --textgrid only "
+                 "after FILE, each once with its value, in any order (three, five, seven or nine arguments): any other "
                  "argument is a file to open (a file named --help opens as ./--help).")
         + "\n"
           "  --select START,END  open the measuring view on START to END (seconds, as\n"
@@ -35,6 +35,10 @@ std::string Usage()
           "  --channel N         open channel N of FILE (1 is the first, the default)\n"
           "  --name NAME         show the sound as NAME (its folders, control characters\n"
           "                      and anything past 255 bytes are dropped)\n"
+          "  --textgrid TG       open the measuring view with the TextGrid TG (without it,\n"
+          "                      FILE's own, such as take7.TextGrid beside take7.wav,\n"
+          "                      opens with the view); one that cannot be read: why, in\n"
+          "                      the view and on stderr, and the sound opens all the same\n"
           "  --help              print this text and exit\n"
           "  --version           print the version and exit\n";
 }

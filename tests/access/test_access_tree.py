@@ -1,7 +1,7 @@
 """Both programs as a screen reader finds them: every item a user operates or
 enters has a name a person understands. Velmora's window with both panes open
 and its menus; Sonavel's bar and menus, the analysis window and the measuring
-view. Run by with-atspi.sh (private D-Bus session, display and accessibility bus)."""
+view with the tiers of the TextGrid beside the sound. Run by with-atspi.sh (private D-Bus session, display and accessibility bus)."""
 import argparse
 import os
 import re
@@ -53,9 +53,39 @@ def velmora_tree(args, session):
         assert any(b.getState().contains(pyatspi.STATE_FOCUSABLE) for b in buttons), f"{title} takes no Tab"
 
 
+TWO_TIERS = """File type = "ooTextFile"
+Object class = "TextGrid"
+
+0
+2.4
+<exists>
+2
+"IntervalTier"
+"words"
+0
+2.4
+2
+0
+1.2
+"hello"
+1.2
+2.4
+"world"
+"TextTier"
+"tones"
+0
+2.4
+1
+0.6
+"H*"
+"""
+
+
 def sonavel_tree(args, session):
     sound = f"{session.home}/take.wav"
     subprocess.run([args.voicesynth, sound, "--seconds", "2.4", "--contour", "0:110,1.2:160,2.4:120"], check=True)
+    with open(f"{session.home}/take.TextGrid", "w", encoding="utf-8") as grid:
+        grid.write(TWO_TIERS)
     session.start([args.sonavel, sound])
     app = a11y.application("Sonavel")
     a11y.window(app, "frame", "Sonavel")
@@ -75,7 +105,15 @@ def sonavel_tree(args, session):
 
     a11y.focus_window("Sonavel")
     a11y.keys("ctrl+m")
-    a11y.window(app, "frame", "take.wav — Measure")
+    view = a11y.window(app, "frame", "take.wav + take.TextGrid — Measure")
+    # Each tier a strip named by its tier; a click says the interval and its label.
+    words = a11y.wait_for("the words tier's strip", lambda: [item for item, _ in a11y.walk(view)
+                          if item.name == 'Tier 1 "words", interval tier, 2 intervals'])[0]
+    assert [item for item, _ in a11y.walk(view) if item.name == 'Tier 2 "tones", point tier, 1 point']
+    x, y, width, height = a11y.extents(words)
+    a11y.drag(x + width * 3 // 4 - 1, y + height // 2, x + width * 3 // 4, y + height // 2)  # a click
+    a11y.wait_for("the interval clicked, said with its label",
+                  lambda: words.description == 'Interval 2 of 2, 1.200 to 2.400 s: "world"')
     session.shot("access-sonavel-measure.png")
     check("Sonavel", a11y.unnamed(app))
 

@@ -41,6 +41,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
     pLayout->setSpacing(0);
     pLayout->addWidget(m_pPlot, 1);
     pLayout->addWidget(m_pScrollBar);
+    CreateTiers(pLayout);
     setCentralWidget(pCentre);
 
     m_pReadout = new QLabel;
@@ -109,6 +110,8 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
     m_model.SetSoundSamples(m_pSound);
     m_model.SetPitchAxis(m_settings.pitchAxis);
+    if (!bKeepSpan)
+        ForgetTiers();
     if (bKeepSpan) {
         m_model.SetSpan(kept.Start(), kept.End());
         if (kept.HasSelection())
@@ -117,7 +120,7 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     m_pPlot->SetName(strName);
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
     ForgetPicturesAskedFor();
-    setWindowTitle(strName + QString::fromUtf8(" \xE2\x80\x94 ") + QString::fromUtf8(measure::kszViewTitle));
+    UpdateTitle();
     RequestPitch();
     RequestLayers();
     OnSpanChanged();
@@ -213,6 +216,7 @@ void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, pi
 void CMeasureView::OnSpanChanged()
 {
     UpdateScrollBar();
+    UpdateStrips();
     RequestPicture();
     UpdateTexts();
     m_pPlot->update();

@@ -12,14 +12,18 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 #include "player/analysis/measure/CMeasureModel.h"
 #include "player/analysis/measure/CMeasureWorker.h"
 #include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/textgrid/CTextGridEdit.h"
 
 class CMeasurePlot;
 class CSpanPlayer;
+class CTierStrip;
 class QLabel;
+class QVBoxLayout;
 class QScrollBar;
 
 class CMeasureView : public QMainWindow {
@@ -75,6 +79,19 @@ public:
     // The name the Save dialogs offer: the sound's name with strExtension.
     QString SuggestedFileName(const QString& strExtension) const;
 
+    // The TextGrid's tiers under the picture (CMeasureViewTiers.cpp). A file
+    // that cannot be read is said in the status note; the tiers stay.
+    bool OpenTextGrid(const QString& strPath);
+    // Writes the long text form in UTF-8 under a temporary name, then renames
+    // it; a failure is said in a box and the tiers stay unsaved.
+    bool SaveTextGrid(const QString& strPath);
+    // Asks Save / Discard / Cancel while the tiers have unsaved edits: true
+    // when they may go (saved, discarded, or none).
+    bool MayDiscardTiers();
+    sonavel::textgrid::CTextGridEdit& Tiers() { return m_tiers; }
+    QString TextGridPath() const { return m_strGridPath; }
+    CTierStrip* Strip(int nTier) const;
+
     CMeasureModel& Model() { return m_model; }
     CMeasurePlot* Plot() const { return m_pPlot; }
     // The action with this object name ("zoomIn", "play", ...), for tests.
@@ -101,6 +118,9 @@ signals:
     // The user chose channel nChannel (1 for the first) of the file.
     void ChannelChosen(int nChannel);
 
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+
 private:
     static constexpr double kKeyZoom = 2.0;       // + and - halve and double the span
     static constexpr double kArrowScroll = 0.125; // an arrow moves an eighth of the span
@@ -109,6 +129,24 @@ private:
     // In CMeasureViewMenus.cpp.
     void CreateActions();
     QAction* AddAction(QMenu* pMenu, const char* szName, const QString& strText, const QList<QKeySequence>& keys);
+    // In CMeasureViewTiers.cpp.
+    void CreateTiers(QVBoxLayout* pLayout);
+    void CreateTierActions(QMenu* pFile);
+    void ForgetTiers();
+    bool SaveTiers(bool bAskName);
+    void RebuildStrips();
+    void UpdateStrips();
+    void UpdateTitle();
+    void UpdateTierActions();
+    int CurrentTier() const;
+    // Selects the tier nTierStep below (negative: above) or the item nItemStep on.
+    void StepTiers(int nTierStep, int nItemStep);
+    void OnTiersEdited(const QString& strWhyNot);
+    void OnTierClicked(double t);
+    void OnAddBoundary();
+    void OnRemoveBoundary();
+    void OnNewTier(sonavel::textgrid::ETierKind eKind);
+    void OnRenameTier();
     // In CMeasureViewSettings.cpp, with SetProfile, ApplySettings and OnSettings.
     void ReadProfile();
     void WriteProfile();
@@ -151,6 +189,10 @@ private:
     QLabel* m_pNote;
     QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
     CSpanPlayer* m_pPlayer = nullptr;
+    sonavel::textgrid::CTextGridEdit m_tiers;
+    QString m_strGridPath;          // where the tiers were read or saved; empty for new ones
+    QWidget* m_pTierBox = nullptr;  // the strips, one per tier
+    std::vector<CTierStrip*> m_strips;
     QTimer m_playTimer;
     unsigned m_nPitchSerial = 0;
     unsigned m_nLayerSerial = 0;

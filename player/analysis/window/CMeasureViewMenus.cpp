@@ -35,10 +35,10 @@ void CMeasureView::CreateActions()
         };
     };
     QMenu* pFile = menuBar()->addMenu(QStringLiteral("&File"));
-    connect(AddAction(pFile, "savePicture", QString::fromUtf8("Save &Picture\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_S)}),
+    connect(AddAction(pFile, "savePicture", QString::fromUtf8("Save &Picture\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_E)}),
             &QAction::triggered, this, &CMeasureView::OnSavePicture);
     connect(AddAction(pFile, "savePitch", QString::fromUtf8("Save Selection as &CSV\xE2\x80\xA6"),
-                      {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}),
+                      {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}),
             &QAction::triggered, this, &CMeasureView::OnSavePitch);
     pFile->addSeparator();
     connect(AddAction(pFile, "close", QStringLiteral("&Close"), {QKS(Qt::CTRL | Qt::Key_W)}), &QAction::triggered,
@@ -121,6 +121,7 @@ void CMeasureView::CreateActions()
             });
     connect(AddAction(pAnalysis, "settings", QString::fromUtf8("&Settings\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_Comma)}),
             &QAction::triggered, this, &CMeasureView::OnSettings);
+    CreateTierActions(pFile);
     m_pChannelMenu = menuBar()->addMenu(QStringLiteral("&Channel"));
     m_pChannelMenu->menuAction()->setVisible(false);
     Action("play")->setEnabled(false);

@@ -5,6 +5,7 @@
 // to $VELMORA_SCREENSHOT_DIR.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
@@ -36,6 +37,10 @@
 #include "tests/support/CommandAction.h"
 #include "tests/support/PulseStreams.h"
 #include "tests/support/SaveShot.h"
+#include "tests/support/WhenModal.h"
+#include "player/analysis/textgrid/TextGridWriter.h"
+#include <QMessageBox>
+#include <QPushButton>
 
 using namespace shelltest;
 using namespace sonavel::shell;
@@ -185,6 +190,8 @@ private slots:
         o = ReadPlayerOptions({"a.wav", "--select", "1,2", "--name", "take.wav"});
         QVERIFY(o.bName && o.strName == "take.wav" && o.bSelect && !o.bChannel);
         QVERIFY(!ReadPlayerOptions({"a.wav", "--name", "x", "--name", "y"}).bName);
+        o = ReadPlayerOptions({"a.wav", "--textgrid", "a.TextGrid", "--select", "1,2", "--name", "n", "--channel", "2"});
+        QVERIFY(o.bTextGrid && o.strTextGrid == "a.TextGrid" && o.bSelect && o.bName && o.bChannel);
         QCOMPARE(SafeSoundName("take.wav"), std::string("take.wav"));
         QCOMPARE(SafeSoundName("../../etc/take.wav"), std::string("take.wav"));
         QCOMPARE(SafeSoundName("C:\\rec\\take.wav"), std::string("take.wav"));
@@ -267,6 +274,53 @@ private slots:
         QVERIFY(!pApp->OpenDocumentFile(strPath, 3));
         QCOMPARE(messages.m_events, (std::vector<std::string>{"beep0", "box"}));
         QCOMPARE(messages.m_messages.at(0), std::string("no channel 3: the file has 2 channels"));
+        pView->close();
+        pApp.reset();
+        g_waveOutFactory = nullptr;
+    }
+
+    // --textgrid TG opens the view with it (one that cannot be read is said,
+    // the sound opens all the same); without it the TextGrid beside the sound
+    // opens, and unsaved edits are asked about before another sound replaces them.
+    void aTextGridOpensWithItsSound()
+    {
+        CRecordingWaveOutFactory recorder;
+        g_waveOutFactory = &recorder;
+        CMessageRecorder messages;
+        const QString strSound = m_dir.filePath("take7.wav");
+        QFile::copy(Glide3s(), strSound);
+        sonavel::textgrid::TextGrid grid{0, 3, {{"words", sonavel::textgrid::ETierKind::Interval, 0, 3, {{0, 3, "glide"}}, {}}}};
+        QVERIFY(sonavel::textgrid::WriteTextGrid(grid, m_dir.filePath("take7.TextGrid").toStdString()).bOk);
+        auto pApp = std::make_unique<CSonavelProApp>();
+        pApp->InitInstance({strSound, "--textgrid", m_dir.filePath("none.TextGrid")});
+        CMeasureView* pView = pApp->MeasureView();
+        QVERIFY(pView);
+        QVERIFY2(pView->Note().startsWith(m_dir.filePath("none.TextGrid") + ": cannot read it"), qPrintable(pView->Note()));
+        QVERIFY(pApp->m_bLoaded);
+        QVERIFY(pApp->OpenDocumentFile(strSound));
+        QCOMPARE(pView->TextGridPath(), m_dir.filePath("take7.TextGrid"));
+        QCOMPARE(pView->Tiers().Grid().tiers.at(0).intervals.at(0).strLabel, std::string("glide"));
+        QCOMPARE(pView->Tiers().AddTier(1, "tones", sonavel::textgrid::ETierKind::Point), std::string());
+        int nAsked = 0;
+        testsupport::WhenModal<QMessageBox>(this, [&](QMessageBox* p) { ++nAsked; p->button(QMessageBox::Cancel)->click(); });
+        QVERIFY(!pApp->OpenDocumentFile(Glide3s()));
+        QCOMPARE(nAsked, 1);
+        QCOMPARE(pView->Tiers().TierCount(), size_t(2));
+        testsupport::WhenModal<QMessageBox>(this, [&](QMessageBox* p) { ++nAsked; p->button(QMessageBox::Discard)->click(); });
+        QVERIFY(pApp->OpenDocumentFile(Glide3s()));
+        QCOMPARE(nAsked, 2);
+        QCOMPARE(pView->Tiers().TierCount(), size_t(0));
+        // The browser's copy in its cache folder says nothing by its name: a grid there stays shut.
+        const bool bHadCache = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", m_dir.filePath("cache").toUtf8());
+        QVERIFY(QDir().mkpath(m_dir.filePath("cache/velmora")));
+        QFile::copy(strSound, m_dir.filePath("cache/velmora/tempFile"));
+        QFile::copy(m_dir.filePath("take7.TextGrid"), m_dir.filePath("cache/velmora/tempFile.TextGrid"));
+        QVERIFY(pApp->OpenDocumentFile(m_dir.filePath("cache/velmora/tempFile")));
+        QCOMPARE(pView->Tiers().TierCount(), size_t(0));
+        bHadCache ? qputenv("XDG_CACHE_HOME", oldCache) : qunsetenv("XDG_CACHE_HOME");
+        QVERIFY(messages.m_messages.empty());
         pView->close();
         pApp.reset();
         g_waveOutFactory = nullptr;

@@ -1,0 +1,372 @@
+// The measuring view's TextGrid: the tier strips under the picture, their
+// menus (Tier, Edit, and the File menu's open and save), the keys that edit
+// them, and the question before unsaved edits would go.
+#include "player/analysis/window/CMeasureView.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/textgrid/TextGridReader.h"
+#include "player/analysis/textgrid/TextGridWriter.h"
+#include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CTierStrip.h"
+#include "player/analysis/window/Messages.h"
+
+using namespace sonavel;
+using textgrid::ETierKind;
+
+void CMeasureView::CreateTiers(QVBoxLayout* pLayout)
+{
+    m_pTierBox = new QWidget;
+    m_pTierBox->setObjectName(QStringLiteral("tiers"));
+    m_pTierBox->setAccessibleName(QStringLiteral("Tiers"));
+    auto* pTierLayout = new QVBoxLayout(m_pTierBox);
+    pTierLayout->setContentsMargins(0, 0, 0, 0);
+    pTierLayout->setSpacing(0);
+    // Under the picture, above the scroll bar: on the picture's time axis.
+    pLayout->insertWidget(pLayout->indexOf(m_pPlot) + 1, m_pTierBox);
+    m_pTierBox->hide();
+    for (auto signal : {&CMeasurePlot::Resized, &CMeasurePlot::SpanChanged, &CMeasurePlot::SelectionChanged})
+        connect(m_pPlot, signal, this, &CMeasureView::UpdateStrips);
+}
+
+void CMeasureView::CreateTierActions(QMenu* pFile)
+{
+    using QKS = QKeySequence;
+    QAction* pFirst = pFile->actions().value(0);
+    auto* pOpen = AddAction(pFile, "openTextGrid", QString::fromUtf8("&Open TextGrid\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_O)});
+    auto* pSave = AddAction(pFile, "saveTextGrid", QStringLiteral("Save &TextGrid"), {QKS(Qt::CTRL | Qt::Key_S)});
+    auto* pSaveAs = AddAction(pFile, "saveTextGridAs", QString::fromUtf8("Save TextGrid &As\xE2\x80\xA6"),
+                              {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+    // The TextGrid's commands come first in the File menu, the exports after.
+    for (QAction* pAction : {pOpen, pSave, pSaveAs})
+        pFile->insertAction(pFirst, pAction);
+    pFile->insertSeparator(pFirst);
+    connect(pOpen, &QAction::triggered, this, [this] {
+        const QString strPath = QFileDialog::getOpenFileName(this, QStringLiteral("Open TextGrid"), QString(),
+                                                             QStringLiteral("TextGrid (*.TextGrid *.textgrid);;All files (*)"),
+                                                             nullptr, QFileDialog::DontUseNativeDialog);
+        if (!strPath.isEmpty() && MayDiscardTiers())
+            OpenTextGrid(strPath);
+    });
+    connect(pSave, &QAction::triggered, this, [this] { SaveTiers(false); });
+    connect(pSaveAs, &QAction::triggered, this, [this] { SaveTiers(true); });
+
+    QMenu* pEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    connect(AddAction(pEdit, "undo", QStringLiteral("&Undo"), {QKS(Qt::CTRL | Qt::Key_Z)}), &QAction::triggered, this,
+            [this] {
+                if (m_tiers.Undo())
+                    OnTiersEdited(QString());
+            });
+    connect(AddAction(pEdit, "redo", QStringLiteral("&Redo"), {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKS(Qt::CTRL | Qt::Key_Y)}),
+            &QAction::triggered, this, [this] {
+                if (m_tiers.Redo())
+                    OnTiersEdited(QString());
+            });
+
+    QMenu* pTier = menuBar()->addMenu(QStringLiteral("&Tier"));
+    connect(AddAction(pTier, "newIntervalTier", QString::fromUtf8("New &Interval Tier\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_T)}),
+            &QAction::triggered, this, [this] { OnNewTier(ETierKind::Interval); });
+    connect(AddAction(pTier, "newPointTier", QString::fromUtf8("New &Point Tier\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_T)}),
+            &QAction::triggered, this, [this] { OnNewTier(ETierKind::Point); });
+    connect(AddAction(pTier, "renameTier", QString::fromUtf8("Re&name Tier\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_R)}),
+            &QAction::triggered, this, &CMeasureView::OnRenameTier);
+    connect(AddAction(pTier, "removeTier", QStringLiteral("Re&move Tier"), {QKS(Qt::CTRL | Qt::Key_Delete)}),
+            &QAction::triggered, this, [this] {
+                if (CurrentTier() >= 0)
+                    OnTiersEdited(QString::fromStdString(m_tiers.RemoveTier(CurrentTier())));
+            });
+    pTier->addSeparator();
+    connect(AddAction(pTier, "addBoundary", QStringLiteral("&Add Boundary at Cursor"), {QKS(Qt::Key_Return), QKS(Qt::Key_Enter)}),
+            &QAction::triggered, this, &CMeasureView::OnAddBoundary);
+    connect(AddAction(pTier, "removeBoundary", QStringLiteral("&Remove Boundary"), {QKS(Qt::Key_Delete)}),
+            &QAction::triggered, this, &CMeasureView::OnRemoveBoundary);
+    connect(AddAction(pTier, "editLabel", QStringLiteral("&Edit Label"), {QKS(Qt::Key_F2)}), &QAction::triggered, this,
+            [this] {
+                CTierStrip* pStrip = Strip(m_tiers.SelectedTier());
+                if (!pStrip || !pStrip->EditLabel())
+                    ShowNote(QStringLiteral("Click an interval or a point of a tier first"));
+            });
+    pTier->addSeparator();
+    // The keyboard's way to every interval and point, and the reader's.
+    connect(AddAction(pTier, "nextItem", QStringLiteral("Ne&xt Interval or Point"), {QKS(Qt::ALT | Qt::Key_Right)}),
+            &QAction::triggered, this, [this] { StepTiers(0, 1); });
+    connect(AddAction(pTier, "previousItem", QStringLiteral("Pre&vious Interval or Point"), {QKS(Qt::ALT | Qt::Key_Left)}),
+            &QAction::triggered, this, [this] { StepTiers(0, -1); });
+    connect(AddAction(pTier, "tierBelow", QStringLiteral("Tier &Below"), {QKS(Qt::Key_Down)}), &QAction::triggered, this,
+            [this] { StepTiers(1, 0); });
+    connect(AddAction(pTier, "tierAbove", QStringLiteral("Tier Abo&ve"), {QKS(Qt::Key_Up)}), &QAction::triggered, this,
+            [this] { StepTiers(-1, 0); });
+    for (QMenu* pMenu : {pEdit, pTier})
+        pMenu->setAccessibleName(pMenu->title().remove(QLatin1Char('&')));
+    m_tiers.Reset(textgrid::TextGrid{});
+    UpdateTierActions();
+}
+
+CTierStrip* CMeasureView::Strip(int nTier) const
+{
+    return nTier >= 0 && nTier < static_cast<int>(m_strips.size()) ? m_strips[nTier] : nullptr;
+}
+
+void CMeasureView::ForgetTiers()
+{
+    // A new sound starts without tiers, over its own length.
+    m_tiers.Reset(textgrid::TextGrid{0, m_model.Duration(), {}});
+    m_strGridPath.clear();
+    RebuildStrips();
+}
+
+bool CMeasureView::OpenTextGrid(const QString& strPath)
+{
+    const textgrid::ReadResult result = textgrid::ReadTextGrid(QFile::encodeName(strPath).toStdString());
+    if (!result.Ok()) {
+        ShowNote(QString::fromStdString(textgrid::DescribeFailure(strPath.toStdString(), result)));
+        return false;
+    }
+    m_tiers.Reset(result.grid);
+    m_strGridPath = strPath;
+    RebuildStrips();
+    return true;
+}
+
+bool CMeasureView::SaveTextGrid(const QString& strPath)
+{
+    const textgrid::WriteResult result = textgrid::WriteTextGrid(m_tiers.Grid(), QFile::encodeName(strPath).toStdString());
+    if (!result.bOk) {
+        SonavelMessageBox("Cannot write " + strPath.toStdString() + ": " + result.strWhat);
+        return false;
+    }
+    m_strGridPath = strPath;
+    m_tiers.MarkSaved();
+    UpdateTitle();
+    return true;
+}
+
+bool CMeasureView::SaveTiers(bool bAskName)
+{
+    QString strPath = m_strGridPath;
+    if (bAskName || strPath.isEmpty())
+        strPath = QFileDialog::getSaveFileName(
+            this, QStringLiteral("Save TextGrid"),
+            strPath.isEmpty() ? SuggestedFileName(QStringLiteral(".TextGrid")) : strPath,
+            QStringLiteral("TextGrid (*.TextGrid)"), nullptr, QFileDialog::DontUseNativeDialog);
+    return !strPath.isEmpty() && SaveTextGrid(strPath);
+}
+
+bool CMeasureView::MayDiscardTiers()
+{
+    if (!m_tiers.IsModified())
+        return true;
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(measure::kszViewTitle),
+                    QStringLiteral("The tiers have changes that are not saved. Save them?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveTiers(false);
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMeasureView::closeEvent(QCloseEvent* pEvent)
+{
+    if (MayDiscardTiers())
+        pEvent->accept();
+    else
+        pEvent->ignore();
+}
+
+void CMeasureView::RebuildStrips()
+{
+    qDeleteAll(m_strips);
+    m_strips.clear();
+    for (size_t n = 0; n < m_tiers.TierCount(); ++n) {
+        auto* pStrip = new CTierStrip(m_model, m_tiers, static_cast<int>(n), m_pTierBox);
+        connect(pStrip, &CTierStrip::Edited, this, &CMeasureView::OnTiersEdited);
+        connect(pStrip, &CTierStrip::Clicked, this, &CMeasureView::OnTierClicked);
+        m_pTierBox->layout()->addWidget(pStrip);
+        m_strips.push_back(pStrip);
+    }
+    m_pTierBox->setVisible(!m_strips.empty());
+    UpdateStrips();
+    UpdateTitle();
+}
+
+void CMeasureView::UpdateStrips()
+{
+    const CMeasureLayout layout = m_pPlot->Layout();
+    for (CTierStrip* pStrip : m_strips) {
+        pStrip->SetTimeAxis(layout.PlotLeft(), layout.PlotWidth());
+        pStrip->Refresh();
+    }
+}
+
+void CMeasureView::UpdateTitle()
+{
+    QString strTitle = m_strName;
+    if (!m_strGridPath.isEmpty())
+        strTitle += QStringLiteral(" + ") + QFileInfo(m_strGridPath).fileName();
+    // The mark spelled out rather than Qt's placeholder, so the title reads
+    // the same to every window manager and screen reader.
+    const bool bModified = m_tiers.IsModified();
+    setWindowTitle(strTitle + (bModified ? QStringLiteral("*") : QString()) + QString::fromUtf8(" \xE2\x80\x94 ")
+                   + QString::fromUtf8(measure::kszViewTitle));
+    UpdateTierActions();
+}
+
+void CMeasureView::UpdateTierActions()
+{
+    Action("undo")->setEnabled(m_tiers.CanUndo());
+    Action("redo")->setEnabled(m_tiers.CanRedo());
+    const bool bTier = m_tiers.TierCount() > 0;
+    for (const char* szName : {"renameTier", "removeTier", "addBoundary", "removeBoundary", "editLabel", "nextItem",
+                               "previousItem", "tierBelow", "tierAbove"})
+        Action(szName)->setEnabled(bTier);
+}
+
+void CMeasureView::OnTiersEdited(const QString& strWhyNot)
+{
+    if (!strWhyNot.isEmpty()) {
+        ShowNote(strWhyNot.left(1).toUpper() + strWhyNot.mid(1));
+        return;
+    }
+    if (m_strips.size() != m_tiers.TierCount())
+        RebuildStrips();
+    UpdateStrips();
+    UpdateTitle();
+}
+
+void CMeasureView::OnTierClicked(double t)
+{
+    m_model.SetCursor(std::clamp(t, 0.0, m_model.Duration()));
+    // The interval clicked is the selection, so Space plays it.
+    const int nTier = m_tiers.SelectedTier(), nItem = m_tiers.SelectedItem();
+    if (nTier >= 0 && nItem >= 0 && m_tiers.Grid().tiers[nTier].eKind == ETierKind::Interval) {
+        const textgrid::Interval& i = m_tiers.Grid().tiers[nTier].intervals[nItem];
+        m_model.SetSelection(i.dStart, i.dEnd);
+    }
+    OnSelectionChanged();
+    UpdateStrips();
+    UpdateTierActions();
+}
+
+int CMeasureView::CurrentTier() const
+{
+    // The keys act on the tier clicked last, else on the first.
+    return m_tiers.SelectedTier() >= 0 ? m_tiers.SelectedTier() : (m_tiers.TierCount() > 0 ? 0 : -1);
+}
+
+void CMeasureView::StepTiers(int nTierStep, int nItemStep)
+{
+    const int nFrom = CurrentTier();
+    if (nFrom < 0)
+        return;
+    const int nTier = std::clamp(nFrom + nTierStep, 0, static_cast<int>(m_tiers.TierCount()) - 1);
+    const textgrid::Tier& tier = m_tiers.Grid().tiers[nTier];
+    const bool bIntervals = tier.eKind == ETierKind::Interval;
+    const int nItems = static_cast<int>(bIntervals ? tier.intervals.size() : tier.points.size());
+    int nItem = m_tiers.SelectedTier() == nTier ? m_tiers.SelectedItem() : -1;
+    if (nTierStep != 0) {
+        // Another tier: what lies there at the cursor, else in the middle of what is shown.
+        const double t = m_model.HasCursor() ? m_model.Cursor() : (m_model.Start() + m_model.End()) / 2;
+        nItem = m_tiers.ItemAt(nTier, t, m_model.Span() / 100);
+    } else if (nItems > 0) {
+        nItem = nItem < 0 ? (nItemStep > 0 ? 0 : nItems - 1) : std::clamp(nItem + nItemStep, 0, nItems - 1);
+    }
+    m_tiers.Select(nTier, nItem);
+    if (nItem >= 0) {
+        const double a = bIntervals ? tier.intervals[nItem].dStart : tier.points[nItem].dTime;
+        const double b = bIntervals ? tier.intervals[nItem].dEnd : a;
+        if (bIntervals)
+            m_model.SetSelection(a, b);
+        else
+            m_model.SetCursor(a);
+        // Brought into sight when it lies outside what is shown.
+        if (b < m_model.Start() || a > m_model.End()) {
+            m_model.ScrollTo(a - m_model.Span() / 10);
+            OnSpanChanged();
+        }
+    }
+    OnSelectionChanged();
+    UpdateStrips();
+    // The strip takes the focus, so a screen reader says the tier and what is selected.
+    if (CTierStrip* pStrip = Strip(nTier))
+        pStrip->setFocus(Qt::OtherFocusReason);
+}
+
+void CMeasureView::OnAddBoundary()
+{
+    const int nTier = CurrentTier();
+    if (nTier < 0)
+        return;
+    if (!m_model.HasCursor()) {
+        ShowNote(QStringLiteral("Click where the boundary goes first"));
+        return;
+    }
+    OnTiersEdited(QString::fromStdString(m_tiers.AddBoundary(nTier, m_model.Cursor())));
+}
+
+void CMeasureView::OnRemoveBoundary()
+{
+    const int nTier = m_tiers.SelectedTier(), nItem = m_tiers.SelectedItem();
+    if (nTier < 0 || nItem < 0)
+        return;
+    const textgrid::Tier& tier = m_tiers.Grid().tiers[nTier];
+    size_t nBoundary = static_cast<size_t>(nItem);
+    if (tier.eKind == ETierKind::Interval) {
+        // The selected interval's edge nearer the cursor (its end without one);
+        // the tier's own ends are no boundaries.
+        const textgrid::Interval& i = tier.intervals[nItem];
+        const bool bStart = m_model.HasCursor() && std::abs(m_model.Cursor() - i.dStart) < std::abs(m_model.Cursor() - i.dEnd);
+        if ((bStart && nItem == 0) || (!bStart && nItem + 1 == static_cast<int>(tier.intervals.size())))
+            return OnTiersEdited(QStringLiteral("the tier's own start and end stay"));
+        nBoundary = bStart ? nItem - 1 : nItem;
+    }
+    OnTiersEdited(QString::fromStdString(m_tiers.RemoveBoundary(nTier, nBoundary)));
+}
+
+void CMeasureView::OnNewTier(ETierKind eKind)
+{
+    bool bOk = false;
+    const QString strName = QInputDialog::getText(this, QStringLiteral("New Tier"), QStringLiteral("Name of the tier:"),
+                                                  QLineEdit::Normal,
+                                                  eKind == ETierKind::Interval ? QStringLiteral("words") : QStringLiteral("tones"), &bOk);
+    if (!bOk)
+        return;
+    if (m_tiers.Grid().dEnd <= m_tiers.Grid().dStart) {
+        // No grid yet: one over the whole sound.
+        textgrid::TextGrid grid = m_tiers.Grid();
+        grid.dStart = 0;
+        grid.dEnd = m_model.Duration();
+        if (grid.tiers.empty())
+            m_tiers.Reset(grid);
+    }
+    const int nAt = m_tiers.SelectedTier() >= 0 ? m_tiers.SelectedTier() + 1 : static_cast<int>(m_tiers.TierCount());
+    OnTiersEdited(QString::fromStdString(m_tiers.AddTier(nAt, strName.toStdString(), eKind)));
+}
+
+void CMeasureView::OnRenameTier()
+{
+    const int nTier = CurrentTier();
+    if (nTier < 0)
+        return;
+    bool bOk = false;
+    const QString strName = QInputDialog::getText(this, QStringLiteral("Rename Tier"), QStringLiteral("Name of the tier:"),
+                                                  QLineEdit::Normal,
+                                                  QString::fromStdString(m_tiers.Grid().tiers[nTier].strName), &bOk);
+    if (bOk)
+        OnTiersEdited(QString::fromStdString(m_tiers.RenameTier(nTier, strName.toStdString())));
+}
