@@ -1,0 +1,60 @@
+#include "player/analyze/FixedText.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace sonavel {
+namespace analyze {
+
+namespace {
+
+__extension__ typedef unsigned __int128 Wide;
+
+const uint64_t kPowersOfTen[kMaxFixedDecimals + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+// Below this the scaled value fits 64 bits with room to spare; larger numbers
+// (and infinities and NaNs) take the library's conversion, which is exact too.
+const double kFastLimit = 1e12;
+
+} // namespace
+
+char* FixedText(char* p, double d, int nDecimals)
+{
+    if (nDecimals < 0 || nDecimals > kMaxFixedDecimals || !(std::fabs(d) < kFastLimit))
+        return std::to_chars(p, p + kFixedTextRoom, d, std::chars_format::fixed, nDecimals).ptr;
+    // d is m * 2^-nShift exactly; d * 10^n as m * 10^n (under 2^73) over 2^nShift,
+    // rounded half to even on the exact quotient. A denormal or tiny value
+    // shifts everything out and rounds to nothing.
+    uint64_t nBits;
+    std::memcpy(&nBits, &d, sizeof nBits);
+    const bool bNegative = nBits >> 63;
+    const int nExponent = int(nBits >> 52 & 0x7FF);
+    uint64_t m = nBits & ((uint64_t(1) << 52) - 1);
+    if (nExponent != 0)
+        m |= uint64_t(1) << 52;
+    const int nShift = 1075 - (nExponent != 0 ? nExponent : 1); // > 0 below 2^52
+    const Wide scaled = Wide(m) * kPowersOfTen[nDecimals];
+    uint64_t q = 0;
+    if (nShift < 100) {
+        q = uint64_t(scaled >> nShift);
+        const Wide rest = scaled - (Wide(q) << nShift), half = Wide(1) << (nShift - 1);
+        q += rest > half || (rest == half && (q & 1));
+    }
+    if (bNegative)
+        *p++ = '-'; // also -0.0 and what rounds to zero, as printf writes them
+    const uint64_t nUnit = kPowersOfTen[nDecimals];
+    p = std::to_chars(p, p + kFixedTextRoom, q / nUnit).ptr;
+    if (nDecimals > 0) {
+        *p++ = '.';
+        uint64_t nFraction = q % nUnit;
+        for (int i = nDecimals; i-- > 0; nFraction /= 10)
+            p[i] = char('0' + nFraction % 10);
+        p += nDecimals;
+    }
+    return p;
+}
+
+} // namespace analyze
+} // namespace sonavel
