@@ -12,11 +12,28 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-const uint64_t kPowersOfTen[kMaxFixedDecimals + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+constexpr uint64_t kPowersOfTen[kMaxFixedDecimals + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
 // Below this the scaled value fits 64 bits with room to spare; larger numbers
 // (and infinities and NaNs) take the library's conversion, which is exact too.
 const double kFastLimit = 1e12;
+
+// q / 10^N, a point and N decimals of q; divisions by constants, which
+// compile to multiplications.
+template <int N>
+char* ScaledDigits(char* p, uint64_t q)
+{
+    constexpr uint64_t nUnit = kPowersOfTen[N];
+    p = std::to_chars(p, p + kFixedTextRoom, q / nUnit).ptr;
+    if constexpr (N > 0) {
+        *p++ = '.';
+        uint64_t nFraction = q % nUnit;
+        for (int i = N; i-- > 0; nFraction /= 10)
+            p[i] = char('0' + nFraction % 10);
+        p += N;
+    }
+    return p;
+}
 
 } // namespace
 
@@ -44,16 +61,21 @@ char* FixedText(char* p, double d, int nDecimals)
     }
     if (bNegative)
         *p++ = '-'; // also -0.0 and what rounds to zero, as printf writes them
-    const uint64_t nUnit = kPowersOfTen[nDecimals];
-    p = std::to_chars(p, p + kFixedTextRoom, q / nUnit).ptr;
-    if (nDecimals > 0) {
-        *p++ = '.';
-        uint64_t nFraction = q % nUnit;
-        for (int i = nDecimals; i-- > 0; nFraction /= 10)
-            p[i] = char('0' + nFraction % 10);
-        p += nDecimals;
+    switch (nDecimals) {
+    case 0:
+        return ScaledDigits<0>(p, q);
+    case 1:
+        return ScaledDigits<1>(p, q);
+    case 2:
+        return ScaledDigits<2>(p, q);
+    case 3:
+        return ScaledDigits<3>(p, q);
+    case 4:
+        return ScaledDigits<4>(p, q);
+    case 5:
+        return ScaledDigits<5>(p, q);
     }
-    return p;
+    return ScaledDigits<6>(p, q);
 }
 
 } // namespace analyze
