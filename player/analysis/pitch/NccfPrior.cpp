@@ -90,6 +90,8 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     std::vector<CStretch> stretches;
     std::vector<float> clear; // the pitch of the clear frames, in octaves
     std::vector<size_t> at;   // and their frames
+    clear.reserve(n);         // no frame more: never moved as they grow
+    at.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
         const float fBest = BestStrength(f);
