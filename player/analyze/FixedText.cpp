@@ -14,6 +14,11 @@ __extension__ typedef unsigned __int128 Wide;
 
 constexpr uint64_t kPowersOfTen[kMaxFixedDecimals + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
+constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324"
+                               "25262728293031323334353637383940414243444546474849"
+                               "50515253545556575859606162636465666768697071727374"
+                               "75767778798081828384858687888990919293949596979899";
+
 // Below this the scaled value fits 64 bits with room to spare; larger numbers
 // (and infinities and NaNs) take the library's conversion, which is exact too.
 const double kFastLimit = 1e12;
@@ -27,9 +32,12 @@ char* ScaledDigits(char* p, uint64_t q)
     p = std::to_chars(p, p + kFixedTextRoom, q / nUnit).ptr;
     if constexpr (N > 0) {
         *p++ = '.';
-        uint64_t nFraction = q % nUnit;
-        for (int i = N; i-- > 0; nFraction /= 10)
-            p[i] = char('0' + nFraction % 10);
+        uint32_t nFraction = uint32_t(q % nUnit);
+        int i = N;
+        for (; i >= 2; i -= 2, nFraction /= 100)
+            std::memcpy(p + i - 2, kDigitPairs + 2 * (nFraction % 100), 2);
+        if (i == 1)
+            p[0] = char('0' + nFraction);
         p += N;
     }
     return p;
