@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -127,7 +128,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames,
     std::vector<float> levels(n);
     for (size_t i = 0; i < n; ++i)
         levels[i] = frames[i].fEnergyDb;
-    const float fLoud = Percentile(levels, 0.98);
+    const float fLoud = Percentile(std::move(levels), 0.98); // moved, not copied: not used again
     const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
     std::vector<float> centres;
     if (settings.bOwnRange)
