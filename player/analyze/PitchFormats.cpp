@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/analysis/pitch/PitchFrames.h"
+#include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
 
 namespace sonavel {
@@ -35,15 +36,13 @@ public:
     // Fixed with 6 decimals, as printf's "%.6f" writes it.
     CTextSink& Fixed6(double d)
     {
-        m_nUsed = static_cast<size_t>(
-            std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d, std::chars_format::fixed, 6).ptr - m_text);
+        m_nUsed = static_cast<size_t>(FixedText(m_text + m_nUsed, d, 6) - m_text);
         return Check();
     }
     // Fixed with 3 decimals, as printf's "%.3f" writes it.
     CTextSink& Fixed3(double d)
     {
-        m_nUsed = static_cast<size_t>(
-            std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d, std::chars_format::fixed, 3).ptr - m_text);
+        m_nUsed = static_cast<size_t>(FixedText(m_text + m_nUsed, d, 3) - m_text);
         return Check();
     }
     // Shortest text that reads back as the same double.
@@ -100,6 +99,7 @@ private:
     // A piece is handed on once this much is collected; any one item appended
     // after that fits in the rest of the buffer.
     static constexpr size_t kPiece = 64 * 1024;
+    static_assert(kFixedTextRoom <= 512, "a number fits past a piece");
     CTextSink& Append(const char* p, size_t n)
     {
         while (n > 0) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
 
 namespace sonavel {
@@ -30,9 +31,7 @@ public:
     CTextPieces& operator<<(const char* sz) { return *this << std::string(sz); }
     CTextPieces& Fixed(double d, int nDecimals)
     {
-        m_nUsed = static_cast<size_t>(
-            std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d, std::chars_format::fixed, nDecimals).ptr
-            - m_text);
+        m_nUsed = static_cast<size_t>(FixedText(m_text + m_nUsed, d, nDecimals) - m_text);
         return Check();
     }
     CTextPieces& Int(long long n)
@@ -49,6 +48,7 @@ public:
 private:
     // Handed on once this much is collected; any one number fits in the rest.
     static constexpr size_t kPiece = 64 * 1024;
+    static_assert(kFixedTextRoom <= 512, "a number fits past a piece");
     CTextPieces& Check()
     {
         if (m_nUsed >= kPiece)

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -126,7 +128,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames,
     std::vector<float> levels(n);
     for (size_t i = 0; i < n; ++i)
         levels[i] = frames[i].fEnergyDb;
-    const float fLoud = Percentile(levels, 0.98);
+    const float fLoud = Percentile(std::move(levels), 0.98); // moved, not copied: not used again
     const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
     std::vector<float> centres;
     if (settings.bOwnRange)
@@ -138,7 +140,10 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames,
     constexpr int S = 8;
     static_assert(kMaxCandidates < S, "the candidates and the unvoiced state fit the lanes");
     const float fInf = std::numeric_limits<float>::infinity();
-    std::vector<uint8_t> from(n * size_t(S), 0);
+    // Each frame's way back, written in full for every frame after the first
+    // (so not cleared first: an hour's take megabytes).
+    const std::unique_ptr<uint8_t[]> from(new uint8_t[n * size_t(S)]);
+    std::fill(from.get(), from.get() + S, uint8_t(0));
     float cost[S], logF[S] = {}, prevLogF[S] = {}, local[S], best[S];
     int32_t arg[S];
     int nPrev = 0;
@@ -172,7 +177,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames,
         }
         for (int k = f.nCount + 1; k < S; ++k)
             local[k] = fInf;
-        uint8_t* back = from.data() + i * size_t(S);
+        uint8_t* back = from.get() + i * size_t(S);
         if (i == 0) {
             for (int q = 0; q < S; ++q)
                 cost[q] = local[q] + (q > 0 ? fTrans : 0);

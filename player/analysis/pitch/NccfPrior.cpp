@@ -19,19 +19,42 @@ const float kQuietestDb = 35;     // a speaker this far below the file's loud fr
 const float kClearDb = 20;        // a clear frame lies this near the file's loud frames
 const float kClearNearDb = 15;    // or this near the loudest frames around it
 
+// The clear frames of every stretch lie in one run, in frame order: a
+// stretch's own are clear[nClear .. nClearEnd) (at: their frames). An hour
+// has tens of thousands of stretches, and a pair of vectors each cost more
+// in allocations than the rest of the work.
 struct CStretch {
-    size_t nFirst = 0, nLast = 0; // frames, inclusive
-    std::vector<float> clear;     // the pitch of its clear frames, in octaves
-    std::vector<size_t> at;       // and their frames
-    float fLevel = 0;             // their median
+    size_t nFirst = 0, nLast = 0;     // frames, inclusive
+    size_t nClear = 0, nClearEnd = 0; // its clear frames
+    float fLevel = 0;                 // their median
     bool bLevel = false;
 };
 
-float Median(std::vector<float> v)
+// The median of v; v is reordered.
+float MedianOf(std::vector<float>& v)
 {
     const size_t k = v.size() / 2;
     std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
     return v[k];
+}
+
+// The median of v where it lies more than kSameLevel from fNear, else fNear.
+// Most pieces of a stretch lie at its group's level, and two counts find that
+// out without ordering v: x - fNear rises with x, so the median (element k
+// in order) lies above when no more than k elements do not, below when more
+// than k do.
+float FarMedian(std::vector<float>& v, float fNear)
+{
+    const size_t k = v.size() / 2;
+    size_t nNotAbove = 0, nBelow = 0;
+    for (float x : v) {
+        nNotAbove += !(x - fNear > kSameLevel);
+        nBelow += x - fNear < -kSameLevel;
+    }
+    if (nNotAbove > k && nBelow <= k)
+        return fNear;
+    const float fMedian = MedianOf(v);
+    return std::fabs(fMedian - fNear) > kSameLevel ? fMedian : fNear;
 }
 
 float BestStrength(const CFrameCandidates& f)
@@ -65,13 +88,17 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
 
     // Stretches: frames that sound like a voice, less than a pause apart.
     std::vector<CStretch> stretches;
+    std::vector<float> clear; // the pitch of the clear frames, in octaves
+    std::vector<size_t> at;   // and their frames
+    clear.reserve(n);         // no frame more: never moved as they grow
+    at.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
         const float fBest = BestStrength(f);
         if (f.nCount == 0 || fBest < 0.5f || f.fEnergyDb < fLoud - kQuietestDb)
             continue;
         if (stretches.empty() || i - stretches.back().nLast >= nPause)
-            stretches.push_back({i, i, {}, {}, 0, false});
+            stretches.push_back({i, i, clear.size(), clear.size(), 0, false});
         CStretch& s = stretches.back();
         s.nLast = i;
         // Clear against the loudest frames near it too, not only the file's:
@@ -79,21 +106,24 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
         // his own. The nearer bound keeps the babble in his pauses out.
         const float fClearFloor = std::max(std::min(fLoud - kClearDb, loud[i] - kClearNearDb), fLoud - kQuietestDb);
         if (fBest > 0.8f && f.fEnergyDb > fClearFloor && f.fLowShare > 0.5f) {
-            s.clear.push_back(ClearPitch(f, fBest));
-            s.at.push_back(i);
+            clear.push_back(ClearPitch(f, fBest));
+            at.push_back(i);
+            s.nClearEnd = clear.size();
         }
     }
+    std::vector<float> group, local;
     for (CStretch& s : stretches) {
-        s.bLevel = s.clear.size() >= kMinClear;
-        if (s.bLevel)
-            s.fLevel = Median(s.clear);
+        s.bLevel = s.nClearEnd - s.nClear >= kMinClear;
+        if (s.bLevel) {
+            group.assign(clear.begin() + std::ptrdiff_t(s.nClear), clear.begin() + std::ptrdiff_t(s.nClearEnd));
+            s.fLevel = MedianOf(group);
+        }
     }
     // Each stretch's centre from its neighbours at its own level; a stretch
     // too short for a level takes every neighbour's clear frames. A piece of
     // a stretch takes the median of the clear frames near it instead, where
     // there are enough and it lies at another level: in babble the pauses
     // between speakers are not heard, and one stretch holds both.
-    std::vector<float> group, local;
     const size_t nLocal = size_t(std::ceil(kLocalS / dStep));
     const size_t nPiece = size_t(std::max(1.0, std::round(kPieceS / dStep)));
     size_t nLo = 0;
@@ -105,28 +135,25 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
         for (size_t t = nLo; t < stretches.size() && stretches[t].nFirst <= s.nLast + nReach; ++t) {
             const CStretch& o = stretches[t];
             if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel)) {
-                group.insert(group.end(), o.clear.begin(), o.clear.end());
+                group.insert(group.end(), clear.begin() + std::ptrdiff_t(o.nClear),
+                             clear.begin() + std::ptrdiff_t(o.nClearEnd));
                 members.push_back(&o);
             }
         }
         if (group.size() < kMinClear)
             continue;
-        const float fGroup = Median(group);
+        const float fGroup = MedianOf(group);
         for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
             const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
             local.clear();
             for (const CStretch* o : members) {
-                const auto lo = std::lower_bound(o->at.begin(), o->at.end(), m > nLocal ? m - nLocal : 0);
-                const auto hi = std::upper_bound(lo, o->at.end(), m + nLocal);
-                const auto first = o->clear.begin() + (lo - o->at.begin());
+                const auto atEnd = at.begin() + std::ptrdiff_t(o->nClearEnd);
+                const auto lo = std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nLocal ? m - nLocal : 0);
+                const auto hi = std::upper_bound(lo, atEnd, m + nLocal);
+                const auto first = clear.begin() + (lo - at.begin());
                 local.insert(local.end(), first, first + (hi - lo));
             }
-            float fCentre = fGroup;
-            if (local.size() >= 4 * kMinClear) {
-                const float fLocal = Median(local);
-                if (std::fabs(fLocal - fGroup) > kSameLevel)
-                    fCentre = fLocal;
-            }
+            const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fGroup) : fGroup;
             std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
         }
     }

@@ -336,16 +336,14 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     std::vector<float> pitch, strength;
     try {
         ChoosePath(path, CFrameRun{cands.get(), size_t(g.nFrames)}, pitch, strength);
-        frames.time_s.resize(size_t(g.nFrames));
-        frames.pitch_hz.resize(size_t(g.nFrames));
-        frames.confidence.resize(size_t(g.nFrames));
+        // Filled as they are made: clearing an hour's vectors first cost as much again.
+        frames.time_s.reserve(size_t(g.nFrames));
+        for (int i = 0; i < g.nFrames; ++i)
+            frames.time_s.push_back(i * g.dStep);
+        frames.pitch_hz.assign(pitch.begin(), pitch.end());
+        frames.confidence.assign(strength.begin(), strength.end());
     } catch (const std::exception&) {
         return TRACK_NO_MEMORY;
-    }
-    for (int i = 0; i < g.nFrames; ++i) {
-        frames.time_s[size_t(i)] = i * g.dStep;
-        frames.pitch_hz[size_t(i)] = pitch[size_t(i)];
-        frames.confidence[size_t(i)] = strength[size_t(i)];
     }
     return TRACK_DONE;
 }
