@@ -46,30 +46,39 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
     // level straight between them, as CMeasurePicture::LevelAt reads it).
     const double dTop = picture.request.settings.dMaxFrequencyHz;
     const int nLastBin = picture.grid.nBins - 1;
-    std::vector<int> rowBin(static_cast<size_t>(nHeight), -1);
+    // Rows run down from the top frequency, so those above the top bin
+    // (nothing measured there) are the first nBeyondRows.
+    std::vector<int> rowBin(static_cast<size_t>(nHeight), 0), rowNext(static_cast<size_t>(nHeight), 0);
     std::vector<float> rowFraction(static_cast<size_t>(nHeight), 0.0f);
+    int nBeyondRows = 0;
     for (int y = 0; y < nHeight; ++y) {
         const double b = dTop * (1.0 - (y + 0.5) / nHeight) / picture.grid.dBinHz;
-        if (b > nLastBin + 1e-9)
-            continue; // above the top bin: nothing measured there
+        if (b > nLastBin + 1e-9) {
+            nBeyondRows = y + 1;
+            continue;
+        }
         const int b0 = std::min(static_cast<int>(b), nLastBin);
         rowBin[static_cast<size_t>(y)] = b0;
+        rowNext[static_cast<size_t>(y)] = std::min(b0 + 1, nLastBin);
         rowFraction[static_cast<size_t>(y)] = static_cast<float>(b - b0);
     }
     const float fFloor = static_cast<float>(picture.fTopDb - dRangeDb);
     const float fScale = static_cast<float>(255.0 / dRangeDb);
     const QRgb nBeyond = kBeyondSound.rgb();
+    // Every pixel of a picture goes through here: no branch per row (min of
+    // max gives what std::clamp gives, NaN included).
     const auto Shade = [&](const float* v, QRgb* pOut, size_t nStride) {
-        for (int y = 0; y < nHeight; ++y) {
-            const int b0 = rowBin[static_cast<size_t>(y)];
-            if (b0 < 0) {
-                pOut[y * nStride] = nBeyond;
-                continue;
-            }
-            const int b1 = std::min(b0 + 1, nLastBin);
-            const float fLevel = v[b0] + (v[b1] - v[b0]) * rowFraction[static_cast<size_t>(y)];
-            const int nGrey = 255 - static_cast<int>(std::clamp((fLevel - fFloor) * fScale, 0.0f, 255.0f) + 0.5f);
-            pOut[y * nStride] = qRgb(nGrey, nGrey, nGrey);
+        for (int y = 0; y < nBeyondRows; ++y)
+            pOut[y * nStride] = nBeyond;
+        const int* pBin = rowBin.data();
+        const int* pNext = rowNext.data();
+        const float* pFraction = rowFraction.data();
+        for (int y = nBeyondRows; y < nHeight; ++y) {
+            const float f0 = v[pBin[y]];
+            const float fLevel = f0 + (v[pNext[y]] - f0) * pFraction[y];
+            const float fDark = std::min(std::max((fLevel - fFloor) * fScale, 0.0f), 255.0f);
+            const QRgb nGrey = static_cast<QRgb>(255 - static_cast<int>(fDark + 0.5f));
+            pOut[y * nStride] = 0xff000000u | nGrey << 16 | nGrey << 8 | nGrey;
         }
     };
     // Shaded a block of pixel columns at a time into a small buffer, then
