@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "player/analysis/measure/MeasureTexts.h"
@@ -349,6 +351,40 @@ private slots:
         m_pView->ExportLayerTable(dir.filePath("no/such/folder/pitch.csv"));
         QCOMPARE(messages.m_messages.size(), size_t(1));
         QVERIFY(!QFile::exists(dir.filePath("no/such/folder/pitch.csv")));
+    }
+
+    void theShadingOfEachPixelIsTheLevelBetweenItsBins()
+    {
+        // Two columns over 70 pixels (past one block of the shading), with a
+        // gap: the greys against LevelAt, the rows above the top bin blank.
+        CMeasurePicture picture;
+        picture.request.settings.dMaxFrequencyHz = 1000;
+        picture.request.settings.dDynamicRangeDb = 50;
+        picture.grid.nBins = 9;
+        picture.grid.dBinHz = 110; // the top bin at 880 Hz, below the top of the scale
+        picture.columnIndex = {0, 1};
+        for (int c = 0; c < 2; ++c)
+            for (int b = 0; b < 9; ++b)
+                picture.values.push_back(static_cast<float>(-60.0 + 7.3 * b * (c ? -1 : 1) + 3 * c));
+        picture.fTopDb = sonavel::spectrogram::ShadingTop(picture.values.data(), picture.values.size());
+        for (int x = 0; x < 70; ++x)
+            picture.pixelColumn.push_back(x < 31 ? 0 : x < 40 ? -1 : 1);
+        const int nHeight = 57;
+        const QImage image = CMeasurePainter::ShadePicture(picture, nHeight, 50);
+        const QRgb nBlank = QColor(238, 238, 238).rgb();
+        for (int x = 0; x < 70; ++x)
+            for (int y = 0; y < nHeight; ++y) {
+                const int c = picture.pixelColumn[static_cast<size_t>(x)];
+                const double dLevel = picture.LevelAt(c, 1000 * (1 - (y + 0.5) / nHeight));
+                const QRgb nPixel = image.pixel(x, y);
+                if (c < 0 || std::isnan(dLevel)) {
+                    QCOMPARE(nPixel, nBlank);
+                    continue;
+                }
+                const double dGrey = 255 - std::clamp((dLevel - picture.fTopDb + 50) * 255 / 50, 0.0, 255.0);
+                QVERIFY2(std::abs(qRed(nPixel) - dGrey) <= 1 && qRed(nPixel) == qBlue(nPixel),
+                         qPrintable(QStringLiteral("%1,%2: %3 for %4").arg(x).arg(y).arg(qRed(nPixel)).arg(dGrey)));
+            }
     }
 
     void theSettingsDialogRefusesWhatTheViewCannotTakeAndSaysWhy()
