@@ -20,7 +20,9 @@
 #include <cmath>
 #include <memory>
 
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
 #include "player/analysis/window/CMeasureSettingsDlg.h"
@@ -385,6 +387,36 @@ private slots:
                 QVERIFY2(std::abs(qRed(nPixel) - dGrey) <= 1 && qRed(nPixel) == qBlue(nPixel),
                          qPrintable(QStringLiteral("%1,%2: %3 for %4").arg(x).arg(y).arg(qRed(nPixel)).arg(dGrey)));
             }
+    }
+
+    void theWaveformHasAColumnPerDevicePixel()
+    {
+        // Loud and silent stretches one device pixel each at a ratio of 2:
+        // drawn per logical pixel, every column would reach the peaks.
+        const QSize size(640, 480);
+        CMeasureScene scene;
+        scene.settings.layers.bWaveform = true;
+        const QRect rc = CMeasureLayout::For(size, CMeasurePainter::ViewFont(), scene.settings.layers).rcWaveform;
+        const int nColumns = 2 * rc.width(), nPerColumn = 8, nRate = 8000;
+        std::vector<int16_t> samples(static_cast<size_t>(nColumns * nPerColumn), 0);
+        for (size_t i = 0; i < samples.size(); ++i)
+            if ((i / nPerColumn) % 2 == 0)
+                samples[i] = static_cast<int16_t>(i % 2 ? 30000 : -30000);
+        CMeasureModel model;
+        model.SetSound(static_cast<int64_t>(samples.size()), nRate);
+        model.SetSoundSamples(CMeasureSound::FromSamples(samples.data(), static_cast<int64_t>(samples.size()), nRate));
+        auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
+        pPyramid->Build(CMemorySamples(samples.data(), static_cast<int>(samples.size())), static_cast<int>(samples.size()));
+        model.SetWaveform(pPyramid);
+        model.SetSpan(0, static_cast<double>(samples.size()) / nRate);
+        scene.pModel = &model;
+        const QImage image = CMeasurePainter::Render(size, scene, 2.0);
+        // Just under the loud stretches' top, across the middle of the panel.
+        const int y = static_cast<int>(2 * (rc.top() + rc.height() * 0.5 * (1 - 0.85)));
+        int nDark = 0, nCount = 0;
+        for (int x = 2 * rc.left() + 20; x < 2 * rc.right() - 20; ++x, ++nCount)
+            nDark += qGray(image.pixel(x, y)) < 128;
+        QVERIFY2(nDark > nCount / 3 && nDark < 2 * nCount / 3, qPrintable(QStringLiteral("%1 of %2").arg(nDark).arg(nCount)));
     }
 
     void theSettingsDialogRefusesWhatTheViewCannotTakeAndSaysWhy()
