@@ -65,8 +65,11 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
     const float fFloor = static_cast<float>(picture.fTopDb - dRangeDb);
     const float fScale = static_cast<float>(255.0 / dRangeDb);
     const QRgb nBeyond = kBeyondSound.rgb();
-    // Every pixel of a picture goes through here: no branch per row (min of
-    // max gives what std::clamp gives, NaN included).
+    // Every pixel of a picture goes through here. Clamped as a whole number:
+    // a float clamp compiles to a branch on the level, which a picture's
+    // greys make the processor mispredict half the time. The wide bounds
+    // first keep the cast defined (a NaN reads as white) and are never met
+    // by a level.
     const auto Shade = [&](const float* v, QRgb* pOut, size_t nStride) {
         for (int y = 0; y < nBeyondRows; ++y)
             pOut[y * nStride] = nBeyond;
@@ -76,8 +79,10 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
         for (int y = nBeyondRows; y < nHeight; ++y) {
             const float f0 = v[pBin[y]];
             const float fLevel = f0 + (v[pNext[y]] - f0) * pFraction[y];
-            const float fDark = std::min(std::max((fLevel - fFloor) * fScale, 0.0f), 255.0f);
-            const QRgb nGrey = static_cast<QRgb>(255 - static_cast<int>(fDark + 0.5f));
+            float fDark = (fLevel - fFloor) * fScale + 0.5f;
+            fDark = fDark > -1e6f ? fDark : -1e6f;
+            fDark = fDark < 1e6f ? fDark : 1e6f;
+            const QRgb nGrey = static_cast<QRgb>(255 - std::clamp(static_cast<int>(fDark), 0, 255));
             pOut[y * nStride] = 0xff000000u | nGrey << 16 | nGrey << 8 | nGrey;
         }
     };
