@@ -252,8 +252,12 @@ int main(int argc, char** argv)
         std::printf("\n");
     }
     std::printf("\n");
-    if (!bPeers)
+    if (!bPeers) {
+        // The hour's WAV is 300 MB: left behind by every run, a few runs fill /tmp.
+        if (keep.empty())
+            fs::remove_all(dir);
         return 0;
+    }
 
     std::printf("2. render --view at %dx%d, whole processes (medians of %d), beside sox's spectrogram (once)\n",
                 kViewSize.width(), kViewSize.height(), nRuns);

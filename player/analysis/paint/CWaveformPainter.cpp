@@ -58,8 +58,12 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
     } else if (const waveform::CWaveformPyramid* pPyramid = model.Waveform()) {
         // Each column from its lowest to its highest sample, reaching to its
         // neighbour's so a steep stretch draws as one stroke.
+        // One column per device pixel: at a ratio of 2 a logical pixel's
+        // column would draw the hour's peaks twice as coarse as the screen can.
+        const double dRatio = std::max(1.0, dc.device() ? dc.device()->devicePixelRatioF() : 1.0);
+        const int nColumns = static_cast<int>(std::lround(rc.width() * dRatio));
         const std::vector<waveform::MinMax> columns =
-            waveform::PixelColumns(*pPyramid, held, model.Start(), model.End(), rc.width(), nRate);
+            waveform::PixelColumns(*pPyramid, held, model.Start(), model.End(), nColumns, nRate);
         dc.setRenderHint(QPainter::Antialiasing, false);
         dc.setPen(Qt::NoPen);
         dc.setBrush(kWave);
@@ -73,7 +77,8 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
                 hi = std::max(hi, static_cast<double>(columns[x - 1].nMin));
             }
             const double yTop = Y(hi), yBottom = Y(lo);
-            dc.drawRect(QRectF(rc.left() + static_cast<double>(x), yTop, 1, std::max(1.0, yBottom - yTop)));
+            dc.drawRect(QRectF(rc.left() + static_cast<double>(x) / dRatio, yTop, 1 / dRatio,
+                               std::max(1 / dRatio, yBottom - yTop)));
         }
     } else {
         dc.setPen(Qt::darkGray);

@@ -1,5 +1,6 @@
 #include "player/analysis/spectrum/CRealFft.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "player/analysis/spectrum/Fft.h"
@@ -30,7 +31,7 @@ CRealFft::CRealFft(int nSize) : m_nSize(nSize), m_nHalf(nSize / 2)
     m_im.resize(static_cast<size_t>(h));
 }
 
-void CRealFft::Power(const double* x, double* pPower)
+void CRealFft::Power(const double* x, double* pPower, int nBins)
 {
     const int h = m_nHalf;
     double* re = m_re.data();
@@ -46,8 +47,10 @@ void CRealFft::Power(const double* x, double* pPower)
     sonavel::spectrum::Butterflies(re, im, nHalfLog2, [this, h](int stage) { return CTableCursor(*this, h >> stage); });
     // Z = E + iO, with E and O the transforms of the even and odd samples:
     // X[k] = E[k] + e^(-2 pi i k / N) O[k].
-    for (int k = 0; k <= h; ++k) {
-        const int k1 = k % h, k2 = (h - k) % h;
+    const int nEnd = std::min(std::max(nBins, 0), h + 1);
+    for (int k = 0; k < nEnd; ++k) {
+        // k % h and (h - k) % h, without a division per bin.
+        const int k1 = k == h ? 0 : k, k2 = k == 0 ? 0 : h - k;
         const double zr = re[k1], zi = im[k1];
         const double cr = re[k2], ci = -im[k2]; // conj(Z[h - k])
         const double er = 0.5 * (zr + cr), ei = 0.5 * (zi + ci);

@@ -15,7 +15,10 @@ public:
     int Size() const { return m_nSize; }
 
     // |X[k]|^2 for k = 0 .. Size()/2 of the Size() real values in x (no scaling).
-    void Power(const double* x, double* pPower);
+    void Power(const double* x, double* pPower) { Power(x, pPower, m_nHalf + 1); }
+    // The same for the first nBins of them only (at most Size()/2 + 1): a
+    // spectrogram up to 5 kHz of a 44.1 kHz sound needs under a quarter.
+    void Power(const double* x, double* pPower, int nBins);
 
 private:
     // A stage's twiddles from the tables: every nStride-th entry from the first.

@@ -117,14 +117,23 @@ void CColumnComputer::Compute(int64_t k, float* pOut)
 {
     const SpectrogramGrid& g = m_grid;
     const int64_t nFirst = WindowStart(g, k);
-    for (int i = 0; i < g.nWindow; ++i) {
-        const int64_t n = nFirst + i;
-        // Outside the sound, zeros; m_nHeldEnd never passes the sound's end.
-        const double x = (n >= 0 && n >= m_nFirstHeld && n < m_nHeldEnd) ? m_pHeld[n - m_nFirstHeld] : 0.0;
-        m_frame[static_cast<size_t>(i)] = x * m_window[static_cast<size_t>(i)];
+    double* pFrame = m_frame.data();
+    const double* pWindow = m_window.data();
+    if (nFirst >= 0 && nFirst >= m_nFirstHeld && nFirst + g.nWindow <= m_nHeldEnd) {
+        // The whole window held (nearly every column): no test per sample.
+        const int16_t* pIn = m_pHeld + (nFirst - m_nFirstHeld);
+        for (int i = 0; i < g.nWindow; ++i)
+            pFrame[i] = static_cast<double>(pIn[i]) * pWindow[i];
+    } else {
+        for (int i = 0; i < g.nWindow; ++i) {
+            const int64_t n = nFirst + i;
+            // Outside the sound, zeros; m_nHeldEnd never passes the sound's end.
+            const double x = (n >= 0 && n >= m_nFirstHeld && n < m_nHeldEnd) ? m_pHeld[n - m_nFirstHeld] : 0.0;
+            pFrame[i] = x * pWindow[i];
+        }
     }
     // m_frame beyond the window stays zero: the padding.
-    m_fft.Power(m_frame.data(), m_power.data());
+    m_fft.Power(m_frame.data(), m_power.data(), g.nBins);
     for (int b = 0; b < g.nBins; ++b) {
         const double p = m_power[static_cast<size_t>(b)];
         pOut[b] = static_cast<float>(p > 0 ? std::max(kFloorDb, 10.0 * std::log10(p) + m_dOffsetDb) : kFloorDb);

@@ -6,6 +6,7 @@
 // newest-wins pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <optional>
@@ -50,6 +51,11 @@ TEST(MeasureModel, RealTransformMatchesADirectSum)
         }
         EXPECT_NEAR(power[k], re * re + im * im, 1e-9) << "bin " << k;
     }
+    // Asked for the lowest bins only, it gives exactly those values.
+    std::vector<double> low(n / 2 + 1, -1.0);
+    CRealFft(n).Power(x.data(), low.data(), 5);
+    EXPECT_TRUE(std::equal(low.begin(), low.begin() + 5, power.begin()));
+    EXPECT_EQ(low[5], -1.0);
 }
 
 TEST(MeasureModel, TimeTicksSuitEverySpanFromMillisecondsToHours)

@@ -16,9 +16,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
 #include "player/analysis/window/CMeasureSettingsDlg.h"
@@ -349,6 +353,70 @@ private slots:
         m_pView->ExportLayerTable(dir.filePath("no/such/folder/pitch.csv"));
         QCOMPARE(messages.m_messages.size(), size_t(1));
         QVERIFY(!QFile::exists(dir.filePath("no/such/folder/pitch.csv")));
+    }
+
+    void theShadingOfEachPixelIsTheLevelBetweenItsBins()
+    {
+        // Two columns over 70 pixels (past one block of the shading), with a
+        // gap: the greys against LevelAt, the rows above the top bin blank.
+        CMeasurePicture picture;
+        picture.request.settings.dMaxFrequencyHz = 1000;
+        picture.request.settings.dDynamicRangeDb = 50;
+        picture.grid.nBins = 9;
+        picture.grid.dBinHz = 110; // the top bin at 880 Hz, below the top of the scale
+        picture.columnIndex = {0, 1};
+        for (int c = 0; c < 2; ++c)
+            for (int b = 0; b < 9; ++b)
+                picture.values.push_back(static_cast<float>(-60.0 + 7.3 * b * (c ? -1 : 1) + 3 * c));
+        picture.fTopDb = sonavel::spectrogram::ShadingTop(picture.values.data(), picture.values.size());
+        for (int x = 0; x < 70; ++x)
+            picture.pixelColumn.push_back(x < 31 ? 0 : x < 40 ? -1 : 1);
+        const int nHeight = 57;
+        const QImage image = CMeasurePainter::ShadePicture(picture, nHeight, 50);
+        const QRgb nBlank = QColor(238, 238, 238).rgb();
+        for (int x = 0; x < 70; ++x)
+            for (int y = 0; y < nHeight; ++y) {
+                const int c = picture.pixelColumn[static_cast<size_t>(x)];
+                const double dLevel = picture.LevelAt(c, 1000 * (1 - (y + 0.5) / nHeight));
+                const QRgb nPixel = image.pixel(x, y);
+                if (c < 0 || std::isnan(dLevel)) {
+                    QCOMPARE(nPixel, nBlank);
+                    continue;
+                }
+                const double dGrey = 255 - std::clamp((dLevel - picture.fTopDb + 50) * 255 / 50, 0.0, 255.0);
+                QVERIFY2(std::abs(qRed(nPixel) - dGrey) <= 1 && qRed(nPixel) == qBlue(nPixel),
+                         qPrintable(QStringLiteral("%1,%2: %3 for %4").arg(x).arg(y).arg(qRed(nPixel)).arg(dGrey)));
+            }
+    }
+
+    void theWaveformHasAColumnPerDevicePixel()
+    {
+        // Loud and silent stretches one device pixel each at a ratio of 2:
+        // drawn per logical pixel, every column would reach the peaks.
+        const QSize size(640, 480);
+        CMeasureScene scene;
+        scene.settings.layers.bWaveform = true;
+        const QRect rc = CMeasureLayout::For(size, CMeasurePainter::ViewFont(), scene.settings.layers).rcWaveform;
+        const int nColumns = 2 * rc.width(), nPerColumn = 8, nRate = 8000;
+        std::vector<int16_t> samples(static_cast<size_t>(nColumns * nPerColumn), 0);
+        for (size_t i = 0; i < samples.size(); ++i)
+            if ((i / nPerColumn) % 2 == 0)
+                samples[i] = static_cast<int16_t>(i % 2 ? 30000 : -30000);
+        CMeasureModel model;
+        model.SetSound(static_cast<int64_t>(samples.size()), nRate);
+        model.SetSoundSamples(CMeasureSound::FromSamples(samples.data(), static_cast<int64_t>(samples.size()), nRate));
+        auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
+        pPyramid->Build(CMemorySamples(samples.data(), static_cast<int>(samples.size())), static_cast<int>(samples.size()));
+        model.SetWaveform(pPyramid);
+        model.SetSpan(0, static_cast<double>(samples.size()) / nRate);
+        scene.pModel = &model;
+        const QImage image = CMeasurePainter::Render(size, scene, 2.0);
+        // Just under the loud stretches' top, across the middle of the panel.
+        const int y = static_cast<int>(2 * (rc.top() + rc.height() * 0.5 * (1 - 0.85)));
+        int nDark = 0, nCount = 0;
+        for (int x = 2 * rc.left() + 20; x < 2 * rc.right() - 20; ++x, ++nCount)
+            nDark += qGray(image.pixel(x, y)) < 128;
+        QVERIFY2(nDark > nCount / 3 && nDark < 2 * nCount / 3, qPrintable(QStringLiteral("%1 of %2").arg(nDark).arg(nCount)));
     }
 
     void theSettingsDialogRefusesWhatTheViewCannotTakeAndSaysWhy()
