@@ -357,8 +357,6 @@ void CSonavelProApp::OnPlay()
         sonavel::SonavelMessageBox(kszErrorInPlay);
 }
 
-void CSonavelProApp::OnStop() { StopPlayback(); }
-
 void CSonavelProApp::OnAnalysis()
 {
     if (!m_bLoaded)

@@ -60,7 +60,7 @@ public:
     // plays: the player plays one sound at a time.
     void OnAppAbout();
     void OnPlay();
-    void OnStop();
+    void OnStop() { StopPlayback(); }
     void OnAnalysis();
     void OnMeasure();
     void OnFileNew();
