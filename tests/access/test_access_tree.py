@@ -109,7 +109,17 @@ def sonavel_tree(args, session):
     # Each tier a strip named by its tier; a click says the interval and its label.
     words = a11y.wait_for("the words tier's strip", lambda: [item for item, _ in a11y.walk(view)
                           if item.name == 'Tier 1 "words", interval tier, 2 intervals'])[0]
-    assert [item for item, _ in a11y.walk(view) if item.name == 'Tier 2 "tones", point tier, 1 point']
+    tones = [item for item, _ in a11y.walk(view) if item.name == 'Tier 2 "tones", point tier, 1 point'][0]
+    # Each interval and point an item of its strip; the keys' step is the reader's focus.
+    items = [child.name for child in words if child.getRoleName() == "list item"]
+    assert items == ["interval 1 of 2, 0.000 to 1.200 s: hello", "interval 2 of 2, 1.200 to 2.400 s: world"], items
+    assert [child.name for child in tones if child.getRoleName() == "list item"] == ["point 1 of 1 at 0.600 s: H*"]
+    a11y.focus_window("take.wav + take.TextGrid — Measure")
+    a11y.keys("alt+Right")
+    a11y.wait_for("the first interval selected and focused by the key", lambda: [
+        child.name for child in words
+        if child.getState().contains(pyatspi.STATE_SELECTED) and child.getState().contains(pyatspi.STATE_FOCUSED)]
+        == ["interval 1 of 2, 0.000 to 1.200 s: hello"])
     x, y, width, height = a11y.extents(words)
     a11y.drag(x + width * 3 // 4 - 1, y + height // 2, x + width * 3 // 4, y + height // 2)  # a click
     a11y.wait_for("the interval clicked, said with its label",

@@ -1,5 +1,7 @@
 #include "player/analysis/window/CTierStrip.h"
 
+#include "player/analysis/window/CTierStripAccess.h"
+
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -22,6 +24,8 @@ QString Label(const std::string& strLabel) { return QString::fromStdString(strLa
 CTierStrip::CTierStrip(const CMeasureModel& model, CTextGridEdit& edit, int nTier, QWidget* pParent)
     : QWidget(pParent), m_model(model), m_edit(edit), m_nTier(nTier)
 {
+    // Before anything asks for the strip's accessible side, so it has items.
+    tierstrip::InstallAccess();
     setObjectName(QStringLiteral("tier%1").arg(nTier + 1));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -80,6 +84,37 @@ QString CTierStrip::SelectedText() const
     return QStringLiteral("Point %1 of %2 at %3 s: \"%4\"").arg(n + 1).arg(tier.points.size()).arg(Seconds(p.dTime), Label(p.strLabel));
 }
 
+int CTierStrip::ItemCount() const
+{
+    if (m_nTier >= static_cast<int>(m_edit.TierCount()))
+        return 0;
+    const Tier& tier = m_edit.Grid().tiers[m_nTier];
+    return static_cast<int>(tier.eKind == ETierKind::Interval ? tier.intervals.size() : tier.points.size());
+}
+
+QString CTierStrip::ItemText(int nItem) const
+{
+    if (nItem < 0 || nItem >= ItemCount())
+        return {};
+    const Tier& tier = m_edit.Grid().tiers[m_nTier];
+    QString strText;
+    std::string strLabel;
+    if (tier.eKind == ETierKind::Interval) {
+        const Interval& i = tier.intervals[nItem];
+        strText = QStringLiteral("interval %1 of %2, %3 to %4 s")
+                      .arg(nItem + 1)
+                      .arg(tier.intervals.size())
+                      .arg(Seconds(i.dStart), Seconds(i.dEnd));
+        strLabel = i.strLabel;
+    } else {
+        const Point& p = tier.points[nItem];
+        strText = QStringLiteral("point %1 of %2 at %3 s").arg(nItem + 1).arg(tier.points.size()).arg(Seconds(p.dTime));
+        strLabel = p.strLabel;
+    }
+    // An empty label is left unsaid rather than read as a dangling colon.
+    return strLabel.empty() ? strText : strText + QStringLiteral(": ") + Label(strLabel);
+}
+
 void CTierStrip::Refresh()
 {
     const QString strName = TierText(), strText = SelectedText();
@@ -92,6 +127,22 @@ void CTierStrip::Refresh()
         if (QAccessible::isActive()) {
             QAccessibleEvent event(this, QAccessible::DescriptionChanged);
             QAccessible::updateAccessibility(&event);
+        }
+    }
+    // The reader follows the selection from item to item: the newly selected
+    // one is announced as selected and, while the window has the keys, focused.
+    const int nSelected = m_edit.SelectedTier() == m_nTier && m_edit.SelectedItem() < ItemCount() ? m_edit.SelectedItem() : -1;
+    if (nSelected != m_nSaidItem) {
+        m_nSaidItem = nSelected;
+        if (nSelected >= 0 && QAccessible::isActive()) {
+            QAccessibleEvent selection(this, QAccessible::Selection);
+            selection.setChild(nSelected);
+            QAccessible::updateAccessibility(&selection);
+            if (window()->isActiveWindow()) {
+                QAccessibleEvent focus(this, QAccessible::Focus);
+                focus.setChild(nSelected);
+                QAccessible::updateAccessibility(&focus);
+            }
         }
     }
     update();

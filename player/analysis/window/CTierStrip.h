@@ -6,7 +6,8 @@
 // when near; a double click or EditLabel (F2) edits the label in place, where
 // every key goes to the label until Enter commits or Escape cancels. The edits
 // go to the view's CTextGridEdit; the strip only paints it. A screen reader
-// hears the tier by name and the selected interval or point with its label.
+// hears the tier by name and each interval or point as an item of its own
+// (CTierStripAccess), the selected one focused.
 #include <QWidget>
 
 #include "player/analysis/measure/CMeasureModel.h"
@@ -41,6 +42,12 @@ public:
     // Words for the screen reader: the tier, and its selected item.
     QString TierText() const;
     QString SelectedText() const;
+    // The tier's intervals (or points), each said with its place, time and
+    // label, and where it lies in the strip.
+    int ItemCount() const;
+    QString ItemText(int nItem) const;
+    QRectF ItemRect(int nItem) const;
+    bool IsSelected(int nItem) const { return m_edit.SelectedTier() == m_nTier && m_edit.SelectedItem() == nItem; }
 
 signals:
     // A click at time t selected what lies there (the view sets the cursor and
@@ -67,7 +74,6 @@ private:
     int BoundaryNear(double x) const;
     // Where a dragged boundary would land: snapped, and a pixel clear of its neighbours.
     double DragTime(double x) const;
-    QRectF ItemRect(int nItem) const;
     void FinishEditing(bool bCommit);
     void ShowLabels(QPainter& dc, const sonavel::textgrid::Tier& tier);
 
@@ -81,4 +87,5 @@ private:
     bool m_bDragMoved = false;
     QLineEdit* m_pEditor = nullptr;
     int m_nEditItem = -1;
+    int m_nSaidItem = -1; // the item a screen reader was last told is selected
 };
