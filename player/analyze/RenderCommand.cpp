@@ -217,7 +217,7 @@ void ShiftTimes(Frames& frames, double dSeconds)
 // then the stretch's). Empty when all were made, kszRetry when the file went
 // short, else which were not and why.
 std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings& settings,
-                        const std::shared_ptr<const CMeasureSound>& pStretch, CMeasureModel& model)
+                        const std::shared_ptr<const CMeasureSound>& pStretch, int nPlotWidth, CMeasureModel& model)
 {
     model.SetSoundSamples(pStretch);
     auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
@@ -227,8 +227,16 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
     const int64_t nFirst = std::clamp<int64_t>(std::llround((model.Start() - kTrackMarginS) * nRate), 0, sound.Count());
     const int64_t nEnd = std::clamp<int64_t>(std::llround((model.End() + kTrackMarginS) * nRate), nFirst, sound.Count());
     const double dOffset = static_cast<double>(nFirst) / nRate;
+    // A stretch whose pixel columns are short and held needs no pyramid of
+    // the whole sound: a second of an hour then never reads the hour again.
+    const waveform::HeldSamples held = model.Held();
+    const int64_t nShownFirst = waveform::SampleAtOrAfter(model.Start(), nRate);
+    const int64_t nShownEnd = std::min<int64_t>(sound.Count(), waveform::SampleAtOrAfter(model.End(), nRate) + 1);
+    const bool bPyramid = !held.Holds(nShownFirst, nShownEnd) || nPlotWidth <= 0
+                          || (nShownEnd - nShownFirst) / nPlotWidth + 2 > waveform::CWaveformPyramid::kDirectScanSamples;
     const pitch::ETrackResult nResults[] = {
-        sound.Analyse([&](const CSampleSource& source, int nCount, int) { return pPyramid->Build(source, nCount); }),
+        bPyramid ? sound.Analyse([&](const CSampleSource& source, int nCount, int) { return pPyramid->Build(source, nCount); })
+                 : pitch::TRACK_DONE,
         sound.Analyse([&](const CSampleSource& source, int, int) {
             return intensity::TrackIntensity(settings.intensity, COffsetSamples(source, static_cast<int>(nFirst)),
                                              static_cast<int>(nEnd - nFirst), nRate, 0, *pIntensity);
@@ -291,7 +299,7 @@ int RenderView(const RenderOptions& o, const CViewSound& sound)
     if (nTrack == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
         return kLoadAndRetry;
     model.SetPitch(pFrames, nTrack);
-    const std::string strLayers = TrackLayers(sound, settings, pSound, model);
+    const std::string strLayers = TrackLayers(sound, settings, pSound, layout.PlotWidth(), model);
     if (strLayers == kszRetry)
         return kLoadAndRetry;
 

@@ -89,6 +89,9 @@ MinMax CWaveformPyramid::Edge(int64_t a, int64_t b, const HeldSamples& held) con
 
 MinMax CWaveformPyramid::Range(int64_t nFirst, int64_t nEnd, const HeldSamples& held) const
 {
+    // The same extremes the blocks would give, from the samples themselves.
+    if (nEnd > nFirst && nEnd - nFirst <= kDirectScanSamples && held.Holds(nFirst, nEnd))
+        return Scan(held.pSamples + (nFirst - held.nFirst), nEnd - nFirst);
     nFirst = std::clamp<int64_t>(nFirst, 0, m_nCount);
     nEnd = std::clamp<int64_t>(nEnd, nFirst, m_nCount);
     MinMax r;

@@ -35,6 +35,8 @@ class CWaveformPyramid {
 public:
     static constexpr int kBaseBlock = 64; // samples per block of the finest level
     static constexpr int kFanOut = 4;     // blocks of a level per block of the next
+    // A held stretch up to this long is scanned itself, pyramid or none.
+    static constexpr int64_t kDirectScanSamples = 4096;
 
     // The pyramid of samples 0 .. nCount-1 of source. TRACK_DONE;
     // TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails to give a
@@ -45,6 +47,7 @@ public:
     // The extremes of samples [nFirst, nEnd) (clamped to the sound): exact
     // where held holds the samples at the stretch's edges, else counting the
     // whole finest blocks the edges fall in (at most 63 samples beyond each).
+    // A held stretch of at most kDirectScanSamples needs no pyramid built.
     MinMax Range(int64_t nFirst, int64_t nEnd, const HeldSamples& held) const;
 
 private:
