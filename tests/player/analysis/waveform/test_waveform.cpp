@@ -87,6 +87,10 @@ TEST(WaveformPyramid, AnyStretchAndEveryPixelColumnMatchADirectScan)
     EXPECT_GE(rough.nMax, exact.nMax);
     EXPECT_TRUE(rough.nMin == Direct(v, 960, 500032).nMin && rough.nMax == Direct(v, 960, 500032).nMax);
 
+    // With no pyramid built, a short held stretch answers from its samples.
+    const MinMax direct = waveform::CWaveformPyramid().Range(5000, 5000 + 4096, held), truth = Direct(v, 5000, 9096);
+    EXPECT_TRUE(direct.nMin == truth.nMin && direct.nMax == truth.nMax);
+
     // A source that fails leaves an empty pyramid that answers nothing.
     EXPECT_EQ(pyramid.Build(CFailingSamples(), n), pitch::TRACK_SOURCE_FAILED);
     EXPECT_TRUE(pyramid.Range(0, n, held).Empty());
