@@ -10,6 +10,12 @@
 // of the files given, then tiers, then time, whatever -j is. A file whose
 // sound or TextGrid cannot be read gets one line on standard error and no
 // rows; the others are still written and the status is 1.
+//
+// Several files and -j other than 1 are measured in pitch's batch of worker
+// processes, so a file that kills its worker (a reader fault, memory the
+// system refuses) loses only its own rows: each worker writes a file's rows,
+// already as text, to a private scratch folder, and the parent joins them in
+// the order of the files.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <algorithm>
@@ -18,7 +24,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
+
+#include <unistd.h>
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/table/IntervalTable.h"
@@ -26,6 +36,8 @@
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analyze/CInputFiles.h"
 #include "player/analyze/MeasureFormats.h"
+#include "player/analyze/OutputFile.h"
+#include "player/analyze/PitchBatch.h"
 #include "player/audio/CLoadResult.h"
 #include "player/audio/SoundReaders.h"
 
@@ -188,6 +200,62 @@ std::vector<FileTable> MeasureAll(const MeasureOptions& opt, const std::vector<s
     return tables;
 }
 
+// A scratch file's bytes; empty when there is none.
+std::string ReadScratch(const std::string& strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A worker's output for one file: 'R' and its rows as the table has them
+// (JSON objects without the comma before the first), or 'E' and the line that
+// says why it has none.
+std::string ScratchText(const FileTable& table, const std::string& strFile, EMeasureFormat format)
+{
+    if (!table.bOk)
+        return "E" + table.strError;
+    std::string strText = "R";
+    bool bFirst = true;
+    AppendMeasureRows(strText, format, strFile, table.rows, bFirst);
+    return strText;
+}
+
+// The files' tables measured in worker processes, as ScratchText gives them:
+// empty for a file whose worker died (its line is already said). False when
+// no scratch folder could be made.
+bool MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>& grids,
+                      std::vector<std::string>& texts)
+{
+    const char* szTmp = std::getenv("TMPDIR");
+    std::string strDir = (szTmp && *szTmp ? std::string(szTmp) : std::string("/tmp")) + "/sonavel-measure.XXXXXX";
+    if (!::mkdtemp(strDir.data()))
+        return false;
+    BatchPlan plan;
+    plan.nJobs = opt.nJobs;
+    plan.strDir = strDir;
+    plan.files = opt.files;
+    for (size_t i = 0; i < opt.files.size(); ++i)
+        plan.outputs.push_back(strDir + "/" + std::to_string(i));
+    plan.fnJob = [&](const std::string&, const std::string& strOut, int nThreads) {
+        const size_t i = size_t(std::stoul(fs::path(strOut).filename().string()));
+        const std::string strText = ScratchText(MeasureFile(opt.files[i], grids[i], opt, nThreads), opt.files[i],
+                                                opt.format);
+        return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
+            return pfnWrite(pContext, strText.data(), strText.size());
+        });
+    };
+    InstallSignalHandlers();
+    SetScratch(&plan.outputs, strDir.c_str());
+    RunBatch(plan);
+    texts.clear();
+    for (const std::string& strOut : plan.outputs)
+        texts.push_back(ReadScratch(strOut));
+    SetScratch(nullptr, nullptr);
+    std::error_code ec;
+    fs::remove_all(strDir, ec);
+    return true;
+}
+
 bool WriteTable(const std::string& strText, const MeasureOptions& opt)
 {
     if (opt.strOut.empty()) {
@@ -227,17 +295,33 @@ int RunMeasure(int argc, char** argv)
     const int nFiles = int(opt.files.size());
     const int nJobs = std::max(1, std::min(opt.nJobs > 0 ? opt.nJobs : nCores, nFiles));
     const int nThreads = opt.nJobs > 0 ? 1 : std::max(1, nCores / nJobs);
-    const std::vector<FileTable> tables = MeasureAll(opt, grids, nJobs, nThreads);
-
     std::string strText = MeasureTableStart(opt.format);
     bool bFirst = true, bAllOk = true;
-    for (size_t i = 0; i < tables.size(); ++i) {
-        if (!tables[i].bOk) {
-            PrintError(tables[i].strError);
-            bAllOk = false;
-            continue;
+    std::vector<std::string> texts;
+    if (nFiles > 1 && opt.nJobs != 1 && MeasureInWorkers(opt, grids, texts)) {
+        for (const std::string& t : texts) {
+            if (t.empty() || t[0] != 'R') {
+                if (!t.empty())
+                    PrintError(t.substr(1));
+                bAllOk = false;
+            } else if (t.size() > 1) {
+                // Each file's JSON objects were written as the table's first.
+                if (!bFirst && opt.format == EMeasureFormat::Json)
+                    strText += ',';
+                strText.append(t, 1, std::string::npos);
+                bFirst = false;
+            }
         }
-        AppendMeasureRows(strText, opt.format, opt.files[i], tables[i].rows, bFirst);
+    } else {
+        const std::vector<FileTable> tables = MeasureAll(opt, grids, nJobs, nThreads);
+        for (size_t i = 0; i < tables.size(); ++i) {
+            if (!tables[i].bOk) {
+                PrintError(tables[i].strError);
+                bAllOk = false;
+                continue;
+            }
+            AppendMeasureRows(strText, opt.format, opt.files[i], tables[i].rows, bFirst);
+        }
     }
     strText += MeasureTableEnd(opt.format);
     return WriteTable(strText, opt) && bAllOk ? 0 : 1;

@@ -43,6 +43,8 @@ pid_t g_nParentPid = 0;
 std::atomic<pid_t> g_workerPids[kMaxJobs];
 char* g_pSlotNames = nullptr; // one name per worker slot, in the shared page
 int g_nSlots = 0;
+const std::vector<std::string>* g_pScratchFiles = nullptr;
+const char* g_szScratchDir = nullptr;
 
 void OnFatalSignal(int nSignal)
 {
@@ -58,6 +60,11 @@ void OnFatalSignal(int nSignal)
             if (*szName)
                 ::unlink(szName);
         }
+        if (g_pScratchFiles)
+            for (const std::string& strFile : *g_pScratchFiles)
+                ::unlink(strFile.c_str());
+        if (g_szScratchDir)
+            ::rmdir(g_szScratchDir);
     }
     if (*PartialName())
         ::unlink(PartialName());
@@ -169,6 +176,8 @@ void Work(CBatchPage& page, const BatchPlan& plan, const std::vector<std::string
 // An empty entry marks a file refused.
 std::vector<std::string> OutputNames(const BatchPlan& plan)
 {
+    if (!plan.outputs.empty())
+        return plan.outputs;
     const CInputFiles inputs(plan.files);
     std::vector<std::string> outputs;
     std::set<std::string> taken;
@@ -193,6 +202,13 @@ void InstallSignalHandlers()
 {
     for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(nSignal, OnFatalSignal);
+}
+
+void SetScratch(const std::vector<std::string>* pFiles, const char* szDir)
+{
+    g_pScratchFiles = nullptr; // a signal meanwhile sees none rather than half
+    g_szScratchDir = szDir;
+    g_pScratchFiles = pFiles;
 }
 
 int RunBatch(const PitchOptions& opt)

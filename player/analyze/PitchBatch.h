@@ -48,18 +48,24 @@ void SetPartialName(char* szBuffer);
 // batch they first pass the signal to the workers and wait for them.
 void InstallSignalHandlers();
 
+// Files a signal to the parent also removes, after its workers ended, then the
+// folder szDir that held them; nullptr for none. The strings must live and
+// stay unchanged until this is called again.
+void SetScratch(const std::vector<std::string>* pFiles, const char* szDir);
+
 // Several files, or -o DIR: one output per input, in worker processes.
 int RunBatch(const PitchOptions& opt);
 
 // Any command's batch as pitch runs its own: fnJob analyses one input into its
 // output (AnalyseOne for pitch) on nThreads threads, one line on stderr for a
 // failure; each output is named after its input with strSuffix (".csv",
-// ".formants.csv") in strDir.
+// ".formants.csv") in strDir, unless outputs names each file's output.
 struct BatchPlan {
     int nJobs = 0; // 0: one per core
     std::string strDir = ".";
     std::vector<std::string> files;
     std::string strSuffix;
+    std::vector<std::string> outputs; // empty, or one per file: the caller's names
     std::function<bool(const std::string& strIn, const std::string& strOut, int nThreads)> fnJob;
 };
 int RunBatch(const BatchPlan& plan);

@@ -95,6 +95,31 @@ TEST_F(MeasureCommand, ABrokenTextGridIsNamedByItsLineAndTheOthersAreWritten)
     EXPECT_EQ(out.find("take1.wav"), std::string::npos);
 }
 
+// Several files in worker processes give the bytes one process gives, a broken
+// TextGrid included, and leave no scratch folder behind.
+TEST_F(MeasureCommand, WorkerProcessesWriteTheTableOneProcessWrites)
+{
+    for (const char* szStem : {"take3", "take4"})
+        Shell("cp " + Quote(m_dir / "take1.wav") + " " + Quote(m_dir / (std::string(szStem) + ".wav")) + " && cp "
+              + Quote(m_dir / "take1.TextGrid") + " " + Quote(m_dir / (std::string(szStem) + ".TextGrid")));
+    Shell("sed -i '12s/.*/xmin = oops/' " + Quote(m_dir / "take3.TextGrid") + " && mkdir " + Quote(m_dir / "tmp"));
+    for (const char* szFormat : {"csv", "json"}) {
+        const std::string args = std::string("--format ") + szFormat + " take1.wav take2.wav take3.wav take4.wav";
+        std::string out4, err4, out1, err1;
+        EXPECT_EQ(Run("-j 4 " + args, out4, err4), 1);
+        EXPECT_EQ(Run("-j 1 " + args, out1, err1), 1);
+        EXPECT_EQ(out4, out1);
+        EXPECT_EQ(err4, err1);
+        EXPECT_NE(out4.find("take4.wav"), std::string::npos);
+        // Into a file, with the scratch folder in tmp/.
+        EXPECT_EQ(Shell("cd " + Quote(m_dir.Path()) + " && TMPDIR=tmp " + SONAVEL_ANALYZE + " measure -j 3 -o table "
+                        + args + " 2>/dev/null"),
+                  1);
+        EXPECT_EQ(Slurp(m_dir / "table"), out1);
+    }
+    EXPECT_EQ(Shell("rmdir " + Quote(m_dir / "tmp")), 0) << "scratch left behind";
+}
+
 TEST_F(MeasureCommand, JsonTierTextGridAndOutputOptions)
 {
     std::string out, err;
