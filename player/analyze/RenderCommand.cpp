@@ -231,7 +231,7 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
     // the whole sound: a second of an hour then never reads the hour again.
     const waveform::HeldSamples held = model.Held();
     const int64_t nShownFirst = waveform::SampleAtOrAfter(model.Start(), nRate);
-    const int64_t nShownEnd = std::min<int64_t>(sound.Count(), waveform::SampleAtOrAfter(model.End(), nRate) + 1);
+    const int64_t nShownEnd = std::min<int64_t>(sound.Count(), waveform::SampleAtOrAfter(model.End(), nRate));
     const bool bPyramid = !held.Holds(nShownFirst, nShownEnd) || nPlotWidth <= 0
                           || (nShownEnd - nShownFirst) / nPlotWidth + 2 > waveform::CWaveformPyramid::kDirectScanSamples;
     const pitch::ETrackResult nResults[] = {

@@ -143,8 +143,15 @@ TEST_F(RenderView, AStretchOfAWavIsDrawnAsFromTheWholeSoundWithoutHoldingIt)
         ASSERT_EQ(nWav, 0);
         ASSERT_EQ(nAu, 0);
         EXPECT_EQ(QImage(QString::fromStdString(strFromWav)), QImage(QString::fromStdString(strFromAu))) << strStart;
-        // The loaded sound's 19 MB of samples, which the WAV never holds.
+#if !defined(__SANITIZE_ADDRESS__)
+        // The loaded sound's 19 MB of samples, which the WAV never holds. (A
+        // forked child's peak counts the test process's memory at the fork,
+        // which the address sanitizer makes as large as the child's own.)
         EXPECT_LT(nWavKb, nAuKb - 9600) << strStart;
+#else
+        (void)nWavKb;
+        (void)nAuKb;
+#endif
     }
 }
 
