@@ -8,57 +8,26 @@
 #include "player/analysis/pitch/PitchFrames.h"
 #include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
+#include "player/analyze/TextPieces.h"
 
 namespace sonavel {
 namespace analyze {
 
 namespace {
 
-// Collects text in a buffer and hands it on in pieces.
-class CTextSink {
+// The commands' text pieces, and the start of a frame written fast.
+class CTextSink : public CTextPieces {
 public:
-    CTextSink(bool (*pfnWrite)(void*, const char*, size_t), void* pContext)
-        : m_pfnWrite(pfnWrite), m_pContext(pContext)
-    {
-    }
-    CTextSink& operator<<(const char* sz) { return Append(sz, std::strlen(sz)); }
-    CTextSink& operator<<(const std::string& s) { return Append(s.data(), s.size()); }
-    CTextSink& operator<<(char c)
-    {
-        m_text[m_nUsed++] = c;
-        return Check();
-    }
-    CTextSink& Int(long long n)
-    {
-        m_nUsed = static_cast<size_t>(std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, n).ptr - m_text);
-        return Check();
-    }
-    // Fixed with 6 decimals, as printf's "%.6f" writes it.
-    CTextSink& Fixed6(double d)
-    {
-        m_nUsed = static_cast<size_t>(FixedText(m_text + m_nUsed, d, 6) - m_text);
-        return Check();
-    }
-    // Fixed with 3 decimals, as printf's "%.3f" writes it.
-    CTextSink& Fixed3(double d)
-    {
-        m_nUsed = static_cast<size_t>(FixedText(m_text + m_nUsed, d, 3) - m_text);
-        return Check();
-    }
-    // Shortest text that reads back as the same double.
-    CTextSink& Exact(double d)
-    {
-        m_nUsed = static_cast<size_t>(std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, d).ptr - m_text);
-        return Check();
-    }
-    // The start of frame i, i * 100 / nRate seconds, as Fixed6 writes the double
+    using CTextPieces::CTextPieces;
+
+    // The start of frame i, i * 100 / nRate seconds, as Fixed(.., 6) writes the double
     // it is computed as. In millionths the time is exactly q + rest / nRate; the
     // double lies within (i * 10^8 / nRate) * 2^-53 of it, and a rounding
     // boundary (a half) is at least 1 / (2 nRate) away unless 2 rest == nRate:
     // below 2^51 millionths the double rounds as the exact value does, so whole
-    // numbers write it. An exact half, or a longer time, goes through Fixed6.
+    // numbers write it. An exact half, or a longer time, goes through Fixed.
     // From one frame to the next, q and rest grow by steps found once.
-    CTextSink& FrameTime(size_t i, int nRate)
+    CTextPieces& FrameTime(size_t i, int nRate)
     {
         const uint64_t nDen = uint64_t(nRate);
         if (!m_bClock || nRate != m_nClockRate || i != m_nClockFrame + 1) {
@@ -78,7 +47,7 @@ public:
         }
         m_nClockFrame = i;
         if (uint64_t(i) * kMicroPerFrame >= (uint64_t(1) << 51) || 2 * m_nRest == nDen)
-            return Fixed6(sonavel::pitch::FrameTime(i, nRate));
+            return Fixed(sonavel::pitch::FrameTime(i, nRate), 6);
         const uint64_t q = m_nQuotient + (2 * m_nRest > nDen);
         char* p = std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, q / 1000000).ptr;
         *p++ = '.';
@@ -89,43 +58,8 @@ public:
         m_nUsed = static_cast<size_t>(p + 6 - m_text);
         return Check();
     }
-    bool Finish()
-    {
-        Flush();
-        return m_bOk;
-    }
 
 private:
-    // A piece is handed on once this much is collected; any one item appended
-    // after that fits in the rest of the buffer.
-    static constexpr size_t kPiece = 64 * 1024;
-    static_assert(kFixedTextRoom <= 512, "a number fits past a piece");
-    CTextSink& Append(const char* p, size_t n)
-    {
-        while (n > 0) {
-            const size_t nTake = std::min(n, sizeof m_text - m_nUsed);
-            std::memcpy(m_text + m_nUsed, p, nTake);
-            m_nUsed += nTake;
-            p += nTake;
-            n -= nTake;
-            if (n > 0)
-                Flush();
-        }
-        return Check();
-    }
-    CTextSink& Check()
-    {
-        if (m_nUsed >= kPiece)
-            Flush();
-        return *this;
-    }
-    void Flush()
-    {
-        if (m_bOk && m_nUsed > 0)
-            m_bOk = m_pfnWrite(m_pContext, m_text, m_nUsed);
-        m_nUsed = 0;
-    }
-
     // A frame is 100 samples: 10^8 / rate millionths of a second.
     static constexpr uint64_t kMicroPerFrame = 100000000;
     static constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324"
@@ -133,16 +67,11 @@ private:
                                           "50515253545556575859606162636465666768697071727374"
                                           "75767778798081828384858687888990919293949596979899";
 
-    bool (*m_pfnWrite)(void*, const char*, size_t);
-    void* m_pContext;
     // Where FrameTime left off.
     bool m_bClock = false;
     int m_nClockRate = 0;
     size_t m_nClockFrame = 0;
     uint64_t m_nQuotient = 0, m_nRest = 0, m_nStepQuotient = 0, m_nStepRest = 0;
-    char m_text[kPiece + 512];
-    size_t m_nUsed = 0;
-    bool m_bOk = true;
 };
 
 // The research tracker's frames: times with 6 decimals, pitch and confidence with 3.
@@ -153,22 +82,22 @@ bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)
     if (format == EPitchFormat::Csv) {
         out << "time_s,pitch_hz,confidence\n";
         for (size_t i = 0; i < n; ++i) {
-            out.Fixed6(f.time_s[i]) << ',';
-            out.Fixed3(f.pitch_hz[i]) << ',';
-            out.Fixed3(f.confidence[i]) << '\n';
+            out.Fixed(f.time_s[i], 6) << ',';
+            out.Fixed(f.pitch_hz[i], 3) << ',';
+            out.Fixed(f.confidence[i], 3) << '\n';
         }
     } else if (format == EPitchFormat::Json) {
         out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
         out.Int(t.nSampleRate) << ", \"tracker\": " << JsonString(sonavel::pitch::TrackerName(t.tracker))
                                   << ", \"time_s\": [";
         for (size_t i = 0; i < n; ++i)
-            out.Fixed6(f.time_s[i]) << (i + 1 < n ? ", " : "");
+            out.Fixed(f.time_s[i], 6) << (i + 1 < n ? ", " : "");
         out << "], \"pitch_hz\": [";
         for (size_t i = 0; i < n; ++i)
-            out.Fixed3(f.pitch_hz[i]) << (i + 1 < n ? ", " : "");
+            out.Fixed(f.pitch_hz[i], 3) << (i + 1 < n ? ", " : "");
         out << "], \"confidence\": [";
         for (size_t i = 0; i < n; ++i)
-            out.Fixed3(f.confidence[i]) << (i + 1 < n ? ", " : "");
+            out.Fixed(f.confidence[i], 3) << (i + 1 < n ? ", " : "");
         out << "]}\n";
     } else {
         size_t nVoiced = 0;
@@ -183,8 +112,8 @@ bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)
                 continue;
             out << "points [";
             out.Int(static_cast<long long>(++nPoint)) << "]:\n    number = ";
-            out.Fixed6(f.time_s[i]) << "\n    value = ";
-            out.Fixed3(f.pitch_hz[i]) << "\n";
+            out.Fixed(f.time_s[i], 6) << "\n    value = ";
+            out.Fixed(f.pitch_hz[i], 3) << "\n";
         }
     }
     return out.Finish();

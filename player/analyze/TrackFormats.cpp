@@ -6,67 +6,12 @@
 
 #include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
+#include "player/analyze/TextPieces.h"
 
 namespace sonavel {
 namespace analyze {
 
 namespace {
-
-// Collects text and hands it on in pieces; numbers as printf's "%.Nf" writes them.
-class CTextPieces {
-public:
-    CTextPieces(WriteFn pfnWrite, void* pContext) : m_pfnWrite(pfnWrite), m_pContext(pContext) {}
-    CTextPieces& operator<<(const std::string& s)
-    {
-        for (size_t nDone = 0; nDone < s.size();) {
-            const size_t nTake = std::min(s.size() - nDone, sizeof m_text - m_nUsed);
-            std::memcpy(m_text + m_nUsed, s.data() + nDone, nTake);
-            m_nUsed += nTake;
-            nDone += nTake;
-            if (m_nUsed == sizeof m_text)
-                Flush();
-        }
-        return Check();
-    }
-    CTextPieces& operator<<(const char* sz) { return *this << std::string(sz); }
-    CTextPieces& Fixed(double d, int nDecimals)
-    {
-        m_nUsed = static_cast<size_t>(FixedText(m_text + m_nUsed, d, nDecimals) - m_text);
-        return Check();
-    }
-    CTextPieces& Int(long long n)
-    {
-        m_nUsed = static_cast<size_t>(std::to_chars(m_text + m_nUsed, m_text + sizeof m_text, n).ptr - m_text);
-        return Check();
-    }
-    bool Finish()
-    {
-        Flush();
-        return m_bOk;
-    }
-
-private:
-    // Handed on once this much is collected; any one number fits in the rest.
-    static constexpr size_t kPiece = 64 * 1024;
-    static_assert(kFixedTextRoom <= 512, "a number fits past a piece");
-    CTextPieces& Check()
-    {
-        if (m_nUsed >= kPiece)
-            Flush();
-        return *this;
-    }
-    void Flush()
-    {
-        if (m_bOk && m_nUsed > 0)
-            m_bOk = m_pfnWrite(m_pContext, m_text, m_nUsed);
-        m_nUsed = 0;
-    }
-    WriteFn m_pfnWrite;
-    void* m_pContext;
-    char m_text[kPiece + 512];
-    size_t m_nUsed = 0;
-    bool m_bOk = true;
-};
 
 void JsonHead(CTextPieces& out, const std::string& strFile, int nRate, const std::vector<double>& time_s)
 {
