@@ -31,15 +31,24 @@ bool LoadSound(const std::string& path, SampleStore& store, std::string& strRead
     return true;
 }
 
-bool ChannelOption(int argc, char** argv, int& i, int& nChannel)
+bool OptionValue(int argc, char** argv, int& i, const std::string& strName, std::string& strValue)
 {
     const std::string a = argv[i];
+    if (a == strName && i + 1 < argc) {
+        strValue = argv[++i];
+        return true;
+    }
+    if (strName.size() > 2 && a.rfind(strName + "=", 0) == 0) {
+        strValue = a.substr(strName.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+bool ChannelOption(int argc, char** argv, int& i, int& nChannel)
+{
     std::string v;
-    if (a == "--channel" && i + 1 < argc)
-        v = argv[++i];
-    else if (a.rfind("--channel=", 0) == 0)
-        v = a.substr(10);
-    else
+    if (!OptionValue(argc, argv, i, "--channel", v))
         return false;
     char* pEnd = nullptr;
     const long n = std::strtol(v.c_str(), &pEnd, 10);

@@ -76,21 +76,6 @@ int Usage()
     return 2;
 }
 
-// "--name VALUE" or "--name=VALUE" at argv[i].
-bool OptionValue(int argc, char** argv, int& i, const char* szName, std::string& strValue)
-{
-    const std::string a = argv[i], name = szName;
-    if (a == name && i + 1 < argc) {
-        strValue = argv[++i];
-        return true;
-    }
-    if (name.size() > 2 && a.rfind(name + "=", 0) == 0) {
-        strValue = a.substr(name.size() + 1);
-        return true;
-    }
-    return false;
-}
-
 int ParseOptions(int argc, char** argv, MeasureOptions& opt)
 {
     bool bFilesOnly = false;

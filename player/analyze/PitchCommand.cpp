@@ -56,22 +56,6 @@ int Usage()
 char g_szPartial[kPartialNameSize];
 char* g_pszPartial = g_szPartial;
 
-// The value of option --name given as "--name VALUE" or "--name=VALUE": true
-// with strValue set (i moved past it) when argv[i] is that option.
-bool OptionValue(int argc, char** argv, int& i, const char* szName, std::string& strValue)
-{
-    const std::string a = argv[i], name = std::string("--") + szName;
-    if (a == name && i + 1 < argc) {
-        strValue = argv[++i];
-        return true;
-    }
-    if (a.rfind(name + "=", 0) == 0) {
-        strValue = a.substr(name.size() + 1);
-        return true;
-    }
-    return false;
-}
-
 // A positive, finite decimal number, or a line naming the option and false.
 bool ParsePositive(const std::string& strValue, const char* szName, const char* szUnit, double& d)
 {
@@ -105,18 +89,18 @@ int ParseOptions(int argc, char** argv, PitchOptions& opt)
         } else if (ChannelOption(argc, argv, i, opt.nChannel)) {
             if (opt.nChannel == 0)
                 return 2;
-        } else if (OptionValue(argc, argv, i, "tracker", v)) {
+        } else if (OptionValue(argc, argv, i, "--tracker", v)) {
             if (!sonavel::pitch::TrackerFromName(v, settings.tracker)) {
                 PrintError("--tracker: unknown tracker '" + v + "'; the trackers are " + sonavel::pitch::TrackerNames());
                 return 2;
             }
-        } else if (OptionValue(argc, argv, i, "floor", v)) {
+        } else if (OptionValue(argc, argv, i, "--floor", v)) {
             if (!ParsePositive(v, "floor", "Hz", settings.dFloorHz))
                 return 2;
-        } else if (OptionValue(argc, argv, i, "ceiling", v)) {
+        } else if (OptionValue(argc, argv, i, "--ceiling", v)) {
             if (!ParsePositive(v, "ceiling", "Hz", settings.dCeilingHz))
                 return 2;
-        } else if (OptionValue(argc, argv, i, "step", v)) {
+        } else if (OptionValue(argc, argv, i, "--step", v)) {
             if (!ParsePositive(v, "step", "seconds", settings.dStepS))
                 return 2;
         } else if (a == "-o" && i + 1 < argc && *argv[i + 1]) {

@@ -15,22 +15,6 @@ using sonavel::pitch::ETrackResult;
 
 namespace {
 
-// The value of "--name VALUE" or "--name=VALUE" at argv[i]: true with
-// strValue set (i moved past it) when argv[i] is that option.
-bool OptionValue(int argc, char** argv, int& i, const std::string& strName, std::string& strValue)
-{
-    const std::string a = argv[i], name = "--" + strName;
-    if (a == name && i + 1 < argc) {
-        strValue = argv[++i];
-        return true;
-    }
-    if (a.rfind(name + "=", 0) == 0) {
-        strValue = a.substr(name.size() + 1);
-        return true;
-    }
-    return false;
-}
-
 int Usage(const TrackCommand& command)
 {
     PrintError(command.szUsage);
@@ -50,7 +34,7 @@ int ParseOptions(const TrackCommand& command, int argc, char** argv, TrackOption
             continue;
         }
         for (const std::string& name : command.ownOptions) {
-            if (OptionValue(argc, argv, i, name, v)) {
+            if (OptionValue(argc, argv, i, "--" + name, v)) {
                 if (!command.fnOption(name, v))
                     return 2;
                 bOwn = true;
@@ -70,13 +54,13 @@ int ParseOptions(const TrackCommand& command, int argc, char** argv, TrackOption
         } else if (ChannelOption(argc, argv, i, opt.nChannel)) {
             if (opt.nChannel == 0)
                 return 2;
-        } else if (OptionValue(argc, argv, i, "step", v)) {
+        } else if (OptionValue(argc, argv, i, "--step", v)) {
             if (!ParseNumber(v, "step", opt.dStepS))
                 return 2;
         } else if (a == "-o" && i + 1 < argc && *argv[i + 1]) {
             opt.strDir = argv[++i];
             opt.bToDir = true;
-        } else if (OptionValue(argc, argv, i, "format", v)) {
+        } else if (OptionValue(argc, argv, i, "--format", v)) {
             if (v != "csv" && v != "json")
                 return Usage(command);
             opt.bJson = v == "json";
