@@ -51,5 +51,13 @@ bool ChannelOption(int argc, char** argv, int& i, int& nChannel);
 // does (so a file name in it shows no control character and no stray byte).
 void PrintError(const std::string& text);
 
+// A command makes and frees many vectors of a few MB (an hour's frames, one
+// after another). By default each comes from the system afresh and goes back
+// when freed, so every one is faulted in and zeroed page by page again: a
+// tenth of an hour's pitch run. Kept by the allocator up to 32 MB, they are
+// reused; larger blocks (the tracker's frames, samples) still come and go
+// whole. Both programs' main calls this first.
+void KeepBlocksForReuse();
+
 } // namespace analyze
 } // namespace sonavel

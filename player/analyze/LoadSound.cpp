@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <malloc.h>
 
 namespace sonavel {
 namespace analyze {
@@ -16,6 +17,13 @@ namespace analyze {
 void PrintError(const std::string& text)
 {
     std::fprintf(stderr, "sonavel-analyze: %s\n", JsonEscaped(text).c_str());
+}
+
+void KeepBlocksForReuse()
+{
+    const int nLargestKept = 32 << 20;
+    mallopt(M_MMAP_THRESHOLD, nLargestKept);
+    mallopt(M_TRIM_THRESHOLD, nLargestKept);
 }
 
 bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader, int nChannel, int* pChannels)

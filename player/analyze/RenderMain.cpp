@@ -2,4 +2,8 @@
 // argv[0] "render"; its messages are sonavel-analyze's.
 #include "player/analyze/AnalyzeCommands.h"
 
-int main(int argc, char** argv) { return sonavel::analyze::RunRender(argc, argv); }
+int main(int argc, char** argv)
+{
+    sonavel::analyze::KeepBlocksForReuse();
+    return sonavel::analyze::RunRender(argc, argv);
+}

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <iterator>
 
-#include <malloc.h>
 
 using namespace sonavel::analyze;
 
@@ -89,9 +88,6 @@ void PrintUsage(std::FILE* pOut, bool bHelp = false)
         std::fputs(kszPitchHelp, pOut);
 }
 
-// The largest block the allocator keeps for reuse.
-const int kReusedBlock = 32 << 20;
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -108,14 +104,7 @@ int main(int argc, char** argv)
         std::printf("sonavel-analyze %s\n", PROGRAM_VERSION);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    // A command makes and frees many vectors of a few MB (an hour's frames,
-    // one after another). By default each comes from the system afresh and
-    // goes back when freed, so every one is faulted in and zeroed page by
-    // page again: a tenth of an hour's pitch run. Kept by the allocator up to
-    // 32 MB, they are reused; larger blocks (the tracker's frames, samples)
-    // still come and go whole.
-    mallopt(M_MMAP_THRESHOLD, kReusedBlock);
-    mallopt(M_TRIM_THRESHOLD, kReusedBlock);
+    KeepBlocksForReuse();
     for (const AnalyzeCommand& c : s_commands)
         if (std::strcmp(argv[1], c.szName) == 0)
             return c.pfnRun(argc - 1, argv + 1);

@@ -51,4 +51,16 @@ void RunSplit(std::size_t nCount, int nParts, Fn fnRange)
         std::rethrow_exception(pThrown);
 }
 
+// Runs fnHere on the calling thread and fnThere on a thread of its own at the
+// same time (both here, one after the other, when nThreads is 1 or no thread
+// can start); either's exception is thrown again here once both are done.
+template <typename FnHere, typename FnThere>
+void RunTogether(int nThreads, FnHere fnHere, FnThere fnThere)
+{
+    RunSplit(2, nThreads > 1 ? 2 : 1, [&](std::size_t nFirst, std::size_t nEnd) {
+        for (std::size_t i = nFirst; i < nEnd; ++i)
+            i == 0 ? fnHere() : fnThere();
+    });
+}
+
 } // namespace sonavel::analysis

@@ -40,30 +40,40 @@ struct CCosts {
 };
 
 // The loudest of the levels within nReach frames either side of each frame,
-// each level first averaged with its neighbours (a lone click does not count).
-std::vector<float> LocalLoudest(CFrameRun frames, size_t nReach)
+// each level first averaged with its neighbours (a lone click does not count),
+// into loud (one per frame).
+void LocalLoudest(CFrameRun frames, size_t nReach, std::vector<float>& loud)
 {
     const size_t n = frames.size();
-    std::vector<float> level(n), loud(n);
-    for (size_t i = 0; i < n; ++i)
-        level[i] = (frames[i > 0 ? i - 1 : i].fEnergyDb + frames[i].fEnergyDb + frames[std::min(n - 1, i + 1)].fEnergyDb) / 3;
-    // A running maximum: indices whose levels fall, the front the largest.
-    std::vector<size_t> window(n);
-    size_t nFront = 0, nBack = 0, nNext = 0;
+    loud.resize(n);
+    auto Level = [&](size_t i) {
+        return (frames[i > 0 ? i - 1 : i].fEnergyDb + frames[i].fEnergyDb + frames[std::min(n - 1, i + 1)].fEnergyDb) / 3;
+    };
+    // A running maximum: the frames whose levels fall, the front the largest.
+    // It never holds more than one window's 2 nReach + 1 frames and the one
+    // leaving, so a ring a frame longer serves the whole sound.
+    struct CHeld {
+        size_t nFrame;
+        float fLevel;
+    };
+    const size_t nRing = 2 * nReach + 3;
+    std::vector<CHeld> ring(nRing);
+    size_t nFront = 0, nBack = 0, nNext = 0; // counts; the ring holds [nFront, nBack)
     for (size_t i = 0; i < n; ++i) {
         for (; nNext < n && nNext <= i + nReach; ++nNext) {
-            while (nBack > nFront && level[window[nBack - 1]] <= level[nNext])
+            const float fLevel = Level(nNext);
+            while (nBack > nFront && ring[(nBack - 1) % nRing].fLevel <= fLevel)
                 --nBack;
-            window[nBack++] = nNext;
+            ring[nBack++ % nRing] = {nNext, fLevel};
         }
-        while (window[nFront] + nReach < i)
+        while (ring[nFront % nRing].nFrame + nReach < i)
             ++nFront;
-        loud[i] = level[window[nFront]];
+        loud[i] = ring[nFront % nRing].fLevel;
     }
-    return loud;
 }
 
-float Percentile(std::vector<float> v, double q)
+// The value at q (0..1) of v in order; v is reordered.
+float Percentile(std::vector<float>& v, double q)
 {
     if (v.empty())
         return 0;
@@ -114,25 +124,25 @@ void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, c
 
 } // namespace
 
-void ChoosePath(const CPathSettings& settings, CFrameRun frames,
-                std::vector<float>& pitch, std::vector<float>& strength)
+void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uint8_t>& states)
 {
     const CCosts c;
     const size_t n = frames.size();
-    pitch.assign(n, 0.0f);
-    strength.assign(n, 0.0f);
+    states.resize(n);
     if (n == 0)
         return;
 
     // The loud frames' level, and the speaker's own range near each frame.
-    std::vector<float> levels(n);
+    // The levels are ordered in the room the local loudest then take: an
+    // hour's every new megabyte costs milliseconds to fault in.
+    std::vector<float> loud(n);
     for (size_t i = 0; i < n; ++i)
-        levels[i] = frames[i].fEnergyDb;
-    const float fLoud = Percentile(std::move(levels), 0.98); // moved, not copied: not used again
-    const std::vector<float> loud = LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)));
+        loud[i] = frames[i].fEnergyDb;
+    const float fLoud = Percentile(loud, 0.98);
+    LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)), loud);
     std::vector<float> centres;
     if (settings.bOwnRange)
-        centres = OwnRangeCentres(frames, settings.dStep, fLoud, loud);
+        centres = OwnRangeCentres(frames, settings.dStep, fLoud, loud, settings.nThreads);
 
     // The states of a frame in eight lanes: 0 unvoiced, 1 .. nCount the
     // candidates, the rest unused (their cost infinite), so that each step
@@ -200,10 +210,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames,
     }
     int s = int(std::min_element(cost, cost + nPrev + 1) - cost);
     for (size_t i = n; i-- > 0;) {
-        if (s > 0) {
-            pitch[i] = float(settings.dRate) / frames[i].fLag[s - 1];
-            strength[i] = std::clamp(frames[i].fStrength[s - 1], 0.0f, 1.0f);
-        }
+        states[i] = uint8_t(s);
         s = from[i * size_t(S) + size_t(s)];
     }
 }

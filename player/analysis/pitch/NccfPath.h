@@ -2,6 +2,7 @@
 // The research tracker's last stage: the Viterbi path through each frame's
 // pitch candidates and its unvoiced state (see NccfTracker.h).
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace sonavel::pitch {
@@ -32,10 +33,10 @@ struct CPathSettings {
     double dMaxLag = 0; // the floor's lag
     double dStep = 0.01; // seconds from one frame to the next
     bool bOwnRange = false; // stay near the speaker's own range
+    int nThreads = 1;       // at most this many work at once (the path is the same)
 };
 
-// One pitch per frame (0: unvoiced) and its strength (0 where unvoiced).
-void ChoosePath(const CPathSettings& settings, CFrameRun frames,
-                std::vector<float>& pitch, std::vector<float>& strength);
+// One state per frame: 0 unvoiced, k > 0 the frame's candidate k - 1.
+void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uint8_t>& states);
 
 } // namespace sonavel::pitch

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+
+#include "player/analysis/core/SplitWork.h"
 
 namespace sonavel::pitch {
 
@@ -18,6 +21,7 @@ const float kNearBest = 0.04f;    // a candidate this near the frame's best coun
 const float kQuietestDb = 35;     // a speaker this far below the file's loud frames still has a level
 const float kClearDb = 20;        // a clear frame lies this near the file's loud frames
 const float kClearNearDb = 15;    // or this near the loudest frames around it
+const size_t kStretchesPerThread = 500; // fewer are not worth a thread
 
 // The clear frames of every stretch lie in one run, in frame order: a
 // stretch's own are clear[nClear .. nClearEnd) (at: their frames). An hour
@@ -79,7 +83,8 @@ float ClearPitch(const CFrameCandidates& f, float fBest)
 
 } // namespace
 
-std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const std::vector<float>& loud)
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const std::vector<float>& loud,
+                                   int nThreads)
 {
     const size_t n = frames.size();
     std::vector<float> centre(n, std::numeric_limits<float>::quiet_NaN());
@@ -89,7 +94,7 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     // Stretches: frames that sound like a voice, less than a pause apart.
     std::vector<CStretch> stretches;
     std::vector<float> clear; // the pitch of the clear frames, in octaves
-    std::vector<size_t> at;   // and their frames
+    std::vector<uint32_t> at; // and their frames (a track holds at most 2e8)
     clear.reserve(n);         // no frame more: never moved as they grow
     at.reserve(n);
     for (size_t i = 0; i < n; ++i) {
@@ -107,11 +112,11 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
         const float fClearFloor = std::max(std::min(fLoud - kClearDb, loud[i] - kClearNearDb), fLoud - kQuietestDb);
         if (fBest > 0.8f && f.fEnergyDb > fClearFloor && f.fLowShare > 0.5f) {
             clear.push_back(ClearPitch(f, fBest));
-            at.push_back(i);
+            at.push_back(uint32_t(i));
             s.nClearEnd = clear.size();
         }
     }
-    std::vector<float> group, local;
+    std::vector<float> group;
     for (CStretch& s : stretches) {
         s.bLevel = s.nClearEnd - s.nClear >= kMinClear;
         if (s.bLevel) {
@@ -124,39 +129,47 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     // a stretch takes the median of the clear frames near it instead, where
     // there are enough and it lies at another level: in babble the pauses
     // between speakers are not heard, and one stretch holds both.
+    // Each stretch's centre reads the others and writes only its own frames,
+    // so an hour's thousand and more are shared out among the threads.
     const size_t nLocal = size_t(std::ceil(kLocalS / dStep));
     const size_t nPiece = size_t(std::max(1.0, std::round(kPieceS / dStep)));
-    size_t nLo = 0;
-    for (const CStretch& s : stretches) {
-        while (stretches[nLo].nLast + nReach < s.nFirst)
-            ++nLo;
-        group.clear();
+    const int nParts = int(std::clamp<size_t>(stretches.size() / kStretchesPerThread, 1, size_t(std::max(1, nThreads))));
+    sonavel::analysis::RunSplit(stretches.size(), nParts, [&](size_t nBegin, size_t nEnd) {
+        std::vector<float> group, local;
         std::vector<const CStretch*> members;
-        for (size_t t = nLo; t < stretches.size() && stretches[t].nFirst <= s.nLast + nReach; ++t) {
-            const CStretch& o = stretches[t];
-            if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel)) {
-                group.insert(group.end(), clear.begin() + std::ptrdiff_t(o.nClear),
-                             clear.begin() + std::ptrdiff_t(o.nClearEnd));
-                members.push_back(&o);
+        size_t nLo = 0;
+        for (size_t nStretch = nBegin; nStretch < nEnd; ++nStretch) {
+            const CStretch& s = stretches[nStretch];
+            while (stretches[nLo].nLast + nReach < s.nFirst)
+                ++nLo;
+            group.clear();
+            members.clear();
+            for (size_t t = nLo; t < stretches.size() && stretches[t].nFirst <= s.nLast + nReach; ++t) {
+                const CStretch& o = stretches[t];
+                if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel)) {
+                    group.insert(group.end(), clear.begin() + std::ptrdiff_t(o.nClear),
+                                 clear.begin() + std::ptrdiff_t(o.nClearEnd));
+                    members.push_back(&o);
+                }
+            }
+            if (group.size() < kMinClear)
+                continue;
+            const float fGroup = MedianOf(group);
+            for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
+                const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
+                local.clear();
+                for (const CStretch* o : members) {
+                    const auto atEnd = at.begin() + std::ptrdiff_t(o->nClearEnd);
+                    const auto lo = std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nLocal ? m - nLocal : 0);
+                    const auto hi = std::upper_bound(lo, atEnd, m + nLocal);
+                    const auto first = clear.begin() + (lo - at.begin());
+                    local.insert(local.end(), first, first + (hi - lo));
+                }
+                const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fGroup) : fGroup;
+                std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
             }
         }
-        if (group.size() < kMinClear)
-            continue;
-        const float fGroup = MedianOf(group);
-        for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
-            const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
-            local.clear();
-            for (const CStretch* o : members) {
-                const auto atEnd = at.begin() + std::ptrdiff_t(o->nClearEnd);
-                const auto lo = std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nLocal ? m - nLocal : 0);
-                const auto hi = std::upper_bound(lo, atEnd, m + nLocal);
-                const auto first = clear.begin() + (lo - at.begin());
-                local.insert(local.end(), first, first + (hi - lo));
-            }
-            const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fGroup) : fGroup;
-            std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
-        }
-    }
+    });
     return centre;
 }
 

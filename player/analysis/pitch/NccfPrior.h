@@ -16,8 +16,9 @@ namespace sonavel::pitch {
 // level takes theirs (a stretch that holds two speakers, in noise). Two
 // speakers in one file each keep their own, whichever talks more, and however
 // much softer one is. fLoud: the level of the file's loud frames, in dB;
-// loud: the level of the loudest frames near each frame.
+// loud: the level of the loudest frames near each frame. The stretches are
+// worked out on up to nThreads threads, with the same centres however many.
 std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud,
-                                   const std::vector<float>& loud);
+                                   const std::vector<float>& loud, int nThreads);
 
 } // namespace sonavel::pitch
