@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <new>
 #include <vector>
 
@@ -69,6 +70,34 @@ pitch::ETrackResult CViewSound::Analyse(const Analysis& fnAnalyse) const
         return pitch::TRACK_REFUSED;
     const CMemorySamples source(m_pLoaded->HeldSamples(), static_cast<int>(m_pLoaded->Count()));
     return fnAnalyse(source, static_cast<int>(m_pLoaded->Count()), m_pLoaded->Rate());
+}
+
+CPendingPitch::CPendingPitch(const CViewSound& sound, const pitch::PitchSettings& settings)
+    : m_sound(sound), m_settings(settings), m_pFrames(std::make_shared<pitch::PitchFrames>())
+{
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::exception&) { // no thread to be had: tracked here
+        Run();
+    }
+}
+
+CPendingPitch::~CPendingPitch() { Wait(); }
+
+pitch::ETrackResult CPendingPitch::Wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_nResult;
+}
+
+void CPendingPitch::Run() noexcept
+{
+    try {
+        m_nResult = m_sound.Track(m_settings, *m_pFrames);
+    } catch (const std::exception&) { // the frames' memory, or a thread of the tracker's
+        m_nResult = pitch::TRACK_NO_MEMORY;
+    }
 }
 
 } // namespace analyze

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "player/analysis/measure/CMeasureSound.h"
 #include "player/analysis/core/CWaveFileSamples.h"
@@ -47,6 +48,31 @@ private:
     bool m_bFromFile = false;
     analysis::CWaveFileSamples m_file;            // the WAV read from its file
     std::shared_ptr<const CMeasureSound> m_pLoaded; // or the sound loaded whole
+};
+
+// The pitch over the whole of a sound, tracked on a thread of its own from
+// construction on (here, when no thread can start): Qt's start, the
+// stretch's layers and its spectrogram take their turns meanwhile. The sound
+// outlives it; the destructor waits for the track.
+class CPendingPitch {
+public:
+    CPendingPitch(const CViewSound& sound, const pitch::PitchSettings& settings);
+    ~CPendingPitch();
+    CPendingPitch(const CPendingPitch&) = delete;
+    CPendingPitch& operator=(const CPendingPitch&) = delete;
+
+    // Waits for the track: CViewSound::Track's answer, Frames() then filled.
+    pitch::ETrackResult Wait();
+    const std::shared_ptr<pitch::PitchFrames>& Frames() const { return m_pFrames; }
+
+private:
+    void Run() noexcept;
+
+    const CViewSound& m_sound;
+    const pitch::PitchSettings m_settings;
+    const std::shared_ptr<pitch::PitchFrames> m_pFrames;
+    pitch::ETrackResult m_nResult = pitch::TRACK_NO_MEMORY;
+    std::thread m_thread;
 };
 
 } // namespace analyze
