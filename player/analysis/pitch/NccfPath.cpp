@@ -150,10 +150,14 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     constexpr int S = 8;
     static_assert(kMaxCandidates < S, "the candidates and the unvoiced state fit the lanes");
     const float fInf = std::numeric_limits<float>::infinity();
-    // Each frame's way back, written in full for every frame after the first
-    // (so not cleared first: an hour's take megabytes).
-    const std::unique_ptr<uint8_t[]> from(new uint8_t[n * size_t(S)]);
-    std::fill(from.get(), from.get() + S, uint8_t(0));
+    // Each frame's way back: the lane each state came from, four bits a
+    // state, for the unvoiced state and the candidates (the lanes beyond are
+    // never reached): 1.4 MB for an hour, each page faulted in on this one
+    // thread. Written for every frame after the first, so not cleared first.
+    constexpr int kStates = kMaxCandidates + 1;
+    static_assert(4 * kStates <= 32 && S <= 16, "a frame's way back fits a word");
+    const std::unique_ptr<uint32_t[]> from(new uint32_t[n]);
+    from[0] = 0;
     float cost[S], logF[S] = {}, prevLogF[S] = {}, local[S], best[S];
     int32_t arg[S];
     int nPrev = 0;
@@ -187,7 +191,6 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
         }
         for (int k = f.nCount + 1; k < S; ++k)
             local[k] = fInf;
-        uint8_t* back = from.get() + i * size_t(S);
         if (i == 0) {
             for (int q = 0; q < S; ++q)
                 cost[q] = local[q] + (q > 0 ? fTrans : 0);
@@ -200,10 +203,12 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
             }
             for (int p = 1; p <= nPrev; ++p)
                 StepFrom(p, cost[p], prevLogF[p], logF, fTrans, c, best, arg);
-            for (int q = 0; q < S; ++q) {
+            uint32_t nBack = 0;
+            for (int q = 0; q < S; ++q)
                 cost[q] = best[q] + local[q];
-                back[q] = uint8_t(arg[q]);
-            }
+            for (int q = 0; q < kStates; ++q)
+                nBack |= uint32_t(arg[q]) << (4 * q);
+            from[i] = nBack;
         }
         std::copy(logF, logF + S, prevLogF);
         nPrev = f.nCount;
@@ -211,7 +216,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     int s = int(std::min_element(cost, cost + nPrev + 1) - cost);
     for (size_t i = n; i-- > 0;) {
         states[i] = uint8_t(s);
-        s = from[i * size_t(S) + size_t(s)];
+        s = int(from[i] >> (4 * s) & 15);
     }
 }
 
