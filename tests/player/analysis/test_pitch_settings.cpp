@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/NccfPrior.h"
 #include "player/analysis/pitch/PitchKernels.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -289,6 +291,39 @@ TEST(ResearchTracker, SameFramesForAnyThreadCountAndKernelSet)
         }
     }
     UsePitchKernels(widest);
+}
+
+TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
+{
+    // Two thousand short stretches of two speakers taking turns, 300 ms
+    // apart: enough stretches to be shared out among threads.
+    std::vector<CFrameCandidates> frames;
+    unsigned seed = 7;
+    for (int nStretch = 0; nStretch < 2000; ++nStretch) {
+        seed = seed * 1103515245u + 12345u;
+        const float fHz = (nStretch / 5 % 2 ? 330.0f : 110.0f) * (1.0f + float(seed >> 16 & 255) / 1024.0f);
+        for (int i = 0; i < 15; ++i) {
+            CFrameCandidates f;
+            f.nCount = 1;
+            f.fLag[0] = 10000.0f / fHz;
+            f.fStrength[0] = 0.9f;
+            f.fLogHz[0] = std::log(fHz);
+            f.fEnergyDb = 60.0f;
+            f.fLowShare = 0.8f;
+            frames.push_back(f);
+        }
+        frames.resize(frames.size() + 30);
+    }
+    const CFrameRun run{frames.data(), frames.size()};
+    const std::vector<float> loud(frames.size(), 60.0f);
+    const std::vector<float> one = OwnRangeCentres(run, 0.01, 60.0f, loud, 1);
+    EXPECT_NEAR(one[0], std::log2(110.0f), 0.5f);
+    EXPECT_NEAR(one[5 * 45], std::log2(330.0f), 0.5f);
+    for (int nThreads : {2, 3}) {
+        const std::vector<float> many = OwnRangeCentres(run, 0.01, 60.0f, loud, nThreads);
+        ASSERT_EQ(many.size(), one.size());
+        EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(float)), 0) << nThreads << " threads";
+    }
 }
 
 } // namespace
