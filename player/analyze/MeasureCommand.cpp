@@ -206,7 +206,8 @@ std::string ScratchText(const FileTable& table, const std::string& strFile, EMea
 }
 
 // The files' tables measured in worker processes, as ScratchText gives them:
-// empty for a file whose worker died (its line is already said). False when
+// empty for a file whose worker died, whenever it died (its line is already
+// said). False when
 // no scratch folder could be made.
 bool MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>& grids,
                       std::vector<std::string>& texts)
@@ -231,10 +232,13 @@ bool MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>&
     };
     InstallSignalHandlers();
     SetScratch(&plan.outputs, strDir.c_str());
-    RunBatch(plan);
+    // A worker killed once its rows were in place has been said to have
+    // failed: its rows are left out with it.
+    std::vector<bool> done;
+    RunBatch(plan, &done);
     texts.clear();
-    for (const std::string& strOut : plan.outputs)
-        texts.push_back(ReadScratch(strOut));
+    for (size_t i = 0; i < plan.outputs.size(); ++i)
+        texts.push_back(done[i] ? ReadScratch(plan.outputs[i]) : std::string());
     SetScratch(nullptr, nullptr);
     std::error_code ec;
     fs::remove_all(strDir, ec);

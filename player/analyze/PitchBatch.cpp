@@ -224,8 +224,10 @@ int RunBatch(const PitchOptions& opt)
     return RunBatch(plan);
 }
 
-int RunBatch(const BatchPlan& opt)
+int RunBatch(const BatchPlan& opt, std::vector<bool>* pDone)
 {
+    if (pDone)
+        pDone->assign(opt.files.size(), false);
     std::error_code ec;
     fs::create_directories(opt.strDir, ec);
     if (ec || !fs::is_directory(opt.strDir)) {
@@ -330,8 +332,11 @@ int RunBatch(const BatchPlan& opt)
     g_nSlots = 0;
 
     size_t nFailed = 0;
-    for (size_t i = 0; i < nFiles; ++i)
+    for (size_t i = 0; i < nFiles; ++i) {
         nFailed += page.State(i) != kDone;
+        if (pDone)
+            (*pDone)[i] = page.State(i) == kDone;
+    }
     return nFailed ? 1 : 0;
 }
 

@@ -68,7 +68,10 @@ struct BatchPlan {
     std::vector<std::string> outputs; // empty, or one per file: the caller's names
     std::function<bool(const std::string& strIn, const std::string& strOut, int nThreads)> fnJob;
 };
-int RunBatch(const BatchPlan& plan);
+// pDone (when given) receives, for each file, whether its job ended and said
+// its output was written: a file whose worker died is not done, even when its
+// output was already in place.
+int RunBatch(const BatchPlan& plan, std::vector<bool>* pDone = nullptr);
 
 } // namespace analyze
 } // namespace sonavel

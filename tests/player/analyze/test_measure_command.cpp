@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,6 +119,24 @@ TEST_F(MeasureCommand, WorkerProcessesWriteTheTableOneProcessWrites)
         EXPECT_EQ(Slurp(m_dir / "table"), out1);
     }
     EXPECT_EQ(Shell("rmdir " + Quote(m_dir / "tmp")), 0) << "scratch left behind";
+}
+
+// A worker killed right after its file's rows reached the scratch folder,
+// before it could report them, is said to have failed, and so are its rows
+// left out of the table.
+TEST_F(MeasureCommand, RowsOfAWorkerKilledBeforeItsReportAreLeftOut)
+{
+    std::string outAlone, err;
+    ASSERT_EQ(Run("take1.wav", outAlone, err), 0) << err;
+    const char* szAsan = std::getenv("ASAN_OPTIONS");
+    const std::string strEnv = std::string("LD_PRELOAD=") + KILL_AFTER_RENAME +
+                               " KILL_AFTER_RENAME_IN=/sonavel-measure. KILL_AFTER_RENAME_NAME=1 ASAN_OPTIONS=" +
+                               Quote(std::string(szAsan ? szAsan : "") + ":verify_asan_link_order=0") + " ";
+    const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + strEnv + SONAVEL_ANALYZE +
+                              " measure -j 2 take1.wav take2.wav >" + Quote(m_dir / "out") + " 2>" + Quote(m_dir / "err"));
+    EXPECT_EQ(nStatus, 1);
+    EXPECT_EQ(Slurp(m_dir / "err"), "sonavel-analyze: take2.wav: the analysis ended abnormally (signal 9)\n");
+    EXPECT_EQ(Slurp(m_dir / "out"), outAlone);
 }
 
 TEST_F(MeasureCommand, JsonTierTextGridAndOutputOptions)
