@@ -9,10 +9,10 @@
 #include <stdexcept>
 #include <thread>
 #include <type_traits>
-#include <sys/mman.h>
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/core/LargePages.h"
 #include "player/analysis/core/SplitWork.h"
 #include "player/analysis/pitch/NccfKernels.h"
 #include "player/analysis/pitch/NccfPath.h"
@@ -310,10 +310,8 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
         static_cast<CFrameCandidates*>(std::aligned_alloc(nAlign, nBytes)), &std::free);
     if (!cands)
         return TRACK_NO_MEMORY;
-#if defined(MADV_HUGEPAGE)
     if (bLarge)
-        madvise(cands.get(), nBytes, MADV_HUGEPAGE); // only advice: without it the pages are small
-#endif
+        sonavel::analysis::AdviseLargePages(cands.get(), nBytes);
     const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
     int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
     nWorkers = std::clamp(std::min(nWorkers, nBlocks), 1, 64);
@@ -362,11 +360,11 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
         sonavel::analysis::RunTogether(
             nWorkers, [&] { ChoosePath(path, CFrameRun{cands.get(), n}, states); },
             [&] {
-                frames.time_s.resize(n);
+                sonavel::analysis::ResizeInLargePages(frames.time_s, n);
                 for (size_t i = 0; i < n; ++i)
                     frames.time_s[i] = double(i) * g.dStep;
-                frames.pitch_hz.resize(n);
-                frames.confidence.resize(n);
+                sonavel::analysis::ResizeInLargePages(frames.pitch_hz, n);
+                sonavel::analysis::ResizeInLargePages(frames.confidence, n);
             });
     } catch (const std::exception&) {
         return TRACK_NO_MEMORY;

@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 #include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/core/LargePages.h"
+#include "player/analysis/core/SplitWork.h"
 #include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analysis/pitch/PitchFrames.h"
 #include "player/analysis/pitch/NccfTracker.h"
@@ -39,24 +42,36 @@ ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& sourc
     PitchParams params;
     params.minPitchHz = static_cast<int32_t>(range.dFloorHz);
     params.maxPitchHz = static_cast<int32_t>(range.dCeilingHz);
+    // A frame every 100 samples: an hour's 1.6 million take 38 MB as doubles.
+    // They are made, in large pages, on a thread of their own while the
+    // tracker searches.
     const std::size_t nFrames = FrameCount(nCount);
     std::vector<int16_t> values;
+    ETrackResult nResult = TRACK_NO_MEMORY;
     try {
-        values.resize(nFrames);
-        frames.time_s.resize(nFrames);
-        frames.pitch_hz.resize(nFrames);
-        frames.confidence.resize(nFrames);
+        analysis::ResizeInLargePages(values, nFrames);
+        const int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
+        analysis::RunTogether(
+            nWorkers,
+            [&] {
+                CAmdfTracker tracker;
+                tracker.SetThreads(nThreads);
+                tracker.SetPitchParams(params);
+                nResult = tracker.TrackPitch(source, nCount, nRate, values.data());
+            },
+            [&] {
+                analysis::ResizeInLargePages(frames.time_s, nFrames);
+                for (std::size_t i = 0; i < nFrames; ++i)
+                    frames.time_s[i] = FrameTime(i, nRate);
+                analysis::ResizeInLargePages(frames.pitch_hz, nFrames);
+                analysis::ResizeInLargePages(frames.confidence, nFrames);
+            });
     } catch (const std::bad_alloc&) {
         return TRACK_NO_MEMORY;
     }
-    CAmdfTracker tracker;
-    tracker.SetThreads(nThreads);
-    tracker.SetPitchParams(params);
-    const ETrackResult nResult = tracker.TrackPitch(source, nCount, nRate, values.data());
     if (nResult != TRACK_DONE)
         return nResult;
     for (std::size_t i = 0; i < nFrames; ++i) {
-        frames.time_s[i] = FrameTime(i, nRate);
         frames.pitch_hz[i] = values[i];
         frames.confidence[i] = values[i] > 0 ? 1.0 : 0.0;
     }
