@@ -47,7 +47,8 @@ void LocalLoudest(CFrameRun frames, size_t nReach, std::vector<float>& loud)
     const size_t n = frames.size();
     loud.resize(n);
     auto Level = [&](size_t i) {
-        return (frames[i > 0 ? i - 1 : i].fEnergyDb + frames[i].fEnergyDb + frames[std::min(n - 1, i + 1)].fEnergyDb) / 3;
+        const float fBefore = frames[i > 0 ? i - 1 : i].fEnergyDb, fAfter = frames[std::min(n - 1, i + 1)].fEnergyDb;
+        return (fBefore + frames[i].fEnergyDb + fAfter) / 3;
     };
     // A running maximum: the frames whose levels fall, the front the largest.
     // It never holds more than one window's 2 nReach + 1 frames and the one

@@ -133,7 +133,8 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     // so an hour's thousand and more are shared out among the threads.
     const size_t nLocal = size_t(std::ceil(kLocalS / dStep));
     const size_t nPiece = size_t(std::max(1.0, std::round(kPieceS / dStep)));
-    const int nParts = int(std::clamp<size_t>(stretches.size() / kStretchesPerThread, 1, size_t(std::max(1, nThreads))));
+    const size_t nMostParts = size_t(std::max(1, nThreads));
+    const int nParts = int(std::clamp<size_t>(stretches.size() / kStretchesPerThread, 1, nMostParts));
     sonavel::analysis::RunSplit(stretches.size(), nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<float> group, local;
         std::vector<const CStretch*> members;
@@ -160,7 +161,8 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
                 local.clear();
                 for (const CStretch* o : members) {
                     const auto atEnd = at.begin() + std::ptrdiff_t(o->nClearEnd);
-                    const auto lo = std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nLocal ? m - nLocal : 0);
+                    const auto lo =
+                        std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nLocal ? m - nLocal : 0);
                     const auto hi = std::upper_bound(lo, atEnd, m + nLocal);
                     const auto first = clear.begin() + (lo - at.begin());
                     local.insert(local.end(), first, first + (hi - lo));

@@ -223,7 +223,8 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
         return false;
     w.fine.resize(nFine);
     w.coarse.resize(nCoarse);
-    float* pBox = w.box.Hold(3 * std::max((nFine + 1) * size_t(g.nFineStep), (nCoarse + 1) * size_t(g.nCoarseStep)) + 64);
+    float* pBox =
+        w.box.Hold(3 * std::max((nFine + 1) * size_t(g.nFineStep), (nCoarse + 1) * size_t(g.nCoarseStep)) + 64);
     kernels.pfnDecimate16(pIn + (fLo * g.nFineStep - inLo), int(nFine), g.nFineStep,
                           1.0f / float(g.nFineStep * g.nFineStep), pBox, w.fine.data());
     kernels.pfnDecimate(w.fine.data() + (cLo * g.nCoarseStep - fLo), int(nCoarse), g.nCoarseStep,

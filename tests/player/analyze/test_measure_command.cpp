@@ -132,8 +132,9 @@ TEST_F(MeasureCommand, RowsOfAWorkerKilledBeforeItsReportAreLeftOut)
     const std::string strEnv = std::string("LD_PRELOAD=") + KILL_AFTER_RENAME +
                                " KILL_AFTER_RENAME_IN=/sonavel-measure. KILL_AFTER_RENAME_NAME=1 ASAN_OPTIONS=" +
                                Quote(std::string(szAsan ? szAsan : "") + ":verify_asan_link_order=0") + " ";
-    const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + strEnv + SONAVEL_ANALYZE +
-                              " measure -j 2 take1.wav take2.wav >" + Quote(m_dir / "out") + " 2>" + Quote(m_dir / "err"));
+    const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + strEnv + SONAVEL_ANALYZE
+                              + " measure -j 2 take1.wav take2.wav >" + Quote(m_dir / "out") + " 2>"
+                              + Quote(m_dir / "err"));
     EXPECT_EQ(nStatus, 1);
     EXPECT_EQ(Slurp(m_dir / "err"), "sonavel-analyze: take2.wav: the analysis ended abnormally (signal 9)\n");
     EXPECT_EQ(Slurp(m_dir / "out"), outAlone);
