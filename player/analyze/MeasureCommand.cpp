@@ -207,8 +207,7 @@ std::string ScratchText(const FileTable& table, const std::string& strFile, EMea
 
 // The files' tables measured in worker processes, as ScratchText gives them:
 // empty for a file whose worker died, whenever it died (its line is already
-// said). False when
-// no scratch folder could be made.
+// said). False when no scratch folder could be made.
 bool MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>& grids,
                       std::vector<std::string>& texts)
 {
