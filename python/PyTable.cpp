@@ -1,11 +1,13 @@
 #include "python/PyTable.h"
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/table/IntervalTable.h"
+#include "player/analysis/textgrid/TextGridCheck.h"
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "python/BlockArray.h"
@@ -41,30 +43,66 @@ std::string Utf8(const py::handle& text, const char* szWhat)
     return std::string(bytes);
 }
 
-[[noreturn]] void RaiseOsError(int nErrno, const std::string& strPath)
+[[noreturn]] void RaiseOsError(int nErrno, const std::string& strPath, const char* szWhy = nullptr)
 {
-    errno = nErrno;
+    // OSError picks its subclass by the number (EISDIR: IsADirectoryError).
     const py::str name = PathText(strPath);
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, name.ptr());
+    const py::str why = szWhy ? py::str(szWhy) : py::str(std::strerror(nErrno));
+    PyErr_SetObject(PyExc_OSError, py::make_tuple(nErrno, why, name).ptr());
     throw py::error_already_set();
+}
+
+std::string TypeName(const py::handle& value) { return Py_TYPE(value.ptr())->tp_name; }
+
+// value as a sequence of nSize items; TypeError naming szWhat and its form otherwise.
+py::sequence Items(const py::handle& value, std::size_t nSize, const std::string& strWhat, const char* szForm)
+{
+    if (!py::isinstance<py::sequence>(value) || py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value) ||
+        py::len(value) != nSize)
+        throw py::type_error(strWhat + " must be " + szForm + ", not " + TypeName(value) +
+                             (py::isinstance<py::sequence>(value) ? " of " + std::to_string(py::len(value)) + " items"
+                                                                  : std::string()));
+    return py::reinterpret_borrow<py::sequence>(value);
+}
+
+// A time: any real number (int, float, a numpy scalar); TypeError for a text,
+// None, an array of more than one value.
+double Seconds(const py::handle& value, const std::string& strWhat)
+{
+    PyObject* p = value.ptr();
+    if (!PyUnicode_Check(p) && !PyBytes_Check(p) && !PyByteArray_Check(p) && PyNumber_Check(p)) {
+        if (PyObject* pFloat = PyNumber_Float(p)) {
+            const double d = PyFloat_AsDouble(pFloat);
+            Py_DECREF(pFloat);
+            return d;
+        }
+        PyErr_Clear();
+    }
+    throw py::type_error(strWhat + " must be a number of seconds, not " + TypeName(value));
 }
 
 TextGrid GridOf(const py::handle& value)
 {
-    const py::sequence seq = py::reinterpret_borrow<py::sequence>(value);
-    if (!py::isinstance<py::sequence>(value) || py::len(seq) != 3)
-        throw py::type_error("textgrid must be a TextGrid(start_s, end_s, tiers)");
-    TextGrid grid{seq[0].cast<double>(), seq[1].cast<double>(), {}};
+    const py::sequence seq = Items(value, 3, "textgrid", "a TextGrid(start_s, end_s, tiers)");
+    TextGrid grid{Seconds(seq[0], "the grid's start_s"), Seconds(seq[1], "the grid's end_s"), {}};
+    std::size_t nTier = 0;
     for (const py::handle t : seq[2]) {
-        const py::sequence tier = py::reinterpret_borrow<py::sequence>(t);
-        Tier out{Utf8(tier[0], "a tier's name"), tier[1].cast<bool>() ? ETierKind::Point : ETierKind::Interval,
-                 tier[2].cast<double>(), tier[3].cast<double>(), {}, {}};
+        const std::string strTier = "tier " + std::to_string(++nTier);
+        const py::sequence tier = Items(t, 5, strTier, "an IntervalTier or a PointTier");
+        Tier out{Utf8(tier[0], "a tier's name"), py::bool_(tier[1]) ? ETierKind::Point : ETierKind::Interval,
+                 Seconds(tier[2], strTier + "'s start_s"), Seconds(tier[3], strTier + "'s end_s"), {}, {}};
+        std::size_t nItem = 0;
         for (const py::handle item : tier[4]) {
-            const py::sequence piece = py::reinterpret_borrow<py::sequence>(item);
-            if (out.eKind == ETierKind::Point)
-                out.points.push_back({piece[0].cast<double>(), Utf8(piece[1], "a label")});
-            else
-                out.intervals.push_back({piece[0].cast<double>(), piece[1].cast<double>(), Utf8(piece[2], "a label")});
+            if (out.eKind == ETierKind::Point) {
+                const std::string strWhat = strTier + "'s point " + std::to_string(++nItem);
+                const py::sequence piece = Items(item, 2, strWhat, "a Point(time_s, label)");
+                out.points.push_back({Seconds(piece[0], strWhat + "'s time_s"), Utf8(piece[1], "a label")});
+            } else {
+                const std::string strWhat = strTier + "'s interval " + std::to_string(++nItem);
+                const py::sequence piece = Items(item, 3, strWhat, "an Interval(start_s, end_s, label)");
+                out.intervals.push_back({Seconds(piece[0], strWhat + "'s start_s"),
+                                         Seconds(piece[1], strWhat + "'s end_s"), Utf8(piece[2], "a label")});
+            }
         }
         grid.tiers.push_back(std::move(out));
     }
@@ -98,6 +136,8 @@ py::tuple ReadGrid(const py::handle& path)
     case EReadFailure::None:
         return TupleOf(result.grid);
     case EReadFailure::CannotRead:
+        if (result.szNotAFile)
+            RaiseOsError(result.nErrno, strPath, (std::string("is ") + result.szNotAFile + ", not a file").c_str());
         RaiseOsError(result.nErrno, strPath);
     case EReadFailure::NoMemory:
         RaiseMemoryError(DescribeFailure(strPath, result));
@@ -122,6 +162,10 @@ void WriteGrid(const py::handle& grid, const py::handle& path)
 py::tuple MeasureTable(const py::handle& arg, const py::handle& gridValue, const py::handle& tierValue)
 {
     const TextGrid grid = GridOf(gridValue);
+    // Measured only when it could be written: a grid out of order would give
+    // negative durations and intervals that lie about their times.
+    if (const std::string strProblem = GridProblem(grid); !strProblem.empty())
+        throw py::value_error("textgrid: " + strProblem);
     const std::string strTier = tierValue.is_none() ? std::string() : Utf8(tierValue, "tier");
     if (!table::HasTier(grid, strTier))
         throw py::value_error("tier: no tier is named " + strTier);

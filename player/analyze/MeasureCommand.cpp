@@ -9,13 +9,15 @@
 // output, or to OUT (written under a temporary name and renamed), in the order
 // of the files given, then tiers, then time, whatever -j is. A file whose
 // sound or TextGrid cannot be read gets one line on standard error and no
-// rows; the others are still written and the status is 1.
+// rows; the others are still written and the status is 1. When no file could
+// be measured, OUT is left as it was (a header alone would replace a table).
 //
 // Several files and -j other than 1 are measured in pitch's batch of worker
 // processes, so a file that kills its worker (a reader fault, memory the
 // system refuses) loses only its own rows: each worker writes a file's rows,
 // already as text, to a private scratch folder, and the parent joins them in
-// the order of the files.
+// the order of the files. Files whose rows the scratch folder could not take
+// (TMPDIR unwritable or full) are measured in the parent instead.
 #include "player/analyze/AnalyzeCommands.h"
 
 #include <algorithm>
@@ -30,9 +32,9 @@
 
 #include <unistd.h>
 
+#include "common/OutputFile.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/table/IntervalTable.h"
-#include "player/analysis/textgrid/AtomicFile.h"
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analyze/CInputFiles.h"
 #include "player/analyze/MeasureFormats.h"
@@ -160,42 +162,10 @@ FileTable MeasureFile(const std::string& strSound, const std::string& strGrid, c
     return table;
 }
 
-// Every file's table, nJobs files at once, each on nThreads threads. A file's
-// rows do not depend on which worker measured it.
-std::vector<FileTable> MeasureAll(const MeasureOptions& opt, const std::vector<std::string>& grids, int nJobs,
-                                  int nThreads)
-{
-    std::vector<FileTable> tables(opt.files.size());
-    std::atomic<size_t> nNext{0};
-    auto Work = [&] {
-        for (size_t i; (i = nNext++) < opt.files.size();)
-            tables[i] = MeasureFile(opt.files[i], grids[i], opt, nThreads);
-    };
-    std::vector<std::thread> workers;
-    for (int k = 1; k < nJobs; ++k) {
-        try {
-            workers.emplace_back(Work);
-        } catch (const std::system_error&) {
-            break; // no thread to be had: the others, and this one, do the work
-        }
-    }
-    Work();
-    for (std::thread& t : workers)
-        t.join();
-    return tables;
-}
-
-// A scratch file's bytes; empty when there is none.
-std::string ReadScratch(const std::string& strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A worker's output for one file: 'R' and its rows as the table has them
-// (JSON objects without the comma before the first), or 'E' and the line that
-// says why it has none.
-std::string ScratchText(const FileTable& table, const std::string& strFile, EMeasureFormat format)
+// A file's outcome as text: 'R' and its rows as the table has them (JSON
+// objects without the comma before the first), or 'E' and the line that says
+// why it has none. Workers hand it over in this form.
+std::string TableText(const FileTable& table, const std::string& strFile, EMeasureFormat format)
 {
     if (!table.bOk)
         return "E" + table.strError;
@@ -205,16 +175,54 @@ std::string ScratchText(const FileTable& table, const std::string& strFile, EMea
     return strText;
 }
 
-// The files' tables measured in worker processes, as ScratchText gives them:
+// The tables of the files named by which, as TableText gives them, in texts;
+// nJobs files at once, each on nThreads threads. A file's rows do not depend
+// on which thread measured it.
+void MeasureHere(const MeasureOptions& opt, const std::vector<std::string>& grids, const std::vector<size_t>& which,
+                 int nJobs, int nThreads, std::vector<std::string>& texts)
+{
+    std::atomic<size_t> nNext{0};
+    auto Work = [&] {
+        for (size_t k; (k = nNext++) < which.size();) {
+            const size_t i = which[k];
+            texts[i] = TableText(MeasureFile(opt.files[i], grids[i], opt, nThreads), opt.files[i], opt.format);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int k = 1; k < std::min<int>(nJobs, int(which.size())); ++k) {
+        try {
+            workers.emplace_back(Work);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the others, and this one, do the work
+        }
+    }
+    Work();
+    for (std::thread& t : workers)
+        t.join();
+}
+
+// A scratch file's bytes; empty when there is none.
+std::string ReadScratch(const std::string& strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The files' tables measured in worker processes, as TableText gives them:
 // empty for a file whose worker died, whenever it died (its line is already
-// said). False when no scratch folder could be made.
-bool MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>& grids,
-                      std::vector<std::string>& texts)
+// said). Files whose rows could not pass through the scratch folder (none to
+// be made, a full or read-only disk) are listed in lost, for this process to
+// measure: a worker says nothing of the scratch folder's trouble.
+void MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>& grids,
+                      std::vector<std::string>& texts, std::vector<size_t>& lost)
 {
     const char* szTmp = std::getenv("TMPDIR");
     std::string strDir = (szTmp && *szTmp ? std::string(szTmp) : std::string("/tmp")) + "/sonavel-measure.XXXXXX";
-    if (!::mkdtemp(strDir.data()))
-        return false;
+    if (!::mkdtemp(strDir.data())) {
+        for (size_t i = 0; i < opt.files.size(); ++i)
+            lost.push_back(i);
+        return;
+    }
     BatchPlan plan;
     plan.nJobs = opt.nJobs;
     plan.strDir = strDir;
@@ -223,42 +231,26 @@ bool MeasureInWorkers(const MeasureOptions& opt, const std::vector<std::string>&
         plan.outputs.push_back(strDir + "/" + std::to_string(i));
     plan.fnJob = [&](const std::string&, const std::string& strOut, int nThreads) {
         const size_t i = size_t(std::stoul(fs::path(strOut).filename().string()));
-        const std::string strText = ScratchText(MeasureFile(opt.files[i], grids[i], opt, nThreads), opt.files[i],
-                                                opt.format);
-        return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-            return pfnWrite(pContext, strText.data(), strText.size());
-        });
+        const std::string strText = TableText(MeasureFile(opt.files[i], grids[i], opt, nThreads), opt.files[i],
+                                              opt.format);
+        files::COutputFile scratch(PartialName(), kPartialNameSize);
+        return scratch.Open(strOut) && scratch.Write(strText.data(), strText.size()) && scratch.Commit();
     };
     InstallSignalHandlers();
     SetScratch(&plan.outputs, strDir.c_str());
     // A worker killed once its rows were in place has been said to have
     // failed: its rows are left out with it.
-    std::vector<bool> done;
-    RunBatch(plan, &done);
-    texts.clear();
-    for (size_t i = 0; i < plan.outputs.size(); ++i)
-        texts.push_back(done[i] ? ReadScratch(plan.outputs[i]) : std::string());
+    std::vector<EJobEnd> ends;
+    RunBatch(plan, &ends);
+    for (size_t i = 0; i < plan.outputs.size(); ++i) {
+        if (ends[i] == EJobEnd::Done)
+            texts[i] = ReadScratch(plan.outputs[i]);
+        if (ends[i] != EJobEnd::Died && texts[i].empty())
+            lost.push_back(i);
+    }
     SetScratch(nullptr, nullptr);
     std::error_code ec;
     fs::remove_all(strDir, ec);
-    return true;
-}
-
-bool WriteTable(const std::string& strText, const MeasureOptions& opt)
-{
-    if (opt.strOut.empty()) {
-        if (std::fwrite(strText.data(), 1, strText.size(), stdout) != strText.size() || std::fflush(stdout) != 0) {
-            PrintError("cannot write the standard output");
-            return false;
-        }
-        return true;
-    }
-    int nErrno = 0;
-    if (!sonavel::textgrid::WriteFileAtomically(opt.strOut, strText, nErrno)) {
-        PrintError("cannot write " + opt.strOut + ": " + std::strerror(nErrno));
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -283,36 +275,43 @@ int RunMeasure(int argc, char** argv)
     const int nFiles = int(opt.files.size());
     const int nJobs = std::max(1, std::min(opt.nJobs > 0 ? opt.nJobs : nCores, nFiles));
     const int nThreads = opt.nJobs > 0 ? 1 : std::max(1, nCores / nJobs);
+    std::vector<std::string> texts(opt.files.size());
+    std::vector<size_t> lost;
+    if (nFiles > 1 && opt.nJobs != 1) {
+        MeasureInWorkers(opt, grids, texts, lost);
+    } else {
+        for (size_t i = 0; i < opt.files.size(); ++i)
+            lost.push_back(i);
+    }
+    MeasureHere(opt, grids, lost, nJobs, nThreads, texts);
+
     std::string strText = MeasureTableStart(opt.format);
     bool bFirst = true, bAllOk = true;
-    std::vector<std::string> texts;
-    if (nFiles > 1 && opt.nJobs != 1 && MeasureInWorkers(opt, grids, texts)) {
-        for (const std::string& t : texts) {
-            if (t.empty() || t[0] != 'R') {
-                if (!t.empty())
-                    PrintError(t.substr(1));
-                bAllOk = false;
-            } else if (t.size() > 1) {
-                // Each file's JSON objects were written as the table's first.
-                if (!bFirst && opt.format == EMeasureFormat::Json)
-                    strText += ',';
-                strText.append(t, 1, std::string::npos);
-                bFirst = false;
-            }
-        }
-    } else {
-        const std::vector<FileTable> tables = MeasureAll(opt, grids, nJobs, nThreads);
-        for (size_t i = 0; i < tables.size(); ++i) {
-            if (!tables[i].bOk) {
-                PrintError(tables[i].strError);
-                bAllOk = false;
-                continue;
-            }
-            AppendMeasureRows(strText, opt.format, opt.files[i], tables[i].rows, bFirst);
+    for (const std::string& t : texts) {
+        if (t.empty() || t[0] != 'R') {
+            if (!t.empty())
+                PrintError(t.substr(1));
+            bAllOk = false;
+        } else if (t.size() > 1) {
+            // Each file's JSON objects were written as the table's first.
+            if (!bFirst && opt.format == EMeasureFormat::Json)
+                strText += ',';
+            strText.append(t, 1, std::string::npos);
+            bFirst = false;
         }
     }
     strText += MeasureTableEnd(opt.format);
-    return WriteTable(strText, opt) && bAllOk ? 0 : 1;
+    // A table of no file at all would put a header alone where a table was.
+    if (bFirst && !bAllOk && !opt.strOut.empty()) {
+        PrintError(opt.strOut + ": not written, as no file could be measured");
+        return 1;
+    }
+    if (!opt.strOut.empty())
+        InstallSignalHandlers();
+    const bool bWritten = WriteOutput(opt.strOut, [&](WriteFn pfnWrite, void* pContext) {
+        return pfnWrite(pContext, strText.data(), strText.size());
+    });
+    return bWritten && bAllOk ? 0 : 1;
 }
 
 } // namespace analyze

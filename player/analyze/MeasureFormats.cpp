@@ -1,8 +1,8 @@
 #include "player/analyze/MeasureFormats.h"
 
 #include <cmath>
-#include <cstdio>
 
+#include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
 
 namespace sonavel {
@@ -14,23 +14,23 @@ const char* const kszMeasureColumns[13] = {"file",       "tier",      "label",  
 
 namespace {
 
-// A value in its column's format; "" where it does not exist.
-std::string Number(double d, const char* szFormat)
+// A value with its column's decimals, every digit of it however large (an
+// interval may end at 1e300); "" where it does not exist.
+std::string Number(double d, int nDecimals)
 {
     if (!std::isfinite(d))
         return std::string();
-    char sz[64];
-    std::snprintf(sz, sizeof sz, szFormat, d);
-    return sz;
+    char sz[kFixedTextRoom];
+    return std::string(sz, FixedText(sz, d, nDecimals));
 }
 
 // The row's numbers, in the columns' order from start_s on.
 std::vector<std::string> Numbers(const sonavel::table::MeasureRow& r)
 {
-    return {Number(r.dStart, "%.6f"),    Number(r.dEnd, "%.6f"),     Number(r.dEnd - r.dStart, "%.6f"),
-            Number(r.dF0MeanHz, "%.1f"), Number(r.dF0MinHz, "%.1f"), Number(r.dF0MaxHz, "%.1f"),
-            Number(r.dF1Hz, "%.1f"),     Number(r.dF2Hz, "%.1f"),    Number(r.dF3Hz, "%.1f"),
-            Number(r.dIntensityDb, "%.2f")};
+    return {Number(r.dStart, 6),    Number(r.dEnd, 6),     Number(r.dEnd - r.dStart, 6),
+            Number(r.dF0MeanHz, 1), Number(r.dF0MinHz, 1), Number(r.dF0MaxHz, 1),
+            Number(r.dF1Hz, 1),     Number(r.dF2Hz, 1),    Number(r.dF3Hz, 1),
+            Number(r.dIntensityDb, 2)};
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 #pragma once
-// Writing one command's output: to standard output, or through a new file in
-// the output's folder renamed over it once whole, so an interrupted run leaves
-// no half file. While the new file exists its name is in PartialName()'s
-// buffer (PitchBatch.h), where a signal or a batch's parent finds it.
+// Writing one command's output: to standard output, or as every user's file is
+// written (common/OutputFile.h: a new file in the output's folder renamed over
+// it once whole, a device or a FIFO in place), so an interrupted run leaves no
+// half file. While the new file exists its name is in PartialName()'s buffer
+// (PitchBatch.h), where a signal or a batch's parent finds it.
 #include <cstddef>
 #include <functional>
 #include <string>

@@ -36,7 +36,7 @@ namespace analyze {
 namespace {
 
 // File states in the shared page; kHeld + k: held by the worker in slot k.
-enum : int32_t { kPending, kDone, kFailed, kHeld };
+enum : int32_t { kPending, kDone, kFailed, kDied, kHeld };
 
 // The parent's pid and its live workers, for the signal handler.
 pid_t g_nParentPid = 0;
@@ -224,10 +224,10 @@ int RunBatch(const PitchOptions& opt)
     return RunBatch(plan);
 }
 
-int RunBatch(const BatchPlan& opt, std::vector<bool>* pDone)
+int RunBatch(const BatchPlan& opt, std::vector<EJobEnd>* pEnds)
 {
-    if (pDone)
-        pDone->assign(opt.files.size(), false);
+    if (pEnds)
+        pEnds->assign(opt.files.size(), EJobEnd::Failed);
     std::error_code ec;
     fs::create_directories(opt.strDir, ec);
     if (ec || !fs::is_directory(opt.strDir)) {
@@ -307,7 +307,7 @@ int RunBatch(const BatchPlan& opt, std::vector<bool>* pDone)
         for (size_t i = 0; i < nFiles; ++i) {
             if (page.State(i) != kHeld + k)
                 continue;
-            page.State(i) = kFailed;
+            page.State(i) = kDied;
             ++page.Done();
             PrintError(opt.files[i] + ": the analysis ended abnormally" +
                        (WIFSIGNALED(status) ? " (signal " + std::to_string(WTERMSIG(status)) + ")" : ""));
@@ -333,9 +333,10 @@ int RunBatch(const BatchPlan& opt, std::vector<bool>* pDone)
 
     size_t nFailed = 0;
     for (size_t i = 0; i < nFiles; ++i) {
-        nFailed += page.State(i) != kDone;
-        if (pDone)
-            (*pDone)[i] = page.State(i) == kDone;
+        const int32_t nState = page.State(i);
+        nFailed += nState != kDone;
+        if (pEnds)
+            (*pEnds)[i] = nState == kDone ? EJobEnd::Done : nState == kDied ? EJobEnd::Died : EJobEnd::Failed;
     }
     return nFailed ? 1 : 0;
 }

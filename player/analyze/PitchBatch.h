@@ -68,10 +68,15 @@ struct BatchPlan {
     std::vector<std::string> outputs; // empty, or one per file: the caller's names
     std::function<bool(const std::string& strIn, const std::string& strOut, int nThreads)> fnJob;
 };
-// pDone (when given) receives, for each file, whether its job ended and said
-// its output was written: a file whose worker died is not done, even when its
-// output was already in place.
-int RunBatch(const BatchPlan& plan, std::vector<bool>* pDone = nullptr);
+// How each file's job ended.
+enum class EJobEnd {
+    Done,   // the job ended and said its output was written
+    Failed, // the job ended and said it was not, or the file was refused before
+    Died,   // its worker died holding it (said on stderr), even when its output
+            // was already in place
+};
+// pEnds (when given) receives each file's end.
+int RunBatch(const BatchPlan& plan, std::vector<EJobEnd>* pEnds = nullptr);
 
 } // namespace analyze
 } // namespace sonavel

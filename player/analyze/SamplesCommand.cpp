@@ -8,44 +8,11 @@
 
 #include "player/audio/SampleConversions.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace sonavel {
 namespace analyze {
-
-namespace {
-
-bool WriteToFile(void* pContext, const char* p, size_t n)
-{
-    return std::fwrite(p, 1, n, static_cast<std::FILE*>(pContext)) == n;
-}
-
-// Writes into the file as it is, for a pipe or a device. False after one line on stderr.
-bool WriteInPlace(const std::string& strOut, const std::function<bool(WriteFn, void*)>& fnText)
-{
-    std::FILE* pOut = std::fopen(strOut.c_str(), "wb");
-    if (!pOut) {
-        PrintError("cannot write " + strOut + ": " + std::strerror(errno));
-        return false;
-    }
-    bool bOk = fnText(WriteToFile, pOut) && std::fflush(pOut) == 0;
-    const int err = errno;
-    if (std::fclose(pOut) != 0 || !bOk) {
-        PrintError("cannot write " + strOut + ": " + std::strerror(bOk ? errno : err));
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int RunSamples(int argc, char** argv)
 {
@@ -81,8 +48,7 @@ int RunSamples(int argc, char** argv)
 
     // Through a new file renamed over OUT once whole, as every command writes:
     // a failed or interrupted write leaves an OUT that was there as it was. A
-    // pipe or a device (/dev/null) is written as it is: a rename would put a
-    // plain file in its place.
+    // pipe or a device (/dev/null) is written as it is.
     InstallSignalHandlers();
     const std::size_t nSamples = std::size_t(store.sampleCount);
     const auto fnSamples = [&](WriteFn pfnWrite, void* pContext) {
@@ -96,11 +62,7 @@ int RunSamples(int argc, char** argv)
         audio::SwapBytes16InPlace(le.data(), int64_t(le.size()));
         return pfnWrite(pContext, reinterpret_cast<const char*>(le.data()), nSamples * 2);
     };
-    std::error_code ec;
-    const fs::file_status status = fs::status(strOut, ec);
-    const bool bSpecial = !ec && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
-    const bool bWritten = bSpecial ? WriteInPlace(strOut, fnSamples) : WriteOutput(strOut, fnSamples);
-    return bWritten ? 0 : 1;
+    return WriteOutput(strOut, fnSamples) ? 0 : 1;
 }
 
 } // namespace analyze

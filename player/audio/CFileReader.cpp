@@ -1,5 +1,6 @@
 #include "player/audio/CFileReader.h"
 
+#include "common/InputFile.h"
 #include "player/audio/CFileException.h"
 
 #include <algorithm>
@@ -53,25 +54,25 @@ bool CFileReader::Open(const std::string& path)
         errno = ENOENT;
         return false;
     }
-    // O_NONBLOCK only for the open itself, so a FIFO without a writer cannot hang
-    // the player here.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    // A FIFO, a device or a folder is refused at once, before and after the
+    // open, so nothing here waits for a writer or reads a device for ever.
+    const sonavel::files::InputFile file = sonavel::files::OpenInputFile(path);
+    m_szNotAFile = file.szNotAFile;
+    if (file.fd < 0) {
+        errno = file.nErrno;
         return false;
+    }
+    const int fd = file.fd;
     struct stat st;
-    const bool bStat = ::fstat(fd, &st) == 0;
-    if (!bStat || S_ISDIR(st.st_mode)) {
-        const int err = bStat ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
         ::close(fd);
         errno = err;
         return false;
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     m_fd = fd;
     m_nPos = 0;
-    m_nLength = S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
+    m_nLength = int64_t(st.st_size);
     m_strPath = path;
     // The readers read each file once from front to back in large pieces.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -14,9 +14,13 @@ public:
     CFileReader& operator=(const CFileReader&) = delete;
 
     // Opens an existing file for reading. Fails (returns false, no throw) for a
-    // missing or unreadable path, an empty path and a directory; errno then
-    // says why (ENOENT for the empty path, EISDIR for a directory).
+    // missing or unreadable path, an empty path and anything that is no regular
+    // file (a directory, a FIFO, a device), never waiting on it; errno then says
+    // why (ENOENT for the empty path, EISDIR for a directory, EINVAL for the
+    // rest, which NotAFile() names).
     bool Open(const std::string& path);
+    // After a failed Open: "a folder", "a FIFO", "a device", "a socket", or null.
+    const char* NotAFile() const { return m_szNotAFile; }
 
     // Absolute position in bytes. Seeking past the end is allowed (later reads
     // return 0); a negative position throws.
@@ -32,7 +36,7 @@ public:
     // read. Returns the count, fewer only at the end of the file.
     std::size_t ReadSpread(void* pBuf, std::size_t nBytes, int64_t nPos);
 
-    // Length of the file in bytes when it was opened (0 for a stream).
+    // Length of the file in bytes when it was opened.
     int64_t GetLength() const { return m_nLength; }
 
     // Close reports failures by throwing; Abort closes whatever happened.
@@ -48,4 +52,5 @@ private:
     int64_t m_nPos = 0;
     int64_t m_nLength = 0;
     std::string m_strPath;
+    const char* m_szNotAFile = nullptr;
 };

@@ -15,10 +15,12 @@ namespace {
 
 // Why the path could not be opened: the open's own reason, else asked again of
 // the system.
-std::string WhyUnopenable(const std::string& path, int nErrno)
+std::string WhyUnopenable(const std::string& path, int nErrno, const char* szNotAFile)
 {
     if (path.empty())
         return "no file given";
+    if (szNotAFile && nErrno != EISDIR)
+        return std::string("is ") + szNotAFile + ", not a file";
     if (nErrno == EISDIR)
         return "is a directory";
     if (nErrno != 0)
@@ -47,7 +49,7 @@ std::string Trim(const std::string& s)
 std::string DescribeLoadFailure(const CLoadResult& result, const std::string& path)
 {
     if (result.nFailure == ELoadFailure::CannotOpen)
-        return "cannot open " + path + ": " + WhyUnopenable(path, result.nErrno);
+        return "cannot open " + path + ": " + WhyUnopenable(path, result.nErrno, result.szNotAFile);
     if (result.nFailure == ELoadFailure::ReadFailed && result.nErrno != 0)
         return "cannot read " + path + ": " + std::strerror(result.nErrno);
     if (result.nFailure == ELoadFailure::NoSampleRate)

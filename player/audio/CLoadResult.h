@@ -27,6 +27,7 @@ struct CLoadResult {
     std::string strReader;  // the reader that took (or refused) the file: "wave", "aiff", "au", "fixed-le",
                             // "fixed-be", "sndfile"
     int nErrno = 0;         // CannotOpen and ReadFailed: the system's reason, when it gave one
+    const char* szNotAFile = nullptr; // CannotOpen of what is no regular file: "a FIFO", "a device"...
     int nChannels = 0;      // the file's channel count, once its reader has read it
     int nChannel = 0;       // loaded: the channel the store holds, 1 for the first
 

@@ -65,6 +65,7 @@ CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSo
     CFileReader file;
     if (!file.Open(path)) {
         result.nErrno = errno;
+        result.szNotAFile = file.NotAFile();
         result.nFailure = ELoadFailure::CannotOpen;
         result.strMessage = path;
         return result;

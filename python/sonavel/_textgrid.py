@@ -41,15 +41,20 @@ def _grid_of(plain):
 
 
 def _plain_of(textgrid):
+    if not isinstance(textgrid, tuple) or len(textgrid) != 3:
+        raise TypeError("textgrid must be a TextGrid(start_s, end_s, tiers), not " + type(textgrid).__name__)
+    start_s, end_s, tiers_in = textgrid
+    if isinstance(tiers_in, (str, bytes)) or not hasattr(tiers_in, "__iter__"):
+        raise TypeError("a TextGrid's tiers must be a list of tiers, not " + type(tiers_in).__name__)
     tiers = []
-    for tier in textgrid.tiers:
+    for tier in tiers_in:
         if isinstance(tier, PointTier):
             tiers.append((tier.name, True, tier.start_s, tier.end_s, [tuple(p) for p in tier.points]))
         elif isinstance(tier, IntervalTier):
             tiers.append((tier.name, False, tier.start_s, tier.end_s, [tuple(i) for i in tier.intervals]))
         else:
             raise TypeError("a tier must be an IntervalTier or a PointTier, not " + type(tier).__name__)
-    return (textgrid.start_s, textgrid.end_s, tiers)
+    return (start_s, end_s, tiers)
 
 
 def read_textgrid(path):
@@ -67,8 +72,12 @@ def write_textgrid(textgrid, path):
 
     Writes a TextGrid in the long text form (UTF-8), under a temporary name
     renamed into place, so a reader never meets half a file. A grid that is not
-    sound (an interval out of order, a gap between intervals) raises
-    ValueError and writes nothing; a file that cannot be written OSError.
+    sound (an interval out of order, a gap between intervals, a time that is
+    NaN) or a label with a carriage return (no TextGrid reader gets it back:
+    it reads as a line break) raises ValueError, a time that is no number
+    TypeError, and nothing is written; a file that cannot be written raises
+    OSError and the earlier file stays. A device or a FIFO is written as it
+    is, never replaced.
     """
     _sonavel.write_textgrid(_plain_of(textgrid), path)
 
@@ -84,7 +93,9 @@ def measure(sound_or_path, textgrid_or_path, *, tier=None):
     tracker over the interval's voiced frames), "f1_hz", "f2_hz", "f3_hz" (at
     its midpoint) and "intensity_db" (the energy mean over it); NaN where a
     value does not exist. A point's start and end are its time. Rows come in
-    tier order, then in time. A tier the grid lacks raises ValueError.
+    tier order, then in time. A tier the grid lacks, or a grid that
+    write_textgrid would refuse as not sound, raises ValueError; a time that
+    is no number TypeError.
     """
     if isinstance(sound_or_path, _sonavel.Sound):
         name = sound_or_path.path

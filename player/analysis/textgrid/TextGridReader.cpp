@@ -1,6 +1,5 @@
 #include "player/analysis/textgrid/TextGridReader.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/InputFile.h"
 #include "player/analysis/textgrid/CTokenReader.h"
 #include "player/analysis/textgrid/TextGridCheck.h"
 #include "player/analysis/textgrid/TextGridNumbers.h"
@@ -275,14 +275,18 @@ ReadResult ParseTextGrid(std::string_view bytes)
 
 ReadResult ReadTextGrid(const std::string& strPath)
 {
-    const auto cannotRead = [](int nErrno) {
-        ReadResult result = Failure(EReadFailure::CannotRead, 0, std::string("cannot read it (") + std::strerror(nErrno) + ")");
+    const auto cannotRead = [](int nErrno, const std::string& strWhy) {
+        ReadResult result = Failure(EReadFailure::CannotRead, 0, "cannot read it (" + strWhy + ")");
         result.nErrno = nErrno;
         return result;
     };
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return cannotRead(errno);
+    const files::InputFile file = files::OpenInputFile(strPath);
+    if (file.fd < 0) {
+        ReadResult result = cannotRead(file.nErrno, files::DescribeOpenFailure(file));
+        result.szNotAFile = file.szNotAFile;
+        return result;
+    }
+    const int fd = file.fd;
     std::string bytes;
     int nErrno = 0;
     try {
@@ -316,7 +320,7 @@ ReadResult ReadTextGrid(const std::string& strPath)
     }
     ::close(fd);
     if (nErrno != 0)
-        return cannotRead(nErrno);
+        return cannotRead(nErrno, std::strerror(nErrno));
     return ParseTextGrid(bytes);
 }
 

@@ -21,6 +21,7 @@ enum class EReadFailure {
 struct ReadResult {
     EReadFailure eFailure = EReadFailure::None;
     int nErrno = 0;          // CannotRead: the system's error
+    const char* szNotAFile = nullptr; // CannotRead of what is no regular file: "a FIFO", "a device"...
     int nLine = 0;           // Malformed: the line (1 the first); 0 when no line is to blame
     std::string strWhat;     // what went wrong, for a message after the file's name and line
     TextGrid grid;           // the grid when read; empty on failure
@@ -34,7 +35,8 @@ ReadResult ReadTextGrid(const std::string& strPath);
 ReadResult ParseTextGrid(std::string_view bytes);
 
 // One line for a failure: "FILE:12: interval 3 starts at 1.5, before the end of
-// interval 2 (1.7)", or "FILE: cannot read it (No such file or directory)".
+// interval 2 (1.7)", or "FILE: cannot read it (No such file or directory)",
+// "FILE: cannot read it (is a FIFO, not a file)".
 std::string DescribeFailure(const std::string& strPath, const ReadResult& result);
 
 } // namespace sonavel::textgrid

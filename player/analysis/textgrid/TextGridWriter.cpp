@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "player/analysis/textgrid/AtomicFile.h"
+#include "common/OutputFile.h"
 #include "player/analysis/textgrid/TextGridCheck.h"
 #include "player/analysis/textgrid/TextGridNumbers.h"
 
@@ -34,6 +34,29 @@ void Line(std::string& out, const char* szIndent, const char* szName, const std:
     out.append(szIndent).append(szName).append(" = ");
     AppendQuoted(out, text);
     out.append(" \n");
+}
+
+// A carriage return has no spelling in a TextGrid: Praat, and this reader as it
+// must, take every CR and CR LF of a text file for a line break, so a label
+// holding one would come back changed. Such a grid is refused, never written
+// altered.
+std::string CarriageReturnProblem(const TextGrid& grid)
+{
+    const auto holds = [](const std::string& s) { return s.find('\r') != std::string::npos; };
+    const std::string strWhy = " holds a carriage return (CR), which a TextGrid cannot keep: it would read back "
+                               "as a line break";
+    for (std::size_t t = 0; t < grid.tiers.size(); ++t) {
+        const Tier& tier = grid.tiers[t];
+        if (holds(tier.strName))
+            return "the name of tier " + std::to_string(t + 1) + strWhy;
+        for (std::size_t i = 0; i < tier.intervals.size(); ++i)
+            if (holds(tier.intervals[i].strLabel))
+                return TierTitle(t, tier) + ": the label of interval " + std::to_string(i + 1) + strWhy;
+        for (std::size_t i = 0; i < tier.points.size(); ++i)
+            if (holds(tier.points[i].strLabel))
+                return TierTitle(t, tier) + ": the label of point " + std::to_string(i + 1) + strWhy;
+    }
+    return {};
 }
 
 } // namespace
@@ -76,14 +99,16 @@ std::string FormatTextGrid(const TextGrid& grid)
 WriteResult WriteTextGrid(const TextGrid& grid, const std::string& strPath)
 {
     WriteResult result;
-    const std::string strProblem = GridProblem(grid);
+    std::string strProblem = GridProblem(grid);
+    if (strProblem.empty())
+        strProblem = CarriageReturnProblem(grid);
     if (!strProblem.empty()) {
         result.strWhat = "not written: " + strProblem;
         return result;
     }
     try {
         const std::string text = FormatTextGrid(grid);
-        if (!WriteFileAtomically(strPath, text, result.nErrno)) {
+        if (!files::WriteWholeFile(strPath, text, result.nErrno)) {
             result.strWhat = std::string("cannot write it (") + std::strerror(result.nErrno) + ")";
             return result;
         }

@@ -19,8 +19,11 @@ struct WriteResult {
 // one is written as it is and would not read back.
 std::string FormatTextGrid(const TextGrid& grid);
 
-// Writes the grid to strPath atomically (AtomicFile.h). Refuses a grid that is
-// not sound, with GridProblem's words, and writes nothing then.
+// Writes the grid to strPath as every user's file is written (common's
+// OutputFile.h: whole or not at all; a device or a FIFO in place). Refuses a
+// grid that is not sound, with GridProblem's words, or one with a carriage
+// return in a name or label (no TextGrid reader gets it back), and writes
+// nothing then.
 WriteResult WriteTextGrid(const TextGrid& grid, const std::string& strPath);
 
 } // namespace sonavel::textgrid

@@ -4,16 +4,17 @@
 #include "player/analysis/window/CMeasureView.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QSvgGenerator>
 
 #include <new>
 
+#include "common/OutputFile.h"
 #include "player/analysis/measure/ExportFolder.h"
 #include "player/analysis/measure/LayerTable.h"
 #include "player/analysis/measure/MeasureTexts.h"
@@ -26,6 +27,15 @@ using namespace sonavel;
 namespace {
 // The threads a picture at another size is computed on, as the worker's.
 const int kPictureThreads = 2;
+
+// An export made in memory, written as every user's file is: whole or not at
+// all, a device or a FIFO as it is.
+bool WriteBytes(const QString& strPath, const QByteArray& bytes)
+{
+    int nErrno = 0;
+    return files::WriteWholeFile(QFile::encodeName(strPath).toStdString(),
+                                 std::string_view(bytes.constData(), std::size_t(bytes.size())), nErrno);
+}
 } // namespace
 
 void CMeasureView::SetSoundFile(const QString& strPath)
@@ -69,9 +79,13 @@ bool CMeasureView::WritePicture(const QString& strPath, const QSize& sizeAsked) 
         }
     }
     bool bDone = false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly))
+        return false;
     if (strPath.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
-        svg.setFileName(strPath);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         // The screen's resolution, so the font takes the pixels it takes on
         // screen and the panels lie where they are shown (the generator's own
@@ -88,9 +102,9 @@ bool CMeasureView::WritePicture(const QString& strPath, const QSize& sizeAsked) 
     } else {
         // A chosen size is the PNG's size in pixels; the picture as shown keeps the screen's density.
         const double dRatio = bAsShown ? m_pPlot->devicePixelRatioF() : 1.0;
-        bDone = CMeasurePainter::Render(size, scene, dRatio).save(strPath, "PNG");
+        bDone = CMeasurePainter::Render(size, scene, dRatio).save(&buffer, "PNG");
     }
-    return bDone;
+    return bDone && WriteBytes(strPath, bytes);
 }
 
 bool CMeasureView::WriteLayerTable(const QString& strPath) const
@@ -107,9 +121,7 @@ bool CMeasureView::WriteLayerTable(const QString& strPath) const
     } catch (const std::bad_alloc&) {
         return false;
     }
-    // Written whole under a temporary name, then renamed: never half a file.
-    QSaveFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    return WriteBytes(strPath, text);
 }
 
 void CMeasureView::ExportPicture(const QString& strPath, const QSize& size)

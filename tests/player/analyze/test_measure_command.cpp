@@ -1,17 +1,26 @@
 // sonavel-analyze measure run as a user runs it: the table's columns and
 // values, the TextGrid beside each sound, a broken TextGrid, the same table
-// for any -j.
+// for any -j, and the table written where -o says, whatever the scratch folder
+// does.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "tests/support/CScratchDir.h"
+#include "tests/support/CSmallDisk.h"
 #include "tests/support/VowelCorpus.h"
 #include "tools/voicesynth/WavFile.h"
 
@@ -38,9 +47,9 @@ protected:
     }
 
     // The exit status; the standard output and error in out and err.
-    int Run(const std::string& args, std::string& out, std::string& err)
+    int Run(const std::string& args, std::string& out, std::string& err, const std::string& strEnv = "")
     {
-        const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + SONAVEL_ANALYZE + " measure " + args + " >"
+        const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + strEnv + SONAVEL_ANALYZE + " measure " + args + " >"
                                   + Quote(m_dir / "out") + " 2>" + Quote(m_dir / "err"));
         out = Slurp(m_dir / "out");
         err = Slurp(m_dir / "err");
@@ -165,4 +174,74 @@ TEST_F(MeasureCommand, JsonTierTextGridAndOutputOptions)
     EXPECT_NE(err.find("no tier is named word"), std::string::npos) << err;
     EXPECT_EQ(Run("take1.wav --textgrid labels.TextGrid -o labels.TextGrid", out, err), 1);
     EXPECT_EQ(Run("take1.wav take2.wav --textgrid labels.TextGrid", out, err), 2);
+}
+
+// The table goes where -o says as every output does: through a link to the
+// command's own standard output (as /dev/stdout is one) into it, the link
+// kept; under a name of 250 bytes; into a device, which stays one.
+TEST_F(MeasureCommand, TheTableGoesIntoLinksLongNamesAndDevices)
+{
+    std::string table, out, err;
+    ASSERT_EQ(Run("take1.wav", table, err), 0) << err;
+    Shell("ln -s /proc/self/fd/1 " + Quote(m_dir / "stdout"));
+    ASSERT_EQ(Run("take1.wav -o stdout", out, err), 0) << err;
+    EXPECT_EQ(out, table);
+    EXPECT_EQ(Shell("test -L " + Quote(m_dir / "stdout")), 0);
+    const std::string name = std::string(246, 'n') + ".csv";
+    ASSERT_EQ(Run("take1.wav -o " + name, out, err), 0) << err;
+    EXPECT_EQ(Slurp(m_dir / name), table);
+    if (::mknod((m_dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "this process may not make a device node (mknod: " << std::strerror(errno) << ")";
+    ASSERT_EQ(Run("take1.wav -o null", out, err), 0) << err;
+    EXPECT_EQ(Shell("test -c " + Quote(m_dir / "null")), 0);
+}
+
+// An interval may end anywhere a double reaches: its times come out in full,
+// as printf writes them.
+TEST_F(MeasureCommand, ATimeOfAnySizeIsWrittenInFull)
+{
+    const sonavel::textgrid::TextGrid grid{0, 1e300, {{"far", sonavel::textgrid::ETierKind::Interval, 0, 1e300,
+                                                       {{0, 0.5, ""}, {0.5, 1e300, "all"}}, {}}}};
+    ASSERT_TRUE(sonavel::textgrid::WriteTextGrid(grid, m_dir / "take1.TextGrid").bOk);
+    std::string out, err;
+    ASSERT_EQ(Run("take1.wav", out, err), 0) << err;
+    std::vector<char> digits(400);
+    std::snprintf(digits.data(), digits.size(), "%.6f", 1e300);
+    EXPECT_EQ(Lines(out).at(1).rfind("take1.wav,far,all,0.500000," + std::string(digits.data()) + ",", 0), 0u) << out;
+}
+
+// Rows the scratch folder cannot take (no folder to be made, a full disk) are
+// measured by the command itself; a table already written is never replaced
+// by a header alone when no file could be measured.
+TEST_F(MeasureCommand, AScratchFolderThatFailsLosesNoTable)
+{
+    std::string table, out, err;
+    ASSERT_EQ(Run("-j 1 take1.wav take2.wav", table, err), 0) << err;
+    std::ofstream(m_dir / "plain") << "a file, where TMPDIR wants a folder";
+    EXPECT_EQ(Run("-j 2 -o table.csv take1.wav take2.wav", out, err, "TMPDIR=plain "), 0) << err;
+    EXPECT_EQ(Slurp(m_dir / "table.csv"), table);
+    EXPECT_EQ(Run("-o table.csv gone1.wav gone2.wav", out, err), 1);
+    EXPECT_EQ(Slurp(m_dir / "table.csv"), table);
+    EXPECT_NE(err.find("gone2.TextGrid"), std::string::npos) << err;
+    EXPECT_NE(err.find("table.csv: not written, as no file could be measured"), std::string::npos) << err;
+
+    testsupport::CSmallDisk disk(64);
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Why() << "; TMPDIR naming a file stood in for it";
+    disk.Fill();
+    EXPECT_EQ(Run("-j 2 -o full.csv take1.wav take2.wav", out, err, "TMPDIR=" + Quote(disk.Path()) + " "), 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(Slurp(m_dir / "full.csv"), table);
+}
+
+// A TextGrid or a sound that is a FIFO is refused at once, never waited on.
+TEST_F(MeasureCommand, AFifoIsRefusedAtOnce)
+{
+    Shell("rm " + Quote(m_dir / "take1.TextGrid") + " && mkfifo " + Quote(m_dir / "take1.TextGrid") + " "
+          + Quote(m_dir / "fifo.wav"));
+    std::string out, err;
+    EXPECT_EQ(Run("take1.wav", out, err), 1);
+    EXPECT_EQ(err, "sonavel-analyze: take1.TextGrid: cannot read it (is a FIFO, not a file)\n");
+    EXPECT_EQ(Run("fifo.wav --textgrid take2.textgrid", out, err), 1);
+    EXPECT_EQ(err, "sonavel-analyze: cannot open fifo.wav: is a FIFO, not a file\n");
 }

@@ -45,6 +45,9 @@ Create TextGrid: 0, 1, "café", "café"
 Insert point: 1, 0.5, "naïve"
 Text writing preferences: "try ISO Latin-1, then UTF-16"
 Save as text file: dir$ + "/latin1.TextGrid"
+Create TextGrid: 0, 1, "cr", ""
+Set interval text: 1, 1, "a" + unicode$(13) + "b" + unicode$(13) + unicode$(10) + "c"
+Save as text file: dir$ + "/cr.TextGrid"
 )";
 
 // Lists every TextGrid of a folder, each after a line "file NAME", one line per
@@ -198,8 +201,10 @@ protected:
     }
 
     testsupport::CScratchDir m_dir;
+    // cr: Praat writes a label's CR and CR LF as they are and reads both back
+    // as line breaks, as we must too (the writer refuses a CR for that).
     const std::vector<std::string> m_variants = {"long-16", "short-16", "long-8", "short-8", "latin1", "long-8-mark",
-                                                 "long-16le"};
+                                                 "long-16le", "cr"};
 };
 
 } // namespace

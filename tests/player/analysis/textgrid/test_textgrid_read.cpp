@@ -2,6 +2,8 @@
 // broken file one message that names its line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "tests/player/analysis/textgrid/GridSupport.h"
+#include "tests/support/CScratchDir.h"
 
 using namespace sonavel::textgrid;
 using testsupport::ShortTextGrid;
@@ -193,6 +196,12 @@ TEST(TextGridRead, AFileThatCannotBeReadSaysWhy)
     EXPECT_EQ(result.eFailure, EReadFailure::CannotRead);
     EXPECT_EQ(result.nErrno, ENOENT);
     EXPECT_EQ(DescribeFailure("x.TextGrid", result), "x.TextGrid: cannot read it (No such file or directory)");
+    // A FIFO is refused at once, never waited on for a writer.
+    testsupport::CScratchDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.TextGrid").c_str(), 0600), 0);
+    const ReadResult fifo = ReadTextGrid(dir / "fifo.TextGrid");
+    EXPECT_EQ(fifo.eFailure, EReadFailure::CannotRead);
+    EXPECT_EQ(DescribeFailure("x.TextGrid", fifo), "x.TextGrid: cannot read it (is a FIFO, not a file)");
     ReadResult broken;
     broken.eFailure = EReadFailure::Malformed;
     broken.nLine = 12;

@@ -87,6 +87,18 @@ TEST(TextGridWrite, TheFileIsReplacedWholeOrNotAtAll)
     EXPECT_NE(WriteTextGrid(broken, path).strWhat.find("finite"), std::string::npos);
     EXPECT_EQ(Slurp(path), FormatTextGrid(Awkward()));
 
+    // A carriage return has no spelling a reader gets back (Praat, and we as it
+    // does, read CR and CR LF as a line break): refused, never changed.
+    broken = Awkward();
+    broken.tiers[0].intervals[2].strLabel = "a\r\nb";
+    EXPECT_EQ(WriteTextGrid(broken, path).strWhat,
+              "not written: tier 1 \"w\xC3\xB6rds \"1\"\": the label of interval 3 holds a carriage return (CR), "
+              "which a TextGrid cannot keep: it would read back as a line break");
+    broken.tiers[0].intervals[2].strLabel.clear();
+    broken.tiers[2].strName = "\r";
+    EXPECT_FALSE(WriteTextGrid(broken, path).bOk);
+    EXPECT_EQ(Slurp(path), FormatTextGrid(Awkward()));
+
     // A folder that is not there: the system's reason, nothing written.
     result = WriteTextGrid(Awkward(), dir / "missing/b.TextGrid");
     EXPECT_FALSE(result.bOk);
