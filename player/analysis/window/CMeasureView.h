@@ -215,6 +215,7 @@ private:
     FileStamp m_gridStamp;
     QTimer m_recoveryTimer;         // runs from an edit until its recovery file is written
     QString m_strRecoveryKey;       // the edits' recovery file's, once written
+    qint64 m_nRecoveryWriteMs = 0;  // how long writing it took last
     bool m_bEditsDiscarded = false; // the user dropped them: nothing to keep until the next edit
     QWidget* m_pTierBox = nullptr;  // the strips, one per tier
     std::vector<CTierStrip*> m_strips;

@@ -5,12 +5,15 @@
 // program's) or turned into a symbolic link asks first.
 #include "player/analysis/window/CMeasureView.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
@@ -20,8 +23,11 @@ using namespace sonavel;
 
 namespace {
 // How long after an edit its recovery file is written: a burst of edits costs
-// one write, and a player killed mid-burst loses only these seconds.
+// one write, and a player killed mid-burst loses only these seconds. A grid so
+// large that writing it takes long is written less often, so that editing it
+// stays smooth (the writer runs on the user-interface thread).
 const int kRecoveryDelayMs = 3000;
+const int kRecoveryShareOfTime = 10;
 } // namespace
 
 CMeasureView::FileStamp CMeasureView::StampOf(const QString& strPath)
@@ -89,7 +95,7 @@ void CMeasureView::ScheduleRecovery()
         KeepUnsavedEdits();
     } else if (!m_recoveryTimer.isActive()) {
         m_recoveryTimer.setSingleShot(true);
-        m_recoveryTimer.start(kRecoveryDelayMs);
+        m_recoveryTimer.start(std::max<qint64>(kRecoveryDelayMs, kRecoveryShareOfTime * m_nRecoveryWriteMs));
     }
 }
 
@@ -104,8 +110,14 @@ void CMeasureView::KeepUnsavedEdits()
     }
     if (strKey.isEmpty() || !m_tiers.IsModified() || m_bEditsDiscarded)
         return;
-    if (editrecovery::Write(strKey, m_tiers.Grid()))
+    QElapsedTimer writing;
+    writing.start();
+    if (editrecovery::Write(strKey, m_tiers.Grid())) {
         m_strRecoveryKey = strKey;
+    } else if (m_strRecoveryKey != strKey) {
+        ShowNote(QStringLiteral("The unsaved edits cannot be kept in %1: save them").arg(editrecovery::Folder()));
+    }
+    m_nRecoveryWriteMs = writing.elapsed();
 }
 
 void CMeasureView::DropRecovery()
@@ -123,7 +135,8 @@ void CMeasureView::OfferRecovery()
     if (strKey.isEmpty())
         return;
     const std::optional<editrecovery::Kept> kept = editrecovery::Read(strKey);
-    if (!kept)
+    // Another window's edits while it is open are its own to save.
+    if (!kept || kept->bWriterRuns)
         return;
     // Edits that were saved after all leave nothing to restore.
     if (textgrid::FormatTextGrid(kept->grid) == textgrid::FormatTextGrid(m_tiers.Grid())) {

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 
@@ -18,6 +21,16 @@ namespace {
 QByteArray Heading(const QString& strKey)
 {
     return "sonavel unsaved edits of " + QFile::encodeName(strKey).toPercentEncoding("/") + "\n";
+}
+
+QString Program(qint64 nPid) { return QFileInfo(QStringLiteral("/proc/%1/exe").arg(nPid)).symLinkTarget(); }
+
+// Whether the player of process nPid (not this one) still runs: a number
+// taken by another program since means it ended.
+bool OtherPlayerRuns(qint64 nPid)
+{
+    return nPid > 0 && nPid != getpid() && kill(static_cast<pid_t>(nPid), 0) == 0
+           && Program(nPid) == Program(getpid());
 }
 
 } // namespace
@@ -53,7 +66,8 @@ bool Write(const QString& strKey, const sonavel::textgrid::TextGrid& grid)
     if (!QDir().mkpath(strFolder))
         return false;
     QFile::setPermissions(strFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray text = Heading(strKey) + QByteArray::fromStdString(sonavel::textgrid::FormatTextGrid(grid));
+    const QByteArray text = Heading(strKey) + "by process " + QByteArray::number(getpid()) + "\n"
+                            + QByteArray::fromStdString(sonavel::textgrid::FormatTextGrid(grid));
     QSaveFile file(FileFor(strKey));
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }
@@ -66,13 +80,16 @@ std::optional<Kept> Read(const QString& strKey)
     const QByteArray heading = Heading(strKey);
     const QByteArray text = file.readAll();
     // Another key of the same hash, or a file cut short, is not these edits.
-    if (!text.startsWith(heading))
+    const qsizetype nWriterEnd = text.indexOf('\n', heading.size());
+    if (!text.startsWith(heading) || nWriterEnd < 0)
         return std::nullopt;
+    const QByteArray writer = text.mid(heading.size(), nWriterEnd - heading.size());
+    const qint64 nPid = writer.startsWith("by process ") ? writer.mid(11).toLongLong() : 0;
     sonavel::textgrid::ReadResult result =
-        sonavel::textgrid::ParseTextGrid(std::string_view(text.constData() + heading.size(), text.size() - heading.size()));
+        sonavel::textgrid::ParseTextGrid(std::string_view(text.constData() + nWriterEnd + 1, text.size() - nWriterEnd - 1));
     if (!result.Ok())
         return std::nullopt;
-    return Kept{std::move(result.grid), QFileInfo(file).lastModified()};
+    return Kept{std::move(result.grid), QFileInfo(file).lastModified(), OtherPlayerRuns(nPid)};
 }
 
 void Remove(const QString& strKey) { QFile::remove(FileFor(strKey)); }

@@ -28,7 +28,8 @@ bool Write(const QString& strKey, const sonavel::textgrid::TextGrid& grid);
 
 struct Kept {
     sonavel::textgrid::TextGrid grid;
-    QDateTime when; // when they were written
+    QDateTime when;         // when they were written
+    bool bWriterRuns = false; // by a player that still runs (another window's edits, not lost ones)
 };
 // The edits kept for strKey, if a readable file holds them.
 std::optional<Kept> Read(const QString& strKey);

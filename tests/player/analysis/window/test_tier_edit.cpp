@@ -314,6 +314,23 @@ private slots:
         QVERIFY(m_pView->close());
         m_pView->KeepUnsavedEdits(); // as when the player ends next
         QVERIFY(!QFile::exists(strKept));
+
+        // New tiers of a sound without a TextGrid: offered when its view opens again.
+        auto NewTake8 = [this] {
+            auto pView = std::make_unique<CMeasureView>();
+            pView->setAttribute(Qt::WA_DeleteOnClose, false);
+            pView->SetSound(CMeasureSound::FromStore(m_store), QStringLiteral("take8.wav"));
+            pView->SetSoundFile(m_dir.filePath(QStringLiteral("take8.wav")));
+            return pView;
+        };
+        std::unique_ptr<CMeasureView> pNew = NewTake8();
+        QCOMPARE(pNew->Tiers().AddTier(0, "words", ETierKind::Interval), std::string());
+        pNew->KeepUnsavedEdits();
+        pNew.reset();
+        pText = Answer(QStringLiteral("Restore"));
+        pNew = NewTake8();
+        QVERIFY(testsupport::WaitFor([&] { return pNew->Tiers().TierCount() == 1; }));
+        QVERIFY2(pText->contains(QStringLiteral("The new tiers of take8.wav had edits")), qPrintable(*pText));
     }
 
     void FileDialogsOpenWhereTheSoundIsWhereverThePlayerStarted()
