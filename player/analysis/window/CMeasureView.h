@@ -204,7 +204,7 @@ private:
     CSpanPlayer* m_pPlayer = nullptr;
     sonavel::textgrid::CTextGridEdit m_tiers;
     QString m_strGridPath;          // where the tiers were read or saved; empty for new ones
-    // What that file was when read or last saved.
+    // What that file was when read or last saved (a link: and its target).
     struct FileStamp {
         bool bKnown = false;
         bool bLink = false;

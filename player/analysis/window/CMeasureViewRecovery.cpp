@@ -33,11 +33,15 @@ const int kRecoveryShareOfTime = 10;
 CMeasureView::FileStamp CMeasureView::StampOf(const QString& strPath)
 {
     FileStamp stamp;
+    const QByteArray path = QFile::encodeName(strPath);
     struct stat st {};
-    if (lstat(QFile::encodeName(strPath).constData(), &st) != 0)
+    if (lstat(path.constData(), &st) != 0)
         return stamp;
     stamp.bKnown = true;
     stamp.bLink = S_ISLNK(st.st_mode);
+    // The file a save would write over: a link's target.
+    if (stamp.bLink && stat(path.constData(), &st) != 0)
+        return stamp;
     stamp.nDevice = st.st_dev;
     stamp.nInode = st.st_ino;
     stamp.nSize = static_cast<uint64_t>(st.st_size);
@@ -63,11 +67,14 @@ CMeasureView::EWrite CMeasureView::AskBeforeWriting(const QString& strPath)
     const FileStamp& was = m_gridStamp;
     const bool bChanged = now.nDevice != was.nDevice || now.nInode != was.nInode || now.nSize != was.nSize
                           || now.nSeconds != was.nSeconds || now.nNanoseconds != was.nNanoseconds;
-    if (!now.bLink && !bChanged)
+    // A TextGrid opened through a link is written through it, as asked; one
+    // that became a link since would send the tiers somewhere else.
+    const bool bBecameLink = now.bLink && !was.bLink;
+    if (!bBecameLink && !bChanged)
         return EWrite::Write;
     const QString strName = QFileInfo(strPath).fileName();
     QString strText;
-    if (now.bLink)
+    if (bBecameLink)
         strText = QStringLiteral("%1 is now a symbolic link to %2. Overwrite the file it leads to with these tiers?")
                       .arg(strName, QFile::symLinkTarget(strPath));
     else

@@ -277,6 +277,13 @@ private slots:
         QCOMPARE(FirstLabel(strTarget), std::string("a"));
         QVERIFY(QFileInfo(m_strGrid).isSymLink());
         QVERIFY(m_pView->Tiers().IsModified());
+        // Written through it once agreed, later saves go through it unasked.
+        Answer(QStringLiteral("Overwrite"));
+        m_pView->Action("saveTextGrid")->trigger();
+        QCOMPARE(FirstLabel(m_strGrid), std::string("through the link"));
+        QCOMPARE(m_pView->Tiers().SetLabel(0, 0, "again"), std::string());
+        m_pView->Action("saveTextGrid")->trigger();
+        QCOMPARE(FirstLabel(m_strGrid), std::string("again"));
     }
 
     void UnsavedEditsAreKeptAndOfferedWhenTheTextGridOpensAgain()
