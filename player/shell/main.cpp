@@ -71,7 +71,7 @@ int main(int argc, char** argv)
 
     CSonavelProApp::InstallMessageHandlers();
     CSonavelProApp theApp;
-    // Unsaved tier edits outlive a logout, a shutdown or a kill.
+    // Unsaved tier edits outlive a logout, a shutdown or `kill`.
     sonavel::shell::InstallEndSignals([&theApp] {
         if (CMeasureView* pView = theApp.MeasureView())
             pView->KeepUnsavedEdits();
