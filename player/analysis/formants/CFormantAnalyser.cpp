@@ -9,10 +9,9 @@
 namespace sonavel::formants {
 
 namespace {
-// The Gaussian-like window: 25 ms effective, 50 ms in all, of which the
-// middle 35 ms are analysed (the rest weighs under a quarter of the middle,
-// and the weighted predictor's sums weigh it by its fourth power).
-const double kWindowS = 0.05;
+// Of the Gaussian-like window the middle 70 % is analysed (the rest weighs
+// under a quarter of the middle, and the weighted predictor's sums weigh it by
+// its fourth power).
 const double kAnalysedPart = 0.7;
 const double kEmphasisHz = 50;      // pre-emphasis from here up
 const double kEdgeHz = 50;          // a pole this near 0 or the ceiling is no formant
@@ -21,8 +20,10 @@ const double kEdgeHz = 50;          // a pole this near 0 or the ceiling is no f
 const double kLagS = 0.0015;
 } // namespace
 
-void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep)
+void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
+                            double dMaxBandwidthHz)
 {
+    m_dMaxBandwidthHz = dMaxBandwidthHz;
     m_nRate = nRate;
     m_dCeilingHz = dCeilingHz;
     m_dStepS = dStepS;
@@ -30,7 +31,7 @@ void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOr
     m_nKeep = std::min(nKeep, FramePoles::kMax);
     const double dOut = 2 * dCeilingHz;
     m_resampler.Init(nRate, dOut);
-    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kAnalysedPart * kWindowS * dOut)));
+    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kAnalysedPart * dWindowS * dOut)));
     m_nLag = std::max(1, static_cast<int>(std::lround(kLagS * dOut)));
     m_dEmphasis = std::exp(-2 * M_PI * kEmphasisHz / dOut);
     // exp(-12 u^2) over the whole window (u in [-0.5, 0.5]), lowered to meet
@@ -113,7 +114,7 @@ void CFormantAnalyser::AnalyseFrame(const double* y, AnalyserScratch& scratch, F
     const int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);
     for (int k = 0; k < nPoles && out.nFound < m_nKeep; ++k) {
         const Pole& p = poles[k];
-        if (p.dHz < kEdgeHz || p.dHz > m_dCeilingHz - kEdgeHz || p.dBandwidthHz > kMaxBandwidthHz)
+        if (p.dHz < kEdgeHz || p.dHz > m_dCeilingHz - kEdgeHz || p.dBandwidthHz > m_dMaxBandwidthHz)
             continue;
         out.hz[out.nFound] = static_cast<float>(p.dHz);
         out.bandwidth[out.nFound] = static_cast<float>(p.dBandwidthHz);
