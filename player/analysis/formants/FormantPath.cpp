@@ -15,6 +15,10 @@ constexpr int kStates = 24;      // the cheapest choices kept per frame
 const double kPlaceWeight = 1.0; // per unit of |ln| distance from the slot's place
 const double kWidthWeight = 1.0; // per unit of bandwidth / frequency
 const double kMissCost = 3.0;    // a slot left empty
+// A narrow resonance passed over below a chosen one costs up to this much (0
+// at 600 Hz wide): the low F1 of an /u/ or /i/ is kept rather than F2 taken
+// for F1, F3 for F2 and F4 for F3, which the places alone cannot tell apart.
+const double kPassOverCost = 1.0;
 const double kMoveWeight = 3.0;  // per unit of |ln| change between loud neighbours
 const double kMoveCap = 0.5;     // a move costs no more than this, however far
 // Steps between frames this far below the file's loud ones are free: across
@@ -43,13 +47,16 @@ void Choices(const FramePoles& p, int nSlots, const double* place, std::vector<C
         }
         c.pick[size_t(nSlot)] = -1;
         self(self, nSlot + 1, nFrom, dCost + kMissCost);
+        double dPassed = 0; // the candidates from nFrom up to k, passed over
         for (int k = nFrom; k < p.nFound; ++k) {
-            if (p.bandwidth[k] > kSlotWidthHz[nSlot])
-                continue;
-            c.pick[size_t(nSlot)] = static_cast<int8_t>(k);
-            const double f = p.hz[k];
-            self(self, nSlot + 1, k + 1,
-                 dCost + kPlaceWeight * std::fabs(std::log(f / place[nSlot])) + kWidthWeight * p.bandwidth[k] / f);
+            if (p.bandwidth[k] <= kSlotWidthHz[nSlot]) {
+                c.pick[size_t(nSlot)] = static_cast<int8_t>(k);
+                const double f = p.hz[k];
+                self(self, nSlot + 1, k + 1,
+                     dCost + dPassed + kPlaceWeight * std::fabs(std::log(f / place[nSlot]))
+                         + kWidthWeight * p.bandwidth[k] / f);
+            }
+            dPassed += kPassOverCost * std::max(0.0, 1 - p.bandwidth[k] / kMaxBandwidthHz);
         }
         c.pick[size_t(nSlot)] = -1;
     };
