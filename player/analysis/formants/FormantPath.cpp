@@ -21,15 +21,21 @@ const double kMissCost = 3.0;    // a slot left empty
 const double kPassOverCost = 1.0;
 const double kMoveWeight = 3.0;  // per unit of |ln| change between loud neighbours
 const double kMoveCap = 0.5;     // a move costs no more than this, however far
-// Steps between frames this far below the file's loud ones are free: across
-// a pause or a closure the tract may start anywhere.
-const double kQuietBelowDb = 30;
+// Steps between frames this far below the file's loud ones are free: in
+// silence the tract may start anywhere. Only near-silence: in noise a vowel's
+// quiet frames lie 25-40 dB below its loud ones, and they need their
+// neighbours most (freed below 30 dB, F2 in white noise at 20 dB erred by a
+// half more).
+const double kQuietBelowDb = 80;
 // The widest pole each slot takes: F3's widens first in noise.
 const double kSlotWidthHz[kSlots] = {kMaxBandwidthHz, kMaxBandwidthHz, kMaxCandidateBandwidthHz};
 
-// One choice for a frame: a candidate's index per slot (-1: empty).
+// One choice for a frame: a candidate's index per slot (-1: empty), and the
+// natural log of each chosen frequency (the steps compare them by the
+// hundred thousand).
 struct Choice {
     std::array<int8_t, kSlots> pick;
+    std::array<float, kSlots> logHz;
     float fCost;
 };
 
@@ -39,6 +45,7 @@ void Choices(const FramePoles& p, int nSlots, const double* place, std::vector<C
     out.clear();
     Choice c;
     c.pick.fill(-1);
+    c.logHz.fill(0);
     const auto Walk = [&](auto&& self, int nSlot, int nFrom, double dCost) -> void {
         if (nSlot == nSlots) {
             c.fCost = static_cast<float>(dCost);
@@ -52,6 +59,7 @@ void Choices(const FramePoles& p, int nSlots, const double* place, std::vector<C
             if (p.bandwidth[k] <= kSlotWidthHz[nSlot]) {
                 c.pick[size_t(nSlot)] = static_cast<int8_t>(k);
                 const double f = p.hz[k];
+                c.logHz[size_t(nSlot)] = static_cast<float>(std::log(f));
                 self(self, nSlot + 1, k + 1,
                      dCost + dPassed + kPlaceWeight * std::fabs(std::log(f / place[nSlot]))
                          + kWidthWeight * p.bandwidth[k] / f);
@@ -68,14 +76,12 @@ void Choices(const FramePoles& p, int nSlots, const double* place, std::vector<C
     }
 }
 
-double MoveCost(const FramePoles& a, const Choice& ca, const FramePoles& b, const Choice& cb, int nSlots)
+double MoveCost(const Choice& ca, const Choice& cb, int nSlots)
 {
-    double d = 0;
-    for (int j = 0; j < nSlots; ++j) {
-        const int ka = ca.pick[size_t(j)], kb = cb.pick[size_t(j)];
-        if (ka >= 0 && kb >= 0)
-            d += std::min(kMoveCap, std::fabs(std::log(double(b.hz[kb]) / a.hz[ka])));
-    }
+    float d = 0;
+    for (int j = 0; j < nSlots; ++j)
+        if (ca.pick[size_t(j)] >= 0 && cb.pick[size_t(j)] >= 0)
+            d += std::min(float(kMoveCap), std::fabs(cb.logHz[size_t(j)] - ca.logHz[size_t(j)]));
     return kMoveWeight * d;
 }
 
@@ -121,7 +127,7 @@ void FollowFormants(std::vector<FramePoles>& frames, int nFormants, double dCeil
             for (size_t q = 0; q < nPrev; ++q) {
                 double d = total[q];
                 if (bLinked)
-                    d += MoveCost(frames[i - 1], choices[q], frames[i], here[s], nSlots);
+                    d += MoveCost(choices[q], here[s], nSlots);
                 if (q == 0 || d < dBest) {
                     dBest = d;
                     nBest = q;

@@ -2,8 +2,9 @@
 // Which of a frame's resonances are F1, F2 and F3: the path through every
 // frame's candidates (the predictor's poles, lowest first) that is cheapest
 // in all, each frame paying for how far its choices lie from where a tract
-// of the voice's length puts them and for how wide they are, each step
-// between loud frames for how far the choices moved. A formant a frame's
+// of the voice's length puts them, for how wide they are and for a narrow
+// resonance passed over below them, each step between frames that are not
+// silent for how far the choices moved. A formant a frame's
 // poles lack is left out (0) rather than taken from a neighbour.
 //
 // The path replaces a running median: a median of 9 frames flattened the

@@ -18,7 +18,7 @@
 // (1000 Hz for F3), are not formants; the rest are each frame's candidates.
 // F1-F3 are the path through the candidates of all frames that is cheapest in
 // place (near where a tract of the voice's length puts each), width and
-// movement between loud neighbours (FormantPath.h), then a median of 3 frames;
+// movement between neighbours (FormantPath.h), then a median of 3 frames;
 // F4 on are the candidates above F3, numbered from the lowest. No longer
 // smoothing: a fast transition keeps its frames' own values, and a formant a
 // frame lacks reads 0 there.
