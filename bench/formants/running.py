@@ -159,7 +159,7 @@ def running_utterances(rng, work, rate, held_out, count):
             u = {"name": f"{name}{k + 1}", "speaker": name, "ceiling": ceiling, "scale": scale, "seconds": dur,
                  "formants": formants, "f0": pitch,
                  "voicing": np.where(voiced, 90 + level, 0.0),
-                 "frication": np.where(~voiced & (db > loud - 35), 70 + level, 0.0),
+                 "frication": np.where(~voiced & (db > loud - 35), 40 + level, 0.0),
                  "bandwidths": [rng.uniform(50, 90), rng.uniform(70, 120), rng.uniform(100, 170)]}
             utts.append(u)
             script.append(klatt_script(u, os.path.join(work, f"run_{u['name']}_src.wav"), rate))
