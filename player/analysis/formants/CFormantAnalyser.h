@@ -36,9 +36,10 @@ class CFormantAnalyser {
 public:
     // nKeep resonances per frame (<= FramePoles::kMax), those no wider than
     // dMaxBandwidthHz; a predictor of nOrder over a Gaussian-like window of
-    // dWindowS in all (its middle 70 % analysed).
+    // dWindowS in all (its middle 70 % analysed). bLowFirstLag: a frame whose
+    // first resonance lies below 400 Hz is read again with a longer weighting.
     void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
-              double dMaxBandwidthHz);
+              double dMaxBandwidthHz, bool bLowFirstLag);
     double Ceiling() const { return m_dCeilingHz; }
 
     // Frames i0 .. i1-1 of a sound of nCount samples into out[0 .. i1-i0-1];
@@ -60,6 +61,7 @@ private:
     int m_nLag = 1;    // samples whose energy weighs the next one's error
     double m_dEmphasis = 0;
     double m_dMaxBandwidthHz = 600;
+    bool m_bLowFirstLag = false;
     std::vector<double> m_window;
 };
 

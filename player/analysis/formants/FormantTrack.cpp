@@ -93,7 +93,7 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
     std::vector<std::vector<FramePoles>> probes(ceilings.size());
     for (size_t c = 0; c < ceilings.size(); ++c) {
         CFormantAnalyser probe;
-        probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4, kProbeWindowS, kMaxBandwidthHz);
+        probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4, kProbeWindowS, kMaxBandwidthHz, false);
         probes[c].resize(size_t(nProbed));
         if (!AnalyseRuns(probe, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
             return false;
@@ -140,7 +140,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         CFormantAnalyser analyser;
         // Every resonance of a frame is a candidate; the path picks the formants.
         analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, FramePoles::kMax, kWindowS,
-                      kMaxCandidateBandwidthHz);
+                      kMaxCandidateBandwidthHz, true);
         // Blocks of about 5 s, a number of frames fixed by the step alone.
         const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / settings.dStepS)));
         std::vector<int> starts, ends;

@@ -12,8 +12,10 @@
 // 2 x max(formants, 5) (2 more where the file's quiet frames lie within 35 dB
 // of its loud ones: the noise floor takes a pole pair of its own) whose errors
 // are weighted by the energy of the 1.5 ms before them (LinearPrediction.h:
-// F1 follows the tract, not the harmonic nearest to it, in a high voice), its
-// roots as frequencies and bandwidths.
+// F1 follows the tract, not the harmonic nearest to it, in a high voice; a
+// frame whose first resonance lies below 400 Hz is read again weighted by
+// 0.75 of that resonance's period, at most 3 ms), its roots as frequencies
+// and bandwidths.
 // Poles within 50 Hz of 0 or of the ceiling, and poles wider than 600 Hz
 // (1000 Hz for F3), are not formants; the rest are each frame's candidates.
 // F1-F3 are the path through the candidates of all frames that is cheapest in
