@@ -19,12 +19,20 @@ and F1 at the midpoints of children's vowels.
   accuracy.py BUILD_DIR [--baseline BUILD_DIR] [--seed N] [--vowels N] [--sentences N]
               [--kids N] [--tune] [--sets steady,running,midpoints] [--rate HZ] [--keep DIR]
 
+Running speech: MAE over the frames where an analyser gives the formant (a
+missing one counts in the gross rate only); "error against transition" is the
+correlation of the error with the truth's distance from its own mean over
++-40 ms (a smoothing that flattens transitions scores near 1).
+
 --baseline scores a second build in the same run (today's numbers beside the new).
-The sets are made anew from the seed, the same for the same seed. The ceiling
+The sets are made anew from the seed, the same for the same seed (up to the
+noise Praat's KlattGrid draws: a run's figures move by a few tenths). The ceiling
 choice and the predictor's weighting (1.5 ms of energy) were tuned on steady
-vowels of seed 1; the default seed, 2, is held out. The running-speech
-analysis was tuned on the --tune sentences (one espeak-ng voice) with seed 1;
-the default is the held-out sentences and voice.
+vowels of seed 1; the default seed, 2, is held out. The running-speech path
+(its costs, window, F3's width, the longer weighting of a low F1) was tuned on
+the --tune sentences (espeak-ng's en-us voice) with seed 1, and the children's
+midpoints on seed 1; the default is other sentences in another voice (en-gb),
+seed 2.
 """
 import argparse
 import math
