@@ -49,12 +49,11 @@ struct CCosts {
 // The loudest of the levels within nReach frames either side of each frame,
 // each level first averaged with its nAverage neighbours either side (a lone
 // click does not count), into loud (one per frame); with fSign -1 the
-// quietest, negated.
-void LocalLoudest(CFrameRun frames, size_t nReach, std::vector<float>& loud, size_t nAverage = 1, float fSign = 1,
-                  std::vector<uint32_t>* pAt = nullptr)
+// quietest, negated. pAt: where each was found, unless null.
+void LocalLoudest(CFrameRun frames, size_t nReach, float* loud, size_t nAverage = 1, float fSign = 1,
+                  uint32_t* pAt = nullptr)
 {
     const size_t n = frames.size();
-    loud.resize(n);
     auto Level = [&](size_t i) {
         float fSum = 0;
         for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(n - 1, i + nAverage); ++k)
@@ -87,7 +86,7 @@ void LocalLoudest(CFrameRun frames, size_t nReach, std::vector<float>& loud, siz
             ++nFront;
         loud[i] = ring[nFront % nRing].fLevel;
         if (pAt)
-            (*pAt)[i] = uint32_t(ring[nFront % nRing].nFrame);
+            pAt[i] = uint32_t(ring[nFront % nRing].nFrame);
     }
 }
 
@@ -107,28 +106,27 @@ float LowShareNear(CFrameRun frames, size_t i, size_t nAverage)
 // above the quietest stretch within fBackgroundS pays up to fBackground, in
 // full fBackgroundRangeDb nearer. The quietest stretch tells background
 // speech, whose energy lies low, from a hiss or silence, and only the former
-// makes the frame pay. quiet and at: room.
-void Background(const CCosts& c, CFrameRun frames, double dStep, std::vector<float>& quiet,
-                std::vector<uint32_t>& at, float* background)
+// makes the frame pay. at: room.
+void Background(const CCosts& c, CFrameRun frames, double dStep, std::vector<uint32_t>& at, float* background)
 {
     const size_t n = frames.size();
     at.resize(n);
-    LocalLoudest(frames, size_t(std::max(1.0, c.fBackgroundS / dStep)), quiet, 2, -1.0f, &at);
+    LocalLoudest(frames, size_t(std::max(1.0, c.fBackgroundS / dStep)), background, 2, -1.0f, at.data());
     for (size_t i = 0; i < n; ++i) {
-        const float fAbove = frames[i].fEnergyDb + quiet[i]; // quiet holds the quietest negated
+        const float fAbove = frames[i].fEnergyDb + background[i]; // the quietest, negated
         const float fSpeech = std::clamp((LowShareNear(frames, at[i], 2) - 0.5f) / 0.2f, 0.0f, 1.0f);
         background[i] = c.fBackground * fSpeech *
                         std::clamp((c.fBackgroundDb - fAbove) / c.fBackgroundRangeDb, 0.0f, 1.0f);
     }
 }
 
-// The value at q (0..1) of v in order; v is reordered.
-float Percentile(std::vector<float>& v, double q)
+// The value at q (0..1) of the n values from v in order; they are reordered.
+float Percentile(float* v, size_t n, double q)
 {
-    if (v.empty())
+    if (n == 0)
         return 0;
-    const size_t k = std::min(v.size() - 1, size_t(q * double(v.size())));
-    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+    const size_t k = std::min(n - 1, size_t(q * double(n)));
+    std::nth_element(v, v + std::ptrdiff_t(k), v + n);
     return v[k];
 }
 
@@ -175,8 +173,8 @@ void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, c
 // The path through frames, with what is learnt of their speakers from the
 // same frame on: the level each frame's is weighed against, the cost of a
 // voice as soft as the speech in the background, the speaker's centre and
-// the other speaker's where a frame may be his. from: room for each frame's
-// way back.
+// the other speaker's where a frame may be his (others, null where no frame
+// may). from: room for each frame's way back.
 void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* reference, const float* background,
                   const float* centres, const float* others, uint32_t* from, uint8_t* states)
 {
@@ -225,7 +223,7 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
             v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
             const float fOctaves = logF[k + 1] / fLn2;
             float fAway = std::fabs(fOctaves - centres[i]); // NaN without a centre: no cost
-            if (!std::isnan(others[i]))
+            if (others && !std::isnan(others[i]))
                 fAway = std::isnan(fAway) ? fAway : std::min(fAway, std::fabs(fOctaves - others[i]));
             if (!std::isnan(fAway))
                 v += c.fPrior * std::max(0.0f, fAway - c.fPriorOctaves);
@@ -273,10 +271,12 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
         return;
 
     // Where the speaker changes: a frame is clear against the loudest frames
-    // a quarter second either side, never the whole file's.
-    std::vector<float> loud;
-    LocalLoudest(frames, size_t(std::max(1.0, 0.25 / settings.dStep)), loud);
-    const std::vector<CTurn> turns = SpeakerTurns(frames, settings.dStep, loud);
+    // a quarter second either side, never the whole file's. Each buffer of
+    // frames is used twice where it can: an hour's every new megabyte costs
+    // milliseconds to fault in.
+    std::vector<float> reference(n);
+    LocalLoudest(frames, size_t(std::max(1.0, 0.25 / settings.dStep)), reference.data());
+    const std::vector<CTurn> turns = SpeakerTurns(frames, settings.dStep, reference);
     const size_t nTurns = turns.size();
     const auto End = [&](size_t t) { return t + 1 < nTurns ? turns[t + 1].nFirst : n; };
     const int nParts = int(std::clamp<size_t>(nTurns, 1, size_t(std::max(1, settings.nThreads))));
@@ -285,31 +285,36 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // (the level of his loud frames, and of the loudest frames near each
     // frame), against which a frame's level is weighed, and his range.
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
-    std::vector<float> reference(n), background(n), centres(n), others(n, fNaN);
+    std::vector<float> background(n), centres(nTurns > 1 ? n : 0), others;
     sonavel::analysis::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
-        std::vector<float> turnLoud, quiet;
-        std::vector<uint32_t> quietAt;
+        std::vector<uint32_t> at;
         for (size_t t = nBegin; t < nEnd; ++t) {
             const size_t a = turns[t].nFirst, b = End(t);
             const CFrameRun turn{&frames[a], b - a};
-            turnLoud.resize(b - a);
+            float* pLoud = reference.data() + a;
+            float* pLevels = background.data() + a; // ordered for the loud frames' level, then the background
             for (size_t i = a; i < b; ++i)
-                turnLoud[i - a] = frames[i].fEnergyDb;
-            const float fLoud = Percentile(turnLoud, 0.98);
-            LocalLoudest(turn, size_t(std::max(1.0, c.fReachS / settings.dStep)), turnLoud);
-            for (size_t i = a; i < b; ++i)
-                reference[i] = std::max(turnLoud[i - a], fLoud - c.fSlackDb);
-            Background(c, turn, settings.dStep, quiet, quietAt, background.data() + a);
+                pLevels[i - a] = frames[i].fEnergyDb;
+            const float fLoud = Percentile(pLevels, b - a, 0.98);
+            LocalLoudest(turn, size_t(std::max(1.0, c.fReachS / settings.dStep)), pLoud);
             // A whole file of one speaker shares his stretches among the threads.
-            const std::vector<float> own =
-                OwnRangeCentres(turn, settings.dStep, fLoud, turnLoud, nTurns == 1 ? settings.nThreads : 1);
-            std::copy(own.begin(), own.end(), centres.begin() + std::ptrdiff_t(a));
+            std::vector<float> own =
+                OwnRangeCentres(turn, settings.dStep, fLoud, pLoud, nTurns == 1 ? settings.nThreads : 1);
+            if (nTurns == 1)
+                centres = std::move(own);
+            else
+                std::copy(own.begin(), own.end(), centres.begin() + std::ptrdiff_t(a));
+            for (size_t i = 0; i < b - a; ++i)
+                pLoud[i] = std::max(pLoud[i], fLoud - c.fSlackDb);
+            Background(c, turn, settings.dStep, at, pLevels);
         }
     });
     // Where one voice meets the next with no pause, a frame may lie in either
     // speaker's range: their centres nearest the change.
     for (size_t t = 1; t < nTurns; ++t) {
         const CTurn& turn = turns[t];
+        if (turn.nSharedEnd > turn.nSharedFirst && others.empty())
+            others.assign(n, fNaN);
         float fBefore = fNaN, fAfter = fNaN;
         for (size_t i = turn.nFirst; i-- > turns[t - 1].nFirst && std::isnan(fBefore);)
             fBefore = centres[i];
@@ -332,7 +337,8 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
         for (size_t p = nBegin; p < nEnd; ++p) {
             const size_t a = turns[paths[p]].nFirst, b = p + 1 < paths.size() ? turns[paths[p + 1]].nFirst : n;
             ChoosePathOf(settings, CFrameRun{&frames[a], b - a}, reference.data() + a, background.data() + a,
-                         centres.data() + a, others.data() + a, from.get() + a, states.data() + a);
+                         centres.data() + a, others.empty() ? nullptr : others.data() + a, from.get() + a,
+                         states.data() + a);
         }
     });
 }

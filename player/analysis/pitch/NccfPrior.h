@@ -18,7 +18,6 @@ namespace sonavel::pitch {
 // much softer one is. fLoud: the level of the loud frames (of the speaker's turn), in dB;
 // loud: the level of the loudest frames near each frame. The stretches are
 // worked out on up to nThreads threads, with the same centres however many.
-std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud,
-                                   const std::vector<float>& loud, int nThreads);
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const float* loud, int nThreads);
 
 } // namespace sonavel::pitch

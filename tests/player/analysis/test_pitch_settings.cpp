@@ -417,11 +417,11 @@ TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
     }
     const CFrameRun run{frames.data(), frames.size()};
     const std::vector<float> loud(frames.size(), 60.0f);
-    const std::vector<float> one = OwnRangeCentres(run, 0.01, 60.0f, loud, 1);
+    const std::vector<float> one = OwnRangeCentres(run, 0.01, 60.0f, loud.data(), 1);
     EXPECT_NEAR(one[0], std::log2(110.0f), 0.5f);
     EXPECT_NEAR(one[5 * 45], std::log2(330.0f), 0.5f);
     for (int nThreads : {2, 3}) {
-        const std::vector<float> many = OwnRangeCentres(run, 0.01, 60.0f, loud, nThreads);
+        const std::vector<float> many = OwnRangeCentres(run, 0.01, 60.0f, loud.data(), nThreads);
         ASSERT_EQ(many.size(), one.size());
         EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(float)), 0) << nThreads << " threads";
     }
