@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace sonavel::pitch {
@@ -86,7 +87,7 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
 {
     const size_t n = frames.size();
     std::vector<float> clear; // the clear frames' pitch, in octaves
-    std::vector<size_t> at;   // and their frames
+    std::vector<uint32_t> at; // and their frames (a track holds at most 2e8)
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
         float fBest = 0;
@@ -94,7 +95,7 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
             fBest = std::max(fBest, f.fStrength[k]);
         if (fBest > 0.8f && f.fLowShare > 0.5f && f.fEnergyDb > loud[i] - kClearDb) {
             clear.push_back(ClearOctaves(f, fBest));
-            at.push_back(i);
+            at.push_back(uint32_t(i));
         }
     }
     // A place j lies between clear frames j - 1 and j; its sides, the kSide
