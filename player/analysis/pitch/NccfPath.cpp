@@ -276,7 +276,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // milliseconds to fault in.
     std::vector<float> reference(n);
     LocalLoudest(frames, size_t(std::max(1.0, 0.25 / settings.dStep)), reference.data());
-    const std::vector<CTurn> turns = SpeakerTurns(frames, settings.dStep, reference);
+    const std::vector<CTurn> turns = SpeakerTurns(frames, settings.dStep, reference, settings.nThreads);
     const size_t nTurns = turns.size();
     const auto End = [&](size_t t) { return t + 1 < nTurns ? turns[t + 1].nFirst : n; };
     const int nParts = int(std::clamp<size_t>(nTurns, 1, size_t(std::max(1, settings.nThreads))));

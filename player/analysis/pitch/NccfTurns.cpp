@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "player/analysis/core/SplitWork.h"
+
 namespace sonavel::pitch {
 
 namespace {
@@ -19,6 +21,7 @@ const double kClusterShare = 0.3;  // the share of a voice's clear frames its le
 const float kNearBest = 0.04f;     // a candidate this near the frame's best counts as strong
 const float kMultipleMargin = 0.15f; // or this near, at two or three times its pitch
 const float kMultipleNear = 0.05f; // that near two or three times, in log Hz
+const size_t kLevelsPerThread = 1000; // fewer windows are not worth a thread
 
 // The pitch of a clear frame, in octaves: the highest of its candidates that
 // is as strong as the best, since a voice correlates as well at two periods as
@@ -62,28 +65,33 @@ float Level(const std::vector<float>& v)
     return v[n / 2];
 }
 
-// The level of every kSide clear frames in a row: levels[j] of clear[j .. j + kSide).
-std::vector<float> WindowLevels(const std::vector<float>& clear)
+// The level of every kSide clear frames in a row: levels[j] of clear[j .. j + kSide),
+// worked out in as many parts as there are threads, each sliding its own window.
+std::vector<float> WindowLevels(const std::vector<float>& clear, int nThreads)
 {
     std::vector<float> levels;
     if (clear.size() < kSide)
         return levels;
     levels.resize(clear.size() - kSide + 1);
-    std::vector<float> window(clear.begin(), clear.begin() + kSide);
-    std::sort(window.begin(), window.end());
-    for (size_t j = 0;; ++j) {
-        levels[j] = Level(window);
-        if (j + kSide == clear.size())
-            break;
-        window.erase(std::lower_bound(window.begin(), window.end(), clear[j]));
-        window.insert(std::upper_bound(window.begin(), window.end(), clear[j + kSide]), clear[j + kSide]);
-    }
+    const int nParts = int(std::clamp<size_t>(levels.size() / kLevelsPerThread, 1, size_t(std::max(1, nThreads))));
+    sonavel::analysis::RunSplit(levels.size(), nParts, [&](size_t nBegin, size_t nEnd) {
+        std::vector<float> window(clear.begin() + std::ptrdiff_t(nBegin),
+                                  clear.begin() + std::ptrdiff_t(nBegin + kSide));
+        std::sort(window.begin(), window.end());
+        for (size_t j = nBegin; j < nEnd; ++j) {
+            levels[j] = Level(window);
+            if (j + 1 == nEnd)
+                break;
+            window.erase(std::lower_bound(window.begin(), window.end(), clear[j]));
+            window.insert(std::upper_bound(window.begin(), window.end(), clear[j + kSide]), clear[j + kSide]);
+        }
+    });
     return levels;
 }
 
 } // namespace
 
-std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vector<float>& loud)
+std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vector<float>& loud, int nThreads)
 {
     const size_t n = frames.size();
     std::vector<float> clear; // the clear frames' pitch, in octaves
@@ -103,7 +111,7 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
     // of such places holds one change of speaker: the levels before its first
     // place and after its last are the two voices', and the change lies where
     // fewest clear frames between them lie nearer the other voice.
-    const std::vector<float> levels = WindowLevels(clear);
+    const std::vector<float> levels = WindowLevels(clear, nThreads);
     std::vector<CTurn> turns{CTurn()};
     const size_t nMargin = size_t(std::ceil(kMarginS / dStep)), nPause = size_t(std::ceil(kPauseS / dStep));
     size_t nRun = 0; // the first place of the run, 0 for none

@@ -17,15 +17,20 @@ struct CTurn {
     size_t nSharedFirst = 0, nSharedEnd = 0;
 };
 
-// Every turn, in order, the first at frame 0. Frames that sound like a voice
-// make stretches between pauses of 250 ms or more; a turn ends where the
-// voice's level (the median pitch of its clear frames) moves by more than half
-// an octave: between two stretches at different levels, in the longest pause
-// between them, and inside a stretch with no pause at all, where the clear
-// frames before a point and those after it lie that far apart. A part of a
-// stretch must hold 20 clear frames and more to be a turn of its own. loud:
-// the level of the loudest frames near each frame, in dB (LocalLoudest), the
-// only yardstick for what is clear: never the whole file's.
-std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vector<float>& loud);
+// Every turn, in order, the first at frame 0. Clear frames (strongly periodic,
+// most of their energy at low frequencies, within 6 dB of the loudest frames
+// near them) each give a pitch; a voice's level over 40 of them is the highest
+// cluster of their pitch that holds three in ten, as noise reads a voice at a
+// half or a third more often than above it. Where the levels of the 40 clear
+// frames before a point and of the 40 after it lie more than half an octave
+// apart, a turn ends: of a run of such points, where fewest clear frames
+// between the two voices' levels lie nearer the other voice. Where the clear
+// frames either side are a pause apart (250 ms), the next turn starts in the
+// pause's middle; where they are not, the frames between them and 150 ms either
+// side may be either speaker's. loud: the level of the loudest frames near each
+// frame, in dB (LocalLoudest), the only yardstick for what is clear: never the
+// whole file's. Up to nThreads threads work on it, with the same turns however
+// many.
+std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vector<float>& loud, int nThreads);
 
 } // namespace sonavel::pitch
