@@ -36,9 +36,11 @@ three other espeak-ng voices.
 
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6 (the two-speaker and
-espeak-ng sets on 1 and 3; set 2 was seen once while tuning them; the user's
-range and the joined files on sets 1 and 3, default voices); the default, 8,
-set 4, and sets 21 and 22 with the held-out voices are held out from all of it.
+espeak-ng sets on 1 and 3; set 2 was seen once while tuning them; the speaker's
+turns, the user's range, the joined files and the cost of a voice no louder
+than the babble on sets 1, 3, 5, 6, 11 and 12, default voices); the default,
+8, set 4, and sets 21 and 22 with the held-out voices are held out from all of
+it.
 """
 import argparse
 import math
