@@ -15,6 +15,7 @@ const double kBefore = 0.35, kAfter = 0.45;       // the cycle correlated, in pe
 const double kNear = 0.06;                        // the first search: this much around the expected lag
 const double kShortest = 0.75, kLongest = 1.33;   // the widest search, in periods of the track
 const double kLeastCorrelation = 0.5;             // below this the voice is no longer periodic
+const double kHalfShare = 0.9;                    // half the lag correlating this well is the period
 const int kAnchorPeriods = 4;
 const double kSettleReach = 0.1;                  // a cycle's peak is sought this many periods around its pulse
 const size_t kSettlePeriods = 10;                 // and the pulses moved by the median offset of this many each side
@@ -75,6 +76,14 @@ private:
     double Period(double dPos) const { return m_curve.At(dPos, m_s.i0, m_s.i1); }
     bool HoldAround(double dPos);
     bool Polarity(double& dSign);
+    struct Lag {
+        int64_t nLag = 0;
+        double dCorrelation = 0, dBefore = 0, dAfter = 0; // at the lag and either side
+    };
+    // The best correlating whole lag in [dLo, dHi] between the cycle at
+    // [a0, a1) and the waveform nDir x lag away; false when it lies on a slope
+    // at an edge.
+    bool BestLag(int64_t a0, int64_t a1, int nDir, double dLo, double dHi, Lag& lag) const;
     // The lag (samples, > 0) by which the cycle at dPos repeats in direction
     // nDir (+1 later, -1 earlier), near dGuess; 0 when none correlates well.
     double NextLag(double dPos, int nDir, double dGuess);
@@ -137,43 +146,50 @@ double CWalker::Correlation(int64_t a0, int64_t a1, int64_t nShift) const
     return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
 }
 
+bool CWalker::BestLag(int64_t a0, int64_t a1, int nDir, double dLo, double dHi, Lag& lag) const
+{
+    const int64_t t0 = std::max<int64_t>(1, int64_t(std::floor(dLo))), t1 = int64_t(std::ceil(dHi));
+    lag.dCorrelation = -2;
+    lag.nLag = t0;
+    double cPrev = Correlation(a0, a1, nDir * (t0 - 1));
+    for (int64_t t = t0; t <= t1; ++t) {
+        const double c = Correlation(a0, a1, nDir * t);
+        if (c > lag.dCorrelation) {
+            lag.dCorrelation = c;
+            lag.nLag = t;
+            lag.dBefore = cPrev;
+        }
+        cPrev = c;
+    }
+    lag.dAfter = Correlation(a0, a1, nDir * (lag.nLag + 1));
+    // A best lag at an edge of the search may lie on a slope.
+    return !((lag.nLag == t0 && lag.dBefore > lag.dCorrelation) || (lag.nLag == t1 && lag.dAfter > lag.dCorrelation));
+}
+
 double CWalker::NextLag(double dPos, int nDir, double dGuess)
 {
     const double T = Period(dPos);
     const int64_t a0 = int64_t(std::ceil(dPos - kBefore * T)), a1 = int64_t(std::floor(dPos + kAfter * T)) + 1;
     const double dWideLo = std::max(m_curve.Shortest(), kShortest * T);
     const double dWideHi = std::min(m_curve.Longest(), kLongest * T);
-    double dLo = std::max(dWideLo, (1 - kNear) * std::min(dGuess, T) - 2);
-    double dHi = std::min(dWideHi, (1 + kNear) * std::max(dGuess, T) + 2);
-    for (int nPass = 0; nPass < 2; ++nPass) {
-        const int64_t t0 = std::max<int64_t>(1, int64_t(std::floor(dLo))), t1 = int64_t(std::ceil(dHi));
-        double dBest = -2;
-        int64_t tBest = t0;
-        double cPrev = Correlation(a0, a1, nDir * (t0 - 1)), cBefore = 0, cAfter = 0;
-        for (int64_t t = t0; t <= t1; ++t) {
-            const double c = Correlation(a0, a1, nDir * t);
-            if (c > dBest) {
-                dBest = c;
-                tBest = t;
-                cBefore = cPrev;
-            }
-            cPrev = c;
-        }
-        cAfter = Correlation(a0, a1, nDir * (tBest + 1));
-        // A best lag at the edge of a narrow search may be a slope: search wide.
-        const bool bEdge = (tBest == t0 && cBefore > dBest) || (tBest == t1 && cAfter > dBest);
-        if (bEdge && nPass == 0 && (dLo > dWideLo || dHi < dWideHi)) {
-            dLo = dWideLo;
-            dHi = dWideHi;
-            continue;
-        }
-        if (dBest < kLeastCorrelation || bEdge)
-            return 0;
-        double dOffset, dHeight;
-        PeakBetweenSamples(cBefore, dBest, cAfter, dOffset, dHeight);
-        return double(tBest) + dOffset;
-    }
-    return 0;
+    Lag lag;
+    bool bPeak = BestLag(a0, a1, nDir, std::max(dWideLo, (1 - kNear) * std::min(dGuess, T) - 2),
+                         std::min(dWideHi, (1 + kNear) * std::max(dGuess, T) + 2), lag);
+    if (!bPeak)
+        bPeak = BestLag(a0, a1, nDir, dWideLo, dWideHi, lag);
+    if (!bPeak || lag.dCorrelation < kLeastCorrelation)
+        return 0;
+    // Two periods correlate as well as one: where half the lag does nearly as
+    // well, the period is the half (the track may lie an octave low).
+    const double dHalf = 0.5 * double(lag.nLag);
+    Lag half;
+    if (dHalf * (1 - kNear) >= m_curve.Shortest() &&
+        BestLag(a0, a1, nDir, dHalf * (1 - kNear) - 1, dHalf * (1 + kNear) + 1, half) &&
+        half.dCorrelation >= kHalfShare * lag.dCorrelation)
+        lag = half;
+    double dOffset, dHeight;
+    PeakBetweenSamples(lag.dBefore, lag.dCorrelation, lag.dAfter, dOffset, dHeight);
+    return double(lag.nLag) + dOffset;
 }
 
 double CWalker::Amplitude(double dPos, double T) const

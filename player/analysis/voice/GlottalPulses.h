@@ -9,7 +9,9 @@
 // of the cycle at hand (from 0.35 of a period before its pulse to 0.45 after)
 // correlates best with the waveform further on, at a lag near the period
 // before it and the track's period there (never beyond the floor and the
-// ceiling), placed between samples by a cosine through the best three lags.
+// ceiling), placed between samples by a cosine through the best three lags;
+// where half that lag correlates nearly as well (0.9 of it), the half is the
+// period (a track an octave low finds every cycle all the same).
 // So each period is the shift between two whole cycles, not between two
 // single peaks, which noise moves; the pulses stay on the phase of the first
 // peak. A walk stops at the stretch's end and where the best correlation falls

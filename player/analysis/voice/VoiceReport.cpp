@@ -16,7 +16,8 @@ using analysis::EOutcome;
 namespace {
 
 const double kPitchStepS = 0.01;
-const double kHeldS = 5; // sound held at a time by a walk along the pulses
+const double kHeldS = 5;       // sound held at a time by a walk along the pulses
+const double kF0ReachS = 0.02; // a frame's f0 from the pulses this near it
 
 // Samples nOffset .. of another source, as samples 0 ..
 class CSpanSamples : public CSampleSource {
@@ -35,12 +36,28 @@ private:
 
 bool Finite(double d) { return std::isfinite(d); }
 
-void F0Statistics(const pitch::PitchFrames& track, VoiceReport& report)
+// f0 of each voiced frame: from the pulses' periods around it where it has any
+// (they are the cycles measured, and a track an octave off is not
+// followed), else the track's.
+void F0Statistics(const pitch::PitchFrames& track, const GlottalPulses& pulses, double dLongestS,
+                  VoiceReport& report)
 {
     std::vector<double> f0;
-    for (double f : track.pitch_hz)
-        if (f > 0)
-            f0.push_back(f);
+    const std::vector<double>& t = pulses.time_s;
+    for (size_t i = 0; i < track.pitch_hz.size(); ++i) {
+        if (!(track.pitch_hz[i] > 0))
+            continue;
+        const auto first = std::lower_bound(t.begin(), t.end(), track.time_s[i] - kF0ReachS);
+        const auto last = std::upper_bound(first, t.end(), track.time_s[i] + kF0ReachS);
+        double dSum = 0;
+        int n = 0;
+        for (auto it = first; it + 1 < last; ++it)
+            if (*(it + 1) - *it <= dLongestS) {
+                dSum += *(it + 1) - *it;
+                ++n;
+            }
+        f0.push_back(n > 0 ? n / dSum : track.pitch_hz[i]);
+    }
     if (!track.pitch_hz.empty())
         report.dUnvoicedFraction = 1 - double(f0.size()) / double(track.pitch_hz.size());
     if (f0.empty())
@@ -161,7 +178,7 @@ EOutcome MeasureVoice(const VoiceSettings& settings, const CSampleSource& source
         if (!MeasureCpps(span, nSpan, nRate, settings.cepstral, nThreads, dCpps))
             return EOutcome::SourceFailed;
 
-        F0Statistics(tracks.pitch, report);
+        F0Statistics(tracks.pitch, tracks.pulses, 1 / settings.dFloorHz, report);
         report.nPulses = int(tracks.pulses.time_s.size());
         std::vector<double> periods, amplitudes;
         PeriodsOf(tracks.pulses, periods, amplitudes);

@@ -12,7 +12,9 @@
 // over the whole span, voiced or not. The sound is read a few seconds at a
 // time, so an hour needs no more memory than its frames and pulses.
 //
-//   f0 median, mean, sd  over the track's voiced frames (sd: n - 1)
+//   f0 median, mean, sd  over the track's voiced frames (sd: n - 1), each
+//                        frame's f0 from the periods of the pulses within
+//                        20 ms of it where there are any, else the track's
 //   pulses, periods      the pulses; the periods between them that the
 //                        limits take
 //   unvoiced fraction    the track's unvoiced frames over all its frames
