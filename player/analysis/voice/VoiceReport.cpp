@@ -19,21 +19,6 @@ const double kPitchStepS = 0.01;
 const double kHeldS = 5;       // sound held at a time by a walk along the pulses
 const double kF0ReachS = 0.02; // a frame's f0 from the pulses this near it
 
-// Samples nOffset .. of another source, as samples 0 ..
-class CSpanSamples : public CSampleSource {
-public:
-    CSpanSamples(const CSampleSource& source, int nOffset) : m_source(source), m_nOffset(nOffset) {}
-    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
-    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
-    {
-        return m_source.Fetch(nFirst + m_nOffset, nCount, pBuffer);
-    }
-
-private:
-    const CSampleSource& m_source;
-    int m_nOffset;
-};
-
 bool Finite(double d) { return std::isfinite(d); }
 
 // f0 of each voiced frame: from the pulses' periods around it where it has any
@@ -154,7 +139,7 @@ EOutcome MeasureVoice(const VoiceSettings& settings, const CSampleSource& source
     const int nSpan = int(n1 - n0);
     if (nThreads <= 0)
         nThreads = int(std::max(1u, std::thread::hardware_concurrency()));
-    const CSpanSamples span(source, int(n0));
+    const COffsetSamples span(source, int(n0));
     VoiceTracks tracks;
     try {
         pitch::PitchSettings p;
