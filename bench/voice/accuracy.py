@@ -22,7 +22,7 @@ Praat, then the speed and memory against Praat, in one run.
    median difference within 0.5 dB.
 3. speed.py: 10 minutes, whole processes, and the peak memory.
 
-  accuracy.py BUILD_DIR [--seed N] [--count N] [--keep DIR] [--no-speed]
+  accuracy.py BUILD_DIR [--seed N] [--count N] [--keep DIR] [--no-speed] [--speed-runs N]
 
 The set is made anew from the seed, the same for the same seed. The pulse
 walk's and the harmonicity's constants were tuned on seed 1; the default seed,
@@ -230,6 +230,7 @@ def main():
     ap.add_argument("--count", type=int, default=16)
     ap.add_argument("--keep")
     ap.add_argument("--no-speed", action="store_true")
+    ap.add_argument("--speed-runs", type=int, default=1, help="turns of speed.py (Praat takes minutes a turn)")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     if not shutil.which("praat"):
@@ -253,7 +254,7 @@ def main():
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
     if not args.no_speed:
-        subprocess.check_call([sys.executable, os.path.join(HERE, "speed.py"), build])
+        subprocess.check_call([sys.executable, os.path.join(HERE, "speed.py"), build, str(args.speed_runs)])
 
 
 if __name__ == "__main__":

@@ -17,6 +17,7 @@ namespace {
 
 const int kZeroCrossings = 24; // the resampling sinc's, each side
 const int kPhases = 1024;      // its table's steps between two input samples
+const int kDotLanes = 8;       // its rows padded to a multiple of this, summed in as many lanes
 const double kBlockS = 5;      // sound per block of frames a thread takes
 const double kLeastPower = 1e-300;
 const double kDbPerNeper = 10 / M_LN10;
@@ -97,6 +98,17 @@ SONAVEL_VOICE_INLINE void KernelBody(const double* s, const double* k, int nTaps
     }
 }
 
+// The sum of a[j] b[j] over n (a multiple of kDotLanes): kDotLanes running
+// sums, added in a fixed order, so both builds round alike.
+SONAVEL_VOICE_INLINE float DotBody(const float* a, const float* b, int n)
+{
+    float acc[kDotLanes] = {};
+    for (int j = 0; j < n; j += kDotLanes)
+        for (int l = 0; l < kDotLanes; ++l)
+            acc[l] += a[j + l] * b[j + l];
+    return ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
+}
+
 void LnPlain(const double* in, double s, double m, double* out, int n) { LnBody(in, s, m, out, n); }
 SONAVEL_VOICE_AVX2 void LnAvx2(const double* in, double s, double m, double* out, int n) { LnBody(in, s, m, out, n); }
 void AbovePlain(const double* db, const double* lnq, double a, double b, double* out, int n)
@@ -115,77 +127,76 @@ SONAVEL_VOICE_AVX2 void KernelAvx2(const double* s, const double* k, int nTaps, 
     KernelBody(s, k, nTaps, out, n);
 }
 
+float DotPlain(const float* a, const float* b, int n) { return DotBody(a, b, n); }
+SONAVEL_VOICE_AVX2 float DotAvx2(const float* a, const float* b, int n) { return DotBody(a, b, n); }
+
 struct BinLoops {
     void (*pfnLn)(const double*, double, double, double*, int);
     void (*pfnAbove)(const double*, const double*, double, double, double*, int);
     void (*pfnAdd)(double*, const double*, double, int);
     void (*pfnKernel)(const double*, const double*, int, double*, int);
+    float (*pfnDot)(const float*, const float*, int);
 };
 
 const BinLoops& Loops()
 {
-    static const BinLoops plain{LnPlain, AbovePlain, AddPlain, KernelPlain};
-    static const BinLoops avx2{LnAvx2, AboveAvx2, AddAvx2, KernelAvx2};
+    static const BinLoops plain{LnPlain, AbovePlain, AddPlain, KernelPlain, DotPlain};
+    static const BinLoops avx2{LnAvx2, AboveAvx2, AddAvx2, KernelAvx2, DotAvx2};
     return HasAvx2() ? avx2 : plain;
+}
+
+// The k-th smallest of v[0 .. n); v is reordered, every value before the k-th
+// no larger than it. A quickselect whose partitions move values without
+// branches: the fits' values fall in no order a branch could guess, and this
+// takes a third of the library's time for them.
+double Select(double* v, size_t n, size_t k)
+{
+    size_t lo = 0, hi = n;
+    while (hi - lo > 24) {
+        const double a = v[lo], b = v[lo + (hi - lo) / 2], c = v[hi - 1];
+        const double dPivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
+        size_t i = lo; // below the pivot to the front
+        for (size_t j = lo; j < hi; ++j) {
+            const double x = v[j];
+            const bool bBelow = x < dPivot;
+            v[j] = v[i];
+            v[i] = x;
+            i += bBelow;
+        }
+        if (k < i) {
+            hi = i;
+            continue;
+        }
+        size_t e = i; // then the pivot's equals
+        for (size_t j = i; j < hi; ++j) {
+            const double x = v[j];
+            const bool bEqual = !(dPivot < x);
+            v[j] = v[e];
+            v[e] = x;
+            e += bEqual;
+        }
+        if (k < e)
+            return dPivot;
+        lo = e;
+    }
+    for (size_t i = lo + 1; i < hi; ++i) {
+        const double x = v[i];
+        size_t j = i;
+        for (; j > lo && v[j - 1] > x; --j)
+            v[j] = v[j - 1];
+        v[j] = x;
+    }
+    return v[k];
 }
 
 // The median of v[0 .. n) (the mean of the middle two for even n); v is reordered.
 double Median(double* v, size_t n)
 {
-    std::nth_element(v, v + n / 2, v + n);
-    const double dHigh = v[n / 2];
+    const double dHigh = Select(v, n, n / 2);
     if (n % 2)
         return dHigh;
     return 0.5 * (dHigh + *std::max_element(v, v + n / 2));
 }
-
-// The exact median of one kind of value that changes little from frame to
-// frame (a fit's slope, its intercept): most calls count the values below a
-// band around the last median and pick it from the few inside the band.
-class CMedianNear {
-public:
-    double Median(const double* v, size_t n)
-    {
-        const size_t kHigh = n / 2, kLow = (n - 1) / 2;
-        double d;
-        if (m_bGuess && Near(v, n, kLow, kHigh, d)) {
-            m_dWidth = std::max(0.75 * m_dWidth, 4 * std::fabs(d - m_dGuess));
-        } else {
-            m_band.assign(v, v + n);
-            d = sonavel::voice::Median(m_band.data(), n);
-            m_dWidth = m_bGuess ? std::max(2 * m_dWidth, 4 * std::fabs(d - m_dGuess)) : 0;
-        }
-        m_dWidth = std::max(m_dWidth, 1e-9 * (1 + std::fabs(d)));
-        m_dGuess = d;
-        m_bGuess = std::isfinite(d);
-        return d;
-    }
-
-private:
-    bool Near(const double* v, size_t n, size_t kLow, size_t kHigh, double& d)
-    {
-        const double dLo = m_dGuess - m_dWidth, dHi = m_dGuess + m_dWidth;
-        m_band.resize(n);
-        size_t nBelow = 0, nBand = 0;
-        for (size_t i = 0; i < n; ++i) {
-            m_band[nBand] = v[i];
-            nBand += (v[i] >= dLo) & (v[i] <= dHi);
-            nBelow += v[i] < dLo;
-        }
-        if (kLow < nBelow || kHigh >= nBelow + nBand)
-            return false;
-        double* b = m_band.data();
-        std::nth_element(b, b + (kHigh - nBelow), b + nBand);
-        d = b[kHigh - nBelow];
-        if (kLow != kHigh)
-            d = 0.5 * (d + *std::max_element(b, b + (kHigh - nBelow)));
-        return true;
-    }
-
-    bool m_bGuess = false;
-    double m_dGuess = 0, m_dWidth = 0;
-    std::vector<double> m_band;
-};
 
 // Weights of a moving mean dWidth long over values joined by straight lines,
 // for the value at i of n: the integral of each value's hat over the window
@@ -287,7 +298,7 @@ Plan MakePlan(const CepstralSettings& settings, int nCount, int nRate)
     if (plan.bResample) {
         const double r = plan.dRate / nRate; // cut-off at the new half rate, in input terms
         plan.nHalfTaps = int(std::ceil(kZeroCrossings / r)) + 1;
-        plan.nTaps = 2 * plan.nHalfTaps + 1;
+        plan.nTaps = (2 * plan.nHalfTaps + 1 + kDotLanes - 1) / kDotLanes * kDotLanes; // zeros past the last
         plan.sinc.assign(size_t(kPhases + 1) * size_t(plan.nTaps), 0.0f);
         for (int p = 0; p <= kPhases; ++p) {
             float* row = &plan.sinc[size_t(p) * size_t(plan.nTaps)];
@@ -330,7 +341,6 @@ Plan MakePlan(const CepstralSettings& settings, int nCount, int nRate)
 
 // Fits y[1 .. nBins-1] over plan.lnq robustly: slope and intercept.
 struct LineFit {
-    CMedianNear slope, intercept;
     std::vector<double> scratch;
 
     void Fit(const Plan& plan, const double* y, double& dSlope, double& dIntercept)
@@ -341,11 +351,11 @@ struct LineFit {
         const double* step = plan.pairStep.data();
         for (int i = 0; i < h; ++i)
             v[i] = (y[1 + i + h] - y[1 + i]) * step[i];
-        dSlope = slope.Median(v, size_t(h));
+        dSlope = Median(v, size_t(h));
         const double* x = plan.lnq.data() + 1;
         for (int i = 0; i < nFit; ++i)
             v[i] = y[1 + i] - dSlope * x[i];
-        dIntercept = intercept.Median(v, size_t(nFit));
+        dIntercept = Median(v, size_t(nFit));
     }
 };
 
@@ -403,10 +413,12 @@ bool CFrameWorker::Prepare(int64_t k0, int64_t k1)
         const int64_t nIn1 = int64_t(std::floor(position(k1))) + m_plan.nHalfTaps + 2;
         if (!m_samples.Hold(nIn0, nIn1))
             return false;
-        std::vector<float> in(size_t(nIn1 - nIn0));
+        // Room for the rows' padding past the last tap.
+        std::vector<float> in(size_t(nIn1 - nIn0) + kDotLanes, 0.0f);
         for (int64_t n = nIn0; n < nIn1; ++n)
             in[size_t(n - nIn0)] = float(m_samples.At(n));
         const int nTaps = m_plan.nTaps;
+        const BinLoops& loops = Loops();
         for (int64_t k = nFrom; k < k1; ++k) {
             if (k < 0 || k >= m_plan.nWorkCount)
                 continue;
@@ -415,11 +427,7 @@ bool CFrameWorker::Prepare(int64_t k0, int64_t k1)
             const int nPhase = int(std::lround((p - double(n)) * kPhases));
             const float* row = &m_plan.sinc[size_t(nPhase) * size_t(nTaps)];
             const float* x = &in[size_t(n - m_plan.nHalfTaps - nIn0)];
-            float s = 0;
-#pragma omp simd reduction(+ : s)
-            for (int j = 0; j < nTaps; ++j)
-                s += row[j] * x[j];
-            z[size_t(k - nFrom)] = s;
+            z[size_t(k - nFrom)] = loops.pfnDot(row, x, nTaps);
         }
     }
     m_nWorkFirst = k0;

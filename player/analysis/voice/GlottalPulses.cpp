@@ -16,6 +16,7 @@ const double kNear = 0.06;                        // the first search: this much
 const double kShortest = 0.75, kLongest = 1.33;   // the widest search, in periods of the track
 const double kLeastCorrelation = 0.5;             // below this the voice is no longer periodic
 const double kHalfShare = 0.9;                    // half the lag correlating this well is the period
+const double kHalfLook = 0.6;                     // and is sought where the lags near it reach this
 const int kAnchorPeriods = 4;
 const double kSettleReach = 0.1;                  // a cycle's peak is sought this many periods around its pulse
 const size_t kSettlePeriods = 10;                 // and the pulses moved by the median offset of this many each side
@@ -181,9 +182,13 @@ double CWalker::NextLag(double dPos, int nDir, double dGuess)
         return 0;
     // Two periods correlate as well as one: where half the lag does nearly as
     // well, the period is the half (the track may lie an octave low).
+    // (A look at the three lags nearest the half first: at a voice's true
+    // period the half correlates far less, and the search is not made.)
     const double dHalf = 0.5 * double(lag.nLag);
     Lag half;
     if (dHalf * (1 - kNear) >= m_curve.Shortest() &&
+        std::max({Correlation(a0, a1, nDir * (lag.nLag / 2)), Correlation(a0, a1, nDir * (lag.nLag / 2 + 1)),
+                  Correlation(a0, a1, nDir * (lag.nLag / 2 - 1))}) >= kHalfLook * lag.dCorrelation &&
         BestLag(a0, a1, nDir, dHalf * (1 - kNear) - 1, dHalf * (1 + kNear) + 1, half) &&
         half.dCorrelation >= kHalfShare * lag.dCorrelation)
         lag = half;
