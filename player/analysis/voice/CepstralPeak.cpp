@@ -147,8 +147,8 @@ const BinLoops& Loops()
 
 // The k-th smallest of v[0 .. n); v is reordered, every value before the k-th
 // no larger than it. A quickselect whose partitions move values without
-// branches: the fits' values fall in no order a branch could guess, and this
-// takes a third of the library's time for them.
+// branches: the fits' values fall in no order a branch could guess, and on
+// them this takes about a third of std::nth_element's time.
 double Select(double* v, size_t n, size_t k)
 {
     size_t lo = 0, hi = n;
