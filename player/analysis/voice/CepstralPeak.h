@@ -23,7 +23,8 @@
 //    peak above it between the quefrencies of the highest and lowest pitch
 //    sought (60-330 Hz), each peak placed by a parabola through its three
 //    bins.
-// 7. CPPS: the mean of the frames' prominences.
+// 7. CPPS: the mean of the frames' prominences (a frame of digital silence has
+//    no peak: 0 dB).
 // These are the choices behind the norms clinics keep, so our numbers and
 // theirs may be compared.
 #include <optional>

@@ -92,6 +92,12 @@ private:
     double Amplitude(double dPos, double T) const;
     // Moves the pulses onto their peaks, as a slowly changing whole.
     bool Settle(std::vector<double>& positions);
+    // One walk: its anchor the highest peak of the periods from dFrom, back no
+    // earlier than dEarliest, on until a cycle does not repeat; dLast: where it
+    // stopped (past the anchor's search at least).
+    bool Walk(double dFrom, double dEarliest, std::vector<double>& positions, double& dLast);
+    // The walk's pulses with their amplitudes, after those before.
+    bool Keep(const std::vector<double>& positions, GlottalPulses& pulses);
 
     CHeldSamples& m_x;
     const CPeriodCurve& m_curve;
@@ -263,25 +269,43 @@ bool CWalker::Run(GlottalPulses& pulses)
 {
     if (!Polarity(m_dSign))
         return false;
+    // Walks from anchors on: where one stops inside the stretch (a cycle that
+    // does not repeat), the next anchor is sought a period further on.
+    double dFrom = double(m_s.nFirst), dEarliest = double(m_s.nFirst);
+    std::vector<double> positions;
+    while (dFrom + 2 * m_curve.Shortest() < double(m_s.nEnd)) {
+        double dLast;
+        if (!Walk(dFrom, dEarliest, positions, dLast) || !Settle(positions) || !Keep(positions, pulses))
+            return false;
+        dEarliest = dLast + 0.5 * Period(dLast);
+        dFrom = dLast + Period(dLast);
+    }
+    return true;
+}
+
+bool CWalker::Walk(double dFrom, double dEarliest, std::vector<double>& positions, double& dLast)
+{
+    positions.clear();
     // The anchor: the highest peak of the first periods.
-    const int64_t nSearchEnd =
-        std::min<int64_t>(m_s.nEnd, m_s.nFirst + int64_t(kAnchorPeriods * Period(double(m_s.nFirst))));
-    if (!HoldAround(double(m_s.nFirst)) || !m_x.Hold(m_s.nFirst - 1, nSearchEnd + 1))
+    const int64_t nFrom = int64_t(std::ceil(dFrom));
+    const int64_t nSearchEnd = std::min<int64_t>(m_s.nEnd, nFrom + int64_t(kAnchorPeriods * Period(dFrom)));
+    if (!HoldAround(dFrom) || !m_x.Hold(nFrom - 1, nSearchEnd + 1))
         return false;
-    int64_t nPeak = m_s.nFirst;
-    for (int64_t n = m_s.nFirst; n < nSearchEnd; ++n)
+    int64_t nPeak = nFrom;
+    for (int64_t n = nFrom; n < nSearchEnd; ++n)
         if (m_dSign * m_x.At(n) > m_dSign * m_x.At(nPeak))
             nPeak = n;
     double dOffset, dHeight;
     PeakBetweenSamples(m_dSign * m_x.At(nPeak - 1), m_dSign * m_x.At(nPeak), m_dSign * m_x.At(nPeak + 1), dOffset,
                        dHeight);
     const double dAnchor = double(nPeak) + dOffset;
+    dLast = std::max(dAnchor, double(nSearchEnd));
 
     std::vector<double> before; // walked backwards from the anchor, latest first
     double dPos = dAnchor, dGuess = Period(dAnchor);
     while (HoldAround(dPos)) {
         const double dLag = NextLag(dPos, -1, dGuess);
-        if (dLag <= 0 || dPos - dLag < double(m_s.nFirst))
+        if (dLag <= 0 || dPos - dLag < dEarliest)
             break;
         dPos -= dLag;
         dGuess = dLag;
@@ -289,7 +313,7 @@ bool CWalker::Run(GlottalPulses& pulses)
     }
     if (m_bFailed)
         return false;
-    std::vector<double> positions(before.rbegin(), before.rend());
+    positions.assign(before.rbegin(), before.rend());
     positions.push_back(dAnchor);
     dPos = dAnchor;
     dGuess = Period(dAnchor);
@@ -301,8 +325,12 @@ bool CWalker::Run(GlottalPulses& pulses)
         dGuess = dLag;
         positions.push_back(dPos);
     }
-    if (m_bFailed || !Settle(positions))
-        return false;
+    dLast = std::max(dLast, dPos);
+    return !m_bFailed;
+}
+
+bool CWalker::Keep(const std::vector<double>& positions, GlottalPulses& pulses)
+{
     // Each cycle's amplitude over a length set by the periods around it (their
     // median), so neither its own jitter nor the track's wobble moves it.
     const size_t n = positions.size();

@@ -15,7 +15,8 @@
 // So each period is the shift between two whole cycles, not between two
 // single peaks, which noise moves; the pulses stay on the phase of the first
 // peak. A walk stops at the stretch's end and where the best correlation falls
-// below 0.5 (the voice has stopped being periodic).
+// below 0.5 (the voice has stopped being periodic); a new one starts a period
+// further on, from the highest peak of the four periods there.
 //
 // A cycle's amplitude is the root mean square of the waveform over one period
 // centred on its pulse, Hann-weighted (the period: the median of the three
