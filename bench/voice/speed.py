@@ -8,7 +8,7 @@ measured in turns in the same run, medians.
      PointProcess (periodic, cc), Voice report, To Harmonicity (cc), To
      PowerCepstrogram, Get CPPS with the settings of accuracy.py): time (target
      <= 0.05 x) and peak memory (target <= 0.1 x).
-  2. An hour of it: our peak memory, read from the file a few seconds at a
+  2. An hour of it (the 10 minutes six times): our peak memory, read from the file a few seconds at a
      time, against the 16-bit samples the hour holds (the other tracks' bound,
      <= 1.3 x).
 
@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import wave
 
 RATE = 44100
 PRAAT = """Read from file: "{wav}"
@@ -63,6 +64,20 @@ def speech_like(synth, path, seconds):
                            "--jitter", "0.01"])
 
 
+def repeat_to(src, path, seconds):
+    """src over and over, seconds long (a contour for an hour is too long a command line)."""
+    with wave.open(src) as w:
+        params, frames = w.getparams(), w.readframes(w.getnframes())
+    total = int(seconds * params.framerate) * 2
+    with wave.open(path, "wb") as w:
+        w.setparams(params)
+        written = 0
+        while written < total:
+            part = frames[:total - written]
+            w.writeframes(part)
+            written += len(part)
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
@@ -92,8 +107,8 @@ def main():
               % (a, b, a / b, "met" if a / b <= 0.05 else "MISSED"))
         print("  memory  ours %7.1f MB  Praat %7.1f MB  ratio %.3f  target <= 0.10: %s"
               % (ma / 1024, mb / 1024, ma / mb, "met" if ma / mb <= 0.1 else "MISSED"))
+        repeat_to(ten, hour, minutes * 60)
         os.remove(ten)
-        speech_like(synth, hour, minutes * 60)
         store_kb = minutes * 60 * RATE * 2 / 1024
         seconds, peak = run([ours, hour])
         print("%.0f minutes read a few seconds at a time: %.1f s, peak %.1f MB, %.3f x the 16-bit store (%.0f MB)"
