@@ -212,21 +212,6 @@ const int kLoadAndRetry = -1;
 
 const char kszRetry[] = "retry";
 
-// Samples nOffset on of another source, as a sound of their own.
-class COffsetSamples : public CSampleSource {
-public:
-    COffsetSamples(const CSampleSource& source, int nOffset) : m_source(source), m_nOffset(nOffset) {}
-    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
-    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
-    {
-        return m_source.Fetch(nFirst + m_nOffset, nCount, pBuffer);
-    }
-
-private:
-    const CSampleSource& m_source;
-    int m_nOffset;
-};
-
 // What the tracks of a stretch read beyond its ends: more than any window.
 constexpr double kTrackMarginS = 0.5;
 
