@@ -23,7 +23,8 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
     if (rc.height() <= 0 || rc.width() <= 0 || !scene.pModel)
         return;
     const CMeasureModel& model = *scene.pModel;
-    const auto Y = [&](double dSample) { return paint::YOf(dSample / 32768.0, -1.0, 1.0, rc); };
+    const double dTop = model.WaveformTop();
+    const auto Y = [&](double dSample) { return paint::YOf(dSample / 32768.0, -dTop, dTop, rc); };
     dc.save();
     dc.setClipRect(rc);
     dc.setPen(QPen(paint::kGrid, 1));
@@ -60,7 +61,7 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
         // neighbour's so a steep stretch draws as one stroke.
         // One column per device pixel: at a ratio of 2 a logical pixel's
         // column would draw the hour's peaks twice as coarse as the screen can.
-        const double dRatio = std::max(1.0, dc.device() ? dc.device()->devicePixelRatioF() : 1.0);
+        const double dRatio = std::max(1.0, CMeasurePainter::DeviceRatio(dc, scene));
         const int nColumns = static_cast<int>(std::lround(rc.width() * dRatio));
         const std::vector<waveform::MinMax> columns =
             waveform::PixelColumns(*pPyramid, held, model.Start(), model.End(), nColumns, nRate);

@@ -116,7 +116,9 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
         m_model.SetSpan(kept.Start(), kept.End());
         if (kept.HasSelection())
             m_model.SetSelection(kept.SelectionStart(), kept.SelectionEnd());
+        m_model.SetWaveformScale(kept.WaveformScale());
     }
+    SyncLayerActions();
     m_pPlot->SetName(strName);
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
     ForgetPicturesAskedFor();

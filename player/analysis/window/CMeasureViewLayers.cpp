@@ -4,6 +4,7 @@
 #include "player/analysis/window/CMeasureView.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 
 #include "player/analysis/window/CMeasurePlot.h"
@@ -44,11 +45,43 @@ void CMeasureView::CreateLayerActions(QMenu* pView)
     }
 }
 
+void CMeasureView::CreateWaveformScaleActions(QMenu* pView)
+{
+    // The waveform's axis, per sound: a quiet sound starts fitted, any
+    // other at full scale, until one of these is chosen.
+    auto* pGroup = new QActionGroup(this);
+    const struct {
+        const char* szName;
+        const char* szText;
+        QKeyCombination key;
+        CMeasureModel::EWaveformScale eScale;
+    } kItems[] = {
+        {"waveformFixed", "Waveform A&xis Fixed at \xC2\xB1" "1", Qt::CTRL | Qt::SHIFT | Qt::Key_X,
+         CMeasureModel::EWaveformScale::Fixed},
+        {"waveformFitted", "Waveform Axis Fitted to the &Loudest Sample", Qt::CTRL | Qt::SHIFT | Qt::Key_L,
+         CMeasureModel::EWaveformScale::Fitted},
+    };
+    for (const auto& item : kItems) {
+        QAction* pAction = AddAction(pView, item.szName, QString::fromUtf8(item.szText), {QKeySequence(item.key)});
+        pAction->setCheckable(true);
+        pGroup->addAction(pAction);
+        connect(pAction, &QAction::triggered, this, [this, eScale = item.eScale] {
+            m_model.SetWaveformScale(eScale);
+            SyncLayerActions();
+            m_pPlot->update();
+        });
+    }
+}
+
 void CMeasureView::SyncLayerActions()
 {
     for (const LayerItem& item : kLayerItems)
         if (QAction* pAction = Action(item.szName))
             pAction->setChecked(m_settings.layers.*item.pbShown);
+    // The axis in effect: chosen, or the sound's own once its peak is known.
+    const bool bFitted = m_model.WaveformFitted();
+    if (QAction* pAction = Action(bFitted ? "waveformFitted" : "waveformFixed"))
+        pAction->setChecked(true);
 }
 
 void CMeasureView::RequestLayers()
@@ -68,6 +101,7 @@ void CMeasureView::OnLayers(const LayerTracks& tracks)
     if (tracks.bFormantsDone)
         m_model.SetFormants(tracks.pFormants, tracks.nFormants);
     UpdateTexts();
+    SyncLayerActions();
     m_pPlot->update();
     emit LayersShown();
 }

@@ -75,7 +75,6 @@ private:
     // Where a dragged boundary would land: snapped, and a pixel clear of its neighbours.
     double DragTime(double x) const;
     void FinishEditing(bool bCommit);
-    void ShowLabels(QPainter& dc, const sonavel::textgrid::Tier& tier);
 
     const CMeasureModel& m_model;
     sonavel::textgrid::CTextGridEdit& m_edit;
