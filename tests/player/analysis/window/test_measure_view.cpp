@@ -485,7 +485,7 @@ private slots:
     void aPictureIsSavedAtAChosenSizeAndExportsOpenBesideTheSound()
     {
         QTemporaryDir dir;
-        QVERIFY(m_pView->WritePicture(dir.filePath("big.png"), QSize(1600, 900)));
+        QVERIFY(m_pView->WritePicture(dir.filePath("big.png"), PixelSize(1600, 900)));
         const QImage png(dir.filePath("big.png"));
         QCOMPARE(png.size(), QSize(1600, 900));
         // The spectrogram is drawn at that size, not left out.
@@ -495,8 +495,8 @@ private slots:
             for (int x = rc.left(); x < rc.right(); x += 4)
                 nDark += png.pixelColor(x, y).lightness() < 128;
         QVERIFY(nDark > 100);
-        QVERIFY(m_pView->WritePicture(dir.filePath("small.svg"), QSize(400, 300)));
-        QVERIFY(!m_pView->WritePicture(dir.filePath("tiny.png"), QSize(100, 100)));
+        QVERIFY(m_pView->WritePicture(dir.filePath("small.svg"), PixelSize(400, 300)));
+        QVERIFY(!m_pView->WritePicture(dir.filePath("tiny.png"), PixelSize(100, 100)));
         QVERIFY(!QFile::exists(dir.filePath("tiny.png")));
 
         m_pView->SetSoundFile(QStringLiteral("/srv/corpus/take7.wav"));
