@@ -23,6 +23,7 @@
 
 class CMeasurePlot;
 class CSpanPlayer;
+class CStatusText;
 class CTierStrip;
 class QLabel;
 class QVBoxLayout;
@@ -202,8 +203,8 @@ private:
     QString m_strOrganisation, m_strApplication;
     CMeasurePlot* m_pPlot;
     QScrollBar* m_pScrollBar;
-    QLabel* m_pReadout;
-    QLabel* m_pSelection;
+    CStatusText* m_pReadout;
+    CStatusText* m_pSelection;
     QLabel* m_pNote;
     QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
     CSpanPlayer* m_pPlayer = nullptr;

@@ -243,6 +243,7 @@ void CTierStrip::mouseMoveEvent(QMouseEvent* pEvent)
     if (m_bDragMoved) {
         m_dDragTime = DragTime(x);
         update();
+        emit Dragging(m_dDragTime);
     }
 }
 

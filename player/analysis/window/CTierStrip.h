@@ -55,6 +55,8 @@ signals:
     void Clicked(double t);
     // An edit was made ("") or refused (why not).
     void Edited(const QString& strWhyNot);
+    // A boundary or point the mouse holds is at time t now (before the drop).
+    void Dragging(double t);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
