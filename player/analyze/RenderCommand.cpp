@@ -232,8 +232,10 @@ void ShiftTimes(Frames& frames, double dSeconds)
 // the intensity and the formants. Those two are tracked over the stretch and
 // half a second either side, not the whole sound: a second of an hour then
 // takes a moment, not the hour's formants (the ceiling the formants find is
-// then the stretch's). Empty when all were made, kszRetry when the file went
-// short, else which were not and why.
+// then the stretch's); the formants at a frame to a pixel column at most
+// (FormantsForPicture), so the whole hour's take a twentieth of a second.
+// Empty when all were made, kszRetry when the file went short, else which
+// were not and why.
 std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings& settings,
                         const std::shared_ptr<const CMeasureSound>& pStretch, int nPlotWidth, CMeasureModel& model)
 {
@@ -260,7 +262,8 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
                                              static_cast<int>(nEnd - nFirst), nRate, 0, *pIntensity);
         }),
         sound.Analyse([&](const CSampleSource& source, int, int) {
-            return formants::TrackFormants(settings.formants, COffsetSamples(source, static_cast<int>(nFirst)),
+            return formants::TrackFormants(measure::FormantsForPicture(settings.formants, model.Span(), nPlotWidth),
+                                           COffsetSamples(source, static_cast<int>(nFirst)),
                                            static_cast<int>(nEnd - nFirst), nRate, 0, *pFormants);
         }),
     };
