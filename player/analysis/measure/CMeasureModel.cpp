@@ -18,6 +18,7 @@ void CMeasureModel::SetSound(int64_t nSamples, int nRate)
     m_nPitchResult = sonavel::pitch::TRACK_DONE;
     m_bTracking = false;
     m_pFormants.reset();
+    m_pFormantPreview.reset();
     m_nFormantResult = sonavel::pitch::TRACK_DONE;
     m_pIntensity.reset();
     m_nIntensityResult = sonavel::pitch::TRACK_DONE;

@@ -62,6 +62,17 @@ public:
     void SetFormants(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames,
                      sonavel::pitch::ETrackResult nResult);
     const sonavel::formants::FormantFrames* Formants() const { return m_pFormants.get(); }
+    // Formants at a picture's resolution (FormantsForPicture), drawn while
+    // the whole track is made; no readout, fact or table reads them.
+    void SetFormantPreview(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames)
+    {
+        m_pFormantPreview = std::move(pFrames);
+    }
+    // What the picture draws: the whole track, else the preview.
+    const sonavel::formants::FormantFrames* FormantsShown() const
+    {
+        return m_pFormants ? m_pFormants.get() : m_pFormantPreview.get();
+    }
     sonavel::pitch::ETrackResult FormantResult() const { return m_nFormantResult; }
     void SetIntensity(std::shared_ptr<const sonavel::intensity::IntensityFrames> pFrames,
                       sonavel::pitch::ETrackResult nResult);
@@ -163,6 +174,7 @@ private:
     sonavel::pitch::ETrackResult m_nPitchResult = sonavel::pitch::TRACK_DONE;
     bool m_bTracking = false;
     std::shared_ptr<const sonavel::formants::FormantFrames> m_pFormants;
+    std::shared_ptr<const sonavel::formants::FormantFrames> m_pFormantPreview;
     sonavel::pitch::ETrackResult m_nFormantResult = sonavel::pitch::TRACK_DONE;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> m_pIntensity;
     sonavel::pitch::ETrackResult m_nIntensityResult = sonavel::pitch::TRACK_DONE;

@@ -7,6 +7,9 @@
 #include <QActionGroup>
 #include <QMenu>
 
+#include <algorithm>
+#include <cmath>
+
 #include "player/analysis/window/CMeasurePlot.h"
 
 using namespace sonavel;
@@ -19,6 +22,9 @@ struct LayerItem {
     QKeyCombination key;
     bool measure::MeasureLayers::*pbShown;
 };
+
+// The preview's columns where the plot is not laid out yet (the view opens at 1200 px).
+constexpr int kLeastPreviewColumns = 1024;
 
 // Ctrl+Shift and a letter of the layer's name: plain letters stay free for typing.
 const LayerItem kLayerItems[] = {
@@ -88,7 +94,11 @@ void CMeasureView::RequestLayers()
 {
     if (!m_pSound || !m_pWorker)
         return;
-    m_pWorker->RequestLayers(m_pSound, m_settings.formants, m_settings.intensity, ++m_nLayerSerial);
+    // The formants of a picture as wide as the screen come first (of an
+    // hour, within a second), then the whole track.
+    const int nColumns = static_cast<int>(std::lround(m_pPlot->Layout().PlotWidth() * m_pPlot->devicePixelRatioF()));
+    m_pWorker->RequestLayers(m_pSound, m_settings.formants, m_settings.intensity, ++m_nLayerSerial,
+                             std::max(nColumns, kLeastPreviewColumns));
 }
 
 void CMeasureView::OnLayers(const LayerTracks& tracks)
@@ -96,6 +106,7 @@ void CMeasureView::OnLayers(const LayerTracks& tracks)
     if (tracks.nSerial != m_nLayerSerial)
         return; // another sound, or the settings changed since
     m_model.SetWaveform(tracks.pWaveform);
+    m_model.SetFormantPreview(tracks.pFormantPreview);
     if (tracks.bIntensityDone)
         m_model.SetIntensity(tracks.pIntensity, tracks.nIntensity);
     if (tracks.bFormantsDone)
