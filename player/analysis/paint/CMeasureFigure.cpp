@@ -1,9 +1,11 @@
 #include "player/analysis/paint/CMeasureFigure.h"
 
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSvgGenerator>
 
 #include <algorithm>
@@ -44,6 +46,73 @@ CMeasureScene FigureScene(const CFigure& figure, QImage& shaded)
     return scene;
 }
 
+QString Unescaped(QString s)
+{
+    return s.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+}
+
+// Qt lays a string out in runs of one script each and writes a text element
+// per run, so "θɪŋk" (Greek, then Latin) would reach a drawing program as
+// "θ" and "ɪŋk". A run that starts on the same line where the one before it
+// ends, in the same font, is joined to it as a tspan at its own place: one
+// text element per string drawn, each glyph where Qt put it.
+QByteArray JoinTextRuns(const QByteArray& svg)
+{
+    static const QRegularExpression kText(QStringLiteral(
+        "<text ([^>]*?) x=\"([-0-9.e]+)\" y=\"([-0-9.e]+)\" ([^>]*)>([^<]*)</text>"));
+    static const QRegularExpression kFamily(QStringLiteral("font-family=\"([^\"]*)\""));
+    static const QRegularExpression kSize(QStringLiteral("font-size=\"([0-9.]+)\""));
+    static const QRegularExpression kWeight(QStringLiteral("font-weight=\"([0-9]+)\""));
+    const QString text = QString::fromUtf8(svg);
+    QString out;
+    out.reserve(text.size());
+    qsizetype nCopied = 0;
+    QRegularExpressionMatchIterator it = kText.globalMatch(text);
+    QRegularExpressionMatch open;   // the element being joined to
+    QString strJoined;              // its text and the tspans joined so far
+    double xEnd = 0;                // where its last run ends on the line
+    qsizetype nRunEnd = 0;          // and in the text
+    const auto Close = [&] {
+        if (!open.hasMatch())
+            return;
+        out += QStringLiteral("<text %1 x=\"%2\" y=\"%3\" %4>%5</text>")
+                   .arg(open.captured(1), open.captured(2), open.captured(3), open.captured(4), strJoined);
+        nCopied = nRunEnd;
+        open = QRegularExpressionMatch();
+    };
+    const auto Advance = [](const QRegularExpressionMatch& m) {
+        QFont font(kFamily.match(m.captured(4)).captured(1));
+        font.setPixelSize(std::max(1, qRound(kSize.match(m.captured(4)).captured(1).toDouble())));
+        font.setWeight(QFont::Weight(kWeight.match(m.captured(4)).captured(1).toInt()));
+        return QFontMetricsF(font).horizontalAdvance(Unescaped(m.captured(5)));
+    };
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const bool bJoins = open.hasMatch() && text.mid(nRunEnd, m.capturedStart() - nRunEnd).trimmed().isEmpty()
+                            && m.captured(1) == open.captured(1) && m.captured(3) == open.captured(3)
+                            && m.captured(4) == open.captured(4) && std::abs(m.captured(2).toDouble() - xEnd) < 0.5;
+        if (bJoins) {
+            strJoined += QStringLiteral("<tspan x=\"%1\">%2</tspan>").arg(m.captured(2), m.captured(5));
+            xEnd = m.captured(2).toDouble() + Advance(m);
+            nRunEnd = m.capturedEnd();
+            continue;
+        }
+        Close();
+        out += text.mid(nCopied, m.capturedStart() - nCopied);
+        open = m;
+        strJoined = m.captured(5);
+        xEnd = m.captured(2).toDouble() + Advance(m);
+        nCopied = m.capturedStart();
+        nRunEnd = m.capturedEnd();
+    }
+    Close();
+    out += text.mid(nCopied);
+    return out.toUtf8();
+}
+
 bool EncodeSvg(const CFigure& figure, const CMeasureScene& scene, QBuffer& buffer)
 {
     const QSize size = CMeasureFigure::LayoutSize(figure.size);
@@ -60,7 +129,10 @@ bool EncodeSvg(const CFigure& figure, const CMeasureScene& scene, QBuffer& buffe
     if (!dc.begin(&svg))
         return false;
     CMeasureFigure::Paint(dc, size, scene, figure.pTiers);
-    return dc.end();
+    if (!dc.end())
+        return false;
+    buffer.buffer() = JoinTextRuns(buffer.buffer());
+    return true;
 }
 
 bool EncodePdf(const CFigure& figure, const CMeasureScene& scene, QBuffer& buffer)
