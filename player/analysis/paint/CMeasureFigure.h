@@ -26,7 +26,7 @@ struct CFigure {
     sonavel::measure::FigureSize size;
     EFigureFormat eFormat = EFigureFormat::Png;
     QString strTitle;       // the SVG's title and the PDF's
-    QString strDescription; // the SVG's description and the PDF's subject
+    QString strDescription; // the SVG's description
 };
 
 class CMeasureFigure {

@@ -1,6 +1,7 @@
 // The measuring view's exports: the picture with its tiers as PNG, JPEG, SVG
-// or PDF at the size on screen or one chosen (in pixels or on paper), the selection's frames of every layer as CSV, and the
-// Save dialogs that open in the sound's folder and offer the sound's name.
+// or PDF at the size on screen or one chosen (in pixels or on paper), the
+// selection's frames of every layer as CSV, and the Save dialogs that open in
+// the sound's folder and offer the sound's name.
 #include "player/analysis/window/CMeasureView.h"
 
 #include <QApplication>
