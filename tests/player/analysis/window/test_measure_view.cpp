@@ -636,6 +636,7 @@ private slots:
         QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("pixels"))->text(), QStringLiteral("1890x1063 pixels (16 x 9 cm at 300 dpi)"));
         QVERIFY(pOk->isEnabled());
         dlg.findChild<QComboBox*>(QStringLiteral("format"))->setCurrentIndex(3);
+        testsupport::SaveShot(dlg.grab(), "save-picture-dialog.png");
         const FigureChoice choice = dlg.Choice();
         QVERIFY(!choice.bAsShown && choice.eFormat == EFigureFormat::Pdf);
         QCOMPARE(choice.size.PixelWidth(), 1890);
