@@ -60,6 +60,7 @@ CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
     UpdateRecentFileMenu();
 
     connect(m_pApp, &CSonavelProApp::LoadedChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pApp, &CSonavelProApp::LoadedChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pApp, &CSonavelProApp::PlayingChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pApp, &CSonavelProApp::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
 
@@ -274,9 +275,11 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* pWindow)
 
 void CMainFrame::UpdateTitle()
 {
+    // The document window shown, else the sound loaded, after the program's
+    // name; the bar alone is named by the program.
     QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    setWindowTitle(pActive ? QStringLiteral("%1 - %2").arg(kszAppTitle, pActive->windowTitle())
-                           : QString(kszAppTitle));
+    const QString strName = pActive ? pActive->windowTitle() : m_pApp->SoundName();
+    setWindowTitle(strName.isEmpty() ? QString(kszAppTitle) : QStringLiteral("%1 - %2").arg(kszAppTitle, strName));
 }
 
 void CMainFrame::OnFilePrint()

@@ -167,6 +167,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
             m_measureStore = m_store;
             m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName(), true);
         }
+        emit LoadedChanged(); // the bar names the channel now held
         return;
     }
     m_bFileTaken = true;

@@ -69,6 +69,9 @@ public:
     bool IsCommandEnabled(int nId) const;
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    // The loaded sound's name as the bar and the view show it (empty while
+    // none is loaded).
+    QString SoundName() const { return m_bLoaded ? ViewName() : QString(); }
     // The measuring view while it is open (null otherwise). While it is open
     // the player stays when another application is activated.
     CMeasureView* MeasureView() const;

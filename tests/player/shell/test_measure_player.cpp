@@ -327,7 +327,7 @@ private slots:
     }
 
     // The browser's name for its copy: the view's title and header, the
-    // analysis window's description and the exports' names; the bar stays Sonavel.
+    // analysis window's description, the exports' names and the bar.
     void theNameGivenIsTheOneShown()
     {
         CRecordingWaveOutFactory recorder;
@@ -343,7 +343,7 @@ private slots:
         QCOMPARE(pView->Plot()->Scene().strName, QString("take.wav"));
         QVERIFY(pView->Plot()->accessibleDescription().startsWith("take.wav, "));
         QCOMPARE(pView->SuggestedFileName(".png"), QString("take.png"));
-        QCOMPARE(pApp->MainFrame()->windowTitle(), QString("Sonavel"));
+        QCOMPARE(pApp->MainFrame()->windowTitle(), QString("Sonavel - take.wav"));
         pApp->OnAnalysis();
         QVERIFY(g_pAnalysisDlg);
         const QString strDescription = g_pAnalysisDlg->findChild<CAnalysisPicture*>()->accessibleDescription();
@@ -351,6 +351,7 @@ private slots:
         // A sound opened later goes by its own name.
         pApp->OpenDocumentFile(Glide3s());
         QVERIFY(pView->windowTitle().startsWith("glide.wav"));
+        QCOMPARE(pApp->MainFrame()->windowTitle(), QString("Sonavel - glide.wav"));
         QVERIFY(messages.m_messages.empty());
         pApp.reset();
         g_waveOutFactory = nullptr;
