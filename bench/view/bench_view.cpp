@@ -155,7 +155,7 @@ int main(int argc, char** argv)
     // The other layers, made once per sound by the view's worker.
     model.SetSoundSamples(pSound);
     auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
-    const double dPyramid = Seconds([&] { pPyramid->Build(source, static_cast<int>(hour.size())); });
+    const double dPyramid = Seconds([&] { pPyramid->Build(sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate)); });
     model.SetWaveform(pPyramid);
     auto pIntensity = std::make_shared<sonavel::intensity::IntensityFrames>();
     const double dIntensity = Seconds([&] {

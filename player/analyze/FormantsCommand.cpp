@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analyze/TrackCommand.h"
 #include "player/analyze/TrackFormats.h"
 
@@ -19,51 +20,39 @@ namespace analyze {
 namespace {
 
 using namespace sonavel::formants;
-using sonavel::pitch::ETrackResult;
 
 const char kszUsage[] = "usage: sonavel-analyze formants [--max-formant HZ] [--count N] [--step SECONDS] "
                         "[--channel N] [--format csv|json] [-o DIR] [-j N] FILE...";
 
-// The option a refused setting was given as.
-std::string OptionName(const char* szSetting)
-{
-    return std::string("--") + (std::string(szSetting) == "formants" ? "count" : szSetting);
-}
-
-bool Refused(const FormantSettings& settings, int nRate, const std::string& strFile)
+// The refused setting's line ("--count: must be ..."), after the file's name
+// when the refusal is the file's; nothing when the settings are taken.
+std::string Refusal(const FormantSettings& settings, int nRate, const std::string& strFile)
 {
     const analysis::SettingRefusal refusal = RefusedSetting(settings, nRate);
-    if (refusal)
-        PrintError((strFile.empty() ? "" : strFile + ": ") + OptionName(refusal.szSetting) + ": " + refusal.strWhy);
-    return static_cast<bool>(refusal);
+    if (!refusal)
+        return std::string();
+    // The option a refused setting was given as.
+    const std::string strOption = std::string("--") + (std::string(refusal.szSetting) == "formants" ? "count"
+                                                                                                     : refusal.szSetting);
+    return (strFile.empty() ? "" : strFile + ": ") + strOption + ": " + refusal.strWhy;
 }
 
 bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, const std::string& strOut,
                  const TrackOptions& opt, int nThreads)
 {
     FormantFrames frames;
-    ETrackResult nResult;
-    int nRate = 0;
-    const auto fnCheckRate = [&](int nFileRate) {
-        nRate = nFileRate;
-        if (nFileRate > kMaxRateHz) {
-            PrintError(strIn + ": a sample rate above " + std::to_string(kMaxRateHz) + " Hz is not analysed");
-            return false;
-        }
-        return !Refused(settings, nFileRate, strIn);
-    };
-    const auto fnTrack = [&](const CSampleSource& source, int nCount, int nSourceRate) {
-        return TrackFormants(settings, source, nCount, nSourceRate, nThreads, frames);
-    };
-    if (!TrackSound(strIn, opt.nChannel, fnCheckRate, fnTrack, nResult))
-        return false;
-    if (nResult != sonavel::pitch::TRACK_DONE) {
-        PrintError(strIn + (nResult == sonavel::pitch::TRACK_NO_MEMORY ? ": not enough memory to find the formants"
-                                                                       : ": the formants cannot be found"));
+    const analysis::SoundOutcome outcome =
+        TrackSound(analysis::CSoundInput::File(strIn, opt.nChannel), settings, nThreads, frames);
+    if (!outcome.Done()) {
+        // A ceiling above half this file's rate is the setting's refusal.
+        const std::string strRefusal = outcome.nOutcome == analysis::EOutcome::Refused && outcome.strWhy.empty()
+                                           ? Refusal(settings, outcome.nRate, strIn)
+                                           : std::string();
+        PrintError(strRefusal.empty() ? analysis::DescribeOutcome(outcome, kFormantWords, strIn) : strRefusal);
         return false;
     }
     return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WriteFormants(strIn, nRate, frames, opt.bJson, pfnWrite, pContext);
+        return WriteFormants(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
     });
 }
 
@@ -72,25 +61,31 @@ bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, cons
 int RunFormants(int argc, char** argv)
 {
     FormantSettings settings;
+    double dStepS = settings.dStepS; // checked with the others once all are read
     TrackCommand command;
     command.szUsage = kszUsage;
     command.szSuffix = ".formants";
-    command.ownOptions = {"max-formant", "count"};
-    command.fnOption = [&](const std::string& strName, const std::string& strValue) {
+    command.formats = {EFormat::Csv, EFormat::Json};
+    command.fnOption = [&](COptionReader& args) {
         double d = 0;
-        if (!ParseNumber(strValue, strName.c_str(), d))
-            return false;
-        if (strName == "count") {
+        if (args.Number("--count", d)) {
             // Outside an int (or not whole) is out of range as well.
             settings.nFormants = d == std::floor(d) && d >= kMinFormants && d <= kMaxFormants ? int(d) : 0;
-        } else {
+        } else if (args.Number("--max-formant", d)) {
             settings.dCeilingHz = d;
+        } else {
+            return args.Number("--step", dStepS);
         }
-        return !Refused(settings, 0, std::string());
+        if (!args.Failed() && !Refusal(settings, 0, std::string()).empty())
+            args.Fail(Refusal(settings, 0, std::string()));
+        return true;
     };
-    command.fnCheck = [&](const TrackOptions& opt) {
-        settings.dStepS = opt.dStepS;
-        return !Refused(settings, 0, std::string());
+    command.fnCheck = [&] {
+        settings.dStepS = dStepS;
+        const std::string strRefusal = Refusal(settings, 0, std::string());
+        if (!strRefusal.empty())
+            PrintError(strRefusal);
+        return strRefusal.empty();
     };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
                             int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };

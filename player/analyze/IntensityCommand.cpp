@@ -9,6 +9,7 @@
 // read.
 #include "player/analyze/AnalyzeCommands.h"
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analyze/TrackCommand.h"
 #include "player/analyze/TrackFormats.h"
 
@@ -18,43 +19,29 @@ namespace analyze {
 namespace {
 
 using namespace sonavel::intensity;
-using sonavel::pitch::ETrackResult;
 
 const char kszUsage[] = "usage: sonavel-analyze intensity [--floor HZ] [--step SECONDS] [--channel N] "
                         "[--format csv|json] [-o DIR] [-j N] FILE...";
 
-bool Refused(const IntensitySettings& settings)
+// The refused setting's line ("--floor: must lie ..."); nothing when the settings are taken.
+std::string Refusal(const IntensitySettings& settings)
 {
     const analysis::SettingRefusal refusal = RefusedSetting(settings);
-    if (refusal)
-        PrintError(std::string("--") + refusal.szSetting + ": " + refusal.strWhy);
-    return static_cast<bool>(refusal);
+    return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
 }
 
 bool AnalyseFile(const IntensitySettings& settings, const std::string& strIn, const std::string& strOut,
                  const TrackOptions& opt, int nThreads)
 {
     IntensityFrames frames;
-    ETrackResult nResult;
-    int nRate = 0;
-    const auto fnCheckRate = [&](int nFileRate) {
-        nRate = nFileRate;
-        if (nFileRate > kMaxRateHz)
-            PrintError(strIn + ": a sample rate above " + std::to_string(kMaxRateHz) + " Hz is not analysed");
-        return nFileRate <= kMaxRateHz;
-    };
-    const auto fnTrack = [&](const CSampleSource& source, int nCount, int nSourceRate) {
-        return TrackIntensity(settings, source, nCount, nSourceRate, nThreads, frames);
-    };
-    if (!TrackSound(strIn, opt.nChannel, fnCheckRate, fnTrack, nResult))
-        return false;
-    if (nResult != sonavel::pitch::TRACK_DONE) {
-        PrintError(strIn + (nResult == sonavel::pitch::TRACK_NO_MEMORY ? ": not enough memory to measure the intensity"
-                                                                       : ": the intensity cannot be measured"));
+    const analysis::SoundOutcome outcome =
+        TrackSound(analysis::CSoundInput::File(strIn, opt.nChannel), settings, nThreads, frames);
+    if (!outcome.Done()) {
+        PrintError(analysis::DescribeOutcome(outcome, kIntensityWords, strIn));
         return false;
     }
     return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WriteIntensity(strIn, nRate, frames, opt.bJson, pfnWrite, pContext);
+        return WriteIntensity(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
     });
 }
 
@@ -63,16 +50,24 @@ bool AnalyseFile(const IntensitySettings& settings, const std::string& strIn, co
 int RunIntensity(int argc, char** argv)
 {
     IntensitySettings settings;
+    double dStepS = settings.dStepS; // checked with the floor once all are read
     TrackCommand command;
     command.szUsage = kszUsage;
     command.szSuffix = ".intensity";
-    command.ownOptions = {"floor"};
-    command.fnOption = [&](const std::string& strName, const std::string& strValue) {
-        return ParseNumber(strValue, strName.c_str(), settings.dFloorHz) && !Refused(settings);
+    command.formats = {EFormat::Csv, EFormat::Json};
+    command.fnOption = [&](COptionReader& args) {
+        if (!args.Number("--floor", settings.dFloorHz))
+            return args.Number("--step", dStepS);
+        if (!args.Failed() && !Refusal(settings).empty())
+            args.Fail(Refusal(settings));
+        return true;
     };
-    command.fnCheck = [&](const TrackOptions& opt) {
-        settings.dStepS = opt.dStepS;
-        return !Refused(settings);
+    command.fnCheck = [&] {
+        settings.dStepS = dStepS;
+        const std::string strRefusal = Refusal(settings);
+        if (!strRefusal.empty())
+            PrintError(strRefusal);
+        return strRefusal.empty();
     };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
                             int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };

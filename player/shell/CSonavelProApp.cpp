@@ -9,10 +9,12 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
 #include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
@@ -292,9 +294,14 @@ void CSonavelProApp::OpenTextGridInView()
 
 QString CSonavelProApp::TextGridBesideSound() const
 {
+    // A sound in the browser's cache has a name that says nothing of it.
     const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
-    return QFile::decodeName(TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString(),
-                                            QFile::encodeName(strCache).toStdString()).c_str());
+    std::error_code ec;
+    const std::string strSound = QFile::encodeName(m_strLoadedPath).toStdString();
+    if (strSound.empty() || std::filesystem::equivalent(std::filesystem::absolute(strSound, ec).parent_path(),
+                                                         QFile::encodeName(strCache).toStdString(), ec))
+        return QString();
+    return QFile::decodeName(sonavel::textgrid::TextGridBeside(strSound).c_str());
 }
 
 CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }

@@ -12,8 +12,6 @@
 
 namespace sonavel::formants {
 
-using namespace sonavel::pitch;
-
 namespace {
 const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
@@ -157,15 +155,15 @@ analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRa
     return {};
 }
 
-ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
                            int nThreads, FormantFrames& frames)
 {
     frames = FormantFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate))
-        return TRACK_REFUSED;
+        return analysis::EOutcome::Refused;
     const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     const int nFrames = static_cast<int>(dFrames);
     const int nOrder = PredictorOrder(settings.nFormants);
     try {
@@ -174,7 +172,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         size_t nChosen = 0;
         int nFinalOrder = nOrder;
         if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, nFinalOrder))
-            return TRACK_SOURCE_FAILED;
+            return analysis::EOutcome::SourceFailed;
         CFormantAnalyser analyser;
         analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, settings.nFormants);
         // Blocks of about 5 s, a number of frames fixed by the step alone.
@@ -188,7 +186,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         }
         std::vector<FramePoles> poles(static_cast<size_t>(nFrames));
         if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, poles.data()))
-            return TRACK_SOURCE_FAILED;
+            return analysis::EOutcome::SourceFailed;
         SmoothTracks(poles, settings.nFormants);
         const size_t nPer = size_t(settings.nFormants);
         frames.nFormants = settings.nFormants;
@@ -205,9 +203,21 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         }
     } catch (const std::bad_alloc&) {
         frames = FormantFrames();
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
+}
+
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
+                                  FormantFrames& frames)
+{
+    frames = FormantFrames();
+    analysis::SoundOutcome outcome = analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+        return TrackFormants(settings, source, nCount, nRate, nThreads, frames);
+    });
+    if (outcome.nOutcome == analysis::EOutcome::Refused && outcome.nRate > kMaxRateHz)
+        outcome.strWhy = analysis::RateAboveText(kMaxRateHz);
+    return outcome;
 }
 
 } // namespace sonavel::formants

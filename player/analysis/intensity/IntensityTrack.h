@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/CSoundInput.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 
 class CSampleSource;
 
 namespace sonavel::intensity {
 
-using sonavel::pitch::ETrackResult;
 
 inline constexpr double kMinFloorHz = 25, kMaxFloorHz = 1000;
 inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
@@ -39,11 +39,20 @@ struct IntensityFrames {
 analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings);
 
 // The intensity of samples 0 .. nCount-1 of source at nRate (> 0) with up to
-// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED
-// (RefusedSetting, or a rate above kMaxRateHz); TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails
+// nThreads threads (0: one per core). analysis::EOutcome::Done; analysis::EOutcome::Refused
+// (RefusedSetting, or a rate above kMaxRateHz); analysis::EOutcome::NoMemory; analysis::EOutcome::SourceFailed when the source fails
 // to give a block. frames is emptied on failure; the frames are the same for
 // any thread count.
-ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
+analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
                             int nThreads, IntensityFrames& frames);
+
+// The door of the intensity: TrackIntensity over the input (a file's channel,
+// streamed or loaded as AnalyseSound reads it, or samples held), with the
+// sound's rate and length; a rate above kMaxRateHz is Refused with its words.
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const IntensitySettings& settings, int nThreads,
+                                  IntensityFrames& frames);
+
+// A failed track, after the file's name (DescribeOutcome).
+inline constexpr analysis::OutcomeWords kIntensityWords{"measure the intensity", "the intensity cannot be measured"};
 
 } // namespace sonavel::intensity

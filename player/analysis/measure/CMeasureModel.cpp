@@ -14,12 +14,12 @@ void CMeasureModel::SetSound(int64_t nSamples, int nRate)
     m_nRate = nRate;
     ClearSelection();
     m_pPitch.reset();
-    m_nPitchResult = sonavel::pitch::TRACK_DONE;
+    m_nPitchResult = sonavel::analysis::EOutcome::Done;
     m_bTracking = false;
     m_pFormants.reset();
-    m_nFormantResult = sonavel::pitch::TRACK_DONE;
+    m_nFormantResult = sonavel::analysis::EOutcome::Done;
     m_pIntensity.reset();
-    m_nIntensityResult = sonavel::pitch::TRACK_DONE;
+    m_nIntensityResult = sonavel::analysis::EOutcome::Done;
     m_pSoundSamples.reset();
     m_pWaveform.reset();
     ClearCursor();
@@ -94,32 +94,32 @@ void CMeasureModel::SetTracking(const sonavel::pitch::PitchSettings& settings)
 {
     m_pitchSettings = settings;
     m_pPitch.reset();
-    m_nPitchResult = sonavel::pitch::TRACK_DONE;
+    m_nPitchResult = sonavel::analysis::EOutcome::Done;
     m_bTracking = true;
     FitPitchScale();
 }
 
 void CMeasureModel::SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames,
-                             sonavel::pitch::ETrackResult nResult)
+                             sonavel::analysis::EOutcome nResult)
 {
     m_bTracking = false;
     m_nPitchResult = nResult;
-    m_pPitch = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
+    m_pPitch = nResult == sonavel::analysis::EOutcome::Done ? std::move(pFrames) : nullptr;
     FitPitchScale();
 }
 
 void CMeasureModel::SetFormants(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames,
-                                sonavel::pitch::ETrackResult nResult)
+                                sonavel::analysis::EOutcome nResult)
 {
     m_nFormantResult = nResult;
-    m_pFormants = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
+    m_pFormants = nResult == sonavel::analysis::EOutcome::Done ? std::move(pFrames) : nullptr;
 }
 
 void CMeasureModel::SetIntensity(std::shared_ptr<const sonavel::intensity::IntensityFrames> pFrames,
-                                 sonavel::pitch::ETrackResult nResult)
+                                 sonavel::analysis::EOutcome nResult)
 {
     m_nIntensityResult = nResult;
-    m_pIntensity = nResult == sonavel::pitch::TRACK_DONE ? std::move(pFrames) : nullptr;
+    m_pIntensity = nResult == sonavel::analysis::EOutcome::Done ? std::move(pFrames) : nullptr;
     FitIntensityScale();
 }
 

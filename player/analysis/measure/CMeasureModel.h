@@ -52,21 +52,21 @@ public:
 
     // The pitch track and how it went (TrackWith's result; 0 = tracked).
     void SetTracking(const sonavel::pitch::PitchSettings& settings);
-    void SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult);
+    void SetPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::analysis::EOutcome nResult);
     bool IsTracking() const { return m_bTracking; }
     const sonavel::pitch::PitchFrames* Pitch() const { return m_pPitch.get(); }
-    sonavel::pitch::ETrackResult PitchResult() const { return m_nPitchResult; }
+    sonavel::analysis::EOutcome PitchResult() const { return m_nPitchResult; }
     const sonavel::pitch::PitchSettings& PitchSettings() const { return m_pitchSettings; }
     // The formant and intensity tracks of the whole sound (null while one is
     // made or when it failed), kept as the pitch is; a new sound forgets them.
     void SetFormants(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames,
-                     sonavel::pitch::ETrackResult nResult);
+                     sonavel::analysis::EOutcome nResult);
     const sonavel::formants::FormantFrames* Formants() const { return m_pFormants.get(); }
-    sonavel::pitch::ETrackResult FormantResult() const { return m_nFormantResult; }
+    sonavel::analysis::EOutcome FormantResult() const { return m_nFormantResult; }
     void SetIntensity(std::shared_ptr<const sonavel::intensity::IntensityFrames> pFrames,
-                      sonavel::pitch::ETrackResult nResult);
+                      sonavel::analysis::EOutcome nResult);
     const sonavel::intensity::IntensityFrames* Intensity() const { return m_pIntensity.get(); }
-    sonavel::pitch::ETrackResult IntensityResult() const { return m_nIntensityResult; }
+    sonavel::analysis::EOutcome IntensityResult() const { return m_nIntensityResult; }
     // The samples the view holds (for the waveform's close look and the
     // sample under the pointer) and the waveform's pyramid, made by the worker.
     void SetSoundSamples(std::shared_ptr<const CMeasureSound> pSound) { m_pSoundSamples = std::move(pSound); }
@@ -135,12 +135,12 @@ private:
     double m_dSelStart = 0, m_dSelEnd = 0;
     sonavel::pitch::PitchSettings m_pitchSettings;
     std::shared_ptr<const sonavel::pitch::PitchFrames> m_pPitch;
-    sonavel::pitch::ETrackResult m_nPitchResult = sonavel::pitch::TRACK_DONE;
+    sonavel::analysis::EOutcome m_nPitchResult = sonavel::analysis::EOutcome::Done;
     bool m_bTracking = false;
     std::shared_ptr<const sonavel::formants::FormantFrames> m_pFormants;
-    sonavel::pitch::ETrackResult m_nFormantResult = sonavel::pitch::TRACK_DONE;
+    sonavel::analysis::EOutcome m_nFormantResult = sonavel::analysis::EOutcome::Done;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> m_pIntensity;
-    sonavel::pitch::ETrackResult m_nIntensityResult = sonavel::pitch::TRACK_DONE;
+    sonavel::analysis::EOutcome m_nIntensityResult = sonavel::analysis::EOutcome::Done;
     std::shared_ptr<const CMeasureSound> m_pSoundSamples;
     std::shared_ptr<const sonavel::waveform::CWaveformPyramid> m_pWaveform;
     sonavel::measure::PitchAxis m_pitchAxis;

@@ -131,7 +131,7 @@ void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
     m_pitch.Post([this, pSound, settings, nSerial](const std::atomic<bool>& bCancel) {
         using namespace sonavel::pitch;
         std::shared_ptr<PitchFrames> pFrames;
-        ETrackResult nResult = TRACK_REFUSED;
+        sonavel::analysis::EOutcome nResult = sonavel::analysis::EOutcome::Refused;
         try {
             pFrames = std::make_shared<PitchFrames>();
             // The pitch is tracked over the whole sound, so it must hold all of it:
@@ -144,11 +144,11 @@ void CMeasureWorker::RequestPitch(std::shared_ptr<const CMeasureSound> pSound,
                                      0, *pFrames).nOutcome;
             }
         } catch (const std::bad_alloc&) {
-            nResult = TRACK_NO_MEMORY;
+            nResult = sonavel::analysis::EOutcome::NoMemory;
         } catch (const std::length_error&) { // a size no allocator takes
-            nResult = TRACK_NO_MEMORY;
+            nResult = sonavel::analysis::EOutcome::NoMemory;
         } catch (...) {
-            nResult = TRACK_SOURCE_FAILED; // said as "the pitch track failed"
+            nResult = sonavel::analysis::EOutcome::SourceFailed; // said as "the pitch track failed"
         }
         if (!bCancel)
             m_fnPitch(std::move(pFrames), nResult, nSerial);
@@ -159,16 +159,16 @@ namespace {
 
 // A track's result from what it threw.
 template <class F>
-sonavel::pitch::ETrackResult Guarded(F&& fn)
+sonavel::analysis::EOutcome Guarded(F&& fn)
 {
     try {
         return fn();
     } catch (const std::bad_alloc&) {
-        return sonavel::pitch::TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     } catch (const std::length_error&) {
-        return sonavel::pitch::TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     } catch (...) {
-        return sonavel::pitch::TRACK_SOURCE_FAILED;
+        return sonavel::analysis::EOutcome::SourceFailed;
     }
 }
 
@@ -184,35 +184,36 @@ void CMeasureWorker::RequestLayers(std::shared_ptr<const CMeasureSound> pSound,
         using namespace sonavel;
         // The whole sound, as the pitch: the view's own share of it.
         if (!pSound || !pSound->HoldsAll() || pSound->Count() > INT32_MAX) {
-            LayerTracks failed;
+            LayerResults failed;
             failed.nSerial = nSerial;
             failed.bIntensityDone = failed.bFormantsDone = true;
-            failed.nIntensity = failed.nFormants = pitch::TRACK_SOURCE_FAILED;
+            failed.nIntensity = failed.nFormants = analysis::EOutcome::SourceFailed;
             m_fnLayers(failed);
             return;
         }
         const int nCount = static_cast<int>(pSound->Count());
         const CMemorySamples memory(pSound->HeldSamples(), nCount);
         const CCancellableSamples source(memory, bCancel);
-        LayerTracks tracks;
+        const auto input = analysis::CSoundInput::Samples(source, nCount, pSound->Rate());
+        LayerResults tracks;
         tracks.nSerial = nSerial;
         // The waveform first: it takes a moment, the formants of an hour minutes.
         auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
-        if (Guarded([&] { return pPyramid->Build(source, nCount); }) == pitch::TRACK_DONE)
+        if (Guarded([&] { return pPyramid->Build(input).nOutcome; }) == analysis::EOutcome::Done)
             tracks.pWaveform = pPyramid;
         if (bCancel)
             return;
         m_fnLayers(tracks);
         auto pIntensity = std::make_shared<intensity::IntensityFrames>();
-        tracks.nIntensity = Guarded([&] { return TrackIntensity(intensity, source, nCount, pSound->Rate(), 0, *pIntensity); });
-        tracks.pIntensity = tracks.nIntensity == pitch::TRACK_DONE ? pIntensity : nullptr;
+        tracks.nIntensity = Guarded([&] { return intensity::TrackSound(input, intensity, 0, *pIntensity).nOutcome; });
+        tracks.pIntensity = tracks.nIntensity == analysis::EOutcome::Done ? pIntensity : nullptr;
         tracks.bIntensityDone = true;
         if (bCancel)
             return;
         m_fnLayers(tracks);
         auto pFormants = std::make_shared<formants::FormantFrames>();
-        tracks.nFormants = Guarded([&] { return TrackFormants(formants, source, nCount, pSound->Rate(), 0, *pFormants); });
-        tracks.pFormants = tracks.nFormants == pitch::TRACK_DONE ? pFormants : nullptr;
+        tracks.nFormants = Guarded([&] { return formants::TrackSound(input, formants, 0, *pFormants).nOutcome; });
+        tracks.pFormants = tracks.nFormants == analysis::EOutcome::Done ? pFormants : nullptr;
         tracks.bFormantsDone = true;
         if (!bCancel)
             m_fnLayers(tracks);

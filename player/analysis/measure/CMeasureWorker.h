@@ -7,7 +7,7 @@
 // pictures keep coming while the user zooms). Results go to callbacks on the
 // worker's threads; the caller hands them on to its own thread. Whatever a
 // job throws becomes its result (a picture that says why it has no columns, a
-// track's TRACK_NO_MEMORY), never the end of the process. Plain C++.
+// track's sonavel::analysis::EOutcome::NoMemory), never the end of the process. Plain C++.
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -22,25 +22,25 @@
 #include "player/analysis/waveform/WaveformPyramid.h"
 
 // What the layers' job has made so far of one request.
-struct LayerTracks {
+struct LayerResults {
     unsigned nSerial = 0;
     std::shared_ptr<const sonavel::waveform::CWaveformPyramid> pWaveform; // null until made, or when it failed
     bool bIntensityDone = false;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> pIntensity;
-    sonavel::pitch::ETrackResult nIntensity = sonavel::pitch::TRACK_DONE;
+    sonavel::analysis::EOutcome nIntensity = sonavel::analysis::EOutcome::Done;
     bool bFormantsDone = false;
     std::shared_ptr<const sonavel::formants::FormantFrames> pFormants;
-    sonavel::pitch::ETrackResult nFormants = sonavel::pitch::TRACK_DONE;
+    sonavel::analysis::EOutcome nFormants = sonavel::analysis::EOutcome::Done;
 };
 
 class CMeasureWorker {
 public:
     using PictureDone = std::function<void(std::shared_ptr<const CMeasurePicture>)>;
     // The frames (empty on failure, null when even they could not be had),
-    // TrackWith's result and the request's serial.
-    using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::pitch::ETrackResult, unsigned)>;
+    // the track's outcome and the request's serial.
+    using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::analysis::EOutcome, unsigned)>;
 
-    using LayersDone = std::function<void(const LayerTracks&)>;
+    using LayersDone = std::function<void(const LayerResults&)>;
 
     CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch, LayersDone fnLayers = nullptr);
     // Cancels the jobs that run and waits for them to stop: a picture stops

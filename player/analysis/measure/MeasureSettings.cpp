@@ -82,14 +82,14 @@ std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRa
     return sz;
 }
 
-std::string TrackFailure(pitch::ETrackResult nResult)
+std::string TrackFailure(analysis::EOutcome nResult)
 {
     switch (nResult) {
-    case pitch::TRACK_DONE:
+    case analysis::EOutcome::Done:
         return std::string();
-    case pitch::TRACK_NO_MEMORY:
+    case analysis::EOutcome::NoMemory:
         return "not enough memory for the pitch track";
-    case pitch::TRACK_REFUSED:
+    case analysis::EOutcome::Refused:
         return "the tracker does not take these settings";
     default:
         return "the pitch track failed";

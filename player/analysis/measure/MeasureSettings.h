@@ -76,6 +76,6 @@ MeasureSettings FitToRate(MeasureSettings settings, int nRate);
 std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate);
 
 // Why a track failed, from TrackWith's result, for the status line.
-std::string TrackFailure(pitch::ETrackResult nResult);
+std::string TrackFailure(analysis::EOutcome nResult);
 
 } // namespace sonavel::measure

@@ -61,14 +61,14 @@ std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& m
                   range.dLowHz, kszDash, range.dHighHz);
     if (model.IsTracking())
         str += " (tracking\xE2\x80\xA6)";
-    else if (model.PitchResult() != pitch::TRACK_DONE)
+    else if (model.PitchResult() != analysis::EOutcome::Done)
         str += " \xE2\x80\x94 no pitch: " + TrackFailure(model.PitchResult());
     // A layer whose track failed says so; one still on its way says nothing.
     for (const auto& [szLayer, nResult] : {std::make_pair("formants", model.FormantResult()),
                                            std::make_pair("intensity", model.IntensityResult())})
-        if (nResult != pitch::TRACK_DONE)
+        if (nResult != analysis::EOutcome::Done)
             str += Printf(" \xE2\x80\x94 no %s: %s", szLayer,
-                          nResult == pitch::TRACK_NO_MEMORY ? "not enough memory" : "the track failed");
+                          nResult == analysis::EOutcome::NoMemory ? "not enough memory" : "the track failed");
     return str;
 }
 

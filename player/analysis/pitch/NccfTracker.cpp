@@ -49,18 +49,18 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-// TRACK_RANGE_UNFIT when the rate cannot carry the range (or is past the
-// highest the kernels take); TRACK_NO_MEMORY for more frames than memory holds.
-ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
+// analysis::EOutcome::RangeUnfit when the rate cannot carry the range (or is past the
+// highest the kernels take); analysis::EOutcome::NoMemory for more frames than memory holds.
+analysis::EOutcome MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
     if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
-        return TRACK_RANGE_UNFIT;
+        return analysis::EOutcome::RangeUnfit;
     g.nRate = nRate;
     g.nCount = nCount;
     g.dStep = range.dStepS;
     const double dFrames = std::floor(nCount / (nRate * range.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     g.nFrames = static_cast<int>(dFrames);
     g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockSamples / nRate / range.dStepS)));
     g.nFineStep = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
@@ -75,7 +75,7 @@ ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeome
     g.nHalf = g.nCoarseStep / 2 + 1;
     g.dMinLag = g.dFine / range.dCeilingHz;
     g.dMaxLag = g.dFine / range.dFloorHz;
-    return g.nCoarseLagHi > g.nCoarseLagLo ? TRACK_DONE : TRACK_RANGE_UNFIT;
+    return g.nCoarseLagHi > g.nCoarseLagLo ? analysis::EOutcome::Done : analysis::EOutcome::RangeUnfit;
 }
 
 // Room for the decimators' running sums, never cleared: only the part a
@@ -292,11 +292,11 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
 
 } // namespace
 
-ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
+analysis::EOutcome TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
                        int nThreads, PitchFrames& frames)
 {
     CGeometry g;
-    if (const ETrackResult nResult = MakeGeometry(range, nCount, nRate, g); nResult != TRACK_DONE)
+    if (const analysis::EOutcome nResult = MakeGeometry(range, nCount, nRate, g); nResult != analysis::EOutcome::Done)
         return nResult;
     // The frames' candidates, tens of MB for an hour, in large pages where
     // the system has them: faulting them in 4 kB at a time took a sixth of
@@ -310,7 +310,7 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     const std::unique_ptr<CFrameCandidates, decltype(&std::free)> cands(
         static_cast<CFrameCandidates*>(std::aligned_alloc(nAlign, nBytes)), &std::free);
     if (!cands)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     if (bLarge)
         sonavel::analysis::AdviseLargePages(cands.get(), nBytes);
     const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
@@ -342,9 +342,9 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     for (std::thread& th : threads)
         th.join();
     if (bNoMemory)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     if (bFailed)
-        return TRACK_SOURCE_FAILED;
+        return analysis::EOutcome::SourceFailed;
 
     CPathSettings path;
     path.dRate = g.dFine;
@@ -368,7 +368,7 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
                 sonavel::analysis::ResizeInLargePages(frames.confidence, n);
             });
     } catch (const std::exception&) {
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = cands.get()[i];
@@ -376,7 +376,7 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
         frames.pitch_hz[i] = s > 0 ? float(g.dFine) / f.fLag[s - 1] : 0.0f;
         frames.confidence[i] = s > 0 ? std::clamp(f.fStrength[s - 1], 0.0f, 1.0f) : 0.0f;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
 }
 
 } // namespace sonavel::pitch

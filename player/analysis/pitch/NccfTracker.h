@@ -43,7 +43,7 @@ inline constexpr double kNccfDefaultStepS = 0.01;
 // range: floor, ceiling and step as checked by RefusedSetting; bOwnRange:
 // the caller gave no range, so the speaker's own is found. Returns as
 // TrackWith does.
-ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
+analysis::EOutcome TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
                        int nThreads, PitchFrames& frames);
 
 } // namespace sonavel::pitch

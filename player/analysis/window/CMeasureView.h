@@ -155,13 +155,13 @@ private:
     // The waveform, intensity and formants: in CMeasureViewLayers.cpp, with
     // the View menu's layer items.
     void RequestLayers();
-    void OnLayers(const LayerTracks& tracks);
+    void OnLayers(const LayerResults& tracks);
     void ApplyLayerSettings(const sonavel::measure::MeasureSettings& settings);
     void CreateLayerActions(QMenu* pView);
     void SyncLayerActions();
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
-    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult,
+    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::analysis::EOutcome nResult,
                  unsigned nSerial);
     void OnSpanChanged();
     void OnSelectionChanged();

@@ -58,7 +58,7 @@ void CMeasureView::RequestLayers()
     m_pWorker->RequestLayers(m_pSound, m_settings.formants, m_settings.intensity, ++m_nLayerSerial);
 }
 
-void CMeasureView::OnLayers(const LayerTracks& tracks)
+void CMeasureView::OnLayers(const LayerResults& tracks)
 {
     if (tracks.nSerial != m_nLayerSerial)
         return; // another sound, or the settings changed since

@@ -18,14 +18,14 @@ using namespace sonavel;
 namespace {
 
 // The layers of pSound as the worker reports them once all are done.
-LayerTracks TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound)
+LayerResults TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound)
 {
     std::mutex mutex;
     std::condition_variable done;
-    LayerTracks last;
+    LayerResults last;
     CMeasureWorker worker([](std::shared_ptr<const CMeasurePicture>) {},
-                          [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {},
-                          [&](const LayerTracks& tracks) {
+                          [](std::shared_ptr<const pitch::PitchFrames>, analysis::EOutcome, unsigned) {},
+                          [&](const LayerResults& tracks) {
                               std::lock_guard<std::mutex> lock(mutex);
                               last = tracks;
                               done.notify_all();
@@ -49,7 +49,7 @@ TEST(MeasureLayers, TheReadoutAtATimeGivesTheSampleF1AndDecibels)
     const std::vector<int16_t> vowel = SynthesizeVoice(p);
     const auto pSound = CMeasureSound::FromSamples(vowel.data(), static_cast<int64_t>(vowel.size()), nRate);
 
-    const LayerTracks tracks = TrackLayers(pSound);
+    const LayerResults tracks = TrackLayers(pSound);
     ASSERT_EQ(tracks.nSerial, 7u);
     ASSERT_TRUE(tracks.pWaveform && tracks.pIntensity && tracks.pFormants);
     CMeasureModel model;
@@ -91,7 +91,7 @@ TEST(MeasureLayers, TheReadoutAtATimeGivesTheSampleF1AndDecibels)
     EXPECT_EQ(measure::CursorSeconds(1234.5678, 3600), "1235 s (20:34)");
 
     // A track that failed is said in the header, and reads out nothing.
-    model.SetFormants(nullptr, pitch::TRACK_NO_MEMORY);
+    model.SetFormants(nullptr, analysis::EOutcome::NoMemory);
     EXPECT_NE(measure::SettingsLine(measure::MeasureSettings(), model).find("no formants: not enough memory"),
               std::string::npos);
     EXPECT_FALSE(model.ReadoutAtTime(0.5).bFormants);
@@ -108,7 +108,7 @@ TEST(MeasureLayers, ThePitchAxisFitsThePitchShownOrTheFixedRange)
         pFrames->pitch_hz.push_back(100 + i * 0.5);
         pFrames->confidence.push_back(0.9);
     }
-    model.SetPitch(pFrames, pitch::TRACK_DONE);
+    model.SetPitch(pFrames, analysis::EOutcome::Done);
     EXPECT_LE(model.PitchLow(), 100);
     EXPECT_GE(model.PitchHigh(), 300);
     // Zoomed to 2-2.2 s (200-210 Hz): the axis follows, so the contour is not flat.

@@ -139,7 +139,7 @@ TEST_F(MeasureCommand, RowsOfAWorkerKilledBeforeItsReportAreLeftOut)
     ASSERT_EQ(Run("take1.wav", outAlone, err), 0) << err;
     const char* szAsan = std::getenv("ASAN_OPTIONS");
     const std::string strEnv = std::string("LD_PRELOAD=") + KILL_AFTER_RENAME +
-                               " KILL_AFTER_RENAME_IN=/sonavel-measure. KILL_AFTER_RENAME_NAME=1 ASAN_OPTIONS=" +
+                               " KILL_AFTER_RENAME_IN=/sonavel-batch. KILL_AFTER_RENAME_NAME=1 ASAN_OPTIONS=" +
                                Quote(std::string(szAsan ? szAsan : "") + ":verify_asan_link_order=0") + " ";
     const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + strEnv + SONAVEL_ANALYZE
                               + " measure -j 2 take1.wav take2.wav >" + Quote(m_dir / "out") + " 2>"

@@ -406,7 +406,8 @@ private slots:
         model.SetSound(static_cast<int64_t>(samples.size()), nRate);
         model.SetSoundSamples(CMeasureSound::FromSamples(samples.data(), static_cast<int64_t>(samples.size()), nRate));
         auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
-        pPyramid->Build(CMemorySamples(samples.data(), static_cast<int>(samples.size())), static_cast<int>(samples.size()));
+        const CMemorySamples held(samples.data(), static_cast<int>(samples.size()));
+        pPyramid->Build(sonavel::analysis::CSoundInput::Samples(held, static_cast<int>(samples.size()), nRate));
         model.SetWaveform(pPyramid);
         model.SetSpan(0, static_cast<double>(samples.size()) / nRate);
         scene.pModel = &model;

@@ -1,10 +1,10 @@
-#include "player/analysis/table/FrameQueries.h"
+#include "player/analysis/intervals/FrameQueries.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace sonavel::table {
+namespace sonavel::intervals {
 
 namespace {
 
@@ -74,4 +74,4 @@ double EnergyMeanDb(const std::vector<double>& times, const std::vector<double>&
     return dEnergy > 0 ? 10 * std::log10(dEnergy / dWeight) : -300.0;
 }
 
-} // namespace sonavel::table
+} // namespace sonavel::intervals

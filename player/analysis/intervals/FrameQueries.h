@@ -4,7 +4,7 @@
 // A missing value is NaN in what these answer.
 #include <vector>
 
-namespace sonavel::table {
+namespace sonavel::intervals {
 
 // Mean, lowest and highest of the values above 0 of the frames whose time
 // lies in [dStart, dEnd]; NaN for each when there is none.
@@ -27,4 +27,4 @@ double ValueAt(const std::vector<double>& times, const std::vector<double>& valu
 double EnergyMeanDb(const std::vector<double>& times, const std::vector<double>& db, double dStart, double dEnd,
                     double dStep, double dEndOfSound);
 
-} // namespace sonavel::table
+} // namespace sonavel::intervals

@@ -5,21 +5,22 @@
 #include <cmath>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/table/IntervalTable.h"
+#include "player/analysis/intervals/IntervalTable.h"
 #include "tests/support/VowelCorpus.h"
 
-using namespace sonavel::table;
+using namespace sonavel::intervals;
 using sonavel::textgrid::ETierKind;
 using sonavel::textgrid::TextGrid;
 
 namespace {
 
-std::vector<MeasureRow> Measure(const std::vector<int16_t>& samples, int nRate, const TextGrid& grid,
-                                const std::string& strTier = std::string())
+std::vector<IntervalRow> Measure(const std::vector<int16_t>& samples, int nRate, const TextGrid& grid,
+                                 const std::string& strTier = std::string())
 {
     const CMemorySamples source(samples.data(), int(samples.size()));
-    std::vector<MeasureRow> rows;
-    EXPECT_TRUE(MeasureGrid(grid, strTier, source, int(samples.size()), nRate, 0, rows).Ok());
+    std::vector<IntervalRow> rows;
+    const auto input = sonavel::analysis::CSoundInput::Samples(source, int(samples.size()), nRate);
+    EXPECT_TRUE(MeasureIntervals(input, grid, strTier, 0, rows).Done());
     return rows;
 }
 
@@ -30,12 +31,12 @@ bool Within(double dValue, double dTruth, double dShare) { return std::fabs(dVal
 TEST(IntervalTable, VowelsGiveTheirF0AndFormantsAtExactTimes)
 {
     const testsupport::VowelRecording rec = testsupport::MakeVowelRecording();
-    const std::vector<MeasureRow> rows = Measure(rec.samples, rec.nRate, rec.grid);
+    const std::vector<IntervalRow> rows = Measure(rec.samples, rec.nRate, rec.grid);
     const auto& vowels = testsupport::KnownVowels();
     ASSERT_EQ(rows.size(), 2 * vowels.size()); // the pauses' empty labels give none
     int nF0 = 0, nFormants = 0, nValues = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const MeasureRow& r = rows[i];
+        const IntervalRow& r = rows[i];
         const testsupport::KnownVowel& v = vowels[i % vowels.size()];
         const bool bPoint = i >= vowels.size();
         EXPECT_EQ(r.strTier, bPoint ? "mid" : "vowel");
@@ -67,9 +68,9 @@ TEST(IntervalTable, MissingValuesAreNaNAndATierIsChosenByName)
 
     EXPECT_TRUE(HasTier(rec.grid, "vowel"));
     EXPECT_FALSE(HasTier(rec.grid, "word"));
-    const std::vector<MeasureRow> rows = Measure(rec.samples, rec.nRate, rec.grid, "vowel");
+    const std::vector<IntervalRow> rows = Measure(rec.samples, rec.nRate, rec.grid, "vowel");
     ASSERT_EQ(rows.size(), testsupport::KnownVowels().size() + 2);
-    for (const MeasureRow& r : rows)
+    for (const IntervalRow& r : rows)
         EXPECT_EQ(r.strTier, "vowel");
     EXPECT_EQ(rows.front().strLabel, "pause");
     EXPECT_TRUE(std::isnan(rows.front().dF0MeanHz) && std::isnan(rows.front().dF0MinHz));
@@ -89,7 +90,7 @@ TEST(IntervalTable, IntensityIsTheEnergyMeanOverTheInterval)
         samples[size_t(i)] = int16_t(std::lround(16384 * std::sin(2 * M_PI * 440 * i / nRate)));
     const TextGrid grid{
         0, 2, {{"span", ETierKind::Interval, 0, 2, {{0, 0.2, ""}, {0.2, 0.5, "sine"}, {0.5, 1.5, "half"}, {1.5, 2, ""}}, {}}}};
-    const std::vector<MeasureRow> rows = Measure(samples, nRate, grid);
+    const std::vector<IntervalRow> rows = Measure(samples, nRate, grid);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NEAR(rows[0].dIntensityDb, 90.97 - 6.02, 0.1);
     EXPECT_NEAR(rows[1].dIntensityDb, 90.97 - 6.02 - 3.01, 0.3);

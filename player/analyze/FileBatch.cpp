@@ -1,4 +1,4 @@
-// The pitch command's batch: N worker processes share one page in which each
+// The batch of worker processes: N workers share one page in which each
 // file has a state (pending, held by worker slot k, done, failed). A worker
 // claims a file with one compare-and-swap, so at any moment the parent knows
 // which file each worker holds. A worker that dies is replaced; only the file
@@ -6,7 +6,7 @@
 // is removed. The workers end with the parent: a signal to the parent is passed
 // on and waited for, and a parent killed outright takes them along through
 // PR_SET_PDEATHSIG.
-#include "player/analyze/PitchBatch.h"
+#include "player/analyze/FileBatch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <set>
 #include <thread>
@@ -27,6 +29,9 @@
 
 #include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/CInputFiles.h"
+#include "player/analyze/CommandLine.h"
+#include "player/analyze/OutputFile.h"
+#include "common/OutputFile.h"
 
 namespace fs = std::filesystem;
 
@@ -46,7 +51,8 @@ int g_nSlots = 0;
 const std::vector<std::string>* g_pScratchFiles = nullptr;
 const char* g_szScratchDir = nullptr;
 
-void OnFatalSignal(int nSignal)
+// A signal to the parent ends its workers, and removes what they leave, first.
+void EndWorkers(int nSignal)
 {
     if (::getpid() == g_nParentPid) {
         for (int k = 0; k < g_nSlots; ++k)
@@ -66,10 +72,6 @@ void OnFatalSignal(int nSignal)
         if (g_szScratchDir)
             ::rmdir(g_szScratchDir);
     }
-    if (*PartialName())
-        ::unlink(PartialName());
-    std::signal(nSignal, SIG_DFL);
-    std::raise(nSignal);
 }
 
 // Files done of all, and the time so far, on one line of a terminal.
@@ -151,7 +153,7 @@ private:
 
 // Takes files until none is left. The counter only says where to look: a file
 // is this worker's once its state went from pending to held by nSlot.
-void Work(CBatchPage& page, const BatchPlan& plan, const std::vector<std::string>& outputs, int nSlot,
+void Work(CBatchPage& page, const FileBatch& plan, const std::vector<std::string>& outputs, int nSlot,
           int nThreads, CProgress* pProgress)
 {
     const int nFiles = int(plan.files.size());
@@ -174,7 +176,7 @@ void Work(CBatchPage& page, const BatchPlan& plan, const std::vector<std::string
 // first file's output, and an output that is an input (the same file, by any
 // name) would replace that input: the input that would write it fails instead.
 // An empty entry marks a file refused.
-std::vector<std::string> OutputNames(const BatchPlan& plan)
+std::vector<std::string> OutputNames(const FileBatch& plan)
 {
     if (!plan.outputs.empty())
         return plan.outputs;
@@ -198,12 +200,11 @@ std::vector<std::string> OutputNames(const BatchPlan& plan)
 
 } // namespace
 
-void InstallSignalHandlers()
-{
-    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(nSignal, OnFatalSignal);
-}
+namespace {
 
+// Files a signal to the parent also removes, after its workers ended, then the
+// folder szDir that held them; nullptr for none. The strings must live and
+// stay unchanged until this is called again.
 void SetScratch(const std::vector<std::string>* pFiles, const char* szDir)
 {
     g_pScratchFiles = nullptr; // a signal meanwhile sees none rather than half
@@ -211,20 +212,72 @@ void SetScratch(const std::vector<std::string>* pFiles, const char* szDir)
     g_pScratchFiles = pFiles;
 }
 
-int RunBatch(const PitchOptions& opt)
+// A scratch file's bytes; empty when there is none.
+std::string ReadScratch(const std::string& strPath)
 {
-    BatchPlan plan;
-    plan.nJobs = opt.nJobs;
-    plan.strDir = opt.strDir;
-    plan.files = opt.files;
-    plan.strSuffix = FormatExtension(opt.format);
-    plan.fnJob = [&opt](const std::string& strIn, const std::string& strOut, int nThreads) {
-        return AnalyseOne(strIn, strOut, opt, nThreads) == EFileResult::Written;
-    };
-    return RunBatch(plan);
+    std::ifstream in(strPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-int RunBatch(const BatchPlan& opt, std::vector<EJobEnd>* pEnds)
+// The texts of files made in worker processes, as CollectTexts hands them
+// out; lost lists the files whose text could not pass through the scratch
+// folder, for this process to make: a worker says nothing of its trouble.
+void CollectInWorkers(const std::vector<std::string>& files, int nJobs,
+                      const std::function<std::string(std::size_t, int)>& fnText, std::vector<std::string>& texts,
+                      std::vector<std::size_t>& lost)
+{
+    const char* szTmp = std::getenv("TMPDIR");
+    std::string strDir = (szTmp && *szTmp ? std::string(szTmp) : std::string("/tmp")) + "/sonavel-batch.XXXXXX";
+    if (!::mkdtemp(strDir.data())) {
+        for (std::size_t i = 0; i < files.size(); ++i)
+            lost.push_back(i);
+        return;
+    }
+    FileBatch batch;
+    batch.nJobs = nJobs;
+    batch.strDir = strDir;
+    batch.files = files;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        batch.outputs.push_back(strDir + "/" + std::to_string(i));
+    batch.fnJob = [&](const std::string&, const std::string& strOut, int nThreads) {
+        const std::size_t i = std::size_t(std::stoul(fs::path(strOut).filename().string()));
+        const std::string strText = fnText(i, nThreads);
+        files::COutputFile scratch(PartialName(), kPartialNameSize);
+        return scratch.Open(strOut) && scratch.Write(strText.data(), strText.size()) && scratch.Commit();
+    };
+    SetScratch(&batch.outputs, strDir.c_str());
+    // A worker killed once its text was in place has been said to have
+    // failed: its text is left out with it.
+    std::vector<EJobEnd> ends;
+    RunFileBatch(batch, &ends);
+    for (std::size_t i = 0; i < batch.outputs.size(); ++i) {
+        if (ends[i] == EJobEnd::Done)
+            texts[i] = ReadScratch(batch.outputs[i]);
+        if (ends[i] != EJobEnd::Died && texts[i].empty())
+            lost.push_back(i);
+    }
+    SetScratch(nullptr, nullptr);
+    std::error_code ec;
+    fs::remove_all(strDir, ec);
+}
+
+// N jobs use N cores: each file is analysed on one thread. By default the
+// cores a smaller batch leaves idle share each file's analysis (one file gets
+// them all).
+int JobCount(int nJobs, std::size_t nFiles)
+{
+    const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return std::max(1, std::min<int>(nJobs > 0 ? nJobs : nCores, int(nFiles)));
+}
+int ThreadsPerJob(int nJobs, std::size_t nFiles)
+{
+    const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return nJobs > 0 ? 1 : std::max(1, nCores / JobCount(nJobs, nFiles));
+}
+
+} // namespace
+
+int RunFileBatch(const FileBatch& opt, std::vector<EJobEnd>* pEnds)
 {
     if (pEnds)
         pEnds->assign(opt.files.size(), EJobEnd::Failed);
@@ -237,12 +290,8 @@ int RunBatch(const BatchPlan& opt, std::vector<EJobEnd>* pEnds)
     const std::vector<std::string> outputs = OutputNames(opt);
     const size_t nFiles = opt.files.size();
 
-    // N jobs use N cores: each file is tracked on one thread.
-    const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    const int nJobs = std::max(1, std::min<int>(opt.nJobs > 0 ? opt.nJobs : nCores, int(nFiles)));
-    // -j N asks for one core per file; by default the cores a smaller batch
-    // leaves idle share each file's track (one file gets them all).
-    const int nThreads = opt.nJobs > 0 ? 1 : std::max(1, nCores / nJobs);
+    const int nJobs = JobCount(opt.nJobs, nFiles);
+    const int nThreads = ThreadsPerJob(opt.nJobs, nFiles);
     CBatchPage page(nFiles, nJobs);
     if (!page.IsValid()) {
         PrintError(std::string("cannot share the work between processes: ") + std::strerror(errno));
@@ -260,6 +309,7 @@ int RunBatch(const BatchPlan& opt, std::vector<EJobEnd>* pEnds)
     g_nParentPid = ::getpid();
     g_pSlotNames = page.Names();
     g_nSlots = nJobs;
+    InstallSignalHandlers(EndWorkers);
     // A worker is started in slot k; false when no process could be made.
     auto Start = [&](int k) {
         const pid_t pid = ::fork();
@@ -339,6 +389,23 @@ int RunBatch(const BatchPlan& opt, std::vector<EJobEnd>* pEnds)
             (*pEnds)[i] = nState == kDone ? EJobEnd::Done : nState == kDied ? EJobEnd::Died : EJobEnd::Failed;
     }
     return nFailed ? 1 : 0;
+}
+
+std::vector<std::string> CollectTexts(const std::vector<std::string>& files, int nJobs,
+                                      const std::function<std::string(std::size_t i, int nThreads)>& fnText)
+{
+    std::vector<std::string> texts(files.size());
+    std::vector<std::size_t> lost;
+    if (files.size() > 1 && nJobs != 1) {
+        CollectInWorkers(files, nJobs, fnText, texts, lost);
+    } else {
+        for (std::size_t i = 0; i < files.size(); ++i)
+            lost.push_back(i);
+    }
+    const int nThreads = ThreadsPerJob(nJobs, files.size());
+    for (const std::size_t i : lost)
+        texts[i] = fnText(i, nThreads);
+    return texts;
 }
 
 } // namespace analyze
