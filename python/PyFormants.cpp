@@ -59,7 +59,7 @@ py::tuple Formants(const py::handle& arg, const py::handle& maxFormant, int nCou
         return ArrayFromVector(std::move(values)).attr("reshape")(nFrames, nCount);
     };
     return py::make_tuple(ArrayFromVector(std::move(frames.time_s)), Table(std::move(frames.hz)),
-                          Table(std::move(frames.bandwidth_hz)));
+                          Table(std::move(frames.bandwidth_hz)), frames.dCeilingHz);
 }
 
 py::tuple Intensity(const py::handle& arg, double dFloorHz, double dStepS, int nChannel)

@@ -44,7 +44,8 @@ bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formant
     const size_t n = f.time_s.size();
     if (format == EFormat::Json) {
         JsonHead(out, strFile, nRate, f.time_s);
-        out << ", \"frequency_hz\": ";
+        out << ", \"max_formant_hz\": ";
+        out.Fixed(f.dCeilingHz, 0) << ", \"frequency_hz\": ";
         JsonRows(out, f.hz, n, f.nFormants);
         out << ", \"bandwidth_hz\": ";
         JsonRows(out, f.bandwidth_hz, n, f.nFormants);

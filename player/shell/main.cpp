@@ -7,9 +7,11 @@
 #include "common/ProgramOptions.h"
 #include "common/ProgramVersion.h"
 
+#include "player/analysis/window/CMeasureView.h"
 #include "player/audio/SoundReaders.h"
 #include "player/shell/CArtwork.h"
 #include "player/shell/CSonavelProApp.h"
+#include "player/shell/EndSignals.h"
 #include "player/shell/resource.h"
 
 namespace {
@@ -69,6 +71,11 @@ int main(int argc, char** argv)
 
     CSonavelProApp::InstallMessageHandlers();
     CSonavelProApp theApp;
+    // Unsaved tier edits outlive a logout, a shutdown or `kill`.
+    sonavel::shell::InstallEndSignals([&theApp] {
+        if (CMeasureView* pView = theApp.MeasureView())
+            pView->KeepUnsavedEdits();
+    });
     if (!theApp.InitInstance(arguments))
         return 1;
     return app.exec();

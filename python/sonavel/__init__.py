@@ -150,13 +150,35 @@ def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads
     return PitchTrack(*_sonavel.pitch(sound, tracker, floor, ceiling, step, threads, channel))
 
 
-Formants = _collections.namedtuple("Formants", ["time_s", "frequency_hz", "bandwidth_hz"])
-Formants.__doc__ = """Formants(time_s, frequency_hz, bandwidth_hz): numpy float64 arrays.
+_FormantFrames = _collections.namedtuple("Formants", ["time_s", "frequency_hz", "bandwidth_hz"])
 
-time_s (frames,) gives each frame's time; frequency_hz and bandwidth_hz, of
-shape (frames, count), each frame's formants F1 up and their bandwidths in Hz,
-0 where the frame lacks that formant (a bandwidth is also 0 where a formant
-missing in one frame was filled in from the frames around it)."""
+
+class Formants(_FormantFrames):
+    """Formants(time_s, frequency_hz, bandwidth_hz, max_formant_hz): numpy float64 arrays and a number.
+
+    time_s (frames,) gives each frame's time; frequency_hz and bandwidth_hz, of
+    shape (frames, count), each frame's formants F1 up and their bandwidths in Hz,
+    0 where the frame lacks that formant. max_formant_hz: the ceiling the
+    formants were sought under, the one given or the one found for the voice.
+    It is an attribute beside the three arrays, so `t, f, b = formants(...)`
+    still unpacks."""
+
+    def __new__(cls, time_s, frequency_hz, bandwidth_hz, max_formant_hz=0.0):
+        self = super().__new__(cls, time_s, frequency_hz, bandwidth_hz)
+        self.max_formant_hz = float(max_formant_hz)
+        return self
+
+    def __reduce__(self):
+        return (Formants, (*self, self.max_formant_hz))
+
+    def _replace(self, **changes):
+        ceiling = changes.pop("max_formant_hz", self.max_formant_hz)
+        return Formants(*super()._replace(**changes), ceiling)
+
+    def __repr__(self):
+        return super().__repr__()[:-1] + ", max_formant_hz=%r)" % self.max_formant_hz
+
+
 Formants.time_s.__doc__ = "Seconds from the start of the sound to the frame's centre: frame i at i x step."
 Formants.frequency_hz.__doc__ = "Shape (frames, count): F1, F2, ... in Hz; 0 where not found."
 Formants.bandwidth_hz.__doc__ = "Shape (frames, count): each formant's bandwidth in Hz; 0 where not found."

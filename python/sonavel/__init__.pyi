@@ -71,6 +71,9 @@ class Formants(NamedTuple):
     time_s: npt.NDArray[np.float64]
     frequency_hz: npt.NDArray[np.float64]
     bandwidth_hz: npt.NDArray[np.float64]
+    @property
+    def max_formant_hz(self) -> float:
+        """The ceiling the formants were sought under: the one given, or the one found for the voice."""
 
 class Intensity(NamedTuple):
     """dB re 2e-5 Pa per frame; -300 where a frame holds no sound."""

@@ -48,8 +48,21 @@ def test_values_equal_the_command_line(voice):
     assert np.array_equal(sonavel.pitch(voice, step=0.02).time_s, got.time_s)
     status, text, _ = analyze("formants", "--format", "json", "--count", "2", voice)
     data = json.loads(text)
-    assert status == 0 and list(data) == ["file", "sample_rate", "time_s", "frequency_hz", "bandwidth_hz"]
+    assert status == 0 and list(data) == ["file", "sample_rate", "time_s", "max_formant_hz", "frequency_hz",
+                                          "bandwidth_hz"]
     assert np.allclose(data["frequency_hz"], sonavel.formants(voice, count=2).frequency_hz, atol=0.05)
+
+
+def test_the_ceiling_found_or_given_is_reported(voice):
+    import pickle
+    found = sonavel.formants(voice)
+    assert 4500 <= found.max_formant_hz <= 7000  # the ceilings tried for a voice
+    status, text, _ = analyze("formants", "--format", "json", voice)
+    assert status == 0 and json.loads(text)["max_formant_hz"] == found.max_formant_hz
+    assert sonavel.formants(voice, max_formant=6000).max_formant_hz == 6000
+    time_s, frequency_hz, bandwidth_hz = found  # still three arrays to unpack
+    again = pickle.loads(pickle.dumps(found))
+    assert again.max_formant_hz == found.max_formant_hz and np.array_equal(again.frequency_hz, frequency_hz)
 
 
 def test_another_channel_is_read_as_the_command_line_reads_it(voice, tmp_path):

@@ -9,20 +9,38 @@
 namespace sonavel::formants {
 
 namespace {
-// The Gaussian-like window: 25 ms effective, 50 ms in all, of which the
-// middle 35 ms are analysed (the rest weighs under a quarter of the middle,
-// and the weighted predictor's sums weigh it by its fourth power).
-const double kWindowS = 0.05;
+// Of the Gaussian-like window the middle 70 % is analysed (the rest weighs
+// under a quarter of the middle, and the weighted predictor's sums weigh it by
+// its fourth power).
 const double kAnalysedPart = 0.7;
 const double kEmphasisHz = 50;      // pre-emphasis from here up
 const double kEdgeHz = 50;          // a pole this near 0 or the ceiling is no formant
 // The energy of this much sound before a sample weighs its prediction error:
 // about the time the tract's ringing after a glottal closure stays strong.
 const double kLagS = 0.0015;
+// A first resonance below this is read again with the energy of 0.75 of its
+// period (at most 3 ms) weighing each error: 1.5 ms covers too little of a
+// low F1's ringing, and the pole lands 5-10 % high (a man's /i/ or /u/ at
+// 250 Hz read 300 or more).
+const double kLowFirstHz = 400;
+const double kLowLagPeriods = 0.75;
+const double kMaxLagS = 0.003;
+
+// The lowest pole that may be a formant, or 0.
+double LowestFormantPole(const Pole* poles, int nPoles, double dCeilingHz)
+{
+    for (int k = 0; k < nPoles; ++k)
+        if (poles[k].dHz >= kEdgeHz && poles[k].dHz <= dCeilingHz - kEdgeHz && poles[k].dBandwidthHz <= kMaxBandwidthHz)
+            return poles[k].dHz;
+    return 0;
+}
 } // namespace
 
-void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep)
+void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
+                            double dMaxBandwidthHz, bool bLowFirstLag)
 {
+    m_bLowFirstLag = bLowFirstLag;
+    m_dMaxBandwidthHz = dMaxBandwidthHz;
     m_nRate = nRate;
     m_dCeilingHz = dCeilingHz;
     m_dStepS = dStepS;
@@ -30,7 +48,7 @@ void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOr
     m_nKeep = std::min(nKeep, FramePoles::kMax);
     const double dOut = 2 * dCeilingHz;
     m_resampler.Init(nRate, dOut);
-    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kAnalysedPart * kWindowS * dOut)));
+    m_nWindow = std::max(m_nOrder + 2, static_cast<int>(std::lround(kAnalysedPart * dWindowS * dOut)));
     m_nLag = std::max(1, static_cast<int>(std::lround(kLagS * dOut)));
     m_dEmphasis = std::exp(-2 * M_PI * kEmphasisHz / dOut);
     // exp(-12 u^2) over the whole window (u in [-0.5, 0.5]), lowered to meet
@@ -110,10 +128,20 @@ void CFormantAnalyser::AnalyseFrame(const double* y, AnalyserScratch& scratch, F
     if (!WeightedPredictor(x, m_nWindow, m_nOrder, m_nLag, a, scratch.predictor.data()))
         return;
     Pole poles[kMaxOrder];
-    const int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);
+    int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);
+    const double dLow = m_bLowFirstLag ? LowestFormantPole(poles, nPoles, m_dCeilingHz) : 0;
+    if (dLow > 0 && dLow < kLowFirstHz) {
+        const int nLag =
+            static_cast<int>(std::lround(std::min(kMaxLagS, kLowLagPeriods / dLow) * m_resampler.OutRate()));
+        if (nLag > m_nLag) {
+            if (!WeightedPredictor(x, m_nWindow, m_nOrder, nLag, a, scratch.predictor.data()))
+                return;
+            nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);
+        }
+    }
     for (int k = 0; k < nPoles && out.nFound < m_nKeep; ++k) {
         const Pole& p = poles[k];
-        if (p.dHz < kEdgeHz || p.dHz > m_dCeilingHz - kEdgeHz || p.dBandwidthHz > kMaxBandwidthHz)
+        if (p.dHz < kEdgeHz || p.dHz > m_dCeilingHz - kEdgeHz || p.dBandwidthHz > m_dMaxBandwidthHz)
             continue;
         out.hz[out.nFound] = static_cast<float>(p.dHz);
         out.bandwidth[out.nFound] = static_cast<float>(p.dBandwidthHz);

@@ -13,9 +13,10 @@ class CSampleSource;
 
 namespace sonavel::formants {
 
-// The formants numbered in one frame (lowest first) and the frame's level.
+// One frame's resonances (lowest first: the candidates, or the formants once
+// chosen, 0 where one is left out) and the frame's level.
 struct FramePoles {
-    static constexpr int kMax = 6;
+    static constexpr int kMax = 8; // a predictor of order 14 has 7 pole pairs
     float hz[kMax] = {};
     float bandwidth[kMax] = {};
     int nFound = 0;
@@ -33,8 +34,12 @@ struct AnalyserScratch {
 
 class CFormantAnalyser {
 public:
-    // nKeep formants per frame (<= FramePoles::kMax), a predictor of nOrder.
-    void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep);
+    // nKeep resonances per frame (<= FramePoles::kMax), those no wider than
+    // dMaxBandwidthHz; a predictor of nOrder over a Gaussian-like window of
+    // dWindowS in all (its middle 70 % analysed). bLowFirstLag: a frame whose
+    // first resonance lies below 400 Hz is read again with a longer weighting.
+    void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
+              double dMaxBandwidthHz, bool bLowFirstLag);
     double Ceiling() const { return m_dCeilingHz; }
 
     // Frames i0 .. i1-1 of a sound of nCount samples into out[0 .. i1-i0-1];
@@ -55,6 +60,8 @@ private:
     int m_nWindow = 0; // samples of the window at twice the ceiling
     int m_nLag = 1;    // samples whose energy weighs the next one's error
     double m_dEmphasis = 0;
+    double m_dMaxBandwidthHz = 600;
+    bool m_bLowFirstLag = false;
     std::vector<double> m_window;
 };
 

@@ -9,6 +9,7 @@
 #include "player/analysis/core/SplitWork.h"
 #include "player/analysis/formants/CFormantAnalyser.h"
 #include "player/analysis/formants/CeilingChoice.h"
+#include "player/analysis/formants/FormantPath.h"
 
 namespace sonavel::formants {
 
@@ -16,7 +17,12 @@ namespace {
 const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
 const int kProbeAll = 3000;        // a file with no more frames is probed whole
-const int kSmoothHalf = 4;         // frames each side in a track's running median
+// The ceiling is chosen over a 50 ms window (25 ms effective): the voice's
+// formant spacing, steadier over a longer stretch. The formants themselves are
+// read over 30 ms (15 ms effective): a 50 ms window averaged the fast changes
+// at a vowel's edges and missed the low F1 of its first and last frames.
+const double kProbeWindowS = 0.05;
+const double kWindowS = 0.03;
 // Else runs of 20 frames in every 200, or spread wider so that at most 150
 // runs are probed: a longer file costs no more probing than 5 minutes do.
 const int kProbeRun = 20, kProbeEvery = 200, kProbeRuns = 150;
@@ -49,50 +55,6 @@ bool AnalyseRuns(const CFormantAnalyser& analyser, const CSampleSource& source, 
     if (bNoMemory)
         throw std::bad_alloc();
     return !bFailed;
-}
-
-// Each formant's track through a running median of the 9 frames around (those
-// that hold it): an outlier shorter than 4 frames (a noise pole numbered in, a
-// formant missed) gives way to its neighbours, while a glide or a step, being
-// monotonic, passes unchanged. Every frame's formants then rise.
-void SmoothTracks(std::vector<FramePoles>& poles, int nFormants)
-{
-    const int n = static_cast<int>(poles.size());
-    std::vector<float> column(static_cast<size_t>(n)), window;
-    for (int j = 0; j < nFormants; ++j) {
-        for (int i = 0; i < n; ++i) {
-            column[size_t(i)] = j < poles[size_t(i)].nFound ? poles[size_t(i)].hz[j] : 0.0f;
-        }
-        for (int i = 0; i < n; ++i) {
-            window.clear();
-            for (int k = std::max(0, i - kSmoothHalf); k <= std::min(n - 1, i + kSmoothHalf); ++k)
-                if (column[size_t(k)] > 0)
-                    window.push_back(column[size_t(k)]);
-            FramePoles& p = poles[size_t(i)];
-            if (window.size() * 2 <= size_t(std::min(n - 1, i + kSmoothHalf) - std::max(0, i - kSmoothHalf) + 1))
-                continue; // most frames around lack it: left as it is
-            std::nth_element(window.begin(), window.begin() + long(window.size() / 2), window.end());
-            const float fMedian = window[window.size() / 2];
-            if (j >= p.nFound) {
-                if (j == p.nFound) { // the next missing one is filled from its neighbours
-                    p.hz[j] = fMedian;
-                    p.bandwidth[j] = 0;
-                    ++p.nFound;
-                }
-                continue;
-            }
-            p.hz[j] = fMedian;
-        }
-    }
-    // Each formant's median is taken apart from the others', so where the
-    // numbering shifts (a pole missed or a noise pole numbered in) F2's median
-    // can pass F3's; a frame's formants are put back in rising order.
-    for (FramePoles& p : poles)
-        for (int j = 1; j < p.nFound; ++j)
-            for (int k = j; k > 0 && p.hz[k] < p.hz[k - 1]; --k) {
-                std::swap(p.hz[k], p.hz[k - 1]);
-                std::swap(p.bandwidth[k], p.bandwidth[k - 1]);
-            }
 }
 
 int PredictorOrder(int nFormants)
@@ -129,7 +91,7 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
     std::vector<std::vector<FramePoles>> probes(ceilings.size());
     for (size_t c = 0; c < ceilings.size(); ++c) {
         CFormantAnalyser probe;
-        probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4);
+        probe.Init(nRate, ceilings[c], settings.dStepS, nOrder, 4, kProbeWindowS, kMaxBandwidthHz, false);
         probes[c].resize(size_t(nProbed));
         if (!AnalyseRuns(probe, source, nCount, starts, ends, bases, nThreads, probes[c].data()))
             return false;
@@ -174,7 +136,9 @@ analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleS
         if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, nFinalOrder))
             return analysis::EOutcome::SourceFailed;
         CFormantAnalyser analyser;
-        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, settings.nFormants);
+        // Every resonance of a frame is a candidate; the path picks the formants.
+        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, FramePoles::kMax, kWindowS,
+                      kMaxCandidateBandwidthHz, true);
         // Blocks of about 5 s, a number of frames fixed by the step alone.
         const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / settings.dStepS)));
         std::vector<int> starts, ends;
@@ -187,7 +151,7 @@ analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleS
         std::vector<FramePoles> poles(static_cast<size_t>(nFrames));
         if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, poles.data()))
             return analysis::EOutcome::SourceFailed;
-        SmoothTracks(poles, settings.nFormants);
+        FollowFormants(poles, settings.nFormants, ceilings[nChosen]);
         const size_t nPer = size_t(settings.nFormants);
         frames.nFormants = settings.nFormants;
         frames.dCeilingHz = ceilings[nChosen];

@@ -6,19 +6,24 @@
 // and pitch at one step share their times.
 //
 // Per frame: the sound resampled to twice the ceiling, pre-emphasised from
-// 50 Hz, a Gaussian-like window (25 ms effective, 50 ms in all, its middle
-// 35 ms analysed) centred on the frame's time, a predictor of order
+// 50 Hz, a Gaussian-like window (15 ms effective, 30 ms in all, its middle
+// 21 ms analysed; the ceiling's probe takes 50 ms) centred on the frame's
+// time, a predictor of order
 // 2 x max(formants, 5) (2 more where the file's quiet frames lie within 35 dB
 // of its loud ones: the noise floor takes a pole pair of its own) whose errors
 // are weighted by the energy of the 1.5 ms before them (LinearPrediction.h:
-// F1 follows the tract, not the harmonic nearest to it, in a high voice), its
-// roots as frequencies and bandwidths.
-// Poles within 50 Hz of 0 or of the ceiling, and poles wider than 600 Hz,
-// are not formants; the rest are numbered from the lowest. Each formant's
-// track then passes a running median of 9 frames, which removes a blip
-// shorter than 4 frames and leaves glides and steps as they are; a formant a
-// frame lacks but most frames around it hold is filled in from them (with a
-// bandwidth of 0), and each frame's formants are kept in rising order.
+// F1 follows the tract, not the harmonic nearest to it, in a high voice; a
+// frame whose first resonance lies below 400 Hz is read again weighted by
+// 0.75 of that resonance's period, at most 3 ms), its roots as frequencies
+// and bandwidths.
+// Poles within 50 Hz of 0 or of the ceiling, and poles wider than 600 Hz
+// (1000 Hz for F3), are not formants; the rest are each frame's candidates.
+// F1-F3 are the path through the candidates of all frames that is cheapest in
+// place (near where a tract of the voice's length puts each), width and
+// movement between neighbours (FormantPath.h), then a median of 3 frames;
+// F4 on are the candidates above F3, numbered from the lowest. No longer
+// smoothing: a fast transition keeps its frames' own values, and a formant a
+// frame lacks reads 0 there.
 //
 // Without a ceiling the file is probed at 4500-7000 Hz (those the rate
 // carries): the whole of a file up to 30 s, else 20 frames in every 200 (150
@@ -41,7 +46,9 @@ namespace sonavel::formants {
 inline constexpr int kMinFormants = 1, kMaxFormants = 6;
 inline constexpr double kMinCeilingHz = 1000;
 inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
-inline constexpr double kMaxBandwidthHz = 600; // a wider pole is not numbered as a formant
+inline constexpr double kMaxBandwidthHz = 600; // a wider pole is no F1, F2 or F4 on
+// F3 may be wider: in noise its pole widens past 600 Hz before it goes.
+inline constexpr double kMaxCandidateBandwidthHz = 1000;
 // The highest sample rate taken: a block's stretch stays within an int's count
 // (a header that claims gigahertz would need gigabytes of filter taps).
 inline constexpr int kMaxRateHz = 5000000;

@@ -56,6 +56,8 @@ analysis::SettingRefusal CheckSettings(const MeasureSettings& settings, int nRat
             return {kszFormantCeilingSetting, "formant ceiling " + refusal.strWhy};
         return {kszFormantsSetting, (setting == "step" ? "formant step " : "formant count ") + refusal.strWhy};
     }
+    if (!(settings.dFormantRangeDb > 0 && settings.dFormantRangeDb <= kMaxFormantRangeDb))
+        return {kszFormantRangeSetting, "the formants' dynamic range must lie above 0 and at most 200 dB"};
     if (analysis::SettingRefusal refusal = intensity::RefusedSetting(settings.intensity)) {
         const bool bFloor = std::string_view(refusal.szSetting) == "floor";
         return {bFloor ? kszIntensityFloorSetting : kszIntensitySetting,

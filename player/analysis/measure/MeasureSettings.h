@@ -35,6 +35,9 @@ struct MeasureSettings {
     pitch::PitchSettings pitch;
     // Ceiling 0: found per file; the step follows the view's own grid.
     formants::FormantSettings formants;
+    // Formant dots are drawn where the intensity lies within this many dB of
+    // the loudest frame shown: silence and breath have poles too, but no voice.
+    double dFormantRangeDb = 30;
     intensity::IntensitySettings intensity;
     PitchAxis pitchAxis;
     MeasureLayers layers;
@@ -57,6 +60,8 @@ inline constexpr char kszPitchRangeSetting[] = "pitch-range";
 inline constexpr char kszPitchAxisSetting[] = "pitch-axis";
 inline constexpr char kszFormantCeilingSetting[] = "formant-ceiling";
 inline constexpr char kszFormantsSetting[] = "formants"; // the count, or their step
+inline constexpr char kszFormantRangeSetting[] = "formant-range";
+inline constexpr double kMaxFormantRangeDb = 200;
 inline constexpr char kszIntensityFloorSetting[] = "intensity-floor";
 inline constexpr char kszIntensitySetting[] = "intensity"; // its step
 

@@ -63,6 +63,10 @@ std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& m
         str += " (tracking\xE2\x80\xA6)";
     else if (model.PitchResult() != analysis::EOutcome::Done)
         str += " \xE2\x80\x94 no pitch: " + TrackFailure(model.PitchResult());
+    // The ceiling the formants were found under, so a user can report it.
+    if (const formants::FormantFrames* pFormants = model.Formants(); pFormants && pFormants->dCeilingHz > 0)
+        str += Printf("   |   formants: ceiling %.0f Hz, %s", pFormants->dCeilingHz,
+                      settings.formants.dCeilingHz > 0 ? "set" : "found");
     // A layer whose track failed says so; one still on its way says nothing.
     for (const auto& [szLayer, nResult] : {std::make_pair("formants", model.FormantResult()),
                                            std::make_pair("intensity", model.IntensityResult())})

@@ -24,6 +24,35 @@ std::pair<size_t, size_t> FramesShown(const std::vector<double>& times, const CM
     const size_t b = static_cast<size_t>(std::upper_bound(times.begin(), times.end(), model.End()) - times.begin());
     return {a > 0 ? a - 1 : a, std::min(times.size(), b + 1)};
 }
+
+// Per formant frame [a, b): whether it is loud enough to draw, within dRangeDb
+// of the loudest intensity frame shown. Silence and breath have resonances
+// too; a formant there is no voice's. Without an intensity track every frame
+// is drawn.
+std::vector<uint8_t> LoudFrames(const formants::FormantFrames& f, size_t a, size_t b, const CMeasureModel& model,
+                                double dRangeDb)
+{
+    std::vector<uint8_t> loud(b - a, 1);
+    const intensity::IntensityFrames* pLevel = model.Intensity();
+    if (!pLevel || pLevel->time_s.empty())
+        return loud;
+    const auto [ia, ib] = FramesShown(pLevel->time_s, model);
+    if (ia >= ib)
+        return loud;
+    const double dLoudest = *std::max_element(pLevel->db.begin() + long(ia), pLevel->db.begin() + long(ib));
+    size_t k = 0;
+    for (size_t i = a; i < b; ++i) {
+        // the intensity frame nearest to the formant frame's time
+        const double t = f.time_s[i];
+        while (k + 1 < pLevel->time_s.size() && pLevel->time_s[k + 1] <= t)
+            ++k;
+        size_t nNear = k;
+        if (k + 1 < pLevel->time_s.size() && pLevel->time_s[k + 1] - t < t - pLevel->time_s[k])
+            nNear = k + 1;
+        loud[i - a] = pLevel->db[nNear] >= dLoudest - dRangeDb;
+    }
+    return loud;
+}
 } // namespace
 
 void CTrackPainter::PaintFormants(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
@@ -35,6 +64,7 @@ void CTrackPainter::PaintFormants(QPainter& dc, const CMeasureLayout& layout, co
     if (rc.isEmpty() || !pFrames || pFrames->time_s.size() < 2 || !(dTop > 0))
         return;
     const auto [a, b] = FramesShown(pFrames->time_s, model);
+    const std::vector<uint8_t> loud = LoudFrames(*pFrames, a, b, model, scene.settings.dFormantRangeDb);
     const double dPixelsPerFrame = (pFrames->time_s[1] - pFrames->time_s[0]) / model.Span() * rc.width();
     const double dScale = rc.width() / model.Span();
     dc.save();
@@ -46,7 +76,7 @@ void CTrackPainter::PaintFormants(QPainter& dc, const CMeasureLayout& layout, co
         dc.setPen(Qt::NoPen);
         dc.setBrush(kFormant);
         for (size_t i = a; i < b; ++i)
-            for (int j = 0; j < pFrames->nFormants; ++j)
+            for (int j = 0; j < pFrames->nFormants && loud[i - a]; ++j)
                 if (const double f = pFrames->Hz(i, j); f > 0 && f <= dTop)
                     dc.drawEllipse(QPointF(rc.left() + (pFrames->time_s[i] - model.Start()) * dScale,
                                            paint::YOf(f, 0, dTop, rc)),
@@ -60,7 +90,7 @@ void CTrackPainter::PaintFormants(QPainter& dc, const CMeasureLayout& layout, co
         const double dRows = h / dTop;
         for (size_t i = a; i < b; ++i) {
             const int x = static_cast<int>((pFrames->time_s[i] - model.Start()) * dScale);
-            if (x < 0 || x >= w)
+            if (x < 0 || x >= w || !loud[i - a])
                 continue;
             const double* pHz = &pFrames->hz[i * static_cast<size_t>(pFrames->nFormants)];
             for (int j = 0; j < pFrames->nFormants; ++j) {

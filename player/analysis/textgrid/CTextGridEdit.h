@@ -2,13 +2,17 @@
 // A TextGrid being edited by hand: the grid, which tier and which interval or
 // point of it is selected, the edits a user makes (boundaries added, moved and
 // removed, labels, tiers added, renamed and removed), undo and redo of each
-// whole edit, and whether the grid differs from what was last saved. Every edit
+// whole edit, and whether the grid differs from what was last saved. The
+// history keeps what each edit changed, not the tiers around it (a new label
+// only its changed middle, a moved boundary two times), and at most
+// kMaxHistorySteps steps or about kMaxHistoryBytes, the oldest dropped first. Every edit
 // keeps the grid sound (TextGridCheck.h): an interval tier's intervals keep
 // tiling it, a point tier's points stay in order, and an edit that would break
 // that is refused with words for the status line and changes nothing.
 // Plain C++; the measuring view's tier strips drive it.
 #include <cstddef>
-#include <optional>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,15 @@ namespace sonavel::textgrid {
 class CTextGridEdit {
 public:
     static constexpr int kNone = -1;
+    // The history's bounds: a day's edits by hand fit in either; a label of
+    // megabytes replaced again and again does not, and then the oldest steps go.
+    static constexpr std::size_t kMaxHistorySteps = 1000;
+    static constexpr std::size_t kMaxHistoryBytes = std::size_t(100) << 20;
+
+    CTextGridEdit();
+    ~CTextGridEdit();
+    CTextGridEdit(const CTextGridEdit&) = delete;
+    CTextGridEdit& operator=(const CTextGridEdit&) = delete;
 
     // A new grid to edit: nothing selected, no history, not modified.
     void Reset(TextGrid grid);
@@ -53,11 +66,17 @@ public:
     std::string AddTier(std::size_t nAt, const std::string& strName, ETierKind eKind);
     std::string RenameTier(std::size_t nTier, const std::string& strName);
     std::string RemoveTier(std::size_t nTier);
+    // The whole grid becomes grid (edits brought back from elsewhere), as one
+    // step; refused when grid is not sound.
+    std::string ReplaceGrid(TextGrid grid);
 
     bool CanUndo() const { return m_nDone > 0; }
     bool CanRedo() const { return m_nDone < m_history.size(); }
     bool Undo();
     bool Redo();
+    // The steps that can be undone and the memory the whole history holds.
+    std::size_t UndoSteps() const { return m_nDone; }
+    std::size_t HistoryBytes() const { return m_nHistoryBytes; }
 
     // Whether the grid differs from the one last saved (or given to Reset):
     // undoing back to it counts as unmodified.
@@ -76,22 +95,20 @@ public:
     int ItemAt(std::size_t nTier, double t, double dTolerance) const;
 
 private:
-    // One step of history: tier nTier before and after the edit (no tier
-    // before: it was added; none after: it was removed).
-    struct Step {
-        std::size_t nTier = 0;
-        std::optional<Tier> before, after;
-        int nItemAfter = kNone;
-        int nItemBefore = kNone;
-    };
+    struct Step; // one edit: what it changed, enough to undo and redo it (CTextGridEdit.cpp)
     std::string Check(std::size_t nTier) const;
-    void Apply(Step step);
-    void Put(std::size_t nTier, const std::optional<Tier>& tier, bool bWasThere);
+    // Makes step (built by an edit, not yet done) the newest step and does it.
+    void Commit(std::unique_ptr<Step> pStep);
+    void Do(Step& step);
+    void Undo(Step& step);
+    void SelectAfter(const Step& step, bool bDone);
+    void DropOldest();
 
     TextGrid m_grid;
     int m_nTier = kNone;
     int m_nItem = kNone;
-    std::vector<Step> m_history;
+    std::deque<std::unique_ptr<Step>> m_history;
+    std::size_t m_nHistoryBytes = 0; // every step's Bytes()
     std::size_t m_nDone = 0;    // steps of m_history in effect
     std::size_t m_nSavedAt = 0; // m_nDone when saved; past the history when that state is gone
 };

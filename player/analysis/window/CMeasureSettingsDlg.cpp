@@ -79,6 +79,7 @@ CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& setting
     pAxisRow->addWidget(m_pAxisHigh, 1);
     m_pFormantCeiling = Spin(kFieldMaxHz, 0, strHz, QStringLiteral("Formant ceiling"));
     m_pFormantCeiling->setSpecialValueText(QStringLiteral("found per file"));
+    m_pFormantRange = Spin(kFieldMaxDb, 0, QStringLiteral(" dB"), QStringLiteral("Formants' dynamic range"));
     m_pIntensityFloor = Spin(kFieldMaxHz, 0, strHz, QStringLiteral("Intensity floor"));
 
     // Each label names its field for the keyboard (Alt+letter) and a screen reader.
@@ -91,6 +92,7 @@ CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& setting
     pForm->addRow(QStringLiteral("Pitch &ceiling:"), m_pCeiling);
     pForm->addRow(Label(QStringLiteral("Pitch a&xis:"), m_pAxisLow), pAxisRow);
     pForm->addRow(QStringLiteral("F&ormant ceiling:"), m_pFormantCeiling);
+    pForm->addRow(QStringLiteral("Formants' d&ynamic range:"), m_pFormantRange);
     pForm->addRow(QStringLiteral("&Intensity floor:"), m_pIntensityFloor);
 
     m_pProblem = new QLabel;
@@ -114,7 +116,7 @@ CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& setting
     // The top frequency as the view shows it: at most half this sound's rate.
     Show(measure::FitToRate(settings, m_nRate));
     for (QDoubleSpinBox* p : {m_pWindow, m_pTop, m_pRange, m_pFloor, m_pCeiling, m_pAxisLow, m_pAxisHigh,
-                              m_pFormantCeiling, m_pIntensityFloor})
+                              m_pFormantCeiling, m_pFormantRange, m_pIntensityFloor})
         connect(p, &QDoubleSpinBox::valueChanged, this, &CMeasureSettingsDlg::OnChanged);
     connect(m_pTracker, &QComboBox::currentIndexChanged, this, &CMeasureSettingsDlg::OnChanged);
     connect(m_pFitAxis, &QCheckBox::toggled, this, &CMeasureSettingsDlg::OnFitPitchAxis);
@@ -135,6 +137,7 @@ void CMeasureSettingsDlg::Show(const measure::MeasureSettings& s)
     m_pAxisLow->setEnabled(!s.pitchAxis.Fitted());
     m_pAxisHigh->setEnabled(!s.pitchAxis.Fitted());
     m_pFormantCeiling->setValue(s.formants.dCeilingHz);
+    m_pFormantRange->setValue(s.dFormantRangeDb);
     m_pIntensityFloor->setValue(s.intensity.dFloorHz);
 }
 
@@ -162,6 +165,7 @@ measure::MeasureSettings CMeasureSettingsDlg::Settings() const
     s.pitch.dCeilingHz = m_pCeiling->value();
     s.pitchAxis = m_pFitAxis->isChecked() ? measure::PitchAxis() : measure::PitchAxis{m_pAxisLow->value(), m_pAxisHigh->value()};
     s.formants.dCeilingHz = m_pFormantCeiling->value();
+    s.dFormantRangeDb = m_pFormantRange->value();
     s.intensity.dFloorHz = m_pIntensityFloor->value();
     return s;
 }

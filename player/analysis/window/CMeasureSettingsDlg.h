@@ -2,7 +2,8 @@
 // The measuring view's settings: the spectrogram's window length (wide- or
 // narrow-band at a click), top frequency and dynamic range, the pitch tracker
 // with its range, the pitch axis (fitted to the pitch shown, or fixed), the
-// formant ceiling (found per file, or fixed) and the intensity floor. Every
+// formant ceiling (found per file, or fixed), the intensity range the formant
+// dots are drawn within, and the intensity floor. Every
 // field takes whatever is typed: a value the view cannot take is said under
 // the fields, naming the field, and OK stays grey until it is mended (a field
 // that clamped its own value would change it behind the user's back). A
@@ -44,6 +45,7 @@ private:
     QDoubleSpinBox* m_pAxisLow;
     QDoubleSpinBox* m_pAxisHigh;
     QDoubleSpinBox* m_pFormantCeiling;
+    QDoubleSpinBox* m_pFormantRange;
     QDoubleSpinBox* m_pIntensityFloor;
     QLabel* m_pProblem;
     QLabel* m_pNote; // the window held to the analysis' bound at this rate

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -88,6 +89,10 @@ public:
     // Asks Save / Discard / Cancel while the tiers have unsaved edits: true
     // when they may go (saved, discarded, or none).
     bool MayDiscardTiers();
+    // Writes the unsaved edits to their recovery file now (EditRecovery.h),
+    // as a few seconds after each edit; the player calls it when it is told
+    // to end. Without unsaved edits, the file goes.
+    void KeepUnsavedEdits();
     sonavel::textgrid::CTextGridEdit& Tiers() { return m_tiers; }
     QString TextGridPath() const { return m_strGridPath; }
     CTierStrip* Strip(int nTier) const;
@@ -134,6 +139,14 @@ private:
     void CreateTierActions(QMenu* pFile);
     void ForgetTiers();
     bool SaveTiers(bool bAskName);
+    // In CMeasureViewRecovery.cpp: the recovery file, and the question before
+    // a save would write over a file another program or window changed.
+    enum class EWrite { Write, SaveAs, Cancel };
+    EWrite AskBeforeWriting(const QString& strPath);
+    void NoteGridFile();
+    void ScheduleRecovery();
+    void DropRecovery();
+    void OfferRecovery();
     void RebuildStrips();
     void UpdateStrips();
     void UpdateTitle();
@@ -191,6 +204,19 @@ private:
     CSpanPlayer* m_pPlayer = nullptr;
     sonavel::textgrid::CTextGridEdit m_tiers;
     QString m_strGridPath;          // where the tiers were read or saved; empty for new ones
+    // What that file was when read or last saved (a link: and its target).
+    struct FileStamp {
+        bool bKnown = false;
+        bool bLink = false;
+        uint64_t nDevice = 0, nInode = 0, nSize = 0;
+        int64_t nSeconds = 0, nNanoseconds = 0;
+    };
+    static FileStamp StampOf(const QString& strPath);
+    FileStamp m_gridStamp;
+    QTimer m_recoveryTimer;         // runs from an edit until its recovery file is written
+    QString m_strRecoveryKey;       // the edits' recovery file's, once written
+    qint64 m_nRecoveryWriteMs = 0;  // how long writing it took last
+    bool m_bEditsDiscarded = false; // the user dropped them: nothing to keep until the next edit
     QWidget* m_pTierBox = nullptr;  // the strips, one per tier
     std::vector<CTierStrip*> m_strips;
     QTimer m_playTimer;

@@ -41,6 +41,12 @@ bool WriteBytes(const QString& strPath, const QByteArray& bytes)
 void CMeasureView::SetSoundFile(const QString& strPath)
 {
     m_strSoundFile = strPath.isEmpty() ? QString() : QFileInfo(strPath).absoluteFilePath();
+    // New tiers of this sound that were never saved are offered back once it
+    // is clear that no TextGrid opens with it (the player opens one next).
+    QTimer::singleShot(0, this, [this] {
+        if (m_strGridPath.isEmpty() && m_tiers.TierCount() == 0 && !m_tiers.IsModified())
+            OfferRecovery();
+    });
 }
 
 QString CMeasureView::ExportFolder() const

@@ -49,6 +49,7 @@ void CMeasureView::ReadProfile()
     s.pitchAxis.dLowHz = profile.value("PitchAxisLow", defaults.pitchAxis.dLowHz).toDouble();
     s.pitchAxis.dHighHz = profile.value("PitchAxisHigh", defaults.pitchAxis.dHighHz).toDouble();
     s.formants.dCeilingHz = profile.value("FormantCeiling", defaults.formants.dCeilingHz).toDouble();
+    s.dFormantRangeDb = profile.value("FormantRange", defaults.dFormantRangeDb).toDouble();
     s.intensity.dFloorHz = profile.value("IntensityFloor", defaults.intensity.dFloorHz).toDouble();
     // A profile edited by hand (or by another version) cannot break the view:
     // what does not hold for the highest rate there is falls back to the defaults.
@@ -79,6 +80,7 @@ void CMeasureView::WriteProfile()
     profile.setValue("PitchAxisLow", m_settings.pitchAxis.dLowHz);
     profile.setValue("PitchAxisHigh", m_settings.pitchAxis.dHighHz);
     profile.setValue("FormantCeiling", m_settings.formants.dCeilingHz);
+    profile.setValue("FormantRange", m_settings.dFormantRangeDb);
     profile.setValue("IntensityFloor", m_settings.intensity.dFloorHz);
     profile.endGroup();
     profile.sync(); // a killed player keeps what the user chose

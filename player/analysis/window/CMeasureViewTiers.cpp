@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -53,7 +54,10 @@ void CMeasureView::CreateTierActions(QMenu* pFile)
         pFile->insertAction(pFirst, pAction);
     pFile->insertSeparator(pFirst);
     connect(pOpen, &QAction::triggered, this, [this] {
-        const QString strPath = QFileDialog::getOpenFileName(this, QStringLiteral("Open TextGrid"), QString(),
+        // Where the TextGrid open now lies, else where the sound is: never
+        // wherever the player happened to be started.
+        const QString strFolder = m_strGridPath.isEmpty() ? ExportFolder() : QFileInfo(m_strGridPath).absolutePath();
+        const QString strPath = QFileDialog::getOpenFileName(this, QStringLiteral("Open TextGrid"), strFolder,
                                                              QStringLiteral("TextGrid (*.TextGrid *.textgrid);;All files (*)"),
                                                              nullptr, QFileDialog::DontUseNativeDialog);
         if (!strPath.isEmpty() && MayDiscardTiers())
@@ -87,6 +91,7 @@ void CMeasureView::CreateTierActions(QMenu* pFile)
                     OnTiersEdited(QString::fromStdString(m_tiers.RemoveTier(CurrentTier())));
             });
     pTier->addSeparator();
+    connect(&m_recoveryTimer, &QTimer::timeout, this, &CMeasureView::KeepUnsavedEdits);
     connect(AddAction(pTier, "addBoundary", QStringLiteral("&Add Boundary at Cursor"), {QKS(Qt::Key_Return), QKS(Qt::Key_Enter)}),
             &QAction::triggered, this, &CMeasureView::OnAddBoundary);
     connect(AddAction(pTier, "removeBoundary", QStringLiteral("&Remove Boundary"), {QKS(Qt::Key_Delete)}),
@@ -123,11 +128,17 @@ void CMeasureView::ForgetTiers()
     // A new sound starts without tiers, over its own length.
     m_tiers.Reset(textgrid::TextGrid{0, m_model.Duration(), {}});
     m_strGridPath.clear();
+    NoteGridFile();
+    m_recoveryTimer.stop();
+    m_strRecoveryKey.clear();
     RebuildStrips();
 }
 
 bool CMeasureView::OpenTextGrid(const QString& strPath)
 {
+    // Before reading: a change between the two makes a later save ask, never
+    // pass unseen.
+    const FileStamp stamp = StampOf(strPath);
     const textgrid::ReadResult result = textgrid::ReadTextGrid(QFile::encodeName(strPath).toStdString());
     if (!result.Ok()) {
         ShowNote(QString::fromStdString(textgrid::DescribeFailure(strPath.toStdString(), result)));
@@ -135,7 +146,12 @@ bool CMeasureView::OpenTextGrid(const QString& strPath)
     }
     m_tiers.Reset(result.grid);
     m_strGridPath = strPath;
+    m_gridStamp = stamp;
+    m_recoveryTimer.stop();
+    m_strRecoveryKey.clear();
+    m_bEditsDiscarded = false;
     RebuildStrips();
+    OfferRecovery();
     return true;
 }
 
@@ -148,6 +164,8 @@ bool CMeasureView::SaveTextGrid(const QString& strPath)
     }
     m_strGridPath = strPath;
     m_tiers.MarkSaved();
+    NoteGridFile();
+    KeepUnsavedEdits(); // saved: the recovery file goes
     UpdateTitle();
     return true;
 }
@@ -158,9 +176,19 @@ bool CMeasureView::SaveTiers(bool bAskName)
     if (bAskName || strPath.isEmpty())
         strPath = QFileDialog::getSaveFileName(
             this, QStringLiteral("Save TextGrid"),
-            strPath.isEmpty() ? SuggestedFileName(QStringLiteral(".TextGrid")) : strPath,
+            strPath.isEmpty() ? QDir(ExportFolder()).filePath(SuggestedFileName(QStringLiteral(".TextGrid"))) : strPath,
             QStringLiteral("TextGrid (*.TextGrid)"), nullptr, QFileDialog::DontUseNativeDialog);
-    return !strPath.isEmpty() && SaveTextGrid(strPath);
+    if (strPath.isEmpty())
+        return false;
+    switch (AskBeforeWriting(strPath)) {
+    case EWrite::SaveAs:
+        return SaveTiers(true);
+    case EWrite::Cancel:
+        return false;
+    case EWrite::Write:
+        break;
+    }
+    return SaveTextGrid(strPath);
 }
 
 bool CMeasureView::MayDiscardTiers()
@@ -175,6 +203,7 @@ bool CMeasureView::MayDiscardTiers()
     case QMessageBox::Save:
         return SaveTiers(false);
     case QMessageBox::Discard:
+        DropRecovery();
         return true;
     default:
         return false;
@@ -247,6 +276,7 @@ void CMeasureView::OnTiersEdited(const QString& strWhyNot)
         RebuildStrips();
     UpdateStrips();
     UpdateTitle();
+    ScheduleRecovery();
 }
 
 void CMeasureView::OnTierClicked(double t)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace sonavel::textgrid;
 
@@ -333,13 +334,24 @@ bool CTierStrip::EditLabel()
         return true;
     if (m_edit.SelectedTier() != m_nTier || m_edit.SelectedItem() < 0)
         return false;
-    m_nEditItem = m_edit.SelectedItem();
     const Tier& tier = m_edit.Grid().tiers[m_nTier];
+    const int nItem = m_edit.SelectedItem();
+    const QString strLabel = Label(tier.eKind == ETierKind::Interval ? tier.intervals[nItem].strLabel : tier.points[nItem].strLabel);
+    // The line editor holds as much as an int counts; a longer label is left
+    // alone rather than cut to what fits.
+    constexpr int kMostCharacters = std::numeric_limits<int>::max();
+    if (strLabel.size() > kMostCharacters) {
+        emit Edited(QStringLiteral("this label has %1 characters, more than the editor holds; it stays as it is")
+                        .arg(strLabel.size()));
+        return true;
+    }
+    m_nEditItem = nItem;
     m_pEditor = new QLineEdit(this);
     m_pEditor->setObjectName(QStringLiteral("labelEditor"));
     m_pEditor->setAccessibleName(QStringLiteral("Label"));
-    m_pEditor->setText(Label(tier.eKind == ETierKind::Interval ? tier.intervals[m_nEditItem].strLabel
-                                                               : tier.points[m_nEditItem].strLabel));
+    // Qt's own limit (32767) would cut a longer label on the way in.
+    m_pEditor->setMaxLength(kMostCharacters);
+    m_pEditor->setText(strLabel);
     m_pEditor->selectAll();
     const QRectF rc = ItemRect(m_nEditItem).intersected(QRectF(m_nLeft, 0, m_nWidth, height()));
     m_pEditor->setGeometry(QRect(static_cast<int>(rc.left()), 2, std::max(80, static_cast<int>(rc.width())), height() - 4));

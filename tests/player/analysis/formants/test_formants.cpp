@@ -1,8 +1,11 @@
-// Formants without options on steady vowels of a man, a woman and a child; the
-// settings' checks; the same frames for any thread count; a failing source.
+// Formants without options on steady vowels of a man, a woman and a child, on
+// a man's low F1 and on a fast glide; the settings' checks; the same frames
+// for any thread count; a failing source.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -64,6 +67,50 @@ double MedianOf(const FormantFrames& frames, int j)
     return v[v.size() / 2];
 }
 
+// A voice whose formants move: a pulse train at f0 (1 % jitter) through a
+// glottal low-pass and a cascade of resonators whose frequencies formantsAt(t)
+// gives per sample (bandwidths 60, 90, 150, 200, 250 Hz).
+std::vector<int16_t> MovingVowel(double dF0, double dSeconds, const std::function<void(double, double*)>& formantsAt,
+                                 int nRate = 22050)
+{
+    const double kBandwidthHz[5] = {60, 90, 150, 200, 250};
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> jitter(-0.01, 0.01);
+    std::vector<double> y(size_t(dSeconds * nRate));
+    double dState[5][2] = {}, dGlottal[2] = {}, dNext = 0;
+    for (size_t n = 0; n < y.size(); ++n) {
+        const double t = double(n) / nRate;
+        double x = 0;
+        if (t >= dNext) {
+            x = 1;
+            dNext = t + (1 + jitter(rng)) / dF0;
+        }
+        // two real poles at 100 Hz: the glottal pulse's -12 dB per octave
+        const double g = std::exp(-2 * M_PI * 100.0 / nRate);
+        dGlottal[0] = x + g * dGlottal[0];
+        dGlottal[1] = dGlottal[0] + g * dGlottal[1];
+        double v = dGlottal[1];
+        double f[5];
+        formantsAt(t, f);
+        for (int k = 0; k < 5; ++k) {
+            const double r = std::exp(-M_PI * kBandwidthHz[k] / nRate);
+            const double a1 = 2 * r * std::cos(2 * M_PI * f[k] / nRate), a2 = -r * r;
+            const double out = (1 - a1 - a2) * v + a1 * dState[k][0] + a2 * dState[k][1];
+            dState[k][1] = dState[k][0];
+            dState[k][0] = out;
+            v = out;
+        }
+        y[n] = v;
+    }
+    double dPeak = 0;
+    for (double v : y)
+        dPeak = std::max(dPeak, std::fabs(v));
+    std::vector<int16_t> out(y.size());
+    for (size_t n = 0; n < y.size(); ++n)
+        out[n] = int16_t(std::lround(y[n] / dPeak * 20000));
+    return out;
+}
+
 } // namespace
 
 TEST(Formants, SteadyVowelsOfManWomanChildWithinTwoAndAHalfPercentWithoutOptions)
@@ -83,6 +130,46 @@ TEST(Formants, SteadyVowelsOfManWomanChildWithinTwoAndAHalfPercentWithoutOptions
         for (int j = 0; j < 3; ++j)
             EXPECT_NEAR(MedianOf(frames, j), kVowelHz[j] * v.dScale, 0.025 * kVowelHz[j] * v.dScale)
                 << v.name << " at " << v.dF0 << " Hz: F" << j + 1 << " at a ceiling of " << frames.dCeilingHz;
+    }
+}
+
+TEST(Formants, LowFirstFormantOfAMansIFollowedFrameByFrame)
+{
+    // A man's /i/ at 100 Hz between two hisses (a "cease"): F1 at 270-300 Hz
+    // lies between the second and third harmonics, and the hisses' poles lie
+    // far above it; neither may pull the vowel's frames.
+    for (const double dF1 : {270.0, 300.0}) {
+        std::vector<int16_t> samples = MovingVowel(100, 0.7, [&](double, double* f) {
+            const double i[5] = {dF1, 2250, 2950, 3500, 4500};
+            std::copy(i, i + 5, f);
+        });
+        std::mt19937 rng(3);
+        std::normal_distribution<double> hiss(0, 2000);
+        for (size_t n = 0; n < samples.size(); ++n)
+            if (n < 22050 * 15 / 100 || n >= 22050 * 55 / 100)
+                samples[n] = int16_t(hiss(rng));
+        const FormantFrames frames = Track(samples, FormantSettings());
+        for (size_t n = 17; n <= 53; ++n) {
+            EXPECT_NEAR(frames.Hz(n, 0), dF1, 0.08 * dF1) << "F1 at " << frames.time_s[n] << " s";
+            EXPECT_NEAR(frames.Hz(n, 1), 2250, 0.05 * 2250) << "F2 at " << frames.time_s[n] << " s";
+        }
+    }
+}
+
+TEST(Formants, FastTransitionIsFollowedToItsTurn)
+{
+    // F2 rises 100 Hz per 10 ms from 1000 to 2000 Hz and falls back as fast:
+    // a smoothing of 9 frames cut the turn down by a fifth.
+    const auto F2At = [](double t) { return 2000 - 1e4 * std::min(std::fabs(t - 0.5), 0.1); };
+    const FormantFrames frames = Track(MovingVowel(120, 1.0, [&](double t, double* f) {
+        const double v[5] = {500, F2At(t), 2600, 3500, 4500};
+        std::copy(v, v + 5, f);
+    }), FormantSettings());
+    for (size_t n = 0; n < frames.time_s.size(); ++n) {
+        const double t = frames.time_s[n];
+        if (t >= 0.38 && t <= 0.62) {
+            EXPECT_NEAR(frames.Hz(n, 1), F2At(t), 0.06 * F2At(t)) << "F2 at " << t << " s";
+        }
     }
 }
 

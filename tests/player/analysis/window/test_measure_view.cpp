@@ -420,6 +420,50 @@ private slots:
         QVERIFY2(nDark > nCount / 3 && nDark < 2 * nCount / 3, qPrintable(QStringLiteral("%1 of %2").arg(nDark).arg(nCount)));
     }
 
+    void formantDotsOnlyWithinTheirRangeOfTheLoudestAndTheCeilingSaid()
+    {
+        // Two seconds with F1 at 500 Hz in every frame: the first at 70 dB,
+        // the second 50 dB below it (silence still has poles).
+        auto pFormants = std::make_shared<sonavel::formants::FormantFrames>();
+        auto pLevel = std::make_shared<sonavel::intensity::IntensityFrames>();
+        pFormants->nFormants = 1;
+        pFormants->dCeilingHz = 5350;
+        for (int i = 0; i <= 200; ++i) {
+            pFormants->time_s.push_back(i * 0.01);
+            pFormants->hz.push_back(500);
+            pFormants->bandwidth_hz.push_back(80);
+            pLevel->time_s.push_back(i * 0.01);
+            pLevel->db.push_back(i < 100 ? 70 : 20);
+        }
+        CMeasureModel model;
+        model.SetSound(32000, 16000);
+        model.SetFormants(pFormants, sonavel::analysis::EOutcome::Done);
+        model.SetIntensity(pLevel, sonavel::analysis::EOutcome::Done);
+        model.ShowAll();
+        CMeasureScene scene;
+        scene.pModel = &model;
+        const QSize size(640, 480);
+        const QRect rc = CMeasureLayout::For(size, CMeasurePainter::ViewFont(), scene.settings.layers).rcSpectrogram;
+        const auto RedIn = [&](const QImage& image, int x0, int x1) {
+            int n = 0;
+            for (int y = rc.top(); y <= rc.bottom(); ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    n += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+                }
+            return n;
+        };
+        const int xMiddle = rc.left() + rc.width() / 2;
+        QImage image = CMeasurePainter::Render(size, scene, 1.0);
+        QVERIFY(RedIn(image, rc.left(), xMiddle - 5) > 100);
+        QCOMPARE(RedIn(image, xMiddle + 5, rc.right()), 0);
+        scene.settings.dFormantRangeDb = 60;
+        image = CMeasurePainter::Render(size, scene, 1.0);
+        QVERIFY(RedIn(image, xMiddle + 5, rc.right()) > 100);
+        QVERIFY(QString::fromStdString(sonavel::measure::SettingsLine(scene.settings, model))
+                    .contains(QStringLiteral("formants: ceiling 5350 Hz, found")));
+    }
+
     void theSettingsDialogRefusesWhatTheViewCannotTakeAndSaysWhy()
     {
         // A 16 kHz sound: a top frequency of 9000 Hz is past its half.
@@ -434,6 +478,7 @@ private slots:
                      {"Formant ceiling", "500", "Formant ceiling must be at least 1000 Hz"},
                      {"Formant ceiling", "9000", "Formant ceiling must be at most half the sample rate, 8000 Hz"},
                      {"Intensity floor", "10", "Intensity floor must lie between 25 and 1000 Hz"},
+                     {"Formants' dynamic range", "0", "The formants' dynamic range must lie above 0"},
                      {"Pitch axis to", "40", "The pitch axis must run from above 0 Hz up to a higher frequency"}};
         for (const auto& c : cases) {
             bool bSeen = false;
@@ -471,6 +516,7 @@ private slots:
         chosen.formants.dCeilingHz = 5000;
         chosen.intensity.dFloorHz = 75;
         chosen.pitchAxis = {60, 300};
+        chosen.dFormantRangeDb = 45;
         CMeasureSettingsDlg dlg(chosen, 16000);
         QCOMPARE(dlg.Problem(), QString());
         m_pView->ApplySettings(dlg.Settings());
@@ -478,6 +524,7 @@ private slots:
         second.SetProfile(kszOrganisation, kszApplication);
         QCOMPARE(second.Settings().formants.dCeilingHz, 5000.0);
         QCOMPARE(second.Settings().intensity.dFloorHz, 75.0);
+        QCOMPARE(second.Settings().dFormantRangeDb, 45.0);
         QCOMPARE(second.Settings().pitchAxis.dLowHz, 60.0);
         QCOMPARE(second.Settings().pitchAxis.dHighHz, 300.0);
         QVERIFY(!m_pView->Settings().layers.bWaveform);

@@ -3,9 +3,14 @@
 // there, a drag moves a point onto a boundary of the tier above, F2 edits a
 // label in place (every key typed goes into it; Escape cancels), Ctrl+Z and
 // Ctrl+Shift+Z undo and redo, Ctrl+S saves, and the file reads back; closing
-// with unsaved edits asks first.
+// with unsaved edits asks first. A label of any length is edited whole; a
+// save over a file that changed on disk or became a link asks; unsaved edits
+// are kept in a recovery file and offered when the TextGrid opens again; the
+// file dialogs open where the sound is.
 #include <QAction>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,7 +23,9 @@
 #include "player/analysis/window/CMeasureView.h"
 #include "player/analysis/window/CTierStrip.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
+#include "player/analysis/window/EditRecovery.h"
 #include "tests/support/SaveShot.h"
+#include "tests/support/WaitFor.h"
 #include "tests/support/WhenModal.h"
 
 using namespace measuretest;
@@ -58,26 +65,66 @@ class TestTierEdit : public QObject {
     {
         QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(nKey), modifiers);
     }
+    // A view of the sound take7.wav beside m_strGrid, with that TextGrid.
+    std::unique_ptr<CMeasureView> NewView()
+    {
+        auto pView = std::make_unique<CMeasureView>();
+        pView->setAttribute(Qt::WA_DeleteOnClose, false);
+        pView->SetPlayer(&m_player);
+        pView->SetSound(CMeasureSound::FromStore(m_store), QStringLiteral("take7.wav"));
+        pView->SetSoundFile(m_dir.filePath(QStringLiteral("take7.wav")));
+        pView->OpenTextGrid(m_strGrid);
+        return pView;
+    }
     void OpenView()
     {
-        m_pView = std::make_unique<CMeasureView>();
-        m_pView->setAttribute(Qt::WA_DeleteOnClose, false);
-        m_pView->SetPlayer(&m_player);
-        m_pView->SetSound(CMeasureSound::FromStore(m_store), QStringLiteral("take7.wav"));
-        QVERIFY(m_pView->OpenTextGrid(m_strGrid));
+        m_pView = NewView();
+        QCOMPARE(m_pView->TextGridPath(), m_strGrid);
         m_pView->show();
         m_pView->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_pView.get()));
     }
+    // Answers the next message box with the button of that text; returns what the box said.
+    std::shared_ptr<QString> Answer(const QString& strButton)
+    {
+        auto pText = std::make_shared<QString>();
+        testsupport::WhenModal<QMessageBox>(this, [strButton, pText](QMessageBox* p) {
+            *pText = p->text() + QLatin1Char('\n') + p->informativeText();
+            SaveShot(p->grab(), qPrintable(QStringLiteral("question-%1.png").arg(strButton.left(4))));
+            for (QAbstractButton* pButton : p->buttons())
+                if (pButton->text() == strButton)
+                    return pButton->click();
+            p->reject();
+        });
+        return pText;
+    }
+    // The folder the next file dialog opens in; the dialog is cancelled.
+    QString DialogFolder(const char* szAction)
+    {
+        auto pFolder = std::make_shared<QString>(QStringLiteral("(no dialog)"));
+        testsupport::WhenModal<QFileDialog>(this, [pFolder](QFileDialog* p) {
+            *pFolder = p->directory().absolutePath();
+            SaveShot(p->grab(), "file-dialog.png");
+            p->reject();
+        });
+        m_pView->Action(szAction)->trigger();
+        return *pFolder;
+    }
+    std::string FirstLabel(const QString& strPath) { return ReadTextGrid(strPath.toStdString()).grid.tiers[0].intervals[0].strLabel; }
 
 private slots:
     void init()
     {
         m_strGrid = m_dir.filePath(QStringLiteral("take7.TextGrid"));
+        QFile::remove(m_strGrid); // a link an earlier case left stays no link
         QVERIFY(WriteTextGrid(TwoTiers(), m_strGrid.toStdString()).bOk);
         OpenView();
     }
-    void cleanup() { m_pView.reset(); }
+    void cleanup()
+    {
+        m_pView.reset();
+        QDir(editrecovery::Folder()).removeRecursively();
+    }
 
     void EditsByKeysAndMouseAndSaves()
     {
@@ -176,6 +223,141 @@ private slots:
         QVERIFY(!m_pView->OpenTextGrid(file.fileName()));
         QVERIFY(m_pView->Note().contains(QStringLiteral("broken.TextGrid:")));
         QCOMPARE(m_pView->Tiers().TierCount(), size_t(2));
+    }
+    void ALabelOfAMillionCharactersIsEditedWhole()
+    {
+        TextGrid grid = TwoTiers();
+        grid.tiers[0].intervals[0].strLabel = std::string(1000000, 'w');
+        QVERIFY(WriteTextGrid(grid, m_strGrid.toStdString()).bOk);
+        OpenView();
+        QTest::mouseClick(m_pView->Strip(0), Qt::LeftButton, Qt::NoModifier, At(0, 0.5));
+        Type(Qt::Key_F2);
+        QVERIFY(m_pView->Strip(0)->IsEditing());
+        Type(Qt::Key_Return);
+        QCOMPARE(GridTier(0).intervals[0].strLabel.size(), size_t(1000000));
+        QVERIFY(!m_pView->Tiers().IsModified());
+        QVERIFY(!m_pView->windowTitle().contains(QLatin1Char('*')));
+        // A letter typed at its end is one more, not the end cut off.
+        Type(Qt::Key_F2);
+        Type(Qt::Key_End);
+        QTest::keyClicks(m_pView->Strip(0)->Editor(), QStringLiteral("!"));
+        Type(Qt::Key_Return);
+        QCOMPARE(GridTier(0).intervals[0].strLabel, std::string(1000000, 'w') + "!");
+    }
+
+    void ASaveAsksWhenTheFileChangedOnDiskOrBecameALink()
+    {
+        // A second window on the same TextGrid saves first; this one's save asks.
+        std::unique_ptr<CMeasureView> pOther = NewView();
+        QCOMPARE(pOther->Tiers().SetLabel(0, 0, "other"), std::string());
+        QVERIFY(pOther->SaveTextGrid(m_strGrid));
+        QCOMPARE(m_pView->Tiers().SetLabel(0, 0, "mine"), std::string());
+        std::shared_ptr<QString> pText = Answer(QStringLiteral("Cancel"));
+        m_pView->Action("saveTextGrid")->trigger();
+        QVERIFY2(pText->contains(QStringLiteral("take7.TextGrid was changed on disk since it was read")), qPrintable(*pText));
+        QCOMPARE(FirstLabel(m_strGrid), std::string("other"));
+        Answer(QStringLiteral("Overwrite"));
+        m_pView->Action("saveTextGrid")->trigger();
+        QCOMPARE(FirstLabel(m_strGrid), std::string("mine"));
+        // Its own save is what it read now: no question.
+        QCOMPARE(m_pView->Tiers().SetLabel(0, 0, "mine again"), std::string());
+        m_pView->Action("saveTextGrid")->trigger();
+        QCOMPARE(FirstLabel(m_strGrid), std::string("mine again"));
+
+        // The TextGrid replaced by a link to another file: asked, and Save As offered.
+        const QString strTarget = m_dir.filePath(QStringLiteral("elsewhere.TextGrid"));
+        QVERIFY(WriteTextGrid(TwoTiers(), strTarget.toStdString()).bOk);
+        QVERIFY(QFile::remove(m_strGrid));
+        QVERIFY(QFile::link(strTarget, m_strGrid));
+        QCOMPARE(m_pView->Tiers().SetLabel(0, 0, "through the link"), std::string());
+        pText = Answer(QString::fromUtf8("Save As\xE2\x80\xA6"));
+        const QString strFolder = DialogFolder("saveTextGrid");
+        QVERIFY2(pText->contains(QStringLiteral("is now a symbolic link to ") + strTarget), qPrintable(*pText));
+        QCOMPARE(strFolder, m_dir.path());
+        QCOMPARE(FirstLabel(strTarget), std::string("a"));
+        QVERIFY(QFileInfo(m_strGrid).isSymLink());
+        QVERIFY(m_pView->Tiers().IsModified());
+        // Written through it once agreed, later saves go through it unasked.
+        Answer(QStringLiteral("Overwrite"));
+        m_pView->Action("saveTextGrid")->trigger();
+        QCOMPARE(FirstLabel(m_strGrid), std::string("through the link"));
+        QCOMPARE(m_pView->Tiers().SetLabel(0, 0, "again"), std::string());
+        m_pView->Action("saveTextGrid")->trigger();
+        QCOMPARE(FirstLabel(m_strGrid), std::string("again"));
+    }
+
+    void UnsavedEditsAreKeptAndOfferedWhenTheTextGridOpensAgain()
+    {
+        const QString strKept = editrecovery::FileFor(editrecovery::KeyFor(m_strGrid, QString()));
+        QTest::mouseClick(m_pView->Strip(0), Qt::LeftButton, Qt::NoModifier, At(0, 1.5));
+        Type(Qt::Key_Return);
+        QVERIFY(m_pView->Tiers().IsModified());
+        // Within seconds of the edit, without any save.
+        QVERIFY(testsupport::WaitFor([&] { return QFile::exists(strKept); }));
+        QVERIFY(!(QFileInfo(editrecovery::Folder()).permissions() & (QFile::ReadOther | QFile::ReadGroup)));
+
+        // The same TextGrid opened again (the first window gone without saving) offers them.
+        const TextGrid edited = m_pView->Tiers().Grid();
+        m_pView->KeepUnsavedEdits();
+        m_pView.reset();
+        const QString strWhen = QFileInfo(strKept).lastModified().toString(QStringLiteral("HH:mm"));
+        std::shared_ptr<QString> pText = Answer(QStringLiteral("Restore"));
+        OpenView();
+        QCOMPARE(pText->section(QLatin1Char('\n'), 0, 0), QStringLiteral("Restore the unsaved edits of %1?").arg(strWhen));
+        QCOMPARE(GridTier(0).intervals.size(), edited.tiers[0].intervals.size());
+        QVERIFY(m_pView->windowTitle().contains(QStringLiteral("take7.TextGrid*")));
+        // Restoring is one step: undone, the tiers are the file's again.
+        Type(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(GridTier(0).intervals.size(), size_t(3));
+        Type(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        // Saved, nothing is kept; discarded, neither.
+        Type(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadTextGrid(m_strGrid.toStdString()).grid.tiers[0].intervals.size(), edited.tiers[0].intervals.size());
+        QVERIFY(!QFile::exists(strKept));
+        QCOMPARE(m_pView->Tiers().SetLabel(0, 0, "dropped"), std::string());
+        m_pView->KeepUnsavedEdits();
+        QVERIFY(QFile::exists(strKept));
+        testsupport::WhenModal<QMessageBox>(this, [](QMessageBox* p) { p->button(QMessageBox::Discard)->click(); });
+        QVERIFY(m_pView->close());
+        m_pView->KeepUnsavedEdits(); // as when the player ends next
+        QVERIFY(!QFile::exists(strKept));
+
+        // New tiers of a sound without a TextGrid: offered when its view opens again.
+        auto NewTake8 = [this] {
+            auto pView = std::make_unique<CMeasureView>();
+            pView->setAttribute(Qt::WA_DeleteOnClose, false);
+            pView->SetSound(CMeasureSound::FromStore(m_store), QStringLiteral("take8.wav"));
+            pView->SetSoundFile(m_dir.filePath(QStringLiteral("take8.wav")));
+            return pView;
+        };
+        std::unique_ptr<CMeasureView> pNew = NewTake8();
+        QCOMPARE(pNew->Tiers().AddTier(0, "words", ETierKind::Interval), std::string());
+        pNew->KeepUnsavedEdits();
+        pNew.reset();
+        pText = Answer(QStringLiteral("Restore"));
+        pNew = NewTake8();
+        QVERIFY(testsupport::WaitFor([&] { return pNew->Tiers().TierCount() == 1; }));
+        QVERIFY2(pText->contains(QStringLiteral("The new tiers of take8.wav had edits")), qPrintable(*pText));
+    }
+
+    void FileDialogsOpenWhereTheSoundIsWhereverThePlayerStarted()
+    {
+        QDir::setCurrent(QStringLiteral("/"));
+        QCOMPARE(DialogFolder("openTextGrid"), m_dir.path());
+        // New tiers for a sound without a TextGrid: saved beside the sound
+        // (in a folder of the build tree: one under /tmp counts as temporary).
+        const QTemporaryDir corpus(QCoreApplication::applicationDirPath() + QStringLiteral("/corpus-XXXXXX"));
+        m_pView->SetSound(CMeasureSound::FromStore(m_store), QStringLiteral("take8.wav"));
+        m_pView->SetSoundFile(corpus.filePath(QStringLiteral("take8.wav")));
+        QCOMPARE(DialogFolder("openTextGrid"), corpus.path());
+        QCOMPARE(m_pView->Tiers().AddTier(0, "words", ETierKind::Interval), std::string());
+        QCOMPARE(DialogFolder("saveTextGrid"), corpus.path());
+        QCOMPARE(DialogFolder("saveTextGridAs"), corpus.path());
+        // The browser's downloaded copy lies in a cache: the home folder instead.
+        m_pView->SetSoundFile(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                              + QStringLiteral("/velmora/tempFile"));
+        QCOMPARE(DialogFolder("saveTextGrid"), QDir::homePath());
+        QCOMPARE(DialogFolder("openTextGrid"), QDir::homePath());
     }
 };
 
