@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "player/analysis/model/CAnalysisModel.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/spectrum/SpectrogramColumns.h"
 #include "python/BlockArray.h"
 #include "python/GridBudget.h"

@@ -28,7 +28,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureModel.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "tools/voicesynth/CVoiceSynth.h"

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "player/analysis/core/CSoundInput.h"
-#include "player/analysis/measure/CMeasureSound.h"
+#include "player/analysis/measureview/CMeasureSound.h"
 #include "player/analysis/pitch/PitchSettings.h"
 
 namespace sonavel {

@@ -27,8 +27,8 @@
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/analysis/model/CAnalysisModel.h"
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 

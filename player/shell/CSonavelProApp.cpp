@@ -13,7 +13,7 @@
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"

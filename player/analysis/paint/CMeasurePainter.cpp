@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/measure/AxisTicks.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/AxisTicks.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CTrackPainter.h"
 #include "player/analysis/paint/CWaveformPainter.h"
 #include "player/analysis/paint/PaintSupport.h"

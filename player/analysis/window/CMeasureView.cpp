@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CSpanPlayer.h"
 #include "player/analysis/window/Messages.h"

@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/textgrid/CTextGridEdit.h"
 
 class CMeasurePlot;

@@ -15,9 +15,9 @@
 #include <new>
 
 #include "common/OutputFile.h"
-#include "player/analysis/measure/ExportFolder.h"
-#include "player/analysis/measure/LayerTable.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/ExportFolder.h"
+#include "player/analysis/measureview/LayerTable.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CPictureSizeDlg.h"
 #include "player/analysis/window/Messages.h"

@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "player/analysis/window/CMeasurePlot.h"

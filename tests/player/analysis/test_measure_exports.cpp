@@ -2,7 +2,7 @@
 // for the browser's temporary copy and for a sound without a file.
 #include <gtest/gtest.h>
 
-#include "player/analysis/measure/ExportFolder.h"
+#include "player/analysis/measureview/ExportFolder.h"
 
 using sonavel::measure::ExportFolder;
 

@@ -9,8 +9,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "player/analysis/measure/CMeasureWorker.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 
 using namespace sonavel;

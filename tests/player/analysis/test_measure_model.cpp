@@ -15,9 +15,9 @@
 #include <mutex>
 #include <random>
 
-#include "player/analysis/measure/AxisTicks.h"
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/measureview/AxisTicks.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
 #include "player/analysis/spectrum/CRealFft.h"
 #include "player/analysis/core/AnalysisBudget.h"
 

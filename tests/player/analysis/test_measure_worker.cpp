@@ -15,9 +15,9 @@
 #include <random>
 #include <thread>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "tests/support/EventBound.h"
 
 namespace {

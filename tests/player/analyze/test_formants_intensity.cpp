@@ -13,7 +13,7 @@
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
-#include "player/analysis/measure/LayerTable.h"
+#include "player/analysis/measureview/LayerTable.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"

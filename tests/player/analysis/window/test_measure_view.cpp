@@ -21,7 +21,7 @@
 #include <memory>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"

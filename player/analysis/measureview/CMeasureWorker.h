@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "player/analysis/measure/CMeasurePicture.h"
+#include "player/analysis/measureview/CMeasurePicture.h"
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
 #include "player/analysis/pitch/PitchSettings.h"

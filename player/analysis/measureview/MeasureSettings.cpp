@@ -1,4 +1,4 @@
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,8 +9,8 @@
 #include <string>
 #include <utility>
 
-#include "player/analysis/measure/CMeasurePicture.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasurePicture.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/waveform/WaveformPyramid.h"
 
 class CMeasureModel {

@@ -1,4 +1,4 @@
-#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
 
 #include <new>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureModel.h"
 
 #include <algorithm>
 #include <cmath>

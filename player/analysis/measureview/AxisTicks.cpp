@@ -1,4 +1,4 @@
-#include "player/analysis/measure/AxisTicks.h"
+#include "player/analysis/measureview/AxisTicks.h"
 
 #include <algorithm>
 #include <cmath>

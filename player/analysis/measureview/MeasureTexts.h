@@ -4,8 +4,8 @@
 // Plain C++ (UTF-8), so the view and render --view say the same things.
 #include <string>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 
 namespace sonavel::measure {
 

@@ -1,4 +1,4 @@
-#include "player/analysis/measure/ExportFolder.h"
+#include "player/analysis/measureview/ExportFolder.h"
 
 #include <algorithm>
 #include <filesystem>

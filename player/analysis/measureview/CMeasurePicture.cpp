@@ -1,4 +1,4 @@
-#include "player/analysis/measure/CMeasurePicture.h"
+#include "player/analysis/measureview/CMeasurePicture.h"
 #include "player/analysis/core/SplitWork.h"
 #include "player/analysis/core/AnalysisBudget.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "player/analysis/measure/CMeasureSound.h"
+#include "player/analysis/measureview/CMeasureSound.h"
 #include "player/analysis/spectrum/SpectrogramColumns.h"
 
 struct PictureRequest {

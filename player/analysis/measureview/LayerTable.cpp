@@ -1,4 +1,4 @@
-#include "player/analysis/measure/LayerTable.h"
+#include "player/analysis/measureview/LayerTable.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "player/analysis/measure/CMeasureSound.h"
+#include "player/analysis/measureview/CMeasureSound.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 
 #include <algorithm>
 #include <cmath>
