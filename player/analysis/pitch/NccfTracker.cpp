@@ -319,6 +319,8 @@ analysis::EOutcome TrackNccf(const PitchRange& range, bool bOwnRange, const CSam
     std::atomic<int> nNext{0};
     std::atomic<bool> bFailed{false}, bNoMemory{false};
     auto Work = [&] {
+        if (nNext.load() >= nBlocks)
+            return; // run late, on the calling thread: nothing is left
         try {
             CScratch w;
             for (int b = nNext++; b < nBlocks && !bFailed; b = nNext++) {
@@ -326,21 +328,15 @@ analysis::EOutcome TrackNccf(const PitchRange& range, bool bOwnRange, const CSam
                 if (!WorkBlock(g, source, i0, i1, w, cands.get()))
                     bFailed = true;
             }
-        } catch (...) { // nothing may leave a thread of its own
+        } catch (...) { // scratch or frames without memory: the others stop too
             bNoMemory = bFailed = true;
         }
     };
-    std::vector<std::thread> threads;
-    for (int t = 1; t < nWorkers; ++t) {
-        try {
-            threads.emplace_back(Work);
-        } catch (...) { // no thread, or no memory for one
-            break;      // the threads there are do the work
-        }
-    }
-    Work();
-    for (std::thread& th : threads)
-        th.join();
+    // Each worker takes blocks in turn until none is left.
+    sonavel::analysis::RunSplit(size_t(nWorkers), nWorkers, [&](size_t t0, size_t t1) {
+        for (size_t t = t0; t < t1; ++t)
+            Work();
+    });
     if (bNoMemory)
         return analysis::EOutcome::NoMemory;
     if (bFailed)
