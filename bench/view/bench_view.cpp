@@ -148,24 +148,23 @@ int main(int argc, char** argv)
     model.SetTracking(settings.pitch);
     auto pFrames = std::make_shared<sonavel::pitch::PitchFrames>();
     const CMemorySamples source(hour.data(), static_cast<int>(hour.size()));
+    const auto input = sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate);
     const double dTrack = Seconds([&] {
-        model.SetPitch(pFrames, sonavel::pitch::TrackSound(sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate), settings.pitch, 0, *pFrames).nOutcome);
+        model.SetPitch(pFrames, sonavel::pitch::TrackSound(input, settings.pitch, 0, *pFrames).nOutcome);
     });
     std::printf("pitch of the hour (AMDF, all cores, once when the view opens): %.0f ms\n", dTrack * 1000);
     // The other layers, made once per sound by the view's worker.
     model.SetSoundSamples(pSound);
     auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
-    const double dPyramid = Seconds([&] { pPyramid->Build(sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate)); });
+    const double dPyramid = Seconds([&] { pPyramid->Build(input); });
     model.SetWaveform(pPyramid);
     auto pIntensity = std::make_shared<sonavel::intensity::IntensityFrames>();
     const double dIntensity = Seconds([&] {
-        model.SetIntensity(pIntensity, TrackIntensity(settings.intensity, source, static_cast<int>(hour.size()), kRate,
-                                                      0, *pIntensity));
+        model.SetIntensity(pIntensity, sonavel::intensity::TrackSound(input, settings.intensity, 0, *pIntensity).nOutcome);
     });
     auto pFormants = std::make_shared<sonavel::formants::FormantFrames>();
     const double dFormants = Seconds([&] {
-        model.SetFormants(pFormants, TrackFormants(settings.formants, source, static_cast<int>(hour.size()), kRate, 0,
-                                                   *pFormants));
+        model.SetFormants(pFormants, sonavel::formants::TrackSound(input, settings.formants, 0, *pFormants).nOutcome);
     });
     std::printf("once per sound: waveform pyramid %.0f ms, intensity %.0f ms, formants %.0f ms (all cores)\n\n",
                 dPyramid * 1000, dIntensity * 1000, dFormants * 1000);

@@ -9,31 +9,29 @@
 namespace sonavel {
 namespace analyze {
 
-const char* FormatName(EFormat format)
+namespace {
+
+struct FormatEntry {
+    EFormat format;
+    const char* szName;
+    const char* szExtension;
+};
+const FormatEntry kFormats[] = {
+    {EFormat::Csv, "csv", ".csv"}, {EFormat::Json, "json", ".json"}, {EFormat::PitchTier, "pitchtier", ".PitchTier"}};
+
+const FormatEntry& EntryOf(EFormat format)
 {
-    switch (format) {
-    case EFormat::Json:
-        return "json";
-    case EFormat::PitchTier:
-        return "pitchtier";
-    case EFormat::Csv:
-        break;
-    }
-    return "csv";
+    for (const FormatEntry& e : kFormats)
+        if (e.format == format)
+            return e;
+    return kFormats[0];
 }
 
-const char* FormatExtension(EFormat format)
-{
-    switch (format) {
-    case EFormat::Json:
-        return ".json";
-    case EFormat::PitchTier:
-        return ".PitchTier";
-    case EFormat::Csv:
-        break;
-    }
-    return ".csv";
-}
+} // namespace
+
+const char* FormatName(EFormat format) { return EntryOf(format).szName; }
+
+const char* FormatExtension(EFormat format) { return EntryOf(format).szExtension; }
 
 bool ParseDecimal(const std::string& s, double& d)
 {
@@ -65,6 +63,13 @@ bool COptionReader::Next()
 }
 
 void COptionReader::Refuse() { Fail(m_szUsage); }
+
+int COptionReader::End(bool bWhole)
+{
+    if (!bWhole)
+        Refuse();
+    return m_bFailed ? 2 : 0;
+}
 
 void COptionReader::Fail(const std::string& strLine)
 {

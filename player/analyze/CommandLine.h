@@ -7,8 +7,8 @@
 //     while (args.Next())
 //         if (!(args.File(files) || args.Jobs(nJobs) || args.Number("--step", dStep)))
 //             args.Refuse();
-//     if (args.Failed())
-//         return 2;
+//     if (const int nStatus = args.End(!files.empty()))
+//         return nStatus;
 //
 // An option takes its value as "NAME VALUE", or as "--name=VALUE" for a long
 // name. A value an option refuses ends the reading after one line on stderr:
@@ -48,6 +48,9 @@ public:
 
     // The usage line on stderr; the reading ends (Failed).
     void Refuse();
+    // Once all are read: 0, or 2 when one was refused or bWhole is false
+    // (what the command needs is missing: the usage line then).
+    int End(bool bWhole);
     // One line of the command's own on stderr; the reading ends (Failed).
     void Fail(const std::string& strLine);
 

@@ -24,36 +24,16 @@ using namespace sonavel::formants;
 const char kszUsage[] = "usage: sonavel-analyze formants [--max-formant HZ] [--count N] [--step SECONDS] "
                         "[--channel N] [--format csv|json] [-o DIR] [-j N] FILE...";
 
-// The refused setting's line ("--count: must be ..."), after the file's name
-// when the refusal is the file's; nothing when the settings are taken.
-std::string Refusal(const FormantSettings& settings, int nRate, const std::string& strFile)
+// The refused setting's line ("--count: must be ..."); nothing when the
+// settings are taken at nRate (0: any rate).
+std::string Refusal(const FormantSettings& settings, int nRate)
 {
     const analysis::SettingRefusal refusal = RefusedSetting(settings, nRate);
     if (!refusal)
         return std::string();
     // The option a refused setting was given as.
-    const std::string strOption = std::string("--") + (std::string(refusal.szSetting) == "formants" ? "count"
-                                                                                                     : refusal.szSetting);
-    return (strFile.empty() ? "" : strFile + ": ") + strOption + ": " + refusal.strWhy;
-}
-
-bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, const std::string& strOut,
-                 const TrackOptions& opt, int nThreads)
-{
-    FormantFrames frames;
-    const analysis::SoundOutcome outcome =
-        TrackSound(analysis::CSoundInput::File(strIn, opt.nChannel), settings, nThreads, frames);
-    if (!outcome.Done()) {
-        // A ceiling above half this file's rate is the setting's refusal.
-        const std::string strRefusal = outcome.nOutcome == analysis::EOutcome::Refused && outcome.strWhy.empty()
-                                           ? Refusal(settings, outcome.nRate, strIn)
-                                           : std::string();
-        PrintError(strRefusal.empty() ? analysis::DescribeOutcome(outcome, kFormantWords, strIn) : strRefusal);
-        return false;
-    }
-    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WriteFormants(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
-    });
+    const std::string strSetting = refusal.szSetting;
+    return "--" + (strSetting == "formants" ? std::string("count") : strSetting) + ": " + refusal.strWhy;
 }
 
 } // namespace
@@ -61,34 +41,28 @@ bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, cons
 int RunFormants(int argc, char** argv)
 {
     FormantSettings settings;
-    double dStepS = settings.dStepS; // checked with the others once all are read
-    TrackCommand command;
-    command.szUsage = kszUsage;
-    command.szSuffix = ".formants";
-    command.formats = {EFormat::Csv, EFormat::Json};
+    TrackCommand command(kszUsage, ".formants", {EFormat::Csv, EFormat::Json});
     command.fnOption = [&](COptionReader& args) {
         double d = 0;
-        if (args.Number("--count", d)) {
-            // Outside an int (or not whole) is out of range as well.
-            settings.nFormants = d == std::floor(d) && d >= kMinFormants && d <= kMaxFormants ? int(d) : 0;
-        } else if (args.Number("--max-formant", d)) {
-            settings.dCeilingHz = d;
-        } else {
-            return args.Number("--step", dStepS);
-        }
-        if (!args.Failed() && !Refusal(settings, 0, std::string()).empty())
-            args.Fail(Refusal(settings, 0, std::string()));
+        if (!args.Number("--count", d))
+            return args.Number("--max-formant", settings.dCeilingHz) || args.Number("--step", settings.dStepS);
+        // Outside an int (or not whole) is out of range as well.
+        settings.nFormants = d == std::floor(d) && d >= kMinFormants && d <= kMaxFormants ? int(d) : 0;
         return true;
     };
-    command.fnCheck = [&] {
-        settings.dStepS = dStepS;
-        const std::string strRefusal = Refusal(settings, 0, std::string());
-        if (!strRefusal.empty())
-            PrintError(strRefusal);
-        return strRefusal.empty();
-    };
+    command.fnRefusal = [&] { return Refusal(settings, 0); };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
-                            int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };
+                            int nThreads) {
+        FormantFrames frames;
+        return TrackFile(
+            strIn, strOut, opt, kFormantWords,
+            [&](const analysis::CSoundInput& input) { return TrackSound(input, settings, nThreads, frames); },
+            [&](const analysis::SoundOutcome& outcome, WriteFn pfnWrite, void* pContext) {
+                return WriteFormants(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
+            },
+            // A ceiling above half a file's rate is refused for that file.
+            [&](int nRate) { return Refusal(settings, nRate); });
+    };
     return RunTrackCommand(command, argc, argv);
 }
 

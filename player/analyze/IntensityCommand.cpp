@@ -30,47 +30,26 @@ std::string Refusal(const IntensitySettings& settings)
     return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
 }
 
-bool AnalyseFile(const IntensitySettings& settings, const std::string& strIn, const std::string& strOut,
-                 const TrackOptions& opt, int nThreads)
-{
-    IntensityFrames frames;
-    const analysis::SoundOutcome outcome =
-        TrackSound(analysis::CSoundInput::File(strIn, opt.nChannel), settings, nThreads, frames);
-    if (!outcome.Done()) {
-        PrintError(analysis::DescribeOutcome(outcome, kIntensityWords, strIn));
-        return false;
-    }
-    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WriteIntensity(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
-    });
-}
-
 } // namespace
 
 int RunIntensity(int argc, char** argv)
 {
     IntensitySettings settings;
-    double dStepS = settings.dStepS; // checked with the floor once all are read
-    TrackCommand command;
-    command.szUsage = kszUsage;
-    command.szSuffix = ".intensity";
-    command.formats = {EFormat::Csv, EFormat::Json};
+    TrackCommand command(kszUsage, ".intensity", {EFormat::Csv, EFormat::Json});
     command.fnOption = [&](COptionReader& args) {
-        if (!args.Number("--floor", settings.dFloorHz))
-            return args.Number("--step", dStepS);
-        if (!args.Failed() && !Refusal(settings).empty())
-            args.Fail(Refusal(settings));
-        return true;
+        return args.Number("--floor", settings.dFloorHz) || args.Number("--step", settings.dStepS);
     };
-    command.fnCheck = [&] {
-        settings.dStepS = dStepS;
-        const std::string strRefusal = Refusal(settings);
-        if (!strRefusal.empty())
-            PrintError(strRefusal);
-        return strRefusal.empty();
-    };
+    command.fnRefusal = [&] { return Refusal(settings); };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
-                            int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };
+                            int nThreads) {
+        IntensityFrames frames;
+        return TrackFile(
+            strIn, strOut, opt, kIntensityWords,
+            [&](const analysis::CSoundInput& input) { return TrackSound(input, settings, nThreads, frames); },
+            [&](const analysis::SoundOutcome& outcome, WriteFn pfnWrite, void* pContext) {
+                return WriteIntensity(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
+            });
+    };
     return RunTrackCommand(command, argc, argv);
 }
 

@@ -59,12 +59,8 @@ int ReadOptions(int argc, char** argv, MeasureOptions& opt)
             args.Refuse();
         }
     }
-    if (args.Failed())
-        return 2;
-    if (opt.files.empty()) {
-        args.Refuse();
-        return 2;
-    }
+    if (const int nStatus = args.End(!opt.files.empty()))
+        return nStatus;
     if (!opt.strTextGrid.empty() && opt.files.size() > 1) {
         PrintError("--textgrid names the TextGrid of one file; with several, each file's lies beside it");
         return 2;

@@ -35,38 +35,12 @@ namespace {
 const char kszUsage[] = "usage: sonavel-analyze pitch [--tracker nccf|amdf] [--floor HZ] [--ceiling HZ] "
                         "[--step SECONDS] [-j N] [-o DIR] [--format csv|json|pitchtier] [--channel N] FILE...";
 
-// Tracks one file through the pitch's door and writes its track; false after
-// one line on stderr: the loader's own, or why the track failed.
-bool AnalyseFile(const pitch::PitchSettings& settings, const std::string& strIn, const std::string& strOut,
-                 const TrackOptions& opt, int nThreads)
-{
-    pitch::PitchFrames frames; // the samples are not held while the text is written
-    const analysis::SoundOutcome outcome =
-        pitch::TrackSound(analysis::CSoundInput::File(strIn, opt.nChannel), settings, nThreads, frames);
-    if (!outcome.Done()) {
-        PrintError(analysis::DescribeOutcome(outcome, pitch::kPitchWords, strIn));
-        return false;
-    }
-    PitchTrack track;
-    track.strFile = strIn;
-    track.nSampleRate = outcome.nRate;
-    track.nSampleCount = outcome.nCount;
-    track.pFrames = &frames;
-    track.tracker = settings.tracker;
-    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WritePitchTrack(track, opt.format, pfnWrite, pContext);
-    });
-}
-
 } // namespace
 
 int RunPitch(int argc, char** argv)
 {
     pitch::PitchSettings settings;
-    TrackCommand command;
-    command.szUsage = kszUsage;
-    command.szSuffix = "";
-    command.formats = {EFormat::Csv, EFormat::Json, EFormat::PitchTier};
+    TrackCommand command(kszUsage, "", {EFormat::Csv, EFormat::Json, EFormat::PitchTier});
     command.fnOption = [&](COptionReader& args) {
         std::string v;
         if (args.Value("--tracker", v)) {
@@ -77,15 +51,21 @@ int RunPitch(int argc, char** argv)
         return args.Positive("--floor", "Hz", settings.dFloorHz) || args.Positive("--ceiling", "Hz", settings.dCeilingHz)
                || args.Positive("--step", "seconds", settings.dStepS);
     };
-    command.fnCheck = [&] {
-        if (const analysis::SettingRefusal refusal = pitch::RefusedSetting(settings)) {
-            PrintError(std::string("--") + refusal.szSetting + ": " + refusal.strWhy);
-            return false;
-        }
-        return true;
+    command.fnRefusal = [&] {
+        const analysis::SettingRefusal refusal = pitch::RefusedSetting(settings);
+        return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
     };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
-                            int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };
+                            int nThreads) {
+        pitch::PitchFrames frames; // the samples are not held while the text is written
+        return TrackFile(
+            strIn, strOut, opt, pitch::kPitchWords,
+            [&](const analysis::CSoundInput& input) { return pitch::TrackSound(input, settings, nThreads, frames); },
+            [&](const analysis::SoundOutcome& outcome, WriteFn pfnWrite, void* pContext) {
+                const PitchTrack track{strIn, outcome.nRate, outcome.nCount, &frames, settings.tracker};
+                return WritePitchTrack(track, opt.format, pfnWrite, pContext);
+            });
+    };
     return RunTrackCommand(command, argc, argv);
 }
 

@@ -27,12 +27,8 @@ int RunSamples(int argc, char** argv)
             args.Refuse();
         strIn = args.Arg();
     }
-    if (args.Failed())
-        return 2;
-    if (strIn.empty() || strOut.empty()) {
-        args.Refuse();
-        return 2;
-    }
+    if (const int nStatus = args.End(!strIn.empty() && !strOut.empty()))
+        return nStatus;
 
     if (CInputFiles({strIn}).Refuses(strIn, strOut))
         return 1;

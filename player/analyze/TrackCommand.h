@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analyze/CommandLine.h"
+#include "player/analyze/OutputFile.h"
 
 namespace sonavel {
 namespace analyze {
@@ -21,6 +23,10 @@ struct TrackOptions {
 };
 
 struct TrackCommand {
+    TrackCommand(const char* szUsageLine, const char* szOutputSuffix, std::vector<EFormat> taken)
+        : szUsage(szUsageLine), szSuffix(szOutputSuffix), formats(std::move(taken))
+    {
+    }
     const char* szUsage;  // the whole usage line
     const char* szSuffix; // before the format's extension: ".formants"
     std::vector<EFormat> formats; // those --format takes
@@ -28,13 +34,24 @@ struct TrackCommand {
     // true when the argument was one of them (a value refused: the reader's
     // Fail, and the status is 2).
     std::function<bool(COptionReader& args)> fnOption;
-    // The settings checked once all options are read: false after a line.
-    std::function<bool()> fnCheck;
+    // The settings checked once all options are read: the line that says
+    // which one is refused and why ("--floor: ..."), empty when all are taken.
+    std::function<std::string()> fnRefusal;
     // Analyses one file and writes it through WriteOutput(strOut, ...). False
     // after one line on stderr.
     std::function<bool(const std::string& strIn, const std::string& strOut, const TrackOptions& opt, int nThreads)>
         fnAnalyse;
 };
+
+// One file of a track command: fnDoor over channel opt.nChannel of strIn; when
+// it fails, one line on stderr (fnRefusal's for a setting the file's rate
+// refuses, when given, else DescribeOutcome's in words) and false; else what
+// fnText writes, through WriteOutput(strOut, ...).
+bool TrackFile(const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
+               const analysis::OutcomeWords& words,
+               const std::function<analysis::SoundOutcome(const analysis::CSoundInput& input)>& fnDoor,
+               const std::function<bool(const analysis::SoundOutcome& outcome, WriteFn pfnWrite, void* pContext)>& fnText,
+               const std::function<std::string(int nRate)>& fnRefusal = nullptr);
 
 // Reads argv (argv[0] the command's name) and runs the command over its
 // files: one file and no -o to standard output on every core, else the batch

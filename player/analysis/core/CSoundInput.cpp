@@ -36,11 +36,6 @@ std::string DescribeOutcome(const SoundOutcome& outcome, const OutcomeWords& wor
     return strFile + ": " + words.szFailed;
 }
 
-std::string RateAboveText(int nMaxRateHz)
-{
-    return "a sample rate above " + std::to_string(nMaxRateHz) + " Hz is not analysed";
-}
-
 void CSoundSamples::Release()
 {
     if (m_pLocked)
@@ -119,6 +114,14 @@ SoundOutcome AnalyseSound(const CSoundInput& input, const AnalyseFn& fnAnalyse)
     outcome = sound.LoadWhole();
     if (outcome.Done())
         outcome.nOutcome = fnAnalyse(sound.Source(), sound.Count(), sound.Rate());
+    return outcome;
+}
+
+SoundOutcome AnalyseSoundUpTo(int nMaxRateHz, const CSoundInput& input, const AnalyseFn& fnAnalyse)
+{
+    SoundOutcome outcome = AnalyseSound(input, fnAnalyse);
+    if (outcome.nOutcome == EOutcome::Refused && outcome.nRate > nMaxRateHz)
+        outcome.strWhy = "a sample rate above " + std::to_string(nMaxRateHz) + " Hz is not analysed";
     return outcome;
 }
 

@@ -70,9 +70,6 @@ struct OutcomeWords {
 // the analysis's. Empty when the outcome is Done.
 std::string DescribeOutcome(const SoundOutcome& outcome, const OutcomeWords& words, const std::string& strFile);
 
-// What a door says of a rate above the highest it takes: "a sample rate above
-// 5000000 Hz is not analysed".
-std::string RateAboveText(int nMaxRateHz);
 
 // The samples of an input made ready to read: samples held as they are; a
 // file's first channel, when it is a mono 16-bit PCM WAV, streamed from the
@@ -123,5 +120,10 @@ using AnalyseFn = std::function<EOutcome(const CSampleSource& source, int nCount
 // is run again over the file loaded whole, so it meets the loader's own
 // outcome.
 SoundOutcome AnalyseSound(const CSoundInput& input, const AnalyseFn& fnAnalyse);
+
+// AnalyseSound for an analysis that takes rates up to nMaxRateHz: a Refused
+// at a rate above it is said so ("a sample rate above 5000000 Hz is not
+// analysed").
+SoundOutcome AnalyseSoundUpTo(int nMaxRateHz, const CSoundInput& input, const AnalyseFn& fnAnalyse);
 
 } // namespace sonavel::analysis

@@ -118,7 +118,7 @@ analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRa
 }
 
 analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                           int nThreads, FormantFrames& frames)
+                                 int nThreads, FormantFrames& frames)
 {
     frames = FormantFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate))
@@ -175,13 +175,9 @@ analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleS
 analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
                                   FormantFrames& frames)
 {
-    frames = FormantFrames();
-    analysis::SoundOutcome outcome = analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+    return analysis::AnalyseSoundUpTo(kMaxRateHz, input, [&](const CSampleSource& source, int nCount, int nRate) {
         return TrackFormants(settings, source, nCount, nRate, nThreads, frames);
     });
-    if (outcome.nOutcome == analysis::EOutcome::Refused && outcome.nRate > kMaxRateHz)
-        outcome.strWhy = analysis::RateAboveText(kMaxRateHz);
-    return outcome;
 }
 
 } // namespace sonavel::formants

@@ -79,20 +79,16 @@ struct FormantFrames {
 analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRate);
 
 // The formants of samples 0 .. nCount-1 of source at nRate (> 0), with up to
-// nThreads threads (0: one per core). analysis::EOutcome::Done; analysis::EOutcome::Refused (RefusedSetting,
+// nThreads threads (0: one per core). Done; Refused (RefusedSetting,
 // or a rate above kMaxRateHz);
-// analysis::EOutcome::NoMemory; analysis::EOutcome::SourceFailed when the source fails to give a block.
+// NoMemory; SourceFailed when the source fails to give a block.
 // frames is emptied on failure; the frames are the same for any thread count.
 analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                           int nThreads, FormantFrames& frames);
+                                 int nThreads, FormantFrames& frames);
 
-// The door of the formants: TrackFormants over the input (a file's channel,
-// streamed or loaded as AnalyseSound reads it, or samples held), with the
-// sound's rate and length; a rate above kMaxRateHz is Refused with its words.
+// The formants' door (core/CSoundInput.h): TrackFormants over the input.
 analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
                                   FormantFrames& frames);
-
-// A failed track, after the file's name (DescribeOutcome).
 inline constexpr analysis::OutcomeWords kFormantWords{"find the formants", "the formants cannot be found"};
 
 } // namespace sonavel::formants

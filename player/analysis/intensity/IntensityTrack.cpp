@@ -73,7 +73,7 @@ analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings)
 }
 
 analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
-                            int nThreads, IntensityFrames& frames)
+                                  int nThreads, IntensityFrames& frames)
 {
     frames = IntensityFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings))
@@ -146,13 +146,9 @@ analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSamp
 analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const IntensitySettings& settings, int nThreads,
                                   IntensityFrames& frames)
 {
-    frames = IntensityFrames();
-    analysis::SoundOutcome outcome = analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+    return analysis::AnalyseSoundUpTo(kMaxRateHz, input, [&](const CSampleSource& source, int nCount, int nRate) {
         return TrackIntensity(settings, source, nCount, nRate, nThreads, frames);
     });
-    if (outcome.nOutcome == analysis::EOutcome::Refused && outcome.nRate > kMaxRateHz)
-        outcome.strWhy = analysis::RateAboveText(kMaxRateHz);
-    return outcome;
 }
 
 } // namespace sonavel::intensity

@@ -39,20 +39,16 @@ struct IntensityFrames {
 analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings);
 
 // The intensity of samples 0 .. nCount-1 of source at nRate (> 0) with up to
-// nThreads threads (0: one per core). analysis::EOutcome::Done; analysis::EOutcome::Refused
-// (RefusedSetting, or a rate above kMaxRateHz); analysis::EOutcome::NoMemory; analysis::EOutcome::SourceFailed when the source fails
+// nThreads threads (0: one per core). Done; Refused
+// (RefusedSetting, or a rate above kMaxRateHz); NoMemory; SourceFailed when the source fails
 // to give a block. frames is emptied on failure; the frames are the same for
 // any thread count.
 analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
-                            int nThreads, IntensityFrames& frames);
+                                  int nThreads, IntensityFrames& frames);
 
-// The door of the intensity: TrackIntensity over the input (a file's channel,
-// streamed or loaded as AnalyseSound reads it, or samples held), with the
-// sound's rate and length; a rate above kMaxRateHz is Refused with its words.
+// The intensity's door (core/CSoundInput.h): TrackIntensity over the input.
 analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const IntensitySettings& settings, int nThreads,
                                   IntensityFrames& frames);
-
-// A failed track, after the file's name (DescribeOutcome).
 inline constexpr analysis::OutcomeWords kIntensityWords{"measure the intensity", "the intensity cannot be measured"};
 
 } // namespace sonavel::intensity

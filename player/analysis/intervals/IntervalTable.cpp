@@ -68,6 +68,21 @@ void TakeIntensity(const intensity::IntensityFrames& f, double dDuration, std::v
         row.dIntensityDb = EnergyMeanDb(f.time_s, f.db, row.dStart, row.dEnd, kStepS, dDuration);
 }
 
+// One analysis at the table's step through its door: its values taken into
+// the rows, and its frames let go before the next analysis's come.
+template <class Settings, class Frames, class Take>
+EOutcome Stage(analysis::SoundOutcome (*pfnDoor)(const analysis::CSoundInput&, const Settings&, int, Frames&),
+               const analysis::CSoundInput& input, int nThreads, Take fnTake)
+{
+    Settings settings;
+    settings.dStepS = kStepS;
+    Frames frames;
+    const EOutcome n = pfnDoor(input, settings, nThreads, frames).nOutcome;
+    if (n == EOutcome::Done)
+        fnTake(frames);
+    return n;
+}
+
 // Why the table failed when the analysis szWhat ("the formants") answered nOutcome.
 std::string StageFailure(const char* szWhat, EOutcome nOutcome, int nRate)
 {
@@ -103,37 +118,19 @@ analysis::SoundOutcome MeasureIntervals(const analysis::CSoundInput& input, cons
     analysis::SoundOutcome outcome =
         analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
             rows = LabelledRows(grid, strTier);
-            const auto Sound = [&] { return analysis::CSoundInput::Samples(source, nCount, nRate); };
-            // Each analysis's frames go before the next one's come.
-            {
-                pitch::PitchSettings settings;
-                settings.dStepS = kStepS;
-                pitch::PitchFrames frames;
-                szStage = "the pitch";
-                if (const EOutcome n = pitch::TrackSound(Sound(), settings, nThreads, frames).nOutcome;
-                    n != EOutcome::Done)
-                    return n;
-                TakePitch(frames, rows);
-            }
-            {
-                formants::FormantSettings settings;
-                settings.dStepS = kStepS;
-                formants::FormantFrames frames;
+            const auto sound = analysis::CSoundInput::Samples(source, nCount, nRate);
+            szStage = "the pitch";
+            EOutcome n = Stage(pitch::TrackSound, sound, nThreads, [&](const auto& f) { TakePitch(f, rows); });
+            if (n == EOutcome::Done) {
                 szStage = "the formants";
-                if (const EOutcome n = formants::TrackSound(Sound(), settings, nThreads, frames).nOutcome;
-                    n != EOutcome::Done)
-                    return n;
-                TakeFormants(frames, rows);
+                n = Stage(formants::TrackSound, sound, nThreads, [&](const auto& f) { TakeFormants(f, rows); });
             }
-            intensity::IntensitySettings settings;
-            settings.dStepS = kStepS;
-            intensity::IntensityFrames frames;
-            szStage = "the intensity";
-            if (const EOutcome n = intensity::TrackSound(Sound(), settings, nThreads, frames).nOutcome;
-                n != EOutcome::Done)
-                return n;
-            TakeIntensity(frames, double(nCount) / nRate, rows);
-            return EOutcome::Done;
+            if (n == EOutcome::Done) {
+                szStage = "the intensity";
+                n = Stage(intensity::TrackSound, sound, nThreads,
+                          [&](const auto& f) { TakeIntensity(f, double(nCount) / nRate, rows); });
+            }
+            return n;
         });
     if (!outcome.Done()) {
         rows.clear();

@@ -7,7 +7,7 @@
 // pictures keep coming while the user zooms). Results go to callbacks on the
 // worker's threads; the caller hands them on to its own thread. Whatever a
 // job throws becomes its result (a picture that says why it has no columns, a
-// track's sonavel::analysis::EOutcome::NoMemory), never the end of the process. Plain C++.
+// track's NoMemory), never the end of the process. Plain C++.
 #include <atomic>
 #include <condition_variable>
 #include <functional>

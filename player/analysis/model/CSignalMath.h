@@ -38,18 +38,18 @@ public:
     // Done; Refused for arguments outside what it can take; NoMemory when its
     // scratch could not be had, and the caller shows the math error.
     sonavel::analysis::EOutcome FrameSpectrum(double* frame, int length, double preemphasis, int points,
-                      int topFrequency, int sampleRate);
+                                              int topFrequency, int sampleRate);
 
     // The AMDF pitch track (CAmdfTracker::TrackPitch): of samples start ..
     // end-1 of the store into hOut, of plain arrays, or fetched block by block
     // from a source.
     sonavel::analysis::EOutcome TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                                            int end);
+                                           int end);
     sonavel::analysis::EOutcome TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
     sonavel::analysis::EOutcome TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
 
     // For tests: every later TrackPitch, here or through CAmdfTracker, answers
-    // nResult before it tracks anything (sonavel::analysis::EOutcome::Done, the default, tracks).
+    // nResult before it tracks anything (Done, the default, tracks).
     // Process-wide; set it only while no track runs, and restore it.
     static void ForceTrackResultForTests(sonavel::analysis::EOutcome nResult);
 

@@ -236,7 +236,7 @@ struct CSearchShare {
 
 // The search, with the tracker's parameters and thread count.
 sonavel::analysis::EOutcome TrackFrames(const CSampleSource& source, int nCount, int nSampleRate, const PitchParams& params,
-                         int nThreadsAsked, int16_t* pOut)
+                                        int nThreadsAsked, int16_t* pOut)
 {
     const size_t nFrames = FrameCount(nCount);
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
@@ -359,7 +359,7 @@ sonavel::analysis::EOutcome CAmdfTracker::TrackPitch(const CSampleSource& source
 }
 
 sonavel::analysis::EOutcome CAmdfTracker::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                                     int end)
+                                                     int end)
 {
     if (start < 0 || end < start || end > store.sampleCount || !hOut)
         return sonavel::analysis::EOutcome::NoMemory;

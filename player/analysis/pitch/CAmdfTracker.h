@@ -16,21 +16,21 @@ class CAmdfTracker {
 public:
     // Pitch track of samples start .. end-1 of the store: FrameCount(end-start)
     // values in whole Hz (0 = no pitch) written into hOut, which must hold that
-    // many 16-bit values. sonavel::analysis::EOutcome::Done, or sonavel::analysis::EOutcome::NoMemory when a working buffer
+    // many 16-bit values. Done, or NoMemory when a working buffer
     // cannot be had or the arguments do not fit the store or hOut (hOut is then
     // not written).
     sonavel::analysis::EOutcome TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                                            int end);
+                                           int end);
 
     // The same on plain arrays: pOut receives FrameCount(nCount) values (PitchFrames.h).
     sonavel::analysis::EOutcome TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
 
     // The same with the samples 0 .. nCount-1 fetched block by block from source.
-    // sonavel::analysis::EOutcome::SourceFailed, with pOut all zeros, when the source fails to give a block.
+    // SourceFailed, with pOut all zeros, when the source fails to give a block.
     sonavel::analysis::EOutcome TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
 
     // For tests: every later TrackPitch answers nResult before it tracks
-    // anything (sonavel::analysis::EOutcome::Done, the default, tracks). Process-wide; set it only
+    // anything (Done, the default, tracks). Process-wide; set it only
     // while no track runs, and restore it.
     static void ForceTrackResultForTests(sonavel::analysis::EOutcome nResult);
 

@@ -49,8 +49,8 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-// analysis::EOutcome::RangeUnfit when the rate cannot carry the range (or is past the
-// highest the kernels take); analysis::EOutcome::NoMemory for more frames than memory holds.
+// RangeUnfit when the rate cannot carry the range (or is past the
+// highest the kernels take); NoMemory for more frames than memory holds.
 analysis::EOutcome MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
     if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
@@ -293,7 +293,7 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
 } // namespace
 
 analysis::EOutcome TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames)
+                             int nThreads, PitchFrames& frames)
 {
     CGeometry g;
     if (const analysis::EOutcome nResult = MakeGeometry(range, nCount, nRate, g); nResult != analysis::EOutcome::Done)

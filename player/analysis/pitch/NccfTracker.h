@@ -44,6 +44,6 @@ inline constexpr double kNccfDefaultStepS = 0.01;
 // the caller gave no range, so the speaker's own is found. Returns as
 // TrackWith does.
 analysis::EOutcome TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames);
+                             int nThreads, PitchFrames& frames);
 
 } // namespace sonavel::pitch

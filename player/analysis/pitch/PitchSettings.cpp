@@ -36,7 +36,7 @@ std::string Hz(double d)
 }
 
 analysis::EOutcome TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames)
+                             int nThreads, PitchFrames& frames)
 {
     const PitchRange range = EffectiveRange(settings);
     PitchParams params;
@@ -156,7 +156,7 @@ std::string TrackerNames()
 }
 
 analysis::EOutcome TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames)
+                             int nThreads, PitchFrames& frames)
 {
     frames = PitchFrames();
     if (nRate <= 0 || nCount < 0)

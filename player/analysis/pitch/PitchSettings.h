@@ -65,16 +65,16 @@ bool TrackerFromName(const std::string& strName, ETracker& tracker);
 std::string TrackerNames();
 
 // Runs the chosen tracker over samples 0 .. nCount-1 of source at nRate (> 0)
-// with up to nThreads threads (0: one per core). analysis::EOutcome::Done; analysis::EOutcome::NoMemory
-// when working memory cannot be had; analysis::EOutcome::SourceFailed when the source fails
-// to give a block; analysis::EOutcome::Refused when the settings are outside what the tracker
-// takes (RefusedSetting); analysis::EOutcome::RangeUnfit when the research tracker's range
+// with up to nThreads threads (0: one per core). Done; NoMemory
+// when working memory cannot be had; SourceFailed when the source fails
+// to give a block; Refused when the settings are outside what the tracker
+// takes (RefusedSetting); RangeUnfit when the research tracker's range
 // does not fit the rate: a ceiling given above a quarter of nRate, or a floor
 // not below that (its own ceiling of 800 Hz comes down to a quarter of the
 // rate), or a rate above kNccfMaxRateHz. frames is emptied on failure. The
 // frames are the same for any thread count.
 analysis::EOutcome TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames);
+                             int nThreads, PitchFrames& frames);
 
 // The door of a pitch track, for the command line, the Python module, the
 // measuring view and the interval table alike: TrackWith over the input (a
@@ -87,7 +87,7 @@ sonavel::analysis::SoundOutcome TrackSound(const sonavel::analysis::CSoundInput&
 // A failed track, after the file's name (DescribeOutcome).
 inline constexpr analysis::OutcomeWords kPitchWords{"track the pitch", "the pitch cannot be tracked"};
 
-// Why TrackWith answered analysis::EOutcome::RangeUnfit for a sound at nRate, for a line after the file's
+// Why TrackWith answered RangeUnfit for a sound at nRate, for a line after the file's
 // name: "the sample rate, 8000 Hz, is too low for 50-2500 Hz (...)".
 std::string RateMismatch(const PitchSettings& settings, int nRate);
 
