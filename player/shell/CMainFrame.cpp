@@ -272,11 +272,19 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* pWindow)
     UpdateCommandUI();
 }
 
+void CMainFrame::SetSoundNote(const QString& strNote)
+{
+    m_strSoundNote = strNote;
+    UpdateTitle();
+}
+
 void CMainFrame::UpdateTitle()
 {
     QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    setWindowTitle(pActive ? QStringLiteral("%1 - %2").arg(kszAppTitle, pActive->windowTitle())
-                           : QString(kszAppTitle));
+    QString strTitle = kszAppTitle;
+    if (!m_strSoundNote.isEmpty())
+        strTitle += QString::fromUtf8(" \xE2\x80\x94 ") + m_strSoundNote;
+    setWindowTitle(pActive ? QStringLiteral("%1 - %2").arg(strTitle, pActive->windowTitle()) : strTitle);
 }
 
 void CMainFrame::OnFilePrint()
