@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <memory>
 
@@ -71,15 +72,20 @@ bool PictureIsCurrent(CMeasureView* pView)
 // Deactivates the application and runs the event loop until either the player
 // ends it (0) or a call queued behind the deactivation's own queued calls comes
 // first (7). It goes round twice: an exit in the same round as the player's
-// would overwrite the player's code.
-int LoopAfterDeactivation()
+// would overwrite the player's code. fnBefore and fnAfter run just before and
+// after the deactivation, in the same turn of the loop.
+int LoopAfterDeactivation(const std::function<void()>& fnBefore = {}, const std::function<void()>& fnAfter = {})
 {
     QApplicationStateChangeEvent active(Qt::ApplicationActive);
     QCoreApplication::sendEvent(qApp, &active);
     QEventLoop loop;
-    QTimer::singleShot(0, qApp, [&loop] {
+    QTimer::singleShot(0, qApp, [&loop, &fnBefore, &fnAfter] {
+        if (fnBefore)
+            fnBefore();
         QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
         QCoreApplication::sendEvent(qApp, &inactive);
+        if (fnAfter)
+            fnAfter();
         QMetaObject::invokeMethod(&loop, [&loop] {
             QMetaObject::invokeMethod(&loop, [&loop] { loop.exit(7); }, Qt::QueuedConnection);
         }, Qt::QueuedConnection);
@@ -538,14 +544,18 @@ private slots:
         QVERIFY(testsupport::WaitFor([&] { return !pView->IsPlaying(); }));
         QVERIFY(messages.m_messages.empty());
 
-        // Another application comes to the front: the player stays for the view...
+        // Another application comes to the front: the player stays for the view,
+        // also for one opened after the deactivation, before its request's turn...
         QCOMPARE(LoopAfterDeactivation(), 7);
-        // ...and once the view is closed, the design's rule holds again.
         pFrame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(pFrame));
         pView->close();
         QVERIFY(testsupport::WaitFor([&] { return pApp->MeasureView() == nullptr; }));
-        QCOMPARE(LoopAfterDeactivation(), 0);
+        QCOMPARE(LoopAfterDeactivation({}, [&] { pApp->OnMeasure(); }), 7);
+        // ...and once the view is closed, the design's rule holds again, even
+        // before the closed view is deleted.
+        QVERIFY(pApp->MeasureView());
+        QCOMPARE(LoopAfterDeactivation([&] { pApp->MeasureView()->close(); }), 0);
         pApp.reset();
         QCOMPARE(OpenWaveOutCount(), 0);
         g_waveOutFactory = nullptr;
