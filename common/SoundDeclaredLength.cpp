@@ -85,7 +85,7 @@ int64_t DeclaredSoundFrames(const uint8_t* pHead, std::size_t nHead)
             return -1;
         const uint64_t nFrameBytes = LE(pHead + nFmt + 8 + 12, 2); // the block align
         if (bRf64) // the data size is the ds64 chunk's
-            return Frames(LE(pHead + 28, 8), ~uint64_t(0), nFrameBytes);
+            return nHead < 36 ? -1 : Frames(LE(pHead + 28, 8), ~uint64_t(0), nFrameBytes);
         return Frames(LE(pHead + nData + 4, 4), 0xFFFFFFFFu, nFrameBytes);
     }
     if (Has(pHead, nHead, 0, "FORM")) {
