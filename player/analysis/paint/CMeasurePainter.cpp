@@ -142,7 +142,8 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
     const QRect rcLine1(layout.rcHeader.left(), layout.rcHeader.top(), layout.rcHeader.width(), layout.nLineHeight);
     dc.drawText(rcLine1, Qt::AlignLeft | Qt::AlignVCenter,
                 dc.fontMetrics().elidedText(QString::fromStdString(sonavel::measure::HeaderLine(scene.strName.toStdString(),
-                                                                                   model.Duration(), model.Rate())),
+                                                                                   model.Duration(), model.Rate(),
+                                                                                   scene.strNote.toStdString())),
                                             Qt::ElideMiddle, rcLine1.width()));
     dc.setFont(ViewFont());
     const QRect rcLine2 = rcLine1.translated(0, layout.nLineHeight + 2);

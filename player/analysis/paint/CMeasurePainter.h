@@ -26,6 +26,7 @@ struct CMeasureScene {
     const QImage* pShaded = nullptr;
     sonavel::measure::MeasureSettings settings;
     QString strName;        // the file's name
+    QString strNote;        // said of the sound after its name (a download cut short)
     double dPlayTime = -1;  // the playback cursor, seconds; negative: none
     QString strNoPicture;   // why there is no spectrogram (none: it is on its way)
     // Device pixels to a logical pixel for what is drawn by the pixel column

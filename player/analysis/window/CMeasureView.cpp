@@ -100,6 +100,8 @@ CMeasureView::~CMeasureView()
     m_pWorker.reset();
 }
 
+void CMeasureView::SetHeaderNote(const QString& strNote) { m_pPlot->SetHeaderNote(strNote); }
+
 void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName, bool bKeepSpan)
 {
     if (m_pPlayer && IsPlaying())
@@ -107,8 +109,10 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     const CMeasureModel kept = m_model;
     m_pSound = std::move(pSound);
     m_strName = strName;
-    if (!bKeepSpan)
+    if (!bKeepSpan) {
         ShowNote(QString());
+        m_pPlot->SetHeaderNote(QString());
+    }
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
     m_model.SetSoundSamples(m_pSound);
     m_model.SetPitchAxis(m_settings.pitchAxis);

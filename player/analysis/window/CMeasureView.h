@@ -59,6 +59,9 @@ public:
     // followed, say); the next sound clears it.
     void ShowNote(const QString& strNote);
     QString Note() const;
+    // What the header says of this sound after its name (a download that
+    // ended before the end its file declares); the next sound clears it.
+    void SetHeaderNote(const QString& strNote);
 
     const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
     void ApplySettings(const sonavel::measure::MeasureSettings& settings);

@@ -251,9 +251,11 @@ void CMeasureView::UpdateStrips()
 
 void CMeasureView::UpdateTitle()
 {
-    QString strTitle = m_strName;
+    // Names are shown, never obeyed: no bidirectional control of theirs turns the title round.
+    const auto shown = [](const QString& str) { return QString::fromStdString(measure::IsolatedName(str.toStdString())); };
+    QString strTitle = shown(m_strName);
     if (!m_strGridPath.isEmpty())
-        strTitle += QStringLiteral(" + ") + QFileInfo(m_strGridPath).fileName();
+        strTitle += QStringLiteral(" + ") + shown(QFileInfo(m_strGridPath).fileName());
     // The mark spelled out rather than Qt's placeholder, so the title reads
     // the same to every window manager and screen reader.
     const bool bModified = m_tiers.IsModified();
