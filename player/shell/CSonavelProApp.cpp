@@ -9,7 +9,6 @@
 #include <QMessageBox>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
@@ -169,6 +168,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
             m_measureStore = m_store;
             m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName(), true);
         }
+        emit LoadedChanged(); // the bar names the channel now held
         return;
     }
     m_bFileTaken = true;
@@ -176,14 +176,25 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
         m_recentFiles.Add(m_strOpening);
         emit RecentFilesChanged();
     }
-    m_strLoadedName = m_strGivenName.isEmpty() ? QFileInfo(m_strOpening).fileName() : m_strGivenName;
+    // A file's own name is shown as --name's is: no bidirectional control of it is obeyed.
+    m_strLoadedName = m_strGivenName.isEmpty() ? QString::fromStdString(sonavel::measure::WithoutBidiControls(
+                                                     QFileInfo(m_strOpening).fileName().toStdString()))
+                                               : m_strGivenName;
     m_strLoadedPath = m_strOpening;
     m_strTextGrid = m_strGivenTextGrid.isEmpty() ? TextGridBesideSound() : m_strGivenTextGrid;
+    // A file cut short opens with what it holds, and says so: on stderr, in
+    // the bar's title and in the view's header.
+    m_strShortNote = ShortFileNote(result);
+    if (!m_strShortNote.isEmpty())
+        std::fprintf(stderr, "sonavel: %s\n", m_strShortNote.toLocal8Bit().constData());
+    if (m_pMainFrame)
+        m_pMainFrame->SetSoundNote(m_strShortNote);
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetHeaderNote(m_strShortNote);
         m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
         OpenTextGridInView();
@@ -270,6 +281,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         pView->SetPlaybackRunning(IsPlaying());
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetHeaderNote(m_strShortNote);
         m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
         OpenTextGridInView();
@@ -292,16 +304,48 @@ void CSonavelProApp::OpenTextGridInView()
         std::fprintf(stderr, "sonavel: --textgrid: %s\n", m_pMeasureView->Note().toLocal8Bit().constData());
 }
 
+namespace {
+
+// The browser's cache folder, where its copy of a sound is.
+QString BrowserCacheFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
+}
+
+} // namespace
+
 QString CSonavelProApp::TextGridBesideSound() const
 {
     // A sound in the browser's cache has a name that says nothing of it.
-    const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
-    std::error_code ec;
-    const std::string strSound = QFile::encodeName(m_strLoadedPath).toStdString();
-    if (strSound.empty() || std::filesystem::equivalent(std::filesystem::absolute(strSound, ec).parent_path(),
-                                                         QFile::encodeName(strCache).toStdString(), ec))
+    if (IsBrowserCopy())
         return QString();
-    return QFile::decodeName(sonavel::textgrid::TextGridBeside(strSound).c_str());
+    return QFile::decodeName(
+        sonavel::textgrid::TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString()).c_str());
+}
+
+bool CSonavelProApp::IsBrowserCopy() const
+{
+    return QFileInfo(m_strLoadedPath).absolutePath() == QFileInfo(BrowserCacheFolder()).absoluteFilePath();
+}
+
+QString CSonavelProApp::ShortFileNote(const sonavel::audio::CLoadResult& result) const
+{
+    if (result.nDeclaredFrames < 0 || m_store.sampleRate <= 0)
+        return QString();
+    const double dArrived = static_cast<double>(m_store.sampleCount) / m_store.sampleRate;
+    const double dDeclared = static_cast<double>(result.nDeclaredFrames) / m_store.sampleRate;
+    // Tenths, unless they would make the two look alike.
+    const int nDecimals = QString::number(dArrived, 'f', 1) == QString::number(dDeclared, 'f', 1) ? 3 : 1;
+    const QString strArrived = QString::number(dArrived, 'f', nDecimals);
+    if (IsBrowserCopy())
+        return result.nDeclaredFrames > 0
+                   ? QStringLiteral("the download ended at %1 s of the %2 s the file declares")
+                         .arg(strArrived, QString::number(dDeclared, 'f', nDecimals))
+                   : QStringLiteral("the download ended at %1 s, before the end the file declares").arg(strArrived);
+    return result.nDeclaredFrames > 0
+               ? QStringLiteral("the file ends at %1 s of the %2 s its header declares")
+                     .arg(strArrived, QString::number(dDeclared, 'f', nDecimals))
+               : QStringLiteral("the file ends at %1 s, before the end its header declares").arg(strArrived);
 }
 
 CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }
