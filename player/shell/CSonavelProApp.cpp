@@ -192,12 +192,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
-        m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
-        m_pMeasureView->SetHeaderNote(m_strShortNote);
-        m_pMeasureView->SetSoundFile(m_strLoadedPath);
-        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
-        OpenTextGridInView();
+        ShowSoundInView();
     }
     if (m_bSelect) {
         PlaySelectedSpan();
@@ -279,12 +274,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         CMeasureView* pView = m_pMeasureView;
         connect(this, &CSonavelProApp::PlayingChanged, pView, [this, pView] { pView->SetPlaybackRunning(IsPlaying()); });
         pView->SetPlaybackRunning(IsPlaying());
-        m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
-        m_pMeasureView->SetHeaderNote(m_strShortNote);
-        m_pMeasureView->SetSoundFile(m_strLoadedPath);
-        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
-        OpenTextGridInView();
+        ShowSoundInView();
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             QRect rc = m_pMeasureView->frameGeometry();
             rc.moveCenter(pScreen->availableGeometry().center());
@@ -295,6 +285,16 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
     m_pMeasureView->raise();
     m_pMeasureView->activateWindow();
     return m_pMeasureView;
+}
+
+void CSonavelProApp::ShowSoundInView()
+{
+    m_measureStore = m_store;
+    m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+    m_pMeasureView->SetHeaderNote(m_strShortNote);
+    m_pMeasureView->SetSoundFile(m_strLoadedPath);
+    m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
+    OpenTextGridInView();
 }
 
 void CSonavelProApp::OpenTextGridInView()

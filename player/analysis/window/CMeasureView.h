@@ -162,6 +162,8 @@ private:
     int CurrentTier() const;
     // Selects the tier nTierStep below (negative: above) or the item nItemStep on.
     void StepTiers(int nTierStep, int nItemStep);
+    // The interval the tiers have selected (if any) becomes the view's selection.
+    void SelectTiersInterval();
     void OnTiersEdited(const QString& strWhyNot);
     void OnTierClicked(double t);
     void OnAddBoundary();
