@@ -6,7 +6,9 @@
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/intervals/IntervalTable.h"
+#include "tests/support/CScratchDir.h"
 #include "tests/support/VowelCorpus.h"
+#include "tools/voicesynth/WavFile.h"
 
 using namespace sonavel::intervals;
 using sonavel::textgrid::ETierKind;
@@ -94,4 +96,26 @@ TEST(IntervalTable, IntensityIsTheEnergyMeanOverTheInterval)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NEAR(rows[0].dIntensityDb, 90.97 - 6.02, 0.1);
     EXPECT_NEAR(rows[1].dIntensityDb, 90.97 - 6.02 - 3.01, 0.3);
+}
+
+// The door reads a file as the tracks do (a mono WAV streamed), and its rows
+// are those of the samples held; a sound it cannot load gives no row.
+TEST(IntervalTable, AFileGivesTheRowsOfItsSamples)
+{
+    const testsupport::VowelRecording rec = testsupport::MakeVowelRecording();
+    testsupport::CScratchDir dir;
+    ASSERT_TRUE(WriteWavFile(dir / "take.wav", rec.samples, rec.nRate));
+    const std::vector<IntervalRow> held = Measure(rec.samples, rec.nRate, rec.grid);
+    std::vector<IntervalRow> rows;
+    ASSERT_TRUE(MeasureIntervals(sonavel::analysis::CSoundInput::File(dir / "take.wav", 1), rec.grid, "", 2, rows).Done());
+    ASSERT_EQ(rows.size(), held.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const double a[] = {rows[i].dF0MeanHz, rows[i].dF1Hz, rows[i].dF3Hz, rows[i].dIntensityDb};
+        const double b[] = {held[i].dF0MeanHz, held[i].dF1Hz, held[i].dF3Hz, held[i].dIntensityDb};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_TRUE(a[k] == b[k] || (std::isnan(a[k]) && std::isnan(b[k]))) << i << " " << k;
+    }
+    const auto missing = MeasureIntervals(sonavel::analysis::CSoundInput::File(dir / "none.wav", 1), rec.grid, "", 2, rows);
+    EXPECT_EQ(missing.nOutcome, sonavel::analysis::EOutcome::NotLoaded);
+    EXPECT_TRUE(rows.empty());
 }
