@@ -6,7 +6,8 @@
 
 namespace sonavel::formants {
 
-bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch)
+bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch,
+                       const double* weightBy, double dFloor)
 {
     const int p = nOrder, nRows = n + p;
     a[0] = 1;
@@ -27,10 +28,17 @@ bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, 
         return false;
     // The energy of the nLag samples before each t, as a running sum (never
     // below 0, whatever the rounding of its subtractions).
+    const double* wx = weightBy ? weightBy : x;
+    double dBase = 0;
+    if (weightBy && dFloor > 0) {
+        for (int t = 0; t < n; ++t)
+            dBase += wx[t] * wx[t];
+        dBase *= dFloor * nLag / n;
+    }
     double dRun = 0;
     for (int t = 0; t < nRows; ++t) {
-        w[t] = std::max(dRun, 0.0);
-        const double dIn = t < n ? x[t] : 0, dOut = t - nLag >= 0 && t - nLag < n ? x[t - nLag] : 0;
+        w[t] = std::max(dRun, 0.0) + dBase;
+        const double dIn = t < n ? wx[t] : 0, dOut = t - nLag >= 0 && t - nLag < n ? wx[t - nLag] : 0;
         dRun += dIn * dIn - dOut * dOut;
     }
     // The weighted covariances c[i][k] = sum over t of w[t] x[t-i] x[t-k],

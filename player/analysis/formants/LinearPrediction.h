@@ -28,9 +28,11 @@ inline int WeightedScratch(int n, int nOrder)
 // a[1..nOrder] minimising the sum over t of w[t] e[t]^2, e[t] = x[t] + sum
 // a[k] x[t-k] (x zero outside the frame, t from 0 to n + nOrder - 1), w[t] the
 // sum of x^2 over the nLag samples before t; scratch holds WeightedScratch(n,
-// nOrder) doubles. False for a frame without energy or whose equations do not
-// solve (a is then 1, 0, ...).
-bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch);
+// nOrder) doubles. With weightBy (n samples), w[t] sums weightBy^2 instead,
+// plus dFloor x nLag x its mean square. False for a frame without energy or
+// whose equations do not solve (a is then 1, 0, ...).
+bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch,
+                       const double* weightBy = nullptr, double dFloor = 0);
 
 // The roots with positive frequency of z^p + a[1] z^(p-1) + ... + a[p], as
 // poles at dRate, sorted by frequency. poles holds room for nOrder; returns
