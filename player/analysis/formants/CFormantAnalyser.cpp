@@ -56,32 +56,50 @@ int LowestFormantPole(const Pole* poles, int nPoles, double dCeilingHz)
 // read from the residual e of the predictor a (order p), or 0.
 int HighVoicePeriod(const double* x, int n, const double* a, int p, double dRate, std::vector<double>& e)
 {
-    e.resize(size_t(n));
-    for (int t = 0; t < n; ++t) {
+    // e[t] from t = p on (where the whole predictor applies), and the running
+    // sums of its squares for every lag's two energies.
+    e.resize(size_t(2 * n + 1));
+    double* r = e.data();
+    double* sq = r + n; // sq[k] = sum of r[p .. p+k-1]^2
+    for (int t = p; t < n; ++t) {
         double d = x[t];
-        for (int k = 1; k <= std::min(p, t); ++k)
+        for (int k = 1; k <= p; ++k)
             d += a[k] * x[t - k];
-        e[size_t(t)] = d;
+        r[t] = d;
     }
+    sq[0] = 0;
+    for (int t = p; t < n; ++t)
+        sq[t - p + 1] = sq[t - p] + r[t] * r[t];
+    const int m = n - p;
     const int nMin = std::max(2, static_cast<int>(dRate / kHighestVoiceHz));
-    const int nMax = std::min(static_cast<int>(dRate / kHighVoiceHz), (n - p) / 2);
+    const int nMax = std::min(static_cast<int>(dRate / kHighVoiceHz), m / 2);
     double dBest = kPeriodicCorrelation;
     int nBest = 0;
+    const double* q = r + p;
     for (int nLag = nMin; nLag <= nMax; ++nLag) {
-        double s = 0, e0 = 0, e1 = 0;
-        for (int t = p; t + nLag < n; ++t) {
-            s += e[size_t(t)] * e[size_t(t + nLag)];
-            e0 += e[size_t(t)] * e[size_t(t)];
-            e1 += e[size_t(t + nLag)] * e[size_t(t + nLag)];
-        }
-        const double r = s / std::sqrt(e0 * e1 + 1e-300);
-        if (r > dBest) {
-            dBest = r;
+        double s = 0;
+#pragma omp simd reduction(+ : s)
+        for (int t = 0; t < m - nLag; ++t)
+            s += q[t] * q[t + nLag];
+        if (!(s > 0))
+            continue;
+        const double e0 = sq[m - nLag], e1 = sq[m] - sq[nLag];
+        if (s * s > dBest * dBest * e0 * e1) {
+            dBest = s / std::sqrt(e0 * e1);
             nBest = nLag;
         }
     }
+    // The residual before p, for the closed phases' weights: the predictor's
+    // first terms alone.
+    for (int t = 0; t < std::min(p, n); ++t) {
+        double d = x[t];
+        for (int k = 1; k <= t; ++k)
+            d += a[k] * x[t - k];
+        r[t] = d;
+    }
     return nBest;
 }
+
 } // namespace
 
 void CFormantAnalyser::Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
@@ -157,6 +175,7 @@ bool CFormantAnalyser::AnalyseStretch(const CSampleSource& source, int nCount, i
         y[k] -= m_dEmphasis * y[k - 1];
     scratch.frame.resize(size_t(m_nWindow));
     scratch.predictor.resize(size_t(WeightedScratch(m_nWindow, m_nOrder)));
+    scratch.bRoots = false;
     for (int i = i0; i < i1; ++i)
         AnalyseFrame(y + (Centre(i) - nHalf - k0), scratch, out[i - i0]);
     return true;
@@ -178,7 +197,8 @@ void CFormantAnalyser::AnalyseFrame(const double* y, AnalyserScratch& scratch, F
     const int nPeriod =
         m_bFirstAgain ? HighVoicePeriod(x, m_nWindow, a, m_nOrder, m_resampler.OutRate(), scratch.residual) : 0;
     Pole poles[kMaxOrder];
-    int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles);
+    int nPoles = PredictorPoles(a, m_nOrder, m_resampler.OutRate(), poles, scratch.roots, scratch.bRoots);
+    scratch.bRoots = true;
     int nLow = m_bFirstAgain ? LowestFormantPole(poles, nPoles, m_dCeilingHz) : -1;
     if (nLow >= 0 && poles[nLow].dHz < kLowFirstHz) {
         const int nLag = static_cast<int>(

@@ -3,6 +3,7 @@
 // source stretch by stretch, resampled to twice the ceiling, pre-emphasised,
 // windowed per frame, the energy-weighted predictor and its roots. A frame's values depend
 // only on the sound and the settings, never on the range it was asked in.
+#include <complex>
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct AnalyserScratch {
     std::vector<double> frame;
     std::vector<double> predictor;
     std::vector<double> residual;
+    // The previous frame's roots, where the next frame's search starts.
+    std::complex<double> roots[kMaxOrder];
+    bool bRoots = false;
 };
 
 class CFormantAnalyser {

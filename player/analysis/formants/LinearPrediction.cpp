@@ -158,16 +158,19 @@ void Evaluate(const double* c, int p, Complex z, Complex& v, Complex& dv)
 
 } // namespace
 
-int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles)
+int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles, Complex* roots, bool bFromRoots)
 {
     if (nOrder < 1)
         return 0;
     // Aberth's simultaneous iteration: every root at once, from points on a
     // circle just inside the unit circle (where a speech predictor's roots lie),
-    // turned off the real axis so that no two start as conjugates.
+    // turned off the real axis so that no two start as conjugates; or from the
+    // roots given, each nudged off its conjugate for the same reason.
     Complex z[kMaxOrder];
     for (int k = 0; k < nOrder; ++k)
-        z[k] = std::polar(0.9, (2 * M_PI * k + 0.7) / nOrder);
+        z[k] = bFromRoots && roots && std::isfinite(roots[k].real()) && std::isfinite(roots[k].imag())
+                   ? roots[k] * std::polar(1.0, 1e-3 * (k + 1))
+                   : std::polar(0.9, (2 * M_PI * k + 0.7) / nOrder);
     // A root whose step fell below 1e-11 holds still from then on (it still
     // repels the others): most settle long before the last.
     bool bSettled[kMaxOrder] = {};
@@ -196,6 +199,8 @@ int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles)
             }
         }
     }
+    if (roots)
+        std::copy(z, z + nOrder, roots);
     int nPoles = 0;
     for (int k = 0; k < nOrder; ++k) {
         Complex r = z[k];

@@ -9,6 +9,8 @@
 // error by the energy of the samples before it stresses the stretch after each
 // glottal closure, where the tract rings freely and the source adds little, so
 // F1 follows the tract instead of the harmonics.
+#include <complex>
+
 namespace sonavel::formants {
 
 inline constexpr int kMaxOrder = 16; // 2 x the most formants a frame can hold, with room
@@ -38,6 +40,11 @@ bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, 
 // poles at dRate, sorted by frequency. poles holds room for nOrder; returns
 // how many were written. A root outside the unit circle is reflected in it
 // (the same resonance, stable).
-int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles);
+// With roots (nOrder of them), the search starts from those given when
+// bFromRoots (a neighbouring frame's, most of them close), else from a
+// circle, and leaves the roots found there; the poles are the same either
+// way, to far below a float's precision.
+int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles, std::complex<double>* roots = nullptr,
+                   bool bFromRoots = false);
 
 } // namespace sonavel::formants
