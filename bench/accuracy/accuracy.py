@@ -12,7 +12,8 @@ frames within 20 ms of a voicing edge are not scored.
   RPA  of the voiced frames, those found voiced within 50 cents
 
   accuracy.py BUILD_DIR [--seed N] [--utterances N] [--seconds S] [--rate HZ] [--keep DIR]
-              [--sets single,pairs,human] [--only TRACKER,...]
+              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout]
+              [--range FLOOR,CEILING] [--joined] [--before BUILD_DIR]
 
 Three sets, each reported on its own beside the peers: single (above), pairs
 (two kinds of speaker in turn) and human (espeak-ng's voices with a contour
@@ -20,10 +21,26 @@ imposed by Praat): see sets.py. --keep DIR keeps the set and the peers' tracks
 and, run again with the same DIR, tracks it again with ours without making it
 or the peers' tracks anew.
 
+--range FLOOR,CEILING tracks every file once more with the research tracker
+over a range the user gives ("ours range") and sets it beside the default: a
+range that holds every voice must not cost more than 0.01 FFE overall, nor
+0.02 in any cell. --joined joins the single-speaker and espeak-ng recordings of
+each condition into two long files whose speaker changes at every join, one
+with the recordings' own pauses kept and one with each cut to its voice, so
+that one speaker follows the other with no pause at all, and compares each
+recording's frames there with the same recording tracked alone.
+--before BUILD_DIR runs an earlier build's research tracker beside ours in every
+report ("before"), so that a change is measured in one run.
+--voices heldout makes the set of five other kinds of KlattGrid speaker and
+three other espeak-ng voices.
+
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6 (the two-speaker and
-espeak-ng sets on 1 and 3; set 2 was seen once while tuning them); the default,
-8, and set 4 are held out from all of it.
+espeak-ng sets on 1 and 3; set 2 was seen once while tuning them; the speaker's
+turns, the user's range, the joined files and the cost of a voice no louder
+than the babble on sets 1, 3, 5, 6, 11 and 12, default voices); the default,
+8, set 4, and sets 21 and 22 with the held-out voices are held out from all of
+it.
 """
 import argparse
 import math
@@ -49,6 +66,14 @@ KINDS = [  # name, f0 range, formant scale, flutter
     ("male", 100, 200, 1.0, 0.1),
     ("female", 165, 320, 1.17, 0.1),
     ("child", 240, 460, 1.35, 0.1),
+]
+# Kinds never tuned on (--voices heldout), in the same order of pitch.
+KINDS_HELDOUT = [
+    ("bass", 60, 110, 0.92, 0.25),
+    ("baritone", 85, 160, 0.97, 0.12),
+    ("tenor", 110, 210, 1.04, 0.08),
+    ("alto", 150, 290, 1.12, 0.12),
+    ("boy", 230, 440, 1.4, 0.08),
 ]
 CONDITIONS = ["clean", "white20", "babble10"]
 VOWELS = [(730, 1090, 2440), (270, 2290, 3010), (530, 1840, 2480), (300, 870, 2240),
@@ -174,7 +199,7 @@ def make_set(args, work):
                 u["name"], u["cell"], u["set"] = f"{kind[0]}{k + 1}", kind[0], "single"
                 utts.append(u)
     if "pairs" in args.sets:
-        for u in sets.pair_utterances(utterance, rng, {k[0]: k for k in KINDS}, max(1, args.utterances // 2)):
+        for u in sets.pair_utterances(utterance, rng, KINDS, max(1, args.utterances // 2)):
             u["set"] = "pairs"
             utts.append(u)
     for u in utts:
@@ -189,7 +214,8 @@ def make_set(args, work):
         f.write(f"random_initializeWithSeedUnsafelyButPredictably ({args.seed})\n" + "".join(script))
     subprocess.run(["praat", "--run", os.path.join(work, "make.praat")], check=True)
     if "human" in args.sets:
-        for u in sets.human_utterances(rng, work, RATE, args.utterances):
+        voices = sets.HUMAN_HELDOUT if args.voices == "heldout" else sets.HUMAN
+        for u in sets.human_utterances(rng, work, RATE, args.utterances, voices):
             u["set"] = "human"
             utts.append(u)
     voices = [read_wav(b) for b in babble]
@@ -211,13 +237,137 @@ def make_set(args, work):
     return files
 
 
+def make_joined(files, work, rng):
+    """Per condition, the single-speaker and espeak-ng recordings joined in an
+    order whose speaker changes at every join: "pause" keeps each recording
+    whole (its own silence or noise at both ends), "nopause" cuts each to its
+    voice, so that one speaker starts where the other stops. Each recording
+    is made louder or softer by up to 12 dB, as recordings are, and every
+    piece is written alone too, a whole number of frames long, so that its frames are
+    the joined file's from its offset on. [(condition, mode, joined file,
+    [(piece file, cell, first frame, frame count, frames where the voice speaks)])]."""
+    hop = int(round(RATE * STEP))
+    joins = []
+    for cond in CONDITIONS:
+        order = rng.sample([(u, p) for u, c, p in files if c == cond and u["set"] in ("single", "human")],
+                           k=sum(1 for u, c, _ in files if c == cond and u["set"] in ("single", "human")))
+        arranged = []
+        while order:
+            k = next((i for i, (u, _) in enumerate(order) if not arranged or u["cell"] != arranged[-1][0]["cell"]), 0)
+            arranged.append(order.pop(k))
+        gains = [10 ** (rng.uniform(-12, 4) / 20) for _ in arranged]
+        for mode in ("pause", "nopause"):
+            parts, pieces, at = [], [], 0
+            for j, (u, p) in enumerate(arranged):
+                x = read_wav(p) * gains[j]
+                skip = 0
+                if mode == "nopause":
+                    a = min(seg["start"] for seg in u["segments"])
+                    b = max(seg["end"] for seg in u["segments"])
+                    skip = int(a * RATE) // hop
+                    x = x[skip * hop:-(-int(b * RATE) // hop) * hop]
+                x = x[:len(x) // hop * hop]
+                _, f0, scored = truth(u)
+                voice = np.zeros(len(x) // hop, bool) # the frames where the voice speaks, scored
+                k = min(len(voice), len(f0) - skip)
+                voice[:k] = (f0[skip:skip + k] > 0) & scored[skip:skip + k]
+                piece = os.path.join(work, f"piece_{cond}_{mode}_{j}.wav")
+                write_wav(piece, x)
+                pieces.append((piece, u["cell"], at // hop, len(x) // hop, voice))
+                parts.append(x)
+                at += len(x)
+            path = os.path.join(work, f"joined_{cond}_{mode}.wav")
+            write_wav(path, np.concatenate(parts))
+            joins.append((cond, mode, path, pieces))
+    return joins
+
+
+def report_joined(joins, tracks, name):
+    """How far each piece's frames inside the joined file lie from the piece
+    alone: over all frames, and over those where the piece's own voice speaks
+    (the rest hold its pauses: silence, breath, hiss or the babble)."""
+    print(f"\n=== recordings joined into one file ({name}): each piece inside it against the same piece alone")
+    print(f"{'':18}{'all frames':>32}{'where the voice speaks':>32}")
+    print(f"{'file':18}" + f"{'frames':>8}{'voicing':>8}{'apart':>8}{'apart/v':>8}" * 2
+          + "   pieces most apart (cell: frames)")
+    totals = np.zeros((2, 4))
+
+    def row(c):
+        return "".join(f"{int(k[0]):8d}{100 * k[1] / max(k[0], 1):7.2f}%{100 * k[2] / max(k[0], 1):7.2f}%"
+                       f"{100 * k[2] / max(k[3], 1):7.2f}%" for k in c)
+
+    for cond, mode, path, pieces in joins:
+        tj = tracks[path][1]
+        c = np.zeros((2, 4))
+        worst = []
+        for piece, cell, first, count, voice in pieces:
+            fa, fj = tracks[piece][1][:count], tj[first:first + count]
+            n = min(len(fa), len(fj))
+            fa, fj, voice = fa[:n], fj[:n], voice[:n]
+            va, vj = fa > 0, fj > 0
+            both = va & vj
+            apart = both & (np.abs(fj - fa) > 0.2 * np.where(both, fa, 1))
+            for k, m in enumerate((np.ones(n, bool), voice)):
+                c[k] += [np.sum(m), np.sum((va != vj) & m), np.sum(apart & m), np.sum(both & m)]
+            worst.append((int(np.sum(va != vj) + np.sum(apart)), cell))
+        totals += c
+        worst = ", ".join(f"{cell}: {k}" for k, cell in sorted(worst, reverse=True)[:3] if k)
+        print(f"{cond + ' ' + mode:18}{row(c)}   {worst}")
+    print(f"{'all':18}{row(totals)}")
+    for k, what in enumerate(("all frames", "where the voice speaks")):
+        apart, voicing = totals[k][2] / max(totals[k][3], 1), totals[k][1] / max(totals[k][0], 1)
+        print(f"joined  {what + ':':23} voiced in both, > 20 % apart: {100 * apart:.2f} %   target <= 0.2 %: "
+              f"{'met' if apart <= 0.002 else 'MISSED'};  voicing differs: {100 * voicing:.2f} %   target <= 1 %: "
+              f"{'met' if voicing <= 0.01 else 'MISSED'}")
+
+
+def report_range(counts, set_name, cells, span, who="ours"):
+    """The research tracker over the user's range beside its own, per cell."""
+    own, ranged = who + " nccf", who + " range"
+
+    def ffe(name, cond=None, cell=None):
+        return metrics(sum(v for k, v in counts.items() if k[0] == name and k[1] == set_name
+                           and (cond is None or k[3] == cond) and (cell is None or k[2] == cell)))["FFE"]
+
+    cells = list(dict.fromkeys(cells))
+    if not cells or not any(k[0] == ranged and k[1] == set_name for k in counts):
+        return
+    width = max(9, max(len(c) for c in cells) + 2)
+    print(f"\n{SETS[set_name][0]} ({who}): the user's range {span} Hz against the tracker's own, FFE own / range")
+    print(f"{'condition':10}" + "".join(f"{c:>{width + 5}}" for c in cells) + f"{'all':>14}")
+    worst = []
+    for cond in CONDITIONS:
+        row = ""
+        for c in cells:
+            o, r = ffe(own, cond, c), ffe(ranged, cond, c)
+            worst.append((r - o, c, cond))
+            row += f"{o:{width}.3f}/{r:.3f}"
+        print(f"{cond:10}{row}{ffe(own, cond):9.3f}/{ffe(ranged, cond):.3f}")
+    o, r = ffe(own), ffe(ranged)
+    d, c, cond = max(worst)
+    print(f"range  FFE {r:.3f} against {o:.3f}: {r - o:+.3f}   target <= +0.01: {'met' if r - o <= 0.01 else 'MISSED'};"
+          f"  largest cell {d:+.3f} ({c}, {cond})   target <= +0.02: {'met' if d <= 0.02 else 'MISSED'}")
+
+
+def steady_vowel(analyze, who):
+    """The bundled steady vowel (120 Hz) at 50-400 Hz: no voiced frame below 0.8 x its median."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "site", "Korvath", "sounds",
+                        "vowel-a.wav")
+    rows = np.loadtxt(run([analyze, "pitch", "--floor", "50", "--ceiling", "400", path]).splitlines()[1:],
+                      delimiter=",", ndmin=2)
+    f = rows[:, 1][rows[:, 1] > 0]
+    low = int(np.sum(f < 0.8 * np.median(f))) if len(f) else 0
+    print(f"\nvowel-a.wav at 50-400 Hz ({who}): {len(f)} voiced frames, median {np.median(f) if len(f) else 0:.1f} Hz, "
+          f"{low} below 0.8 x the median   target 0: {'met' if len(f) and low == 0 else 'MISSED'}")
+
+
 def run(cmd):
     return subprocess.run(cmd, shell=isinstance(cmd, str), check=True, capture_output=True, text=True).stdout
 
 
-def track_ours(analyze, files, tracker, work):
-    out = os.path.join(work, "out_" + tracker)
-    run([analyze, "pitch", "--tracker", tracker, "-o", out] + [p for _, _, p in files])
+def track_ours(analyze, files, tracker, work, extra=(), label=None):
+    out = os.path.join(work, "out_" + (label or tracker))
+    run([analyze, "pitch", "--tracker", tracker, "-o", out] + list(extra) + [p for _, _, p in files])
     tracks = {}
     for _, _, p in files:
         rows = np.loadtxt(os.path.join(out, os.path.basename(p)[:-4] + ".csv"), delimiter=",", skiprows=1, ndmin=2)
@@ -316,7 +466,7 @@ def report(counts, names, set_name, cells):
     for n in names:
         m = metrics(total(n))
         print(f"{n:10}{m['FFE']:8.3f}{m['GPE']:8.3f}{m['VDE']:8.3f}{m['RPA']:8.3f}")
-    peers = [n for n in names if not n.startswith("ours")]
+    peers = [n for n in names if not n.startswith(("ours", "before"))]
     if "ours nccf" not in names or not peers:
         return
     ours = metrics(total("ours nccf"))["FFE"]
@@ -340,7 +490,7 @@ def report(counts, names, set_name, cells):
 
 
 def main():
-    global RATE
+    global RATE, KINDS
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
     ap.add_argument("--seed", type=int, default=8)
@@ -350,13 +500,19 @@ def main():
     ap.add_argument("--keep")
     ap.add_argument("--only", help="comma-separated trackers to run")
     ap.add_argument("--sets", default="single,pairs,human", help="comma-separated: single, pairs, human")
+    ap.add_argument("--voices", default="default", choices=["default", "heldout"])
+    ap.add_argument("--range", help="FLOOR,CEILING: the research tracker over this range too")
+    ap.add_argument("--joined", action="store_true", help="the recordings joined, against each alone")
+    ap.add_argument("--before", help="an earlier build whose research tracker runs beside ours")
     args = ap.parse_args()
     RATE = args.rate
+    if args.voices == "heldout":
+        KINDS = KINDS_HELDOUT
     analyze = os.path.join(args.build, "bin", "sonavel-analyze")
     work = args.keep or tempfile.mkdtemp(prefix="bench_accuracy.")
     os.makedirs(work, exist_ok=True)
-    print(f"accuracy benchmark: set {args.seed}, {args.utterances} utterances of {args.seconds:g} s per kind of speaker,"
-          f" {RATE} Hz, clean / white noise 20 dB / babble 10 dB", flush=True)
+    print(f"accuracy benchmark: set {args.seed} ({args.voices} voices), {args.utterances} utterances of "
+          f"{args.seconds:g} s per kind of speaker, {RATE} Hz, clean / white noise 20 dB / babble 10 dB", flush=True)
     args.sets = args.sets.split(",")
     made = os.path.join(work, "set.pickle")
     if args.keep and os.path.exists(made):  # the set kept by an earlier run of the same options
@@ -368,17 +524,30 @@ def main():
             pickle.dump(files, f)
     trackers = {
         "ours nccf": lambda: track_ours(analyze, files, "nccf", work),
+        "ours range": lambda: track_ours(analyze, files, "nccf", work, span, "range"),
+        "before nccf": lambda: track_ours(before, files, "nccf", work, (), "before"),
+        "before range": lambda: track_ours(before, files, "nccf", work, span, "before_range"),
         "ours amdf": lambda: track_ours(analyze, files, "amdf", work),
         "Praat": lambda: track_praat(files, work),
         "RAPT": lambda: track_rapt(files),
         "aubio": lambda: track_aubio(files),
     }
+    span = []
+    if args.range:
+        lo, hi = args.range.split(",")
+        span = ["--floor", lo, "--ceiling", hi]
+    else:
+        del trackers["ours range"], trackers["before range"]
+    before = os.path.join(args.before or "", "bin", "sonavel-analyze")
+    if not args.before:
+        trackers = {k: v for k, v in trackers.items() if not k.startswith("before")}
     if args.only:
         trackers = {k: v for k, v in trackers.items() if k in args.only.split(",")}
     counts = {}
     for name, fn in trackers.items():
-        # A kept set keeps the peers' tracks too: they do not change between runs.
-        kept = os.path.join(work, f"tracks_{name.split()[0]}.pickle") if args.keep and not name.startswith("ours") else None
+        # A kept set keeps the peers' and the earlier build's tracks too: they do not change between runs.
+        kept = os.path.join(work, f"tracks_{name.replace(' ', '_')}.pickle") \
+            if args.keep and not name.startswith("ours") else None
         try:
             if kept and os.path.exists(kept):
                 with open(kept, "rb") as f:
@@ -395,8 +564,25 @@ def main():
             key = (name, u["set"], u["cell"], cond)
             counts[key] = counts.get(key, 0) + score(*truth(u), tracks[p])
     for set_name in [s for s in SETS if s in args.sets]:
-        report(counts, [n for n in trackers if any(k[0] == n for k in counts)], set_name,
-               [u["cell"] for u, c, _ in files if u["set"] == set_name and c == CONDITIONS[0]])
+        cells = [u["cell"] for u, c, _ in files if u["set"] == set_name and c == CONDITIONS[0]]
+        report(counts, [n for n in trackers if any(k[0] == n for k in counts) and not n.endswith(" range")], set_name,
+               cells)
+        if args.range:
+            for who in ["before"] * bool(args.before) + ["ours"]:
+                report_range(counts, set_name, cells, args.range.replace(",", "-"), who)
+    if args.range:
+        for who, program in [("before", before)] * bool(args.before) + [("ours", analyze)]:
+            steady_vowel(program, who)
+    if args.joined:
+        joins = make_joined(files, work, random.Random(args.seed + 1000))
+        listed = [(None, None, path) for _, _, path, _ in joins] + \
+                 [(None, None, piece[0]) for _, _, _, pieces in joins for piece in pieces]
+        runs = [("ours nccf", analyze, [])] + [("ours range", analyze, span)] * bool(args.range)
+        if args.before:
+            runs = [("before nccf", before, []), ("before range", before, span)][:len(runs)] + runs
+        for name, program, extra in runs:
+            label = "joined_" + name.replace(" ", "_")
+            report_joined(joins, track_ours(program, listed, "nccf", work, extra, label), name)
     if not args.keep:
         shutil.rmtree(work)
 

@@ -16,10 +16,13 @@ import wave
 
 import numpy as np
 
-PAIRS = [("male", "child"), ("child", "male"), ("creaky", "female"), ("female", "creaky"), ("lowmale", "child")]
+# The pairs as places in the list of kinds (creaky, low male, male, female, child, or the held-out five).
+PAIRS = [(2, 4), (4, 2), (0, 3), (3, 0), (1, 4)]
 
 # name, espeak-ng voice, f0 range of the imposed contour
 HUMAN = [("hman", "en-us", 85, 150), ("hwoman", "en-us+f3", 165, 300), ("hchild", "en-us+f4", 240, 420)]
+# Voices never tuned on (--voices heldout).
+HUMAN_HELDOUT = [("hman2", "en-gb+m3", 90, 165), ("hwoman2", "en-us+f2", 170, 290), ("hchild2", "en-gb+f5", 250, 440)]
 SENTENCES = [
     "When the sunlight strikes raindrops in the air, they act as a prism and form a rainbow.",
     "The rainbow is a division of white light into many beautiful colours.",
@@ -47,11 +50,12 @@ def turn_utterance(utterance, rng, kinds, lengths):
     return {"kind": kinds[0], "seconds": t, "segments": segments, "flutter": 0.1}
 
 
-def pair_utterances(utterance, rng, kinds_by_name, count):
+def pair_utterances(utterance, rng, kinds, count):
     """count files of each pair one after the other and count of turns."""
     utts = []
-    for a, b in PAIRS:
-        ka, kb = kinds_by_name[a], kinds_by_name[b]
+    for ia, ib in PAIRS:
+        ka, kb = kinds[ia], kinds[ib]
+        a, b = ka[0], kb[0]
         for k in range(count):
             u = turn_utterance(utterance, rng, [ka, kb], [6.0, 6.0])
             u["name"], u["cell"] = f"{a}-{b}-seq{k + 1}", f"{a}>{b}"
@@ -65,10 +69,10 @@ def pair_utterances(utterance, rng, kinds_by_name, count):
     return utts
 
 
-def human_utterances(rng, work, rate, count):
+def human_utterances(rng, work, rate, count, voices=HUMAN):
     """espeak-ng sentences with a contour imposed; each one's truth as segments."""
     utts, script = [], []
-    for name, voice, lo, hi in HUMAN:
+    for name, voice, lo, hi in voices:
         for k in range(count):
             text = " ".join(rng.sample(SENTENCES, 2))
             src = os.path.join(work, f"{name}{k + 1}_espeak.wav")

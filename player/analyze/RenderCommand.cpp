@@ -3,9 +3,11 @@
 // size, as a PNG (a JPEG for OUT.jpg or OUT.jpeg). With --view, the measuring
 // view's picture instead, at its default settings (never a player's saved
 // ones: the waveform, the pitch, the spectrogram with the formants and the
-// intensity over it), of the whole sound or of --start to --end, at --size; a mono 16-bit
-// WAV is then read from its file, holding only the stretch's samples
-// (CViewSound). Runs without a display, and without Qt Widgets.
+// intensity over it), of the whole sound or of --start to --end, at --size
+// (pixels, or a size on paper at --dpi), with the tiers of --textgrid under
+// it, as PNG, JPEG, SVG or PDF (CMeasureFigure); a mono 16-bit WAV is then
+// read from its file, holding only the stretch's samples (CViewSound). Runs
+// without a display, and without Qt Widgets.
 #include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/CInputFiles.h"
 #include "player/analyze/CViewSound.h"
@@ -29,9 +31,12 @@
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/analysis/model/CAnalysisModel.h"
 #include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measure/FigureSize.h"
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
+#include "player/analysis/paint/CMeasureFigure.h"
 #include "player/analysis/paint/CMeasurePainter.h"
+#include "player/analysis/textgrid/TextGridReader.h"
 
 namespace sonavel {
 namespace analyze {
@@ -40,37 +45,18 @@ namespace {
 
 const char kszRenderUsage[] =
     "usage: sonavel-analyze render FILE -o OUT.png|OUT.jpg [--channel N] "
-    "[--view [--start S] [--end E] [--size WxH]]";
-const int kDefaultWidth = 1280, kDefaultHeight = 720;
-const int kMinSide = 200, kMaxSide = 8000;
+    "[--view [--start S] [--end E] [--size WxH[cm|mm|in]] [--dpi D] [--textgrid TG]] "
+    "(with --view also OUT.svg|OUT.pdf)";
 
 struct RenderOptions {
-    std::string strIn, strOut;
-    const char* szFormat = "PNG";
+    std::string strIn, strOut, strTextGrid;
+    EFigureFormat eFormat = EFigureFormat::Png;
     bool bView = false;
-    bool bStart = false, bEnd = false, bSize = false;
+    bool bStart = false, bEnd = false, bSize = false, bDpi = false;
     double dStart = 0, dEnd = 0;
-    int nWidth = kDefaultWidth, nHeight = kDefaultHeight;
+    measure::FigureSize size; // 1280 x 720 pixels unless --size says
     int nChannel = 1, nChannels = 1;
 };
-
-// The picture's format, as the output's name says: PNG for .png (and for a
-// name without an extension, such as /dev/stdout), JPEG for .jpg or .jpeg;
-// null for any other extension.
-const char* FormatFor(const std::string& strOut)
-{
-    const std::string::size_type nDot = strOut.find_last_of('.'), nSlash = strOut.find_last_of('/');
-    if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash))
-        return "PNG";
-    std::string ext = strOut.substr(nDot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "png")
-        return "PNG";
-    if (ext == "jpg" || ext == "jpeg")
-        return "JPEG";
-    return nullptr;
-}
 
 // A decimal number of seconds, the whole argument.
 bool ParseSeconds(const char* sz, double& d)
@@ -78,23 +64,6 @@ bool ParseSeconds(const char* sz, double& d)
     char* pEnd = nullptr;
     d = std::strtod(sz, &pEnd);
     return pEnd != sz && *pEnd == 0 && std::isfinite(d);
-}
-
-// One side of --size: digits only (no sign, no space; at most nine, so no
-// value can wrap into the limits), kMinSide to kMaxSide.
-bool ParseSide(const std::string& s, int& n)
-{
-    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    n = std::stoi(s);
-    return n >= kMinSide && n <= kMaxSide;
-}
-
-// WIDTHxHEIGHT, each side within the limits.
-bool ParseSize(const std::string& s, int& nWidth, int& nHeight)
-{
-    const std::string::size_type nX = s.find_first_of("xX");
-    return nX != std::string::npos && ParseSide(s.substr(0, nX), nWidth) && ParseSide(s.substr(nX + 1), nHeight);
 }
 
 // 0 when the options are whole, else the exit status (2) after a message.
@@ -117,26 +86,42 @@ int ParseOptions(int argc, char** argv, RenderOptions& o)
             bUsage = !(o.bEnd = ParseSeconds(argv[++i], o.dEnd));
         else if (arg == "--size" && bValue && !o.bSize) {
             o.bSize = true;
-            if (!ParseSize(argv[++i], o.nWidth, o.nHeight)) {
-                PrintError("--size takes WIDTHxHEIGHT, each 200-8000 pixels");
+            if (!measure::ParseFigureSize(argv[++i], o.size)) {
+                PrintError("--size takes WIDTHxHEIGHT in pixels (each 200-8000) or on paper with cm, mm or in "
+                           "(16x9cm)");
                 return 2;
             }
-        } else if (o.strIn.empty() && arg != "-o")
+        } else if (arg == "--dpi" && bValue && !o.bDpi) {
+            o.bDpi = true;
+            if (!measure::ParseDpi(argv[++i], o.size.dDpi)) {
+                PrintError("--dpi takes a whole number of dots per inch, 72-1200");
+                return 2;
+            }
+        } else if (arg == "--textgrid" && bValue && o.strTextGrid.empty())
+            o.strTextGrid = argv[++i];
+        else if (o.strIn.empty() && arg != "-o")
             o.strIn = arg;
         else
             bUsage = true;
     }
-    if ((o.bStart || o.bEnd || o.bSize) && !o.bView) {
-        PrintError("--start, --end and --size belong to --view");
+    if ((o.bStart || o.bEnd || o.bSize || o.bDpi || !o.strTextGrid.empty()) && !o.bView) {
+        PrintError("--start, --end, --size, --dpi and --textgrid belong to --view");
         return 2;
     }
     if (bUsage || o.strIn.empty() || o.strOut.empty()) {
         PrintError(kszRenderUsage);
         return 2;
     }
-    o.szFormat = FormatFor(o.strOut);
-    if (!o.szFormat) {
-        PrintError(o.strOut + ": render writes PNG (.png) or JPEG (.jpg, .jpeg)");
+    if (!CMeasureFigure::FormatFor(o.strOut, o.eFormat)) {
+        PrintError(o.strOut + ": render writes PNG (.png), JPEG (.jpg, .jpeg), and with --view SVG (.svg) or PDF (.pdf)");
+        return 2;
+    }
+    if (!o.bView && (o.eFormat == EFigureFormat::Svg || o.eFormat == EFigureFormat::Pdf)) {
+        PrintError(o.strOut + ": SVG and PDF are drawings of the measuring view: add --view");
+        return 2;
+    }
+    if (const std::string strWhy = measure::CheckFigureSize(o.size); !strWhy.empty()) {
+        PrintError("--size: " + strWhy);
         return 2;
     }
     return 0;
@@ -153,18 +138,9 @@ void RemovePartial(int nSignal)
     std::raise(nSignal);
 }
 
-// A PNG's quality is its compression: at 50 a 1280 x 720 view is written in
-// 25 ms instead of the default's 39, for a file 9 % larger. The picture is
-// encoded in memory and written as every output is (whole, or a device as it is).
-bool SaveImage(const QImage& image, const RenderOptions& o)
+// The file written as every output is (whole, or a device as it is).
+bool SaveBytes(const QByteArray& bytes, const RenderOptions& o)
 {
-    const int nQuality = std::strcmp(o.szFormat, "JPEG") == 0 ? 90 : 50;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, o.szFormat, nQuality)) {
-        PrintError("cannot write " + o.strOut + ": the picture could not be encoded");
-        return false;
-    }
     for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(nSignal, RemovePartial);
     files::COutputFile file(g_szPartial, sizeof g_szPartial);
@@ -173,6 +149,20 @@ bool SaveImage(const QImage& image, const RenderOptions& o)
         return false;
     }
     return true;
+}
+
+// A PNG's quality is its compression: at 50 a 1280 x 720 view is written in
+// 25 ms instead of the default's 39, for a file 9 % larger.
+bool SaveImage(const QImage& image, const RenderOptions& o)
+{
+    const bool bJpeg = o.eFormat == EFigureFormat::Jpeg;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, bJpeg ? "JPEG" : "PNG", bJpeg ? 90 : 50)) {
+        PrintError("cannot write " + o.strOut + ": the picture could not be encoded");
+        return false;
+    }
+    return SaveBytes(bytes, o);
 }
 
 // The window's picture. Whatever the model could not compute is drawn without
@@ -212,21 +202,6 @@ const int kLoadAndRetry = -1;
 
 const char kszRetry[] = "retry";
 
-// Samples nOffset on of another source, as a sound of their own.
-class COffsetSamples : public CSampleSource {
-public:
-    COffsetSamples(const CSampleSource& source, int nOffset) : m_source(source), m_nOffset(nOffset) {}
-    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
-    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
-    {
-        return m_source.Fetch(nFirst + m_nOffset, nCount, pBuffer);
-    }
-
-private:
-    const CSampleSource& m_source;
-    int m_nOffset;
-};
-
 // What the tracks of a stretch read beyond its ends: more than any window.
 constexpr double kTrackMarginS = 0.5;
 
@@ -242,8 +217,10 @@ void ShiftTimes(Frames& frames, double dSeconds)
 // the intensity and the formants. Those two are tracked over the stretch and
 // half a second either side, not the whole sound: a second of an hour then
 // takes a moment, not the hour's formants (the ceiling the formants find is
-// then the stretch's). Empty when all were made, kszRetry when the file went
-// short, else which were not and why.
+// then the stretch's); the formants at a frame to a pixel column at most
+// (FormantsForPicture), so the whole hour's take a twentieth of a second.
+// Empty when all were made, kszRetry when the file went short, else which
+// were not and why.
 std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings& settings,
                         const std::shared_ptr<const CMeasureSound>& pStretch, int nPlotWidth, CMeasureModel& model)
 {
@@ -270,7 +247,8 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
                                              static_cast<int>(nEnd - nFirst), nRate, 0, *pIntensity);
         }),
         sound.Analyse([&](const CSampleSource& source, int, int) {
-            return formants::TrackFormants(settings.formants, COffsetSamples(source, static_cast<int>(nFirst)),
+            return formants::TrackFormants(measure::FormantsForPicture(settings.formants, model.Span(), nPlotWidth),
+                                           COffsetSamples(source, static_cast<int>(nFirst)),
                                            static_cast<int>(nEnd - nFirst), nRate, 0, *pFormants);
         }),
     };
@@ -302,7 +280,8 @@ std::unique_ptr<QGuiApplication> StartQt()
     return std::make_unique<QGuiApplication>(nArgc, argvQt);
 }
 
-int RenderView(const RenderOptions& o, const CViewSound& sound, std::unique_ptr<QGuiApplication>& pApp)
+int RenderView(const RenderOptions& o, const CViewSound& sound, const textgrid::TextGrid* pTiers,
+               std::unique_ptr<QGuiApplication>& pApp)
 {
     const measure::MeasureSettings settings = measure::FitToRate(measure::MeasureSettings(), sound.Rate());
     if (const analysis::SettingRefusal refusal = measure::CheckSettings(settings, sound.Rate())) {
@@ -326,9 +305,17 @@ int RenderView(const RenderOptions& o, const CViewSound& sound, std::unique_ptr<
     CPendingPitch pitch(sound, settings.pitch);
     if (!pApp)
         pApp = StartQt();
-    const QSize size(o.nWidth, o.nHeight);
-    const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont(), settings.layers);
-    const PictureRequest request{model.Start(), model.End(), layout.PlotWidth(), settings.spectrogram};
+    const int nTiers = pTiers ? static_cast<int>(pTiers->tiers.size()) : 0;
+    if (const std::string strWhy = CMeasureFigure::Check(o.size, nTiers); !strWhy.empty()) {
+        PrintError("--size: " + strWhy);
+        return 2;
+    }
+    // The plot above the tiers, laid out on paper; its spectrogram has a
+    // column for each of the figure's pixels across it.
+    const QSize plot = CMeasureFigure::PlotSize(CMeasureFigure::LayoutSize(o.size), nTiers);
+    const CMeasureLayout layout = CMeasureLayout::For(plot, CMeasurePainter::ViewFont(), settings.layers);
+    const int nPlotPixels = static_cast<int>(std::lround(layout.PlotWidth() * o.size.DeviceRatio()));
+    const PictureRequest request{model.Start(), model.End(), nPlotPixels, settings.spectrogram};
     const auto [nFirst, nEnd] = PictureSamples(request, sound.Count(), sound.Rate());
     const auto pSound = sound.Stretch(nFirst, nEnd);
     if (!pSound)
@@ -336,7 +323,7 @@ int RenderView(const RenderOptions& o, const CViewSound& sound, std::unique_ptr<
 
     model.SetTracking(settings.pitch);
     model.SetPitchAxis(settings.pitchAxis);
-    const std::string strLayers = TrackLayers(sound, settings, pSound, layout.PlotWidth(), model);
+    const std::string strLayers = TrackLayers(sound, settings, pSound, nPlotPixels, model);
     if (strLayers == kszRetry)
         return kLoadAndRetry;
     CColumnCache cache;
@@ -359,7 +346,19 @@ int RenderView(const RenderOptions& o, const CViewSound& sound, std::unique_ptr<
     // Another channel than the first says which in the header.
     scene.strName = QString::fromStdString(o.nChannel == 1 ? strName
                                                             : measure::ChannelName(strName, o.nChannel, o.nChannels));
-    if (!SaveImage(CMeasurePainter::Render(size, scene), o))
+    CFigure figure;
+    figure.scene = scene;
+    figure.pTiers = pTiers;
+    figure.size = o.size;
+    figure.eFormat = o.eFormat;
+    figure.strTitle = scene.strName;
+    figure.strDescription = QString::fromStdString(measure::PictureDescription(scene.strName.toStdString(), model));
+    QByteArray bytes;
+    if (!CMeasureFigure::Encode(figure, bytes)) {
+        PrintError("cannot write " + o.strOut + ": the picture could not be made");
+        return 1;
+    }
+    if (!SaveBytes(bytes, o))
         return 1;
     int nStatus = 0;
     if (!strNoPicture.empty()) {
@@ -388,20 +387,33 @@ int RunRender(int argc, char** argv)
 
     if (CInputFiles({options.strIn}).Refuses(options.strIn, options.strOut))
         return 1;
+    if (!options.strTextGrid.empty() && CInputFiles({options.strTextGrid}).Refuses(options.strTextGrid, options.strOut))
+        return 1;
     if (options.bView) {
+        // The tiers first: a TextGrid that cannot be read ends the command
+        // before the sound is.
+        textgrid::ReadResult grid;
+        if (!options.strTextGrid.empty()) {
+            grid = textgrid::ReadTextGrid(options.strTextGrid);
+            if (!grid.Ok()) {
+                PrintError(textgrid::DescribeFailure(options.strTextGrid, grid));
+                return 1;
+            }
+        }
+        const textgrid::TextGrid* pTiers = options.strTextGrid.empty() ? nullptr : &grid.grid;
         CViewSound sound;
         if (!sound.Open(options.strIn, options.nChannel))
             return 1;
         options.nChannels = sound.Channels();
         std::unique_ptr<QGuiApplication> pApp;
-        const int nStatus = RenderView(options, sound, pApp);
+        const int nStatus = RenderView(options, sound, pTiers, pApp);
         if (nStatus != kLoadAndRetry)
             return nStatus;
         // Loaded whole, it never goes short again.
         if (!sound.LoadWhole())
             return 1;
         options.nChannels = sound.Channels();
-        return RenderView(options, sound, pApp);
+        return RenderView(options, sound, pTiers, pApp);
     }
     SampleStore store;
     std::string strReader;

@@ -27,7 +27,8 @@ const AnalyzeCommand s_commands[] = {
     {"intensity", "[--floor HZ] [--step SECONDS] [--channel N] [--format csv|json] [-o DIR] [-j N] FILE...",
      RunIntensity},
     {"measure", "FILE... [--textgrid TG] [--tier NAME] [--format csv|json] [-o OUT] [-j N]", RunMeasure},
-    {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH]]", StartRender},
+    {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH[cm|mm|in]] [--dpi D] "
+               "[--textgrid TG]] (with --view also OUT.svg|OUT.pdf)", StartRender},
 };
 
 // What --help adds about the tracking commands' columns and ranges.

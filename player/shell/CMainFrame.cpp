@@ -60,6 +60,7 @@ CMainFrame::CMainFrame(CSonavelProApp* pApp) : m_pApp(pApp)
     UpdateRecentFileMenu();
 
     connect(m_pApp, &CSonavelProApp::LoadedChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pApp, &CSonavelProApp::LoadedChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pApp, &CSonavelProApp::PlayingChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pApp, &CSonavelProApp::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
 
@@ -272,11 +273,22 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* pWindow)
     UpdateCommandUI();
 }
 
+void CMainFrame::SetSoundNote(const QString& strNote)
+{
+    m_strSoundNote = strNote;
+    UpdateTitle();
+}
+
 void CMainFrame::UpdateTitle()
 {
+    // The document window shown, else the sound loaded, after the program's
+    // name; the bar alone is named by the program.
     QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    setWindowTitle(pActive ? QStringLiteral("%1 - %2").arg(kszAppTitle, pActive->windowTitle())
-                           : QString(kszAppTitle));
+    const QString strName = pActive ? pActive->windowTitle() : m_pApp->SoundName();
+    QString strTitle = strName.isEmpty() ? QString(kszAppTitle) : QStringLiteral("%1 - %2").arg(kszAppTitle, strName);
+    if (!m_strSoundNote.isEmpty())
+        strTitle += QString::fromUtf8(" \xE2\x80\x94 ") + m_strSoundNote;
+    setWindowTitle(strTitle);
 }
 
 void CMainFrame::OnFilePrint()
@@ -329,9 +341,16 @@ void CMainFrame::OnActivateApp(bool bActive)
 {
     // Another application came to the front: the player ends, also in the
     // middle of a playback (the playbacks stop as the application object goes).
-    // The measuring view is the user's work: while it is open the player stays.
-    if (!bActive && !m_pApp->MeasureView())
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // The measuring view is the user's work: while it is on screen the player
+    // stays. A view just closed is hidden at once but deleted a moment later,
+    // and one may open between the request and its turn, so both ask the
+    // view's state on screen, and the request asks again when it runs.
+    const auto bViewShown = [this] { return m_pApp->MeasureView() && m_pApp->MeasureView()->isVisible(); };
+    if (!bActive && !bViewShown())
+        QMetaObject::invokeMethod(this, [this, bViewShown] {
+            if (!m_bAppActive && !bViewShown())
+                QCoreApplication::exit(0);
+        }, Qt::QueuedConnection);
 }
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)

@@ -27,6 +27,10 @@ public:
     // Enables or greys every command as the application says.
     void UpdateCommandUI();
 
+    // What the title says of the loaded sound after the program's name (a
+    // download cut short); empty: the title is the program's name alone.
+    void SetSoundNote(const QString& strNote);
+
     QMdiSubWindow* NewDocumentWindow();
     void OnActivateApp(bool bActive);
 
@@ -62,6 +66,7 @@ private:
     QList<QAction*> m_recentActions;
     int m_nMenuId = 0;               // the menu on the bar: 128, or 129 while a document window is active
     int m_nDocuments = 0;
+    QString m_strSoundNote;
     bool m_bAppActive = false;
     QPrinter* m_pPrinter = nullptr;
 };

@@ -167,6 +167,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
             m_measureStore = m_store;
             m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName(), true);
         }
+        emit LoadedChanged(); // the bar names the channel now held
         return;
     }
     m_bFileTaken = true;
@@ -174,14 +175,25 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
         m_recentFiles.Add(m_strOpening);
         emit RecentFilesChanged();
     }
-    m_strLoadedName = m_strGivenName.isEmpty() ? QFileInfo(m_strOpening).fileName() : m_strGivenName;
+    // A file's own name is shown as --name's is: no bidirectional control of it is obeyed.
+    m_strLoadedName = m_strGivenName.isEmpty() ? QString::fromStdString(sonavel::measure::WithoutBidiControls(
+                                                     QFileInfo(m_strOpening).fileName().toStdString()))
+                                               : m_strGivenName;
     m_strLoadedPath = m_strOpening;
     m_strTextGrid = m_strGivenTextGrid.isEmpty() ? TextGridBesideSound() : m_strGivenTextGrid;
+    // A file cut short opens with what it holds, and says so: on stderr, in
+    // the bar's title and in the view's header.
+    m_strShortNote = ShortFileNote(result);
+    if (!m_strShortNote.isEmpty())
+        std::fprintf(stderr, "sonavel: %s\n", m_strShortNote.toLocal8Bit().constData());
+    if (m_pMainFrame)
+        m_pMainFrame->SetSoundNote(m_strShortNote);
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetHeaderNote(m_strShortNote);
         m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
         OpenTextGridInView();
@@ -268,6 +280,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         pView->SetPlaybackRunning(IsPlaying());
         m_measureStore = m_store;
         m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+        m_pMeasureView->SetHeaderNote(m_strShortNote);
         m_pMeasureView->SetSoundFile(m_strLoadedPath);
         m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
         OpenTextGridInView();
@@ -290,11 +303,45 @@ void CSonavelProApp::OpenTextGridInView()
         std::fprintf(stderr, "sonavel: --textgrid: %s\n", m_pMeasureView->Note().toLocal8Bit().constData());
 }
 
+namespace {
+
+// The browser's cache folder, where its copy of a sound is.
+QString BrowserCacheFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
+}
+
+} // namespace
+
 QString CSonavelProApp::TextGridBesideSound() const
 {
-    const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
     return QFile::decodeName(TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString(),
-                                            QFile::encodeName(strCache).toStdString()).c_str());
+                                            QFile::encodeName(BrowserCacheFolder()).toStdString()).c_str());
+}
+
+bool CSonavelProApp::IsBrowserCopy() const
+{
+    return QFileInfo(m_strLoadedPath).absolutePath() == QFileInfo(BrowserCacheFolder()).absoluteFilePath();
+}
+
+QString CSonavelProApp::ShortFileNote(const sonavel::audio::CLoadResult& result) const
+{
+    if (result.nDeclaredFrames < 0 || m_store.sampleRate <= 0)
+        return QString();
+    const double dArrived = static_cast<double>(m_store.sampleCount) / m_store.sampleRate;
+    const double dDeclared = static_cast<double>(result.nDeclaredFrames) / m_store.sampleRate;
+    // Tenths, unless they would make the two look alike.
+    const int nDecimals = QString::number(dArrived, 'f', 1) == QString::number(dDeclared, 'f', 1) ? 3 : 1;
+    const QString strArrived = QString::number(dArrived, 'f', nDecimals);
+    if (IsBrowserCopy())
+        return result.nDeclaredFrames > 0
+                   ? QStringLiteral("the download ended at %1 s of the %2 s the file declares")
+                         .arg(strArrived, QString::number(dDeclared, 'f', nDecimals))
+                   : QStringLiteral("the download ended at %1 s, before the end the file declares").arg(strArrived);
+    return result.nDeclaredFrames > 0
+               ? QStringLiteral("the file ends at %1 s of the %2 s its header declares")
+                     .arg(strArrived, QString::number(dDeclared, 'f', nDecimals))
+               : QStringLiteral("the file ends at %1 s, before the end its header declares").arg(strArrived);
 }
 
 CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }

@@ -69,6 +69,9 @@ public:
     bool IsCommandEnabled(int nId) const;
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    // The loaded sound's name as the bar and the view show it (empty while
+    // none is loaded).
+    QString SoundName() const { return m_bLoaded ? ViewName() : QString(); }
     // The measuring view while it is open (null otherwise). While it is open
     // the player stays when another application is activated.
     CMeasureView* MeasureView() const;
@@ -109,6 +112,12 @@ private:
     // The name the measuring view gives the sound: the file's, with its
     // channel when it has several.
     QString ViewName() const;
+    // Whether the loaded sound is the browser's copy in its cache folder.
+    bool IsBrowserCopy() const;
+    // What is said of a sound loaded from a file shorter than its header
+    // declares ("the download ended at 5.0 s of the 10.0 s the file
+    // declares"); empty for a whole one.
+    QString ShortFileNote(const sonavel::audio::CLoadResult& result) const;
 
     std::unique_ptr<CMainFrame> m_pMainFrame;
     CRecentFileList m_recentFiles;
@@ -116,6 +125,7 @@ private:
     bool m_bFileTaken = false;
     QString m_strLoadedName;       // the file name of the loaded sound
     QString m_strLoadedPath;       // its path, as it was opened
+    QString m_strShortNote;        // the loaded file ends before its header says (ShortFileNote)
     int m_nChannels = 0;           // the loaded file's channels
     int m_nChannel = 1;            // the one in m_store
     bool m_bReloading = false;     // OnChannelChosen's load runs

@@ -1,5 +1,7 @@
 #include "player/shell/SelectOption.h"
 
+#include "player/analysis/measure/MeasureTexts.h"
+
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -136,6 +138,7 @@ std::string SafeSoundName(const std::string& strName)
         }
         strSafe += static_cast<char>(c);
     }
+    strSafe = sonavel::measure::WithoutBidiControls(strSafe);
     if (strSafe.size() > kMaxSoundNameBytes) {
         // Back to the first byte of the character the bound cuts through.
         size_t nCut = kMaxSoundNameBytes;

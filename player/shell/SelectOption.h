@@ -42,8 +42,8 @@ bool ParseChannelValue(const std::string& strValue, int& nChannel);
 bool ParseSelectValue(const std::string& strValue, SelectSpan& span);
 
 // The name --name gives, made safe to show and to offer as a file name: what
-// follows the last '/' or backslash, without control characters (C0, DEL, C1), at
-// most kMaxSoundNameBytes of UTF-8 cut at a character's start. Empty when
+// follows the last '/' or backslash, without control characters (C0, DEL, C1)
+// and bidirectional controls (WithoutBidiControls), at most kMaxSoundNameBytes of UTF-8 cut at a character's start. Empty when
 // nothing usable is left ("", ".", ".."): the file's own name is shown then.
 // The browser cleans the name too; the player does not trust its command line.
 constexpr size_t kMaxSoundNameBytes = 255;

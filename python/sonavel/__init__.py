@@ -126,19 +126,22 @@ def pitch(sound, *, tracker="nccf", floor=None, ceiling=None, step=None, threads
     tracker="nccf" (the default) is the research tracker: normalised
     cross-correlation with a dynamic-programming path, a frame every step
     seconds (0.01 unless given) timed at its centre, confidence 0 to 1. It
-    searches 50-800 Hz and keeps to each speaker's own range, learnt from the
-    speech around him (a pause may change the speaker), so men, women and
+    searches 50-800 Hz and keeps to each speaker's own range, learnt from his
+    own turn (a change of level, with or without a pause, starts afresh, so a
+    recording reads the same alone and inside a long file), so men, women and
     children, in one file or many, need no settings. tracker="amdf" is the player's
     own track, as the Pitch / Spectrogram window shows it: a frame every 100
     samples, whole Hz, 70-260 Hz unless given (a higher voice comes out at a
     half or a third of its pitch), confidence 1 where voiced and 0 elsewhere;
     it takes no step.
 
-    floor and ceiling (Hz) set the range searched: bracket the voices, e.g.
-    tracker="amdf", floor=150, ceiling=500 for women and children. The AMDF
-    takes whole Hz with a ceiling below 1638 Hz; the research tracker a floor of
-    20 Hz or more and a ceiling up to a quarter of the sample rate, and with a
-    range given it no longer looks for the speaker's own. step: seconds between
+    floor and ceiling (Hz): for the AMDF the range searched (bracket the
+    voices, e.g. tracker="amdf", floor=150, ceiling=500 for women and
+    children); for the research tracker the range reported: it searches its
+    own range as ever, so a voice inside the given one reads the same, and a
+    frame outside it is unvoiced, never an octave of it. The AMDF takes whole
+    Hz with a ceiling below 1638 Hz; the research tracker a floor of 20 Hz or
+    more and a ceiling up to a quarter of the sample rate. step: seconds between
     the research tracker's frames, 0.001 to 1. A setting the tracker refuses
     raises ValueError naming it, before any file is read.
 

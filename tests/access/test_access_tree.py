@@ -88,8 +88,8 @@ def sonavel_tree(args, session):
         grid.write(TWO_TIERS)
     session.start([args.sonavel, sound])
     app = a11y.application("Sonavel")
-    a11y.window(app, "frame", "Sonavel")
-    a11y.focus_window("Sonavel")
+    a11y.window(app, "frame", "Sonavel - take.wav")
+    a11y.focus_window("Sonavel - take.wav")
     # The Play menu's title and its item share the word; the item has the shortcut.
     bindings = [a11y.key_bindings(item) for item in a11y.find(app, "menu item", "Play")]
     assert any("Ctrl+P" in b for item in bindings for b in item), bindings
@@ -103,7 +103,7 @@ def sonavel_tree(args, session):
     assert 95 <= low <= 125 and 145 <= high <= 175, picture.description
     session.shot("access-sonavel-analysis.png")
 
-    a11y.focus_window("Sonavel")
+    a11y.focus_window("Sonavel - take.wav")
     a11y.keys("ctrl+m")
     view = a11y.window(app, "frame", "take.wav + take.TextGrid — Measure")
     # Each tier a strip named by its tier; a click says the interval and its label.

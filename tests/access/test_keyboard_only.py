@@ -48,8 +48,8 @@ def main():
         a11y.keys("Return")
 
         sonavel = a11y.application("Sonavel")
-        a11y.window(sonavel, "frame", "Sonavel")
-        a11y.focus_window("Sonavel")
+        a11y.window(sonavel, "frame", "Sonavel - take.wav")
+        a11y.focus_window("Sonavel - take.wav")
         a11y.keys("ctrl+a")
         dialog = a11y.window(sonavel, "dialog", "Pitch / Spectrogram")
         picture = a11y.wait_for("the described analysis picture",

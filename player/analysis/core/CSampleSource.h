@@ -35,3 +35,19 @@ private:
     const int16_t* m_pSamples;
     int m_nCount;
 };
+
+// Samples nOffset on of another source, as a sound of their own (a span
+// measured alone); source must outlive it.
+class COffsetSamples : public CSampleSource {
+public:
+    COffsetSamples(const CSampleSource& source, int nOffset) : m_source(source), m_nOffset(nOffset) {}
+    bool NeedsBuffer() const override { return m_source.NeedsBuffer(); }
+    const int16_t* Fetch(int nFirst, int nCount, int16_t* pBuffer) const override
+    {
+        return m_source.Fetch(nFirst + m_nOffset, nCount, pBuffer);
+    }
+
+private:
+    const CSampleSource& m_source;
+    int m_nOffset;
+};

@@ -62,6 +62,17 @@ public:
     void SetFormants(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames,
                      sonavel::pitch::ETrackResult nResult);
     const sonavel::formants::FormantFrames* Formants() const { return m_pFormants.get(); }
+    // Formants at a picture's resolution (FormantsForPicture), drawn while
+    // the whole track is made; no readout, fact or table reads them.
+    void SetFormantPreview(std::shared_ptr<const sonavel::formants::FormantFrames> pFrames)
+    {
+        m_pFormantPreview = std::move(pFrames);
+    }
+    // What the picture draws: the whole track, else the preview.
+    const sonavel::formants::FormantFrames* FormantsShown() const
+    {
+        return m_pFormants ? m_pFormants.get() : m_pFormantPreview.get();
+    }
     sonavel::pitch::ETrackResult FormantResult() const { return m_nFormantResult; }
     void SetIntensity(std::shared_ptr<const sonavel::intensity::IntensityFrames> pFrames,
                       sonavel::pitch::ETrackResult nResult);
@@ -69,11 +80,36 @@ public:
     sonavel::pitch::ETrackResult IntensityResult() const { return m_nIntensityResult; }
     // The samples the view holds (for the waveform's close look and the
     // sample under the pointer) and the waveform's pyramid, made by the worker.
-    void SetSoundSamples(std::shared_ptr<const CMeasureSound> pSound) { m_pSoundSamples = std::move(pSound); }
+    void SetSoundSamples(std::shared_ptr<const CMeasureSound> pSound)
+    {
+        m_pSoundSamples = std::move(pSound);
+        m_bPeakKnown = false;
+    }
     const CMeasureSound* SoundSamples() const { return m_pSoundSamples.get(); }
     sonavel::waveform::HeldSamples Held() const;
-    void SetWaveform(std::shared_ptr<const sonavel::waveform::CWaveformPyramid> pPyramid) { m_pWaveform = std::move(pPyramid); }
+    void SetWaveform(std::shared_ptr<const sonavel::waveform::CWaveformPyramid> pPyramid)
+    {
+        m_pWaveform = std::move(pPyramid);
+        m_bPeakKnown = false;
+    }
     const sonavel::waveform::CWaveformPyramid* Waveform() const { return m_pWaveform.get(); }
+    // The waveform's axis: fixed at full scale (+-1), or fitted to the
+    // loudest sample shown; Automatic fits it for a sound whose peak lies
+    // below kFitBelowDbfs. A new sound goes back to Automatic.
+    enum class EWaveformScale { Automatic, Fixed, Fitted };
+    static constexpr double kFitBelowDbfs = -12;
+    void SetWaveformScale(EWaveformScale eScale) { m_eWaveformScale = eScale; }
+    EWaveformScale WaveformScale() const { return m_eWaveformScale; }
+    bool WaveformFitted() const;
+    // The top of the waveform's axis, full scale 1: 1 unless fitted, else
+    // the loudest sample shown (at least one step of 16 bits).
+    double WaveformTop() const;
+    // The loudest sample (0-32768) of the whole sound, from the pyramid or
+    // the samples held (of a stretch held alone: the stretch's); -1 while
+    // neither can say.
+    int SoundPeak() const;
+    // The loudest sample between Start() and End(); -1 while it is not known.
+    int LoudestShown() const;
     // The cursor a plain click sets (seconds); none after a new sound.
     bool HasCursor() const { return m_dCursor >= 0; }
     double Cursor() const { return m_dCursor; }
@@ -138,6 +174,7 @@ private:
     sonavel::pitch::ETrackResult m_nPitchResult = sonavel::pitch::TRACK_DONE;
     bool m_bTracking = false;
     std::shared_ptr<const sonavel::formants::FormantFrames> m_pFormants;
+    std::shared_ptr<const sonavel::formants::FormantFrames> m_pFormantPreview;
     sonavel::pitch::ETrackResult m_nFormantResult = sonavel::pitch::TRACK_DONE;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> m_pIntensity;
     sonavel::pitch::ETrackResult m_nIntensityResult = sonavel::pitch::TRACK_DONE;
@@ -146,6 +183,10 @@ private:
     sonavel::measure::PitchAxis m_pitchAxis;
     double m_dIntensityLow = 30, m_dIntensityHigh = 90;
     double m_dCursor = -1;
+    EWaveformScale m_eWaveformScale = EWaveformScale::Automatic;
+    // SoundPeak's answer for the samples and the pyramid held now.
+    mutable bool m_bPeakKnown = false;
+    mutable int m_nPeak = -1;
     std::string m_strPictureFailure;
     double m_dPitchLow = 50, m_dPitchHigh = 800;
 };

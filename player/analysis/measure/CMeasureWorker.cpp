@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/measure/MeasureSettings.h"
 
 namespace {
 // A picture's columns are split between two threads: the first picture of a
@@ -176,11 +177,12 @@ sonavel::pitch::ETrackResult Guarded(F&& fn)
 
 void CMeasureWorker::RequestLayers(std::shared_ptr<const CMeasureSound> pSound,
                                    const sonavel::formants::FormantSettings& formants,
-                                   const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial)
+                                   const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial,
+                                   int nColumns)
 {
     if (!m_fnLayers)
         return;
-    m_layers.Post([this, pSound, formants, intensity, nSerial](const std::atomic<bool>& bCancel) {
+    m_layers.Post([this, pSound, formants, intensity, nSerial, nColumns](const std::atomic<bool>& bCancel) {
         using namespace sonavel;
         // The whole sound, as the pitch: the view's own share of it.
         if (!pSound || !pSound->HoldsAll() || pSound->Count() > INT32_MAX) {
@@ -203,6 +205,19 @@ void CMeasureWorker::RequestLayers(std::shared_ptr<const CMeasureSound> pSound,
         if (bCancel)
             return;
         m_fnLayers(tracks);
+        // The whole sound's formants at the picture's resolution: the hour's
+        // in a tenth of a second, where its whole track takes seconds.
+        const formants::FormantSettings preview =
+            measure::FormantsForPicture(formants, static_cast<double>(nCount) / pSound->Rate(), nColumns);
+        if (preview.dStepS > formants.dStepS) {
+            auto pPreview = std::make_shared<formants::FormantFrames>();
+            if (Guarded([&] { return TrackFormants(preview, source, nCount, pSound->Rate(), 0, *pPreview); })
+                == pitch::TRACK_DONE)
+                tracks.pFormantPreview = pPreview;
+            if (bCancel)
+                return;
+            m_fnLayers(tracks);
+        }
         auto pIntensity = std::make_shared<intensity::IntensityFrames>();
         tracks.nIntensity = Guarded([&] { return TrackIntensity(intensity, source, nCount, pSound->Rate(), 0, *pIntensity); });
         tracks.pIntensity = tracks.nIntensity == pitch::TRACK_DONE ? pIntensity : nullptr;

@@ -1,8 +1,8 @@
 #pragma once
 // The measuring view's work off the user-interface thread: one thread makes
 // pictures, another tracks pitch, a third the waveform's pyramid, the
-// intensity and the formants of the whole sound (in that order, each reported
-// as it is done), each always on the newest request (one that
+// formants at the picture's resolution (of a long sound), the intensity and
+// the formants of the whole sound (in that order, each reported as it is done), each always on the newest request (one that
 // is overtaken while it waits is dropped; the one running is finished, so
 // pictures keep coming while the user zooms). Results go to callbacks on the
 // worker's threads; the caller hands them on to its own thread. Whatever a
@@ -28,6 +28,9 @@ struct LayerTracks {
     bool bIntensityDone = false;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> pIntensity;
     sonavel::pitch::ETrackResult nIntensity = sonavel::pitch::TRACK_DONE;
+    // The formants at the picture's resolution, made before the whole track
+    // where that takes longer (a sound of more than nColumns frames).
+    std::shared_ptr<const sonavel::formants::FormantFrames> pFormantPreview;
     bool bFormantsDone = false;
     std::shared_ptr<const sonavel::formants::FormantFrames> pFormants;
     sonavel::pitch::ETrackResult nFormants = sonavel::pitch::TRACK_DONE;
@@ -52,9 +55,11 @@ public:
     void RequestPicture(std::shared_ptr<const CMeasureSound> pSound, const PictureRequest& request);
     void RequestPitch(std::shared_ptr<const CMeasureSound> pSound, const sonavel::pitch::PitchSettings& settings,
                       unsigned nSerial);
-    // The waveform's pyramid, the intensity and the formants of the whole sound.
+    // The waveform's pyramid, the intensity and the formants of the whole
+    // sound; for a long sound the formants of a picture of nColumns pixel
+    // columns first (FormantsForPicture; 0: none).
     void RequestLayers(std::shared_ptr<const CMeasureSound> pSound, const sonavel::formants::FormantSettings& formants,
-                       const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial);
+                       const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial, int nColumns = 0);
 
 private:
     // One thread that runs the newest job posted to it. A job is handed the

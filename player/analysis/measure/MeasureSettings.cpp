@@ -98,4 +98,11 @@ std::string TrackFailure(pitch::ETrackResult nResult)
     }
 }
 
+formants::FormantSettings FormantsForPicture(formants::FormantSettings settings, double dSpanS, int nColumns)
+{
+    if (nColumns > 0 && dSpanS > 0)
+        settings.dStepS = std::clamp(dSpanS / nColumns, settings.dStepS, std::max(settings.dStepS, formants::kMaxStepS));
+    return settings;
+}
+
 } // namespace sonavel::measure

@@ -76,6 +76,13 @@ analysis::SettingRefusal CheckSettings(const MeasureSettings& settings, int nRat
 // above: a sound at 8 kHz is shown up to 4 kHz, whatever the profile says.
 MeasureSettings FitToRate(MeasureSettings settings, int nRate);
 
+// The formants a picture of dSpanS seconds over nColumns pixel columns
+// shows: a frame to a column (an hour's 360,000 frames at 10 ms fall 300 to
+// a column, drawn as one dot each), never closer than the settings' step nor
+// farther apart than the tracker takes. The view shows these first and the
+// whole track once it is made; render --view needs no more.
+formants::FormantSettings FormantsForPicture(formants::FormantSettings settings, double dSpanS, int nColumns);
+
 // "held to 43690 samples (0.0203 ms)" where the window asked for is longer at
 // nRate than the analysis takes (kMaxWindowSamples); empty where it is not.
 std::string WindowHeld(const spectrogram::SpectrogramSettings& settings, int nRate);

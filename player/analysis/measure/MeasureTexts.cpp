@@ -22,6 +22,26 @@ std::string Printf(const char* szFormat, ...)
 
 const char kszDash[] = "\xE2\x80\x93"; // en dash, for ranges
 
+// Whether UTF-8 text holds a character written right to left (the blocks of
+// Hebrew, Arabic, Syriac, Thaana, N'Ko and their kin, their presentation
+// forms, the right-to-left mark) or an Arabic digit, which turn the neutral
+// text beside them round.
+bool HasRightToLeft(const std::string& str)
+{
+    for (size_t i = 0; i < str.size();) {
+        const auto c = static_cast<unsigned char>(str[i]);
+        const size_t nLength = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        char32_t u = nLength == 1 ? c : c & (0x7F >> nLength);
+        for (size_t k = 1; k < nLength && i + k < str.size(); ++k)
+            u = u << 6 | (static_cast<unsigned char>(str[i + k]) & 0x3F);
+        if ((u >= 0x0590 && u <= 0x08FF) || u == 0x200F || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF)
+            || (u >= 0x10800 && u <= 0x10FFF) || (u >= 0x1E800 && u <= 0x1EFFF))
+            return true;
+        i += nLength;
+    }
+    return false;
+}
+
 } // namespace
 
 std::string FormatSeconds(double dSeconds)
@@ -35,14 +55,40 @@ std::string FormatSeconds(double dSeconds)
     return s;
 }
 
+std::string WithoutBidiControls(const std::string& strName)
+{
+    // U+202A-202E are E2 80 AA-AE in UTF-8, U+2066-2069 are E2 81 A6-A9.
+    std::string strShown;
+    strShown.reserve(strName.size());
+    for (size_t i = 0; i < strName.size(); ++i) {
+        if (static_cast<unsigned char>(strName[i]) == 0xE2 && i + 2 < strName.size()) {
+            const auto b1 = static_cast<unsigned char>(strName[i + 1]);
+            const auto b2 = static_cast<unsigned char>(strName[i + 2]);
+            if ((b1 == 0x80 && b2 >= 0xAA && b2 <= 0xAE) || (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9)) {
+                i += 2;
+                continue;
+            }
+        }
+        strShown += strName[i];
+    }
+    return strShown;
+}
+
+std::string IsolatedName(const std::string& strName)
+{
+    const std::string strShown = WithoutBidiControls(strName);
+    return HasRightToLeft(strShown) ? "\xE2\x81\xA8" + strShown + "\xE2\x81\xA9" : strShown;
+}
+
 std::string ChannelName(const std::string& strName, int nChannel, int nChannels)
 {
     return strName + Printf(" (channel %d of %d)", nChannel, nChannels);
 }
 
-std::string HeaderLine(const std::string& strName, double dDuration, int nRate)
+std::string HeaderLine(const std::string& strName, double dDuration, int nRate, const std::string& strNote)
 {
-    return strName + " \xE2\x80\x94 " + FormatSeconds(dDuration) + Printf(", %d Hz", nRate);
+    return IsolatedName(strName) + " \xE2\x80\x94 " + FormatSeconds(dDuration) + Printf(", %d Hz", nRate)
+         + (strNote.empty() ? std::string() : " \xE2\x80\x94 " + strNote);
 }
 
 std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& model)

@@ -16,11 +16,22 @@ inline constexpr const char* kszPictureName = "Spectrogram and pitch";
 // "47.312 s", "3723.456 s (1:02:03)".
 std::string FormatSeconds(double dSeconds);
 
+// A name shown, never obeyed: without the bidirectional embeddings, overrides
+// and isolates (U+202A-202E, U+2066-2069) that would turn what follows it
+// round, so "take\u202E.wav - 1.5 s" cannot read "s 5.1 - vaw.take".
+std::string WithoutBidiControls(const std::string& strName);
+// That name, between a first-strong isolate and its end (U+2068 ... U+2069)
+// when it holds right-to-left letters or digits: the text around it keeps its
+// own direction ("\u05E7\u05D5\u05DC.wav - 1.5 s, 22050 Hz" is not turned
+// round). A name of left-to-right text alone needs none, and gets none.
+std::string IsolatedName(const std::string& strName);
+
 // "take7.wav (channel 2 of 2)": the name the header and title give one channel
 // of a file of several.
 std::string ChannelName(const std::string& strName, int nChannel, int nChannels);
-// "take7.wav - 47.312 s, 44100 Hz"
-std::string HeaderLine(const std::string& strName, double dDuration, int nRate);
+// "take7.wav - 47.312 s, 44100 Hz", the name isolated; and the note, when
+// there is one, after it: "... - the download ended at 5.0 s of ...".
+std::string HeaderLine(const std::string& strName, double dDuration, int nRate, const std::string& strNote = {});
 // "Spectrogram 5 ms window, 0-5000 Hz, 50 dB  |  Pitch: research tracker, own range 50-800 Hz"
 // and, while tracking or after a failure, what became of the pitch.
 std::string SettingsLine(const MeasureSettings& settings, const CMeasureModel& model);

@@ -117,6 +117,13 @@ QImage CMeasurePainter::ShadePicture(const CMeasurePicture& picture, int nHeight
     return image;
 }
 
+double CMeasurePainter::DeviceRatio(const QPainter& dc, const CMeasureScene& scene)
+{
+    if (scene.dDeviceRatio > 0)
+        return scene.dDeviceRatio;
+    return dc.device() ? dc.device()->devicePixelRatioF() : 1.0;
+}
+
 void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene& scene)
 {
     if (!scene.pModel)
@@ -135,7 +142,8 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
     const QRect rcLine1(layout.rcHeader.left(), layout.rcHeader.top(), layout.rcHeader.width(), layout.nLineHeight);
     dc.drawText(rcLine1, Qt::AlignLeft | Qt::AlignVCenter,
                 dc.fontMetrics().elidedText(QString::fromStdString(sonavel::measure::HeaderLine(scene.strName.toStdString(),
-                                                                                   model.Duration(), model.Rate())),
+                                                                                   model.Duration(), model.Rate(),
+                                                                                   scene.strNote.toStdString())),
                                             Qt::ElideMiddle, rcLine1.width()));
     dc.setFont(ViewFont());
     const QRect rcLine2 = rcLine1.translated(0, layout.nLineHeight + 2);
@@ -191,8 +199,7 @@ void CMeasurePainter::PaintSpectrogram(QPainter& dc, const CMeasureLayout& layou
     QImage shaded;
     const QImage* pImage = scene.pShaded;
     if (!pImage) {
-        const double dRatio = dc.device() ? dc.device()->devicePixelRatioF() : 1.0;
-        shaded = ShadePicture(*pPicture, static_cast<int>(std::lround(rc.height() * dRatio)),
+        shaded = ShadePicture(*pPicture, static_cast<int>(std::lround(rc.height() * DeviceRatio(dc, scene))),
                               scene.settings.spectrogram.dDynamicRangeDb);
         pImage = &shaded;
     }
@@ -343,8 +350,16 @@ void CMeasurePainter::PaintAxes(QPainter& dc, const CMeasureLayout& layout, cons
         double lo, hi;
         QString strTitle;
     };
+    // A fitted waveform says so, in as many words as its panel has room for.
+    const double dWaveTop = model.WaveformTop();
+    QString strWaveTitle = QStringLiteral("Amplitude");
+    if (model.WaveformFitted()) {
+        strWaveTitle = QStringLiteral("Amplitude (fitted)");
+        if (dc.fontMetrics().horizontalAdvance(strWaveTitle) > rcWaveform.height())
+            strWaveTitle = QStringLiteral("Fitted");
+    }
     const Scale scales[] = {
-        {rcWaveform, -1.0, 1.0, QStringLiteral("Amplitude")},
+        {rcWaveform, -dWaveTop, dWaveTop, strWaveTitle},
         {rcPitch, model.PitchLow(), model.PitchHigh(), QStringLiteral("Pitch (Hz)")},
         {rcSpectrogram, 0.0, scene.settings.spectrogram.dMaxFrequencyHz, QStringLiteral("Frequency (Hz)")},
     };

@@ -26,8 +26,13 @@ struct CMeasureScene {
     const QImage* pShaded = nullptr;
     sonavel::measure::MeasureSettings settings;
     QString strName;        // the file's name
+    QString strNote;        // said of the sound after its name (a download cut short)
     double dPlayTime = -1;  // the playback cursor, seconds; negative: none
     QString strNoPicture;   // why there is no spectrogram (none: it is on its way)
+    // Device pixels to a logical pixel for what is drawn by the pixel column
+    // (the shading, the waveform's columns) where the device cannot say: a
+    // drawing at a figure's resolution. 0: the device's own.
+    double dDeviceRatio = 0;
 };
 
 class CMeasurePainter {
@@ -38,6 +43,9 @@ public:
     // The picture's spectrogram as grey levels (white quiet, black loud) for
     // a panel nHeight device pixels tall: one pixel column per picture pixel.
     static QImage ShadePicture(const CMeasurePicture& picture, int nHeight, double dRangeDb);
+
+    // The device pixels to a logical pixel the scene is drawn at on dc.
+    static double DeviceRatio(const QPainter& dc, const CMeasureScene& scene);
 
     // Everything, filling size (logical pixels) from the painter's origin.
     static void Paint(QPainter& dc, const QSize& size, const CMeasureScene& scene);

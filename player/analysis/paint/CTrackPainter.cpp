@@ -59,7 +59,7 @@ void CTrackPainter::PaintFormants(QPainter& dc, const CMeasureLayout& layout, co
 {
     const QRect rc = layout.rcSpectrogram;
     const CMeasureModel& model = *scene.pModel;
-    const formants::FormantFrames* pFrames = model.Formants();
+    const formants::FormantFrames* pFrames = model.FormantsShown();
     const double dTop = scene.settings.spectrogram.dMaxFrequencyHz;
     if (rc.isEmpty() || !pFrames || pFrames->time_s.size() < 2 || !(dTop > 0))
         return;

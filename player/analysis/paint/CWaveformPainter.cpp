@@ -1,6 +1,7 @@
 #include "player/analysis/paint/CWaveformPainter.h"
 
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPainterPath>
 
 #include <algorithm>
@@ -23,7 +24,8 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
     if (rc.height() <= 0 || rc.width() <= 0 || !scene.pModel)
         return;
     const CMeasureModel& model = *scene.pModel;
-    const auto Y = [&](double dSample) { return paint::YOf(dSample / 32768.0, -1.0, 1.0, rc); };
+    const double dTop = model.WaveformTop();
+    const auto Y = [&](double dSample) { return paint::YOf(dSample / 32768.0, -dTop, dTop, rc); };
     dc.save();
     dc.setClipRect(rc);
     dc.setPen(QPen(paint::kGrid, 1));
@@ -60,25 +62,59 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
         // neighbour's so a steep stretch draws as one stroke.
         // One column per device pixel: at a ratio of 2 a logical pixel's
         // column would draw the hour's peaks twice as coarse as the screen can.
-        const double dRatio = std::max(1.0, dc.device() ? dc.device()->devicePixelRatioF() : 1.0);
+        const double dRatio = std::max(1.0, CMeasurePainter::DeviceRatio(dc, scene));
         const int nColumns = static_cast<int>(std::lround(rc.width() * dRatio));
         const std::vector<waveform::MinMax> columns =
             waveform::PixelColumns(*pPyramid, held, model.Start(), model.End(), nColumns, nRate);
+        // A drawing (SVG, PDF) gets the envelope as one outlined shape per
+        // stretch of sound, not a thin rectangle per column.
+        const QPaintEngine* pEngine = dc.paintEngine();
+        const bool bDrawing = pEngine && (pEngine->type() == QPaintEngine::SVG || pEngine->type() == QPaintEngine::Pdf);
+        QPainterPath envelope;
+        std::vector<QPointF> top, bottom;
+        const auto CloseStretch = [&] {
+            if (top.empty())
+                return;
+            envelope.moveTo(top.front());
+            for (const QPointF& p : top)
+                envelope.lineTo(p);
+            for (auto it = bottom.rbegin(); it != bottom.rend(); ++it)
+                envelope.lineTo(*it);
+            envelope.closeSubpath();
+            top.clear();
+            bottom.clear();
+        };
         dc.setRenderHint(QPainter::Antialiasing, false);
         dc.setPen(Qt::NoPen);
         dc.setBrush(kWave);
         for (size_t x = 0; x < columns.size(); ++x) {
             const waveform::MinMax& c = columns[x];
-            if (c.Empty())
+            if (c.Empty()) {
+                CloseStretch();
                 continue;
+            }
             double lo = c.nMin, hi = c.nMax;
             if (x > 0 && !columns[x - 1].Empty()) {
                 lo = std::min(lo, static_cast<double>(columns[x - 1].nMax));
                 hi = std::max(hi, static_cast<double>(columns[x - 1].nMin));
             }
             const double yTop = Y(hi), yBottom = Y(lo);
-            dc.drawRect(QRectF(rc.left() + static_cast<double>(x) / dRatio, yTop, 1 / dRatio,
-                               std::max(1 / dRatio, yBottom - yTop)));
+            const double xLeft = rc.left() + static_cast<double>(x) / dRatio;
+            if (bDrawing) {
+                for (const double xAt : {xLeft, xLeft + 1 / dRatio}) {
+                    top.emplace_back(xAt, yTop);
+                    bottom.emplace_back(xAt, yBottom);
+                }
+                continue;
+            }
+            dc.drawRect(QRectF(xLeft, yTop, 1 / dRatio, std::max(1 / dRatio, yBottom - yTop)));
+        }
+        CloseStretch();
+        if (bDrawing) {
+            // The outline keeps a silent stretch a line of its own.
+            dc.setRenderHint(QPainter::Antialiasing, true);
+            dc.setPen(QPen(kWave, 0.5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+            dc.drawPath(envelope);
         }
     } else {
         dc.setPen(Qt::darkGray);

@@ -1,5 +1,6 @@
 #include "player/analysis/pitch/NccfPath.h"
 #include "player/analysis/pitch/NccfPrior.h"
+#include "player/analysis/pitch/NccfTurns.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +8,8 @@
 #include <limits>
 #include <memory>
 #include <utility>
+
+#include "player/analysis/core/SplitWork.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -37,18 +40,30 @@ struct CCosts {
     float fSlackDb = 12.0f;     // or against the file's loud frames less this, if more
     float fTwice = 1.5f;        // per unit the NCCF at twice the lag falls short of the candidate's
     float fTwiceMargin = 0.2f;  // beyond this
+    float fBackground = 0.8f;        // a voiced frame no louder than the background speech (Background)
+    float fBackgroundDb = 10.0f;     // from this near its level
+    float fBackgroundRangeDb = 6.0f; // in full this much nearer
+    float fBackgroundS = 1.0f;       // the background's level: the quietest this near
 };
 
 // The loudest of the levels within nReach frames either side of each frame,
-// each level first averaged with its neighbours (a lone click does not count),
-// into loud (one per frame).
-void LocalLoudest(CFrameRun frames, size_t nReach, std::vector<float>& loud)
+// each level first averaged with its nAverage neighbours either side (a lone
+// click does not count), into loud (one per frame); with fSign -1 the
+// quietest, negated. pAt: where each was found, unless null.
+void LocalLoudest(CFrameRun frames, size_t nReach, float* loud, size_t nAverage = 1, float fSign = 1,
+                  uint32_t* pAt = nullptr)
 {
     const size_t n = frames.size();
-    loud.resize(n);
     auto Level = [&](size_t i) {
-        const float fBefore = frames[i > 0 ? i - 1 : i].fEnergyDb, fAfter = frames[std::min(n - 1, i + 1)].fEnergyDb;
-        return (fBefore + frames[i].fEnergyDb + fAfter) / 3;
+        float fSum = 0;
+        for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(n - 1, i + nAverage); ++k)
+            fSum += frames[k].fEnergyDb;
+        // The frames past either end count as the end's own.
+        if (i < nAverage)
+            fSum += float(nAverage - i) * frames[0].fEnergyDb;
+        if (i + nAverage > n - 1)
+            fSum += float(i + nAverage - (n - 1)) * frames[n - 1].fEnergyDb;
+        return fSign * fSum / float(2 * nAverage + 1);
     };
     // A running maximum: the frames whose levels fall, the front the largest.
     // It never holds more than one window's 2 nReach + 1 frames and the one
@@ -70,16 +85,48 @@ void LocalLoudest(CFrameRun frames, size_t nReach, std::vector<float>& loud)
         while (ring[nFront % nRing].nFrame + nReach < i)
             ++nFront;
         loud[i] = ring[nFront % nRing].fLevel;
+        if (pAt)
+            pAt[i] = uint32_t(ring[nFront % nRing].nFrame);
     }
 }
 
-// The value at q (0..1) of v in order; v is reordered.
-float Percentile(std::vector<float>& v, double q)
+// The share of a frame's energy at low frequencies, averaged with its nAverage
+// neighbours either side.
+float LowShareNear(CFrameRun frames, size_t i, size_t nAverage)
 {
-    if (v.empty())
+    float fSum = 0;
+    size_t nCount = 0;
+    for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(frames.size() - 1, i + nAverage); ++k, ++nCount)
+        fSum += frames[k].fLowShare;
+    return fSum / float(nCount);
+}
+
+// What a voiced frame costs beyond its own merits for standing no louder than
+// the speech in the background (babble): a frame less than fBackgroundDb
+// above the quietest stretch within fBackgroundS pays up to fBackground, in
+// full fBackgroundRangeDb nearer. The quietest stretch tells background
+// speech, whose energy lies low, from a hiss or silence, and only the former
+// makes the frame pay. at: room.
+void Background(const CCosts& c, CFrameRun frames, double dStep, std::vector<uint32_t>& at, float* background)
+{
+    const size_t n = frames.size();
+    at.resize(n);
+    LocalLoudest(frames, size_t(std::max(1.0, c.fBackgroundS / dStep)), background, 2, -1.0f, at.data());
+    for (size_t i = 0; i < n; ++i) {
+        const float fAbove = frames[i].fEnergyDb + background[i]; // the quietest, negated
+        const float fSpeech = std::clamp((LowShareNear(frames, at[i], 2) - 0.5f) / 0.2f, 0.0f, 1.0f);
+        background[i] = c.fBackground * fSpeech *
+                        std::clamp((c.fBackgroundDb - fAbove) / c.fBackgroundRangeDb, 0.0f, 1.0f);
+    }
+}
+
+// The value at q (0..1) of the n values from v in order; they are reordered.
+float Percentile(float* v, size_t n, double q)
+{
+    if (n == 0)
         return 0;
-    const size_t k = std::min(v.size() - 1, size_t(q * double(v.size())));
-    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+    const size_t k = std::min(n - 1, size_t(q * double(n)));
+    std::nth_element(v, v + std::ptrdiff_t(k), v + n);
     return v[k];
 }
 
@@ -123,28 +170,18 @@ void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, c
 #endif
 }
 
-} // namespace
-
-void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uint8_t>& states)
+// The path through frames, with what is learnt of their speakers from the
+// same frame on: the level each frame's is weighed against, the cost of a
+// voice as soft as the speech in the background, the speaker's centre and
+// the other speaker's where a frame may be his (others, null where no frame
+// may). from: room for each frame's way back.
+void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* reference, const float* background,
+                  const float* centres, const float* others, uint32_t* from, uint8_t* states)
 {
     const CCosts c;
     const size_t n = frames.size();
-    states.resize(n);
     if (n == 0)
         return;
-
-    // The loud frames' level, and the speaker's own range near each frame.
-    // The levels are ordered in the room the local loudest then take: an
-    // hour's every new megabyte costs milliseconds to fault in.
-    std::vector<float> loud(n);
-    for (size_t i = 0; i < n; ++i)
-        loud[i] = frames[i].fEnergyDb;
-    const float fLoud = Percentile(loud, 0.98);
-    LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / settings.dStep)), loud);
-    std::vector<float> centres;
-    if (settings.bOwnRange)
-        centres = OwnRangeCentres(frames, settings.dStep, fLoud, loud, settings.nThreads);
-
     // The states of a frame in eight lanes: 0 unvoiced, 1 .. nCount the
     // candidates, the rest unused (their cost infinite), so that each step
     // below runs over all lanes at once.
@@ -153,11 +190,9 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     const float fInf = std::numeric_limits<float>::infinity();
     // Each frame's way back: the lane each state came from, four bits a
     // state, for the unvoiced state and the candidates (the lanes beyond are
-    // never reached): 1.4 MB for an hour, each page faulted in on this one
-    // thread. Written for every frame after the first, so not cleared first.
+    // never reached).
     constexpr int kStates = kMaxCandidates + 1;
     static_assert(4 * kStates <= 32 && S <= 16, "a frame's way back fits a word");
-    const std::unique_ptr<uint32_t[]> from(new uint32_t[n]);
     from[0] = 0;
     float cost[S], logF[S] = {}, prevLogF[S] = {}, local[S], best[S];
     int32_t arg[S];
@@ -165,11 +200,11 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     const float fLn2 = 0.693147182f;
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
-        const float fReference = std::max(loud[i], fLoud - c.fSlackDb);
+        const float fReference = reference[i];
         const float fQuiet = std::clamp((fReference - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
         const float fHard = std::clamp((fReference - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
         const float fBroad = c.fBroad * std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f) +
-                             c.fHiss * std::clamp((0.15f - f.fLowShare) / 0.1f, 0.0f, 1.0f);
+                             c.fHiss * std::clamp((0.15f - f.fLowShare) / 0.1f, 0.0f, 1.0f) + background[i];
         float fBest = 0;
         for (int k = 0; k < f.nCount; ++k)
             fBest = std::max(fBest, f.fStrength[k]);
@@ -186,8 +221,12 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
             v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
             v += fBroad;
             v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
-            if (!centres.empty() && !std::isnan(centres[i]))
-                v += c.fPrior * std::max(0.0f, std::fabs(logF[k + 1] / fLn2 - centres[i]) - c.fPriorOctaves);
+            const float fOctaves = logF[k + 1] / fLn2;
+            float fAway = std::fabs(fOctaves - centres[i]); // NaN without a centre: no cost
+            if (others && !std::isnan(others[i]))
+                fAway = std::isnan(fAway) ? fAway : std::min(fAway, std::fabs(fOctaves - others[i]));
+            if (!std::isnan(fAway))
+                v += c.fPrior * std::max(0.0f, fAway - c.fPriorOctaves);
             local[k + 1] = v;
         }
         for (int k = f.nCount + 1; k < S; ++k)
@@ -221,4 +260,88 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     }
 }
 
+} // namespace
+
+void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uint8_t>& states)
+{
+    const CCosts c;
+    const size_t n = frames.size();
+    states.resize(n);
+    if (n == 0)
+        return;
+
+    // Where the speaker changes: a frame is clear against the loudest frames
+    // a quarter second either side, never the whole file's. Each buffer of
+    // frames is used twice where it can: an hour's every new megabyte costs
+    // milliseconds to fault in.
+    std::vector<float> reference(n);
+    LocalLoudest(frames, size_t(std::max(1.0, 0.25 / settings.dStep)), reference.data());
+    const std::vector<CTurn> turns = SpeakerTurns(frames, settings.dStep, reference, settings.nThreads);
+    const size_t nTurns = turns.size();
+    const auto End = [&](size_t t) { return t + 1 < nTurns ? turns[t + 1].nFirst : n; };
+    const int nParts = int(std::clamp<size_t>(nTurns, 1, size_t(std::max(1, settings.nThreads))));
+
+    // What is learnt of a speaker comes from his own turn: how loud he is
+    // (the level of his loud frames, and of the loudest frames near each
+    // frame), against which a frame's level is weighed, and his range.
+    const float fNaN = std::numeric_limits<float>::quiet_NaN();
+    std::vector<float> background(n), centres(nTurns > 1 ? n : 0), others;
+    sonavel::analysis::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
+        std::vector<uint32_t> at;
+        for (size_t t = nBegin; t < nEnd; ++t) {
+            const size_t a = turns[t].nFirst, b = End(t);
+            const CFrameRun turn{&frames[a], b - a};
+            float* pLoud = reference.data() + a;
+            float* pLevels = background.data() + a; // ordered for the loud frames' level, then the background
+            for (size_t i = a; i < b; ++i)
+                pLevels[i - a] = frames[i].fEnergyDb;
+            const float fLoud = Percentile(pLevels, b - a, 0.98);
+            LocalLoudest(turn, size_t(std::max(1.0, c.fReachS / settings.dStep)), pLoud);
+            // A whole file of one speaker shares his stretches among the threads.
+            std::vector<float> own =
+                OwnRangeCentres(turn, settings.dStep, fLoud, pLoud, nTurns == 1 ? settings.nThreads : 1);
+            if (nTurns == 1)
+                centres = std::move(own);
+            else
+                std::copy(own.begin(), own.end(), centres.begin() + std::ptrdiff_t(a));
+            for (size_t i = 0; i < b - a; ++i)
+                pLoud[i] = std::max(pLoud[i], fLoud - c.fSlackDb);
+            Background(c, turn, settings.dStep, at, pLevels);
+        }
+    });
+    // Where one voice meets the next with no pause, a frame may lie in either
+    // speaker's range: their centres nearest the change.
+    for (size_t t = 1; t < nTurns; ++t) {
+        const CTurn& turn = turns[t];
+        if (turn.nSharedEnd > turn.nSharedFirst && others.empty())
+            others.assign(n, fNaN);
+        float fBefore = fNaN, fAfter = fNaN;
+        for (size_t i = turn.nFirst; i-- > turns[t - 1].nFirst && std::isnan(fBefore);)
+            fBefore = centres[i];
+        for (size_t i = turn.nFirst; i < End(t) && std::isnan(fAfter); ++i)
+            fAfter = centres[i];
+        for (size_t i = turn.nSharedFirst; i < turn.nSharedEnd; ++i)
+            others[i] = i < turn.nFirst ? fAfter : fBefore;
+    }
+    // One path through turns that meet with no pause (there the path itself
+    // finds where one voice ends), a path of its own after a pause. 1.4 MB of
+    // ways back for an hour, each page faulted in by the path that writes it,
+    // so not cleared first.
+    std::vector<size_t> paths; // the first turn of each
+    for (size_t t = 0; t < nTurns; ++t)
+        if (t == 0 || turns[t].nSharedEnd <= turns[t].nSharedFirst)
+            paths.push_back(t);
+    const std::unique_ptr<uint32_t[]> from(new uint32_t[n]);
+    const int nPathParts = int(std::clamp<size_t>(paths.size(), 1, size_t(std::max(1, settings.nThreads))));
+    sonavel::analysis::RunSplit(paths.size(), nPathParts, [&](size_t nBegin, size_t nEnd) {
+        for (size_t p = nBegin; p < nEnd; ++p) {
+            const size_t a = turns[paths[p]].nFirst, b = p + 1 < paths.size() ? turns[paths[p + 1]].nFirst : n;
+            ChoosePathOf(settings, CFrameRun{&frames[a], b - a}, reference.data() + a, background.data() + a,
+                         centres.data() + a, others.empty() ? nullptr : others.data() + a, from.get() + a,
+                         states.data() + a);
+        }
+    });
+}
+
 } // namespace sonavel::pitch
+

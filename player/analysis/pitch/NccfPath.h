@@ -32,7 +32,6 @@ struct CPathSettings {
     double dRate = 0;   // the fine copy's rate: a lag of L is dRate / L Hz
     double dMaxLag = 0; // the floor's lag
     double dStep = 0.01; // seconds from one frame to the next
-    bool bOwnRange = false; // stay near the speaker's own range
     int nThreads = 1;       // at most this many work at once (the path is the same)
 };
 

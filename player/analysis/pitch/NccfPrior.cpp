@@ -83,8 +83,7 @@ float ClearPitch(const CFrameCandidates& f, float fBest)
 
 } // namespace
 
-std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const std::vector<float>& loud,
-                                   int nThreads)
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const float* loud, int nThreads)
 {
     const size_t n = frames.size();
     std::vector<float> centre(n, std::numeric_limits<float>::quiet_NaN());

@@ -15,10 +15,9 @@ namespace sonavel::pitch {
 // quarter second of a stretch whose clear frames within 2.5 s lie at another
 // level takes theirs (a stretch that holds two speakers, in noise). Two
 // speakers in one file each keep their own, whichever talks more, and however
-// much softer one is. fLoud: the level of the file's loud frames, in dB;
+// much softer one is. fLoud: the level of the loud frames (of the speaker's turn), in dB;
 // loud: the level of the loudest frames near each frame. The stretches are
 // worked out on up to nThreads threads, with the same centres however many.
-std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud,
-                                   const std::vector<float>& loud, int nThreads);
+std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, const float* loud, int nThreads);
 
 } // namespace sonavel::pitch

@@ -292,8 +292,8 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
 
 } // namespace
 
-ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames)
+ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int nCount, int nRate, int nThreads,
+                       PitchFrames& frames)
 {
     CGeometry g;
     if (const ETrackResult nResult = MakeGeometry(range, nCount, nRate, g); nResult != TRACK_DONE)
@@ -350,7 +350,6 @@ ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSou
     path.dRate = g.dFine;
     path.dMaxLag = g.dMaxLag;
     path.dStep = g.dStep;
-    path.bOwnRange = bOwnRange;
     path.nThreads = nWorkers;
     const size_t n = size_t(g.nFrames);
     std::vector<uint8_t> states;

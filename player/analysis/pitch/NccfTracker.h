@@ -20,13 +20,20 @@
 //    little weight at low frequencies (a hiss); the unvoiced state costs
 //    as much as the frame's best strength. A voiced frame well below the loud
 //    frames around it pays more, the less clear its period, and one 25 to 35 dB
-//    below them is unvoiced however clear. Moves between candidates cost
-//    their distance in octaves (an octave jump a fixed amount), moves into and
-//    out of voicing cost less where the energy changes. Unless the caller
-//    gives a range, the path also pays for straying more than 0.7 octave from
-//    the speaker's own level, learnt per stretch between pauses from the
-//    clearest frames of the stretches near it at the same level (NccfPrior),
-//    so that two speakers in one file each keep their own, a soft one too.
+//    below them is unvoiced however clear; so does one hardly louder than the
+//    speech in the background (babble). Moves between candidates cost their
+//    distance in octaves (an octave jump a fixed amount), moves into and out
+//    of voicing cost less where the energy changes. The path also pays for
+//    straying more than 0.7 octave from the speaker's own level, learnt per
+//    stretch between pauses from the clearest frames of the stretches near it
+//    at the same level (NccfPrior), so that two speakers in one file each keep
+//    their own, a soft one too.
+// 5. What the path learns of a speaker (his level, how loud he is) comes from
+//    his own turn (NccfTurns): where the voice's level moves by more than half
+//    an octave, with or without a pause, the next turn starts afresh, so the
+//    same speech gets the same pitch wherever it stands in a file. Turns that
+//    meet with no pause share one path, and near the change a frame may lie
+//    in either speaker's range; a pause starts a path of its own.
 //
 // The frames are worked out in blocks of about 5 s of sound (a number of
 // frames fixed by the rate and the step), shared between the threads; a
@@ -40,10 +47,9 @@ inline constexpr double kNccfDefaultFloorHz = 50;
 inline constexpr double kNccfDefaultCeilingHz = 800;
 inline constexpr double kNccfDefaultStepS = 0.01;
 
-// range: floor, ceiling and step as checked by RefusedSetting; bOwnRange:
-// the caller gave no range, so the speaker's own is found. Returns as
-// TrackWith does.
-ETrackResult TrackNccf(const PitchRange& range, bool bOwnRange, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames);
+// range: the floor, ceiling and step searched, as checked by RefusedSetting.
+// Returns as TrackWith does.
+ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int nCount, int nRate, int nThreads,
+                       PitchFrames& frames);
 
 } // namespace sonavel::pitch

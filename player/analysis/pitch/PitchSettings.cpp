@@ -174,8 +174,23 @@ ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& sourc
             PitchRange range = EffectiveRange(settings);
             if (settings.dCeilingHz == 0)
                 range.dCeilingHz = std::min(range.dCeilingHz, nRate / 4.0);
-            nResult = TrackNccf(range, settings.dFloorHz == 0 && settings.dCeilingHz == 0, source, nCount, nRate,
-                                nThreads, frames);
+            // A range the user gives narrows what is reported, never the
+            // search: the tracker looks over its own range (widened to take
+            // the user's in) and learns the speaker as it always does, so a
+            // voice inside the range reads as it does without one; a frame
+            // whose pitch lies outside is unvoiced, never an octave of it.
+            PitchRange search = range;
+            search.dFloorHz = std::min(range.dFloorHz, kNccfDefaultFloorHz);
+            search.dCeilingHz = std::max(range.dCeilingHz, std::min(kNccfDefaultCeilingHz, nRate / 4.0));
+            if (range.dFloorHz >= range.dCeilingHz) {
+                nResult = TRACK_RANGE_UNFIT; // the floor given is past what the rate carries
+                break;
+            }
+            nResult = TrackNccf(search, source, nCount, nRate, nThreads, frames);
+            if (nResult == TRACK_DONE)
+                for (size_t i = 0; i < frames.pitch_hz.size(); ++i)
+                    if (frames.pitch_hz[i] < range.dFloorHz || frames.pitch_hz[i] > range.dCeilingHz)
+                        frames.pitch_hz[i] = frames.confidence[i] = 0;
             break;
         }
         }

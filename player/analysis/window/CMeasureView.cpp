@@ -12,6 +12,7 @@
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CSpanPlayer.h"
+#include "player/analysis/window/CStatusText.h"
 #include "player/analysis/window/Messages.h"
 
 using namespace sonavel;
@@ -44,12 +45,13 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
     CreateTiers(pLayout);
     setCentralWidget(pCentre);
 
-    m_pReadout = new QLabel;
+    // The pointer's readout and the cursor's (or the selection's) share the
+    // line: where both do not fit, each gives way with an ellipsis.
+    m_pReadout = new CStatusText;
     m_pReadout->setAccessibleName(QStringLiteral("Readout"));
-    // In a narrow window the readout gives way; the selection's facts stay whole.
-    m_pReadout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_pSelection = new QLabel;
+    m_pSelection = new CStatusText;
     m_pSelection->setAccessibleName(QStringLiteral("Selection"));
+    m_pSelection->setContentsMargins(12, 0, 0, 0);
     m_pNote = new QLabel;
     m_pNote->setAccessibleName(QStringLiteral("Note"));
     m_pNote->hide();
@@ -98,6 +100,8 @@ CMeasureView::~CMeasureView()
     m_pWorker.reset();
 }
 
+void CMeasureView::SetHeaderNote(const QString& strNote) { m_pPlot->SetHeaderNote(strNote); }
+
 void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName, bool bKeepSpan)
 {
     if (m_pPlayer && IsPlaying())
@@ -105,8 +109,10 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     const CMeasureModel kept = m_model;
     m_pSound = std::move(pSound);
     m_strName = strName;
-    if (!bKeepSpan)
+    if (!bKeepSpan) {
         ShowNote(QString());
+        m_pPlot->SetHeaderNote(QString());
+    }
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
     m_model.SetSoundSamples(m_pSound);
     m_model.SetPitchAxis(m_settings.pitchAxis);
@@ -116,7 +122,9 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
         m_model.SetSpan(kept.Start(), kept.End());
         if (kept.HasSelection())
             m_model.SetSelection(kept.SelectionStart(), kept.SelectionEnd());
+        m_model.SetWaveformScale(kept.WaveformScale());
     }
+    SyncLayerActions();
     m_pPlot->SetName(strName);
     m_pPlot->SetSettings(measure::FitToRate(m_settings, m_model.Rate()));
     ForgetPicturesAskedFor();

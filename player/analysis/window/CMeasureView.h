@@ -19,9 +19,11 @@
 #include "player/analysis/measure/CMeasureWorker.h"
 #include "player/analysis/measure/MeasureSettings.h"
 #include "player/analysis/textgrid/CTextGridEdit.h"
+#include "player/analysis/window/CSavePictureDlg.h"
 
 class CMeasurePlot;
 class CSpanPlayer;
+class CStatusText;
 class CTierStrip;
 class QLabel;
 class QVBoxLayout;
@@ -57,6 +59,9 @@ public:
     // followed, say); the next sound clears it.
     void ShowNote(const QString& strNote);
     QString Note() const;
+    // What the header says of this sound after its name (a download that
+    // ended before the end its file declares); the next sound clears it.
+    void SetHeaderNote(const QString& strNote);
 
     const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
     void ApplySettings(const sonavel::measure::MeasureSettings& settings);
@@ -66,16 +71,19 @@ public:
     void SetSoundFile(const QString& strPath);
     // The folder the Save dialogs open in (measure::ExportFolder).
     QString ExportFolder() const;
-    // Writes what is shown: PNG, or SVG when the name ends in .svg, at size
-    // (logical pixels; none: the picture's size on screen, each side otherwise
-    // CPictureSizeDlg's 200-8000). False when it could not be written; nothing is shown.
-    bool WritePicture(const QString& strPath, const QSize& size = QSize()) const;
+    // Writes what is shown with the tiers under it as a figure (CMeasureFigure):
+    // PNG, JPEG, SVG or PDF as the name's extension says, at the size chosen
+    // (as shown: the picture's size on screen, at the screen's density);
+    // the selection and the cursors only when chosen. False when it could
+    // not be written, with why in *pstrWhy when one is given; nothing is shown.
+    bool WritePicture(const QString& strPath, const FigureChoice& choice = FigureChoice(),
+                      QString* pstrWhy = nullptr) const;
     // Writes the selection's (else what is shown's) frames of every layer as
     // CSV (measure::LayerCsv); false when no layer has a track yet or it could
     // not be written.
     bool WriteLayerTable(const QString& strPath) const;
     // The same for the user: a file that could not be written is said in a box.
-    void ExportPicture(const QString& strPath, const QSize& size = QSize());
+    void ExportPicture(const QString& strPath, const FigureChoice& choice = FigureChoice());
     void ExportLayerTable(const QString& strPath);
     // The name the Save dialogs offer: the sound's name with strExtension.
     QString SuggestedFileName(const QString& strExtension) const;
@@ -171,6 +179,7 @@ private:
     void OnLayers(const LayerTracks& tracks);
     void ApplyLayerSettings(const sonavel::measure::MeasureSettings& settings);
     void CreateLayerActions(QMenu* pView);
+    void CreateWaveformScaleActions(QMenu* pView);
     void SyncLayerActions();
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
@@ -197,8 +206,8 @@ private:
     QString m_strOrganisation, m_strApplication;
     CMeasurePlot* m_pPlot;
     QScrollBar* m_pScrollBar;
-    QLabel* m_pReadout;
-    QLabel* m_pSelection;
+    CStatusText* m_pReadout;
+    CStatusText* m_pSelection;
     QLabel* m_pNote;
     QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
     CSpanPlayer* m_pPlayer = nullptr;
@@ -220,6 +229,7 @@ private:
     QWidget* m_pTierBox = nullptr;  // the strips, one per tier
     std::vector<CTierStrip*> m_strips;
     QTimer m_playTimer;
+    FigureChoice m_lastFigure;      // Save Picture's choice, offered again
     unsigned m_nPitchSerial = 0;
     unsigned m_nLayerSerial = 0;
     PictureRequest m_lastRequest;   // its nSerial: the newest request's

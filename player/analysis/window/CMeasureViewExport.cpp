@@ -1,6 +1,7 @@
-// The measuring view's exports: the picture as PNG or SVG at the size on
-// screen or one chosen, the selection's frames of every layer as CSV, and the
-// Save dialogs that open in the sound's folder and offer the sound's name.
+// The measuring view's exports: the picture with its tiers as PNG, JPEG, SVG
+// or PDF at the size on screen or one chosen (in pixels or on paper), the
+// selection's frames of every layer as CSV, and the Save dialogs that open in
+// the sound's folder and offer the sound's name.
 #include "player/analysis/window/CMeasureView.h"
 
 #include <QApplication>
@@ -10,8 +11,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QStandardPaths>
-#include <QSvgGenerator>
 
+#include <cmath>
 #include <new>
 
 #include "common/OutputFile.h"
@@ -19,7 +20,8 @@
 #include "player/analysis/measure/LayerTable.h"
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
-#include "player/analysis/window/CPictureSizeDlg.h"
+#include "player/analysis/paint/CMeasureFigure.h"
+#include "player/analysis/paint/CTierPainter.h"
 #include "player/analysis/window/Messages.h"
 
 using namespace sonavel;
@@ -60,57 +62,77 @@ QString CMeasureView::ExportFolder() const
         QFile::encodeName(m_strSoundFile).toStdString(), temporary, QFile::encodeName(QDir::homePath()).toStdString())));
 }
 
-bool CMeasureView::WritePicture(const QString& strPath, const QSize& sizeAsked) const
+bool CMeasureView::WritePicture(const QString& strPath, const FigureChoice& choice, QString* pstrWhy) const
 {
-    CMeasureScene scene = m_pPlot->Scene();
-    const bool bAsShown = !sizeAsked.isValid() || sizeAsked == m_pPlot->size();
-    const QSize size = bAsShown ? m_pPlot->size() : sizeAsked;
-    if (!bAsShown && !CPictureSizeDlg::Takes(size))
+    const auto Fail = [pstrWhy](const QString& strWhy) {
+        if (pstrWhy)
+            *pstrWhy = strWhy;
         return false;
-    // Another size has other pixel columns: its spectrogram is computed here,
-    // for the stretch shown, as render --view computes its own.
+    };
+    CFigure figure;
+    if (!CMeasureFigure::FormatFor(QFile::encodeName(strPath).toStdString(), figure.eFormat))
+        return Fail(QStringLiteral("a picture is saved as .png, .jpg, .svg or .pdf"));
+    figure.pTiers = m_tiers.TierCount() > 0 ? &m_tiers.Grid() : nullptr;
+    const int nTiers = static_cast<int>(m_tiers.TierCount());
+    figure.scene = m_pPlot->Scene();
+    figure.scene.pShaded = nullptr;
+    // A figure shows the sound, not where the user is in it, unless asked.
+    CMeasureModel model = m_model;
+    if (!choice.bSelection) {
+        model.ClearSelection();
+        model.ClearCursor();
+        figure.scene.dPlayTime = -1;
+    }
+    figure.scene.pModel = &model;
+    figure.strTitle = windowTitle();
+    figure.strDescription = m_pPlot->accessibleDescription();
+    const QSize plotShown = m_pPlot->size();
+    const QSize shown = plotShown + QSize(0, nTiers * CTierPainter::StripHeight(CMeasurePainter::ViewFont()));
+    const bool bRaster = figure.eFormat == EFigureFormat::Png || figure.eFormat == EFigureFormat::Jpeg;
+    if (choice.bAsShown) {
+        // The screen's density for an image; a drawing's spectrogram keeps it too.
+        const double dRatio = m_pPlot->devicePixelRatioF();
+        figure.size.eUnit = measure::ESizeUnit::Pixels;
+        figure.size.dWidth = bRaster ? std::round(shown.width() * dRatio) : shown.width();
+        figure.size.dHeight = bRaster ? std::round(shown.height() * dRatio) : shown.height();
+        figure.size.dDpi = measure::FigureSize::kLayoutDpi * (bRaster ? dRatio : 1.0);
+    } else {
+        figure.size = choice.size;
+    }
+    if (const std::string strWhy = CMeasureFigure::Check(figure.size, nTiers); !strWhy.empty())
+        return Fail(QString::fromStdString(strWhy));
+    // Another size or density has other pixel columns: its spectrogram is
+    // computed here, for the stretch shown, as render --view computes its own.
     std::shared_ptr<CMeasurePicture> pPicture;
-    if (!bAsShown) {
-        scene.pPicture = nullptr;
-        if (m_pSound && scene.strNoPicture.isEmpty()) {
-            const CMeasureLayout layout = CMeasureLayout::For(size, CMeasurePainter::ViewFont());
-            const PictureRequest request{m_model.Start(), m_model.End(), layout.PlotWidth(),
+    const QSize plot = CMeasureFigure::PlotSize(CMeasureFigure::LayoutSize(figure.size), nTiers);
+    const CMeasureLayout layout = CMeasureLayout::For(plot, CMeasurePainter::ViewFont(), figure.scene.settings.layers);
+    const int nPixels = static_cast<int>(std::lround(layout.PlotWidth() * figure.size.DeviceRatio()));
+    const CMeasurePicture* pShown = figure.scene.pPicture;
+    const bool bSamePicture = pShown && pShown->request.nPixels == nPixels && pShown->request.dStart == m_model.Start()
+                              && pShown->request.dEnd == m_model.End();
+    if (!bSamePicture && figure.scene.strNoPicture.isEmpty()) {
+        figure.scene.pPicture = nullptr;
+        if (m_pSound) {
+            const PictureRequest request{m_model.Start(), m_model.End(), nPixels,
                                          measure::FitToRate(m_settings, m_model.Rate()).spectrogram};
             CColumnCache cache;
             pPicture = ComputePicture(*m_pSound, request, cache, kPictureThreads);
             if (pPicture && pPicture->strFailure.empty())
-                scene.pPicture = pPicture.get();
+                figure.scene.pPicture = pPicture.get();
             else if (pPicture)
-                scene.strNoPicture = QString::fromStdString("No spectrogram: " + pPicture->strFailure);
+                figure.scene.strNoPicture = QString::fromStdString("No spectrogram: " + pPicture->strFailure);
         }
     }
-    bool bDone = false;
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly))
-        return false;
-    if (strPath.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        // The screen's resolution, so the font takes the pixels it takes on
-        // screen and the panels lie where they are shown (the generator's own
-        // 72 dpi would give other panels).
-        svg.setResolution(m_pPlot->logicalDpiY());
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(windowTitle());
-        svg.setDescription(m_pPlot->accessibleDescription());
-        QPainter dc;
-        if (dc.begin(&svg)) {
-            CMeasurePainter::Paint(dc, size, scene);
-            bDone = dc.end();
-        }
-    } else {
-        // A chosen size is the PNG's size in pixels; the picture as shown keeps the screen's density.
-        const double dRatio = bAsShown ? m_pPlot->devicePixelRatioF() : 1.0;
-        bDone = CMeasurePainter::Render(size, scene, dRatio).save(&buffer, "PNG");
+    try {
+        if (!CMeasureFigure::Encode(figure, bytes))
+            return Fail(QStringLiteral("the picture could not be made"));
+    } catch (const std::bad_alloc&) {
+        return Fail(QStringLiteral("not enough memory for the picture"));
     }
-    return bDone && WriteBytes(strPath, bytes);
+    if (!WriteBytes(strPath, bytes))
+        return Fail(QStringLiteral("the file could not be written"));
+    return true;
 }
 
 bool CMeasureView::WriteLayerTable(const QString& strPath) const
@@ -130,13 +152,14 @@ bool CMeasureView::WriteLayerTable(const QString& strPath) const
     return WriteBytes(strPath, text);
 }
 
-void CMeasureView::ExportPicture(const QString& strPath, const QSize& size)
+void CMeasureView::ExportPicture(const QString& strPath, const FigureChoice& choice)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bDone = WritePicture(strPath, size);
+    QString strWhy;
+    const bool bDone = WritePicture(strPath, choice, &strWhy);
     QApplication::restoreOverrideCursor();
     if (!bDone)
-        SonavelMessageBox("Cannot write " + strPath.toStdString());
+        SonavelMessageBox("Cannot write " + strPath.toStdString() + ": " + strWhy.toStdString());
 }
 
 void CMeasureView::ExportLayerTable(const QString& strPath)
@@ -153,15 +176,27 @@ QString CMeasureView::SuggestedFileName(const QString& strExtension) const
 
 void CMeasureView::OnSavePicture()
 {
-    CPictureSizeDlg sizeDlg(m_pPlot->size(), this);
-    if (sizeDlg.exec() != QDialog::Accepted)
+    const int nTiers = static_cast<int>(m_tiers.TierCount());
+    const QSize shown = m_pPlot->size() + QSize(0, nTiers * CTierPainter::StripHeight(CMeasurePainter::ViewFont()));
+    CSavePictureDlg dlg(shown, nTiers, m_lastFigure, this);
+    if (dlg.exec() != QDialog::Accepted)
         return;
+    m_lastFigure = dlg.Choice();
+    const char* szExtension = CMeasureFigure::Extension(m_lastFigure.eFormat);
+    const char* szFilters[] = {"PNG image (*.png)", "JPEG image (*.jpg *.jpeg)", "SVG drawing (*.svg)", "PDF document (*.pdf)"};
+    const QString strFilter = QString::fromUtf8(szFilters[static_cast<int>(m_lastFigure.eFormat)]);
     // Qt's own dialog: one of another toolkit would be another application.
-    const QString strPath = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Picture"), QDir(ExportFolder()).filePath(SuggestedFileName(QStringLiteral(".png"))),
-        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"), nullptr, QFileDialog::DontUseNativeDialog);
-    if (!strPath.isEmpty())
-        ExportPicture(strPath, sizeDlg.Size());
+    QString strPath = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Picture"),
+        QDir(ExportFolder()).filePath(SuggestedFileName(QString::fromUtf8(szExtension))), strFilter, nullptr,
+        QFileDialog::DontUseNativeDialog);
+    if (strPath.isEmpty())
+        return;
+    // A name without an extension takes the format's; one with its own
+    // extension is written as that says.
+    if (QFileInfo(strPath).suffix().isEmpty())
+        strPath += QString::fromUtf8(szExtension);
+    ExportPicture(strPath, m_lastFigure);
 }
 
 void CMeasureView::OnSavePitch()

@@ -74,6 +74,8 @@ void CMeasureView::CreateActions()
             span([this] { m_model.ScrollTo(m_model.Duration()); }));
     pView->addSeparator();
     CreateLayerActions(pView);
+    pView->addSeparator();
+    CreateWaveformScaleActions(pView);
 
     QMenu* pSelection = menuBar()->addMenu(QStringLiteral("&Selection"));
     connect(AddAction(pSelection, "play", QStringLiteral("&Play / Stop"), {QKS(Qt::Key_Space)}), &QAction::triggered,

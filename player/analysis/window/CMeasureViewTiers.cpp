@@ -20,6 +20,7 @@
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CStatusText.h"
 #include "player/analysis/window/CTierStrip.h"
 #include "player/analysis/window/Messages.h"
 
@@ -226,6 +227,11 @@ void CMeasureView::RebuildStrips()
         auto* pStrip = new CTierStrip(m_model, m_tiers, static_cast<int>(n), m_pTierBox);
         connect(pStrip, &CTierStrip::Edited, this, &CMeasureView::OnTiersEdited);
         connect(pStrip, &CTierStrip::Clicked, this, &CMeasureView::OnTierClicked);
+        // Where the boundary would land, said while it moves.
+        connect(pStrip, &CTierStrip::Dragging, this, [this](double t) {
+            m_pReadout->setText(QStringLiteral("Boundary at ")
+                                + QString::fromStdString(measure::CursorSeconds(t, m_model.Span())));
+        });
         m_pTierBox->layout()->addWidget(pStrip);
         m_strips.push_back(pStrip);
     }
@@ -245,9 +251,11 @@ void CMeasureView::UpdateStrips()
 
 void CMeasureView::UpdateTitle()
 {
-    QString strTitle = m_strName;
+    // Names are shown, never obeyed: no bidirectional control of theirs turns the title round.
+    const auto shown = [](const QString& str) { return QString::fromStdString(measure::IsolatedName(str.toStdString())); };
+    QString strTitle = shown(m_strName);
     if (!m_strGridPath.isEmpty())
-        strTitle += QStringLiteral(" + ") + QFileInfo(m_strGridPath).fileName();
+        strTitle += QStringLiteral(" + ") + shown(QFileInfo(m_strGridPath).fileName());
     // The mark spelled out rather than Qt's placeholder, so the title reads
     // the same to every window manager and screen reader.
     const bool bModified = m_tiers.IsModified();
@@ -274,6 +282,14 @@ void CMeasureView::OnTiersEdited(const QString& strWhyNot)
     }
     if (m_strips.size() != m_tiers.TierCount())
         RebuildStrips();
+    // The selection follows the edit: after a boundary is added or removed
+    // (or an edit undone) it is the interval the tier has selected now.
+    const int nTier = m_tiers.SelectedTier(), nItem = m_tiers.SelectedItem();
+    if (nTier >= 0 && nItem >= 0 && m_tiers.Grid().tiers[nTier].eKind == ETierKind::Interval) {
+        const textgrid::Interval& i = m_tiers.Grid().tiers[nTier].intervals[nItem];
+        m_model.SetSelection(i.dStart, i.dEnd);
+    }
+    OnSelectionChanged();
     UpdateStrips();
     UpdateTitle();
     ScheduleRecovery();

@@ -2,6 +2,9 @@
 
 #include "player/analysis/window/CTierStripAccess.h"
 
+#include "player/analysis/paint/CMeasurePainter.h"
+#include "player/analysis/paint/CTierPainter.h"
+
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -31,8 +34,9 @@ CTierStrip::CTierStrip(const CMeasureModel& model, CTextGridEdit& edit, int nTie
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAutoFillBackground(true);
-    const int nLine = fontMetrics().height();
-    setFixedHeight(2 * nLine + 8);
+    // The picture's font, so the labels read as a figure shows them.
+    setFont(CMeasurePainter::ViewFont());
+    setFixedHeight(CTierPainter::StripHeight(font()));
     Refresh();
 }
 
@@ -167,74 +171,23 @@ void CTierStrip::paintEvent(QPaintEvent*)
     if (m_nTier >= static_cast<int>(m_edit.TierCount()))
         return;
     QPainter dc(this);
-    const Tier& tier = m_edit.Grid().tiers[m_nTier];
-    const QRect rcTime(m_nLeft, 0, m_nWidth, height());
-    dc.fillRect(rect(), palette().color(QPalette::Window));
-    // Time outside the tier is greyed; inside, the tier's own white.
-    dc.fillRect(rcTime, palette().color(QPalette::Mid));
-    const double xStart = std::max<double>(XAtTime(tier.dStart), m_nLeft);
-    const double xEnd = std::min<double>(XAtTime(tier.dEnd), m_nLeft + m_nWidth);
-    if (xEnd > xStart)
-        dc.fillRect(QRectF(xStart, 0, xEnd - xStart, height()), palette().color(QPalette::Base));
-    const bool bSelectedTier = m_edit.SelectedTier() == m_nTier;
-    if (bSelectedTier && m_edit.SelectedItem() >= 0 && tier.eKind == ETierKind::Interval)
-        dc.fillRect(ItemRect(m_edit.SelectedItem()).intersected(QRectF(rcTime)), QColor(255, 236, 140));
-
-    // The name in the margin, bold for the tier the keys act on.
-    QFont font = dc.font();
-    font.setBold(bSelectedTier);
-    dc.setFont(font);
-    dc.setPen(palette().color(QPalette::WindowText));
-    const QRect rcName(4, 0, std::max(0, m_nLeft - 8), height());
-    dc.drawText(rcName, Qt::AlignRight | Qt::AlignVCenter,
-                dc.fontMetrics().elidedText(QString::fromStdString(tier.strName), Qt::ElideMiddle, rcName.width()));
-    font.setBold(false);
-    dc.setFont(font);
-
-    dc.setClipRect(rcTime);
-    ShowLabels(dc, tier);
-    if (m_model.HasCursor()) {
-        dc.setPen(QPen(Qt::red, 1, Qt::DashLine));
-        const double x = XAtTime(m_model.Cursor());
-        dc.drawLine(QPointF(x, 0), QPointF(x, height()));
+    TierLook look;
+    look.background = palette().color(QPalette::Window);
+    look.outside = palette().color(QPalette::Mid);
+    look.inside = palette().color(QPalette::Base);
+    look.text = palette().color(QPalette::Text);
+    look.edge = palette().color(QPalette::Dark);
+    look.bSelectedTier = m_edit.SelectedTier() == m_nTier;
+    look.nSelectedItem = look.bSelectedTier ? m_edit.SelectedItem() : -1;
+    if (m_nDragBoundary >= 0 && m_bDragMoved) {
+        look.nDraggedItem = m_nDragBoundary;
+        look.dDraggedTime = m_dDragTime;
     }
-    dc.setClipping(false);
-    dc.setPen(palette().color(QPalette::Dark));
-    dc.drawLine(0, 0, width(), 0);
+    look.dCursor = m_model.HasCursor() ? m_model.Cursor() : -1;
+    CTierPainter::Paint(dc, rect(), m_nLeft, m_nWidth, m_model, m_edit.Grid().tiers[m_nTier], look);
     if (hasFocus()) {
         dc.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
         dc.drawRect(rect().adjusted(1, 1, -2, -2));
-    }
-}
-
-void CTierStrip::ShowLabels(QPainter& dc, const Tier& tier)
-{
-    const QColor boundary(30, 60, 200);
-    const int nItems = static_cast<int>(tier.eKind == ETierKind::Interval ? tier.intervals.size() : tier.points.size());
-    const int nSelected = m_edit.SelectedTier() == m_nTier ? m_edit.SelectedItem() : -1;
-    for (int n = 0; n < nItems; ++n) {
-        if (tier.eKind == ETierKind::Interval) {
-            const Interval& i = tier.intervals[n];
-            const double x0 = XAtTime(i.dStart), x1 = XAtTime(i.dEnd);
-            if (x1 < m_nLeft || x0 > m_nLeft + m_nWidth)
-                continue;
-            const bool bDragged = n == m_nDragBoundary && m_bDragMoved;
-            dc.setPen(QPen(boundary, 2));
-            if (n + 1 < nItems)
-                dc.drawLine(QPointF(bDragged ? XAtTime(m_dDragTime) : x1, 0), QPointF(bDragged ? XAtTime(m_dDragTime) : x1, height()));
-            dc.setPen(palette().color(QPalette::Text));
-            const QRectF rc = QRectF(x0, 0, x1 - x0, height()).intersected(QRectF(m_nLeft, 0, m_nWidth, height()));
-            dc.drawText(rc, Qt::AlignCenter,
-                        dc.fontMetrics().elidedText(Label(i.strLabel), Qt::ElideRight, static_cast<int>(rc.width())));
-        } else {
-            const Point& p = tier.points[n];
-            const double x = n == m_nDragBoundary && m_bDragMoved ? XAtTime(m_dDragTime) : XAtTime(p.dTime);
-            dc.setPen(QPen(n == nSelected ? QColor(Qt::red) : boundary, 2));
-            dc.drawLine(QPointF(x, 0), QPointF(x, height()));
-            // The label beside its point, clear of the line.
-            dc.setPen(palette().color(QPalette::Text));
-            dc.drawText(QRectF(x + 4, 0, 120, height()), Qt::AlignLeft | Qt::AlignVCenter, Label(p.strLabel));
-        }
     }
 }
 
@@ -290,6 +243,7 @@ void CTierStrip::mouseMoveEvent(QMouseEvent* pEvent)
     if (m_bDragMoved) {
         m_dDragTime = DragTime(x);
         update();
+        emit Dragging(m_dDragTime);
     }
 }
 

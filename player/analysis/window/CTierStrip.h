@@ -55,6 +55,8 @@ signals:
     void Clicked(double t);
     // An edit was made ("") or refused (why not).
     void Edited(const QString& strWhyNot);
+    // A boundary or point the mouse holds is at time t now (before the drop).
+    void Dragging(double t);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -75,7 +77,6 @@ private:
     // Where a dragged boundary would land: snapped, and a pixel clear of its neighbours.
     double DragTime(double x) const;
     void FinishEditing(bool bCommit);
-    void ShowLabels(QPainter& dc, const sonavel::textgrid::Tier& tier);
 
     const CMeasureModel& m_model;
     sonavel::textgrid::CTextGridEdit& m_edit;

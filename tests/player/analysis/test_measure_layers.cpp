@@ -5,10 +5,13 @@
 // zoom needs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 
+#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/measure/CMeasureWorker.h"
 #include "player/analysis/measure/MeasureTexts.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -17,8 +20,10 @@ using namespace sonavel;
 
 namespace {
 
-// The layers of pSound as the worker reports them once all are done.
-LayerTracks TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound)
+// The layers of pSound as the worker reports them once all are done, and
+// each report on the way (for a picture of nColumns pixel columns).
+LayerTracks TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound, int nColumns = 0,
+                        std::vector<LayerTracks>* pReports = nullptr)
 {
     std::mutex mutex;
     std::condition_variable done;
@@ -28,12 +33,25 @@ LayerTracks TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound)
                           [&](const LayerTracks& tracks) {
                               std::lock_guard<std::mutex> lock(mutex);
                               last = tracks;
+                              if (pReports)
+                                  pReports->push_back(tracks);
                               done.notify_all();
                           });
-    worker.RequestLayers(pSound, formants::FormantSettings(), intensity::IntensitySettings(), 7);
+    worker.RequestLayers(pSound, formants::FormantSettings(), intensity::IntensitySettings(), 7, nColumns);
     std::unique_lock<std::mutex> lock(mutex);
     done.wait_for(lock, std::chrono::seconds(60), [&] { return last.bFormantsDone; });
     return last;
+}
+
+std::vector<int16_t> Vowel(int nRate, double dSeconds, double dPeak = 0.7)
+{
+    VoiceSynthParams p;
+    p.nSampleRate = nRate;
+    p.dSeconds = dSeconds;
+    p.contour = {{0.0, 125.0}};
+    p.formantsHz = {600, 1400, 2500};
+    p.dPeak = dPeak;
+    return SynthesizeVoice(p);
 }
 
 } // namespace
@@ -120,4 +138,83 @@ TEST(MeasureLayers, ThePitchAxisFitsThePitchShownOrTheFixedRange)
     model.SetPitchAxis(measure::PitchAxis{75, 500});
     EXPECT_EQ(model.PitchLow(), 75);
     EXPECT_EQ(model.PitchHigh(), 500);
+}
+
+// The waveform's axis: a sound quieter than -12 dBFS is drawn fitted to the
+// loudest sample shown, a louder one at full scale, until the user chooses;
+// a new sound starts over.
+TEST(MeasureLayers, AQuietSoundsWaveformIsFittedToTheLoudestSampleShown)
+{
+    const int nRate = 16000;
+    const auto Peak = [](const std::vector<int16_t>& v, size_t a, size_t b) {
+        int n = 0;
+        for (size_t i = a; i < b; ++i)
+            n = std::max(n, std::abs(static_cast<int>(v[i])));
+        return n / 32768.0;
+    };
+    const std::vector<int16_t> quiet = Vowel(nRate, 2.0, 0.1); // -20 dBFS
+    const auto pQuiet = CMeasureSound::FromSamples(quiet.data(), static_cast<int64_t>(quiet.size()), nRate);
+    CMeasureModel model;
+    model.SetSound(pQuiet->Count(), nRate);
+    model.SetSoundSamples(pQuiet);
+    EXPECT_TRUE(model.WaveformFitted());
+    EXPECT_DOUBLE_EQ(model.WaveformTop(), Peak(quiet, 0, quiet.size()));
+    model.SetSpan(0.5, 0.51); // the loudest sample of what is shown
+    EXPECT_DOUBLE_EQ(model.WaveformTop(), Peak(quiet, 8000, 8160));
+    // From the pyramid alone, as of a stretch the samples are not held for.
+    auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
+    ASSERT_EQ(pPyramid->Build(CMemorySamples(quiet.data(), static_cast<int>(quiet.size())), static_cast<int>(quiet.size())),
+              pitch::TRACK_DONE);
+    model.SetSoundSamples(nullptr);
+    model.SetWaveform(pPyramid);
+    model.ShowAll();
+    EXPECT_DOUBLE_EQ(model.WaveformTop(), Peak(quiet, 0, quiet.size()));
+    model.SetWaveformScale(CMeasureModel::EWaveformScale::Fixed);
+    EXPECT_FALSE(model.WaveformFitted());
+    EXPECT_EQ(model.WaveformTop(), 1.0);
+
+    const std::vector<int16_t> loud = Vowel(nRate, 2.0, 0.5); // -6 dBFS
+    const auto pLoud = CMeasureSound::FromSamples(loud.data(), static_cast<int64_t>(loud.size()), nRate);
+    model.SetSound(pLoud->Count(), nRate);
+    model.SetSoundSamples(pLoud);
+    EXPECT_EQ(model.WaveformScale(), CMeasureModel::EWaveformScale::Automatic);
+    EXPECT_FALSE(model.WaveformFitted());
+    EXPECT_EQ(model.WaveformTop(), 1.0);
+    model.SetWaveformScale(CMeasureModel::EWaveformScale::Fitted);
+    EXPECT_DOUBLE_EQ(model.WaveformTop(), Peak(loud, 0, loud.size()));
+}
+
+// A long sound's formants come first at the resolution of the picture (a
+// frame to a pixel column) and are drawn, but no readout, fact or table
+// reads them: only the whole track, which follows, gives numbers.
+TEST(MeasureLayers, ALongSoundsFormantsAtThePicturesResolutionAreDrawnButNeverRead)
+{
+    EXPECT_EQ(measure::FormantsForPicture(formants::FormantSettings(), 2.0, 1000).dStepS, 0.01);
+    EXPECT_DOUBLE_EQ(measure::FormantsForPicture(formants::FormantSettings(), 60, 1000).dStepS, 0.06);
+    EXPECT_EQ(measure::FormantsForPicture(formants::FormantSettings(), 3600, 1000).dStepS, formants::kMaxStepS);
+
+    const int nRate = 16000;
+    const std::vector<int16_t> vowel = Vowel(nRate, 20.0);
+    const auto pSound = CMeasureSound::FromSamples(vowel.data(), static_cast<int64_t>(vowel.size()), nRate);
+    std::vector<LayerTracks> reports;
+    const LayerTracks last = TrackLayers(pSound, 50, &reports);
+    ASSERT_TRUE(last.bFormantsDone && last.pFormants);
+    const auto itPreview = std::find_if(reports.begin(), reports.end(), [](const LayerTracks& t) { return t.pFormantPreview != nullptr; });
+    ASSERT_NE(itPreview, reports.end());
+    EXPECT_FALSE(itPreview->bFormantsDone); // before the whole track
+    const formants::FormantFrames& preview = *itPreview->pFormantPreview;
+    EXPECT_EQ(preview.time_s.size(), 51u); // 0.4 s apart over 20 s
+    EXPECT_NEAR(preview.Hz(25, 0), 600, 60);
+
+    CMeasureModel model;
+    model.SetSound(pSound->Count(), nRate);
+    model.SetSoundSamples(pSound);
+    model.SetFormantPreview(itPreview->pFormantPreview);
+    EXPECT_EQ(model.FormantsShown(), itPreview->pFormantPreview.get());
+    EXPECT_EQ(model.Formants(), nullptr);
+    EXPECT_FALSE(model.ReadoutAtTime(10.0).bFormants);
+    EXPECT_EQ(model.Facts(5, 15).dMeanFormantHz[0], 0);
+    model.SetFormants(last.pFormants, last.nFormants);
+    EXPECT_EQ(model.FormantsShown(), last.pFormants.get());
+    EXPECT_TRUE(model.ReadoutAtTime(10.0).bFormants);
 }

@@ -120,6 +120,107 @@ TEST(ResearchTracker, EachSpeakerAtHisOwnPitchAcrossAPause)
     EXPECT_GE(ShareWithin(soft, f, 2, 2.0, 6.0), 0.9);
 }
 
+PitchSettings Range(double dFloor, double dCeiling)
+{
+    PitchSettings s;
+    s.dFloorHz = dFloor;
+    s.dCeilingHz = dCeiling;
+    return s;
+}
+
+// How many frames of the voice (0.1 s and more inside it, away from its
+// pauses) read below 0.8 of the contour: none may, in any range that holds it.
+int FramesTooLow(const Voice& v, const PitchFrames& f)
+{
+    int n = 0;
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        const double t = f.time_s[i];
+        if (t >= 0.1 && t <= v.params.dSeconds - 0.1 && ContourF0At(v.params, t - 0.1) > 0 &&
+            ContourF0At(v.params, t + 0.1) > 0 && f.pitch_hz[i] > 0)
+            n += f.pitch_hz[i] < 0.8 * ContourF0At(v.params, t);
+    }
+    return n;
+}
+
+TEST(ResearchTracker, ARangeThatHoldsTheVoiceReadsItAsTheTrackersOwnRangeDoes)
+{
+    // A steady vowel as a careful user measures it (50-400 Hz: once half its
+    // frames read an octave low), a man's glide and a child, each in ranges
+    // that hold it, one wider than the tracker's own.
+    const Voice vowel = MakeVoice(16000, 1.2, {{0.0, 120.0}});
+    const Voice man = MakeVoice(22050, 2.0, {{0.0, 85.0}, {2.0, 190.0}}, 3);
+    const Voice child = MakeVoice(44100, 2.0, {{0.0, 330.0}, {1.0, 420.0}, {2.0, 300.0}}, 4);
+    const struct {
+        const Voice& v;
+        double dFloor, dCeiling;
+    } cases[] = {{vowel, 50, 400}, {vowel, 0, 400}, {vowel, 75, 0},   {vowel, 30, 1000},
+                 {man, 50, 500},   {man, 60, 250},  {child, 50, 500}, {child, 250, 600}};
+    for (const auto& c : cases) {
+        const PitchFrames f = TrackVoice(Range(c.dFloor, c.dCeiling), c.v);
+        const double dOwn = ShareWithin(c.v, TrackVoice(PitchSettings(), c.v), 2);
+        EXPECT_GE(ShareWithin(c.v, f, 2), std::min(0.97, dOwn)) << c.dFloor << "-" << c.dCeiling;
+        EXPECT_EQ(FramesTooLow(c.v, f), 0) << c.dFloor << "-" << c.dCeiling;
+    }
+}
+
+TEST(ResearchTracker, AVoiceOutsideTheRangeIsUnvoicedNeverAnOctaveOfIt)
+{
+    // 120 Hz under a floor of 150 (its octave lies inside), 300 Hz over a
+    // ceiling of 200 (its half and third lie inside).
+    const Voice low = MakeVoice(16000, 1.5, {{0.0, 120.0}});
+    for (double d : TrackVoice(Range(150, 400), low).pitch_hz)
+        EXPECT_EQ(d, 0);
+    const Voice high = MakeVoice(16000, 1.5, {{0.0, 300.0}});
+    for (double d : TrackVoice(Range(50, 200), high).pitch_hz)
+        EXPECT_EQ(d, 0);
+    // A glide out of the range: followed inside it, unvoiced beyond.
+    const Voice glide = MakeVoice(16000, 2.0, {{0.0, 150.0}, {2.0, 300.0}}, 2);
+    const PitchFrames f = TrackVoice(Range(50, 220), glide);
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        const double t = f.time_s[i], dTruth = ContourF0At(glide.params, t);
+        if (t > 0.1 && dTruth < 210) {
+            EXPECT_NEAR(f.pitch_hz[i], dTruth, 0.02 * dTruth) << t;
+        }
+        if (dTruth > 225) {
+            EXPECT_EQ(f.pitch_hz[i], 0) << t;
+        }
+    }
+}
+
+TEST(ResearchTracker, TheSameSpeechGetsTheSamePitchInsideALongerFile)
+{
+    // A child's phrases alone, and after a man twice as loud, with a pause
+    // between them and with none: what is learnt of the man (his range, how
+    // loud he is) never reaches the child.
+    const int nRate = 16000;
+    const Voice man = MakeVoice(nRate, 4.0, {{0.0, 110.0}, {1.5, 130.0}, {1.51, 0.0}, {1.7, 0.0}, {1.71, 100.0},
+                                              {4.0, 125.0}}, 5);
+    const Voice child = MakeVoice(nRate, 4.0, {{0.0, 320.0}, {1.2, 400.0}, {1.21, 0.0}, {1.5, 0.0}, {1.51, 300.0},
+                                                {4.0, 380.0}}, 6);
+    const PitchFrames alone = TrackVoice(PitchSettings(), child);
+    EXPECT_GE(ShareWithin(child, alone, 2), 0.97);
+    for (double dPause : {0.0, 0.5}) {
+        Voice joined = child;
+        joined.samples.clear();
+        for (int16_t x : man.samples)
+            joined.samples.push_back(int16_t(std::clamp(2 * int(x), -32768, 32767)));
+        joined.samples.resize(joined.samples.size() + size_t(dPause * nRate));
+        const size_t nFirst = joined.samples.size() / 160; // the child's first frame, 10 ms each
+        joined.samples.insert(joined.samples.end(), child.samples.begin(), child.samples.end());
+        const PitchFrames f = TrackVoice(PitchSettings(), joined);
+        PitchFrames inside;
+        int nApart = 0;
+        for (size_t i = 0; i < alone.time_s.size(); ++i) {
+            inside.time_s.push_back(alone.time_s[i]);
+            inside.pitch_hz.push_back(f.pitch_hz[nFirst + i]);
+            nApart += (alone.pitch_hz[i] > 0) != (inside.pitch_hz[i] > 0) ||
+                      std::fabs(alone.pitch_hz[i] - inside.pitch_hz[i]) > 0.02 * alone.pitch_hz[i];
+        }
+        EXPECT_GE(ShareWithin(child, inside, 2), 0.97) << dPause << " s pause";
+        EXPECT_LE(nApart, 4) << dPause << " s pause"; // of 401 frames: the first few may hear the man
+    }
+}
+
 TEST(ResearchTracker, FramesAtTheStepTimesAndPausesUnvoiced)
 {
     const Voice v = MakeVoice(16000, 2.0, {{0.0, 200.0}, {0.79, 200.0}, {0.8, 0.0}, {1.19, 0.0}, {1.2, 180.0}});
@@ -316,11 +417,11 @@ TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
     }
     const CFrameRun run{frames.data(), frames.size()};
     const std::vector<float> loud(frames.size(), 60.0f);
-    const std::vector<float> one = OwnRangeCentres(run, 0.01, 60.0f, loud, 1);
+    const std::vector<float> one = OwnRangeCentres(run, 0.01, 60.0f, loud.data(), 1);
     EXPECT_NEAR(one[0], std::log2(110.0f), 0.5f);
     EXPECT_NEAR(one[5 * 45], std::log2(330.0f), 0.5f);
     for (int nThreads : {2, 3}) {
-        const std::vector<float> many = OwnRangeCentres(run, 0.01, 60.0f, loud, nThreads);
+        const std::vector<float> many = OwnRangeCentres(run, 0.01, 60.0f, loud.data(), nThreads);
         ASSERT_EQ(many.size(), one.size());
         EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(float)), 0) << nThreads << " threads";
     }

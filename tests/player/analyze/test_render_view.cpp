@@ -1,10 +1,12 @@
 // sonavel-analyze render --view as a user runs it: the view's picture at its
 // default and at a given size, a stretch clamped to the sound, a stretch of a
-// WAV drawn without holding the whole sound, and the options it refuses.
+// WAV drawn without holding the whole sound, figures as drawings with their
+// tiers read back by other programs, and the options it refuses.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -33,6 +35,16 @@ ToolRun Render(const QStringList& args)
         run.nStatus = tool.exitCode();
     run.strError = QString::fromLocal8Bit(tool.readAllStandardError());
     return run;
+}
+
+// What another program prints, and whether it ended well.
+bool RunPeer(const QString& strProgram, const QStringList& args, QByteArray& out)
+{
+    QProcess tool;
+    tool.start(strProgram, args);
+    const bool bDone = tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    out = tool.readAllStandardOutput();
+    return bDone;
 }
 
 // A picture was written; a pitch track that failed is said on one line, with 1.
@@ -182,6 +194,74 @@ TEST_F(RenderView, AClaimedGigahertzRateEndsInAPictureOrARefusal)
     EXPECT_TRUE(run.nStatus == 0 || run.nStatus == 1) << run.nStatus << " " << run.strError.toStdString();
 }
 
+// A figure for a paper: SVG and PDF keep their words as text, the tiers'
+// names and IPA labels among them, at the size on paper asked for, as an XML
+// parser, rsvg-convert and pdftotext read them; the PNG at 16x9cm and 300
+// dpi is 1890x1063 pixels and says its resolution.
+TEST_F(RenderView, FiguresOnPaperKeepTheirWordsAndTiersForOtherPrograms)
+{
+    const QString strGrid = m_dir.filePath("voice.TextGrid");
+    {
+        std::ofstream grid(strGrid.toStdString());
+        grid << "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n\nxmin = 0\nxmax = 2\ntiers? <exists>\n"
+                "size = 2\nitem []:\n  item [1]:\n    class = \"IntervalTier\"\n    name = \"words\"\n    xmin = 0\n"
+                "    xmax = 2\n    intervals: size = 2\n    intervals [1]:\n      xmin = 0\n      xmax = 0.9\n"
+                "      text = \"\u0283ip\"\n    intervals [2]:\n      xmin = 0.9\n      xmax = 2\n"
+                "      text = \"\u03b8\u026a\u014bk\"\n  item [2]:\n    class = \"TextTier\"\n    name = \"tones\"\n"
+                "    xmin = 0\n    xmax = 2\n    points: size = 1\n    points [1]:\n      number = 1.2\n"
+                "      mark = \"H*\"\n";
+    }
+    const QStringList kWords = {"voice.wav", "Time (s)", "words", "tones", "\u0283ip", "\u03b8\u026a\u014bk", "H*"};
+    const QString strSvg = m_dir.filePath("figure.svg"), strPdf = m_dir.filePath("figure.pdf");
+    for (const QString& strOut : {strSvg, strPdf})
+        ExpectDrawn(Render({m_strWav, "-o", strOut, "--view", "--size", "16x9cm", "--textgrid", strGrid}));
+
+    // The SVG: 160 x 90 mm, its words in text elements.
+    QByteArray out;
+    ASSERT_TRUE(RunPeer("python3", {"-c", "import sys, xml.etree.ElementTree as E\n"
+                                      "r = E.parse(sys.argv[1]).getroot()\n"
+                                      "print(r.get('width'), r.get('height'))\n"
+                                      "for e in r.iter():\n"
+                                      "    if e.tag.endswith('}text'): print(''.join(e.itertext()).strip())",
+                                strSvg},
+                    out));
+    const QStringList svgLines = QString::fromUtf8(out).split('\n');
+    const QStringList sides = svgLines.value(0).split(' ');
+    ASSERT_EQ(sides.size(), 2);
+    EXPECT_NEAR(sides[0].chopped(2).toDouble(), 160, 0.5) << sides[0].toStdString();
+    EXPECT_NEAR(sides[1].chopped(2).toDouble(), 90, 0.5) << sides[1].toStdString();
+    for (const QString& strWord : kWords)
+        EXPECT_TRUE(svgLines.contains(strWord) || svgLines.filter(strWord).size() > 0) << strWord.toStdString();
+    // Drawn by another renderer: the voice darkens the spectrogram's foot.
+    const QString strDrawn = m_dir.filePath("drawn.png");
+    ASSERT_TRUE(RunPeer("rsvg-convert", {strSvg, "-o", strDrawn}, out));
+    const QImage drawn(strDrawn);
+    ASSERT_FALSE(drawn.isNull());
+    int nDark = 0;
+    for (int y = drawn.height() / 2; y < drawn.height() * 3 / 4; y += 2)
+        for (int x = drawn.width() / 4; x < drawn.width() * 3 / 4; x += 2)
+            nDark += qGray(drawn.pixel(x, y)) < 96;
+    EXPECT_GT(nDark, 500);
+
+    // The PDF: a page of 160 x 90 mm whose text pdftotext reads back.
+    ASSERT_TRUE(RunPeer("pdfinfo", {strPdf}, out));
+    const QRegularExpressionMatch page =
+        QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(QString::fromUtf8(out));
+    ASSERT_TRUE(page.hasMatch()) << out.toStdString();
+    EXPECT_NEAR(page.captured(1).toDouble() / 72 * 25.4, 160, 0.5); // the page's sides are whole points
+    EXPECT_NEAR(page.captured(2).toDouble() / 72 * 25.4, 90, 0.5);
+    ASSERT_TRUE(RunPeer("pdftotext", {strPdf, "-"}, out));
+    const QString strPdfText = QString::fromUtf8(out);
+    for (const QString& strWord : kWords)
+        EXPECT_TRUE(strPdfText.contains(strWord)) << strWord.toStdString() << " in " << strPdfText.toStdString();
+
+    const QString strPng = m_dir.filePath("figure.png");
+    ExpectDrawn(Render({m_strWav, "-o", strPng, "--view", "--size", "16x9cm", "--dpi", "300"}));
+    const QImage png(strPng);
+    EXPECT_EQ(png.size(), QSize(1890, 1063));
+    EXPECT_NEAR(png.dotsPerMeterX() * 0.0254, 300, 0.5);
+}
+
 TEST_F(RenderView, RefusesWhatIsNoViewWithStatusTwo)
 {
     const QString strOut = m_dir.filePath("out.png");
@@ -194,7 +274,13 @@ TEST_F(RenderView, RefusesWhatIsNoViewWithStatusTwo)
           QStringList{m_strWav, "-o", strOut, "--view", "--size", "800x-300"},
           QStringList{m_strWav, "-o", strOut, "--view", "--start", "1.5", "--end", "1.5"},
           QStringList{m_strWav, "-o", strOut, "--view", "--start", "2.5"},
-          QStringList{m_strWav, "-o", strOut, "--view", "--end", "x"}}) {
+          QStringList{m_strWav, "-o", strOut, "--view", "--end", "x"},
+          QStringList{m_strWav, "-o", strOut, "--dpi", "300"},
+          QStringList{m_strWav, "-o", m_dir.filePath("out.svg")},
+          QStringList{m_strWav, "-o", strOut, "--textgrid", m_strWav},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "16x9cm", "--dpi", "71"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "16x9km"},
+          QStringList{m_strWav, "-o", strOut, "--view", "--size", "30x20cm", "--dpi", "1200"}}) {
         const ToolRun run = Render(args);
         EXPECT_EQ(run.nStatus, 2) << args.join(' ').toStdString();
         EXPECT_EQ(run.strError.count('\n'), 1) << run.strError.toStdString();

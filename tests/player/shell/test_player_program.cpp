@@ -112,7 +112,8 @@ private slots:
         CMainFrame* pFrame = m_pApp->MainFrame();
         QCOMPARE(VisibleTopLevels(), QList<QWidget*>{pFrame});
         QVERIFY(pFrame->findChild<QMdiArea*>()->subWindowList().isEmpty());
-        QCOMPARE(pFrame->windowTitle(), QString("Sonavel"));
+        // The bar names the sound it holds.
+        QCOMPARE(pFrame->windowTitle(), QString("Sonavel - voice.wav"));
         QCOMPARE(MenuTitles(), (QStringList{"&Play", "&Analysis", "A&bout"}));
         // The words alone: the shortcut is the action's, shown beside them.
         QCOMPARE(Command(ID_PLAY)->text(), QString("Play"));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "player/analysis/window/CMeasurePlot.h"
+#include "player/analysis/window/CSavePictureDlg.h"
 #include "player/analysis/window/CSpanPlayer.h"
 #include "player/audio/SampleStore.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -36,6 +37,16 @@ inline SampleStore Store(const std::vector<int16_t>& samples, int nRate)
     CSampleLock lock(store.hSamples);
     std::copy(samples.begin(), samples.end(), lock.Samples());
     return store;
+}
+
+// A picture saved at a size in pixels (or on paper at a resolution).
+inline FigureChoice PixelSize(double w, double h, sonavel::measure::ESizeUnit eUnit = sonavel::measure::ESizeUnit::Pixels,
+                              double dDpi = 0)
+{
+    FigureChoice choice;
+    choice.bAsShown = false;
+    choice.size = sonavel::measure::FigureSize{w, h, eUnit, dDpi};
+    return choice;
 }
 
 class CRecordingSpanPlayer : public CSpanPlayer {

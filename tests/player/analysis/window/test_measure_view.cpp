@@ -2,9 +2,14 @@
 // span and the window's width, keys, wheel and scroll bar, a drag that selects
 // and Space that plays it, a click that sets the cursor, layers hidden and
 // kept so, the tracker's result or failure, the settings kept in the profile,
-// and the exports of the picture and the pitch.
+// the exports of the picture and the pitch, figures with their tiers, and the
+// status line at a common width.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QXmlStreamReader>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QStandardPaths>
@@ -14,6 +19,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <algorithm>
@@ -23,7 +29,9 @@
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/measure/MeasureTexts.h"
 #include "player/analysis/paint/CMeasurePainter.h"
+#include "player/analysis/paint/CTierPainter.h"
 #include "player/analysis/window/CMeasureView.h"
+#include "player/analysis/window/CStatusText.h"
 #include "tests/player/analysis/window/MeasureTestSupport.h"
 #include "player/analysis/window/CMeasureSettingsDlg.h"
 #include "tests/support/CMessageRecorder.h"
@@ -129,6 +137,36 @@ private slots:
         m_pView->resize(m_pView->width() + 200, m_pView->height() + 100);
         QVERIFY(WaitFor([&] { return m_pView->LastRequest().nPixels > nPixels; }));
         QVERIFY(WaitForCurrentPicture());
+    }
+
+    // A name is shown, never obeyed: its bidirectional controls are dropped
+    // from the header and the title, and a right-to-left name is isolated, so
+    // the duration and rate after it still read left to right.
+    void aNameIsShownWithoutTurningTheHeaderRound()
+    {
+        CMeasureScene scene = m_pView->Plot()->Scene();
+        const QSize size = m_pView->Plot()->size();
+        const QImage plain = CMeasurePainter::Render(size, scene);
+        scene.strName = QString::fromUtf8("voi\u202Ece\u2066.wav\u202C");
+        QVERIFY(CMeasurePainter::Render(size, scene) == plain);
+        m_pView->SetSound(CMeasureSound::FromStore(m_store), scene.strName);
+        QCOMPARE(m_pView->windowTitle(), QString::fromUtf8("voice.wav \xE2\x80\x94 Measure"));
+
+        const QString strLine = QString::fromStdString(sonavel::measure::HeaderLine("\u05E7\u05D5\u05DC", 2.5, kRate));
+        QTextLayout layout(strLine, CMeasurePainter::ViewFont());
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight); // the view's, as the painter lays it out
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const int nDash = static_cast<int>(strLine.indexOf(QChar(0x2014)));
+        const int nSeconds = static_cast<int>(strLine.indexOf(QLatin1String("2.500")));
+        const int nHz = static_cast<int>(strLine.indexOf(QLatin1String("Hz")));
+        QVERIFY(nDash > 0 && nSeconds > nDash && nHz > nSeconds);
+        QVERIFY(line.cursorToX(nDash) < line.cursorToX(nSeconds));
+        QVERIFY(line.cursorToX(nSeconds) < line.cursorToX(nHz));
+        QVERIFY(line.cursorToX(nDash) >= line.cursorToX(1) - 1);
     }
 
     void aDragSelectsAndSpacePlaysIt()
@@ -532,7 +570,7 @@ private slots:
     void aPictureIsSavedAtAChosenSizeAndExportsOpenBesideTheSound()
     {
         QTemporaryDir dir;
-        QVERIFY(m_pView->WritePicture(dir.filePath("big.png"), QSize(1600, 900)));
+        QVERIFY(m_pView->WritePicture(dir.filePath("big.png"), PixelSize(1600, 900)));
         const QImage png(dir.filePath("big.png"));
         QCOMPARE(png.size(), QSize(1600, 900));
         // The spectrogram is drawn at that size, not left out.
@@ -542,8 +580,8 @@ private slots:
             for (int x = rc.left(); x < rc.right(); x += 4)
                 nDark += png.pixelColor(x, y).lightness() < 128;
         QVERIFY(nDark > 100);
-        QVERIFY(m_pView->WritePicture(dir.filePath("small.svg"), QSize(400, 300)));
-        QVERIFY(!m_pView->WritePicture(dir.filePath("tiny.png"), QSize(100, 100)));
+        QVERIFY(m_pView->WritePicture(dir.filePath("small.svg"), PixelSize(400, 300)));
+        QVERIFY(!m_pView->WritePicture(dir.filePath("tiny.png"), PixelSize(100, 100)));
         QVERIFY(!QFile::exists(dir.filePath("tiny.png")));
 
         m_pView->SetSoundFile(QStringLiteral("/srv/corpus/take7.wav"));
@@ -551,6 +589,118 @@ private slots:
         m_pView->SetSoundFile(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                               + "/velmora/tempFile");
         QCOMPARE(m_pView->ExportFolder(), QDir::homePath());
+    }
+
+    // A figure shows the sound with its tiers, not where the user is in it:
+    // the selection's tint and the cursor only when asked; the waveform's
+    // axis says when it is fitted.
+    void aFigureLeavesOutTheSelectionUnlessAskedAndHoldsTheTiers()
+    {
+        CMeasureModel& model = m_pView->Model();
+        QVERIFY(WaitFor([&] { return model.Waveform() != nullptr; }));
+        QTemporaryDir dir;
+        model.SetSelection(0.5, 1.0);
+        const QRect rc = m_pView->Plot()->Layout().rcSpectrogram;
+        const QPoint inside(rc.left() + static_cast<int>(model.XAtTime(0.75, rc.width())), rc.top() + 3);
+        FigureChoice choice;
+        QVERIFY(m_pView->WritePicture(dir.filePath("plain.png"), choice));
+        choice.bSelection = true;
+        QVERIFY(m_pView->WritePicture(dir.filePath("selected.png"), choice));
+        const QColor plain = QImage(dir.filePath("plain.png")).pixelColor(inside);
+        const QColor selected = QImage(dir.filePath("selected.png")).pixelColor(inside);
+        QCOMPARE(plain, QColor(Qt::white)); // above the voice, untinted
+        QVERIFY2(selected.blue() > selected.red() + 10, qPrintable(selected.name()));
+
+        QFile grid(dir.filePath("voice.TextGrid"));
+        QVERIFY(grid.open(QIODevice::WriteOnly));
+        grid.write("File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n\nxmin = 0\nxmax = 3\ntiers? <exists>\n"
+                   "size = 1\nitem []:\n  item [1]:\n    class = \"IntervalTier\"\n    name = \"words\"\n    xmin = 0\n"
+                   "    xmax = 3\n    intervals: size = 2\n    intervals [1]:\n      xmin = 0\n      xmax = 1.2\n"
+                   "      text = \"\xCE\xB8\xC9\xAA\xC5\x8Bk\"\n    intervals [2]:\n      xmin = 1.2\n      xmax = 3\n"
+                   "      text = \"\"\n");
+        grid.close();
+        QVERIFY(m_pView->OpenTextGrid(dir.filePath("voice.TextGrid")));
+        m_pView->Action("waveformFitted")->trigger();
+        QVERIFY(m_pView->Action("waveformFitted")->isChecked() && model.WaveformFitted());
+        QVERIFY(m_pView->WritePicture(dir.filePath("figure.svg")));
+        QFile svg(dir.filePath("figure.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&svg);
+        QStringList texts;
+        QString strViewBox;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("svg"))
+                strViewBox = xml.attributes().value("viewBox").toString();
+            else if (xml.name() == QLatin1String("text"))
+                texts << xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        for (const QString& strText : {QStringLiteral("words"), QString::fromUtf8("\xCE\xB8\xC9\xAA\xC5\x8Bk"),
+                                       QStringLiteral("Amplitude (fitted)")})
+            QVERIFY2(texts.contains(strText), qPrintable(strText + " in " + texts.join('|')));
+        // The tiers below the picture as shown.
+        QCOMPARE(strViewBox.split(' ').value(3).toInt(),
+                 m_pView->Plot()->height() + CTierPainter::StripHeight(CMeasurePainter::ViewFont()));
+        m_pView->Action("waveformFixed")->trigger();
+        QVERIFY(!model.WaveformFitted());
+    }
+
+    // Save Picture's size: in pixels or on paper, a change of unit keeping
+    // the size on paper, the pixels it makes said, and OK grey where they
+    // cannot be drawn.
+    void theSavePictureDialogSaysThePixelsOfASizeOnPaper()
+    {
+        CSavePictureDlg dlg(QSize(960, 600), 2, FigureChoice());
+        auto* pUnit = dlg.findChild<QComboBox*>(QStringLiteral("unit"));
+        auto* pDpi = dlg.findChild<QSpinBox*>(QStringLiteral("dpi"));
+        const QList<QDoubleSpinBox*> sides = dlg.findChildren<QDoubleSpinBox*>();
+        QCOMPARE(sides.size(), 2);
+        QPushButton* pOk = dlg.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QVERIFY(dlg.Choice().bAsShown);
+        pUnit->setCurrentText(QStringLiteral("cm"));
+        QCOMPARE(sides[0]->value(), 25.4); // 960 pixels at 96 dpi
+        sides[0]->setValue(16);
+        sides[1]->setValue(9);
+        pDpi->setValue(300);
+        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("pixels"))->text(), QStringLiteral("1890x1063 pixels (16 x 9 cm at 300 dpi)"));
+        QVERIFY(pOk->isEnabled());
+        dlg.findChild<QComboBox*>(QStringLiteral("format"))->setCurrentIndex(3);
+        testsupport::SaveShot(dlg.grab(), "save-picture-dialog.png");
+        const FigureChoice choice = dlg.Choice();
+        QVERIFY(!choice.bAsShown && choice.eFormat == EFigureFormat::Pdf);
+        QCOMPARE(choice.size.PixelWidth(), 1890);
+        pUnit->setCurrentText(QStringLiteral("mm"));
+        QCOMPARE(sides[0]->value(), 160.0);
+        pDpi->setValue(1200);
+        sides[0]->setValue(300);
+        QVERIFY(!pOk->isEnabled());
+        QVERIFY(dlg.findChild<QLabel*>(QStringLiteral("problem"))->text().contains(QStringLiteral("200-8000")));
+    }
+
+    // At 1200 pixels the pointer's readout and the cursor's share the status
+    // line: each gives way with an ellipsis, neither runs into the other.
+    void theReadoutsShareTheStatusLineWithoutRunningTogether()
+    {
+        CMeasureModel& model = m_pView->Model();
+        CMeasurePlot* pPlot = m_pView->Plot();
+        m_pView->resize(1200, 760);
+        QVERIFY(WaitFor([&] { return model.Pitch() && model.Formants() && model.Intensity() && model.Waveform(); }));
+        const QPointF at = PointAt(*pPlot, model, 0.5);
+        Drag(pPlot, at, at);
+        QTest::mouseMove(pPlot, PointAt(*pPlot, model, 0.6).toPoint());
+        const QList<CStatusText*> lines = m_pView->findChildren<CStatusText*>();
+        QCOMPARE(lines.size(), 2);
+        QApplication::processEvents();
+        for (CStatusText* pLine : lines) {
+            const QString strShown = pLine->ShownText();
+            QVERIFY2(strShown == pLine->text() || (strShown.endsWith(QChar(0x2026)) && strShown.size() > 3),
+                     qPrintable(strShown + " of " + pLine->text()));
+        }
+        QVERIFY(lines[0]->text().contains(QStringLiteral(" Hz")) && lines[1]->text().startsWith(QStringLiteral("Cursor")));
+        QVERIFY(!lines[0]->geometry().intersects(lines[1]->geometry()));
+        testsupport::SaveShot(m_pView->grab(), "measure-status-1200.png");
     }
 };
 

@@ -9,6 +9,7 @@
 // file dialogs open where the sound is.
 #include <QAction>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QMessageBox>
@@ -199,6 +200,37 @@ private slots:
         QCOMPARE(back.grid.tiers[0].intervals[1].dEnd, 2.0);
         QCOMPARE(back.grid.tiers[1].points[0].dTime, 1.0);
         QCOMPARE(back.grid.tiers[1].points[0].strLabel, std::string("H"));
+    }
+
+    // After Enter and Delete the selection and the status line show the
+    // interval the tier has selected now; a dragged boundary says where it is.
+    void TheSelectionFollowsAnEditAndADragSaysWhere()
+    {
+        CMeasureModel& model = m_pView->Model();
+        const auto Status = [&](const char* szName) {
+            for (QLabel* p : m_pView->findChildren<QLabel*>())
+                if (p->accessibleName() == QLatin1String(szName))
+                    return p->text();
+            return QString();
+        };
+        QTest::mouseClick(m_pView->Strip(0), Qt::LeftButton, Qt::NoModifier, At(0, 1.5));
+        const double dCursor = model.Cursor();
+        Type(Qt::Key_Return);
+        QCOMPARE(model.SelectionStart(), dCursor);
+        QCOMPARE(model.SelectionEnd(), 2.0);
+        QVERIFY2(Status("Selection").startsWith(QStringLiteral("Selection 1.5")), qPrintable(Status("Selection")));
+        Type(Qt::Key_Delete);
+        QCOMPARE(model.SelectionStart(), 1.0);
+        QCOMPARE(model.SelectionEnd(), 2.0);
+        QVERIFY2(Status("Selection").startsWith(QStringLiteral("Selection 1.000")), qPrintable(Status("Selection")));
+
+        CTierStrip* pWords = m_pView->Strip(0);
+        QTest::mousePress(pWords, Qt::LeftButton, Qt::NoModifier, At(0, 1.0));
+        QTest::mouseMove(pWords, At(0, 1.1));
+        QTest::mouseMove(pWords, At(0, 1.25));
+        QVERIFY2(Status("Readout").startsWith(QStringLiteral("Boundary at 1.2")), qPrintable(Status("Readout")));
+        QTest::mouseRelease(pWords, Qt::LeftButton, Qt::NoModifier, At(0, 1.25));
+        QVERIFY(std::abs(GridTier(0).intervals[0].dEnd - 1.25) < 0.01);
     }
 
     void ClosingWithUnsavedEditsAsks()
