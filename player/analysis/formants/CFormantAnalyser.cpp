@@ -39,6 +39,7 @@ const double kMaxLagS = 0.003;
 // longer weighting.
 const double kHighVoiceHz = 230, kHighestVoiceHz = 600;
 const double kPeriodicCorrelation = 0.5;
+const double kCoarseMargin = 0.1; // the coarse search's correlation may lie this much lower
 const double kClosedPhasePeriods = 0.5;
 const double kClosedPhaseFloor = 0.01; // of the mean weight, so that no error weighs nothing
 const double kFirstAgainLn = 0.2;      // |ln| between the two readings of F1
@@ -53,51 +54,60 @@ int LowestFormantPole(const Pole* poles, int nPoles, double dCeilingHz)
 }
 
 // The period in samples at dRate of a voice above kHighVoiceHz in x[0..n-1],
-// read from the residual e of the predictor a (order p), or 0.
+// read from the residual of the predictor a (order p), or 0. e gets the
+// residual.
 int HighVoicePeriod(const double* x, int n, const double* a, int p, double dRate, std::vector<double>& e)
 {
-    // e[t] from t = p on (where the whole predictor applies), and the running
-    // sums of its squares for every lag's two energies.
-    e.resize(size_t(2 * n + 1));
-    double* r = e.data();
-    double* sq = r + n; // sq[k] = sum of r[p .. p+k-1]^2
-    for (int t = p; t < n; ++t) {
-        double d = x[t];
-        for (int k = 1; k <= p; ++k)
-            d += a[k] * x[t - k];
-        r[t] = d;
-    }
-    sq[0] = 0;
-    for (int t = p; t < n; ++t)
-        sq[t - p + 1] = sq[t - p] + r[t] * r[t];
-    const int m = n - p;
+    const int m = n - p; // the residual from t = p on, where the whole predictor applies
     const int nMin = std::max(2, static_cast<int>(dRate / kHighestVoiceHz));
     const int nMax = std::min(static_cast<int>(dRate / kHighVoiceHz), m / 2);
-    double dBest = kPeriodicCorrelation;
-    int nBest = 0;
+    e.resize(size_t(2 * n + 1));
+    double* r = e.data();
+    std::copy(x, x + n, r);
+    for (int k = 1; k <= p; ++k) {
+        const double c = a[k];
+#pragma omp simd
+        for (int t = k; t < n; ++t)
+            r[t] += c * x[t - k];
+    }
+    if (nMax < nMin)
+        return 0;
     const double* q = r + p;
-    for (int nLag = nMin; nLag <= nMax; ++nLag) {
+    double* sq = r + n; // sq[k]: the sum of q[0 .. k-1]^2
+    sq[0] = 0;
+    for (int t = 0; t < m; ++t)
+        sq[t + 1] = sq[t] + q[t] * q[t];
+    // The correlation at every lag over every nStride-th product.
+    const auto Correlation = [&](int nLag, int nStride) {
         double s = 0;
 #pragma omp simd reduction(+ : s)
-        for (int t = 0; t < m - nLag; ++t)
+        for (int t = 0; t < m - nLag; t += nStride)
             s += q[t] * q[t + nLag];
-        if (!(s > 0))
-            continue;
         const double e0 = sq[m - nLag], e1 = sq[m] - sq[nLag];
-        if (s * s > dBest * dBest * e0 * e1) {
-            dBest = s / std::sqrt(e0 * e1);
+        return s > 0 && e0 > 0 && e1 > 0 ? nStride * s / std::sqrt(e0 * e1) : 0.0;
+    };
+    // Every other product first, then the best lag and its neighbours in full.
+    double dBest = 0;
+    int nBest = 0;
+    for (int nLag = nMin; nLag <= nMax; ++nLag) {
+        const double c = Correlation(nLag, 2);
+        if (c > dBest) {
+            dBest = c;
             nBest = nLag;
         }
     }
-    // The residual before p, for the closed phases' weights: the predictor's
-    // first terms alone.
-    for (int t = 0; t < std::min(p, n); ++t) {
-        double d = x[t];
-        for (int k = 1; k <= t; ++k)
-            d += a[k] * x[t - k];
-        r[t] = d;
+    if (dBest <= kPeriodicCorrelation - kCoarseMargin)
+        return 0;
+    const int nCoarse = nBest;
+    dBest = 0;
+    for (int nLag = std::max(nMin, nCoarse - 1); nLag <= std::min(nMax, nCoarse + 1); ++nLag) {
+        const double c = Correlation(nLag, 1);
+        if (c > dBest) {
+            dBest = c;
+            nBest = nLag;
+        }
     }
-    return nBest;
+    return dBest > kPeriodicCorrelation ? nBest : 0;
 }
 
 } // namespace
