@@ -32,11 +32,12 @@ vowels of seed 1; the default seed, 2, is held out. The running-speech path
 (its costs, window, F3's width, the longer weighting of a low F1) was tuned on
 the --tune sentences (espeak-ng's en-us voice) with seed 1, and the children's
 midpoints on seed 1; the default is other sentences in another voice (en-gb),
-seed 2. The closed-phase reading of a high voice's F1, the 25 ms window and
-F1 without a median were tuned on both of those (and on 10 files of children's
-midpoints with seeds 1 and 3); --fresh (a third voice, en-gb-scotland, and
-sentences of its own) with seed 11 and 10 files of children's midpoints of
-seed 11 were kept for the final check.
+seed 2. The closed-phase reading of a high voice's F1, the 25 ms window (30 ms
+over a noisy floor), F1 without a median and the path's lighter width cost
+were tuned on both of those (and on 10 files of children's midpoints with
+seeds 1 and 3); --fresh (a third voice, en-gb-scotland, and sentences of its
+own) with seed 11, and 10 files of children's midpoints of seed 11, were kept
+for the final check.
 """
 import argparse
 import math
