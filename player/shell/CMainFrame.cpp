@@ -291,30 +291,37 @@ void CMainFrame::UpdateTitle()
     setWindowTitle(strTitle);
 }
 
-void CMainFrame::OnFilePrint()
+CSonavelProView* CMainFrame::ActiveView() const
 {
     QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
-    if (!pView)
-        return;
+    return pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+}
+
+QPrinter* CMainFrame::Printer()
+{
     if (!m_pPrinter)
         m_pPrinter = new QPrinter;
-    QPrintDialog dlg(m_pPrinter, this);
+    return m_pPrinter;
+}
+
+void CMainFrame::OnFilePrint()
+{
+    CSonavelProView* pView = ActiveView();
+    if (!pView)
+        return;
+    QPrintDialog dlg(Printer(), this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    QPainter painter(m_pPrinter);
+    QPainter painter(Printer());
     pView->OnDraw(painter);
 }
 
 void CMainFrame::OnFilePrintPreview()
 {
-    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+    CSonavelProView* pView = ActiveView();
     if (!pView)
         return;
-    if (!m_pPrinter)
-        m_pPrinter = new QPrinter;
-    QPrintPreviewDialog dlg(m_pPrinter, this);
+    QPrintPreviewDialog dlg(Printer(), this);
     connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [pView](QPrinter* pPrinter) {
         QPainter painter(pPrinter);
         pView->OnDraw(painter);
@@ -324,9 +331,7 @@ void CMainFrame::OnFilePrintPreview()
 
 void CMainFrame::OnFilePrintSetup()
 {
-    if (!m_pPrinter)
-        m_pPrinter = new QPrinter;
-    QPageSetupDialog dlg(m_pPrinter, this);
+    QPageSetupDialog dlg(Printer(), this);
     dlg.exec();
 }
 

@@ -8,6 +8,7 @@
 #include <QRect>
 
 class CSonavelProApp;
+class CSonavelProView;
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
@@ -55,6 +56,9 @@ private:
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
+    // The active document window's view, or null; the one printer, made at first use.
+    CSonavelProView* ActiveView() const;
+    QPrinter* Printer();
 
     CSonavelProApp* m_pApp;
     QMdiArea* m_pMdiArea;

@@ -12,7 +12,8 @@
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
+#include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
@@ -191,12 +192,7 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
-        m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
-        m_pMeasureView->SetHeaderNote(m_strShortNote);
-        m_pMeasureView->SetSoundFile(m_strLoadedPath);
-        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
-        OpenTextGridInView();
+        ShowSoundInView();
     }
     if (m_bSelect) {
         PlaySelectedSpan();
@@ -278,12 +274,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         CMeasureView* pView = m_pMeasureView;
         connect(this, &CSonavelProApp::PlayingChanged, pView, [this, pView] { pView->SetPlaybackRunning(IsPlaying()); });
         pView->SetPlaybackRunning(IsPlaying());
-        m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
-        m_pMeasureView->SetHeaderNote(m_strShortNote);
-        m_pMeasureView->SetSoundFile(m_strLoadedPath);
-        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
-        OpenTextGridInView();
+        ShowSoundInView();
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             QRect rc = m_pMeasureView->frameGeometry();
             rc.moveCenter(pScreen->availableGeometry().center());
@@ -294,6 +285,16 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
     m_pMeasureView->raise();
     m_pMeasureView->activateWindow();
     return m_pMeasureView;
+}
+
+void CSonavelProApp::ShowSoundInView()
+{
+    m_measureStore = m_store;
+    m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+    m_pMeasureView->SetHeaderNote(m_strShortNote);
+    m_pMeasureView->SetSoundFile(m_strLoadedPath);
+    m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
+    OpenTextGridInView();
 }
 
 void CSonavelProApp::OpenTextGridInView()
@@ -315,8 +316,11 @@ QString BrowserCacheFolder()
 
 QString CSonavelProApp::TextGridBesideSound() const
 {
-    return QFile::decodeName(TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString(),
-                                            QFile::encodeName(BrowserCacheFolder()).toStdString()).c_str());
+    // A sound in the browser's cache has a name that says nothing of it.
+    if (IsBrowserCopy())
+        return QString();
+    return QFile::decodeName(
+        sonavel::textgrid::TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString()).c_str());
 }
 
 bool CSonavelProApp::IsBrowserCopy() const

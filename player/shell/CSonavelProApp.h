@@ -100,6 +100,8 @@ private:
     void SetLoaded(int bLoaded);
     CMeasureView* OpenMeasureView();
     // Opens the sound's TextGrid (--textgrid's, or the one beside it) in the view.
+    // The measuring view (open) shows the sound the player holds, with its TextGrid.
+    void ShowSoundInView();
     void OpenTextGridInView();
     // take7.TextGrid beside take7.wav, unless the sound is the browser's copy
     // in its cache folder (a name there says nothing of the sound).

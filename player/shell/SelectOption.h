@@ -49,11 +49,6 @@ bool ParseSelectValue(const std::string& strValue, SelectSpan& span);
 constexpr size_t kMaxSoundNameBytes = 255;
 std::string SafeSoundName(const std::string& strName);
 
-// The TextGrid of the same name beside a sound: take7.wav -> take7.TextGrid,
-// else take7.textgrid when only that exists; "" when neither does, and for a
-// sound in the folder strNotIn (the browser's cache, where a name says nothing).
-std::string TextGridBeside(const std::string& strSound, const std::string& strNotIn);
-
 // Fits a read span to a sound of dDuration seconds: the end is clamped to it.
 // Empty when the span can be played, else why not (for one line on stderr).
 std::string FitSelectSpan(SelectSpan& span, double dDuration);

@@ -13,8 +13,6 @@
 
 namespace sonavel::formants {
 
-using namespace sonavel::pitch;
-
 namespace {
 const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
@@ -122,15 +120,15 @@ analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRa
     return {};
 }
 
-ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                           int nThreads, FormantFrames& frames)
+analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                                 int nThreads, FormantFrames& frames)
 {
     frames = FormantFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate))
-        return TRACK_REFUSED;
+        return analysis::EOutcome::Refused;
     const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     const int nFrames = static_cast<int>(dFrames);
     const int nOrder = PredictorOrder(settings.nFormants);
     try {
@@ -139,7 +137,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         size_t nChosen = 0;
         bool bNoisy = false;
         if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, bNoisy))
-            return TRACK_SOURCE_FAILED;
+            return analysis::EOutcome::SourceFailed;
         CFormantAnalyser analyser;
         // Every resonance of a frame is a candidate; the path picks the formants.
         // A noise floor that high takes a pole pair of its own.
@@ -156,7 +154,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         }
         std::vector<FramePoles> poles(static_cast<size_t>(nFrames));
         if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, poles.data()))
-            return TRACK_SOURCE_FAILED;
+            return analysis::EOutcome::SourceFailed;
         FollowFormants(poles, settings.nFormants, ceilings[nChosen]);
         const size_t nPer = size_t(settings.nFormants);
         frames.nFormants = settings.nFormants;
@@ -173,9 +171,17 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         }
     } catch (const std::bad_alloc&) {
         frames = FormantFrames();
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
+}
+
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
+                                  FormantFrames& frames)
+{
+    return analysis::AnalyseSoundUpTo(kMaxRateHz, input, [&](const CSampleSource& source, int nCount, int nRate) {
+        return TrackFormants(settings, source, nCount, nRate, nThreads, frames);
+    });
 }
 
 } // namespace sonavel::formants

@@ -38,13 +38,13 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/CSoundInput.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 
 class CSampleSource;
 
 namespace sonavel::formants {
 
-using sonavel::pitch::ETrackResult;
 
 inline constexpr int kMinFormants = 1, kMaxFormants = 6;
 inline constexpr double kMinCeilingHz = 1000;
@@ -82,11 +82,16 @@ struct FormantFrames {
 analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRate);
 
 // The formants of samples 0 .. nCount-1 of source at nRate (> 0), with up to
-// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED (RefusedSetting,
+// nThreads threads (0: one per core). Done; Refused (RefusedSetting,
 // or a rate above kMaxRateHz);
-// TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails to give a block.
+// NoMemory; SourceFailed when the source fails to give a block.
 // frames is emptied on failure; the frames are the same for any thread count.
-ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                           int nThreads, FormantFrames& frames);
+analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                                 int nThreads, FormantFrames& frames);
+
+// The formants' door (core/CSoundInput.h): TrackFormants over the input.
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
+                                  FormantFrames& frames);
+inline constexpr analysis::OutcomeWords kFormantWords{"find the formants", "the formants cannot be found"};
 
 } // namespace sonavel::formants

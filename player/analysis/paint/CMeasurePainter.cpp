@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/measure/AxisTicks.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/AxisTicks.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CTrackPainter.h"
 #include "player/analysis/paint/CWaveformPainter.h"
 #include "player/analysis/paint/PaintSupport.h"
@@ -236,7 +236,7 @@ void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, con
     if (!pFrames || pFrames->time_s.size() < 2 || !(hi > lo)) {
         dc.setPen(Qt::darkGray);
         const QString strWhy = model.IsTracking() ? QString::fromUtf8("Tracking pitch\xE2\x80\xA6")
-                               : model.PitchResult() != sonavel::pitch::TRACK_DONE
+                               : model.PitchResult() != sonavel::analysis::EOutcome::Done
                                    ? QStringLiteral("No pitch: ") + QString::fromStdString(sonavel::measure::TrackFailure(model.PitchResult()))
                                    : QString();
         dc.drawText(rc, Qt::AlignCenter, strWhy);

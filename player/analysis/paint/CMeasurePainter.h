@@ -11,8 +11,8 @@
 #include <QRect>
 #include <QString>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/paint/CMeasureLayout.h"
 
 class QPainter;

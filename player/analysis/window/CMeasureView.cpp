@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CSpanPlayer.h"
 #include "player/analysis/window/CStatusText.h"
@@ -77,11 +77,11 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
         [this](std::shared_ptr<const CMeasurePicture> p) {
             QMetaObject::invokeMethod(this, [this, p] { ShowPicture(p); }, Qt::QueuedConnection);
         },
-        [this](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult nResult, unsigned nSerial) {
+        [this](std::shared_ptr<const pitch::PitchFrames> p, analysis::EOutcome nResult, unsigned nSerial) {
             QMetaObject::invokeMethod(this, [this, p, nResult, nSerial] { OnPitch(p, nResult, nSerial); },
                                       Qt::QueuedConnection);
         },
-        [this](const LayerTracks& tracks) {
+        [this](const LayerResults& tracks) {
             QMetaObject::invokeMethod(this, [this, tracks] { OnLayers(tracks); }, Qt::QueuedConnection);
         });
 
@@ -210,7 +210,7 @@ void CMeasureView::ShowPicture(std::shared_ptr<const CMeasurePicture> pPicture)
     emit PictureShown();
 }
 
-void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, pitch::ETrackResult nResult,
+void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, analysis::EOutcome nResult,
                            unsigned nSerial)
 {
     if (nSerial != m_nPitchSerial)

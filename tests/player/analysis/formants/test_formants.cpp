@@ -16,9 +16,6 @@
 #include "tools/voicesynth/CVoiceSynth.h"
 
 using namespace sonavel::formants;
-using sonavel::pitch::TRACK_DONE;
-using sonavel::pitch::TRACK_REFUSED;
-using sonavel::pitch::TRACK_SOURCE_FAILED;
 
 namespace {
 
@@ -43,7 +40,7 @@ FormantFrames Track(const std::vector<int16_t>& samples, const FormantSettings& 
 {
     FormantFrames frames;
     const CMemorySamples source(samples.data(), int(samples.size()));
-    EXPECT_EQ(TrackFormants(settings, source, int(samples.size()), nRate, nThreads, frames), TRACK_DONE);
+    EXPECT_EQ(TrackFormants(settings, source, int(samples.size()), nRate, nThreads, frames), sonavel::analysis::EOutcome::Done);
     return frames;
 }
 
@@ -276,10 +273,10 @@ TEST(Formants, RefusedSettingsAreNamedBeforeAnySoundIsRead)
         EXPECT_STREQ(RefusedSetting(s, 22050).szSetting, c.refused) << c.nFormants << " " << c.dCeiling << " " << c.dStep;
         FormantFrames frames;
         // A refused setting never reaches the source; a taken one does, and its failure shows.
-        EXPECT_EQ(TrackFormants(s, source, 22050, 22050, 1, frames), c.refused ? TRACK_REFUSED : TRACK_SOURCE_FAILED);
+        EXPECT_EQ(TrackFormants(s, source, 22050, 22050, 1, frames), c.refused ? sonavel::analysis::EOutcome::Refused : sonavel::analysis::EOutcome::SourceFailed);
         EXPECT_TRUE(frames.time_s.empty());
     }
     FormantFrames frames;
-    EXPECT_EQ(TrackFormants(FormantSettings(), source, 100, kMaxRateHz + 1, 1, frames), TRACK_REFUSED);
+    EXPECT_EQ(TrackFormants(FormantSettings(), source, 100, kMaxRateHz + 1, 1, frames), sonavel::analysis::EOutcome::Refused);
 }
 

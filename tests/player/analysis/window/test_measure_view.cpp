@@ -27,7 +27,7 @@
 #include <memory>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/paint/CTierPainter.h"
 #include "player/analysis/window/CMeasureView.h"
@@ -444,7 +444,8 @@ private slots:
         model.SetSound(static_cast<int64_t>(samples.size()), nRate);
         model.SetSoundSamples(CMeasureSound::FromSamples(samples.data(), static_cast<int64_t>(samples.size()), nRate));
         auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
-        pPyramid->Build(CMemorySamples(samples.data(), static_cast<int>(samples.size())), static_cast<int>(samples.size()));
+        const CMemorySamples held(samples.data(), static_cast<int>(samples.size()));
+        pPyramid->Build(sonavel::analysis::CSoundInput::Samples(held, static_cast<int>(samples.size()), nRate));
         model.SetWaveform(pPyramid);
         model.SetSpan(0, static_cast<double>(samples.size()) / nRate);
         scene.pModel = &model;
@@ -474,8 +475,8 @@ private slots:
         }
         CMeasureModel model;
         model.SetSound(32000, 16000);
-        model.SetFormants(pFormants, sonavel::pitch::TRACK_DONE);
-        model.SetIntensity(pLevel, sonavel::pitch::TRACK_DONE);
+        model.SetFormants(pFormants, sonavel::analysis::EOutcome::Done);
+        model.SetIntensity(pLevel, sonavel::analysis::EOutcome::Done);
         model.ShowAll();
         CMeasureScene scene;
         scene.pModel = &model;
