@@ -15,5 +15,12 @@ namespace format {
 // use for "not known yet" (a size of 0 or all ones).
 int64_t DeclaredSoundLength(const uint8_t* pHead, std::size_t nHead);
 
+// The sample frames the same header declares: a WAV's or RF64's data size over
+// its frame size, an AIFF's frame count, an AU's data size over its frame
+// size; -1 where it declares none (as above) or pHead ends before saying.
+// A file shorter than DeclaredSoundLength holds fewer: the player tells how
+// many seconds of these arrived.
+int64_t DeclaredSoundFrames(const uint8_t* pHead, std::size_t nHead);
+
 } // namespace format
 } // namespace sonavel

@@ -6,7 +6,7 @@
 #include "player/analysis/intensity/IntensityTrack.h"
 #include "python/BlockArray.h"
 #include "python/Interpreter.h"
-#include "python/PyTrackSource.h"
+#include "python/SoundArguments.h"
 
 namespace py = pybind11;
 
@@ -25,18 +25,6 @@ void CheckFormantSettings(const formants::FormantSettings& settings, int nRate)
 {
     if (const analysis::SettingRefusal refusal = formants::RefusedSetting(settings, nRate))
         throw py::value_error(ArgumentName(refusal.szSetting) + ": " + refusal.strWhy);
-}
-
-// A failure other than a refused setting, worded as the command line words it.
-[[noreturn]] void RaiseFailure(pitch::ETrackResult nResult, const std::string& strPath, int nRate, int nMaxRate,
-                               const char* szWhat, const char* szFailed)
-{
-    if (nResult == pitch::TRACK_NO_MEMORY)
-        RaiseMemoryError(strPath + ": not enough memory to " + szWhat);
-    if (nRate > nMaxRate)
-        RaiseSoundError(strPath + ": a sample rate above " + std::to_string(nMaxRate) + " Hz is not analysed",
-                        strPath);
-    RaiseSoundError(strPath + ": " + szFailed, strPath);
 }
 
 } // namespace
@@ -58,18 +46,14 @@ py::tuple Formants(const py::handle& arg, const py::handle& maxFormant, int nCou
     CheckFormantSettings(settings, 0);
     formants::FormantFrames frames;
     std::string strPath;
-    int nRate = 0;
-    const pitch::ETrackResult nResult = TrackOver(
+    const analysis::SoundOutcome outcome = AnalyseArgument(
         arg, nChannel,
-        [&](const CSampleSource& source, int nSamples, int nSourceRate) {
-            return formants::TrackFormants(settings, source, nSamples, nSourceRate, 0, frames);
-        },
-        strPath, nRate);
-    if (nResult == pitch::TRACK_REFUSED && nRate <= formants::kMaxRateHz)
-        CheckFormantSettings(settings, nRate);
-    if (nResult != pitch::TRACK_DONE)
-        RaiseFailure(nResult, strPath, nRate, formants::kMaxRateHz, "find the formants",
-                     "the formants cannot be found");
+        [&](const analysis::CSoundInput& input) { return formants::TrackSound(input, settings, 0, frames); }, strPath);
+    // A ceiling above half this sound's rate is the setting's refusal.
+    if (outcome.nOutcome == analysis::EOutcome::Refused && outcome.strWhy.empty())
+        CheckFormantSettings(settings, outcome.nRate);
+    if (!outcome.Done())
+        RaiseOutcome(outcome, formants::kFormantWords, strPath);
     const size_t nFrames = frames.time_s.size();
     const auto Table = [&](std::vector<double>&& values) {
         return ArrayFromVector(std::move(values)).attr("reshape")(nFrames, nCount);
@@ -87,16 +71,12 @@ py::tuple Intensity(const py::handle& arg, double dFloorHz, double dStepS, int n
         throw py::value_error(std::string(refusal.szSetting) + ": " + refusal.strWhy);
     intensity::IntensityFrames frames;
     std::string strPath;
-    int nRate = 0;
-    const pitch::ETrackResult nResult = TrackOver(
+    const analysis::SoundOutcome outcome = AnalyseArgument(
         arg, nChannel,
-        [&](const CSampleSource& source, int nSamples, int nSourceRate) {
-            return intensity::TrackIntensity(settings, source, nSamples, nSourceRate, 0, frames);
-        },
-        strPath, nRate);
-    if (nResult != pitch::TRACK_DONE)
-        RaiseFailure(nResult, strPath, nRate, intensity::kMaxRateHz, "measure the intensity",
-                     "the intensity cannot be measured");
+        [&](const analysis::CSoundInput& input) { return intensity::TrackSound(input, settings, 0, frames); },
+        strPath);
+    if (!outcome.Done())
+        RaiseOutcome(outcome, intensity::kIntensityWords, strPath);
     return py::make_tuple(ArrayFromVector(std::move(frames.time_s)), ArrayFromVector(std::move(frames.db)));
 }
 

@@ -3,12 +3,10 @@
 #include <cmath>
 #include <string>
 
-#include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "python/BlockArray.h"
 #include "python/Interpreter.h"
-#include "player/audio/SoundReaders.h"
 #include "python/SoundArguments.h"
 
 namespace py = pybind11;
@@ -52,25 +50,6 @@ pitch::PitchSettings SettingsOf(const py::handle& tracker, const py::handle& flo
     return settings;
 }
 
-// The failure of a track as the command line words it for the file.
-[[noreturn]] void RaiseTrackFailure(const analysis::SoundOutcome& outcome, const std::string& strPath,
-                                    const pitch::PitchSettings& settings)
-{
-    switch (outcome.nOutcome) {
-    case analysis::EOutcome::NotLoaded:
-        RaiseSoundError(audio::DescribeLoadFailure(outcome.load, strPath), strPath, outcome.load.nErrno);
-    case analysis::EOutcome::NoMemory:
-        RaiseMemoryError(strPath + ": not enough memory to track the pitch");
-    case analysis::EOutcome::RangeUnfit:
-        RaiseSoundError(strPath + ": " + pitch::RateMismatch(settings, outcome.nRate), strPath);
-    case analysis::EOutcome::Done:
-    case analysis::EOutcome::SourceFailed:
-    case analysis::EOutcome::Refused:
-        break;
-    }
-    RaiseSoundError(strPath + ": the pitch cannot be tracked", strPath);
-}
-
 } // namespace
 
 py::tuple Pitch(const py::handle& arg, const py::handle& tracker, const py::handle& floor, const py::handle& ceiling,
@@ -80,30 +59,13 @@ py::tuple Pitch(const py::handle& arg, const py::handle& tracker, const py::hand
     if (nThreads < 0)
         throw py::value_error("threads must be 0 (one per core) or more");
     pitch::PitchFrames frames;
-    analysis::SoundOutcome outcome;
     std::string strPath;
-    // A path goes through the one entry, as the command line's does: a mono
-    // 16-bit WAV straight from its file, any other sound loaded meanwhile.
-    if (!py::isinstance<CPySound>(arg) && IsPath(arg)) {
-        if (nChannel < 1)
-            throw py::value_error("channel must be 1 (the first) or more");
-        strPath = PathBytes(arg);
-        WithoutInterpreterLock([&] {
-            outcome = pitch::TrackSound(analysis::CSoundInput::File(strPath, nChannel), settings, nThreads, frames);
-        });
-    } else {
-        const CPySound sound = SoundOf(arg, nChannel);
-        strPath = sound.m_strPath;
-        WithoutInterpreterLock([&] {
-            CSampleLock lock(sound.m_store.hSamples);
-            const int nHeld = static_cast<int>(sound.Samples());
-            const CMemorySamples samples(nHeld > 0 ? lock.Samples() : nullptr, nHeld);
-            outcome = pitch::TrackSound(analysis::CSoundInput::Samples(samples, nHeld, sound.m_store.sampleRate),
-                                        settings, nThreads, frames);
-        });
-    }
+    const analysis::SoundOutcome outcome = AnalyseArgument(
+        arg, nChannel,
+        [&](const analysis::CSoundInput& input) { return pitch::TrackSound(input, settings, nThreads, frames); },
+        strPath);
     if (!outcome.Done())
-        RaiseTrackFailure(outcome, strPath, settings);
+        RaiseOutcome(outcome, pitch::kPitchWords, strPath);
     return py::make_tuple(ArrayFromVector(std::move(frames.time_s)), ArrayFromVector(std::move(frames.pitch_hz)),
                           ArrayFromVector(std::move(frames.confidence)));
 }

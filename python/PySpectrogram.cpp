@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "player/analysis/model/CAnalysisModel.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/spectrum/SpectrogramColumns.h"
 #include "python/BlockArray.h"
 #include "python/GridBudget.h"
@@ -111,9 +111,9 @@ py::array_t<double> AnalysisWindowGrid(const py::handle& arg, int nWidth, int nH
     RequireGridBudget(nColumns * (uint64_t(model.ColumnLength()) + nRows), sizeof(double),
                       "a grid of " + std::to_string(nWidth) + " x " + std::to_string(nHeight) + " pixels");
     const CPySound sound = SoundOf(arg, nChannel);
-    int nResult = 0;
+    analysis::EOutcome nResult = analysis::EOutcome::Done;
     WithoutInterpreterLock([&] { nResult = model.ComputeSpectrogram(sound.m_store); });
-    if (nResult != 0)
+    if (nResult != analysis::EOutcome::Done)
         RaiseMemoryError(sound.m_strPath + ": not enough memory for the spectrogram");
     py::array_t<double> grid({size_t(nRows), size_t(nColumns)});
     double* pGrid = grid.mutable_data();

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/table/IntervalTable.h"
+#include "player/analysis/intervals/IntervalTable.h"
 #include "player/analysis/textgrid/TextGridCheck.h"
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
@@ -167,26 +166,19 @@ py::tuple MeasureTable(const py::handle& arg, const py::handle& gridValue, const
     if (const std::string strProblem = GridProblem(grid); !strProblem.empty())
         throw py::value_error("textgrid: " + strProblem);
     const std::string strTier = tierValue.is_none() ? std::string() : Utf8(tierValue, "tier");
-    if (!table::HasTier(grid, strTier))
+    if (!intervals::HasTier(grid, strTier))
         throw py::value_error("tier: no tier is named " + strTier);
-    const CPySound sound = SoundOf(arg, 1);
-    std::vector<table::MeasureRow> rows;
-    table::MeasureOutcome outcome;
-    WithoutInterpreterLock([&] {
-        CSampleLock lock(sound.m_store.hSamples);
-        const int nHeld = static_cast<int>(sound.Samples());
-        const CMemorySamples samples(nHeld > 0 ? lock.Samples() : nullptr, nHeld);
-        outcome = table::MeasureGrid(grid, strTier, samples, nHeld, sound.m_store.sampleRate, 0, rows);
-    });
-    if (!outcome.Ok()) {
-        const std::string strLine = sound.m_strPath + ": " + table::DescribeOutcome(outcome, sound.m_store.sampleRate);
-        if (outcome.eResult == pitch::TRACK_NO_MEMORY)
-            RaiseMemoryError(strLine);
-        RaiseSoundError(strLine, sound.m_strPath);
-    }
+    std::vector<intervals::IntervalRow> rows;
+    std::string strPath;
+    const analysis::SoundOutcome outcome = AnalyseArgument(
+        arg, 1,
+        [&](const analysis::CSoundInput& input) { return intervals::MeasureIntervals(input, grid, strTier, 0, rows); },
+        strPath);
+    if (!outcome.Done())
+        RaiseOutcome(outcome, intervals::kIntervalWords, strPath);
     py::list tiers, labels;
     std::vector<double> columns[9];
-    for (const table::MeasureRow& r : rows) {
+    for (const intervals::IntervalRow& r : rows) {
         tiers.append(Text(r.strTier));
         labels.append(Text(r.strLabel));
         const double values[9] = {r.dStart, r.dEnd, r.dF0MeanHz, r.dF0MinHz, r.dF0MaxHz,

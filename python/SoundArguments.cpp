@@ -57,5 +57,36 @@ CPySound SoundOf(const py::handle& arg, int nChannel)
     return LoadSound(PathBytes(arg), nChannel);
 }
 
+analysis::SoundOutcome AnalyseArgument(const py::handle& arg, int nChannel, const DoorFn& fnDoor, std::string& strPath)
+{
+    analysis::SoundOutcome outcome;
+    if (!py::isinstance<CPySound>(arg) && IsPath(arg)) {
+        if (nChannel < 1)
+            throw py::value_error("channel must be 1 (the first) or more");
+        strPath = PathBytes(arg);
+        WithoutInterpreterLock([&] { outcome = fnDoor(analysis::CSoundInput::File(strPath, nChannel)); });
+        return outcome;
+    }
+    const CPySound sound = SoundOf(arg, nChannel);
+    strPath = sound.m_strPath;
+    WithoutInterpreterLock([&] {
+        CSampleLock lock(sound.m_store.hSamples);
+        const int nHeld = static_cast<int>(sound.Samples());
+        const CMemorySamples samples(nHeld > 0 ? lock.Samples() : nullptr, nHeld);
+        outcome = fnDoor(analysis::CSoundInput::Samples(samples, nHeld, sound.m_store.sampleRate));
+    });
+    return outcome;
+}
+
+void RaiseOutcome(const analysis::SoundOutcome& outcome, const analysis::OutcomeWords& words, const std::string& strPath)
+{
+    const std::string strLine = analysis::DescribeOutcome(outcome, words, strPath);
+    if (outcome.nOutcome == analysis::EOutcome::NotLoaded)
+        RaiseSoundError(strLine, strPath, outcome.load.nErrno);
+    if (outcome.nOutcome == analysis::EOutcome::NoMemory)
+        RaiseMemoryError(strLine);
+    RaiseSoundError(strLine, strPath);
+}
+
 } // namespace python
 } // namespace sonavel

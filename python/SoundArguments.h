@@ -3,7 +3,10 @@
 // or a Sound, turned into the sound they work on.
 #include <pybind11/pybind11.h>
 
+#include <functional>
 #include <string>
+
+#include "player/analysis/core/CSoundInput.h"
 
 #include "python/CPySound.h"
 
@@ -26,6 +29,22 @@ CPySound LoadSound(const std::string& path, int nChannel);
 // nChannel of the file). A Sound holds one channel already: a channel other
 // than 1 or its own raises ValueError.
 CPySound SoundOf(const pybind11::handle& arg, int nChannel);
+
+// An analysis's door over the sound arg names, run without the interpreter's
+// lock: a path's channel nChannel as every analysis reads a file (a mono
+// 16-bit WAV streamed, any other sound loaded), a Sound's samples as it holds
+// them (SoundOf's rules for the channel). strPath receives the name the
+// messages give. Raises ValueError for a channel below 1, TypeError for
+// anything that is neither.
+using DoorFn = std::function<analysis::SoundOutcome(const analysis::CSoundInput& input)>;
+analysis::SoundOutcome AnalyseArgument(const pybind11::handle& arg, int nChannel, const DoorFn& fnDoor,
+                                       std::string& strPath);
+
+// Raises what an outcome other than Done says, in DescribeOutcome's words:
+// SoundError (with the system's errno) when the sound could not be loaded,
+// MemoryError for NoMemory, SoundError for the rest.
+[[noreturn]] void RaiseOutcome(const analysis::SoundOutcome& outcome, const analysis::OutcomeWords& words,
+                               const std::string& strPath);
 
 } // namespace python
 } // namespace sonavel

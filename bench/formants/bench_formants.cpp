@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     FILE* out = strOut.empty() ? nullptr : std::fopen(strOut.c_str(), "w");
     if (!strOut.empty() && !out)
         return 1;
-    sonavel::pitch::ETrackResult nResult = sonavel::pitch::TRACK_DONE;
+    sonavel::analysis::EOutcome nResult = sonavel::analysis::EOutcome::Done;
     size_t nFrames = 0;
     if (strWhat == "formants") {
         sonavel::formants::FormantSettings settings;
@@ -70,5 +70,5 @@ int main(int argc, char** argv)
     }
     if (out)
         std::fclose(out);
-    return nResult == sonavel::pitch::TRACK_DONE ? 0 : 1;
+    return nResult == sonavel::analysis::EOutcome::Done ? 0 : 1;
 }

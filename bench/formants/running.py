@@ -39,6 +39,15 @@ HELD_OUT = {"voice": "en-gb", "sentences": [
     "You wish to know all about my grandfather. Well, he is nearly ninety three years old.",
     "Who would loop the blue moose through the new wool booth, you see?",
 ]}
+# A third set, kept apart until the final check of a change tuned on the two above.
+FRESH = {"voice": "en-gb-scotland", "sentences": [
+    "My brother keeps two grey ponies in a field beside the old mill.",
+    "Every evening the baker carries warm loaves up the steep hill to the village.",
+    "Few people would choose to swim in the cold loch during the winter.",
+    "The boat drifted slowly past the island while the gulls cried overhead.",
+    "Would you pour a cup of tea for the woman waiting by the door?",
+    "Our neighbour found a tiny blue egg under the hedge this morning.",
+]}
 STEP = 0.005
 SOURCE_CEILING = 5000  # espeak-ng's voices are a man's tract
 
@@ -135,9 +144,8 @@ def klatt_script(u, path, rate):
     return "\n".join(s) + "\n"
 
 
-def running_utterances(rng, work, rate, held_out, count):
-    """count sentences per speaker from the tuning or the held-out list."""
-    group = HELD_OUT if held_out else TUNE
+def running_utterances(rng, work, rate, group, count):
+    """count sentences per speaker from group (TUNE, HELD_OUT or FRESH)."""
     utts, script = [], []
     for name, scale, lo, hi, ceiling in SPEAKERS:
         for k, text in enumerate(rng.sample(group["sentences"], min(count, len(group["sentences"])))):

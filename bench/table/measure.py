@@ -7,8 +7,14 @@
      labelled interval), whole processes in turns, medians (target <= 0.2 x).
   2. Intensity: each interval's intensity_db against Praat's Get mean ...
      energy of To Intensity: 100, 0.01, yes (target: within 1 dB).
+  3. Memory: measure of an hour at 44.1 kHz with a TextGrid of 60,000
+     intervals beside it, against formants of the same hour, both whole
+     processes' peaks (targets: under 150 MB, at most 1.3 x formants).
 
-    measure.py BUILD_DIR [RUNS] [FILES]
+    measure.py BUILD_DIR [RUNS] [FILES] [HOUR_MINUTES]
+
+FILES 0 leaves out 1 and 2, HOUR_MINUTES 0 leaves out 3 (60 unless given; the
+TextGrid keeps 1,000 intervals a minute).
 
 Needs the build's Python module (BUILD_DIR/python) to write the TextGrids: run it
 with the python3 the module is built for (Debian's, /usr/bin/python3).
@@ -79,11 +85,49 @@ def run(args):
     return time.perf_counter() - t0
 
 
+def peak_mb(args):
+    """Peak resident MB of one whole process (its output thrown away)."""
+    with tempfile.NamedTemporaryFile("r") as report:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report.name] + args, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return int(report.read().split()[-1]) / 1024
+
+
+def hour_memory(build, minutes):
+    import sonavel
+    analyze, synth = os.path.join(build, "bin/sonavel-analyze"), os.path.join(build, "bin/voicesynth")
+    with tempfile.TemporaryDirectory(prefix="sonavel-bench-table.") as work:
+        hour = os.path.join(work, "hour.wav")
+        seconds = int(minutes * 60)
+        subprocess.check_call([synth, hour, "--rate", "44100", "--seconds", str(seconds), "--contour",
+                               "0:110,%d:220,%d:100" % (seconds // 2, seconds)], stdout=subprocess.DEVNULL)
+        count = 1000 * seconds // 60
+        step = seconds / count
+        intervals = [sonavel.Interval(k * step, (k + 1) * step, "v%d" % k if k % 2 else "") for k in range(count)]
+        grid = sonavel.TextGrid(0.0, seconds, [sonavel.IntervalTier("vowel", 0.0, seconds, intervals)])
+        sonavel.write_textgrid(grid, hour[:-4] + ".TextGrid")
+        formants = peak_mb([analyze, "formants", hour])
+        table = peak_mb([analyze, "measure", hour])
+        print("%g minutes at 44.1 kHz, %d intervals: peak memory, whole processes (%d cores):"
+              % (minutes, count, os.cpu_count()))
+        print("  measure %.1f MB  formants %.1f MB  ratio %.2f  targets < 150 MB: %s, <= 1.30: %s"
+              % (table, formants, table / formants, "met" if table < 150 else "MISSED",
+                 "met" if table / formants <= 1.3 else "MISSED"))
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     nfiles = int(sys.argv[3]) if len(sys.argv) > 3 else 40
+    minutes = float(sys.argv[4]) if len(sys.argv) > 4 else 60
     sys.path.insert(0, os.path.join(build, "python"))
+    if nfiles > 0:
+        speed_and_intensity(build, runs, nfiles)
+    if minutes > 0:
+        hour_memory(build, minutes)
+
+
+def speed_and_intensity(build, runs, nfiles):
     import sonavel
     analyze, synth = os.path.join(build, "bin/sonavel-analyze"), os.path.join(build, "bin/voicesynth")
     if not shutil.which("praat"):

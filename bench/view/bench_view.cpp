@@ -34,8 +34,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -137,9 +137,9 @@ void Opening(const std::shared_ptr<const CMeasureSound>& pSound, int nRuns, int 
         const sonavel::measure::MeasureSettings settings;
         {
             CMeasureWorker worker([&](std::shared_ptr<const CMeasurePicture>) { Note(0); },
-                                  [&](std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::pitch::ETrackResult,
+                                  [&](std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::analysis::EOutcome,
                                       unsigned) { Note(1); },
-                                  [&](const LayerTracks& tracks) {
+                                  [&](const LayerResults& tracks) {
                                       if (tracks.pWaveform)
                                           Note(2);
                                       if (tracks.pFormantPreview || tracks.pFormants)
@@ -219,24 +219,23 @@ int main(int argc, char** argv)
     model.SetTracking(settings.pitch);
     auto pFrames = std::make_shared<sonavel::pitch::PitchFrames>();
     const CMemorySamples source(hour.data(), static_cast<int>(hour.size()));
+    const auto input = sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate);
     const double dTrack = Seconds([&] {
-        model.SetPitch(pFrames, sonavel::pitch::TrackSound(sonavel::analysis::CSoundInput::Samples(source, static_cast<int>(hour.size()), kRate), settings.pitch, 0, *pFrames).nOutcome);
+        model.SetPitch(pFrames, sonavel::pitch::TrackSound(input, settings.pitch, 0, *pFrames).nOutcome);
     });
     std::printf("pitch of the hour (AMDF, all cores, once when the view opens): %.0f ms\n", dTrack * 1000);
     // The other layers, made once per sound by the view's worker.
     model.SetSoundSamples(pSound);
     auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
-    const double dPyramid = Seconds([&] { pPyramid->Build(source, static_cast<int>(hour.size())); });
+    const double dPyramid = Seconds([&] { pPyramid->Build(input); });
     model.SetWaveform(pPyramid);
     auto pIntensity = std::make_shared<sonavel::intensity::IntensityFrames>();
     const double dIntensity = Seconds([&] {
-        model.SetIntensity(pIntensity, TrackIntensity(settings.intensity, source, static_cast<int>(hour.size()), kRate,
-                                                      0, *pIntensity));
+        model.SetIntensity(pIntensity, sonavel::intensity::TrackSound(input, settings.intensity, 0, *pIntensity).nOutcome);
     });
     auto pFormants = std::make_shared<sonavel::formants::FormantFrames>();
     const double dFormants = Seconds([&] {
-        model.SetFormants(pFormants, TrackFormants(settings.formants, source, static_cast<int>(hour.size()), kRate, 0,
-                                                   *pFormants));
+        model.SetFormants(pFormants, sonavel::formants::TrackSound(input, settings.formants, 0, *pFormants).nOutcome);
     });
     std::printf("once per sound: waveform pyramid %.0f ms, intensity %.0f ms, formants %.0f ms (all cores)\n\n",
                 dPyramid * 1000, dIntensity * 1000, dFormants * 1000);

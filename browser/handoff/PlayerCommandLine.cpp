@@ -15,9 +15,11 @@ namespace {
 // Most file systems take no longer name, and the player shows it in a title.
 constexpr qsizetype kMaxNameBytes = 255;
 
+// C0, DEL and C1, and the bidirectional embeddings, overrides and isolates,
+// which would turn the player's title round after the name.
 bool IsControl(char32_t c)
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f);
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include "browser/window/CVelmoraViewLower.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,6 +22,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <functional>
 
 using namespace velmora;
 
@@ -41,6 +44,61 @@ void NameMenus(const QList<QAction*>& actions)
     }
 }
 
+// Whether pWidget is part of pFrame: inside it, or in a popup of something
+// inside it (the address list, a menu). A dialog is a window of its own.
+bool BelongsTo(const QWidget* pWidget, const QWidget* pFrame)
+{
+    for (; pWidget; pWidget = pWidget->parentWidget()) {
+        if (pWidget == pFrame)
+            return true;
+        if (pWidget->isWindow() && pWidget->windowType() != Qt::Popup)
+            return false;
+    }
+    return false;
+}
+
+// Ctrl+L and Alt+D reach the address box whatever has the keyboard. The
+// frame's own shortcut serves most places; a key it does not see comes here
+// as a key press: one in an open list or menu (a popup is a window of its
+// own, outside the shortcut's window), or one a page or field took for itself.
+class CAddressKeyFilter : public QObject {
+public:
+    CAddressKeyFilter(QWidget* pFrame, std::function<void()> fnFocusAddress)
+        : QObject(pFrame), m_pFrame(pFrame), m_fnFocusAddress(std::move(fnFocusAddress))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override
+    {
+        if (pEvent->type() != QEvent::KeyPress || !pWatched->isWidgetType()
+            || !BelongsTo(static_cast<QWidget*>(pWatched), m_pFrame))
+            return false;
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        const Qt::KeyboardModifiers modifiers = pKey->modifiers() & ~Qt::KeypadModifier;
+        if (!(modifiers == Qt::ControlModifier && pKey->key() == Qt::Key_L)
+            && !(modifiers == Qt::AltModifier && pKey->key() == Qt::Key_D))
+            return false;
+        // The list or menu that had the keyboard goes first; a combo box's
+        // list is put away by its box, which keeps count of it.
+        while (QWidget* pPopup = QApplication::activePopupWidget()) {
+            if (auto* pCombo = qobject_cast<QComboBox*>(pPopup->parentWidget()))
+                pCombo->hidePopup();
+            else
+                pPopup->close();
+            if (pPopup == QApplication::activePopupWidget())
+                break;
+        }
+        m_pFrame->activateWindow();
+        m_fnFocusAddress();
+        return true;
+    }
+
+private:
+    QWidget* m_pFrame;
+    std::function<void()> m_fnFocusAddress;
+};
+
 }  // namespace
 
 void CMainFrame::CreateKeys()
@@ -55,6 +113,7 @@ void CMainFrame::CreateKeys()
     };
     addKey(tr("Go to Address"), {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D)},
            [this] { OnFocusAddress(); });
+    qApp->installEventFilter(new CAddressKeyFilter(this, [this] { OnFocusAddress(); }));
     // Ctrl+= is Ctrl+plus without Shift on most layouts.
     addKey(tr("Larger Text"),
            {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),

@@ -37,16 +37,6 @@ int StartRender(int argc, char** argv);
 bool LoadSound(const std::string& path, SampleStore& store, std::string& strReader, int nChannel = 1,
                int* pChannels = nullptr);
 
-// The value of option strName ("-o", "--step") given as "NAME VALUE", or as
-// "--name=VALUE" for a long one: true with strValue set (i moved past it)
-// when argv[i] is that option.
-bool OptionValue(int argc, char** argv, int& i, const std::string& strName, std::string& strValue);
-
-// "--channel N" or "--channel=N" at argv[i]: true when argv[i] is that option
-// (i then moved past its value), with nChannel the channel, or 0 after a line
-// on stderr when the value is no channel number (a whole number from 1).
-bool ChannelOption(int argc, char** argv, int& i, int& nChannel);
-
 // One line "sonavel-analyze: <text>" on stderr, text escaped as JsonEscaped
 // does (so a file name in it shows no control character and no stray byte).
 void PrintError(const std::string& text);

@@ -1,12 +1,10 @@
 #include "player/analyze/CViewSound.h"
 
 #include <algorithm>
-#include <climits>
 #include <exception>
 #include <new>
 #include <vector>
 
-#include "player/analysis/core/CSampleSource.h"
 #include "player/analyze/AnalyzeCommands.h"
 
 namespace sonavel {
@@ -15,31 +13,26 @@ namespace analyze {
 bool CViewSound::Open(const std::string& path, int nChannel)
 {
     m_strPath = path;
-    m_nChannel = nChannel;
-    // The file's first channel is its only one: another is the reader table's to refuse.
-    m_bFromFile = nChannel == 1 && m_file.Open(path);
-    return m_bFromFile || LoadWhole();
+    return Opened(m_samples.Open(analysis::CSoundInput::File(path, nChannel)));
 }
 
-bool CViewSound::LoadWhole()
+bool CViewSound::LoadWhole() { return Opened(m_samples.LoadWhole()); }
+
+bool CViewSound::Opened(const analysis::SoundOutcome& outcome)
 {
-    m_bFromFile = false;
     m_pLoaded.reset();
-    SampleStore store;
-    std::string strReader;
-    if (!LoadSound(m_strPath, store, strReader, m_nChannel, &m_nChannels))
+    if (!outcome.Done()) {
+        PrintError(audio::DescribeLoadFailure(outcome.load, m_strPath));
         return false;
-    m_pLoaded = CMeasureSound::FromStore(store);
+    }
+    if (!m_samples.IsStreamed())
+        m_pLoaded = CMeasureSound::FromStore(m_samples.Store());
     return true;
 }
 
-int64_t CViewSound::Count() const { return m_bFromFile ? m_file.Count() : m_pLoaded ? m_pLoaded->Count() : 0; }
-
-int CViewSound::Rate() const { return m_bFromFile ? m_file.Rate() : m_pLoaded ? m_pLoaded->Rate() : 0; }
-
 std::shared_ptr<const CMeasureSound> CViewSound::Stretch(int64_t nFirst, int64_t nEnd) const
 {
-    if (!m_bFromFile)
+    if (!m_samples.IsStreamed())
         return m_pLoaded;
     nFirst = std::clamp<int64_t>(nFirst, 0, Count());
     nEnd = std::clamp<int64_t>(nEnd, nFirst, Count());
@@ -50,26 +43,9 @@ std::shared_ptr<const CMeasureSound> CViewSound::Stretch(int64_t nFirst, int64_t
         return nullptr;
     }
     // Count() fits an int (CWaveFileSamples), so both ends do.
-    if (!held.empty() && !m_file.Fetch(static_cast<int>(nFirst), static_cast<int>(held.size()), held.data()))
+    if (!held.empty() && !Source().Fetch(static_cast<int>(nFirst), static_cast<int>(held.size()), held.data()))
         return nullptr;
     return CMeasureSound::FromStretch(std::move(held), nFirst, Count(), Rate());
-}
-
-pitch::ETrackResult CViewSound::Track(const pitch::PitchSettings& settings, pitch::PitchFrames& frames) const
-{
-    return Analyse([&](const CSampleSource& source, int nCount, int nRate) {
-        return pitch::TrackWith(settings, source, nCount, nRate, 0, frames);
-    });
-}
-
-pitch::ETrackResult CViewSound::Analyse(const Analysis& fnAnalyse) const
-{
-    if (m_bFromFile)
-        return fnAnalyse(m_file, m_file.Count(), m_file.Rate());
-    if (!m_pLoaded || m_pLoaded->Count() > INT32_MAX)
-        return pitch::TRACK_REFUSED;
-    const CMemorySamples source(m_pLoaded->HeldSamples(), static_cast<int>(m_pLoaded->Count()));
-    return fnAnalyse(source, static_cast<int>(m_pLoaded->Count()), m_pLoaded->Rate());
 }
 
 CPendingPitch::CPendingPitch(const CViewSound& sound, const pitch::PitchSettings& settings)
@@ -84,7 +60,7 @@ CPendingPitch::CPendingPitch(const CViewSound& sound, const pitch::PitchSettings
 
 CPendingPitch::~CPendingPitch() { Wait(); }
 
-pitch::ETrackResult CPendingPitch::Wait()
+analysis::EOutcome CPendingPitch::Wait()
 {
     if (m_thread.joinable())
         m_thread.join();
@@ -94,9 +70,9 @@ pitch::ETrackResult CPendingPitch::Wait()
 void CPendingPitch::Run() noexcept
 {
     try {
-        m_nResult = m_sound.Track(m_settings, *m_pFrames);
+        m_nResult = pitch::TrackSound(m_sound.Input(), m_settings, 0, *m_pFrames).nOutcome;
     } catch (const std::exception&) { // the frames' memory, or a thread of the tracker's
-        m_nResult = pitch::TRACK_NO_MEMORY;
+        m_nResult = analysis::EOutcome::NoMemory;
     }
 }
 

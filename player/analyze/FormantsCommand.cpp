@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analyze/TrackCommand.h"
 #include "player/analyze/TrackFormats.h"
 
@@ -19,52 +20,20 @@ namespace analyze {
 namespace {
 
 using namespace sonavel::formants;
-using sonavel::pitch::ETrackResult;
 
 const char kszUsage[] = "usage: sonavel-analyze formants [--max-formant HZ] [--count N] [--step SECONDS] "
                         "[--channel N] [--format csv|json] [-o DIR] [-j N] FILE...";
 
-// The option a refused setting was given as.
-std::string OptionName(const char* szSetting)
-{
-    return std::string("--") + (std::string(szSetting) == "formants" ? "count" : szSetting);
-}
-
-bool Refused(const FormantSettings& settings, int nRate, const std::string& strFile)
+// The refused setting's line ("--count: must be ..."); nothing when the
+// settings are taken at nRate (0: any rate).
+std::string Refusal(const FormantSettings& settings, int nRate)
 {
     const analysis::SettingRefusal refusal = RefusedSetting(settings, nRate);
-    if (refusal)
-        PrintError((strFile.empty() ? "" : strFile + ": ") + OptionName(refusal.szSetting) + ": " + refusal.strWhy);
-    return static_cast<bool>(refusal);
-}
-
-bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, const std::string& strOut,
-                 const TrackOptions& opt, int nThreads)
-{
-    FormantFrames frames;
-    ETrackResult nResult;
-    int nRate = 0;
-    const auto fnCheckRate = [&](int nFileRate) {
-        nRate = nFileRate;
-        if (nFileRate > kMaxRateHz) {
-            PrintError(strIn + ": a sample rate above " + std::to_string(kMaxRateHz) + " Hz is not analysed");
-            return false;
-        }
-        return !Refused(settings, nFileRate, strIn);
-    };
-    const auto fnTrack = [&](const CSampleSource& source, int nCount, int nSourceRate) {
-        return TrackFormants(settings, source, nCount, nSourceRate, nThreads, frames);
-    };
-    if (!TrackSound(strIn, opt.nChannel, fnCheckRate, fnTrack, nResult))
-        return false;
-    if (nResult != sonavel::pitch::TRACK_DONE) {
-        PrintError(strIn + (nResult == sonavel::pitch::TRACK_NO_MEMORY ? ": not enough memory to find the formants"
-                                                                       : ": the formants cannot be found"));
-        return false;
-    }
-    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WriteFormants(strIn, nRate, frames, opt.bJson, pfnWrite, pContext);
-    });
+    if (!refusal)
+        return std::string();
+    // The option a refused setting was given as.
+    const std::string strSetting = refusal.szSetting;
+    return "--" + (strSetting == "formants" ? std::string("count") : strSetting) + ": " + refusal.strWhy;
 }
 
 } // namespace
@@ -72,28 +41,28 @@ bool AnalyseFile(const FormantSettings& settings, const std::string& strIn, cons
 int RunFormants(int argc, char** argv)
 {
     FormantSettings settings;
-    TrackCommand command;
-    command.szUsage = kszUsage;
-    command.szSuffix = ".formants";
-    command.ownOptions = {"max-formant", "count"};
-    command.fnOption = [&](const std::string& strName, const std::string& strValue) {
+    TrackCommand command(kszUsage, ".formants", {EFormat::Csv, EFormat::Json});
+    command.fnOption = [&](COptionReader& args) {
         double d = 0;
-        if (!ParseNumber(strValue, strName.c_str(), d))
-            return false;
-        if (strName == "count") {
-            // Outside an int (or not whole) is out of range as well.
-            settings.nFormants = d == std::floor(d) && d >= kMinFormants && d <= kMaxFormants ? int(d) : 0;
-        } else {
-            settings.dCeilingHz = d;
-        }
-        return !Refused(settings, 0, std::string());
+        if (!args.Number("--count", d))
+            return args.Number("--max-formant", settings.dCeilingHz) || args.Number("--step", settings.dStepS);
+        // Outside an int (or not whole) is out of range as well.
+        settings.nFormants = d == std::floor(d) && d >= kMinFormants && d <= kMaxFormants ? int(d) : 0;
+        return true;
     };
-    command.fnCheck = [&](const TrackOptions& opt) {
-        settings.dStepS = opt.dStepS;
-        return !Refused(settings, 0, std::string());
-    };
+    command.fnRefusal = [&] { return Refusal(settings, 0); };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
-                            int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };
+                            int nThreads) {
+        FormantFrames frames;
+        return TrackFile(
+            strIn, strOut, opt, kFormantWords,
+            [&](const analysis::CSoundInput& input) { return TrackSound(input, settings, nThreads, frames); },
+            [&](const analysis::SoundOutcome& outcome, WriteFn pfnWrite, void* pContext) {
+                return WriteFormants(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
+            },
+            // A ceiling above half a file's rate is refused for that file.
+            [&](int nRate) { return Refusal(settings, nRate); });
+    };
     return RunTrackCommand(command, argc, argv);
 }
 

@@ -9,6 +9,7 @@
 // read.
 #include "player/analyze/AnalyzeCommands.h"
 
+#include "player/analysis/core/CSoundInput.h"
 #include "player/analyze/TrackCommand.h"
 #include "player/analyze/TrackFormats.h"
 
@@ -18,44 +19,15 @@ namespace analyze {
 namespace {
 
 using namespace sonavel::intensity;
-using sonavel::pitch::ETrackResult;
 
 const char kszUsage[] = "usage: sonavel-analyze intensity [--floor HZ] [--step SECONDS] [--channel N] "
                         "[--format csv|json] [-o DIR] [-j N] FILE...";
 
-bool Refused(const IntensitySettings& settings)
+// The refused setting's line ("--floor: must lie ..."); nothing when the settings are taken.
+std::string Refusal(const IntensitySettings& settings)
 {
     const analysis::SettingRefusal refusal = RefusedSetting(settings);
-    if (refusal)
-        PrintError(std::string("--") + refusal.szSetting + ": " + refusal.strWhy);
-    return static_cast<bool>(refusal);
-}
-
-bool AnalyseFile(const IntensitySettings& settings, const std::string& strIn, const std::string& strOut,
-                 const TrackOptions& opt, int nThreads)
-{
-    IntensityFrames frames;
-    ETrackResult nResult;
-    int nRate = 0;
-    const auto fnCheckRate = [&](int nFileRate) {
-        nRate = nFileRate;
-        if (nFileRate > kMaxRateHz)
-            PrintError(strIn + ": a sample rate above " + std::to_string(kMaxRateHz) + " Hz is not analysed");
-        return nFileRate <= kMaxRateHz;
-    };
-    const auto fnTrack = [&](const CSampleSource& source, int nCount, int nSourceRate) {
-        return TrackIntensity(settings, source, nCount, nSourceRate, nThreads, frames);
-    };
-    if (!TrackSound(strIn, opt.nChannel, fnCheckRate, fnTrack, nResult))
-        return false;
-    if (nResult != sonavel::pitch::TRACK_DONE) {
-        PrintError(strIn + (nResult == sonavel::pitch::TRACK_NO_MEMORY ? ": not enough memory to measure the intensity"
-                                                                       : ": the intensity cannot be measured"));
-        return false;
-    }
-    return WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return WriteIntensity(strIn, nRate, frames, opt.bJson, pfnWrite, pContext);
-    });
+    return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
 }
 
 } // namespace
@@ -63,19 +35,21 @@ bool AnalyseFile(const IntensitySettings& settings, const std::string& strIn, co
 int RunIntensity(int argc, char** argv)
 {
     IntensitySettings settings;
-    TrackCommand command;
-    command.szUsage = kszUsage;
-    command.szSuffix = ".intensity";
-    command.ownOptions = {"floor"};
-    command.fnOption = [&](const std::string& strName, const std::string& strValue) {
-        return ParseNumber(strValue, strName.c_str(), settings.dFloorHz) && !Refused(settings);
+    TrackCommand command(kszUsage, ".intensity", {EFormat::Csv, EFormat::Json});
+    command.fnOption = [&](COptionReader& args) {
+        return args.Number("--floor", settings.dFloorHz) || args.Number("--step", settings.dStepS);
     };
-    command.fnCheck = [&](const TrackOptions& opt) {
-        settings.dStepS = opt.dStepS;
-        return !Refused(settings);
-    };
+    command.fnRefusal = [&] { return Refusal(settings); };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
-                            int nThreads) { return AnalyseFile(settings, strIn, strOut, opt, nThreads); };
+                            int nThreads) {
+        IntensityFrames frames;
+        return TrackFile(
+            strIn, strOut, opt, kIntensityWords,
+            [&](const analysis::CSoundInput& input) { return TrackSound(input, settings, nThreads, frames); },
+            [&](const analysis::SoundOutcome& outcome, WriteFn pfnWrite, void* pContext) {
+                return WriteIntensity(strIn, outcome.nRate, frames, opt.format, pfnWrite, pContext);
+            });
+    };
     return RunTrackCommand(command, argc, argv);
 }
 

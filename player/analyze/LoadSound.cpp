@@ -4,8 +4,6 @@
 #include "player/audio/SoundReaders.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <limits>
 #include <malloc.h>
 
 namespace sonavel {
@@ -36,36 +34,6 @@ bool LoadSound(const std::string& path, SampleStore& store, std::string& strRead
     strReader = result.strReader;
     if (pChannels)
         *pChannels = result.nChannels;
-    return true;
-}
-
-bool OptionValue(int argc, char** argv, int& i, const std::string& strName, std::string& strValue)
-{
-    const std::string a = argv[i];
-    if (a == strName && i + 1 < argc) {
-        strValue = argv[++i];
-        return true;
-    }
-    if (strName.size() > 2 && a.rfind(strName + "=", 0) == 0) {
-        strValue = a.substr(strName.size() + 1);
-        return true;
-    }
-    return false;
-}
-
-bool ChannelOption(int argc, char** argv, int& i, int& nChannel)
-{
-    std::string v;
-    if (!OptionValue(argc, argv, i, "--channel", v))
-        return false;
-    char* pEnd = nullptr;
-    const long n = std::strtol(v.c_str(), &pEnd, 10);
-    nChannel = !v.empty() && v[0] != '-' && v[0] != '+' && *pEnd == 0 && n >= 1
-                       && n <= std::numeric_limits<int>::max()
-                   ? int(n)
-                   : 0;
-    if (nChannel == 0)
-        PrintError("--channel: '" + v + "' is not a channel number (1 for the first)");
     return true;
 }
 

@@ -25,7 +25,7 @@ std::string Number(double d, int nDecimals)
 }
 
 // The row's numbers, in the columns' order from start_s on.
-std::vector<std::string> Numbers(const sonavel::table::MeasureRow& r)
+std::vector<std::string> Numbers(const sonavel::intervals::IntervalRow& r)
 {
     return {Number(r.dStart, 6),    Number(r.dEnd, 6),     Number(r.dEnd - r.dStart, 6),
             Number(r.dF0MeanHz, 1), Number(r.dF0MinHz, 1), Number(r.dF0MaxHz, 1),
@@ -50,9 +50,9 @@ std::string CsvField(const std::string& s)
     return q + "\"";
 }
 
-std::string MeasureTableStart(EMeasureFormat format)
+std::string MeasureTableStart(EFormat format)
 {
-    if (format == EMeasureFormat::Json)
+    if (format == EFormat::Json)
         return "[";
     std::string s;
     for (const char* sz : kszMeasureColumns)
@@ -60,14 +60,14 @@ std::string MeasureTableStart(EMeasureFormat format)
     return s + "\n";
 }
 
-std::string MeasureTableEnd(EMeasureFormat format) { return format == EMeasureFormat::Json ? "\n]\n" : ""; }
+std::string MeasureTableEnd(EFormat format) { return format == EFormat::Json ? "\n]\n" : ""; }
 
-void AppendMeasureRows(std::string& strOut, EMeasureFormat format, const std::string& strFile,
-                       const std::vector<sonavel::table::MeasureRow>& rows, bool& bFirst)
+void AppendMeasureRows(std::string& strOut, EFormat format, const std::string& strFile,
+                       const std::vector<sonavel::intervals::IntervalRow>& rows, bool& bFirst)
 {
-    for (const sonavel::table::MeasureRow& r : rows) {
+    for (const sonavel::intervals::IntervalRow& r : rows) {
         const std::vector<std::string> numbers = Numbers(r);
-        if (format == EMeasureFormat::Csv) {
+        if (format == EFormat::Csv) {
             strOut += CsvField(strFile) + "," + CsvField(r.strTier) + "," + CsvField(r.strLabel);
             for (const std::string& n : numbers)
                 strOut += "," + n;

@@ -4,12 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/table/IntervalTable.h"
+#include "player/analysis/intervals/IntervalTable.h"
+#include "player/analyze/CommandLine.h"
 
 namespace sonavel {
 namespace analyze {
-
-enum class EMeasureFormat { Csv, Json };
 
 // The columns, in order: file, tier, label, start_s, end_s, duration_s,
 // f0_mean_hz, f0_min_hz, f0_max_hz, f1_hz, f2_hz, f3_hz, intensity_db.
@@ -17,11 +16,11 @@ extern const char* const kszMeasureColumns[13];
 
 // One file's rows, appended to strOut. bFirst: the table's first file (JSON
 // separates objects by commas).
-void AppendMeasureRows(std::string& strOut, EMeasureFormat format, const std::string& strFile,
-                       const std::vector<sonavel::table::MeasureRow>& rows, bool& bFirst);
+void AppendMeasureRows(std::string& strOut, EFormat format, const std::string& strFile,
+                       const std::vector<sonavel::intervals::IntervalRow>& rows, bool& bFirst);
 // What comes before the first file's rows, and after the last's.
-std::string MeasureTableStart(EMeasureFormat format);
-std::string MeasureTableEnd(EMeasureFormat format);
+std::string MeasureTableStart(EFormat format);
+std::string MeasureTableEnd(EFormat format);
 
 // A CSV field: in double quotes (each inner one doubled) when it holds a
 // comma, a quote, a line break, or space at its ends.

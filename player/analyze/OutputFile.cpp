@@ -1,15 +1,31 @@
 #include "player/analyze/OutputFile.h"
 
+#include <csignal>
 #include <cstdio>
+
+#include <unistd.h>
 
 #include "common/OutputFile.h"
 #include "player/analyze/AnalyzeCommands.h"
-#include "player/analyze/PitchBatch.h"
 
 namespace sonavel {
 namespace analyze {
 
 namespace {
+
+char g_szPartial[kPartialNameSize];
+char* g_pszPartial = g_szPartial;
+void (*g_pfnFirst)(int nSignal) = nullptr;
+
+void OnFatalSignal(int nSignal)
+{
+    if (g_pfnFirst)
+        g_pfnFirst(nSignal);
+    if (*g_pszPartial)
+        ::unlink(g_pszPartial);
+    std::signal(nSignal, SIG_DFL);
+    std::raise(nSignal);
+}
 
 bool WriteToStream(void* pContext, const char* p, size_t n)
 {
@@ -22,6 +38,17 @@ bool WriteToFile(void* pContext, const char* p, size_t n)
 }
 
 } // namespace
+
+char* PartialName() { return g_pszPartial; }
+
+void SetPartialName(char* szBuffer) { g_pszPartial = szBuffer; }
+
+void InstallSignalHandlers(void (*pfnFirst)(int nSignal))
+{
+    g_pfnFirst = pfnFirst;
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(nSignal, OnFatalSignal);
+}
 
 bool WriteOutput(const std::string& strOut, const std::function<bool(WriteFn, void*)>& fnText)
 {

@@ -75,18 +75,18 @@ private:
 };
 
 // The research tracker's frames: times with 6 decimals, pitch and confidence with 3.
-bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)
+bool WriteFrames(const PitchTrack& t, EFormat format, CTextSink& out)
 {
     const sonavel::pitch::PitchFrames& f = *t.pFrames;
     const size_t n = f.time_s.size();
-    if (format == EPitchFormat::Csv) {
+    if (format == EFormat::Csv) {
         out << "time_s,pitch_hz,confidence\n";
         for (size_t i = 0; i < n; ++i) {
             out.Fixed(f.time_s[i], 6) << ',';
             out.Fixed(f.pitch_hz[i], 3) << ',';
             out.Fixed(f.confidence[i], 3) << '\n';
         }
-    } else if (format == EPitchFormat::Json) {
+    } else if (format == EFormat::Json) {
         out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
         out.Int(t.nSampleRate) << ", \"tracker\": " << JsonString(sonavel::pitch::TrackerName(t.tracker))
                                   << ", \"time_s\": [";
@@ -121,20 +121,7 @@ bool WriteFrames(const PitchTrack& t, EPitchFormat format, CTextSink& out)
 
 } // namespace
 
-const char* FormatExtension(EPitchFormat format)
-{
-    switch (format) {
-    case EPitchFormat::Json:
-        return ".json";
-    case EPitchFormat::PitchTier:
-        return ".PitchTier";
-    case EPitchFormat::Csv:
-        break;
-    }
-    return ".csv";
-}
-
-bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
+bool WritePitchTrack(const PitchTrack& t, EFormat format,
                      bool (*pfnWrite)(void* pContext, const char* p, size_t n), void* pContext)
 {
     CTextSink out(pfnWrite, pContext);
@@ -144,13 +131,13 @@ bool WritePitchTrack(const PitchTrack& t, EPitchFormat format,
     const std::vector<double>& hz = t.pFrames->pitch_hz;
     const size_t nValues = hz.size();
     auto Pitch = [&](size_t i) { return static_cast<int>(hz[i]); };
-    if (format == EPitchFormat::Csv) {
+    if (format == EFormat::Csv) {
         out << "time_s,pitch_hz\n";
         for (size_t i = 0; i < nValues; ++i) {
             out.FrameTime(i, t.nSampleRate) << ',';
             out.Int(Pitch(i)) << '\n';
         }
-    } else if (format == EPitchFormat::Json) {
+    } else if (format == EFormat::Json) {
         out << "{\"file\": " << JsonString(t.strFile) << ", \"sample_rate\": ";
         out.Int(t.nSampleRate) << ", \"time_s\": [";
         for (size_t i = 0; i < nValues; ++i)

@@ -10,11 +10,10 @@
 #include <string>
 
 #include "player/analysis/pitch/PitchSettings.h"
+#include "player/analyze/CommandLine.h"
 
 namespace sonavel {
 namespace analyze {
-
-enum class EPitchFormat { Csv, Json, PitchTier };
 
 struct PitchTrack {
     std::string strFile;   // as the user named it
@@ -24,13 +23,10 @@ struct PitchTrack {
     sonavel::pitch::ETracker tracker = sonavel::pitch::ETracker::Nccf;
 };
 
-// The file name extension of each format, with its dot.
-const char* FormatExtension(EPitchFormat format);
-
 // Writes the track in pieces through pfnWrite (at most about 64 kB at a time),
 // so an hour of frames never sits in memory as text. Returns false as soon as
 // a write fails.
-bool WritePitchTrack(const PitchTrack& track, EPitchFormat format,
+bool WritePitchTrack(const PitchTrack& track, EFormat format,
                      bool (*pfnWrite)(void* pContext, const char* p, size_t n), void* pContext);
 
 } // namespace analyze

@@ -11,28 +11,26 @@
 #include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/CInputFiles.h"
 #include "player/analyze/CViewSound.h"
+#include "player/analyze/CommandLine.h"
+#include "player/analyze/OutputFile.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPalette>
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "common/OutputFile.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/analysis/model/CAnalysisModel.h"
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/FigureSize.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/FigureSize.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CAnalysisPainter.h"
 #include "player/analysis/paint/CMeasureFigure.h"
 #include "player/analysis/paint/CMeasurePainter.h"
@@ -58,57 +56,49 @@ struct RenderOptions {
     int nChannel = 1, nChannels = 1;
 };
 
-// A decimal number of seconds, the whole argument.
-bool ParseSeconds(const char* sz, double& d)
-{
-    char* pEnd = nullptr;
-    d = std::strtod(sz, &pEnd);
-    return pEnd != sz && *pEnd == 0 && std::isfinite(d);
-}
-
 // 0 when the options are whole, else the exit status (2) after a message.
 int ParseOptions(int argc, char** argv, RenderOptions& o)
 {
-    bool bUsage = false;
-    for (int i = 1; i < argc && !bUsage; ++i) {
-        const std::string arg = argv[i];
-        const bool bValue = i + 1 < argc;
-        if (ChannelOption(argc, argv, i, o.nChannel)) {
-            if (o.nChannel == 0)
-                return 2;
-        } else if (arg == "-o" && bValue && o.strOut.empty())
-            o.strOut = argv[++i];
-        else if (arg == "--view" && !o.bView)
+    COptionReader args(argc, argv, kszRenderUsage);
+    // A time option taken once, a decimal number of seconds.
+    const auto Seconds = [&](const char* szName, bool& bSeen, double& d) {
+        std::string v;
+        if (bSeen || !args.Value(szName, v))
+            return false;
+        bSeen = true;
+        if (!ParseDecimal(v, d))
+            args.Refuse();
+        return true;
+    };
+    std::string v;
+    while (args.Next()) {
+        if (args.Channel(o.nChannel) || (o.strOut.empty() && args.Output(o.strOut))
+            || Seconds("--start", o.bStart, o.dStart) || Seconds("--end", o.bEnd, o.dEnd)
+            || (o.strTextGrid.empty() && args.Value("--textgrid", o.strTextGrid)))
+            continue;
+        if (args.Flag("--view") && !o.bView) {
             o.bView = true;
-        else if (arg == "--start" && bValue && !o.bStart)
-            bUsage = !(o.bStart = ParseSeconds(argv[++i], o.dStart));
-        else if (arg == "--end" && bValue && !o.bEnd)
-            bUsage = !(o.bEnd = ParseSeconds(argv[++i], o.dEnd));
-        else if (arg == "--size" && bValue && !o.bSize) {
+        } else if (!o.bSize && args.Value("--size", v)) {
             o.bSize = true;
-            if (!measure::ParseFigureSize(argv[++i], o.size)) {
-                PrintError("--size takes WIDTHxHEIGHT in pixels (each 200-8000) or on paper with cm, mm or in "
-                           "(16x9cm)");
-                return 2;
-            }
-        } else if (arg == "--dpi" && bValue && !o.bDpi) {
+            if (!measure::ParseFigureSize(v, o.size))
+                args.Fail("--size takes WIDTHxHEIGHT in pixels (each 200-8000) or on paper with cm, mm or in (16x9cm)");
+        } else if (!o.bDpi && args.Value("--dpi", v)) {
             o.bDpi = true;
-            if (!measure::ParseDpi(argv[++i], o.size.dDpi)) {
-                PrintError("--dpi takes a whole number of dots per inch, 72-1200");
-                return 2;
-            }
-        } else if (arg == "--textgrid" && bValue && o.strTextGrid.empty())
-            o.strTextGrid = argv[++i];
-        else if (o.strIn.empty() && arg != "-o")
-            o.strIn = arg;
-        else
-            bUsage = true;
+            if (!measure::ParseDpi(v, o.size.dDpi))
+                args.Fail("--dpi takes a whole number of dots per inch, 72-1200");
+        } else if (o.strIn.empty() && args.Arg() != "-o") {
+            o.strIn = args.Arg();
+        } else {
+            args.Refuse();
+        }
     }
+    if (args.Failed())
+        return 2;
     if ((o.bStart || o.bEnd || o.bSize || o.bDpi || !o.strTextGrid.empty()) && !o.bView) {
         PrintError("--start, --end, --size, --dpi and --textgrid belong to --view");
         return 2;
     }
-    if (bUsage || o.strIn.empty() || o.strOut.empty()) {
+    if (o.strIn.empty() || o.strOut.empty()) {
         PrintError(kszRenderUsage);
         return 2;
     }
@@ -127,28 +117,13 @@ int ParseOptions(int argc, char** argv, RenderOptions& o)
     return 0;
 }
 
-// The temporary file of the picture being written, removed by a signal.
-char g_szPartial[4096];
-
-void RemovePartial(int nSignal)
-{
-    if (*g_szPartial)
-        ::unlink(g_szPartial);
-    std::signal(nSignal, SIG_DFL);
-    std::raise(nSignal);
-}
-
-// The file written as every output is (whole, or a device as it is).
+// The picture written as every output is (WriteOutput).
 bool SaveBytes(const QByteArray& bytes, const RenderOptions& o)
 {
-    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(nSignal, RemovePartial);
-    files::COutputFile file(g_szPartial, sizeof g_szPartial);
-    if (!file.Open(o.strOut) || !file.Write(bytes.constData(), std::size_t(bytes.size())) || !file.Commit()) {
-        PrintError(files::DescribeWriteFailure(o.strOut, file.Error()));
-        return false;
-    }
-    return true;
+    InstallSignalHandlers();
+    return WriteOutput(o.strOut, [&](WriteFn pfnWrite, void* pContext) {
+        return pfnWrite(pContext, bytes.constData(), std::size_t(bytes.size()));
+    });
 }
 
 // A PNG's quality is its compression: at 50 a 1280 x 720 view is written in
@@ -173,15 +148,15 @@ int RenderWindow(const RenderOptions& o, const SampleStore& store)
     const QSize size = CAnalysisPainter::WindowSize();
     model.Layout(size.width(), size.height());
     bool bWhole = true;
-    model.ComputePitch(store);
-    if (model.PitchTrackResult() == pitch::TRACK_NO_MEMORY) {
+    const analysis::EOutcome nPitch = model.ComputePitch(store);
+    if (nPitch == analysis::EOutcome::NoMemory) {
         PrintError(o.strIn + ": not enough memory to track the pitch");
         bWhole = false;
-    } else if (model.PitchTrackResult() != pitch::TRACK_DONE) {
+    } else if (nPitch != analysis::EOutcome::Done) {
         PrintError(o.strIn + ": the pitch track failed");
         bWhole = false;
     }
-    if (model.ComputeSpectrogram(store) != 0) {
+    if (model.ComputeSpectrogram(store) != analysis::EOutcome::Done) {
         PrintError(o.strIn + ": not enough memory for the spectrogram");
         bWhole = false;
     } else if (model.HadMathError()) {
@@ -239,31 +214,27 @@ std::string TrackLayers(const CViewSound& sound, const measure::MeasureSettings&
     const int64_t nShownEnd = std::min<int64_t>(sound.Count(), waveform::SampleAtOrAfter(model.End(), nRate));
     const bool bPyramid = !held.Holds(nShownFirst, nShownEnd) || nPlotWidth <= 0
                           || (nShownEnd - nShownFirst) / nPlotWidth + 2 > waveform::CWaveformPyramid::kDirectScanSamples;
-    const pitch::ETrackResult nResults[] = {
-        bPyramid ? sound.Analyse([&](const CSampleSource& source, int nCount, int) { return pPyramid->Build(source, nCount); })
-                 : pitch::TRACK_DONE,
-        sound.Analyse([&](const CSampleSource& source, int, int) {
-            return intensity::TrackIntensity(settings.intensity, COffsetSamples(source, static_cast<int>(nFirst)),
-                                             static_cast<int>(nEnd - nFirst), nRate, 0, *pIntensity);
-        }),
-        sound.Analyse([&](const CSampleSource& source, int, int) {
-            return formants::TrackFormants(measure::FormantsForPicture(settings.formants, model.Span(), nPlotWidth),
-                                           COffsetSamples(source, static_cast<int>(nFirst)),
-                                           static_cast<int>(nEnd - nFirst), nRate, 0, *pFormants);
-        }),
+    const COffsetSamples around(sound.Source(), static_cast<int>(nFirst));
+    const auto Around = analysis::CSoundInput::Samples(around, static_cast<int>(nEnd - nFirst), nRate);
+    const analysis::EOutcome nResults[] = {
+        bPyramid ? pPyramid->Build(sound.Input()).nOutcome : analysis::EOutcome::Done,
+        intensity::TrackSound(Around, settings.intensity, 0, *pIntensity).nOutcome,
+        formants::TrackSound(Around, measure::FormantsForPicture(settings.formants, model.Span(), nPlotWidth), 0,
+                             *pFormants)
+            .nOutcome,
     };
     ShiftTimes(*pIntensity, dOffset);
     ShiftTimes(*pFormants, dOffset);
     std::string strWhy;
     const char* kszLayers[] = {"waveform", "intensity", "formants"};
     for (int i = 0; i < 3; ++i) {
-        if (nResults[i] == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
+        if (nResults[i] == analysis::EOutcome::SourceFailed && !sound.IsLoaded())
             return kszRetry;
-        if (nResults[i] != pitch::TRACK_DONE)
+        if (nResults[i] != analysis::EOutcome::Done)
             strWhy += (strWhy.empty() ? "" : ", ") + std::string(kszLayers[i]) + " (" +
-                      (nResults[i] == pitch::TRACK_NO_MEMORY ? "not enough memory" : "it failed") + ")";
+                      (nResults[i] == analysis::EOutcome::NoMemory ? "not enough memory" : "it failed") + ")";
     }
-    if (nResults[0] == pitch::TRACK_DONE)
+    if (nResults[0] == analysis::EOutcome::Done)
         model.SetWaveform(pPyramid);
     model.SetIntensity(pIntensity, nResults[1]);
     model.SetFormants(pFormants, nResults[2]);
@@ -328,8 +299,8 @@ int RenderView(const RenderOptions& o, const CViewSound& sound, const textgrid::
         return kLoadAndRetry;
     CColumnCache cache;
     const auto pPicture = ComputePicture(*pSound, request, cache);
-    const pitch::ETrackResult nTrack = pitch.Wait();
-    if (nTrack == pitch::TRACK_SOURCE_FAILED && !sound.IsLoaded())
+    const analysis::EOutcome nTrack = pitch.Wait();
+    if (nTrack == analysis::EOutcome::SourceFailed && !sound.IsLoaded())
         return kLoadAndRetry;
     model.SetPitch(pitch.Frames(), nTrack);
     const std::string strNoPicture = pPicture ? pPicture->strFailure : std::string();
@@ -365,7 +336,7 @@ int RenderView(const RenderOptions& o, const CViewSound& sound, const textgrid::
         PrintError(o.strIn + ": drawn without spectrogram: " + strNoPicture);
         nStatus = 1;
     }
-    if (nTrack != pitch::TRACK_DONE) {
+    if (nTrack != analysis::EOutcome::Done) {
         PrintError(o.strIn + ": drawn without pitch: " + measure::TrackFailure(nTrack));
         nStatus = 1;
     }

@@ -4,7 +4,8 @@
 #include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/CInputFiles.h"
 #include "player/analyze/OutputFile.h"
-#include "player/analyze/PitchBatch.h"
+#include "player/analyze/CommandLine.h"
+#include "player/analyze/FileBatch.h"
 
 #include "player/audio/SampleConversions.h"
 
@@ -17,27 +18,17 @@ namespace analyze {
 int RunSamples(int argc, char** argv)
 {
     std::string strIn, strOut;
-    bool bHaveOut = false;
     int nChannel = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (ChannelOption(argc, argv, i, nChannel)) {
-            if (nChannel == 0)
-                return 2;
-        } else if (arg == "-o" && i + 1 < argc) {
-            strOut = argv[++i];
-            bHaveOut = true;
-        } else if (strIn.empty() && arg != "-o") {
-            strIn = arg;
-        } else {
-            strIn.clear();
-            break;
-        }
+    COptionReader args(argc, argv, "usage: sonavel-analyze samples FILE -o OUT [--channel N]");
+    while (args.Next()) {
+        if (args.Channel(nChannel) || args.Output(strOut))
+            continue;
+        if (!strIn.empty() || args.Arg() == "-o")
+            args.Refuse();
+        strIn = args.Arg();
     }
-    if (strIn.empty() || !bHaveOut || strOut.empty()) {
-        PrintError("usage: sonavel-analyze samples FILE -o OUT [--channel N]");
-        return 2;
-    }
+    if (const int nStatus = args.End(!strIn.empty() && !strOut.empty()))
+        return nStatus;
 
     if (CInputFiles({strIn}).Refuses(strIn, strOut))
         return 1;

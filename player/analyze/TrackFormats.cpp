@@ -37,12 +37,12 @@ void JsonRows(CTextPieces& out, const std::vector<double>& values, size_t nFrame
 
 } // namespace
 
-bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formants::FormantFrames& f, bool bJson,
+bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formants::FormantFrames& f, EFormat format,
                    WriteFn pfnWrite, void* pContext)
 {
     CTextPieces out(pfnWrite, pContext);
     const size_t n = f.time_s.size();
-    if (bJson) {
+    if (format == EFormat::Json) {
         JsonHead(out, strFile, nRate, f.time_s);
         out << ", \"max_formant_hz\": ";
         out.Fixed(f.dCeilingHz, 0) << ", \"frequency_hz\": ";
@@ -68,12 +68,12 @@ bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formant
     return out.Finish();
 }
 
-bool WriteIntensity(const std::string& strFile, int nRate, const sonavel::intensity::IntensityFrames& f, bool bJson,
+bool WriteIntensity(const std::string& strFile, int nRate, const sonavel::intensity::IntensityFrames& f, EFormat format,
                     WriteFn pfnWrite, void* pContext)
 {
     CTextPieces out(pfnWrite, pContext);
     const size_t n = f.time_s.size();
-    if (bJson) {
+    if (format == EFormat::Json) {
         JsonHead(out, strFile, nRate, f.time_s);
         out << ", \"intensity_db\": [";
         for (size_t i = 0; i < n; ++i)

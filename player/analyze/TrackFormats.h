@@ -8,6 +8,7 @@
 
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
+#include "player/analyze/CommandLine.h"
 #include "player/analyze/OutputFile.h"
 
 namespace sonavel {
@@ -15,12 +16,12 @@ namespace analyze {
 
 // CSV time_s,f1_hz..fN_hz,b1_hz..bN_hz; JSON {"file", "sample_rate", "time_s",
 // "frequency_hz": [[f1..fN] per frame], "bandwidth_hz": likewise}.
-bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formants::FormantFrames& frames, bool bJson,
+bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formants::FormantFrames& frames, EFormat format,
                    WriteFn pfnWrite, void* pContext);
 
 // CSV time_s,intensity_db; JSON {"file", "sample_rate", "time_s", "intensity_db"}.
 bool WriteIntensity(const std::string& strFile, int nRate, const sonavel::intensity::IntensityFrames& frames,
-                    bool bJson, WriteFn pfnWrite, void* pContext);
+                    EFormat format, WriteFn pfnWrite, void* pContext);
 
 } // namespace analyze
 } // namespace sonavel

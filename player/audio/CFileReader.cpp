@@ -1,6 +1,7 @@
 #include "player/audio/CFileReader.h"
 
 #include "common/InputFile.h"
+#include "common/SplitWork.h"
 #include "player/audio/CFileException.h"
 
 #include <algorithm>
@@ -125,17 +126,10 @@ std::size_t CFileReader::ReadSpread(void* pBuf, std::size_t nBytes, int64_t nPos
             failed[k] = std::current_exception();
         }
     };
-    std::vector<std::thread> threads;
-    for (std::size_t k = 1; k < nParts; ++k) {
-        try {
-            threads.emplace_back(ReadPart, k);
-        } catch (const std::system_error&) {
-            ReadPart(k); // no thread to be had: this one reads the part
-        }
-    }
-    ReadPart(0);
-    for (std::thread& t : threads)
-        t.join();
+    sonavel::RunSplit(nParts, int(nParts), [&](std::size_t k0, std::size_t k1) {
+        for (std::size_t k = k0; k < k1; ++k)
+            ReadPart(k);
+    });
     for (const std::exception_ptr& e : failed)
         if (e)
             std::rethrow_exception(e);

@@ -3,6 +3,7 @@
 // player shows for it. Readers fill it instead of showing anything themselves;
 // the player's shell turns it into its message box, the command-line tool into
 // its stderr line.
+#include <cstdint>
 #include <string>
 
 namespace sonavel {
@@ -30,6 +31,10 @@ struct CLoadResult {
     const char* szNotAFile = nullptr; // CannotOpen of what is no regular file: "a FIFO", "a device"...
     int nChannels = 0;      // the file's channel count, once its reader has read it
     int nChannel = 0;       // loaded: the channel the store holds, 1 for the first
+    // Loaded from a file shorter than its header declares (a download or copy
+    // that stopped early), holding fewer frames than declared: the frames the
+    // header declares, or 0 when it says only its length. -1 otherwise.
+    int64_t nDeclaredFrames = -1;
 
     bool Loaded() const { return nFailure == ELoadFailure::None && !strReader.empty(); }
     // Whether the player shows a box: an unopenable empty path shows an empty one.

@@ -60,39 +60,40 @@ int sonavel::audio::CheckFixedHeader(CFileReader& file, const CSoundProbe& probe
     return 1;
 }
 
-EReaderAnswer sonavel::audio::ReadFixedHeaderFileLE(CFileReader& file, const CSoundProbe& probe, int nChannel,
-                                                    SampleStore& store, CLoadResult& result)
+namespace {
+
+// Either byte order: the header's format code and the samples' order.
+EReaderAnswer ReadFixedHeader(CFileReader& file, const CSoundProbe& probe, int nChannel, bool bLittleEndian,
+                              SampleStore& store, CLoadResult& result)
 {
     // A negative data length cannot be a sound: the header is not this format's.
-    if (!CheckFixedHeader(file, probe, 1, store) || store.byteLength < 0)
+    if (!CheckFixedHeader(file, probe, bLittleEndian ? 1 : 0, store) || store.byteLength < 0)
         return EReaderAnswer::NotMine;
     if (TakeChannel(nChannel, 1, store, result) < 0) // the format holds one channel
         return EReaderAnswer::Refused;
     if (!AllocSamples(store))
         return NoBlock(store, result);
     // Read from just past the header; a short read is no error, the rest of the
-    // block stays silent.
+    // block stays silent. Every word that arrived in the other order than the
+    // host's is turned round, the last one too when the file ends in its
+    // middle (its missing byte reads as 0).
     CSampleLock lock(store.hSamples);
     const std::size_t nGot = file.Read(lock.Data(), std::size_t(store.byteLength));
-    if (!IsHostLittleEndian())
+    if (IsHostLittleEndian() != bLittleEndian)
         SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, store.byteLength));
     return EReaderAnswer::Loaded;
+}
+
+} // namespace
+
+EReaderAnswer sonavel::audio::ReadFixedHeaderFileLE(CFileReader& file, const CSoundProbe& probe, int nChannel,
+                                                    SampleStore& store, CLoadResult& result)
+{
+    return ReadFixedHeader(file, probe, nChannel, true, store, result);
 }
 
 EReaderAnswer sonavel::audio::ReadFixedHeaderFileBE(CFileReader& file, const CSoundProbe& probe, int nChannel,
                                                     SampleStore& store, CLoadResult& result)
 {
-    if (!CheckFixedHeader(file, probe, 0, store) || store.byteLength < 0)
-        return EReaderAnswer::NotMine;
-    if (TakeChannel(nChannel, 1, store, result) < 0) // the format holds one channel
-        return EReaderAnswer::Refused;
-    if (!AllocSamples(store))
-        return NoBlock(store, result);
-    CSampleLock lock(store.hSamples);
-    const std::size_t nGot = file.Read(lock.Data(), std::size_t(store.byteLength));
-    // Every word that arrived is turned round, the last one too when the file
-    // ends in its middle (its missing low byte reads as 0); the rest are zeros.
-    if (IsHostLittleEndian())
-        SwapBytes16InPlace(lock.Samples(), WordsTouched(nGot, store.byteLength));
-    return EReaderAnswer::Loaded;
+    return ReadFixedHeader(file, probe, nChannel, false, store, result);
 }

@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "common/SplitWork.h"
+
 namespace sonavel {
 namespace audio {
 namespace {
@@ -134,6 +136,8 @@ int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int nInde
     auto Work = [&](CSndfile* pSnd) {
         std::unique_ptr<CSndfile> own;
         try {
+            if (nNext.load() >= nParts)
+                return; // run late, on the calling thread: nothing is left
             if (!pSnd) {
                 own = std::make_unique<CSndfile>(fd, nLength);
                 if (own->Open() != 0)
@@ -150,17 +154,11 @@ int64_t DecodeFlacInParts(CSndfile& first, int fd, sf_count_t nLength, int nInde
             // This thread's parts stay missing; the calling thread decodes them.
         }
     };
-    std::vector<std::thread> threads;
-    for (int64_t t = 1; t < nThreads; ++t) {
-        try {
-            threads.emplace_back(Work, nullptr);
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: the others take the parts
-        }
-    }
-    Work(&first);
-    for (std::thread& t : threads)
-        t.join();
+    // The calling thread decodes with the first decoder, each other with its own.
+    RunSplit(std::size_t(nThreads), int(nThreads), [&](std::size_t t0, std::size_t t1) {
+        for (std::size_t t = t0; t < t1; ++t)
+            Work(t == 0 ? &first : nullptr);
+    });
 
     int64_t nDone = 0;
     for (int64_t k = 0; k < nParts && nDone == Start(k); ++k)

@@ -7,6 +7,7 @@
 #include "player/audio/CFileException.h"
 #include "player/audio/CFileReader.h"
 #include "player/audio/ReaderSupport.h"
+#include "common/SoundDeclaredLength.h"
 
 namespace sonavel {
 namespace audio {
@@ -22,6 +23,19 @@ constexpr CSoundReaderEntry s_readers[] = {
     {"fixed-be", ReadFixedHeaderFileBE, "fixed-header PCM"},
     {"sndfile", ReadSndfileFile, "FLAC, Ogg Vorbis, Opus, MP3, RF64, W64, CAF, NIST SPHERE"},
 };
+
+// A file that ends before the length its header declares (a download or a
+// copy that stopped) is opened with what it holds; the result says how much
+// was declared. A header that declares one pad byte or a trailing chunk more
+// than is there, but every frame, is no short file.
+void NoteShortFile(const CSoundProbe& probe, const SampleStore& store, CLoadResult& result)
+{
+    if (format::DeclaredSoundLength(probe.pHead, probe.nHead) <= probe.nFileLength)
+        return;
+    const int64_t nFrames = format::DeclaredSoundFrames(probe.pHead, probe.nHead);
+    if (nFrames < 0 || nFrames > store.sampleCount)
+        result.nDeclaredFrames = std::max<int64_t>(nFrames, 0);
+}
 
 } // namespace
 
@@ -92,6 +106,7 @@ CLoadResult LoadSoundFile(const std::string& path, SampleStore& store, const CSo
             return result;
         }
         file.Close();
+        NoteShortFile(probe, store, result);
     } catch (const CFileException& e) {
         // A file that fails under the readers is dropped without a message, like
         // one that no reader accepts.

@@ -273,39 +273,55 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* pWindow)
     UpdateCommandUI();
 }
 
+void CMainFrame::SetSoundNote(const QString& strNote)
+{
+    m_strSoundNote = strNote;
+    UpdateTitle();
+}
+
 void CMainFrame::UpdateTitle()
 {
     // The document window shown, else the sound loaded, after the program's
     // name; the bar alone is named by the program.
     QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
     const QString strName = pActive ? pActive->windowTitle() : m_pApp->SoundName();
-    setWindowTitle(strName.isEmpty() ? QString(kszAppTitle) : QStringLiteral("%1 - %2").arg(kszAppTitle, strName));
+    QString strTitle = strName.isEmpty() ? QString(kszAppTitle) : QStringLiteral("%1 - %2").arg(kszAppTitle, strName);
+    if (!m_strSoundNote.isEmpty())
+        strTitle += QString::fromUtf8(" \xE2\x80\x94 ") + m_strSoundNote;
+    setWindowTitle(strTitle);
+}
+
+CSonavelProView* CMainFrame::ActiveView() const
+{
+    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
+    return pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+}
+
+QPrinter* CMainFrame::Printer()
+{
+    if (!m_pPrinter)
+        m_pPrinter = new QPrinter;
+    return m_pPrinter;
 }
 
 void CMainFrame::OnFilePrint()
 {
-    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+    CSonavelProView* pView = ActiveView();
     if (!pView)
         return;
-    if (!m_pPrinter)
-        m_pPrinter = new QPrinter;
-    QPrintDialog dlg(m_pPrinter, this);
+    QPrintDialog dlg(Printer(), this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    QPainter painter(m_pPrinter);
+    QPainter painter(Printer());
     pView->OnDraw(painter);
 }
 
 void CMainFrame::OnFilePrintPreview()
 {
-    QMdiSubWindow* pActive = m_pMdiArea->activeSubWindow();
-    auto* pView = pActive ? qobject_cast<CSonavelProView*>(pActive->widget()) : nullptr;
+    CSonavelProView* pView = ActiveView();
     if (!pView)
         return;
-    if (!m_pPrinter)
-        m_pPrinter = new QPrinter;
-    QPrintPreviewDialog dlg(m_pPrinter, this);
+    QPrintPreviewDialog dlg(Printer(), this);
     connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [pView](QPrinter* pPrinter) {
         QPainter painter(pPrinter);
         pView->OnDraw(painter);
@@ -315,9 +331,7 @@ void CMainFrame::OnFilePrintPreview()
 
 void CMainFrame::OnFilePrintSetup()
 {
-    if (!m_pPrinter)
-        m_pPrinter = new QPrinter;
-    QPageSetupDialog dlg(m_pPrinter, this);
+    QPageSetupDialog dlg(Printer(), this);
     dlg.exec();
 }
 
@@ -332,9 +346,16 @@ void CMainFrame::OnActivateApp(bool bActive)
 {
     // Another application came to the front: the player ends, also in the
     // middle of a playback (the playbacks stop as the application object goes).
-    // The measuring view is the user's work: while it is open the player stays.
-    if (!bActive && !m_pApp->MeasureView())
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // The measuring view is the user's work: while it is on screen the player
+    // stays. A view just closed is hidden at once but deleted a moment later,
+    // and one may open between the request and its turn, so both ask the
+    // view's state on screen, and the request asks again when it runs.
+    const auto bViewShown = [this] { return m_pApp->MeasureView() && m_pApp->MeasureView()->isVisible(); };
+    if (!bActive && !bViewShown())
+        QMetaObject::invokeMethod(this, [this, bViewShown] {
+            if (!m_bAppActive && !bViewShown())
+                QCoreApplication::exit(0);
+        }, Qt::QueuedConnection);
 }
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)

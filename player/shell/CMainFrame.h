@@ -8,6 +8,7 @@
 #include <QRect>
 
 class CSonavelProApp;
+class CSonavelProView;
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
@@ -26,6 +27,10 @@ public:
 
     // Enables or greys every command as the application says.
     void UpdateCommandUI();
+
+    // What the title says of the loaded sound after the program's name (a
+    // download cut short); empty: the title is the program's name alone.
+    void SetSoundNote(const QString& strNote);
 
     QMdiSubWindow* NewDocumentWindow();
     void OnActivateApp(bool bActive);
@@ -51,6 +56,9 @@ private:
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
+    // The active document window's view, or null; the one printer, made at first use.
+    CSonavelProView* ActiveView() const;
+    QPrinter* Printer();
 
     CSonavelProApp* m_pApp;
     QMdiArea* m_pMdiArea;
@@ -62,6 +70,7 @@ private:
     QList<QAction*> m_recentActions;
     int m_nMenuId = 0;               // the menu on the bar: 128, or 129 while a document window is active
     int m_nDocuments = 0;
+    QString m_strSoundNote;
     bool m_bAppActive = false;
     QPrinter* m_pPrinter = nullptr;
 };

@@ -5,39 +5,8 @@
 #include <QMediaDevices>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <iostream>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
-
-namespace {
-
-// Runs when the process ends through exit() or main's return, once a sink has
-// started. Qt Multimedia's sound-server connection is a static it makes for
-// the first sink, and its own server thread can race that static's teardown
-// (an assertion in the server library's reference count, or a segfault on our
-// "Wave Out" thread while it still feeds a sink). So our devices close first,
-// joining their threads, and the process then ends with the status exit() was
-// given, without the statics made before this handler: nothing of ours is
-// written by a static's destructor, and standard output is flushed here.
-void EndAfterClosingSound(int nStatus, void*)
-{
-    CloseAllWaveOuts();
-#if defined(__SANITIZE_ADDRESS__)
-    // The leak check would have run among the skipped handlers.
-    __lsan_do_leak_check();
-#endif
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-    std::_Exit(nStatus);
-}
-
-} // namespace
 
 void CWaveBufferSource::Start(const char* pData, qint64 nBytes, qint64 nSilenceBytes, char cSilence)
 {
@@ -211,8 +180,7 @@ unsigned CQtWaveOutDevice::Write(WaveHeader* pHeader)
     }
     // Registered after the first sink started, and so after the sound
     // library's statics were made: it runs before any of them goes.
-    static const bool bClosesAtExit = on_exit(EndAfterClosingSound, nullptr) == 0;
-    (void)bClosesAtExit;
+    CloseWaveOutsAtExit();
     return MMSYSERR_NOERROR;
 }
 

@@ -12,7 +12,8 @@
 
 #include "player/shell/CAboutDlg.h"
 #include "player/analysis/window/CAnalysisDlg.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
+#include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/window/CMeasureView.h"
 #include "player/shell/CMainFrame.h"
 #include "player/audio/CSonavelProDoc.h"
@@ -175,17 +176,23 @@ void CSonavelProApp::OnDocumentLoaded(const SampleStore& store, const sonavel::a
         m_recentFiles.Add(m_strOpening);
         emit RecentFilesChanged();
     }
-    m_strLoadedName = m_strGivenName.isEmpty() ? QFileInfo(m_strOpening).fileName() : m_strGivenName;
+    // A file's own name is shown as --name's is: no bidirectional control of it is obeyed.
+    m_strLoadedName = m_strGivenName.isEmpty() ? QString::fromStdString(sonavel::measure::WithoutBidiControls(
+                                                     QFileInfo(m_strOpening).fileName().toStdString()))
+                                               : m_strGivenName;
     m_strLoadedPath = m_strOpening;
     m_strTextGrid = m_strGivenTextGrid.isEmpty() ? TextGridBesideSound() : m_strGivenTextGrid;
+    // A file cut short opens with what it holds, and says so: on stderr, in
+    // the bar's title and in the view's header.
+    m_strShortNote = ShortFileNote(result);
+    if (!m_strShortNote.isEmpty())
+        std::fprintf(stderr, "sonavel: %s\n", m_strShortNote.toLocal8Bit().constData());
+    if (m_pMainFrame)
+        m_pMainFrame->SetSoundNote(m_strShortNote);
     SetLoaded(1);
     // An open view follows the player to the new sound.
     if (m_pMeasureView) {
-        m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
-        m_pMeasureView->SetSoundFile(m_strLoadedPath);
-        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
-        OpenTextGridInView();
+        ShowSoundInView();
     }
     if (m_bSelect) {
         PlaySelectedSpan();
@@ -267,11 +274,7 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
         CMeasureView* pView = m_pMeasureView;
         connect(this, &CSonavelProApp::PlayingChanged, pView, [this, pView] { pView->SetPlaybackRunning(IsPlaying()); });
         pView->SetPlaybackRunning(IsPlaying());
-        m_measureStore = m_store;
-        m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
-        m_pMeasureView->SetSoundFile(m_strLoadedPath);
-        m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
-        OpenTextGridInView();
+        ShowSoundInView();
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             QRect rc = m_pMeasureView->frameGeometry();
             rc.moveCenter(pScreen->availableGeometry().center());
@@ -284,6 +287,16 @@ CMeasureView* CSonavelProApp::OpenMeasureView()
     return m_pMeasureView;
 }
 
+void CSonavelProApp::ShowSoundInView()
+{
+    m_measureStore = m_store;
+    m_pMeasureView->SetSound(CMeasureSound::FromStore(m_store), ViewName());
+    m_pMeasureView->SetHeaderNote(m_strShortNote);
+    m_pMeasureView->SetSoundFile(m_strLoadedPath);
+    m_pMeasureView->SetChannels(m_nChannel, m_nChannels);
+    OpenTextGridInView();
+}
+
 void CSonavelProApp::OpenTextGridInView()
 {
     if (m_pMeasureView && !m_strTextGrid.isEmpty() && !m_pMeasureView->OpenTextGrid(m_strTextGrid)
@@ -291,11 +304,48 @@ void CSonavelProApp::OpenTextGridInView()
         std::fprintf(stderr, "sonavel: --textgrid: %s\n", m_pMeasureView->Note().toLocal8Bit().constData());
 }
 
+namespace {
+
+// The browser's cache folder, where its copy of a sound is.
+QString BrowserCacheFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
+}
+
+} // namespace
+
 QString CSonavelProApp::TextGridBesideSound() const
 {
-    const QString strCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velmora";
-    return QFile::decodeName(TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString(),
-                                            QFile::encodeName(strCache).toStdString()).c_str());
+    // A sound in the browser's cache has a name that says nothing of it.
+    if (IsBrowserCopy())
+        return QString();
+    return QFile::decodeName(
+        sonavel::textgrid::TextGridBeside(QFile::encodeName(m_strLoadedPath).toStdString()).c_str());
+}
+
+bool CSonavelProApp::IsBrowserCopy() const
+{
+    return QFileInfo(m_strLoadedPath).absolutePath() == QFileInfo(BrowserCacheFolder()).absoluteFilePath();
+}
+
+QString CSonavelProApp::ShortFileNote(const sonavel::audio::CLoadResult& result) const
+{
+    if (result.nDeclaredFrames < 0 || m_store.sampleRate <= 0)
+        return QString();
+    const double dArrived = static_cast<double>(m_store.sampleCount) / m_store.sampleRate;
+    const double dDeclared = static_cast<double>(result.nDeclaredFrames) / m_store.sampleRate;
+    // Tenths, unless they would make the two look alike.
+    const int nDecimals = QString::number(dArrived, 'f', 1) == QString::number(dDeclared, 'f', 1) ? 3 : 1;
+    const QString strArrived = QString::number(dArrived, 'f', nDecimals);
+    if (IsBrowserCopy())
+        return result.nDeclaredFrames > 0
+                   ? QStringLiteral("the download ended at %1 s of the %2 s the file declares")
+                         .arg(strArrived, QString::number(dDeclared, 'f', nDecimals))
+                   : QStringLiteral("the download ended at %1 s, before the end the file declares").arg(strArrived);
+    return result.nDeclaredFrames > 0
+               ? QStringLiteral("the file ends at %1 s of the %2 s its header declares")
+                     .arg(strArrived, QString::number(dDeclared, 'f', nDecimals))
+               : QStringLiteral("the file ends at %1 s, before the end its header declares").arg(strArrived);
 }
 
 CMeasureView* CSonavelProApp::MeasureView() const { return m_pMeasureView.data(); }

@@ -100,6 +100,8 @@ private:
     void SetLoaded(int bLoaded);
     CMeasureView* OpenMeasureView();
     // Opens the sound's TextGrid (--textgrid's, or the one beside it) in the view.
+    // The measuring view (open) shows the sound the player holds, with its TextGrid.
+    void ShowSoundInView();
     void OpenTextGridInView();
     // take7.TextGrid beside take7.wav, unless the sound is the browser's copy
     // in its cache folder (a name there says nothing of the sound).
@@ -112,6 +114,12 @@ private:
     // The name the measuring view gives the sound: the file's, with its
     // channel when it has several.
     QString ViewName() const;
+    // Whether the loaded sound is the browser's copy in its cache folder.
+    bool IsBrowserCopy() const;
+    // What is said of a sound loaded from a file shorter than its header
+    // declares ("the download ended at 5.0 s of the 10.0 s the file
+    // declares"); empty for a whole one.
+    QString ShortFileNote(const sonavel::audio::CLoadResult& result) const;
 
     std::unique_ptr<CMainFrame> m_pMainFrame;
     CRecentFileList m_recentFiles;
@@ -119,6 +127,7 @@ private:
     bool m_bFileTaken = false;
     QString m_strLoadedName;       // the file name of the loaded sound
     QString m_strLoadedPath;       // its path, as it was opened
+    QString m_strShortNote;        // the loaded file ends before its header says (ShortFileNote)
     int m_nChannels = 0;           // the loaded file's channels
     int m_nChannel = 1;            // the one in m_store
     bool m_bReloading = false;     // OnChannelChosen's load runs

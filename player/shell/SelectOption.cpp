@@ -1,10 +1,9 @@
 #include "player/shell/SelectOption.h"
 
+#include "player/analysis/measureview/MeasureTexts.h"
+
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
-
-namespace fs = std::filesystem;
 
 namespace sonavel::shell {
 
@@ -72,21 +71,6 @@ PlayerOptions ReadPlayerOptions(const std::vector<std::string>& arguments)
     return read;
 }
 
-std::string TextGridBeside(const std::string& strSound, const std::string& strNotIn)
-{
-    const fs::path sound(strSound);
-    std::error_code ec;
-    if (strSound.empty() || fs::equivalent(fs::absolute(sound, ec).parent_path(), strNotIn, ec))
-        return {};
-    for (const char* szExtension : {".TextGrid", ".textgrid"}) {
-        fs::path grid = sound;
-        grid.replace_extension(szExtension);
-        if (grid != sound && fs::is_regular_file(grid, ec))
-            return grid.string();
-    }
-    return {};
-}
-
 bool IsSelectCommandLine(const std::vector<std::string>& arguments) { return ReadPlayerOptions(arguments).bSelect; }
 
 bool ParseChannelValue(const std::string& strValue, int& nChannel)
@@ -136,6 +120,7 @@ std::string SafeSoundName(const std::string& strName)
         }
         strSafe += static_cast<char>(c);
     }
+    strSafe = sonavel::measure::WithoutBidiControls(strSafe);
     if (strSafe.size() > kMaxSoundNameBytes) {
         // Back to the first byte of the character the bound cuts through.
         size_t nCut = kMaxSoundNameBytes;

@@ -42,17 +42,12 @@ bool ParseChannelValue(const std::string& strValue, int& nChannel);
 bool ParseSelectValue(const std::string& strValue, SelectSpan& span);
 
 // The name --name gives, made safe to show and to offer as a file name: what
-// follows the last '/' or backslash, without control characters (C0, DEL, C1), at
-// most kMaxSoundNameBytes of UTF-8 cut at a character's start. Empty when
+// follows the last '/' or backslash, without control characters (C0, DEL, C1)
+// and bidirectional controls (WithoutBidiControls), at most kMaxSoundNameBytes of UTF-8 cut at a character's start. Empty when
 // nothing usable is left ("", ".", ".."): the file's own name is shown then.
 // The browser cleans the name too; the player does not trust its command line.
 constexpr size_t kMaxSoundNameBytes = 255;
 std::string SafeSoundName(const std::string& strName);
-
-// The TextGrid of the same name beside a sound: take7.wav -> take7.TextGrid,
-// else take7.textgrid when only that exists; "" when neither does, and for a
-// sound in the folder strNotIn (the browser's cache, where a name says nothing).
-std::string TextGridBeside(const std::string& strSound, const std::string& strNotIn);
 
 // Fits a read span to a sound of dDuration seconds: the end is clamped to it.
 // Empty when the span can be played, else why not (for one line on stderr).

@@ -2,9 +2,20 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <map>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#if defined(SONAVEL_PULSE_OUTPUT)
+#include "player/shell/CPulseWaveOut.h"
+#else
 #include "player/shell/CQtWaveOut.h"
+#endif
 
 const QEvent::Type CWaveOutDoneEvent::MM_WOM_DONE = static_cast<QEvent::Type>(QEvent::User + 0x3BD);
 
@@ -20,6 +31,27 @@ std::map<HWAVEOUT, std::unique_ptr<CWaveOutDevice>>& DeviceTable()
 
 // Handles are never reused, so a closed handle stays invalid for good.
 HWAVEOUT g_hNextWaveOut = 1;
+
+// Runs when the process ends through exit() or main's return, once a sound has
+// started. A sound library's server connection may be a static made for the
+// first sound, and its own server thread can race that static's teardown (an
+// assertion in the server library's reference count, or a segfault on our
+// "Wave Out" thread while it still feeds a sound). So our devices close first,
+// joining their threads, and the process then ends with the status exit() was
+// given, without the statics made before this handler: nothing of ours is
+// written by a static's destructor, and standard output is flushed here.
+void EndAfterClosingSound(int nStatus, void*)
+{
+    CloseAllWaveOuts();
+#if defined(__SANITIZE_ADDRESS__)
+    // The leak check would have run among the skipped handlers.
+    __lsan_do_leak_check();
+#endif
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(nStatus);
+}
 
 CWaveOutDevice* FindDevice(HWAVEOUT h)
 {
@@ -39,10 +71,20 @@ void CWaveOutDevice::NotifyDone(WaveHeader* pHeader)
         QCoreApplication::postEvent(m_pCallback, new CWaveOutDoneEvent(m_hSelf, pHeader));
 }
 
+void CloseWaveOutsAtExit()
+{
+    static const bool bClosesAtExit = on_exit(EndAfterClosingSound, nullptr) == 0;
+    (void)bClosesAtExit;
+}
+
 CWaveOutFactory* CurrentWaveOutFactory()
 {
     if (!g_waveOutFactory) {
+#if defined(SONAVEL_PULSE_OUTPUT)
+        static CPulseWaveOutFactory s_deviceFactory;
+#else
         static CQtWaveOutFactory s_deviceFactory;
+#endif
         g_waveOutFactory = &s_deviceFactory;
     }
     return g_waveOutFactory;

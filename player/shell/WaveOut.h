@@ -1,8 +1,8 @@
 #pragma once
 // The player's wave-out layer: the five steps of a playback (query the format,
 // open with an end-of-buffer notice, prepare, write, reset, close) behind one
-// small interface with two backends: the audio device (QAudioSink) and a
-// recorder for tests. Devices are reached through integer handles kept in a
+// small interface with backends: the audio device (on Linux a PulseAudio
+// client of our own, elsewhere QAudioSink) and a recorder for tests. Devices are reached through integer handles kept in a
 // table, so a stale handle (a playback that already closed) is refused with
 // an error code instead of touching freed memory.
 #include <QEvent>
@@ -21,6 +21,7 @@ enum : unsigned {
     MMSYSERR_ALLOCATED = 4,
     MMSYSERR_INVALHANDLE = 5,
     MMSYSERR_NODRIVER = 6,
+    MMSYSERR_NOMEM = 7,
     MMSYSERR_INVALPARAM = 11,
     WAVERR_BADFORMAT = 32,
     WAVERR_STILLPLAYING = 33,
@@ -127,3 +128,7 @@ int OpenWaveOutCount();
 // Closes every opening at once, a sound still playing included (no notice is
 // posted): for the end of the process, before the audio backend's own statics go.
 void CloseAllWaveOuts();
+
+// Called by a device once its first sound started: the process's end through
+// exit() or main's return then closes every opening first (see WaveOut.cpp).
+void CloseWaveOutsAtExit();

@@ -32,7 +32,7 @@ FUZZ_TARGET(pitch, "pitch")
 
     // Exactly the room the tracker may write: anything beyond is a sanitizer report.
     std::vector<int16_t> out(static_cast<size_t>(nCount / 100 + 1));
-    FUZZ_CHECK(CSignalMath().TrackPitch(samples.data(), nCount, nRate, out.data()) == sonavel::pitch::TRACK_DONE);
+    FUZZ_CHECK(CSignalMath().TrackPitch(samples.data(), nCount, nRate, out.data()) == sonavel::analysis::EOutcome::Done);
     for (int16_t v : out)
         FUZZ_CHECK(v >= 0 && v <= 260);
 

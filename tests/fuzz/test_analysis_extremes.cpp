@@ -73,7 +73,7 @@ TEST(AnalysisExtremes, PitchTrackStaysOnScaleForEveryLengthRateAndContent)
                     CSampleLock lock(hOut);
                     std::fill(lock.Samples(), lock.Samples() + nValues, int16_t(0x7777));
                 }
-                ASSERT_EQ(CSignalMath().TrackPitch(store, hOut, 0, nCount), sonavel::pitch::TRACK_DONE);
+                ASSERT_EQ(CSignalMath().TrackPitch(store, hOut, 0, nCount), sonavel::analysis::EOutcome::Done);
                 EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 0);
                 EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
                 CSampleLock lock(hOut);
@@ -95,12 +95,12 @@ TEST(AnalysisExtremes, PitchTrackOfAStretchInsideTheStoreNeverReadsBeyondIt)
     const SampleStore store = MakeStore(s, 8000);
     CSampleBlockHandle hOut = CSampleBlock::Alloc(sizeof(int16_t) * 11);
     // Stretches that do not fit the store or the output block are refused.
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1001), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, -1, 999), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 500, 400), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, CSampleBlock::Alloc(sizeof(int16_t) * 10), 0, 1000), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1000), sonavel::pitch::TRACK_DONE);
-    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 460, 1000), sonavel::pitch::TRACK_DONE);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1001), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, -1, 999), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 500, 400), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, CSampleBlock::Alloc(sizeof(int16_t) * 10), 0, 1000), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 0, 1000), sonavel::analysis::EOutcome::Done);
+    EXPECT_EQ(CSignalMath().TrackPitch(store, hOut, 460, 1000), sonavel::analysis::EOutcome::Done);
 }
 
 TEST(AnalysisExtremes, FrameSpectrumIsFiniteOrRefusedForEveryRateAndContent)

@@ -150,7 +150,8 @@ def main():
         sonavel_only = ["/usr/" + f for f in SONAVEL_FILES]
         velmora_only = ["/usr/" + f for f in VELMORA_FILES]
         sonavel_depends = check_package(sonavel, "sonavel", version, sonavel_only, velmora_only)
-        check("libqt6multimedia6" in dependency_names(sonavel_depends), "sonavel's Depends: " + sonavel_depends)
+        # Its sound goes to the server through the server's own library, one connection per opening.
+        check("libpulse0" in dependency_names(sonavel_depends), "sonavel's Depends: " + sonavel_depends)
         velmora_depends = check_package(velmora, "velmora", version, velmora_only, sonavel_only)
         check("sonavel (= %s)" % version in velmora_depends, "velmora's Depends: " + velmora_depends)
         check("libqt6webenginecore6" in dependency_names(velmora_depends), "velmora's Depends: " + velmora_depends)

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "player/analysis/measure/CMeasurePicture.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasurePicture.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/audio/SoundReaders.h"
 
 int main(int argc, char** argv)

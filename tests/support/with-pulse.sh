@@ -22,13 +22,5 @@ except ProcessLookupError:
   rm -rf "$XDG_RUNTIME_DIR"
 }
 trap cleanup EXIT
-# -D returns once the daemon has started, its modules loaded.
-pulseaudio -D -n --exit-idle-time=-1 --system=false --disallow-exit \
-  --load=module-native-protocol-unix \
-  --load="module-null-sink sink_name=vsink" >/dev/null 2>&1
-if ! pactl info >/dev/null 2>&1; then
-  echo "with-pulse: the PulseAudio server did not start" >&2
-  exit 1
-fi
-pactl set-default-sink vsink
+"$(dirname "$0")/start-pulse.sh" || exit 1
 "$@"

@@ -3,6 +3,7 @@
 // source stretch by stretch, resampled to twice the ceiling, pre-emphasised,
 // windowed per frame, the energy-weighted predictor and its roots. A frame's values depend
 // only on the sound and the settings, never on the range it was asked in.
+#include <complex>
 #include <cstdint>
 #include <vector>
 
@@ -30,16 +31,22 @@ struct AnalyserScratch {
     std::vector<double> resampled;
     std::vector<double> frame;
     std::vector<double> predictor;
+    std::vector<double> residual;
+    // The previous frame's roots, where the next frame's search starts.
+    std::complex<double> roots[kMaxOrder];
+    bool bRoots = false;
 };
 
 class CFormantAnalyser {
 public:
     // nKeep resonances per frame (<= FramePoles::kMax), those no wider than
     // dMaxBandwidthHz; a predictor of nOrder over a Gaussian-like window of
-    // dWindowS in all (its middle 70 % analysed). bLowFirstLag: a frame whose
-    // first resonance lies below 400 Hz is read again with a longer weighting.
+    // dWindowS in all (its middle 70 % analysed). bFirstAgain: a frame whose
+    // first resonance lies below 400 Hz is read again with a longer weighting,
+    // and the first resonance of a voice above 230 Hz is read again with the
+    // closed phases weighted (CFormantAnalyser.cpp).
     void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
-              double dMaxBandwidthHz, bool bLowFirstLag);
+              double dMaxBandwidthHz, bool bFirstAgain);
     double Ceiling() const { return m_dCeilingHz; }
 
     // Frames i0 .. i1-1 of a sound of nCount samples into out[0 .. i1-i0-1];
@@ -61,7 +68,7 @@ private:
     int m_nLag = 1;    // samples whose energy weighs the next one's error
     double m_dEmphasis = 0;
     double m_dMaxBandwidthHz = 600;
-    bool m_bLowFirstLag = false;
+    bool m_bFirstAgain = false;
     std::vector<double> m_window;
 };
 

@@ -13,7 +13,7 @@ namespace {
 constexpr int kSlots = 3;        // F1-F3 are chosen; the rest are numbered above them
 constexpr int kStates = 24;      // the cheapest choices kept per frame
 const double kPlaceWeight = 1.0; // per unit of |ln| distance from the slot's place
-const double kWidthWeight = 1.0; // per unit of bandwidth / frequency
+const double kWidthWeight = 0.5; // per unit of bandwidth / frequency
 const double kMissCost = 3.0;    // a slot left empty
 // A narrow resonance passed over below a chosen one costs up to this much (0
 // at 600 Hz wide): the low F1 of an /u/ or /i/ is kept rather than F2 taken
@@ -172,10 +172,12 @@ void FollowFormants(std::vector<FramePoles>& frames, int nFormants, double dCeil
         p = out;
         s = back[nAt];
     }
-    // A median of 3 frames where all three hold the formant: a frame's choice
-    // jittered by noise gives way to its neighbours; a glide passes as it is.
+    // F2 and F3: a median of 3 frames where all three hold the formant, so a
+    // frame's choice jittered by noise gives way to its neighbours (a glide
+    // passes as it is). Not F1: its dips are short and deep (a closure's 250
+    // Hz between vowels at 700), and the median took the bottom frame of each.
     std::vector<float> column(n);
-    for (int j = 0; j < nSlots; ++j) {
+    for (int j = 1; j < nSlots; ++j) {
         for (size_t i = 0; i < n; ++i)
             column[i] = j < frames[i].nFound ? frames[i].hz[j] : 0.0f;
         for (size_t i = 1; i + 1 < n; ++i) {

@@ -13,18 +13,19 @@
 
 namespace sonavel::formants {
 
-using namespace sonavel::pitch;
-
 namespace {
 const double kBlockS = 5;          // sound per block of frames a thread takes
 const double kMaxFrames = 1e8;     // more frames than memory could hold
 const int kProbeAll = 3000;        // a file with no more frames is probed whole
 // The ceiling is chosen over a 50 ms window (25 ms effective): the voice's
 // formant spacing, steadier over a longer stretch. The formants themselves are
-// read over 30 ms (15 ms effective): a 50 ms window averaged the fast changes
-// at a vowel's edges and missed the low F1 of its first and last frames.
+// read over 25 ms (12.5 ms effective): longer windows averaged the fast
+// changes at a vowel's edges, where a man's F1 moves 250 Hz in 10 ms, and
+// missed the low F1 of its first and last frames. Over a noise floor within
+// 35 dB of the voice, 30 ms: the shorter window's poles scatter there (a
+// child's F3 in white noise at 20 dB erred by a tenth more).
 const double kProbeWindowS = 0.05;
-const double kWindowS = 0.03;
+const double kWindowS = 0.025, kNoisyWindowS = 0.03;
 // Else runs of 20 frames in every 200, or spread wider so that at most 150
 // runs are probed: a longer file costs no more probing than 5 minutes do.
 const int kProbeRun = 20, kProbeEvery = 200, kProbeRuns = 150;
@@ -66,11 +67,11 @@ int PredictorOrder(int nFormants)
 
 // The probe: the same runs of frames at every candidate ceiling (at the one
 // given, for its noise floor alone). nChosen gets the ceiling's index,
-// nFinalOrder the predictor's order for the whole file. False when the source
+// bNoisy whether the file's noise floor is high. False when the source
 // failed; throws std::bad_alloc when memory ran out.
 bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings, int nOrder,
            const CSampleSource& source, int nCount, int nRate, int nFrames, int nThreads, size_t& nChosen,
-           int& nFinalOrder)
+           bool& bNoisy)
 {
     std::vector<int> starts, ends, runEnds;
     std::vector<size_t> bases;
@@ -99,7 +100,7 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
             return false;
     }
     nChosen = size_t(ChooseCeiling(ceilings, probes, runEnds));
-    nFinalOrder = NoisyFloor(probes[0]) ? nOrder + 2 : nOrder;
+    bNoisy = NoisyFloor(probes[0]);
     return true;
 }
 
@@ -119,28 +120,29 @@ analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRa
     return {};
 }
 
-ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                           int nThreads, FormantFrames& frames)
+analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                                 int nThreads, FormantFrames& frames)
 {
     frames = FormantFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate))
-        return TRACK_REFUSED;
+        return analysis::EOutcome::Refused;
     const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     const int nFrames = static_cast<int>(dFrames);
     const int nOrder = PredictorOrder(settings.nFormants);
     try {
         std::vector<double> ceilings =
             settings.dCeilingHz > 0 ? std::vector<double>{settings.dCeilingHz} : CandidateCeilings(nRate);
         size_t nChosen = 0;
-        int nFinalOrder = nOrder;
-        if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, nFinalOrder))
-            return TRACK_SOURCE_FAILED;
+        bool bNoisy = false;
+        if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, bNoisy))
+            return analysis::EOutcome::SourceFailed;
         CFormantAnalyser analyser;
         // Every resonance of a frame is a candidate; the path picks the formants.
-        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, nFinalOrder, FramePoles::kMax, kWindowS,
-                      kMaxCandidateBandwidthHz, true);
+        // A noise floor that high takes a pole pair of its own.
+        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, bNoisy ? nOrder + 2 : nOrder, FramePoles::kMax,
+                      bNoisy ? kNoisyWindowS : kWindowS, kMaxCandidateBandwidthHz, true);
         // Blocks of about 5 s, a number of frames fixed by the step alone.
         const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / settings.dStepS)));
         std::vector<int> starts, ends;
@@ -152,7 +154,7 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         }
         std::vector<FramePoles> poles(static_cast<size_t>(nFrames));
         if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, poles.data()))
-            return TRACK_SOURCE_FAILED;
+            return analysis::EOutcome::SourceFailed;
         FollowFormants(poles, settings.nFormants, ceilings[nChosen]);
         const size_t nPer = size_t(settings.nFormants);
         frames.nFormants = settings.nFormants;
@@ -169,9 +171,17 @@ ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource&
         }
     } catch (const std::bad_alloc&) {
         frames = FormantFrames();
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
+}
+
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
+                                  FormantFrames& frames)
+{
+    return analysis::AnalyseSoundUpTo(kMaxRateHz, input, [&](const CSampleSource& source, int nCount, int nRate) {
+        return TrackFormants(settings, source, nCount, nRate, nThreads, frames);
+    });
 }
 
 } // namespace sonavel::formants

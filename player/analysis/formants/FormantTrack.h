@@ -6,21 +6,24 @@
 // and pitch at one step share their times.
 //
 // Per frame: the sound resampled to twice the ceiling, pre-emphasised from
-// 50 Hz, a Gaussian-like window (15 ms effective, 30 ms in all, its middle
-// 21 ms analysed; the ceiling's probe takes 50 ms) centred on the frame's
+// 50 Hz, a Gaussian-like window (12.5 ms effective, 25 ms in all, its middle
+// 17.5 ms analysed; the ceiling's probe takes 50 ms) centred on the frame's
 // time, a predictor of order
-// 2 x max(formants, 5) (2 more where the file's quiet frames lie within 35 dB
-// of its loud ones: the noise floor takes a pole pair of its own) whose errors
+// 2 x max(formants, 5) (2 more and a 30 ms window where the file's quiet
+// frames lie within 35 dB of its loud ones: the noise floor takes a pole pair
+// of its own, and a short window's poles scatter in it) whose errors
 // are weighted by the energy of the 1.5 ms before them (LinearPrediction.h:
 // F1 follows the tract, not the harmonic nearest to it, in a high voice; a
 // frame whose first resonance lies below 400 Hz is read again weighted by
-// 0.75 of that resonance's period, at most 3 ms), its roots as frequencies
-// and bandwidths.
+// 0.75 of that resonance's period, at most 3 ms; in a voice above 230 Hz the
+// first resonance is read again with the closed phases weighted, from the
+// predictor's residual), its roots as frequencies and bandwidths.
 // Poles within 50 Hz of 0 or of the ceiling, and poles wider than 600 Hz
 // (1000 Hz for F3), are not formants; the rest are each frame's candidates.
 // F1-F3 are the path through the candidates of all frames that is cheapest in
 // place (near where a tract of the voice's length puts each), width and
-// movement between neighbours (FormantPath.h), then a median of 3 frames;
+// movement between neighbours (FormantPath.h), then F2 and F3 a median of 3
+// frames;
 // F4 on are the candidates above F3, numbered from the lowest. No longer
 // smoothing: a fast transition keeps its frames' own values, and a formant a
 // frame lacks reads 0 there.
@@ -35,13 +38,13 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/CSoundInput.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 
 class CSampleSource;
 
 namespace sonavel::formants {
 
-using sonavel::pitch::ETrackResult;
 
 inline constexpr int kMinFormants = 1, kMaxFormants = 6;
 inline constexpr double kMinCeilingHz = 1000;
@@ -79,11 +82,16 @@ struct FormantFrames {
 analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRate);
 
 // The formants of samples 0 .. nCount-1 of source at nRate (> 0), with up to
-// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED (RefusedSetting,
+// nThreads threads (0: one per core). Done; Refused (RefusedSetting,
 // or a rate above kMaxRateHz);
-// TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails to give a block.
+// NoMemory; SourceFailed when the source fails to give a block.
 // frames is emptied on failure; the frames are the same for any thread count.
-ETrackResult TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                           int nThreads, FormantFrames& frames);
+analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                                 int nThreads, FormantFrames& frames);
+
+// The formants' door (core/CSoundInput.h): TrackFormants over the input.
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,
+                                  FormantFrames& frames);
+inline constexpr analysis::OutcomeWords kFormantWords{"find the formants", "the formants cannot be found"};
 
 } // namespace sonavel::formants

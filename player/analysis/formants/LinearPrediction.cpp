@@ -6,7 +6,8 @@
 
 namespace sonavel::formants {
 
-bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch)
+bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch,
+                       const double* weightBy, double dFloor)
 {
     const int p = nOrder, nRows = n + p;
     a[0] = 1;
@@ -27,10 +28,17 @@ bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, 
         return false;
     // The energy of the nLag samples before each t, as a running sum (never
     // below 0, whatever the rounding of its subtractions).
+    const double* wx = weightBy ? weightBy : x;
+    double dBase = 0;
+    if (weightBy && dFloor > 0) {
+        for (int t = 0; t < n; ++t)
+            dBase += wx[t] * wx[t];
+        dBase *= dFloor * nLag / n;
+    }
     double dRun = 0;
     for (int t = 0; t < nRows; ++t) {
-        w[t] = std::max(dRun, 0.0);
-        const double dIn = t < n ? x[t] : 0, dOut = t - nLag >= 0 && t - nLag < n ? x[t - nLag] : 0;
+        w[t] = std::max(dRun, 0.0) + dBase;
+        const double dIn = t < n ? wx[t] : 0, dOut = t - nLag >= 0 && t - nLag < n ? wx[t - nLag] : 0;
         dRun += dIn * dIn - dOut * dOut;
     }
     // The weighted covariances c[i][k] = sum over t of w[t] x[t-i] x[t-k],
@@ -150,16 +158,19 @@ void Evaluate(const double* c, int p, Complex z, Complex& v, Complex& dv)
 
 } // namespace
 
-int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles)
+int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles, Complex* roots, bool bFromRoots)
 {
     if (nOrder < 1)
         return 0;
     // Aberth's simultaneous iteration: every root at once, from points on a
     // circle just inside the unit circle (where a speech predictor's roots lie),
-    // turned off the real axis so that no two start as conjugates.
+    // turned off the real axis so that no two start as conjugates; or from the
+    // roots given, each nudged off its conjugate for the same reason.
     Complex z[kMaxOrder];
     for (int k = 0; k < nOrder; ++k)
-        z[k] = std::polar(0.9, (2 * M_PI * k + 0.7) / nOrder);
+        z[k] = bFromRoots && roots && std::isfinite(roots[k].real()) && std::isfinite(roots[k].imag())
+                   ? roots[k] * std::polar(1.0, 1e-3 * (k + 1))
+                   : std::polar(0.9, (2 * M_PI * k + 0.7) / nOrder);
     // A root whose step fell below 1e-11 holds still from then on (it still
     // repels the others): most settle long before the last.
     bool bSettled[kMaxOrder] = {};
@@ -188,6 +199,8 @@ int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles)
             }
         }
     }
+    if (roots)
+        std::copy(z, z + nOrder, roots);
     int nPoles = 0;
     for (int k = 0; k < nOrder; ++k) {
         Complex r = z[k];

@@ -9,6 +9,8 @@
 // error by the energy of the samples before it stresses the stretch after each
 // glottal closure, where the tract rings freely and the source adds little, so
 // F1 follows the tract instead of the harmonics.
+#include <complex>
+
 namespace sonavel::formants {
 
 inline constexpr int kMaxOrder = 16; // 2 x the most formants a frame can hold, with room
@@ -28,14 +30,21 @@ inline int WeightedScratch(int n, int nOrder)
 // a[1..nOrder] minimising the sum over t of w[t] e[t]^2, e[t] = x[t] + sum
 // a[k] x[t-k] (x zero outside the frame, t from 0 to n + nOrder - 1), w[t] the
 // sum of x^2 over the nLag samples before t; scratch holds WeightedScratch(n,
-// nOrder) doubles. False for a frame without energy or whose equations do not
-// solve (a is then 1, 0, ...).
-bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch);
+// nOrder) doubles. With weightBy (n samples), w[t] sums weightBy^2 instead,
+// plus dFloor x nLag x its mean square. False for a frame without energy or
+// whose equations do not solve (a is then 1, 0, ...).
+bool WeightedPredictor(const double* x, int n, int nOrder, int nLag, double* a, double* scratch,
+                       const double* weightBy = nullptr, double dFloor = 0);
 
 // The roots with positive frequency of z^p + a[1] z^(p-1) + ... + a[p], as
 // poles at dRate, sorted by frequency. poles holds room for nOrder; returns
 // how many were written. A root outside the unit circle is reflected in it
 // (the same resonance, stable).
-int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles);
+// With roots (nOrder of them), the search starts from those given when
+// bFromRoots (a neighbouring frame's, most of them close), else from a
+// circle, and leaves the roots found there; the poles are the same either
+// way, to far below a float's precision.
+int PredictorPoles(const double* a, int nOrder, double dRate, Pole* poles, std::complex<double>* roots = nullptr,
+                   bool bFromRoots = false);
 
 } // namespace sonavel::formants

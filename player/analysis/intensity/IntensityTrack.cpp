@@ -12,8 +12,6 @@
 
 namespace sonavel::intensity {
 
-using namespace sonavel::pitch;
-
 namespace {
 const double kWindowPerFloor = 6.4; // seconds x floor: the window in all
 const double kBeta = 20;            // the Kaiser window's shape
@@ -74,16 +72,16 @@ analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings)
     return {};
 }
 
-ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
-                            int nThreads, IntensityFrames& frames)
+analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
+                                  int nThreads, IntensityFrames& frames)
 {
     frames = IntensityFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings))
-        return TRACK_REFUSED;
+        return analysis::EOutcome::Refused;
     const double dStep = settings.dStepS;
     const double dFrames = std::floor(nCount / (nRate * dStep) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     const int nFrames = static_cast<int>(dFrames);
     const int nHalf = static_cast<int>(std::lround(kWindowPerFloor / settings.dFloorHz * nRate / 2));
     const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / dStep)));
@@ -140,9 +138,17 @@ ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSour
     }
     if (bNoMemory || bFailed) {
         frames = IntensityFrames();
-        return bNoMemory ? TRACK_NO_MEMORY : TRACK_SOURCE_FAILED;
+        return bNoMemory ? analysis::EOutcome::NoMemory : analysis::EOutcome::SourceFailed;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
+}
+
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const IntensitySettings& settings, int nThreads,
+                                  IntensityFrames& frames)
+{
+    return analysis::AnalyseSoundUpTo(kMaxRateHz, input, [&](const CSampleSource& source, int nCount, int nRate) {
+        return TrackIntensity(settings, source, nCount, nRate, nThreads, frames);
+    });
 }
 
 } // namespace sonavel::intensity

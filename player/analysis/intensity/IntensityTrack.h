@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/CSoundInput.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 
 class CSampleSource;
 
 namespace sonavel::intensity {
 
-using sonavel::pitch::ETrackResult;
 
 inline constexpr double kMinFloorHz = 25, kMaxFloorHz = 1000;
 inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
@@ -39,11 +39,16 @@ struct IntensityFrames {
 analysis::SettingRefusal RefusedSetting(const IntensitySettings& settings);
 
 // The intensity of samples 0 .. nCount-1 of source at nRate (> 0) with up to
-// nThreads threads (0: one per core). TRACK_DONE; TRACK_REFUSED
-// (RefusedSetting, or a rate above kMaxRateHz); TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails
+// nThreads threads (0: one per core). Done; Refused
+// (RefusedSetting, or a rate above kMaxRateHz); NoMemory; SourceFailed when the source fails
 // to give a block. frames is emptied on failure; the frames are the same for
 // any thread count.
-ETrackResult TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
-                            int nThreads, IntensityFrames& frames);
+analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSampleSource& source, int nCount, int nRate,
+                                  int nThreads, IntensityFrames& frames);
+
+// The intensity's door (core/CSoundInput.h): TrackIntensity over the input.
+analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const IntensitySettings& settings, int nThreads,
+                                  IntensityFrames& frames);
+inline constexpr analysis::OutcomeWords kIntensityWords{"measure the intensity", "the intensity cannot be measured"};
 
 } // namespace sonavel::intensity

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "player/analysis/pitch/PitchFrames.h"
-#include "player/audio/AudioResource.h"
 
 namespace {
 
@@ -66,29 +65,26 @@ void CAnalysisModel::Release()
     ReleaseColumns();
 }
 
-int CAnalysisModel::SetPitchTrack(const std::vector<int16_t>& values)
+sonavel::analysis::EOutcome CAnalysisModel::SetPitchTrack(const std::vector<int16_t>& values)
 {
     ReleasePitch();
-    m_nTrackResult = sonavel::pitch::TRACK_DONE;
     m_hPitch = CSampleBlock::Alloc(sizeof(int16_t) * std::max<size_t>(values.size(), 1));
     if (!m_hPitch)
-        return sonavel::IDS_NOT_ENOUGH_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     m_pPitch = static_cast<int16_t*>(m_hPitch->Lock());
     std::copy(values.begin(), values.end(), m_pPitch);
     m_nPitchCount = static_cast<int>(values.size());
     m_bPitchReady = true;
-    return 0;
+    return sonavel::analysis::EOutcome::Done;
 }
 
-int CAnalysisModel::ComputePitch(const SampleStore& store)
+sonavel::analysis::EOutcome CAnalysisModel::ComputePitch(const SampleStore& store)
 {
     ReleasePitch();
     const int nCount = static_cast<int>(sonavel::pitch::FrameCount(store.sampleCount));
     m_hPitch = CSampleBlock::Alloc(sizeof(int16_t) * static_cast<size_t>(nCount));
-    if (!m_hPitch) {
-        m_nTrackResult = sonavel::pitch::TRACK_NO_MEMORY;
-        return sonavel::IDS_NOT_ENOUGH_MEMORY;
-    }
+    if (!m_hPitch)
+        return sonavel::analysis::EOutcome::NoMemory;
     m_pPitch = static_cast<int16_t*>(m_hPitch->Lock());
     m_nPitchCount = nCount;
     // A store whose block is shorter than its count is tracked as far as it goes.
@@ -97,9 +93,8 @@ int CAnalysisModel::ComputePitch(const SampleStore& store)
     usable.sampleCount = nSamples;
     // A failed track leaves the block as it was allocated, all zeros: the
     // panel is drawn without dots, and the caller may tell why.
-    m_nTrackResult = m_math.TrackPitch(usable, m_hPitch, 0, nSamples);
     m_bPitchReady = true;
-    return 0;
+    return m_math.TrackPitch(usable, m_hPitch, 0, nSamples);
 }
 
 int CAnalysisModel::HeldGridPoints(int nPoints, int nSampleRate) const
@@ -115,18 +110,18 @@ int CAnalysisModel::HeldGridPoints(int nPoints, int nSampleRate) const
     return n;
 }
 
-int CAnalysisModel::ComputeSpectrogram(const SampleStore& store)
+sonavel::analysis::EOutcome CAnalysisModel::ComputeSpectrogram(const SampleStore& store)
 {
     ReleaseColumns();
     m_bMathError = false;
     m_hColumns = CSampleBlock::Alloc(sizeof(double) * static_cast<size_t>(std::max(m_nColumns, 1))
                                      * static_cast<size_t>(m_nColumnLength));
     if (!m_hColumns)
-        return sonavel::IDS_NOT_ENOUGH_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     m_pColumns = static_cast<double*>(m_hColumns->Lock());
     if (m_nColumns <= 0 || m_nRows <= 0) {
         m_bSpectrogramReady = true;
-        return 0;
+        return sonavel::analysis::EOutcome::Done;
     }
 
     const int nSamples = UsableSamples(store);
@@ -169,5 +164,5 @@ int CAnalysisModel::ComputeSpectrogram(const SampleStore& store)
         std::fill(v + nHeld, v + nPoints, 0.0);
     }
     m_bSpectrogramReady = true;
-    return 0;
+    return sonavel::analysis::EOutcome::Done;
 }

@@ -29,24 +29,22 @@ public:
     // any results.
     void Layout(int nWidth, int nHeight);
 
-    // Both return 0, or the not-enough-memory string id (61446) when a block
-    // cannot be had (the panel is then not ready). Telling the user is the
-    // caller's part. When the tracker fails the track stays zero (no dots) and
-    // PitchTrackResult says why; when a column's spline cannot be had the
-    // column is drawn with straight lines and HadMathError says so.
-    int ComputePitch(const SampleStore& store);
-    int ComputeSpectrogram(const SampleStore& store);
+    // The pitch track: Done; NoMemory when its block cannot be had (the
+    // panel is then not ready: IsPitchReady); or the tracker's own failure,
+    // when the panel is drawn without dots (the track stays zero). Telling
+    // the user is the caller's part.
+    sonavel::analysis::EOutcome ComputePitch(const SampleStore& store);
+    // The spectrogram: Done, or NoMemory when its columns cannot be had (not
+    // ready). A column whose spline's scratch cannot be had is drawn with
+    // straight lines, and HadMathError says so.
+    sonavel::analysis::EOutcome ComputeSpectrogram(const SampleStore& store);
 
-    // The tracker's answer at the last ComputePitch (TRACK_NO_MEMORY too when
-    // the track's own block could not be had); TRACK_DONE for a track set
-    // from elsewhere.
-    sonavel::pitch::ETrackResult PitchTrackResult() const { return m_nTrackResult; }
     // The last ComputeSpectrogram could not have a spline's scratch for some
     // column: the math error is the caller's to show.
     bool HadMathError() const { return m_bMathError; }
 
-    // A track computed elsewhere, shown as it is.
-    int SetPitchTrack(const std::vector<int16_t>& values);
+    // A track computed elsewhere, shown as it is: Done, or NoMemory.
+    sonavel::analysis::EOutcome SetPitchTrack(const std::vector<int16_t>& values);
 
     void Release();
 
@@ -93,7 +91,6 @@ private:
     int m_nPitchMax = 250;
     bool m_bSpectrogramReady = false;
     bool m_bPitchReady = false;
-    sonavel::pitch::ETrackResult m_nTrackResult = sonavel::pitch::TRACK_DONE;
     bool m_bMathError = false;
     Rect m_rcSpectrogram;
     Rect m_rcPitch;

@@ -3,7 +3,7 @@
 #include "player/analysis/spectrum/Fft.h"
 #include "player/analysis/spectrum/Spline.h"
 
-using sonavel::pitch::ETrackResult;
+using sonavel::analysis::EOutcome;
 
 void CSignalMath::Fft(double* re, double* im, int log2n) { sonavel::spectrum::Fft(re, im, log2n); }
 
@@ -25,19 +25,19 @@ sonavel::analysis::EOutcome CSignalMath::FrameSpectrum(double* frame, int length
     return m_spectrum.Compute(frame, length, preemphasis, points, topFrequency, sampleRate);
 }
 
-ETrackResult CSignalMath::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start, int end)
+sonavel::analysis::EOutcome CSignalMath::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start, int end)
 {
     return m_tracker.TrackPitch(store, hOut, start, end);
 }
 
-ETrackResult CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
+sonavel::analysis::EOutcome CSignalMath::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
 {
     return m_tracker.TrackPitch(pSamples, nCount, nSampleRate, pOut);
 }
 
-ETrackResult CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
+sonavel::analysis::EOutcome CSignalMath::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
 {
     return m_tracker.TrackPitch(source, nCount, nSampleRate, pOut);
 }
 
-void CSignalMath::ForceTrackResultForTests(ETrackResult nResult) { CAmdfTracker::ForceTrackResultForTests(nResult); }
+void CSignalMath::ForceTrackResultForTests(sonavel::analysis::EOutcome nResult) { CAmdfTracker::ForceTrackResultForTests(nResult); }

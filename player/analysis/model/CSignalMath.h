@@ -6,7 +6,7 @@
 // number of objects at once.
 #include <cstdint>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 #include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analysis/pitch/PitchTracker.h"
 #include "player/analysis/spectrum/CFrameSpectrum.h"
@@ -38,20 +38,20 @@ public:
     // Done; Refused for arguments outside what it can take; NoMemory when its
     // scratch could not be had, and the caller shows the math error.
     sonavel::analysis::EOutcome FrameSpectrum(double* frame, int length, double preemphasis, int points,
-                      int topFrequency, int sampleRate);
+                                              int topFrequency, int sampleRate);
 
     // The AMDF pitch track (CAmdfTracker::TrackPitch): of samples start ..
     // end-1 of the store into hOut, of plain arrays, or fetched block by block
     // from a source.
-    sonavel::pitch::ETrackResult TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                                            int end);
-    sonavel::pitch::ETrackResult TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
-    sonavel::pitch::ETrackResult TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
+    sonavel::analysis::EOutcome TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
+                                           int end);
+    sonavel::analysis::EOutcome TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
+    sonavel::analysis::EOutcome TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
 
     // For tests: every later TrackPitch, here or through CAmdfTracker, answers
-    // nResult before it tracks anything (TRACK_DONE, the default, tracks).
+    // nResult before it tracks anything (Done, the default, tracks).
     // Process-wide; set it only while no track runs, and restore it.
-    static void ForceTrackResultForTests(sonavel::pitch::ETrackResult nResult);
+    static void ForceTrackResultForTests(sonavel::analysis::EOutcome nResult);
 
     // Threads the pitch tracker's frame search may use; 0 (the default) means
     // one per core. The track is the same whatever the count.

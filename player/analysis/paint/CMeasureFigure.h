@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "player/analysis/measure/FigureSize.h"
+#include "player/analysis/measureview/FigureSize.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/textgrid/TextGrid.h"
 

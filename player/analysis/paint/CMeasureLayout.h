@@ -7,7 +7,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 
 struct CMeasureLayout {
     QRect rcHeader;

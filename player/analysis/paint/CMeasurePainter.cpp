@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/measure/AxisTicks.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/AxisTicks.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CTrackPainter.h"
 #include "player/analysis/paint/CWaveformPainter.h"
 #include "player/analysis/paint/PaintSupport.h"
@@ -142,7 +142,8 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
     const QRect rcLine1(layout.rcHeader.left(), layout.rcHeader.top(), layout.rcHeader.width(), layout.nLineHeight);
     dc.drawText(rcLine1, Qt::AlignLeft | Qt::AlignVCenter,
                 dc.fontMetrics().elidedText(QString::fromStdString(sonavel::measure::HeaderLine(scene.strName.toStdString(),
-                                                                                   model.Duration(), model.Rate())),
+                                                                                   model.Duration(), model.Rate(),
+                                                                                   scene.strNote.toStdString())),
                                             Qt::ElideMiddle, rcLine1.width()));
     dc.setFont(ViewFont());
     const QRect rcLine2 = rcLine1.translated(0, layout.nLineHeight + 2);
@@ -235,7 +236,7 @@ void CMeasurePainter::PaintPitch(QPainter& dc, const CMeasureLayout& layout, con
     if (!pFrames || pFrames->time_s.size() < 2 || !(hi > lo)) {
         dc.setPen(Qt::darkGray);
         const QString strWhy = model.IsTracking() ? QString::fromUtf8("Tracking pitch\xE2\x80\xA6")
-                               : model.PitchResult() != sonavel::pitch::TRACK_DONE
+                               : model.PitchResult() != sonavel::analysis::EOutcome::Done
                                    ? QStringLiteral("No pitch: ") + QString::fromStdString(sonavel::measure::TrackFailure(model.PitchResult()))
                                    : QString();
         dc.drawText(rc, Qt::AlignCenter, strWhy);

@@ -11,8 +11,8 @@
 #include <QRect>
 #include <QString>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/paint/CMeasureLayout.h"
 
 class QPainter;
@@ -26,6 +26,7 @@ struct CMeasureScene {
     const QImage* pShaded = nullptr;
     sonavel::measure::MeasureSettings settings;
     QString strName;        // the file's name
+    QString strNote;        // said of the sound after its name (a download cut short)
     double dPlayTime = -1;  // the playback cursor, seconds; negative: none
     QString strNoPicture;   // why there is no spectrogram (none: it is on its way)
     // Device pixels to a logical pixel for what is drawn by the pixel column

@@ -10,7 +10,7 @@
 #include <QFont>
 #include <QRect>
 
-#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureModel.h"
 #include "player/analysis/textgrid/TextGrid.h"
 
 class QPainter;

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "player/analysis/measure/AxisTicks.h"
+#include "player/analysis/measureview/AxisTicks.h"
 
 class QPainter;
 

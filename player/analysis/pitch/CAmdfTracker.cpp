@@ -27,7 +27,7 @@
 using namespace sonavel::pitch;
 
 // A test's stand-in for the tracker's own answer (ForceTrackResultForTests).
-std::atomic<ETrackResult> g_nForcedTrackResult{TRACK_DONE};
+std::atomic<sonavel::analysis::EOutcome> g_nForcedTrackResult{sonavel::analysis::EOutcome::Done};
 
 namespace {
 
@@ -235,15 +235,15 @@ struct CSearchShare {
 };
 
 // The search, with the tracker's parameters and thread count.
-ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRate, const PitchParams& params,
-                         int nThreadsAsked, int16_t* pOut)
+sonavel::analysis::EOutcome TrackFrames(const CSampleSource& source, int nCount, int nSampleRate, const PitchParams& params,
+                                        int nThreadsAsked, int16_t* pOut)
 {
     const size_t nFrames = FrameCount(nCount);
     const size_t nFrameBytes = sizeof(int16_t) * nFrames;
     // The levels, and the pitch from raw to final: each stage works in place.
     CSampleBlockHandle hLevel = CSampleBlock::Alloc(nFrameBytes), hPitch = CSampleBlock::Alloc(nFrameBytes);
     if (!hLevel || !hPitch)
-        return TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
 
     PitchGeometry g;
     CTrackShape shape;
@@ -277,7 +277,7 @@ ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRat
             share.nSamples = nSamples;
             share.hScratch = CSampleBlock::Alloc(nScratch);
             if (!share.hScratch)
-                return TRACK_NO_MEMORY;
+                return sonavel::analysis::EOutcome::NoMemory;
             shares.push_back(std::move(share));
         }
     }
@@ -291,7 +291,7 @@ ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRat
         pOut[i] = 0;
     }
     if (!bFrames)
-        return TRACK_DONE;
+        return sonavel::analysis::EOutcome::Done;
 
     std::atomic<bool> bFailed{false};
     // One share per part; a share whose thread cannot start is searched on
@@ -312,7 +312,7 @@ ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRat
         }
     });
     if (bFailed.load())
-        return TRACK_SOURCE_FAILED; // pOut is still all zeros
+        return sonavel::analysis::EOutcome::SourceFailed; // pOut is still all zeros
 
     const int F = shape.nFirst, L = shape.nLast;
     const int nFrameCount = nCount / kHop;
@@ -329,46 +329,46 @@ ETrackResult TrackFrames(const CSampleSource& source, int nCount, int nSampleRat
 
     for (int j = 0; j < nFrameCount; ++j)
         pOut[j] = static_cast<int16_t>(pPitch[j] / 10);
-    return TRACK_DONE;
+    return sonavel::analysis::EOutcome::Done;
 }
 
 } // namespace
 
-void CAmdfTracker::ForceTrackResultForTests(ETrackResult nResult) { g_nForcedTrackResult = nResult; }
+void CAmdfTracker::ForceTrackResultForTests(sonavel::analysis::EOutcome nResult) { g_nForcedTrackResult = nResult; }
 
-ETrackResult CAmdfTracker::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
+sonavel::analysis::EOutcome CAmdfTracker::TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut)
 {
     if (nCount < 0 || (nCount > 0 && !pSamples) || !pOut)
-        return TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     return TrackPitch(CMemorySamples(pSamples, nCount), nCount, nSampleRate, pOut);
 }
 
-ETrackResult CAmdfTracker::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
+sonavel::analysis::EOutcome CAmdfTracker::TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut)
 {
-    if (g_nForcedTrackResult != TRACK_DONE)
+    if (g_nForcedTrackResult != sonavel::analysis::EOutcome::Done)
         return g_nForcedTrackResult;
     if (nCount < 0 || !pOut)
-        return TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     try {
         return TrackFrames(source, nCount, nSampleRate, m_pitchParams, m_nThreads, pOut);
     } catch (const std::bad_alloc&) {
-        return TRACK_NO_MEMORY; // the lag grid, a share's list or a search's vectors
+        return sonavel::analysis::EOutcome::NoMemory; // the lag grid, a share's list or a search's vectors
     } catch (const std::length_error&) {
-        return TRACK_NO_MEMORY; // a size no allocator takes
+        return sonavel::analysis::EOutcome::NoMemory; // a size no allocator takes
     }
 }
 
-ETrackResult CAmdfTracker::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                                     int end)
+sonavel::analysis::EOutcome CAmdfTracker::TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
+                                                     int end)
 {
     if (start < 0 || end < start || end > store.sampleCount || !hOut)
-        return TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     if (end > start
         && (!store.hSamples || store.hSamples->Size() < sizeof(int16_t) * static_cast<size_t>(end)))
-        return TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     const int nCount = end - start;
     if (hOut->Size() < sizeof(int16_t) * FrameCount(nCount))
-        return TRACK_NO_MEMORY;
+        return sonavel::analysis::EOutcome::NoMemory;
     CSampleLock samples(store.hSamples);
     CSampleLock out(hOut);
     const int16_t* s = nCount > 0 ? samples.Samples() + start : nullptr;

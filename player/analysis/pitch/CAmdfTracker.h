@@ -5,7 +5,7 @@
 // the Python module all track through it. One object per thread.
 #include <cstdint>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 #include "player/analysis/pitch/PitchTracker.h"
 #include "player/audio/CSampleBlock.h"
 #include "player/audio/SampleStore.h"
@@ -16,23 +16,23 @@ class CAmdfTracker {
 public:
     // Pitch track of samples start .. end-1 of the store: FrameCount(end-start)
     // values in whole Hz (0 = no pitch) written into hOut, which must hold that
-    // many 16-bit values. TRACK_DONE, or TRACK_NO_MEMORY when a working buffer
+    // many 16-bit values. Done, or NoMemory when a working buffer
     // cannot be had or the arguments do not fit the store or hOut (hOut is then
     // not written).
-    sonavel::pitch::ETrackResult TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
-                                            int end);
+    sonavel::analysis::EOutcome TrackPitch(const SampleStore& store, const CSampleBlockHandle& hOut, int start,
+                                           int end);
 
     // The same on plain arrays: pOut receives FrameCount(nCount) values (PitchFrames.h).
-    sonavel::pitch::ETrackResult TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
+    sonavel::analysis::EOutcome TrackPitch(const int16_t* pSamples, int nCount, int nSampleRate, int16_t* pOut);
 
     // The same with the samples 0 .. nCount-1 fetched block by block from source.
-    // TRACK_SOURCE_FAILED, with pOut all zeros, when the source fails to give a block.
-    sonavel::pitch::ETrackResult TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
+    // SourceFailed, with pOut all zeros, when the source fails to give a block.
+    sonavel::analysis::EOutcome TrackPitch(const CSampleSource& source, int nCount, int nSampleRate, int16_t* pOut);
 
     // For tests: every later TrackPitch answers nResult before it tracks
-    // anything (TRACK_DONE, the default, tracks). Process-wide; set it only
+    // anything (Done, the default, tracks). Process-wide; set it only
     // while no track runs, and restore it.
-    static void ForceTrackResultForTests(sonavel::pitch::ETrackResult nResult);
+    static void ForceTrackResultForTests(sonavel::analysis::EOutcome nResult);
 
     // Threads the frame search may use; 0 (the default) means one per core.
     // The track is the same whatever the count.

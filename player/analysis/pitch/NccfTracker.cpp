@@ -49,18 +49,18 @@ struct CGeometry {
     long long Coarse(int i) const { return std::llround(i * dStep * dCoarse); }
 };
 
-// TRACK_RANGE_UNFIT when the rate cannot carry the range (or is past the
-// highest the kernels take); TRACK_NO_MEMORY for more frames than memory holds.
-ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
+// RangeUnfit when the rate cannot carry the range (or is past the
+// highest the kernels take); NoMemory for more frames than memory holds.
+analysis::EOutcome MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeometry& g)
 {
     if (nRate <= 0 || nRate > kNccfMaxRateHz || range.dCeilingHz * 4 > nRate || range.dStepS <= 0)
-        return TRACK_RANGE_UNFIT;
+        return analysis::EOutcome::RangeUnfit;
     g.nRate = nRate;
     g.nCount = nCount;
     g.dStep = range.dStepS;
     const double dFrames = std::floor(nCount / (nRate * range.dStepS) + 1e-9) + 1;
     if (dFrames > kMaxFrames)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     g.nFrames = static_cast<int>(dFrames);
     g.nBlockFrames = std::max(1, static_cast<int>(std::lround(kBlockSamples / nRate / range.dStepS)));
     g.nFineStep = std::max(1, static_cast<int>(nRate / std::max(kFineRateHz, 10 * range.dCeilingHz)));
@@ -75,7 +75,7 @@ ETrackResult MakeGeometry(const PitchRange& range, int nCount, int nRate, CGeome
     g.nHalf = g.nCoarseStep / 2 + 1;
     g.dMinLag = g.dFine / range.dCeilingHz;
     g.dMaxLag = g.dFine / range.dFloorHz;
-    return g.nCoarseLagHi > g.nCoarseLagLo ? TRACK_DONE : TRACK_RANGE_UNFIT;
+    return g.nCoarseLagHi > g.nCoarseLagLo ? analysis::EOutcome::Done : analysis::EOutcome::RangeUnfit;
 }
 
 // Room for the decimators' running sums, never cleared: only the part a
@@ -292,11 +292,11 @@ bool WorkBlock(const CGeometry& g, const CSampleSource& source, int i0, int i1, 
 
 } // namespace
 
-ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int nCount, int nRate, int nThreads,
+analysis::EOutcome TrackNccf(const PitchRange& range, const CSampleSource& source, int nCount, int nRate, int nThreads,
                        PitchFrames& frames)
 {
     CGeometry g;
-    if (const ETrackResult nResult = MakeGeometry(range, nCount, nRate, g); nResult != TRACK_DONE)
+    if (const analysis::EOutcome nResult = MakeGeometry(range, nCount, nRate, g); nResult != analysis::EOutcome::Done)
         return nResult;
     // The frames' candidates, tens of MB for an hour, in large pages where
     // the system has them: faulting them in 4 kB at a time took a sixth of
@@ -310,7 +310,7 @@ ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int
     const std::unique_ptr<CFrameCandidates, decltype(&std::free)> cands(
         static_cast<CFrameCandidates*>(std::aligned_alloc(nAlign, nBytes)), &std::free);
     if (!cands)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     if (bLarge)
         sonavel::analysis::AdviseLargePages(cands.get(), nBytes);
     const int nBlocks = (g.nFrames + g.nBlockFrames - 1) / g.nBlockFrames;
@@ -319,6 +319,8 @@ ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int
     std::atomic<int> nNext{0};
     std::atomic<bool> bFailed{false}, bNoMemory{false};
     auto Work = [&] {
+        if (nNext.load() >= nBlocks)
+            return; // run late, on the calling thread: nothing is left
         try {
             CScratch w;
             for (int b = nNext++; b < nBlocks && !bFailed; b = nNext++) {
@@ -326,25 +328,19 @@ ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int
                 if (!WorkBlock(g, source, i0, i1, w, cands.get()))
                     bFailed = true;
             }
-        } catch (...) { // nothing may leave a thread of its own
+        } catch (...) { // scratch or frames without memory: the others stop too
             bNoMemory = bFailed = true;
         }
     };
-    std::vector<std::thread> threads;
-    for (int t = 1; t < nWorkers; ++t) {
-        try {
-            threads.emplace_back(Work);
-        } catch (...) { // no thread, or no memory for one
-            break;      // the threads there are do the work
-        }
-    }
-    Work();
-    for (std::thread& th : threads)
-        th.join();
+    // Each worker takes blocks in turn until none is left.
+    sonavel::analysis::RunSplit(size_t(nWorkers), nWorkers, [&](size_t t0, size_t t1) {
+        for (size_t t = t0; t < t1; ++t)
+            Work();
+    });
     if (bNoMemory)
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     if (bFailed)
-        return TRACK_SOURCE_FAILED;
+        return analysis::EOutcome::SourceFailed;
 
     CPathSettings path;
     path.dRate = g.dFine;
@@ -367,7 +363,7 @@ ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int
                 sonavel::analysis::ResizeInLargePages(frames.confidence, n);
             });
     } catch (const std::exception&) {
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = cands.get()[i];
@@ -375,7 +371,7 @@ ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int
         frames.pitch_hz[i] = s > 0 ? float(g.dFine) / f.fLag[s - 1] : 0.0f;
         frames.confidence[i] = s > 0 ? std::clamp(f.fStrength[s - 1], 0.0f, 1.0f) : 0.0f;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
 }
 
 } // namespace sonavel::pitch

@@ -52,7 +52,7 @@ inline constexpr double kNccfDefaultStepS = 0.01;
 
 // range: the floor, ceiling and step searched, as checked by RefusedSetting.
 // Returns as TrackWith does.
-ETrackResult TrackNccf(const PitchRange& range, const CSampleSource& source, int nCount, int nRate, int nThreads,
+analysis::EOutcome TrackNccf(const PitchRange& range, const CSampleSource& source, int nCount, int nRate, int nThreads,
                        PitchFrames& frames);
 
 } // namespace sonavel::pitch

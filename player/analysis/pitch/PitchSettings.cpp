@@ -35,8 +35,8 @@ std::string Hz(double d)
     return sz;
 }
 
-ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames)
+analysis::EOutcome TrackAmdf(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                             int nThreads, PitchFrames& frames)
 {
     const PitchRange range = EffectiveRange(settings);
     PitchParams params;
@@ -47,7 +47,7 @@ ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& sourc
     // tracker searches.
     const std::size_t nFrames = FrameCount(nCount);
     std::vector<int16_t> values;
-    ETrackResult nResult = TRACK_NO_MEMORY;
+    analysis::EOutcome nResult = analysis::EOutcome::NoMemory;
     try {
         analysis::ResizeInLargePages(values, nFrames);
         const int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
@@ -67,15 +67,15 @@ ETrackResult TrackAmdf(const PitchSettings& settings, const CSampleSource& sourc
                 analysis::ResizeInLargePages(frames.confidence, nFrames);
             });
     } catch (const std::bad_alloc&) {
-        return TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
-    if (nResult != TRACK_DONE)
+    if (nResult != analysis::EOutcome::Done)
         return nResult;
     for (std::size_t i = 0; i < nFrames; ++i) {
         frames.pitch_hz[i] = values[i];
         frames.confidence[i] = values[i] > 0 ? 1.0 : 0.0;
     }
-    return TRACK_DONE;
+    return analysis::EOutcome::Done;
 }
 
 } // namespace
@@ -155,15 +155,15 @@ std::string TrackerNames()
     return s;
 }
 
-ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames)
+analysis::EOutcome TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                             int nThreads, PitchFrames& frames)
 {
     frames = PitchFrames();
     if (nRate <= 0 || nCount < 0)
-        return TRACK_REFUSED;
+        return analysis::EOutcome::Refused;
     if (RefusedSetting(settings))
-        return TRACK_REFUSED;
-    ETrackResult nResult = TRACK_REFUSED;
+        return analysis::EOutcome::Refused;
+    analysis::EOutcome nResult = analysis::EOutcome::Refused;
     try {
         switch (settings.tracker) {
         case ETracker::Amdf:
@@ -183,11 +183,11 @@ ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& sourc
             search.dFloorHz = std::min(range.dFloorHz, kNccfDefaultFloorHz);
             search.dCeilingHz = std::max(range.dCeilingHz, std::min(kNccfDefaultCeilingHz, nRate / 4.0));
             if (range.dFloorHz >= range.dCeilingHz) {
-                nResult = TRACK_RANGE_UNFIT; // the floor given is past what the rate carries
+                nResult = analysis::EOutcome::RangeUnfit; // the floor given is past what the rate carries
                 break;
             }
             nResult = TrackNccf(search, source, nCount, nRate, nThreads, frames);
-            if (nResult == TRACK_DONE)
+            if (nResult == analysis::EOutcome::Done)
                 for (size_t i = 0; i < frames.pitch_hz.size(); ++i)
                     if (frames.pitch_hz[i] < range.dFloorHz || frames.pitch_hz[i] > range.dCeilingHz)
                         frames.pitch_hz[i] = frames.confidence[i] = 0;
@@ -195,11 +195,11 @@ ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& sourc
         }
         }
     } catch (const std::bad_alloc&) {
-        nResult = TRACK_NO_MEMORY; // the frames, or a tracker's working vectors
+        nResult = analysis::EOutcome::NoMemory; // the frames, or a tracker's working vectors
     } catch (const std::length_error&) {
-        nResult = TRACK_NO_MEMORY; // a size no allocator takes
+        nResult = analysis::EOutcome::NoMemory; // a size no allocator takes
     }
-    if (nResult != TRACK_DONE)
+    if (nResult != analysis::EOutcome::Done)
         frames = PitchFrames();
     return nResult;
 }
@@ -208,9 +208,13 @@ sonavel::analysis::SoundOutcome TrackSound(const sonavel::analysis::CSoundInput&
                                            int nThreads, PitchFrames& frames)
 {
     frames = PitchFrames();
-    return sonavel::analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
-        return TrackWith(settings, source, nCount, nRate, nThreads, frames);
-    });
+    sonavel::analysis::SoundOutcome outcome =
+        sonavel::analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+            return TrackWith(settings, source, nCount, nRate, nThreads, frames);
+        });
+    if (outcome.nOutcome == sonavel::analysis::EOutcome::RangeUnfit)
+        outcome.strWhy = RateMismatch(settings, outcome.nRate);
+    return outcome;
 }
 
 } // namespace sonavel::pitch

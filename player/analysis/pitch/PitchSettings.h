@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "player/analysis/core/CSoundInput.h"
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/AnalysisOutcome.h"
 
 class CSampleSource;
 
@@ -65,25 +65,29 @@ bool TrackerFromName(const std::string& strName, ETracker& tracker);
 std::string TrackerNames();
 
 // Runs the chosen tracker over samples 0 .. nCount-1 of source at nRate (> 0)
-// with up to nThreads threads (0: one per core). TRACK_DONE; TRACK_NO_MEMORY
-// when working memory cannot be had; TRACK_SOURCE_FAILED when the source fails
-// to give a block; TRACK_REFUSED when the settings are outside what the tracker
-// takes (RefusedSetting); TRACK_RANGE_UNFIT when the research tracker's range
+// with up to nThreads threads (0: one per core). Done; NoMemory
+// when working memory cannot be had; SourceFailed when the source fails
+// to give a block; Refused when the settings are outside what the tracker
+// takes (RefusedSetting); RangeUnfit when the research tracker's range
 // does not fit the rate: a ceiling given above a quarter of nRate, or a floor
 // not below that (its own ceiling of 800 Hz comes down to a quarter of the
 // rate), or a rate above kNccfMaxRateHz. frames is emptied on failure. The
 // frames are the same for any thread count.
-ETrackResult TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
-                       int nThreads, PitchFrames& frames);
+analysis::EOutcome TrackWith(const PitchSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                             int nThreads, PitchFrames& frames);
 
-// The one entry for a pitch track, for the command line, the Python module and
-// the measuring view alike: TrackWith over the input (a file's channel,
-// streamed or loaded as AnalyseSound reads it, or samples held), with the
-// sound's rate and length and, when it could not be loaded, the loader's result.
+// The door of a pitch track, for the command line, the Python module, the
+// measuring view and the interval table alike: TrackWith over the input (a
+// file's channel, streamed or loaded as AnalyseSound reads it, or samples
+// held), with the sound's rate and length, when it could not be loaded the
+// loader's result, and for RangeUnfit RateMismatch's words.
 sonavel::analysis::SoundOutcome TrackSound(const sonavel::analysis::CSoundInput& input, const PitchSettings& settings,
                                            int nThreads, PitchFrames& frames);
 
-// Why TrackWith answered TRACK_RANGE_UNFIT for a sound at nRate, for a line after the file's
+// A failed track, after the file's name (DescribeOutcome).
+inline constexpr analysis::OutcomeWords kPitchWords{"track the pitch", "the pitch cannot be tracked"};
+
+// Why TrackWith answered RangeUnfit for a sound at nRate, for a line after the file's
 // name: "the sample rate, 8000 Hz, is too low for 50-2500 Hz (...)".
 std::string RateMismatch(const PitchSettings& settings, int nRate);
 

@@ -8,17 +8,7 @@
 CRealFft::CRealFft(int nSize) : m_nSize(nSize), m_nHalf(nSize / 2)
 {
     const int h = m_nHalf;
-    m_bitReverse.resize(static_cast<size_t>(h));
-    int nBits = 0;
-    while ((1 << nBits) < h)
-        ++nBits;
-    for (int i = 0; i < h; ++i) {
-        int r = 0;
-        for (int b = 0; b < nBits; ++b)
-            if (i & (1 << b))
-                r |= 1 << (nBits - 1 - b);
-        m_bitReverse[static_cast<size_t>(i)] = r;
-    }
+    m_bitReverse = sonavel::spectrum::BitReversal(h);
     for (int m = 0; m < h / 2; ++m) {
         m_cos.push_back(std::cos(2 * M_PI * m / h));
         m_sin.push_back(-std::sin(2 * M_PI * m / h));

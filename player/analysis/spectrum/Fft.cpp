@@ -36,6 +36,22 @@ private:
 
 } // namespace
 
+std::vector<int> BitReversal(int n)
+{
+    std::vector<int> order(static_cast<size_t>(n > 0 ? n : 0));
+    int nBits = 0;
+    while ((1 << nBits) < n)
+        ++nBits;
+    for (int i = 0; i < n; ++i) {
+        int r = 0;
+        for (int b = 0; b < nBits; ++b)
+            if (i & (1 << b))
+                r |= 1 << (nBits - 1 - b);
+        order[static_cast<size_t>(i)] = r;
+    }
+    return order;
+}
+
 void Fft(double* re, double* im, int log2n)
 {
     if (log2n <= 0 || log2n > 30)

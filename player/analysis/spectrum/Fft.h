@@ -3,7 +3,13 @@
 // spectrum calls Fft, the measuring view's columns (CRealFft) call the same
 // butterflies with their own tables of twiddles.
 
+#include <vector>
+
 namespace sonavel::spectrum {
+
+// Where each of n points (a power of 2) goes in bit-reversed order: the
+// shuffle before the butterflies of a transform of n points.
+std::vector<int> BitReversal(int n);
 
 // Forward transform, no scaling, of the 2^log2n points in re/im, in place.
 // A log2n outside 1 .. 30 leaves the arrays alone. Its twiddles come from

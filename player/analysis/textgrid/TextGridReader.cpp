@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "common/InputFile.h"
@@ -329,6 +330,19 @@ std::string DescribeFailure(const std::string& strPath, const ReadResult& result
     if (result.nLine > 0)
         return strPath + ":" + std::to_string(result.nLine) + ": " + result.strWhat;
     return strPath + ": " + result.strWhat;
+}
+
+std::string TextGridBeside(const std::string& strSound)
+{
+    const std::filesystem::path sound(strSound);
+    std::error_code ec;
+    for (const char* szExtension : {".TextGrid", ".textgrid"}) {
+        std::filesystem::path grid = sound;
+        grid.replace_extension(szExtension);
+        if (!strSound.empty() && grid != sound && std::filesystem::is_regular_file(grid, ec))
+            return grid.string();
+    }
+    return std::string();
 }
 
 } // namespace sonavel::textgrid

@@ -39,4 +39,8 @@ ReadResult ParseTextGrid(std::string_view bytes);
 // "FILE: cannot read it (is a FIFO, not a file)".
 std::string DescribeFailure(const std::string& strPath, const ReadResult& result);
 
+// The TextGrid of the same name beside a sound: take7.wav -> take7.TextGrid,
+// else take7.textgrid when only that is a file; "" when neither is.
+std::string TextGridBeside(const std::string& strSound);
+
 } // namespace sonavel::textgrid

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "player/analysis/spectrum/Fft.h"
 #include "player/analysis/voice/Avx2.h"
 
 namespace sonavel::voice {
@@ -63,17 +64,7 @@ SONAVEL_VOICE_AVX2 void StagesAvx2(double* re, double* im, int n, const double* 
 CCepstrumFft::CCepstrumFft(int nSize) : m_nSize(nSize), m_nHalf(nSize / 2)
 {
     const int h = m_nHalf;
-    m_bitReverse.resize(size_t(h));
-    int nBits = 0;
-    while ((1 << nBits) < h)
-        ++nBits;
-    for (int i = 0; i < h; ++i) {
-        int r = 0;
-        for (int b = 0; b < nBits; ++b)
-            if (i & (1 << b))
-                r |= 1 << (nBits - 1 - b);
-        m_bitReverse[size_t(i)] = r;
-    }
+    m_bitReverse = sonavel::spectrum::BitReversal(h);
     m_twRe.assign(size_t(h), 0.0);
     m_twIm.assign(size_t(h), 0.0);
     for (int s = 1; s < h; s *= 2)

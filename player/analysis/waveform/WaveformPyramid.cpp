@@ -34,7 +34,13 @@ int64_t BlockSize(size_t nLevel)
 
 } // namespace
 
-pitch::ETrackResult CWaveformPyramid::Build(const CSampleSource& source, int nCount)
+analysis::SoundOutcome CWaveformPyramid::Build(const analysis::CSoundInput& input)
+{
+    return analysis::AnalyseSound(
+        input, [this](const CSampleSource& source, int nCount, int) { return BuildFrom(source, nCount); });
+}
+
+analysis::EOutcome CWaveformPyramid::BuildFrom(const CSampleSource& source, int nCount)
 {
     m_levels.clear();
     m_nCount = 0;
@@ -45,7 +51,7 @@ pitch::ETrackResult CWaveformPyramid::Build(const CSampleSource& source, int nCo
             const int n = std::min(nCount - nFirst, kReadBlocks * kBaseBlock);
             const int16_t* p = source.Fetch(nFirst, n, buffer.data());
             if (!p)
-                return pitch::TRACK_SOURCE_FAILED;
+                return analysis::EOutcome::SourceFailed;
             for (int i = 0; i < n; i += kBaseBlock)
                 base[static_cast<size_t>((nFirst + i) / kBaseBlock)] = Scan(p + i, std::min(kBaseBlock, n - i));
         }
@@ -59,13 +65,13 @@ pitch::ETrackResult CWaveformPyramid::Build(const CSampleSource& source, int nCo
         }
     } catch (const std::bad_alloc&) {
         m_levels.clear();
-        return pitch::TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     } catch (const std::length_error&) {
         m_levels.clear();
-        return pitch::TRACK_NO_MEMORY;
+        return analysis::EOutcome::NoMemory;
     }
     m_nCount = std::max(nCount, 0);
-    return pitch::TRACK_DONE;
+    return analysis::EOutcome::Done;
 }
 
 MinMax CWaveformPyramid::Blocks(size_t nLevel, int64_t k0, int64_t k1) const

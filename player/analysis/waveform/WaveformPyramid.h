@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "player/analysis/core/TrackResult.h"
+#include "player/analysis/core/CSoundInput.h"
 
 class CSampleSource;
 
@@ -38,10 +38,11 @@ public:
     // A held stretch up to this long is scanned itself, pyramid or none.
     static constexpr int64_t kDirectScanSamples = 4096;
 
-    // The pyramid of samples 0 .. nCount-1 of source. TRACK_DONE;
-    // TRACK_NO_MEMORY; TRACK_SOURCE_FAILED when the source fails to give a
-    // block (it is then empty).
-    pitch::ETrackResult Build(const CSampleSource& source, int nCount);
+    // The door of the waveform: the pyramid of the input's samples (a file's
+    // channel, streamed or loaded as AnalyseSound reads it, or samples held).
+    // Done; NoMemory; SourceFailed when samples held fail to give a block; the
+    // pyramid is empty on failure.
+    analysis::SoundOutcome Build(const analysis::CSoundInput& input);
     int64_t Count() const { return m_nCount; }
 
     // The extremes of samples [nFirst, nEnd) (clamped to the sound): exact
@@ -51,6 +52,7 @@ public:
     MinMax Range(int64_t nFirst, int64_t nEnd, const HeldSamples& held) const;
 
 private:
+    analysis::EOutcome BuildFrom(const CSampleSource& source, int nCount);
     MinMax Blocks(size_t nLevel, int64_t k0, int64_t k1) const;
     MinMax Edge(int64_t a, int64_t b, const HeldSamples& held) const;
 

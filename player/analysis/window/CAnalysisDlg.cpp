@@ -85,19 +85,24 @@ void CAnalysisDlg::DescribePicture(const QString& strName, const SampleStore& st
 int CAnalysisDlg::ComputePitch(const SampleStore& store)
 {
     CWaitCursor wait;
-    const int nResult = m_model.ComputePitch(store);
+    m_model.ComputePitch(store);
     wait.End();
-    if (nResult != 0) {
+    // Only a panel that cannot be had is the design's failure; a track that
+    // failed is drawn without dots.
+    if (!m_model.IsPitchReady()) {
         sonavel::SonavelMessageBeep(0);
         sonavel::SonavelMessageBox(sonavel::STR_NOT_ENOUGH_MEMORY);
+        return sonavel::IDS_NOT_ENOUGH_MEMORY;
     }
-    return nResult;
+    return 0;
 }
 
 int CAnalysisDlg::ComputeSpectrogram(const SampleStore& store)
 {
     CWaitCursor wait;
-    const int nResult = m_model.ComputeSpectrogram(store);
+    const int nResult = m_model.ComputeSpectrogram(store) == sonavel::analysis::EOutcome::Done
+                            ? 0
+                            : sonavel::IDS_NOT_ENOUGH_MEMORY;
     wait.End();
     // Once for the picture: a box for each of its columns would hold the
     // user through hundreds of them.

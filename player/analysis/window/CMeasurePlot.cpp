@@ -44,6 +44,12 @@ void CMeasurePlot::SetName(const QString& strName)
     update();
 }
 
+void CMeasurePlot::SetHeaderNote(const QString& strNote)
+{
+    m_strHeaderNote = strNote;
+    update();
+}
+
 void CMeasurePlot::SetPlayTime(double dSeconds)
 {
     if (dSeconds != m_dPlayTime) {
@@ -70,6 +76,7 @@ CMeasureScene CMeasurePlot::Scene() const
     scene.pPicture = m_pPicture.get();
     scene.settings = m_settings;
     scene.strName = m_strName;
+    scene.strNote = m_strHeaderNote;
     scene.dPlayTime = m_dPlayTime;
     scene.strNoPicture = m_strNoPicture;
     return scene;

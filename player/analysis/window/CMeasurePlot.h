@@ -19,6 +19,8 @@ public:
     const std::shared_ptr<const CMeasurePicture>& Picture() const { return m_pPicture; }
     void SetSettings(const sonavel::measure::MeasureSettings& settings);
     void SetName(const QString& strName);
+    // What the header says of the sound after its name (empty: nothing).
+    void SetHeaderNote(const QString& strNote);
     void SetPlayTime(double dSeconds); // negative: no cursor
     // Why no picture can come (empty: one is on its way).
     void SetNoPicture(const QString& strWhy);
@@ -54,6 +56,7 @@ private:
     std::shared_ptr<const CMeasurePicture> m_pPicture;
     sonavel::measure::MeasureSettings m_settings;
     QString m_strName;
+    QString m_strHeaderNote;
     double m_dPlayTime = -1;
     QString m_strNoPicture;
     // The shaded picture, kept while the picture, panel height and range stay

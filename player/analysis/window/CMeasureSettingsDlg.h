@@ -10,7 +10,7 @@
 // window longer than the analysis takes at the sound's rate is noted.
 #include <QDialog>
 
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 
 class QCheckBox;
 class QComboBox;

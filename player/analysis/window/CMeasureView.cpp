@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/window/CSpanPlayer.h"
 #include "player/analysis/window/CStatusText.h"
@@ -77,11 +77,11 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
         [this](std::shared_ptr<const CMeasurePicture> p) {
             QMetaObject::invokeMethod(this, [this, p] { ShowPicture(p); }, Qt::QueuedConnection);
         },
-        [this](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult nResult, unsigned nSerial) {
+        [this](std::shared_ptr<const pitch::PitchFrames> p, analysis::EOutcome nResult, unsigned nSerial) {
             QMetaObject::invokeMethod(this, [this, p, nResult, nSerial] { OnPitch(p, nResult, nSerial); },
                                       Qt::QueuedConnection);
         },
-        [this](const LayerTracks& tracks) {
+        [this](const LayerResults& tracks) {
             QMetaObject::invokeMethod(this, [this, tracks] { OnLayers(tracks); }, Qt::QueuedConnection);
         });
 
@@ -100,6 +100,8 @@ CMeasureView::~CMeasureView()
     m_pWorker.reset();
 }
 
+void CMeasureView::SetHeaderNote(const QString& strNote) { m_pPlot->SetHeaderNote(strNote); }
+
 void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const QString& strName, bool bKeepSpan)
 {
     if (m_pPlayer && IsPlaying())
@@ -107,8 +109,10 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     const CMeasureModel kept = m_model;
     m_pSound = std::move(pSound);
     m_strName = strName;
-    if (!bKeepSpan)
+    if (!bKeepSpan) {
         ShowNote(QString());
+        m_pPlot->SetHeaderNote(QString());
+    }
     m_model.SetSound(m_pSound ? m_pSound->Count() : 0, m_pSound ? m_pSound->Rate() : 0);
     m_model.SetSoundSamples(m_pSound);
     m_model.SetPitchAxis(m_settings.pitchAxis);
@@ -206,7 +210,7 @@ void CMeasureView::ShowPicture(std::shared_ptr<const CMeasurePicture> pPicture)
     emit PictureShown();
 }
 
-void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, pitch::ETrackResult nResult,
+void CMeasureView::OnPitch(std::shared_ptr<const pitch::PitchFrames> pFrames, analysis::EOutcome nResult,
                            unsigned nSerial)
 {
     if (nSerial != m_nPitchSerial)

@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
-#include "player/analysis/measure/MeasureSettings.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
+#include "player/analysis/measureview/MeasureSettings.h"
 #include "player/analysis/textgrid/CTextGridEdit.h"
 #include "player/analysis/window/CSavePictureDlg.h"
 
@@ -59,6 +59,9 @@ public:
     // followed, say); the next sound clears it.
     void ShowNote(const QString& strNote);
     QString Note() const;
+    // What the header says of this sound after its name (a download that
+    // ended before the end its file declares); the next sound clears it.
+    void SetHeaderNote(const QString& strNote);
 
     const sonavel::measure::MeasureSettings& Settings() const { return m_settings; }
     void ApplySettings(const sonavel::measure::MeasureSettings& settings);
@@ -159,6 +162,8 @@ private:
     int CurrentTier() const;
     // Selects the tier nTierStep below (negative: above) or the item nItemStep on.
     void StepTiers(int nTierStep, int nItemStep);
+    // The interval the tiers have selected (if any) becomes the view's selection.
+    void SelectTiersInterval();
     void OnTiersEdited(const QString& strWhyNot);
     void OnTierClicked(double t);
     void OnAddBoundary();
@@ -173,14 +178,14 @@ private:
     // The waveform, intensity and formants: in CMeasureViewLayers.cpp, with
     // the View menu's layer items.
     void RequestLayers();
-    void OnLayers(const LayerTracks& tracks);
+    void OnLayers(const LayerResults& tracks);
     void ApplyLayerSettings(const sonavel::measure::MeasureSettings& settings);
     void CreateLayerActions(QMenu* pView);
     void CreateWaveformScaleActions(QMenu* pView);
     void SyncLayerActions();
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
-    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::pitch::ETrackResult nResult,
+    void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::analysis::EOutcome nResult,
                  unsigned nSerial);
     void OnSpanChanged();
     void OnSelectionChanged();

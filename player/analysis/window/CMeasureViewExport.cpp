@@ -16,9 +16,9 @@
 #include <new>
 
 #include "common/OutputFile.h"
-#include "player/analysis/measure/ExportFolder.h"
-#include "player/analysis/measure/LayerTable.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/ExportFolder.h"
+#include "player/analysis/measureview/LayerTable.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/window/CMeasurePlot.h"
 #include "player/analysis/paint/CMeasureFigure.h"
 #include "player/analysis/paint/CTierPainter.h"

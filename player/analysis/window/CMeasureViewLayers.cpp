@@ -101,7 +101,7 @@ void CMeasureView::RequestLayers()
                              std::max(nColumns, kLeastPreviewColumns));
 }
 
-void CMeasureView::OnLayers(const LayerTracks& tracks)
+void CMeasureView::OnLayers(const LayerResults& tracks)
 {
     if (tracks.nSerial != m_nLayerSerial)
         return; // another sound, or the settings changed since

@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "player/analysis/window/EditRecovery.h"
 

@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/textgrid/TextGridReader.h"
 #include "player/analysis/textgrid/TextGridWriter.h"
 #include "player/analysis/window/CMeasurePlot.h"
@@ -251,9 +251,11 @@ void CMeasureView::UpdateStrips()
 
 void CMeasureView::UpdateTitle()
 {
-    QString strTitle = m_strName;
+    // Names are shown, never obeyed: no bidirectional control of theirs turns the title round.
+    const auto shown = [](const QString& str) { return QString::fromStdString(measure::IsolatedName(str.toStdString())); };
+    QString strTitle = shown(m_strName);
     if (!m_strGridPath.isEmpty())
-        strTitle += QStringLiteral(" + ") + QFileInfo(m_strGridPath).fileName();
+        strTitle += QStringLiteral(" + ") + shown(QFileInfo(m_strGridPath).fileName());
     // The mark spelled out rather than Qt's placeholder, so the title reads
     // the same to every window manager and screen reader.
     const bool bModified = m_tiers.IsModified();
@@ -272,6 +274,17 @@ void CMeasureView::UpdateTierActions()
         Action(szName)->setEnabled(bTier);
 }
 
+void CMeasureView::SelectTiersInterval()
+{
+    const int nTier = m_tiers.SelectedTier(), nItem = m_tiers.SelectedItem();
+    if (nTier >= 0 && nItem >= 0 && m_tiers.Grid().tiers[nTier].eKind == ETierKind::Interval) {
+        const textgrid::Interval& i = m_tiers.Grid().tiers[nTier].intervals[nItem];
+        m_model.SetSelection(i.dStart, i.dEnd);
+    }
+    OnSelectionChanged();
+    UpdateStrips();
+}
+
 void CMeasureView::OnTiersEdited(const QString& strWhyNot)
 {
     if (!strWhyNot.isEmpty()) {
@@ -282,13 +295,7 @@ void CMeasureView::OnTiersEdited(const QString& strWhyNot)
         RebuildStrips();
     // The selection follows the edit: after a boundary is added or removed
     // (or an edit undone) it is the interval the tier has selected now.
-    const int nTier = m_tiers.SelectedTier(), nItem = m_tiers.SelectedItem();
-    if (nTier >= 0 && nItem >= 0 && m_tiers.Grid().tiers[nTier].eKind == ETierKind::Interval) {
-        const textgrid::Interval& i = m_tiers.Grid().tiers[nTier].intervals[nItem];
-        m_model.SetSelection(i.dStart, i.dEnd);
-    }
-    OnSelectionChanged();
-    UpdateStrips();
+    SelectTiersInterval();
     UpdateTitle();
     ScheduleRecovery();
 }
@@ -297,13 +304,7 @@ void CMeasureView::OnTierClicked(double t)
 {
     m_model.SetCursor(std::clamp(t, 0.0, m_model.Duration()));
     // The interval clicked is the selection, so Space plays it.
-    const int nTier = m_tiers.SelectedTier(), nItem = m_tiers.SelectedItem();
-    if (nTier >= 0 && nItem >= 0 && m_tiers.Grid().tiers[nTier].eKind == ETierKind::Interval) {
-        const textgrid::Interval& i = m_tiers.Grid().tiers[nTier].intervals[nItem];
-        m_model.SetSelection(i.dStart, i.dEnd);
-    }
-    OnSelectionChanged();
-    UpdateStrips();
+    SelectTiersInterval();
     UpdateTierActions();
 }
 

@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <QSize>
 
-#include "player/analysis/measure/FigureSize.h"
+#include "player/analysis/measureview/FigureSize.h"
 #include "player/analysis/paint/CMeasureFigure.h"
 
 class QCheckBox;

@@ -10,7 +10,7 @@
 // (CTierStripAccess), the selected one focused.
 #include <QWidget>
 
-#include "player/analysis/measure/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureModel.h"
 #include "player/analysis/textgrid/CTextGridEdit.h"
 
 class QLineEdit;

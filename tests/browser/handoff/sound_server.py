@@ -5,6 +5,7 @@ Serves the files of one folder and prints its port on the first line of
 stdout. Paths with a leading command change how a file is delivered:
   /status/<code>/<name>  answers with that HTTP status and a small HTML body
   /broken/<name>         promises the whole file but sends half, then hangs up
+  /halved/<name>         announces half the file and sends that half
   /slow/<name>           sends the file in 512-byte pieces, one every 50 ms
   /redirect/<url>        answers 302 to the percent-encoded address <url>
   /endless/<name>        sends the file, then zeros until the client hangs up
@@ -92,6 +93,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self._headers(200, len(data))
                 self.wfile.write(data[: len(data) // 2])
                 self.wfile.flush()
+            elif parts[0] == "halved":
+                data = self._file(parts[1])
+                self._headers(200, len(data) // 2)
+                self.wfile.write(data[: len(data) // 2])
             elif parts[0] == "slow":
                 self._paced(parts[1], 512, 0.05)
             else:

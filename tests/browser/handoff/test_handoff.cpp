@@ -189,6 +189,8 @@ TEST(SoundName, LastSegmentDecodedWithoutFoldersOrControlsAndBounded)
         {"http://h/my%20take%C3%A9.wav", "my take\xC3\xA9.wav"},
         {"http://h/d/..%2F..%2Fetc%5Cpasswd.wav", "passwd.wav"},
         {"http://h/a%00b%1Fc%7Fd%C2%85e.wav", "abcde.wav"},
+        // Bidirectional overrides and isolates (U+202E, U+2066, U+2069) would turn the player's title round.
+        {"http://h/%E2%80%AEvaw.%E2%81%A6x%E2%81%A9.wav", "vaw.x.wav"},
         {"file:///home/u/A%20B.WAV#t=1,2", "A B.WAV"},
         {"http://h/dir/", ""},
         {"http://h", ""},

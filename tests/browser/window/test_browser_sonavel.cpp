@@ -142,6 +142,51 @@ private slots:
             QFile::copy(strRaw, qEnvironmentVariable("VELMORA_KEEP_RECORDING"));
         QVERIFY(dCorrelation > 0.9);
     }
+
+    // A server whose length covers half of a WAV: the download is complete as
+    // far as the server goes, and the player opens that half and says so.
+    void aLinkCutShortIsOpenedAndTheShortfallSaid()
+    {
+        const CPlayerLauncher launcher(QCoreApplication::applicationDirPath(), QString());
+        if (const QString strWhy = PlayerUnheardReason(launcher); !strWhy.isEmpty())
+            QSKIP(qPrintable(strWhy));
+        QTemporaryDir web;
+        QCOMPARE(QProcess::execute("sox", {"-n", "-r", QString::number(kRate), "-b", "16", "-c", "1",
+                                           web.filePath("take.wav"), "synth", "1.5", "sine", "300"}),
+                 0);
+        WriteTestFile(web.filePath("index.htm"), "<html><head><title>Sounds</title></head><body>"
+                                                 "<a id='wav' href='/halved/take.wav'>a cut take</a></body></html>");
+        CTestSoundServer server(web.path());
+        QVERIFY(server.Port() > 0);
+
+        QStringList messages;
+        velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
+            messages << strText;
+            return velmora::IDOK;
+        });
+        CMainFrame frame;
+        frame.show();
+        QProcess player;
+        frameparts::UpperView(frame)->SetPlayerStarter([&](const QStringList& arguments) {
+            player.start(launcher.Locate(), arguments);
+            return player.waitForStarted(testsupport::kEventBoundMs);
+        });
+        QSignalSpy loaded(frameparts::UpperView(frame), &QWebEngineView::loadFinished);
+        frameparts::UpperView(frame)->load(QUrl(server.Url("index.htm")));
+        QVERIFY(loaded.wait(testsupport::kEventBoundMs));
+        QVERIFY(ClickElementById(frameparts::UpperView(frame), "wav"));
+        QVERIFY(testsupport::WaitFor([&] { return player.state() != QProcess::NotRunning || !messages.isEmpty(); }));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+        QByteArray error;
+        const QByteArray line = "sonavel: the download ended at 0.7 s of the 1.5 s the file declares\n";
+        QVERIFY(testsupport::WaitFor([&] {
+            error += player.readAllStandardError();
+            return error.contains(line) || player.state() == QProcess::NotRunning;
+        }));
+        QVERIFY2(error.contains(line), error.constData());
+        player.terminate();
+        QVERIFY(player.waitForFinished(testsupport::kEventBoundMs));
+    }
 };
 
 QTEST_MAIN_WITH_HOME(TestBrowserPlaysInSonavel, KeepRuntime)

@@ -12,6 +12,7 @@
 
 #include "browser/startup/CVelmoraApp.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -163,12 +164,26 @@ private slots:
         auto inView = [pView] { return pView->isAncestorOf(QApplication::focusWidget()) || pView->hasFocus(); };
 
         // Ctrl+L and Alt+D: the address box, its text selected for typing over.
+        // So too from the box itself, its caret at the end, and from its open
+        // list of addresses: what is typed next replaces the address.
         for (QKeyCombination key : {Qt::CTRL | Qt::Key_L, Qt::ALT | Qt::Key_D}) {
-            pView->setFocus();
-            press(key);
-            QVERIFY(pBox->hasFocus());
-            QCOMPARE(pBox->lineEdit()->selectedText(), QString("http://a.example/"));
+            for (int nFrom = 0; nFrom < 3; ++nFrom) {
+                if (nFrom == 0)
+                    pView->setFocus();
+                else if (nFrom == 1)
+                    pBox->lineEdit()->end(false);
+                else
+                    pBox->showPopup();
+                QVERIFY(nFrom != 2 || testsupport::WaitFor([pBox] { return pBox->view()->hasFocus(); }));
+                press(key);
+                QVERIFY(!pBox->view()->isVisible());
+                QVERIFY(pBox->hasFocus());
+                QCOMPARE(pBox->lineEdit()->selectedText(), QString("http://a.example/"));
+            }
         }
+        QTest::keyClicks(QApplication::focusWidget(), "x");
+        QCOMPARE(pBox->currentText(), QString("x"));
+        frame.ShowAddress("http://a.example/");
         // F6 and Shift+F6 go round the address box and the upper pane (the lower is closed).
         press(Qt::Key_F6);
         QVERIFY(inView());

@@ -8,6 +8,8 @@
 #include "player/analysis/model/CAnalysisModel.h"
 #include "player/audio/AudioResource.h"
 
+using sonavel::analysis::EOutcome;
+
 namespace {
 
 SampleStore Silence(int nCount, int nRate)
@@ -31,8 +33,8 @@ TEST(AnalysisModel, LaysOutTheWindowAndScalesASilentSoundToFullRange)
     EXPECT_EQ((std::vector<int>{s.left, s.top, s.right, s.bottom}), (std::vector<int>{40, 105, 487, 224}));
 
     const SampleStore store = Silence(44100, 22050);
-    ASSERT_EQ(model.ComputePitch(store), 0);
-    ASSERT_EQ(model.ComputeSpectrogram(store), 0);
+    ASSERT_EQ(model.ComputePitch(store), EOutcome::Done);
+    ASSERT_EQ(model.ComputeSpectrogram(store), EOutcome::Done);
     ASSERT_EQ(model.PitchCount(), 442);
     for (int i = 0; i < model.PitchCount(); ++i)
         ASSERT_EQ(model.Pitch()[i], 0) << i;
@@ -53,20 +55,18 @@ TEST(AnalysisModel, RefusedBlocksLeaveThePanelsNotReady)
     const SampleStore store = Silence(1000000, 22050);
     const size_t nOldLimit = CSampleBlock::AllocationLimit();
     CSampleBlock::SetAllocationLimit(20000); // below the 10001 pitch values
-    EXPECT_EQ(model.ComputePitch(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(model.PitchTrackResult(), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(model.ComputeSpectrogram(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(model.SetPitchTrack(std::vector<int16_t>(20000, 100)), sonavel::IDS_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(model.ComputePitch(store), EOutcome::NoMemory);
+    EXPECT_EQ(model.ComputeSpectrogram(store), EOutcome::NoMemory);
+    EXPECT_EQ(model.SetPitchTrack(std::vector<int16_t>(20000, 100)), EOutcome::NoMemory);
     CSampleBlock::SetAllocationLimit(nOldLimit);
     EXPECT_FALSE(model.IsPitchReady() || model.IsSpectrogramReady());
-    EXPECT_EQ(model.SetPitchTrack({120, 0, 130}), 0);
+    EXPECT_EQ(model.SetPitchTrack({120, 0, 130}), EOutcome::Done);
     EXPECT_TRUE(model.IsPitchReady());
     EXPECT_EQ(model.PitchCount(), 3);
-    EXPECT_EQ(model.PitchTrackResult(), sonavel::pitch::TRACK_DONE);
 }
 
 // A tracker that fails leaves a ready panel without dots, as the window shows
-// it, and its reason with the model for whoever tells the user.
+// it, and says why to whoever tells the user.
 TEST(AnalysisModel, AFailedTrackIsReadyWithoutDotsAndKeepsItsReason)
 {
     CAnalysisModel model;
@@ -74,10 +74,9 @@ TEST(AnalysisModel, AFailedTrackIsReadyWithoutDotsAndKeepsItsReason)
     const SampleStore store = Silence(1000000, 22050);
     const size_t nOldLimit = CSampleBlock::AllocationLimit();
     CSampleBlock::SetAllocationLimit(100000); // the track's block, not the tracker's scratch
-    EXPECT_EQ(model.ComputePitch(store), 0);
+    EXPECT_EQ(model.ComputePitch(store), EOutcome::NoMemory);
     CSampleBlock::SetAllocationLimit(nOldLimit);
     EXPECT_TRUE(model.IsPitchReady());
-    EXPECT_EQ(model.PitchTrackResult(), sonavel::pitch::TRACK_NO_MEMORY);
     EXPECT_EQ(std::count(model.Pitch(), model.Pitch() + model.PitchCount(), 0), model.PitchCount());
 }
 

@@ -2,8 +2,8 @@
 // for the browser's temporary copy and for a sound without a file.
 #include <gtest/gtest.h>
 
-#include "player/analysis/measure/ExportFolder.h"
-#include "player/analysis/measure/FigureSize.h"
+#include "player/analysis/measureview/ExportFolder.h"
+#include "player/analysis/measureview/FigureSize.h"
 
 using sonavel::measure::ExportFolder;
 

@@ -12,8 +12,8 @@
 #include <mutex>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/measure/CMeasureWorker.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 
 using namespace sonavel;
@@ -22,15 +22,15 @@ namespace {
 
 // The layers of pSound as the worker reports them once all are done, and
 // each report on the way (for a picture of nColumns pixel columns).
-LayerTracks TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound, int nColumns = 0,
-                        std::vector<LayerTracks>* pReports = nullptr)
+LayerResults TrackLayers(const std::shared_ptr<const CMeasureSound>& pSound, int nColumns = 0,
+                        std::vector<LayerResults>* pReports = nullptr)
 {
     std::mutex mutex;
     std::condition_variable done;
-    LayerTracks last;
+    LayerResults last;
     CMeasureWorker worker([](std::shared_ptr<const CMeasurePicture>) {},
-                          [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {},
-                          [&](const LayerTracks& tracks) {
+                          [](std::shared_ptr<const pitch::PitchFrames>, analysis::EOutcome, unsigned) {},
+                          [&](const LayerResults& tracks) {
                               std::lock_guard<std::mutex> lock(mutex);
                               last = tracks;
                               if (pReports)
@@ -67,7 +67,7 @@ TEST(MeasureLayers, TheReadoutAtATimeGivesTheSampleF1AndDecibels)
     const std::vector<int16_t> vowel = SynthesizeVoice(p);
     const auto pSound = CMeasureSound::FromSamples(vowel.data(), static_cast<int64_t>(vowel.size()), nRate);
 
-    const LayerTracks tracks = TrackLayers(pSound);
+    const LayerResults tracks = TrackLayers(pSound);
     ASSERT_EQ(tracks.nSerial, 7u);
     ASSERT_TRUE(tracks.pWaveform && tracks.pIntensity && tracks.pFormants);
     CMeasureModel model;
@@ -109,7 +109,7 @@ TEST(MeasureLayers, TheReadoutAtATimeGivesTheSampleF1AndDecibels)
     EXPECT_EQ(measure::CursorSeconds(1234.5678, 3600), "1235 s (20:34)");
 
     // A track that failed is said in the header, and reads out nothing.
-    model.SetFormants(nullptr, pitch::TRACK_NO_MEMORY);
+    model.SetFormants(nullptr, analysis::EOutcome::NoMemory);
     EXPECT_NE(measure::SettingsLine(measure::MeasureSettings(), model).find("no formants: not enough memory"),
               std::string::npos);
     EXPECT_FALSE(model.ReadoutAtTime(0.5).bFormants);
@@ -126,7 +126,7 @@ TEST(MeasureLayers, ThePitchAxisFitsThePitchShownOrTheFixedRange)
         pFrames->pitch_hz.push_back(100 + i * 0.5);
         pFrames->confidence.push_back(0.9);
     }
-    model.SetPitch(pFrames, pitch::TRACK_DONE);
+    model.SetPitch(pFrames, analysis::EOutcome::Done);
     EXPECT_LE(model.PitchLow(), 100);
     EXPECT_GE(model.PitchHigh(), 300);
     // Zoomed to 2-2.2 s (200-210 Hz): the axis follows, so the contour is not flat.
@@ -163,8 +163,9 @@ TEST(MeasureLayers, AQuietSoundsWaveformIsFittedToTheLoudestSampleShown)
     EXPECT_DOUBLE_EQ(model.WaveformTop(), Peak(quiet, 8000, 8160));
     // From the pyramid alone, as of a stretch the samples are not held for.
     auto pPyramid = std::make_shared<waveform::CWaveformPyramid>();
-    ASSERT_EQ(pPyramid->Build(CMemorySamples(quiet.data(), static_cast<int>(quiet.size())), static_cast<int>(quiet.size())),
-              pitch::TRACK_DONE);
+    const CMemorySamples held(quiet.data(), static_cast<int>(quiet.size()));
+    ASSERT_EQ(pPyramid->Build(analysis::CSoundInput::Samples(held, static_cast<int>(quiet.size()), nRate)).nOutcome,
+              analysis::EOutcome::Done);
     model.SetSoundSamples(nullptr);
     model.SetWaveform(pPyramid);
     model.ShowAll();
@@ -196,10 +197,10 @@ TEST(MeasureLayers, ALongSoundsFormantsAtThePicturesResolutionAreDrawnButNeverRe
     const int nRate = 16000;
     const std::vector<int16_t> vowel = Vowel(nRate, 20.0);
     const auto pSound = CMeasureSound::FromSamples(vowel.data(), static_cast<int64_t>(vowel.size()), nRate);
-    std::vector<LayerTracks> reports;
-    const LayerTracks last = TrackLayers(pSound, 50, &reports);
+    std::vector<LayerResults> reports;
+    const LayerResults last = TrackLayers(pSound, 50, &reports);
     ASSERT_TRUE(last.bFormantsDone && last.pFormants);
-    const auto itPreview = std::find_if(reports.begin(), reports.end(), [](const LayerTracks& t) { return t.pFormantPreview != nullptr; });
+    const auto itPreview = std::find_if(reports.begin(), reports.end(), [](const LayerResults& t) { return t.pFormantPreview != nullptr; });
     ASSERT_NE(itPreview, reports.end());
     EXPECT_FALSE(itPreview->bFormantsDone); // before the whole track
     const formants::FormantFrames& preview = *itPreview->pFormantPreview;

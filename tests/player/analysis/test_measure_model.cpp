@@ -15,9 +15,9 @@
 #include <mutex>
 #include <random>
 
-#include "player/analysis/measure/AxisTicks.h"
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
+#include "player/analysis/measureview/AxisTicks.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
 #include "player/analysis/spectrum/CRealFft.h"
 #include "player/analysis/core/AnalysisBudget.h"
 
@@ -198,7 +198,7 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
         pFrames->pitch_hz.push_back(i >= 60 && i < 140 ? 100.0 + i : 0.0);
         pFrames->confidence.push_back(pFrames->pitch_hz.back() > 0 ? 0.9 : 0.0);
     }
-    model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
+    model.SetPitch(pFrames, sonavel::analysis::EOutcome::Done);
     const CMeasureModel::SpanFacts facts = model.Facts(0.5, 0.8);
     EXPECT_EQ(facts.nVoiced, 21); // frames 60 .. 80
     EXPECT_NEAR(facts.dMeanPitchHz, 170.0, 1e-9);
@@ -210,11 +210,11 @@ TEST(MeasureModel, SelectionFactsAndThePitchScaleFollowTheTrack)
     EXPECT_LE(model.PitchHigh(), 270.0);
     // A fixed axis is the scale, whatever was found.
     model.SetPitchAxis(measure::PitchAxis{75, 500});
-    model.SetPitch(pFrames, sonavel::pitch::TRACK_DONE);
+    model.SetPitch(pFrames, sonavel::analysis::EOutcome::Done);
     EXPECT_EQ(model.PitchLow(), 75.0);
     EXPECT_EQ(model.PitchHigh(), 500.0);
     // A failed track holds nothing.
-    model.SetPitch(pFrames, sonavel::pitch::TRACK_REFUSED);
+    model.SetPitch(pFrames, sonavel::analysis::EOutcome::Refused);
     EXPECT_EQ(model.Pitch(), nullptr);
     EXPECT_EQ(model.Facts(0.5, 0.8).nVoiced, 0);
 }
@@ -253,7 +253,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
     std::vector<std::shared_ptr<const CMeasurePicture>> pictures;
     bool bPosted = false; // the first picture's report waits until the others are asked for
     std::shared_ptr<const pitch::PitchFrames> pFrames;
-    std::optional<pitch::ETrackResult> nResult; // none until the track arrives
+    std::optional<analysis::EOutcome> nResult; // none until the track arrives
     {
         CMeasureWorker worker(
             [&](std::shared_ptr<const CMeasurePicture> p) {
@@ -262,7 +262,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
                 done.notify_all();
                 done.wait(lock, [&] { return bPosted; });
             },
-            [&](std::shared_ptr<const pitch::PitchFrames> p, pitch::ETrackResult n, unsigned) {
+            [&](std::shared_ptr<const pitch::PitchFrames> p, analysis::EOutcome n, unsigned) {
                 std::lock_guard<std::mutex> lock(mutex);
                 pFrames = p;
                 nResult = n;
@@ -290,7 +290,7 @@ TEST(MeasureModel, TheWorkerDeliversTheNewestPictureAndTheTrack)
     ASSERT_EQ(pictures.size(), 2u);
     EXPECT_EQ(pictures[0]->request.dEnd, 0.1);
     EXPECT_EQ(pictures[1]->request.dEnd, 3.0);
-    EXPECT_EQ(nResult, std::optional(pitch::TRACK_DONE));
+    EXPECT_EQ(nResult, std::optional(analysis::EOutcome::Done));
     ASSERT_TRUE(pFrames);
     const auto [nFirst, nLast] = std::pair<size_t, size_t>(pFrames->pitch_hz.size() / 4, pFrames->pitch_hz.size() * 3 / 4);
     for (size_t i = nFirst; i < nLast; ++i)

@@ -15,9 +15,9 @@
 #include <random>
 #include <thread>
 
-#include "player/analysis/measure/CMeasureModel.h"
-#include "player/analysis/measure/CMeasureWorker.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/CMeasureModel.h"
+#include "player/analysis/measureview/CMeasureWorker.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "tests/support/EventBound.h"
 
 namespace {
@@ -73,7 +73,7 @@ struct CDelivered {
     std::mutex mutex;
     std::condition_variable done;
     std::vector<std::shared_ptr<const CMeasurePicture>> pictures;
-    std::vector<LayerTracks> layers;
+    std::vector<LayerResults> layers;
 
     template <class F>
     bool Await(F bReady)
@@ -102,7 +102,7 @@ TEST(MeasureWorker, APictureWithoutMemoryEndsInTheModelsFailure)
                 pDelivered->pictures.push_back(std::move(p));
                 pDelivered->done.notify_all();
             },
-            [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {});
+            [](std::shared_ptr<const pitch::PitchFrames>, analysis::EOutcome, unsigned) {});
         g_nRefuseFrom = 400 * 1024;
         worker.RequestPicture(pSound, request);
         const bool bDelivered = pDelivered->Await([&] { return !pDelivered->pictures.empty(); });
@@ -145,7 +145,7 @@ TEST(MeasureWorker, DestroyingTheWorkerUnderALongPictureReturns)
             pDelivered->pictures.push_back(std::move(p));
             pDelivered->done.notify_all();
         },
-        [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {});
+        [](std::shared_ptr<const pitch::PitchFrames>, analysis::EOutcome, unsigned) {});
     *pWorkerSeen = pWorker.get();
     pWorker->RequestPicture(pSound, PictureRequest{0.0, 0.1, 100, {}});
     ASSERT_TRUE(pDelivered->Await([&] { return !pDelivered->pictures.empty(); }));
@@ -164,8 +164,8 @@ TEST(MeasureWorker, DestroyingTheWorkerWhileItTracksTheFormantsReturns)
     auto pDelivered = std::make_shared<CDelivered>();
     auto pWorker = std::make_unique<CMeasureWorker>(
         [](std::shared_ptr<const CMeasurePicture>) {},
-        [](std::shared_ptr<const pitch::PitchFrames>, pitch::ETrackResult, unsigned) {},
-        [pDelivered](const LayerTracks& tracks) {
+        [](std::shared_ptr<const pitch::PitchFrames>, analysis::EOutcome, unsigned) {},
+        [pDelivered](const LayerResults& tracks) {
             std::lock_guard<std::mutex> lock(pDelivered->mutex);
             pDelivered->layers.push_back(tracks);
             pDelivered->done.notify_all();
@@ -179,7 +179,7 @@ TEST(MeasureWorker, DestroyingTheWorkerWhileItTracksTheFormantsReturns)
     // The waveform and the intensity were reported; the cancelled formants never were.
     std::lock_guard<std::mutex> lock(pDelivered->mutex);
     EXPECT_TRUE(pDelivered->layers.front().pWaveform);
-    for (const LayerTracks& tracks : pDelivered->layers)
+    for (const LayerResults& tracks : pDelivered->layers)
         EXPECT_FALSE(tracks.bFormantsDone);
 }
 

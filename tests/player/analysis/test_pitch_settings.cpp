@@ -41,7 +41,7 @@ PitchFrames TrackVoice(const PitchSettings& settings, const Voice& v, int nThrea
 {
     PitchFrames frames;
     const CMemorySamples source(v.samples.data(), int(v.samples.size()));
-    EXPECT_EQ(TrackWith(settings, source, int(v.samples.size()), v.params.nSampleRate, nThreads, frames), TRACK_DONE);
+    EXPECT_EQ(TrackWith(settings, source, int(v.samples.size()), v.params.nSampleRate, nThreads, frames), sonavel::analysis::EOutcome::Done);
     return frames;
 }
 
@@ -286,7 +286,7 @@ TEST(ResearchTracker, StaysInsideTheSoundAtAnyRateLengthAndStep)
                 s.dStepS = dStep;
                 PitchFrames f;
                 const CMemorySamples source(noise.data(), n);
-                ASSERT_EQ(TrackWith(s, source, n, nRate, 2, f), TRACK_DONE) << nRate << " " << n << " " << dStep;
+                ASSERT_EQ(TrackWith(s, source, n, nRate, 2, f), sonavel::analysis::EOutcome::Done) << nRate << " " << n << " " << dStep;
                 ASSERT_EQ(f.time_s.size(), size_t(std::floor(n / (nRate * dStep) + 1e-9)) + 1);
             }
         }
@@ -303,7 +303,7 @@ TEST(AmdfRange, FollowsA350HertzVoiceWithItsRangeRaised)
     settings.dCeilingHz = 500;
     PitchFrames f;
     const CMemorySamples source(v.samples.data(), int(v.samples.size()));
-    ASSERT_EQ(TrackWith(settings, source, int(v.samples.size()), 22050, 1, f), TRACK_DONE);
+    ASSERT_EQ(TrackWith(settings, source, int(v.samples.size()), 22050, 1, f), sonavel::analysis::EOutcome::Done);
     int n = 0, ok = 0;
     for (size_t i = 0; i < f.time_s.size(); ++i) {
         if (f.time_s[i] < 0.1 || f.time_s[i] > 1.9)
@@ -353,7 +353,7 @@ TEST(PitchSettingsCheck, RefusesWhatTheTrackersCannotTake)
         EXPECT_EQ(szRefused != nullptr, !refusal.strWhy.empty());
         PitchFrames f;
         const CMemorySamples none(nullptr, 0);
-        EXPECT_EQ(TrackWith(s, none, 0, 16000, 1, f) == TRACK_REFUSED, szRefused != nullptr);
+        EXPECT_EQ(TrackWith(s, none, 0, 16000, 1, f) == sonavel::analysis::EOutcome::Refused, szRefused != nullptr);
     }
     ETracker t;
     EXPECT_FALSE(TrackerFromName("yin", t));
@@ -363,11 +363,11 @@ TEST(PitchSettingsCheck, RefusesWhatTheTrackersCannotTake)
     high.dCeilingHz = 3000;
     PitchFrames f;
     const std::vector<int16_t> samples(8000);
-    EXPECT_EQ(TrackWith(high, CMemorySamples(samples.data(), 8000), 8000, 8000, 1, f), TRACK_RANGE_UNFIT);
+    EXPECT_EQ(TrackWith(high, CMemorySamples(samples.data(), 8000), 8000, 8000, 1, f), sonavel::analysis::EOutcome::RangeUnfit);
     EXPECT_EQ(RateMismatch(high, 8000), "the sample rate, 8000 Hz, is too low for 50-3000 Hz (the ceiling may be a "
                                         "quarter of the rate at most)");
     // A header's absurd rate is refused at once rather than decimated for hours.
-    EXPECT_EQ(TrackWith(PitchSettings(), CMemorySamples(samples.data(), 100), 100, 2147483647, 1, f), TRACK_RANGE_UNFIT);
+    EXPECT_EQ(TrackWith(PitchSettings(), CMemorySamples(samples.data(), 100), 100, 2147483647, 1, f), sonavel::analysis::EOutcome::RangeUnfit);
     EXPECT_EQ(RateMismatch(PitchSettings(), 2147483647),
               "the sample rate, 2147483647 Hz, is above the research tracker's 5000000 Hz");
 }

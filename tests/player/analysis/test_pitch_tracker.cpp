@@ -139,7 +139,7 @@ TEST(PitchGeometry, LagGridAndMarginsAt11025)
 }
 
 // Runs the tracker through the store interface, as the window does.
-std::vector<int16_t> Track(const std::vector<int16_t>& samples, int rate, sonavel::pitch::ETrackResult* result = nullptr)
+std::vector<int16_t> Track(const std::vector<int16_t>& samples, int rate, sonavel::analysis::EOutcome* result = nullptr)
 {
     SampleStore store;
     store.sampleCount = int(samples.size());
@@ -156,7 +156,7 @@ std::vector<int16_t> Track(const std::vector<int16_t>& samples, int rate, sonave
         CSampleLock lock(hOut);
         std::fill(lock.Samples(), lock.Samples() + count, int16_t(-7)); // to see what was written
     }
-    const sonavel::pitch::ETrackResult r = CSignalMath().TrackPitch(store, hOut, 0, store.sampleCount);
+    const sonavel::analysis::EOutcome r = CSignalMath().TrackPitch(store, hOut, 0, store.sampleCount);
     if (result)
         *result = r;
     CSampleLock lock(hOut);
@@ -165,9 +165,9 @@ std::vector<int16_t> Track(const std::vector<int16_t>& samples, int rate, sonave
 
 TEST(TrackPitch, TooShortOrEmptyGivesAllZeros)
 {
-    sonavel::pitch::ETrackResult r = sonavel::pitch::TRACK_REFUSED;
+    sonavel::analysis::EOutcome r = sonavel::analysis::EOutcome::Refused;
     EXPECT_EQ(Track({}, 11025, &r), std::vector<int16_t>{0});
-    EXPECT_EQ(r, sonavel::pitch::TRACK_DONE);
+    EXPECT_EQ(r, sonavel::analysis::EOutcome::Done);
     // 538 samples at 11025 Hz: shorter than both margins.
     VoiceSynthParams p;
     p.nSampleRate = 11025;
@@ -184,9 +184,9 @@ TEST(TrackPitch, RatesBelowOneKilohertzGiveAllZerosQuickly)
     for (size_t i = 0; i < s.size(); ++i)
         s[i] = int16_t(20000 * std::sin(i * 0.9));
     for (int rate : {0, 1, 100, 259, 260, 999, -8000}) {
-        sonavel::pitch::ETrackResult r = sonavel::pitch::TRACK_REFUSED;
+        sonavel::analysis::EOutcome r = sonavel::analysis::EOutcome::Refused;
         const auto out = Track(s, rate, &r);
-        EXPECT_EQ(r, sonavel::pitch::TRACK_DONE);
+        EXPECT_EQ(r, sonavel::analysis::EOutcome::Done);
         ASSERT_EQ(out.size(), 201u);
         for (int v : out)
             ASSERT_EQ(v, 0) << "rate " << rate;
@@ -213,7 +213,7 @@ TEST(TrackPitch, StaysInsideTheSoundAtEveryRateAndLengthNearTheMargins)
                 continue;
             std::vector<int16_t> sound(noise.begin(), noise.begin() + n);
             std::vector<int16_t> out(n / 100 + 1, -7);
-            ASSERT_EQ(CSignalMath().TrackPitch(sound.data(), n, rate, out.data()), sonavel::pitch::TRACK_DONE);
+            ASSERT_EQ(CSignalMath().TrackPitch(sound.data(), n, rate, out.data()), sonavel::analysis::EOutcome::Done);
             for (int v : out)
                 ASSERT_TRUE(v == 0 || (v >= 70 && v <= 260)) << rate << " Hz, " << n << ": " << v;
             EXPECT_EQ(out.back(), 0);
@@ -241,7 +241,7 @@ TEST(TrackPitch, EveryKernelSetAndThreadCountGivesTheSameTrack)
         CSignalMath math;
         math.SetThreads(nThreads);
         std::vector<int16_t> out(n / 100 + 1, -7);
-        EXPECT_EQ(math.TrackPitch(sound.data(), n, nRate, out.data()), sonavel::pitch::TRACK_DONE);
+        EXPECT_EQ(math.TrackPitch(sound.data(), n, nRate, out.data()), sonavel::analysis::EOutcome::Done);
         return out;
     };
     // The smoother alone, on values up to the largest and runs without values.
@@ -288,9 +288,9 @@ TEST(TrackPitch, RefusedWorkingBufferReturnsMinusOneAndLeavesOutputAlone)
     CSampleBlockHandle hOut = CSampleBlock::Alloc((voice.size() / 100 + 1) * 2);
     { CSampleLock l(hOut); l.Samples()[3] = 99; }
     CSampleBlock::SetAllocationLimit(voice.size() - 1);
-    const sonavel::pitch::ETrackResult r = CSignalMath().TrackPitch(store, hOut, 0, store.sampleCount);
+    const sonavel::analysis::EOutcome r = CSignalMath().TrackPitch(store, hOut, 0, store.sampleCount);
     CSampleBlock::SetAllocationLimit(oldLimit);
-    EXPECT_EQ(r, sonavel::pitch::TRACK_NO_MEMORY);
+    EXPECT_EQ(r, sonavel::analysis::EOutcome::NoMemory);
     CSampleLock l(hOut);
     EXPECT_EQ(l.Samples()[3], 99);
     EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 1);
@@ -305,11 +305,11 @@ TEST(TrackPitch, RangesOutsideTheStoreOrAShortOutputBlockAreRefused)
     store.hSamples = CSampleBlock::Alloc(2000);
     CSampleBlockHandle hOut = CSampleBlock::Alloc(22);
     CSignalMath m;
-    EXPECT_EQ(m.TrackPitch(store, hOut, 0, 1001), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(m.TrackPitch(store, hOut, -1, 500), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(m.TrackPitch(store, hOut, 600, 500), sonavel::pitch::TRACK_NO_MEMORY);
-    EXPECT_EQ(m.TrackPitch(store, CSampleBlock::Alloc(20), 0, 1000), sonavel::pitch::TRACK_NO_MEMORY); // needs 11 values
-    EXPECT_EQ(m.TrackPitch(store, hOut, 0, 1000), sonavel::pitch::TRACK_DONE);
+    EXPECT_EQ(m.TrackPitch(store, hOut, 0, 1001), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(m.TrackPitch(store, hOut, -1, 500), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(m.TrackPitch(store, hOut, 600, 500), sonavel::analysis::EOutcome::NoMemory);
+    EXPECT_EQ(m.TrackPitch(store, CSampleBlock::Alloc(20), 0, 1000), sonavel::analysis::EOutcome::NoMemory); // needs 11 values
+    EXPECT_EQ(m.TrackPitch(store, hOut, 0, 1000), sonavel::analysis::EOutcome::Done);
     EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(CSampleBlockProbe::LockCount(hOut), 0);
 }

@@ -13,7 +13,7 @@
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
-#include "player/analysis/measure/LayerTable.h"
+#include "player/analysis/measureview/LayerTable.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "tests/support/CScratchDir.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -83,7 +83,7 @@ TEST_F(FormantsIntensity, FormantsAreTheRoomsOwnOnPitchsGrid)
     sonavel::formants::FormantFrames frames;
     const CMemorySamples source(m_samples.data(), int(m_samples.size()));
     ASSERT_EQ(sonavel::formants::TrackFormants(settings, source, int(m_samples.size()), kRate, 1, frames),
-              sonavel::pitch::TRACK_DONE);
+              sonavel::analysis::EOutcome::Done);
     ASSERT_EQ(rows.size(), frames.time_s.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         ASSERT_EQ(rows[i].size(), 7u);
@@ -134,9 +134,9 @@ TEST_F(FormantsIntensity, TheViewsLayerTableWritesTheCommandsValues)
     ASSERT_TRUE(pitch::TrackSound(input, amdf, 1, amdfFrames).Done());
     formants::FormantFrames formantFrames;
     intensity::IntensityFrames intensityFrames;
-    ASSERT_EQ(formants::TrackFormants({}, source, int(m_samples.size()), kRate, 1, formantFrames), pitch::TRACK_DONE);
+    ASSERT_EQ(formants::TrackFormants({}, source, int(m_samples.size()), kRate, 1, formantFrames), analysis::EOutcome::Done);
     ASSERT_EQ(intensity::TrackIntensity({}, source, int(m_samples.size()), kRate, 1, intensityFrames),
-              pitch::TRACK_DONE);
+              analysis::EOutcome::Done);
 
     // Over the end of the vowel into the silence: the voiced and the silent frames alike.
     const std::string table = measure::LayerCsv(
@@ -192,7 +192,7 @@ TEST_F(FormantsIntensity, IntensityIsTheRoomsOwnWithSilenceAtItsFloor)
     sonavel::intensity::IntensityFrames frames;
     const CMemorySamples source(m_samples.data(), int(m_samples.size()));
     ASSERT_EQ(sonavel::intensity::TrackIntensity(settings, source, int(m_samples.size()), kRate, 1, frames),
-              sonavel::pitch::TRACK_DONE);
+              sonavel::analysis::EOutcome::Done);
     ASSERT_EQ(rows.size(), frames.time_s.size());
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_NEAR(rows[i][1], frames.db[i], 5e-4) << i;

@@ -84,7 +84,7 @@ TEST(PitchFromFile, AFileCutShortIsNeverTrackedFromTheFile)
     std::vector<int16_t> pitch(voice.size() / 100 + 1, 7);
     CSignalMath math;
     math.SetThreads(2);
-    EXPECT_EQ(math.TrackPitch(source, source.Count(), source.Rate(), pitch.data()), sonavel::pitch::TRACK_SOURCE_FAILED);
+    EXPECT_EQ(math.TrackPitch(source, source.Count(), source.Rate(), pitch.data()), sonavel::analysis::EOutcome::SourceFailed);
     EXPECT_EQ(std::vector<int16_t>(pitch.size(), 0), pitch);
 }
 

@@ -21,11 +21,11 @@ TEST(RenderFailure, AFailingTrackerEndsWithStatusOneAndSaysSo)
     for (std::string& a : args)
         argv.push_back(a.data());
 
-    CSignalMath::ForceTrackResultForTests(sonavel::pitch::TRACK_NO_MEMORY);
+    CSignalMath::ForceTrackResultForTests(sonavel::analysis::EOutcome::NoMemory);
     testing::internal::CaptureStderr();
     const int nStatus = sonavel::analyze::RunRender(static_cast<int>(argv.size()), argv.data());
     const std::string err = testing::internal::GetCapturedStderr();
-    CSignalMath::ForceTrackResultForTests(sonavel::pitch::TRACK_DONE);
+    CSignalMath::ForceTrackResultForTests(sonavel::analysis::EOutcome::Done);
 
     EXPECT_EQ(nStatus, 1);
     // Qt may add a notice of its own; ours is one line.

@@ -10,12 +10,10 @@
 #include <QTemporaryDir>
 
 #include <fstream>
-#include <unistd.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "tests/support/ByteBuilder.h"
+#include "tests/support/ProcessPeak.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
 
@@ -98,30 +96,12 @@ TEST_F(RenderView, DrawsTheViewAtItsSizeAndClampsTheStretchToTheSound)
     EXPECT_EQ(QImage(strPart).size(), QSize(640, 400));
 }
 
-// The exit status and peak memory (kB) of sonavel-analyze with args. The
-// kernel counts what the forked copy of this process held at the exec as
-// well (never vfork: that would be this process's own peak), so a test keeps
-// little while it measures.
+// The exit status and peak memory (kB) of sonavel-analyze with args.
 std::pair<int, long> RunMeasured(const std::vector<std::string>& args)
 {
     std::vector<std::string> all{SONAVEL_ANALYZE};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid < 0)
-        return {-1, 0};
-    int nStatus = 0;
-    struct rusage usage = {};
-    if (wait4(pid, &nStatus, 0, &usage) != pid || !WIFEXITED(nStatus))
-        return {-1, 0};
-    return {WEXITSTATUS(nStatus), usage.ru_maxrss};
+    return testsupport::RunMeasured(all);
 }
 
 TEST_F(RenderView, AStretchOfAWavIsDrawnAsFromTheWholeSoundWithoutHoldingIt)

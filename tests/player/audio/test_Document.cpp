@@ -253,6 +253,46 @@ TEST_F(Document, UnrecognisedFileShowsNothing)
     EXPECT_TRUE(m_events.empty());
 }
 
+// A file that stopped before the length its header declares (a download or a
+// copy cut short) opens with what it holds, and the result says how much was
+// declared; a whole file, one whose header leaves its length open, and one
+// short of only the pad byte after its odd data say nothing.
+TEST_F(Document, AFileShorterThanItsHeaderDeclaresOpensAndSaysSo)
+{
+    const auto cut = [](const Bytes& whole, std::size_t nKeep) {
+        Bytes b;
+        for (std::size_t i = 0; i < nKeep; ++i)
+            b.U8(whole.Data()[i]);
+        return b;
+    };
+    const Bytes wav = SimpleWav(1, 1, 8000, 16, Bytes().Fill(2000, 0x11));
+    const Bytes aiff = Form("AIFF", Bytes().Append(AiffComm(1, 1000, 16, Extended(8000))).Append(Ssnd(Bytes().Fill(2000, 0x11))));
+    const Bytes au = AuHeader(".snd", true, 24, 2000, 3, 8000, 1).Fill(2000, 0x11);
+    Bytes streamed = SimpleWav(1, 1, 8000, 16, Bytes().Fill(2000, 0x11));
+    streamed.PutLE32(4, 0xFFFFFFFFu);
+    streamed.PutLE32(40, 0xFFFFFFFFu);
+    Bytes odd = SimpleWav(1, 1, 8000, 8, Bytes().Fill(999, 0x80));
+    odd.PutLE32(4, uint32_t(odd.Size() - 8 + 1)); // the pad byte counted, not written
+    const struct {
+        Bytes file;
+        int32_t nHeld;
+        int64_t nDeclared;
+    } cases[] = {
+        {cut(wav, 44 + 1000), 500, 1000},
+        {cut(aiff, aiff.Size() - 1000), 500, 1000},
+        {cut(au, 24 + 1000), 500, 1000},
+        {wav, 1000, -1},
+        {cut(streamed, 44 + 1000), 500, -1},
+        {odd, 999, -1},
+    };
+    for (const auto& c : cases) {
+        const LoadResult r = LoadWhole(c.file);
+        ASSERT_TRUE(r.bLoaded) << c.file.Size();
+        EXPECT_EQ(r.store.sampleCount, c.nHeld) << r.strReader;
+        EXPECT_EQ(r.result.nDeclaredFrames, c.nDeclared) << r.strReader;
+    }
+}
+
 TEST_F(Document, ReadErrorEndsTheOpenSilently)
 {
     // Reading this process's address 0 fails with EIO: a real failed read.

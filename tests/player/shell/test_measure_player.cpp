@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <memory>
 
@@ -71,15 +72,20 @@ bool PictureIsCurrent(CMeasureView* pView)
 // Deactivates the application and runs the event loop until either the player
 // ends it (0) or a call queued behind the deactivation's own queued calls comes
 // first (7). It goes round twice: an exit in the same round as the player's
-// would overwrite the player's code.
-int LoopAfterDeactivation()
+// would overwrite the player's code. fnBefore and fnAfter run just before and
+// after the deactivation, in the same turn of the loop.
+int LoopAfterDeactivation(const std::function<void()>& fnBefore = {}, const std::function<void()>& fnAfter = {})
 {
     QApplicationStateChangeEvent active(Qt::ApplicationActive);
     QCoreApplication::sendEvent(qApp, &active);
     QEventLoop loop;
-    QTimer::singleShot(0, qApp, [&loop] {
+    QTimer::singleShot(0, qApp, [&loop, &fnBefore, &fnAfter] {
+        if (fnBefore)
+            fnBefore();
         QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
         QCoreApplication::sendEvent(qApp, &inactive);
+        if (fnAfter)
+            fnAfter();
         QMetaObject::invokeMethod(&loop, [&loop] {
             QMetaObject::invokeMethod(&loop, [&loop] { loop.exit(7); }, Qt::QueuedConnection);
         }, Qt::QueuedConnection);
@@ -197,6 +203,8 @@ private slots:
         QCOMPARE(SafeSoundName("C:\\rec\\take.wav"), std::string("take.wav"));
         QCOMPARE(SafeSoundName("ta\x1B[2Jke\x7F\xC2\x9B.wav\n"), std::string("ta[2Jke.wav"));
         QCOMPARE(SafeSoundName("Gr\xC3\xBC\xC3\x9F.wav"), std::string("Gr\xC3\xBC\xC3\x9F.wav"));
+        // Nor bidirectional controls (U+202E, U+2066, U+202C), which would turn the title round.
+        QCOMPARE(SafeSoundName("ta\u202Eke\u2066.wav\u202C"), std::string("take.wav"));
         for (const char* sz : {"", "dir/", ".", "..", "\x01\x02"})
             QVERIFY2(SafeSoundName(sz).empty(), sz);
         // 255 bytes at most, never half a character: the letter across the bound goes whole.
@@ -357,6 +365,54 @@ private slots:
         g_waveOutFactory = nullptr;
     }
 
+    // A file that ends before its header says (a download cut short, a copy
+    // that stopped) opens with what it holds; the bar's title and the view's
+    // header say how much came, as the browser's copy or as a file.
+    void aFileCutShortOpensWithWhatItHoldsAndSaysSo()
+    {
+        CRecordingWaveOutFactory recorder;
+        g_waveOutFactory = &recorder;
+        CMessageRecorder messages;
+        const QByteArray whole = MakeWav(Glide(kRate * 2, kRate), kRate);
+        const QString strWhole = m_dir.filePath("whole.wav");
+        const QString strCut = m_dir.filePath("cut.wav");
+        WriteTestFile(strWhole, whole);
+        WriteTestFile(strCut, whole.left(44 + kRate / 2 * 2));
+        const QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.filePath("cache")));
+        QDir().mkpath(m_dir.filePath("cache/velmora"));
+        const QString strCopy = m_dir.filePath("cache/velmora/tempFile");
+        WriteTestFile(strCopy, whole.left(44 + kRate * 2));
+
+        auto pApp = std::make_unique<CSonavelProApp>();
+        pApp->InitInstance({strCopy, "--name", "take.wav", "--select", "0,0.5"});
+        CMeasureView* pView = pApp->MeasureView();
+        QVERIFY(pView);
+        const QString strDownload = "the download ended at 1.0 s of the 2.0 s the file declares";
+        QCOMPARE(pApp->MainFrame()->windowTitle(), QString::fromUtf8("Sonavel - take.wav \xE2\x80\x94 ") + strDownload);
+        QCOMPARE(pView->Plot()->Scene().strNote, strDownload);
+        QCOMPARE(pApp->m_store.sampleCount, kRate);
+        QVERIFY(QTest::qWaitForWindowExposed(pView));
+        QVERIFY(testsupport::WaitFor([&] { return PictureIsCurrent(pView); }));
+        Shot("measure-download-cut-short.png");
+
+        pApp->OpenDocumentFile(strCut);
+        const QString strFile = "the file ends at 0.5 s of the 2.0 s its header declares";
+        QCOMPARE(pApp->MainFrame()->windowTitle(),
+                 QString("Sonavel - %1 \xE2\x80\x94 %2").arg(QFileInfo(strCut).fileName(), strFile));
+        QCOMPARE(pView->Plot()->Scene().strNote, strFile);
+        pApp->OpenDocumentFile(strWhole);
+        QCOMPARE(pApp->MainFrame()->windowTitle(), "Sonavel - " + QFileInfo(strWhole).fileName());
+        QVERIFY(pView->Plot()->Scene().strNote.isEmpty());
+        QVERIFY(messages.m_messages.empty());
+        pApp.reset();
+        g_waveOutFactory = nullptr;
+        if (cacheBefore.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", cacheBefore);
+    }
+
     // --select past the sound's end: the view shows and plays the whole sound,
     // and its status line says why.
     void aSpanTheSoundCannotHoldIsSaidAndTheWholeSoundPlays()
@@ -490,14 +546,18 @@ private slots:
         QVERIFY(testsupport::WaitFor([&] { return !pView->IsPlaying(); }));
         QVERIFY(messages.m_messages.empty());
 
-        // Another application comes to the front: the player stays for the view...
+        // Another application comes to the front: the player stays for the view,
+        // also for one opened after the deactivation, before its request's turn...
         QCOMPARE(LoopAfterDeactivation(), 7);
-        // ...and once the view is closed, the design's rule holds again.
         pFrame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(pFrame));
         pView->close();
         QVERIFY(testsupport::WaitFor([&] { return pApp->MeasureView() == nullptr; }));
-        QCOMPARE(LoopAfterDeactivation(), 0);
+        QCOMPARE(LoopAfterDeactivation({}, [&] { pApp->OnMeasure(); }), 7);
+        // ...and once the view is closed, the design's rule holds again, even
+        // before the closed view is deleted.
+        QVERIFY(pApp->MeasureView());
+        QCOMPARE(LoopAfterDeactivation([&] { pApp->MeasureView()->close(); }), 0);
         pApp.reset();
         QCOMPARE(OpenWaveOutCount(), 0);
         g_waveOutFactory = nullptr;

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/shell/CQtWaveOut.h"
+#include "player/shell/WaveOut.h"
 #include "tests/support/SampleBlockProbe.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
@@ -191,10 +191,9 @@ TEST(RealDevice, TheEndOfBufferNoticeComesOnlyAfterTheSoundHadTimeToPlay)
     store.hSamples = CSampleBlock::Alloc(static_cast<size_t>(store.byteLength));
     std::copy(sound.begin(), sound.end(), CSampleLock(store.hSamples).Samples());
 
-    CQtWaveOutFactory factory;
     WaveFormat bad;
     bad.nSamplesPerSec = 0;
-    EXPECT_NE(factory.QueryFormat(bad), 0u);
+    EXPECT_NE(CurrentWaveOutFactory()->QueryFormat(bad), 0u);
 
     QTemporaryDir dir;
     const QString strRaw = dir.filePath("notice.raw");
@@ -241,6 +240,57 @@ TEST(RealDevice, OddRatesEitherFailWithACodeOrPlayToTheEnd)
         EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0) << nRate;
         EXPECT_EQ(OpenWaveOutCount(), 0) << nRate;
     }
+}
+
+// The sound server of with-pulse.sh goes away (a restart after a device
+// change does this) and comes back under the same name.
+void StopSoundServer()
+{
+    QFile pid(qEnvironmentVariable("PULSE_RUNTIME_PATH") + "/pid");
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const pid_t nPid = static_cast<pid_t>(pid.readAll().trimmed().toLong());
+    ASSERT_EQ(QProcess::execute("pulseaudio", {"-k"}), 0);
+    ASSERT_TRUE(testsupport::AwaitProcessEnd(nPid));
+}
+
+void StartSoundServer() { ASSERT_EQ(QProcess::execute(START_PULSE_PATH, {}), 0); }
+
+TEST(RealDevice, PlaybackComesBackWhenTheSoundServerReturns)
+{
+    SampleStore store;
+    const std::vector<int16_t> sound = Glide(kRate * 3 / 2, kRate);
+    store.sampleCount = static_cast<int32_t>(sound.size());
+    store.byteLength = store.sampleCount * 2;
+    store.sampleRate = kRate;
+    store.hSamples = CSampleBlock::Alloc(static_cast<size_t>(store.byteLength));
+    std::copy(sound.begin(), sound.end(), CSampleLock(store.hSamples).Samples());
+
+    // Gone mid-sound: that playback ends and lets its samples go.
+    CWaveWnd cut;
+    ASSERT_EQ(cut.Play(store, 0, store.sampleCount), 0);
+    ASSERT_TRUE(testsupport::WaitForPlaybackStart());
+    StopSoundServer();
+    EXPECT_TRUE(WaitFor([&] { return cut.m_hWaveOut == 0; }));
+    // Away: Play fails with a code. The outage outlasts the few seconds in
+    // which a sound library may retry on its own.
+    {
+        CWaveWnd away;
+        EXPECT_NE(away.Play(store, 0, store.sampleCount), 0);
+    }
+    testsupport::ProcessEventsFor(4000);
+    EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
+    EXPECT_EQ(OpenWaveOutCount(), 0);
+
+    // Back: the next Play is heard whole.
+    StartSoundServer();
+    QTemporaryDir dir;
+    const QString strRaw = dir.filePath("back.raw");
+    QProcess* pParec = StartRecorder(strRaw);
+    CWaveWnd back;
+    ASSERT_EQ(back.Play(store, 0, store.sampleCount), 0);
+    EXPECT_TRUE(WaitFor([&] { return back.m_hWaveOut == 0; }));
+    StopRecorder(pParec, strRaw);
+    ExpectHeardInFull(sound, strRaw);
 }
 
 TEST(NoServer, PlaybackFailsWithACodeInsteadOfHanging)

@@ -11,9 +11,6 @@
 #include "player/analysis/intensity/IntensityTrack.h"
 
 using namespace sonavel::intensity;
-using sonavel::pitch::TRACK_DONE;
-using sonavel::pitch::TRACK_REFUSED;
-using sonavel::pitch::TRACK_SOURCE_FAILED;
 
 namespace {
 
@@ -29,7 +26,7 @@ IntensityFrames Track(const std::vector<int16_t>& samples, int nRate, int nThrea
 {
     IntensityFrames frames;
     const CMemorySamples source(samples.data(), int(samples.size()));
-    EXPECT_EQ(TrackIntensity(IntensitySettings(), source, int(samples.size()), nRate, nThreads, frames), TRACK_DONE);
+    EXPECT_EQ(TrackIntensity(IntensitySettings(), source, int(samples.size()), nRate, nThreads, frames), sonavel::analysis::EOutcome::Done);
     return frames;
 }
 
@@ -70,7 +67,7 @@ TEST(Intensity, RefusedSettingsAreNamedAndAFailingSourceIsReported)
         const IntensitySettings s{c.dFloor, c.dStep};
         EXPECT_STREQ(RefusedSetting(s).szSetting, c.refused) << c.dFloor << " " << c.dStep;
         IntensityFrames frames;
-        EXPECT_EQ(TrackIntensity(s, source, 16000, 16000, 1, frames), c.refused ? TRACK_REFUSED : TRACK_SOURCE_FAILED);
+        EXPECT_EQ(TrackIntensity(s, source, 16000, 16000, 1, frames), c.refused ? sonavel::analysis::EOutcome::Refused : sonavel::analysis::EOutcome::SourceFailed);
         EXPECT_TRUE(frames.time_s.empty());
     }
 }

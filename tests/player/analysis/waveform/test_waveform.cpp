@@ -44,7 +44,7 @@ TEST(WaveformPyramid, AnyStretchAndEveryPixelColumnMatchADirectScan)
     const int n = static_cast<int>(v.size());
     const CMemorySamples source(v.data(), n);
     waveform::CWaveformPyramid pyramid;
-    ASSERT_EQ(pyramid.Build(source, n), pitch::TRACK_DONE);
+    ASSERT_EQ(pyramid.Build(analysis::CSoundInput::Samples(source, n, 44100)).nOutcome, analysis::EOutcome::Done);
     const waveform::HeldSamples held{v.data(), 0, n};
 
     std::mt19937 random(5);
@@ -92,6 +92,7 @@ TEST(WaveformPyramid, AnyStretchAndEveryPixelColumnMatchADirectScan)
     EXPECT_TRUE(direct.nMin == truth.nMin && direct.nMax == truth.nMax);
 
     // A source that fails leaves an empty pyramid that answers nothing.
-    EXPECT_EQ(pyramid.Build(CFailingSamples(), n), pitch::TRACK_SOURCE_FAILED);
+    EXPECT_EQ(pyramid.Build(analysis::CSoundInput::Samples(CFailingSamples(), n, 44100)).nOutcome,
+              analysis::EOutcome::SourceFailed);
     EXPECT_TRUE(pyramid.Range(0, n, held).Empty());
 }

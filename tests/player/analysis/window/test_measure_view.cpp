@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <algorithm>
@@ -26,7 +27,7 @@
 #include <memory>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/measure/MeasureTexts.h"
+#include "player/analysis/measureview/MeasureTexts.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/paint/CTierPainter.h"
 #include "player/analysis/window/CMeasureView.h"
@@ -136,6 +137,36 @@ private slots:
         m_pView->resize(m_pView->width() + 200, m_pView->height() + 100);
         QVERIFY(WaitFor([&] { return m_pView->LastRequest().nPixels > nPixels; }));
         QVERIFY(WaitForCurrentPicture());
+    }
+
+    // A name is shown, never obeyed: its bidirectional controls are dropped
+    // from the header and the title, and a right-to-left name is isolated, so
+    // the duration and rate after it still read left to right.
+    void aNameIsShownWithoutTurningTheHeaderRound()
+    {
+        CMeasureScene scene = m_pView->Plot()->Scene();
+        const QSize size = m_pView->Plot()->size();
+        const QImage plain = CMeasurePainter::Render(size, scene);
+        scene.strName = QString::fromUtf8("voi\u202Ece\u2066.wav\u202C");
+        QVERIFY(CMeasurePainter::Render(size, scene) == plain);
+        m_pView->SetSound(CMeasureSound::FromStore(m_store), scene.strName);
+        QCOMPARE(m_pView->windowTitle(), QString::fromUtf8("voice.wav \xE2\x80\x94 Measure"));
+
+        const QString strLine = QString::fromStdString(sonavel::measure::HeaderLine("\u05E7\u05D5\u05DC", 2.5, kRate));
+        QTextLayout layout(strLine, CMeasurePainter::ViewFont());
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight); // the view's, as the painter lays it out
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const int nDash = static_cast<int>(strLine.indexOf(QChar(0x2014)));
+        const int nSeconds = static_cast<int>(strLine.indexOf(QLatin1String("2.500")));
+        const int nHz = static_cast<int>(strLine.indexOf(QLatin1String("Hz")));
+        QVERIFY(nDash > 0 && nSeconds > nDash && nHz > nSeconds);
+        QVERIFY(line.cursorToX(nDash) < line.cursorToX(nSeconds));
+        QVERIFY(line.cursorToX(nSeconds) < line.cursorToX(nHz));
+        QVERIFY(line.cursorToX(nDash) >= line.cursorToX(1) - 1);
     }
 
     void aDragSelectsAndSpacePlaysIt()
@@ -413,7 +444,8 @@ private slots:
         model.SetSound(static_cast<int64_t>(samples.size()), nRate);
         model.SetSoundSamples(CMeasureSound::FromSamples(samples.data(), static_cast<int64_t>(samples.size()), nRate));
         auto pPyramid = std::make_shared<sonavel::waveform::CWaveformPyramid>();
-        pPyramid->Build(CMemorySamples(samples.data(), static_cast<int>(samples.size())), static_cast<int>(samples.size()));
+        const CMemorySamples held(samples.data(), static_cast<int>(samples.size()));
+        pPyramid->Build(sonavel::analysis::CSoundInput::Samples(held, static_cast<int>(samples.size()), nRate));
         model.SetWaveform(pPyramid);
         model.SetSpan(0, static_cast<double>(samples.size()) / nRate);
         scene.pModel = &model;
@@ -443,8 +475,8 @@ private slots:
         }
         CMeasureModel model;
         model.SetSound(32000, 16000);
-        model.SetFormants(pFormants, sonavel::pitch::TRACK_DONE);
-        model.SetIntensity(pLevel, sonavel::pitch::TRACK_DONE);
+        model.SetFormants(pFormants, sonavel::analysis::EOutcome::Done);
+        model.SetIntensity(pLevel, sonavel::analysis::EOutcome::Done);
         model.ShowAll();
         CMeasureScene scene;
         scene.pModel = &model;
