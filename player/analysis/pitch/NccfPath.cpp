@@ -436,9 +436,15 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
         if (t == 0 || turns[t].nSharedEnd <= turns[t].nSharedFirst)
             paths.push_back(t);
     const std::unique_ptr<uint32_t[]> from(new uint32_t[n]);
+    // The paths are shared out by their frames, not their number: turns that
+    // meet with no pause make a few paths much longer than the rest.
     const int nPathParts = int(std::clamp<size_t>(paths.size(), 1, size_t(std::max(1, settings.nThreads))));
-    sonavel::analysis::RunSplit(paths.size(), nPathParts, [&](size_t nBegin, size_t nEnd) {
-        for (size_t p = nBegin; p < nEnd; ++p) {
+    std::vector<size_t> partFirst(size_t(nPathParts) + 1, paths.size()); // each part's first path
+    for (size_t p = paths.size(), nPart = size_t(nPathParts); p-- > 0;)
+        while (nPart > 0 && turns[paths[p]].nFirst * size_t(nPathParts) <= (nPart - 1) * n)
+            partFirst[--nPart] = p;
+    sonavel::analysis::RunSplit(size_t(nPathParts), nPathParts, [&](size_t nPartBegin, size_t nPartEnd) {
+        for (size_t p = partFirst[nPartBegin]; p < partFirst[nPartEnd]; ++p) {
             const size_t nLast = p + 1 < paths.size() ? paths[p + 1] : nTurns;
             const size_t a = turns[paths[p]].nFirst, b = nLast < nTurns ? turns[nLast].nFirst : n;
             // The path's hand-overs, each after the last one's end.
