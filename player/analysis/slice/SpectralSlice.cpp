@@ -21,10 +21,12 @@ const double kGaussian = 48;
 const double kWidestBinHz = 8;       // zero-padding until the bins are this narrow
 const int kMaxWindowSamples = 1 << 22;
 // The spectrum's peaks: those that stand out by 6 dB, within 60 dB of the
-// highest (a Gaussian window's side lobes lie lower); the envelope is smooth,
-// so every bump of 1 dB is a resonance.
+// highest (a Gaussian window's side lobes lie lower); the envelope is smooth
+// (an all-pole curve has no ripple of its own), so every bump of a tenth of a
+// dB is a resonance: two formants 270 Hz apart under a child's f0 leave a dip
+// of well under 1 dB between them.
 const double kPeakProminenceDb = 6, kPeakRangeDb = 60;
-const double kEnvelopePeakProminenceDb = 1, kEnvelopePeakRangeDb = 80;
+const double kEnvelopePeakProminenceDb = 0.1, kEnvelopePeakRangeDb = 80;
 
 double LevelDb(double dPower)
 {
