@@ -4,6 +4,8 @@
 // own file is never written over.
 #include <QAction>
 #include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -16,6 +18,7 @@
 #include "tests/player/analysis/window/MeasureTestSupport.h"
 #include "tests/support/CScratchDir.h"
 #include "tests/support/SaveShot.h"
+#include "tests/support/WhenModal.h"
 
 using namespace measuretest;
 using testsupport::Quote;
@@ -25,6 +28,11 @@ using testsupport::Slurp;
 namespace {
 const int kRate = 16000;
 const double kLowHz = 611.3, kHighHz = 2345.6; // the first second's sine, then the second's
+
+struct ScratchPath {
+    std::string strDir;
+    std::string operator/(const std::string& name) const { return strDir + "/" + name; }
+};
 
 std::vector<int16_t> TwoSines()
 {
@@ -98,7 +106,10 @@ private slots:
     {
         if (Shell("command -v sox > /dev/null") != 0)
             QSKIP("sox is not installed: the saved sound is not read back");
-        testsupport::CScratchDir dir;
+        // Beside the test, not under the temporary folder, whose files the Save dialogs pass over.
+        QTemporaryDir folder(QDir::current().filePath(QStringLiteral("slice-view-XXXXXX")));
+        QVERIFY(folder.isValid());
+        const ScratchPath dir{folder.path().toStdString()};
         const auto SoxSamples = [&](const std::string& path) {
             Shell("sox " + Quote(path) + " -t raw -e signed -b 16 -c 1 " + Quote(dir / "out.raw"));
             const std::string bytes = Slurp(dir / "out.raw");
@@ -130,6 +141,21 @@ private slots:
             QVERIFY2(strWhy.contains(QStringLiteral("own file")), qPrintable(strWhy));
         }
         QVERIFY(Slurp(strAll.toStdString()) == before);
+
+        // The menu's dialog opens in the sound's folder and offers the selection's own name.
+        QString strFolder, strOffered;
+        testsupport::WhenModal<QFileDialog>(this, [&](QFileDialog* p) {
+            strFolder = p->directory().absolutePath();
+            strOffered = p->selectedFiles().value(0);
+            p->selectFile(QStringLiteral("menu"));
+            static_cast<QDialog*>(p)->accept(); // QFileDialog keeps its own accept() protected
+        });
+        m_pView->Action("saveSound")->trigger();
+        QCOMPARE(strFolder, folder.path());
+        QCOMPARE(QFileInfo(strOffered).fileName(), QStringLiteral("sines-selection.wav"));
+        const auto [nMenuFirst, nMenuEnd] = sonavel::audio::SamplesOfSpan(0.1, 0.2, kRate, int64_t(m_samples.size()));
+        QCOMPARE(SoxSamples(dir / "menu.wav"),
+                 std::vector<int16_t>(m_samples.begin() + nMenuFirst, m_samples.begin() + nMenuEnd));
         QString strWhy;
         QVERIFY(!m_pView->WriteSelectionSound(QString::fromStdString(dir / "no such folder/x.wav"), &strWhy));
         QVERIFY2(strWhy.startsWith(QStringLiteral("cannot write")), qPrintable(strWhy));
