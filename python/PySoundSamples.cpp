@@ -33,7 +33,13 @@ int RateOf(const py::handle& rate)
     if (py::isinstance<py::bool_>(rate) || py::isinstance<py::str>(rate) || py::isinstance<py::bytes>(rate))
         throw py::type_error("sample_rate must be a whole number of Hz, not " + TypeName(rate));
     if (PyIndex_Check(rate.ptr())) {
-        nRate = py::int_(py::reinterpret_steal<py::object>(PyNumber_Index(rate.ptr()))).cast<long long>();
+        const py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(rate.ptr()));
+        if (!index)
+            throw py::error_already_set();
+        int nOverflow = 0;
+        nRate = PyLong_AsLongLongAndOverflow(index.ptr(), &nOverflow);
+        if (nOverflow != 0)
+            nRate = nOverflow > 0 ? kMaxRate + 1 : 0;
     } else if (PyFloat_Check(rate.ptr()) || py::hasattr(rate, "is_integer")) {
         const double d = py::reinterpret_borrow<py::object>(rate).cast<double>();
         if (!std::isfinite(d) || d != std::floor(d))
@@ -127,7 +133,14 @@ py::array_t<double> ValuesOf(const CPySound& sound)
 
 CPySound ExtractSpan(const CPySound& sound, double dStartS, const py::handle& end)
 {
-    const double dEndS = end.is_none() ? std::numeric_limits<double>::infinity() : py::reinterpret_borrow<py::object>(end).cast<double>();
+    double dEndS = std::numeric_limits<double>::infinity();
+    if (!end.is_none()) {
+        if (py::isinstance<py::str>(end) || py::isinstance<py::bytes>(end) || !PyNumber_Check(end.ptr()))
+            throw py::type_error("end must be a number of seconds or None, not " + TypeName(end));
+        dEndS = PyFloat_AsDouble(end.ptr());
+        if (dEndS == -1.0 && PyErr_Occurred())
+            throw py::error_already_set();
+    }
     if (!(dStartS >= 0))
         throw py::value_error("start must be 0 s or later");
     if (!(dEndS > dStartS))

@@ -66,7 +66,8 @@ def test_what_cannot_be_a_sound_is_refused():
             (np.array([0.1, np.nan]), 8000, ValueError), (np.array([0.0, np.inf]), 8000, ValueError),
             (np.array([40000, 0], dtype=np.int32), 8000, ValueError), (np.zeros(4, dtype=bool), 8000, TypeError),
             (np.zeros(4, dtype=complex), 8000, TypeError), (["a", "b"], 8000, TypeError),
-            (np.zeros(4), 0, ValueError), (np.zeros(4), 22050.5, ValueError), (np.zeros(4), "8000", TypeError)):
+            (np.zeros(4), 0, ValueError), (np.zeros(4), 22050.5, ValueError), (np.zeros(4), "8000", TypeError),
+            (np.zeros(4), 10 ** 30, ValueError)):
         with pytest.raises(error):
             sonavel.Sound(samples, rate)
 
@@ -105,6 +106,8 @@ def test_spans_are_cut_as_sox_cuts_them(voice, tmp_path):
                               text=True).stdout.strip() == str(RATE)
     with pytest.raises(ValueError, match="holds no sample"):
         sound.extract(5.0, 6.0)
+    with pytest.raises(TypeError):
+        sound.extract(0.0, "1")
     with pytest.raises(sonavel.SoundFileNotFoundError):
         sound.save(str(tmp_path / "no folder" / "x.wav"))
 
