@@ -37,8 +37,11 @@ double CMeasureView::SliceTime() const
 
 void CMeasureView::OnSpectralSlice()
 {
-    if (!m_pSlicePanel)
+    if (!m_pSlicePanel) {
         m_pSlicePanel = new CSpectralSlicePanel(this);
+        // The view's keys work from the slice's window too (Ctrl+2 narrows both).
+        m_pSlicePanel->addActions(actions());
+    }
     m_pSlicePanel->show();
     m_pSlicePanel->raise();
     UpdateSlicePanel();

@@ -98,7 +98,7 @@ private slots:
         QVERIFY2(std::abs(Strongest() - kHighHz) < 2, qPrintable(pPanel->PeaksText()));
         QVERIFY(pPanel->windowTitle().contains(QStringLiteral("1.5")));
         // Narrow-band: the spectrogram's window is the slice's.
-        m_pView->Action("narrowBand")->trigger();
+        QTest::keyClick(pPanel, Qt::Key_2, Qt::ControlModifier);
         QVERIFY2(pPanel->PeaksText().contains(QStringLiteral("window 30 ms")), qPrintable(pPanel->PeaksText()));
     }
 
