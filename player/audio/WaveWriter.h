@@ -3,6 +3,8 @@
 // WAV file (a selection saved from the measuring view, sonavel-analyze
 // extract, a Python Sound saved), sample for sample as it holds them, and
 // which samples a stretch of time names, the one rule for all three.
+// The samples stay the caller's; any thread may call, several at once on
+// different files.
 #include <cstddef>
 #include <cstdint>
 #include <functional>

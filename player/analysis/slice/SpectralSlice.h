@@ -15,6 +15,9 @@
 // a bandwidth of 1.3 / window at -3 dB. Samples
 // outside the sound are left out (near the ends the window holds only the
 // sound's). Zero-padded to a power of two with bins no wider than 8 Hz.
+//
+// Every function fills the caller's own SpectralSlice (nothing is kept here)
+// and may be called from any thread, several at once on one source.
 #include <vector>
 
 #include "player/analysis/core/AnalysisOutcome.h"
