@@ -26,6 +26,9 @@ const AnalyzeCommand s_commands[] = {
      RunFormants},
     {"intensity", "[--floor HZ] [--step SECONDS] [--channel N] [--format csv|json] [-o DIR] [-j N] FILE...",
      RunIntensity},
+    {"spectrum", "FILE --at T [--window S] [--lpc [--max-formant HZ]] [--channel N] [--format csv|json] [-o OUT]",
+     RunSpectrum},
+    {"extract", "FILE [--start S] [--end E] -o OUT.wav [--channel N]", RunExtract},
     {"measure", "FILE... [--textgrid TG] [--tier NAME] [--format csv|json] [-o OUT] [-j N]", RunMeasure},
     {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH[cm|mm|in]] [--dpi D] "
                "[--textgrid TG]] (with --view also OUT.svg|OUT.pdf)", StartRender},

@@ -132,6 +132,7 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     RequestPitch();
     RequestLayers();
     OnSpanChanged();
+    UpdateSlicePanel();
 }
 
 void CMeasureView::SetPlayer(CSpanPlayer* pPlayer)
@@ -233,6 +234,7 @@ void CMeasureView::OnSpanChanged()
 void CMeasureView::OnSelectionChanged()
 {
     UpdateTexts();
+    UpdateSlicePanel();
     m_pPlot->update();
 }
 

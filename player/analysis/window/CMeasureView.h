@@ -23,6 +23,7 @@
 
 class CMeasurePlot;
 class CSpanPlayer;
+class CSpectralSlicePanel;
 class CStatusText;
 class CTierStrip;
 class QLabel;
@@ -85,6 +86,16 @@ public:
     // The same for the user: a file that could not be written is said in a box.
     void ExportPicture(const QString& strPath, const FigureChoice& choice = FigureChoice());
     void ExportLayerTable(const QString& strPath);
+    // Writes the selection's samples (else the whole sound's) as a mono
+    // 16-bit WAV (audio/WaveWriter.h: whole or not at all); never over the
+    // sound's own file. False with why in *pstrWhy when one is given.
+    bool WriteSelectionSound(const QString& strPath, QString* pstrWhy = nullptr) const;
+    // The spectral slice's window (Analysis > Spectral Slice), shown and
+    // following the cursor; null until first opened. The view owns it.
+    CSpectralSlicePanel* SlicePanel() const;
+    // The time the slice is taken at: the cursor, else the selection's
+    // middle, else the middle of what is shown.
+    double SliceTime() const;
     // The name the Save dialogs offer: the sound's name with strExtension.
     QString SuggestedFileName(const QString& strExtension) const;
 
@@ -195,6 +206,10 @@ private:
     void OnSettings();
     void OnSavePicture();
     void OnSavePitch();
+    // In CMeasureViewSlice.cpp.
+    void OnSpectralSlice();
+    void UpdateSlicePanel();
+    void OnSaveSelectionAsSound();
     void MoveSelectionEdge(bool bEnd, double dFraction);
     void UpdateScrollBar();
     void UpdateTexts();
@@ -212,6 +227,7 @@ private:
     CStatusText* m_pSelection;
     QLabel* m_pNote;
     QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
+    QPointer<CSpectralSlicePanel> m_pSlicePanel; // a child window, made when first asked for
     CSpanPlayer* m_pPlayer = nullptr;
     sonavel::textgrid::CTextGridEdit m_tiers;
     QString m_strGridPath;          // where the tiers were read or saved; empty for new ones

@@ -112,6 +112,8 @@ void CMeasureView::OnLayers(const LayerResults& tracks)
     if (tracks.bFormantsDone)
         m_model.SetFormants(tracks.pFormants, tracks.nFormants);
     UpdateTexts();
+    if (tracks.bFormantsDone)
+        UpdateSlicePanel(); // its envelope under the ceiling the formants were found under
     SyncLayerActions();
     m_pPlot->update();
     emit LayersShown();

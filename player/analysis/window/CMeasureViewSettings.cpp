@@ -106,6 +106,7 @@ void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
         RequestPitch();
     RequestPicture();
     UpdateTexts();
+    UpdateSlicePanel(); // the spectrogram's window is the slice's
 }
 
 void CMeasureView::OnSettings()
