@@ -23,6 +23,7 @@
 #include "python/PyPitch.h"
 #include "python/PySpectrogram.h"
 #include "python/PyTable.h"
+#include "python/PyVoice.h"
 #include "python/SoundArguments.h"
 
 namespace py = pybind11;
@@ -130,4 +131,5 @@ PYBIND11_MODULE(_sonavel, m)
     m.def("write_textgrid", &WriteGrid, "textgrid"_a, "path"_a, "write_textgrid(textgrid, path)");
     m.def("measure", &MeasureTable, "sound"_a, "textgrid"_a, "tier"_a,
           "measure(sound, textgrid, tier) -> (tiers, labels, [start_s, end_s, f0 mean, min, max, f1, f2, f3, dB])");
+    AddVoice(m);
 }
