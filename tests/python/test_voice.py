@@ -4,7 +4,9 @@ interpreter's lock let go while a report is made."""
 import csv
 import io
 import math
+import os
 import pickle
+import subprocess
 import sys
 import threading
 import wave
@@ -13,7 +15,9 @@ import numpy as np
 import pytest
 
 import sonavel
-from conftest import analyze, make_voice
+from conftest import SITE_SOUNDS, analyze, make_voice
+
+VIEW_VOICE = os.environ.get("VIEW_VOICE", "view_voice")
 
 
 @pytest.fixture(scope="module")
@@ -94,3 +98,30 @@ def test_other_threads_run_while_a_report_is_made(tmp_path):
         assert any(try_once() for _ in range(5))
     finally:
         sys.setswitchinterval(interval)
+
+
+def test_the_view_the_command_line_the_interval_table_and_python_give_the_same_numbers(tmp_path):
+    path = os.path.join(SITE_SOUNDS, "rising.aif")  # a recording
+    start, end = 0.2, 1.3
+    report = sonavel.voice(path, start=start, end=end)
+    row = command_row(path, "--start", str(start), "--end", str(end))
+    grid = str(tmp_path / "rising.TextGrid")
+    sonavel.write_textgrid(sonavel.TextGrid(0, 1.5, [sonavel.IntervalTier("v", 0, 1.5, [
+        sonavel.Interval(0, start, ""), sonavel.Interval(start, end, "a"), sonavel.Interval(end, 1.5, "")])]), grid)
+    status, out, err = analyze("measure", "--voice", "--textgrid", grid, path)
+    assert status == 0, err
+    interval = next(csv.DictReader(io.StringIO(out)))
+    panel = subprocess.run([VIEW_VOICE, path, str(start), str(end)], capture_output=True, text=True, timeout=300,
+                           check=True).stdout
+    # The panel's values in the report's order, the unvoiced fraction in %.
+    shown = [line.split(":", 1)[1].split()[0] for line in panel.splitlines()[3:] if line.startswith("   ")]
+    values = list(report)[2:]
+    assert len(shown) == len(values) == 20
+    for name, value, text in zip(report._fields[2:], values, shown):
+        assert value is not None, name
+        assert float(row[name]) == pytest.approx(value, abs=5e-7), name
+        if name in ("jitter_local_pct", "shimmer_local_pct", "hnr_db", "cpps_db"):
+            assert interval[name] == row[name], name
+        expected = "%d" % value if isinstance(value, int) else "%.3f" % (value * (100 if name == "unvoiced_fraction" else 1))
+        assert text == expected, name
+    assert report.jitter_local_pct < 3 and 10 < report.cpps_db < 40
