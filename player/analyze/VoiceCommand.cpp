@@ -48,14 +48,20 @@ int ReadOptions(int argc, char** argv, VoiceOptions& opt)
 {
     COptionReader args(argc, argv, kszUsage);
     VoiceSettings& s = opt.settings;
+    bool bEnd = false;
     while (args.Next())
         if (!(args.File(opt.files) || args.Jobs(opt.nJobs) || args.Channel(opt.nChannel) || args.Output(opt.strOut)
               || args.Format({EFormat::Csv, EFormat::Json}, opt.format) || args.Number("--floor", s.dFloorHz)
               || args.Number("--ceiling", s.dCeilingHz) || args.Number("--start", s.dStartS)
-              || args.Number("--end", s.dEndS)))
+              || (args.Number("--end", s.dEndS) && (bEnd = true))))
             args.Refuse();
     if (const int nStatus = args.End(!opt.files.empty()))
         return nStatus;
+    // An end of 0 means the sound's end to the report; given here it is a time.
+    if (bEnd && !(s.dEndS > s.dStartS)) {
+        PrintError("--end: must lie after the start");
+        return 2;
+    }
     if (const analysis::SettingRefusal refusal = voice::RefusedSetting(s)) {
         PrintError(std::string("--") + refusal.szSetting + ": " + refusal.strWhy);
         return 2;

@@ -119,8 +119,10 @@ TEST_F(VoiceCommand, SpanSettingsAndFailuresAreSaid)
     // A refused setting: status 2 before any file is read.
     EXPECT_EQ(Run("voice --floor 700 missing.wav", out, err), 2);
     EXPECT_NE(err.find("--floor: "), std::string::npos) << err;
-    EXPECT_EQ(Run("voice --start 1 --end 0.5 a.wav", out, err), 2);
-    EXPECT_NE(err.find("--end: must lie after the start"), std::string::npos) << err;
+    for (const char* szSpan : {"--start 1 --end 0.5", "--end 0"}) {
+        EXPECT_EQ(Run(std::string("voice a.wav ") + szSpan, out, err), 2) << szSpan;
+        EXPECT_NE(err.find("--end: must lie after the start"), std::string::npos) << err;
+    }
     // A file that fails costs its own row alone: status 1.
     EXPECT_EQ(Run("voice missing.wav a.wav --start 2", out, err), 1);
     EXPECT_NE(err.find("a.wav: start: 2 s lies at or after the end of the sound (1 s)"), std::string::npos) << err;
