@@ -119,34 +119,8 @@ int RunMeasure(int argc, char** argv)
     const std::vector<std::string> texts = CollectTexts(opt.files, opt.nJobs, [&](size_t i, int nThreads) {
         return MeasureFile(opt.files[i], grids[i], opt, nThreads);
     });
-
-    std::string strText = MeasureTableStart(opt.format, opt.bVoice);
-    bool bFirst = true, bAllOk = true;
-    for (const std::string& t : texts) {
-        if (t.empty() || t[0] != 'R') {
-            if (!t.empty())
-                PrintError(t.substr(1));
-            bAllOk = false;
-        } else if (t.size() > 1) {
-            // Each file's JSON objects were written as the table's first.
-            if (!bFirst && opt.format == EFormat::Json)
-                strText += ',';
-            strText.append(t, 1, std::string::npos);
-            bFirst = false;
-        }
-    }
-    strText += MeasureTableEnd(opt.format);
-    // A table of no file at all would put a header alone where a table was.
-    if (bFirst && !bAllOk && !opt.strOut.empty()) {
-        PrintError(opt.strOut + ": not written, as no file could be measured");
-        return 1;
-    }
-    if (!opt.strOut.empty())
-        InstallSignalHandlers();
-    const bool bWritten = WriteOutput(opt.strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return pfnWrite(pContext, strText.data(), strText.size());
-    });
-    return bWritten && bAllOk ? 0 : 1;
+    return WriteRowTable(texts, opt.format, MeasureTableStart(opt.format, opt.bVoice), MeasureTableEnd(opt.format),
+                         opt.strOut);
 }
 
 } // namespace analyze

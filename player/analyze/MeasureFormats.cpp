@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "player/analyze/AnalyzeCommands.h"
 #include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
+#include "player/analyze/OutputFile.h"
 
 namespace sonavel {
 namespace analyze {
@@ -97,6 +99,37 @@ void AppendMeasureRows(std::string& strOut, EFormat format, const std::string& s
             strOut += std::string(", \"") + ColumnName(i + 3) + "\": " + (numbers[i].empty() ? "null" : numbers[i]);
         strOut += "}";
     }
+}
+
+int WriteRowTable(const std::vector<std::string>& texts, EFormat format, const std::string& strStart,
+                  const std::string& strEnd, const std::string& strOut)
+{
+    std::string strText = strStart;
+    bool bFirst = true, bAllOk = true;
+    for (const std::string& t : texts) {
+        if (t.empty() || t[0] != 'R') {
+            if (!t.empty())
+                PrintError(t.substr(1));
+            bAllOk = false;
+        } else if (t.size() > 1) {
+            // Each file's JSON objects were written as the table's first.
+            if (!bFirst && format == EFormat::Json)
+                strText += ',';
+            strText.append(t, 1, std::string::npos);
+            bFirst = false;
+        }
+    }
+    strText += strEnd;
+    if (bFirst && !bAllOk && !strOut.empty()) {
+        PrintError(strOut + ": not written, as no file could be measured");
+        return 1;
+    }
+    if (!strOut.empty())
+        InstallSignalHandlers();
+    const bool bWritten = WriteOutput(strOut, [&](WriteFn pfnWrite, void* pContext) {
+        return pfnWrite(pContext, strText.data(), strText.size());
+    });
+    return bWritten && bAllOk ? 0 : 1;
 }
 
 } // namespace analyze

@@ -25,6 +25,16 @@ void AppendMeasureRows(std::string& strOut, EFormat format, const std::string& s
 std::string MeasureTableStart(EFormat format, bool bVoice = false);
 std::string MeasureTableEnd(EFormat format);
 
+// The table of the files' texts as their jobs hand them to CollectTexts ('R'
+// and the file's rows, JSON objects without a comma before the first; 'E' and
+// the line that says why it has none): each failure's line on stderr, the rows
+// in the files' order between strStart and strEnd, to standard output or to
+// strOut. The exit status: 0, or 1 when a file failed or the table could not
+// be written. When no file gave a row and one failed, strOut is left as it was
+// (a header alone would replace a table).
+int WriteRowTable(const std::vector<std::string>& texts, EFormat format, const std::string& strStart,
+                  const std::string& strEnd, const std::string& strOut);
+
 // A CSV field: in double quotes (each inner one doubled) when it holds a
 // comma, a quote, a line break, or space at its ends.
 std::string CsvField(const std::string& s);

@@ -20,7 +20,6 @@
 #include "player/analyze/FixedText.h"
 #include "player/analyze/JsonText.h"
 #include "player/analyze/MeasureFormats.h"
-#include "player/analyze/OutputFile.h"
 
 namespace sonavel {
 namespace analyze {
@@ -125,34 +124,8 @@ int RunVoice(int argc, char** argv)
         return 1;
     const std::vector<std::string> texts = CollectTexts(
         opt.files, opt.nJobs, [&](size_t i, int nThreads) { return VoiceRow(opt.files[i], opt, nThreads); });
-
-    std::string strText = opt.format == EFormat::Csv ? Header() : "[";
-    bool bAny = false, bAllOk = true;
-    for (const std::string& t : texts) {
-        if (t.empty() || t[0] != 'R') {
-            if (!t.empty())
-                PrintError(t.substr(1));
-            bAllOk = false;
-            continue;
-        }
-        if (bAny && opt.format == EFormat::Json)
-            strText += ',';
-        strText.append(t, 1, std::string::npos);
-        bAny = true;
-    }
-    if (opt.format == EFormat::Json)
-        strText += bAny ? "\n]\n" : "]\n";
-    // A table of no file at all would put a header alone where a table was.
-    if (!bAny && !opt.strOut.empty()) {
-        PrintError(opt.strOut + ": not written, as no file could be measured");
-        return 1;
-    }
-    if (!opt.strOut.empty())
-        InstallSignalHandlers();
-    const bool bWritten = WriteOutput(opt.strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return pfnWrite(pContext, strText.data(), strText.size());
-    });
-    return bWritten && bAllOk ? 0 : 1;
+    return WriteRowTable(texts, opt.format, opt.format == EFormat::Csv ? Header() : "[", MeasureTableEnd(opt.format),
+                         opt.strOut);
 }
 
 } // namespace analyze

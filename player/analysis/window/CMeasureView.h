@@ -252,6 +252,7 @@ private:
     unsigned m_nVoiceSerial = 0;
     std::shared_ptr<const CMeasureSound> m_pPulsesAsked; // the sound whose pulses were asked for
     QPlainTextEdit* m_pVoiceText = nullptr;              // the voice report's panel, once shown
+    QString m_strVoiceName;                              // the name of the sound the report was asked of
     PictureRequest m_lastRequest;   // its nSerial: the newest request's
     bool m_bRequested = false;      // m_lastRequest holds one for this sound and settings
     uint64_t m_nFirstUsableSerial = 1; // older pictures show another sound or other settings

@@ -81,14 +81,16 @@ void CMeasureView::OnVoiceReport()
     QWidget* pPanel = pText->window();
     pPanel->show();
     pPanel->raise();
+    // The heading names the sound measured, whatever is shown when it comes.
+    m_strVoiceName = m_strName;
     m_pWorker->RequestVoiceReport(m_pSound, dStart, dEnd, ++m_nVoiceSerial);
 }
 
 void CMeasureView::OnVoiceReportDone(const VoiceResult& result)
 {
     if (result.nSerial != m_nVoiceSerial || !m_pVoiceText)
-        return; // another sound or a newer report since
-    const std::string strName = m_strName.toStdString();
+        return; // a newer report was asked for since
+    const std::string strName = m_strVoiceName.toStdString();
     m_pVoiceText->setPlainText(
         QString::fromStdString(result.outcome.Done()
                                    ? measure::VoiceReportText(result.report, strName)
