@@ -25,6 +25,7 @@
 #include "python/PySoundSamples.h"
 #include "python/PySpectrogram.h"
 #include "python/PyTable.h"
+#include "python/PyVoice.h"
 #include "python/SoundArguments.h"
 
 namespace py = pybind11;
@@ -174,4 +175,5 @@ PYBIND11_MODULE(_sonavel, m)
     m.def("write_textgrid", &WriteGrid, "textgrid"_a, "path"_a, "write_textgrid(textgrid, path)");
     m.def("measure", &MeasureTable, "sound"_a, "textgrid"_a, "tier"_a,
           "measure(sound, textgrid, tier) -> (tiers, labels, [start_s, end_s, f0 mean, min, max, f1, f2, f3, dB])");
+    AddVoice(m);
 }

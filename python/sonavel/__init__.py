@@ -21,7 +21,9 @@ spectrogram() the measuring view's spectrogram of the whole sound, in dB;
 spectrum() the spectral slice at one time with its LPC envelope;
 analysis_window_grid() the grid the Pitch / Spectrogram window paints;
 read_textgrid() and write_textgrid() a TextGrid, measure() the table
-sonavel-analyze measure writes (f0, F1-F3, intensity per labelled interval). A file
+sonavel-analyze measure writes (f0, F1-F3, intensity per labelled interval);
+voice() the voice report of sonavel-analyze voice (jitter, shimmer, HNR, CPPS),
+pulses() and harmonicity() what it is made of. A file
 that cannot be read, or that gives no sample rate, raises SoundError. The
 interpreter's lock is released while a file loads and while a track or a
 spectrogram is computed, so other threads run meanwhile.
@@ -36,7 +38,8 @@ import os as _os
 
 __all__ = ["Formants", "Intensity", "PitchTrack", "Sound", "SoundError", "SoundFileNotFoundError", "Spectrogram",
            "analysis_window_grid", "formants", "intensity", "load", "pitch", "spectrogram", "Spectrum", "spectrum",
-           "TextGrid", "IntervalTier", "PointTier", "Interval", "Point", "read_textgrid", "write_textgrid", "measure"]
+           "TextGrid", "IntervalTier", "PointTier", "Interval", "Point", "read_textgrid", "write_textgrid", "measure",
+           "VoiceReport", "Harmonicity", "voice", "pulses", "harmonicity"]
 
 
 class SoundError(OSError):
@@ -78,6 +81,7 @@ from ._sonavel import Sound  # noqa: E402
 Sound.__module__ = __name__
 from ._textgrid import (Interval, IntervalTier, Point, PointTier, TextGrid, measure, read_textgrid,  # noqa: E402
                         write_textgrid)
+from ._voice import Harmonicity, VoiceReport, harmonicity, pulses, voice  # noqa: E402
 __version__ = _sonavel.__version__
 # The formats are named where the readers are listed, in the compiled part.
 __doc__ %= {"formats": _sonavel.FORMATS}

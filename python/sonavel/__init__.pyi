@@ -166,3 +166,44 @@ def write_textgrid(textgrid: TextGrid, path: _Path) -> None:
 def measure(sound_or_path: Union[Sound, _Path], textgrid_or_path: Union[TextGrid, _Path], *,
             tier: Optional[str] = None) -> Dict[str, Union[List[str], npt.NDArray[np.float64]]]:
     """sonavel-analyze measure's columns: file, tier, label (lists), the rest float64 arrays (NaN: no value)."""
+
+class VoiceReport(NamedTuple):
+    """sonavel-analyze voice's columns after file, unrounded; None where a value cannot be had."""
+    start_s: float
+    end_s: float
+    f0_median_hz: Optional[float]
+    f0_mean_hz: Optional[float]
+    f0_sd_hz: Optional[float]
+    pulses: int
+    periods: int
+    unvoiced_fraction: Optional[float]
+    voice_breaks: int
+    jitter_local_pct: Optional[float]
+    jitter_local_abs_us: Optional[float]
+    jitter_rap_pct: Optional[float]
+    jitter_ppq5_pct: Optional[float]
+    jitter_ddp_pct: Optional[float]
+    shimmer_local_pct: Optional[float]
+    shimmer_local_db: Optional[float]
+    shimmer_apq3_pct: Optional[float]
+    shimmer_apq5_pct: Optional[float]
+    shimmer_apq11_pct: Optional[float]
+    shimmer_dda_pct: Optional[float]
+    hnr_db: Optional[float]
+    cpps_db: Optional[float]
+    def to_dict(self) -> Dict[str, Optional[float]]: ...
+
+class Harmonicity(NamedTuple):
+    """A frame every 10 ms; dB of harmonics over noise, -200 where unvoiced."""
+    time_s: npt.NDArray[np.float64]
+    db: npt.NDArray[np.float64]
+
+def voice(sound_or_path: Union[Sound, _Path], *, start: Optional[float] = None, end: Optional[float] = None,
+          floor: float = 75.0, ceiling: float = 600.0, channel: int = 1) -> VoiceReport:
+    """The voice report of the span start-end (None: the sound's own), pulses sought from floor to ceiling Hz."""
+def pulses(sound_or_path: Union[Sound, _Path], *, start: Optional[float] = None, end: Optional[float] = None,
+           floor: float = 75.0, ceiling: float = 600.0, channel: int = 1) -> npt.NDArray[np.float64]:
+    """The glottal pulses' times in seconds from the start of the sound."""
+def harmonicity(sound_or_path: Union[Sound, _Path], *, start: Optional[float] = None, end: Optional[float] = None,
+                floor: float = 75.0, ceiling: float = 600.0, channel: int = 1) -> Harmonicity:
+    """The harmonicity frames whose voiced mean is voice()'s hnr_db."""

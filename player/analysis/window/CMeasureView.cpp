@@ -84,6 +84,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
         [this](const LayerResults& tracks) {
             QMetaObject::invokeMethod(this, [this, tracks] { OnLayers(tracks); }, Qt::QueuedConnection);
         });
+    ConnectVoice();
 
     setMinimumSize(640, 420);
     const QRect rcScreen = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);

@@ -27,6 +27,7 @@ class CSpectralSlicePanel;
 class CStatusText;
 class CTierStrip;
 class QLabel;
+class QPlainTextEdit;
 class QVBoxLayout;
 class QScrollBar;
 
@@ -137,8 +138,11 @@ signals:
     void PictureShown();
     // The pitch track arrived or failed.
     void PitchShown();
-    // The waveform, the intensity or the formants arrived or failed.
+    // The waveform, the intensity, the formants or the pulses arrived or failed.
     void LayersShown();
+    // The voice report's panel shows the newest report asked for, or why
+    // there is none.
+    void VoiceReportShown();
     // The user chose channel nChannel (1 for the first) of the file.
     void ChannelChosen(int nChannel);
 
@@ -194,6 +198,16 @@ private:
     void CreateLayerActions(QMenu* pView);
     void CreateWaveformScaleActions(QMenu* pView);
     void SyncLayerActions();
+    // In CMeasureViewVoice.cpp: the voice report's action and panel, and the
+    // pulses (asked for once per sound, while their layer is shown).
+    void CreateVoiceActions(QMenu* pAnalysis);
+    void ConnectVoice();
+    QPlainTextEdit* VoicePanel();
+    void OnVoiceReport();
+    void OnVoiceReportDone(const VoiceResult& result);
+    void RequestPulses();
+    void OnPulses(std::shared_ptr<const sonavel::voice::GlottalPulses> pPulses, sonavel::analysis::EOutcome nResult,
+                  unsigned nSerial);
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
     void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::analysis::EOutcome nResult,
@@ -250,6 +264,11 @@ private:
     FigureChoice m_lastFigure;      // Save Picture's choice, offered again
     unsigned m_nPitchSerial = 0;
     unsigned m_nLayerSerial = 0;
+    unsigned m_nPulseSerial = 0;
+    unsigned m_nVoiceSerial = 0;
+    std::shared_ptr<const CMeasureSound> m_pPulsesAsked; // the sound whose pulses were asked for
+    QPlainTextEdit* m_pVoiceText = nullptr;              // the voice report's panel, once shown
+    QString m_strVoiceName;                              // the name of the sound the report was asked of
     PictureRequest m_lastRequest;   // its nSerial: the newest request's
     bool m_bRequested = false;      // m_lastRequest holds one for this sound and settings
     uint64_t m_nFirstUsableSerial = 1; // older pictures show another sound or other settings

@@ -128,6 +128,7 @@ void CMeasureView::CreateActions()
             &QAction::triggered, this, &CMeasureView::OnSpectralSlice);
     connect(AddAction(pAnalysis, "settings", QString::fromUtf8("&Settings\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_Comma)}),
             &QAction::triggered, this, &CMeasureView::OnSettings);
+    CreateVoiceActions(pAnalysis);
     CreateTierActions(pFile);
     m_pChannelMenu = menuBar()->addMenu(QStringLiteral("&Channel"));
     m_pChannelMenu->menuAction()->setVisible(false);
