@@ -2,7 +2,8 @@
 // Paints the measuring view's waveform panel: the samples' lowest and highest
 // per pixel column from the pyramid where a pixel holds a sample or more, a
 // line through the samples (with a dot on each once they stand apart) where
-// it holds less, and the amplitude axis (full scale +-1) on its left.
+// it holds less, and the amplitude axis (full scale +-1) on its left; over it
+// the glottal pulses, a thin line at each, where they stand apart.
 class QPainter;
 struct CMeasureLayout;
 struct CMeasureScene;
@@ -10,4 +11,5 @@ struct CMeasureScene;
 class CWaveformPainter {
 public:
     static void Paint(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
+    static void PaintPulses(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene);
 };
