@@ -12,7 +12,7 @@ frames within 20 ms of a voicing edge are not scored.
   RPA  of the voiced frames, those found voiced within 50 cents
 
   accuracy.py BUILD_DIR [--seed N] [--utterances N] [--seconds S] [--rate HZ] [--keep DIR]
-              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout]
+              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout|other]
               [--range FLOOR,CEILING] [--joined] [--before BUILD_DIR]
 
 Three sets, each reported on its own beside the peers: single (above), pairs
@@ -32,7 +32,8 @@ recording's frames there with the same recording tracked alone.
 --before BUILD_DIR runs an earlier build's research tracker beside ours in every
 report ("before"), so that a change is measured in one run.
 --voices heldout makes the set of five other kinds of KlattGrid speaker and
-three other espeak-ng voices.
+three other espeak-ng voices; --voices other a third such set, for tuning
+beside the defaults (sets 31 and 32), never the held-out one.
 
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6 (the two-speaker and
@@ -66,6 +67,14 @@ KINDS = [  # name, f0 range, formant scale, flutter
     ("male", 100, 200, 1.0, 0.1),
     ("female", 165, 320, 1.17, 0.1),
     ("child", 240, 460, 1.35, 0.1),
+]
+# Kinds for tuning beside the defaults (--voices other), never the held-out ones.
+KINDS_OTHER = [
+    ("deep", 65, 115, 0.93, 0.2),
+    ("lowtenor", 95, 175, 1.0, 0.12),
+    ("midvoice", 130, 240, 1.08, 0.1),
+    ("mezzo", 180, 330, 1.15, 0.1),
+    ("girl", 220, 400, 1.3, 0.1),
 ]
 # Kinds never tuned on (--voices heldout), in the same order of pitch.
 KINDS_HELDOUT = [
@@ -214,7 +223,7 @@ def make_set(args, work):
         f.write(f"random_initializeWithSeedUnsafelyButPredictably ({args.seed})\n" + "".join(script))
     subprocess.run(["praat", "--run", os.path.join(work, "make.praat")], check=True)
     if "human" in args.sets:
-        voices = sets.HUMAN_HELDOUT if args.voices == "heldout" else sets.HUMAN
+        voices = {"heldout": sets.HUMAN_HELDOUT, "other": sets.HUMAN_OTHER}.get(args.voices, sets.HUMAN)
         for u in sets.human_utterances(rng, work, RATE, args.utterances, voices):
             u["set"] = "human"
             utts.append(u)
@@ -500,7 +509,7 @@ def main():
     ap.add_argument("--keep")
     ap.add_argument("--only", help="comma-separated trackers to run")
     ap.add_argument("--sets", default="single,pairs,human", help="comma-separated: single, pairs, human")
-    ap.add_argument("--voices", default="default", choices=["default", "heldout"])
+    ap.add_argument("--voices", default="default", choices=["default", "heldout", "other"])
     ap.add_argument("--range", help="FLOOR,CEILING: the research tracker over this range too")
     ap.add_argument("--joined", action="store_true", help="the recordings joined, against each alone")
     ap.add_argument("--before", help="an earlier build whose research tracker runs beside ours")
@@ -508,6 +517,8 @@ def main():
     RATE = args.rate
     if args.voices == "heldout":
         KINDS = KINDS_HELDOUT
+    elif args.voices == "other":
+        KINDS = KINDS_OTHER
     analyze = os.path.join(args.build, "bin", "sonavel-analyze")
     work = args.keep or tempfile.mkdtemp(prefix="bench_accuracy.")
     os.makedirs(work, exist_ok=True)

@@ -21,6 +21,8 @@ PAIRS = [(2, 4), (4, 2), (0, 3), (3, 0), (1, 4)]
 
 # name, espeak-ng voice, f0 range of the imposed contour
 HUMAN = [("hman", "en-us", 85, 150), ("hwoman", "en-us+f3", 165, 300), ("hchild", "en-us+f4", 240, 420)]
+# Voices for tuning beside the defaults (--voices other).
+HUMAN_OTHER = [("oman", "en-us+m5", 85, 160), ("owoman", "en-gb+f1", 170, 300), ("ochild", "en-us+f5", 245, 430)]
 # Voices never tuned on (--voices heldout).
 HUMAN_HELDOUT = [("hman2", "en-gb+m3", 90, 165), ("hwoman2", "en-us+f2", 170, 290), ("hchild2", "en-gb+f5", 250, 440)]
 SENTENCES = [

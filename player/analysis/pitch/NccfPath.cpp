@@ -44,6 +44,7 @@ struct CCosts {
     float fBackgroundDb = 10.0f;     // from this near its level
     float fBackgroundRangeDb = 6.0f; // in full this much nearer
     float fBackgroundS = 1.0f;       // the background's level: the quietest this near
+    float fCross = 0.6f;        // from one speaker's voiced frame straight into the next one's, whatever their pitches
 };
 
 // The loudest of the levels within nReach frames either side of each frame,
@@ -170,13 +171,27 @@ void StepFrom(int p, float fFrom, float fLog, const float* logF, float fTrans, c
 #endif
 }
 
+// Where one speaker hands over to the next with no pause: frames [nFirst,
+// nEnd) of a path, each of them the old speaker's or the new one's, the old
+// one's first. nChange: the first frame of the new one's turn.
+struct CHandOver {
+    size_t nFirst = 0, nChange = 0, nEnd = 0;
+};
+
 // The path through frames, with what is learnt of their speakers from the
 // same frame on: the level each frame's is weighed against, the cost of a
-// voice as soft as the speech in the background, the speaker's centre and
-// the other speaker's where a frame may be his (others, null where no frame
-// may). from: room for each frame's way back.
+// voice as soft as the speech in the background, the centre of the speaker's
+// range, and in a hand-over the other speaker's (others). A hand-over keeps
+// two sets of lanes, the old speaker's and the new one's, each weighed against
+// its own speaker's centre; the path crosses from the old to the new once, at
+// any frame, and the crossing costs the same whatever the two pitches: the
+// next speaker's pitch owes nothing to the last one's, so neither speaker's
+// last or first syllable is pulled an octave towards the other's, and a
+// syllable is heard in the range of the speaker whose it is. from: room for
+// each frame's way back.
 void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* reference, const float* background,
-                  const float* centres, const float* others, uint32_t* from, uint8_t* states)
+                  const float* centres, const float* others, const std::vector<CHandOver>& handOvers, uint32_t* from,
+                  uint8_t* states)
 {
     const CCosts c;
     const size_t n = frames.size();
@@ -190,21 +205,44 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
     const float fInf = std::numeric_limits<float>::infinity();
     // Each frame's way back: the lane each state came from, four bits a
     // state, for the unvoiced state and the candidates (the lanes beyond are
-    // never reached).
+    // never reached); in a hand-over, bit 3 says the new speaker's state came
+    // from the old one's lanes. The old one's way back is kept apart (oldFrom).
     constexpr int kStates = kMaxCandidates + 1;
-    static_assert(4 * kStates <= 32 && S <= 16, "a frame's way back fits a word");
+    constexpr int32_t kFromOld = 8;
+    static_assert(4 * kStates <= 32 && S <= kFromOld, "a frame's way back fits a word");
+    std::vector<std::vector<uint32_t>> oldFrom(handOvers.size());
     from[0] = 0;
-    float cost[S], logF[S] = {}, prevLogF[S] = {}, local[S], best[S];
-    int32_t arg[S];
+    float cost[S], oldCost[S], logF[S] = {}, prevLogF[S] = {}, local[S], oldLocal[S], best[S], oldBest[S];
+    int32_t arg[S], oldArg[S];
     int nPrev = 0;
+    size_t h = 0; // the hand-over at or after frame i
     const float fLn2 = 0.693147182f;
+    // The crossing from the old speaker's lanes (costs pFrom) into the new
+    // one's: unvoiced to unvoiced for nothing, a change of voicing for fTrans,
+    // voiced to voiced for fCross whatever the two pitches.
+    const auto Cross = [&](const float* pFrom, int nFrom, float fTrans, int32_t nFlag) {
+        int nVoiced = 1;
+        for (int p = 2; p <= nFrom; ++p)
+            if (pFrom[p] < pFrom[nVoiced])
+                nVoiced = p;
+        const float fVoiced = nFrom > 0 ? pFrom[nVoiced] : fInf;
+        for (int q = 0; q < S; ++q) {
+            const float fFromVoiced = fVoiced + (q == 0 ? fTrans : c.fCross);
+            const float fFromUnvoiced = pFrom[0] + (q > 0 ? fTrans : 0);
+            const float v = std::min(fFromVoiced, fFromUnvoiced);
+            if (v < best[q]) {
+                best[q] = v;
+                arg[q] = (fFromVoiced < fFromUnvoiced ? nVoiced : 0) | nFlag;
+            }
+        }
+    };
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
-        const float fReference = reference[i];
-        const float fQuiet = std::clamp((fReference - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
-        const float fHard = std::clamp((fReference - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
-        const float fBroad = c.fBroad * std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f) +
-                             c.fHiss * std::clamp((0.15f - f.fLowShare) / 0.1f, 0.0f, 1.0f) + background[i];
+        while (h < handOvers.size() && handOvers[h].nEnd < i)
+            ++h;
+        // Old lanes live in frames nFirst .. nEnd - 1; frame nEnd may still come from them.
+        const bool bOld = h < handOvers.size() && i >= handOvers[h].nFirst && i < handOvers[h].nEnd;
+        const bool bFromOld = h < handOvers.size() && i > handOvers[h].nFirst && i <= handOvers[h].nEnd;
         float fBest = 0;
         for (int k = 0; k < f.nCount; ++k)
             fBest = std::max(fBest, f.fStrength[k]);
@@ -212,51 +250,113 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
         const float fBefore = frames[i >= 2 ? i - 2 : 0].fEnergyDb, fAfter = frames[std::min(n - 1, i + 2)].fEnergyDb;
         const float fChange = std::clamp(std::fabs(fAfter - fBefore) / 15.0f, 0.0f, 1.0f);
         const float fTrans = c.fVoicing + c.fSteady * (1 - fChange);
-
-        local[0] = c.fVoicedBias + fBest;
-        for (int k = 0; k < f.nCount; ++k) {
-            const float fLag = f.fLag[k];
+        for (int k = 0; k < f.nCount; ++k)
             logF[k + 1] = f.fLogHz[k];
-            float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * fLag / float(settings.dMaxLag));
-            v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
-            v += fBroad;
-            v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
-            const float fOctaves = logF[k + 1] / fLn2;
-            float fAway = std::fabs(fOctaves - centres[i]); // NaN without a centre: no cost
-            if (others && !std::isnan(others[i]))
-                fAway = std::isnan(fAway) ? fAway : std::min(fAway, std::fabs(fOctaves - others[i]));
-            if (!std::isnan(fAway))
-                v += c.fPrior * std::max(0.0f, fAway - c.fPriorOctaves);
-            local[k + 1] = v;
-        }
-        for (int k = f.nCount + 1; k < S; ++k)
-            local[k] = fInf;
+        const float fQuiet = std::clamp((reference[i] - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
+        const float fHard = std::clamp((reference[i] - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
+        const float fBroad = c.fBroad * std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f) +
+                             c.fHiss * std::clamp((0.15f - f.fLowShare) / 0.1f, 0.0f, 1.0f) + background[i];
+        // What each state costs in the frame, against a speaker's centre.
+        const auto Local = [&](float fCentre, float* out) {
+            out[0] = c.fVoicedBias + fBest;
+            for (int k = 0; k < f.nCount; ++k) {
+                float v = 1 - f.fStrength[k] * (1 - c.fLagWeight * f.fLag[k] / float(settings.dMaxLag));
+                v += c.fQuiet * fQuiet * std::min(1.0f, (1 - f.fStrength[k]) / c.fSoft) + c.fHard * fHard;
+                v += fBroad;
+                v += c.fTwice * std::max(0.0f, f.fStrength[k] - f.fTwice[k] - c.fTwiceMargin);
+                // NaN without a centre: no cost.
+                const float fAway = std::fabs(logF[k + 1] / fLn2 - fCentre);
+                if (!std::isnan(fAway))
+                    v += c.fPrior * std::max(0.0f, fAway - c.fPriorOctaves);
+                out[k + 1] = v;
+            }
+            for (int k = f.nCount + 1; k < S; ++k)
+                out[k] = fInf;
+        };
+        // In a hand-over the frames before the change are the old speaker's
+        // turn, and the new one's centre is the other's there.
+        const bool bBeforeChange = bOld && i < handOvers[h].nChange;
+        Local(bBeforeChange ? others[i] : centres[i], local);
+        if (bOld)
+            Local(bBeforeChange ? centres[i] : others[i], oldLocal);
         if (i == 0) {
             for (int q = 0; q < S; ++q)
                 cost[q] = local[q] + (q > 0 ? fTrans : 0);
         } else {
             // From the unvoiced state first, then from each candidate; the
             // first of equal costs wins.
+            const bool bFirstOld = bOld && i == handOvers[h].nFirst;
             for (int q = 0; q < S; ++q) {
                 best[q] = cost[0] + (q > 0 ? fTrans : 0);
                 arg[q] = 0;
             }
             for (int p = 1; p <= nPrev; ++p)
                 StepFrom(p, cost[p], prevLogF[p], logF, fTrans, c, best, arg);
+            if (bOld) {
+                // The old speaker's lanes go on from his own (or, in the
+                // hand-over's first frame, from the path so far); the new
+                // one's first frame can only be reached by the crossing.
+                const float* pOld = bFirstOld ? cost : oldCost;
+                std::copy(best, best + S, oldBest);
+                std::copy(arg, arg + S, oldArg);
+                if (!bFirstOld) {
+                    for (int q = 0; q < S; ++q) {
+                        oldBest[q] = pOld[0] + (q > 0 ? fTrans : 0);
+                        oldArg[q] = 0;
+                    }
+                    for (int p = 1; p <= nPrev; ++p)
+                        StepFrom(p, pOld[p], prevLogF[p], logF, fTrans, c, oldBest, oldArg);
+                } else {
+                    std::fill(best, best + S, fInf);
+                }
+            }
+            if (bFirstOld)
+                Cross(cost, nPrev, fTrans, 0);
+            else if (bFromOld)
+                Cross(oldCost, nPrev, fTrans, kFromOld);
             uint32_t nBack = 0;
             for (int q = 0; q < S; ++q)
                 cost[q] = best[q] + local[q];
             for (int q = 0; q < kStates; ++q)
                 nBack |= uint32_t(arg[q]) << (4 * q);
             from[i] = nBack;
+            if (bOld) {
+                uint32_t nOldBack = 0;
+                for (int q = 0; q < S; ++q)
+                    oldCost[q] = oldBest[q] + oldLocal[q];
+                for (int q = 0; q < kStates; ++q)
+                    nOldBack |= uint32_t(oldArg[q]) << (4 * q);
+                oldFrom[h].push_back(nOldBack);
+            }
         }
         std::copy(logF, logF + S, prevLogF);
         nPrev = f.nCount;
     }
+    // The path ends in the new speaker's lanes, or in the old one's where a
+    // hand-over reaches the last frame.
     int s = int(std::min_element(cost, cost + nPrev + 1) - cost);
+    bool bInOld = false;
+    if (h < handOvers.size() && handOvers[h].nEnd >= n && n - 1 >= handOvers[h].nFirst && n > 1) {
+        const int o = int(std::min_element(oldCost, oldCost + nPrev + 1) - oldCost);
+        if (oldCost[o] < cost[s]) {
+            s = o;
+            bInOld = true;
+        }
+    }
     for (size_t i = n; i-- > 0;) {
         states[i] = uint8_t(s);
-        s = int(from[i] >> (4 * s) & 15);
+        if (bInOld) {
+            h = std::min(h, handOvers.size() - 1);
+            while (handOvers[h].nFirst > i)
+                --h;
+            const CHandOver& o = handOvers[h];
+            s = int(oldFrom[h][i - o.nFirst] >> (4 * s) & 7);
+            bInOld = i > o.nFirst; // the hand-over's first frame came from the path before it
+        } else {
+            const uint32_t nArg = from[i] >> (4 * s) & 15;
+            s = int(nArg & 7);
+            bInOld = (nArg & kFromOld) != 0;
+        }
     }
 }
 
@@ -285,7 +385,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // (the level of his loud frames, and of the loudest frames near each
     // frame), against which a frame's level is weighed, and his range.
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
-    std::vector<float> background(n), centres(nTurns > 1 ? n : 0), others;
+    std::vector<float> background(n), centres(nTurns > 1 ? n : 0);
     sonavel::analysis::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<uint32_t> at;
         for (size_t t = nBegin; t < nEnd; ++t) {
@@ -309,11 +409,15 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
             Background(c, turn, settings.dStep, at, pLevels);
         }
     });
-    // Where one voice meets the next with no pause, a frame may lie in either
-    // speaker's range: their centres nearest the change.
+    // Where one voice meets the next with no pause, a frame near the change
+    // may be either speaker's: the other one's centre there is his nearest
+    // the change.
+    std::vector<float> others;
     for (size_t t = 1; t < nTurns; ++t) {
         const CTurn& turn = turns[t];
-        if (turn.nSharedEnd > turn.nSharedFirst && others.empty())
+        if (turn.nSharedEnd <= turn.nSharedFirst)
+            continue;
+        if (others.empty())
             others.assign(n, fNaN);
         float fBefore = fNaN, fAfter = fNaN;
         for (size_t i = turn.nFirst; i-- > turns[t - 1].nFirst && std::isnan(fBefore);)
@@ -332,13 +436,30 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
         if (t == 0 || turns[t].nSharedEnd <= turns[t].nSharedFirst)
             paths.push_back(t);
     const std::unique_ptr<uint32_t[]> from(new uint32_t[n]);
+    // The paths are shared out by their frames, not their number: turns that
+    // meet with no pause make a few paths much longer than the rest.
     const int nPathParts = int(std::clamp<size_t>(paths.size(), 1, size_t(std::max(1, settings.nThreads))));
-    sonavel::analysis::RunSplit(paths.size(), nPathParts, [&](size_t nBegin, size_t nEnd) {
-        for (size_t p = nBegin; p < nEnd; ++p) {
-            const size_t a = turns[paths[p]].nFirst, b = p + 1 < paths.size() ? turns[paths[p + 1]].nFirst : n;
+    std::vector<size_t> partFirst(size_t(nPathParts) + 1, paths.size()); // each part's first path
+    for (size_t p = paths.size(), nPart = size_t(nPathParts); p-- > 0;)
+        while (nPart > 0 && turns[paths[p]].nFirst * size_t(nPathParts) <= (nPart - 1) * n)
+            partFirst[--nPart] = p;
+    sonavel::analysis::RunSplit(size_t(nPathParts), nPathParts, [&](size_t nPartBegin, size_t nPartEnd) {
+        for (size_t p = partFirst[nPartBegin]; p < partFirst[nPartEnd]; ++p) {
+            const size_t nLast = p + 1 < paths.size() ? paths[p + 1] : nTurns;
+            const size_t a = turns[paths[p]].nFirst, b = nLast < nTurns ? turns[nLast].nFirst : n;
+            // The path's hand-overs, each after the last one's end.
+            std::vector<CHandOver> handOvers;
+            for (size_t t = paths[p] + 1; t < nLast; ++t) {
+                CHandOver o;
+                o.nFirst = std::max(turns[t].nSharedFirst - a, handOvers.empty() ? 1 : handOvers.back().nEnd + 1);
+                o.nEnd = std::min(turns[t].nSharedEnd, b) - a;
+                o.nChange = std::clamp(turns[t].nFirst - a, o.nFirst, o.nEnd);
+                if (o.nEnd > o.nFirst)
+                    handOvers.push_back(o);
+            }
             ChoosePathOf(settings, CFrameRun{&frames[a], b - a}, reference.data() + a, background.data() + a,
-                         centres.data() + a, others.empty() ? nullptr : others.data() + a, from.get() + a,
-                         states.data() + a);
+                         centres.data() + a, handOvers.empty() ? nullptr : others.data() + a, handOvers,
+                         from.get() + a, states.data() + a);
         }
     });
 }

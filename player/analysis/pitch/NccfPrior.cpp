@@ -12,8 +12,8 @@ namespace sonavel::pitch {
 namespace {
 
 const double kPauseS = 0.25;      // a pause this long may hand over to another speaker
-const double kReachS = 3.0;       // a stretch's centre pools the stretches this near
-const double kLocalS = 2.5;       // and of them the clear frames this near, where there are enough
+const double kReachS = 4.0;       // a piece's centre pools the clear frames this near, of stretches at its level
+const double kLocalS = 3.3;       // and the clear frames this near of every such stretch, where there are enough
 const double kPieceS = 0.25;      // a centre is worked out for each piece of a stretch this long
 const float kSameLevel = 0.5f;    // octaves between the levels of one speaker's stretches
 const size_t kMinClear = 5;       // clear frames a stretch needs for a level of its own
@@ -124,10 +124,11 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
         }
     }
     // Each stretch's centre from its neighbours at its own level; a stretch
-    // too short for a level takes every neighbour's clear frames. A piece of
-    // a stretch takes the median of the clear frames near it instead, where
-    // there are enough and it lies at another level: in babble the pauses
-    // between speakers are not heard, and one stretch holds both.
+    // too short for a level takes every neighbour's clear frames. Each piece
+    // of a stretch takes the median of their clear frames near it, and the
+    // median of the clear frames nearer still instead, where there are enough
+    // and it lies at another level: in babble the pauses between speakers
+    // are not heard, and one stretch holds both.
     // Each stretch's centre reads the others and writes only its own frames,
     // so an hour's thousand and more are shared out among the threads.
     const size_t nLocal = size_t(std::ceil(kLocalS / dStep));
@@ -135,7 +136,7 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     const size_t nMostParts = size_t(std::max(1, nThreads));
     const int nParts = int(std::clamp<size_t>(stretches.size() / kStretchesPerThread, 1, nMostParts));
     sonavel::analysis::RunSplit(stretches.size(), nParts, [&](size_t nBegin, size_t nEnd) {
-        std::vector<float> group, local;
+        std::vector<float> group, local, near;
         std::vector<const CStretch*> members;
         size_t nLo = 0;
         for (size_t nStretch = nBegin; nStretch < nEnd; ++nStretch) {
@@ -155,18 +156,28 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
             if (group.size() < kMinClear)
                 continue;
             const float fGroup = MedianOf(group);
-            for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
-                const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
-                local.clear();
+            // The members' clear frames within nFrames of frame m, into out.
+            const auto Near = [&](size_t m, size_t nFrames, std::vector<float>& out) {
+                out.clear();
                 for (const CStretch* o : members) {
                     const auto atEnd = at.begin() + std::ptrdiff_t(o->nClearEnd);
                     const auto lo =
-                        std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nLocal ? m - nLocal : 0);
-                    const auto hi = std::upper_bound(lo, atEnd, m + nLocal);
+                        std::lower_bound(at.begin() + std::ptrdiff_t(o->nClear), atEnd, m > nFrames ? m - nFrames : 0);
+                    const auto hi = std::upper_bound(lo, atEnd, m + nFrames);
                     const auto first = clear.begin() + (lo - at.begin());
-                    local.insert(local.end(), first, first + (hi - lo));
+                    out.insert(out.end(), first, first + (hi - lo));
                 }
-                const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fGroup) : fGroup;
+            };
+            for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
+                const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
+                // The group's clear frames near the piece, not the whole
+                // group's: a long stretch (speech over babble) may run on
+                // into the next speaker's, and his frames reach only the
+                // pieces near him.
+                Near(m, nReach, near);
+                const float fNear = near.size() >= kMinClear ? MedianOf(near) : fGroup;
+                Near(m, nLocal, local);
+                const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fNear) : fNear;
                 std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
             }
         }

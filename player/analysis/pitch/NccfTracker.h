@@ -25,15 +25,18 @@
 //    distance in octaves (an octave jump a fixed amount), moves into and out
 //    of voicing cost less where the energy changes. The path also pays for
 //    straying more than 0.7 octave from the speaker's own level, learnt per
-//    stretch between pauses from the clearest frames of the stretches near it
-//    at the same level (NccfPrior), so that two speakers in one file each keep
-//    their own, a soft one too.
+//    quarter second from the clearest frames within 4 s of the stretches
+//    (between pauses) at the same level (NccfPrior), so that two speakers in
+//    one file each keep their own, a soft one too.
 // 5. What the path learns of a speaker (his level, how loud he is) comes from
 //    his own turn (NccfTurns): where the voice's level moves by more than half
 //    an octave, with or without a pause, the next turn starts afresh, so the
-//    same speech gets the same pitch wherever it stands in a file. Turns that
-//    meet with no pause share one path, and near the change a frame may lie
-//    in either speaker's range; a pause starts a path of its own.
+//    same speech gets the same pitch wherever it stands in a file. A pause
+//    starts a path of its own. Turns that meet with no pause share one path
+//    that hands over from the one speaker to the other somewhere near the
+//    change: until then each frame is weighed against the old speaker's
+//    range, from then on against the new one's, and the hand-over costs the
+//    same whatever the two pitches.
 //
 // The frames are worked out in blocks of about 5 s of sound (a number of
 // frames fixed by the rate and the step), shared between the threads; a

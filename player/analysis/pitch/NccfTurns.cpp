@@ -14,7 +14,8 @@ namespace {
 const float kSameLevel = 0.5f;     // octaves between the levels of two speakers, at least
 const size_t kSide = 40;           // clear frames either side of a change of speaker
 const float kClearDb = 6;          // a clear frame lies this near the loudest frames around it
-const double kPauseS = 0.25;       // a change with no clear frame this long around it lies in a pause
+const double kPauseS = 0.25;       // a change with this long a run of frames with no voice lies in a pause
+const float kVoicedStrength = 0.5f; // a frame with a candidate this strong may hold a voice
 const double kMarginS = 0.15;      // frames this near a change with no pause may be either speaker's
 const float kCluster = 0.25f;      // octaves either side of a frame that count as its cluster
 const double kClusterShare = 0.3;  // the share of a voice's clear frames its level's cluster holds
@@ -22,6 +23,15 @@ const float kNearBest = 0.04f;     // a candidate this near the frame's best cou
 const float kMultipleMargin = 0.15f; // or this near, at two or three times its pitch
 const float kMultipleNear = 0.05f; // that near two or three times, in log Hz
 const size_t kLevelsPerThread = 1000; // fewer windows are not worth a thread
+
+// Whether a frame may hold a voice: periodic enough for one.
+bool MayBeVoiced(const CFrameCandidates& f)
+{
+    for (int k = 0; k < f.nCount; ++k)
+        if (f.fStrength[k] >= kVoicedStrength)
+            return true;
+    return false;
+}
 
 // The pitch of a clear frame, in octaves: the highest of its candidates that
 // is as strong as the best, since a voice correlates as well at two periods as
@@ -140,11 +150,25 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
         if (nAt == 0 || nAt >= clear.size())
             continue;
         // In a pause the turn changes in its middle; where the voices meet
-        // with no pause, the frames between the clear ones may be either's.
+        // with no pause, the frames between the clear ones and near them may
+        // be either's. A pause is a run of frames with no voice in them: the
+        // frames between clear ones may hold a soft voice (beside a loud one,
+        // none of its frames is clear) or the speech in the background.
         CTurn turn;
         const size_t a = at[nAt - 1] + 1, b = at[nAt];
-        turn.nFirst = (a + b) / 2;
-        if (b - a < nPause) {
+        size_t nQuiet = 0, nQuietEnd = a; // the longest run of frames with no voice in [a, b)
+        for (size_t i = a, nRunFirst = a; i < b; ++i) {
+            if (MayBeVoiced(frames[i]))
+                nRunFirst = i + 1;
+            else if (i + 1 - nRunFirst > nQuiet) {
+                nQuiet = i + 1 - nRunFirst;
+                nQuietEnd = i + 1;
+            }
+        }
+        if (nQuiet >= nPause) {
+            turn.nFirst = nQuietEnd - nQuiet / 2;
+        } else {
+            turn.nFirst = (a + b) / 2;
             turn.nSharedFirst = std::max(a, turns.back().nFirst + nMargin) - nMargin;
             turn.nSharedEnd = std::min(b + nMargin, n);
         }

@@ -24,10 +24,11 @@ struct CTurn {
 // half or a third more often than above it. Where the levels of the 40 clear
 // frames before a point and of the 40 after it lie more than half an octave
 // apart, a turn ends: of a run of such points, where fewest clear frames
-// between the two voices' levels lie nearer the other voice. Where the clear
-// frames either side are a pause apart (250 ms), the next turn starts in the
-// pause's middle; where they are not, the frames between them and 150 ms either
-// side may be either speaker's. loud: the level of the loudest frames near each
+// between the two voices' levels lie nearer the other voice. Where a pause
+// (250 ms of frames with nothing periodic in them) lies between the clear
+// frames either side, the next turn starts in the pause's middle; where none
+// does, the frames between them and 150 ms either side may be either
+// speaker's. loud: the level of the loudest frames near each
 // frame, in dB (LocalLoudest), the only yardstick for what is clear: never the
 // whole file's. Up to nThreads threads work on it, with the same turns however
 // many.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
@@ -187,6 +188,53 @@ TEST(ResearchTracker, AVoiceOutsideTheRangeIsUnvoicedNeverAnOctaveOfIt)
     }
 }
 
+// The frames of a recording tracked alone (alone) inside the track f of a
+// longer file where it starts at frame nFirst; nApart: how many differ in
+// voicing or by more than 2 %.
+PitchFrames FramesInside(const PitchFrames& f, size_t nFirst, const PitchFrames& alone, int& nApart)
+{
+    PitchFrames inside;
+    nApart = 0;
+    for (size_t i = 0; i < alone.time_s.size() && nFirst + i < f.time_s.size(); ++i) {
+        inside.time_s.push_back(alone.time_s[i]);
+        inside.pitch_hz.push_back(f.pitch_hz[nFirst + i]);
+        nApart += (alone.pitch_hz[i] > 0) != (inside.pitch_hz[i] > 0) ||
+                  std::fabs(alone.pitch_hz[i] - inside.pitch_hz[i]) > 0.02 * alone.pitch_hz[i];
+    }
+    return inside;
+}
+
+// first's samples times dGain, dPause seconds of silence, then second's: the
+// file and second's first frame (10 ms each).
+std::pair<Voice, size_t> Joined(const Voice& first, double dGain, double dPause, const Voice& second)
+{
+    Voice joined = second;
+    joined.samples.clear();
+    for (int16_t x : first.samples)
+        joined.samples.push_back(int16_t(std::clamp(int(std::lround(dGain * x)), -32768, 32767)));
+    joined.samples.resize(joined.samples.size() + size_t(dPause * second.params.nSampleRate));
+    const size_t nFirst = joined.samples.size() * 100 / size_t(second.params.nSampleRate);
+    joined.samples.insert(joined.samples.end(), second.samples.begin(), second.samples.end());
+    return {joined, nFirst};
+}
+
+// v with five other voices behind it, each at dGain of its level; nSeed
+// picks the voices.
+Voice OverBabble(const Voice& v, double dGain, unsigned nSeed)
+{
+    Voice mixed = v;
+    const double hz[][2] = {{140, 180}, {210, 170}, {120, 150}, {250, 200}, {170, 230}};
+    for (unsigned k = 0; k < 5; ++k) {
+        const Voice b = MakeVoice(v.params.nSampleRate, v.params.dSeconds,
+                                  {{0.0, hz[k][0]}, {v.params.dSeconds / 2, hz[k][1]}, {v.params.dSeconds, hz[k][0]}},
+                                  nSeed + k);
+        for (size_t i = 0; i < mixed.samples.size() && i < b.samples.size(); ++i)
+            mixed.samples[i] = int16_t(
+                std::clamp(int(mixed.samples[i]) + int(std::lround(dGain * b.samples[i])), -32768, 32767));
+    }
+    return mixed;
+}
+
 TEST(ResearchTracker, TheSameSpeechGetsTheSamePitchInsideALongerFile)
 {
     // A child's phrases alone, and after a man twice as loud, with a pause
@@ -199,25 +247,63 @@ TEST(ResearchTracker, TheSameSpeechGetsTheSamePitchInsideALongerFile)
                                                 {4.0, 380.0}}, 6);
     const PitchFrames alone = TrackVoice(PitchSettings(), child);
     EXPECT_GE(ShareWithin(child, alone, 2), 0.97);
+    int nApart = 0;
     for (double dPause : {0.0, 0.5}) {
-        Voice joined = child;
-        joined.samples.clear();
-        for (int16_t x : man.samples)
-            joined.samples.push_back(int16_t(std::clamp(2 * int(x), -32768, 32767)));
-        joined.samples.resize(joined.samples.size() + size_t(dPause * nRate));
-        const size_t nFirst = joined.samples.size() / 160; // the child's first frame, 10 ms each
-        joined.samples.insert(joined.samples.end(), child.samples.begin(), child.samples.end());
-        const PitchFrames f = TrackVoice(PitchSettings(), joined);
-        PitchFrames inside;
-        int nApart = 0;
-        for (size_t i = 0; i < alone.time_s.size(); ++i) {
-            inside.time_s.push_back(alone.time_s[i]);
-            inside.pitch_hz.push_back(f.pitch_hz[nFirst + i]);
-            nApart += (alone.pitch_hz[i] > 0) != (inside.pitch_hz[i] > 0) ||
-                      std::fabs(alone.pitch_hz[i] - inside.pitch_hz[i]) > 0.02 * alone.pitch_hz[i];
-        }
+        const auto [joined, nFirst] = Joined(man, 2, dPause, child);
+        const PitchFrames inside = FramesInside(TrackVoice(PitchSettings(), joined), nFirst, alone, nApart);
         EXPECT_GE(ShareWithin(child, inside, 2), 0.97) << dPause << " s pause";
         EXPECT_LE(nApart, 4) << dPause << " s pause"; // of 401 frames: the first few may hear the man
+    }
+}
+
+TEST(ResearchTracker, ASoftSpeakerStraightAfterALoudOneKeepsHisOwnPitch)
+{
+    // A woman at 30 % of a man's level straight after him, and the man after
+    // her: no pause and no gap between their clear frames, yet the second
+    // one's range is his own.
+    const int nRate = 16000;
+    const Voice man = MakeVoice(nRate, 3.0, {{0.0, 110.0}, {1.5, 130.0}, {1.51, 0.0}, {1.8, 0.0}, {1.81, 100.0},
+                                              {3.0, 90.0}}, 5);
+    const Voice woman = MakeVoice(nRate, 3.0, {{0.0, 200.0}, {1.0, 240.0}, {1.01, 0.0}, {1.3, 0.0}, {1.31, 220.0},
+                                                {3.0, 180.0}}, 7);
+    for (const auto& [first, second] : {std::pair(&man, &woman), std::pair(&woman, &man)}) {
+        Voice soft = *second;
+        for (int16_t& x : soft.samples)
+            x = int16_t(std::lround(0.3 * x));
+        const PitchFrames alone = TrackVoice(PitchSettings(), soft);
+        const auto [joined, nFirst] = Joined(*first, 1, 0, soft);
+        int nApart = 0;
+        const PitchFrames inside = FramesInside(TrackVoice(PitchSettings(), joined), nFirst, alone, nApart);
+        EXPECT_GE(ShareWithin(soft, inside, 2), 0.95) << soft.params.contour[0].second << " Hz second";
+        EXPECT_LE(nApart, 3) << soft.params.contour[0].second << " Hz second";
+    }
+}
+
+TEST(ResearchTracker, AVoiceOverBackgroundSpeechKeepsItsPitchAloneAndJoined)
+{
+    // A child over the babble of five other voices: his voice read at its
+    // pitch, the babble in his pause not, and the same after a man over
+    // babble of his own.
+    const int nRate = 16000;
+    const Voice child = MakeVoice(nRate, 4.0, {{0.0, 300.0}, {1.4, 380.0}, {1.41, 0.0}, {2.2, 0.0}, {2.21, 320.0},
+                                                {4.0, 360.0}}, 6);
+    const Voice man = MakeVoice(nRate, 4.0, {{0.0, 110.0}, {1.5, 130.0}, {1.51, 0.0}, {1.7, 0.0}, {1.71, 100.0},
+                                              {4.0, 125.0}}, 5);
+    for (double dGain : {0.06, 0.15}) {
+        const Voice mixed = OverBabble(child, dGain, 20);
+        const PitchFrames alone = TrackVoice(PitchSettings(), mixed);
+        EXPECT_GE(ShareWithin(child, alone, 2), 0.95) << dGain;
+        int nPause = 0, nUnvoiced = 0;
+        for (size_t i = 0; i < alone.time_s.size(); ++i)
+            if (alone.time_s[i] > 1.5 && alone.time_s[i] < 2.1) {
+                ++nPause;
+                nUnvoiced += alone.pitch_hz[i] == 0;
+            }
+        EXPECT_GE(nUnvoiced, 0.9 * nPause) << dGain;
+        const auto [joined, nFirst] = Joined(OverBabble(man, dGain, 30), 1, 0, mixed);
+        int nApart = 0;
+        FramesInside(TrackVoice(PitchSettings(), joined), nFirst, alone, nApart);
+        EXPECT_LE(nApart, 3) << dGain;
     }
 }
 
