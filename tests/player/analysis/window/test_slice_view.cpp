@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -147,7 +148,10 @@ private slots:
         testsupport::WhenModal<QFileDialog>(this, [&](QFileDialog* p) {
             strFolder = p->directory().absolutePath();
             strOffered = p->selectedFiles().value(0);
-            p->selectFile(QStringLiteral("menu"));
+            // Typed as a user would, without the suffix the dialog adds.
+            auto* pName = p->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(pName);
+            pName->setText(QStringLiteral("menu"));
             static_cast<QDialog*>(p)->accept(); // QFileDialog keeps its own accept() protected
         });
         m_pView->Action("saveSound")->trigger();
