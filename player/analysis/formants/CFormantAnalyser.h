@@ -47,7 +47,6 @@ public:
     // closed phases weighted (CFormantAnalyser.cpp).
     void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
               double dMaxBandwidthHz, bool bFirstAgain);
-    double Ceiling() const { return m_dCeilingHz; }
 
     // Frames i0 .. i1-1 of a sound of nCount samples into out[0 .. i1-i0-1];
     // false when the source fails to give a stretch. May throw std::bad_alloc.
