@@ -13,6 +13,8 @@
 // An option takes its value as "NAME VALUE", or as "--name=VALUE" for a long
 // name. A value an option refuses ends the reading after one line on stderr:
 // the option's own ("--step: 'x' is not a number"), or the usage line.
+//
+// Reads the argv it is given, which must outlive it; the command's main thread only.
 #include <string>
 #include <vector>
 

@@ -3,6 +3,9 @@
 // per pixel column from the pyramid where a pixel holds a sample or more, a
 // line through the samples (with a dot on each once they stand apart) where
 // it holds less, and the amplitude axis (full scale +-1) on its left.
+//
+// Paints on the thread that owns the QPainter's device; the pyramid and samples it is
+// given are the caller's.
 class QPainter;
 struct CMeasureLayout;
 struct CMeasureScene;
