@@ -35,4 +35,23 @@ private:
     T m_old;
 };
 
+// Installs a handler through a setter that answers the one it replaces (the
+// message boxes' and beeps'), and puts that one back.
+template <class Handler>
+class CScopedHandler {
+public:
+    template <class Fn>
+    CScopedHandler(Handler (*pfnSet)(Handler), Fn fnHandler)
+        : m_pfnSet(pfnSet), m_old(pfnSet(Handler(std::move(fnHandler))))
+    {
+    }
+    ~CScopedHandler() { m_pfnSet(std::move(m_old)); }
+    CScopedHandler(const CScopedHandler&) = delete;
+    CScopedHandler& operator=(const CScopedHandler&) = delete;
+
+private:
+    Handler (*m_pfnSet)(Handler);
+    Handler m_old;
+};
+
 } // namespace testsupport
