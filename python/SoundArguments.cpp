@@ -68,7 +68,8 @@ analysis::SoundOutcome AnalyseArgument(const py::handle& arg, int nChannel, cons
         return outcome;
     }
     const CPySound sound = SoundOf(arg, nChannel);
-    strPath = sound.m_strPath;
+    // A Sound made from samples is named as such in the messages.
+    strPath = sound.m_strPath.empty() ? "sonavel.Sound" : sound.m_strPath;
     WithoutInterpreterLock([&] {
         CSampleLock lock(sound.m_store.hSamples);
         const int nHeld = static_cast<int>(sound.Samples());

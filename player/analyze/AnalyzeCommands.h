@@ -23,6 +23,9 @@ int RunPitch(int argc, char** argv);
 int RunMeasure(int argc, char** argv);
 int RunFormants(int argc, char** argv);
 int RunIntensity(int argc, char** argv);
+int RunExtract(int argc, char** argv);
+int RunSpectrum(int argc, char** argv);
+int RunVoice(int argc, char** argv);
 // The picture itself is drawn by a program of its own (sonavel-render), which
 // StartRender runs in place of this one.
 int RunRender(int argc, char** argv);

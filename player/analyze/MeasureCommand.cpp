@@ -1,9 +1,10 @@
-// sonavel-analyze measure FILE... [--textgrid TG] [--tier NAME]
+// sonavel-analyze measure FILE... [--textgrid TG] [--tier NAME] [--voice]
 //                         [--format csv|json] [-o OUT] [-j N]
 //
 // One table of every labelled interval (and point) of each file's TextGrid:
 // f0 over the interval's voiced frames, F1-F3 at its midpoint, the
-// intensity's energy mean. With one file, --textgrid names its TextGrid;
+// intensity's energy mean; with --voice, each interval's jitter (local),
+// shimmer (local), HNR and CPPS from its own voice report. With one file, --textgrid names its TextGrid;
 // otherwise each file's is the one of the same name beside it
 // (take7.wav -> take7.TextGrid, else take7.textgrid). All rows go to standard
 // output, or to OUT (written under a temporary name and renamed), in the order
@@ -35,12 +36,14 @@ namespace analyze {
 namespace {
 
 const char kszUsage[] =
-    "usage: sonavel-analyze measure FILE... [--textgrid TG] [--tier NAME] [--format csv|json] [-o OUT] [-j N]";
+    "usage: sonavel-analyze measure FILE... [--textgrid TG] [--tier NAME] [--voice] [--format csv|json] [-o OUT] "
+    "[-j N]";
 
 struct MeasureOptions {
     std::vector<std::string> files;
     std::string strTextGrid; // one file's TextGrid; empty: beside each file
     std::string strTier;     // empty: every tier
+    bool bVoice = false;     // the voice's columns too
     EFormat format = EFormat::Csv;
     std::string strOut;      // empty: standard output
     int nJobs = 0;           // 0: one per core
@@ -54,6 +57,8 @@ int ReadOptions(int argc, char** argv, MeasureOptions& opt)
         if (args.Value("--textgrid", opt.strTextGrid)) {
             if (opt.strTextGrid.empty())
                 args.Refuse();
+        } else if (args.Flag("--voice")) {
+            opt.bVoice = true;
         } else if (!(args.File(opt.files) || args.Jobs(opt.nJobs) || args.Value("--tier", opt.strTier)
                      || args.Output(opt.strOut) || args.Format({EFormat::Csv, EFormat::Json}, opt.format))) {
             args.Refuse();
@@ -81,12 +86,12 @@ std::string MeasureFile(const std::string& strSound, const std::string& strGrid,
         return "E" + strGrid + ": no tier is named " + opt.strTier;
     std::vector<sonavel::intervals::IntervalRow> rows;
     const analysis::SoundOutcome outcome = sonavel::intervals::MeasureIntervals(
-        analysis::CSoundInput::File(strSound, 1), grid.grid, opt.strTier, nThreads, rows);
+        analysis::CSoundInput::File(strSound, 1), grid.grid, opt.strTier, nThreads, rows, opt.bVoice);
     if (!outcome.Done())
         return "E" + analysis::DescribeOutcome(outcome, sonavel::intervals::kIntervalWords, strSound);
     std::string strText = "R";
     bool bFirst = true;
-    AppendMeasureRows(strText, opt.format, strSound, rows, bFirst);
+    AppendMeasureRows(strText, opt.format, strSound, rows, bFirst, opt.bVoice);
     return strText;
 }
 
@@ -114,34 +119,8 @@ int RunMeasure(int argc, char** argv)
     const std::vector<std::string> texts = CollectTexts(opt.files, opt.nJobs, [&](size_t i, int nThreads) {
         return MeasureFile(opt.files[i], grids[i], opt, nThreads);
     });
-
-    std::string strText = MeasureTableStart(opt.format);
-    bool bFirst = true, bAllOk = true;
-    for (const std::string& t : texts) {
-        if (t.empty() || t[0] != 'R') {
-            if (!t.empty())
-                PrintError(t.substr(1));
-            bAllOk = false;
-        } else if (t.size() > 1) {
-            // Each file's JSON objects were written as the table's first.
-            if (!bFirst && opt.format == EFormat::Json)
-                strText += ',';
-            strText.append(t, 1, std::string::npos);
-            bFirst = false;
-        }
-    }
-    strText += MeasureTableEnd(opt.format);
-    // A table of no file at all would put a header alone where a table was.
-    if (bFirst && !bAllOk && !opt.strOut.empty()) {
-        PrintError(opt.strOut + ": not written, as no file could be measured");
-        return 1;
-    }
-    if (!opt.strOut.empty())
-        InstallSignalHandlers();
-    const bool bWritten = WriteOutput(opt.strOut, [&](WriteFn pfnWrite, void* pContext) {
-        return pfnWrite(pContext, strText.data(), strText.size());
-    });
-    return bWritten && bAllOk ? 0 : 1;
+    return WriteRowTable(texts, opt.format, MeasureTableStart(opt.format, opt.bVoice), MeasureTableEnd(opt.format),
+                         opt.strOut);
 }
 
 } // namespace analyze

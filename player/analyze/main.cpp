@@ -26,7 +26,12 @@ const AnalyzeCommand s_commands[] = {
      RunFormants},
     {"intensity", "[--floor HZ] [--step SECONDS] [--channel N] [--format csv|json] [-o DIR] [-j N] FILE...",
      RunIntensity},
-    {"measure", "FILE... [--textgrid TG] [--tier NAME] [--format csv|json] [-o OUT] [-j N]", RunMeasure},
+    {"spectrum", "FILE --at T [--window S] [--lpc [--max-formant HZ]] [--channel N] [--format csv|json] [-o OUT]",
+     RunSpectrum},
+    {"extract", "FILE [--start S] [--end E] -o OUT.wav [--channel N]", RunExtract},
+    {"measure", "FILE... [--textgrid TG] [--tier NAME] [--voice] [--format csv|json] [-o OUT] [-j N]", RunMeasure},
+    {"voice", "FILE... [--floor HZ] [--ceiling HZ] [--start S] [--end E] [--channel N] [--format csv|json] [-o OUT] [-j N]",
+     RunVoice},
     {"render", "FILE -o OUT.png|OUT.jpg [--channel N] [--view [--start S] [--end E] [--size WxH[cm|mm|in]] [--dpi D] "
                "[--textgrid TG]] (with --view also OUT.svg|OUT.pdf)", StartRender},
 };
@@ -71,8 +76,20 @@ const char kszPitchHelp[] =
     "  f0_max_hz,f1_hz,f2_hz,f3_hz,intensity_db: the research tracker's f0 over the\n"
     "  interval's voiced frames, F1-F3 at its midpoint, the intensity's energy mean;\n"
     "  an empty field (JSON null) where there is no value. All rows in one table, in\n"
-    "  the files' order, for any -j N (N files at once).\n"
-    "\n--channel N (samples, pitch, formants, intensity, render): the file's channel\n"
+    "  the files' order, for any -j N (N files at once). --voice adds jitter_local_pct,\n"
+    "  shimmer_local_pct, hnr_db and cpps_db: each interval's own voice report.\n"
+    "\nvoice: one row per FILE (its span from --start S to --end E seconds, the whole\n"
+    "  sound unless given), in one table as measure's: file,start_s,end_s,f0_median_hz,\n"
+    "  f0_mean_hz,f0_sd_hz,pulses,periods,unvoiced_fraction,voice_breaks,\n"
+    "  jitter_local_pct,jitter_local_abs_us,jitter_rap_pct,jitter_ppq5_pct,\n"
+    "  jitter_ddp_pct,shimmer_local_pct,shimmer_local_db,shimmer_apq3_pct,\n"
+    "  shimmer_apq5_pct,shimmer_apq11_pct,shimmer_dda_pct,hnr_db,cpps_db. Pulses are\n"
+    "  sought along the research tracker's pitch from --floor to --ceiling Hz (75 and\n"
+    "  600 unless given); jitter and shimmer compare consecutive periods of 0.1-20 ms\n"
+    "  differing by at most a factor 1.3 (amplitudes 1.6); HNR: the mean over voiced\n"
+    "  frames of the autocorrelation method (10 ms step); CPPS over the whole span.\n"
+    "  An empty field (JSON null) where a value cannot be had (too few periods).\n"
+    "\n--channel N (samples, pitch, formants, intensity, voice, render): the file's channel\n"
     "  N, 1 for the first (the default); info prints each file's channels= and\n"
     "  duration= (seconds). A file without that channel fails with a line naming its\n"
     "  count (status 1).\n"

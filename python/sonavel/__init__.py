@@ -6,14 +6,24 @@ Sound), recognising the format by content, one of
 Of a file of several channels it keeps the first, or the one given by
 channel= (telephone and interview recordings often hold one speaker on each).
 Sound.reader names the reader that took a file, Sound.channels how many
-channels it has.
+channels it has. Sound(samples, sample_rate) makes one from a numpy array
+(int16, or floating point in [-1, 1]); every analysis gives for it exactly
+what it gives for a WAV file of the same samples. Sound.extract(start, end)
+cuts a span, Sound.save(path) writes a 16-bit WAV.
+
+The tracks' .at(time_s) reads them at any time (linear between frames, NaN
+where a frame has no value) and .to_dict() gives columns for
+pandas.DataFrame.
 
 pitch() gives the track sonavel-analyze pitch prints, with either tracker;
 formants() and intensity() the values of sonavel-analyze formants and intensity;
 spectrogram() the measuring view's spectrogram of the whole sound, in dB;
+spectrum() the spectral slice at one time with its LPC envelope;
 analysis_window_grid() the grid the Pitch / Spectrogram window paints;
 read_textgrid() and write_textgrid() a TextGrid, measure() the table
-sonavel-analyze measure writes (f0, F1-F3, intensity per labelled interval). A file
+sonavel-analyze measure writes (f0, F1-F3, intensity per labelled interval);
+voice() the voice report of sonavel-analyze voice (jitter, shimmer, HNR, CPPS),
+pulses() and harmonicity() what it is made of. A file
 that cannot be read, or that gives no sample rate, raises SoundError. The
 interpreter's lock is released while a file loads and while a track or a
 spectrogram is computed, so other threads run meanwhile.
@@ -27,8 +37,9 @@ import errno as _errno
 import os as _os
 
 __all__ = ["Formants", "Intensity", "PitchTrack", "Sound", "SoundError", "SoundFileNotFoundError", "Spectrogram",
-           "analysis_window_grid", "formants", "intensity", "load", "pitch", "spectrogram",
-           "TextGrid", "IntervalTier", "PointTier", "Interval", "Point", "read_textgrid", "write_textgrid", "measure"]
+           "analysis_window_grid", "formants", "intensity", "load", "pitch", "spectrogram", "Spectrum", "spectrum",
+           "TextGrid", "IntervalTier", "PointTier", "Interval", "Point", "read_textgrid", "write_textgrid", "measure",
+           "VoiceReport", "Harmonicity", "voice", "pulses", "harmonicity"]
 
 
 class SoundError(OSError):
@@ -70,6 +81,7 @@ from ._sonavel import Sound  # noqa: E402
 Sound.__module__ = __name__
 from ._textgrid import (Interval, IntervalTier, Point, PointTier, TextGrid, measure, read_textgrid,  # noqa: E402
                         write_textgrid)
+from ._voice import Harmonicity, VoiceReport, harmonicity, pulses, voice  # noqa: E402
 __version__ = _sonavel.__version__
 # The formats are named where the readers are listed, in the compiled part.
 __doc__ %= {"formats": _sonavel.FORMATS}
@@ -93,12 +105,65 @@ def load(path, *, channel=1):
 load.__doc__ %= {"formats": _sonavel.FORMATS}
 
 
-PitchTrack = _collections.namedtuple("PitchTrack", ["time_s", "pitch_hz", "confidence"])
-PitchTrack.__doc__ = """PitchTrack(time_s, pitch_hz, confidence): one entry per frame, numpy float64 arrays.
+def _values_at(time_s, frame_times, values):
+    """values (frames, ...) at time_s: linear between the two frames around each
+    time, NaN where either of them is NaN (a time on a frame takes that frame's
+    value alone); within half a frame step outside the frames, the first or the
+    last frame's; NaN further out."""
+    import numpy as np
+    t = np.asarray(time_s, dtype=np.float64)
+    ft = np.asarray(frame_times, dtype=np.float64)
+    v = np.asarray(values, dtype=np.float64)
+    n = len(ft)
+    tt = t.reshape(-1)
+    if n == 0:
+        out = np.full((tt.size,) + v.shape[1:], np.nan)
+    else:
+        half = (ft[-1] - ft[0]) / (n - 1) / 2 if n > 1 else 0.0
+        i = np.clip(np.searchsorted(ft, tt, side="right") - 1, 0, max(n - 2, 0))
+        j = np.minimum(i + 1, n - 1)
+        span = ft[j] - ft[i]
+        w = np.clip(np.where(span > 0, (tt - ft[i]) / np.where(span > 0, span, 1.0), 0.0), 0.0, 1.0)
+        w = w.reshape((-1,) + (1,) * (v.ndim - 1))
+        a, b = v[i], v[j]
+        out = np.where(w == 0, a, np.where(w == 1, b, a * (1 - w) + b * w))
+        out[(tt < ft[0] - half) | (tt > ft[-1] + half) | np.isnan(tt)] = np.nan
+    if t.ndim == 0:
+        return float(out[0]) if out.ndim == 1 else out[0]
+    return out.reshape(t.shape + v.shape[1:])
 
-time_s is the frame's time in seconds, pitch_hz its pitch (0 where the frame
-is unvoiced), confidence 0 to 1 (the research tracker's: how periodic the
-chosen period is, 0 where unvoiced; the AMDF's: 1 where voiced, else 0)."""
+
+def _missing_as_nan(values, mark):
+    import numpy as np
+    values = np.array(values, dtype=np.float64)
+    values[values == mark] = np.nan
+    return values
+
+
+class _PitchFrames(_collections.namedtuple("PitchTrack", ["time_s", "pitch_hz", "confidence"])):
+    __slots__ = ()
+
+    def at(self, time_s):
+        """The pitch in Hz at time_s (a number or an array of them): linear between
+        the frames around it, NaN where either is unvoiced or outside the track."""
+        return _values_at(time_s, self.time_s, _missing_as_nan(self.pitch_hz, 0))
+
+    def to_dict(self):
+        """{"time_s", "pitch_hz", "confidence"} as numpy arrays for pandas.DataFrame,
+        pitch_hz NaN (not 0) where a frame is unvoiced, so that means skip those."""
+        return {"time_s": self.time_s, "pitch_hz": _missing_as_nan(self.pitch_hz, 0),
+                "confidence": self.confidence}
+
+
+class PitchTrack(_PitchFrames):
+    """PitchTrack(time_s, pitch_hz, confidence): one entry per frame, numpy float64 arrays.
+
+    time_s is the frame's time in seconds, pitch_hz its pitch (0 where the frame
+    is unvoiced), confidence 0 to 1 (the research tracker's: how periodic the
+    chosen period is, 0 where unvoiced; the AMDF's: 1 where voiced, else 0).
+    at(time_s) reads the pitch at any time, to_dict() gives its columns."""
+    __slots__ = ()
+
 PitchTrack.time_s.__doc__ = "Seconds from the start of the sound to the frame (its centre, for the research tracker)."
 PitchTrack.pitch_hz.__doc__ = "The frame's pitch in Hz; 0 where it is unvoiced."
 PitchTrack.confidence.__doc__ = "0 to 1; 0 where the frame is unvoiced."
@@ -164,7 +229,8 @@ class Formants(_FormantFrames):
     0 where the frame lacks that formant. max_formant_hz: the ceiling the
     formants were sought under, the one given or the one found for the voice.
     It is an attribute beside the three arrays, so `t, f, b = formants(...)`
-    still unpacks."""
+    still unpacks. at(time_s) reads the formants at any time, to_dict() gives
+    the columns."""
 
     def __new__(cls, time_s, frequency_hz, bandwidth_hz, max_formant_hz=0.0):
         self = super().__new__(cls, time_s, frequency_hz, bandwidth_hz)
@@ -181,16 +247,45 @@ class Formants(_FormantFrames):
     def __repr__(self):
         return super().__repr__()[:-1] + ", max_formant_hz=%r)" % self.max_formant_hz
 
+    def at(self, time_s):
+        """F1, F2, ... in Hz at time_s (shape (count,), or (len(time_s), count) for an
+        array of times): linear between the frames around it, NaN where either
+        lacks that formant or outside the track."""
+        return _values_at(time_s, self.time_s, _missing_as_nan(self.frequency_hz, 0))
+
+    def to_dict(self):
+        """{"time_s", "f1_hz", ..., "b1_hz", ...} as numpy arrays for pandas.DataFrame,
+        NaN (not 0) where a frame lacks the formant."""
+        columns = {"time_s": self.time_s}
+        for name, table in (("f%d_hz", self.frequency_hz), ("b%d_hz", self.bandwidth_hz)):
+            for k in range(table.shape[1]):
+                columns[name % (k + 1)] = _missing_as_nan(table[:, k], 0)
+        return columns
+
 
 Formants.time_s.__doc__ = "Seconds from the start of the sound to the frame's centre: frame i at i x step."
 Formants.frequency_hz.__doc__ = "Shape (frames, count): F1, F2, ... in Hz; 0 where not found."
 Formants.bandwidth_hz.__doc__ = "Shape (frames, count): each formant's bandwidth in Hz; 0 where not found."
 
-Intensity = _collections.namedtuple("Intensity", ["time_s", "db"])
-Intensity.__doc__ = """Intensity(time_s, db): numpy float64 arrays, one entry per frame.
+class Intensity(_collections.namedtuple("Intensity", ["time_s", "db"])):
+    """Intensity(time_s, db): numpy float64 arrays, one entry per frame.
 
-db is the intensity in dB re 2e-5 Pa, the samples taken as pascal (full scale
-1 Pa: a full-scale sine reads about 91 dB); a frame without any sound reads -300."""
+    db is the intensity in dB re 2e-5 Pa, the samples taken as pascal (full scale
+    1 Pa: a full-scale sine reads about 91 dB); a frame without any sound reads -300.
+    at(time_s) reads it at any time, to_dict() gives its columns."""
+    __slots__ = ()
+
+    def at(self, time_s):
+        """dB at time_s (a number or an array of them): linear between the frames
+        around it, NaN where either holds no sound or outside the track."""
+        return _values_at(time_s, self.time_s, _missing_as_nan(self.db, -300))
+
+    def to_dict(self):
+        """{"time_s", "db"} as numpy arrays for pandas.DataFrame, db NaN (not -300)
+        where a frame holds no sound."""
+        return {"time_s": self.time_s, "db": _missing_as_nan(self.db, -300)}
+
+
 Intensity.time_s.__doc__ = "Seconds from the start of the sound to the frame's centre: frame i at i x step."
 Intensity.db.__doc__ = "dB re 2e-5 Pa; -300 where the frame holds no sound."
 
@@ -223,6 +318,47 @@ def intensity(sound, *, floor=100.0, step=0.01, channel=1):
     channel: as pitch() takes it.
     """
     return Intensity(*_sonavel.intensity(sound, floor, step, channel))
+
+
+class Spectrum(_collections.namedtuple("Spectrum", ["frequency_hz", "db", "lpc_db"])):
+    """Spectrum(frequency_hz, db, lpc_db): the spectral slice at one time, numpy float64 arrays.
+
+    frequency_hz from 0 Hz up to half the sample rate, equally spaced; db the
+    spectrum in dB re 2e-5 Pa as intensity() reads it (a sine's peak reads the
+    sine's own level; -300 where there is no sound); lpc_db the envelope of the
+    formant analysis' predictor at that time on the same scale, NaN above its
+    ceiling. Beside them: peaks_hz and lpc_peaks_hz, the frequencies of the
+    peaks of both curves (lowest first), and max_formant_hz, the envelope's
+    ceiling. to_dict() gives the three columns."""
+
+    def __new__(cls, frequency_hz, db, lpc_db, peaks_hz=(), lpc_peaks_hz=(), max_formant_hz=0.0):
+        import numpy as np
+        self = super().__new__(cls, frequency_hz, db, lpc_db)
+        self.peaks_hz = np.asarray(peaks_hz, dtype=np.float64)
+        self.lpc_peaks_hz = np.asarray(lpc_peaks_hz, dtype=np.float64)
+        self.max_formant_hz = float(max_formant_hz)
+        return self
+
+    def __reduce__(self):
+        return (Spectrum, (*self, self.peaks_hz, self.lpc_peaks_hz, self.max_formant_hz))
+
+    def to_dict(self):
+        """{"frequency_hz", "db", "lpc_db"} as numpy arrays for pandas.DataFrame."""
+        return dict(zip(self._fields, self))
+
+
+def spectrum(sound, at, *, window=0.005, channel=1):
+    """spectrum(sound, at, *, window=0.005, channel=1) -> Spectrum
+
+    The spectral slice of a Sound or of the file at a path at `at` seconds, the
+    values sonavel-analyze spectrum --lpc writes (before its rounding): the
+    power spectrum under a Gaussian window of `window` seconds (0.001 to 1; it
+    spans twice that, so 0.005 resolves as a wide-band spectrogram) centred on
+    `at`, and the formant analysis' envelope there, its ceiling found for the
+    voice. A setting refused raises ValueError naming it; a time outside the
+    sound raises SoundError. channel: as pitch() takes it.
+    """
+    return Spectrum(*_sonavel.spectrum(sound, at, window, channel))
 
 
 def spectrogram(sound, *, window_length=0.005, max_frequency=5000.0, time_step=0.002, dynamic_range=50.0,

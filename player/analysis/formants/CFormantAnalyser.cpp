@@ -156,12 +156,12 @@ bool CFormantAnalyser::Analyse(const CSampleSource& source, int nCount, int i0, 
     return AnalyseStretch(source, nCount, i0, i1, scratch, out);
 }
 
-bool CFormantAnalyser::AnalyseStretch(const CSampleSource& source, int nCount, int i0, int i1,
-                                      AnalyserScratch& scratch, FramePoles* out) const
+bool CFormantAnalyser::Prepare(const CSampleSource& source, int nCount, int64_t kFirst, int64_t kLast,
+                               AnalyserScratch& scratch, int64_t& k0) const
 {
     const int nHalf = m_nWindow / 2;
-    const int64_t k0 = Centre(i0) - nHalf - 1; // one more before: the pre-emphasis reads it
-    const int64_t k1 = Centre(i1 - 1) - nHalf + m_nWindow;
+    k0 = kFirst - nHalf - 1; // one more before: the pre-emphasis reads it
+    const int64_t k1 = kLast - nHalf + m_nWindow;
     int64_t nFirst = 0, nEnd = 0;
     m_resampler.InputSpan(k0, k1, nFirst, nEnd);
     const int64_t nFrom = std::max<int64_t>(nFirst, 0), nTo = std::min<int64_t>(nEnd, nCount);
@@ -185,9 +185,50 @@ bool CFormantAnalyser::AnalyseStretch(const CSampleSource& source, int nCount, i
         y[k] -= m_dEmphasis * y[k - 1];
     scratch.frame.resize(size_t(m_nWindow));
     scratch.predictor.resize(size_t(WeightedScratch(m_nWindow, m_nOrder)));
+    return true;
+}
+
+bool CFormantAnalyser::AnalyseStretch(const CSampleSource& source, int nCount, int i0, int i1,
+                                      AnalyserScratch& scratch, FramePoles* out) const
+{
+    int64_t k0 = 0;
+    if (!Prepare(source, nCount, Centre(i0), Centre(i1 - 1), scratch, k0))
+        return false;
+    const double* y = scratch.resampled.data();
+    const int nHalf = m_nWindow / 2;
     scratch.bRoots = false;
     for (int i = i0; i < i1; ++i)
         AnalyseFrame(y + (Centre(i) - nHalf - k0), scratch, out[i - i0]);
+    return true;
+}
+
+bool CFormantAnalyser::Predictor(const CSampleSource& source, int nCount, double dTimeS, AnalyserScratch& scratch,
+                                 double* a, double& dErrorPower) const
+{
+    const int64_t kCentre = std::llround(dTimeS * m_resampler.OutRate());
+    int64_t k0 = 0;
+    if (!Prepare(source, nCount, kCentre, kCentre, scratch, k0))
+        return false;
+    const double* y = scratch.resampled.data() + (kCentre - m_nWindow / 2 - k0);
+    double* x = scratch.frame.data();
+    double dWindowEnergy = 0;
+    for (int j = 0; j < m_nWindow; ++j) {
+        x[j] = y[j] * m_window[size_t(j)];
+        dWindowEnergy += m_window[size_t(j)] * m_window[size_t(j)];
+    }
+    dErrorPower = 0;
+    if (!WeightedPredictor(x, m_nWindow, m_nOrder, m_nLag, a, scratch.predictor.data()))
+        return true;
+    // The residual over the frame and the predictor's tail, per unit of the
+    // window's energy: the sound's own residual power, the window taken off.
+    double dSum = 0;
+    for (int t = 0; t < m_nWindow + m_nOrder; ++t) {
+        double e = 0;
+        for (int k = std::max(0, t - m_nWindow + 1); k <= std::min(t, m_nOrder); ++k)
+            e += a[k] * x[t - k];
+        dSum += e * e;
+    }
+    dErrorPower = dSum / dWindowEnergy;
     return true;
 }
 

@@ -47,14 +47,32 @@ public:
     // closed phases weighted (CFormantAnalyser.cpp).
     void Init(int nRate, double dCeilingHz, double dStepS, int nOrder, int nKeep, double dWindowS,
               double dMaxBandwidthHz, bool bFirstAgain);
+    double Ceiling() const { return m_dCeilingHz; }
 
     // Frames i0 .. i1-1 of a sound of nCount samples into out[0 .. i1-i0-1];
     // false when the source fails to give a stretch. May throw std::bad_alloc.
     bool Analyse(const CSampleSource& source, int nCount, int i0, int i1, AnalyserScratch& scratch,
                  FramePoles* out) const;
 
+    // The predictor of the frame centred on dTimeS, as Analyse reads a frame
+    // (its first reading; a frame at i x step reads the same): a[0 .. Order()]
+    // and the residual's mean square per sample of the windowed frame's
+    // sound (0 with a = 1, 0, ... for a frame without energy). False when the
+    // source fails to give the stretch. May throw std::bad_alloc.
+    bool Predictor(const CSampleSource& source, int nCount, double dTimeS, AnalyserScratch& scratch, double* a,
+                   double& dErrorPower) const;
+    int Order() const { return m_nOrder; }
+    double OutRate() const { return m_resampler.OutRate(); }
+    // The pre-emphasis: y[k] - Emphasis() x y[k-1] of the resampled sound.
+    double Emphasis() const { return m_dEmphasis; }
+
 private:
     int64_t Centre(int i) const;
+    // The resampled, pre-emphasised sound of the frames centred on samples
+    // kFirst .. kLast at twice the ceiling, from sample k0 on (in
+    // scratch.resampled); false when the source fails.
+    bool Prepare(const CSampleSource& source, int nCount, int64_t kFirst, int64_t kLast, AnalyserScratch& scratch,
+                 int64_t& k0) const;
     bool AnalyseStretch(const CSampleSource& source, int nCount, int i0, int i1, AnalyserScratch& scratch,
                         FramePoles* out) const;
     void AnalyseFrame(const double* y, AnalyserScratch& scratch, FramePoles& out) const;

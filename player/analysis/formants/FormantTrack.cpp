@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <thread>
 
@@ -104,6 +105,33 @@ bool Probe(const FormantSettings& settings, const std::vector<double>& ceilings,
     return true;
 }
 
+// The analyser that reads the sound's frames: at the ceiling given, else the
+// one the probe chooses, with a pole pair and a longer window more over a
+// noisy floor. False when the source failed; throws std::bad_alloc.
+bool ChooseReading(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate, int nFrames,
+                   int nThreads, CFormantAnalyser& analyser)
+{
+    const int nOrder = PredictorOrder(settings.nFormants);
+    const std::vector<double> ceilings =
+        settings.dCeilingHz > 0 ? std::vector<double>{settings.dCeilingHz} : CandidateCeilings(nRate);
+    size_t nChosen = 0;
+    bool bNoisy = false;
+    if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, bNoisy))
+        return false;
+    // Every resonance of a frame is a candidate; the path picks the formants.
+    // A noise floor that high takes a pole pair of its own.
+    analyser.Init(nRate, ceilings[nChosen], settings.dStepS, bNoisy ? nOrder + 2 : nOrder, FramePoles::kMax,
+                  bNoisy ? kNoisyWindowS : kWindowS, kMaxCandidateBandwidthHz, true);
+    return true;
+}
+
+// The frames a track of the settings' step holds, or 0 past kMaxFrames.
+int FrameCount(const FormantSettings& settings, int nCount, int nRate)
+{
+    const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
+    return dFrames > kMaxFrames ? 0 : static_cast<int>(dFrames);
+}
+
 } // namespace
 
 analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRate)
@@ -126,23 +154,13 @@ analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleS
     frames = FormantFrames();
     if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate))
         return analysis::EOutcome::Refused;
-    const double dFrames = std::floor(nCount / (nRate * settings.dStepS) + 1e-9) + 1;
-    if (dFrames > kMaxFrames)
+    const int nFrames = FrameCount(settings, nCount, nRate);
+    if (nFrames == 0)
         return analysis::EOutcome::NoMemory;
-    const int nFrames = static_cast<int>(dFrames);
-    const int nOrder = PredictorOrder(settings.nFormants);
     try {
-        std::vector<double> ceilings =
-            settings.dCeilingHz > 0 ? std::vector<double>{settings.dCeilingHz} : CandidateCeilings(nRate);
-        size_t nChosen = 0;
-        bool bNoisy = false;
-        if (!Probe(settings, ceilings, nOrder, source, nCount, nRate, nFrames, nThreads, nChosen, bNoisy))
-            return analysis::EOutcome::SourceFailed;
         CFormantAnalyser analyser;
-        // Every resonance of a frame is a candidate; the path picks the formants.
-        // A noise floor that high takes a pole pair of its own.
-        analyser.Init(nRate, ceilings[nChosen], settings.dStepS, bNoisy ? nOrder + 2 : nOrder, FramePoles::kMax,
-                      bNoisy ? kNoisyWindowS : kWindowS, kMaxCandidateBandwidthHz, true);
+        if (!ChooseReading(settings, source, nCount, nRate, nFrames, nThreads, analyser))
+            return analysis::EOutcome::SourceFailed;
         // Blocks of about 5 s, a number of frames fixed by the step alone.
         const int nBlock = std::max(1, static_cast<int>(std::lround(kBlockS / settings.dStepS)));
         std::vector<int> starts, ends;
@@ -155,10 +173,10 @@ analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleS
         std::vector<FramePoles> poles(static_cast<size_t>(nFrames));
         if (!AnalyseRuns(analyser, source, nCount, starts, ends, bases, nThreads, poles.data()))
             return analysis::EOutcome::SourceFailed;
-        FollowFormants(poles, settings.nFormants, ceilings[nChosen]);
+        FollowFormants(poles, settings.nFormants, analyser.Ceiling());
         const size_t nPer = size_t(settings.nFormants);
         frames.nFormants = settings.nFormants;
-        frames.dCeilingHz = ceilings[nChosen];
+        frames.dCeilingHz = analyser.Ceiling();
         frames.time_s.resize(size_t(nFrames));
         frames.hz.assign(size_t(nFrames) * nPer, 0.0);
         frames.bandwidth_hz.assign(size_t(nFrames) * nPer, 0.0);
@@ -171,6 +189,49 @@ analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleS
         }
     } catch (const std::bad_alloc&) {
         frames = FormantFrames();
+        return analysis::EOutcome::NoMemory;
+    }
+    return analysis::EOutcome::Done;
+}
+
+double FormantPredictor::PowerAt(double dHz) const
+{
+    if (!(dErrorPower > 0) || !(dCeilingHz > 0))
+        return 0;
+    const double w = M_PI * dHz / dCeilingHz; // radians per sample at twice the ceiling
+    std::complex<double> z(1, 0);
+    const std::complex<double> step(std::cos(w), -std::sin(w));
+    std::complex<double> dSum = 0;
+    for (int k = 0; k <= nOrder; ++k) {
+        dSum += a[k] * z;
+        z *= step;
+    }
+    const double dEmph = std::norm(1.0 - dEmphasis * step);
+    const double dDen = std::norm(dSum) * dEmph;
+    return dDen > 0 ? dErrorPower / dDen : 0;
+}
+
+analysis::EOutcome PredictorAt(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                               double dTimeS, int nThreads, FormantPredictor& predictor)
+{
+    predictor = FormantPredictor();
+    if (nRate <= 0 || nRate > kMaxRateHz || nCount < 0 || RefusedSetting(settings, nRate)
+        || !(dTimeS >= 0 && dTimeS <= double(nCount) / nRate))
+        return analysis::EOutcome::Refused;
+    const int nFrames = FrameCount(settings, nCount, nRate);
+    if (nFrames == 0)
+        return analysis::EOutcome::NoMemory;
+    try {
+        CFormantAnalyser analyser; // as TrackFormants reads its frames
+        AnalyserScratch scratch;
+        if (!ChooseReading(settings, source, nCount, nRate, nFrames, nThreads, analyser)
+            || !analyser.Predictor(source, nCount, dTimeS, scratch, predictor.a, predictor.dErrorPower))
+            return analysis::EOutcome::SourceFailed;
+        predictor.dCeilingHz = analyser.Ceiling();
+        predictor.nOrder = analyser.Order();
+        predictor.dEmphasis = analyser.Emphasis();
+    } catch (const std::bad_alloc&) {
+        predictor = FormantPredictor();
         return analysis::EOutcome::NoMemory;
     }
     return analysis::EOutcome::Done;

@@ -40,6 +40,7 @@
 
 #include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/core/AnalysisOutcome.h"
+#include "player/analysis/formants/LinearPrediction.h"
 
 class CSampleSource;
 
@@ -87,6 +88,32 @@ analysis::SettingRefusal RefusedSetting(const FormantSettings& settings, int nRa
 // frames is emptied on failure; the frames are the same for any thread count.
 analysis::EOutcome TrackFormants(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
                                  int nThreads, FormantFrames& frames);
+
+// The predictor the formant analysis reads at one time: the first reading of
+// a frame centred there, at the ceiling and order TrackFormants would use for
+// this sound (its frame at that time reads the same), over the sound resampled
+// to twice the ceiling and pre-emphasised from 50 Hz.
+struct FormantPredictor {
+    double dCeilingHz = 0; // half the predictor's rate
+    int nOrder = 0;
+    double a[kMaxOrder + 1] = {1};
+    // The residual's mean square per sample of the pre-emphasised sound, its
+    // samples as full scale 1; 0 where the frame holds no sound.
+    double dErrorPower = 0;
+    double dEmphasis = 0; // y[k] - dEmphasis y[k-1]
+
+    // The model's power at dHz (0 .. the ceiling) per sample of the sound at
+    // twice the ceiling, the pre-emphasis taken off again:
+    // dErrorPower / |A|^2 / |1 - dEmphasis e^-iw|^2. 0 without sound.
+    double PowerAt(double dHz) const;
+};
+
+// The predictor at dTimeS (inside the sound) of samples 0 .. nCount-1 of
+// source at nRate (> 0), the ceiling found as TrackFormants finds it unless
+// the settings give one (the step is not used). Done; Refused (RefusedSetting,
+// a rate above kMaxRateHz, a time outside the sound); NoMemory; SourceFailed.
+analysis::EOutcome PredictorAt(const FormantSettings& settings, const CSampleSource& source, int nCount, int nRate,
+                               double dTimeS, int nThreads, FormantPredictor& predictor);
 
 // The formants' door (core/CSoundInput.h): TrackFormants over the input.
 analysis::SoundOutcome TrackSound(const analysis::CSoundInput& input, const FormantSettings& settings, int nThreads,

@@ -4,6 +4,7 @@
 #include "player/analysis/intensity/IntensityTrack.h"
 #include "player/analysis/intervals/FrameQueries.h"
 #include "player/analysis/pitch/PitchSettings.h"
+#include "player/analysis/voice/VoiceReport.h"
 
 namespace sonavel::intervals {
 
@@ -68,6 +69,31 @@ void TakeIntensity(const intensity::IntensityFrames& f, double dDuration, std::v
         row.dIntensityDb = EnergyMeanDb(f.time_s, f.db, row.dStart, row.dEnd, kStepS, dDuration);
 }
 
+// Each interval's voice report over its own span; an interval with no sample
+// of the sound keeps its NaN.
+EOutcome TakeVoice(const CSampleSource& source, int nCount, int nRate, int nThreads, std::vector<IntervalRow>& rows)
+{
+    for (IntervalRow& row : rows) {
+        if (!(row.dEnd > row.dStart))
+            continue;
+        voice::VoiceSettings settings;
+        settings.dStartS = row.dStart;
+        settings.dEndS = row.dEnd;
+        voice::VoiceReport report;
+        const EOutcome n = voice::MeasureVoice(settings, source, nCount, nRate, nThreads, report);
+        if (n == EOutcome::Refused)
+            continue;
+        if (n != EOutcome::Done)
+            return n;
+        const double dNone = std::numeric_limits<double>::quiet_NaN();
+        row.dJitterLocalPct = report.jitter.dLocalPct.value_or(dNone);
+        row.dShimmerLocalPct = report.shimmer.dLocalPct.value_or(dNone);
+        row.dHnrDb = report.dHnrDb.value_or(dNone);
+        row.dCppsDb = report.dCppsDb.value_or(dNone);
+    }
+    return EOutcome::Done;
+}
+
 // One analysis at the table's step through its door: its values taken into
 // the rows, and its frames let go before the next analysis's come.
 template <class Settings, class Frames, class Take>
@@ -111,7 +137,8 @@ bool HasTier(const sonavel::textgrid::TextGrid& grid, const std::string& strTier
 }
 
 analysis::SoundOutcome MeasureIntervals(const analysis::CSoundInput& input, const sonavel::textgrid::TextGrid& grid,
-                                        const std::string& strTier, int nThreads, std::vector<IntervalRow>& rows)
+                                        const std::string& strTier, int nThreads, std::vector<IntervalRow>& rows,
+                                        bool bVoice)
 {
     rows.clear();
     const char* szStage = "";
@@ -129,6 +156,10 @@ analysis::SoundOutcome MeasureIntervals(const analysis::CSoundInput& input, cons
                 szStage = "the intensity";
                 n = Stage(intensity::TrackSound, sound, nThreads,
                           [&](const auto& f) { TakeIntensity(f, double(nCount) / nRate, rows); });
+            }
+            if (n == EOutcome::Done && bVoice) {
+                szStage = "the voice";
+                n = TakeVoice(source, nCount, nRate, nThreads, rows);
             }
             return n;
         });

@@ -8,6 +8,7 @@
 // step of 0.01 s, so every row reads the same frames whatever tier or
 // interval asks; each one's frames are let go once the rows have taken their
 // values, so the table holds no more than its largest analysis does.
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct IntervalRow {
     double dF0MeanHz = 0, dF0MinHz = 0, dF0MaxHz = 0;
     double dF1Hz = 0, dF2Hz = 0, dF3Hz = 0;
     double dIntensityDb = 0;
+    // The interval's own voice report (VoiceReport.h) over its span, when the
+    // table was asked for it; NaN otherwise, and for a point.
+    double dJitterLocalPct = std::numeric_limits<double>::quiet_NaN();
+    double dShimmerLocalPct = std::numeric_limits<double>::quiet_NaN();
+    double dHnrDb = std::numeric_limits<double>::quiet_NaN();
+    double dCppsDb = std::numeric_limits<double>::quiet_NaN();
 };
 
 // True when the grid has a tier of that name (an empty name: every tier).
@@ -37,9 +44,12 @@ bool HasTier(const sonavel::textgrid::TextGrid& grid, const std::string& strTier
 // samples held), with up to nThreads threads per analysis (0: one per core).
 // Only labels that are not empty give a row. On failure rows is emptied and
 // the outcome's words name the analysis that failed ("not enough memory to
-// track the formants"); the rows are the same for any thread count.
+// track the formants"); the rows are the same for any thread count. With
+// bVoice, each interval's voice is reported too, at the report's defaults (as
+// sonavel-analyze voice --start and --end give it for the same span).
 analysis::SoundOutcome MeasureIntervals(const analysis::CSoundInput& input, const sonavel::textgrid::TextGrid& grid,
-                                        const std::string& strTier, int nThreads, std::vector<IntervalRow>& rows);
+                                        const std::string& strTier, int nThreads, std::vector<IntervalRow>& rows,
+                                        bool bVoice = false);
 
 // A failed table, after the file's name (DescribeOutcome); a failed analysis
 // names itself.

@@ -22,6 +22,7 @@ void CMeasureModel::SetSound(int64_t nSamples, int nRate)
     m_nFormantResult = sonavel::analysis::EOutcome::Done;
     m_pIntensity.reset();
     m_nIntensityResult = sonavel::analysis::EOutcome::Done;
+    m_pPulses.reset();
     m_pSoundSamples.reset();
     m_pWaveform.reset();
     m_bPeakKnown = false;

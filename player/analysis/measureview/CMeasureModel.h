@@ -11,6 +11,7 @@
 
 #include "player/analysis/measureview/CMeasurePicture.h"
 #include "player/analysis/measureview/MeasureSettings.h"
+#include "player/analysis/voice/GlottalPulses.h"
 #include "player/analysis/waveform/WaveformPyramid.h"
 
 class CMeasureModel {
@@ -78,6 +79,10 @@ public:
                       sonavel::analysis::EOutcome nResult);
     const sonavel::intensity::IntensityFrames* Intensity() const { return m_pIntensity.get(); }
     sonavel::analysis::EOutcome IntensityResult() const { return m_nIntensityResult; }
+    // The glottal pulses of the whole sound (the voice report's), null until
+    // made or when they could not be; a new sound forgets them.
+    void SetPulses(std::shared_ptr<const sonavel::voice::GlottalPulses> pPulses) { m_pPulses = std::move(pPulses); }
+    const sonavel::voice::GlottalPulses* Pulses() const { return m_pPulses.get(); }
     // The samples the view holds (for the waveform's close look and the
     // sample under the pointer) and the waveform's pyramid, made by the worker.
     void SetSoundSamples(std::shared_ptr<const CMeasureSound> pSound)
@@ -177,6 +182,7 @@ private:
     sonavel::analysis::EOutcome m_nFormantResult = sonavel::analysis::EOutcome::Done;
     std::shared_ptr<const sonavel::intensity::IntensityFrames> m_pIntensity;
     sonavel::analysis::EOutcome m_nIntensityResult = sonavel::analysis::EOutcome::Done;
+    std::shared_ptr<const sonavel::voice::GlottalPulses> m_pPulses;
     std::shared_ptr<const CMeasureSound> m_pSoundSamples;
     std::shared_ptr<const sonavel::waveform::CWaveformPyramid> m_pWaveform;
     sonavel::measure::PitchAxis m_pitchAxis;

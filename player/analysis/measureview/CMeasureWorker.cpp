@@ -113,6 +113,8 @@ CMeasureWorker::~CMeasureWorker()
     m_pictures.Stop();
     m_pitch.Stop();
     m_layers.Stop();
+    m_pulses.Stop();
+    m_voice.Stop();
 }
 
 void CMeasureWorker::RequestPicture(std::shared_ptr<const CMeasureSound> pSound, const PictureRequest& request)
@@ -232,5 +234,78 @@ void CMeasureWorker::RequestLayers(std::shared_ptr<const CMeasureSound> pSound,
         tracks.bFormantsDone = true;
         if (!bCancel)
             m_fnLayers(tracks);
+    });
+}
+
+void CMeasureWorker::SetVoiceCallbacks(PulsesDone fnPulses, VoiceDone fnVoice)
+{
+    m_fnPulses = std::move(fnPulses);
+    m_fnVoice = std::move(fnVoice);
+}
+
+void CMeasureWorker::RequestPulses(std::shared_ptr<const CMeasureSound> pSound, unsigned nSerial)
+{
+    if (!m_fnPulses)
+        return;
+    m_pulses.Post([this, pSound, nSerial](const std::atomic<bool>& bCancel) {
+        using namespace sonavel;
+        auto pTracks = std::make_shared<voice::VoiceTracks>();
+        analysis::EOutcome nResult = analysis::EOutcome::SourceFailed;
+        // The whole sound, as the pitch: the view's own share of it.
+        if (pSound && pSound->HoldsAll() && pSound->Count() <= INT32_MAX) {
+            const int nCount = static_cast<int>(pSound->Count());
+            const CMemorySamples memory(pSound->HeldSamples(), nCount);
+            const CCancellableSamples source(memory, bCancel);
+            nResult = Guarded([&] {
+                return voice::TrackVoice(analysis::CSoundInput::Samples(source, nCount, pSound->Rate()),
+                                         voice::VoiceSettings(), 0, voice::EVoiceTracks::Pulses, *pTracks)
+                    .nOutcome;
+            });
+        }
+        if (bCancel)
+            return;
+        std::shared_ptr<const voice::GlottalPulses> pPulses;
+        if (nResult == analysis::EOutcome::Done)
+            pPulses = std::shared_ptr<const voice::GlottalPulses>(pTracks, &pTracks->pulses);
+        m_fnPulses(std::move(pPulses), nResult, nSerial);
+    });
+}
+
+VoiceResult CMeasureWorker::ReportVoice(const CMeasureSound& sound, double dStart, double dEnd,
+                                        const std::atomic<bool>& bCancel)
+{
+    using namespace sonavel;
+    VoiceResult result;
+    result.outcome.nOutcome = analysis::EOutcome::SourceFailed;
+    if (!sound.HoldsAll() || sound.Count() > INT32_MAX)
+        return result;
+    voice::VoiceSettings settings;
+    settings.dStartS = dStart;
+    settings.dEndS = dEnd;
+    const int nCount = static_cast<int>(sound.Count());
+    const CMemorySamples memory(sound.HeldSamples(), nCount);
+    const CCancellableSamples source(memory, bCancel);
+    result.outcome.nOutcome = Guarded([&] {
+        result.outcome =
+            voice::ReportVoice(analysis::CSoundInput::Samples(source, nCount, sound.Rate()), settings, 0, result.report);
+        return result.outcome.nOutcome;
+    });
+    return result;
+}
+
+void CMeasureWorker::RequestVoiceReport(std::shared_ptr<const CMeasureSound> pSound, double dStart, double dEnd,
+                                        unsigned nSerial)
+{
+    if (!m_fnVoice)
+        return;
+    m_voice.Post([this, pSound, dStart, dEnd, nSerial](const std::atomic<bool>& bCancel) {
+        VoiceResult result;
+        if (pSound)
+            result = ReportVoice(*pSound, dStart, dEnd, bCancel);
+        else
+            result.outcome.nOutcome = sonavel::analysis::EOutcome::SourceFailed;
+        result.nSerial = nSerial;
+        if (!bCancel)
+            m_fnVoice(result);
     });
 }

@@ -2,7 +2,9 @@
 // The measuring view's work off the user-interface thread: one thread makes
 // pictures, another tracks pitch, a third the waveform's pyramid, the
 // formants at the picture's resolution (of a long sound), the intensity and
-// the formants of the whole sound (in that order, each reported as it is done), each always on the newest request (one that
+// the formants of the whole sound (in that order, each reported as it is
+// done), a fourth the glottal pulses, a fifth voice reports, each always on
+// the newest request (one that
 // is overtaken while it waits is dropped; the one running is finished, so
 // pictures keep coming while the user zooms). Results go to callbacks on the
 // worker's threads; the caller hands them on to its own thread. Whatever a
@@ -19,6 +21,7 @@
 #include "player/analysis/formants/FormantTrack.h"
 #include "player/analysis/intensity/IntensityTrack.h"
 #include "player/analysis/pitch/PitchSettings.h"
+#include "player/analysis/voice/VoiceReport.h"
 #include "player/analysis/waveform/WaveformPyramid.h"
 
 // What the layers' job has made so far of one request.
@@ -36,6 +39,14 @@ struct LayerResults {
     sonavel::analysis::EOutcome nFormants = sonavel::analysis::EOutcome::Done;
 };
 
+// A voice report of a stretch of the view's sound (the selection's, else the
+// whole sound's), or why there is none in its outcome.
+struct VoiceResult {
+    unsigned nSerial = 0;
+    sonavel::voice::VoiceReport report;
+    sonavel::analysis::SoundOutcome outcome;
+};
+
 class CMeasureWorker {
 public:
     using PictureDone = std::function<void(std::shared_ptr<const CMeasurePicture>)>;
@@ -44,6 +55,11 @@ public:
     using PitchDone = std::function<void(std::shared_ptr<const sonavel::pitch::PitchFrames>, sonavel::analysis::EOutcome, unsigned)>;
 
     using LayersDone = std::function<void(const LayerResults&)>;
+    // The whole sound's glottal pulses (null on failure), their outcome and
+    // the request's serial; a voice report.
+    using PulsesDone = std::function<void(std::shared_ptr<const sonavel::voice::GlottalPulses>,
+                                          sonavel::analysis::EOutcome, unsigned)>;
+    using VoiceDone = std::function<void(const VoiceResult&)>;
 
     CMeasureWorker(PictureDone fnPicture, PitchDone fnPitch, LayersDone fnLayers = nullptr);
     // Cancels the jobs that run and waits for them to stop: a picture stops
@@ -60,6 +76,17 @@ public:
     // columns first (FormantsForPicture; 0: none).
     void RequestLayers(std::shared_ptr<const CMeasureSound> pSound, const sonavel::formants::FormantSettings& formants,
                        const sonavel::intensity::IntensitySettings& intensity, unsigned nSerial, int nColumns = 0);
+    // Where the pulses and voice reports go (before the first is asked for).
+    void SetVoiceCallbacks(PulsesDone fnPulses, VoiceDone fnVoice);
+    // The glottal pulses of the whole sound, each on its own thread, as the
+    // voice report finds them with its default floor and ceiling.
+    void RequestPulses(std::shared_ptr<const CMeasureSound> pSound, unsigned nSerial);
+    // The voice report of dStart .. dEnd seconds of the sound (0 .. 0: all of it).
+    void RequestVoiceReport(std::shared_ptr<const CMeasureSound> pSound, double dStart, double dEnd, unsigned nSerial);
+    // That report, made here: the view's own samples through the report's
+    // door, stopping at the first block once bCancel is set. Any thread.
+    static VoiceResult ReportVoice(const CMeasureSound& sound, double dStart, double dEnd,
+                                   const std::atomic<bool>& bCancel);
 
 private:
     // One thread that runs the newest job posted to it. A job is handed the
@@ -87,9 +114,13 @@ private:
     PictureDone m_fnPicture;
     PitchDone m_fnPitch;
     LayersDone m_fnLayers;
+    PulsesDone m_fnPulses;
+    VoiceDone m_fnVoice;
     CColumnCache m_cache; // the picture thread's alone
     // Last: the threads go first, while everything they use still exists.
     CJobThread m_pictures;
     CJobThread m_pitch;
     CJobThread m_layers;
+    CJobThread m_pulses;
+    CJobThread m_voice;
 };

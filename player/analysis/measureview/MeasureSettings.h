@@ -23,6 +23,7 @@ struct MeasureLayers {
     bool bPitch = true;
     bool bFormants = true;
     bool bIntensity = true;
+    bool bPulses = false; // the glottal pulses, marked in the waveform panel
 };
 
 // The pitch panel's axis: fitted to the pitch shown (both 0) or a fixed range.

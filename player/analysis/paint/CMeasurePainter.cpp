@@ -159,6 +159,8 @@ void CMeasurePainter::Paint(QPainter& dc, const QSize& size, const CMeasureScene
         CTrackPainter::PaintIntensity(dc, layout, scene);
     if (layers.bWaveform)
         CWaveformPainter::Paint(dc, layout, scene);
+    if (layers.bPulses)
+        CWaveformPainter::PaintPulses(dc, layout, scene);
     if (layers.bPitch)
         PaintPitch(dc, layout, scene);
     PaintMarks(dc, layout, scene);

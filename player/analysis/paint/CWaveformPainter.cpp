@@ -14,6 +14,10 @@ using namespace sonavel;
 
 namespace {
 const QColor kWave(30, 30, 30);
+const QColor kPulse(30, 90, 220);
+// Pulses closer than this many pixels on average are not drawn: they would
+// fill the panel.
+constexpr double kLeastPulseSpacingPx = 3.0;
 // A pixel holding fewer samples than this shows the line through them.
 constexpr double kLineBelowSamplesPerPixel = 1.0;
 } // namespace
@@ -119,6 +123,28 @@ void CWaveformPainter::Paint(QPainter& dc, const CMeasureLayout& layout, const C
     } else {
         dc.setPen(Qt::darkGray);
         dc.drawText(rc, Qt::AlignCenter, QString::fromUtf8("Reading the waveform\xE2\x80\xA6"));
+    }
+    dc.restore();
+}
+
+void CWaveformPainter::PaintPulses(QPainter& dc, const CMeasureLayout& layout, const CMeasureScene& scene)
+{
+    const QRect rc = layout.rcWaveform;
+    if (rc.height() <= 0 || rc.width() <= 0 || !scene.pModel || !scene.pModel->Pulses())
+        return;
+    const CMeasureModel& model = *scene.pModel;
+    const std::vector<double>& times = model.Pulses()->time_s;
+    const auto first = std::lower_bound(times.begin(), times.end(), model.Start());
+    const auto last = std::upper_bound(first, times.end(), model.End());
+    if (first == last || double(last - first) * kLeastPulseSpacingPx > rc.width())
+        return;
+    dc.save();
+    dc.setClipRect(rc);
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    dc.setPen(QPen(kPulse, 1));
+    for (auto it = first; it != last; ++it) {
+        const double x = rc.left() + model.XAtTime(*it, rc.width());
+        dc.drawLine(QPointF(x, rc.top()), QPointF(x, rc.bottom()));
     }
     dc.restore();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <thread>
 
@@ -20,6 +21,17 @@ const double kHeldS = 5;       // sound held at a time by a walk along the pulse
 const double kF0ReachS = 0.02; // a frame's f0 from the pulses this near it
 
 bool Finite(double d) { return std::isfinite(d); }
+
+// The report's pitch track: the research tracker over the floor and ceiling.
+pitch::PitchSettings PitchOf(const VoiceSettings& settings)
+{
+    pitch::PitchSettings p;
+    p.tracker = pitch::ETracker::Nccf;
+    p.dFloorHz = settings.dFloorHz;
+    p.dCeilingHz = settings.dCeilingHz;
+    p.dStepS = kPitchStepS;
+    return p;
+}
 
 // f0 of each voiced frame: from the pulses' periods around it where it has any
 // (they are the cycles measured, and a track an octave off is not
@@ -90,11 +102,7 @@ bool HarmonicityOf(const CSampleSource& source, int nCount, int nRate, const pit
 
 analysis::SettingRefusal RefusedSetting(const VoiceSettings& s)
 {
-    pitch::PitchSettings p;
-    p.dFloorHz = s.dFloorHz;
-    p.dCeilingHz = s.dCeilingHz;
-    p.dStepS = kPitchStepS;
-    if (analysis::SettingRefusal refusal = pitch::RefusedSetting(p))
+    if (analysis::SettingRefusal refusal = pitch::RefusedSetting(PitchOf(s)))
         return refusal;
     if (!(Finite(s.dStartS) && s.dStartS >= 0))
         return {"start", "must be a time from 0 s on"};
@@ -121,8 +129,55 @@ analysis::SettingRefusal RefusedSetting(const VoiceSettings& s)
     return {};
 }
 
-EOutcome MeasureVoice(const VoiceSettings& settings, const CSampleSource& source, int nCount, int nRate, int nThreads,
-                      VoiceReport& report, VoiceTracks* pTracks)
+namespace {
+
+// How much of the report a walk over a span makes.
+enum class EVoiceWork { Pulses, Harmonicity, Report };
+
+// The span's tracks (times from the span's start) and, for the report, its
+// values; the report's times are the span's already.
+EOutcome MeasureSpan(const VoiceSettings& settings, const CSampleSource& span, int nSpan, int nRate, int nThreads,
+                     EVoiceWork work, VoiceTracks& tracks, VoiceReport& report)
+{
+    const EOutcome nPitch = pitch::TrackWith(PitchOf(settings), span, nSpan, nRate, nThreads, tracks.pitch);
+    if (nPitch != EOutcome::Done)
+        return nPitch;
+    const PulseRange range{settings.dFloorHz, settings.dCeilingHz};
+    {
+        CHeldSamples samples(span, nSpan, int(nRate * kHeldS));
+        if (!FindPulses(samples, nRate, tracks.pitch, range, tracks.pulses))
+            return EOutcome::SourceFailed;
+    }
+    if (work == EVoiceWork::Pulses)
+        return EOutcome::Done;
+    if (!HarmonicityOf(span, nSpan, nRate, tracks.pitch, range, tracks.pulses, settings.harmonicity, nThreads,
+                       tracks.harmonicity))
+        return EOutcome::SourceFailed;
+    if (work == EVoiceWork::Harmonicity)
+        return EOutcome::Done;
+    std::optional<double> dCpps;
+    if (!MeasureCpps(span, nSpan, nRate, settings.cepstral, nThreads, dCpps))
+        return EOutcome::SourceFailed;
+
+    F0Statistics(tracks.pitch, tracks.pulses, 1 / settings.dFloorHz, report);
+    report.nPulses = int(tracks.pulses.time_s.size());
+    std::vector<double> periods, amplitudes;
+    PeriodsOf(tracks.pulses, periods, amplitudes);
+    report.nPeriods = CountPeriods(periods, settings.limits);
+    const double dBreak = kVoiceBreakPeriods / settings.dFloorHz;
+    report.nVoiceBreaks = int(std::count_if(periods.begin(), periods.end(), [&](double t) { return t > dBreak; }));
+    report.jitter = MeasureJitter(periods, settings.limits);
+    report.shimmer = MeasureShimmer(periods, amplitudes, settings.limits);
+    report.dHnrDb = MeanHnr(tracks.harmonicity);
+    report.dCppsDb = dCpps;
+    return EOutcome::Done;
+}
+
+// The span the settings name of samples 0 .. nCount-1 at nRate, measured as
+// far as work asks; pTracks, when given, gets the tracks with times from the
+// start of the sound.
+EOutcome MeasureWork(const VoiceSettings& settings, const CSampleSource& source, int nCount, int nRate, int nThreads,
+                     EVoiceWork work, VoiceReport& report, VoiceTracks* pTracks)
 {
     report = VoiceReport();
     if (pTracks)
@@ -134,75 +189,118 @@ EOutcome MeasureVoice(const VoiceSettings& settings, const CSampleSource& source
     const int64_t n1 = settings.dEndS > 0 ? std::min<int64_t>(nCount, std::llround(settings.dEndS * nRate)) : nCount;
     if (n0 >= n1)
         return EOutcome::Refused;
-    report.dStartS = double(n0) / nRate;
-    report.dEndS = std::min(dLength, double(n1) / nRate);
-    const int nSpan = int(n1 - n0);
+    const double dStart = double(n0) / nRate;
     if (nThreads <= 0)
         nThreads = int(std::max(1u, std::thread::hardware_concurrency()));
     const COffsetSamples span(source, int(n0));
     VoiceTracks tracks;
     try {
-        pitch::PitchSettings p;
-        p.tracker = pitch::ETracker::Nccf;
-        p.dFloorHz = settings.dFloorHz;
-        p.dCeilingHz = settings.dCeilingHz;
-        p.dStepS = kPitchStepS;
-        const EOutcome nPitch = pitch::TrackWith(p, span, nSpan, nRate, nThreads, tracks.pitch);
-        if (nPitch != EOutcome::Done)
-            return nPitch;
-        const PulseRange range{settings.dFloorHz, settings.dCeilingHz};
-        {
-            CHeldSamples samples(span, nSpan, int(nRate * kHeldS));
-            if (!FindPulses(samples, nRate, tracks.pitch, range, tracks.pulses))
-                return EOutcome::SourceFailed;
+        const EOutcome n = MeasureSpan(settings, span, int(n1 - n0), nRate, nThreads, work, tracks, report);
+        if (n != EOutcome::Done) {
+            report = VoiceReport();
+            return n;
         }
-        if (!HarmonicityOf(span, nSpan, nRate, tracks.pitch, range, tracks.pulses, settings.harmonicity, nThreads,
-                           tracks.harmonicity))
-            return EOutcome::SourceFailed;
-        std::optional<double> dCpps;
-        if (!MeasureCpps(span, nSpan, nRate, settings.cepstral, nThreads, dCpps))
-            return EOutcome::SourceFailed;
-
-        F0Statistics(tracks.pitch, tracks.pulses, 1 / settings.dFloorHz, report);
-        report.nPulses = int(tracks.pulses.time_s.size());
-        std::vector<double> periods, amplitudes;
-        PeriodsOf(tracks.pulses, periods, amplitudes);
-        report.nPeriods = CountPeriods(periods, settings.limits);
-        const double dBreak = kVoiceBreakPeriods / settings.dFloorHz;
-        report.nVoiceBreaks = int(std::count_if(periods.begin(), periods.end(), [&](double t) { return t > dBreak; }));
-        report.jitter = MeasureJitter(periods, settings.limits);
-        report.shimmer = MeasureShimmer(periods, amplitudes, settings.limits);
-        report.dHnrDb = MeanHnr(tracks.harmonicity);
-        report.dCppsDb = dCpps;
     } catch (const std::bad_alloc&) {
         report = VoiceReport();
         return EOutcome::NoMemory;
     }
+    report.dStartS = dStart;
+    report.dEndS = std::min(dLength, double(n1) / nRate);
     if (pTracks) {
-        const double dOffset = report.dStartS;
-        for (double& t : tracks.pitch.time_s)
-            t += dOffset;
-        for (double& t : tracks.pulses.time_s)
-            t += dOffset;
-        for (double& t : tracks.harmonicity.time_s)
-            t += dOffset;
+        for (std::vector<double>* pTimes : {&tracks.pitch.time_s, &tracks.pulses.time_s, &tracks.harmonicity.time_s})
+            for (double& t : *pTimes)
+                t += dStart;
         *pTracks = std::move(tracks);
     }
     return EOutcome::Done;
+}
+
+// A door's outcome for a setting refused before any sound is read.
+analysis::SoundOutcome Refusal(const analysis::SettingRefusal& refusal)
+{
+    analysis::SoundOutcome outcome;
+    outcome.nOutcome = EOutcome::Refused;
+    outcome.strWhy = std::string(refusal.szSetting) + ": " + refusal.strWhy;
+    return outcome;
+}
+
+// The words of the failures a sound's own rate or length makes.
+analysis::SoundOutcome Worded(analysis::SoundOutcome outcome, const VoiceSettings& settings)
+{
+    if (outcome.nOutcome == EOutcome::RangeUnfit) {
+        outcome.strWhy = pitch::RateMismatch(PitchOf(settings), outcome.nRate);
+    } else if (outcome.nOutcome == EOutcome::Refused && outcome.nRate > 0) {
+        char sz[160];
+        if (std::llround(settings.dStartS * outcome.nRate) >= outcome.nCount)
+            std::snprintf(sz, sizeof sz, "start: %g s lies at or after the end of the sound (%g s)", settings.dStartS,
+                          double(outcome.nCount) / outcome.nRate);
+        else
+            std::snprintf(sz, sizeof sz, "end: the span holds no sample at %d Hz", outcome.nRate);
+        outcome.strWhy = sz;
+    }
+    return outcome;
+}
+
+} // namespace
+
+std::array<VoiceValue, kVoiceValueCount> VoiceValues(const VoiceReport& r)
+{
+    const JitterValues& j = r.jitter;
+    const ShimmerValues& s = r.shimmer;
+    return {{
+        {"f0_median_hz", r.dF0MedianHz, false},
+        {"f0_mean_hz", r.dF0MeanHz, false},
+        {"f0_sd_hz", r.dF0SdHz, false},
+        {"pulses", double(r.nPulses), true},
+        {"periods", double(r.nPeriods), true},
+        {"unvoiced_fraction", r.dUnvoicedFraction, false},
+        {"voice_breaks", double(r.nVoiceBreaks), true},
+        {"jitter_local_pct", j.dLocalPct, false},
+        {"jitter_local_abs_us", j.dLocalAbsUs, false},
+        {"jitter_rap_pct", j.dRapPct, false},
+        {"jitter_ppq5_pct", j.dPpq5Pct, false},
+        {"jitter_ddp_pct", j.dDdpPct, false},
+        {"shimmer_local_pct", s.dLocalPct, false},
+        {"shimmer_local_db", s.dLocalDb, false},
+        {"shimmer_apq3_pct", s.dApq3Pct, false},
+        {"shimmer_apq5_pct", s.dApq5Pct, false},
+        {"shimmer_apq11_pct", s.dApq11Pct, false},
+        {"shimmer_dda_pct", s.dDdaPct, false},
+        {"hnr_db", r.dHnrDb, false},
+        {"cpps_db", r.dCppsDb, false},
+    }};
+}
+
+EOutcome MeasureVoice(const VoiceSettings& settings, const CSampleSource& source, int nCount, int nRate, int nThreads,
+                      VoiceReport& report, VoiceTracks* pTracks)
+{
+    return MeasureWork(settings, source, nCount, nRate, nThreads, EVoiceWork::Report, report, pTracks);
 }
 
 analysis::SoundOutcome ReportVoice(const analysis::CSoundInput& input, const VoiceSettings& settings, int nThreads,
                                    VoiceReport& report, VoiceTracks* pTracks)
 {
     report = VoiceReport();
-    if (RefusedSetting(settings)) {
-        analysis::SoundOutcome outcome;
-        outcome.nOutcome = EOutcome::Refused;
-        return outcome;
-    }
-    return analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+    if (pTracks)
+        *pTracks = VoiceTracks();
+    if (const analysis::SettingRefusal refusal = RefusedSetting(settings))
+        return Refusal(refusal);
+    return Worded(analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
         return MeasureVoice(settings, source, nCount, nRate, nThreads, report, pTracks);
-    });
+    }), settings);
+}
+
+analysis::SoundOutcome TrackVoice(const analysis::CSoundInput& input, const VoiceSettings& settings, int nThreads,
+                                  EVoiceTracks what, VoiceTracks& tracks)
+{
+    tracks = VoiceTracks();
+    if (const analysis::SettingRefusal refusal = RefusedSetting(settings))
+        return Refusal(refusal);
+    const EVoiceWork work = what == EVoiceTracks::Pulses ? EVoiceWork::Pulses : EVoiceWork::Harmonicity;
+    return Worded(analysis::AnalyseSound(input, [&](const CSampleSource& source, int nCount, int nRate) {
+        VoiceReport unused;
+        return MeasureWork(settings, source, nCount, nRate, nThreads, work, unused, &tracks);
+    }), settings);
 }
 
 } // namespace sonavel::voice

@@ -12,6 +12,10 @@
 // over the whole span, voiced or not. The sound is read a few seconds at a
 // time, so an hour needs no more memory than its frames and pulses.
 //
+// Everything here is plain values the caller owns; any thread may call, each
+// with its own report and tracks (a sound source read by several at once must
+// allow it, as CSoundSamples' does).
+//
 //   f0 median, mean, sd  over the track's voiced frames (sd: n - 1), each
 //                        frame's f0 from the periods of the pulses within
 //                        20 ms of it where there are any, else the track's
@@ -20,6 +24,7 @@
 //   unvoiced fraction    the track's unvoiced frames over all its frames
 //   voice breaks         gaps between consecutive pulses longer than
 //                        1.25 / floor
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -66,6 +71,21 @@ struct VoiceTracks {
     HarmonicityFrames harmonicity;
 };
 
+// The report's values under the names the command line's columns, the
+// interval table and the Python module give them, in the command line's order
+// (after file, start_s and end_s): f0_median_hz ... cpps_db. A count
+// (pulses, periods, voice breaks) always has its value.
+struct VoiceValue {
+    const char* szName;
+    std::optional<double> dValue;
+    bool bCount;
+};
+inline constexpr int kVoiceValueCount = 20;
+std::array<VoiceValue, kVoiceValueCount> VoiceValues(const VoiceReport& report);
+
+// A failed report, after the file's name (DescribeOutcome).
+inline constexpr analysis::OutcomeWords kVoiceWords{"measure the voice", "the voice cannot be measured"};
+
 // Nothing when the settings are taken, else the refused setting's name
 // ("floor", "ceiling", "start", "end", "limits", "harmonicity", "cepstral")
 // and why, for a message after that name.
@@ -81,8 +101,20 @@ analysis::EOutcome MeasureVoice(const VoiceSettings& settings, const CSampleSour
                                 int nThreads, VoiceReport& report, VoiceTracks* pTracks = nullptr);
 
 // The one entry over a sound input (a file's channel, streamed or loaded as
-// AnalyseSound reads it, or samples held).
+// AnalyseSound reads it, or samples held). A setting refused is said in the
+// outcome's words ("floor: ...").
 analysis::SoundOutcome ReportVoice(const analysis::CSoundInput& input, const VoiceSettings& settings, int nThreads,
                                    VoiceReport& report, VoiceTracks* pTracks = nullptr);
+
+// What TrackVoice makes of a span: the report's pitch track and pulses, and
+// with Harmonicity its harmonicity frames too; the same as the report's own,
+// without the rest of its work.
+enum class EVoiceTracks { Pulses, Harmonicity };
+
+// The tracks alone (the view's pulses, the Python module's pulses() and
+// harmonicity()), through the same door and with the same outcomes as
+// ReportVoice; times in seconds from the start of the sound.
+analysis::SoundOutcome TrackVoice(const analysis::CSoundInput& input, const VoiceSettings& settings, int nThreads,
+                                  EVoiceTracks what, VoiceTracks& tracks);
 
 } // namespace sonavel::voice

@@ -84,6 +84,7 @@ CMeasureView::CMeasureView(QWidget* pParent) : QMainWindow(pParent)
         [this](const LayerResults& tracks) {
             QMetaObject::invokeMethod(this, [this, tracks] { OnLayers(tracks); }, Qt::QueuedConnection);
         });
+    ConnectVoice();
 
     setMinimumSize(640, 420);
     const QRect rcScreen = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
@@ -132,6 +133,7 @@ void CMeasureView::SetSound(std::shared_ptr<const CMeasureSound> pSound, const Q
     RequestPitch();
     RequestLayers();
     OnSpanChanged();
+    UpdateSlicePanel();
 }
 
 void CMeasureView::SetPlayer(CSpanPlayer* pPlayer)
@@ -233,6 +235,7 @@ void CMeasureView::OnSpanChanged()
 void CMeasureView::OnSelectionChanged()
 {
     UpdateTexts();
+    UpdateSlicePanel();
     m_pPlot->update();
 }
 

@@ -23,9 +23,11 @@
 
 class CMeasurePlot;
 class CSpanPlayer;
+class CSpectralSlicePanel;
 class CStatusText;
 class CTierStrip;
 class QLabel;
+class QPlainTextEdit;
 class QVBoxLayout;
 class QScrollBar;
 
@@ -85,6 +87,16 @@ public:
     // The same for the user: a file that could not be written is said in a box.
     void ExportPicture(const QString& strPath, const FigureChoice& choice = FigureChoice());
     void ExportLayerTable(const QString& strPath);
+    // Writes the selection's samples (else the whole sound's) as a mono
+    // 16-bit WAV (audio/WaveWriter.h: whole or not at all); never over the
+    // sound's own file. False with why in *pstrWhy when one is given.
+    bool WriteSelectionSound(const QString& strPath, QString* pstrWhy = nullptr) const;
+    // The spectral slice's window (Analysis > Spectral Slice), shown and
+    // following the cursor; null until first opened. The view owns it.
+    CSpectralSlicePanel* SlicePanel() const;
+    // The time the slice is taken at: the cursor, else the selection's
+    // middle, else the middle of what is shown.
+    double SliceTime() const;
     // The name the Save dialogs offer: the sound's name with strExtension.
     QString SuggestedFileName(const QString& strExtension) const;
 
@@ -126,8 +138,11 @@ signals:
     void PictureShown();
     // The pitch track arrived or failed.
     void PitchShown();
-    // The waveform, the intensity or the formants arrived or failed.
+    // The waveform, the intensity, the formants or the pulses arrived or failed.
     void LayersShown();
+    // The voice report's panel shows the newest report asked for, or why
+    // there is none.
+    void VoiceReportShown();
     // The user chose channel nChannel (1 for the first) of the file.
     void ChannelChosen(int nChannel);
 
@@ -183,6 +198,16 @@ private:
     void CreateLayerActions(QMenu* pView);
     void CreateWaveformScaleActions(QMenu* pView);
     void SyncLayerActions();
+    // In CMeasureViewVoice.cpp: the voice report's action and panel, and the
+    // pulses (asked for once per sound, while their layer is shown).
+    void CreateVoiceActions(QMenu* pAnalysis);
+    void ConnectVoice();
+    QPlainTextEdit* VoicePanel();
+    void OnVoiceReport();
+    void OnVoiceReportDone(const VoiceResult& result);
+    void RequestPulses();
+    void OnPulses(std::shared_ptr<const sonavel::voice::GlottalPulses> pPulses, sonavel::analysis::EOutcome nResult,
+                  unsigned nSerial);
     // The pictures asked for so far are of another sound or other settings.
     void ForgetPicturesAskedFor();
     void OnPitch(std::shared_ptr<const sonavel::pitch::PitchFrames> pFrames, sonavel::analysis::EOutcome nResult,
@@ -195,6 +220,10 @@ private:
     void OnSettings();
     void OnSavePicture();
     void OnSavePitch();
+    // In CMeasureViewSlice.cpp.
+    void OnSpectralSlice();
+    void UpdateSlicePanel();
+    void OnSaveSelectionAsSound();
     void MoveSelectionEdge(bool bEnd, double dFraction);
     void UpdateScrollBar();
     void UpdateTexts();
@@ -212,6 +241,7 @@ private:
     CStatusText* m_pSelection;
     QLabel* m_pNote;
     QMenu* m_pChannelMenu = nullptr; // shown for a file of several channels
+    QPointer<CSpectralSlicePanel> m_pSlicePanel; // a child window, made when first asked for
     CSpanPlayer* m_pPlayer = nullptr;
     sonavel::textgrid::CTextGridEdit m_tiers;
     QString m_strGridPath;          // where the tiers were read or saved; empty for new ones
@@ -234,6 +264,11 @@ private:
     FigureChoice m_lastFigure;      // Save Picture's choice, offered again
     unsigned m_nPitchSerial = 0;
     unsigned m_nLayerSerial = 0;
+    unsigned m_nPulseSerial = 0;
+    unsigned m_nVoiceSerial = 0;
+    std::shared_ptr<const CMeasureSound> m_pPulsesAsked; // the sound whose pulses were asked for
+    QPlainTextEdit* m_pVoiceText = nullptr;              // the voice report's panel, once shown
+    QString m_strVoiceName;                              // the name of the sound the report was asked of
     PictureRequest m_lastRequest;   // its nSerial: the newest request's
     bool m_bRequested = false;      // m_lastRequest holds one for this sound and settings
     uint64_t m_nFirstUsableSerial = 1; // older pictures show another sound or other settings

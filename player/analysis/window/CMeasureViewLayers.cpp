@@ -33,6 +33,7 @@ const LayerItem kLayerItems[] = {
     {"showPitch", "P&itch", Qt::CTRL | Qt::SHIFT | Qt::Key_P, &measure::MeasureLayers::bPitch},
     {"showFormants", "&Formants", Qt::CTRL | Qt::SHIFT | Qt::Key_F, &measure::MeasureLayers::bFormants},
     {"showIntensity", "I&ntensity", Qt::CTRL | Qt::SHIFT | Qt::Key_I, &measure::MeasureLayers::bIntensity},
+    {"showPulses", "P&ulses", Qt::CTRL | Qt::SHIFT | Qt::Key_U, &measure::MeasureLayers::bPulses},
 };
 
 } // namespace
@@ -99,6 +100,8 @@ void CMeasureView::RequestLayers()
     const int nColumns = static_cast<int>(std::lround(m_pPlot->Layout().PlotWidth() * m_pPlot->devicePixelRatioF()));
     m_pWorker->RequestLayers(m_pSound, m_settings.formants, m_settings.intensity, ++m_nLayerSerial,
                              std::max(nColumns, kLeastPreviewColumns));
+    if (m_settings.layers.bPulses)
+        RequestPulses();
 }
 
 void CMeasureView::OnLayers(const LayerResults& tracks)
@@ -112,6 +115,8 @@ void CMeasureView::OnLayers(const LayerResults& tracks)
     if (tracks.bFormantsDone)
         m_model.SetFormants(tracks.pFormants, tracks.nFormants);
     UpdateTexts();
+    if (tracks.bFormantsDone)
+        UpdateSlicePanel(); // its envelope under the ceiling the formants were found under
     SyncLayerActions();
     m_pPlot->update();
     emit LayersShown();
@@ -130,4 +135,6 @@ void CMeasureView::ApplyLayerSettings(const measure::MeasureSettings& settings)
     if (f.nFormants != old.formants.nFormants || f.dCeilingHz != old.formants.dCeilingHz
         || f.dStepS != old.formants.dStepS || i.dFloorHz != old.intensity.dFloorHz || i.dStepS != old.intensity.dStepS)
         RequestLayers();
+    else if (settings.layers.bPulses)
+        RequestPulses();
 }

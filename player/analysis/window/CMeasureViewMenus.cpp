@@ -40,6 +40,9 @@ void CMeasureView::CreateActions()
     connect(AddAction(pFile, "savePitch", QString::fromUtf8("Save Selection as &CSV\xE2\x80\xA6"),
                       {QKS(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}),
             &QAction::triggered, this, &CMeasureView::OnSavePitch);
+    connect(AddAction(pFile, "saveSound", QString::fromUtf8("Save Selection As S&ound\xE2\x80\xA6"),
+                      {QKS(Qt::CTRL | Qt::ALT | Qt::Key_S)}),
+            &QAction::triggered, this, &CMeasureView::OnSaveSelectionAsSound);
     pFile->addSeparator();
     connect(AddAction(pFile, "close", QStringLiteral("&Close"), {QKS(Qt::CTRL | Qt::Key_W)}), &QAction::triggered,
             this, &QWidget::close);
@@ -121,8 +124,11 @@ void CMeasureView::CreateActions()
                 s.spectrogram.dWindowS = measure::kNarrowBandWindowS;
                 ApplySettings(s);
             });
+    connect(AddAction(pAnalysis, "spectralSlice", QStringLiteral("Spectral S&lice"), {QKS(Qt::CTRL | Qt::Key_L)}),
+            &QAction::triggered, this, &CMeasureView::OnSpectralSlice);
     connect(AddAction(pAnalysis, "settings", QString::fromUtf8("&Settings\xE2\x80\xA6"), {QKS(Qt::CTRL | Qt::Key_Comma)}),
             &QAction::triggered, this, &CMeasureView::OnSettings);
+    CreateVoiceActions(pAnalysis);
     CreateTierActions(pFile);
     m_pChannelMenu = menuBar()->addMenu(QStringLiteral("&Channel"));
     m_pChannelMenu->menuAction()->setVisible(false);

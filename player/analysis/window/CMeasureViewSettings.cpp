@@ -44,6 +44,7 @@ void CMeasureView::ReadProfile()
     s.layers.bPitch = profile.value("ShowPitch", defaults.layers.bPitch).toBool();
     s.layers.bFormants = profile.value("ShowFormants", defaults.layers.bFormants).toBool();
     s.layers.bIntensity = profile.value("ShowIntensity", defaults.layers.bIntensity).toBool();
+    s.layers.bPulses = profile.value("ShowPulses", defaults.layers.bPulses).toBool();
     // The pitch axis (0 and 0: fitted to the pitch shown), the formant ceiling
     // (0: found per file) and the intensity floor.
     s.pitchAxis.dLowHz = profile.value("PitchAxisLow", defaults.pitchAxis.dLowHz).toDouble();
@@ -77,6 +78,7 @@ void CMeasureView::WriteProfile()
     profile.setValue("ShowPitch", m_settings.layers.bPitch);
     profile.setValue("ShowFormants", m_settings.layers.bFormants);
     profile.setValue("ShowIntensity", m_settings.layers.bIntensity);
+    profile.setValue("ShowPulses", m_settings.layers.bPulses);
     profile.setValue("PitchAxisLow", m_settings.pitchAxis.dLowHz);
     profile.setValue("PitchAxisHigh", m_settings.pitchAxis.dHighHz);
     profile.setValue("FormantCeiling", m_settings.formants.dCeilingHz);
@@ -106,6 +108,7 @@ void CMeasureView::ApplySettings(const measure::MeasureSettings& settings)
         RequestPitch();
     RequestPicture();
     UpdateTexts();
+    UpdateSlicePanel(); // the spectrogram's window is the slice's
 }
 
 void CMeasureView::OnSettings()

@@ -318,3 +318,28 @@ TEST(VoiceReport, FileStreamedSamplesHeldAndThreadsAgree)
     EXPECT_EQ(*a.dCppsDb, *b.dCppsDb);
     EXPECT_EQ(*a.jitter.dLocalPct, *b.jitter.dLocalPct);
 }
+
+TEST(VoiceReport, TracksAloneAreTheReportsOwn)
+{
+    const KnownVoice v = MakeVoice(16000, 2.0, 180, 0.01, 0.04, 20, 5);
+    const CMemorySamples source(v.samples.data(), int(v.samples.size()));
+    const auto input = sonavel::analysis::CSoundInput::Samples(source, int(v.samples.size()), 16000);
+    VoiceSettings s;
+    s.dStartS = 0.5;
+    VoiceReport r;
+    VoiceTracks all, pulses, harmonicity;
+    ASSERT_TRUE(ReportVoice(input, s, 1, r, &all).Done());
+    ASSERT_TRUE(TrackVoice(input, s, 1, EVoiceTracks::Pulses, pulses).Done());
+    ASSERT_TRUE(TrackVoice(input, s, 1, EVoiceTracks::Harmonicity, harmonicity).Done());
+    ASSERT_GT(all.pulses.time_s.size(), 200u);
+    EXPECT_GE(all.pulses.time_s.front(), 0.5); // times from the start of the sound
+    EXPECT_EQ(pulses.pulses.time_s, all.pulses.time_s);
+    EXPECT_TRUE(pulses.harmonicity.time_s.empty());
+    EXPECT_EQ(harmonicity.harmonicity.time_s, all.harmonicity.time_s);
+    EXPECT_EQ(harmonicity.harmonicity.db, all.harmonicity.db);
+    // A refused setting is said in the outcome's words, naming the setting.
+    s.dFloorHz = 700;
+    const sonavel::analysis::SoundOutcome refused = TrackVoice(input, s, 1, EVoiceTracks::Pulses, pulses);
+    EXPECT_EQ(refused.nOutcome, EOutcome::Refused);
+    EXPECT_EQ(refused.strWhy.rfind("floor: ", 0), 0u) << refused.strWhy;
+}

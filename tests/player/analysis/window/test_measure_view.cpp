@@ -6,6 +6,8 @@
 // status line at a common width.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QPlainTextEdit>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -28,6 +30,7 @@
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/measureview/MeasureTexts.h"
+#include "player/analysis/measureview/VoiceText.h"
 #include "player/analysis/paint/CMeasurePainter.h"
 #include "player/analysis/paint/CTierPainter.h"
 #include "player/analysis/window/CMeasureView.h"
@@ -228,6 +231,61 @@ private slots:
         QVERIFY(!readout.bFrequency && readout.dPitchHz > 100);
         QVERIFY(!QString::fromStdString(sonavel::measure::ReadoutText(readout)).contains(QStringLiteral(" 0 Hz")));
         testsupport::SaveShot(m_pView->grab(), "measure-offscreen-layers.png");
+    }
+
+    // Analysis > Voice Report: the selection's report, as the report's own door
+    // gives it over the same samples, in a panel whose text copies; the
+    // pulses layer marks each pulse in the waveform panel.
+    void voiceReportOfTheSelectionAndPulsesInTheWaveform()
+    {
+        CMeasureModel& model = m_pView->Model();
+        m_pView->ShowSelected(0.2, 1.0);
+        QSignalSpy shown(m_pView.get(), &CMeasureView::VoiceReportShown);
+        Key(Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(shown.wait(testsupport::kEventBoundMs));
+        auto* pText = m_pView->findChild<QPlainTextEdit*>(QStringLiteral("voiceReportText"));
+        QVERIFY(pText && pText->isVisible());
+        sonavel::voice::VoiceSettings span;
+        span.dStartS = model.SelectionStart();
+        span.dEndS = model.SelectionEnd();
+        const CMemorySamples source(CSampleLock(m_store.hSamples).Samples(), m_store.sampleCount);
+        sonavel::voice::VoiceReport report;
+        QVERIFY(sonavel::voice::ReportVoice(sonavel::analysis::CSoundInput::Samples(source, m_store.sampleCount, kRate),
+                                            span, 1, report)
+                    .Done());
+        QVERIFY(report.nPulses > 80 && report.jitter.dLocalPct);
+        QCOMPARE(pText->toPlainText(), QString::fromStdString(sonavel::measure::VoiceReportText(report, "voice.wav")));
+        m_pView->findChild<QPushButton*>(QStringLiteral("voiceReportCopy"))->click();
+        QCOMPARE(QApplication::clipboard()->text(), pText->toPlainText());
+        testsupport::SaveShot(pText->window()->grab(), "measure-offscreen-voice-report.png");
+        pText->window()->close();
+        m_pView->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_pView.get()));
+
+        const auto PulsePixels = [&] {
+            const QImage image = m_pView->Plot()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QRect rc = m_pView->Plot()->Layout().rcWaveform;
+            int n = 0;
+            for (int x = rc.left(); x <= rc.right(); ++x) {
+                const QColor c = image.pixelColor(x, rc.top() + 2);
+                n += c == QColor(30, 90, 220);
+            }
+            return n;
+        };
+        m_pView->Action("clearSelection")->trigger();
+        QCOMPARE(PulsePixels(), 0);
+        Key(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(m_pView->Settings().layers.bPulses);
+        QVERIFY(WaitFor([&] { return model.Pulses() != nullptr; }));
+        // Of the whole sound: 3 s of a 120-200 Hz voice around a 0.4 s pause.
+        QVERIFY2(model.Pulses()->time_s.size() > 300 && model.Pulses()->time_s.size() < 500,
+                 qPrintable(QString::number(model.Pulses()->time_s.size())));
+        Key(Qt::Key_Plus);
+        Key(Qt::Key_Plus); // a stretch where the marks stand apart
+        testsupport::SaveShot(m_pView->grab(), "measure-offscreen-pulses.png");
+        QVERIFY(PulsePixels() > 20);
+        Key(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(PulsePixels(), 0);
     }
 
     void aHiddenLayerIsNotDrawnAndTheChoiceIsKept()
