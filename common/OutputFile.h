@@ -38,8 +38,6 @@ public:
     bool Commit();
     // The system's error of the first failure, 0 when none.
     int Error() const { return m_nErrno; }
-    // Whether the file is written as it is (a device, a FIFO, a descriptor).
-    bool InPlace() const { return m_bInPlace; }
 
 private:
     bool Fail(int nErrno);
@@ -51,7 +49,7 @@ private:
     std::size_t m_nSlot;
     int m_fd = -1;
     int m_dirFd = -1;
-    bool m_bInPlace = false;
+    bool m_bInPlace = false; // a device, a FIFO or a descriptor: written as it is, no sync or rename
     int m_nErrno = 0;
     std::string m_strTemp;  // the temporary file's name in m_dirFd, empty when none
     std::string m_strFinal; // the name it is renamed to in m_dirFd

@@ -2,6 +2,9 @@
 // The two options every program answers before it touches a display or a
 // profile: a sole --help or --version. Any other command line is the
 // program's own (for the player, a file to open, even one named --help).
+//
+// Header-only functions called once from a program's main, on its main thread; they write to stdout or
+// stderr and own nothing.
 #include <cstdio>
 #include <cstring>
 #include <string>

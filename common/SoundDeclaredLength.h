@@ -2,6 +2,9 @@
 // How long a sound file says it is: the length its own header declares, for
 // the formats whose header gives one. A download stops there, so a server that
 // sends more (or never stops) cannot fill the disk behind a genuine sound.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <cstddef>
 #include <cstdint>
 

@@ -7,10 +7,6 @@ namespace sonavel {
 namespace format {
 namespace {
 
-constexpr std::size_t kFixedHeaderBytes = 6480;
-constexpr uint32_t kFixedFormatLE = 10;
-constexpr uint32_t kFixedFormatBE = 20;
-
 bool Has(const uint8_t* pHead, std::size_t nHead, std::size_t nAt, const char* szId)
 {
     return nHead >= nAt + 4 && std::memcmp(pHead + nAt, szId, 4) == 0;

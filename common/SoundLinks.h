@@ -3,6 +3,8 @@
 // the one list behind the link classification and the browser's --help. Plain
 // C++; the browser links none of the player's code, so the player's own list
 // of formats (its reader table) cannot serve here.
+//
+// A constant table and free functions over the caller's values; any thread.
 #include <cstddef>
 #include <string>
 

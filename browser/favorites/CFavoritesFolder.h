@@ -2,6 +2,9 @@
 // Where the user's Favorites folder lies: key "Favorites" in group
 // "User Shell Folders" of the browser's profile, with $VAR and ${VAR} references
 // expanded; without that key, ${XDG_DATA_HOME:-$HOME/.local/share}/Velmora/Favorites.
+//
+// Static functions that read the profile and the environment; any thread, answers by
+// value.
 #include <QString>
 
 namespace velmora {

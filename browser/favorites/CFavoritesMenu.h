@@ -1,6 +1,8 @@
 #pragma once
 // The favourites menu of the main frame: fills a QMenu from the favourites scan
 // and turns its commands into navigations of the upper pane.
+//
+// UI thread only (it fills a QMenu the frame owns); the frame owns it as a Qt child.
 #include "browser/favorites/CFavoritesScan.h"
 
 #include <QObject>

@@ -2,6 +2,9 @@
 // The favourites scan: walks the user's Favorites folder and its sub-folders,
 // reads every Internet shortcut (".url" file) and builds the menu tree as plain
 // data, so that the menu widgets only have to mirror it. Needs QtCore only.
+//
+// A scan is a value its caller owns; one thread at a time per scan (the UI thread in the
+// browser).
 #include "browser/startup/VelmoraResource.h"
 
 #include <QSet>

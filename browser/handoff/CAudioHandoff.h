@@ -5,6 +5,9 @@
 // started on it, at the span a media fragment names (MediaFragment.h); the
 // engine never sees the link then. Everything else, and every link after the
 // user chose the default player, goes on to the engine.
+//
+// UI thread only; the view owns it, and the host it is given must outlive it. Its
+// download runs on a thread of its own inside Run while the UI thread waits.
 #include "browser/handoff/LocalSoundCopy.h"
 
 #include <QString>

@@ -3,6 +3,9 @@
 // player, the address box and the progress display of a long download. The
 // browser view answers with real widgets and processes; tests answer with
 // recordings, so the whole hand-off runs without a screen.
+//
+// Implemented by the view; the hand-off calls it on the UI thread only and never owns
+// it.
 #include <QString>
 #include <QStringList>
 

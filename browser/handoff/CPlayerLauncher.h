@@ -3,6 +3,9 @@
 // own executable, then in the directory the browser was started from, then on
 // PATH; it gets the sound file's path, and perhaps the sound's name and the
 // span to select (PlayerCommandLine.h).
+//
+// A value its caller owns; the hand-off uses it on the UI thread. The started player is
+// a process of its own, not waited for.
 #include <QString>
 #include <QStringList>
 

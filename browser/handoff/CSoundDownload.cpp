@@ -25,7 +25,7 @@ namespace {
 
 // The first bytes are held back until they show a sound: enough for every
 // header the player recognises (the fixed-header format's is the longest).
-constexpr qsizetype kProbeBytes = 6480;
+constexpr qsizetype kProbeBytes = qsizetype(sonavel::format::kFixedHeaderBytes);
 
 // What the worker thread shares with the waiting thread. Everything but the
 // atomics is touched only by the worker while it runs; the counters and flags

@@ -5,6 +5,9 @@
 // path with no link followed in any part of it and reads the file only when it
 // is the one the check saw (the same device and inode). A link or another file
 // put in its place in between is not read.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <QString>
 #include <QtGlobal>
 

@@ -1,6 +1,9 @@
 #pragma once
 // A link to a moment of a sound: the temporal part of a media fragment
 // ("clip.wav#t=12.5,14.2") becomes the player's --select value.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <QString>
 
 namespace velmora {

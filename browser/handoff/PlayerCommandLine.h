@@ -2,6 +2,9 @@
 // What the player is started with: the private temporary file, the name the
 // sound had where it came from (the file itself is always "tempFile"), and the
 // span a media fragment names.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <QString>
 #include <QStringList>
 

@@ -3,6 +3,9 @@
 // the profile entry first, then "Velmora.ini" in the start-up directory, then
 // the built-in default. A start from the filesystem root (or from a directory
 // that could not be captured) neither reads nor writes the profile.
+//
+// Used on one thread at a time; the profile it is given is the caller's and must outlive
+// it.
 #include <QString>
 
 #include <string>

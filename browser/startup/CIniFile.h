@@ -11,6 +11,8 @@
 // characters; the rest of a longer line is skipped, never read as a line of its own.
 // Lookups go through hash indexes of the names, so a file of tens of thousands
 // of keys loads in one pass; there is no limit on keys or values.
+//
+// A value its caller owns, read on one thread at a time; it keeps no file open.
 #include "browser/startup/CIniKey.h"
 
 #include <string>

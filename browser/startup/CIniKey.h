@@ -1,5 +1,7 @@
 #pragma once
 // One bracketed key of a settings file: its values as two index-parallel lists.
+//
+// Constants only: nothing to own, any thread may read them.
 #include <string>
 #include <vector>
 

@@ -1,6 +1,8 @@
 #pragma once
 // The browser's most-recently-used file list in its profile: group
 // "Recent File List", keys "File1" (newest) to "File4".
+//
+// UI thread only; the profile it is given is the caller's and must outlive it.
 #include <QString>
 #include <QStringList>
 

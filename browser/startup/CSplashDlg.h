@@ -1,6 +1,8 @@
 #pragma once
 // The start-up splash: a captionless window with a thin border, centred on the
 // screen, showing the browser's picture in a sunken frame.
+//
+// UI thread only; the application object owns it.
 #include <QDialog>
 
 class CSplashDlg : public QDialog {

@@ -6,6 +6,9 @@
 //     CVelmoraApp app;                                  // captures g_szStartupDir
 //     app.SetMainFrameFactory([] { return new CMainFrame; });
 //     return app.Run(argc, argv);
+//
+// One per process, made and run on the main (UI) thread; it owns the main frame and the
+// splash, and the QApplication it makes when none exists.
 #include <QPointer>
 #include <QString>
 #include <QStringList>

@@ -6,6 +6,9 @@
 // file addresses, absolute local paths and bare host names (which become
 // http). A "javascript:" or "data:" address, or any other scheme, is refused:
 // it would run in the page shown at the time, or at start-up.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <QString>
 #include <QUrl>
 

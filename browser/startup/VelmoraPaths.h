@@ -2,6 +2,9 @@
 // Where the browser keeps the sounds it hands to the player: a private
 // per-user folder rather than a fixed path in a world-writable directory,
 // where another user could plant a link.
+//
+// Functions that read the environment and the file system and answer by value; any
+// thread.
 #include <QString>
 
 namespace velmora {

@@ -4,6 +4,8 @@
 // pane, the favourites and the dialogs. The command ids are the browser's own
 // (File, Edit and Help use the framework's standard ones), kept so that menus,
 // accelerators and tests speak one language.
+//
+// Constants only: nothing to own, any thread may read them.
 
 namespace velmora {
 

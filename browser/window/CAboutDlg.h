@@ -1,6 +1,9 @@
 #pragma once
 // The About box (dialog 100): the program's picture, version, release, notice
 // and the maker's web address as a clickable link.
+//
+// A modal dialog made, run and deleted by its caller on the UI thread; it owns its
+// widgets.
 #include "browser/window/CLinkLabel.h"
 
 #include <QDialog>

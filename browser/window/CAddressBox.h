@@ -5,6 +5,8 @@
 // announce a URL where the user expects to hear what the box is for. It says
 // activated only when an item of its list is chosen, never when the focus
 // leaves the edit field.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes.
 #include <QComboBox>
 
 class CAddressBox : public QComboBox {

@@ -1,6 +1,8 @@
 #pragma once
 // Dialog sizes and places in dialog units (converted by DluToPxX/DluToPxY), and
 // the font those units were made for.
+//
+// Functions of a widget's font; UI thread, as the widgets they size.
 #include "browser/startup/VelmoraResource.h"
 
 #include <QApplication>

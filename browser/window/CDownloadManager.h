@@ -3,6 +3,9 @@
 // type it cannot show): each request is saved only where the user says, once
 // the user agrees. Nothing is written before the answer and Cancel writes
 // nothing. What became of a request is told through the prompt callback.
+//
+// UI thread only; the frame owns it as a Qt child. The engine's downloads stay the
+// engine's.
 #include <QObject>
 
 #include <functional>

@@ -1,6 +1,8 @@
 #pragma once
 // The lower row of the main window's splitter: a small frame with a vertical
 // toolbar on its left edge and the lower browser view.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes.
 #include <QMainWindow>
 #include <QPixmap>
 

@@ -1,6 +1,8 @@
 #pragma once
 // A static text with its own colour, font and hover cursor that, once made a
 // link, opens its own text with the desktop's URL handler when clicked.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes.
 #include <QBrush>
 #include <QColor>
 #include <QCursor>

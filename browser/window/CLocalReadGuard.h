@@ -8,6 +8,8 @@
 // object, a worker), is refused before it is opened. Web pages get no local
 // file at all from the engine itself, and a local page nothing from elsewhere:
 // no web resource, no socket.
+//
+// The page it is made for owns it (its Qt parent); the engine calls it on the UI thread.
 #include <QWebEngineUrlRequestInterceptor>
 
 class CLocalReadGuard : public QWebEngineUrlRequestInterceptor {

@@ -3,6 +3,8 @@
 // true. The filter watches every key event of the application: on X11 each
 // key carries the Caps Lock and Num Lock state; Scroll Lock is counted here,
 // one toggle per press.
+//
+// UI thread only; the status bar it is given owns it as a Qt child.
 #include <QObject>
 
 class QLabel;

@@ -6,6 +6,9 @@
 // reveals all of it (whatever the page read could ride along in it). Cancel,
 // the default, keeps everything on this computer. The dialog opens at once for
 // an address of any length: nothing it lays out grows with the address.
+//
+// UI thread only; the view opens it window-modal, and it deletes itself when
+// closed. It owns its widgets.
 #include <QDialog>
 #include <QUrl>
 

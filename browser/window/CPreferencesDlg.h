@@ -1,6 +1,9 @@
 #pragma once
 // The Preferences dialog (dialog 130): edits the upper pane's home address,
 // with Browse to pick a local file for it.
+//
+// A modal dialog made, run and deleted by its caller on the UI thread; it owns its
+// widgets.
 #include <QDialog>
 #include <QString>
 

@@ -5,6 +5,8 @@
 // and whether the user did. A link, script, form or frame acts for the page
 // that holds it; a redirect for the page whose navigation it redirects; a
 // pop-up's address for the page that opened it.
+//
+// UI thread only; its view owns it.
 #include "browser/handoff/CAudioHandoff.h"
 
 #include <QPointer>

@@ -1,6 +1,9 @@
 #pragma once
 // The upper browser pane: the web view whose page hands sound links to the
 // player (CAudioHandoff), and the commands of the main toolbar and menus.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes. It
+// owns its page and its hand-off.
 #include "browser/handoff/CAudioHandoff.h"
 #include "browser/handoff/CHandoffHost.h"
 

@@ -3,6 +3,9 @@
 // copy of the site ("Korvath" under the start-up directory) or, once the
 // connection check succeeded, from the maker's web site. It navigates freely but
 // never hands sound links to the player and never touches the address box.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes. The
+// view owns its page.
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>

@@ -1,6 +1,9 @@
 #pragma once
 // The open dialogs' filter string "name|patterns|...||" turned into Qt's name
 // filters: "HTML Files|*.htm;*.html|" -> "HTML Files (*.htm *.html)".
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <QString>
 #include <QStringList>
 

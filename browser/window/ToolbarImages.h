@@ -1,6 +1,8 @@
 #pragma once
 // The main toolbar's nine images, drawn by code at 22 x 20 pixels: a quiet
 // normal set and a brighter "hot" set shown under the mouse.
+//
+// Answers pixmaps and icons by value; UI thread (pixmaps are GUI objects).
 #include <QIcon>
 #include <QPixmap>
 

@@ -2,6 +2,8 @@
 // The files a command reads, known by device and inode, so that no output
 // replaces one of them: not by its own name, another path to it, a hard link
 // or a symbolic link. Every command that writes a file asks here first.
+//
+// A value its caller owns; one thread at a time.
 #include <set>
 #include <string>
 #include <utility>

@@ -175,5 +175,11 @@ bool COptionReader::Format(const std::vector<EFormat>& taken, EFormat& format)
     return true;
 }
 
+std::string RefusalLine(const analysis::SettingRefusal& refusal, const char* szOption)
+{
+    return refusal ? std::string("--") + (szOption ? szOption : refusal.szSetting) + ": " + refusal.strWhy
+                   : std::string();
+}
+
 } // namespace analyze
 } // namespace sonavel

@@ -13,8 +13,12 @@
 // An option takes its value as "NAME VALUE", or as "--name=VALUE" for a long
 // name. A value an option refuses ends the reading after one line on stderr:
 // the option's own ("--step: 'x' is not a number"), or the usage line.
+//
+// Reads the argv it is given, which must outlive it; the command's main thread only.
 #include <string>
 #include <vector>
+
+#include "player/analysis/core/AnalysisOutcome.h"
 
 
 namespace sonavel {
@@ -33,6 +37,10 @@ constexpr int kMaxJobs = 1024;
 // The whole of s as a finite decimal number ("0.01", "1e3"); false for
 // anything else (empty, trailing text, inf, nan).
 bool ParseDecimal(const std::string& s, double& d);
+// A refused setting as the line a command prints ("--floor: must lie ..."), the
+// setting named as the option szOption when given, else by its own name;
+// empty when nothing was refused.
+std::string RefusalLine(const analysis::SettingRefusal& refusal, const char* szOption = nullptr);
 // The whole of s as a whole number from nMin to nMax, digits only (no sign).
 bool ParseWhole(const std::string& s, long nMin, long nMax, long& n);
 

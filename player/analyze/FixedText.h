@@ -3,6 +3,9 @@
 // (the exact binary value rounded half to even), written straight into a
 // buffer: the commands write millions of them, and the library's general
 // conversion took a tenth of an hour's pitch run.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 namespace sonavel {
 namespace analyze {
 

@@ -29,11 +29,8 @@ const char kszUsage[] = "usage: sonavel-analyze formants [--max-formant HZ] [--c
 std::string Refusal(const FormantSettings& settings, int nRate)
 {
     const analysis::SettingRefusal refusal = RefusedSetting(settings, nRate);
-    if (!refusal)
-        return std::string();
-    // The option a refused setting was given as.
-    const std::string strSetting = refusal.szSetting;
-    return "--" + (strSetting == "formants" ? std::string("count") : strSetting) + ": " + refusal.strWhy;
+    // The formants' count is given as --count.
+    return RefusalLine(refusal, refusal && std::string(refusal.szSetting) == "formants" ? "count" : nullptr);
 }
 
 } // namespace

@@ -26,8 +26,7 @@ const char kszUsage[] = "usage: sonavel-analyze intensity [--floor HZ] [--step S
 // The refused setting's line ("--floor: must lie ..."); nothing when the settings are taken.
 std::string Refusal(const IntensitySettings& settings)
 {
-    const analysis::SettingRefusal refusal = RefusedSetting(settings);
-    return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
+    return RefusalLine(RefusedSetting(settings));
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // File names as text others read safely: inside a JSON string, and on a
 // terminal. Names are bytes; the one escaping serves both, so a name on
 // standard error reads exactly as the JSON output gives it.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 
 namespace sonavel {

@@ -4,6 +4,9 @@
 // it once whole, a device or a FIFO in place), so an interrupted run leaves no
 // half file. While the new file exists its name is in PartialName()'s buffer,
 // where a signal (or a batch's parent, FileBatch.h) finds it.
+//
+// The command's main thread: the partial name's buffer is the process's (or the batch
+// slot's), read by the signal handlers.
 #include <cstddef>
 #include <functional>
 #include <string>

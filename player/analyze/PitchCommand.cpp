@@ -51,10 +51,7 @@ int RunPitch(int argc, char** argv)
         return args.Positive("--floor", "Hz", settings.dFloorHz) || args.Positive("--ceiling", "Hz", settings.dCeilingHz)
                || args.Positive("--step", "seconds", settings.dStepS);
     };
-    command.fnRefusal = [&] {
-        const analysis::SettingRefusal refusal = pitch::RefusedSetting(settings);
-        return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
-    };
+    command.fnRefusal = [&] { return RefusalLine(pitch::RefusedSetting(settings)); };
     command.fnAnalyse = [&](const std::string& strIn, const std::string& strOut, const TrackOptions& opt,
                             int nThreads) {
         pitch::PitchFrames frames; // the samples are not held while the text is written

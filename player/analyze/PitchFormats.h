@@ -6,6 +6,9 @@
 // confidence, pitch and confidence with 3 decimals, and JSON names the
 // tracker. JSON gives the file name as JsonText.h escapes it (bytes that are
 // not valid UTF-8 as lone surrogates, \udc80 to \udcff).
+//
+// Writes frames the caller owns through the function it is given, keeping no state; any
+// thread.
 #include <cstdint>
 #include <string>
 

@@ -30,8 +30,7 @@ const char kszUsage[] = "usage: sonavel-analyze spectrum FILE --at T [--window S
 // The refused setting's line ("--window: ..."); nothing when all are taken at nRate.
 std::string Refusal(const SliceSettings& settings, int nRate)
 {
-    const analysis::SettingRefusal refusal = RefusedSetting(settings, nRate);
-    return refusal ? std::string("--") + refusal.szSetting + ": " + refusal.strWhy : std::string();
+    return RefusalLine(RefusedSetting(settings, nRate));
 }
 
 void JsonArray(CTextPieces& out, const char* szName, const std::vector<double>& values, int nDecimals)

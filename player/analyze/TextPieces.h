@@ -1,6 +1,8 @@
 #pragma once
 // Text collected in a buffer and handed on in 64 kB pieces, with numbers as
 // printf's "%.Nf" writes them: what every command's writer appends to.
+//
+// A writer on the stack of one thread; the write function and context are the caller's.
 #include <algorithm>
 #include <charconv>
 #include <cstring>

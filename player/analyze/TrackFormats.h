@@ -4,6 +4,9 @@
 // Times with 6 decimals; formants and bandwidths in Hz with 1 (0 where a frame
 // lacks the formant); intensity in dB with 3, a frame without any sound at
 // kSilenceDb (-300). JSON gives the file name as JsonText.h escapes it.
+//
+// Writes frames the caller owns through the function it is given, keeping no state; any
+// thread.
 #include <string>
 
 #include "player/analysis/formants/FormantTrack.h"

@@ -1,7 +1,11 @@
 #pragma once
 // The readers' sizes, limits and messages, and the out-of-memory string every
 // part of the player shows.
+//
+// Constants only: nothing to own, any thread may read them.
 #include <cstdint>
+
+#include "common/SoundFormat.h"
 
 namespace sonavel {
 
@@ -38,10 +42,11 @@ constexpr unsigned kAiffFverBytes = 12;
 // AU: the six 32-bit header fields.
 constexpr uint32_t kAuMinDataOffset = 24;
 
-// Fixed-header PCM: the header buffer shared by both byte orders.
-constexpr unsigned kFixedHeaderBytes = 6480;
-constexpr uint32_t kFixedFormatLE = 10;
-constexpr uint32_t kFixedFormatBE = 20;
+// Fixed-header PCM: the header's length and format codes are common's, which
+// recognises the format without the readers.
+using format::kFixedFormatBE;
+using format::kFixedFormatLE;
+using format::kFixedHeaderBytes;
 
 // Samples are converted through a buffer of this size, small enough to stay in
 // the cache, large enough that system calls do not count.

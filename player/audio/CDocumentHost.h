@@ -1,6 +1,9 @@
 #pragma once
 // What the document hands a loaded sound or a failed open to: the player's application object, or
 // the command-line tool.
+//
+// Implemented by the document's user; called on the thread that opened the document, and
+// handed the store's block to own.
 #include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
 

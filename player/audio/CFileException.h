@@ -1,6 +1,8 @@
 #pragma once
 // Thrown by CFileReader when a seek or read fails at the system level. Reaching
 // the end of the file is not an error: Read then just returns fewer bytes.
+//
+// A value; any thread.
 #include <stdexcept>
 #include <string>
 

@@ -3,6 +3,8 @@
 // player shows for it. Readers fill it instead of showing anything themselves;
 // the player's shell turns it into its message box, the command-line tool into
 // its stderr line.
+//
+// A value; any thread.
 #include <cstdint>
 #include <string>
 

@@ -4,6 +4,9 @@
 // file without a length header short, and stops its decoding there; this
 // decodes to the stream's end, whatever its headers claim. Quiet: mpg123's
 // notes on damaged streams would otherwise reach stderr.
+//
+// A decoder owns its mpg123 handle and reads the descriptor it is given, which stays the
+// caller's; one thread at a time.
 #include <cstdint>
 #include <memory>
 

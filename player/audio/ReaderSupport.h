@@ -3,6 +3,8 @@
 // short-lived conversion buffers, the channel asked for and the two ways a
 // reader fails for want of memory. The document's design-named members
 // (AllocSamples, FreeSamples, CheckFixedHeader) call the same steps on its store.
+//
+// Free functions over a store the caller owns; any thread, each on its own store.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

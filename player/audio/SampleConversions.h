@@ -1,5 +1,8 @@
 #pragma once
 // Sample conversions shared by the readers (and free for the analysis to use).
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <cstddef>
 #include <cstdint>
 

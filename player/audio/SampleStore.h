@@ -1,5 +1,8 @@
 #pragma once
 // The loaded sound: one channel of signed 16-bit native-order samples.
+//
+// A value: the block it holds is shared (CSampleBlockHandle), so copies may travel to
+// other threads.
 #include <cstdint>
 
 #include "player/audio/CSampleBlock.h"

@@ -69,7 +69,7 @@ std::string OpenFailure(int nError)
 
 } // namespace
 
-void SetSndfilePartFrames(int64_t nFrames) { g_nPartFrames = nFrames; }
+int64_t SetSndfilePartFrames(int64_t nFrames) { return g_nPartFrames.exchange(nFrames); }
 
 ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::string& strMessage,
                                 const std::function<int(int nChannels)>& fnTakeChannel)

@@ -35,8 +35,9 @@ ESndfileOutcome ReadWithSndfile(CFileReader& file, SampleStore& store, std::stri
                                 const std::function<int(int nChannels)>& fnTakeChannel);
 
 // Frames decoded per part when a long FLAC is decoded on several threads; a
-// shorter one is decoded on the calling thread alone. Tests lower it.
-void SetSndfilePartFrames(int64_t nFrames);
+// shorter one is decoded on the calling thread alone. Tests lower it, and put
+// back the count it answers (the one before).
+int64_t SetSndfilePartFrames(int64_t nFrames);
 
 } // namespace audio
 } // namespace sonavel

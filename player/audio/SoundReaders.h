@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/SoundFormat.h"
 #include "player/audio/CLoadResult.h"
 #include "player/audio/SampleStore.h"
 
@@ -29,28 +30,20 @@ struct CSoundProbe {
     std::size_t nHead = 0;
     int64_t nFileLength = 0;
 };
-constexpr std::size_t kProbeBytes = 6480;
+// The longest header any reader needs: the fixed-header format's.
+constexpr std::size_t kProbeBytes = format::kFixedHeaderBytes;
 
 // nChannel: the channel the store is to hold, 1 for the first. A refusal puts
 // its message in result.
-using SoundReaderFn = EReaderAnswer (*)(CFileReader& file, const CSoundProbe& probe, int nChannel,
-                                        SampleStore& store, CLoadResult& result);
+using SoundReader = EReaderAnswer(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
+                                  CLoadResult& result);
+using SoundReaderFn = SoundReader*;
 
-// The table's readers, each in its own file. They keep no state of their own,
-// so any of them may be called alone, on any store.
-EReaderAnswer ReadWaveFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
-                           CLoadResult& result);
-EReaderAnswer ReadAiffFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
-                           CLoadResult& result);
-EReaderAnswer ReadAuFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
-                         CLoadResult& result);
-EReaderAnswer ReadFixedHeaderFileLE(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
-                                    CLoadResult& result);
-EReaderAnswer ReadFixedHeaderFileBE(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
-                                    CLoadResult& result);
+// The table's readers, each in its own file, all of the one signature. They
+// keep no state of their own, so any of them may be called alone, on any store.
+SoundReader ReadWaveFile, ReadAiffFile, ReadAuFile, ReadFixedHeaderFileLE, ReadFixedHeaderFileBE;
 // The last entry: what libsndfile decodes (SndfileReader.h).
-EReaderAnswer ReadSndfileFile(CFileReader& file, const CSoundProbe& probe, int nChannel, SampleStore& store,
-                              CLoadResult& result);
+SoundReader ReadSndfileFile;
 
 struct CSoundReaderEntry {
     const char* szName;

@@ -5,6 +5,8 @@
 // the "data" chunk header must begin below byte 1000. Each chunk is skipped by
 // its length + 8; no pad byte is skipped after an odd length. Of a "fmt " chunk
 // only the first min(length, 18) bytes are taken.
+//
+// Reads through the caller's file and keeps no state; any thread, each on its own file.
 #include <cstdint>
 
 #include "player/audio/CSampleBlock.h"

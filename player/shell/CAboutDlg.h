@@ -1,6 +1,9 @@
 #pragma once
 // The About box: the picture, the version, the program's purpose, a pointer to
 // the web site, the notice and OK.
+//
+// A modal dialog made, run and deleted by its caller on the UI thread; it owns its
+// widgets.
 #include <QDialog>
 
 class QLabel;

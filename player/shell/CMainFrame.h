@@ -3,6 +3,8 @@
 // menus Play, Analysis and About. It takes dropped files, carries the
 // accelerators, hosts the (rare) document windows of File New, and ends the
 // program as soon as another application is activated.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes.
 #include <QMainWindow>
 #include <QMap>
 #include <QRect>

@@ -135,7 +135,7 @@ unsigned CPulseWaveOutDevice::Write(WaveHeader* pHeader)
     pa_stream_set_write_callback(m_pStream, OnWritable, this);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(pa_usec_t(kWaveOutBufferMs) * PA_USEC_PER_MSEC, &spec));
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);

@@ -37,10 +37,6 @@ public:
     bool Busy() const override { return m_pHeader.load() != nullptr; }
     int64_t PlayedBytes() override;
 
-    // What the server holds ahead of the speaker. 100 ms ran dry when our
-    // feeding thread waited that long for a core (a gap mid-sound on a busy
-    // machine).
-    static constexpr int kBufferMs = 250;
     // The longest wait for the server to answer a connection or a new stream.
     static constexpr int kConnectMs = 5000;
 

@@ -72,7 +72,7 @@ bool CQtWaveOutWorker::Start(const char* pData, qint64 nBytes)
     m_nLength = nLength;
     m_source.Start(pData, nLength, nSilence, m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
     m_bPlaying = true;
-    m_pSink->setBufferSize(m_format.bytesForDuration(CQtWaveOutDevice::kBufferMs * 1000));
+    m_pSink->setBufferSize(m_format.bytesForDuration(kWaveOutBufferMs * 1000));
     m_pSink->start(&m_source);
     // A sink that cannot reach the device stops at once without reporting a
     // state change: only error() tells.

@@ -84,11 +84,8 @@ public:
 
     // Silence served after each buffer (see CWaveBufferSource).
     static constexpr int kDrainMs = 300;
-    // What the sound server holds ahead of the speaker. The sound library's
-    // own 100 ms ran dry when the audio thread waited that long for a core (a
-    // gap of silence mid-sound on a busy machine); the drain above covers it.
-    static constexpr int kBufferMs = 250;
-    static_assert(kBufferMs < kDrainMs, "the silence after a sound must push all of it out");
+    // The drain covers what the sound server holds ahead of the speaker.
+    static_assert(kWaveOutBufferMs < kDrainMs, "the silence after a sound must push all of it out");
 
 private:
     // Runs f on the audio thread and waits for it.

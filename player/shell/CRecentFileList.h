@@ -2,6 +2,8 @@
 // The player's recent-file list: up to five paths, newest first, kept in the
 // profile (group "Recent File List", keys File1..File5) and written through at
 // once so a program that is ended abruptly loses nothing.
+//
+// UI thread only; the application object owns it.
 #include <QString>
 #include <QStringList>
 

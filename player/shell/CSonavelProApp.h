@@ -1,6 +1,9 @@
 #pragma once
 // The player's application object: holds the loaded sound, runs every open,
 // starts the playbacks and owns the main bar.
+//
+// One per process, on the UI thread; it owns the main frame, the held sound's block and
+// the playback.
 #include <QObject>
 #include <QPointer>
 #include <QString>

@@ -5,6 +5,9 @@
 // the channel it opens. sonavel FILE --name NAME: the name the sound is shown
 // by (the browser hands on a link's file name this way). sonavel FILE --textgrid
 // TG: the TextGrid its measuring view opens with. Plain C++.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 #include <vector>
 

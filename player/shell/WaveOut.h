@@ -99,6 +99,11 @@ private:
     QPointer<QObject> m_pCallback;
 };
 
+// What a device's sound server holds ahead of the speaker. A sound library's
+// own 100 ms ran dry when the feeding thread waited that long for a core (a gap
+// of silence mid-sound on a busy machine).
+inline constexpr int kWaveOutBufferMs = 250;
+
 // A backend: says which formats it can play and opens devices.
 class CWaveOutFactory {
 public:

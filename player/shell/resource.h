@@ -2,6 +2,8 @@
 // The shell's resources: command identifiers, menu, dialog and string ids and
 // the texts the shell shows. The readers' and the analysis' own texts live in
 // their layers; they are included here for the shell's convenience.
+//
+// Constants only: nothing to own, any thread may read them.
 #include <cstdint>
 
 #include "player/analysis/model/AnalysisResource.h"

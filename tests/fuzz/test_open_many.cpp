@@ -11,6 +11,7 @@
 
 #include "player/audio/CDocumentHost.h"
 #include "player/audio/CSampleBlock.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/audio/CSonavelProDoc.h"
 
 namespace fs = std::filesystem;
@@ -39,16 +40,16 @@ TEST(OpenMany, HundredOpensInOneProcessLeaveOnlyTheCurrentSound)
     ASSERT_FALSE(files.empty());
 
     // Some seeds claim gigabytes of silence; a session of ordinary sounds is the point here.
-    const std::size_t nOldLimit = CSampleBlock::AllocationLimit();
-    CSampleBlock::SetAllocationLimit(64u << 20);
     CKeepingHost host;
-    for (int i = 0; i < 100; ++i) {
-        // The application drops its sound before each open.
-        host.m_store.Clear();
-        CSonavelProDoc doc(&host);
-        doc.OnOpenDocument(files[static_cast<size_t>(i) % files.size()].string());
+    {
+        CScopedAllocationLimit limit(64u << 20);
+        for (int i = 0; i < 100; ++i) {
+            // The application drops its sound before each open.
+            host.m_store.Clear();
+            CSonavelProDoc doc(&host);
+            doc.OnOpenDocument(files[static_cast<size_t>(i) % files.size()].string());
+        }
     }
-    CSampleBlock::SetAllocationLimit(nOldLimit);
 
     ASSERT_GT(host.m_blocks.size(), 50u) << "most seed files load";
     for (size_t i = 0; i + 1 < host.m_blocks.size(); ++i)

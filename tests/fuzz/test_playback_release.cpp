@@ -15,6 +15,7 @@
 
 #include "tests/support/CRecordingWaveOut.h"
 #include "tests/support/SampleBlockProbe.h"
+#include "tests/support/ScopedHook.h"
 #include "player/shell/CSonavelProApp.h"
 #include "player/shell/CWaveWnd.h"
 #include "player/analysis/window/Messages.h"
@@ -39,23 +40,17 @@ class PlaybackReleaseTest : public testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
-        m_pOldFactory = g_waveOutFactory;
-        g_waveOutFactory = &m_recorder;
         m_oldBox = sonavel::SetMessageBoxHandler([](const std::string&, unsigned) { return 1; });
-        m_nOldLimit = CSampleBlock::AllocationLimit();
-        CSampleBlock::SetAllocationLimit(64u << 20);
     }
     void TearDown() override
     {
-        g_waveOutFactory = m_pOldFactory;
         sonavel::SetMessageBoxHandler(m_oldBox);
-        CSampleBlock::SetAllocationLimit(m_nOldLimit);
     }
 
     CRecordingWaveOutFactory m_recorder;
-    CWaveOutFactory* m_pOldFactory = nullptr;
+    testsupport::CScopedValue<CWaveOutFactory*> m_useRecorder{g_waveOutFactory, &m_recorder};
+    CScopedAllocationLimit m_limit{64u << 20};
     sonavel::MessageBoxHandler m_oldBox;
-    std::size_t m_nOldLimit = 0;
 };
 
 // Parameter: how many openings the device allows at once (-1 = any number); with

@@ -2,13 +2,15 @@
 // A wave-out backend that plays nothing and records every call, for tests.
 // Buffers complete either at once (a queued notice, as the device would post
 // it) or when the test calls CompletePending(), so a test can hold a playback
-// "in the device" for as long as it needs.
+// "in the device" for as long as it needs. Tests put it in g_waveOutFactory with
+// testsupport::CScopedValue, declared after the recorder.
 #include <QByteArray>
 
 #include <memory>
 #include <vector>
 
 #include "player/shell/WaveOut.h"
+#include "tests/support/ScopedHook.h"
 
 class CRecordingWaveOutFactory;
 

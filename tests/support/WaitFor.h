@@ -37,11 +37,4 @@ inline bool DeliverPostedEvents()
     return bDone;
 }
 
-// Runs the event loop for nMs: only for a deliberate stimulus (a pause the
-// test imposes), never to wait for something to happen.
-inline void ProcessEventsFor(int nMs)
-{
-    WaitFor([] { return false; }, nMs);
-}
-
 } // namespace testsupport

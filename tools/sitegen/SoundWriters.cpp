@@ -1,6 +1,7 @@
 #include "tools/sitegen/SoundWriters.h"
 
 #include "tools/voicesynth/WavFile.h"
+#include "common/SoundFormat.h"
 
 #include <cmath>
 #include <cstdio>
@@ -163,17 +164,17 @@ Bytes WriteAuMuLaw(const std::vector<int16_t>& samples, int nRate)
 
 Bytes WriteFixedHeader(const std::vector<int16_t>& samples, int nRate, bool bLittleEndian)
 {
-    constexpr uint32_t kHeaderBytes = 6480;
+    using namespace sonavel::format;
     Bytes b;
     auto put32 = [&](uint32_t v) { bLittleEndian ? PutLE32(b, v) : PutBE32(b, v); };
-    put32(kHeaderBytes);
-    put32(bLittleEndian ? 10 : 20);
+    put32(uint32_t(kFixedHeaderBytes));
+    put32(bLittleEndian ? kFixedFormatLE : kFixedFormatBE);
     put32(0);
     put32(0);
     put32(uint32_t(nRate));
     put32(0);
     put32(uint32_t(2 * samples.size()));
-    b.resize(kHeaderBytes, 0);
+    b.resize(kFixedHeaderBytes, 0);
     for (int16_t s : samples)
         bLittleEndian ? PutLE16(b, uint16_t(s)) : PutBE16(b, uint16_t(s));
     return b;

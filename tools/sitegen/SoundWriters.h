@@ -1,6 +1,9 @@
 #pragma once
 // Writers for every sound format the player opens, from 16-bit mono (or
 // two-channel) samples. Each returns the whole file as bytes.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <cstdint>
 #include <string>
 #include <vector>

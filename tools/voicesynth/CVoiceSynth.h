@@ -2,6 +2,9 @@
 // A small speech-like test signal generator: a glottal pulse train that follows a
 // pitch contour, filtered by a cascade of formant resonators. Tests and benchmarks
 // use it wherever they need a voice whose pitch is known exactly.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <cstdint>
 #include <utility>
 #include <vector>

@@ -1,6 +1,9 @@
 #pragma once
 // The one WAV writer of the tools, tests and benchmarks: whole RIFF/WAVE files
 // as bytes, and 16-bit PCM files written to disk.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <cstdint>
 #include <string>
 #include <vector>

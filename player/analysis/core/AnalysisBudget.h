@@ -4,6 +4,8 @@
 // (a window in samples, its transform, a grid of levels) is held to these
 // bounds before anything is allocated, so the measuring view, render --view
 // and the Python module refuse or trim alike.
+//
+// Constants only: nothing to own, any thread may read them.
 #include <cstdint>
 
 namespace sonavel::analysis {
@@ -19,5 +21,12 @@ inline constexpr int kMaxWindowSamples = kMaxFftPoints * 2 / 3;
 // The memory one grid of results (a spectrogram's levels, a picture's columns)
 // may take, counting every copy held at once; a larger one is refused.
 inline constexpr std::uint64_t kGridBudgetBytes = std::uint64_t(1) << 30;
+
+// The frame tracks over a sound (formants, intensity): the step between frames
+// they take, and the highest sample rate, so that a block's stretch stays
+// within an int's count (a header that claims gigahertz would need gigabytes
+// of filter taps).
+inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
+inline constexpr int kMaxRateHz = 5000000;
 
 } // namespace sonavel::analysis

@@ -2,6 +2,8 @@
 // What an analysis came to, for every analysis and every caller: done, or the
 // reason it is not. Each caller words it in its own way (a line on stderr, a
 // Python exception, a status text); nothing that answers it shows anything.
+//
+// Values and free functions; any thread.
 #include <string>
 
 namespace sonavel::analysis {

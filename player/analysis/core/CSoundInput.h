@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "player/analysis/core/AnalysisBudget.h"
 #include "player/analysis/core/AnalysisOutcome.h"
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/core/CWaveFileSamples.h"

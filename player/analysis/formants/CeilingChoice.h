@@ -1,6 +1,9 @@
 #pragma once
 // Which of several ceilings suits a voice: the one whose F1-F3 tracks over
 // the probe stretches are complete and smooth where the sound is loud.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <vector>
 
 #include "player/analysis/formants/CFormantAnalyser.h"

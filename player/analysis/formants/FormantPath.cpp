@@ -47,7 +47,8 @@ void Choices(const FramePoles& p, int nSlots, const double* place, std::vector<C
     c.pick.fill(-1);
     c.logHz.fill(0);
     const auto Walk = [&](auto&& self, int nSlot, int nFrom, double dCost) -> void {
-        if (nSlot == nSlots) {
+        // Never past the last slot, whatever it is asked for.
+        if (nSlot >= nSlots || nSlot >= kSlots) {
             c.fCost = static_cast<float>(dCost);
             out.push_back(c);
             return;

@@ -7,7 +7,7 @@
 #include <new>
 #include <thread>
 
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/formants/CFormantAnalyser.h"
 #include "player/analysis/formants/CeilingChoice.h"
 #include "player/analysis/formants/FormantPath.h"
@@ -46,7 +46,7 @@ bool AnalyseRuns(const CFormantAnalyser& analyser, const CSampleSource& source, 
                  int nThreads, FramePoles* out)
 {
     std::atomic<bool> bFailed{false}, bNoMemory{false};
-    sonavel::analysis::RunSplit(starts.size(), ThreadCount(nThreads, starts.size()), [&](size_t r0, size_t r1) {
+    sonavel::RunSplit(starts.size(), ThreadCount(nThreads, starts.size()), [&](size_t r0, size_t r1) {
         try {
             AnalyserScratch scratch;
             for (size_t r = r0; r < r1 && !bFailed && !bNoMemory; ++r)

@@ -49,13 +49,12 @@ namespace sonavel::formants {
 
 inline constexpr int kMinFormants = 1, kMaxFormants = 6;
 inline constexpr double kMinCeilingHz = 1000;
-inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
+using analysis::kMaxStepS;
+using analysis::kMinStepS;
 inline constexpr double kMaxBandwidthHz = 600; // a wider pole is no F1, F2 or F4 on
 // F3 may be wider: in noise its pole widens past 600 Hz before it goes.
 inline constexpr double kMaxCandidateBandwidthHz = 1000;
-// The highest sample rate taken: a block's stretch stays within an int's count
-// (a header that claims gigahertz would need gigabytes of filter taps).
-inline constexpr int kMaxRateHz = 5000000;
+using analysis::kMaxRateHz;
 
 struct FormantSettings {
     int nFormants = 5;       // formants numbered per frame, 1-6

@@ -9,6 +9,9 @@
 // error by the energy of the samples before it stresses the stretch after each
 // glottal closure, where the tract rings freely and the source adds little, so
 // F1 follows the tract instead of the harmonics.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <complex>
 
 namespace sonavel::formants {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 
 namespace sonavel::intensity {
 
@@ -95,7 +95,7 @@ analysis::EOutcome TrackIntensity(const IntensitySettings& settings, const CSamp
         if (nThreads <= 0)
             nThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         const int nParts = static_cast<int>(std::min<size_t>(size_t(nThreads), nBlocks));
-        sonavel::analysis::RunSplit(nBlocks, nParts, [&](size_t b0, size_t b1) {
+        sonavel::RunSplit(nBlocks, nParts, [&](size_t b0, size_t b1) {
             try {
                 std::vector<int16_t> raw;
                 std::vector<double> x;

@@ -20,9 +20,10 @@ namespace sonavel::intensity {
 
 
 inline constexpr double kMinFloorHz = 25, kMaxFloorHz = 1000;
-inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
+using analysis::kMaxStepS;
+using analysis::kMinStepS;
 inline constexpr double kSilenceDb = -300; // a frame without any sound
-inline constexpr int kMaxRateHz = 5000000;   // a block's stretch stays within an int's count
+using analysis::kMaxRateHz;
 
 struct IntensitySettings {
     double dFloorHz = 100; // the lowest pitch expected: sets the window

@@ -2,6 +2,9 @@
 // Questions asked of frames on one time grid (frame i at times[i], a step
 // apart): a value at a time, the voiced frames inside a span, an energy mean.
 // A missing value is NaN in what these answer.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <vector>
 
 namespace sonavel::intervals {

@@ -2,6 +2,9 @@
 // Where an axis puts its ticks and what their labels say: steps of 1, 2 or 5
 // times a power of ten, the smallest whose labels do not crowd each other at
 // the axis' length in pixels. Plain C++: the font's size comes in as numbers.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 #include <vector>
 

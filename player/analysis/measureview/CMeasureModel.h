@@ -90,7 +90,6 @@ public:
         m_pSoundSamples = std::move(pSound);
         m_bPeakKnown = false;
     }
-    const CMeasureSound* SoundSamples() const { return m_pSoundSamples.get(); }
     sonavel::waveform::HeldSamples Held() const;
     void SetWaveform(std::shared_ptr<const sonavel::waveform::CWaveformPyramid> pPyramid)
     {

@@ -1,5 +1,5 @@
 #include "player/analysis/measureview/CMeasurePicture.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/core/AnalysisBudget.h"
 
 #include <algorithm>
@@ -183,7 +183,7 @@ std::shared_ptr<CMeasurePicture> MakePicture(const CMeasureSound& sound, const P
         }
     };
     nThreads = std::max(1, std::min(nThreads, static_cast<int>(missing.size() / 32) + 1));
-    sonavel::analysis::RunSplit(missing.size(), nThreads, compute);
+    sonavel::RunSplit(missing.size(), nThreads, compute);
     // A cancelled picture's columns are not all there: none reaches the cache.
     if (pCancel && pCancel->load())
         return nullptr;

@@ -4,6 +4,9 @@
 // temporary copy (the one the browser hands over, under the user's cache
 // folder) or has no file: nobody looks for their work there, and the next
 // download replaces the copy. Plain C++ over the paths alone.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 #include <vector>
 

@@ -7,6 +7,9 @@
 // pixels is drawn at 96 dpi unless one is given, pixel for pixel as on screen.
 // Plain C++: render --view and the view's Save Picture dialog parse and check
 // it alike.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 
 namespace sonavel::measure {

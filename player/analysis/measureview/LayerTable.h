@@ -4,6 +4,9 @@
 // value at that time. A layer whose frames lie on another grid (the AMDF's,
 // one frame per 100 samples) gives its frame nearest to the row's time. Plain
 // C++, so the view's export and its tests share it.
+//
+// Rows are values the caller owns, made from tracks it holds; any thread, each on its
+// own tracks.
 #include <string>
 #include <vector>
 

@@ -2,6 +2,8 @@
 // What the measuring view shows and how: the spectrogram's window, top and
 // dynamic range, and the pitch tracker with its range. One value, so the view,
 // its settings dialog, its profile entries and render --view agree.
+//
+// Settings are values; the functions keep no state, so any thread may call them.
 #include <string>
 
 #include "player/analysis/formants/FormantTrack.h"

@@ -201,15 +201,4 @@ std::string PictureDescription(const std::string& strName, const CMeasureModel& 
     return str;
 }
 
-std::string PitchCsv(const pitch::PitchFrames& frames, long nFirst, long nLast)
-{
-    std::string str = "time_s,pitch_hz,confidence\n";
-    for (long i = std::max(nFirst, 0L); i <= nLast && i < static_cast<long>(frames.time_s.size()); ++i) {
-        const size_t k = static_cast<size_t>(i);
-        str += Printf("%.6f,%.3f,%.3f\n", frames.time_s[k], k < frames.pitch_hz.size() ? frames.pitch_hz[k] : 0.0,
-                      k < frames.confidence.size() ? frames.confidence[k] : 0.0);
-    }
-    return str;
-}
-
 } // namespace sonavel::measure

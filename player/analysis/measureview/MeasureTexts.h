@@ -2,6 +2,9 @@
 // The measuring view's words: its title and header, the status line's
 // readouts and selection, and the picture's description for a screen reader.
 // Plain C++ (UTF-8), so the view and render --view say the same things.
+//
+// Texts by value from a model the caller holds; the UI thread in the view, any one
+// thread in render --view.
 #include <string>
 
 #include "player/analysis/measureview/CMeasureModel.h"
@@ -47,9 +50,5 @@ std::string CursorSeconds(double t, double dSpan);
 std::string SelectionText(const CMeasureModel& model);
 // "take7.wav, 12.500 to 14.200 s of 47.312 s shown, pitch scale 90-180 Hz"
 std::string PictureDescription(const std::string& strName, const CMeasureModel& model);
-
-// Frames nFirst .. nLast as CSV: "time_s,pitch_hz,confidence", then one
-// "%.6f,%.3f,%.3f" row each (0 Hz: unvoiced), as the pitch command writes them.
-std::string PitchCsv(const pitch::PitchFrames& frames, long nFirst, long nLast);
 
 } // namespace sonavel::measure

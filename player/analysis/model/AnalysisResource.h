@@ -1,5 +1,7 @@
 #pragma once
 // The analysis' texts, identifiers and the window's size in dialog units.
+//
+// Constants only: nothing to own, any thread may read them.
 
 namespace sonavel {
 

@@ -3,6 +3,10 @@
 // dots on a fixed 50-250 Hz scale above a grey-scale spectrogram of 0-5000 Hz,
 // and the three lines of text below. Qt GUI only (QPainter), so the window and
 // the command-line renderer draw the very same pixels.
+//
+// Paints on the thread that owns the QPainter's device (the UI thread in the window, the
+// main thread in sonavel-render); it keeps a reference to the model, which must outlive
+// it.
 #include <QFont>
 #include <QImage>
 #include <QRect>

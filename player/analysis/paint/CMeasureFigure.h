@@ -6,6 +6,10 @@
 // one embedded image at the figure's resolution. Made in memory; the caller
 // writes the bytes. Qt GUI only: render --view and the view's Save Picture
 // share it.
+//
+// Answers the figure's bytes by value; the figure's scene and tiers are the caller's.
+// Called on one thread at a time (the UI thread in the view, the main thread in sonavel-
+// render).
 #include <QByteArray>
 #include <QSize>
 #include <QString>

@@ -3,6 +3,8 @@
 // the layers shown: the header, then the waveform, pitch and spectrogram
 // panels one above the other (a hidden waveform or pitch takes no room), the
 // time axis below them, the intensity's dB axis at the spectrogram's right.
+//
+// A value: panels' rectangles for a size; any thread.
 #include <QFont>
 #include <QRect>
 #include <QSize>

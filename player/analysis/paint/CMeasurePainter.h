@@ -6,6 +6,9 @@
 // selection, the cursor a click sets and the playback cursor. Draws into any QPainter in
 // logical pixels (the view at any device-pixel ratio, a PNG, an SVG), so the
 // window and render --view show the very same picture.
+//
+// Paints on the thread that owns the QPainter's device; the scene's model and picture
+// are the caller's and must outlive the painter.
 #include <QFont>
 #include <QImage>
 #include <QRect>

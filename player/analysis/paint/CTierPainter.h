@@ -6,6 +6,9 @@
 // view's tier strips and the figures (render --view --textgrid, Save Picture)
 // paint through it, in the view's font, so a figure shows the tiers as the
 // view does.
+//
+// Paints on the thread that owns the QPainter's device; the tier it is given is the
+// caller's and must outlive the call.
 #include <QColor>
 #include <QFont>
 #include <QRect>

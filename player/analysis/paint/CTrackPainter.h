@@ -5,6 +5,9 @@
 // whose axis stands at the panel's right. Where frames crowd (an hour on
 // screen) the formants are set as pixels into an image and the intensity as
 // each pixel column's range, so the hour draws as fast as a second.
+//
+// Paints on the thread that owns the QPainter's device; the tracks it is given are the
+// caller's.
 class QPainter;
 struct CMeasureLayout;
 struct CMeasureScene;

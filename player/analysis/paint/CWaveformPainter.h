@@ -4,6 +4,9 @@
 // line through the samples (with a dot on each once they stand apart) where
 // it holds less, and the amplitude axis (full scale +-1) on its left; over it
 // the glottal pulses, a thin line at each, where they stand apart.
+//
+// Paints on the thread that owns the QPainter's device; the pyramid, samples
+// and pulses it is given are the caller's.
 class QPainter;
 struct CMeasureLayout;
 struct CMeasureScene;

@@ -1,6 +1,8 @@
 #pragma once
 // What the measuring view's painters share: where a value lies on a vertical
 // scale, the ticks of such a scale, labels beside it and its title.
+//
+// Helpers over a QPainter the caller owns; its thread.
 #include <QColor>
 #include <QRect>
 #include <QString>

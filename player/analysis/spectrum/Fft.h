@@ -2,6 +2,8 @@
 // The one radix-2 complex FFT of both spectrograms: the analysis window's frame
 // spectrum calls Fft, the measuring view's columns (CRealFft) call the same
 // butterflies with their own tables of twiddles.
+//
+// Works in place on the caller's arrays and keeps no state; any thread.
 
 #include <vector>
 

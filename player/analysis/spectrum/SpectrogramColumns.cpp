@@ -1,5 +1,5 @@
 #include "player/analysis/spectrum/SpectrogramColumns.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/core/AnalysisBudget.h"
 
 #include <algorithm>
@@ -147,7 +147,7 @@ void ComputeColumns(const SpectrogramGrid& grid, const int16_t* pSamples, int64_
     if (nThreads <= 0)
         nThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     nThreads = static_cast<int>(std::min<int64_t>(nThreads, std::max<int64_t>(nCount / 64, 1)));
-    sonavel::analysis::RunSplit(static_cast<size_t>(nCount), nThreads, [&](size_t a, size_t b) {
+    sonavel::RunSplit(static_cast<size_t>(nCount), nThreads, [&](size_t a, size_t b) {
         CColumnComputer computer(grid, pSamples);
         for (int64_t k = k0 + static_cast<int64_t>(a); k < k0 + static_cast<int64_t>(b); ++k)
             computer.Compute(k, pOut + (k - k0) * grid.nBins);

@@ -1,6 +1,9 @@
 #pragma once
 // The cubic spline that carries the frame spectrum's bins onto the analysis
 // window's frequency grid. Arrays are indexed from 1, index 0 unused.
+//
+// Works on the caller's arrays and keeps no state; any thread (the scratch block is
+// allocated per call).
 
 namespace sonavel::spectrum {
 

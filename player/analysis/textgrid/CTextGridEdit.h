@@ -10,6 +10,9 @@
 // tiling it, a point tier's points stay in order, and an edit that would break
 // that is refused with words for the status line and changes nothing.
 // Plain C++; the measuring view's tier strips drive it.
+//
+// An edit owns its grid and history; one thread at a time (the measuring view's UI
+// thread).
 #include <cstddef>
 #include <deque>
 #include <memory>

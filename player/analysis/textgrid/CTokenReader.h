@@ -3,6 +3,8 @@
 // and flags (<exists>). The long and the short text forms hold the same pieces;
 // the long one only adds words around them ("xmin =", "item [1]:"), which are
 // skipped, as are comments from "!" to the end of the line.
+//
+// Reads the text it is given, which must outlive it; one thread at a time.
 #include <string>
 #include <string_view>
 

@@ -2,6 +2,8 @@
 // A labelled recording's tiers as one value: a tier of words, a tier of phones,
 // a tier of tone events. What the readers give and the writer takes; labels and
 // names are UTF-8 in memory whatever the file's encoding was.
+//
+// Values the caller owns; any thread, each on its own grid.
 #include <string>
 #include <vector>
 

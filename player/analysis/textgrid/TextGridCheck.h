@@ -11,6 +11,9 @@
 // where the tier ends, none ends before it starts); a point tier's points lie
 // within it, each later than the one before (two points at one time would be
 // one point lost in other programs).
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <cstddef>
 #include <string>
 #include <string_view>

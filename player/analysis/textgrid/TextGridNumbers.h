@@ -1,6 +1,9 @@
 #pragma once
 // Numbers as TextGrid files spell them, read and written without the locale
 // (a German locale's decimal comma must never reach a file or a reading).
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 #include <string_view>
 

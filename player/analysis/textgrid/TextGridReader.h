@@ -3,6 +3,8 @@
 // DecodeText knows, interval and point tiers. A broken file gives one message
 // naming its line, never a crash, and never memory in proportion to a count the
 // file claims (the tiers grow as their pieces are read).
+//
+// Answers a grid by value and keeps no state; any thread.
 #include <string>
 #include <string_view>
 

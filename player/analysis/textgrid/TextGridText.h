@@ -4,6 +4,9 @@
 // order with its mark, or, where the bytes are no UTF-8 at all, ISO Latin-1 (the
 // one-byte files older tools write). CR LF and a lone CR become LF, inside a
 // label too, so a label reads the same from a file of any platform.
+//
+// Free functions over the caller's values; they keep no state, so any thread may call
+// them.
 #include <string>
 #include <string_view>
 

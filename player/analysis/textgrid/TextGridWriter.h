@@ -3,6 +3,9 @@
 // laid out line for line as Praat writes it and with every time in the fewest
 // digits that read back as the same double, so that Praat and our reader get
 // back exactly the grid that was written.
+//
+// Writes a grid the caller owns through common's OutputFile and keeps no state; any
+// thread.
 #include <string>
 
 #include "player/analysis/textgrid/TextGrid.h"

@@ -4,6 +4,9 @@
 // block for the whole sound. Any stretch's extremes then take a few dozen
 // blocks and at most 126 samples at its edges, so a pixel column of the hour
 // costs what one of a second does. An hour at 44.1 kHz takes 13 MB.
+//
+// A pyramid owns its levels; Build fills it on one thread, after which any number of
+// threads may read it (the view shares it read-only).
 #include <cstdint>
 #include <vector>
 

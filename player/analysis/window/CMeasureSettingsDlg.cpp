@@ -40,7 +40,7 @@ QLabel* Label(const QString& strText, QWidget* pBuddy)
 } // namespace
 
 CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& settings, int nRate, QWidget* pParent)
-    : QDialog(pParent), m_given(settings), m_nRate(nRate)
+    : QDialog(pParent), m_given(settings), m_nRate(nRate), m_problem(this, QStringLiteral("settingsProblem"), QDialogButtonBox::RestoreDefaults)
 {
     setObjectName(QStringLiteral("measureSettings"));
     setWindowTitle(QStringLiteral("Measure Settings"));
@@ -95,23 +95,16 @@ CMeasureSettingsDlg::CMeasureSettingsDlg(const measure::MeasureSettings& setting
     pForm->addRow(QStringLiteral("Formants' d&ynamic range:"), m_pFormantRange);
     pForm->addRow(QStringLiteral("&Intensity floor:"), m_pIntensityFloor);
 
-    m_pProblem = new QLabel;
-    m_pProblem->setObjectName(QStringLiteral("settingsProblem"));
-    m_pProblem->setStyleSheet(QStringLiteral("color: #b00000"));
-    m_pProblem->setWordWrap(true);
     m_pNote = new QLabel;
     m_pNote->setWordWrap(true);
-    m_pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::RestoreDefaults);
-    connect(m_pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(m_pButtons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
+    connect(m_problem.Buttons()->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
             [this] { Show(measure::FitToRate(measure::MeasureSettings(), m_nRate)); });
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pForm);
-    pLayout->addWidget(m_pProblem);
+    pLayout->addWidget(m_problem.Line());
     pLayout->addWidget(m_pNote);
-    pLayout->addWidget(m_pButtons);
+    pLayout->addWidget(m_problem.Buttons());
 
     // The top frequency as the view shows it: at most half this sound's rate.
     Show(measure::FitToRate(settings, m_nRate));
@@ -184,9 +177,7 @@ QString CMeasureSettingsDlg::Problem() const
 void CMeasureSettingsDlg::OnChanged()
 {
     const QString strProblem = Problem();
-    m_pProblem->setText(strProblem);
-    m_pProblem->setVisible(!strProblem.isEmpty());
-    m_pButtons->button(QDialogButtonBox::Ok)->setEnabled(strProblem.isEmpty());
+    m_problem.Show(strProblem);
     const std::string strHeld = measure::WindowHeld(Settings().spectrogram, m_nRate);
     m_pNote->setText(QString::fromStdString("At " + std::to_string(m_nRate) + " Hz the window is " + strHeld + "."));
     m_pNote->setVisible(!strHeld.empty());

@@ -8,13 +8,16 @@
 // the fields, naming the field, and OK stays grey until it is mended (a field
 // that clamped its own value would change it behind the user's back). A
 // window longer than the analysis takes at the sound's rate is noted.
+//
+// A modal dialog made, run and deleted by its caller on the UI thread; it owns its
+// widgets.
 #include <QDialog>
 
 #include "player/analysis/measureview/MeasureSettings.h"
+#include "player/analysis/window/CFieldProblem.h"
 
 class QCheckBox;
 class QComboBox;
-class QDialogButtonBox;
 class QDoubleSpinBox;
 class QLabel;
 
@@ -47,7 +50,6 @@ private:
     QDoubleSpinBox* m_pFormantCeiling;
     QDoubleSpinBox* m_pFormantRange;
     QDoubleSpinBox* m_pIntensityFloor;
-    QLabel* m_pProblem;
+    CFieldProblem m_problem;
     QLabel* m_pNote; // the window held to the analysis' bound at this rate
-    QDialogButtonBox* m_pButtons;
 };

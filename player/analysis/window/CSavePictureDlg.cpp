@@ -56,7 +56,7 @@ QDoubleSpinBox* Side(const QString& strName)
 } // namespace
 
 CSavePictureDlg::CSavePictureDlg(const QSize& shown, int nTiers, const FigureChoice& last, QWidget* pParent)
-    : QDialog(pParent), m_shown(shown), m_nTiers(nTiers)
+    : QDialog(pParent), m_shown(shown), m_nTiers(nTiers), m_problem(this, QStringLiteral("problem"))
 {
     setObjectName(QStringLiteral("savePicture"));
     setWindowTitle(QStringLiteral("Save Picture"));
@@ -82,10 +82,6 @@ CSavePictureDlg::CSavePictureDlg(const QSize& shown, int nTiers, const FigureCho
     m_pSelection->setToolTip(QStringLiteral("Draw the selection, the cursor and the playback cursor as the view shows them"));
     m_pPixels = new QLabel;
     m_pPixels->setObjectName(QStringLiteral("pixels"));
-    m_pProblem = new QLabel;
-    m_pProblem->setObjectName(QStringLiteral("problem"));
-    m_pProblem->setStyleSheet(QStringLiteral("color: #b00000"));
-    m_pProblem->setWordWrap(true);
 
     auto* pSize = new QHBoxLayout;
     pSize->addWidget(m_pWidth);
@@ -98,14 +94,11 @@ CSavePictureDlg::CSavePictureDlg(const QSize& shown, int nTiers, const FigureCho
     pForm->addRow(QStringLiteral("&Resolution:"), m_pDpi);
     pForm->addRow(QString(), m_pPixels);
     static_cast<QLabel*>(pForm->labelForField(pSize))->setBuddy(m_pWidth);
-    m_pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(m_pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pForm);
     pLayout->addWidget(m_pSelection);
-    pLayout->addWidget(m_pProblem);
-    pLayout->addWidget(m_pButtons);
+    pLayout->addWidget(m_problem.Line());
+    pLayout->addWidget(m_problem.Buttons());
 
     // The last choice again, or the picture as shown.
     const FigureSize size = last.bAsShown ? FigureSize{double(shown.width()), double(shown.height()), ESizeUnit::Pixels, 0}
@@ -176,7 +169,5 @@ void CSavePictureDlg::OnChanged()
     QString strProblem = QString::fromStdString(strWhy);
     if (!strProblem.isEmpty())
         strProblem[0] = strProblem[0].toUpper();
-    m_pProblem->setText(strProblem);
-    m_pProblem->setVisible(!strWhy.empty());
-    m_pButtons->button(QDialogButtonBox::Ok)->setEnabled(strWhy.empty());
+    m_problem.Show(strProblem);
 }

@@ -5,15 +5,18 @@
 // drawn ("Include selection"; by default a figure shows none of them). The
 // fields take whatever is typed; a size that cannot be drawn is said under
 // them and OK stays grey. A change of unit keeps the size on paper.
+//
+// A modal dialog made, run and deleted by its caller on the UI thread; it owns its
+// widgets.
 #include <QDialog>
 #include <QSize>
 
 #include "player/analysis/measureview/FigureSize.h"
 #include "player/analysis/paint/CMeasureFigure.h"
+#include "player/analysis/window/CFieldProblem.h"
 
 class QCheckBox;
 class QComboBox;
-class QDialogButtonBox;
 class QDoubleSpinBox;
 class QLabel;
 class QSpinBox;
@@ -49,6 +52,5 @@ private:
     QSpinBox* m_pDpi;
     QCheckBox* m_pSelection;
     QLabel* m_pPixels;
-    QLabel* m_pProblem;
-    QDialogButtonBox* m_pButtons;
+    CFieldProblem m_problem;
 };

@@ -1,6 +1,9 @@
 #pragma once
 // How the measuring view plays: the player that opened it hands it one of
 // these, so the view never reaches into the player's own classes.
+//
+// Implemented by the player's application object, which outlives the view; the view
+// calls it on the UI thread only.
 #include <cstdint>
 
 class CSpanPlayer {

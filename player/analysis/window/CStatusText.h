@@ -4,6 +4,8 @@
 // not fit as an ellipsis, so two readouts side by side never run into each
 // other mid-number. The whole text stays its text() (and what a screen
 // reader hears).
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes.
 #include <QLabel>
 
 class CStatusText : public QLabel {

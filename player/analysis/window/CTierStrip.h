@@ -8,6 +8,9 @@
 // go to the view's CTextGridEdit; the strip only paints it. A screen reader
 // hears the tier by name and each interval or point as an item of its own
 // (CTierStripAccess), the selected one focused.
+//
+// Lives on the UI thread; its Qt parent owns it, and it owns the widgets it makes. The
+// model and the edit it is given are the view's and outlive it.
 #include <QWidget>
 
 #include "player/analysis/measureview/CMeasureModel.h"
@@ -22,7 +25,6 @@ public:
                QWidget* pParent = nullptr);
     ~CTierStrip() override;
 
-    int TierIndex() const { return m_nTier; }
     // Where time runs across the strip: the picture's panels' left edge and width.
     void SetTimeAxis(int nLeft, int nWidth);
     // The grid changed (an edit, undo, another grid): repaint and tell the

@@ -3,6 +3,8 @@
 // each of its intervals (or points) an item of its own with its place, time
 // and label, the selected one selected and focused, so the reader can list
 // the tier and follow the keys from item to item.
+//
+// Called on the UI thread; Qt owns the accessible objects it makes.
 
 namespace tierstrip {
 

@@ -3,6 +3,9 @@
 // reports its failures in a CLoadResult instead, which the shell shows through
 // them), so that the program shows QMessageBox, a tool without a window writes
 // to stderr and tests record every message instead of blocking.
+//
+// UI thread only: the handlers are program-wide, set by the program's main or a test and
+// called where the player shows a message.
 #include <functional>
 #include <string>
 

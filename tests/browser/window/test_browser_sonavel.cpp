@@ -2,6 +2,7 @@
 // player is started on it and plays it into a PulseAudio null sink, and what
 // the sink heard is the sound that was served. Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/ScopedHook.h"
 #include "browser/window/CMainFrame.h"
 #include "tests/browser/window/FrameParts.h"
 #include "tests/browser/window/PageInput.h"
@@ -102,10 +103,11 @@ private slots:
         QVERIFY(server.Port() > 0);
 
         QStringList messages;
-        velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
-            messages << strText;
-            return velmora::IDYES;
-        });
+        const testsupport::CScopedHandler<velmora::VelmoraMessageBoxHandler> box(
+            velmora::SetVelmoraMessageBoxHandler, [&messages](const QString& strText, int) {
+                messages << strText;
+                return velmora::IDYES;
+            });
 
         CMainFrame frame;
         frame.show();
@@ -160,10 +162,11 @@ private slots:
         QVERIFY(server.Port() > 0);
 
         QStringList messages;
-        velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
-            messages << strText;
-            return velmora::IDOK;
-        });
+        const testsupport::CScopedHandler<velmora::VelmoraMessageBoxHandler> box(
+            velmora::SetVelmoraMessageBoxHandler, [&messages](const QString& strText, int) {
+                messages << strText;
+                return velmora::IDOK;
+            });
         CMainFrame frame;
         frame.show();
         QProcess player;

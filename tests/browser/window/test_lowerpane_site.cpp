@@ -4,6 +4,7 @@
 // linked there is heard from the sound server once clicked.
 // Runs under with-pulse.sh.
 #include "tests/support/QTestHomeMain.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/support/AwaitEvent.h"
 #include "browser/window/CFrameLower.h"
 #include "browser/window/CMainFrame.h"
@@ -60,10 +61,11 @@ private slots:
             QSKIP(qPrintable(strWhy));
 
         QStringList messages;
-        velmora::SetVelmoraMessageBoxHandler([&messages](const QString& strText, int) {
-            messages << strText;
-            return velmora::IDYES;
-        });
+        const testsupport::CScopedHandler<velmora::VelmoraMessageBoxHandler> box(
+            velmora::SetVelmoraMessageBoxHandler, [&messages](const QString& strText, int) {
+                messages << strText;
+                return velmora::IDYES;
+            });
 
         QVERIFY(QDir::setCurrent(strSite));
         CVelmoraApp app;

@@ -7,6 +7,7 @@
 
 #include "player/analysis/model/CAnalysisModel.h"
 #include "player/audio/AudioResource.h"
+#include "tests/support/SampleBlockProbe.h"
 
 using sonavel::analysis::EOutcome;
 
@@ -53,12 +54,12 @@ TEST(AnalysisModel, RefusedBlocksLeaveThePanelsNotReady)
     CAnalysisModel model;
     model.Layout(487, 284);
     const SampleStore store = Silence(1000000, 22050);
-    const size_t nOldLimit = CSampleBlock::AllocationLimit();
-    CSampleBlock::SetAllocationLimit(20000); // below the 10001 pitch values
-    EXPECT_EQ(model.ComputePitch(store), EOutcome::NoMemory);
-    EXPECT_EQ(model.ComputeSpectrogram(store), EOutcome::NoMemory);
-    EXPECT_EQ(model.SetPitchTrack(std::vector<int16_t>(20000, 100)), EOutcome::NoMemory);
-    CSampleBlock::SetAllocationLimit(nOldLimit);
+    {
+        CScopedAllocationLimit limit(20000); // below the 10001 pitch values
+        EXPECT_EQ(model.ComputePitch(store), EOutcome::NoMemory);
+        EXPECT_EQ(model.ComputeSpectrogram(store), EOutcome::NoMemory);
+        EXPECT_EQ(model.SetPitchTrack(std::vector<int16_t>(20000, 100)), EOutcome::NoMemory);
+    }
     EXPECT_FALSE(model.IsPitchReady() || model.IsSpectrogramReady());
     EXPECT_EQ(model.SetPitchTrack({120, 0, 130}), EOutcome::Done);
     EXPECT_TRUE(model.IsPitchReady());
@@ -72,10 +73,10 @@ TEST(AnalysisModel, AFailedTrackIsReadyWithoutDotsAndKeepsItsReason)
     CAnalysisModel model;
     model.Layout(487, 284);
     const SampleStore store = Silence(1000000, 22050);
-    const size_t nOldLimit = CSampleBlock::AllocationLimit();
-    CSampleBlock::SetAllocationLimit(100000); // the track's block, not the tracker's scratch
-    EXPECT_EQ(model.ComputePitch(store), EOutcome::NoMemory);
-    CSampleBlock::SetAllocationLimit(nOldLimit);
+    {
+        CScopedAllocationLimit limit(100000); // the track's block, not the tracker's scratch
+        EXPECT_EQ(model.ComputePitch(store), EOutcome::NoMemory);
+    }
     EXPECT_TRUE(model.IsPitchReady());
     EXPECT_EQ(std::count(model.Pitch(), model.Pitch() + model.PitchCount(), 0), model.PitchCount());
 }

@@ -10,7 +10,10 @@
 #include "player/analysis/model/AnalysisResource.h"
 #include "player/audio/AudioResource.h"
 #include "player/audio/CSampleBlock.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "player/analysis/model/CSignalMath.h"
+#include "player/analysis/spectrum/Fft.h"
+#include "player/analysis/spectrum/Spline.h"
 
 namespace {
 
@@ -45,7 +48,7 @@ TEST(Fft, MatchesDirectDftForSeveralSizes)
             re[i] = x[i].real();
             im[i] = x[i].imag();
         }
-        CSignalMath().Fft(re.data(), im.data(), log2n);
+        sonavel::spectrum::Fft(re.data(), im.data(), log2n);
         const auto want = DirectDft(x);
         double maxErr = 0, scale = 0;
         for (int k = 0; k < n; ++k) {
@@ -63,7 +66,7 @@ TEST(Fft, ImpulseAndSingleExponential)
     const int log2n = 6, n = 64;
     std::vector<double> re(n, 0.0), im(n, 0.0);
     re[0] = 1.0;
-    CSignalMath().Fft(re.data(), im.data(), log2n);
+    sonavel::spectrum::Fft(re.data(), im.data(), log2n);
     for (int k = 0; k < n; ++k) {
         EXPECT_NEAR(re[k], 1.0, 1e-12);
         EXPECT_NEAR(im[k], 0.0, 1e-12);
@@ -74,7 +77,7 @@ TEST(Fft, ImpulseAndSingleExponential)
         re[j] = std::cos(2 * kTestPi * bin * j / n);
         im[j] = std::sin(2 * kTestPi * bin * j / n);
     }
-    CSignalMath().Fft(re.data(), im.data(), log2n);
+    sonavel::spectrum::Fft(re.data(), im.data(), log2n);
     for (int k = 0; k < n; ++k) {
         EXPECT_NEAR(re[k], k == bin ? double(n) : 0.0, 1e-9) << k;
         EXPECT_NEAR(im[k], 0.0, 1e-9) << k;
@@ -106,20 +109,19 @@ TEST(Spline, ClampedEndsReproduceACubicExactly)
     const std::vector<double> xs{-1.0, -0.25, 0.5, 2.0, 2.5, 4.0};
     Knots k = MakeKnots(xs, f);
     const int n = int(xs.size());
-    CSignalMath m;
-    m.SplineSetup(k.x.data(), k.y.data(), n, 3 + 4, 3 * 16 - 16, k.d2.data());
+    sonavel::spectrum::SplineSetup(k.x.data(), k.y.data(), n, 3 + 4, 3 * 16 - 16, k.d2.data());
     for (int i = 1; i <= n; ++i)
         EXPECT_NEAR(k.d2[i], 6 * k.x[i] - 4, 1e-9) << i;
     for (double at : {-1.0, -0.7, 0.0, 0.5, 1.3, 2.2, 3.9, 4.0}) {
         double out = 1e9;
-        ASSERT_EQ(m.SplineEvaluate(k.x.data(), k.y.data(), k.d2.data(), n, at, &out), 0);
+        ASSERT_EQ(sonavel::spectrum::SplineEvaluate(k.x.data(), k.y.data(), k.d2.data(), n, at, &out), 0);
         EXPECT_NEAR(out, f(at), 1e-9) << at;
     }
     // Outside the knots the end interval's cubic goes on, here the cubic itself.
     double out = 0;
-    m.SplineEvaluate(k.x.data(), k.y.data(), k.d2.data(), n, 5.0, &out);
+    sonavel::spectrum::SplineEvaluate(k.x.data(), k.y.data(), k.d2.data(), n, 5.0, &out);
     EXPECT_NEAR(out, f(5.0), 1e-9);
-    m.SplineEvaluate(k.x.data(), k.y.data(), k.d2.data(), n, -2.0, &out);
+    sonavel::spectrum::SplineEvaluate(k.x.data(), k.y.data(), k.d2.data(), n, -2.0, &out);
     EXPECT_NEAR(out, f(-2.0), 1e-9);
 }
 
@@ -128,23 +130,22 @@ TEST(Spline, NaturalEndsReproduceANaturalCubic)
     // Piecewise cubic with zero curvature at both ends: a straight line is the
     // simplest; a line plus a kink-free "hat" of curvature is checked through
     // the classic three-knot case: y = 0, 1, 0 on x = 0, 1, 2 gives d2[2] = -3.
-    CSignalMath m;
     Knots line = MakeKnots({0.0, 0.3, 1.0, 2.5, 3.0}, [](double x) { return 2 * x - 1; });
-    m.SplineSetup(line.x.data(), line.y.data(), 5, 1e30, 1e30, line.d2.data());
+    sonavel::spectrum::SplineSetup(line.x.data(), line.y.data(), 5, 1e30, 1e30, line.d2.data());
     for (int i = 1; i <= 5; ++i)
         EXPECT_NEAR(line.d2[i], 0.0, 1e-12);
 
     Knots hat = MakeKnots({0.0, 1.0, 2.0}, [](double x) { return x == 1.0 ? 1.0 : 0.0; });
-    m.SplineSetup(hat.x.data(), hat.y.data(), 3, 1e30, 1e30, hat.d2.data());
+    sonavel::spectrum::SplineSetup(hat.x.data(), hat.y.data(), 3, 1e30, 1e30, hat.d2.data());
     EXPECT_NEAR(hat.d2[1], 0.0, 1e-12);
     EXPECT_NEAR(hat.d2[2], -3.0, 1e-12);
     EXPECT_NEAR(hat.d2[3], 0.0, 1e-12);
     // On [0,1] that spline is 1.5x - 0.5x^3.
     double out = 0;
-    m.SplineEvaluate(hat.x.data(), hat.y.data(), hat.d2.data(), 3, 0.5, &out);
+    sonavel::spectrum::SplineEvaluate(hat.x.data(), hat.y.data(), hat.d2.data(), 3, 0.5, &out);
     EXPECT_NEAR(out, 0.75 - 0.0625, 1e-12);
     // A knot returns its own value.
-    m.SplineEvaluate(hat.x.data(), hat.y.data(), hat.d2.data(), 3, 1.0, &out);
+    sonavel::spectrum::SplineEvaluate(hat.x.data(), hat.y.data(), hat.d2.data(), 3, 1.0, &out);
     EXPECT_DOUBLE_EQ(out, 1.0);
 }
 
@@ -152,7 +153,7 @@ TEST(Spline, CoincidingKnotsAreRefusedAndLeaveOutputAlone)
 {
     std::vector<double> x{0, 1, 1}, y{0, 5, 6}, d2{0, 0, 0};
     double out = 42;
-    EXPECT_EQ(CSignalMath().SplineEvaluate(x.data(), y.data(), d2.data(), 2, 1.0, &out), 1);
+    EXPECT_EQ(sonavel::spectrum::SplineEvaluate(x.data(), y.data(), d2.data(), 2, 1.0, &out), 1);
     EXPECT_EQ(out, 42);
 }
 
@@ -161,15 +162,16 @@ TEST(Spline, CoincidingKnotsAreRefusedAndLeaveOutputAlone)
 // nothing, and the frame is filled all the same.
 TEST(Spline, RefusedScratchArrayIsReportedAndShowsNothing)
 {
-    const size_t oldLimit = CSampleBlock::AllocationLimit();
-    CSampleBlock::SetAllocationLimit(8);
     Knots k = MakeKnots({0.0, 1.0, 2.0, 3.0}, [](double x) { return x * x; });
-    EXPECT_FALSE(CSignalMath().SplineSetup(k.x.data(), k.y.data(), 4, 1e30, 1e30, k.d2.data()));
     std::vector<double> frame(65);
     for (int i = 0; i < 65; ++i)
         frame[size_t(i)] = 1000.0 * std::sin(i * 0.7);
-    EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 64, 5000, 11025), sonavel::analysis::EOutcome::NoMemory);
-    CSampleBlock::SetAllocationLimit(oldLimit);
+    {
+        CScopedAllocationLimit limit(8);
+        EXPECT_FALSE(sonavel::spectrum::SplineSetup(k.x.data(), k.y.data(), 4, 1e30, 1e30, k.d2.data()));
+        EXPECT_EQ(CSignalMath().FrameSpectrum(frame.data(), 64, 0.98, 64, 5000, 11025),
+                  sonavel::analysis::EOutcome::NoMemory);
+    }
     for (int i = 1; i <= 4; ++i)
         EXPECT_EQ(k.d2[i], -999.0);
     for (int i = 0; i < 64; ++i)

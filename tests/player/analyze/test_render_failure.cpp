@@ -3,9 +3,10 @@
 // that the tracker's test hook reaches it.
 #include <gtest/gtest.h>
 
-#include "player/analysis/model/CSignalMath.h"
+#include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analyze/AnalyzeCommands.h"
 #include "tests/support/CScratchDir.h"
+#include "tests/support/ScopedHook.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
 
@@ -21,11 +22,12 @@ TEST(RenderFailure, AFailingTrackerEndsWithStatusOneAndSaysSo)
     for (std::string& a : args)
         argv.push_back(a.data());
 
-    CSignalMath::ForceTrackResultForTests(sonavel::analysis::EOutcome::NoMemory);
+    CAmdfTracker::ForceTrackResultForTests(sonavel::analysis::EOutcome::NoMemory);
+    const testsupport::CAtScopeEnd trackAgain(
+        [] { CAmdfTracker::ForceTrackResultForTests(sonavel::analysis::EOutcome::Done); });
     testing::internal::CaptureStderr();
     const int nStatus = sonavel::analyze::RunRender(static_cast<int>(argv.size()), argv.data());
     const std::string err = testing::internal::GetCapturedStderr();
-    CSignalMath::ForceTrackResultForTests(sonavel::analysis::EOutcome::Done);
 
     EXPECT_EQ(nStatus, 1);
     // Qt may add a notice of its own; ours is one line.

@@ -5,6 +5,7 @@
 
 #include "common/SoundFormat.h"
 #include "player/audio/CFileException.h"
+#include "player/audio/ReaderSupport.h"
 
 #include <atomic>
 #include <cerrno>
@@ -326,22 +327,18 @@ TEST_F(Document, AllocSamplesReplacesAndFrees)
 {
     CSonavelProDoc doc(nullptr);
     doc.m_store.byteLength = 10;
-    ASSERT_EQ(doc.AllocSamples(), 1);
+    ASSERT_EQ(AllocSamples(doc.m_store), 1);
     CSampleBlockHandle first = doc.m_store.hSamples;
     {
         CSampleLock lock(first);
         for (int i = 0; i < 10; ++i)
             EXPECT_EQ(static_cast<uint8_t*>(lock.Data())[i], 0);
     }
-    ASSERT_EQ(doc.AllocSamples(), 1);
+    ASSERT_EQ(AllocSamples(doc.m_store), 1);
     EXPECT_NE(doc.m_store.hSamples, first);
     EXPECT_EQ(first.use_count(), 1);
     doc.m_store.byteLength = -2;
-    EXPECT_EQ(doc.AllocSamples(), 0);
-    EXPECT_FALSE(doc.m_store.hSamples);
-    doc.m_store.byteLength = 4;
-    doc.AllocSamples();
-    doc.FreeSamples();
+    EXPECT_EQ(AllocSamples(doc.m_store), 0);
     EXPECT_FALSE(doc.m_store.hSamples);
 }
 
@@ -367,9 +364,8 @@ TEST(SampleBlock, LargeBlocksAreZeroedWritableAndLimited)
     EXPECT_FALSE(CSampleBlock::Alloc(SIZE_MAX));
     EXPECT_FALSE(CSampleBlock::Alloc(SIZE_MAX - 100));
 #endif
-    CSampleBlock::SetAllocationLimit(n - 1);
+    CScopedAllocationLimit limit(n - 1);
     EXPECT_FALSE(CSampleBlock::Alloc(n));
-    CSampleBlock::SetAllocationLimit(SIZE_MAX);
 }
 
 TEST(FileReader, ReadsPastTheEndShortAndSeeksAnywhere)

@@ -4,6 +4,7 @@
 #include "player/audio/CFileReader.h"
 #include "player/audio/SndfileReader.h"
 #include "tests/support/CScratchDir.h"
+#include "tests/support/ScopedHook.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,8 @@ struct CDecoded {
 
 CDecoded Decode(const std::string& path, int64_t nPartFrames, int nIndex = 0)
 {
-    SetSndfilePartFrames(nPartFrames);
+    const int64_t nWas = SetSndfilePartFrames(nPartFrames);
+    const testsupport::CAtScopeEnd restore([nWas] { SetSndfilePartFrames(nWas); });
     CFileReader file;
     EXPECT_TRUE(file.Open(path));
     SampleStore store;
@@ -32,7 +34,6 @@ CDecoded Decode(const std::string& path, int64_t nPartFrames, int nIndex = 0)
         CSampleLock lock(store.hSamples);
         d.samples.assign(lock.Samples(), lock.Samples() + store.sampleCount);
     }
-    SetSndfilePartFrames(int64_t(1) << 21);
     return d;
 }
 

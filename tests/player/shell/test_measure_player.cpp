@@ -223,7 +223,7 @@ private slots:
         QSettings(kszRegistryKey, kszProfileApp).clear();
         CRecordingWaveOutFactory recorder;
         recorder.m_bAutoComplete = false;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         CMessageRecorder messages;
         // The glide on the left, a steady 300 Hz on the right.
         const std::vector<int16_t> left = Glide(kRate * 2, kRate);
@@ -284,7 +284,6 @@ private slots:
         QCOMPARE(messages.m_messages.at(0), std::string("no channel 3: the file has 2 channels"));
         pView->close();
         pApp.reset();
-        g_waveOutFactory = nullptr;
     }
 
     // --textgrid TG opens the view with it (one that cannot be read is said,
@@ -293,7 +292,7 @@ private slots:
     void aTextGridOpensWithItsSound()
     {
         CRecordingWaveOutFactory recorder;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         CMessageRecorder messages;
         const QString strSound = m_dir.filePath("take7.wav");
         QFile::copy(Glide3s(), strSound);
@@ -331,7 +330,6 @@ private slots:
         QVERIFY(messages.m_messages.empty());
         pView->close();
         pApp.reset();
-        g_waveOutFactory = nullptr;
     }
 
     // The browser's name for its copy: the view's title and header, the
@@ -339,7 +337,7 @@ private slots:
     void theNameGivenIsTheOneShown()
     {
         CRecordingWaveOutFactory recorder;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         CMessageRecorder messages;
         const QString strCopy = m_dir.filePath("tempFile");
         QFile::copy(Glide3s(), strCopy);
@@ -362,7 +360,6 @@ private slots:
         QCOMPARE(pApp->MainFrame()->windowTitle(), QString("Sonavel - glide.wav"));
         QVERIFY(messages.m_messages.empty());
         pApp.reset();
-        g_waveOutFactory = nullptr;
     }
 
     // A file that ends before its header says (a download cut short, a copy
@@ -371,7 +368,7 @@ private slots:
     void aFileCutShortOpensWithWhatItHoldsAndSaysSo()
     {
         CRecordingWaveOutFactory recorder;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         CMessageRecorder messages;
         const QByteArray whole = MakeWav(Glide(kRate * 2, kRate), kRate);
         const QString strWhole = m_dir.filePath("whole.wav");
@@ -406,7 +403,6 @@ private slots:
         QVERIFY(pView->Plot()->Scene().strNote.isEmpty());
         QVERIFY(messages.m_messages.empty());
         pApp.reset();
-        g_waveOutFactory = nullptr;
         if (cacheBefore.isNull())
             qunsetenv("XDG_CACHE_HOME");
         else
@@ -419,7 +415,7 @@ private slots:
     {
         CRecordingWaveOutFactory recorder;
         recorder.m_bAutoComplete = false;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         auto pApp = std::make_unique<CSonavelProApp>();
         pApp->InitInstance({Glide3s(), "--select", "5,6"});
         CMeasureView* pView = pApp->MeasureView();
@@ -433,7 +429,6 @@ private slots:
         QCOMPARE(pView->Model().Span(), pView->Model().Duration());
         QCOMPARE(recorder.m_openings.back().written.at(0), SampleBytes(Glide(kRate * 3, kRate)));
         pApp.reset();
-        g_waveOutFactory = nullptr;
     }
 
     // The bar's Play and the view's Space share the player's one stream; Stop
@@ -443,7 +438,7 @@ private slots:
         QSettings(kszRegistryKey, kszProfileApp).clear();
         CRecordingWaveOutFactory recorder;
         recorder.m_bAutoComplete = false;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         CMessageRecorder messages;
         auto pApp = std::make_unique<CSonavelProApp>();
         pApp->InitInstance({Glide3s()});
@@ -486,7 +481,6 @@ private slots:
         QCOMPARE(OpenWaveOutCount(), 0);
         QVERIFY(messages.m_messages.empty());
         pApp.reset();
-        g_waveOutFactory = nullptr;
     }
 
     // Last of its run: ending the event loop marks the thread as quitting for good.
@@ -494,7 +488,7 @@ private slots:
     {
         QSettings(kszRegistryKey, kszProfileApp).clear();
         CRecordingWaveOutFactory recorder;
-        g_waveOutFactory = &recorder;
+        testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
         CMessageRecorder messages;
         auto pApp = std::make_unique<CSonavelProApp>();
         const std::vector<int16_t> sound = Glide(kRate * 3, kRate);
@@ -560,7 +554,6 @@ private slots:
         QCOMPARE(LoopAfterDeactivation([&] { pApp->MeasureView()->close(); }), 0);
         pApp.reset();
         QCOMPARE(OpenWaveOutCount(), 0);
-        g_waveOutFactory = nullptr;
     }
 
     void selectOpensTheViewAndPlaysOnlyTheSpan()

@@ -42,6 +42,7 @@ class TestPlayerProgram : public QObject {
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<CRecordingWaveOutFactory> m_pRecorder;
+    std::unique_ptr<testsupport::CScopedValue<CWaveOutFactory*>> m_pUseRecorder;
     std::unique_ptr<CMessageRecorder> m_pMessages;
     std::unique_ptr<CSonavelProApp> m_pApp;
 
@@ -86,17 +87,19 @@ private slots:
     {
         QSettings(kszRegistryKey, kszProfileApp).clear();
         m_pRecorder = std::make_unique<CRecordingWaveOutFactory>();
-        g_waveOutFactory = m_pRecorder.get();
+        m_pUseRecorder = std::make_unique<testsupport::CScopedValue<CWaveOutFactory*>>(g_waveOutFactory, m_pRecorder.get());
         m_pMessages = std::make_unique<CMessageRecorder>();
         m_pApp = std::make_unique<CSonavelProApp>();
     }
     void cleanup()
     {
         m_pApp.reset();
-        QVERIFY(OpenWaveOutCount() == 0);
-        g_waveOutFactory = nullptr;
+        const bool bAllClosed = OpenWaveOutCount() == 0;
+        // The hook goes before the recorder it points at, whatever the check says.
+        m_pUseRecorder.reset();
         m_pRecorder.reset();
         m_pMessages.reset();
+        QVERIFY(bAllClosed);
     }
 
     void startedWithAFilePlaysAtOnceAndShowsOnlyTheBar()

@@ -271,13 +271,15 @@ TEST(RealDevice, PlaybackComesBackWhenTheSoundServerReturns)
     ASSERT_TRUE(testsupport::WaitForPlaybackStart());
     StopSoundServer();
     EXPECT_TRUE(WaitFor([&] { return cut.m_hWaveOut == 0; }));
-    // Away: Play fails with a code. The outage outlasts the few seconds in
-    // which a sound library may retry on its own.
+    // Away: Play fails with a code. The outage is a stimulus of its own: it
+    // outlasts, event loop running, the few seconds in which a sound library
+    // may retry on its own, so a connection that gave up for good is caught.
     {
         CWaveWnd away;
         EXPECT_NE(away.Play(store, 0, store.sampleCount), 0);
     }
-    testsupport::ProcessEventsFor(4000);
+    const int kOutageMs = 4000;
+    WaitFor([] { return false; }, kOutageMs);
     EXPECT_EQ(CSampleBlockProbe::LockCount(store.hSamples), 0);
     EXPECT_EQ(OpenWaveOutCount(), 0);
 

@@ -33,23 +33,17 @@ SampleStore MakeStore(const std::vector<int16_t>& samples, int32_t nRate)
 
 class PlaybackTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_pOldFactory = g_waveOutFactory;
-        g_waveOutFactory = &m_recorder;
-    }
     void TearDown() override
     {
         m_recorder.CompletePending();
         WaitFor([] { return OpenWaveOutCount() == 0; });
         QCoreApplication::processEvents();
         EXPECT_EQ(OpenWaveOutCount(), 0) << "an opening was never closed";
-        g_waveOutFactory = m_pOldFactory;
     }
     const CRecordingWaveOutFactory::Opening& LastOpening() { return m_recorder.m_openings.back(); }
 
     CRecordingWaveOutFactory m_recorder;
-    CWaveOutFactory* m_pOldFactory = nullptr;
+    testsupport::CScopedValue<CWaveOutFactory*> m_useRecorder{g_waveOutFactory, &m_recorder};
 };
 
 TEST_F(PlaybackTest, PlaysTheWholeStoreAsMono16BitAtItsRate)

@@ -19,6 +19,7 @@
 #include "tests/support/CMessageRecorder.h"
 #include "tests/support/WaitFor.h"
 #include "player/audio/CSampleBlock.h"
+#include "tests/support/SampleBlockProbe.h"
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "player/analysis/window/Messages.h"
 
@@ -307,32 +308,31 @@ void TestAnalysisDlg::memoryFailures()
     CAnalysisDlg dlg;
     dlg.OnInitDialog();
     const SampleStore store = MakeStore(std::vector<int16_t>(1000000, 0), 22050);
-    const size_t oldLimit = CSampleBlock::AllocationLimit();
+    {
+        // The pitch block (10001 values) is refused: beep, message, no panel.
+        CScopedAllocationLimit limit(20000);
+        QCOMPARE(dlg.ComputePitch(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
+        QVERIFY(!dlg.Model().IsPitchReady());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(rec.m_messages.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(rec.m_messages[0]),
+                 QString("Not enough memory to perform the requested task."));
+        QCOMPARE(rec.m_nBeeps, 1);
 
-    // The pitch block (10001 values) is refused: beep, message, no panel.
-    CSampleBlock::SetAllocationLimit(20000);
-    QCOMPARE(dlg.ComputePitch(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
-    QVERIFY(!dlg.Model().IsPitchReady());
-    QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(rec.m_messages.size(), size_t(1));
-    QCOMPARE(QString::fromStdString(rec.m_messages[0]),
-             QString("Not enough memory to perform the requested task."));
-    QCOMPARE(rec.m_nBeeps, 1);
+        // The columns' block (487 x 274 doubles) is refused: no message, not drawn.
+        limit.Set(2000);
+        QCOMPARE(dlg.ComputeSpectrogram(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
+        QVERIFY(!dlg.Model().IsSpectrogramReady());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(rec.m_messages.size(), size_t(1));
 
-    // The columns' block (487 x 274 doubles) is refused: no message, not drawn.
-    CSampleBlock::SetAllocationLimit(2000);
-    QCOMPARE(dlg.ComputeSpectrogram(store), sonavel::IDS_NOT_ENOUGH_MEMORY);
-    QVERIFY(!dlg.Model().IsSpectrogramReady());
-    QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(rec.m_messages.size(), size_t(1));
-
-    // The tracker's own buffers are refused: the track stays zero, no dots,
-    // and no message.
-    CSampleBlock::SetAllocationLimit(100000);
-    QCOMPARE(dlg.ComputePitch(store), 0);
-    QVERIFY(dlg.Model().IsPitchReady());
-    QCOMPARE(rec.m_messages.size(), size_t(1));
-    CSampleBlock::SetAllocationLimit(oldLimit);
+        // The tracker's own buffers are refused: the track stays zero, no dots,
+        // and no message.
+        limit.Set(100000);
+        QCOMPARE(dlg.ComputePitch(store), 0);
+        QVERIFY(dlg.Model().IsPitchReady());
+        QCOMPARE(rec.m_messages.size(), size_t(1));
+    }
 
     const QImage img = Paint(dlg);
     QVERIFY(!IsWhite(img.pixel(300, 150))); // spectrogram panel not drawn

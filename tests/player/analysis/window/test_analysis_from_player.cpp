@@ -44,7 +44,7 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
 
     testsupport::CMessageRecorder messages;
     CRecordingWaveOutFactory recorder;
-    g_waveOutFactory = &recorder;
+    testsupport::CScopedValue<CWaveOutFactory*> useRecorder(g_waveOutFactory, &recorder);
     {
         CSonavelProApp app;
         QVERIFY(app.InitInstance({first}));
@@ -80,7 +80,6 @@ void TestAnalysisFromPlayer::commandOpensRefreshesAndReopensTheWindow()
     }
     // The window belonged to the player and went with it.
     QVERIFY(g_pAnalysisDlg == nullptr);
-    g_waveOutFactory = nullptr;
 }
 
 QTEST_MAIN(TestAnalysisFromPlayer)
