@@ -2,6 +2,8 @@
 // numpy arrays over memory the module already holds, no copy: over a sample
 // block (the array's base holds a share of the block, locked, until numpy lets
 // the array go) or over a vector's values.
+//
+// Called with the interpreter's lock held; numpy owns the array it returns.
 #include <pybind11/numpy.h>
 
 #include <memory>

@@ -1,6 +1,9 @@
 #pragma once
 // A loaded sound as the module's Sound object holds it, and the ways in and
 // out of it: the checked look inside a Sound, its pickled state, its samples.
+//
+// A CPySound owns its samples (its store's blocks are shared with the arrays
+// handed out over them); it is touched only with the interpreter's lock held.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 

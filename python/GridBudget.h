@@ -3,6 +3,9 @@
 // spectrogram today) asks here with its size before anything is allocated, so
 // an absurd size is a ValueError at once rather than minutes of swapping or a
 // MemoryError from deep inside.
+//
+// A constant and a check: it owns nothing and keeps no state, so any thread
+// may call it.
 #include <pybind11/pybind11.h>
 
 #include <cstddef>

@@ -1,6 +1,10 @@
 #pragma once
 // sonavel._sonavel.formants and .intensity: the rooms' tracks over a Sound or
 // a file, with sonavel-analyze's settings, as numpy arrays.
+//
+// What they return belongs to Python (numpy arrays that own their memory);
+// they are called with the interpreter's lock held and let go of it while
+// the sound is read and measured (AnalyseArgument).
 #include <pybind11/pybind11.h>
 
 namespace sonavel {

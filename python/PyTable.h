@@ -6,6 +6,9 @@
 // A grid: (start_s, end_s, [tier, ...]); an interval tier: (name, False,
 // start_s, end_s, [(start_s, end_s, label), ...]); a point tier: (name, True,
 // start_s, end_s, [(time_s, label), ...]).
+//
+// What they return belongs to Python; they are called with the interpreter's
+// lock held.
 #include <pybind11/pybind11.h>
 
 namespace sonavel {

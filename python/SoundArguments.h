@@ -1,6 +1,9 @@
 #pragma once
 // What the module's functions are handed: a path (str, bytes or os.PathLike)
 // or a Sound, turned into the sound they work on.
+//
+// Called with the interpreter's lock held; AnalyseArgument alone lets go of it,
+// around the door. A CPySound returned owns its samples.
 #include <pybind11/pybind11.h>
 
 #include <functional>

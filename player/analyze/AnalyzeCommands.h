@@ -1,6 +1,9 @@
 #pragma once
 // The subcommands of sonavel-analyze. Each lives in its own source file and is
 // listed once in the table in main.cpp.
+//
+// Each command runs on the program's main thread (its own workers aside) and
+// owns what it reads and writes until it returns.
 #include <string>
 
 #include "player/audio/SampleStore.h"

@@ -1,6 +1,9 @@
 #pragma once
 // The measure command's table as text: CSV (the header, then one row per
 // labelled interval) or a JSON list of objects with the same keys.
+//
+// The text is built into what the caller hands in; nothing is kept, so any
+// thread may call.
 #include <string>
 #include <vector>
 

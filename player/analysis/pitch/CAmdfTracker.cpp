@@ -22,7 +22,7 @@
 #include "player/analysis/pitch/PitchKernels.h"
 #include "player/analysis/pitch/PitchTracker.h"
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 
 using namespace sonavel::pitch;
 
@@ -297,7 +297,7 @@ sonavel::analysis::EOutcome TrackFrames(const CSampleSource& source, int nCount,
     // One share per part; a share whose thread cannot start is searched on
     // this one, and a share that throws (its vectors cannot be had) stops
     // the others at their next block and throws here once all are joined.
-    sonavel::analysis::RunSplit(shares.size(), static_cast<int>(shares.size()), [&](size_t a, size_t b) {
+    sonavel::RunSplit(shares.size(), static_cast<int>(shares.size()), [&](size_t a, size_t b) {
         for (size_t t = a; t < b; ++t) {
             const CSearchShare& share = shares[t];
             CSampleLock scratch(share.hScratch);

@@ -5,6 +5,9 @@
 // form. Both do the same float operations in the same order on every value
 // (the vectors run across lags and samples, never inside one sum), so the two
 // sets give the same bits.
+//
+// Functions over the caller's buffers: they own nothing, keep no state, and any
+// thread may call them.
 #include <cstdint>
 
 namespace sonavel::pitch {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <utility>
 
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -386,7 +386,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // frame), against which a frame's level is weighed, and his range.
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
     std::vector<float> background(n), centres(nTurns > 1 ? n : 0);
-    sonavel::analysis::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
+    sonavel::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<uint32_t> at;
         for (size_t t = nBegin; t < nEnd; ++t) {
             const size_t a = turns[t].nFirst, b = End(t);
@@ -443,7 +443,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     for (size_t p = paths.size(), nPart = size_t(nPathParts); p-- > 0;)
         while (nPart > 0 && turns[paths[p]].nFirst * size_t(nPathParts) <= (nPart - 1) * n)
             partFirst[--nPart] = p;
-    sonavel::analysis::RunSplit(size_t(nPathParts), nPathParts, [&](size_t nPartBegin, size_t nPartEnd) {
+    sonavel::RunSplit(size_t(nPathParts), nPathParts, [&](size_t nPartBegin, size_t nPartEnd) {
         for (size_t p = partFirst[nPartBegin]; p < partFirst[nPartEnd]; ++p) {
             const size_t nLast = p + 1 < paths.size() ? paths[p + 1] : nTurns;
             const size_t a = turns[paths[p]].nFirst, b = nLast < nTurns ? turns[nLast].nFirst : n;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 
 namespace sonavel::pitch {
 
@@ -135,7 +135,7 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     const size_t nPiece = size_t(std::max(1.0, std::round(kPieceS / dStep)));
     const size_t nMostParts = size_t(std::max(1, nThreads));
     const int nParts = int(std::clamp<size_t>(stretches.size() / kStretchesPerThread, 1, nMostParts));
-    sonavel::analysis::RunSplit(stretches.size(), nParts, [&](size_t nBegin, size_t nEnd) {
+    sonavel::RunSplit(stretches.size(), nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<float> group, local, near;
         std::vector<const CStretch*> members;
         size_t nLo = 0;

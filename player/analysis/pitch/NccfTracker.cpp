@@ -13,7 +13,7 @@
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/core/LargePages.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/pitch/NccfKernels.h"
 #include "player/analysis/pitch/NccfPath.h"
 
@@ -333,7 +333,7 @@ analysis::EOutcome TrackNccf(const PitchRange& range, const CSampleSource& sourc
         }
     };
     // Each worker takes blocks in turn until none is left.
-    sonavel::analysis::RunSplit(size_t(nWorkers), nWorkers, [&](size_t t0, size_t t1) {
+    sonavel::RunSplit(size_t(nWorkers), nWorkers, [&](size_t t0, size_t t1) {
         for (size_t t = t0; t < t1; ++t)
             Work();
     });
@@ -353,7 +353,7 @@ analysis::EOutcome TrackNccf(const PitchRange& range, const CSampleSource& sourc
         // The frames' times and room for their values are made on a thread of
         // their own while the path is chosen: an hour's are 8 MB, and faulting
         // them in took a fifth of the time after the blocks.
-        sonavel::analysis::RunTogether(
+        sonavel::RunTogether(
             nWorkers, [&] { ChoosePath(path, CFrameRun{cands.get(), n}, states); },
             [&] {
                 sonavel::analysis::ResizeInLargePages(frames.time_s, n);

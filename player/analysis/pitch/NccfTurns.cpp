@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 
 namespace sonavel::pitch {
 
@@ -84,7 +84,7 @@ std::vector<float> WindowLevels(const std::vector<float>& clear, int nThreads)
         return levels;
     levels.resize(clear.size() - kSide + 1);
     const int nParts = int(std::clamp<size_t>(levels.size() / kLevelsPerThread, 1, size_t(std::max(1, nThreads))));
-    sonavel::analysis::RunSplit(levels.size(), nParts, [&](size_t nBegin, size_t nEnd) {
+    sonavel::RunSplit(levels.size(), nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<float> window(clear.begin() + std::ptrdiff_t(nBegin),
                                   clear.begin() + std::ptrdiff_t(nBegin + kSide));
         std::sort(window.begin(), window.end());

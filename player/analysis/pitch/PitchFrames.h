@@ -3,6 +3,8 @@
 // 0, so a sound of n samples has n / 100 + 1 of them. The command line's
 // formats and the Python module take the count and the times from here, so a
 // time printed by one is the time the other hands out.
+//
+// Arithmetic only: it owns nothing and any thread may call it.
 #include <algorithm>
 #include <cstddef>
 

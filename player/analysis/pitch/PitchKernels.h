@@ -6,6 +6,9 @@
 // the set is picked once, by what the processor running the program can do.
 // The sums are whole numbers and every quotient is exact, so every set gives
 // the same values.
+//
+// The kernels work on the caller's buffers and own nothing; the set is chosen
+// once (a function-local static) and any thread may call them.
 #include <cstdint>
 
 namespace sonavel::pitch {

@@ -11,7 +11,7 @@
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/core/LargePages.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/pitch/CAmdfTracker.h"
 #include "player/analysis/pitch/PitchFrames.h"
 #include "player/analysis/pitch/NccfTracker.h"
@@ -51,7 +51,7 @@ analysis::EOutcome TrackAmdf(const PitchSettings& settings, const CSampleSource&
     try {
         analysis::ResizeInLargePages(values, nFrames);
         const int nWorkers = nThreads > 0 ? nThreads : static_cast<int>(std::thread::hardware_concurrency());
-        analysis::RunTogether(
+        sonavel::RunTogether(
             nWorkers,
             [&] {
                 CAmdfTracker tracker;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/analysis/core/AnalysisBudget.h"
 #include "player/analysis/core/CSoundInput.h"
 #include "player/analysis/core/AnalysisOutcome.h"
 
@@ -35,10 +36,13 @@ struct PitchFrames {
 // The limits the settings are checked against.
 inline constexpr double kAmdfCeilingLimitHz = 1638; // the AMDF carries tenths of Hz below bit 14
 inline constexpr double kNccfFloorLimitHz = 20;    // the research tracker's lowest floor
-inline constexpr double kMinStepS = 0.001, kMaxStepS = 1.0;
-// The research tracker's highest sample rate: its decimating sums stay exact
-// and quick below it (a header that claims gigahertz would take hours).
-inline constexpr int kNccfMaxRateHz = 5000000;
+// The step's bounds are every frame track's (AnalysisBudget.h).
+using analysis::kMinStepS;
+using analysis::kMaxStepS;
+// The research tracker's highest sample rate, the frame tracks' own: its
+// decimating sums stay exact and quick below it (a header that claims
+// gigahertz would take hours).
+inline constexpr int kNccfMaxRateHz = analysis::kMaxRateHz;
 
 // The range and step a tracker runs with for these settings: the caller's where
 // given, the tracker's own where 0 (the AMDF's 70-260 Hz and 100 samples, given

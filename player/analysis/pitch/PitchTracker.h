@@ -3,6 +3,9 @@
 // so that each can be checked on its own. Pitch values travel in tenths of a
 // hertz in signed 16-bit per-frame arrays; -1 means no pitch, -2 a frame removed
 // because its voiced run was too short.
+//
+// The stages work on arrays the caller owns and keep no state: any thread may
+// run them, each over its own arrays.
 #include <cstdint>
 #include <vector>
 

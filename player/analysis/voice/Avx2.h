@@ -3,6 +3,8 @@
 // once by what the processor running the program can do. Only loops that do
 // the same operations on each value are built both ways (no sums across
 // values), so both give the same numbers.
+//
+// The choice is made once (a function-local static); any thread may ask it.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define SONAVEL_VOICE_AVX2 __attribute__((target("avx2")))
 namespace sonavel::voice {

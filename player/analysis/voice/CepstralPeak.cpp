@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/voice/Avx2.h"
 #include "player/analysis/voice/CCepstrumFft.h"
 #include "player/analysis/voice/CHeldSamples.h"
@@ -559,7 +559,7 @@ bool MeasureCpps(const CSampleSource& source, int nCount, int nRate, const Cepst
     const int nParts = std::max(1, std::min(nThreads, nChunks));
     std::vector<double> chunkSums(size_t(nChunks), 0.0);
     std::vector<char> chunkOk(size_t(nChunks), 1);
-    sonavel::analysis::RunSplit(size_t(nChunks), nParts, [&](size_t c0, size_t c1) {
+    sonavel::RunSplit(size_t(nChunks), nParts, [&](size_t c0, size_t c1) {
         CFrameWorker worker(plan, source);
         for (size_t c = c0; c < c1; ++c) {
             const int j0 = int(int64_t(plan.nFrames) * int64_t(c) / nChunks);

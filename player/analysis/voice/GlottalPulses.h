@@ -24,6 +24,9 @@
 // it): measured over many samples rather than at one, which noise moves (at
 // 25 dB a single peak's shimmer reads 2.4 % for a true 0.4 %, this 0.6 %),
 // and with little of its neighbours in it.
+//
+// The pulses are values the caller owns; nothing is kept between calls, so
+// any thread may call, each with its own samples and track.
 #include <vector>
 
 #include "player/analysis/pitch/PitchSettings.h"

@@ -13,6 +13,9 @@
 // is the peak nearest the mean period of the pulses inside the window (the
 // track's period where there are fewer than two), within 6 % of it and the
 // floor and ceiling.
+//
+// The frames are values the caller owns; nothing is kept between calls, so any
+// thread may call, each with its own source.
 #include <optional>
 #include <vector>
 

@@ -22,6 +22,9 @@
 //   shimmer local dB  mean |20 log10(A[i] / A[i-1])|
 // mean T and mean A are over every period that takes part in the measure.
 // A measure with nothing to compare is not available (no value).
+//
+// The measures are values the caller owns; the functions keep no state, so any
+// thread may call them.
 #include <optional>
 #include <vector>
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "player/analysis/core/CSampleSource.h"
-#include "player/analysis/core/SplitWork.h"
+#include "common/SplitWork.h"
 #include "player/analysis/voice/CHeldSamples.h"
 
 namespace sonavel::voice {
@@ -86,7 +86,7 @@ bool HarmonicityOf(const CSampleSource& source, int nCount, int nRate, const pit
     const size_t nBlock = std::max<size_t>(1, size_t(std::lround(kHeldS / settings.dStepS)));
     const size_t nBlocks = (nFrames + nBlock - 1) / nBlock;
     std::vector<char> ok(nBlocks, 1);
-    analysis::RunSplit(nBlocks, std::max(1, std::min(nThreads, int(nBlocks))), [&](size_t b0, size_t b1) {
+    sonavel::RunSplit(nBlocks, std::max(1, std::min(nThreads, int(nBlocks))), [&](size_t b0, size_t b1) {
         CHeldSamples samples(source, nCount, int(nRate * (kHeldS + 1)));
         for (size_t b = b0; b < b1; ++b)
             if (!TrackHarmonicity(samples, nRate, track, range, pulses, settings, b * nBlock,
