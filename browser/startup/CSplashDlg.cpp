@@ -19,6 +19,9 @@ CSplashDlg::CSplashDlg(QWidget* pParent)
     // The thin border of a captionless pop-up.
     setStyleSheet(QStringLiteral("CSplashDlg { border: 1px solid #404040; }"));
     setAttribute(Qt::WA_StyledBackground);
+    // A screen reader meets the splash while the frame is built: it names the
+    // program, as the About box's picture does.
+    setAccessibleName(QStringLiteral("Velmora"));
 
     auto* pPicture = new QLabel(this);
     pPicture->setObjectName(QStringLiteral("picture%1").arg(IDB_SPLASH));
@@ -27,6 +30,7 @@ CSplashDlg::CSplashDlg(QWidget* pParent)
     pPicture->setLineWidth(1);
     pPicture->setAlignment(Qt::AlignCenter);
     pPicture->setPixmap(QPixmap::fromImage(MakeSplashPicture()));
+    pPicture->setAccessibleName(QStringLiteral("Velmora picture"));
 }
 
 void CSplashDlg::ShowNow()

@@ -110,27 +110,45 @@ def window(app, role, name):
     return wait_for(f"the {role} {name!r}", find)
 
 
+def gone(error):
+    """Whether an AT-SPI error says the item no longer exists."""
+    return "No such object path" in str(error)
+
+
 def walk(node, path=(), into_pages=False):
     """Every item under node (node included) with its path of names; a web
     document is an item, the page's own content inside it is the page's and
-    is walked only when asked."""
-    here = path + (f"{node.getRoleName()} {node.name!r}",)
+    is walked only when asked. An item destroyed while the walk is under way
+    (a tooltip or popup going away between the listing of its parent's
+    children and the reading of its role) is no longer on screen: it is
+    passed over with what lies under it."""
+    try:
+        role = node.getRoleName()
+        here = path + (f"{role} {node.name!r}",)
+        children = [child for child in node if child is not None]
+    except GLib.GError as error:
+        if gone(error):
+            return
+        raise
     yield node, here
-    if node.getRoleName() in ("document web", "document frame") and not into_pages:
+    if role in ("document web", "document frame") and not into_pages:
         return
-    for child in node:
-        if child is not None:
-            yield from walk(child, here, into_pages)
+    for child in children:
+        yield from walk(child, here, into_pages)
 
 
 def find(node, role, name=None):
     """Every item under node with the role (and the name, a string or a regex)."""
     found = []
     for item, _ in walk(node):
-        if item.getRoleName() != role:
-            continue
-        if name is None or (item.name == name if isinstance(name, str) else re.fullmatch(name, item.name)):
-            found.append(item)
+        try:
+            if item.getRoleName() != role:
+                continue
+            if name is None or (item.name == name if isinstance(name, str) else re.fullmatch(name, item.name)):
+                found.append(item)
+        except GLib.GError as error:
+            if not gone(error):
+                raise
     return found
 
 
@@ -139,10 +157,15 @@ def unnamed(node):
     understands: none at all, or a shortcut glued on after a tab."""
     faults = []
     for item, path in walk(node):
-        role = item.getRoleName()
-        focusable = item.getState().contains(pyatspi.STATE_FOCUSABLE)
-        if role in INTERACTIVE_ROLES or role in REGION_ROLES or focusable:
+        try:
+            role = item.getRoleName()
+            focusable = item.getState().contains(pyatspi.STATE_FOCUSABLE)
             name = item.name or ""
+        except GLib.GError as error:
+            if gone(error):
+                continue
+            raise
+        if role in INTERACTIVE_ROLES or role in REGION_ROLES or focusable:
             if not name.strip() or "\t" in name:
                 faults.append(" > ".join(path))
     return faults
