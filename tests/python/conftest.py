@@ -3,6 +3,8 @@ and the sounds it is compared on (the site's recordings, the synthetic voices
 whose tracks tests/player/analyze keeps, the hostile corpus)."""
 import os
 import subprocess
+import sys
+import threading
 
 import pytest
 
@@ -39,6 +41,36 @@ def make_voice(path, rate, seconds, contour, jitter=0.01, peak=0.6, seed=1):
     subprocess.run([VOICESYNTH, path, "--rate", str(rate), "--seconds", str(seconds), "--contour", contour,
                     "--jitter", str(jitter), "--peak", str(peak), "--seed", str(seed)], check=True, timeout=300)
     return path
+
+
+def lets_go_of_the_lock(work):
+    """Whether work(), run on a thread of its own, lets other threads run while
+    it works. With a switch interval this long the interpreter never takes the
+    lock from a thread that holds it: this thread runs only when the worker
+    lets go of it, so it sees the work unfinished only if work() does. A
+    machine too busy to wake this thread within the work's time sees it
+    finished either way, so a few tries are allowed."""
+    def try_once():
+        finished, entered = [False], threading.Event()
+
+        def run():
+            entered.set()
+            work()
+            finished[0] = True
+
+        worker = threading.Thread(target=run)
+        worker.start()
+        assert entered.wait(timeout=60)
+        seen = finished[0]
+        worker.join(timeout=300)
+        return not seen
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1000.0)
+    try:
+        return any(try_once() for _ in range(5))
+    finally:
+        sys.setswitchinterval(interval)
 
 
 def site_sounds():

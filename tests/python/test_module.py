@@ -17,7 +17,7 @@ import pytest
 from scipy.io import wavfile
 
 import sonavel
-from conftest import SOURCE, analyze, csv_of, error_lines, hostile_files, site_sounds
+from conftest import SOURCE, analyze, csv_of, error_lines, hostile_files, lets_go_of_the_lock, site_sounds
 
 
 def write_wav(path, samples, rate):
@@ -234,32 +234,7 @@ def test_other_threads_run_while_a_sound_is_tracked(tmp_path):
     rate = 44100
     t = np.arange(rate * 20) / rate
     path = write_wav(tmp_path / "voice.wav", 8000 * np.sin(2 * math.pi * 140 * t) * (1 + np.sin(t)), rate)
-    # With a switch interval this long the interpreter never takes the lock
-    # from a thread that holds it: this one runs only when the tracking thread
-    # lets go of it, so it sees the track unfinished only if pitch() does. A
-    # machine too busy to wake this thread within the track's time sees it
-    # finished either way, so a few tries are allowed.
-    def try_once():
-        finished, entered = [False], threading.Event()
-
-        def track():
-            entered.set()
-            sonavel.pitch(path, threads=1)
-            finished[0] = True
-
-        tracker = threading.Thread(target=track)
-        tracker.start()
-        assert entered.wait(timeout=60)
-        seen = finished[0]
-        tracker.join(timeout=300)
-        return not seen
-
-    interval = sys.getswitchinterval()
-    sys.setswitchinterval(1000.0)
-    try:
-        assert any(try_once() for _ in range(5))
-    finally:
-        sys.setswitchinterval(interval)
+    assert lets_go_of_the_lock(lambda: sonavel.pitch(path, threads=1))
 
     # Two loads and tracks at once give what one alone gives.
     path = site_sounds()[-1]

@@ -7,15 +7,13 @@ import math
 import os
 import pickle
 import subprocess
-import sys
-import threading
 import wave
 
 import numpy as np
 import pytest
 
 import sonavel
-from conftest import SITE_SOUNDS, analyze, make_voice
+from conftest import SITE_SOUNDS, analyze, lets_go_of_the_lock, make_voice
 
 VIEW_VOICE = os.environ.get("VIEW_VOICE", "view_voice")
 
@@ -74,30 +72,7 @@ def test_other_threads_run_while_a_report_is_made(tmp_path):
     t = np.arange(rate * 20) / rate
     path = write_wav(tmp_path / "long.wav", 8000 * np.sin(2 * math.pi * 140 * t), rate)
 
-    # With this switch interval the interpreter never takes the lock from a
-    # thread that holds it: this one sees the report unfinished only if voice()
-    # lets go of it (a busy machine may not wake it in time: a few tries).
-    def try_once():
-        finished, entered = [False], threading.Event()
-
-        def report():
-            entered.set()
-            sonavel.voice(path)
-            finished[0] = True
-
-        worker = threading.Thread(target=report)
-        worker.start()
-        assert entered.wait(timeout=60)
-        seen = finished[0]
-        worker.join(timeout=300)
-        return not seen
-
-    interval = sys.getswitchinterval()
-    sys.setswitchinterval(1000.0)
-    try:
-        assert any(try_once() for _ in range(5))
-    finally:
-        sys.setswitchinterval(interval)
+    assert lets_go_of_the_lock(lambda: sonavel.voice(path))
 
 
 def test_the_view_the_command_line_the_interval_table_and_python_give_the_same_numbers(tmp_path):

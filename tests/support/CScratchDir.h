@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -44,8 +46,29 @@ public:
     const std::string& Path() const { return m_strDir; }
     std::string operator/(const std::string& name) const { return m_strDir + "/" + name; }
 
+    // The exit status of a shell command run in the folder; its standard
+    // output and error in out and err (kept in the folder as out and err).
+    int Run(const std::string& command, std::string& out, std::string& err) const
+    {
+        const std::string strOut = *this / "out", strErr = *this / "err";
+        const int nStatus = Shell("cd " + Quote(m_strDir) + " && " + command + " >" + Quote(strOut) + " 2>" + Quote(strErr));
+        out = Slurp(strOut);
+        err = Slurp(strErr);
+        return nStatus;
+    }
+
 private:
     std::string m_strDir;
 };
+
+// A text's lines, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 } // namespace testsupport

@@ -26,6 +26,7 @@
 #include "tests/support/VowelCorpus.h"
 #include "tools/voicesynth/WavFile.h"
 
+using testsupport::Lines;
 using testsupport::Quote;
 using testsupport::Shell;
 using testsupport::Slurp;
@@ -51,24 +52,11 @@ protected:
     // The exit status; the standard output and error in out and err.
     int Run(const std::string& args, std::string& out, std::string& err, const std::string& strEnv = "")
     {
-        const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + strEnv + SONAVEL_ANALYZE + " measure " + args + " >"
-                                  + Quote(m_dir / "out") + " 2>" + Quote(m_dir / "err"));
-        out = Slurp(m_dir / "out");
-        err = Slurp(m_dir / "err");
-        return nStatus;
+        return m_dir.Run(strEnv + SONAVEL_ANALYZE + " measure " + args, out, err);
     }
 
     testsupport::CScratchDir m_dir;
 };
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
 
+using testsupport::Lines;
 using testsupport::Quote;
 using testsupport::Shell;
 using testsupport::Slurp;
@@ -41,11 +42,7 @@ protected:
     // The exit status; the standard output and error in out and err.
     int Run(const std::string& args, std::string& out, std::string& err)
     {
-        const int nStatus = Shell("cd " + Quote(m_dir.Path()) + " && " + SONAVEL_ANALYZE + " " + args + " >"
-                                  + Quote(m_dir / "out") + " 2>" + Quote(m_dir / "err"));
-        out = Slurp(m_dir / "out");
-        err = Slurp(m_dir / "err");
-        return nStatus;
+        return m_dir.Run(std::string(SONAVEL_ANALYZE) + " " + args, out, err);
     }
 
     testsupport::CScratchDir m_dir;
@@ -60,15 +57,6 @@ std::vector<std::string> Fields(const std::string& line)
     if (!line.empty() && line.back() == ',')
         fields.emplace_back();
     return fields;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 } // namespace
