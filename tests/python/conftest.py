@@ -5,7 +5,9 @@ import os
 import subprocess
 import sys
 import threading
+import wave
 
+import numpy as np
 import pytest
 
 ANALYZE = os.environ.get("SONAVEL_ANALYZE", "sonavel-analyze")
@@ -71,6 +73,16 @@ def lets_go_of_the_lock(work):
         return any(try_once() for _ in range(5))
     finally:
         sys.setswitchinterval(interval)
+
+
+def write_wav(path, samples, rate):
+    """A mono 16-bit WAV through Python's own writer, not ours."""
+    with wave.open(str(path), "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(np.asarray(samples, dtype="<i2").tobytes())
+    return str(path)
 
 
 def site_sounds():

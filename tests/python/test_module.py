@@ -10,24 +10,14 @@ import pickle
 import subprocess
 import sys
 import threading
-import wave
 
 import numpy as np
 import pytest
 from scipy.io import wavfile
 
 import sonavel
-from conftest import SOURCE, analyze, csv_of, error_lines, hostile_files, lets_go_of_the_lock, site_sounds
-
-
-def write_wav(path, samples, rate):
-    """A mono 16-bit WAV through Python's own writer, not ours."""
-    with wave.open(str(path), "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(rate)
-        out.writeframes(np.asarray(samples, dtype="<i2").tobytes())
-    return str(path)
+from conftest import (SOURCE, analyze, csv_of, error_lines, hostile_files, lets_go_of_the_lock, site_sounds,
+                      write_wav)
 
 
 def test_samples_rate_and_track_equal_the_command_line(voices, tmp_path):

@@ -11,7 +11,7 @@ import numpy
 import pytest
 
 import sonavel
-from conftest import analyze, error_lines, make_voice
+from conftest import analyze, make_voice
 
 
 def a_grid():

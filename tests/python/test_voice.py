@@ -7,13 +7,12 @@ import math
 import os
 import pickle
 import subprocess
-import wave
 
 import numpy as np
 import pytest
 
 import sonavel
-from conftest import SITE_SOUNDS, analyze, lets_go_of_the_lock, make_voice
+from conftest import SITE_SOUNDS, analyze, lets_go_of_the_lock, make_voice, write_wav
 
 VIEW_VOICE = os.environ.get("VIEW_VOICE", "view_voice")
 
@@ -21,15 +20,6 @@ VIEW_VOICE = os.environ.get("VIEW_VOICE", "view_voice")
 @pytest.fixture(scope="module")
 def vowel(tmp_path_factory):
     return make_voice(str(tmp_path_factory.mktemp("voice") / "vowel.wav"), 16000, 2.0, "0:140,2:160", jitter=0.01)
-
-
-def write_wav(path, samples, rate):
-    with wave.open(str(path), "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(rate)
-        w.writeframes(np.asarray(samples, dtype="<i2").tobytes())
-    return str(path)
 
 
 def command_row(path, *args):
