@@ -19,11 +19,13 @@ int main(int argc, char** argv)
     if (!sonavel::audio::LoadSoundForAnalysis(argv[1], store).Loaded())
         return 1;
     const std::atomic<bool> bCancel{false};
-    const VoiceResult result =
-        CMeasureWorker::ReportVoice(*CMeasureSound::FromStore(store), std::atof(argv[2]), std::atof(argv[3]), bCancel);
+    sonavel::voice::VoiceSettings settings;
+    settings.dStartS = std::atof(argv[2]);
+    settings.dEndS = std::atof(argv[3]);
+    const VoiceResult result = CMeasureWorker::ReportVoice(*CMeasureSound::FromStore(store), settings, bCancel);
     if (!result.outcome.Done())
         return 1;
-    const std::string strText = sonavel::measure::VoiceReportText(result.report, "sound");
+    const std::string strText = sonavel::measure::VoiceReportText(result.report, settings, "sound");
     std::fputs(strText.c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

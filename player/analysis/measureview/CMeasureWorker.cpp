@@ -243,11 +243,12 @@ void CMeasureWorker::SetVoiceCallbacks(PulsesDone fnPulses, VoiceDone fnVoice)
     m_fnVoice = std::move(fnVoice);
 }
 
-void CMeasureWorker::RequestPulses(std::shared_ptr<const CMeasureSound> pSound, unsigned nSerial)
+void CMeasureWorker::RequestPulses(std::shared_ptr<const CMeasureSound> pSound,
+                                   const sonavel::voice::VoiceSettings& settings, unsigned nSerial)
 {
     if (!m_fnPulses)
         return;
-    m_pulses.Post([this, pSound, nSerial](const std::atomic<bool>& bCancel) {
+    m_pulses.Post([this, pSound, settings, nSerial](const std::atomic<bool>& bCancel) {
         using namespace sonavel;
         auto pTracks = std::make_shared<voice::VoiceTracks>();
         analysis::EOutcome nResult = analysis::EOutcome::SourceFailed;
@@ -258,7 +259,7 @@ void CMeasureWorker::RequestPulses(std::shared_ptr<const CMeasureSound> pSound, 
             const CCancellableSamples source(memory, bCancel);
             nResult = Guarded([&] {
                 return voice::TrackVoice(analysis::CSoundInput::Samples(source, nCount, pSound->Rate()),
-                                         voice::VoiceSettings(), 0, voice::EVoiceTracks::Pulses, *pTracks)
+                                         settings, 0, voice::EVoiceTracks::Pulses, *pTracks)
                     .nOutcome;
             });
         }
@@ -271,7 +272,7 @@ void CMeasureWorker::RequestPulses(std::shared_ptr<const CMeasureSound> pSound, 
     });
 }
 
-VoiceResult CMeasureWorker::ReportVoice(const CMeasureSound& sound, double dStart, double dEnd,
+VoiceResult CMeasureWorker::ReportVoice(const CMeasureSound& sound, const sonavel::voice::VoiceSettings& settings,
                                         const std::atomic<bool>& bCancel)
 {
     using namespace sonavel;
@@ -279,9 +280,6 @@ VoiceResult CMeasureWorker::ReportVoice(const CMeasureSound& sound, double dStar
     result.outcome.nOutcome = analysis::EOutcome::SourceFailed;
     if (!sound.HoldsAll() || sound.Count() > INT32_MAX)
         return result;
-    voice::VoiceSettings settings;
-    settings.dStartS = dStart;
-    settings.dEndS = dEnd;
     const int nCount = static_cast<int>(sound.Count());
     const CMemorySamples memory(sound.HeldSamples(), nCount);
     const CCancellableSamples source(memory, bCancel);
@@ -293,15 +291,15 @@ VoiceResult CMeasureWorker::ReportVoice(const CMeasureSound& sound, double dStar
     return result;
 }
 
-void CMeasureWorker::RequestVoiceReport(std::shared_ptr<const CMeasureSound> pSound, double dStart, double dEnd,
-                                        unsigned nSerial)
+void CMeasureWorker::RequestVoiceReport(std::shared_ptr<const CMeasureSound> pSound,
+                                        const sonavel::voice::VoiceSettings& settings, unsigned nSerial)
 {
     if (!m_fnVoice)
         return;
-    m_voice.Post([this, pSound, dStart, dEnd, nSerial](const std::atomic<bool>& bCancel) {
+    m_voice.Post([this, pSound, settings, nSerial](const std::atomic<bool>& bCancel) {
         VoiceResult result;
         if (pSound)
-            result = ReportVoice(*pSound, dStart, dEnd, bCancel);
+            result = ReportVoice(*pSound, settings, bCancel);
         else
             result.outcome.nOutcome = sonavel::analysis::EOutcome::SourceFailed;
         result.nSerial = nSerial;

@@ -79,13 +79,15 @@ public:
     // Where the pulses and voice reports go (before the first is asked for).
     void SetVoiceCallbacks(PulsesDone fnPulses, VoiceDone fnVoice);
     // The glottal pulses of the whole sound, each on its own thread, as the
-    // voice report finds them with its default floor and ceiling.
-    void RequestPulses(std::shared_ptr<const CMeasureSound> pSound, unsigned nSerial);
-    // The voice report of dStart .. dEnd seconds of the sound (0 .. 0: all of it).
-    void RequestVoiceReport(std::shared_ptr<const CMeasureSound> pSound, double dStart, double dEnd, unsigned nSerial);
+    // voice report finds them with the settings' floor and ceiling.
+    void RequestPulses(std::shared_ptr<const CMeasureSound> pSound, const sonavel::voice::VoiceSettings& settings,
+                       unsigned nSerial);
+    // The voice report of the settings' span of the sound (0 .. 0: all of it).
+    void RequestVoiceReport(std::shared_ptr<const CMeasureSound> pSound, const sonavel::voice::VoiceSettings& settings,
+                            unsigned nSerial);
     // That report, made here: the view's own samples through the report's
     // door, stopping at the first block once bCancel is set. Any thread.
-    static VoiceResult ReportVoice(const CMeasureSound& sound, double dStart, double dEnd,
+    static VoiceResult ReportVoice(const CMeasureSound& sound, const sonavel::voice::VoiceSettings& settings,
                                    const std::atomic<bool>& bCancel);
 
 private:

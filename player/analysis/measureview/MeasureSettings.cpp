@@ -34,6 +34,16 @@ PitchRange SearchRange(const pitch::PitchSettings& settings)
     return range;
 }
 
+voice::VoiceSettings ViewVoiceSettings(const pitch::PitchSettings& settings)
+{
+    voice::VoiceSettings voice;
+    if (settings.dFloorHz > 0)
+        voice.dFloorHz = settings.dFloorHz;
+    if (settings.dCeilingHz > 0)
+        voice.dCeilingHz = settings.dCeilingHz;
+    return voice;
+}
+
 const char* TrackerTitle(pitch::ETracker tracker)
 {
     return tracker == pitch::ETracker::Amdf ? "AMDF" : "research tracker";

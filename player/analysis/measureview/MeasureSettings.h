@@ -10,6 +10,7 @@
 #include "player/analysis/intensity/IntensityTrack.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "player/analysis/spectrum/SpectrogramColumns.h"
+#include "player/analysis/voice/VoiceReport.h"
 
 namespace sonavel::measure {
 
@@ -53,6 +54,11 @@ struct PitchRange {
 PitchRange TrackerOwnRange(pitch::ETracker tracker);
 // The range the settings ask for: theirs, or the tracker's own.
 PitchRange SearchRange(const pitch::PitchSettings& settings);
+// The voice report's and the pulses' floor and ceiling in the view: the pitch
+// range the user set in the settings where set, else the report's own
+// (75-600 Hz), so that the view measures a voice over the range it tracks it
+// in, and the command line's defaults where nothing was set.
+voice::VoiceSettings ViewVoiceSettings(const pitch::PitchSettings& settings);
 
 // "research tracker" or "AMDF", for the view's texts.
 const char* TrackerTitle(pitch::ETracker tracker);

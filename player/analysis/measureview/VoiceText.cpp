@@ -19,13 +19,15 @@ void Line(std::string& s, const char* szLabel, const std::optional<double>& d, c
 
 } // namespace
 
-std::string VoiceReportText(const voice::VoiceReport& r, const std::string& strName)
+std::string VoiceReportText(const voice::VoiceReport& r, const voice::VoiceSettings& settings,
+                            const std::string& strName)
 {
     char sz[128];
     std::snprintf(sz, sizeof sz, ", %.3f to %.3f s (%.3f s)\n", r.dStartS, r.dEndS, r.dEndS - r.dStartS);
     std::string s = "Voice report of " + strName + sz;
     const auto percent = [](const std::optional<double>& d) { return d ? std::optional<double>(*d * 100) : d; };
-    s += "\nPitch:\n";
+    std::snprintf(sz, sizeof sz, "\nPitch (floor %g Hz, ceiling %g Hz):\n", settings.dFloorHz, settings.dCeilingHz);
+    s += sz;
     Line(s, "Median pitch:", r.dF0MedianHz, "Hz");
     Line(s, "Mean pitch:", r.dF0MeanHz, "Hz");
     Line(s, "Standard deviation:", r.dF0SdHz, "Hz");

@@ -13,8 +13,10 @@ namespace sonavel::measure {
 // The Analysis menu's item and the panel's title.
 inline constexpr char kszVoiceReportTitle[] = "Voice Report";
 
-// The report of strName (UTF-8) as the view's panel shows it; lines end in
-// '\n'. Times to the millisecond, Hz, %, us and dB to three decimals.
-std::string VoiceReportText(const voice::VoiceReport& report, const std::string& strName);
+// The report of strName (UTF-8) made with settings' floor and ceiling (said in
+// the Pitch heading) as the view's panel shows it; lines end in '\n'. Times to
+// the millisecond, Hz, %, us and dB to three decimals.
+std::string VoiceReportText(const voice::VoiceReport& report, const voice::VoiceSettings& settings,
+                            const std::string& strName);
 
 } // namespace sonavel::measure

@@ -267,6 +267,8 @@ private:
     unsigned m_nPulseSerial = 0;
     unsigned m_nVoiceSerial = 0;
     std::shared_ptr<const CMeasureSound> m_pPulsesAsked; // the sound whose pulses were asked for
+    sonavel::voice::VoiceSettings m_pulsesAsked;          // and the floor and ceiling they were asked with
+    sonavel::voice::VoiceSettings m_voiceAsked;           // the settings the report was asked with
     QPlainTextEdit* m_pVoiceText = nullptr;              // the voice report's panel, once shown
     QString m_strVoiceName;                              // the name of the sound the report was asked of
     PictureRequest m_lastRequest;   // its nSerial: the newest request's

@@ -73,8 +73,10 @@ void CMeasureView::OnVoiceReport()
         return;
     // The selection, else the whole sound (0 .. 0).
     const bool bSelection = m_model.HasSelection();
-    const double dStart = bSelection ? m_model.SelectionStart() : 0;
-    const double dEnd = bSelection ? m_model.SelectionEnd() : 0;
+    // Over the pitch range the view tracks in, where the user set one.
+    voice::VoiceSettings settings = measure::ViewVoiceSettings(m_settings.pitch);
+    settings.dStartS = bSelection ? m_model.SelectionStart() : 0;
+    settings.dEndS = bSelection ? m_model.SelectionEnd() : 0;
     QPlainTextEdit* pText = VoicePanel();
     pText->setPlainText(QString::fromUtf8("Measuring the voice of %1\xE2\x80\xA6")
                             .arg(bSelection ? QStringLiteral("the selection") : QStringLiteral("the whole sound")));
@@ -83,7 +85,8 @@ void CMeasureView::OnVoiceReport()
     pPanel->raise();
     // The heading names the sound measured, whatever is shown when it comes.
     m_strVoiceName = m_strName;
-    m_pWorker->RequestVoiceReport(m_pSound, dStart, dEnd, ++m_nVoiceSerial);
+    m_voiceAsked = settings;
+    m_pWorker->RequestVoiceReport(m_pSound, settings, ++m_nVoiceSerial);
 }
 
 void CMeasureView::OnVoiceReportDone(const VoiceResult& result)
@@ -93,17 +96,21 @@ void CMeasureView::OnVoiceReportDone(const VoiceResult& result)
     const std::string strName = m_strVoiceName.toStdString();
     m_pVoiceText->setPlainText(
         QString::fromStdString(result.outcome.Done()
-                                   ? measure::VoiceReportText(result.report, strName)
+                                   ? measure::VoiceReportText(result.report, m_voiceAsked, strName)
                                    : analysis::DescribeOutcome(result.outcome, voice::kVoiceWords, strName)));
     emit VoiceReportShown();
 }
 
 void CMeasureView::RequestPulses()
 {
-    if (!m_pSound || !m_pWorker || m_pPulsesAsked == m_pSound)
+    const voice::VoiceSettings settings = measure::ViewVoiceSettings(m_settings.pitch);
+    if (!m_pSound || !m_pWorker
+        || (m_pPulsesAsked == m_pSound && m_pulsesAsked.dFloorHz == settings.dFloorHz
+            && m_pulsesAsked.dCeilingHz == settings.dCeilingHz))
         return;
     m_pPulsesAsked = m_pSound;
-    m_pWorker->RequestPulses(m_pSound, ++m_nPulseSerial);
+    m_pulsesAsked = settings;
+    m_pWorker->RequestPulses(m_pSound, settings, ++m_nPulseSerial);
 }
 
 void CMeasureView::OnPulses(std::shared_ptr<const voice::GlottalPulses> pPulses, analysis::EOutcome nResult,

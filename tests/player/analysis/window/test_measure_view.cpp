@@ -254,7 +254,27 @@ private slots:
                                             span, 1, report)
                     .Done());
         QVERIFY(report.nPulses > 80 && report.jitter.dLocalPct);
-        QCOMPARE(pText->toPlainText(), QString::fromStdString(sonavel::measure::VoiceReportText(report, "voice.wav")));
+        QCOMPARE(pText->toPlainText(),
+                 QString::fromStdString(sonavel::measure::VoiceReportText(report, span, "voice.wav")));
+        // A pitch range set in the settings is the report's floor and ceiling too.
+        const sonavel::measure::MeasureSettings before = m_pView->Settings();
+        sonavel::measure::MeasureSettings ranged = before;
+        ranged.pitch.dFloorHz = 100;
+        ranged.pitch.dCeilingHz = 300;
+        m_pView->ApplySettings(ranged);
+        m_pView->Action("voiceReport")->trigger(); // the panel has the keyboard now
+        QVERIFY(shown.wait(testsupport::kEventBoundMs));
+        sonavel::voice::VoiceSettings spanRanged = span;
+        spanRanged.dFloorHz = 100;
+        spanRanged.dCeilingHz = 300;
+        sonavel::voice::VoiceReport reportRanged;
+        QVERIFY(sonavel::voice::ReportVoice(sonavel::analysis::CSoundInput::Samples(source, m_store.sampleCount, kRate),
+                                            spanRanged, 1, reportRanged)
+                    .Done());
+        QCOMPARE(pText->toPlainText(),
+                 QString::fromStdString(sonavel::measure::VoiceReportText(reportRanged, spanRanged, "voice.wav")));
+        QVERIFY(pText->toPlainText().contains(QStringLiteral("Pitch (floor 100 Hz, ceiling 300 Hz):")));
+        m_pView->ApplySettings(before);
         m_pView->findChild<QPushButton*>(QStringLiteral("voiceReportCopy"))->click();
         QCOMPARE(QApplication::clipboard()->text(), pText->toPlainText());
         testsupport::SaveShot(pText->window()->grab(), "measure-offscreen-voice-report.png");
