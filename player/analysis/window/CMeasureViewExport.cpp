@@ -53,10 +53,10 @@ void CMeasureView::SetSoundFile(const QString& strPath)
 
 QString CMeasureView::ExportFolder() const
 {
-    // The browser's copy lies under the user's cache folder; the system's
-    // temporary folder holds nobody's work either.
+    // The browser's copy lies under the user's cache folder. A sound the user
+    // keeps under the system's temporary folder is still his: the dialogs
+    // open beside it.
     const std::vector<std::string> temporary{
-        QFile::encodeName(QDir::tempPath()).toStdString(),
         QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)).toStdString()};
     return QFile::decodeName(QByteArray::fromStdString(measure::ExportFolder(
         QFile::encodeName(m_strSoundFile).toStdString(), temporary, QFile::encodeName(QDir::homePath()).toStdString())));

@@ -107,7 +107,6 @@ private slots:
     {
         if (Shell("command -v sox > /dev/null") != 0)
             QSKIP("sox is not installed: the saved sound is not read back");
-        // Beside the test, not under the temporary folder, whose files the Save dialogs pass over.
         QTemporaryDir folder(QDir::current().filePath(QStringLiteral("slice-view-XXXXXX")));
         QVERIFY(folder.isValid());
         const ScratchPath dir{folder.path().toStdString()};
