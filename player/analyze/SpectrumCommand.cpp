@@ -27,12 +27,6 @@ using namespace sonavel::slice;
 const char kszUsage[] = "usage: sonavel-analyze spectrum FILE --at T [--window S] [--lpc [--max-formant HZ]] "
                         "[--channel N] [--format csv|json] [-o OUT]";
 
-// The refused setting's line ("--window: ..."); nothing when all are taken at nRate.
-std::string Refusal(const SliceSettings& settings, int nRate)
-{
-    return RefusalLine(RefusedSetting(settings, nRate));
-}
-
 void JsonArray(CTextPieces& out, const char* szName, const std::vector<double>& values, int nDecimals)
 {
     out << ", \"" << szName << "\": [";
@@ -117,7 +111,7 @@ int RunSpectrum(int argc, char** argv)
         PrintError("--max-formant: is the envelope's (--lpc)");
         return 2;
     }
-    if (const std::string strRefusal = Refusal(settings, 0); !strRefusal.empty()) {
+    if (const std::string strRefusal = RefusalLine(RefusedSetting(settings, 0)); !strRefusal.empty()) {
         PrintError(strRefusal);
         return 2;
     }
@@ -128,9 +122,9 @@ int RunSpectrum(int argc, char** argv)
     const analysis::SoundOutcome outcome =
         SliceSound(analysis::CSoundInput::File(strIn, nChannel), settings, 0, slice);
     if (!outcome.Done()) {
-        const std::string strRefusal =
-            outcome.nOutcome == analysis::EOutcome::Refused && outcome.strWhy.empty() ? Refusal(settings, outcome.nRate)
-                                                                                      : std::string();
+        const std::string strRefusal = outcome.nOutcome == analysis::EOutcome::Refused && outcome.strWhy.empty()
+                                           ? RefusalLine(RefusedSetting(settings, outcome.nRate))
+                                           : std::string();
         PrintError(strRefusal.empty() ? analysis::DescribeOutcome(outcome, kSliceWords, strIn) : strIn + ": " + strRefusal);
         return 1;
     }
