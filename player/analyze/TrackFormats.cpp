@@ -13,26 +13,8 @@ namespace analyze {
 
 namespace {
 
-// A track's text: JSON (the file, rate and frame times, then fnJson's members)
-// or CSV (fnCsv), given whole to pfnWrite.
-template <class JsonFn, class CsvFn>
-bool WriteTrack(const std::string& strFile, int nRate, const std::vector<double>& time_s, EFormat format,
-                WriteFn pfnWrite, void* pContext, JsonFn fnJson, CsvFn fnCsv)
-{
-    CTextPieces out(pfnWrite, pContext);
-    if (format == EFormat::Json) {
-        out << "{\"file\": " << JsonString(strFile) << ", \"sample_rate\": ";
-        out.Int(nRate) << ", \"time_s\": [";
-        for (size_t i = 0; i < time_s.size(); ++i)
-            out.Fixed(time_s[i], 6) << (i + 1 < time_s.size() ? ", " : "");
-        out << "]";
-        fnJson(out);
-        out << "}\n";
-    } else {
-        fnCsv(out);
-    }
-    return out.Finish();
-}
+using sonavel::formants::FormantFrames;
+using sonavel::intensity::IntensityFrames;
 
 // One formant value per frame and formant: "[[a, b], [c, d]]".
 void JsonRows(CTextPieces& out, const std::vector<double>& values, size_t nFrames, int nPer)
@@ -47,57 +29,85 @@ void JsonRows(CTextPieces& out, const std::vector<double>& values, size_t nFrame
     out << "]";
 }
 
-} // namespace
-
-bool WriteFormants(const std::string& strFile, int nRate, const sonavel::formants::FormantFrames& f, EFormat format,
-                   WriteFn pfnWrite, void* pContext)
+// Each track's own members of the JSON text, after the frame times.
+void JsonMembers(CTextPieces& out, const FormantFrames& f)
 {
-    const size_t n = f.time_s.size();
-    return WriteTrack(
-        strFile, nRate, f.time_s, format, pfnWrite, pContext,
-        [&](CTextPieces& out) {
-            out << ", \"max_formant_hz\": ";
-            out.Fixed(f.dCeilingHz, 0) << ", \"frequency_hz\": ";
-            JsonRows(out, f.hz, n, f.nFormants);
-            out << ", \"bandwidth_hz\": ";
-            JsonRows(out, f.bandwidth_hz, n, f.nFormants);
-        },
-        [&](CTextPieces& out) {
-            out << "time_s";
-            for (const char* szKind : {"f", "b"})
-                for (int j = 1; j <= f.nFormants; ++j)
-                    out << "," << szKind << std::to_string(j) << "_hz";
-            out << "\n";
-            for (size_t i = 0; i < n; ++i) {
-                out.Fixed(f.time_s[i], 6);
-                for (int j = 0; j < f.nFormants; ++j)
-                    out << ",", out.Fixed(f.Hz(i, j), 1);
-                for (int j = 0; j < f.nFormants; ++j)
-                    out << ",", out.Fixed(f.Bandwidth(i, j), 1);
-                out << "\n";
-            }
-        });
+    out << ", \"max_formant_hz\": ";
+    out.Fixed(f.dCeilingHz, 0) << ", \"frequency_hz\": ";
+    JsonRows(out, f.hz, f.time_s.size(), f.nFormants);
+    out << ", \"bandwidth_hz\": ";
+    JsonRows(out, f.bandwidth_hz, f.time_s.size(), f.nFormants);
 }
 
-bool WriteIntensity(const std::string& strFile, int nRate, const sonavel::intensity::IntensityFrames& f, EFormat format,
-                    WriteFn pfnWrite, void* pContext)
+void JsonMembers(CTextPieces& out, const IntensityFrames& f)
 {
+    out << ", \"intensity_db\": [";
     const size_t n = f.time_s.size();
-    return WriteTrack(
-        strFile, nRate, f.time_s, format, pfnWrite, pContext,
-        [&](CTextPieces& out) {
-            out << ", \"intensity_db\": [";
-            for (size_t i = 0; i < n; ++i)
-                out.Fixed(f.db[i], 3) << (i + 1 < n ? ", " : "");
-            out << "]";
-        },
-        [&](CTextPieces& out) {
-            out << "time_s,intensity_db\n";
-            for (size_t i = 0; i < n; ++i) {
-                out.Fixed(f.time_s[i], 6) << ",";
-                out.Fixed(f.db[i], 3) << "\n";
-            }
-        });
+    for (size_t i = 0; i < n; ++i)
+        out.Fixed(f.db[i], 3) << (i + 1 < n ? ", " : "");
+    out << "]";
+}
+
+// Each track as CSV: a header, then a row per frame.
+void CsvText(CTextPieces& out, const FormantFrames& f)
+{
+    out << "time_s";
+    for (const char* szKind : {"f", "b"})
+        for (int j = 1; j <= f.nFormants; ++j)
+            out << "," << szKind << std::to_string(j) << "_hz";
+    out << "\n";
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        out.Fixed(f.time_s[i], 6);
+        for (int j = 0; j < f.nFormants; ++j)
+            out << ",", out.Fixed(f.Hz(i, j), 1);
+        for (int j = 0; j < f.nFormants; ++j)
+            out << ",", out.Fixed(f.Bandwidth(i, j), 1);
+        out << "\n";
+    }
+}
+
+void CsvText(CTextPieces& out, const IntensityFrames& f)
+{
+    out << "time_s,intensity_db\n";
+    for (size_t i = 0; i < f.time_s.size(); ++i) {
+        out.Fixed(f.time_s[i], 6) << ",";
+        out.Fixed(f.db[i], 3) << "\n";
+    }
+}
+
+// A track's text: JSON (the file, rate and frame times, then the track's own
+// members) or CSV, given whole to pfnWrite.
+template <class Frames>
+bool WriteTrack(const std::string& strFile, int nRate, const Frames& f, EFormat format, WriteFn pfnWrite,
+                void* pContext)
+{
+    CTextPieces out(pfnWrite, pContext);
+    if (format == EFormat::Json) {
+        out << "{\"file\": " << JsonString(strFile) << ", \"sample_rate\": ";
+        out.Int(nRate) << ", \"time_s\": [";
+        for (size_t i = 0; i < f.time_s.size(); ++i)
+            out.Fixed(f.time_s[i], 6) << (i + 1 < f.time_s.size() ? ", " : "");
+        out << "]";
+        JsonMembers(out, f);
+        out << "}\n";
+    } else {
+        CsvText(out, f);
+    }
+    return out.Finish();
+}
+
+} // namespace
+
+bool WriteFormants(const std::string& strFile, int nRate, const FormantFrames& f, EFormat format, WriteFn pfnWrite,
+                   void* pContext)
+{
+    return WriteTrack(strFile, nRate, f, format, pfnWrite, pContext);
+}
+
+bool WriteIntensity(const std::string& strFile, int nRate, const IntensityFrames& f, EFormat format, WriteFn pfnWrite,
+                    void* pContext)
+{
+    return WriteTrack(strFile, nRate, f, format, pfnWrite, pContext);
 }
 
 } // namespace analyze
