@@ -12,13 +12,13 @@
 
 namespace {
 
-pa_sample_spec SampleSpec(const WaveFormat& format)
+pa_sample_spec SampleFormatOf(const WaveFormat& format)
 {
-    pa_sample_spec spec;
-    spec.format = format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = static_cast<uint32_t>(std::max<int32_t>(format.nSamplesPerSec, 0));
-    spec.channels = static_cast<uint8_t>(format.nChannels);
-    return spec;
+    pa_sample_spec sample;
+    sample.format = format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sample.rate = static_cast<uint32_t>(std::max<int32_t>(format.nSamplesPerSec, 0));
+    sample.channels = static_cast<uint8_t>(format.nChannels);
+    return sample;
 }
 
 void OnTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* pTimedOut)
@@ -118,15 +118,15 @@ unsigned CPulseWaveOutDevice::Write(WaveHeader* pHeader)
     }
     // Each buffer is a stream of its own, so its clock starts at its first byte.
     CloseStream();
-    const pa_sample_spec spec = SampleSpec(m_format);
-    m_pStream = pa_stream_new(m_pContext, "Playback", &spec, nullptr);
+    const pa_sample_spec sample = SampleFormatOf(m_format);
+    m_pStream = pa_stream_new(m_pContext, "Playback", &sample, nullptr);
     if (!m_pStream) {
         pa_threaded_mainloop_unlock(m_pLoop);
         return MMSYSERR_NOMEM;
     }
     m_pData = pHeader->lpData;
     m_nBytes = pHeader->lpData ? pHeader->dwBufferLength : 0;
-    m_nBytes -= m_nBytes % pa_frame_size(&spec);
+    m_nBytes -= m_nBytes % pa_frame_size(&sample);
     m_nFed = 0;
     m_bDraining = false;
     m_bPlayedPosted = false;
@@ -135,7 +135,7 @@ unsigned CPulseWaveOutDevice::Write(WaveHeader* pHeader)
     pa_stream_set_write_callback(m_pStream, OnWritable, this);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(pa_usec_t(kWaveOutBufferMs) * PA_USEC_PER_MSEC, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(pa_usec_t(kWaveOutBufferMs) * PA_USEC_PER_MSEC, &sample));
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);
@@ -177,8 +177,8 @@ int64_t CPulseWaveOutDevice::PlayedBytes()
     // The stream's clock is what the speaker has played, interpolated between
     // the server's timing updates; before the first one there is none yet.
     if (m_pStream && m_pHeader.load()) {
-        const pa_sample_spec spec = SampleSpec(m_format);
-        nBytes = pa_stream_get_time(m_pStream, &nUsec) == 0 ? static_cast<int64_t>(pa_usec_to_bytes(nUsec, &spec)) : 0;
+        const pa_sample_spec sample = SampleFormatOf(m_format);
+        nBytes = pa_stream_get_time(m_pStream, &nUsec) == 0 ? static_cast<int64_t>(pa_usec_to_bytes(nUsec, &sample)) : 0;
         nBytes = std::clamp<int64_t>(nBytes, 0, static_cast<int64_t>(m_nBytes));
     }
     pa_threaded_mainloop_unlock(m_pLoop);
@@ -260,8 +260,8 @@ unsigned CPulseWaveOutFactory::QueryFormat(const WaveFormat& format)
         || format.nSamplesPerSec < kMinDeviceRate || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
         || format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8)
         return WAVERR_BADFORMAT;
-    const pa_sample_spec spec = SampleSpec(format);
-    return pa_sample_spec_valid(&spec) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
+    const pa_sample_spec sample = SampleFormatOf(format);
+    return pa_sample_spec_valid(&sample) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
 }
 
 std::unique_ptr<CWaveOutDevice> CPulseWaveOutFactory::Open(const WaveFormat& format, unsigned* pError)
