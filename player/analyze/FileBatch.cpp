@@ -7,6 +7,7 @@
 // on and waited for, and a parent killed outright takes them along through
 // PR_SET_PDEATHSIG.
 #include "player/analyze/FileBatch.h"
+#include "player/analyze/FileBatchParts.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,8 +17,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <set>
 #include <thread>
@@ -200,8 +199,6 @@ std::vector<std::string> OutputNames(const FileBatch& plan)
 
 } // namespace
 
-namespace {
-
 // Files a signal to the parent also removes, after its workers ended, then the
 // folder szDir that held them; nullptr for none. The strings must live and
 // stay unchanged until this is called again.
@@ -210,55 +207,6 @@ void SetScratch(const std::vector<std::string>* pFiles, const char* szDir)
     g_pScratchFiles = nullptr; // a signal meanwhile sees none rather than half
     g_szScratchDir = szDir;
     g_pScratchFiles = pFiles;
-}
-
-// A scratch file's bytes; empty when there is none.
-std::string ReadScratch(const std::string& strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The texts of files made in worker processes, as CollectTexts hands them
-// out; lost lists the files whose text could not pass through the scratch
-// folder, for this process to make: a worker says nothing of its trouble.
-void CollectInWorkers(const std::vector<std::string>& files, int nJobs,
-                      const std::function<std::string(std::size_t, int)>& fnText, std::vector<std::string>& texts,
-                      std::vector<std::size_t>& lost)
-{
-    const char* szTmp = std::getenv("TMPDIR");
-    std::string strDir = (szTmp && *szTmp ? std::string(szTmp) : std::string("/tmp")) + "/sonavel-batch.XXXXXX";
-    if (!::mkdtemp(strDir.data())) {
-        for (std::size_t i = 0; i < files.size(); ++i)
-            lost.push_back(i);
-        return;
-    }
-    FileBatch batch;
-    batch.nJobs = nJobs;
-    batch.strDir = strDir;
-    batch.files = files;
-    for (std::size_t i = 0; i < files.size(); ++i)
-        batch.outputs.push_back(strDir + "/" + std::to_string(i));
-    batch.fnJob = [&](const std::string&, const std::string& strOut, int nThreads) {
-        const std::size_t i = std::size_t(std::stoul(fs::path(strOut).filename().string()));
-        const std::string strText = fnText(i, nThreads);
-        files::COutputFile scratch(PartialName(), kPartialNameSize);
-        return scratch.Open(strOut) && scratch.Write(strText.data(), strText.size()) && scratch.Commit();
-    };
-    SetScratch(&batch.outputs, strDir.c_str());
-    // A worker killed once its text was in place has been said to have
-    // failed: its text is left out with it.
-    std::vector<EJobEnd> ends;
-    RunFileBatch(batch, &ends);
-    for (std::size_t i = 0; i < batch.outputs.size(); ++i) {
-        if (ends[i] == EJobEnd::Done)
-            texts[i] = ReadScratch(batch.outputs[i]);
-        if (ends[i] != EJobEnd::Died && texts[i].empty())
-            lost.push_back(i);
-    }
-    SetScratch(nullptr, nullptr);
-    std::error_code ec;
-    fs::remove_all(strDir, ec);
 }
 
 // N jobs use N cores: each file is analysed on one thread. By default the
@@ -274,8 +222,6 @@ int ThreadsPerJob(int nJobs, std::size_t nFiles)
     const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     return nJobs > 0 ? 1 : std::max(1, nCores / JobCount(nJobs, nFiles));
 }
-
-} // namespace
 
 int RunFileBatch(const FileBatch& opt, std::vector<EJobEnd>* pEnds)
 {
@@ -389,23 +335,6 @@ int RunFileBatch(const FileBatch& opt, std::vector<EJobEnd>* pEnds)
             (*pEnds)[i] = nState == kDone ? EJobEnd::Done : nState == kDied ? EJobEnd::Died : EJobEnd::Failed;
     }
     return nFailed ? 1 : 0;
-}
-
-std::vector<std::string> CollectTexts(const std::vector<std::string>& files, int nJobs,
-                                      const std::function<std::string(std::size_t i, int nThreads)>& fnText)
-{
-    std::vector<std::string> texts(files.size());
-    std::vector<std::size_t> lost;
-    if (files.size() > 1 && nJobs != 1) {
-        CollectInWorkers(files, nJobs, fnText, texts, lost);
-    } else {
-        for (std::size_t i = 0; i < files.size(); ++i)
-            lost.push_back(i);
-    }
-    const int nThreads = ThreadsPerJob(nJobs, files.size());
-    for (const std::size_t i : lost)
-        texts[i] = fnText(i, nThreads);
-    return texts;
 }
 
 } // namespace analyze

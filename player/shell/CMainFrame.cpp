@@ -3,14 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
@@ -369,41 +366,4 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
         }
     }
     return QMainWindow::eventFilter(pWatched, pEvent);
-}
-
-namespace {
-
-QStringList LocalFiles(const QMimeData* pData)
-{
-    QStringList files;
-    if (pData && pData->hasUrls())
-        for (const QUrl& url : pData->urls())
-            if (url.isLocalFile())
-                files.append(url.toLocalFile());
-    return files;
-}
-
-} // namespace
-
-void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
-{
-    if (!LocalFiles(pEvent->mimeData()).isEmpty())
-        pEvent->acceptProposedAction();
-}
-
-void CMainFrame::dragMoveEvent(QDragMoveEvent* pEvent)
-{
-    if (!LocalFiles(pEvent->mimeData()).isEmpty())
-        pEvent->acceptProposedAction();
-}
-
-void CMainFrame::dropEvent(QDropEvent* pEvent)
-{
-    QStringList files = LocalFiles(pEvent->mimeData());
-    if (files.isEmpty())
-        return;
-    pEvent->acceptProposedAction();
-    activateWindow();
-    for (const QString& strPath : files)
-        m_pApp->OpenDocumentFile(strPath);
 }

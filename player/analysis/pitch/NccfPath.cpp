@@ -1,4 +1,5 @@
 #include "player/analysis/pitch/NccfPath.h"
+#include "player/analysis/pitch/NccfLevels.h"
 #include "player/analysis/pitch/NccfPrior.h"
 #include "player/analysis/pitch/NccfTurns.h"
 
@@ -46,90 +47,6 @@ struct CCosts {
     float fBackgroundS = 1.0f;       // the background's level: the quietest this near
     float fCross = 0.6f;        // from one speaker's voiced frame straight into the next one's, whatever their pitches
 };
-
-// The loudest of the levels within nReach frames either side of each frame,
-// each level first averaged with its nAverage neighbours either side (a lone
-// click does not count), into loud (one per frame); with fSign -1 the
-// quietest, negated. pAt: where each was found, unless null.
-void LocalLoudest(CFrameRun frames, size_t nReach, float* loud, size_t nAverage = 1, float fSign = 1,
-                  uint32_t* pAt = nullptr)
-{
-    const size_t n = frames.size();
-    auto Level = [&](size_t i) {
-        float fSum = 0;
-        for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(n - 1, i + nAverage); ++k)
-            fSum += frames[k].fEnergyDb;
-        // The frames past either end count as the end's own.
-        if (i < nAverage)
-            fSum += float(nAverage - i) * frames[0].fEnergyDb;
-        if (i + nAverage > n - 1)
-            fSum += float(i + nAverage - (n - 1)) * frames[n - 1].fEnergyDb;
-        return fSign * fSum / float(2 * nAverage + 1);
-    };
-    // A running maximum: the frames whose levels fall, the front the largest.
-    // It never holds more than one window's 2 nReach + 1 frames and the one
-    // leaving, so a ring a frame longer serves the whole sound.
-    struct CHeld {
-        size_t nFrame;
-        float fLevel;
-    };
-    const size_t nRing = 2 * nReach + 3;
-    std::vector<CHeld> ring(nRing);
-    size_t nFront = 0, nBack = 0, nNext = 0; // counts; the ring holds [nFront, nBack)
-    for (size_t i = 0; i < n; ++i) {
-        for (; nNext < n && nNext <= i + nReach; ++nNext) {
-            const float fLevel = Level(nNext);
-            while (nBack > nFront && ring[(nBack - 1) % nRing].fLevel <= fLevel)
-                --nBack;
-            ring[nBack++ % nRing] = {nNext, fLevel};
-        }
-        while (ring[nFront % nRing].nFrame + nReach < i)
-            ++nFront;
-        loud[i] = ring[nFront % nRing].fLevel;
-        if (pAt)
-            pAt[i] = uint32_t(ring[nFront % nRing].nFrame);
-    }
-}
-
-// The share of a frame's energy at low frequencies, averaged with its nAverage
-// neighbours either side.
-float LowShareNear(CFrameRun frames, size_t i, size_t nAverage)
-{
-    float fSum = 0;
-    size_t nCount = 0;
-    for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(frames.size() - 1, i + nAverage); ++k, ++nCount)
-        fSum += frames[k].fLowShare;
-    return fSum / float(nCount);
-}
-
-// What a voiced frame costs beyond its own merits for standing no louder than
-// the speech in the background (babble): a frame less than fBackgroundDb
-// above the quietest stretch within fBackgroundS pays up to fBackground, in
-// full fBackgroundRangeDb nearer. The quietest stretch tells background
-// speech, whose energy lies low, from a hiss or silence, and only the former
-// makes the frame pay. at: room.
-void Background(const CCosts& c, CFrameRun frames, double dStep, std::vector<uint32_t>& at, float* background)
-{
-    const size_t n = frames.size();
-    at.resize(n);
-    LocalLoudest(frames, size_t(std::max(1.0, c.fBackgroundS / dStep)), background, 2, -1.0f, at.data());
-    for (size_t i = 0; i < n; ++i) {
-        const float fAbove = frames[i].fEnergyDb + background[i]; // the quietest, negated
-        const float fSpeech = std::clamp((LowShareNear(frames, at[i], 2) - 0.5f) / 0.2f, 0.0f, 1.0f);
-        background[i] = c.fBackground * fSpeech *
-                        std::clamp((c.fBackgroundDb - fAbove) / c.fBackgroundRangeDb, 0.0f, 1.0f);
-    }
-}
-
-// The value at q (0..1) of the n values from v in order; they are reordered.
-float Percentile(float* v, size_t n, double q)
-{
-    if (n == 0)
-        return 0;
-    const size_t k = std::min(n - 1, size_t(q * double(n)));
-    std::nth_element(v, v + std::ptrdiff_t(k), v + n);
-    return v[k];
-}
 
 // Moves from candidate p (cost fFrom, log pitch fLog) into every lane q:
 // best[q] and arg[q] take it where it costs less than what they hold. Lane 0,
@@ -406,7 +323,8 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
                 std::copy(own.begin(), own.end(), centres.begin() + std::ptrdiff_t(a));
             for (size_t i = 0; i < b - a; ++i)
                 pLoud[i] = std::max(pLoud[i], fLoud - c.fSlackDb);
-            Background(c, turn, settings.dStep, at, pLevels);
+            Background(turn, settings.dStep, {c.fBackground, c.fBackgroundDb, c.fBackgroundRangeDb, c.fBackgroundS}, at,
+                       pLevels);
         }
     });
     // Where one voice meets the next with no pause, a frame near the change

@@ -1,0 +1,78 @@
+#include "player/analysis/pitch/NccfLevels.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace sonavel::pitch {
+
+void LocalLoudest(CFrameRun frames, size_t nReach, float* loud, size_t nAverage, float fSign, uint32_t* pAt)
+{
+    const size_t n = frames.size();
+    auto Level = [&](size_t i) {
+        float fSum = 0;
+        for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(n - 1, i + nAverage); ++k)
+            fSum += frames[k].fEnergyDb;
+        // The frames past either end count as the end's own.
+        if (i < nAverage)
+            fSum += float(nAverage - i) * frames[0].fEnergyDb;
+        if (i + nAverage > n - 1)
+            fSum += float(i + nAverage - (n - 1)) * frames[n - 1].fEnergyDb;
+        return fSign * fSum / float(2 * nAverage + 1);
+    };
+    // A running maximum: the frames whose levels fall, the front the largest.
+    // It never holds more than one window's 2 nReach + 1 frames and the one
+    // leaving, so a ring a frame longer serves the whole sound.
+    struct CHeld {
+        size_t nFrame;
+        float fLevel;
+    };
+    const size_t nRing = 2 * nReach + 3;
+    std::vector<CHeld> ring(nRing);
+    size_t nFront = 0, nBack = 0, nNext = 0; // counts; the ring holds [nFront, nBack)
+    for (size_t i = 0; i < n; ++i) {
+        for (; nNext < n && nNext <= i + nReach; ++nNext) {
+            const float fLevel = Level(nNext);
+            while (nBack > nFront && ring[(nBack - 1) % nRing].fLevel <= fLevel)
+                --nBack;
+            ring[nBack++ % nRing] = {nNext, fLevel};
+        }
+        while (ring[nFront % nRing].nFrame + nReach < i)
+            ++nFront;
+        loud[i] = ring[nFront % nRing].fLevel;
+        if (pAt)
+            pAt[i] = uint32_t(ring[nFront % nRing].nFrame);
+    }
+}
+
+float LowShareNear(CFrameRun frames, size_t i, size_t nAverage)
+{
+    float fSum = 0;
+    size_t nCount = 0;
+    for (size_t k = i > nAverage ? i - nAverage : 0; k <= std::min(frames.size() - 1, i + nAverage); ++k, ++nCount)
+        fSum += frames[k].fLowShare;
+    return fSum / float(nCount);
+}
+
+void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::vector<uint32_t>& at,
+                float* background)
+{
+    const size_t n = frames.size();
+    at.resize(n);
+    LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / dStep)), background, 2, -1.0f, at.data());
+    for (size_t i = 0; i < n; ++i) {
+        const float fAbove = frames[i].fEnergyDb + background[i]; // the quietest, negated
+        const float fSpeech = std::clamp((LowShareNear(frames, at[i], 2) - 0.5f) / 0.2f, 0.0f, 1.0f);
+        background[i] = c.fCost * fSpeech * std::clamp((c.fDb - fAbove) / c.fRangeDb, 0.0f, 1.0f);
+    }
+}
+
+float Percentile(float* v, size_t n, double q)
+{
+    if (n == 0)
+        return 0;
+    const size_t k = std::min(n - 1, size_t(q * double(n)));
+    std::nth_element(v, v + std::ptrdiff_t(k), v + n);
+    return v[k];
+}
+
+} // namespace sonavel::pitch
