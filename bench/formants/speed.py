@@ -17,21 +17,11 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from whole_process import run  # noqa: E402
 
 RATE = 44100
-
-
-def run(args):
-    """Wall-clock seconds and peak resident kB of one whole process."""
-    with tempfile.NamedTemporaryFile("r") as report:
-        t0 = time.perf_counter()
-        status = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", report.name] + args,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        seconds = time.perf_counter() - t0
-        if status != 0:
-            sys.exit("failed: " + " ".join(args))
-        return seconds, int(report.read().split()[-1])
 
 
 def main():

@@ -20,8 +20,10 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 import wave
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from whole_process import run  # noqa: E402
 
 RATE = 44100
 PRAAT = """Read from file: "{wav}"
@@ -38,18 +40,6 @@ selectObject: s
 c = To PowerCepstrogram: 60, 0.002, 5000, 50
 cpps = Get CPPS: "yes", 0.02, 0.0005, 60, 330, 0.05, "parabolic", 0.001, 0, "Exponential decay", "Robust"
 """
-
-
-def run(args):
-    """Wall-clock seconds and peak resident kB of one whole process."""
-    with tempfile.NamedTemporaryFile("r") as report:
-        t0 = time.perf_counter()
-        status = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", report.name] + args,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        seconds = time.perf_counter() - t0
-        if status != 0:
-            sys.exit("failed: " + " ".join(args))
-        return seconds, int(report.read().split()[-1])
 
 
 def speech_like(synth, path, seconds):

@@ -181,9 +181,15 @@ def key_bindings(item):
 
 def focus_window(title):
     """Gives the visible window of that title the keyboard focus, as a window
-    manager would on a click (the test's display has none)."""
-    subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", f"^{re.escape(title)}$",
-                    "windowfocus", "--sync"], check=True, timeout=EVENT_BOUND_S)
+    manager would on a click (the test's display has none). Velmora's splash
+    bears the program's name too until it closes: the focus waits until one
+    window of the title is left."""
+    def only_one():
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{re.escape(title)}$"],
+                               capture_output=True, text=True, timeout=EVENT_BOUND_S).stdout.split()
+        return found[0] if len(found) == 1 else None
+    window = wait_for(f"one visible window named {title!r}", only_one)
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True, timeout=EVENT_BOUND_S)
 
 
 def keys(*names):
