@@ -17,7 +17,6 @@ a gap when a frame inside it is unvoiced.
 import argparse
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 from collections import defaultdict
