@@ -12,7 +12,7 @@ frames within 20 ms of a voicing edge are not scored.
   RPA  of the voiced frames, those found voiced within 50 cents
 
   accuracy.py BUILD_DIR [--seed N] [--utterances N] [--seconds S] [--rate HZ] [--keep DIR]
-              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout|other]
+              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout|other|fresh]
               [--range FLOOR,CEILING] [--joined] [--before BUILD_DIR]
 
 Three sets, each reported on its own beside the peers: single (above), pairs
@@ -33,15 +33,18 @@ recording's frames there with the same recording tracked alone.
 report ("before"), so that a change is measured in one run.
 --voices heldout makes the set of five other kinds of KlattGrid speaker and
 three other espeak-ng voices; --voices other a third such set, for tuning
-beside the defaults (sets 31 and 32), never the held-out one.
+beside the defaults (sets 31 and 32), never the held-out one; --voices fresh
+a fourth (sets 41 and 42), made once to check a change at its end.
 
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6 (the two-speaker and
 espeak-ng sets on 1 and 3; set 2 was seen once while tuning them; the speaker's
 turns, the user's range, the joined files and the cost of a voice no louder
-than the babble on sets 1, 3, 5, 6, 11 and 12, default voices); the default,
-8, set 4, and sets 21 and 22 with the held-out voices are held out from all of
-it.
+than the babble on sets 1, 3, 5, 6, 11 and 12, default voices; the cost of
+moving into and out of voicing, of a quiet voiced frame, and the bridge over a
+voice's dip on those and sets 31 and 32); the default, 8, set 4, and sets 21
+and 22 with the held-out voices are held out from all of it, and sets 41 and 42
+with the fresh voices were first made to check that last change.
 """
 import argparse
 import math
@@ -83,6 +86,14 @@ KINDS_HELDOUT = [
     ("tenor", 110, 210, 1.04, 0.08),
     ("alto", 150, 290, 1.12, 0.12),
     ("boy", 230, 440, 1.4, 0.08),
+]
+# Kinds made only for the final check of a change (--voices fresh), never tuned on.
+KINDS_FRESH = [
+    ("gravel", 58, 100, 0.94, 0.3),
+    ("warm", 90, 170, 0.98, 0.1),
+    ("bright", 120, 230, 1.06, 0.1),
+    ("soprano", 190, 360, 1.2, 0.08),
+    ("toddler", 260, 480, 1.45, 0.08),
 ]
 CONDITIONS = ["clean", "white20", "babble10"]
 VOWELS = [(730, 1090, 2440), (270, 2290, 3010), (530, 1840, 2480), (300, 870, 2240),
@@ -223,7 +234,8 @@ def make_set(args, work):
         f.write(f"random_initializeWithSeedUnsafelyButPredictably ({args.seed})\n" + "".join(script))
     subprocess.run(["praat", "--run", os.path.join(work, "make.praat")], check=True)
     if "human" in args.sets:
-        voices = {"heldout": sets.HUMAN_HELDOUT, "other": sets.HUMAN_OTHER}.get(args.voices, sets.HUMAN)
+        voices = {"heldout": sets.HUMAN_HELDOUT, "other": sets.HUMAN_OTHER,
+                  "fresh": sets.HUMAN_FRESH}.get(args.voices, sets.HUMAN)
         for u in sets.human_utterances(rng, work, RATE, args.utterances, voices):
             u["set"] = "human"
             utts.append(u)
@@ -509,7 +521,7 @@ def main():
     ap.add_argument("--keep")
     ap.add_argument("--only", help="comma-separated trackers to run")
     ap.add_argument("--sets", default="single,pairs,human", help="comma-separated: single, pairs, human")
-    ap.add_argument("--voices", default="default", choices=["default", "heldout", "other"])
+    ap.add_argument("--voices", default="default", choices=["default", "heldout", "other", "fresh"])
     ap.add_argument("--range", help="FLOOR,CEILING: the research tracker over this range too")
     ap.add_argument("--joined", action="store_true", help="the recordings joined, against each alone")
     ap.add_argument("--before", help="an earlier build whose research tracker runs beside ours")
@@ -519,6 +531,8 @@ def main():
         KINDS = KINDS_HELDOUT
     elif args.voices == "other":
         KINDS = KINDS_OTHER
+    elif args.voices == "fresh":
+        KINDS = KINDS_FRESH
     analyze = os.path.join(args.build, "bin", "sonavel-analyze")
     work = args.keep or tempfile.mkdtemp(prefix="bench_accuracy.")
     os.makedirs(work, exist_ok=True)

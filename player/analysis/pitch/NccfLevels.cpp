@@ -5,6 +5,12 @@
 
 namespace sonavel::pitch {
 
+namespace {
+
+const float kFlatRampDb = 4; // the background's cost grows to its full over this much more
+
+} // namespace
+
 void LocalLoudest(CFrameRun frames, size_t nReach, float* loud, size_t nAverage, float fSign, uint32_t* pAt)
 {
     const size_t n = frames.size();
@@ -58,11 +64,15 @@ void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::v
 {
     const size_t n = frames.size();
     at.resize(n);
-    LocalLoudest(frames, size_t(std::max(1.0, c.fReachS / dStep)), background, 2, -1.0f, at.data());
+    const size_t nReach = size_t(std::max(1.0, c.fReachS / dStep));
+    std::vector<float> loudest(n);
+    LocalLoudest(frames, nReach, loudest.data(), 2);
+    LocalLoudest(frames, nReach, background, 2, -1.0f, at.data());
     for (size_t i = 0; i < n; ++i) {
         const float fAbove = frames[i].fEnergyDb + background[i]; // the quietest, negated
         const float fSpeech = std::clamp((LowShareNear(frames, at[i], 2) - 0.5f) / 0.2f, 0.0f, 1.0f);
-        background[i] = c.fCost * fSpeech * std::clamp((c.fDb - fAbove) / c.fRangeDb, 0.0f, 1.0f);
+        const float fApart = std::clamp((loudest[i] + background[i] - c.fFlatDb) / kFlatRampDb, 0.0f, 1.0f);
+        background[i] = c.fCost * fSpeech * fApart * std::clamp((c.fDb - fAbove) / c.fRangeDb, 0.0f, 1.0f);
     }
 }
 

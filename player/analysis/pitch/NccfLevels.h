@@ -32,6 +32,10 @@ struct CBackgroundCost {
     float fDb;
     float fRangeDb;
     float fReachS;
+    // Where the loudest frames within fReachS lie less than fFlatDb above the
+    // quietest, the quietest is the frame's own voice (a vowel on its own, a
+    // steady sound), not a background, and costs nothing (-inf: never).
+    float fFlatDb;
 };
 
 // Each frame's cost for the background (CBackgroundCost) into background. The

@@ -23,7 +23,7 @@ namespace {
 struct CCosts {
     float fLagWeight = 0.3f;    // a candidate's cost grows with its lag: halves lose
     float fVoicedBias = 0.0f;   // added to the unvoiced state's cost
-    float fQuiet = 0.7f;        // a voiced frame far below the loud frames costs up to this much more,
+    float fQuiet = 0.5f;        // a voiced frame far below the loud frames costs up to this much more,
     float fQuietDb = 12.0f;     // from this far below, the less the clearer its period (fSoft)
     float fSoft = 0.3f;         // a candidate this far below full strength pays all of it
     float fHard = 1.0f;         // and a frame fHardDb below them costs this more, however clear
@@ -33,7 +33,8 @@ struct CCosts {
                                 // correlates at many lags, none of them a period
     float fFreq = 2.0f;         // per unit of log pitch change between frames
     float fOctave = 0.3f;       // an octave jump
-    float fVoicing = 0.1f;      // into or out of voicing, where the energy changes
+    float fVoicing = 0.5f;      // into or out of voicing, where the energy changes: a voice of a
+                                // frame or two (a breath's, the background's) is not worth it
     float fSteady = 0.3f;       // the same where it does not
     float fPrior = 1.0f;        // per octave beyond the speaker's own range
     float fPriorOctaves = 0.7f; // the own range: this far either side of the median
@@ -45,6 +46,8 @@ struct CCosts {
     float fBackgroundDb = 10.0f;     // from this near its level
     float fBackgroundRangeDb = 6.0f; // in full this much nearer
     float fBackgroundS = 1.0f;       // the background's level: the quietest this near
+    float fFlatDb = 6.0f;            // none where the loudest this near lie less than this above it
+    float fTurnBelowDb = 30.0f;      // nor in a turn whose loud frames lie this far below the file's
     float fCross = 0.6f;        // from one speaker's voiced frame straight into the next one's, whatever their pitches
 };
 
@@ -303,6 +306,10 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // frame), against which a frame's level is weighed, and his range.
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
     std::vector<float> background(n), centres(nTurns > 1 ? n : 0);
+    // The file's loud frames, the yardstick of a turn so soft it is no voice.
+    for (size_t i = 0; i < n; ++i)
+        background[i] = frames[i].fEnergyDb;
+    const float fFileLoud = Percentile(background.data(), n, 0.98);
     sonavel::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<uint32_t> at;
         for (size_t t = nBegin; t < nEnd; ++t) {
@@ -323,8 +330,11 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
                 std::copy(own.begin(), own.end(), centres.begin() + std::ptrdiff_t(a));
             for (size_t i = 0; i < b - a; ++i)
                 pLoud[i] = std::max(pLoud[i], fLoud - c.fSlackDb);
-            Background(turn, settings.dStep, {c.fBackground, c.fBackgroundDb, c.fBackgroundRangeDb, c.fBackgroundS}, at,
-                       pLevels);
+            // A turn far softer than the file's loud frames (a hum, a murmur
+            // in a pause) is never a voice for being as steady as its own level.
+            const float fFlat = fLoud > fFileLoud - c.fTurnBelowDb ? c.fFlatDb : -std::numeric_limits<float>::infinity();
+            Background(turn, settings.dStep,
+                       {c.fBackground, c.fBackgroundDb, c.fBackgroundRangeDb, c.fBackgroundS, fFlat}, at, pLevels);
         }
     });
     // Where one voice meets the next with no pause, a frame near the change

@@ -1,4 +1,5 @@
 #include "player/analysis/pitch/NccfTracker.h"
+#include "player/analysis/pitch/NccfBridge.h"
 
 #include <algorithm>
 #include <atomic>
@@ -354,7 +355,11 @@ analysis::EOutcome TrackNccf(const PitchRange& range, const CSampleSource& sourc
         // their own while the path is chosen: an hour's are 8 MB, and faulting
         // them in took a fifth of the time after the blocks.
         sonavel::RunTogether(
-            nWorkers, [&] { ChoosePath(path, CFrameRun{cands.get(), n}, states); },
+            nWorkers,
+            [&] {
+                ChoosePath(path, CFrameRun{cands.get(), n}, states);
+                BridgeDropouts(CFrameRun{cands.get(), n}, states);
+            },
             [&] {
                 sonavel::analysis::ResizeInLargePages(frames.time_s, n);
                 for (size_t i = 0; i < n; ++i)

@@ -23,7 +23,9 @@
 //    below them is unvoiced however clear; so does one hardly louder than the
 //    speech in the background (babble). Moves between candidates cost their
 //    distance in octaves (an octave jump a fixed amount), moves into and out
-//    of voicing cost less where the energy changes. The path also pays for
+//    of voicing cost less where the energy changes, but never so little that
+//    a voice of a frame or two between unvoiced ones (a breath's, the
+//    background's) is worth it. The path also pays for
 //    straying more than 0.7 octave from the speaker's own level, learnt per
 //    quarter second from the clearest frames within 4 s of the stretches
 //    (between pauses) at the same level (NccfPrior), so that two speakers in
@@ -37,6 +39,9 @@
 //    change: until then each frame is weighed against the old speaker's
 //    range, from then on against the new one's, and the hand-over costs the
 //    same whatever the two pitches.
+// 6. A few unvoiced frames between two voiced ones at the same pitch are
+//    voiced where each holds a candidate on the line between them
+//    (NccfBridge): a voice that dips for a voiced consonant or under noise.
 //
 // The frames are worked out in blocks of about 5 s of sound (a number of
 // frames fixed by the rate and the step), shared between the threads; a

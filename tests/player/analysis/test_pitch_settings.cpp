@@ -356,6 +356,67 @@ TEST(ResearchTracker, FramesAtTheStepTimesAndPausesUnvoiced)
     EXPECT_EQ(TrackVoice(PitchSettings(), empty).pitch_hz, std::vector<double>{0.0});
 }
 
+// Samples [dFrom, dTo) s of v times dGain, plus white noise of amplitude
+// nNoise there (a hiss, or a voice's dip under noise); nSeed picks the noise.
+void Reshape(Voice& v, double dFrom, double dTo, double dGain, int nNoise, unsigned nSeed)
+{
+    const int nRate = v.params.nSampleRate;
+    for (size_t i = size_t(dFrom * nRate); i < size_t(dTo * nRate) && i < v.samples.size(); ++i) {
+        nSeed = nSeed * 1103515245u + 12345u;
+        const int nHiss = int((nSeed >> 16) % 65536) - 32768;
+        v.samples[i] = int16_t(std::clamp(int(std::lround(dGain * v.samples[i])) + nHiss * nNoise / 32768, -32768, 32767));
+    }
+}
+
+// Voiced frames within 5 % of f0 Hz, and all frames, between dFrom and dTo s.
+std::pair<int, int> VoicedNear(const PitchFrames& f, double dFrom, double dTo, double f0)
+{
+    int nNear = 0, nAll = 0;
+    for (size_t i = 0; i < f.time_s.size(); ++i)
+        if (f.time_s[i] >= dFrom && f.time_s[i] <= dTo) {
+            ++nAll;
+            nNear += f.pitch_hz[i] > 0 && std::fabs(f.pitch_hz[i] - f0) < 0.05 * f0;
+        }
+    return {nNear, nAll};
+}
+
+TEST(ResearchTracker, AVoiceThatDipsStaysVoicedAVoicelessGapAndAShortVowelAreHeard)
+{
+    // A steady 150 Hz vowel in noise whose voice sinks 26 dB for 30 ms, as a
+    // voiced consonant's does: one voice throughout, at its pitch.
+    for (unsigned nSeed : {3u, 4u, 5u}) {
+        Voice dip = MakeVoice(16000, 1.2, {{0.0, 150.0}}, nSeed);
+        Reshape(dip, 0.5, 0.53, 0.05, 0, nSeed);
+        Reshape(dip, 0, 1.2, 1, 900, nSeed);
+        const auto [nNear, nAll] = VoicedNear(TrackVoice(PitchSettings(), dip), 0.5, 0.53, 150);
+        EXPECT_EQ(nNear, nAll) << nSeed;
+    }
+    // The same vowel cut by 30 ms of a voiceless consonant (a hiss, or a
+    // closure and its breath): unvoiced there, however alike the pitch either side.
+    for (double dClosure : {0.0, 0.015}) {
+        Voice gap = MakeVoice(16000, 1.2, {{0.0, 150.0}}, 6);
+        Reshape(gap, 0.5, 0.5 + dClosure, 0, 100, 6);
+        Reshape(gap, 0.5 + dClosure, 0.53, 0, 6000, 7);
+        const PitchFrames f = TrackVoice(PitchSettings(), gap);
+        EXPECT_GE(VoicedNear(f, 0.45, 0.49, 150).first, 4);
+        for (size_t i = 0; i < f.time_s.size(); ++i)
+            if (f.time_s[i] >= 0.51 && f.time_s[i] <= 0.52) {
+                EXPECT_EQ(f.pitch_hz[i], 0) << dClosure << " at " << f.time_s[i];
+            }
+    }
+    // A soft 40 ms vowel at 110 Hz between two hisses is heard, at its pitch.
+    Voice shortVowel = MakeVoice(16000, 1.0, {{0.0, 110.0}}, 8);
+    Reshape(shortVowel, 0.1, 0.5, 0, 5000, 9);
+    Reshape(shortVowel, 0.5, 0.54, 0.4, 0, 9);
+    Reshape(shortVowel, 0.54, 1.0, 0, 5000, 10);
+    EXPECT_GE(VoicedNear(TrackVoice(PitchSettings(), shortVowel), 0.5, 0.54, 110).first, 1);
+    // A vowel on its own, cut from a recording (no pause, no background):
+    // voiced throughout.
+    const Voice alone = MakeVoice(16000, 0.3, {{0.0, 110.0}}, 11);
+    const auto [nNear, nAll] = VoicedNear(TrackVoice(PitchSettings(), alone), 0.03, 0.27, 110);
+    EXPECT_EQ(nNear, nAll);
+}
+
 TEST(ResearchTracker, StaysInsideTheSoundAtAnyRateLengthAndStep)
 {
     // Loud noise, so every lag peaks somewhere; the sanitizer build checks the reads.
