@@ -1,4 +1,5 @@
 #include "player/analysis/pitch/NccfPrior.h"
+#include "player/analysis/pitch/NccfLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,12 +43,13 @@ float MedianOf(std::vector<float>& v)
     return v[k];
 }
 
-// The median of v where it lies more than kSameLevel from fNear, else fNear.
-// Most pieces of a stretch lie at its group's level, and two counts find that
-// out without ordering v: x - fNear rises with x, so the median (element k
-// in order) lies above when no more than k elements do not, below when more
-// than k do.
-float FarMedian(std::vector<float>& v, float fNear)
+// Where the median of v lies more than kSameLevel from fNear (most of v is
+// another speaker's), the level of v (VoiceLevel) if that lies as far too,
+// else fNear; v is reordered. Most pieces of a stretch lie at its group's
+// level, and two counts find that out without ordering v: x - fNear rises
+// with x, so the median (element k in order) lies above when no more than k
+// elements do not, below when more than k do.
+float FarLevel(std::vector<float>& v, float fNear)
 {
     const size_t k = v.size() / 2;
     size_t nNotAbove = 0, nBelow = 0;
@@ -57,8 +59,9 @@ float FarMedian(std::vector<float>& v, float fNear)
     }
     if (nNotAbove > k && nBelow <= k)
         return fNear;
-    const float fMedian = MedianOf(v);
-    return std::fabs(fMedian - fNear) > kSameLevel ? fMedian : fNear;
+    std::sort(v.begin(), v.end());
+    const float fLevel = VoiceLevel(v);
+    return std::fabs(fLevel - fNear) > kSameLevel ? fLevel : fNear;
 }
 
 float BestStrength(const CFrameCandidates& f)
@@ -173,11 +176,13 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
                 // The group's clear frames near the piece, not the whole
                 // group's: a long stretch (speech over babble) may run on
                 // into the next speaker's, and his frames reach only the
-                // pieces near him.
+                // pieces near him. Their level, not their median: in noise
+                // many of them read at half the voice's pitch.
                 Near(m, nReach, near);
-                const float fNear = near.size() >= kMinClear ? MedianOf(near) : fGroup;
+                std::sort(near.begin(), near.end());
+                const float fNear = near.size() >= kMinClear ? VoiceLevel(near) : fGroup;
                 Near(m, nLocal, local);
-                const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fNear) : fNear;
+                const float fCentre = local.size() >= 4 * kMinClear ? FarLevel(local, fNear) : fNear;
                 std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
             }
         }
