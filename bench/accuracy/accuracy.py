@@ -12,7 +12,7 @@ frames within 20 ms of a voicing edge are not scored.
   RPA  of the voiced frames, those found voiced within 50 cents
 
   accuracy.py BUILD_DIR [--seed N] [--utterances N] [--seconds S] [--rate HZ] [--keep DIR]
-              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout|other|fresh]
+              [--sets single,pairs,human] [--only TRACKER,...] [--voices default|heldout|other|fresh|extra]
               [--range FLOOR,CEILING] [--joined] [--before BUILD_DIR]
 
 Three sets, each reported on its own beside the peers: single (above), pairs
@@ -34,15 +34,17 @@ report ("before"), so that a change is measured in one run.
 --voices heldout makes the set of five other kinds of KlattGrid speaker and
 three other espeak-ng voices; --voices other a third such set, for tuning
 beside the defaults (sets 31 and 32), never the held-out one; --voices fresh
-a fourth (sets 41 and 42), made once to check a change at its end.
+a fourth (sets 41 and 42), made once to check a change at its end; --voices
+extra a fifth for tuning (sets 51 and 52).
 
 The set is made anew from the seed on every run, the same for the same seed.
 The research tracker was tuned on sets 1, 3, 5 and 6 (the two-speaker and
 espeak-ng sets on 1 and 3; set 2 was seen once while tuning them; the speaker's
 turns, the user's range, the joined files and the cost of a voice no louder
 than the babble on sets 1, 3, 5, 6, 11 and 12, default voices; the cost of
-moving into and out of voicing, of a quiet voiced frame, and the bridge over a
-voice's dip on those and sets 31 and 32); the default, 8, set 4, and sets 21
+moving into and out of voicing, of a quiet voiced frame, the bridge over a
+voice's dip and a speaker's level as his range's centre on those and sets 31
+and 32, the last also on 51 and 52); the default, 8, set 4, and sets 21
 and 22 with the held-out voices are held out from all of it, and sets 41 and 42
 with the fresh voices were first made to check that last change.
 """
@@ -94,6 +96,14 @@ KINDS_FRESH = [
     ("bright", 120, 230, 1.06, 0.1),
     ("soprano", 190, 360, 1.2, 0.08),
     ("toddler", 260, 480, 1.45, 0.08),
+]
+# Kinds for tuning the joined files' locality beside the others (--voices extra).
+KINDS_EXTRA = [
+    ("basso", 55, 95, 0.93, 0.3),
+    ("mellow", 95, 165, 1.0, 0.12),
+    ("reed", 135, 250, 1.1, 0.1),
+    ("treble", 200, 380, 1.25, 0.08),
+    ("piccolo", 280, 500, 1.5, 0.08),
 ]
 CONDITIONS = ["clean", "white20", "babble10"]
 VOWELS = [(730, 1090, 2440), (270, 2290, 3010), (530, 1840, 2480), (300, 870, 2240),
@@ -235,7 +245,7 @@ def make_set(args, work):
     subprocess.run(["praat", "--run", os.path.join(work, "make.praat")], check=True)
     if "human" in args.sets:
         voices = {"heldout": sets.HUMAN_HELDOUT, "other": sets.HUMAN_OTHER,
-                  "fresh": sets.HUMAN_FRESH}.get(args.voices, sets.HUMAN)
+                  "fresh": sets.HUMAN_FRESH, "extra": sets.HUMAN_EXTRA}.get(args.voices, sets.HUMAN)
         for u in sets.human_utterances(rng, work, RATE, args.utterances, voices):
             u["set"] = "human"
             utts.append(u)
@@ -521,7 +531,7 @@ def main():
     ap.add_argument("--keep")
     ap.add_argument("--only", help="comma-separated trackers to run")
     ap.add_argument("--sets", default="single,pairs,human", help="comma-separated: single, pairs, human")
-    ap.add_argument("--voices", default="default", choices=["default", "heldout", "other", "fresh"])
+    ap.add_argument("--voices", default="default", choices=["default", "heldout", "other", "fresh", "extra"])
     ap.add_argument("--range", help="FLOOR,CEILING: the research tracker over this range too")
     ap.add_argument("--joined", action="store_true", help="the recordings joined, against each alone")
     ap.add_argument("--before", help="an earlier build whose research tracker runs beside ours")
@@ -533,6 +543,8 @@ def main():
         KINDS = KINDS_OTHER
     elif args.voices == "fresh":
         KINDS = KINDS_FRESH
+    elif args.voices == "extra":
+        KINDS = KINDS_EXTRA
     analyze = os.path.join(args.build, "bin", "sonavel-analyze")
     work = args.keep or tempfile.mkdtemp(prefix="bench_accuracy.")
     os.makedirs(work, exist_ok=True)

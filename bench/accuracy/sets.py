@@ -25,6 +25,8 @@ HUMAN = [("hman", "en-us", 85, 150), ("hwoman", "en-us+f3", 165, 300), ("hchild"
 HUMAN_OTHER = [("oman", "en-us+m5", 85, 160), ("owoman", "en-gb+f1", 170, 300), ("ochild", "en-us+f5", 245, 430)]
 # Voices never tuned on (--voices heldout).
 HUMAN_HELDOUT = [("hman2", "en-gb+m3", 90, 165), ("hwoman2", "en-us+f2", 170, 290), ("hchild2", "en-gb+f5", 250, 440)]
+# Voices for tuning beside the others (--voices extra).
+HUMAN_EXTRA = [("xman", "en-us+m2", 85, 150), ("xwoman", "en-us+f1", 165, 290), ("xchild", "en-us+m4", 240, 420)]
 # Voices made only for the final check of a change (--voices fresh).
 HUMAN_FRESH = [("fman", "en-gb+m6", 90, 160), ("fwoman", "en-gb+f3", 170, 300), ("fchild", "en-gb+f4", 250, 440)]
 SENTENCES = [

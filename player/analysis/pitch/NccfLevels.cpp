@@ -1,6 +1,7 @@
 #include "player/analysis/pitch/NccfLevels.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace sonavel::pitch {
@@ -8,6 +9,8 @@ namespace sonavel::pitch {
 namespace {
 
 const float kFlatRampDb = 4; // the background's cost grows to its full over this much more
+const float kCluster = 0.25f;     // octaves either side of a clear frame that count as its cluster
+const double kClusterShare = 0.3; // the share of a voice's clear frames its level's cluster holds
 
 } // namespace
 
@@ -74,6 +77,22 @@ void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::v
         const float fApart = std::clamp((loudest[i] + background[i] - c.fFlatDb) / kFlatRampDb, 0.0f, 1.0f);
         background[i] = c.fCost * fSpeech * fApart * std::clamp((c.fDb - fAbove) / c.fRangeDb, 0.0f, 1.0f);
     }
+}
+
+float VoiceLevel(const std::vector<float>& sorted)
+{
+    const std::vector<float>& v = sorted;
+    const size_t n = v.size(), nNeed = std::max<size_t>(2, size_t(std::ceil(kClusterShare * double(n))));
+    size_t lo = n, hi = n; // the cluster of v[i]: [lo, hi)
+    for (size_t i = n; i-- > 0;) {
+        while (lo > 0 && v[lo - 1] >= v[i] - kCluster)
+            --lo;
+        while (hi > i + 1 && v[hi - 1] > v[i] + kCluster)
+            --hi;
+        if (hi - lo >= nNeed)
+            return v[(lo + hi) / 2];
+    }
+    return v[n / 2];
 }
 
 float Percentile(float* v, size_t n, double q)

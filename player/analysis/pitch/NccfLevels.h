@@ -1,7 +1,8 @@
 #pragma once
 // The research tracker's frame levels: the loudest (or quietest) level near
 // each frame, a frame's low-frequency share near it, what background speech
-// costs a voiced frame, and a percentile.
+// costs a voiced frame, a voice's level from its clear frames, and a
+// percentile.
 //
 // Functions over the caller's frames and buffers: they keep no state, so any
 // thread may call them.
@@ -43,6 +44,13 @@ struct CBackgroundCost {
 // or silence, and only the former makes the frame pay. at: room.
 void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::vector<uint32_t>& at,
                 float* background);
+
+// The level of a voice from the pitch of its clear frames (sorted, in
+// octaves, at least one): the median of the highest cluster (frames within a
+// quarter octave of one) that holds three in ten of them. In noise a voice's
+// clear frames are read at half or a third of its pitch more often than above
+// it, and a plain median of such frames would lie at a level no speaker has.
+float VoiceLevel(const std::vector<float>& sorted);
 
 // The value at q (0..1) of the n values from v in order; they are reordered.
 float Percentile(float* v, size_t n, double q);

@@ -1,4 +1,5 @@
 #include "player/analysis/pitch/NccfPrior.h"
+#include "player/analysis/pitch/NccfLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,12 +43,13 @@ float MedianOf(std::vector<float>& v)
     return v[k];
 }
 
-// The median of v where it lies more than kSameLevel from fNear, else fNear.
-// Most pieces of a stretch lie at its group's level, and two counts find that
-// out without ordering v: x - fNear rises with x, so the median (element k
-// in order) lies above when no more than k elements do not, below when more
-// than k do.
-float FarMedian(std::vector<float>& v, float fNear)
+// Where the median of v lies more than kSameLevel from fNear (most of v is
+// another speaker's), the level of v (VoiceLevel) if that lies as far too,
+// else fNear; v is reordered. Most pieces of a stretch lie at its group's
+// level, and two counts find that out without ordering v: x - fNear rises
+// with x, so the median (element k in order) lies above when no more than k
+// elements do not, below when more than k do.
+float FarLevel(std::vector<float>& v, float fNear)
 {
     const size_t k = v.size() / 2;
     size_t nNotAbove = 0, nBelow = 0;
@@ -57,8 +59,9 @@ float FarMedian(std::vector<float>& v, float fNear)
     }
     if (nNotAbove > k && nBelow <= k)
         return fNear;
-    const float fMedian = MedianOf(v);
-    return std::fabs(fMedian - fNear) > kSameLevel ? fMedian : fNear;
+    std::sort(v.begin(), v.end());
+    const float fLevel = VoiceLevel(v);
+    return std::fabs(fLevel - fNear) > kSameLevel ? fLevel : fNear;
 }
 
 float BestStrength(const CFrameCandidates& f)
@@ -136,25 +139,30 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
     const size_t nMostParts = size_t(std::max(1, nThreads));
     const int nParts = int(std::clamp<size_t>(stretches.size() / kStretchesPerThread, 1, nMostParts));
     sonavel::RunSplit(stretches.size(), nParts, [&](size_t nBegin, size_t nEnd) {
-        std::vector<float> group, local, near;
+        std::vector<float> group, local, near, seq;
+        std::vector<uint32_t> seqAt;
         std::vector<const CStretch*> members;
         size_t nLo = 0;
         for (size_t nStretch = nBegin; nStretch < nEnd; ++nStretch) {
             const CStretch& s = stretches[nStretch];
             while (stretches[nLo].nLast + nReach < s.nFirst)
                 ++nLo;
-            group.clear();
+            seq.clear();
+            seqAt.clear();
             members.clear();
             for (size_t t = nLo; t < stretches.size() && stretches[t].nFirst <= s.nLast + nReach; ++t) {
                 const CStretch& o = stretches[t];
                 if (!s.bLevel || (o.bLevel && std::fabs(o.fLevel - s.fLevel) <= kSameLevel)) {
-                    group.insert(group.end(), clear.begin() + std::ptrdiff_t(o.nClear),
-                                 clear.begin() + std::ptrdiff_t(o.nClearEnd));
+                    seq.insert(seq.end(), clear.begin() + std::ptrdiff_t(o.nClear),
+                               clear.begin() + std::ptrdiff_t(o.nClearEnd));
+                    seqAt.insert(seqAt.end(), at.begin() + std::ptrdiff_t(o.nClear),
+                                 at.begin() + std::ptrdiff_t(o.nClearEnd));
                     members.push_back(&o);
                 }
             }
-            if (group.size() < kMinClear)
+            if (seq.size() < kMinClear)
                 continue;
+            group.assign(seq.begin(), seq.end());
             const float fGroup = MedianOf(group);
             // The members' clear frames within nFrames of frame m, into out.
             const auto Near = [&](size_t m, size_t nFrames, std::vector<float>& out) {
@@ -168,16 +176,25 @@ std::vector<float> OwnRangeCentres(CFrameRun frames, double dStep, float fLoud, 
                     out.insert(out.end(), first, first + (hi - lo));
                 }
             };
+            // The group's clear frames within nReach of each piece, kept in
+            // order as the pieces move on: seq[nIn .. nOut) (the members'
+            // clear frames, in time order) in near, sorted.
+            near.clear();
+            size_t nIn = 0, nOut = 0;
             for (size_t a = s.nFirst; a <= s.nLast; a += nPiece) {
                 const size_t b = std::min(s.nLast + 1, a + nPiece), m = (a + b) / 2;
                 // The group's clear frames near the piece, not the whole
                 // group's: a long stretch (speech over babble) may run on
                 // into the next speaker's, and his frames reach only the
-                // pieces near him.
-                Near(m, nReach, near);
-                const float fNear = near.size() >= kMinClear ? MedianOf(near) : fGroup;
+                // pieces near him. Their level, not their median: in noise
+                // many of them read at half the voice's pitch.
+                for (; nOut < seq.size() && seqAt[nOut] <= m + nReach; ++nOut)
+                    near.insert(std::upper_bound(near.begin(), near.end(), seq[nOut]), seq[nOut]);
+                for (; nIn < nOut && seqAt[nIn] + nReach < m; ++nIn)
+                    near.erase(std::lower_bound(near.begin(), near.end(), seq[nIn]));
+                const float fNear = near.size() >= kMinClear ? VoiceLevel(near) : fGroup;
                 Near(m, nLocal, local);
-                const float fCentre = local.size() >= 4 * kMinClear ? FarMedian(local, fNear) : fNear;
+                const float fCentre = local.size() >= 4 * kMinClear ? FarLevel(local, fNear) : fNear;
                 std::fill(centre.begin() + std::ptrdiff_t(a), centre.begin() + std::ptrdiff_t(b), fCentre);
             }
         }

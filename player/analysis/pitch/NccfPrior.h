@@ -10,9 +10,9 @@ namespace sonavel::pitch {
 // The centre of the speaker's own range for every frame, in octaves (log2 of
 // Hz); NaN where there is none to be had. The sound is cut into stretches at
 // pauses of 250 ms or more; each stretch's own level is the median of its
-// clear frames' pitch, and the centre of each quarter second of it the median
-// of the clear frames within 4 s of the stretches at the same level (half an
-// octave or nearer); a quarter second whose clear frames within 3.3 s lie at
+// clear frames' pitch, and the centre of each quarter second of it the level
+// (VoiceLevel) of the clear frames within 4 s of the stretches at the same
+// level (half an octave or nearer); a quarter second whose clear frames within 3.3 s lie at
 // another level takes theirs (a stretch that holds two speakers, in noise).
 // Two speakers in one file each keep their own, whichever talks more, and
 // however much softer one is. fLoud: the level of the loud frames (of the

@@ -1,4 +1,5 @@
 #include "player/analysis/pitch/NccfTurns.h"
+#include "player/analysis/pitch/NccfLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,8 +18,6 @@ const float kClearDb = 6;          // a clear frame lies this near the loudest f
 const double kPauseS = 0.25;       // a change with this long a run of frames with no voice lies in a pause
 const float kVoicedStrength = 0.5f; // a frame with a candidate this strong may hold a voice
 const double kMarginS = 0.15;      // frames this near a change with no pause may be either speaker's
-const float kCluster = 0.25f;      // octaves either side of a frame that count as its cluster
-const double kClusterShare = 0.3;  // the share of a voice's clear frames its level's cluster holds
 const float kNearBest = 0.04f;     // a candidate this near the frame's best counts as strong
 const float kMultipleMargin = 0.15f; // or this near, at two or three times its pitch
 const float kMultipleNear = 0.05f; // that near two or three times, in log Hz
@@ -55,26 +54,6 @@ float ClearOctaves(const CFrameCandidates& f, float fBest)
     return fLog / std::log(2.0f);
 }
 
-// The level of a voice from the pitch of its clear frames (v, in order), in
-// octaves: the median of the highest cluster (frames within kCluster of one)
-// that holds kClusterShare of them. In noise a voice's clear frames are read
-// at half or a third of its pitch more often than above it, and a plain median
-// of such frames would lie at a level no speaker has.
-float Level(const std::vector<float>& v)
-{
-    const size_t n = v.size(), nNeed = std::max<size_t>(2, size_t(std::ceil(kClusterShare * double(n))));
-    size_t lo = n, hi = n; // the cluster of v[i]: [lo, hi)
-    for (size_t i = n; i-- > 0;) {
-        while (lo > 0 && v[lo - 1] >= v[i] - kCluster)
-            --lo;
-        while (hi > i + 1 && v[hi - 1] > v[i] + kCluster)
-            --hi;
-        if (hi - lo >= nNeed)
-            return v[(lo + hi) / 2];
-    }
-    return v[n / 2];
-}
-
 // The level of every kSide clear frames in a row: levels[j] of clear[j .. j + kSide),
 // worked out in as many parts as there are threads, each sliding its own window.
 std::vector<float> WindowLevels(const std::vector<float>& clear, int nThreads)
@@ -89,7 +68,7 @@ std::vector<float> WindowLevels(const std::vector<float>& clear, int nThreads)
                                   clear.begin() + std::ptrdiff_t(nBegin + kSide));
         std::sort(window.begin(), window.end());
         for (size_t j = nBegin; j < nEnd; ++j) {
-            levels[j] = Level(window);
+            levels[j] = VoiceLevel(window);
             if (j + 1 == nEnd)
                 break;
             window.erase(std::lower_bound(window.begin(), window.end(), clear[j]));

@@ -541,6 +541,26 @@ TEST(ResearchTracker, SameFramesForAnyThreadCountAndKernelSet)
     UsePitchKernels(widest);
 }
 
+TEST(ResearchTracker, ASpeakersRangeLiesAtHisPitchThoughNoiseReadsMostFramesAnOctaveLow)
+{
+    // Three seconds of a 200 Hz voice in noise: 11 clear frames in 20 read at
+    // 100 Hz and nothing else. The median of them is 100 Hz; his range is not.
+    std::vector<CFrameCandidates> frames(300);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        CFrameCandidates& f = frames[i];
+        const float fHz = i * 7 % 20 < 11 ? 100.0f : 200.0f;
+        f.nCount = 1;
+        f.fLag[0] = 10000.0f / fHz;
+        f.fStrength[0] = 0.9f;
+        f.fLogHz[0] = std::log(fHz);
+        f.fEnergyDb = 60.0f;
+        f.fLowShare = 0.8f;
+    }
+    const std::vector<float> loud(frames.size(), 60.0f);
+    for (float fCentre : OwnRangeCentres(CFrameRun{frames.data(), frames.size()}, 0.01, 60.0f, loud.data(), 1))
+        EXPECT_NEAR(fCentre, std::log2(200.0f), 0.25f);
+}
+
 TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
 {
     // Two thousand short stretches of two speakers taking turns, 300 ms
