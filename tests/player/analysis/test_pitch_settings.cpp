@@ -541,21 +541,26 @@ TEST(ResearchTracker, SameFramesForAnyThreadCountAndKernelSet)
     UsePitchKernels(widest);
 }
 
+// A clear frame at 60 dB whose one candidate lies at fHz.
+CFrameCandidates ClearFrame(float fHz)
+{
+    CFrameCandidates f;
+    f.nCount = 1;
+    f.fLag[0] = 10000.0f / fHz;
+    f.fStrength[0] = 0.9f;
+    f.fLogHz[0] = std::log(fHz);
+    f.fEnergyDb = 60.0f;
+    f.fLowShare = 0.8f;
+    return f;
+}
+
 TEST(ResearchTracker, ASpeakersRangeLiesAtHisPitchThoughNoiseReadsMostFramesAnOctaveLow)
 {
     // Three seconds of a 200 Hz voice in noise: 11 clear frames in 20 read at
     // 100 Hz and nothing else. The median of them is 100 Hz; his range is not.
-    std::vector<CFrameCandidates> frames(300);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        CFrameCandidates& f = frames[i];
-        const float fHz = i * 7 % 20 < 11 ? 100.0f : 200.0f;
-        f.nCount = 1;
-        f.fLag[0] = 10000.0f / fHz;
-        f.fStrength[0] = 0.9f;
-        f.fLogHz[0] = std::log(fHz);
-        f.fEnergyDb = 60.0f;
-        f.fLowShare = 0.8f;
-    }
+    std::vector<CFrameCandidates> frames;
+    for (size_t i = 0; i < 300; ++i)
+        frames.push_back(ClearFrame(i * 7 % 20 < 11 ? 100.0f : 200.0f));
     const std::vector<float> loud(frames.size(), 60.0f);
     for (float fCentre : OwnRangeCentres(CFrameRun{frames.data(), frames.size()}, 0.01, 60.0f, loud.data(), 1))
         EXPECT_NEAR(fCentre, std::log2(200.0f), 0.25f);
@@ -570,16 +575,7 @@ TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
     for (int nStretch = 0; nStretch < 2000; ++nStretch) {
         seed = seed * 1103515245u + 12345u;
         const float fHz = (nStretch / 5 % 2 ? 330.0f : 110.0f) * (1.0f + float(seed >> 16 & 255) / 1024.0f);
-        for (int i = 0; i < 15; ++i) {
-            CFrameCandidates f;
-            f.nCount = 1;
-            f.fLag[0] = 10000.0f / fHz;
-            f.fStrength[0] = 0.9f;
-            f.fLogHz[0] = std::log(fHz);
-            f.fEnergyDb = 60.0f;
-            f.fLowShare = 0.8f;
-            frames.push_back(f);
-        }
+        frames.insert(frames.end(), 15, ClearFrame(fHz));
         frames.resize(frames.size() + 30);
     }
     const CFrameRun run{frames.data(), frames.size()};
