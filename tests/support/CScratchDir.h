@@ -71,4 +71,17 @@ inline std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// A CSV line's fields split at every comma (no quoting), an empty one after a
+// trailing comma.
+inline std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string f; std::getline(in, f, ',');)
+        fields.push_back(f);
+    if (!line.empty() && line.back() == ',')
+        fields.emplace_back();
+    return fields;
+}
+
 } // namespace testsupport

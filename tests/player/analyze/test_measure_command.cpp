@@ -26,6 +26,7 @@
 #include "tests/support/VowelCorpus.h"
 #include "tools/voicesynth/WavFile.h"
 
+using testsupport::Fields;
 using testsupport::Lines;
 using testsupport::Quote;
 using testsupport::Shell;
@@ -286,26 +287,18 @@ TEST_F(MeasureCommand, AFifoIsRefusedAtOnce)
 // sonavel-analyze voice gives for the same span; a point has none.
 TEST_F(MeasureCommand, VoiceColumnsAreEachIntervalsVoiceReport)
 {
-    const auto fields = [](const std::string& line) {
-        std::vector<std::string> v;
-        for (size_t i = 0, j = 0; i <= line.size(); i = j + 1) {
-            j = std::min(line.find(',', i), line.size());
-            v.push_back(line.substr(i, j - i));
-        }
-        return v;
-    };
     std::string out, err;
     ASSERT_EQ(Run("--voice --tier vowel take1.wav", out, err), 0) << err;
     const std::vector<std::string> lines = Lines(out);
     ASSERT_EQ(lines.size(), 1 + testsupport::KnownVowels().size());
     EXPECT_EQ(lines[0] + "\n", std::string(kszHeader).insert(std::strlen(kszHeader) - 1,
                                                              ",jitter_local_pct,shimmer_local_pct,hnr_db,cpps_db"));
-    const std::vector<std::string> row = fields(lines[1]); // "a" at 0.15-0.45 s
+    const std::vector<std::string> row = Fields(lines[1]); // "a" at 0.15-0.45 s
     ASSERT_EQ(row.size(), 17u) << lines[1];
     ASSERT_EQ(Shell("cd " + Quote(m_dir.Path()) + " && " + SONAVEL_ANALYZE + " voice take1.wav --start " + row[3]
                     + " --end " + row[4] + " >" + Quote(m_dir / "voice")),
               0);
-    const std::vector<std::string> voice = fields(Lines(Slurp(m_dir / "voice")).at(1));
+    const std::vector<std::string> voice = Fields(Lines(Slurp(m_dir / "voice")).at(1));
     ASSERT_EQ(voice.size(), 23u);
     EXPECT_EQ(row[13] + "," + row[14] + "," + row[15] + "," + row[16],
               voice[10] + "," + voice[15] + "," + voice[21] + "," + voice[22]);

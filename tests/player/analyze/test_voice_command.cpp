@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "tools/voicesynth/CVoiceSynth.h"
 #include "tools/voicesynth/WavFile.h"
 
+using testsupport::Fields;
 using testsupport::Lines;
 using testsupport::Quote;
 using testsupport::Shell;
@@ -47,17 +47,6 @@ protected:
 
     testsupport::CScratchDir m_dir;
 };
-
-std::vector<std::string> Fields(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string f; std::getline(in, f, ',');)
-        fields.push_back(f);
-    if (!line.empty() && line.back() == ',')
-        fields.emplace_back();
-    return fields;
-}
 
 } // namespace
 
