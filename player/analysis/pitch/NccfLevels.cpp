@@ -79,9 +79,8 @@ void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::v
     }
 }
 
-float VoiceLevel(const std::vector<float>& sorted)
+float VoiceLevel(const std::vector<float>& v)
 {
-    const std::vector<float>& v = sorted;
     const size_t n = v.size(), nNeed = std::max<size_t>(2, size_t(std::ceil(kClusterShare * double(n))));
     size_t lo = n, hi = n; // the cluster of v[i]: [lo, hi)
     for (size_t i = n; i-- > 0;) {

@@ -306,10 +306,14 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // frame), against which a frame's level is weighed, and his range.
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
     std::vector<float> background(n), centres(nTurns > 1 ? n : 0);
-    // The file's loud frames, the yardstick of a turn so soft it is no voice.
-    for (size_t i = 0; i < n; ++i)
-        background[i] = frames[i].fEnergyDb;
-    const float fFileLoud = Percentile(background.data(), n, 0.98);
+    // The file's loud frames, the yardstick of a turn so soft it is no voice
+    // (a file of one turn is its own).
+    float fFileLoud = -std::numeric_limits<float>::infinity();
+    if (nTurns > 1) {
+        for (size_t i = 0; i < n; ++i)
+            background[i] = frames[i].fEnergyDb;
+        fFileLoud = Percentile(background.data(), n, 0.98);
+    }
     sonavel::RunSplit(nTurns, nParts, [&](size_t nBegin, size_t nEnd) {
         std::vector<uint32_t> at;
         for (size_t t = nBegin; t < nEnd; ++t) {
