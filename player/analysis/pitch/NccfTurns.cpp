@@ -21,6 +21,7 @@ const double kMarginS = 0.15;      // frames this near a change with no pause ma
 const float kNearBest = 0.04f;     // a candidate this near the frame's best counts as strong
 const float kMultipleMargin = 0.15f; // or this near, at two or three times its pitch
 const float kMultipleNear = 0.05f; // that near two or three times, in log Hz
+const float kLowReading = 0.35f;   // octaves a clear frame read an octave below a voice counts as off it
 const size_t kLevelsPerThread = 1000; // fewer windows are not worth a thread
 
 // Whether a frame may hold a voice: periodic enough for one.
@@ -52,6 +53,15 @@ float ClearOctaves(const CFrameCandidates& f, float fBest)
             fLog = std::max(fLog, f.fLogHz[k]);
     }
     return fLog / std::log(2.0f);
+}
+
+// How far a clear frame's pitch lies from a voice's level, in octaves. In
+// noise a voice's clear frames often read an octave low, and a speaker's
+// last syllable read so is still his, not that of the next speaker half an
+// octave below him: a frame an octave below a level lies kLowReading from it.
+float FromVoice(float fClear, float fLevel)
+{
+    return std::min(std::fabs(fClear - fLevel), std::fabs(fClear - fLevel + 1) + kLowReading);
 }
 
 // The level of every kSide clear frames in a row: levels[j] of clear[j .. j + kSide),
@@ -112,7 +122,7 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
             continue;
         const size_t nRunEnd = bApart ? j : j - 1;
         const float fFrom = levels[nRun - kSide], fTo = levels[nRunEnd];
-        const auto Side = [&](size_t q) { return std::fabs(clear[q] - fTo) < std::fabs(clear[q] - fFrom) ? 1 : -1; };
+        const auto Side = [&](size_t q) { return FromVoice(clear[q], fTo) < FromVoice(clear[q], fFrom) ? 1 : -1; };
         int nWrong = 0; // with the change at the run's first place less kSide
         for (size_t q = nRun - kSide; q < nRunEnd + kSide; ++q)
             nWrong += Side(q) < 0;

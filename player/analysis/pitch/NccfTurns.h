@@ -24,7 +24,8 @@ struct CTurn {
 // half or a third more often than above it. Where the levels of the 40 clear
 // frames before a point and of the 40 after it lie more than half an octave
 // apart, a turn ends: of a run of such points, where fewest clear frames
-// between the two voices' levels lie nearer the other voice. Where a pause
+// between the two voices' levels lie nearer the other voice (a frame an
+// octave below a voice, as noise reads many, lies a little off it). Where a pause
 // (250 ms of frames with nothing periodic in them) lies between the clear
 // frames either side, the next turn starts in the pause's middle; where none
 // does, the frames between them and 150 ms either side may be either

@@ -13,6 +13,7 @@
 
 #include "player/analysis/core/CSampleSource.h"
 #include "player/analysis/pitch/NccfPrior.h"
+#include "player/analysis/pitch/NccfTurns.h"
 #include "player/analysis/pitch/PitchKernels.h"
 #include "player/analysis/pitch/PitchSettings.h"
 #include "tools/voicesynth/CVoiceSynth.h"
@@ -564,6 +565,21 @@ TEST(ResearchTracker, ASpeakersRangeLiesAtHisPitchThoughNoiseReadsMostFramesAnOc
     const std::vector<float> loud(frames.size(), 60.0f);
     for (float fCentre : OwnRangeCentres(CFrameRun{frames.data(), frames.size()}, 0.01, 60.0f, loud.data(), 1))
         EXPECT_NEAR(fCentre, std::log2(200.0f), 0.25f);
+}
+
+TEST(ResearchTracker, ATurnStartsWithTheNextSpeakerThoughTheLastOnesEndReadsAnOctaveLow)
+{
+    // Three seconds of a 440 Hz voice whose last 20 clear frames read at
+    // 220 Hz (noise), then three of a 300 Hz voice: 220 Hz lies nearer 300
+    // than 440, yet those frames are the first speaker's.
+    std::vector<CFrameCandidates> frames;
+    for (size_t i = 0; i < 300; ++i)
+        frames.push_back(ClearFrame(i < 280 ? 440.0f : 220.0f));
+    frames.insert(frames.end(), 300, ClearFrame(300.0f));
+    const std::vector<float> loud(frames.size(), 60.0f);
+    const std::vector<CTurn> turns = SpeakerTurns(CFrameRun{frames.data(), frames.size()}, 0.01, loud, 1);
+    ASSERT_EQ(turns.size(), 2u);
+    EXPECT_NEAR(double(turns[1].nFirst), 300.0, 1.0);
 }
 
 TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
