@@ -9,6 +9,8 @@ namespace sonavel::pitch {
 namespace {
 
 const float kFlatRampDb = 4; // the background's cost grows to its full over this much more
+const float kSilenceDb = 40;    // a quietest stretch this far below the loudest is a silence, not speech
+const float kSilenceRampDb = 5; // from this much nearer
 const float kCluster = 0.25f;     // octaves either side of a clear frame that count as its cluster
 const double kClusterShare = 0.3; // the share of a voice's clear frames its level's cluster holds
 
@@ -63,7 +65,7 @@ float LowShareNear(CFrameRun frames, size_t i, size_t nAverage)
 }
 
 void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::vector<uint32_t>& at,
-                float* background)
+                float* background, float* speech)
 {
     const size_t n = frames.size();
     at.resize(n);
@@ -75,6 +77,7 @@ void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::v
         const float fAbove = frames[i].fEnergyDb + background[i]; // the quietest, negated
         const float fSpeech = std::clamp((LowShareNear(frames, at[i], 2) - 0.5f) / 0.2f, 0.0f, 1.0f);
         const float fApart = std::clamp((loudest[i] + background[i] - c.fFlatDb) / kFlatRampDb, 0.0f, 1.0f);
+        speech[i] = fSpeech * std::clamp((kSilenceDb - loudest[i] - background[i]) / kSilenceRampDb, 0.0f, 1.0f);
         background[i] = c.fCost * fSpeech * fApart * std::clamp((c.fDb - fAbove) / c.fRangeDb, 0.0f, 1.0f);
     }
 }

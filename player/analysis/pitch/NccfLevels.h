@@ -41,9 +41,12 @@ struct CBackgroundCost {
 
 // Each frame's cost for the background (CBackgroundCost) into background. The
 // quietest stretch tells background speech, whose energy lies low, from a hiss
-// or silence, and only the former makes the frame pay. at: room.
+// or silence, and only the former makes the frame pay. Into speech, how surely
+// speech goes on in the background near each frame, whatever the frame's own
+// level (0 .. 1): its quietest stretch is speech, and lies less than 40 dB
+// below the loudest near it (further below, it is a silence). at: room.
 void Background(CFrameRun frames, double dStep, const CBackgroundCost& c, std::vector<uint32_t>& at,
-                float* background);
+                float* background, float* speech);
 
 // The level of a voice from the pitch of its clear frames (sorted, in
 // octaves, at least one): the median of the highest cluster (frames within a

@@ -49,6 +49,11 @@ struct CCosts {
     float fFlatDb = 6.0f;            // none where the loudest this near lie less than this above it
     float fTurnBelowDb = 30.0f;      // nor in a turn whose loud frames lie this far below the file's
     float fCross = 0.6f;        // from one speaker's voiced frame straight into the next one's, whatever their pitches
+    float fAside = 0.6f;        // a voiced frame amid background speech, far below the loud frames, costs up to
+    float fAsideDb = 8.0f;      // this much more from this far below them,
+    float fAsideRangeDb = 8.0f; // in full this much further,
+    float fAsideOctaves = 0.5f; // the more the further its pitch lies from the speaker's centre, in full this far:
+                                // the background's voices are soft and seldom in the speaker's range
 };
 
 // Moves from candidate p (cost fFrom, log pitch fLog) into every lane q:
@@ -100,7 +105,8 @@ struct CHandOver {
 
 // The path through frames, with what is learnt of their speakers from the
 // same frame on: the level each frame's is weighed against, the cost of a
-// voice as soft as the speech in the background, the centre of the speaker's
+// voice as soft as the speech in the background, how surely speech goes on in
+// the background (speech, see Background), the centre of the speaker's
 // range, and in a hand-over the other speaker's (others). A hand-over keeps
 // two sets of lanes, the old speaker's and the new one's, each weighed against
 // its own speaker's centre; the path crosses from the old to the new once, at
@@ -110,7 +116,7 @@ struct CHandOver {
 // syllable is heard in the range of the speaker whose it is. from: room for
 // each frame's way back.
 void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* reference, const float* background,
-                  const float* centres, const float* others, const std::vector<CHandOver>& handOvers, uint32_t* from,
+                  const float* speech, const float* centres, const float* others, const std::vector<CHandOver>& handOvers, uint32_t* from,
                   uint8_t* states)
 {
     const CCosts c;
@@ -174,6 +180,8 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
             logF[k + 1] = f.fLogHz[k];
         const float fQuiet = std::clamp((reference[i] - f.fEnergyDb - c.fQuietDb) / 10.0f, 0.0f, 1.0f);
         const float fHard = std::clamp((reference[i] - f.fEnergyDb - c.fHardDb) / 10.0f, 0.0f, 1.0f);
+        const float fAside =
+            c.fAside * speech[i] * std::clamp((reference[i] - f.fEnergyDb - c.fAsideDb) / c.fAsideRangeDb, 0.0f, 1.0f);
         const float fBroad = c.fBroad * std::clamp((0.5f - f.fLowShare) / 0.3f, 0.0f, 1.0f) +
                              c.fHiss * std::clamp((0.15f - f.fLowShare) / 0.1f, 0.0f, 1.0f) + background[i];
         // What each state costs in the frame, against a speaker's centre.
@@ -187,7 +195,8 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
                 // NaN without a centre: no cost.
                 const float fAway = std::fabs(logF[k + 1] / fLn2 - fCentre);
                 if (!std::isnan(fAway))
-                    v += c.fPrior * std::max(0.0f, fAway - c.fPriorOctaves);
+                    v += c.fPrior * std::max(0.0f, fAway - c.fPriorOctaves) +
+                         fAside * std::min(1.0f, fAway / c.fAsideOctaves);
                 out[k + 1] = v;
             }
             for (int k = f.nCount + 1; k < S; ++k)
@@ -305,7 +314,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
     // (the level of his loud frames, and of the loudest frames near each
     // frame), against which a frame's level is weighed, and his range.
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
-    std::vector<float> background(n), centres(nTurns > 1 ? n : 0);
+    std::vector<float> background(n), speech(n), centres(nTurns > 1 ? n : 0);
     // The file's loud frames, the yardstick of a turn so soft it is no voice
     // (a file of one turn is its own).
     float fFileLoud = -std::numeric_limits<float>::infinity();
@@ -338,7 +347,8 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
             // in a pause) is never a voice for being as steady as its own level.
             const float fFlat = fLoud > fFileLoud - c.fTurnBelowDb ? c.fFlatDb : -std::numeric_limits<float>::infinity();
             Background(turn, settings.dStep,
-                       {c.fBackground, c.fBackgroundDb, c.fBackgroundRangeDb, c.fBackgroundS, fFlat}, at, pLevels);
+                       {c.fBackground, c.fBackgroundDb, c.fBackgroundRangeDb, c.fBackgroundS, fFlat}, at, pLevels,
+                       speech.data() + a);
         }
     });
     // Where one voice meets the next with no pause, a frame near the change
@@ -390,7 +400,7 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
                     handOvers.push_back(o);
             }
             ChoosePathOf(settings, CFrameRun{&frames[a], b - a}, reference.data() + a, background.data() + a,
-                         centres.data() + a, handOvers.empty() ? nullptr : others.data() + a, handOvers,
+                         speech.data() + a, centres.data() + a, handOvers.empty() ? nullptr : others.data() + a, handOvers,
                          from.get() + a, states.data() + a);
         }
     });
