@@ -116,8 +116,8 @@ struct CHandOver {
 // syllable is heard in the range of the speaker whose it is. from: room for
 // each frame's way back.
 void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* reference, const float* background,
-                  const float* speech, const float* centres, const float* others, const std::vector<CHandOver>& handOvers, uint32_t* from,
-                  uint8_t* states)
+                  const float* speech, const float* centres, const float* others,
+                  const std::vector<CHandOver>& handOvers, uint32_t* from, uint8_t* states)
 {
     const CCosts c;
     const size_t n = frames.size();
@@ -400,8 +400,8 @@ void ChoosePath(const CPathSettings& settings, CFrameRun frames, std::vector<uin
                     handOvers.push_back(o);
             }
             ChoosePathOf(settings, CFrameRun{&frames[a], b - a}, reference.data() + a, background.data() + a,
-                         speech.data() + a, centres.data() + a, handOvers.empty() ? nullptr : others.data() + a, handOvers,
-                         from.get() + a, states.data() + a);
+                         speech.data() + a, centres.data() + a, handOvers.empty() ? nullptr : others.data() + a,
+                         handOvers, from.get() + a, states.data() + a);
         }
     });
 }
