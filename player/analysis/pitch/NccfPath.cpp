@@ -113,8 +113,12 @@ struct CHandOver {
 // any frame, and the crossing costs the same whatever the two pitches: the
 // next speaker's pitch owes nothing to the last one's, so neither speaker's
 // last or first syllable is pulled an octave towards the other's, and a
-// syllable is heard in the range of the speaker whose it is. from: room for
-// each frame's way back.
+// syllable is heard in the range of the speaker whose it is. The change is
+// found to within a syllable: the old speaker's lanes may carry the syllable
+// in progress past it but start none after it, and the new one's may start
+// before it only a syllable that lasts past it (in noise the next speaker's
+// first syllable, read an octave low, fits the last one's range). from: room
+// for each frame's way back.
 void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* reference, const float* background,
                   const float* speech, const float* centres, const float* others,
                   const std::vector<CHandOver>& handOvers, uint32_t* from, uint8_t* states)
@@ -221,6 +225,10 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
             }
             for (int p = 1; p <= nPrev; ++p)
                 StepFrom(p, cost[p], prevLogF[p], logF, fTrans, c, best, arg);
+            if (bOld && bBeforeChange && !bFirstOld) { // the new speaker ends no syllable before the change
+                best[0] = cost[0];
+                arg[0] = 0;
+            }
             if (bOld) {
                 // The old speaker's lanes go on from his own (or, in the
                 // hand-over's first frame, from the path so far); the new
@@ -229,8 +237,9 @@ void ChoosePathOf(const CPathSettings& settings, CFrameRun frames, const float* 
                 std::copy(best, best + S, oldBest);
                 std::copy(arg, arg + S, oldArg);
                 if (!bFirstOld) {
+                    // The old speaker starts no syllable after the change.
                     for (int q = 0; q < S; ++q) {
-                        oldBest[q] = pOld[0] + (q > 0 ? fTrans : 0);
+                        oldBest[q] = pOld[0] + (q > 0 ? (bBeforeChange ? fTrans : fInf) : 0);
                         oldArg[q] = 0;
                     }
                     for (int p = 1; p <= nPrev; ++p)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/NccfPath.h"
 #include "player/analysis/pitch/NccfPrior.h"
 #include "player/analysis/pitch/NccfTurns.h"
 #include "player/analysis/pitch/PitchKernels.h"
@@ -608,6 +609,50 @@ TEST(ResearchTracker, ATurnStartsWithTheNextSpeakerThoughTheLastOnesEndReadsAnOc
     const std::vector<CTurn> turns = SpeakerTurns(CFrameRun{frames.data(), frames.size()}, 0.01, loud, 1);
     ASSERT_EQ(turns.size(), 2u);
     EXPECT_NEAR(double(turns[1].nFirst), 300.0, 1.0);
+}
+
+// A voiced frame at fHz (strength fStrength) that correlates at half its
+// pitch too (fHalf); the NCCF at twice each lag as strong.
+CFrameCandidates VoicedFrame(float fHz, float fStrength, float fHalf)
+{
+    CFrameCandidates f = ClearFrame(fHz);
+    f.nCount = 2;
+    f.fStrength[0] = fStrength;
+    f.fLag[1] = 2 * f.fLag[0];
+    f.fStrength[1] = fHalf;
+    f.fLogHz[1] = std::log(fHz / 2);
+    f.fTwice[0] = f.fTwice[1] = 1;
+    return f;
+}
+
+TEST(ResearchTracker, TheNextSpeakersFirstSyllableIsHisThoughItFitsTheLastOnesRange)
+{
+    // Three seconds of a 145 Hz voice, 30 ms of silence, a 150 ms syllable of
+    // a 280 Hz voice that correlates nearly as well at 140 Hz (in its middle
+    // better: noise), 30 ms of silence and three seconds more of him at
+    // 270 Hz. Alone or after the first speaker, the syllable is read at 280 Hz.
+    std::vector<CFrameCandidates> second;
+    for (size_t i = 0; i < 15; ++i)
+        second.push_back(VoicedFrame(280.0f, i >= 7 && i < 13 ? 0.7f : 0.93f, 0.92f));
+    CFrameCandidates silence;
+    silence.fEnergyDb = 30;
+    second.insert(second.end(), 3, silence);
+    second.insert(second.end(), 300, VoicedFrame(270.0f, 0.96f, 0.93f));
+    std::vector<CFrameCandidates> joined(300, VoicedFrame(145.0f, 0.95f, 0.93f));
+    joined.insert(joined.end(), 3, silence);
+    joined.insert(joined.end(), second.begin(), second.end());
+    CPathSettings settings;
+    settings.dRate = 10000; // ClearFrame's lags
+    settings.dMaxLag = 200; // a floor of 50 Hz
+    for (const std::vector<CFrameCandidates>* frames : {&second, &joined}) {
+        std::vector<uint8_t> states;
+        ChoosePath(settings, CFrameRun{frames->data(), frames->size()}, states);
+        const size_t nSyllable = frames->size() - second.size();
+        for (size_t i = nSyllable; i < nSyllable + 15; ++i) {
+            ASSERT_GT(states[i], 0) << i;
+            EXPECT_NEAR(std::exp((*frames)[i].fLogHz[states[i] - 1]), 280.0, 1.0) << i << " of " << frames->size();
+        }
+    }
 }
 
 TEST(ResearchTracker, SpeakerRangesAreTheSameForAnyThreadCount)
