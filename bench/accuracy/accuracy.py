@@ -46,7 +46,9 @@ moving into and out of voicing, of a quiet voiced frame, the bridge over a
 voice's dip and a speaker's level as his range's centre on those and sets 31
 and 32, the last also on 51 and 52); the default, 8, set 4, and sets 21
 and 22 with the held-out voices are held out from all of it, and sets 41 and 42
-with the fresh voices were first made to check that last change.
+with the fresh voices were first made to check that last change; sets 23, 24
+and 25 (held-out voices) and 43, 44 and 45 (fresh voices) were made once to
+check the joined files at the end, never tuned on.
 """
 import argparse
 import math
@@ -276,7 +278,8 @@ def make_joined(files, work, rng):
     is made louder or softer by up to 12 dB, as recordings are, and every
     piece is written alone too, a whole number of frames long, so that its frames are
     the joined file's from its offset on. [(condition, mode, joined file,
-    [(piece file, cell, first frame, frame count, frames where the voice speaks)])]."""
+    [(piece file, cell, first frame, frame count, the true f0 of each frame, 0
+    where the voice does not speak or is not scored)])]."""
     hop = int(round(RATE * STEP))
     joins = []
     for cond in CONDITIONS:
@@ -299,12 +302,12 @@ def make_joined(files, work, rng):
                     x = x[skip * hop:-(-int(b * RATE) // hop) * hop]
                 x = x[:len(x) // hop * hop]
                 _, f0, scored = truth(u)
-                voice = np.zeros(len(x) // hop, bool) # the frames where the voice speaks, scored
-                k = min(len(voice), len(f0) - skip)
-                voice[:k] = (f0[skip:skip + k] > 0) & scored[skip:skip + k]
+                true_f0 = np.zeros(len(x) // hop) # where the voice speaks, scored; else 0
+                k = min(len(true_f0), len(f0) - skip)
+                true_f0[:k] = np.where(scored[skip:skip + k], f0[skip:skip + k], 0)
                 piece = os.path.join(work, f"piece_{cond}_{mode}_{j}.wav")
                 write_wav(piece, x)
-                pieces.append((piece, u["cell"], at // hop, len(x) // hop, voice))
+                pieces.append((piece, u["cell"], at // hop, len(x) // hop, true_f0))
                 parts.append(x)
                 at += len(x)
             path = os.path.join(work, f"joined_{cond}_{mode}.wav")
@@ -316,12 +319,14 @@ def make_joined(files, work, rng):
 def report_joined(joins, tracks, name):
     """How far each piece's frames inside the joined file lie from the piece
     alone: over all frames, and over those where the piece's own voice speaks
-    (the rest hold its pauses: silence, breath, hiss or the babble)."""
+    (the rest hold its pauses: silence, breath, hiss or the babble); and of the
+    frames apart where the voice speaks, which reading the true f0 agrees with."""
     print(f"\n=== recordings joined into one file ({name}): each piece inside it against the same piece alone")
     print(f"{'':18}{'all frames':>32}{'where the voice speaks':>32}")
     print(f"{'file':18}" + f"{'frames':>8}{'voicing':>8}{'apart':>8}{'apart/v':>8}" * 2
           + "   pieces most apart (cell: frames)")
     totals = np.zeros((2, 4))
+    right = np.zeros(3) # apart where the voice speaks: the piece alone right, the joined file right, neither
 
     def row(c):
         return "".join(f"{int(k[0]):8d}{100 * k[1] / max(k[0], 1):7.2f}%{100 * k[2] / max(k[0], 1):7.2f}%"
@@ -331,16 +336,19 @@ def report_joined(joins, tracks, name):
         tj = tracks[path][1]
         c = np.zeros((2, 4))
         worst = []
-        for piece, cell, first, count, voice in pieces:
+        for piece, cell, first, count, f0 in pieces:
             fa, fj = tracks[piece][1][:count], tj[first:first + count]
             n = min(len(fa), len(fj))
-            fa, fj, voice = fa[:n], fj[:n], voice[:n]
+            fa, fj, f0 = fa[:n], fj[:n], f0[:n]
+            voice = f0 > 0
             va, vj = fa > 0, fj > 0
             both = va & vj
             apart = both & (np.abs(fj - fa) > 0.2 * np.where(both, fa, 1))
             for k, m in enumerate((np.ones(n, bool), voice)):
                 c[k] += [np.sum(m), np.sum((va != vj) & m), np.sum(apart & m), np.sum(both & m)]
             worst.append((int(np.sum(va != vj) + np.sum(apart)), cell))
+            ra, rj = (np.abs(f - f0) <= 0.2 * f0 for f in (fa, fj))
+            right += [np.sum(apart & voice & ra), np.sum(apart & voice & rj & ~ra), np.sum(apart & voice & ~ra & ~rj)]
         totals += c
         worst = ", ".join(f"{cell}: {k}" for k, cell in sorted(worst, reverse=True)[:3] if k)
         print(f"{cond + ' ' + mode:18}{row(c)}   {worst}")
@@ -350,6 +358,8 @@ def report_joined(joins, tracks, name):
         print(f"joined  {what + ':':23} voiced in both, > 20 % apart: {100 * apart:.2f} %   target <= 0.2 %: "
               f"{'met' if apart <= 0.002 else 'MISSED'};  voicing differs: {100 * voicing:.2f} %   target <= 1 %: "
               f"{'met' if voicing <= 0.01 else 'MISSED'}")
+    print(f"joined  apart where the voice speaks: right alone {int(right[0])}, right joined {int(right[1])}, "
+          f"neither {int(right[2])} frames;  apart over all frames: {100 * totals[0][2] / max(totals[0][0], 1):.2f} %")
 
 
 def report_range(counts, set_name, cells, span, who="ours"):
