@@ -191,28 +191,33 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
         // be either's. A pause is a run of frames with no voice in them: the
         // frames between clear ones may hold a soft voice (beside a loud one,
         // none of its frames is clear) or the speech in the background.
-        size_t a = at[nAt - 1] + 1, b = at[nAt], nQuietEnd = a;
-        size_t nQuiet = LongestQuiet(frames, a, b, nQuietEnd);
-        if (nQuiet < nPause) {
+        const auto Between = [&](size_t a, size_t b) {
+            CTurn turn;
+            size_t nQuietEnd = a;
+            const size_t nQuiet = LongestQuiet(frames, a, b, nQuietEnd);
+            if (nQuiet >= nPause) {
+                turn.nFirst = nQuietEnd - nQuiet / 2;
+            } else {
+                turn.nFirst = (a + b) / 2;
+                turn.nSharedFirst = std::max(a, turns.back().nFirst + nMargin) - nMargin;
+                turn.nSharedEnd = std::min(b + nMargin, n);
+            }
+            return turn;
+        };
+        CTurn turn = Between(at[nAt - 1] + 1, at[nAt]);
+        if (turn.nFirst <= turns.back().nFirst)
+            continue;
+        if (turn.nSharedEnd > turn.nSharedFirst) {
             const size_t v0 = size_t(std::lower_bound(nearAt.begin(), nearAt.end(), nSpanFirst) - nearAt.begin());
             const size_t v1 = size_t(std::upper_bound(nearAt.begin(), nearAt.end(), nSpanLast) - nearAt.begin());
             const size_t nNear = FewestWrong(near, v0, v1, fFrom, fTo);
             if (nNear > 0 && nNear < near.size()) {
-                a = nearAt[nNear - 1] + 1;
-                b = nearAt[nNear];
-                nQuiet = LongestQuiet(frames, a, b, nQuietEnd);
+                const CTurn nearer = Between(nearAt[nNear - 1] + 1, nearAt[nNear]);
+                if (nearer.nFirst > turns.back().nFirst)
+                    turn = nearer;
             }
         }
-        CTurn turn;
-        if (nQuiet >= nPause) {
-            turn.nFirst = nQuietEnd - nQuiet / 2;
-        } else {
-            turn.nFirst = (a + b) / 2;
-            turn.nSharedFirst = std::max(a, turns.back().nFirst + nMargin) - nMargin;
-            turn.nSharedEnd = std::min(b + nMargin, n);
-        }
-        if (turn.nFirst > turns.back().nFirst)
-            turns.push_back(turn);
+        turns.push_back(turn);
     }
     return turns;
 }
