@@ -23,6 +23,9 @@ const float kMultipleMargin = 0.15f; // or this near, at two or three times its 
 const float kMultipleNear = 0.05f; // that near two or three times, in log Hz
 const float kLowReading = 0.35f;   // octaves a clear frame read an octave below a voice counts as off it
 const size_t kLevelsPerThread = 1000; // fewer windows are not worth a thread
+const double kOneSideS = 0.25;     // a frame clear against one side: as loud as the loudest within twice this
+                                   // before it, or after it,
+const float kOneSideStrength = 0.9f; // and this periodic
 
 // Whether a frame may hold a voice: periodic enough for one.
 bool MayBeVoiced(const CFrameCandidates& f)
@@ -64,6 +67,43 @@ float FromVoice(float fClear, float fLevel)
     return std::min(std::fabs(fClear - fLevel), std::fabs(fClear - fLevel + 1) + kLowReading);
 }
 
+// Where fewest of the voices' frames pitch[v0, v1) lie nearer the other
+// voice, with the change between pitch[k - 1] and pitch[k]: that k.
+size_t FewestWrong(const std::vector<float>& pitch, size_t v0, size_t v1, float fFrom, float fTo)
+{
+    const auto Side = [&](size_t q) { return FromVoice(pitch[q], fTo) < FromVoice(pitch[q], fFrom) ? 1 : -1; };
+    int nWrong = 0; // with the change before v0
+    for (size_t q = v0; q < v1; ++q)
+        nWrong += Side(q) < 0;
+    size_t nAt = v0;
+    int nFewest = nWrong;
+    for (size_t q = v0; q < v1; ++q) {
+        nWrong += Side(q); // frame q now lies before the change
+        if (nWrong < nFewest) {
+            nAt = q + 1;
+            nFewest = nWrong;
+        }
+    }
+    return nAt;
+}
+
+// The longest run of frames in [a, b) with no voice in them: its length, and
+// one past its end into nEnd.
+size_t LongestQuiet(CFrameRun frames, size_t a, size_t b, size_t& nEnd)
+{
+    size_t nQuiet = 0;
+    nEnd = a;
+    for (size_t i = a, nRunFirst = a; i < b; ++i) {
+        if (MayBeVoiced(frames[i]))
+            nRunFirst = i + 1;
+        else if (i + 1 - nRunFirst > nQuiet) {
+            nQuiet = i + 1 - nRunFirst;
+            nEnd = i + 1;
+        }
+    }
+    return nQuiet;
+}
+
 // The level of every kSide clear frames in a row: levels[j] of clear[j .. j + kSide),
 // worked out in as many parts as there are threads, each sliding its own window.
 std::vector<float> WindowLevels(const std::vector<float>& clear, int nThreads)
@@ -95,13 +135,32 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
     const size_t n = frames.size();
     std::vector<float> clear; // the clear frames' pitch, in octaves
     std::vector<uint32_t> at; // and their frames (a track holds at most 2e8)
+    // Beside a louder voice a softer one's frames are never within kClearDb
+    // of the loudest around them: the last syllable of a soft speaker before
+    // a loud one would not count, and the change would fall before it. Where
+    // no pause parts two voices, the frames clear against one side of them
+    // too (strongly periodic, within kClearDb of the loudest frames before
+    // them or of those after them) say where the change lies, though not
+    // whether there is one: in babble many of them are the background's.
+    std::vector<float> oneSide(n), near; // near: the pitch of the clear frames and of those clear against one side
+    std::vector<uint32_t> nearAt;
+    const size_t nHalf = size_t(std::max(1.0, std::round(kOneSideS / dStep)));
+    LocalLoudest(frames, nHalf, oneSide.data());
     for (size_t i = 0; i < n; ++i) {
         const CFrameCandidates& f = frames[i];
         float fBest = 0;
         for (int k = 0; k < f.nCount; ++k)
             fBest = std::max(fBest, f.fStrength[k]);
-        if (fBest > 0.8f && f.fLowShare > 0.5f && f.fEnergyDb > loud[i] - kClearDb) {
-            clear.push_back(ClearOctaves(f, fBest));
+        if (fBest <= 0.8f || f.fLowShare <= 0.5f)
+            continue;
+        const bool bClear = f.fEnergyDb > loud[i] - kClearDb;
+        const float fOneSide = std::min(oneSide[i >= nHalf ? i - nHalf : 0], oneSide[std::min(n - 1, i + nHalf)]);
+        if (bClear || (fBest > kOneSideStrength && f.fEnergyDb > fOneSide - kClearDb)) {
+            near.push_back(ClearOctaves(f, fBest));
+            nearAt.push_back(uint32_t(i));
+        }
+        if (bClear) {
+            clear.push_back(near.back());
             at.push_back(uint32_t(i));
         }
     }
@@ -122,19 +181,8 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
             continue;
         const size_t nRunEnd = bApart ? j : j - 1;
         const float fFrom = levels[nRun - kSide], fTo = levels[nRunEnd];
-        const auto Side = [&](size_t q) { return FromVoice(clear[q], fTo) < FromVoice(clear[q], fFrom) ? 1 : -1; };
-        int nWrong = 0; // with the change at the run's first place less kSide
-        for (size_t q = nRun - kSide; q < nRunEnd + kSide; ++q)
-            nWrong += Side(q) < 0;
-        size_t nAt = nRun - kSide;
-        int nFewest = nWrong;
-        for (size_t q = nRun - kSide; q < nRunEnd + kSide; ++q) {
-            nWrong += Side(q); // clear frame q now lies before the change
-            if (nWrong < nFewest) {
-                nAt = q + 1;
-                nFewest = nWrong;
-            }
-        }
+        const size_t nAt = FewestWrong(clear, nRun - kSide, nRunEnd + kSide, fFrom, fTo);
+        const uint32_t nSpanFirst = at[nRun - kSide], nSpanLast = at[nRunEnd + kSide - 1];
         nRun = 0;
         if (nAt == 0 || nAt >= clear.size())
             continue;
@@ -143,26 +191,33 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
         // be either's. A pause is a run of frames with no voice in them: the
         // frames between clear ones may hold a soft voice (beside a loud one,
         // none of its frames is clear) or the speech in the background.
-        CTurn turn;
-        const size_t a = at[nAt - 1] + 1, b = at[nAt];
-        size_t nQuiet = 0, nQuietEnd = a; // the longest run of frames with no voice in [a, b)
-        for (size_t i = a, nRunFirst = a; i < b; ++i) {
-            if (MayBeVoiced(frames[i]))
-                nRunFirst = i + 1;
-            else if (i + 1 - nRunFirst > nQuiet) {
-                nQuiet = i + 1 - nRunFirst;
-                nQuietEnd = i + 1;
+        const auto Between = [&](size_t a, size_t b) {
+            CTurn turn;
+            size_t nQuietEnd = a;
+            const size_t nQuiet = LongestQuiet(frames, a, b, nQuietEnd);
+            if (nQuiet >= nPause) {
+                turn.nFirst = nQuietEnd - nQuiet / 2;
+            } else {
+                turn.nFirst = (a + b) / 2;
+                turn.nSharedFirst = std::max(a, turns.back().nFirst + nMargin) - nMargin;
+                turn.nSharedEnd = std::min(b + nMargin, n);
+            }
+            return turn;
+        };
+        CTurn turn = Between(at[nAt - 1] + 1, at[nAt]);
+        if (turn.nFirst <= turns.back().nFirst)
+            continue;
+        if (turn.nSharedEnd > turn.nSharedFirst) {
+            const size_t v0 = size_t(std::lower_bound(nearAt.begin(), nearAt.end(), nSpanFirst) - nearAt.begin());
+            const size_t v1 = size_t(std::upper_bound(nearAt.begin(), nearAt.end(), nSpanLast) - nearAt.begin());
+            const size_t nNear = FewestWrong(near, v0, v1, fFrom, fTo);
+            if (nNear > 0 && nNear < near.size()) {
+                const CTurn nearer = Between(nearAt[nNear - 1] + 1, nearAt[nNear]);
+                if (nearer.nFirst > turns.back().nFirst)
+                    turn = nearer;
             }
         }
-        if (nQuiet >= nPause) {
-            turn.nFirst = nQuietEnd - nQuiet / 2;
-        } else {
-            turn.nFirst = (a + b) / 2;
-            turn.nSharedFirst = std::max(a, turns.back().nFirst + nMargin) - nMargin;
-            turn.nSharedEnd = std::min(b + nMargin, n);
-        }
-        if (turn.nFirst > turns.back().nFirst)
-            turns.push_back(turn);
+        turns.push_back(turn);
     }
     return turns;
 }

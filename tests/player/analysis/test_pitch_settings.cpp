@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "player/analysis/core/CSampleSource.h"
+#include "player/analysis/pitch/NccfLevels.h"
 #include "player/analysis/pitch/NccfPath.h"
 #include "player/analysis/pitch/NccfPrior.h"
 #include "player/analysis/pitch/NccfTurns.h"
@@ -609,6 +610,32 @@ TEST(ResearchTracker, ATurnStartsWithTheNextSpeakerThoughTheLastOnesEndReadsAnOc
     const std::vector<CTurn> turns = SpeakerTurns(CFrameRun{frames.data(), frames.size()}, 0.01, loud, 1);
     ASSERT_EQ(turns.size(), 2u);
     EXPECT_NEAR(double(turns[1].nFirst), 300.0, 1.0);
+}
+
+TEST(ResearchTracker, ASoftSpeakersLastSyllableBeforeALouderOneIsStillHis)
+{
+    // Three seconds of a 200 Hz voice at 60 dB, 30 ms of silence, his last
+    // syllable (200 ms at 56 dB), 30 ms of silence, then a 110 Hz voice at
+    // 70 dB: none of the syllable's frames lies within 6 dB of the loudest
+    // a quarter second around it, yet the next turn starts after it.
+    std::vector<CFrameCandidates> frames(300, ClearFrame(200.0f));
+    CFrameCandidates silence, syllable = ClearFrame(200.0f), next = ClearFrame(110.0f);
+    silence.fEnergyDb = 30;
+    syllable.fStrength[0] = 0.95f;
+    syllable.fEnergyDb = 56;
+    next.fEnergyDb = 70;
+    frames.insert(frames.end(), 3, silence);
+    frames.insert(frames.end(), 20, syllable);
+    frames.insert(frames.end(), 3, silence);
+    const size_t nNext = frames.size();
+    frames.insert(frames.end(), 300, next);
+    const CFrameRun run{frames.data(), frames.size()};
+    std::vector<float> loud(frames.size());
+    LocalLoudest(run, 25, loud.data());
+    const std::vector<CTurn> turns = SpeakerTurns(run, 0.01, loud, 1);
+    ASSERT_EQ(turns.size(), 2u);
+    EXPECT_GE(turns[1].nFirst, nNext - 3);
+    EXPECT_LE(turns[1].nFirst, nNext);
 }
 
 // A voiced frame at fHz (strength fStrength) that correlates at half its
