@@ -44,7 +44,8 @@ turns, the user's range, the joined files and the cost of a voice no louder
 than the babble on sets 1, 3, 5, 6, 11 and 12, default voices; the cost of
 moving into and out of voicing, of a quiet voiced frame, the bridge over a
 voice's dip and a speaker's level as his range's centre on those and sets 31
-and 32, the last also on 51 and 52); the default, 8, set 4, and sets 21
+and 32, the last also on 51 and 52, as was where a change of speaker with no
+pause lies); the default, 8, set 4, and sets 21
 and 22 with the held-out voices are held out from all of it, and sets 41 and 42
 with the fresh voices were first made to check that last change; sets 23, 24
 and 25 (held-out voices) and 43, 44 and 45 (fresh voices) were made once to
