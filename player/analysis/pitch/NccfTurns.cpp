@@ -207,6 +207,8 @@ std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vecto
         CTurn turn = Between(at[nAt - 1] + 1, at[nAt]);
         if (turn.nFirst <= turns.back().nFirst)
             continue;
+        // No pause parts the voices: the frames clear against one side, over
+        // the same span, say where between them the change lies.
         if (turn.nSharedEnd > turn.nSharedFirst) {
             const size_t v0 = size_t(std::lower_bound(nearAt.begin(), nearAt.end(), nSpanFirst) - nearAt.begin());
             const size_t v1 = size_t(std::upper_bound(nearAt.begin(), nearAt.end(), nSpanLast) - nearAt.begin());
