@@ -25,16 +25,16 @@ struct CTurn {
 // frames before a point and of the 40 after it lie more than half an octave
 // apart, a turn ends: of a run of such points, where fewest clear frames
 // between the two voices' levels lie nearer the other voice (a frame an
-// octave below a voice, as noise reads many, lies a little off it). Where a pause
-// (250 ms of frames with nothing periodic in them) lies between the clear
-// frames either side, the next turn starts in the pause's middle; where none
-// does, the frames clear against one side only (more strongly periodic,
+// octave below a voice, as noise reads many, lies a little off it). Where a
+// pause (250 ms of frames with nothing periodic in them) lies between the
+// clear frames either side, the next turn starts in the pause's middle; where
+// none does, the frames clear against one side only (more strongly periodic,
 // within 6 dB of the loudest frames in the half second before or after them:
-// a soft voice beside a loud one) vote too, and the frames between the two
-// voices' and 150 ms either side may be either speaker's. loud: the level of the loudest frames near each
-// frame, in dB (LocalLoudest), the only yardstick for what is clear: never the
-// whole file's. Up to nThreads threads work on it, with the same turns however
-// many.
+// a soft voice beside a loud one) vote too on where, never on whether, and
+// the frames between the two voices' and 150 ms either side may be either
+// speaker's. loud: the level of the loudest frames near each frame, in dB
+// (LocalLoudest), the only yardstick for what is clear: never the whole
+// file's. Up to nThreads threads work on it, with the same turns however many.
 std::vector<CTurn> SpeakerTurns(CFrameRun frames, double dStep, const std::vector<float>& loud, int nThreads);
 
 } // namespace sonavel::pitch
