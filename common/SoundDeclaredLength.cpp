@@ -49,10 +49,11 @@ std::size_t FindRiffChunk(const uint8_t* pHead, std::size_t nHead, const char* s
     return 0;
 }
 
-// A known size over a positive frame size; -1 for the sizes of "not known yet".
+// A known size over a positive frame size; -1 for the sizes of "not known yet"
+// and for a count no file holds (an RF64's 8-byte size beyond a signed one).
 int64_t Frames(uint64_t nBytes, uint64_t nAllOnes, uint64_t nFrameBytes)
 {
-    if (nBytes == 0 || nBytes == nAllOnes || nFrameBytes == 0)
+    if (nBytes == 0 || nBytes == nAllOnes || nFrameBytes == 0 || nBytes / nFrameBytes > uint64_t(INT64_MAX))
         return -1;
     return int64_t(nBytes / nFrameBytes);
 }
